@@ -1,0 +1,21 @@
+# Every outside library comes from Debian's packages (scripts/install-deps).
+find_package(PkgConfig REQUIRED)
+
+pkg_check_modules(ODE REQUIRED IMPORTED_TARGET ode)
+pkg_get_variable(ODE_PRECISION ode precision)
+if(NOT ODE_PRECISION STREQUAL "dDOUBLE")
+  message(FATAL_ERROR "ODE must be built in double precision (pkg-config says '${ODE_PRECISION}')")
+endif()
+pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
+pkg_check_modules(GLES REQUIRED IMPORTED_TARGET glesv2)
+
+find_package(PNG REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(X11 REQUIRED)
+find_package(ALSA REQUIRED)
+set(OpenGL_GL_PREFERENCE GLVND)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX EGL)
+find_package(Threads REQUIRED)
+if(BV_TESTS)
+  find_package(GTest REQUIRED)
+endif()

@@ -1,0 +1,22 @@
+// Search folders, "@" data paths, numbered backups, the start-up data check and the
+// process tuning done at track load.
+#pragma once
+#include <cstdint>
+
+struct vfs_file;
+
+// The index-th search folder (ending in one "/"), or null past the end.
+const char* data_search_dir(int index);
+int vfs_open_into(vfs_file* f, const char* name, const char* mode);
+int vfs_replace(const char* source, const char* target);
+void open_user_folder();
+int startup_check_data();
+void tune_process();
+
+// The digest of the base archive's first 1 MiB that startup_check_data accepts,
+// 40 hex digits. The program sets it from the digest of its built archive.
+void set_base_archive_digest(const char* hex40);
+
+// The working-set range tune_process asks for, for a machine of this much memory:
+// 0 when it leaves the working set alone (under 64 MiB).
+int working_set_range(uint64_t total_bytes, uint32_t* min, uint32_t* max);

@@ -1,0 +1,23 @@
+// The file index: every loose data file under the search folders and every entry of
+// every ".saf" archive among them, sorted by name (case-insensitive), then priority.
+#pragma once
+#include <cstdint>
+
+struct file_index_entry {
+    char* owned_text;        // the one allocation the entry owns
+    char* container_path;    // the operating-system file holding the bytes
+    char* relative_name;     // the data name, "/" separated
+    int32_t offset;
+    int32_t size;
+    int32_t priority;        // lower wins: folder index, then archives after the folders
+};
+
+char** file_index_list();
+int file_index_find(const char* name);
+int file_exists(const char* name);
+const file_index_entry* file_index_get(int i);
+int file_index_describe(int i, char* buffer, int size);
+void vfs_shutdown();
+
+// Called once per listed folder and once per archive while the index is built.
+void file_index_set_spinner(void (*spinner)());

@@ -1,0 +1,18 @@
+// The growable array nearly every list uses: doubling capacity, elements by value.
+#pragma once
+#include <cstdint>
+
+struct growable_array {
+    void* items;
+    int32_t capacity;
+    int32_t count;
+    int32_t element_size;
+};
+
+// Makes an empty array with the first capacity 16; 0 when the block cannot be had.
+int array_init(growable_array* array, int32_t element_size);
+// Appends a copy of element (zero bytes for null). 0 when growth fails: the array is unchanged.
+int array_push(growable_array* array, const void* element);
+// Hands the element block to the caller and leaves the array empty (no storage).
+void* array_take(growable_array* array);
+void array_free(growable_array* array);

@@ -1,0 +1,109 @@
+// The shared log file. It opens lazily: the first message decides. A first message
+// "QORL_LOGFILE=<path>" offers a file name (QORL_LOGFILE in the environment wins);
+// any other first message with QORL_LOGFILE unset leaves the log off for the run.
+// Each written line is "[h:mm:ss.cc] " + the message, flushed at once.
+#include "platform/qorl_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char offer_prefix[] = "QORL_LOGFILE=";
+constexpr size_t offer_length = sizeof offer_prefix - 1;
+constexpr char screen_only = 0x13;
+
+// A leaf lock: the message and audio threads log too, and shutdown closes the file.
+std::mutex log_mutex;
+bool log_opened = false;
+FILE* log_stream = nullptr;
+
+std::string format_message(const char* format, va_list args)
+{
+    va_list copy;
+    va_copy(copy, args);
+    int length = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (length < 0)
+        return {};
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    vsnprintf(buffer.data(), buffer.size(), format, args);
+    return std::string(buffer.data(), static_cast<size_t>(length));
+}
+
+void write_line(const std::string& message)
+{
+    if (!log_stream || message.empty() || message[0] == screen_only)
+        return;
+    int32_t s = 0, us = 0;
+    qorl_time(&s, &us);
+    int hours = s / 3600;
+    fprintf(log_stream, "[%d:%02d:%02d.%02d] ", hours, s / 60 - hours * 60, s % 60, us / 10000);
+    fwrite(message.data(), 1, message.size(), log_stream);
+    fflush(log_stream);
+}
+
+bool is_offer(const std::string& message)
+{
+    return message.compare(0, offer_length, offer_prefix) == 0;
+}
+
+void open_log(const std::string& first_message)
+{
+    const char* env_path = getenv("QORL_LOGFILE");
+    const char* env_flags = getenv("QORL_LOGFILE_FLAGS");
+    log_opened = true;
+
+    std::string path;
+    if (env_path)
+        path = env_path;
+    else if (is_offer(first_message))
+        path = first_message.substr(offer_length);
+    else
+        return;
+
+    std::string mode = "w";
+    if (path.compare(0, 2, ">>") == 0) {
+        mode = "a";
+        path.erase(0, 2);
+    } else if (path.compare(0, 1, ">") == 0) {
+        path.erase(0, 1);
+    }
+    if (env_flags)
+        mode = env_flags;
+
+    log_stream = fopen(path.c_str(), mode.c_str());
+    write_line("Logfile \"" + path + "\" opened\n");
+    write_line("QORL 0.31\n");
+}
+
+}  // namespace
+
+void qorl_log(const char* format, ...)
+{
+    std::lock_guard lock(log_mutex);
+    if (!format) {
+        if (log_stream)
+            fclose(log_stream);
+        log_stream = nullptr;
+        log_opened = true;
+        return;
+    }
+
+    va_list args;
+    va_start(args, format);
+    std::string message = format_message(format, args);
+    va_end(args);
+
+    if (!log_opened)
+        open_log(message);
+    // A file-name offer is never itself a line of the log.
+    if (is_offer(message))
+        return;
+    write_line(message);
+}

@@ -1,0 +1,24 @@
+// The platform library's base: the shared log file, options from QORL_OPTIONS,
+// the clock, sleep and the fatal message box.
+#pragma once
+#include <cstdint>
+
+// printf-style; a null format closes the log for good.
+void qorl_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void qorl_set_error(const char* text);
+const char* qorl_last_error();
+
+int qorl_option_bool(const char* name, int default_value);
+int qorl_option_int(const char* name, int default_value);
+
+// Time since an arbitrary origin as (seconds, microseconds).
+int qorl_time(int32_t* seconds, int32_t* microseconds);
+void qorl_sleep(int32_t seconds, int32_t microseconds);
+
+// There is no modal box here: the text goes to standard error and the log.
+// Returns the button "pressed" (1, OK).
+int qorl_message_box(const char* caption, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// Tests replace the clock to check the log prefix; null restores the monotonic clock.
+void qorl_set_clock(int64_t (*milliseconds)());

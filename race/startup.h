@@ -1,0 +1,7 @@
+// The program's entry: start-up, then (as the program grows) the main loop and shutdown.
+#pragma once
+
+inline constexpr double tick_length = 1.0 / 128.0;
+inline constexpr char build_string[] = "2023-06-18-1650 snapshot";
+
+int brovanta_main(int argc, char** argv);

@@ -1,0 +1,122 @@
+#include "support/test_support.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace bvtest {
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "bvtest-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void make_dirs(const std::string& path)
+{
+    std::error_code ec;
+    fs::create_directories(path, ec);
+}
+
+void write_file(const std::string& path, const std::string& bytes)
+{
+    fs::path p(path);
+    if (p.has_parent_path())
+        make_dirs(p.parent_path().string());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool file_exists(const std::string& path)
+{
+    return access(path.c_str(), F_OK) == 0;
+}
+
+ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
+                          int timeout_seconds)
+{
+    TempDir capture;
+    std::string out_path = capture / "out";
+    std::string err_path = capture / "err";
+    ProcessResult result;
+
+    pid_t pid = fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        for (const EnvChange& e : env) {
+            if (e.unset)
+                unsetenv(e.name.c_str());
+            else
+                setenv(e.name.c_str(), e.value.c_str(), 1);
+        }
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    int status = 0;
+    for (;;) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            break;
+        if (r < 0 && errno != EINTR)
+            return result;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            result.out = read_file(out_path);
+            result.err = read_file(err_path);
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.status = 128 + WTERMSIG(status);
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+}  // namespace bvtest

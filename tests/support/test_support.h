@@ -1,0 +1,47 @@
+// Shared helpers for the tests: temporary folders, whole-file reads and writes, and
+// running a program as a child process with its output captured.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bvtest {
+
+// A fresh folder under $TMPDIR, removed with everything in it when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void write_file(const std::string& path, const std::string& bytes);  // makes parent folders
+std::string read_file(const std::string& path);                       // "" when missing
+bool file_exists(const std::string& path);
+void make_dirs(const std::string& path);
+
+struct ProcessResult {
+    int status = -1;   // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+struct EnvChange {
+    std::string name;
+    std::string value;
+    bool unset = false;
+};
+
+// Runs argv[0] with the current environment changed as listed; waits at most
+// timeout_seconds (then kills it and reports status -1).
+ProcessResult run_process(const std::vector<std::string>& argv,
+                          const std::vector<EnvChange>& env = {},
+                          int timeout_seconds = 60);
+
+}  // namespace bvtest
