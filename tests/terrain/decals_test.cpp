@@ -1,9 +1,11 @@
 // Decals and their bucket grid. The terrain is 128 units wide (n = 3, cell 8), so
 // each of the 8 x 8 bucket cells is 16 units and 2 grid cells wide.
 #include "terrain/decals.h"
+#include "foundation/memory.h"
 #include "terrain_fixture.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -261,4 +263,22 @@ TEST(DecalEdits, DecalsWithNonFinitePlacesStayConsistent)
     // A rebuild of nothing leaves every cell empty.
     decals_rebuild(t.get());
     EXPECT_TRUE(as_vector(decals_near(t.get(), 0, 0, 128, 128)).empty());
+}
+
+TEST(DecalEdits, FailedGrowthSkipsTheAdditionAndKeepsTheLists)
+{
+    DecalTerrain t;
+    for (int i = 0; i < 16; ++i)   // fills the first capacity of the array and of cell (0,0)
+        t.add(make_decal(1, 1, 1));
+    const Cells before = snapshot(t.get());
+    mem_system_allocator refusing{[](size_t size) { return malloc(size); },
+                                  [](void*, size_t) -> void* { return nullptr; }, [](void* b) { free(b); }};
+    mem_set_system_allocator(&refusing);
+    decal d = make_decal(1, 1, 1);
+    const int inserted = decal_insert(t.get(), &d, 16);
+    decal_bucket(t.get(), 3);   // the cell list is full too
+    mem_set_system_allocator(nullptr);
+    EXPECT_EQ(inserted, 0);
+    EXPECT_EQ(t->decals.count, 16);
+    EXPECT_EQ(snapshot(t.get()), before);
 }
