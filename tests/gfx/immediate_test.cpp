@@ -281,8 +281,11 @@ TEST_F(Immediate, AQueueFullAtTheEndOfAPrimitiveDoesNotLoseIt)
     gl_state.queue_fill = gl_queue_words - 4;
 
     primitive(GL_QUADS, 10, 14);
+    primitive(GL_QUADS, 20, 24);   // written after the replay that made the room
     bvglFlush();
-    EXPECT_EQ(draws(), (std::vector<Draw>{{GL_POINTS, {0, 1, 2, 3}}, {GL_TRIANGLES, {10, 11, 13, 13, 11, 12}}}));
+    EXPECT_EQ(draws(), (std::vector<Draw>{{GL_POINTS, {0, 1, 2, 3}},
+                                          {GL_TRIANGLES, {10, 11, 13, 13, 11, 12}},
+                                          {GL_TRIANGLES, {20, 21, 23, 23, 21, 22}}}));
 }
 
 }  // namespace
