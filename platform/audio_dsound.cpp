@@ -91,7 +91,7 @@ int apply_volume_pan(ds_sound* s)
     return s->buffer->SetPan(pan_value) == DS_OK;
 }
 
-qorl_audio* open(qorl_window* window)
+qorl_audio* open_device(qorl_window* window)
 {
     ds_device* device = nullptr;
     if (device_source(&device) != DS_OK || !device)
@@ -113,7 +113,7 @@ qorl_audio* open_readback(qorl_window*, int32_t, int32_t)
     return nullptr;
 }
 
-void close(qorl_audio* audio)
+void close_device(qorl_audio* audio)
 {
     ds_driver_record* record = record_of(audio);
     if (!record)
@@ -314,7 +314,20 @@ ds_buffer* qorl_ds_buffer_of(qorl_sound* sound)
 }
 
 const qorl_audio_driver qorl_dsound_driver = {
-    open,       open_readback, close,      update,  read_back, new_sound,
-    new_voice,  free_sound,    play,       stop,    set_rate,  set_volume,
-    set_pan,    set_loop,      position,   stream_write,
+    open_device,
+    open_readback,
+    close_device,
+    update,
+    read_back,
+    new_sound,
+    new_voice,
+    free_sound,
+    play,
+    stop,
+    set_rate,
+    set_volume,
+    set_pan,
+    set_loop,
+    position,
+    stream_write,
 };

@@ -50,7 +50,7 @@ qorl_audio* open_readback(qorl_window*, int32_t rate, int32_t block_frames)
     return reinterpret_cast<qorl_audio*>(mixer);
 }
 
-void close(qorl_audio* audio)
+void close_device(qorl_audio* audio)
 {
     qorl_mixer* mixer = mixer_of(audio);
     if (!mixer)
@@ -83,7 +83,7 @@ qorl_sound* new_sound(qorl_audio* audio, int32_t length, const void* data, int32
 const qorl_audio_driver qorl_readback_driver = {
     open_live,
     open_readback,
-    close,
+    close_device,
     update,
     read_back,
     new_sound,

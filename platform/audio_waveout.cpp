@@ -73,7 +73,7 @@ int sound_rate()
     return rate;
 }
 
-qorl_audio* open(qorl_window*)
+qorl_audio* open_device(qorl_window*)
 {
     qorl_log("Opening waveOut audio...\n");
     if (device) {
@@ -144,7 +144,7 @@ qorl_audio* open_readback(qorl_window*, int32_t, int32_t)
     return nullptr;
 }
 
-void close(qorl_audio*)
+void close_device(qorl_audio*)
 {
     if (!device) {
         qorl_log("Can't close audio, not open\n");
@@ -184,9 +184,9 @@ auto locked(qorl_sound* voice, Args... args)
 }  // namespace
 
 const qorl_audio_driver qorl_waveout_driver = {
-    open,
+    open_device,
     open_readback,
-    close,
+    close_device,
     update,
     read_back,
     new_sound,
