@@ -1,0 +1,16 @@
+// The terrain's share of the graphics settings: made at start-up from "@config" and
+// the command line, read when a track loads and every frame.
+#pragma once
+#include <cstdint>
+
+// E of the refine distance: 0.125 / ground_detail, or "--detail" given directly.
+extern float terrain_error_scale;
+// Detail texture side T = 128 << this index (the ground texture resolution choice).
+extern int32_t terrain_texture_dim_index;
+// Non-zero: the detail textures carry mipmaps and are sampled trilinearly.
+extern int32_t terrain_ground_mipmaps;
+// Height blocks the per-frame upkeep may upload; the main loop sets it each frame.
+extern int32_t terrain_upload_budget;
+
+// 0 by default, 1 with "--debug", 2 with "--super-debug".
+extern int32_t verbose_level;

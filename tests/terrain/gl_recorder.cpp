@@ -1,0 +1,105 @@
+#include "gl_recorder.h"
+
+#include "gfx/gl_state.h"
+#include "gfx/gl_table.h"
+#include "gfx/shaders.h"
+
+#include <cstring>
+
+namespace glrec {
+namespace {
+
+std::vector<Call> record;
+
+// A do-nothing function of any GL signature, answering 0.
+template <typename F>
+struct quiet;
+template <typename R, typename... A>
+struct quiet<R (*)(A...)> {
+    static R call(A...) { return R(); }
+};
+
+void APIENTRY BufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, const void* data)
+{
+    Call c{"BufferSubData", {target, offset, size}, {}};
+    const float* f = static_cast<const float*>(data);
+    c.floats.assign(f, f + size / 4);
+    record.push_back(c);
+}
+void APIENTRY BufferData(GLenum target, GLsizeiptr size, const void*, GLenum usage)
+{
+    record.push_back({"BufferData", {target, size, usage}, {}});
+}
+void APIENTRY DrawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    record.push_back({"DrawArrays", {mode, first, count}, {}});
+}
+void APIENTRY ActiveTexture(GLenum unit) { record.push_back({"ActiveTexture", {unit}, {}}); }
+void APIENTRY BindTexture(GLenum target, GLuint id) { record.push_back({"BindTexture", {target, id}, {}}); }
+void APIENTRY Uniform2fv(GLint location, GLsizei n, const GLfloat* v)
+{
+    record.push_back({"Uniform2fv", {location, n}, {v[0], v[1]}});
+}
+void APIENTRY Uniform1f(GLint location, GLfloat v) { record.push_back({"Uniform1f", {location}, {v}}); }
+void APIENTRY TexSubImage2D(GLenum, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum, GLenum,
+                            const void*)
+{
+    record.push_back({"TexSubImage2D", {level, x, y, w, h}, {}});
+}
+void APIENTRY PixelStorei(GLenum name, GLint value) { record.push_back({"PixelStorei", {name, value}, {}}); }
+GLint APIENTRY GetUniformLocation(GLuint, const GLchar* name)
+{
+    return strcmp(name, "u_texoffset") == 0 ? 7 : strcmp(name, "u_texscale") == 0 ? 8 : 1;
+}
+
+}  // namespace
+
+void install()
+{
+#define BV_QUIET(type, name) gl.name = quiet<type>::call;
+    BV_GL_FUNCTIONS(BV_QUIET)
+#undef BV_QUIET
+    gl.BufferSubData = BufferSubData;
+    gl.BufferData = BufferData;
+    gl.DrawArrays = DrawArrays;
+    gl.ActiveTexture = ActiveTexture;
+    gl.BindTexture = BindTexture;
+    gl.Uniform2fv = Uniform2fv;
+    gl.Uniform1f = Uniform1f;
+    gl.TexSubImage2D = TexSubImage2D;
+    gl.PixelStorei = PixelStorei;
+    gl.GetUniformLocation = GetUniformLocation;
+    gl_state_reset();
+    for (int slot = 1; slot < gl_program_slots; ++slot)
+        gl_state.program[slot] = GLuint(slot);
+    gl_use_shader(shader_terrain);
+    record.clear();
+}
+
+std::vector<Call>& calls() { return record; }
+
+Drawn drawn()
+{
+    Drawn out;
+    std::vector<float> buffer;
+    uint32_t unit = 0, bound[8] = {};
+    for (const Call& c : record) {
+        if (c.name == "BufferSubData") {
+            buffer = c.floats;
+            ++out.uploads;
+        } else if (c.name == "ActiveTexture") {
+            unit = uint32_t(c.args[0] - 0x84C0);   // GL_TEXTURE0
+        } else if (c.name == "BindTexture" && unit < 8) {
+            bound[unit] = uint32_t(c.args[1]);
+        } else if (c.name == "DrawArrays") {
+            ++out.draws;
+            for (int64_t v = c.args[1]; v < c.args[1] + c.args[2]; ++v) {
+                out.vertices.insert(out.vertices.end(), buffer.begin() + v * 3, buffer.begin() + v * 3 + 3);
+                out.colour_textures.push_back(bound[0]);
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace glrec
