@@ -1,0 +1,27 @@
+// The ground tiles of a track folder: the keyword file "tileinfo" and the older
+// one-line-per-tile "texturelist". Both fill the tile tables of the record from
+// tile 0 on, set the tile count, and list each tile's texture name for the atlas.
+#pragma once
+#include "terrain/terrain_state.h"
+
+#include <string>
+#include <vector>
+
+struct vfs_file;
+
+// Loads a texture by data name and returns its id, 0 on failure (the texture cache
+// in the program; tests pass their own).
+using terrain_texture_loader = uint32_t (*)(const char* name);
+
+// Reads "tileinfo" lines until the file ends or 256 tiles are stored; warnings go
+// to the console. Returns the tile count.
+int terrain_read_tileinfo(terrain_state* terrain, vfs_file* f, terrain_texture_loader load,
+                          std::vector<std::string>* texture_names);
+
+// Reads "texturelist" lines ("friction a b name"); returns the tile count.
+int terrain_read_texturelist(terrain_state* terrain, vfs_file* f, terrain_texture_loader load,
+                             std::vector<std::string>* texture_names);
+
+// One "roost" value: items key=value separated by blanks (quotes keep them), applied
+// to roost, which the caller has set to the defaults and mode 1.
+void terrain_parse_roost(const char* items, roost_type* roost, terrain_texture_loader load);
