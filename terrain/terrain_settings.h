@@ -11,6 +11,3 @@ extern int32_t terrain_texture_dim_index;
 extern int32_t terrain_ground_mipmaps;
 // Height blocks the per-frame upkeep may upload; the main loop sets it each frame.
 extern int32_t terrain_upload_budget;
-
-// 0 by default, 1 with "--debug", 2 with "--super-debug".
-extern int32_t verbose_level;
