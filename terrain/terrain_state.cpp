@@ -2,6 +2,7 @@
 #include "terrain/terrain_state.h"
 
 #include "foundation/memory.h"
+#include "terrain/terrain_gl.h"
 
 #include <cmath>
 #include <cstring>
@@ -151,6 +152,7 @@ int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, flo
 
 void terrain_free(terrain_state* terrain)
 {
+    terrain_release_gl(terrain);
     release_arrays(terrain);
     release_decal_lists(terrain);
     reset_counters(terrain);

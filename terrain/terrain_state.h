@@ -135,6 +135,8 @@ struct terrain_state {
     int32_t redraw_level;           // kTerrainMaxDetailLevels = none being redrawn
     int32_t redraw_step;
     uint32_t redraw_mask;           // 4 x 4 sub-squares of the window already filled
+    uint32_t redraw_copied;         // the sub-squares the copy from the old window filled
+    int32_t appended_pending;       // appended decals whose quick pass is still to run
 
     // Decal geometry per bucket cell, and for the decals appended since the last update.
     growable_array decal_runs[kTerrainBucketsPerSide][kTerrainBucketsPerSide];  // of decal_run

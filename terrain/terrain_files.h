@@ -1,0 +1,61 @@
+// The terrain files of a track folder: loading them into the record with the GL
+// objects that draw it, saving the editor's changes back, and the pieces both use.
+// Every path is "@" + track folder + "/" + file name.
+#pragma once
+#include "terrain/terrain_state.h"
+
+#include <cstdint>
+#include <string>
+
+struct vfs_file;
+
+// The light the saved shading is computed under (the track's lighting file).
+struct terrain_light {
+    float sun[3];          // unit vector towards the sun
+    float sun_colour[3];
+    float ambient[3];
+};
+
+// Fills the record from the folder's files and makes its GL objects; 0 on failure,
+// with the record freed.
+int terrain_load(terrain_state* terrain, const char* folder);
+// Writes the heights, shading, tile map and decals back into the folder the record
+// was loaded from, under the light given; 0 when a file cannot be written.
+int terrain_save(terrain_state* terrain);
+int terrain_save_to(terrain_state* terrain, const char* folder, const terrain_light* light);
+// The folder of the last successful load ("" before any), which terrain_save uses.
+const char* terrain_folder();
+void terrain_remember_folder(const char* folder);
+// The light the ground is drawn and saved under; the track load sets it from the
+// lighting file (the defaults: sun (1, 1, 1) normalised, white, ambient 0.5).
+terrain_light* terrain_lighting();
+
+// "terrain.hf" and its samples (inline or "terrain.png") into an initialised record:
+// allocates the grid, fills the heights and their copy, and leaves the RIPEMD-160
+// digest of the samples in digest. 0 on failure, with a console line.
+int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t digest[20]);
+// "terrain.png" then "terrain.hf" (header only), each written under a temporary name
+// first, and both moved into place only when both are complete. Rescans and stores
+// the minimum and maximum.
+int terrain_write_heights(terrain_state* terrain, const char* folder);
+
+// "shadows.pgm" (brightness, stored inverted). 1 also when the file is missing.
+int terrain_read_shadows(terrain_state* terrain, const char* folder);
+// "tilemap", each byte clamped to the last tile. 0 when missing or short.
+int terrain_read_tilemap(terrain_state* terrain, const char* folder);
+// "decals": appends every readable line's decal, with its maps, and buckets them.
+// Needs the decal lists; 0 only when they are missing.
+int terrain_read_decals(terrain_state* terrain, const char* folder, uint32_t (*load)(const char* name));
+
+// Channel values of the shading of point (i, j) under the light.
+void terrain_shading_at(const terrain_state* terrain, int32_t i, int32_t j, const terrain_light* light,
+                        uint8_t rgb[3]);
+
+// Writes "@folder/name" through "@folder/name.new": writer fills the open file and
+// returns 1; then the new file replaces the old one. On any failure the old file
+// stays, the partial one goes, and "Can't open 'name'" goes to the console.
+int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_file* f, void* context),
+                       void* context);
+// Where a save writes "@" + folder + "/" + name: a plain path in the first search
+// folder ("" when there is none).
+std::string terrain_write_path(const char* folder, const char* name);

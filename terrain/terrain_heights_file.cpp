@@ -1,0 +1,204 @@
+// "terrain.hf" and "terrain.png".
+//
+// terrain.hf: a text header "n cell min max" (scanned "%d %f %f %f ", the trailing
+// blank taking the line end). If the next byte is ':', N x N samples follow at once,
+// N = 2^(n+1) + 1, each 2 bytes low byte first, rows of constant z in order. Any other
+// byte (or none): the samples are the 16-bit grey "terrain.png" beside it, whose last
+// row and column repeat when it is smaller than N x N. Sample v is the height
+// min + (max - min) * v / 65535. The saver writes the header line alone.
+#include "terrain/terrain_files.h"
+
+#include "foundation/memory.h"
+#include "foundation/ripemd160.h"
+#include "foundation/scan.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "frontend/message_line.h"
+#include "gfx/images.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+void say(const char* format, const char* text)
+{
+    char line[1024];
+    format_string(line, sizeof line, format, text);
+    console_print(line);
+}
+
+void bad_header()
+{
+    console_print("Bad height field parameters");
+    console_print("Error reading heights");
+}
+
+// Exact at both ends: sample 0 is the minimum and 65535 the maximum.
+inline float sample_height(float low, float high, uint32_t v)
+{
+    return float(double(low) + (double(high) - double(low)) * double(v) / 65535.0);
+}
+
+void feed(ripemd160_ctx* digest, uint16_t v)
+{
+    const uint8_t bytes[2] = {uint8_t(v & 0xff), uint8_t(v >> 8)};
+    ripemd160_update(digest, bytes, 2);
+}
+
+bool read_inline(terrain_state* t, vfs_file* f, ripemd160_ctx* digest)
+{
+    const size_t count = size_t(t->size) * size_t(t->size);
+    std::vector<uint8_t> bytes(count * 2);
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const size_t chunk = std::min<size_t>(bytes.size() - got, 1 << 20);
+        const int n = vfs_read(f, bytes.data() + got, int(chunk));
+        if (n <= 0)
+            break;
+        got += size_t(n);
+    }
+    if (got < bytes.size())
+        return false;
+    for (size_t k = 0; k < count; ++k) {
+        const uint16_t v = uint16_t(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+        feed(digest, v);
+        t->heights[k] = sample_height(t->min_height, t->max_height, v);
+    }
+    return true;
+}
+
+bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
+{
+    uint16_t* samples = nullptr;
+    int w = 0, h = 0;
+    if (!png_read_gray16(name.c_str(), &samples, &w, &h) || !samples || w <= 0 || h <= 0) {
+        if (samples)
+            mem_free(samples);
+        return false;
+    }
+    const int32_t N = t->size;
+    for (int32_t j = 0; j < N; ++j) {
+        const uint16_t* row = samples + size_t(j < h ? j : h - 1) * size_t(w);
+        for (int32_t i = 0; i < N; ++i) {
+            const uint16_t v = row[i < w ? i : w - 1];
+            feed(digest, v);
+            t->heights[size_t(j) * size_t(N) + size_t(i)] = sample_height(t->min_height, t->max_height, v);
+        }
+    }
+    mem_free(samples);
+    return true;
+}
+
+// "%f" as the header writes it, read back: what the next load will see.
+float as_written(float v)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%f", double(v));
+    return strtof(text, nullptr);
+}
+
+}  // namespace
+
+int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20])
+{
+    const std::string base = std::string("@") + folder + "/";
+    vfs_file* f = vfs_open((base + "terrain.hf").c_str(), "rb");
+    if (!f) {
+        say("Can't open '%.950s'", (base + "terrain.hf").c_str());
+        return 0;
+    }
+    int32_t n = 0;
+    float cell = 0, low = 0, high = 0;
+    if (vfs_scanf(f, "%d %f %f %f ", &n, &cell, &low, &high) != 4 || !terrain_alloc(t, n, cell, low, high)) {
+        bad_header();
+        vfs_close(f);
+        return 0;
+    }
+    const int next = vfs_getc(f);
+
+    ripemd160_ctx digest;
+    ripemd160_init(&digest);
+    bool ok = true;
+    if (next == ':') {
+        ok = read_inline(t, f, &digest);
+        if (!ok)
+            say("Error reading heights: '%.900s' is too short", (base + "terrain.hf").c_str());
+    } else if (!read_png(t, base + "terrain.png", &digest)) {
+        // The ground stays flat at the minimum, as the grid was made.
+        say("Can't open '%.950s'", (base + "terrain.png").c_str());
+    }
+    vfs_close(f);
+    if (!ok)
+        return 0;
+    ripemd160_final(&digest);
+    for (int k = 0; k < 20; ++k)
+        digest_out[k] = digest.digest[k];
+    const size_t points = size_t(t->size) * size_t(t->size);
+    std::copy(t->heights, t->heights + points, t->heights_copy);
+    return 1;
+}
+
+int terrain_write_heights(terrain_state* t, const char* folder)
+{
+    if (!t->heights || t->size < 3)
+        return 0;
+    const size_t points = size_t(t->size) * size_t(t->size);
+    float low = t->heights[0], high = t->heights[0];
+    for (size_t k = 1; k < points; ++k) {
+        low = t->heights[k] < low ? t->heights[k] : low;
+        high = t->heights[k] > high ? t->heights[k] : high;
+    }
+    t->min_height = low;
+    t->max_height = high;
+    // The samples are made against the header values exactly as they will be read.
+    const float file_low = as_written(low), file_high = as_written(high);
+    std::vector<uint16_t> samples(points, 0);
+    if (file_high > file_low) {
+        const float scale = 1.0f / (file_high - file_low);
+        for (size_t k = 0; k < points; ++k) {
+            const float v = (t->heights[k] - file_low) * scale * 65535.0f + 0.5f;
+            samples[k] = uint16_t(v >= 65535.0f ? 65535 : (v >= 0.0f ? int(v) : 0));
+        }
+    }
+
+    // Both files are complete before either replaces its old copy, and the old
+    // heights image is kept aside until the header is in place: a failure leaves the
+    // old pair, never a header that does not match its heights.
+    const std::string png = terrain_write_path(folder, "terrain.png");
+    const std::string hf = terrain_write_path(folder, "terrain.hf");
+    const std::string png_new = png + ".new", hf_new = hf + ".new", png_old = png + ".old";
+    bool png_ok = !png.empty() && png_write_gray16(png_new.c_str(), samples.data(), t->size, t->size) == 1;
+    bool hf_ok = false;
+    if (png_ok)
+        if (vfs_file* f = vfs_open(hf_new.c_str(), "wb")) {
+            hf_ok = vfs_printf(f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0;
+            hf_ok = vfs_flush(f) == 0 && !ferror(f->file) && hf_ok;
+            vfs_close(f);
+        }
+    bool ok = png_ok && hf_ok;
+    if (ok) {
+        const bool had_png = rename(png.c_str(), png_old.c_str()) == 0;
+        ok = rename(png_new.c_str(), png.c_str()) == 0;
+        if (ok && rename(hf_new.c_str(), hf.c_str()) != 0) {
+            ok = false;
+            remove(png.c_str());
+        }
+        if (had_png) {
+            if (ok)
+                remove(png_old.c_str());
+            else
+                rename(png_old.c_str(), png.c_str());
+        }
+    }
+    if (!ok) {
+        say("Can't open '%.950s'", png_ok ? "terrain.hf" : "terrain.png");
+        remove(png_new.c_str());
+        remove(hf_new.c_str());
+    }
+    return ok ? 1 : 0;
+}

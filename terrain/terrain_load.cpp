@@ -1,0 +1,136 @@
+// Loading a track folder's terrain: heights, the level-of-detail pyramid, shadows,
+// tiles and their atlas, the tile map, the detail levels and the decals, with the GL
+// objects that draw them. A failure frees whatever was made.
+#include "foundation/ripemd160.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "frontend/message_line.h"
+#include "gfx/shaders.h"
+#include "gfx/texture_cache.h"
+#include "gfx/texture_settings.h"
+#include "gfx/texture_upload.h"
+#include "terrain/decals.h"
+#include "terrain/load_progress.h"
+#include "terrain/terrain_files.h"
+#include "terrain/terrain_gl.h"
+#include "terrain/terrain_lod.h"
+#include "terrain/terrain_settings.h"
+#include "terrain/terrain_textures.h"
+#include "terrain/terrain_tiles_read.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+int fail(terrain_state* t)
+{
+    terrain_free(t);
+    return 0;
+}
+
+void say(const char* format, const std::string& text)
+{
+    char line[1024];
+    format_string(line, sizeof line, format, text.c_str());
+    console_print(line);
+}
+
+void memory_line(const char* format)
+{
+    if (verbose_level >= 1) {
+        char line[160];
+        format_string(line, sizeof line, format, static_cast<unsigned long>(texture_memory));
+        console_print(line);
+    }
+}
+
+// tileinfo, else texturelist; 0 when neither gives a tile.
+int read_tiles(terrain_state* t, const char* folder, std::vector<std::string>* names)
+{
+    const std::string base = std::string("@") + folder + "/";
+    const char* kind = "tileinfo";
+    vfs_file* f = vfs_open((base + "tileinfo").c_str(), "rb");
+    if (f) {
+        terrain_read_tileinfo(t, f, texture_load, names);
+    } else {
+        kind = "texturelist";
+        f = vfs_open((base + "texturelist").c_str(), "rb");
+        if (!f) {
+            say("Can't open '%.950s'", base + "texturelist");
+            return 0;
+        }
+        terrain_read_texturelist(t, f, texture_load, names);
+    }
+    vfs_close(f);
+    // Without a tile every tile number would be -1 (stored as 255).
+    if (t->tile_count <= 0) {
+        say("No tiles in %s", kind);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int terrain_load(terrain_state* t, const char* folder)
+{
+    terrain_init(t);
+    terrain_progress_begin("Loading terrain");
+    uint8_t digest[20];
+    if (!terrain_read_heights(t, folder, digest))
+        return fail(t);
+    terrain_progress_step("Loading heights");
+    if (verbose_level == 2) {
+        char hex[41];
+        ripemd160_to_hex(digest, hex);
+        console_print((std::string(hex) + "\n").c_str());
+    }
+    const float E = terrain_error_scale;
+    t->error_scale = std::isfinite(E) && E > 0.0f ? E : 0.125f / 70.0f;
+    while (!terrain_lod_build(t, kTerrainUnlimitedBudget)) {
+    }
+    terrain_progress_end("Loading heights");
+    terrain_progress_end("Loading terrain");
+
+    terrain_heights_texture_create(t);
+    terrain_mesh_buffers_create(t);
+    if (!terrain_mesh_alloc(t))
+        return fail(t);
+
+    terrain_progress_begin("Loading shadows");
+    if (!terrain_read_shadows(t, folder))
+        return fail(t);
+    terrain_shadow_texture_create(t);
+    terrain_progress_end("Loading shadows");
+    memory_line("%lu bytes texture memory used before ground tiles loaded\n");
+
+    terrain_progress_begin("Loading tileinfo");
+    std::vector<std::string> names;
+    if (!read_tiles(t, folder, &names) || !terrain_atlas_create(t, names))
+        return fail(t);
+    terrain_progress_end("Loading tileinfo");
+    memory_line("%lu bytes texture memory used after ground tiles loaded\n");
+
+    terrain_progress_begin("Loading tilemap");
+    if (!terrain_read_tilemap(t, folder))
+        return fail(t);
+    terrain_tilemap_texture_create(t);
+    terrain_progress_end("Loading tilemap");
+
+    terrain_progress_begin("Creating terrain texture pyramid");
+    if (!terrain_detail_levels_create(t))
+        return fail(t);
+    terrain_progress_end("Creating terrain texture pyramid");
+    if (!terrain_decals_alloc(t) || !terrain_decal_buffers_create(t))
+        return fail(t);
+    terrain_read_decals(t, folder, texture_load);
+
+    gl_use_shader(shader_terrain);
+    gl_uniform_spacing(t->cell);
+    gl_uniform_heights_dim_inv(1.0f / float(t->size - 1));
+    gl_use_shader(shader_unlit);
+    terrain_remember_folder(folder);
+    return 1;
+}

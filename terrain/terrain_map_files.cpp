@@ -1,0 +1,148 @@
+// The per-point and per-tile maps of a track folder, and its decal list.
+//
+// shadows.pgm: a PGM of exactly N x N bytes of brightness; the record keeps 255 - v.
+// tilemap:     2^n x 2^n raw bytes, rows of constant z, one tile index per 2 x 2 cells.
+// decals:      lines "[ x z ] angle size aspect texture", angle in radians; the maps
+//              are the texture's name up to its last '.' + "_tnorm.png" (else ".ppm")
+//              and "_tspec.png" (else ".ppm").
+#include "terrain/terrain_files.h"
+
+#include "foundation/memory.h"
+#include "foundation/scan.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "frontend/message_line.h"
+#include "gfx/images.h"
+#include "gfx/texture_settings.h"
+#include "platform/qorl_log.h"
+#include "terrain/decals.h"
+#include "terrain/load_progress.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string path_in(const char* folder, const char* name)
+{
+    return std::string("@") + folder + "/" + name;
+}
+
+void say(const char* format, const std::string& text)
+{
+    char line[1024];
+    format_string(line, sizeof line, format, text.c_str());
+    console_print(line);
+}
+
+// The decal's map with the given ending, trying PNG before PPM; 0 when none loads.
+uint32_t decal_map(const std::string& texture, const char* ending, uint32_t (*load)(const char*))
+{
+    const size_t dot = texture.rfind('.');
+    if (dot == std::string::npos)
+        return 0;
+    const std::string stem = texture.substr(0, dot) + ending;
+    const uint32_t png = load((stem + ".png").c_str());
+    return png ? png : load((stem + ".ppm").c_str());
+}
+
+}  // namespace
+
+int terrain_read_shadows(terrain_state* t, const char* folder)
+{
+    vfs_file* f = vfs_open(path_in(folder, "shadows.pgm").c_str(), "rb");
+    if (!f)
+        return 1;   // no shadows: every point lit
+    uint8_t* pixels = nullptr;
+    int w = 0, h = 0;
+    const int ok = pgm_read(f, &pixels, &w, &h);
+    vfs_close(f);
+    if (!ok || !pixels) {
+        console_print("Error reading shadows");
+        return 0;
+    }
+    if (w != t->size || h != t->size) {
+        qorl_log("Bad shadow dimensions (%dx%d)\n", w, h);
+        mem_free(pixels);
+        return 0;
+    }
+    const size_t points = size_t(t->size) * size_t(t->size);
+    for (size_t k = 0; k < points; ++k)
+        t->shadow[k] = uint8_t(255 - pixels[k]);
+    mem_free(pixels);
+    return 1;
+}
+
+int terrain_read_tilemap(terrain_state* t, const char* folder)
+{
+    const std::string name = path_in(folder, "tilemap");
+    vfs_file* f = vfs_open(name.c_str(), "rb");
+    if (!f) {
+        say("Can't open '%.950s'", name);
+        return 0;
+    }
+    const int side = 1 << t->n;
+    const int bytes = side * side;
+    int got = 0;
+    while (got < bytes) {
+        const int n = vfs_read(f, t->tile_map + got, bytes - got);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    vfs_close(f);
+    if (got < bytes) {
+        say("Error reading tilemap: '%.900s' is too short", name);
+        return 0;
+    }
+    const int last = t->tile_count > 0 ? t->tile_count - 1 : 0;
+    for (int k = 0; k < bytes; ++k)
+        if (t->tile_map[k] > last)
+            t->tile_map[k] = uint8_t(last);
+    return 1;
+}
+
+int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(const char* name))
+{
+    if (!t->decals.items)
+        return 0;
+    if (vfs_file* f = vfs_open(path_in(folder, "decals").c_str(), "rb")) {
+        char texture[1024];
+        float x, z, angle, size, aspect;
+        while (vfs_scanf(f, "[ %f %f ] %f %f %f %1023s ", &x, &z, &angle, &size, &aspect, texture) == 6) {
+            terrain_progress_step("Loading decals");
+            if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(angle) || !std::isfinite(size) ||
+                !std::isfinite(aspect))
+                continue;   // a decal nowhere would only spoil the buckets
+            decal d{};
+            d.texture = load(texture);
+            if (!d.texture)
+                continue;
+            d.normal_map = decal_map(texture, "_tnorm", load);
+            d.specular_map = decal_map(texture, "_tspec", load);
+            d.x = x;
+            d.z = z;
+            d.angle = angle;
+            d.size = size;
+            d.aspect = aspect;
+            d.sine = std::sin(angle);
+            d.cosine = std::cos(angle);
+            array_push(&t->decals, &d);   // a failed growth skips the decal
+        }
+        vfs_close(f);
+        terrain_progress_end("Loading decals");
+    }
+    decals_rebuild(t);
+    if (verbose_level >= 1) {
+        console_print("Decal map counts:\n");
+        for (int r = 0; r < kTerrainBucketsPerSide; ++r) {
+            char line[128];
+            int at = 0;
+            for (int c = 0; c < kTerrainBucketsPerSide; ++c)
+                at += format_string(line + at, sizeof line - size_t(at), " %4d", t->decal_buckets[r][c].count);
+            console_print(line);
+        }
+    }
+    return 1;
+}

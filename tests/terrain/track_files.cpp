@@ -1,0 +1,93 @@
+#include "track_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace trackfiles {
+namespace {
+
+std::string base;
+pid_t owner = 0;
+
+void remove_tree()
+{
+    if (getpid() == owner && !base.empty()) {
+        std::error_code ignored;
+        fs::remove_all(base, ignored);
+    }
+}
+
+const std::string& make_tree()
+{
+    if (owner)
+        return base;
+    owner = getpid();
+    const char* tmp = getenv("TMPDIR");
+    base = std::string(tmp && *tmp ? tmp : "/tmp") + "/terrain_files_" + std::to_string(owner);
+    fs::create_directories(base + "/user/Brovanta");
+    fs::create_directories(base + "/game");
+    // Decided once per process, at the first data path: both must be set by then.
+    setenv("XDG_DATA_HOME", (base + "/user").c_str(), 1);
+    setenv("BV_HOME", (base + "/game").c_str(), 1);
+    atexit(remove_tree);
+    return base;
+}
+
+const bool made = (make_tree(), true);
+
+}  // namespace
+
+const std::string& user_root()
+{
+    static const std::string root = make_tree() + "/user/Brovanta";
+    return root;
+}
+
+std::string path(const std::string& name)
+{
+    return user_root() + "/" + name;
+}
+
+void put(const std::string& name, const std::string& bytes)
+{
+    const fs::path p = path(name);
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::string get(const std::string& name)
+{
+    std::ifstream in(path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void remove_folder(const std::string& folder)
+{
+    std::error_code ignored;
+    fs::remove_all(path(folder), ignored);
+}
+
+std::string inline_heights(int n, float cell, float low, float high, const std::vector<uint16_t>& samples)
+{
+    char header[128];
+    snprintf(header, sizeof header, "%d %f %f %f\n:", n, double(cell), double(low), double(high));
+    std::string out = header;
+    for (uint16_t v : samples) {
+        out += char(v & 0xff);
+        out += char(v >> 8);
+    }
+    return out;
+}
+
+std::string pgm(int w, int h, const std::vector<uint8_t>& bytes)
+{
+    return "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n" + std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace trackfiles

@@ -1,0 +1,26 @@
+// Track folders for the file tests. The test program's data folders live in one
+// temporary tree made before any test runs: "@name" paths resolve under user_root(),
+// which is also where saves go.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trackfiles {
+
+// The user data folder ("<tmp>/user/Brovanta"), without a trailing "/".
+const std::string& user_root();
+// The full path of data file "@" + name.
+std::string path(const std::string& name);
+
+// Writes bytes into "@" + name (making its folders); removes a whole track folder.
+void put(const std::string& name, const std::string& bytes);
+std::string get(const std::string& name);
+void remove_folder(const std::string& folder);
+
+// "terrain.hf" with inline samples (row-major, z rows) and its header.
+std::string inline_heights(int n, float cell, float low, float high, const std::vector<uint16_t>& samples);
+// A binary PGM of the given bytes.
+std::string pgm(int w, int h, const std::vector<uint8_t>& bytes);
+
+}  // namespace trackfiles
