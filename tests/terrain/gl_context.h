@@ -1,0 +1,26 @@
+// A real GL context for the drawing tests: Mesa's software renderer through EGL on
+// the surfaceless platform (no window, no display server), desktop core 3.3 or
+// OpenGL ES 3, with the GL layer started on it and the state the program's start-up
+// sets: pack and unpack alignment 1, back faces culled, the start-up clear colour.
+#pragma once
+#include <string>
+
+enum class GlKind { desktop, es };
+
+class GlContext {
+public:
+    explicit GlContext(GlKind kind);
+    ~GlContext();
+    GlContext(const GlContext&) = delete;
+    GlContext& operator=(const GlContext&) = delete;
+
+    // Empty when the context and the shaders are up; else what failed.
+    const std::string& failure() const { return failure_; }
+
+private:
+    void* display_ = nullptr;
+    void* context_ = nullptr;
+    std::string failure_;
+};
+
+const char* kind_name(GlKind kind);
