@@ -3,6 +3,7 @@
 #include "platform/qorl_input.h"
 #include "platform/qorl_log.h"
 
+#include <cstdlib>
 #include <sched.h>
 
 namespace {
@@ -51,6 +52,17 @@ int qorl_input_init(qorl_input* input, qorl_window* window)
     *input = qorl_input{};
     input->window = window;
     return pthread_mutex_init(&input->ring_mutex, nullptr) == 0 ? 1 : 0;
+}
+
+void qorl_input_shutdown(qorl_input* input)
+{
+    free(input->axis_names);
+    input->axis_names = nullptr;
+    if (input->devices) {
+        qorl_log("Closing input devices\n");
+        qorl_devices_close(input);
+    }
+    pthread_mutex_destroy(&input->ring_mutex);
 }
 
 void qorl_input_push(qorl_input* input, uint32_t code, int pressed, int32_t seconds,
