@@ -51,21 +51,22 @@ const char* qorl_input_key_name(qorl_input* input, uint32_t code);
 int qorl_input_key_code(qorl_input* input, uint32_t* code, const char* name);
 
 // One input device. Kinds extend it with their own data; destroy frees the record.
+// Every field starts zeroed, so a kind's constructor need not repeat that.
 struct qorl_device {
-    qorl_device* next;
-    qorl_input* input;  // the owner: its ring receives the button events
-    const char* name;   // unique, no spaces
-    uint32_t id;        // bits 16..30 only
-    int32_t refcount;   // open axis handles
-    int32_t button_events;  // non-zero once a button was looked up: polled every next-event
-    int32_t button_count;
-    int32_t axis_count;
-    int (*enable_buttons)(qorl_device* device);
-    int (*open)(qorl_device* device);  // first axis handle; 0 refuses
-    void (*close)(qorl_device* device);
-    int (*read_axis)(qorl_device* device, int index);
-    void (*poll)(qorl_device* device);
-    void (*destroy)(qorl_device* device);
+    qorl_device* next = nullptr;
+    qorl_input* input = nullptr;  // the owner: its ring receives the button events
+    const char* name = nullptr;   // unique, no spaces
+    uint32_t id = 0;              // bits 16..30 only
+    int32_t refcount = 0;         // open axis handles
+    int32_t button_events = 0;    // non-zero once a button was looked up: polled every next-event
+    int32_t button_count = 0;
+    int32_t axis_count = 0;
+    int (*enable_buttons)(qorl_device* device) = nullptr;
+    int (*open)(qorl_device* device) = nullptr;  // first axis handle; 0 refuses
+    void (*close)(qorl_device* device) = nullptr;
+    int (*read_axis)(qorl_device* device, int index) = nullptr;
+    void (*poll)(qorl_device* device) = nullptr;
+    void (*destroy)(qorl_device* device) = nullptr;
 };
 
 struct qorl_axis {
