@@ -1,0 +1,101 @@
+// The program as a user starts it: finding (or not finding) its data, writing its
+// log into the user data folder, and "--open-home".
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using bvtest::EnvChange;
+using bvtest::TempDir;
+
+namespace {
+
+const std::string program = BV_BUILD_DIR "/brovanta";
+const std::string built_archive = BV_BUILD_DIR "/zzzz.saf";
+
+std::vector<EnvChange> clean_env(const TempDir& home)
+{
+    return {{"XDG_DATA_HOME", home / "xdg"}, {"HOME", home.path()}, {"QORL_LOGFILE", "", true},
+            {"QORL_LOGFILE_FLAGS", "", true}, {"QORL_OPTIONS", "", true}, {"BV_HOME", "", true},
+            {"BV_CHECK_ALLOC", "1"}};
+}
+
+}  // namespace
+
+TEST(Startup, WithoutBaseArchiveSaysSoAndFails)
+{
+    TempDir home;
+    bvtest::make_dirs(home / "data");
+    auto env = clean_env(home);
+    env.push_back({"BV_HOME", home / "data"});
+    auto r = bvtest::run_process({program}, env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Problem starting Brovanta: Can't find game data"), std::string::npos) << r.err;
+    std::string log = bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
+    EXPECT_NE(log.find("Can't find game data"), std::string::npos);
+    EXPECT_EQ(log.find("Brovanta version"), std::string::npos);
+}
+
+TEST(Startup, ChangedBaseArchiveIsRefused)
+{
+    TempDir home;
+    std::string bytes = bvtest::read_file(built_archive);
+    ASSERT_FALSE(bytes.empty());
+    bytes[bytes.size() / 2] ^= 1;
+    bvtest::write_file(home / "data/zzzz.saf", bytes);
+    auto env = clean_env(home);
+    env.push_back({"BV_HOME", home / "data//"});
+    EXPECT_EQ(bvtest::run_process({program}, env).status, 1);
+}
+
+TEST(Startup, FindsBuiltArchiveBesideTheProgramAndWritesItsLog)
+{
+    TempDir home;
+    auto r = bvtest::run_process({program}, clean_env(home));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // leak tracking is on: nothing may be left behind
+    std::string log = bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
+    EXPECT_NE(log.find("] Logfile \"" + (home / "xdg/Brovanta/lastlog.txt") + "\" opened\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("] Brovanta version 2023-06-18-1650 snapshot\n"), std::string::npos) << log;
+}
+
+TEST(Startup, ArchiveInUserFolderIsFoundToo)
+{
+    TempDir home;
+    bvtest::write_file(home / "xdg/Brovanta/zzzz.saf", bvtest::read_file(built_archive));
+    auto env = clean_env(home);
+    env.push_back({"BV_HOME", home / "empty"});
+    EXPECT_EQ(bvtest::run_process({program}, env).status, 0);
+}
+
+TEST(Startup, OpenHomeMakesTheFolderAndHandsItToTheFileBrowser)
+{
+    TempDir home;
+    std::string fake_bin = home / "bin";
+    bvtest::write_file(fake_bin + "/xdg-open", "#!/bin/sh\necho \"$@\" > \"" + (home / "opened") + "\"\n");
+    chmod((fake_bin + "/xdg-open").c_str(), 0755);
+    auto env = clean_env(home);
+    env.push_back({"PATH", fake_bin + ":/usr/bin:/bin"});
+    auto r = bvtest::run_process({program, "--open-home"}, env);
+    EXPECT_EQ(r.status, 0);
+    struct stat st {};
+    EXPECT_EQ(stat((home / "xdg/Brovanta").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    // The browser may still be starting when the program ends; give it a moment.
+    for (int i = 0; i < 100 && !bvtest::file_exists(home / "opened"); ++i)
+        usleep(20000);
+    EXPECT_EQ(bvtest::read_file(home / "opened"), home / "xdg/Brovanta\n");
+    EXPECT_FALSE(bvtest::file_exists(home / "xdg/Brovanta/lastlog.txt"));
+}
+
+TEST(Startup, OpenHomeWithoutFileBrowserStillEndsCleanly)
+{
+    TempDir home;
+    auto env = clean_env(home);
+    env.push_back({"PATH", home / "nothing-here"});
+    EXPECT_EQ(bvtest::run_process({program, "--open-home"}, env).status, 0);
+}
