@@ -87,7 +87,7 @@ TEST(DeviceId, FormulaOverSignedBytesAndCollisions)
     EXPECT_EQ(qorl_device_id(nullptr, "abc"), ((98u << 8) + 97u + 99u) << 16);
     // A byte above 127 counts as negative: e = -1 gives 0x7FFF after the mask.
     EXPECT_EQ(qorl_device_id(nullptr, "\xff"), 0x7FFF0000u);
-    EXPECT_EQ(qorl_device_id(nullptr, "\x01\xff"), ((0xFFFFFFFFu << 8) + 1u & 0x7FFF) << 16);
+    EXPECT_EQ(qorl_device_id(nullptr, "\x01\xff"), (((0xFFFFFFFFu << 8) + 1u) & 0x7FFF) << 16);
     // Zero is never an id.
     EXPECT_EQ(qorl_device_id(nullptr, ""), 0x10000u);
 
