@@ -61,7 +61,7 @@ std::string window_scenario(bool expect_threaded)
 {
     qorl_window* window = qorl_window_open("Window test", 0, 0, 24);
     if (!window)
-        return "the window did not open";
+        return std::string("the window did not open: ") + qorl_last_error();
     std::ostringstream failure;
     auto check = [&](bool ok, const std::string& what) {
         if (!ok && failure.str().empty())

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <random>
+#include <ctime>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +53,36 @@ bool XvfbServer::installed()
     return false;
 }
 
+void XvfbServer::start(int number)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    std::string name = ":" + std::to_string(number);
+    pid_ = fork();
+    if (pid_ == 0) {
+        int keep = dup(fds[1]);  // without close-on-exec, for Xvfb to write into
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::string fd_text = std::to_string(keep);
+        execlp("Xvfb", "Xvfb", name.c_str(), "-displayfd", fd_text.c_str(), "-screen", "0",
+               "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid_ > 0)
+        display_ = read_display_number(fds[0]);
+    close(fds[0]);
+    if (display_.empty() && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (display_.empty())
+        pid_ = -1;
+}
+
 XvfbServer::XvfbServer()
 {
     // Mesa's software renderer: the same pixels on every machine, no GPU needed.
@@ -62,33 +94,19 @@ XvfbServer::XvfbServer()
     }
     if (!installed())
         return;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return;
-    pid_ = fork();
-    if (pid_ == 0) {
-        int keep = dup(fds[1]);  // without close-on-exec, for Xvfb to write into
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::string fd_text = std::to_string(keep);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
-        _exit(127);
+    // Our own pick among high numbers: a server that another test is just shutting down
+    // may still remove the socket of a low number that Xvfb would hand out again.
+    std::mt19937 pick(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
+    for (int attempt = 0; attempt < 8 && display_.empty(); ++attempt) {
+        int number = 100 + static_cast<int>(pick() % 4000);
+        std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+        std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0)
+            continue;
+        start(number);
     }
-    close(fds[1]);
-    if (pid_ > 0)
-        display_ = read_display_number(fds[0]);
-    close(fds[0]);
-    if (display_.empty()) {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
+    if (display_.empty())
         return;
-    }
     owner_ = true;
     setenv("DISPLAY", display_.c_str(), 1);
     setenv(reuse_variable, display_.c_str(), 1);

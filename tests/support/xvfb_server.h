@@ -19,6 +19,8 @@ public:
     const std::string& display() const { return display_; }  // ":N"
 
 private:
+    void start(int number);
+
     pid_t pid_ = -1;
     bool owner_ = false;
     std::string display_;
