@@ -5,9 +5,13 @@
 #include "platform/x11_native.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 
 namespace {
+
+constexpr int open_attempts = 20;
+constexpr long open_retry_ns = 50'000'000;
 
 thread_local x11_error_trap* active_trap = nullptr;
 
@@ -40,7 +44,14 @@ Display* x11_open_display()
         XSetErrorHandler(on_error);
         XSetIOErrorHandler(on_io_error);
     });
+    // A server whose last client just left resets, and refuses connections for a moment
+    // (a bare Xvfb does that after the display-mode query): try again for a while.
     Display* display = XOpenDisplay(nullptr);
+    for (int attempt = 1; !display && getenv("DISPLAY") && attempt < open_attempts; ++attempt) {
+        timespec pause{0, open_retry_ns};
+        nanosleep(&pause, nullptr);
+        display = XOpenDisplay(nullptr);
+    }
     if (!display) {
         const char* name = getenv("DISPLAY");
         qorl_set_error(name ? "Can't open the X display" : "No X display (DISPLAY is unset)");

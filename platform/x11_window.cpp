@@ -6,6 +6,7 @@
 #include "platform/x11_native.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <cerrno>
@@ -96,6 +97,10 @@ void set_names(Display* display, Window handle, const std::string& title)
     hint.res_name = res_name;
     hint.res_class = res_class;
     XSetClassHint(display, handle, &hint);
+    // Lets a window manager offer to end the game when it stops answering.
+    long pid = static_cast<long>(getpid());
+    XChangeProperty(display, handle, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
 }
 
 bool create_window(qorl_window* window, VisualID visual_id, int width, int height)
