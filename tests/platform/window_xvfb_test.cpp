@@ -75,6 +75,7 @@ std::string window_scenario(bool expect_threaded)
     Window handle = window->native->handle;
 
     // A typed key: the key event first, its character after it, stamps not in the future.
+    check(input.available(), "no XTEST library (libXtst.so.6) to type with");
     if (input.available()) {
         int64_t before = now_ms();
         input.key(display, XK_a, true);
