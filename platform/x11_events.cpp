@@ -105,6 +105,11 @@ void configure_event(qorl_window* window, const XConfigureEvent& event)
 void x11_handle_event(qorl_window* window, XEvent* event)
 {
     qorl_x11_window* x = window->native;
+    if (event->type == MappingNotify) {
+        // A new keyboard layout: characters come from the new key map from now on.
+        XRefreshKeyboardMapping(&event->xmapping);
+        return;
+    }
     if (event->xany.window != x->handle)
         return;
     switch (event->type) {
