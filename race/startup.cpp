@@ -9,6 +9,7 @@
 #include "platform/qorl_events.h"
 #include "platform/qorl_gl.h"
 #include "platform/qorl_log.h"
+#include "race/audio_start.h"
 #include "race/base_digest.h"
 #include "race/glversion_option.h"
 
@@ -23,6 +24,27 @@ namespace {
 void runtime_setup()
 {
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
+}
+
+// Only the audio options for now: "--nosound", and "--record-audio <file>" or
+// "--record-audio=<file>". The rest of the command line is left alone.
+audio_request audio_options(int argc, char** argv)
+{
+    constexpr char record[] = "--record-audio";
+    constexpr size_t record_length = sizeof record - 1;
+    audio_request request;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (strcmp(arg, "--") == 0)
+            break;
+        if (strcmp(arg, "--nosound") == 0)
+            request.nosound = true;
+        else if (strcmp(arg, record) == 0 && i + 1 < argc)
+            request.record_path = argv[++i];
+        else if (strncmp(arg, record, record_length) == 0 && arg[record_length] == '=')
+            request.record_path = arg + record_length + 1;
+    }
+    return request;
 }
 
 // Until the main loop arrives: the window's size when it is not fullscreen, and the
@@ -127,7 +149,7 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
-
+    audio_request audio = audio_options(argc, argv);
     gl_version_choice version;
     const char* message = nullptr;
     if (!glversion_from_arguments(argc, argv, &version, &message)) {
@@ -144,11 +166,21 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     gl_calls gl = load_gl_calls(window);
-    if (log_gl_and_check_version(gl))
-        wait_for_close(window, gl);
-    else
+    if (!log_gl_and_check_version(gl)) {
         qorl_log("OpenGL version too old\n");
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 0;
+    }
 
+    if (!audio_start(audio, window)) {
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 1;
+    }
+    wait_for_close(window, gl);
+
+    audio_stop();
     qorl_gl_close(window);
     shutdown_tail();
     return 0;
