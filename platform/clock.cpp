@@ -28,15 +28,15 @@ void sleep_milliseconds(int64_t ms)
     }
 }
 
-// Sleep measures in microseconds, so that a span never ends early by the part of a
+// Sleep measures in nanoseconds, so that a span never ends early by the part of a
 // millisecond that qorl_time leaves out.
-int64_t now_microseconds()
+int64_t now_nanoseconds()
 {
     if (clock_source != monotonic_milliseconds)
-        return clock_source() * 1000;
+        return clock_source() * 1000000;
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 }  // namespace
@@ -57,13 +57,13 @@ int qorl_time(int32_t* seconds, int32_t* microseconds)
 // A relative delay: sleep most of it, then yield until the clock reaches the target.
 void qorl_sleep(int32_t seconds, int32_t microseconds)
 {
-    int64_t start = now_microseconds();
+    int64_t start = now_nanoseconds();
     int64_t total_ms = static_cast<int64_t>(seconds) * 1000 + microseconds / 1000;
     if (total_ms > 1)
         sleep_milliseconds(total_ms - 1);
     else if (total_ms >= 0)
         sleep_milliseconds(total_ms);
-    int64_t target = start + static_cast<int64_t>(seconds) * 1000000 + microseconds;
-    while (now_microseconds() < target)
+    int64_t target = start + (static_cast<int64_t>(seconds) * 1000000 + microseconds) * 1000;
+    while (now_nanoseconds() < target)
         sleep_milliseconds(0);
 }

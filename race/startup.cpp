@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "frontend/message_line.h"
 #include "platform/qorl_log.h"
+#include "race/audio_start.h"
 #include "race/base_digest.h"
 
 #include <cstring>
@@ -18,6 +19,27 @@ namespace {
 void runtime_setup()
 {
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
+}
+
+// Only the audio options for now: "--nosound", and "--record-audio <file>" or
+// "--record-audio=<file>". The rest of the command line is left alone.
+audio_request audio_options(int argc, char** argv)
+{
+    constexpr char record[] = "--record-audio";
+    constexpr size_t record_length = sizeof record - 1;
+    audio_request request;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (strcmp(arg, "--") == 0)
+            break;
+        if (strcmp(arg, "--nosound") == 0)
+            request.nosound = true;
+        else if (strcmp(arg, record) == 0 && i + 1 < argc)
+            request.record_path = argv[++i];
+        else if (strncmp(arg, record, record_length) == 0 && arg[record_length] == '=')
+            request.record_path = arg + record_length + 1;
+    }
+    return request;
 }
 
 void shutdown_tail()
@@ -48,7 +70,14 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
+    audio_request audio = audio_options(argc, argv);
 
+    if (!audio_start(audio, nullptr)) {
+        shutdown_tail();
+        return 1;
+    }
+
+    audio_stop();
     shutdown_tail();
     return 0;
 }

@@ -1,0 +1,170 @@
+// Turns a name and an open mode into an opened container file: plain paths as they
+// stand (read: the file, else "<file>.gz"), "@" data paths over the search folders in
+// order and then, for reads, over the file index.
+#include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
+#include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
+#include "foundation/os_paths.h"
+#include "foundation/vfs.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr size_t kVariantPathMax = 1023;
+constexpr size_t kMakeFoldersPathMax = 1023;
+constexpr uint32_t kNoLimit = 0x7fffffff;
+
+bool is_write_mode(const char* mode)
+{
+    return !strchr(mode, 'r') || strchr(mode, '+');
+}
+
+void reset_handle(vfs_file* f)
+{
+    f->file = nullptr;
+    f->base_offset = 0;
+    f->size_limit = kNoLimit;
+    f->position = 0;
+    f->pushed_back = -1;
+    f->gzip = 0;
+    f->compressed_size = 0;
+    f->compressed_read = 0;
+    f->stream_end = 0;
+    f->read_pointer = f->output;
+}
+
+// Linux opens folders for reading; a folder is never a data file.
+FILE* open_for_reading(const char* path, const char* mode)
+{
+    FILE* file = fopen(path, mode);
+    struct stat st;
+    if (file && (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode))) {
+        fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+// The container is open and positioned at the data; makes it a gzip handle.
+bool begin_gzip(vfs_file* f)
+{
+    if (vfs_gzip_begin(f))
+        return true;
+    fclose(f->file);
+    f->file = nullptr;
+    return false;
+}
+
+bool open_plain(vfs_file* f, const char* path, const char* mode)
+{
+    if (is_write_mode(mode)) {
+        if (strlen(path) <= kMakeFoldersPathMax)
+            os_make_parent_folders(path);
+        f->file = open_with_backup(path, mode);
+        return f->file != nullptr;
+    }
+    if ((f->file = open_for_reading(path, mode)))
+        return true;
+    std::string variant = std::string(path) + ".gz";
+    if (variant.size() > kVariantPathMax)
+        return false;
+    if (!(f->file = open_for_reading(variant.c_str(), mode)))
+        return false;
+    return begin_gzip(f);
+}
+
+// Every index entry of this name, best first: lower priority number first, and on equal
+// numbers the plain entry before the ".gz" one.
+std::vector<std::pair<int, bool>> index_candidates(const char* name)
+{
+    std::vector<std::pair<int, bool>> found;
+    auto add_group = [&](const char* key, bool packed) {
+        for (int i = file_index_find(key); i >= 0; ++i) {
+            const file_index_entry* e = file_index_get(i);
+            if (!e || file_index_compare_names(e->relative_name, key) != 0)
+                break;
+            found.emplace_back(i, packed);
+        }
+    };
+    add_group(name, false);
+    add_group((std::string(name) + ".gz").c_str(), true);
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return file_index_get(a.first)->priority < file_index_get(b.first)->priority;
+    });
+    return found;
+}
+
+bool open_index_entry(vfs_file* f, const file_index_entry* entry, bool packed)
+{
+    FILE* file = open_for_reading(entry->container_path, "rb");
+    if (!file)
+        return false;
+    if (fseek(file, entry->offset, SEEK_SET) != 0) {
+        fclose(file);
+        return false;
+    }
+    f->file = file;
+    f->base_offset = static_cast<uint32_t>(entry->offset);
+    f->size_limit = static_cast<uint32_t>(entry->size);
+    return !packed || begin_gzip(f);
+}
+
+// The index fallback. A loose file removed since the index was built no longer hides
+// the entries behind it.
+bool open_from_index(vfs_file* f, const char* name)
+{
+    for (const auto& [index, packed] : index_candidates(name)) {
+        if (open_index_entry(f, file_index_get(index), packed))
+            return true;
+        reset_handle(f);
+    }
+    return false;
+}
+
+// "@name" means folder 0 + name; other names stand as they are.
+bool replace_path(std::string& out, const char* name)
+{
+    if (name[0] != '@') {
+        out = name;
+        return out.size() <= kDataPathMax;
+    }
+    const char* folder = data_search_dir(0);
+    return folder && join_data_path(out, folder, name + 1);
+}
+
+}  // namespace
+
+int vfs_open_into(vfs_file* f, const char* name, const char* mode)
+{
+    reset_handle(f);
+    if (name[0] != '@')
+        return open_plain(f, name, mode) ? 1 : 0;
+
+    const char* rest = name + 1;
+    std::string candidate;
+    for (int i = 0; const char* folder = data_search_dir(i); ++i) {
+        if (join_data_path(candidate, folder, rest) && open_plain(f, candidate.c_str(), mode))
+            return 1;
+        reset_handle(f);
+    }
+    if (is_write_mode(mode))
+        return 0;
+    return open_from_index(f, rest) ? 1 : 0;
+}
+
+int vfs_replace(const char* source, const char* target)
+{
+    std::string from, to;
+    if (!replace_path(from, source) || !replace_path(to, target))
+        return 0;
+    // rename(2) replaces the target atomically: if anything fails, the old file stays.
+    return rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+}

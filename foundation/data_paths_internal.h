@@ -1,0 +1,23 @@
+// What the data-path files share among themselves; not for callers outside foundation.
+#pragma once
+#include <cstdio>
+#include <string>
+
+// Longest path built from a search folder and a data name (a 512-byte buffer).
+constexpr size_t kDataPathMax = 511;
+
+// Number of search folders (building them on first use).
+int search_folder_count();
+// The user data folder text, or null when this machine gives none. It is folder 0
+// whenever it exists.
+const char* user_data_folder();
+// Frees the folder texts; the next use builds them again.
+void search_folders_free();
+
+// folder + name into out; false when the result would be longer than kDataPathMax,
+// since a cut path names some other file.
+bool join_data_path(std::string& out, const char* folder, const char* name);
+
+// fopen, honouring a leading "~" in mode: an existing file is first copied to the
+// first free "<path>.~N~" (N = 1..9999). Null when the backup cannot be made.
+FILE* open_with_backup(const char* path, const char* mode);

@@ -1,0 +1,100 @@
+// The recursive listing of a search folder. Names are taken in byte order so the
+// index is the same on every file system. Symlinks are followed, but a folder already
+// on the current path is skipped, so a link back up the tree cannot recurse for ever.
+#include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
+#include "foundation/growable_array.h"
+#include "foundation/memory.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+struct folder_id {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const folder_id&) const = default;
+};
+
+struct listing {
+    growable_array* entries;
+    size_t top_length;        // characters of the search folder text, trailing "/" included
+    int priority;
+    std::vector<folder_id> open_folders;
+};
+
+std::vector<std::string> sorted_names(const char* folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder);
+    if (!dir)
+        return names;
+    while (dirent* entry = readdir(dir)) {
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// False when an entry could not be stored: the listing of this folder stops there.
+bool add_loose_file(listing& l, const std::string& path, off_t size)
+{
+    auto* owned = static_cast<char*>(mem_alloc(path.size() + 1));
+    if (!owned)
+        return false;
+    memcpy(owned, path.c_str(), path.size() + 1);
+    file_index_entry entry{owned, owned, owned + l.top_length, 0,
+                           static_cast<int32_t>(std::min<off_t>(size, INT32_MAX)), l.priority};
+    if (!array_push(l.entries, &entry)) {
+        mem_free(owned);
+        return false;
+    }
+    return true;
+}
+
+// dir has no trailing "/" ("" stands for the root).
+void list_folder(listing& l, const std::string& dir)
+{
+    file_index_spin();
+    const char* dir_name = dir.empty() ? "/" : dir.c_str();
+    struct stat st;
+    if (stat(dir_name, &st) != 0)
+        return;
+    folder_id id{st.st_dev, st.st_ino};
+    if (std::find(l.open_folders.begin(), l.open_folders.end(), id) != l.open_folders.end())
+        return;
+    l.open_folders.push_back(id);
+
+    for (const std::string& name : sorted_names(dir_name)) {
+        std::string path = dir + "/" + name;
+        if (stat(path.c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            list_folder(l, path);
+        } else if (S_ISREG(st.st_mode)) {
+            // Pipes and devices are not data: opening one could block the index build.
+            if (!add_loose_file(l, path, st.st_size))
+                break;
+        }
+    }
+    l.open_folders.pop_back();
+}
+
+}  // namespace
+
+void list_folder_into(growable_array* entries, const char* folder, int priority)
+{
+    listing l{entries, strlen(folder), priority, {}};
+    std::string top = folder;
+    while (!top.empty() && top.back() == '/')
+        top.pop_back();
+    list_folder(l, top);
+}

@@ -1,0 +1,93 @@
+#include "foundation/os_paths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// A nice value of -10 is the closest match to a "high" priority class: above every
+// ordinary program, well below the real-time classes.
+constexpr int kHighNice = -10;
+
+const char* non_empty_env(const char* name)
+{
+    const char* value = getenv(name);
+    return value && *value ? value : nullptr;
+}
+
+}  // namespace
+
+bool os_local_data_folder(std::string& out)
+{
+    // Relative values are invalid by the XDG rules and would depend on the current folder.
+    if (const char* xdg = non_empty_env("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+        out = xdg;
+        return true;
+    }
+    if (const char* home = non_empty_env("HOME")) {
+        out = std::string(home) + "/.local/share";
+        return true;
+    }
+    return false;
+}
+
+bool os_program_folder(std::string& out)
+{
+    std::vector<char> buffer(PATH_MAX);
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    // A full buffer may be a cut name: better no folder than a wrong one.
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size())
+        return false;
+    std::string path(buffer.data(), static_cast<size_t>(n));
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return false;
+    out = path.substr(0, slash);
+    return true;
+}
+
+void os_make_parent_folders(const char* path)
+{
+    std::string prefix;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/' && !prefix.empty() && prefix.back() != '/')
+            mkdir(prefix.c_str(), 0777);
+        prefix += *p;
+    }
+}
+
+bool os_spawn(const char* program, const char* argument)
+{
+    char* argv[] = {const_cast<char*>(program), const_cast<char*>(argument), nullptr};
+    pid_t pid = 0;
+    return posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) == 0;
+}
+
+uint64_t os_total_memory()
+{
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page_size = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || page_size <= 0)
+        return 0;
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+}
+
+bool os_raise_priority()
+{
+    // getpriority may legitimately answer -1, so errno tells a failure apart.
+    errno = 0;
+    int current = getpriority(PRIO_PROCESS, 0);
+    if (errno == 0 && current <= kHighNice)
+        return true;  // already at least this high: setting it would lower it
+    return setpriority(PRIO_PROCESS, 0, kHighNice) == 0;
+}

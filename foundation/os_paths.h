@@ -1,0 +1,28 @@
+// The few operating-system services the data paths need beyond plain files:
+// where the user's data lives, where the program lives, folder creation, starting
+// the desktop's file browser, the machine's memory and the process priority.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// $XDG_DATA_HOME (when absolute), else $HOME + "/.local/share". False when neither
+// gives a folder.
+bool os_local_data_folder(std::string& out);
+
+// The folder holding the running program, without a trailing "/". False when
+// /proc/self/exe cannot be read.
+bool os_program_folder(std::string& out);
+
+// Creates the folder named by the text before each "/" of path, outermost first;
+// errors are ignored (the later open reports what matters).
+void os_make_parent_folders(const char* path);
+
+// Starts program with one argument, searched on PATH, without a shell; the child is
+// not waited for. False when it could not be started.
+bool os_spawn(const char* program, const char* argument);
+
+// Physical memory of the machine in bytes, 0 when unknown.
+uint64_t os_total_memory();
+
+// Raises the scheduling priority of this process; false (errno kept) when refused.
+bool os_raise_priority();

@@ -1,0 +1,104 @@
+// The ordered search folders: the user data folder, then BV_HOME or the program's
+// own folder. Each text uses "/" only, has no runs of "/", and ends in one "/".
+#include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
+#include "foundation/memory.h"
+#include "foundation/os_paths.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxFolders = 2;
+
+int folder_count = -1;
+char* folders[kMaxFolders + 1];
+bool has_user_folder = false;
+
+// Backslashes become "/", every run of "/" becomes one.
+char* normalised_copy(const std::string& text)
+{
+    char* out = static_cast<char*>(mem_alloc(text.size() + 1));
+    if (!out)
+        return nullptr;
+    size_t n = 0;
+    for (char c : text) {
+        if (c == '\\')
+            c = '/';
+        if (c == '/' && n > 0 && out[n - 1] == '/')
+            continue;
+        out[n++] = c;
+    }
+    out[n] = '\0';
+    return out;
+}
+
+void add_folder(const std::string& text)
+{
+    if (char* folder = normalised_copy(text))
+        folders[folder_count++] = folder;
+}
+
+void build_folders()
+{
+    folder_count = 0;
+    std::string base;
+    if (os_local_data_folder(base)) {
+        add_folder(base + "/Brovanta/");
+        has_user_folder = folder_count == 1;
+    }
+    // An empty BV_HOME would make the folder "/", the whole file system.
+    const char* home = getenv("BV_HOME");
+    if (home && *home)
+        add_folder(std::string(home) + "/");
+    else if (os_program_folder(base))
+        add_folder(base + "/");
+    folders[folder_count] = nullptr;
+}
+
+}  // namespace
+
+const char* data_search_dir(int index)
+{
+    if (folder_count < 0)
+        build_folders();
+    if (index < 0 || index >= folder_count)
+        return nullptr;
+    return folders[index];
+}
+
+int search_folder_count()
+{
+    if (folder_count < 0)
+        build_folders();
+    return folder_count;
+}
+
+const char* user_data_folder()
+{
+    if (folder_count < 0)
+        build_folders();
+    return has_user_folder ? folders[0] : nullptr;
+}
+
+void search_folders_free()
+{
+    for (int i = 0; i < folder_count; ++i) {
+        mem_free(folders[i]);
+        folders[i] = nullptr;
+    }
+    folder_count = -1;
+    has_user_folder = false;
+}
+
+bool join_data_path(std::string& out, const char* folder, const char* name)
+{
+    size_t folder_length = strlen(folder);
+    size_t name_length = strlen(name);
+    if (folder_length + name_length > kDataPathMax)
+        return false;
+    out.assign(folder, folder_length);
+    out.append(name, name_length);
+    return true;
+}

@@ -1,0 +1,71 @@
+#include "foundation/text_util.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/memory.h"
+#include "foundation/scan.h"
+#include "foundation/vfs.h"
+
+namespace {
+
+uint8_t colour_byte(float value)
+{
+    // Written so that a NaN lands on 0 as well.
+    if (!(value > 0.0f))
+        return 0;
+    if (value >= 1.0f)
+        return 255;
+    return uint8_t(value * 255.0f);
+}
+
+}  // namespace
+
+void parse_colour_tag(const char* text, const char* tag, uint8_t rgb[3])
+{
+    if (!text || !tag)
+        return;
+    const char* found = strstr(text, tag);
+    if (!found)
+        return;
+    float red, green, blue;
+    if (scan_string(found + strlen(tag), "%f,%f,%f", &red, &green, &blue) != 3)
+        return;
+    rgb[0] = colour_byte(red);
+    rgb[1] = colour_byte(green);
+    rgb[2] = colour_byte(blue);
+}
+
+vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* mode)
+{
+    if (!folder || !name || !mode)
+        return nullptr;
+    size_t folder_length = strlen(folder);
+    size_t name_length = strlen(name);
+    char* path = static_cast<char*>(xmalloc(folder_length + name_length + 3));
+    char* end = path;
+    *end++ = '@';
+    memcpy(end, folder, folder_length);
+    end += folder_length;
+    *end++ = '/';
+    memcpy(end, name, name_length + 1);
+    vfs_file* f = vfs_open(path, mode);
+    mem_free(path);
+    return f;
+}
+
+int format_string(char* buffer, size_t size, const char* format, ...)
+{
+    if (!buffer || size == 0)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    int wanted = vsnprintf(buffer, size, format, args);
+    va_end(args);
+    if (wanted < 0) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return size_t(wanted) < size ? wanted : int(size - 1);
+}

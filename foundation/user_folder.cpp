@@ -1,0 +1,19 @@
+// "--open-home": show the user data folder in the desktop's file browser.
+#include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
+#include "foundation/os_paths.h"
+
+#include <string>
+
+void open_user_folder()
+{
+    const char* folder = user_data_folder();
+    if (!folder)
+        return;
+    os_make_parent_folders(folder);
+    std::string target = folder;
+    while (target.size() > 1 && target.back() == '/')
+        target.pop_back();
+    // xdg-open picks the user's file browser; without it there is nothing to do.
+    os_spawn("xdg-open", target.c_str());
+}

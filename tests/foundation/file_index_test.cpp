@@ -1,0 +1,201 @@
+// The file index over the search folders and their ".saf" archives. The index and the
+// folders are built once per process, so each scenario runs in a fresh process.
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include "foundation/file_index.h"
+#include "foundation/memory.h"
+#include "support/test_support.h"
+#include "vfs_fixtures.h"
+
+namespace {
+
+using bvtest::TempDir;
+using bvtest::write_file;
+using namespace vfstest;
+
+std::string container_of(const char* name)
+{
+    const file_index_entry* e = file_index_get(file_index_find(name));
+    return e ? e->container_path : "(none)";
+}
+
+TEST(SafArchive, OffsetsCountTheWholeHeaderWithItsEndLine)
+{
+    expect_in_fresh_process([] {
+        Problems p;
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        write_file(game / "zzzz.saf", "5 a.txt\n3 b/c.txt\n-\nAAAAABBB");
+        file_index_list();
+        const file_index_entry* a = file_index_get(file_index_find("a.txt"));
+        const file_index_entry* c = file_index_get(file_index_find("b/c.txt"));
+        if (!a || !c)
+            return std::string("entries missing\n");
+        p.check(a->offset == 20 && a->size == 5 && c->offset == 25 && c->size == 3, "offsets or sizes");
+        p.check(a->priority == 2, "an archive's priority follows the two search folders");
+        p.same(read_named("@B/C.TXT"), "BBB", "b/c.txt data");
+        char line[200];
+        p.check(file_index_describe(file_index_find("a.txt"), line, sizeof line) == 1, "describe");
+        p.same(line, "a.txt -> " + (game / "zzzz.saf"), "description");
+        p.check(file_index_describe(file_index_find("a.txt"), line, 5) == 1, "short describe");
+        p.same(line, "a.tx", "cut description");
+        p.check(file_index_describe(99, line, sizeof line) == 0, "describe out of range");
+        return p.text;
+    });
+}
+
+TEST(SafArchive, MalformedArchivesDropOnlyTheirOwnEntries)
+{
+    expect_in_fresh_process([] {
+        Problems p;
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        const std::pair<const char*, std::string> bad[] = {
+            {"negative.saf", "-5 neg.txt\n-\nABCDEFGH"},
+            {"huge.saf", "5000000000 huge.txt\n-\nABCDEFGH"},
+            {"over.saf", "2147483648 over.txt\n-\nABCDEFGH"},
+            {"no-separator.saf", "5 ok1.txt\n5\n-\nABCDEFGHIJ"},
+            {"no-number.saf", "5 ok2.txt\nfive nan.txt\n-\nABCDE"},
+            {"no-end.saf", "5 ok3.txt\n"},
+            {"end-unterminated.saf", "5 ok4.txt\n-"},
+            {"crlf.saf", "5 crlf.txt\r\n-\r\nABCDE"},
+            {"long-line.saf", "1 " + std::string(1021, 'm') + "\n-\nA"},
+            {"zero-byte.saf", std::string("5 nul\0x.txt\n-\nABCDE", 20)},
+            {"past-2GiB.saf", "2147483000 big1.txt\n2147483000 big2.txt\n-\n"},
+        };
+        for (const auto& [name, bytes] : bad)
+            write_file(game / name, bytes);
+        write_file(game / "good.saf", "1 " + std::string(1020, 'k') + "\n4 good.txt\n-\nKGOOD");
+        write_file(game / "loose.txt", "loose");
+        file_index_list();
+        for (const char* gone : {"neg.txt", "huge.txt", "over.txt", "ok1.txt", "ok2.txt", "ok3.txt", "ok4.txt",
+                                 "crlf.txt", "crlf.txt\r", "nul", "big1.txt", "big2.txt"})
+            p.check(file_index_find(gone) == -1, std::string("entry of a malformed archive: ") + gone);
+        p.check(file_index_find(std::string(1021, 'm').c_str()) == -1, "the 1023-character line");
+        p.same(read_named("@" + std::string(1020, 'k')), "K", "the 1022-character line");
+        p.same(read_named("@good.txt"), "GOOD", "good archive");
+        p.same(read_named("@loose.txt"), "loose", "loose file");
+        return p.text;
+    });
+}
+
+TEST(IndexOrder, LowerPriorityWinsAndEqualNamesStayInTheOrderFound)
+{
+    expect_in_fresh_process([] {
+        Problems p;
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        std::string inner = saf_bytes({{"deep.txt", "deep"}});
+        write_file(game / "aaaa.saf", saf_bytes({{"y.png", "a"}, {"only-archived", "a"}, {"inner.saf", inner}}));
+        write_file(game / "zzzz.saf", saf_bytes({{"y.png", "z"}, {"only-archived", "z"}, {"dup", "1"}, {"dup", "2"},
+                                                 {"dir//sub///f", "F"}}));
+        write_file(game / "y.png", "loose y");
+        write_file(game / "X.PNG", "folder 1");
+        write_file(user / "Brovanta/x.png", "folder 0");
+        write_file(game / "A.tga", "upper");
+        write_file(game / "a.tga", "lower");
+        write_file(game / ".saf", saf_bytes({{"hidden.txt", "h"}}));  // too short a name for an archive
+
+        int pngs = 0;
+        char** names = file_index_list();
+        for (char** n = names; *n; ++n) {
+            pngs += strcasecmp(*n, "x.png") == 0;
+            p.check(n == names || strcasecmp(n[-1], *n) < 0, std::string("list order at ") + *n);
+        }
+        p.check(pngs == 1, "x.png is not one unique name");
+        p.same(container_of("X.png"), user / "Brovanta/x.png", "folder 0 beats folder 1");
+        p.same(container_of("y.png"), game / "y.png", "a loose file beats both archives");
+        p.same(read_named("@only-archived"), "a", "aaaa.saf beats zzzz.saf");
+        p.same(container_of("a.TGA"), game / "A.tga", "equal names in one folder: byte order");
+        p.same(read_named("@dup"), "1", "a name repeated in one archive");
+        p.same(read_named("@dir/sub/f"), "F", "runs of \"/\" collapsed");
+        p.check(file_index_find("deep.txt") == -1 && file_index_find("hidden.txt") == -1, "an archive opened");
+        return p.text;
+    });
+}
+
+int spins = 0;
+
+TEST(IndexBuild, EmptyIndexAndSpinnerCalls)
+{
+    expect_in_fresh_process([] {
+        Problems p;
+        p.check(file_index_find("x") == -1, "find before the build");
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        char** names = file_index_list();
+        p.check(names && !names[0] && file_index_find("x") == -1 && !file_exists("x"), "empty index");
+        p.check(file_index_list() == names, "a second call built another list");
+        return p.text;
+    });
+    expect_in_fresh_process([] {
+        Problems p;
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        write_file(user / "Brovanta/sub/deeper/c.txt", "c");
+        write_file(game / "data/d.txt", "d");
+        write_file(game / "x.saf", saf_bytes({{"in.saf", saf_bytes({{"i", "i"}})}}));
+        write_file(game / "broken.saf", "nonsense");
+        file_index_set_spinner([] { ++spins; });
+        file_index_list();
+        file_index_list();
+        // Folders: Brovanta, sub, deeper, the game folder, data. Archives: x.saf, broken.saf.
+        p.check(spins == 7, "spinner calls: " + std::to_string(spins));
+        return p.text;
+    });
+}
+
+TEST(IndexBuild, SymlinkCyclesEndAndLinkedFilesAreListed)
+{
+    expect_in_fresh_process([] {
+        Problems p;
+        TempDir user, game, elsewhere;
+        use_folders(user.path(), game.path());
+        write_file(game / "a/b/y.txt", "y");
+        write_file(elsewhere / "shared.txt", "s");
+        symlink(game.path().c_str(), (game / "loop").c_str());
+        symlink((game / "a").c_str(), (game / "a/b/up").c_str());
+        // Reached twice, never from inside itself: both are listed.
+        symlink(elsewhere.path().c_str(), (game / "d1").c_str());
+        symlink(elsewhere.path().c_str(), (game / "d2").c_str());
+        file_index_list();
+        p.check(file_index_find("a/b/y.txt") >= 0, "a/b/y.txt");
+        p.check(file_index_find("loop/a/b/y.txt") == -1 && file_index_find("a/b/up/b/y.txt") == -1,
+                "listed through a cycle");
+        p.check(file_index_find("d1/shared.txt") >= 0 && file_index_find("d2/shared.txt") >= 0, "linked folders");
+        return p.text;
+    });
+}
+
+TEST(IndexBuild, ShutdownFreesEverythingAndTheNextUseStartsAfresh)
+{
+    expect_in_fresh_process([] {
+        Problems p;
+        setenv("BV_CHECK_ALLOC", "1", 1);
+        TempDir user, game, capture;
+        use_folders(user.path(), game.path());
+        write_file(game / "zzzz.saf", saf_bytes({{"b.txt.gz", gzip_bytes("b")}}));
+        write_file(game / "bad.saf", "3 gone.txt\n");
+        file_index_list();
+        p.same(read_named("@b.txt"), "b", "gzip entry");
+        vfs_shutdown();
+        p.check(file_index_find("b.txt.gz") == -1, "find after shutdown");
+        // The leak report goes to stderr; catch it in a file.
+        FILE* report = fopen((capture / "leaks").c_str(), "w+");
+        int saved = dup(2);
+        dup2(fileno(report), 2);
+        mem_report_leaks();
+        dup2(saved, 2);
+        fclose(report);
+        p.same(bvtest::read_file(capture / "leaks"), "", "blocks left after shutdown");
+
+        write_file(user / "Brovanta/later.txt", "later");
+        file_index_list();
+        p.check(file_index_find("later.txt") >= 0, "the rebuilt index misses a new file");
+        return p.text;
+    });
+}
+
+}  // namespace
