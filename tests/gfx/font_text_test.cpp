@@ -152,7 +152,7 @@ protected:
     static std::vector<Vertex> batch()
     {
         std::vector<Vertex> out;
-        const imm_batch_record& imm = gl_state.imm;
+        const imm_batch_record& imm = gl_state.imm_batch;
         for (int i = 0; i < imm.vertex_base + imm.vertex_count; ++i) {
             const float* v = imm.vertices + i * imm_vertex_floats;
             out.push_back({v[0], v[1], v[4], v[5], v[8], v[9], v[10], v[11]});
