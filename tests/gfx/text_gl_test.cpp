@@ -213,7 +213,7 @@ TEST_P(TexturesOnGl, TextPixelsTakeTheEscapeColours)
 
 TEST_P(TexturesOnGl, TheBundledFontDrawsALine)
 {
-    const std::string font_path = std::string(BV_BUILD_DIR) + "/base-data/font.png";
+    const std::string font_path = std::string(BV_BUILD_DIR) + "/base_staging/font.png";
     if (!bvtest::file_exists(font_path))
         GTEST_SKIP() << "no bundled font at " << font_path;
     ASSERT_TRUE(use_main_font(font_path));
