@@ -11,6 +11,7 @@
 #include "gfx/texture_upload.h"
 
 #include "foundation/memory.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -357,6 +358,39 @@ TEST_F(Plates, PlateTexturesAreTintedAndFramedOnEveryLevel)
     }
     // Untouched plate texels become the background colour, still transparent.
     EXPECT_EQ(texel(base, 16, 4, 1, 1), (Bytes{0, 0, 200, 0}));
+}
+
+}  // namespace
+
+namespace {
+
+// The fonts of the base data, as the build made them.
+TEST(BundledFonts, EveryCharacterHasACellAndPlatesFit)
+{
+    const std::string folder = std::string(BV_BUILD_DIR) + "/base_staging/";
+    if (!bvtest::file_exists(folder + "font.png"))
+        GTEST_SKIP() << "no bundled fonts in " << folder;
+    font f{};
+    ASSERT_TRUE(font_load(&f, (folder + "font.png").c_str(), "!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"));
+    for (int c = '!'; c <= '~'; ++c) {
+        EXPECT_GT(f.box[c][2], f.box[c][0]) << char(c);
+        EXPECT_GT(f.advance[c], 0.1f) << char(c);
+        EXPECT_LT(f.advance[c], 0.7f) << char(c);
+    }
+    EXPECT_FLOAT_EQ(f.advance[' '], f.advance['-']);
+    mem_free(f.pixels);
+
+    font_load(&font_digits, (folder + "numbers.png").c_str(), "0123456789");
+    font_load(&font_digits_condensed, (folder + "numbers-condensed.png").c_str(), "0123456789");
+    int w = 0, h = 0, cw = 0;
+    font_text_pixels(&font_digits, "999", &w, &h);
+    EXPECT_LE(w, 9 * 128 / 8);   // three digits keep the normal font on a 128 plate
+    EXPECT_LT(h, 100);
+    font_text_pixels(&font_digits, "1234", &w, &h);
+    font_text_pixels(&font_digits_condensed, "1234", &cw, &h);
+    EXPECT_GT(w, 9 * 128 / 8);
+    EXPECT_LE(cw, 128);          // four condensed digits fit
+    fonts_free();
 }
 
 }  // namespace
