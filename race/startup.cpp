@@ -4,10 +4,16 @@
 #include "foundation/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
+#include "foundation/scan.h"
 #include "frontend/message_line.h"
+#include "platform/qorl_events.h"
+#include "platform/qorl_gl.h"
 #include "platform/qorl_log.h"
+#include "race/audio_start.h"
 #include "race/base_digest.h"
+#include "race/glversion_option.h"
 
+#include <cstdio>
 #include <cstring>
 #include <xmmintrin.h>
 
@@ -18,6 +24,101 @@ namespace {
 void runtime_setup()
 {
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
+}
+
+// Only the audio options for now: "--nosound", and "--record-audio <file>" or
+// "--record-audio=<file>". The rest of the command line is left alone.
+audio_request audio_options(int argc, char** argv)
+{
+    constexpr char record[] = "--record-audio";
+    constexpr size_t record_length = sizeof record - 1;
+    audio_request request;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (strcmp(arg, "--") == 0)
+            break;
+        if (strcmp(arg, "--nosound") == 0)
+            request.nosound = true;
+        else if (strcmp(arg, record) == 0 && i + 1 < argc)
+            request.record_path = argv[++i];
+        else if (strncmp(arg, record, record_length) == 0 && arg[record_length] == '=')
+            request.record_path = arg + record_length + 1;
+    }
+    return request;
+}
+
+// Until the main loop arrives: the window's size when it is not fullscreen, and the
+// colour and depth bits that "--depth" and "--zdepth" default to.
+constexpr int windowed_width = 640;
+constexpr int windowed_height = 480;
+constexpr int colour_bits = 16;
+constexpr int depth_bits = 16;
+constexpr int32_t redraw_period_us = 62500;
+
+constexpr unsigned gl_vendor = 0x1F00;
+constexpr unsigned gl_renderer = 0x1F01;
+constexpr unsigned gl_version = 0x1F02;
+constexpr unsigned gl_extensions = 0x1F03;
+constexpr unsigned gl_color_buffer_bit = 0x4000;
+
+struct gl_calls {
+    const unsigned char* (*get_string)(unsigned name);
+    void (*clear_color)(float r, float g, float b, float a);
+    void (*clear)(unsigned mask);
+    void (*viewport)(int x, int y, int width, int height);
+};
+
+gl_calls load_gl_calls(qorl_window* window)
+{
+    gl_calls gl{};
+    gl.get_string = reinterpret_cast<decltype(gl.get_string)>(qorl_gl_proc_address(window, "glGetString"));
+    gl.clear_color = reinterpret_cast<decltype(gl.clear_color)>(qorl_gl_proc_address(window, "glClearColor"));
+    gl.clear = reinterpret_cast<decltype(gl.clear)>(qorl_gl_proc_address(window, "glClear"));
+    gl.viewport = reinterpret_cast<decltype(gl.viewport)>(qorl_gl_proc_address(window, "glViewport"));
+    return gl;
+}
+
+// A core context has no extension string: the text "NULL" stands in for it.
+const char* gl_text(const gl_calls& gl, unsigned name)
+{
+    const unsigned char* text = gl.get_string(name);
+    return text ? reinterpret_cast<const char*>(text) : "NULL";
+}
+
+// The driver's own words, and whether its version reaches 3.1 ("OpenGL ES 3.0" does not).
+bool log_gl_and_check_version(const gl_calls& gl)
+{
+    const char* version = gl_text(gl, gl_version);
+    qorl_log("GL_VENDOR: %s\n", gl_text(gl, gl_vendor));
+    qorl_log("GL_RENDERER: %s\n", gl_text(gl, gl_renderer));
+    qorl_log("GL_VERSION: %s\n", version);
+    qorl_log("GL_EXTENSIONS: %s\n", gl_text(gl, gl_extensions));
+    int major = 0, minor = 0;
+    if (scan_string(version, "OpenGL ES %d.%d", &major, &minor) != 2 &&
+        scan_string(version, "%d.%d", &major, &minor) != 2)
+        major = minor = 0;
+    return major > 3 || (major == 3 && minor >= 1);
+}
+
+// Shows the window until it is closed: a cleared frame every redraw period, every
+// event taken, and the close box ends it.
+void wait_for_close(qorl_window* window, const gl_calls& gl)
+{
+    gl.clear_color(0.196078f, 0.6f, 0.8f, 0.0f);
+    for (;;) {
+        uint32_t code = 0;
+        int pressed = 0;
+        while (qorl_next_event(window, &code, &pressed)) {
+            if (code == QORL_CLOSE)
+                return;
+        }
+        if (qorl_frame* frame = qorl_begin_frame(window)) {
+            gl.viewport(0, 0, frame->width, frame->height);
+            gl.clear(gl_color_buffer_bit);
+            qorl_end_frame(window);
+        }
+        qorl_sleep(0, redraw_period_us);
+    }
 }
 
 void shutdown_tail()
@@ -48,7 +149,39 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
+    audio_request audio = audio_options(argc, argv);
+    gl_version_choice version;
+    const char* message = nullptr;
+    if (!glversion_from_arguments(argc, argv, &version, &message)) {
+        fputs(message, stderr);
+        shutdown_tail();
+        return 1;
+    }
 
+    qorl_gl_request_version(version.major, version.minor, version.profile);
+    qorl_window* window = qorl_gl_open("Brovanta", windowed_width, windowed_height, colour_bits,
+                                       0, depth_bits, 0, 0);
+    if (!window) {
+        shutdown_tail();
+        return 1;
+    }
+    gl_calls gl = load_gl_calls(window);
+    if (!log_gl_and_check_version(gl)) {
+        qorl_log("OpenGL version too old\n");
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 0;
+    }
+
+    if (!audio_start(audio, window)) {
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 1;
+    }
+    wait_for_close(window, gl);
+
+    audio_stop();
+    qorl_gl_close(window);
     shutdown_tail();
     return 0;
 }

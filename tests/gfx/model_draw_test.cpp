@@ -211,11 +211,11 @@ TEST_F(ModelDraw, EdgesComeFromTheFirstPartOfTheCoarsestVariant)
     gl_use_shader(shader_unlit);
     fakegl::clear_calls();
 
-    const int base = gl_state.imm.vertex_base + gl_state.imm.vertex_count;
+    const int base = gl_state.imm_batch.vertex_base + gl_state.imm_batch.vertex_count;
     model_draw_edges(m.get());
     std::vector<float> xy;
     for (int v = 0; v < 6; ++v) {
-        const float* p = gl_state.imm.vertices + (base + v) * imm_vertex_floats;
+        const float* p = gl_state.imm_batch.vertices + (base + v) * imm_vertex_floats;
         xy.insert(xy.end(), {p[0], p[1]});
     }
     // Triangle (0 1 2) of the variant: vertices (0,0), (1,0), (0,1).

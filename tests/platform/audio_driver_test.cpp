@@ -1,0 +1,225 @@
+// Choosing the driver: "dsnd" first, then "waveout", as the options allow, falling
+// through when a device does not open; and the live drivers on ALSA's "null" device
+// and on a device that does not exist.
+#include "platform/alsa_pcm.h"
+#include "platform/audio_drivers.h"
+#include "platform/qorl_audio.h"
+#include "platform/qorl_log.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Stand-in drivers that open or refuse as told and record what they saw.
+struct fake_state {
+    bool opens = true;
+    int opened = 0;
+    int closed = 0;
+};
+fake_state first_fake, second_fake;
+int handle_first, handle_second;
+
+template <fake_state* state, int* handle>
+qorl_audio* fake_open(qorl_window*)
+{
+    if (!state->opens)
+        return nullptr;
+    ++state->opened;
+    return reinterpret_cast<qorl_audio*>(handle);
+}
+
+template <fake_state* state>
+void fake_close(qorl_audio*)
+{
+    ++state->closed;
+}
+
+template <fake_state* state, int* handle>
+qorl_audio_driver make_fake()
+{
+    qorl_audio_driver d = qorl_readback_driver;
+    d.open = fake_open<state, handle>;
+    d.close = fake_close<state>;
+    return d;
+}
+
+const qorl_audio_driver first_driver = make_fake<&first_fake, &handle_first>();
+const qorl_audio_driver second_driver = make_fake<&second_fake, &handle_second>();
+
+class DriverChoice : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        first_fake = {};
+        second_fake = {};
+        qorl_audio_set_live_drivers(&first_driver, &second_driver);
+    }
+    void TearDown() override { qorl_audio_set_live_drivers(nullptr, nullptr); }
+};
+
+// 1 for the first driver, 2 for the second, 0 for none; as an exit status.
+int chosen_driver()
+{
+    qorl_audio* audio = qorl_audio_open(nullptr);
+    int which = audio == reinterpret_cast<qorl_audio*>(&handle_first)    ? 1
+                : audio == reinterpret_cast<qorl_audio*>(&handle_second) ? 2
+                                                                         : 0;
+    qorl_audio_close(audio);
+    return which;
+}
+
+TEST_F(DriverChoice, FirstThatOpensIsCurrentUntilClosed)
+{
+    qorl_audio* audio = qorl_audio_open(nullptr);
+    EXPECT_EQ(audio, reinterpret_cast<qorl_audio*>(&handle_first));
+    EXPECT_EQ(qorl_audio_current_driver(), &first_driver);
+    EXPECT_EQ(qorl_audio_open(nullptr), nullptr);  // already open
+    EXPECT_EQ(first_fake.opened, 1);
+    qorl_audio_close(audio);
+    EXPECT_EQ(first_fake.closed, 1);
+    EXPECT_EQ(qorl_audio_current_driver(), nullptr);
+
+    first_fake.opens = false;
+    EXPECT_EQ(chosen_driver(), 2);
+    second_fake.opens = false;
+    EXPECT_EQ(chosen_driver(), 0);
+    EXPECT_EQ(qorl_audio_current_driver(), nullptr);
+}
+
+// The options text is read once per process, so each setting runs in a fresh one.
+TEST_F(DriverChoice, OptionsTurnDriversOff)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct case_ {
+        const char* options;
+        int expected;
+    };
+    for (case_ c : {case_{"[dsnd:off]", 2}, case_{"[dsnd:off][waveout:off]", 0}, case_{"[waveout:no]", 1},
+                    case_{"[dsnd:On]", 1}}) {
+        setenv("QORL_OPTIONS", c.options, 1);
+        EXPECT_EXIT(exit(chosen_driver()), ::testing::ExitedWithCode(c.expected), "") << c.options;
+    }
+    unsetenv("QORL_OPTIONS");
+    // With dsnd off, a second driver that fails leaves no sound at all.
+    setenv("QORL_OPTIONS", "[dsnd:off]", 1);
+    second_fake.opens = false;
+    EXPECT_EXIT(exit(chosen_driver()), ::testing::ExitedWithCode(0), "");
+    unsetenv("QORL_OPTIONS");
+}
+
+// A log file the re-executed child and this process agree on (a temporary folder
+// would differ between them).
+std::string log_path(const char* name)
+{
+    std::string path = std::string(BV_BUILD_DIR) + "/tests/" + name + "_log.txt";
+    unlink(path.c_str());
+    return path;
+}
+
+class LiveDrivers : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        qorl_pcm_set_device_name(nullptr);
+        qorl_audio_set_live_drivers(nullptr, nullptr);
+    }
+};
+
+TEST_F(LiveDrivers, NoSoundCardMeansNoDeviceAndSilence)
+{
+    qorl_pcm_set_device_name("bv_no_such_device");
+    EXPECT_EQ(qorl_audio_open(nullptr), nullptr);
+    EXPECT_EQ(qorl_audio_current_driver(), nullptr);
+    const uint8_t data[2] = {1, 2};
+    EXPECT_EQ(qorl_sound_new(nullptr, 2, data, 0), nullptr);
+}
+
+// Plays a looping sound on whatever opened and waits for its position to move.
+void expect_playback(qorl_audio* audio)
+{
+    std::vector<uint8_t> data(50000, 160);
+    qorl_sound* s = qorl_sound_new(audio, static_cast<int32_t>(data.size()), data.data(), 0);
+    ASSERT_NE(s, nullptr);
+    qorl_sound* v = qorl_voice_new(s);
+    qorl_sound_set_loop(v, 1);
+    EXPECT_EQ(qorl_sound_play(v), 1);
+    int32_t position = 0;
+    for (int i = 0; i < 200 && position == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        position = qorl_sound_position(v);
+    }
+    EXPECT_GT(position, 0);
+    uint8_t ring[300];
+    std::fill(std::begin(ring), std::end(ring), 100);
+    EXPECT_EQ(qorl_stream_write(v, 300, ring, position - 150), 1);
+    EXPECT_EQ(qorl_sound_stop(v), 1);
+    qorl_sound_free(v);
+    qorl_sound_free(s);
+}
+
+TEST_F(LiveDrivers, BufferDriverPlaysOnTheNullDevice)
+{
+    qorl_pcm_set_device_name("null");
+    qorl_audio* audio = qorl_audio_open(nullptr);
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(qorl_audio_current_driver(), &qorl_dsound_driver);
+    EXPECT_EQ(qorl_audio_readback(audio), nullptr);
+    expect_playback(audio);
+    qorl_audio_close(audio);
+}
+
+TEST_F(LiveDrivers, MixerDriverPlaysOnTheNullDeviceAndLogsItsSetUp)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string log = log_path("waveout_null");
+    setenv("QORL_LOGFILE", log.c_str(), 1);
+    setenv("QORL_OPTIONS", "[dsnd:off][sound-rate:11025][sound-mixahead:1000]", 1);
+    EXPECT_EXIT(
+        {
+            qorl_pcm_set_device_name("null");
+            qorl_audio* audio = qorl_audio_open(nullptr);
+            if (!audio || qorl_audio_current_driver() != &qorl_waveout_driver)
+                exit(2);
+            expect_playback(audio);
+            qorl_audio_close(audio);
+            qorl_waveout_driver.close(audio);  // not open any more: said, not done
+            exit(::testing::Test::HasFailure() ? 3 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    unsetenv("QORL_LOGFILE");
+    unsetenv("QORL_OPTIONS");
+    const std::string text = bvtest::read_file(log);
+    for (const char* line : {"Opening waveOut audio...\n", "Found a null\n", "Waveout rate: 11025\n",
+                             "Waveout channels: 16\n", "Waveout mixahead: 500\n", "Audio opened!\n",
+                             "Audio thread begin\n", "Closing audio\n", "Audio thread end\n",
+                             "Can't close audio, not open\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in:\n" << text;
+}
+
+TEST_F(LiveDrivers, NoDeviceIsLoggedByTheMixerDriver)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string log = log_path("waveout_missing");
+    setenv("QORL_LOGFILE", log.c_str(), 1);
+    EXPECT_EXIT(
+        {
+            qorl_pcm_set_device_name("bv_no_such_device");
+            exit(qorl_audio_open(nullptr) ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    unsetenv("QORL_LOGFILE");
+    const std::string text = bvtest::read_file(log);
+    EXPECT_NE(text.find("] No audio device\n"), std::string::npos) << text;
+    // ALSA's own complaint reaches the log too, not the terminal.
+    EXPECT_NE(text.find("ALSA lib "), std::string::npos) << text;
+}
+
+}  // namespace
