@@ -69,26 +69,6 @@ TEST_F(GeneratedModels, EveryModelLoadsCleanlyAndFacesOutward)
     EXPECT_GE(files, 20);
 }
 
-TEST_F(GeneratedModels, EveryFormIsRepresented)
-{
-    owned_model legacy = open("models/legacy_cube.jm");
-    owned_model cube = open("models/cube.jm");
-    owned_model strip = open("models/strip.jm");
-    owned_model shiny = open("models/shiny_cube.jm");
-    owned_model gate = open("startgate.jm");
-    ASSERT_TRUE(legacy && cube && strip && shiny && gate);
-    EXPECT_EQ(legacy->s, 32.0f);
-    EXPECT_EQ(cube->vertex_count, 24);
-    EXPECT_EQ(cube->triangle_count, 12);
-    EXPECT_EQ(strip->bone_count, 2);
-    EXPECT_EQ(shiny->has_reflection, 1);
-    EXPECT_EQ(shiny->next_part->s, model_reflection_part);
-    bool self_lit = false;
-    for (const model* p = gate.get(); p; p = p->next_part)
-        self_lit |= p->s == model_self_lit_part;
-    EXPECT_TRUE(self_lit);
-}
-
 // Where each bone's vertices may lie in the rest pose (arms out sideways, legs down).
 bool inside_bone(int bone, vec3 p)
 {

@@ -106,19 +106,6 @@ TEST_P(ModelOnMesa, GeneratedCubeIsLitByTheTrackLight)
         EXPECT_TRUE(near(target->pixel(2, 2), background)) << to_string(target->pixel(2, 2));
     }
 
-    // A three-quarter view for the saved frame: the top catches the most light.
-    bvglClear(GL_COLOR_BUFFER_BIT);
-    bvglLoadIdentity();
-    bvglTranslatef(0, 0, -3);
-    bvglRotatef(30, 1, 0, 0);
-    bvglRotatef(-40, 0, 1, 0);
-    model_draw(cube, at);
-    bvglFinish();
-    const Pixel top = target->pixel(32, 43), front = target->pixel(28, 26), side = target->pixel(38, 26);
-    EXPECT_GT(top[0], front[0] + 40) << to_string(top) << " " << to_string(front);
-    EXPECT_GT(top[0], side[0] + 40) << to_string(top) << " " << to_string(side);
-    EXPECT_GT(front[0], 20);
-    EXPECT_GT(side[0], 20);
     EXPECT_EQ(cube->triangle_count, 12);
 }
 
