@@ -4,8 +4,11 @@
 #include "foundation/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
 #include "frontend/message_line.h"
+#include "gfx/gl_layer.h"
+#include "gfx/gl_startup.h"
+#include "gfx/gl_state.h"
+#include "gfx/shaders.h"
 #include "platform/qorl_events.h"
 #include "platform/qorl_gl.h"
 #include "platform/qorl_log.h"
@@ -55,56 +58,28 @@ constexpr int colour_bits = 16;
 constexpr int depth_bits = 16;
 constexpr int32_t redraw_period_us = 62500;
 
-constexpr unsigned gl_vendor = 0x1F00;
-constexpr unsigned gl_renderer = 0x1F01;
-constexpr unsigned gl_version = 0x1F02;
-constexpr unsigned gl_extensions = 0x1F03;
-constexpr unsigned gl_color_buffer_bit = 0x4000;
-
-struct gl_calls {
-    const unsigned char* (*get_string)(unsigned name);
-    void (*clear_color)(float r, float g, float b, float a);
-    void (*clear)(unsigned mask);
-    void (*viewport)(int x, int y, int width, int height);
-};
-
-gl_calls load_gl_calls(qorl_window* window)
+// The GL layer finds its entry points through the window's context.
+void* gl_entry_point(void* window, const char* name)
 {
-    gl_calls gl{};
-    gl.get_string = reinterpret_cast<decltype(gl.get_string)>(qorl_gl_proc_address(window, "glGetString"));
-    gl.clear_color = reinterpret_cast<decltype(gl.clear_color)>(qorl_gl_proc_address(window, "glClearColor"));
-    gl.clear = reinterpret_cast<decltype(gl.clear)>(qorl_gl_proc_address(window, "glClear"));
-    gl.viewport = reinterpret_cast<decltype(gl.viewport)>(qorl_gl_proc_address(window, "glViewport"));
-    return gl;
-}
-
-// A core context has no extension string: the text "NULL" stands in for it.
-const char* gl_text(const gl_calls& gl, unsigned name)
-{
-    const unsigned char* text = gl.get_string(name);
-    return text ? reinterpret_cast<const char*>(text) : "NULL";
+    return reinterpret_cast<void*>(qorl_gl_proc_address(static_cast<qorl_window*>(window), name));
 }
 
 // The driver's own words, and whether its version reaches 3.1 ("OpenGL ES 3.0" does not).
-bool log_gl_and_check_version(const gl_calls& gl)
+bool start_gl(qorl_window* window)
 {
-    const char* version = gl_text(gl, gl_version);
-    qorl_log("GL_VENDOR: %s\n", gl_text(gl, gl_vendor));
-    qorl_log("GL_RENDERER: %s\n", gl_text(gl, gl_renderer));
-    qorl_log("GL_VERSION: %s\n", version);
-    qorl_log("GL_EXTENSIONS: %s\n", gl_text(gl, gl_extensions));
-    int major = 0, minor = 0;
-    if (scan_string(version, "OpenGL ES %d.%d", &major, &minor) != 2 &&
-        scan_string(version, "%d.%d", &major, &minor) != 2)
-        major = minor = 0;
-    return major > 3 || (major == 3 && minor >= 1);
+    gl_init(gl_entry_point, window);
+    qorl_log("GL_VENDOR: %s\n", gl_state.gl_vendor);
+    qorl_log("GL_RENDERER: %s\n", gl_state.gl_renderer);
+    qorl_log("GL_VERSION: %s\n", gl_state.gl_version);
+    qorl_log("GL_EXTENSIONS: %s\n", gl_state.gl_extensions);
+    return gl_version_supported(gl_state.gl_major, gl_state.gl_minor);
 }
 
 // Shows the window until it is closed: a cleared frame every redraw period, every
 // event taken, and the close box ends it.
-void wait_for_close(qorl_window* window, const gl_calls& gl)
+void wait_for_close(qorl_window* window)
 {
-    gl.clear_color(0.196078f, 0.6f, 0.8f, 0.0f);
+    bvglClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
     for (;;) {
         uint32_t code = 0;
         int pressed = 0;
@@ -113,8 +88,8 @@ void wait_for_close(qorl_window* window, const gl_calls& gl)
                 return;
         }
         if (qorl_frame* frame = qorl_begin_frame(window)) {
-            gl.viewport(0, 0, frame->width, frame->height);
-            gl.clear(gl_color_buffer_bit);
+            bvglViewport(0, 0, frame->width, frame->height);
+            bvglClear(GL_COLOR_BUFFER_BIT);
             qorl_end_frame(window);
         }
         qorl_sleep(0, redraw_period_us);
@@ -165,12 +140,17 @@ int brovanta_main(int argc, char** argv)
         shutdown_tail();
         return 1;
     }
-    gl_calls gl = load_gl_calls(window);
-    if (!log_gl_and_check_version(gl)) {
+    if (!start_gl(window)) {
         qorl_log("OpenGL version too old\n");
         qorl_gl_close(window);
         shutdown_tail();
-        return 0;
+        return 1;  // the program cannot draw on this context: a failed start
+    }
+    if (!gl_create_shaders()) {
+        fputs("Can't initialize shaders\n", stderr);
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 1;
     }
 
     if (!audio_start(audio, window)) {
@@ -178,7 +158,7 @@ int brovanta_main(int argc, char** argv)
         shutdown_tail();
         return 1;
     }
-    wait_for_close(window, gl);
+    wait_for_close(window);
 
     audio_stop();
     qorl_gl_close(window);

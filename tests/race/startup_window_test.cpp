@@ -51,6 +51,7 @@ TEST(ProgramWindow, OpensReportsTheDriverAndEndsWhenClosed)
         EXPECT_TRUE(has(log, "] GL_RENDERER: ")) << log;
         EXPECT_TRUE(has(log, "] GL_VERSION: 4.")) << log;  // Mesa's core profile at 3.1 or later
         EXPECT_TRUE(has(log, "] GL_EXTENSIONS: NULL\n")) << log;  // a core context has no string
+        EXPECT_TRUE(has(log, "] Creating \"tilemap\" shader\n")) << log;  // the last of the six
         EXPECT_TRUE(has(log, "] Deleting OpenGL context\n")) << log;
         EXPECT_TRUE(has(log, "] Window shutdown complete\n")) << log;
     }
@@ -66,12 +67,14 @@ TEST(ProgramWindow, GlversionPicksTheContext)
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
     EXPECT_TRUE(has(log_of(home), "] GL_VERSION: OpenGL ES 3.")) << log_of(home);
+    EXPECT_TRUE(has(log_of(home), "] Creating \"tilemap\" shader\n")) << log_of(home);
 
     TempDir compat_home;
     run = bvtest::run_and_close_window({program, "--glversion", "3.3"}, clean_env(compat_home));
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
     EXPECT_TRUE(has(log_of(compat_home), "(Compatibility Profile)")) << log_of(compat_home);
+    EXPECT_TRUE(has(log_of(compat_home), "] Creating \"tilemap\" shader\n")) << log_of(compat_home);
 }
 
 TEST(ProgramWindow, OldGlVersionIsLoggedAndEndsWithoutWaiting)
@@ -82,10 +85,26 @@ TEST(ProgramWindow, OldGlVersionIsLoggedAndEndsWithoutWaiting)
     auto env = clean_env(home);
     env.push_back({"MESA_GL_VERSION_OVERRIDE", "3.0"});  // the driver claims no more than 3.0
     auto r = bvtest::run_process({program, "--glversion", "3.0"}, env);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
     std::string log = log_of(home);
     EXPECT_TRUE(has(log, "] GL_VERSION: 3.0")) << log;
     EXPECT_TRUE(has(log, "] OpenGL version too old\n")) << log;
+    EXPECT_TRUE(has(log, "] Deleting OpenGL context\n")) << log;
+}
+
+TEST(ProgramWindow, ShadersThatDoNotBuildEndWithStatusOne)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    auto env = clean_env(home);
+    env.push_back({"MESA_GLSL_VERSION_OVERRIDE", "140"});  // refuses the programs' "#version 150"
+    auto r = bvtest::run_process({program}, env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Can't initialize shaders\n");
+    std::string log = log_of(home);
+    EXPECT_TRUE(has(log, "] Creating \"unlit\" shader\n")) << log;
+    EXPECT_FALSE(has(log, "Creating \"norm_env\" shader")) << log;
     EXPECT_TRUE(has(log, "] Deleting OpenGL context\n")) << log;
 }
 

@@ -1,0 +1,33 @@
+// Decals on the ground and the 8 x 8 grid of buckets over the terrain square that
+// lists, per cell, the ascending indices of the decals whose box touches it.
+// Deleting and inserting leave the other decals' bucketed indices alone: the caller
+// renumbers (delete i, then renumber (i, -1); renumber (i, +1), then insert at i).
+#pragma once
+#include "terrain/terrain_state.h"
+
+// Room for 16 decals, the two scratch lists and every cell's index and run lists.
+// 0 when memory runs out (whatever was made is released by terrain_free).
+int terrain_decals_alloc(terrain_state* terrain);
+
+// The decal at index, or null outside 0..count-1.
+decal* terrain_decal(terrain_state* terrain, int32_t index);
+
+// Half-extents of the decal's axis-aligned box along x and z.
+void decal_box(const decal* d, float* half_x, float* half_z);
+
+// Bucket cell of a world coordinate along one axis: floor(v * 8 / world size), 0..7.
+int32_t decal_bucket_coordinate(const terrain_state* terrain, float v);
+
+void decal_bucket(terrain_state* terrain, int32_t index);
+void decal_unbucket(terrain_state* terrain, int32_t index);
+void decals_rebuild(terrain_state* terrain);
+// "Out of range decal index" on the console and 0 for a bad index; 0 as well when the
+// array cannot grow. Nothing changes then.
+int decal_delete(terrain_state* terrain, int32_t index);
+int decal_insert(terrain_state* terrain, const decal* record, int32_t index);  // null: zeroed
+int decal_set(terrain_state* terrain, const decal* record, int32_t index);
+void decal_buckets_renumber(terrain_state* terrain, int32_t first_index, int32_t delta);
+
+// Ascending decal indices, each once, of the cells that the world box touches. With
+// one cell involved this is that cell's own list: read it, never change it.
+const growable_array* decals_near(terrain_state* terrain, float x0, float z0, float x1, float z1);
