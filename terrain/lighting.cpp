@@ -10,6 +10,7 @@
 // An unknown keyword ends the reading; what was read so far stays.
 #include "terrain/lighting.h"
 
+#include "gfx/model_scene.h"
 #include "gfx/shaders.h"
 #include "gfx/texture_cache.h"
 
@@ -186,12 +187,26 @@ void read_lines(vfs_file* f)
 
 }  // namespace
 
+namespace {
+
+// The model drawing lights its parts with the track's sun and ambient light.
+void share_with_models()
+{
+    memcpy(model_lighting.sun_color, lighting.sun_color, sizeof lighting.sun_color);
+    memcpy(model_lighting.ambient, lighting.ambient, sizeof lighting.ambient);
+    memcpy(model_lighting.global_ambient, lighting.global_ambient, sizeof lighting.global_ambient);
+}
+
+}  // namespace
+
 void lighting_read(const char* path)
 {
     reset_record();
     vfs_file* f = vfs_open(path, "rb");
-    if (!f)
+    if (!f) {
+        share_with_models();
         return;
+    }
     qorl_log("Loading lighting\n");
     read_lines(f);
 
@@ -202,6 +217,7 @@ void lighting_read(const char* path)
         lighting.far_plane = std::fmin(lighting.far_plane, 1048576.0f);
     normalise_sun();
     vfs_close(f);
+    share_with_models();
 
     for (int s = 0; s < sky_count; ++s)
         if (lighting.sky[s] == 0)

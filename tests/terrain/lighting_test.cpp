@@ -5,6 +5,7 @@
 
 #include "terrain/lighting.h"
 
+#include "gfx/model_scene.h"
 #include "gfx/texture_cache.h"
 
 #include "platform/qorl_log.h"
@@ -89,6 +90,10 @@ TEST_F(Lighting, EveryKeywordIsStored)
     EXPECT_FLOAT_EQ(lighting.near_plane, 0.5f);
     EXPECT_FLOAT_EQ(lighting.far_plane, 4000);
     EXPECT_EQ(lighting.dynamic_lighting, 1);
+    // The models are lit by the same light.
+    EXPECT_FLOAT_EQ(model_lighting.sun_color[1], 0.8f);
+    EXPECT_FLOAT_EQ(model_lighting.ambient[2], 0.3f);
+    EXPECT_FLOAT_EQ(model_lighting.global_ambient[0], 0.4f);
     EXPECT_EQ(lighting.sky[sky_n], texture_find("@tex/sky-north.ppm"));
     EXPECT_NE(lighting.sky[sky_n], 0u);
     // The missing skies take their defaults where those exist.
@@ -201,6 +206,7 @@ TEST_F(Lighting, AMissingFileLeavesTheDefaultsAndTheFogColour)
     EXPECT_FLOAT_EQ(lighting.fog_density, 0);
     EXPECT_FLOAT_EQ(lighting.fog_color[0], 0.3f);
     EXPECT_EQ(lighting.sky[sky_n], 0u);
+    EXPECT_FLOAT_EQ(model_lighting.ambient[0], 0.5f);
     EXPECT_TRUE(lightgl::calls().empty());
     // A file without a fog line: no fog, the colour of the last track stays.
     read("near_plane 0.5\n");
