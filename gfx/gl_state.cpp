@@ -34,7 +34,7 @@ void gl_state_reset()
     gl_state.gl_major = gl_state.gl_minor = gl_state.gl_es = 0;
     gl_state.gl_white_texture = gl_state.gl_normal_texture = 0;
 
-    imm_batch_record& b = gl_state.imm;
+    imm_batch_record& b = gl_state.imm_batch;
     b.mode = 0;
     b.vertex_base = b.vertex_count = b.index_base = b.index_count = 0;
     b.vertex_array = b.vertex_buffer = b.index_buffer = 0;

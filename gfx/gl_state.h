@@ -84,7 +84,7 @@ struct gl_state_record {
     GLuint gl_white_texture;
     GLuint gl_normal_texture;
 
-    imm_batch_record imm;
+    imm_batch_record imm_batch;
 };
 
 extern gl_state_record gl_state;

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int draw_command_words = 5;   // the longer of the two draw commands
 
-imm_batch_record& batch() { return gl_state.imm; }
+imm_batch_record& batch() { return gl_state.imm_batch; }
 
 float* vertex_at(int i) { return batch().vertices + i * imm_vertex_floats; }
 

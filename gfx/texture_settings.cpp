@@ -2,4 +2,3 @@
 
 int texture_detail_drop = 1;
 int texture_compress = 1;
-int verbose_level = 0;

@@ -5,10 +5,18 @@
 #include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "frontend/message_line.h"
+#include "gfx/gl_layer.h"
+#include "gfx/gl_startup.h"
+#include "gfx/gl_state.h"
+#include "gfx/shaders.h"
+#include "platform/qorl_events.h"
+#include "platform/qorl_gl.h"
 #include "platform/qorl_log.h"
 #include "race/audio_start.h"
 #include "race/base_digest.h"
+#include "race/glversion_option.h"
 
+#include <cstdio>
 #include <cstring>
 #include <xmmintrin.h>
 
@@ -42,6 +50,52 @@ audio_request audio_options(int argc, char** argv)
     return request;
 }
 
+// Until the main loop arrives: the window's size when it is not fullscreen, and the
+// colour and depth bits that "--depth" and "--zdepth" default to.
+constexpr int windowed_width = 640;
+constexpr int windowed_height = 480;
+constexpr int colour_bits = 16;
+constexpr int depth_bits = 16;
+constexpr int32_t redraw_period_us = 62500;
+
+// The GL layer finds its entry points through the window's context.
+void* gl_entry_point(void* window, const char* name)
+{
+    return reinterpret_cast<void*>(qorl_gl_proc_address(static_cast<qorl_window*>(window), name));
+}
+
+// The driver's own words, and whether its version reaches 3.1 ("OpenGL ES 3.0" does not).
+bool start_gl(qorl_window* window)
+{
+    gl_init(gl_entry_point, window);
+    qorl_log("GL_VENDOR: %s\n", gl_state.gl_vendor);
+    qorl_log("GL_RENDERER: %s\n", gl_state.gl_renderer);
+    qorl_log("GL_VERSION: %s\n", gl_state.gl_version);
+    qorl_log("GL_EXTENSIONS: %s\n", gl_state.gl_extensions);
+    return gl_version_supported(gl_state.gl_major, gl_state.gl_minor);
+}
+
+// Shows the window until it is closed: a cleared frame every redraw period, every
+// event taken, and the close box ends it.
+void wait_for_close(qorl_window* window)
+{
+    bvglClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
+    for (;;) {
+        uint32_t code = 0;
+        int pressed = 0;
+        while (qorl_next_event(window, &code, &pressed)) {
+            if (code == QORL_CLOSE)
+                return;
+        }
+        if (qorl_frame* frame = qorl_begin_frame(window)) {
+            bvglViewport(0, 0, frame->width, frame->height);
+            bvglClear(GL_COLOR_BUFFER_BIT);
+            qorl_end_frame(window);
+        }
+        qorl_sleep(0, redraw_period_us);
+    }
+}
+
 void shutdown_tail()
 {
     vfs_shutdown();
@@ -71,13 +125,43 @@ int brovanta_main(int argc, char** argv)
     }
     qorl_log("Brovanta version %s\n", build_string);
     audio_request audio = audio_options(argc, argv);
-
-    if (!audio_start(audio, nullptr)) {
+    gl_version_choice version;
+    const char* message = nullptr;
+    if (!glversion_from_arguments(argc, argv, &version, &message)) {
+        fputs(message, stderr);
         shutdown_tail();
         return 1;
     }
 
+    qorl_gl_request_version(version.major, version.minor, version.profile);
+    qorl_window* window = qorl_gl_open("Brovanta", windowed_width, windowed_height, colour_bits,
+                                       0, depth_bits, 0, 0);
+    if (!window) {
+        shutdown_tail();
+        return 1;
+    }
+    if (!start_gl(window)) {
+        qorl_log("OpenGL version too old\n");
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 1;  // the program cannot draw on this context: a failed start
+    }
+    if (!gl_create_shaders()) {
+        fputs("Can't initialize shaders\n", stderr);
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 1;
+    }
+
+    if (!audio_start(audio, window)) {
+        qorl_gl_close(window);
+        shutdown_tail();
+        return 1;
+    }
+    wait_for_close(window);
+
     audio_stop();
+    qorl_gl_close(window);
     shutdown_tail();
     return 0;
 }

@@ -152,7 +152,7 @@ TEST(Netpbm, MaximumOfZeroIsRefusedAndOutOfRangeSamplesClamp)
     for (const char* file : {"P6\n1 1\n0\n\x01\x02\x03", "P3\n1 1\n0\n1 2 3\n", "P6\n1 1\n-5\nabc",
                              "P6\n1 1\n70000\nabcdef"})
         EXPECT_FALSE(read_with_word(file, 3, image_read_ppm).ok) << file;
-    for (const char* file : {"P5\n1 1\n0\n\x01", "P2\n1 1\n0\n1\n"}) {
+    for (const char* file : {"P5\n1 1\n0\n\x01", "P2\n1 1\n0\n1\n", "P5\n20000 2\n255\n", "P5\n0 2\n255\n"}) {
         uint8_t* pixels = nullptr;
         int w = 0, h = 0;
         vfs_file* f = vfs_open(scratch_file("grey.pgm", file).c_str(), "rb");

@@ -127,7 +127,7 @@ std::vector<uint32_t> queued()
 
 std::vector<int> indices(int from, int to)
 {
-    return std::vector<int>(gl_state.imm.indices + from, gl_state.imm.indices + to);
+    return std::vector<int>(gl_state.imm_batch.indices + from, gl_state.imm_batch.indices + to);
 }
 
 class Immediate : public ::testing::Test {
@@ -182,7 +182,7 @@ TEST_F(Immediate, VerticesTakeTheCurrentColourAndTextureCoordinate)
     imm_texcoord[1] = 0.125f;
     bvglVertex2f(4, 5);
     bvglEnd();
-    const float* v = gl_state.imm.vertices;
+    const float* v = gl_state.imm_batch.vertices;
     EXPECT_EQ(std::vector<float>(v, v + 12), (std::vector<float>{1, 2, 3, 1, 0, 0, 0, 1, 1, 1, 1, 1}));
     EXPECT_EQ(std::vector<float>(v + 12, v + 24),
               (std::vector<float>{4, 5, 0, 1, 0.75f, 0.125f, 0, 1, 0.25f, 1, 1, 0.5f}));
@@ -195,7 +195,7 @@ TEST_F(Immediate, AReplayUploadsTheBatchOnceAndPutsTheBindingsBack)
     primitive(GL_QUADS, 0, 4);
     bvglBindTexture(GL_TEXTURE_2D, 5);
     primitive(GL_LINES, 10, 12);
-    const imm_batch_record& b = gl_state.imm;
+    const imm_batch_record& b = gl_state.imm_batch;
     const std::string vao = std::to_string(b.vertex_array), vb = std::to_string(b.vertex_buffer),
                       ib = std::to_string(b.index_buffer);
     fakegl::clear_calls();

@@ -101,7 +101,7 @@ TEST_F(GlInit, RecordsTheDriverAndMakesBuffersTexturesAndIdentities)
     EXPECT_EQ(gl_state.gl_major, 3);
     EXPECT_EQ(gl_state.gl_minor, 3);
     EXPECT_EQ(gl_state.gl_es, 0);
-    EXPECT_EQ(gl_state.imm.buffers_made, 1);
+    EXPECT_EQ(gl_state.imm_batch.buffers_made, 1);
     EXPECT_EQ(fakegl::count("GenVertexArrays"), 1);
 
     // The two 1x1 textures, repeating, with their colours.
@@ -130,7 +130,7 @@ TEST_F(GlInit, OldContextsLeaveTheBatchBuffersToTheFirstPrimitive)
     fakegl::settings().strings = {{GL_VERSION, "2.1 Fake"}};
     gl_init(FakeLoader::load, &loader);
     EXPECT_EQ(gl_state.gl_major, 2);
-    EXPECT_EQ(gl_state.imm.buffers_made, 0);
+    EXPECT_EQ(gl_state.imm_batch.buffers_made, 0);
     EXPECT_EQ(fakegl::count("GenVertexArrays"), 0);
 }
 

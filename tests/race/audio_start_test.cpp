@@ -1,7 +1,9 @@
 // The program's audio step as a user drives it: "--record-audio" opens the offline
 // recorder and its file, "--nosound" opens nothing, and otherwise whatever device
 // exists is opened and closed again (none on a machine without a sound card).
+#include "race/program_window.h"
 #include "support/test_support.h"
+#include "support/xvfb_server.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +32,8 @@ run_result run(const TempDir& home, std::vector<std::string> args, const std::st
     else
         env.push_back({"QORL_OPTIONS", options});
     args.insert(args.begin(), program);
-    bvtest::ProcessResult r = bvtest::run_process(args, env);
+    // The audio step follows the window's: the program runs on a display and is closed.
+    bvtest::ProcessResult r = bvtest::run_and_close_window(args, env).result;
     return {r.status, r.err, bvtest::read_file(home / "xdg/Brovanta/lastlog.txt")};
 }
 
@@ -41,6 +44,8 @@ bool has(const std::string& log, const std::string& line)
 
 TEST(AudioStart, RecordingOpensTheOfflineMixerAndItsFile)
 {
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
     TempDir home;
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--record-audio", home / "race.raw"},
@@ -58,6 +63,8 @@ TEST(AudioStart, RecordingOpensTheOfflineMixerAndItsFile)
 
 TEST(AudioStart, UnwritableRecordingFileEndsTheRun)
 {
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::write_file(home / "plain-file", "x");  // no folder can be made in its place
     run_result r = run(home, {"--record-audio", home / "plain-file/race.raw"});
@@ -68,6 +75,8 @@ TEST(AudioStart, UnwritableRecordingFileEndsTheRun)
 
 TEST(AudioStart, NosoundOpensNoDevice)
 {
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
     TempDir home;
     run_result r = run(home, {"--nosound"}, "[dsnd:off]");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -78,6 +87,8 @@ TEST(AudioStart, NosoundOpensNoDevice)
 
 TEST(AudioStart, LiveDeviceIsOpenedWhenThereIsOneAndClosedAgain)
 {
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
     TempDir home;
     run_result r = run(home, {}, "[dsnd:off]");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -1,6 +1,8 @@
 // The program as a user starts it: finding (or not finding) its data, writing its
 // log into the user data folder, and "--open-home".
+#include "race/program_window.h"
 #include "support/test_support.h"
+#include "support/xvfb_server.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +54,10 @@ TEST(Startup, ChangedBaseArchiveIsRefused)
 
 TEST(Startup, FindsBuiltArchiveBesideTheProgramAndWritesItsLog)
 {
+    bvtest::XvfbServer server;  // with its data found the program goes on to open its window
+    BV_REQUIRE_XVFB(server);
     TempDir home;
-    auto r = bvtest::run_process({program}, clean_env(home));
+    auto r = bvtest::run_and_close_window({program}, clean_env(home)).result;
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");  // leak tracking is on: nothing may be left behind
     std::string log = bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
@@ -65,11 +69,13 @@ TEST(Startup, FindsBuiltArchiveBesideTheProgramAndWritesItsLog)
 
 TEST(Startup, ArchiveInUserFolderIsFoundToo)
 {
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::write_file(home / "xdg/Brovanta/zzzz.saf", bvtest::read_file(built_archive));
     auto env = clean_env(home);
     env.push_back({"BV_HOME", home / "empty"});
-    EXPECT_EQ(bvtest::run_process({program}, env).status, 0);
+    EXPECT_EQ(bvtest::run_and_close_window({program}, env).result.status, 0);
 }
 
 TEST(Startup, OpenHomeMakesTheFolderAndHandsItToTheFileBrowser)

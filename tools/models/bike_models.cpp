@@ -51,9 +51,10 @@ model frame()
     const vec3 pivot = swingarm_pivot - frame_at;
     const vec3 axis = steering_axis();
     part tubes = lit(24, 0.5);
-    add_cylinder(tubes, head - axis * 0.35, head + axis * 0.25, 0.12, 12, swatch::metal);
-    add_beam(tubes, head + vec3{0, 0.05, 0.1}, {0, 0.9, 0.35}, 0.09, 0.09, {1, 0, 0}, swatch::metal);
-    add_beam(tubes, head - axis * 0.2, {0, -0.6, -0.6}, 0.08, 0.08, {1, 0, 0}, swatch::metal);
+    // The steering head sits between the fork clamps.
+    add_cylinder(tubes, head + axis * 0.05, head + axis * 0.85, 0.12, 12, swatch::metal);
+    add_beam(tubes, head + axis * 0.6, {0, 0.9, 0.35}, 0.09, 0.09, {1, 0, 0}, swatch::metal);
+    add_beam(tubes, head + axis * 0.15, {0, -0.6, -0.6}, 0.08, 0.08, {1, 0, 0}, swatch::metal);
     add_beam(tubes, {0, -0.75, -0.65}, {0, -0.75, 0.5}, 0.08, 0.08, {1, 0, 0}, swatch::metal);
     for (double side : {-1.0, 1.0}) {
         add_beam(tubes, {side * 0.28, 0.9, 0.3}, pivot + vec3{side * 0.3, 0, 0}, 0.06, 0.1, {1, 0, 0}, swatch::metal);
@@ -82,12 +83,12 @@ model fork_upper()
 {
     const vec3 axis = steering_axis();
     part clamps = lit(24, 0.6);
-    add_box(clamps, axis * 0.5 - vec3{0.55, 0.06, 0.16}, axis * 0.5 + vec3{0.55, 0.06, 0.16}, swatch::metal);
-    add_box(clamps, axis * -0.05 - vec3{0.55, 0.06, 0.16}, axis * -0.05 + vec3{0.55, 0.06, 0.16}, swatch::metal);
+    add_box(clamps, axis * 0.9 - vec3{0.55, 0.06, 0.16}, axis * 0.9 + vec3{0.55, 0.06, 0.16}, swatch::metal);
+    add_box(clamps, axis * 0.0 - vec3{0.55, 0.06, 0.16}, axis * 0.0 + vec3{0.55, 0.06, 0.16}, swatch::metal);
     // Handlebar: risers, a cross bar, and bends out to the grips.
     const double grip_y = 1.145, grip_z = 0.753, grip_x = 1.097;
     for (double side : {-1.0, 1.0}) {
-        add_beam(clamps, axis * 0.55 + vec3{side * 0.2, 0, 0}, {side * 0.35, grip_y - 0.05, grip_z - 0.05}, 0.04,
+        add_beam(clamps, axis * 0.95 + vec3{side * 0.2, 0, 0}, {side * 0.35, grip_y - 0.05, grip_z - 0.05}, 0.04,
                  0.04, {1, 0, 0}, swatch::metal);
         add_beam(clamps, {side * 0.3, grip_y, grip_z}, {side * 0.8, grip_y, grip_z}, 0.045, 0.045, {0, 0, 1},
                  swatch::metal);
@@ -102,7 +103,7 @@ model fork_upper()
     part tubes = lit(64, 1.0);
     for (double side : {-1.0, 1.0}) {
         const vec3 x{side * fork_half_spacing, 0, 0};
-        add_cylinder(tubes, x - axis * 0.9, x + axis * 0.6, 0.1, 12, swatch::chrome);
+        add_cylinder(tubes, x - axis * 0.9, x + axis * 0.95, 0.1, 12, swatch::chrome);
     }
     part shine = reflection_of(tubes, 0.5);
     return with_parts("cr125_fork_upper.jm", {clamps, grips, tubes, shine});
@@ -142,11 +143,11 @@ model swingarm()
 }
 
 // A wheel around its axle (the x axis): tyre, rim, hub and, at full detail, spokes.
-model wheel(const std::string& name, double ring, double tyre, bool full)
+model wheel(const std::string& name, double ring, double tyre, double width, bool full)
 {
     const double pi = 3.14159265358979323846;
     part rubber = lit(3, 0.15);
-    add_torus(rubber, {0, 0, 0}, ring, tyre, full ? 32 : 14, full ? 10 : 5, swatch::rubber);
+    add_torus(rubber, {0, 0, 0}, ring, tyre, full ? 32 : 14, full ? 10 : 5, swatch::rubber, width);
     part metal = lit(64, 0.9);
     const double rim = ring - tyre;
     add_torus(metal, {0, 0, 0}, rim, 0.05, full ? 32 : 12, full ? 6 : 4, swatch::chrome);
@@ -187,10 +188,11 @@ std::vector<model> bike_models()
         fork_upper(),
         fork_lower(),
         swingarm(),
-        wheel("front_wheel.jm", 0.78, 0.3, true),
-        wheel("front_wheel_lod1.jm", 0.78, 0.3, false),
-        wheel("rear_wheel.jm", 0.72, 0.34, true),
-        wheel("rear_wheel_lod1.jm", 0.72, 0.34, false),
+        // Tyres clear the fork legs and the swingarm arms on either side.
+        wheel("front_wheel.jm", 0.78, 0.3, 0.8, true),
+        wheel("front_wheel_lod1.jm", 0.78, 0.3, 0.8, false),
+        wheel("rear_wheel.jm", 0.72, 0.34, 0.9, true),
+        wheel("rear_wheel_lod1.jm", 0.72, 0.34, 0.9, false),
         side_plates(),
         front_plate(),
     };

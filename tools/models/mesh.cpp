@@ -161,7 +161,7 @@ void add_cylinder(part& p, vec3 a, vec3 b, double radius, int segments, uv_cell 
     }
 }
 
-void add_torus(part& p, vec3 centre, double big, double small, int around, int tube, uv_cell cell)
+void add_torus(part& p, vec3 centre, double big, double small, int around, int tube, uv_cell cell, double width)
 {
     const int first = static_cast<int>(p.vertices.size());
     for (int i = 0; i <= around; ++i) {
@@ -169,8 +169,9 @@ void add_torus(part& p, vec3 centre, double big, double small, int around, int t
         const vec3 radial{0, std::cos(theta), std::sin(theta)};
         for (int j = 0; j <= tube; ++j) {
             const double phi = 2 * pi * j / tube;
-            const vec3 n = radial * std::cos(phi) + vec3{std::sin(phi), 0, 0};
-            const vec3 pos = centre + radial * big + n * small;
+            const vec3 section = radial * std::cos(phi) + vec3{std::sin(phi) * width, 0, 0};
+            const vec3 n = radial * std::cos(phi) + vec3{std::sin(phi) / width, 0, 0};
+            const vec3 pos = centre + radial * big + section * small;
             p.add(make_vertex(pos, n, cell, static_cast<double>(i) / around, static_cast<double>(j) / tube, {}));
         }
     }

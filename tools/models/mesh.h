@@ -82,8 +82,10 @@ void add_beam(part& p, vec3 a, vec3 b, double half_width, double half_height, ve
 // A capped cylinder from a to b.
 void add_cylinder(part& p, vec3 a, vec3 b, double radius, int segments, uv_cell cell,
                   const weights& wa = {}, const weights& wb = {});
-// A ring around the x axis through centre: major radius big, tube radius small.
-void add_torus(part& p, vec3 centre, double big, double small, int around, int tube, uv_cell cell);
+// A ring around the x axis through centre: major radius big, tube radius small, the
+// tube's section squeezed along x by width (a tyre narrower than it is tall).
+void add_torus(part& p, vec3 centre, double big, double small, int around, int tube, uv_cell cell,
+               double width = 1);
 // A sphere of stacks x slices around the y axis, squashed by scale per axis.
 void add_sphere(part& p, vec3 centre, vec3 radii, int stacks, int slices, uv_cell cell,
                 const weights& w = {});

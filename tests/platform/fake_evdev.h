@@ -1,0 +1,70 @@
+// Stand-in event devices for the tests: each is described by its capabilities and
+// state, and its descriptor is the read end of a pipe that the test writes recorded
+// kernel events into. Unplugging closes the write end, as a device that goes away.
+#pragma once
+#include "platform/evdev_device.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bvtest {
+
+class FakeEvdev final : public evdev_source {
+public:
+    FakeEvdev();  // installs itself as the source
+    ~FakeEvdev() override;
+    FakeEvdev(const FakeEvdev&) = delete;
+    FakeEvdev& operator=(const FakeEvdev&) = delete;
+
+    // Without a state the device rests at the values its axis ranges report.
+    void plug(const std::string& path, const evdev_info& info);
+    void plug(const std::string& path, const evdev_info& info, const evdev_state& state);
+    void unplug(const std::string& path);
+    void set_state(const std::string& path, const evdev_state& state);
+    void refuse_open(const std::string& path) { devices_[path].openable = false; }
+    // Writes events to the device's open stream (dropped when nobody has it open).
+    void send(const std::string& path, const std::vector<evdev_event>& events);
+    bool is_open(const std::string& path) const;
+
+    std::vector<std::string> list() override;
+    int open(const std::string& path) override;
+    bool query(int fd, evdev_info* info) override;
+    bool state(int fd, evdev_state* state) override;
+    void close(int fd) override;
+
+private:
+    struct Device {
+        evdev_info info;
+        evdev_state state;
+        int read_fd = -1;
+        int write_fd = -1;
+        bool openable = true;
+        bool plugged = false;
+    };
+    Device* by_fd(int fd);
+    std::vector<std::string> order_;
+    std::map<std::string, Device> devices_;
+};
+
+// Capabilities of typical devices.
+evdev_info pad_info(const std::string& name);
+evdev_info wheel_info(const std::string& name, int buttons = 12);
+evdev_info mouse_info(const std::string& name);
+evdev_info keyboard_info(const std::string& name);
+
+evdev_event key_event(uint16_t code, int32_t value, int64_t ms = 0);
+evdev_event abs_event(uint16_t code, int32_t value, int64_t ms = 0);
+evdev_event rel_event(uint16_t code, int32_t value, int64_t ms = 0);
+evdev_event syn_event(uint16_t code = evdev::syn_report, int64_t ms = 0);
+
+// The library clock, set by hand: qorl_time reads `now_ms` while one exists.
+class FakeClock {
+public:
+    explicit FakeClock(int64_t start_ms);
+    ~FakeClock();
+    void set(int64_t ms);
+    void advance(int64_t ms);
+};
+
+}  // namespace bvtest

@@ -1,0 +1,96 @@
+#include "platform/x_session.h"
+
+#include "platform/qorl_events.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <thread>
+
+namespace bvtest {
+
+Display* open_test_display()
+{
+    XInitThreads();
+    return XOpenDisplay(nullptr);
+}
+
+FakeInput::FakeInput()
+{
+    void* library = dlopen("libXtst.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return;
+    key_ = reinterpret_cast<decltype(key_)>(dlsym(library, "XTestFakeKeyEvent"));
+    button_ = reinterpret_cast<decltype(button_)>(dlsym(library, "XTestFakeButtonEvent"));
+    motion_ = reinterpret_cast<decltype(motion_)>(dlsym(library, "XTestFakeMotionEvent"));
+}
+
+void FakeInput::key(Display* display, KeySym keysym, bool press)
+{
+    key_(display, XKeysymToKeycode(display, keysym), press, CurrentTime);
+    XSync(display, False);
+}
+
+void FakeInput::button(Display* display, unsigned button, bool press)
+{
+    button_(display, button, press, CurrentTime);
+    XSync(display, False);
+}
+
+void FakeInput::move(Display* display, int x, int y)
+{
+    motion_(display, DefaultScreen(display), x, y, CurrentTime);
+    XSync(display, False);
+}
+
+std::vector<RingEvent> pop_events(qorl_window* window,
+                                  const std::function<bool(const std::vector<RingEvent>&)>& done,
+                                  int timeout_ms)
+{
+    std::vector<RingEvent> events;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!done(events) && std::chrono::steady_clock::now() < deadline) {
+        RingEvent e{};
+        if (qorl_next_event(window, &e.code, &e.pressed))
+            events.push_back(e);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return events;
+}
+
+bool pump_until(qorl_window* window, const std::function<bool()>& ready, int timeout_ms)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        uint32_t code = 0;
+        int pressed = 0;
+        if (!qorl_next_event(window, &code, &pressed))
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+bool contains(const std::vector<RingEvent>& events, uint32_t code, int pressed)
+{
+    for (const RingEvent& e : events) {
+        if (e.code == code && e.pressed == pressed)
+            return true;
+    }
+    return false;
+}
+
+void finish_child(const std::string& failure)
+{
+    if (!failure.empty()) {
+        fprintf(stderr, "%s\n", failure.c_str());
+        fflush(stderr);
+        exit(1);
+    }
+    exit(0);
+}
+
+}  // namespace bvtest

@@ -1,0 +1,51 @@
+// Helpers for window tests under Xvfb: a connection of the test's own, synthetic input
+// through the server's XTEST extension, and waiting for ring events.
+#pragma once
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct qorl_window;
+
+namespace bvtest {
+
+struct RingEvent {
+    uint32_t code;
+    int pressed;
+};
+
+// The test's own connection (thread support first, as the library requires).
+Display* open_test_display();
+
+// Key and button presses as if typed: they go through the server's keyboard state and
+// focus, and carry real server times. available() is false without libXtst.
+class FakeInput {
+public:
+    FakeInput();
+    bool available() const { return key_ && button_ && motion_; }
+    void key(Display* display, KeySym keysym, bool press);
+    void button(Display* display, unsigned button, bool press);
+    void move(Display* display, int x, int y);
+
+private:
+    int (*key_)(Display*, unsigned, int, unsigned long) = nullptr;
+    int (*button_)(Display*, unsigned, int, unsigned long) = nullptr;
+    int (*motion_)(Display*, int, int, int, unsigned long) = nullptr;
+};
+
+// Pops events until done() says so or timeout_ms passes; returns everything popped.
+std::vector<RingEvent> pop_events(qorl_window* window,
+                                  const std::function<bool(const std::vector<RingEvent>&)>& done,
+                                  int timeout_ms = 3000);
+// Pumps the window (by asking for events) until ready() or timeout_ms; the events are dropped.
+bool pump_until(qorl_window* window, const std::function<bool()>& ready, int timeout_ms = 3000);
+
+bool contains(const std::vector<RingEvent>& events, uint32_t code, int pressed);
+
+// For death tests run as fresh processes: prints a failure and exits 1, or exits 0.
+[[noreturn]] void finish_child(const std::string& failure);
+
+}  // namespace bvtest
