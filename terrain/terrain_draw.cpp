@@ -3,7 +3,7 @@
 #include "gfx/gl_layer.h"
 #include "gfx/shaders.h"
 #include "terrain/grid_index.h"
-#include "terrain/terrain_files.h"
+#include "terrain/lighting.h"
 #include "terrain/terrain_lod.h"
 #include "terrain/terrain_textures.h"
 
@@ -32,10 +32,9 @@ void terrain_draw(terrain_state* t)
 
     bvglDisable(GL_BLEND);
     gl_use_shader(shader_terrain);
-    const terrain_light* light = terrain_lighting();
-    gl_uniform_ambient(light->ambient[0], light->ambient[1], light->ambient[2], 1.0f);
-    gl_uniform_diffuse(light->sun_colour[0], light->sun_colour[1], light->sun_colour[2]);
-    gl_uniform_specular_color(light->sun_colour[0], light->sun_colour[1], light->sun_colour[2]);
+    gl_uniform_ambient(lighting.ambient[0], lighting.ambient[1], lighting.ambient[2], 1.0f);
+    gl_uniform_diffuse(lighting.sun_color[0], lighting.sun_color[1], lighting.sun_color[2]);
+    gl_uniform_specular_color(lighting.sun_color[0], lighting.sun_color[1], lighting.sun_color[2]);
 
     terrain_mesh_build(t);
     terrain_mesh_flush(t);

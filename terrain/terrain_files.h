@@ -20,15 +20,15 @@ struct terrain_light {
 // with the record freed.
 int terrain_load(terrain_state* terrain, const char* folder);
 // Writes the heights, shading, tile map and decals back into the folder the record
-// was loaded from, under the light given; 0 when a file cannot be written.
+// was loaded from, the shading under the track's light; 0 when a file cannot be
+// written. terrain_save_to names the folder and the light.
 int terrain_save(terrain_state* terrain);
 int terrain_save_to(terrain_state* terrain, const char* folder, const terrain_light* light);
 // The folder of the last successful load ("" before any), which terrain_save uses.
 const char* terrain_folder();
 void terrain_remember_folder(const char* folder);
-// The light the ground is drawn and saved under; the track load sets it from the
-// lighting file (the defaults: sun (1, 1, 1) normalised, white, ambient 0.5).
-terrain_light* terrain_lighting();
+// The sun, its colour and the ambient light of the track's lighting file.
+terrain_light terrain_track_light();
 
 // "terrain.hf" and its samples (inline or "terrain.png") into an initialised record:
 // allocates the grid, fills the heights and their copy, and leaves the RIPEMD-160

@@ -10,15 +10,16 @@
 
 #include "foundation/vfs.h"
 #include "gfx/texture_cache.h"
+#include "terrain/lighting.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
 std::string loaded_folder;
-terrain_light ground_light = {{0.57735026f, 0.57735026f, 0.57735026f}, {1, 1, 1}, {0.5f, 0.5f, 0.5f}};
 
 struct shading_job {
     const terrain_state* terrain;
@@ -90,9 +91,13 @@ void terrain_remember_folder(const char* folder)
     loaded_folder = folder ? folder : "";
 }
 
-terrain_light* terrain_lighting()
+terrain_light terrain_track_light()
 {
-    return &ground_light;
+    terrain_light light;
+    memcpy(light.sun, lighting.sun_vector, sizeof light.sun);
+    memcpy(light.sun_colour, lighting.sun_color, sizeof light.sun_colour);
+    memcpy(light.ambient, lighting.ambient, sizeof light.ambient);
+    return light;
 }
 
 void terrain_shading_at(const terrain_state* t, int32_t i, int32_t j, const terrain_light* light, uint8_t rgb[3])
@@ -118,7 +123,8 @@ void terrain_shading_at(const terrain_state* t, int32_t i, int32_t j, const terr
 
 int terrain_save(terrain_state* t)
 {
-    return terrain_save_to(t, terrain_folder(), terrain_lighting());
+    const terrain_light light = terrain_track_light();
+    return terrain_save_to(t, terrain_folder(), &light);
 }
 
 int terrain_save_to(terrain_state* t, const char* folder, const terrain_light* light)

@@ -1,37 +1,11 @@
 #include "console_capture.h"
 
-#include "platform/qorl_log.h"
+#include "track_files.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-std::string path;
-pid_t owner = 0;
-
-void remove_log()
-{
-    if (getpid() == owner)
-        remove(path.c_str());
-}
-
-const std::string& log_path()
-{
-    if (owner)
-        return path;
-    owner = getpid();
-    const char* tmp = getenv("TMPDIR");
-    path = std::string(tmp && *tmp ? tmp : "/tmp") + "/terrain_tests_" + std::to_string(owner) + ".log";
-    atexit(remove_log);
-    // The log's first message names its file.
-    qorl_log("QORL_LOGFILE=%s", path.c_str());
-    return path;
-}
-
-const bool opened = (log_path(), true);
 
 long size_of(const std::string& name)
 {
@@ -41,12 +15,12 @@ long size_of(const std::string& name)
 
 }  // namespace
 
-ConsoleCapture::ConsoleCapture() : start_(size_of(log_path())) {}
+ConsoleCapture::ConsoleCapture() : start_(size_of(trackfiles::log_file())) {}
 
 std::string ConsoleCapture::text() const
 {
     std::string all;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
+    if (FILE* f = fopen(trackfiles::log_file().c_str(), "rb")) {
         char buffer[4096];
         size_t n;
         while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)

@@ -1,5 +1,5 @@
-// What the console printed during a test. Console lines go to the log; the test
-// program sends its log to a file of its own before any test runs.
+// What the console printed during a test. Console lines go to the log, which the
+// test program keeps in a file of its own (track_files.h).
 #pragma once
 #include <string>
 

@@ -2,6 +2,7 @@
 // the end of reading at an unknown keyword, default skies, a missing file, and the fog
 // handed to the three fogged programs.
 #include "lighting_gl_stub.h"
+#include "track_files.h"
 
 #include "terrain/lighting.h"
 
@@ -19,27 +20,19 @@
 
 namespace {
 
+// The test program's folders and log (track_files.h): root/game is the installation
+// folder, root/log.txt the log.
 struct Folders {
-    bvtest::TempDir root;
-    Folders()
-    {
-        bvtest::make_dirs(root / "game");
-        bvtest::make_dirs(root / "user");
-        setenv("XDG_DATA_HOME", (root / "user").c_str(), 1);
-        setenv("BV_HOME", (root / "game").c_str(), 1);
-        // Console lines reach the log; the first message names its file.
-        if (!getenv("QORL_LOGFILE"))
-            qorl_log("QORL_LOGFILE=%s", (root / "log.txt").c_str());
-    }
+    struct Root {
+        std::string operator/(const std::string& name) const { return trackfiles::root() + "/" + name; }
+    } root;
 };
 
-// The search folders are fixed at their first use, so they are set before any test.
 Folders& folders()
 {
     static Folders f;
     return f;
 }
-const bool folders_ready = (folders(), true);
 
 class Lighting : public ::testing::Test {
 protected:

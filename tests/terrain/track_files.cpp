@@ -1,5 +1,7 @@
 #include "track_files.h"
 
+#include "platform/qorl_log.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +37,8 @@ const std::string& make_tree()
     // Decided once per process, at the first data path: both must be set by then.
     setenv("XDG_DATA_HOME", (base + "/user").c_str(), 1);
     setenv("BV_HOME", (base + "/game").c_str(), 1);
+    // The log's first message names its file; console lines land there.
+    qorl_log("QORL_LOGFILE=%s", (base + "/log.txt").c_str());
     atexit(remove_tree);
     return base;
 }
@@ -42,6 +46,16 @@ const std::string& make_tree()
 const bool made = (make_tree(), true);
 
 }  // namespace
+
+const std::string& root()
+{
+    return make_tree();
+}
+
+std::string log_file()
+{
+    return make_tree() + "/log.txt";
+}
 
 const std::string& user_root()
 {

@@ -1,6 +1,7 @@
-// Track folders for the file tests. The test program's data folders live in one
-// temporary tree made before any test runs: "@name" paths resolve under user_root(),
-// which is also where saves go.
+// The folders of the test program, made before any test runs and removed at exit:
+// root()/user is the user data folder (so "@name" paths resolve under user_root(),
+// which is also where saves go), root()/game the installation folder, and
+// root()/log.txt the log, which receives the console lines.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,6 +9,8 @@
 
 namespace trackfiles {
 
+const std::string& root();
+std::string log_file();
 // The user data folder ("<tmp>/user/Brovanta"), without a trailing "/".
 const std::string& user_root();
 // The full path of data file "@" + name.
