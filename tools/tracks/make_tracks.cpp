@@ -1,0 +1,235 @@
+// Makes the bundled track folders, always the same bytes for the same sources:
+//   tracks/sample  the course of <data>/sample/course.txt on a 1025 x 1025 ground
+//   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf"
+// plus the pictures they name: tiles/*.png, decals/*.png with their "_tnorm" and
+// "_tspec" maps, and roost.png. The heights go through the program's own terrain
+// writer, the pictures through its PNG writer.
+//
+//   make_tracks <data/tracks folder> <output folder>
+#include "course.h"
+#include "ground.h"
+#include "track_images.h"
+
+#include "gfx/images.h"
+#include "terrain/terrain_files.h"
+#include "terrain/terrain_state.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string out_folder;
+
+bool fail(const std::string& what)
+{
+    fprintf(stderr, "make_tracks: %s\n", what.c_str());
+    return false;
+}
+
+bool write_bytes(const std::string& name, const std::string& bytes)
+{
+    const fs::path path = fs::path(out_folder) / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    return out.good() || fail("cannot write " + path.string());
+}
+
+// A gzip member the data files open transparently as "<name>" (header time 0).
+bool write_gzip(const std::string& name, const std::string& bytes)
+{
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        return fail("zlib refused");
+    std::string packed(deflateBound(&z, uLong(bytes.size())) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = uInt(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(packed.data());
+    z.avail_out = uInt(packed.size());
+    const int done = deflate(&z, Z_FINISH);
+    packed.resize(z.total_out);
+    deflateEnd(&z);
+    return done == Z_STREAM_END ? write_bytes(name + ".gz", packed) : fail("cannot pack " + name);
+}
+
+bool write_picture(const std::string& name, const picture& p)
+{
+    const std::string path = (fs::path(out_folder) / name).string();
+    fs::create_directories(fs::path(path).parent_path());
+    if (p.channels == 4)
+        return png_write_rgba(path.c_str(), p.pixels.data(), p.w, p.h) || fail("cannot write " + path);
+    // The RGB writer takes rows bottom first, as GL reads them back.
+    std::vector<uint8_t> flipped(p.pixels.size());
+    const size_t row = size_t(p.w) * 3;
+    for (int y = 0; y < p.h; ++y)
+        std::copy(p.pixels.begin() + long(y * row), p.pixels.begin() + long((y + 1) * row),
+                  flipped.begin() + long((p.h - 1 - y) * row));
+    return png_write_rgb(path.c_str(), flipped.data(), p.w, p.h) || fail("cannot write " + path);
+}
+
+bool write_pictures()
+{
+    bool ok = write_picture("tiles/dirt.png", tile_picture(tile_look::dirt));
+    ok = write_picture("tiles/packed_dirt.png", tile_picture(tile_look::packed_dirt)) && ok;
+    ok = write_picture("tiles/grass.png", tile_picture(tile_look::grass)) && ok;
+    for (const char* decal : {"start_line", "finish_line"}) {
+        const std::string base = std::string("decals/") + decal;
+        ok = write_picture(base + ".png", decal_picture(decal)) && ok;
+        ok = write_picture(base + "_tnorm.png", decal_normal_map(decal)) && ok;
+        ok = write_picture(base + "_tspec.png", decal_specular_map(decal)) && ok;
+    }
+    return write_picture("roost.png", roost_picture()) && ok;
+}
+
+// Dirt digs and sprays, packed dirt grips and wears slowly, grass is slippery and
+// throws green.
+const char* const kTileinfo =
+    "name dirt\n"
+    "texture @tiles/dirt.png\n"
+    "friction 1.05 1\n"
+    "friction 0.95 60\n"
+    "slip_function 0\n"
+    "roll_resist 6 18 1\n"
+    "roost count=12 dig=1.2 r=120 g=88 b=60 size=0.3\n"
+    "roost splash=0 count=4 size=0.6 grow=2 r=100 g=74 b=50 fade_a=-300\n"
+    "erode_depth 1.2\n"
+    "erode_radius 4\n"
+    "erode_limit 0 1 1\n"
+    "erode_limit 1.5 0.5 0.8\n"
+    "addtile\n"
+    "name packed dirt\n"
+    "texture @tiles/packed_dirt.png\n"
+    "friction 1.15 1\n"
+    "friction 1.05 60\n"
+    "slip_function 0\n"
+    "roll_resist 5 15 1\n"
+    "roost count=8 dig=0.7 r=104 g=76 b=52 size=0.25\n"
+    "erode_depth 0.6\n"
+    "erode_radius 3\n"
+    "addtile\n"
+    "name grass\n"
+    "texture @tiles/grass.png\n"
+    "friction 0.85 1\n"
+    "friction 0.7 60\n"
+    "slip_function 1\n"
+    "roll_resist 7 22 1\n"
+    "roost count=6 dig=0.5 r=80 g=120 b=50 size=0.2\n"
+    "erode_depth 0.4\n"
+    "addtile\n";
+
+const char* const kLighting =
+    "sun_vector [ %g %g %g ]\n"
+    "sun_color [ 1.0 0.96 0.88 ]\n"
+    "ambient [ 0.46 0.48 0.54 ]\n"
+    "global_ambient [ 0.2 0.2 0.22 ]\n"
+    "fog [ 0.72 0.8 0.88 ] 0.0004\n"
+    "near_plane 0.5\n"
+    "far_plane 5000\n";
+
+// The decal lines: each at its control point, turned so its width runs along the
+// track there.
+std::string decal_lines(const course& c, const std::vector<centre_sample>& line)
+{
+    std::string out;
+    for (const course_decal& d : c.decals) {
+        const control_point& p = c.points[size_t(d.point)];
+        const centre_sample* best = &line.front();
+        for (const centre_sample& s : line)
+            if (std::hypot(s.x - p.x, s.z - p.z) < std::hypot(best->x - p.x, best->z - p.z))
+                best = &s;
+        const float angle = std::atan2(-best->tz, best->tx);
+        char text[256];
+        snprintf(text, sizeof text, "[%f %f] %f %f %f @decals/%s.png\n", double(best->x), double(best->z),
+                 double(angle), double(d.across), double(d.along / d.across), d.texture.c_str());
+        out += text;
+    }
+    return out;
+}
+
+bool write_sample(const std::string& data)
+{
+    course c;
+    std::string error;
+    if (!read_course(data + "/sample/course.txt", &c, &error))
+        return fail(error);
+    const std::vector<centre_sample> line = sample_centreline(c, c.cell);
+    const ground g = build_ground(c, line);
+
+    // The heights go through the program's own writer: "terrain.png" and the header.
+    terrain_state* t = new terrain_state;
+    terrain_init(t);
+    const auto [low, high] = std::minmax_element(g.heights.begin(), g.heights.end());
+    bool ok = terrain_alloc(t, c.n, c.cell, *low, *high) == 1;
+    if (ok) {
+        std::copy(g.heights.begin(), g.heights.end(), t->heights);
+        ok = terrain_write_heights(t, "tracks/sample") == 1 || fail("cannot write the sample track's heights");
+    }
+    terrain_free(t);
+    delete t;
+
+    const std::vector<uint8_t> lit = ground_shadows(g, c.sun);
+    const std::string header = "P5\n" + std::to_string(g.size) + " " + std::to_string(g.size) + "\n255\n";
+    ok = write_gzip("tracks/sample/shadows.pgm", header + std::string(lit.begin(), lit.end())) && ok;
+    ok = write_gzip("tracks/sample/tilemap", std::string(g.tiles.begin(), g.tiles.end())) && ok;
+    ok = write_bytes("tracks/sample/tileinfo", kTileinfo) && ok;
+    ok = write_bytes("tracks/sample/decals", decal_lines(c, line)) && ok;
+    ok = write_bytes("tracks/sample/desc", c.title + "\n") && ok;
+    char lighting[512];
+    const float* s = c.sun;
+    snprintf(lighting, sizeof lighting, kLighting, double(s[0]), double(s[1]), double(s[2]));
+    return write_bytes("tracks/sample/lighting", lighting) && ok;
+}
+
+// 65 x 65 points two feet apart, all at height 0, samples inline; dirt on the low-x
+// half and grass on the other, so a test can tell them apart.
+bool write_flat()
+{
+    const int n = 5, side = (1 << (n + 1)) + 1, tiles = 1 << n;
+    std::string heights = "5 2.000000 0.000000 0.000000\n:";
+    heights.append(size_t(side) * side * 2, '\0');
+    std::string map(size_t(tiles) * tiles, '\0');
+    for (int r = 0; r < tiles; ++r)
+        for (int col = tiles / 2; col < tiles; ++col)
+            map[size_t(r) * tiles + col] = 1;
+    bool ok = write_bytes("tracks/flat/terrain.hf", heights);
+    ok = write_bytes("tracks/flat/tilemap", map) && ok;
+    ok = write_bytes("tracks/flat/tileinfo",
+                     "name dirt\ntexture @tiles/dirt.png\naddtile\nname grass\ntexture @tiles/grass.png\n"
+                     "friction 0.8 1\naddtile\n") &&
+         ok;
+    return write_bytes("tracks/flat/desc", "Flat Test Ground\n") && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        fprintf(stderr, "usage: make_tracks <data/tracks folder> <output folder>\n");
+        return 2;
+    }
+    out_folder = fs::absolute(argv[2]).string();
+    // The terrain writer writes into the first data folder: make that the output.
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    setenv("BV_HOME", out_folder.c_str(), 1);
+    fs::remove_all(fs::path(out_folder) / "tracks/sample");
+    fs::remove_all(fs::path(out_folder) / "tracks/flat");
+    fs::create_directories(fs::path(out_folder) / "tracks/sample");
+
+    bool ok = write_pictures();
+    ok = write_sample(argv[1]) && ok;
+    ok = write_flat() && ok;
+    return ok ? 0 : 1;
+}
