@@ -72,9 +72,12 @@ void reset_counters(terrain_state* t)
     t->detail_level_count = 0;
     t->redraw_level = kTerrainMaxDetailLevels;
     t->redraw_step = 0;
+    t->redraw_mask = 0;
+    t->redraw_copied = 0;
     t->detail_texture_size = 128;
     t->changed_cells = ~uint64_t{0};
     t->appended_decals = 0;
+    t->appended_pending = 0;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // a known tile map is loaded, its detail textures are redrawn completely and read
 // back (tiles in place and the right way round, a decal at its world place in its
 // own colour, the normal and specular passes), and a whole frame has no holes.
+#include "console_capture.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
 #include "gfx/images.h"
@@ -277,6 +278,68 @@ TEST_P(TerrainGl, AMovedWindowKeepsWhatItHeldAndEqualsAFullRedraw)
     EXPECT_EQ(differ, 0);
     // The decal at (70, 44) lies in the part kept from the old window.
     EXPECT_TRUE(near(at(moved, 128, (70 - 48) * 2, (44 - 32) * 2), kRed));
+}
+
+TEST_P(TerrainGl, ALoadWithoutTilesOrTileMapFailsAndFreesEverything)
+{
+    make_track("glbroken");
+    put("glbroken/tileinfo", "name orphan\ntexture @glbroken/tile0.png\n");   // no addtile
+    ConsoleCapture console;
+    EXPECT_EQ(terrain_load(&terrain_, "glbroken"), 0);
+    EXPECT_NE(console.text().find("No tiles in tileinfo"), std::string::npos) << console.text();
+    EXPECT_EQ(terrain_.heights, nullptr);
+    EXPECT_EQ(terrain_.heights_texture, 0u);
+    EXPECT_EQ(terrain_.vertex_array, 0u);
+
+    put("glbroken/tileinfo", "texture @glbroken/tile0.png\naddtile\n");
+    put("glbroken/tilemap", std::string(63, '\0'));
+    EXPECT_EQ(terrain_load(&terrain_, "glbroken"), 0);
+    EXPECT_NE(console.text().find("glbroken/tilemap' is too short"), std::string::npos);
+    EXPECT_EQ(terrain_.tile_atlas, 0u);
+    EXPECT_EQ(terrain_.shadow_texture, 0u);
+
+    put("glbroken/tilemap", std::string(64, '\x07'));
+    ASSERT_EQ(terrain_load(&terrain_, "glbroken"), 1);
+    EXPECT_EQ(terrain_.tile_map[10], 0) << "clamped to the only tile";
+}
+
+TEST_P(TerrainGl, AddedAndRemovedDecalsShowAtTheNextUpdates)
+{
+    make_track("gldecals");
+    ASSERT_EQ(terrain_load(&terrain_, "gldecals"), 1);
+    look_down(8, 20, 8);
+    auto settle = [&] {
+        for (int k = 0; k < 100; ++k) {
+            terrain_update_textures(&terrain_);
+            int32_t x, z;
+            if (terrain_.redraw_level == kTerrainSpareLevel && terrain_pick_level(&terrain_, &x, &z) < 0 &&
+                !terrain_.detail_levels[0].redraw && !terrain_.appended_pending)
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(settle());
+    const auto before = read_texture(terrain_.detail_levels[0].colour_texture, 128);
+    EXPECT_TRUE(near(at(before, 128, 100, 100), kTileColours[3]));
+
+    // An appended decal is in every level after one update.
+    decal extra = *static_cast<const decal*>(terrain_.decals.items);
+    extra.x = extra.z = 12.5f;
+    ASSERT_EQ(decal_insert(&terrain_, &extra, terrain_.decals.count), 1);
+    terrain_update_textures(&terrain_);
+    terrain_update_textures(&terrain_);
+    const auto quick = read_texture(terrain_.detail_levels[0].colour_texture, 128);
+    EXPECT_TRUE(near(at(quick, 128, 100, 100), kRed)) << text(at(quick, 128, 100, 100));
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(near(at(read_texture(terrain_.detail_levels[0].colour_texture, 128), 128, 100, 100), kRed));
+
+    // A deleted decal leaves the ground as it was: the redraw keeps nothing stale.
+    ASSERT_EQ(decal_delete(&terrain_, 0), 1);
+    decal_buckets_renumber(&terrain_, 0, -1);
+    ASSERT_TRUE(settle());
+    const auto after = read_texture(terrain_.detail_levels[0].colour_texture, 128);
+    EXPECT_TRUE(near(at(after, 128, 24, 24), kTileColours[0])) << text(at(after, 128, 24, 24));
+    EXPECT_TRUE(near(at(after, 128, 100, 100), kRed));
 }
 
 INSTANTIATE_TEST_SUITE_P(Mesa, TerrainGl, testing::Values(GlKind::desktop, GlKind::es),
