@@ -11,6 +11,7 @@
 #include "gfx/images.h"
 #include "gfx/shaders.h"
 #include "gl_context.h"
+#include "gl_frame.h"
 #include "gl_recorder.h"
 #include "support/test_support.h"
 #include "terrain/lighting.h"
@@ -130,14 +131,7 @@ TEST_F(GeneratedTrackGl, TheFlatTrackShowsDirtThenGrass)
     const terrain_detail_level& level = terrain_.detail_levels[0];
     ASSERT_EQ(level.window, 64);
     ASSERT_EQ(level.origin_x, 0);
-    GLuint framebuffer = 0;
-    bvglGenFramebuffers(1, &framebuffer);
-    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, level.colour_texture, 0);
-    std::vector<uint8_t> pixels(128 * 128 * 4);
-    bvglReadPixels(0, 0, 128, 128, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
-    bvglDeleteFramebuffers(1, &framebuffer);
+    const std::vector<uint8_t> pixels = read_texture(level.colour_texture, 128);
     // Texels left of the grid's middle (point 32, texel 64) are dirt, right of it grass.
     const int middle = 64;
     double red[2] = {0, 0}, green[2] = {0, 0};
@@ -180,22 +174,8 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     terrain_update_textures(&terrain_);
 
     const int w = 640, h = 400;
-    GLuint textures[2] = {0, 0}, framebuffer = 0;
-    bvglGenTextures(2, textures);
-    bvglBindTexture(GL_TEXTURE_2D, textures[0]);
-    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    bvglBindTexture(GL_TEXTURE_2D, textures[1]);
-    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, w, h, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, nullptr);
-    bvglBindTexture(GL_TEXTURE_2D, 0);
-    bvglGenFramebuffers(1, &framebuffer);
-    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[0], 0);
-    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, textures[1], 0);
-    ASSERT_EQ(bvglCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
-    bvglViewport(0, 0, w, h);
-    bvglEnable(GL_DEPTH_TEST);
-    bvglDepthMask(GL_TRUE);
-    bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GlFrame frame(w, h);
+    ASSERT_TRUE(frame.complete());
 
     // The view: rows of the camera's right, up and back vectors, then the eye moved
     // to the origin.
@@ -226,16 +206,13 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     terrain_draw(&terrain_);
     EXPECT_GT(terrain_.polygons_drawn, 1000);
 
-    std::vector<uint8_t> rgba(size_t(w) * h * 4), rgb(size_t(w) * h * 3);
-    bvglReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    const std::vector<uint8_t> rgba = frame.rgba();
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
     for (size_t k = 0; k < size_t(w) * h; ++k)
         memcpy(&rgb[k * 3], &rgba[k * 4], 3);
     fs::create_directories(BV_BUILD_DIR "/terrain_frames");
     const std::string picture = BV_BUILD_DIR "/terrain_frames/sample_start.png";
     EXPECT_EQ(png_write_rgb(picture.c_str(), rgb.data(), w, h), 1);
-    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
-    bvglDeleteFramebuffers(1, &framebuffer);
-    bvglDeleteTextures(2, textures);
 
     // The lower half is ground throughout, and not one flat colour.
     int holes = 0;

@@ -8,6 +8,7 @@
 #include "gfx/images.h"
 #include "gfx/shaders.h"
 #include "gl_context.h"
+#include "gl_frame.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_lod.h"
@@ -64,19 +65,6 @@ void make_track(const std::string& folder)
     put(folder + "/tileinfo", tileinfo);
     put(folder + "/red.png", png_of(8, kRed));
     put(folder + "/decals", "[ 3 3 ] 0 2 1 @" + folder + "/red.png\n");
-}
-
-std::vector<uint8_t> read_texture(uint32_t texture, int side)
-{
-    GLuint framebuffer = 0;
-    bvglGenFramebuffers(1, &framebuffer);
-    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    std::vector<uint8_t> pixels(size_t(side) * side * 4);
-    bvglReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
-    bvglDeleteFramebuffers(1, &framebuffer);
-    return pixels;
 }
 
 Rgb at(const std::vector<uint8_t>& pixels, int side, int x, int y)
@@ -190,23 +178,8 @@ TEST_P(TerrainGl, AWholeFrameHasNoHoles)
     terrain_update_textures(&terrain_);
 
     const int side = 96;
-    GLuint textures[2] = {0, 0}, framebuffer = 0;
-    bvglGenTextures(2, textures);
-    bvglBindTexture(GL_TEXTURE_2D, textures[0]);
-    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    bvglBindTexture(GL_TEXTURE_2D, textures[1]);
-    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, side, side, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT,
-                   nullptr);
-    bvglBindTexture(GL_TEXTURE_2D, 0);
-    bvglGenFramebuffers(1, &framebuffer);
-    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[0], 0);
-    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, textures[1], 0);
-    ASSERT_EQ(bvglCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
-    bvglViewport(0, 0, side, side);
-    bvglEnable(GL_DEPTH_TEST);
-    bvglDepthMask(GL_TRUE);
-    bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GlFrame frame(side, side);
+    ASSERT_TRUE(frame.complete());
     bvglMatrixMode(GL_PROJECTION);
     bvglLoadIdentity();
     bvglFrustum(-0.2, 0.2, -0.2, 0.2, 1.0, 100.0);   // 6 units either side at 30 below
@@ -219,17 +192,13 @@ TEST_P(TerrainGl, AWholeFrameHasNoHoles)
     terrain_draw(&terrain_);
     EXPECT_GT(terrain_.polygons_drawn, 8);
 
-    std::vector<uint8_t> pixels(size_t(side) * side * 4);
-    bvglReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    const std::vector<uint8_t> pixels = frame.rgba();
     int holes = 0;
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x)
             if (near(at(pixels, side, x, y), {50, 153, 204}, 1))
                 ++holes;
     EXPECT_EQ(holes, 0);
-    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
-    bvglDeleteFramebuffers(1, &framebuffer);
-    bvglDeleteTextures(2, textures);
 }
 
 TEST_P(TerrainGl, AMovedWindowKeepsWhatItHeldAndEqualsAFullRedraw)
