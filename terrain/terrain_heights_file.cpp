@@ -94,12 +94,15 @@ bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
     return true;
 }
 
-// "%f" as the header writes it, read back: what the next load will see.
+// "%f" as the header writes it, read back as the loader reads it: what the next
+// load will see.
 float as_written(float v)
 {
     char text[64];
     snprintf(text, sizeof text, "%f", double(v));
-    return strtof(text, nullptr);
+    float read = v;
+    scan_string(text, "%f", &read);
+    return read;
 }
 
 }  // namespace

@@ -113,8 +113,13 @@ void use_level(terrain_state* t, int32_t d)
         s.offset[1] = -float(l.origin_z) * t->cell;
         s.scale = 1.0f / (float(l.window) * t->cell);
     }
-    if (!array_push(&list, &s) && list.count > 0)
-        segments(t)[list.count - 1] = s;   // no room for another: reuse the last
+    if (!array_push(&list, &s)) {
+        // No room for another: draw what is queued, then reuse the open segment.
+        terrain_mesh_flush(t);
+        s.first = 0;
+        if (list.count > 0)
+            segments(t)[0] = s;
+    }
 }
 
 inline void queue_vertex(terrain_state* t, grid_point p)
