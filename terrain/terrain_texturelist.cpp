@@ -121,7 +121,7 @@ int terrain_read_texturelist(terrain_state* t, vfs_file* f, terrain_texture_load
 {
     t->tile_count = 0;
     char line[1024];
-    while (t->tile_count < kTerrainMaxTiles && vfs_gets(f, line, sizeof line)) {
+    while (t->tile_count < kTerrainMaxTiles && terrain_read_line(f, line, sizeof line)) {
         // Only the line end goes: a last line without one keeps its last letter, and
         // a CRLF file leaves no CR in the name.
         line[strcspn(line, "\r\n")] = '\0';

@@ -217,13 +217,27 @@ void keyword_line(terrain_state* t, working_tile& w, const char* key, const char
 
 }  // namespace
 
+char* terrain_read_line(vfs_file* f, char* line, int size)
+{
+    if (!vfs_gets(f, line, size))
+        return nullptr;
+    const size_t length = strlen(line);
+    if (length + 1 == size_t(size) && line[length - 1] != '\n') {
+        int c;
+        do
+            c = vfs_getc(f);
+        while (c >= 0 && c != '\n');
+    }
+    return line;
+}
+
 int terrain_read_tileinfo(terrain_state* t, vfs_file* f, terrain_texture_loader load,
                           std::vector<std::string>* names)
 {
     t->tile_count = 0;
     working_tile w;
     char line[1024];
-    while (t->tile_count < kTerrainMaxTiles && vfs_gets(f, line, sizeof line)) {
+    while (t->tile_count < kTerrainMaxTiles && terrain_read_line(f, line, sizeof line)) {
         char* p = line;
         while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')
             ++p;

@@ -22,6 +22,11 @@ int terrain_read_tileinfo(terrain_state* terrain, vfs_file* f, terrain_texture_l
 int terrain_read_texturelist(terrain_state* terrain, vfs_file* f, terrain_texture_loader load,
                              std::vector<std::string>* texture_names);
 
+// The next line into line (at most size - 1 characters, line end kept); the rest
+// of a longer line is passed over, so its tail is never read as a line of its own.
+// Null at the end of the file.
+char* terrain_read_line(vfs_file* f, char* line, int size);
+
 // One "roost" value: items key=value separated by blanks (quotes keep them), applied
 // to roost, which the caller has set to the defaults and mode 1.
 void terrain_parse_roost(const char* items, roost_type* roost, terrain_texture_loader load);

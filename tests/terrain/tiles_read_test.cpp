@@ -190,6 +190,11 @@ TEST(Tileinfo, KeywordsAfterTheLastAddtileAreLostAndTilesStopAt256)
 
     EXPECT_EQ(parse("")->count, 0);
     EXPECT_EQ(parse("name orphan\n")->count, 0);
+
+    // An overlong line is cut at 1023 characters; its tail is not a line.
+    auto cut = parse("name " + std::string(1100, 'y') + " addtile\naddtile\n");
+    EXPECT_EQ(cut->count, 1);
+    EXPECT_EQ(cut->console, "");
 }
 
 TEST(Texturelist, NumbersNameAndLineEnds)
