@@ -15,6 +15,7 @@
 #include "race/audio_start.h"
 #include "race/base_digest.h"
 #include "race/glversion_option.h"
+#include "race/hud_pictures.h"
 
 #include <cstdio>
 #include <cstring>
@@ -73,6 +74,24 @@ bool start_gl(qorl_window* window)
     qorl_log("GL_VERSION: %s\n", gl_state.gl_version);
     qorl_log("GL_EXTENSIONS: %s\n", gl_state.gl_extensions);
     return gl_version_supported(gl_state.gl_major, gl_state.gl_minor);
+}
+
+// Waits until the window can be drawn (taking every event meanwhile), then sets the GL
+// defaults and loads the fonts and start-up pictures in that first frame. 0 when the
+// frame cannot be shown, or the window is closed before it ever could be.
+int first_frame(qorl_window* window)
+{
+    while (!qorl_begin_frame(window)) {
+        uint32_t code = 0;
+        int pressed = 0;
+        while (qorl_next_event(window, &code, &pressed))
+            if (code == QORL_CLOSE)
+                return 0;
+        qorl_sleep(0, redraw_period_us);
+    }
+    graphics_defaults_load();
+    bvglFlush();
+    return qorl_end_frame(window);
 }
 
 // Shows the window until it is closed: a cleared frame every redraw period, every
@@ -152,15 +171,20 @@ int brovanta_main(int argc, char** argv)
         shutdown_tail();
         return 1;
     }
+    // The data-file index: archive entries such as the bundled fonts are found through it.
+    loading_spinner();
+    file_index_list();
 
     if (!audio_start(audio, window)) {
         qorl_gl_close(window);
         shutdown_tail();
         return 1;
     }
-    wait_for_close(window);
+    if (first_frame(window))
+        wait_for_close(window);
 
     audio_stop();
+    graphics_free();
     qorl_gl_close(window);
     shutdown_tail();
     return 0;

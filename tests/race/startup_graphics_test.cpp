@@ -1,0 +1,57 @@
+// The first frame of the program: the fonts and start-up pictures of the base data
+// load, a broken font is only reported, and everything is freed at the end.
+#include "race/program_window.h"
+#include "support/xvfb_server.h"
+
+#include <gtest/gtest.h>
+
+using bvtest::EnvChange;
+using bvtest::TempDir;
+
+namespace {
+
+const std::string program = BV_BUILD_DIR "/brovanta";
+
+std::vector<EnvChange> clean_env(const TempDir& home)
+{
+    return {{"XDG_DATA_HOME", home / "xdg"}, {"HOME", home.path()}, {"QORL_LOGFILE", "", true},
+            {"QORL_LOGFILE_FLAGS", "", true}, {"QORL_OPTIONS", "", true}, {"BV_HOME", "", true},
+            {"BV_CHECK_ALLOC", "1"}};
+}
+
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(StartupGraphics, TheBundledFontsAndPicturesLoadAndAreFreed)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    bvtest::WindowedRun run = bvtest::run_and_close_window({program}, clean_env(home));
+    EXPECT_TRUE(run.window_seen);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_EQ(run.result.err, "");   // allocation tracking is on: nothing left behind
+    const std::string log = bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
+    EXPECT_FALSE(has(log, "Can't open font")) << log;
+    EXPECT_FALSE(has(log, "Warning:")) << log;
+}
+
+TEST(StartupGraphics, AnUnreadableFontIsReportedAndTheProgramRuns)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    // The user data folder comes first in the search: a broken font there hides the bundled one.
+    bvtest::write_file(home / "xdg/Brovanta/font.png", "not a picture");
+    bvtest::WindowedRun run = bvtest::run_and_close_window({program}, clean_env(home));
+    EXPECT_TRUE(run.window_seen);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_EQ(run.result.err, "");
+    const std::string log = bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
+    EXPECT_TRUE(has(log, "] Can't open font '@font.png'\n")) << log;
+    EXPECT_FALSE(has(log, "Can't open font '@numbers.png'")) << log;
+}
+
+}  // namespace
