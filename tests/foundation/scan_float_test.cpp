@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "scan_support.h"
+#include "fixtures.h"
 
 namespace {
+
+using namespace fixtures;
 
 struct FloatCase {
     const char* input;
@@ -27,31 +29,22 @@ constexpr float untouched = -777.0f;
 constexpr float inf = HUGE_VALF;
 
 const FloatCase float_cases[] = {
-    {"1.5", "%f %f", 1, 1.5f, ""},
-    {"", "%f %f", -1, untouched, ""},
     {"5", "%1f", 0, untouched, "5"},        // width 1 never matches
     {"1.5", "%2f", 1, 1.0f, "5"},
     {".5", "%f", 1, 0.5f, ""},
     {"5.", "%f", 1, 5.0f, ""},
     {".x", "%f", 0, untouched, "x"},
     {"-", "%f", 0, untouched, ""},
-    {"1e3", "%f", 1, 1000.0f, ""},
-    {"1E-2", "%f", 1, 0.01f, ""},
-    {"-2.5e+2", "%f", 1, -250.0f, ""},
+    {"-2.5E+2", "%f", 1, -250.0f, ""},
     {"1ex", "%f", 1, 1.0f, "x"},
     {"1e+x", "%f", 1, 1.0f, "x"},          // the "e+" of a broken exponent is lost
-    {"2e", "%f", 1, 2.0f, ""},
     {"1.2.3", "%f", 1, 1.2f, ".3"},
     {"  -0", "%f", 1, -0.0f, ""},
     {"3.40282356e38", "%f", 1, FLT_MAX, ""},
-    {"3.40282357e38", "%f", 1, inf, ""},
-    {"-1e39", "%f", 1, -inf, ""},
+    {"-3.40282357e38", "%f", 1, -inf, ""},
     {"1e999999999999", "%f", 1, inf, ""},  // the exponent saturates, it never wraps
-    {"1e-999999999999", "%f", 1, 0.0f, ""},
-    {"1e99999999999999999999999999999", "%f", 1, inf, ""},
     {"-1e-99999999999999999999999999999", "%f", 1, -0.0f, ""},
     {"0e999999", "%f", 1, 0.0f, ""},
-    {"x", "%*f", 0, untouched, "x"},
 };
 
 class ScanFloats : public ::testing::TestWithParam<ScanSource> {};
@@ -64,7 +57,7 @@ TEST_P(ScanFloats, SyntaxAndFailures)
         float value = untouched;
         EXPECT_EQ(scan(c.format, &value), c.result);
         EXPECT_EQ(std::bit_cast<uint32_t>(value), std::bit_cast<uint32_t>(c.value)) << value;
-        if (scan.is_file()) {
+        if (scan.file()) {
             EXPECT_EQ(scan.rest(), c.rest);
         }
     }
@@ -84,9 +77,8 @@ TEST_P(ScanFloats, SizeLettersPickTheDestination)
         EXPECT_EQ(v, 0.1L);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSources, ScanFloats,
-                         ::testing::Values(ScanSource::text, ScanSource::file),
-                         [](const auto& info) { return source_name(info.param); });
+INSTANTIATE_TEST_SUITE_P(BothSources, ScanFloats, ::testing::Values(ScanSource::text, ScanSource::file),
+                         source_label);
 
 // Decimal texts of up to max_digits significant digits, with a point somewhere and
 // an exponent in [low, high] half of the time.
@@ -110,15 +102,10 @@ std::vector<std::string> corpus(unsigned seed, int max_digits, int low, int high
     return out;
 }
 
-const std::vector<std::string> float_fixed = {
-    "0", "1", "-1", "0.1", "0.3", "2.5", "3.14159", "1e10", "1e-10", "123.456",
-    "6.02214076e23", "1.17549435e-38", "1.4e-45", "1e-45", "7.1e-46", "7e-46",
-    "3.4028234e38", "16777217", "16777219", "100000000000000000000", "0.000001",
-};
-
 TEST(ScanFloatCorpus, FloatMatchesStrtofExactly)
 {
-    std::vector<std::string> texts = float_fixed;
+    std::vector<std::string> texts = {"0", "0.1", "0.3", "6.02214076e23", "1.17549435e-38", "1.4e-45", "7.1e-46",
+                                      "7e-46", "3.4028234e38", "16777217", "16777219", "100000000000000000000"};
     for (const std::string& t : corpus(20240601, 9, -46, 39, 3000))
         texts.push_back(t);
 
@@ -154,10 +141,10 @@ uint64_t ulps_apart(double a, double b)
 TEST(ScanFloatCorpus, DoubleWithinOneUlpOfStrtod)
 {
     std::vector<std::string> texts = {
-        "0.1", "1.7976931348623157e308", "1.7976931348623158e308", "4.9e-324",
-        "2.2250738585072014e-308", "1e-320", "123456789012345678", "9007199254740993",
-        std::string(100, '1') + ".5e-90",               // more digits than any mantissa holds
-        std::string(300, '9') + "e-300",
+        "0.1", "1.7976931348623157e308", "4.9e-324", "2.2250738585072014e-308", "1e-320", "9007199254740993",
+        // More digits than any mantissa holds.
+        std::string(100, '1') + ".5e-90", std::string(300, '9') + "e-300", std::string(6000, '0') + "25",
+        "0." + std::string(5000, '0') + "1e5001", "1" + std::string(6000, '0') + "e-6000",
     };
     for (const std::string& t : corpus(77, 17, -330, 310, 3000))
         texts.push_back(t);
@@ -168,17 +155,11 @@ TEST(ScanFloatCorpus, DoubleWithinOneUlpOfStrtod)
     }
 }
 
-TEST(ScanFloatCorpus, ExtremeExponentsAndLongDigitRuns)
+TEST(ScanFloatCorpus, ExtremeExponents)
 {
     double d = 0;
     EXPECT_EQ(scan_string("1.7976931348623159e308", "%lf", &d), 1);
     EXPECT_EQ(d, HUGE_VAL);
-    EXPECT_EQ(scan_string(("0." + std::string(5000, '0') + "1e5001").c_str(), "%lf", &d), 1);
-    EXPECT_EQ(d, 1.0);
-    EXPECT_EQ(scan_string((std::string(6000, '0') + "25").c_str(), "%lf", &d), 1);
-    EXPECT_EQ(d, 25.0);
-    EXPECT_EQ(scan_string(("1" + std::string(6000, '0') + "e-6000").c_str(), "%lf", &d), 1);
-    EXPECT_EQ(d, 1.0);
 
     long double x = 0;
     EXPECT_EQ(scan_string("1e4000", "%Lf", &x), 1);
