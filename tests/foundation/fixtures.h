@@ -66,6 +66,19 @@ inline void use_folders(const std::string& user_base, const std::string& game)
     setenv("BV_HOME", game.c_str(), 1);
 }
 
+// A fresh process whose search folders are user + "/Brovanta/" and game (the scenario
+// may still choose others before their first use).
+inline void in_fresh_folders(const std::function<void(Problems&, const TempDir& user, const TempDir& game)>& scenario)
+{
+    in_fresh_process([&] {
+        Problems p;
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        scenario(p, user, game);
+        return p.text;
+    });
+}
+
 // Everything written to file descriptor 2 while body runs.
 inline std::string stderr_of(const std::function<void()>& body)
 {

@@ -26,30 +26,18 @@ std::string not_found_line(const void* block)
     return line;
 }
 
-// A system allocator that keeps each block's bytes as they were at release, and can be
-// told to refuse reallocations.
+// A system allocator that keeps the first 16 bytes of each block as they were at its
+// release (every watched block is at least that long), and can refuse reallocations.
 struct Watch {
     std::vector<std::string> released;
     bool refuse_realloc = false;
 } watch;
 
-size_t& size_of(void* block) { return static_cast<size_t*>(block)[-1]; }
-
-void* watch_allocate(size_t size)
-{
-    auto* raw = static_cast<size_t*>(malloc(size + sizeof(size_t)));
-    if (!raw)
-        return nullptr;
-    raw[0] = size;
-    return raw + 1;
-}
-
 void watch_release(void* block)
 {
-    if (!block)
-        return;
-    watch.released.emplace_back(static_cast<char*>(block), size_of(block));
-    free(&size_of(block));
+    if (block)
+        watch.released.emplace_back(static_cast<char*>(block), 16);
+    free(block);
 }
 
 void* watch_reallocate(void* block, size_t size)
@@ -60,15 +48,10 @@ void* watch_reallocate(void* block, size_t size)
         watch_release(block);
         return nullptr;
     }
-    void* moved = watch_allocate(size);
-    if (moved && block) {
-        memcpy(moved, block, std::min(size, size_of(block)));
-        free(&size_of(block));
-    }
-    return moved;
+    return realloc(block, size);
 }
 
-const mem_system_allocator kWatch{watch_allocate, watch_reallocate, watch_release};
+const mem_system_allocator kWatch{malloc, watch_reallocate, watch_release};
 
 void* filled(size_t size, char fill)
 {
@@ -82,7 +65,7 @@ std::string basic_scenario(const char* value, bool tracked)
     Problems p;
     set_env("BV_CHECK_ALLOC", value);
     mem_set_system_allocator(&kWatch);
-    void *c = nullptr, *moved = nullptr, *stranger = watch_allocate(4);
+    void *c = nullptr, *moved = nullptr, *stranger = malloc(16);
     std::string err = stderr_of([&] {
         void* a = filled(24, 'a');
         setenv("BV_CHECK_ALLOC", tracked ? "0" : "1", 1);
@@ -124,7 +107,7 @@ TEST(MemoryTracking, FailedReallocKeepsTheBlockAndReallocToZeroForgetsIt)
         setenv("BV_CHECK_ALLOC", "1", 1);
         mem_set_system_allocator(&kWatch);
         void* kept = filled(32, 'x');
-        void* gone = mem_alloc(8);
+        void* gone = mem_alloc(16);
         std::string err = stderr_of([&] {
             watch.refuse_realloc = true;
             p.check(mem_realloc(kept, 64) == nullptr, "realloc was meant to fail");
@@ -135,7 +118,7 @@ TEST(MemoryTracking, FailedReallocKeepsTheBlockAndReallocToZeroForgetsIt)
             mem_report_leaks();
         });
         p.same(err, leak_line(kept, 0), "stderr");
-        p.check(watch.released.size() == 2 && watch.released[1] == std::string(32, '\0'),
+        p.check(watch.released.size() == 2 && watch.released[1] == std::string(16, '\0'),
                 "the kept block was not wiped and released");
         return p.text;
     });
