@@ -82,21 +82,10 @@ inline void in_fresh_folders(const std::function<void(Problems&, const TempDir& 
 // Everything written to file descriptor 2 while body runs.
 inline std::string stderr_of(const std::function<void()>& body)
 {
-    fflush(stderr);
-    FILE* file = tmpfile();
-    int saved = dup(2);
-    dup2(fileno(file), 2);
+    ::testing::internal::CaptureStderr();
     body();
     fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::string out;
-    rewind(file);
-    char chunk[65536];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;)
-        out.append(chunk, n);
-    fclose(file);
-    return out;
+    return ::testing::internal::GetCapturedStderr();
 }
 
 struct GzipHeader {

@@ -12,37 +12,28 @@ namespace {
 
 using namespace fixtures;
 
-std::string leak_line(const void* block, int serial)
+std::string printed(const char* format, const void* block, int serial = 0)
 {
     char line[64];
-    snprintf(line, sizeof line, "%p:%d\n", block, serial);
-    return line;
-}
-
-std::string not_found_line(const void* block)
-{
-    char line[64];
-    snprintf(line, sizeof line, "Allocation not found for %p!\n", block);
+    snprintf(line, sizeof line, format, block, serial);
     return line;
 }
 
 // A system allocator that keeps the first 16 bytes of each block as they were at its
-// release (every watched block is at least that long), and can refuse reallocations.
-struct Watch {
-    std::vector<std::string> released;
-    bool refuse_realloc = false;
-} watch;
+// release (every watched block is that long or longer), and can refuse reallocations.
+std::string released;
+bool refuse_realloc = false;
 
 void watch_release(void* block)
 {
     if (block)
-        watch.released.emplace_back(static_cast<char*>(block), 16);
+        released.append(static_cast<char*>(block), 16);
     free(block);
 }
 
 void* watch_reallocate(void* block, size_t size)
 {
-    if (watch.refuse_realloc)
+    if (refuse_realloc)
         return nullptr;
     if (size == 0) {  // as the C library: frees the block and answers null
         watch_release(block);
@@ -51,77 +42,58 @@ void* watch_reallocate(void* block, size_t size)
     return realloc(block, size);
 }
 
-const mem_system_allocator kWatch{malloc, watch_reallocate, watch_release};
-
 void* filled(size_t size, char fill)
 {
     return memset(mem_alloc(size), fill, size);
 }
 
-// Three blocks, the middle one freed, a realloc of the first, frees of a stranger and
-// of null, a leak report. The variable flips after the first call, which changes nothing.
-std::string basic_scenario(const char* value, bool tracked)
+// Blocks freed, moved, refused a move and shrunk to nothing; a stranger and null freed;
+// then a leak report. The variable flips after the first call, which changes nothing.
+std::string scenario(const char* value, bool tracked)
 {
     Problems p;
     set_env("BV_CHECK_ALLOC", value);
-    mem_set_system_allocator(&kWatch);
-    void *c = nullptr, *moved = nullptr, *stranger = malloc(16);
+    const mem_system_allocator watch{malloc, watch_reallocate, watch_release};
+    mem_set_system_allocator(&watch);
+    void *kept = nullptr, *moved = nullptr, *stranger = memset(malloc(16), 's', 16);
     std::string err = stderr_of([&] {
         void* a = filled(24, 'a');
         setenv("BV_CHECK_ALLOC", tracked ? "0" : "1", 1);
-        void* b = filled(16, 'b');
-        c = filled(8, 'c');
-        mem_free(b);
+        mem_free(filled(16, 'b'));
+        kept = filled(16, 'k');
+        void* gone = filled(16, 'g');
         moved = mem_realloc(a, 40);
+        refuse_realloc = true;
+        p.check(mem_realloc(kept, 64) == nullptr, "the refused realloc answered a block");
+        refuse_realloc = false;
+        p.check(mem_realloc(gone, 0) == nullptr, "realloc to 0 answered a block");
         mem_free(stranger);
         mem_free(nullptr);
         mem_report_leaks();
     });
-    p.same(watch.released.empty() ? "(none)" : watch.released[0], std::string(16, tracked ? '\0' : 'b'),
-           "the freed block at its release");
     if (tracked) {
-        // Serial 1 was freed, serial 0 moved to serial 3; the stranger stays live.
-        p.same(err, not_found_line(stranger) + leak_line(c, 2) + leak_line(moved, 3), "stderr");
-        p.check(watch.released.size() == 1, "the stranger was released");
+        // A failed realloc leaves its block live; realloc to 0 frees it; moving renumbers.
+        p.same(err, printed("Allocation not found for %p!\n", stranger) + printed("%p:%d\n", kept, 2) +
+                        printed("%p:%d\n", moved, 4), "stderr");
+        p.same(released, std::string(16, '\0') + std::string(16, 'g'), "blocks at their release");
     } else {
         p.same(err, "", "stderr");
-        p.check(watch.released.size() == 2, "the stranger was not released");
+        p.same(released, std::string(16, 'b') + std::string(16, 'g') + std::string(16, 's'), "blocks at release");
     }
+    mem_free(kept);
+    p.check(released.size() == (tracked ? 48u : 64u) && released.substr(released.size() - 16) ==
+            std::string(16, tracked ? '\0' : 'k'), "the block kept by a failed realloc was not freed");
     return p.text;
 }
 
-TEST(MemoryTracking, APositiveNumberTurnsItOnOnceForTheRun)
+TEST(MemoryTracking, APositiveNumberTurnsItOnForTheRun)
 {
     const std::pair<const char*, bool> values[] = {
         {nullptr, false}, {"0", false}, {"-3", false}, {"abc", false}, {"1", true}, {"7x", true}};
     for (auto [value, tracked] : values) {
         SCOPED_TRACE(value ? value : "unset");
-        in_fresh_process([=] { return basic_scenario(value, tracked); });
+        in_fresh_process([=] { return scenario(value, tracked); });
     }
-}
-
-TEST(MemoryTracking, FailedReallocKeepsTheBlockAndReallocToZeroForgetsIt)
-{
-    in_fresh_process([] {
-        Problems p;
-        setenv("BV_CHECK_ALLOC", "1", 1);
-        mem_set_system_allocator(&kWatch);
-        void* kept = filled(32, 'x');
-        void* gone = mem_alloc(16);
-        std::string err = stderr_of([&] {
-            watch.refuse_realloc = true;
-            p.check(mem_realloc(kept, 64) == nullptr, "realloc was meant to fail");
-            watch.refuse_realloc = false;
-            p.check(mem_realloc(gone, 0) == nullptr, "realloc to 0 answered a block");
-            mem_report_leaks();
-            mem_free(kept);
-            mem_report_leaks();
-        });
-        p.same(err, leak_line(kept, 0), "stderr");
-        p.check(watch.released.size() == 2 && watch.released[1] == std::string(16, '\0'),
-                "the kept block was not wiped and released");
-        return p.text;
-    });
 }
 
 // Fake blocks, one byte each, so a full table costs nothing.
@@ -149,7 +121,7 @@ TEST(MemoryTracking, FullTableTurnsTrackingOff)
                 "the full-table line is not there exactly once");
         p.check(err.find("not found") == std::string::npos && arena[0] == 'q', "a lookup after the table filled");
         p.check(std::count(err.begin(), err.end(), '\n') == 0x100000 + 1, "the report is not the full table");
-        p.check(err.find(leak_line(&arena[0], 0)) == full.size(), "the report does not start with the first block");
+        p.check(err.find(printed("%p:%d\n", &arena[0])) == full.size(), "the report does not start at the first block");
         return p.text;
     });
 }

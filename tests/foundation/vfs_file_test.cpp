@@ -16,11 +16,10 @@ vfs_file* open_packed(const TempDir& dir, const std::string& bytes)
     return vfs_open((dir / "data.txt").c_str(), "rb");
 }
 
-TEST(VfsReads, LinesAndDegenerateBuffers)
+TEST(VfsReads, LinesPushbackAndSeeks)
 {
-    TempDir dir;
-    write_file(dir / "lines.txt", "first\nsecond line\nlast");
-    vfs_file* f = vfs_open((dir / "lines.txt").c_str(), "rb");
+    Scanner lines(ScanSource::file, "first\nsecond line\nlast");
+    vfs_file* f = lines.file();
     ASSERT_NE(f, nullptr);
     char line[8] = "zzzzzzz";
     EXPECT_EQ(vfs_gets(f, line, 0), nullptr);
@@ -31,27 +30,19 @@ TEST(VfsReads, LinesAndDegenerateBuffers)
     EXPECT_STREQ(vfs_gets(f, line, sizeof line), "line\n");
     EXPECT_STREQ(vfs_gets(f, line, sizeof line), "last");
     EXPECT_EQ(vfs_gets(f, line, sizeof line), nullptr);
-    vfs_close(f);
-}
 
-TEST(VfsReads, PushedBackCharacterComesFirstAndIsCountedOnce)
-{
-    TempDir dir;
-    write_file(dir / "n.txt", "12 abcdef");
-    vfs_file* f = vfs_open((dir / "n.txt").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    int value = 0;
-    ASSERT_EQ(vfs_scanf(f, "%d", &value), 1);
+    Scanner numbers(ScanSource::file, "12 abcdef");
+    f = numbers.file();
+    int twelve = 0;
+    ASSERT_EQ(numbers("%d", &twelve), 1);
     EXPECT_EQ(f->position, 3u);  // "12 " taken, the space held back
-    char four[4];
-    ASSERT_EQ(vfs_read(f, four, 4), 4);
-    EXPECT_EQ(std::string(four, 4), " abc");
+    ASSERT_EQ(vfs_read(f, line, 4), 4);
+    EXPECT_EQ(std::string(line, 4), " abc");
     EXPECT_EQ(f->position, 6u);
     EXPECT_EQ(vfs_seek(f, 0x7fffffff), 0);  // a loose file's limit is itself past the data
     f->pushed_back = 'Q';
     EXPECT_EQ(vfs_seek(f, 1), 1);
-    EXPECT_EQ(vfs_getc(f), '2');
-    vfs_close(f);
+    EXPECT_EQ(numbers.rest(), "2 abcdef");
 }
 
 TEST(VfsOpen, FoldersAndTildeReadModesDoNotOpen)
