@@ -168,9 +168,7 @@ public:
             file_ = vfs_open((dir_ / "input.txt").c_str(), "rb");
         }
     }
-    ~Scanner() { vfs_close(file_); }
-    Scanner(const Scanner&) = delete;
-    Scanner& operator=(const Scanner&) = delete;
+    ~Scanner() { vfs_close(file_); }  // not copyable: TempDir is not
 
     vfs_file* file() const { return file_; }
 
@@ -183,13 +181,7 @@ public:
     }
 
     // What a later read of the file gets: the look-ahead first, then the rest.
-    std::string rest()
-    {
-        std::string out;
-        for (int c; file_ && (c = vfs_getc(file_)) >= 0;)
-            out += static_cast<char>(c);
-        return out;
-    }
+    std::string rest() { return read_all(std::exchange(file_, nullptr)); }
 
 private:
     ScanSource kind_;
@@ -197,10 +189,5 @@ private:
     TempDir dir_;
     vfs_file* file_ = nullptr;
 };
-
-inline std::string source_label(const ::testing::TestParamInfo<ScanSource>& info)
-{
-    return info.param == ScanSource::text ? "Text" : "File";
-}
 
 }  // namespace fixtures

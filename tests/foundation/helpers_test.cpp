@@ -25,9 +25,6 @@ TEST(GrowableArray, DoublesWhenFullAndZeroFillsNull)
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(items[i], i + 1);
     EXPECT_EQ(items[16], 0);
-    mem_free(array_take(&array));
-    EXPECT_EQ(array.count, 0);
-    ASSERT_EQ(array_push(&array, nullptr), 1);  // after a take it starts over
     array_free(&array);
 }
 

@@ -28,23 +28,18 @@ constexpr float inf = HUGE_VALF;
 
 const Case<int> int_cases[] = {
     // Return rules and literals.
-    {"12 x", "%d %d", 1, 12, unset, "x"},
-    {"ct04 5", "ct03 %d", -1, unset, unset, "4 5"},
     {"1;2", "%d,%d", -1, 1, unset, ";2"},       // a literal mismatch after a conversion
     {"5", "%d a", -1, 5, unset, ""},            // end of data at a literal
-    {"abc", "", 0, unset, unset, "abc"},
     {" \n\t ", "%d", -1, unset, unset, ""},
-    {"7 ", "%d %d", 1, 7, unset, ""},
+    {"7 ", "%d %d", 1, 7, unset, ""},           // end of data after a conversion
     {"abc", "%d", 0, unset, unset, "abc"},      // a bad first character stays pushed back
     {"1 2 3", "%d %y %d", 1, 1, unset, "2 3"},  // an unknown letter ends the scan
     {"1 2", "%d %", 1, 1, unset, "2"},
     {"1 2", "%*d %d", 1, 2, unset, ""},
     {"5%", "%d%%", 1, 5, unset, ""},
     {" %5", "%%%d", -1, unset, unset, " %5"},   // "%%" skips no white space
-    {"1\n\t 2", "%d%d", 2, 1, 2, ""},
-    {"  42x", "%d%n", 1, 42, 4, "x"},           // "%n" is not counted
+    {" \n42x", "%d%n", 1, 42, 4, "x"},          // "%n" is not counted
     // Bases, widths and wrap-around.
-    {"0x1F", "%i", 1, 31, unset, ""},
     {"017", "%i", 1, 15, unset, ""},
     {"-0X10", "%i", 1, -16, unset, ""},
     {"08", "%i", 1, 0, unset, "8"},
@@ -54,7 +49,6 @@ const Case<int> int_cases[] = {
     {"12345", "%3d%d", 2, 123, 45, ""},
     {"-12345", "%3d", 1, -12, unset, "345"},    // the sign counts in the width
     {"-5", "%1d", 0, unset, unset, "5"},
-    {"2147483647", "%d", 1, INT_MAX, unset, ""},
     {"2147483648", "%d", 1, INT_MIN, unset, ""},
     {"99999999999", "%d", 1, 1215752191, unset, ""},
     {"ffffffff", "%x", 1, -1, unset, ""},
@@ -93,7 +87,6 @@ const Case<const char*> text_cases[] = {
     {"ab]c", "%[^]]", 1, "ab", "#######", "]c"},
     {"abcd", "%[a-c]", 1, "abc", "#######", "d"},
     {"a-a-b", "%[a-]", 1, "a-a-", "#######", "b"},
-    {"ab-ed", "%[a-c-e]", 1, "ab-e", "#######", "d"},
     {"\xe9\xe9x", "%[\xe9]", 1, "\xe9\xe9", "#######", "x"},
     {"xyz", "%[abc]", 0, "#######", "#######", "xyz"},
     {" abc", "%[abc]", 0, "#######", "#######", " abc"},
@@ -159,7 +152,7 @@ TEST_P(ScanTables, StoreWidths)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSources, ScanTables, ::testing::Values(ScanSource::text, ScanSource::file),
-                         source_label);
+                         [](const auto& info) { return info.param == ScanSource::text ? "Text" : "File"; });
 
 // Decimal texts of up to max_digits significant digits, with a point somewhere and
 // an exponent in [low, high] half of the time.
