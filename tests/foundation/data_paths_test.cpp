@@ -163,12 +163,12 @@ TEST(Replace, AMissingSourceKeepsTheTarget)
 TEST(UserFolder, IsMadeAndHandedToXdgOpenWithoutAShell)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& bin) {
-        setenv("XDG_DATA_HOME", (user / "deep/share").c_str(), 1);
+        setenv("XDG_DATA_HOME", (user / "deep/my share").c_str(), 1);  // a shell would split it
         write_file(bin / "xdg-open", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
         chmod((bin / "xdg-open").c_str(), 0755);
         setenv("PATH", (bin.path() + ":/usr/bin:/bin").c_str(), 1);
         open_user_folder();
-        std::string folder = user / "deep/share/Brovanta";
+        std::string folder = user / "deep/my share/Brovanta";
         struct stat st;
         p.check(stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode), "the user folder was not made");
         for (int i = 0; i < 500 && !bvtest::file_exists(bin / "xdg-open.args"); ++i)

@@ -79,6 +79,8 @@ TEST(IndexOrder, LowerPriorityWinsAndEqualNamesStayInTheOrderFound)
         write_file(game / "A.tga", "upper");
         write_file(game / "a.tga", "lower");
         write_file(game / ".saf", saf_bytes({{"hidden.txt", "h"}}));  // too short a name for an archive
+        for (int i = 0; i < 40; ++i)  // enough entries that an unstable sort would reorder equal names
+            write_file(game / ("x" + std::to_string(i)), "");
 
         int pngs = 0;
         char** names = file_index_list();
