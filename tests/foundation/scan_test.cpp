@@ -256,13 +256,21 @@ TEST(ScanFile, SkipSpacesAndLineReadsContinueAfterAScan)
     EXPECT_EQ(vfs_skip_spaces(scan.file()), -1);  // ended, even after skipping two
 }
 
-TEST(ScanFile, StopsAtTheHandlesWindow)
+TEST(ScanFile, ReadsOnlyTheHandlesDataThroughItsWindowOrInflater)
 {
-    Scanner scan(ScanSource::file, "12345 6");
-    scan.file()->size_limit = 3;  // as for an archive entry of three bytes
+    Scanner window(ScanSource::file, "12345 6");
+    window.file()->size_limit = 3;  // as for an archive entry of three bytes
     int a = 0, b = -1;
-    EXPECT_EQ(scan("%d%d", &a, &b), 1);
-    EXPECT_TRUE(a == 123 && b == -1) << a << " " << b;
+    EXPECT_EQ(window("%d%d", &a, &b), 1);
+    EXPECT_EQ(a, 123);
+
+    TempDir dir;
+    write_file(dir / "n.gz", gzip_bytes("10 word"));
+    vfs_file* f = vfs_open((dir / "n").c_str(), "rb");
+    char word[8] = "";
+    EXPECT_EQ(vfs_scanf(f, "%d %7s", &a, word), 2);
+    EXPECT_TRUE(a == 10 && strcmp(word, "word") == 0) << a << " " << word;
+    vfs_close(f);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// File handles: reads around the pushed-back character, writes, gzip streams (header
-// acceptance, many blocks, early ends) and file_to_string at its size limit.
+// File handles: reads around the pushed-back character, opens that must fail, gzip
+// streams (header acceptance, many blocks, early ends), file_to_string at its limit.
 #include <cstring>
 
 #include "fixtures.h"
