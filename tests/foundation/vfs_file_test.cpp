@@ -1,24 +1,25 @@
-// Plain-file handles: line and block reads around the pushed-back character, seeking,
-// writing, and file_to_string at its size limit.
-#include <gtest/gtest.h>
-
+// File handles: reads around the pushed-back character, opens that must fail, gzip
+// streams (header acceptance, many blocks, early ends), file_to_string at its limit.
 #include <cstring>
 
+#include "fixtures.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "support/test_support.h"
-#include "vfs_fixtures.h"
 
 namespace {
 
-using bvtest::TempDir;
-using bvtest::write_file;
+using namespace fixtures;
 
-TEST(VfsReads, LinesPiecesAndDegenerateBuffers)
+// Writes data.txt.gz and opens data.txt, so the open goes through the ".gz" fallback.
+vfs_file* open_packed(const TempDir& dir, const std::string& bytes)
 {
-    TempDir dir;
-    write_file(dir / "lines.txt", "first\nsecond line\nlast");
-    vfs_file* f = vfs_open((dir / "lines.txt").c_str(), "rb");
+    write_file(dir / "data.txt.gz", bytes);
+    return vfs_open((dir / "data.txt").c_str(), "rb");
+}
+
+TEST(VfsReads, LinesPushbackAndSeeks)
+{
+    Scanner lines(ScanSource::file, "first\nsecond line\nlast");
+    vfs_file* f = lines.file();
     ASSERT_NE(f, nullptr);
     char line[8] = "zzzzzzz";
     EXPECT_EQ(vfs_gets(f, line, 0), nullptr);
@@ -29,55 +30,100 @@ TEST(VfsReads, LinesPiecesAndDegenerateBuffers)
     EXPECT_STREQ(vfs_gets(f, line, sizeof line), "line\n");
     EXPECT_STREQ(vfs_gets(f, line, sizeof line), "last");
     EXPECT_EQ(vfs_gets(f, line, sizeof line), nullptr);
-    vfs_close(f);
-}
 
-TEST(VfsReads, PushedBackCharacterComesFirstAndIsCountedOnce)
-{
-    TempDir dir;
-    write_file(dir / "n.txt", "12 abcdef");
-    vfs_file* f = vfs_open((dir / "n.txt").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    int value = 0;
-    ASSERT_EQ(vfs_scanf(f, "%d", &value), 1);
+    Scanner numbers(ScanSource::file, "12 abcdef");
+    f = numbers.file();
+    int twelve = 0;
+    ASSERT_EQ(numbers("%d", &twelve), 1);
     EXPECT_EQ(f->position, 3u);  // "12 " taken, the space held back
-    char four[4];
-    ASSERT_EQ(vfs_read(f, four, 4), 4);
-    EXPECT_EQ(std::string(four, 4), " abc");
+    ASSERT_EQ(vfs_read(f, line, 4), 4);
+    EXPECT_EQ(std::string(line, 4), " abc");
     EXPECT_EQ(f->position, 6u);
     EXPECT_EQ(vfs_seek(f, 0x7fffffff), 0);  // a loose file's limit is itself past the data
     f->pushed_back = 'Q';
     EXPECT_EQ(vfs_seek(f, 1), 1);
-    EXPECT_EQ(vfs_getc(f), '2');
-    vfs_close(f);
+    EXPECT_EQ(numbers.rest(), "2 abcdef");
 }
 
-TEST(VfsWrite, EveryWriteCallLandsAndParentsAreMade)
+TEST(VfsOpen, FoldersAndTildeReadModesDoNotOpen)
 {
     TempDir dir;
-    std::string path = dir / "deep/er/out.txt";
-    vfs_file* f = vfs_open(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(vfs_putc(f, 'A'), 1);
-    vfs_puts(f, "bc");
-    EXPECT_EQ(vfs_write(f, "\0d", 2), 2u);
-    EXPECT_EQ(vfs_printf(f, "[%d]", 42), 4);
-    EXPECT_EQ(vfs_flush(f), 0);
-    EXPECT_EQ(bvtest::read_file(path), std::string("Abc\0d[42]", 9));
-    vfs_close(f);
+    write_file(dir / "file", "x");
+    EXPECT_EQ(vfs_open(dir.path().c_str(), "rb"), nullptr);
+    EXPECT_EQ(vfs_open((dir / "file").c_str(), "~r"), nullptr);
+}
 
-    f = vfs_open(path.c_str(), "rb");
-    EXPECT_EQ(vfs_putc(f, 'z'), 0);  // a read handle does not pretend to write
+TEST(GzipHeaders, EveryOptionalFieldIsSkippedAndOthersAreRefused)
+{
+    const std::string text = "line one\nlast line";
+    for (GzipHeader h : {GzipHeader{}, GzipHeader{true, false, false, false}, GzipHeader{false, true, false, false},
+                         GzipHeader{false, false, true, false}, GzipHeader{false, false, false, true},
+                         GzipHeader{true, true, true, true}}) {
+        TempDir dir;
+        EXPECT_EQ(read_all(open_packed(dir, gzip_bytes(text, h))), text)
+            << h.name << h.comment << h.extra << h.header_crc;
+    }
+
+    const std::string good = gzip_bytes("text", {true, false, false, false});
+    auto with_byte = [&](size_t i, int v) {
+        std::string b = good;
+        b[i] = static_cast<char>(v);
+        return b;
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"magic", with_byte(1, 0x8c)},
+        {"method 7", with_byte(2, 7)},
+        {"flag 0x20", with_byte(3, good[3] | 0x20)},
+        {"three bytes", good.substr(0, 3)},
+        {"extra field longer than the file", gzip_bytes("text", {false, false, true, false}).substr(0, 14)},
+        {"header crc cut off", gzip_bytes("text", {false, false, false, true}).substr(0, 11)},
+    };
+    for (const auto& [what, bytes] : refused) {
+        TempDir dir;
+        EXPECT_EQ(open_packed(dir, bytes), nullptr) << what;
+    }
+}
+
+TEST(GzipStreams, ManyBlocksReadAlikeByteByByteAndInChunks)
+{
+    // Random bytes do not compress: many 16384-byte input blocks, many output refills.
+    const std::string data = random_bytes(100000, 7) + std::string(50000, 'a');
+    TempDir dir;
+    vfs_file* f = open_packed(dir, gzip_bytes(data, {true, true, true, true}));
+    ASSERT_NE(f, nullptr);
+    std::string by_byte;
+    for (int c; (c = vfs_getc(f)) >= 0;)
+        by_byte += static_cast<char>(c);
+    EXPECT_EQ(f->position, data.size());
     vfs_close(f);
-    bvtest::make_dirs(dir / "folder");
-    EXPECT_EQ(vfs_open((dir / "folder").c_str(), "rb"), nullptr);
-    EXPECT_EQ(vfs_open(path.c_str(), "~r"), nullptr);
+    EXPECT_TRUE(by_byte == data);
+
+    f = vfs_open((dir / "data.txt").c_str(), "rb");
+    EXPECT_EQ(vfs_seek(f, 0), 0);
+    EXPECT_TRUE(read_all(f) == data);
+}
+
+TEST(GzipStreams, CutDamagedOrConcatenatedStreamsEndQuietly)
+{
+    const std::string data = random_bytes(40000, 3);
+    const std::string packed = gzip_bytes(data);
+    TempDir dir;
+    std::string got = read_all(open_packed(dir, packed.substr(0, packed.size() / 2)));
+    EXPECT_LT(got.size(), data.size());
+    EXPECT_TRUE(data.compare(0, got.size(), got) == 0) << "a cut stream gives a prefix";
+
+    std::string damaged = packed;
+    for (size_t i = 20; i < damaged.size(); i += 97)
+        damaged[i] = static_cast<char>(~damaged[i]);
+    read_all(open_packed(dir, damaged));  // must simply come to an end
+
+    EXPECT_EQ(read_all(open_packed(dir, gzip_bytes("first") + gzip_bytes("second"))), "first");
 }
 
 TEST(FileToString, SixteenMebibytesIsOneByteTooMany)
 {
-    vfstest::expect_in_fresh_process([] {
-        vfstest::Problems p;
+    in_fresh_process([] {
+        Problems p;
         TempDir dir;
         setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1);
         std::string name = dir / "text";
@@ -90,8 +136,7 @@ TEST(FileToString, SixteenMebibytesIsOneByteTooMany)
 
         write_file(name, almost + "z");
         p.check(file_to_string(name.c_str()) == nullptr, "a 16777216-byte file was returned");
-        p.check(bvtest::read_file(dir / "log.txt").find("File " + name + " too long for file_to_string\n") !=
-                    std::string::npos,
+        p.check(read_file(dir / "log.txt").find("File " + name + " too long for file_to_string\n") != std::string::npos,
                 "no 'too long' line in the log");
         return p.text;
     });

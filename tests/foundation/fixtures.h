@@ -1,6 +1,7 @@
-// Fixtures for the file-handle, data-path and index tests: gzip members and ".saf"
-// archives built in memory, whole-handle reads, and scenarios run in a fresh process
-// (the search folders, the index and the log are decided once per process).
+// What the foundation tests share: scenarios run in a fresh process (search folders,
+// the index, the log and the allocator mode are decided once per process), captured
+// stderr, gzip members and ".saf" archives built in memory, whole-handle reads, and a
+// scanner that runs one table over a text and over a file.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -16,9 +17,15 @@
 
 #include <unistd.h>
 
+#include "foundation/scan.h"
 #include "foundation/vfs.h"
+#include "support/test_support.h"
 
-namespace vfstest {
+namespace fixtures {
+
+using bvtest::TempDir;
+using bvtest::read_file;
+using bvtest::write_file;
 
 // What a scenario found wrong, one line per problem.
 struct Problems {
@@ -31,23 +38,54 @@ struct Problems {
 };
 
 // Runs scenario in a re-executed copy of the test program; the problems it returns
-// come back as the child's standard error and fail the test.
-inline void expect_in_fresh_process(const std::function<std::string()>& scenario)
+// come back as the child's stderr and fail the test.
+inline void in_fresh_process(const std::function<std::string()>& scenario)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto run = [&] {
         std::string problems = scenario();
         fputs(problems.c_str(), stderr);
         fflush(stderr);
-        _exit(problems.empty() ? 0 : 1);  // no leak checker between the verdict and the parent
+        _exit(problems.empty() ? 0 : 1);  // blocks left live on purpose: no leak checker
     };
     EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
+// Sets name, or unsets it for null.
+inline void set_env(const char* name, const char* value)
+{
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
 }
 
 inline void use_folders(const std::string& user_base, const std::string& game)
 {
     setenv("XDG_DATA_HOME", user_base.c_str(), 1);
     setenv("BV_HOME", game.c_str(), 1);
+}
+
+// A fresh process whose search folders are user + "/Brovanta/" and game (the scenario
+// may still choose others before their first use).
+inline void in_fresh_folders(const std::function<void(Problems&, const TempDir& user, const TempDir& game)>& scenario)
+{
+    in_fresh_process([&] {
+        Problems p;
+        TempDir user, game;
+        use_folders(user.path(), game.path());
+        scenario(p, user, game);
+        return p.text;
+    });
+}
+
+// Everything written to file descriptor 2 while body runs.
+inline std::string stderr_of(const std::function<void()>& body)
+{
+    ::testing::internal::CaptureStderr();
+    body();
+    fflush(stderr);
+    return ::testing::internal::GetCapturedStderr();
 }
 
 struct GzipHeader {
@@ -113,10 +151,43 @@ inline std::string read_all(vfs_file* f)
     return out;
 }
 
-// The whole data behind a name, or "(none)" when it does not open.
 inline std::string read_named(const std::string& name)
 {
     return read_all(vfs_open(name.c_str(), "rb"));
 }
 
-}  // namespace vfstest
+enum class ScanSource { text, file };
+
+// The same bytes scanned as a text (scan_string) or as a file (vfs_scanf).
+class Scanner {
+public:
+    Scanner(ScanSource kind, std::string input) : kind_(kind), input_(std::move(input))
+    {
+        if (kind_ == ScanSource::file) {
+            write_file(dir_ / "input.txt", input_);
+            file_ = vfs_open((dir_ / "input.txt").c_str(), "rb");
+        }
+    }
+    ~Scanner() { vfs_close(file_); }  // not copyable: TempDir is not
+
+    vfs_file* file() const { return file_; }
+
+    template <typename... Args>
+    int operator()(const char* format, Args... args)
+    {
+        if (kind_ == ScanSource::text)
+            return scan_string(input_.c_str(), format, args...);
+        return file_ ? vfs_scanf(file_, format, args...) : -99;
+    }
+
+    // What a later read of the file gets: the look-ahead first, then the rest.
+    std::string rest() { return read_all(std::exchange(file_, nullptr)); }
+
+private:
+    ScanSource kind_;
+    std::string input_;
+    TempDir dir_;
+    vfs_file* file_ = nullptr;
+};
+
+}  // namespace fixtures
