@@ -5,7 +5,7 @@
 #include "model_fixtures.h"
 
 #include "foundation/file_index.h"
-#include "foundation/vfs_fixtures.h"
+#include "support/fresh_process.h"
 
 #include <cmath>
 #include <filesystem>
@@ -161,14 +161,14 @@ TEST_F(GeneratedModels, BikePartsMeetWhereTheBodiesJoin)
 
 TEST(GeneratedArchive, OffersTheModelsWithTheirLevelsOfDetail)
 {
-    vfstest::expect_in_fresh_process([] {
+    bvtest::in_fresh_process([] {
         bvtest::TempDir root;
         bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
         bvtest::make_dirs(root / "user");
-        vfstest::use_folders(root / "user", root / "game");
+        bvtest::use_folders(root / "user", root / "game");
         fakegl::install();
         file_index_list();   // start-up builds the index before anything is loaded
-        vfstest::Problems problems;
+        bvtest::Problems problems;
         for (const char* name : {"@startgate.jm", "@front_wheel.jm", "@rear_wheel.jm", "@models/ball.jm"}) {
             const model* m = model_get(name);
             problems.check(m && m->next_lod && std::fabs(m->next_lod->lod_key - 2.0f) < 1e-5f && !m->next_lod->next_lod,

@@ -4,7 +4,8 @@
 #include "model_fixtures.h"
 
 #include "foundation/data_paths.h"
-#include "foundation/vfs_fixtures.h"
+#include "support/fresh_process.h"
+#include "support/archive_bytes.h"
 
 #include <functional>
 
@@ -78,16 +79,16 @@ TEST_F(ModelCache, PurgeDropsOnlyModelsTheCurrentTrackDidNotAskFor)
 
 // Data folders for the scenarios below: the game folder holds the files given.
 void with_data(const std::vector<std::pair<std::string, std::string>>& files,
-               const std::function<void(vfstest::Problems&)>& scenario)
+               const std::function<void(bvtest::Problems&)>& scenario)
 {
-    vfstest::expect_in_fresh_process([&] {
+    bvtest::in_fresh_process([&] {
         bvtest::TempDir root;
         for (const auto& [name, bytes] : files)
             bvtest::write_file(root / ("game/" + name), bytes);
         bvtest::make_dirs(root / "user");
-        vfstest::use_folders(root / "user", root / "game");
+        bvtest::use_folders(root / "user", root / "game");
         fakegl::install();
-        vfstest::Problems problems;
+        bvtest::Problems problems;
         scenario(problems);
         return problems.text;
     });
@@ -104,7 +105,7 @@ std::string sized(int vertices)
 TEST(ModelVariants, IndexNamesBecomeVariantsInKeyOrder)
 {
     with_data({{"props/gate.jm", sized(3)},
-               {"props/gate_lod2.jm.gz", vfstest::gzip_bytes(sized(7))},
+               {"props/gate_lod2.jm.gz", bvtest::gzip_bytes(sized(7))},
                {"props/gate_lod1.jm", sized(5)},
                {"props/gate_lod1.0.jm", sized(6)},
                {"props/gate_lod0.5.jm", sized(4)},
@@ -112,7 +113,7 @@ TEST(ModelVariants, IndexNamesBecomeVariantsInKeyOrder)
                {"props/gate_lodnan.jm", sized(9)},
                {"props/gate_lod3.jm", "broken"},
                {"props/gates_lod1.jm", sized(10)}},
-              [](vfstest::Problems& p) {
+              [](bvtest::Problems& p) {
                   model* gate = model_get("@props/gate.jm");
                   p.check(gate != nullptr, "no model");
                   if (!gate)

@@ -5,7 +5,7 @@
 #include "foundation/file_index.h"
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
-#include "foundation/vfs_fixtures.h"
+#include "support/fresh_process.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_matrix.h"
 #include "gfx/images.h"
@@ -47,12 +47,12 @@ void copy_generated()
 
 TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
 {
-    vfstest::expect_in_fresh_process([] {
-        vfstest::Problems problems;
+    bvtest::in_fresh_process([] {
+        bvtest::Problems problems;
         bvtest::TempDir root;
         bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
         bvtest::make_dirs(root / "user");
-        vfstest::use_folders(root / "user", root / "game");
+        bvtest::use_folders(root / "user", root / "game");
         glrec::install();
         std::set<std::string> names;
         for (char** name = file_index_list(); name && *name; ++name)
