@@ -60,12 +60,9 @@ TEST(EvdevRollCall, PadsGoToTheXInputSlotsByDefault)
 {
     bvtest::TempDir dir;
     std::string log = run_child("", dir / "log.txt");
-    for (const char* line :
-         {"DirectInput roll call...\n", "Game Pad (1234:5678)\n", "Ignoring XInput device\n",
-          "Wheel (1234:5678)\n", "3 axes, 12 keys\n", "axis 0 is absolute\n",
-          "Adding axis \"Wheel axis 2\"\n", "End of DirectInput roll call\n", "XInput roll call...\n",
-          "XInputGamepad0 found\n", "End of XInput roll call\n", "Closing input devices\n",
-          "Killing Wheel\n", "Timestamp adjustment was 5000\n"})
+    for (const char* line : {"Game Pad (1234:5678)\n", "Ignoring XInput device\n", "3 axes, 12 keys\n",
+                             "Adding axis \"Wheel axis 2\"\n", "XInputGamepad0 found\n", "Killing Wheel\n",
+                             "Timestamp adjustment was 5000\n"})
         EXPECT_TRUE(has_line(log, line)) << line << "\nin:\n" << log;
     EXPECT_FALSE(has_line(log, "Keyboard"));  // keyboards are not even offered
 }
