@@ -127,31 +127,38 @@ TEST_F(GlUnderXvfb, RefusedVersionFailsTheOpenInsteadOfEndingTheProcess)
     EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
 }
 
-TEST_F(GlUnderXvfb, FramesPairUpAndAStrayEndReleasesNothing)
+// With the message thread, which must wait for the frame before it resizes.
+TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
 {
     BV_REQUIRE_XVFB(server);
     EXPECT_EXIT(
         {
+            setenv("QORL_OPTIONS", "[threaded:on]", 1);
             qorl_window* window = open_default_window();
             if (!window)
                 bvtest::finish_child("no window");
             bvtest::FirstFailure failure;
             auto check = [&](bool ok, const char* what) { failure.check(ok, what); };
+            Display* display = bvtest::open_test_display();
             check(qorl_end_frame(window) == 0, "an end without a begin reported a swap");
             qorl_frame* frame = qorl_begin_frame(window);
             check(frame && frame->x == 0 && frame->y == 0 && frame->width == 320 && frame->height == 240,
                   "first frame");
             check(qorl_begin_frame(window) == nullptr, "a second begin inside a frame");
             check(!window->window_mutex.try_lock(), "the frame does not hold the window lock");
+            XResizeWindow(display, window->native->handle, 200, 150);
+            XSync(display, False);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            check(window->width == 320 && frame && frame->width == 320, "the size changed inside a frame");
             check(qorl_end_frame(window) == 1, "the swap failed");
             check(qorl_end_frame(window) == 0, "a second end reported a swap");
+            check(bvtest::pump_until(window, [&] { return window->width == 200; }), "the resize was lost");
             bool free_now = window->window_mutex.try_lock();
             check(free_now, "the window lock is still held after the frame");
             if (free_now)
                 window->window_mutex.unlock();
 
             // Hidden: no frame, and none may be ended.
-            Display* display = bvtest::open_test_display();
             XUnmapWindow(display, window->native->handle);
             XSync(display, False);
             check(bvtest::pump_until(window, [&] { return !window->native->mapped; }), "the unmap never arrived");
@@ -166,36 +173,6 @@ TEST_F(GlUnderXvfb, FramesPairUpAndAStrayEndReleasesNothing)
             XCloseDisplay(display);
             qorl_gl_close(window);
             bvtest::finish_child(failure.text);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GlUnderXvfb, MessageThreadWaitsForTheFrameBeforeResizing)
-{
-    BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            setenv("QORL_OPTIONS", "[threaded:on]", 1);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            std::string failure;
-            Display* display = bvtest::open_test_display();
-            qorl_frame* frame = qorl_begin_frame(window);
-            if (!frame)
-                failure = "no frame";
-            XResizeWindow(display, window->native->handle, 200, 150);
-            XSync(display, False);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            if (failure.empty() && (window->width != 320 || frame->width != 320))
-                failure = "the size changed inside a frame";
-            if (frame)
-                qorl_end_frame(window);
-            if (failure.empty() && !bvtest::pump_until(window, [&] { return window->width == 200; }))
-                failure = "the resize was lost";
-            XCloseDisplay(display);
-            qorl_gl_close(window);
-            bvtest::finish_child(failure);
         },
         testing::ExitedWithCode(0), "");
 }
