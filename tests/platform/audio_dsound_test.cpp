@@ -156,6 +156,10 @@ TEST_F(Layer, MixFollowsVolumePanAndFrequency)
     b->GetCurrentPosition(&start, nullptr);
     EXPECT_EQ(start, (now + 100) % 64);
     EXPECT_EQ(b->SetFrequency(50), DSERR_INVALIDPARAM);
+    EXPECT_EQ(b->SetFrequency(DSBFREQUENCY_ORIGINAL), DS_OK);
+    uint32_t hz = 0;
+    b->GetFrequency(&hz);
+    EXPECT_EQ(hz, 22050u);
     EXPECT_EQ(buffer(8)->SetFrequency(30000), DSERR_CONTROLUNAVAIL);
 }
 

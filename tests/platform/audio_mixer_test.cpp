@@ -237,7 +237,8 @@ TEST_F(Readback, VoicesShareTheSoundsData)
 {
     open(4);
     qorl_sound* s = qorl_sound_new(audio_, 4, signed_bytes({10, 20, 30, 40}).data(), 0);
-    qorl_sound* v = voice(s);
+    qorl_sound* v = qorl_voice_new(s);
+    made_.push_back(v);
     qorl_sound_free(s);  // the voice keeps the data alive
     qorl_sound_set_loop(v, 1);
     qorl_sound_play(v);

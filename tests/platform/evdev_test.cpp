@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -22,6 +25,27 @@ struct Event {
     int pressed;
     int64_t ms;
 };
+
+TEST(EvdevStream, LongRecordedStreamsReadBackWholeUntilTheDeviceIsGone)
+{
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+    std::string bytes;
+    for (int i = 0; i < 70; i++)
+        bytes += evdev_encode(abs_event(evdev::abs_x, -i, 1234567 + i));
+    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    evdev_event events[70];
+    std::vector<evdev_event> got;
+    for (int n; (n = evdev_read(fds[0], events, 70)) > 0;)  // more than one read may be needed
+        got.insert(got.end(), events, events + n);
+    ASSERT_EQ(got.size(), 70u);
+    EXPECT_EQ(got[69].value, -69);
+    EXPECT_EQ(got[69].code, evdev::abs_x);
+    EXPECT_EQ(evdev_event_milliseconds(got[69]), 1234567 + 69);
+    close(fds[1]);
+    EXPECT_EQ(evdev_read(fds[0], events, 70), -1);  // the stream ended: unplugged
+    close(fds[0]);
+}
 
 TEST(EvdevClassify, DevicesByWhatTheyOffer)
 {
@@ -308,6 +332,9 @@ TEST_F(EvdevDevices, AtMost256ButtonsPerDevice)
         big.keys.set(static_cast<size_t>(code));
     devices.plug("/dev/input/event1", big);
     ASSERT_TRUE(evdev_stick_roll_call(&input, true, true));
+    qorl_device* d = qorl_find_device(input.devices, "Cockpit");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->button_count, 256);
     const uint32_t last = button("Cockpit button 255");
     EXPECT_EQ(last & 0xFFFF, 255u);
     uint32_t code = 0;

@@ -50,13 +50,6 @@ protected:
         }
         return s;
     }
-    qorl_sound* voice(qorl_sound* s)
-    {
-        qorl_sound* v = qorl_voice_new(s);
-        EXPECT_NE(v, nullptr);
-        made_.push_back(v);
-        return v;
-    }
     // The next block as its left and right channels.
     samples mix(samples* right = nullptr)
     {
