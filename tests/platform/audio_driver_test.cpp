@@ -3,6 +3,8 @@
 // and on a device that does not exist.
 #include "platform/alsa_pcm.h"
 #include "platform/audio_drivers.h"
+#include "platform/audio_dsound.h"
+#include "platform/dsound_layer.h"
 #include "platform/qorl_audio.h"
 #include "platform/qorl_log.h"
 
@@ -18,86 +20,38 @@
 
 namespace {
 
-// Stand-in drivers that open or refuse as told.
-bool first_opens, second_opens;
-int opened, closed;
-int handle_first, handle_second;
-
-qorl_audio* open_first(qorl_window*)
-{
-    opened += first_opens;
-    return first_opens ? reinterpret_cast<qorl_audio*>(&handle_first) : nullptr;
-}
-qorl_audio* open_second(qorl_window*)
-{
-    opened += second_opens;
-    return second_opens ? reinterpret_cast<qorl_audio*>(&handle_second) : nullptr;
-}
-void count_close(qorl_audio*)
-{
-    ++closed;
-}
-qorl_audio_driver fake(qorl_audio* (*open)(qorl_window*))
-{
-    qorl_audio_driver d = qorl_readback_driver;
-    d.open = open;
-    d.close = count_close;
-    return d;
-}
-const qorl_audio_driver first_driver = fake(open_first);
-const qorl_audio_driver second_driver = fake(open_second);
-
-class DriverChoice : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        first_opens = second_opens = true;
-        opened = closed = 0;
-        qorl_audio_set_live_drivers(&first_driver, &second_driver);
-    }
-    void TearDown() override { qorl_audio_set_live_drivers(nullptr, nullptr); }
-};
-
-// 1 for the first driver, 2 for the second, 0 for none; as an exit status.
+// 1 for "dsnd", 2 for "waveout", 0 for none; as an exit status.
 int chosen_driver()
 {
     qorl_audio* audio = qorl_audio_open(nullptr);
-    int which = audio == reinterpret_cast<qorl_audio*>(&handle_first)    ? 1
-                : audio == reinterpret_cast<qorl_audio*>(&handle_second) ? 2
-                                                                         : 0;
+    const qorl_audio_driver* current = qorl_audio_current_driver();
+    int which = !audio ? 0 : current == &qorl_dsound_driver ? 1 : current == &qorl_waveout_driver ? 2 : 3;
+    bool refused_again = !qorl_audio_open(nullptr);
     qorl_audio_close(audio);
-    return which;
-}
-
-TEST_F(DriverChoice, FirstThatOpensIsCurrentUntilClosed)
-{
-    qorl_audio* audio = qorl_audio_open(nullptr);
-    EXPECT_EQ(audio, reinterpret_cast<qorl_audio*>(&handle_first));
-    EXPECT_EQ(qorl_audio_current_driver(), &first_driver);
-    EXPECT_EQ(qorl_audio_open(nullptr), nullptr);  // already open
-    EXPECT_EQ(opened, 1);
-    qorl_audio_close(audio);
-    EXPECT_EQ(closed, 1);
-    EXPECT_EQ(qorl_audio_current_driver(), nullptr);
-
-    first_opens = false;
-    EXPECT_EQ(chosen_driver(), 2);
-    second_opens = false;
-    EXPECT_EQ(chosen_driver(), 0);
-    EXPECT_EQ(qorl_audio_current_driver(), nullptr);
+    return refused_again && !qorl_audio_current_driver() ? which : 4;
 }
 
 // The options text is read once per process, so each setting runs in a fresh one.
-TEST_F(DriverChoice, OptionsTurnDriversOff)
+TEST(DriverChoice, BufferDriverFirstThenTheMixerDriverAsTheOptionsAllow)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    struct case_ {
+    struct row {
         const char* options;
+        bool buffer_device_fails;
         int expected;
     };
-    for (case_ c : {case_{"[dsnd:off]", 2}, case_{"[dsnd:off][waveout:off]", 0}, case_{"[waveout:no]", 1}}) {
-        setenv("QORL_OPTIONS", c.options, 1);
-        EXPECT_EXIT(exit(chosen_driver()), ::testing::ExitedWithCode(c.expected), "") << c.options;
+    for (row r : {row{"", false, 1}, row{"", true, 2}, row{"[dsnd:off]", false, 2}, row{"[waveout:no]", true, 0},
+                  row{"[dsnd:off][waveout:off]", false, 0}}) {
+        setenv("QORL_OPTIONS", r.options, 1);
+        EXPECT_EXIT(
+            {
+                qorl_pcm_set_device_name("null");
+                if (r.buffer_device_fails)
+                    qorl_ds_set_device_source([](ds_device**) { return DSERR_NODRIVER; });
+                exit(chosen_driver());
+            },
+            ::testing::ExitedWithCode(r.expected), "")
+            << r.options << (r.buffer_device_fails ? " without a buffer device" : "");
     }
     unsetenv("QORL_OPTIONS");
 }
@@ -116,7 +70,6 @@ protected:
     void TearDown() override
     {
         qorl_pcm_set_device_name(nullptr);
-        qorl_audio_set_live_drivers(nullptr, nullptr);
     }
 };
 

@@ -1,7 +1,5 @@
 #include "fake_evdev.h"
 
-#include "platform/qorl_log.h"
-
 #include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
@@ -125,13 +123,6 @@ evdev_info named(const std::string& name, std::initializer_list<uint16_t> keys)
     return info;
 }
 
-evdev_event make(uint16_t type, uint16_t code, int32_t value, int64_t ms)
-{
-    return {ms / 1000, (ms % 1000) * 1000, type, code, value};
-}
-
-int64_t fake_now = 0;
-
 }  // namespace
 
 evdev_info pad_info(const std::string& name)
@@ -174,37 +165,6 @@ evdev_info keyboard_info(const std::string& name)
     for (uint16_t code = 1; code < 128; code++)
         info.keys.set(code);
     return info;
-}
-
-evdev_event key_event(uint16_t code, int32_t value, int64_t ms)
-{
-    return make(evdev::ev_key, code, value, ms);
-}
-evdev_event abs_event(uint16_t code, int32_t value, int64_t ms)
-{
-    return make(evdev::ev_abs, code, value, ms);
-}
-evdev_event rel_event(uint16_t code, int32_t value, int64_t ms)
-{
-    return make(evdev::ev_rel, code, value, ms);
-}
-evdev_event syn_event(uint16_t code, int64_t ms)
-{
-    return make(evdev::ev_syn, code, 0, ms);
-}
-
-FakeClock::FakeClock(int64_t start_ms)
-{
-    fake_now = start_ms;
-    qorl_set_clock([] { return fake_now; });
-}
-FakeClock::~FakeClock()
-{
-    qorl_set_clock(nullptr);
-}
-void FakeClock::advance(int64_t ms)
-{
-    fake_now += ms;
 }
 
 }  // namespace bvtest

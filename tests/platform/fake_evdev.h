@@ -3,6 +3,7 @@
 // kernel events into. Unplugging closes the write end, as a device that goes away.
 #pragma once
 #include "platform/evdev_device.h"
+#include "platform/qorl_log.h"
 
 #include <map>
 #include <optional>
@@ -53,17 +54,37 @@ evdev_info wheel_info(const std::string& name, int buttons = 12);
 evdev_info mouse_info(const std::string& name);
 evdev_info keyboard_info(const std::string& name);
 
-evdev_event key_event(uint16_t code, int32_t value, int64_t ms = 0);
-evdev_event abs_event(uint16_t code, int32_t value, int64_t ms = 0);
-evdev_event rel_event(uint16_t code, int32_t value, int64_t ms = 0);
-evdev_event syn_event(uint16_t code = evdev::syn_report, int64_t ms = 0);
+inline evdev_event event_at(uint16_t type, uint16_t code, int32_t value, int64_t ms)
+{
+    return {ms / 1000, ms % 1000 * 1000, type, code, value};
+}
+inline evdev_event key_event(uint16_t code, int32_t value, int64_t ms = 0)
+{
+    return event_at(evdev::ev_key, code, value, ms);
+}
+inline evdev_event abs_event(uint16_t code, int32_t value, int64_t ms = 0)
+{
+    return event_at(evdev::ev_abs, code, value, ms);
+}
+inline evdev_event rel_event(uint16_t code, int32_t value, int64_t ms = 0)
+{
+    return event_at(evdev::ev_rel, code, value, ms);
+}
+inline evdev_event syn_event(uint16_t code = evdev::syn_report, int64_t ms = 0)
+{
+    return event_at(evdev::ev_syn, code, 0, ms);
+}
 
 // The library clock, set by hand while one exists.
-class FakeClock {
-public:
-    explicit FakeClock(int64_t start_ms);
-    ~FakeClock();
-    void advance(int64_t ms);
+inline int64_t fake_now = 0;
+struct FakeClock {
+    explicit FakeClock(int64_t start_ms)
+    {
+        fake_now = start_ms;
+        qorl_set_clock([] { return fake_now; });
+    }
+    ~FakeClock() { qorl_set_clock(nullptr); }
+    void advance(int64_t ms) { fake_now += ms; }
 };
 
 }  // namespace bvtest
