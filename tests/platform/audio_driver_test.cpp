@@ -20,7 +20,8 @@
 
 namespace {
 
-// 1 for "dsnd", 2 for "waveout", 0 for none; as an exit status.
+// 1 for "dsnd", 2 for "waveout", 0 for none, as an exit status; 4 when a second open
+// was not refused or closing left a driver current.
 int chosen_driver()
 {
     qorl_audio* audio = qorl_audio_open(nullptr);
@@ -67,10 +68,7 @@ std::string log_path(const char* name)
 
 class LiveDrivers : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        qorl_pcm_set_device_name(nullptr);
-    }
+    void TearDown() override { qorl_pcm_set_device_name(nullptr); }
 };
 
 // Plays a looping sound on whatever opened and waits for its position to move.
