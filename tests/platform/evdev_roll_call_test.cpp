@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -56,32 +57,26 @@ bool has_line(const std::string& log, const std::string& line)
     return log.find("] " + line) != std::string::npos;
 }
 
-TEST(EvdevRollCall, PadsGoToTheXInputSlotsByDefault)
+TEST(EvdevRollCall, PadsGoToTheXInputSlotsUnlessTheOptionsSayOtherwise)
 {
-    bvtest::TempDir dir;
-    std::string log = run_child("", dir / "log.txt");
-    for (const char* line :
-         {"DirectInput roll call...\n", "Game Pad (1234:5678)\n", "Ignoring XInput device\n",
-          "Wheel (1234:5678)\n", "3 axes, 12 keys\n", "axis 0 is absolute\n",
-          "Adding axis \"Wheel axis 2\"\n", "End of DirectInput roll call\n", "XInput roll call...\n",
-          "XInputGamepad0 found\n", "End of XInput roll call\n", "Closing input devices\n",
-          "Killing Wheel\n", "Timestamp adjustment was 5000\n"})
-        EXPECT_TRUE(has_line(log, line)) << line << "\nin:\n" << log;
-    EXPECT_FALSE(has_line(log, "Keyboard"));  // keyboards are not even offered
-}
-
-TEST(EvdevRollCall, OptionsTurnEitherKindOff)
-{
-    bvtest::TempDir dir;
-    std::string log = run_child("[xinput:off]", dir / "a.txt");
-    EXPECT_TRUE(has_line(log, "XInput disabled\n")) << log;
-    EXPECT_TRUE(has_line(log, "Adding axis \"GamePad axis 0\"\n")) << log;
-    EXPECT_FALSE(has_line(log, "Ignoring XInput device"));
-
-    log = run_child("[dinput:off]", dir / "b.txt");
-    EXPECT_TRUE(has_line(log, "DirectInput disabled\n")) << log;
-    EXPECT_TRUE(has_line(log, "XInputGamepad0 found\n")) << log;
-    EXPECT_FALSE(has_line(log, "Wheel"));
+    struct row {
+        const char* options;
+        std::vector<const char*> lines;
+        const char* absent;
+    };
+    for (const row& r :
+         {row{"",
+              {"Game Pad (1234:5678)\n", "Ignoring XInput device\n", "3 axes, 12 keys\n", "Adding axis \"Wheel axis 2\"\n",
+               "XInputGamepad0 found\n", "Killing Wheel\n", "Timestamp adjustment was 5000\n"},
+              "Keyboard"},  // keyboards are not even offered
+          row{"[xinput:off]", {"XInput disabled\n", "Adding axis \"GamePad axis 0\"\n"}, "Ignoring XInput device"},
+          row{"[dinput:off]", {"DirectInput disabled\n", "XInputGamepad0 found\n"}, "Wheel"}}) {
+        bvtest::TempDir dir;
+        std::string log = run_child(r.options, dir / "log.txt");
+        for (const char* line : r.lines)
+            EXPECT_TRUE(has_line(log, line)) << r.options << ": " << line << "\nin:\n" << log;
+        EXPECT_FALSE(has_line(log, r.absent)) << r.options;
+    }
 }
 
 }  // namespace

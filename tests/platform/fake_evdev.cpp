@@ -1,42 +1,28 @@
 #include "fake_evdev.h"
 
-#include "platform/qorl_log.h"
-
 #include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace bvtest {
 
-FakeEvdev::FakeEvdev()
-{
-    evdev_set_source(this);
-}
-
 FakeEvdev::~FakeEvdev()
 {
     evdev_set_source(nullptr);
-    for (auto& [path, d] : devices_) {
-        if (d.read_fd >= 0)
-            ::close(d.read_fd);
-        if (d.write_fd >= 0)
-            ::close(d.write_fd);
-    }
+    for (auto& [path, d] : devices_)
+        for (int fd : {d.read_fd, d.write_fd})
+            if (fd >= 0)
+                ::close(fd);
 }
 
-void FakeEvdev::plug(const std::string& path, const evdev_info& info)
-{
-    evdev_state state;
-    for (size_t code = 0; code < evdev::abs_count; code++)
-        state.abs[code] = info.absinfo[code].value;
-    plug(path, info, state);
-}
-
-void FakeEvdev::plug(const std::string& path, const evdev_info& info, const evdev_state& state)
+void FakeEvdev::plug(const std::string& path, const evdev_info& info, std::optional<evdev_state> state)
 {
     Device& d = devices_[path];
     d.info = info;
-    d.state = state;
+    d.state = state.value_or(evdev_state{});
+    if (!state)
+        for (size_t code = 0; code < evdev::abs_count; code++)
+            d.state.abs[code] = info.absinfo[code].value;
     d.plugged = true;
     if (std::find(order_.begin(), order_.end(), path) == order_.end())
         order_.push_back(path);
@@ -46,16 +32,10 @@ void FakeEvdev::unplug(const std::string& path)
 {
     Device& d = devices_[path];
     d.plugged = false;
-    if (d.write_fd >= 0) {
+    if (d.write_fd >= 0)
         ::close(d.write_fd);
-        d.write_fd = -1;
-    }
+    d.write_fd = -1;
     order_.erase(std::remove(order_.begin(), order_.end(), path), order_.end());
-}
-
-void FakeEvdev::set_state(const std::string& path, const evdev_state& state)
-{
-    devices_[path].state = state;
 }
 
 void FakeEvdev::send(const std::string& path, const std::vector<evdev_event>& events)
@@ -70,31 +50,18 @@ void FakeEvdev::send(const std::string& path, const std::vector<evdev_event>& ev
     (void)written;
 }
 
-bool FakeEvdev::is_open(const std::string& path) const
-{
-    auto it = devices_.find(path);
-    return it != devices_.end() && it->second.read_fd >= 0;
-}
-
-std::vector<std::string> FakeEvdev::list()
-{
-    return order_;
-}
-
 int FakeEvdev::open(const std::string& path)
 {
     auto it = devices_.find(path);
-    if (it == devices_.end() || !it->second.plugged || !it->second.openable)
+    // The library never opens one device twice at once.
+    if (it == devices_.end() || !it->second.plugged || !it->second.openable || it->second.read_fd >= 0)
         return -1;
-    Device& d = it->second;
-    if (d.read_fd >= 0)
-        return -1;  // the library never opens one device twice at once
     int fds[2];
     if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
         return -1;
-    d.read_fd = fds[0];
-    d.write_fd = fds[1];
-    return d.read_fd;
+    it->second.read_fd = fds[0];
+    it->second.write_fd = fds[1];
+    return fds[0];
 }
 
 FakeEvdev::Device* FakeEvdev::by_fd(int fd)
@@ -108,19 +75,17 @@ FakeEvdev::Device* FakeEvdev::by_fd(int fd)
 bool FakeEvdev::query(int fd, evdev_info* info)
 {
     Device* d = by_fd(fd);
-    if (!d)
-        return false;
-    *info = d->info;
-    return true;
+    if (d)
+        *info = d->info;
+    return d;
 }
 
 bool FakeEvdev::state(int fd, evdev_state* state)
 {
     Device* d = by_fd(fd);
-    if (!d)
-        return false;
-    *state = d->state;
-    return true;
+    if (d)
+        *state = d->state;
+    return d;
 }
 
 void FakeEvdev::close(int fd)
@@ -129,11 +94,9 @@ void FakeEvdev::close(int fd)
     ::close(fd);
     if (!d)
         return;
-    d->read_fd = -1;
-    if (d->write_fd >= 0) {
+    if (d->write_fd >= 0)
         ::close(d->write_fd);
-        d->write_fd = -1;
-    }
+    d->read_fd = d->write_fd = -1;
 }
 
 namespace {
@@ -147,59 +110,40 @@ void set_abs(evdev_info& info, uint16_t code, int32_t minimum, int32_t maximum, 
     info.absinfo[code].value = value;
 }
 
-evdev_info named(const std::string& name)
+evdev_info named(const std::string& name, std::initializer_list<uint16_t> keys)
 {
     evdev_info info;
     info.name = name;
     info.vendor = 0x1234;
     info.product = 0x5678;
     info.types.set(evdev::ev_syn);
+    info.types.set(evdev::ev_key);
+    for (uint16_t code : keys)
+        info.keys.set(code);
     return info;
-}
-
-evdev_event make(uint16_t type, uint16_t code, int32_t value, int64_t ms)
-{
-    evdev_event e;
-    e.seconds = ms / 1000;
-    e.microseconds = (ms % 1000) * 1000;
-    e.type = type;
-    e.code = code;
-    e.value = value;
-    return e;
-}
-
-int64_t fake_now = 0;
-int64_t fake_clock()
-{
-    return fake_now;
 }
 
 }  // namespace
 
 evdev_info pad_info(const std::string& name)
 {
-    evdev_info info = named(name);
-    info.types.set(evdev::ev_key);
-    for (uint16_t code : {evdev::btn_south, evdev::btn_east, evdev::btn_north, evdev::btn_west,
-                          evdev::btn_tl, evdev::btn_tr, evdev::btn_select, evdev::btn_start,
-                          evdev::btn_mode, evdev::btn_thumbl, evdev::btn_thumbr})
-        info.keys.set(code);
-    for (uint16_t code : {evdev::abs_x, evdev::abs_y, evdev::abs_rx, evdev::abs_ry})
+    using namespace evdev;
+    evdev_info info = named(name, {btn_south, btn_east, btn_north, btn_west, btn_tl, btn_tr, btn_select,
+                                   btn_start, btn_mode, btn_thumbl, btn_thumbr});
+    for (uint16_t code : {abs_x, abs_y, abs_rx, abs_ry})
         set_abs(info, code, -32768, 32767);
-    set_abs(info, evdev::abs_z, 0, 1023);
-    set_abs(info, evdev::abs_rz, 0, 1023);
-    set_abs(info, evdev::abs_hat0x, -1, 1);
-    set_abs(info, evdev::abs_hat0y, -1, 1);
+    set_abs(info, abs_z, 0, 1023);
+    set_abs(info, abs_rz, 0, 1023);
+    set_abs(info, abs_hat0x, -1, 1);
+    set_abs(info, abs_hat0y, -1, 1);
     return info;
 }
 
 evdev_info wheel_info(const std::string& name, int buttons)
 {
-    evdev_info info = named(name);
-    info.types.set(evdev::ev_key);
+    evdev_info info = named(name, {});
     for (int i = 0; i < buttons; i++)
-        info.keys.set(static_cast<size_t>(i < 16 ? evdev::btn_joystick + i
-                                                 : evdev::btn_trigger_happy + (i - 16)));
+        info.keys.set(static_cast<size_t>(i < 16 ? evdev::btn_joystick + i : evdev::btn_trigger_happy + (i - 16)));
     set_abs(info, evdev::abs_x, 0, 65535, 32768);  // steering
     set_abs(info, evdev::abs_y, 0, 255, 255);      // throttle pedal at rest
     set_abs(info, evdev::abs_z, 0, 255, 255);      // brake pedal
@@ -208,11 +152,8 @@ evdev_info wheel_info(const std::string& name, int buttons)
 
 evdev_info mouse_info(const std::string& name)
 {
-    evdev_info info = named(name);
-    info.types.set(evdev::ev_key);
+    evdev_info info = named(name, {evdev::btn_left, evdev::btn_right, evdev::btn_middle});
     info.types.set(evdev::ev_rel);
-    for (uint16_t code : {evdev::btn_left, evdev::btn_right, evdev::btn_middle})
-        info.keys.set(code);
     for (uint16_t code : {evdev::rel_x, evdev::rel_y, evdev::rel_wheel})
         info.rel.set(code);
     return info;
@@ -220,46 +161,10 @@ evdev_info mouse_info(const std::string& name)
 
 evdev_info keyboard_info(const std::string& name)
 {
-    evdev_info info = named(name);
-    info.types.set(evdev::ev_key);
+    evdev_info info = named(name, {});
     for (uint16_t code = 1; code < 128; code++)
         info.keys.set(code);
     return info;
-}
-
-evdev_event key_event(uint16_t code, int32_t value, int64_t ms)
-{
-    return make(evdev::ev_key, code, value, ms);
-}
-evdev_event abs_event(uint16_t code, int32_t value, int64_t ms)
-{
-    return make(evdev::ev_abs, code, value, ms);
-}
-evdev_event rel_event(uint16_t code, int32_t value, int64_t ms)
-{
-    return make(evdev::ev_rel, code, value, ms);
-}
-evdev_event syn_event(uint16_t code, int64_t ms)
-{
-    return make(evdev::ev_syn, code, 0, ms);
-}
-
-FakeClock::FakeClock(int64_t start_ms)
-{
-    fake_now = start_ms;
-    qorl_set_clock(fake_clock);
-}
-FakeClock::~FakeClock()
-{
-    qorl_set_clock(nullptr);
-}
-void FakeClock::set(int64_t ms)
-{
-    fake_now = ms;
-}
-void FakeClock::advance(int64_t ms)
-{
-    fake_now += ms;
 }
 
 }  // namespace bvtest

@@ -19,17 +19,13 @@
 
 namespace {
 
-constexpr unsigned gl_vendor = 0x1F00;
-constexpr unsigned gl_version = 0x1F02;
-constexpr unsigned gl_extensions = 0x1F03;
-constexpr unsigned gl_num_extensions = 0x821D;
+constexpr unsigned gl_version = 0x1F02, gl_extensions = 0x1F03, gl_num_extensions = 0x821D;
 
 struct GlInfo {
     std::string version;
     bool compatibility = false;  // GL_ARB_compatibility offered
     bool es = false;
-    int major = 0;
-    int minor = 0;
+    int major = 0, minor = 0;
 };
 
 GlInfo query(qorl_window* window)
@@ -44,8 +40,7 @@ GlInfo query(qorl_window* window)
     const char* version = reinterpret_cast<const char*>(get_string(gl_version));
     info.version = version ? version : "";
     info.es = info.version.rfind("OpenGL ES ", 0) == 0;
-    const char* numbers = info.version.c_str() + (info.es ? 10 : 0);
-    sscanf(numbers, "%d.%d", &info.major, &info.minor);
+    sscanf(info.version.c_str() + (info.es ? 10 : 0), "%d.%d", &info.major, &info.minor);
     int count = 0;
     get_integer(gl_num_extensions, &count);
     for (int i = 0; i < count; ++i) {
@@ -61,11 +56,22 @@ qorl_window* open_default_window()
     return qorl_gl_open("GL test", 320, 240, 24, 0, 16, 0, 0);
 }
 
-std::string at_least(const GlInfo& info, int major, int minor)
+std::string at_least_31(const GlInfo& info)
 {
-    if (info.major > major || (info.major == major && info.minor >= minor))
-        return "";
-    return "version " + info.version + " is too old";
+    return info.major > 3 || (info.major == 3 && info.minor >= 1) ? "" : "version " + info.version + " is too old";
+}
+// A core request gives no deprecated calls.
+std::string core_31(const GlInfo& info)
+{
+    return info.es || info.compatibility ? "asked for core, got " + info.version : at_least_31(info);
+}
+std::string compatibility_31(const GlInfo& info)
+{
+    return !info.es && info.compatibility ? at_least_31(info) : "no compatibility calls in " + info.version;
+}
+std::string es_3(const GlInfo& info)
+{
+    return info.es && info.major == 3 ? "" : "asked for ES 3, got " + info.version;
 }
 
 }  // namespace
@@ -76,73 +82,32 @@ protected:
     bvtest::XvfbServer server;
 };
 
-TEST_F(GlUnderXvfb, DefaultRequestIsA31CoreContextWithoutDeprecatedCalls)
+TEST_F(GlUnderXvfb, ContextsAsRequested)
 {
     BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            qorl_gl_request_version(3, 1, QORL_PROFILE_CORE);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            GlInfo info = query(window);
-            std::string failure = at_least(info, 3, 1);
-            if (failure.empty() && (info.es || info.compatibility))
-                failure = "asked for core, got " + info.version + " with the compatibility calls";
-            qorl_gl_close(window);
-            bvtest::finish_child(failure);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GlUnderXvfb, ProfileAnyGivesACompatibilityContext)
-{
-    BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            qorl_gl_request_version(3, 1, QORL_PROFILE_ANY);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            GlInfo info = query(window);
-            qorl_gl_close(window);
-            bvtest::finish_child(info.compatibility ? at_least(info, 3, 1)
-                                                    : "no compatibility calls in " + info.version);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GlUnderXvfb, EsRequestGivesAnEs3Context)
-{
-    BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            qorl_gl_request_version(3, 0, QORL_PROFILE_ES);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            GlInfo info = query(window);
-            qorl_gl_close(window);
-            bvtest::finish_child(info.es && info.major == 3 ? "" : "got " + info.version);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GlUnderXvfb, EsRequestWithGlesOffFallsBackToCompatibility)
-{
-    BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            setenv("QORL_OPTIONS", "[gles:off]", 1);
-            qorl_gl_request_version(3, 1, QORL_PROFILE_ES);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            GlInfo info = query(window);
-            qorl_gl_close(window);
-            bvtest::finish_child(!info.es && info.compatibility ? "" : "got " + info.version);
-        },
-        testing::ExitedWithCode(0), "");
+    struct request {
+        int major, minor, profile;
+        const char* options;
+        std::string (*check)(const GlInfo&);
+    };
+    for (request r : {request{3, 1, QORL_PROFILE_CORE, "", core_31},  // the default
+                      request{3, 1, QORL_PROFILE_ANY, "", compatibility_31}, request{3, 0, QORL_PROFILE_ES, "", es_3},
+                      request{3, 1, QORL_PROFILE_ES, "[gles:off]", compatibility_31}}) {
+        // A fresh process each: the request and the options are per process.
+        EXPECT_EXIT(
+            {
+                setenv("QORL_OPTIONS", r.options, 1);
+                qorl_gl_request_version(r.major, r.minor, r.profile);
+                qorl_window* window = open_default_window();
+                if (!window)
+                    bvtest::finish_child("no window");
+                GlInfo info = query(window);
+                qorl_gl_close(window);
+                bvtest::finish_child(r.check(info));
+            },
+            testing::ExitedWithCode(0), "")
+            << r.major << "." << r.minor << " profile " << r.profile << " " << r.options;
+    }
 }
 
 TEST_F(GlUnderXvfb, RefusedVersionFailsTheOpenInsteadOfEndingTheProcess)
@@ -150,71 +115,20 @@ TEST_F(GlUnderXvfb, RefusedVersionFailsTheOpenInsteadOfEndingTheProcess)
     BV_REQUIRE_XVFB(server);
     auto scenario = []() -> std::string {
         bvtest::TempDir dir;
-        std::string log_path = dir / "log.txt";
-        setenv("QORL_LOGFILE", log_path.c_str(), 1);
+        setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1);
         qorl_gl_request_version(9, 9, QORL_PROFILE_CORE);
         qorl_window* window = open_default_window();
         qorl_log(nullptr);
+        std::string log = bvtest::read_file(dir / "log.txt");
         if (window)
             return "a 9.9 context opened";
-        std::string log = bvtest::read_file(log_path);
-        if (log.find("Couldn't create OpenGL context with attributes\n") == std::string::npos)
-            return "log: " + log;
-        return "";
+        return log.find("Couldn't create OpenGL context with attributes\n") == std::string::npos ? "log: " + log : "";
     };
     EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
 }
 
-TEST_F(GlUnderXvfb, FramesPairUpAndAStrayEndReleasesNothing)
-{
-    BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            std::string failure;
-            auto check = [&](bool ok, const char* what) {
-                if (!ok && failure.empty())
-                    failure = what;
-            };
-            check(qorl_end_frame(window) == 0, "an end without a begin reported a swap");
-            qorl_frame* frame = qorl_begin_frame(window);
-            check(frame && frame->x == 0 && frame->y == 0 && frame->width == 320 &&
-                      frame->height == 240,
-                  "first frame");
-            check(qorl_begin_frame(window) == nullptr, "a second begin inside a frame");
-            check(!window->window_mutex.try_lock(), "the frame does not hold the window lock");
-            check(qorl_end_frame(window) == 1, "the swap failed");
-            check(qorl_end_frame(window) == 0, "a second end reported a swap");
-            bool free_now = window->window_mutex.try_lock();
-            check(free_now, "the window lock is still held after the frame");
-            if (free_now)
-                window->window_mutex.unlock();
-
-            // Hidden: no frame, and none may be ended.
-            Display* display = bvtest::open_test_display();
-            XUnmapWindow(display, window->native->handle);
-            XSync(display, False);
-            check(bvtest::pump_until(window, [&] { return !window->native->mapped; }),
-                  "the unmap never arrived");
-            check(qorl_begin_frame(window) == nullptr, "a frame while unmapped");
-            XMapWindow(display, window->native->handle);
-            XSync(display, False);
-            check(bvtest::pump_until(window, [&] { return window->native->mapped.load(); }),
-                  "the map never arrived");
-            frame = qorl_begin_frame(window);
-            check(frame != nullptr, "no frame after mapping again");
-            if (frame)
-                qorl_end_frame(window);
-            XCloseDisplay(display);
-            qorl_gl_close(window);
-            bvtest::finish_child(failure);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GlUnderXvfb, MessageThreadWaitsForTheFrameBeforeResizing)
+// With the message thread, which must wait for the frame before it resizes.
+TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
 {
     BV_REQUIRE_XVFB(server);
     EXPECT_EXIT(
@@ -223,24 +137,42 @@ TEST_F(GlUnderXvfb, MessageThreadWaitsForTheFrameBeforeResizing)
             qorl_window* window = open_default_window();
             if (!window)
                 bvtest::finish_child("no window");
-            std::string failure;
+            bvtest::FirstFailure failure;
+            auto check = [&](bool ok, const char* what) { failure.check(ok, what); };
             Display* display = bvtest::open_test_display();
+            check(qorl_end_frame(window) == 0, "an end without a begin reported a swap");
             qorl_frame* frame = qorl_begin_frame(window);
-            if (!frame)
-                failure = "no frame";
+            check(frame && frame->x == 0 && frame->y == 0 && frame->width == 320 && frame->height == 240,
+                  "first frame");
+            check(qorl_begin_frame(window) == nullptr, "a second begin inside a frame");
+            check(!window->window_mutex.try_lock(), "the frame does not hold the window lock");
             XResizeWindow(display, window->native->handle, 200, 150);
             XSync(display, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            if (failure.empty() && (window->width != 320 || frame->width != 320))
-                failure = "the size changed inside a frame";
+            check(window->width == 320 && frame && frame->width == 320, "the size changed inside a frame");
+            check(qorl_end_frame(window) == 1, "the swap failed");
+            check(qorl_end_frame(window) == 0, "a second end reported a swap");
+            check(bvtest::pump_until(window, [&] { return window->width == 200; }), "the resize was lost");
+            bool free_now = window->window_mutex.try_lock();
+            check(free_now, "the window lock is still held after the frame");
+            if (free_now)
+                window->window_mutex.unlock();
+
+            // Hidden: no frame, and none may be ended.
+            XUnmapWindow(display, window->native->handle);
+            XSync(display, False);
+            check(bvtest::pump_until(window, [&] { return !window->native->mapped; }), "the unmap never arrived");
+            check(qorl_begin_frame(window) == nullptr, "a frame while unmapped");
+            XMapWindow(display, window->native->handle);
+            XSync(display, False);
+            check(bvtest::pump_until(window, [&] { return window->native->mapped.load(); }), "the map never arrived");
+            frame = qorl_begin_frame(window);
+            check(frame != nullptr, "no frame after mapping again");
             if (frame)
                 qorl_end_frame(window);
-            if (failure.empty() &&
-                !bvtest::pump_until(window, [&] { return window->width == 200; }))
-                failure = "the resize was lost";
             XCloseDisplay(display);
             qorl_gl_close(window);
-            bvtest::finish_child(failure);
+            bvtest::finish_child(failure.text);
         },
         testing::ExitedWithCode(0), "");
 }
@@ -256,10 +188,7 @@ TEST(GlOffscreen, CoreAndEsContextsWithoutAnyDisplay)
             qorl_window* window = qorl_gl_open_offscreen(64, 32, 0, 16, 0);
             if (!window)
                 bvtest::finish_child("no offscreen context");
-            GlInfo info = query(window);
-            std::string failure = at_least(info, 3, 1);
-            if (failure.empty() && info.compatibility)
-                failure = "core request gave compatibility";
+            std::string failure = core_31(query(window));
             qorl_frame* frame = qorl_begin_frame(window);
             if (failure.empty() && (!frame || frame->width != 64 || frame->height != 32))
                 failure = "offscreen frame";
@@ -271,9 +200,8 @@ TEST(GlOffscreen, CoreAndEsContextsWithoutAnyDisplay)
             window = qorl_gl_open_offscreen(16, 16, 0, 0, 0);
             if (!window)
                 bvtest::finish_child("no offscreen ES context");
-            info = query(window);
-            if (failure.empty() && !(info.es && info.major == 3))
-                failure = "ES request gave " + info.version;
+            if (failure.empty())
+                failure = es_3(query(window));
             qorl_gl_close(window);
             bvtest::finish_child(failure);
         },

@@ -4,31 +4,27 @@
 
 #include <gtest/gtest.h>
 
-TEST(GlRequest, EsOnlyWhenAskedAndAvailable)
+TEST(GlRequest, EsWhenAskedAndAvailableAndCoreBelow32IsForwardCompatible)
 {
-    qorl_gl_request r = qorl_gl_resolve_request({1, 0, 3, 0}, 1);
-    EXPECT_EQ(r.es, 1);
-    EXPECT_EQ(r.major, 3);
-    EXPECT_EQ(r.minor, 0);
-
-    // No ES extension: the desktop attributes, compatibility unless glcore is on.
-    r = qorl_gl_resolve_request({1, 0, 3, 0}, 0);
-    EXPECT_EQ(r.es, 0);
-    EXPECT_EQ(r.core, 0);
-    r = qorl_gl_resolve_request({1, 1, 3, 3}, 0);
-    EXPECT_EQ(r.es, 0);
-    EXPECT_EQ(r.core, 1);
-}
-
-TEST(GlRequest, CoreBelow32IsForwardCompatibleOnly)
-{
-    EXPECT_EQ(qorl_gl_resolve_request({0, 1, 3, 1}, 1).forward_compatible, 1);
-    EXPECT_EQ(qorl_gl_resolve_request({0, 1, 3, 0}, 1).forward_compatible, 1);
-    EXPECT_EQ(qorl_gl_resolve_request({0, 1, 3, 2}, 1).forward_compatible, 0);
-    EXPECT_EQ(qorl_gl_resolve_request({0, 1, 4, 1}, 1).forward_compatible, 0);
-    EXPECT_EQ(qorl_gl_resolve_request({0, 1, 2, 1}, 1).forward_compatible, 0);  // no such flag before 3.0
-    EXPECT_EQ(qorl_gl_resolve_request({0, 0, 3, 1}, 1).forward_compatible, 0);
-    EXPECT_EQ(qorl_gl_resolve_request({1, 1, 3, 1}, 1).forward_compatible, 0);  // ES
+    struct row {
+        qorl_gl_options asked;
+        int es_available, es, core, forward_compatible;
+    };
+    // Options: gles, glcore, major, minor.
+    for (row r : {row{{1, 0, 3, 0}, 1, 1, 0, 0}, row{{1, 1, 3, 1}, 1, 1, 0, 0},
+                  row{{1, 0, 3, 0}, 0, 0, 0, 0},  // no ES: compatibility unless glcore is on
+                  row{{1, 1, 3, 3}, 0, 0, 1, 0}, row{{0, 1, 3, 1}, 1, 0, 1, 1}, row{{0, 1, 3, 0}, 1, 0, 1, 1},
+                  row{{0, 1, 3, 2}, 1, 0, 1, 0}, row{{0, 1, 4, 1}, 1, 0, 1, 0},
+                  row{{0, 1, 2, 1}, 1, 0, 1, 0},  // no such flag before 3.0
+                  row{{0, 0, 3, 1}, 1, 0, 0, 0}}) {
+        qorl_gl_request got = qorl_gl_resolve_request(r.asked, r.es_available);
+        const std::string what = std::to_string(r.asked.major) + "." + std::to_string(r.asked.minor) +
+                                 (r.asked.gles ? " es" : "") + (r.asked.glcore ? " core" : "");
+        EXPECT_EQ(got.es, r.es) << what;
+        EXPECT_EQ(got.core, r.core) << what;
+        EXPECT_EQ(got.forward_compatible, r.forward_compatible) << what;
+        EXPECT_EQ(got.major * 10 + got.minor, r.asked.major * 10 + r.asked.minor) << what;
+    }
 }
 
 TEST(GlRequest, ExtensionNamesMatchWholeWordsOnly)

@@ -14,11 +14,10 @@
 #include <X11/keysym.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <unistd.h>
 
-using bvtest::contains;
 using bvtest::RingEvent;
+using Events = std::vector<RingEvent>;
 
 namespace {
 
@@ -30,14 +29,6 @@ int64_t now_ms()
     int32_t s = 0, us = 0;
     qorl_time(&s, &us);
     return static_cast<int64_t>(s) * 1000 + us / 1000;
-}
-
-std::string describe(const std::vector<RingEvent>& events)
-{
-    std::ostringstream text;
-    for (const RingEvent& e : events)
-        text << std::hex << "0x" << e.code << (e.pressed ? "+ " : "- ");
-    return text.str();
 }
 
 // Lets events gather in the ring without popping them.
@@ -62,11 +53,8 @@ std::string window_scenario(bool expect_threaded)
     qorl_window* window = qorl_window_open("Window test", 0, 0, 24);
     if (!window)
         return std::string("the window did not open: ") + qorl_last_error();
-    std::ostringstream failure;
-    auto check = [&](bool ok, const std::string& what) {
-        if (!ok && failure.str().empty())
-            failure << what;
-    };
+    bvtest::FirstFailure failure;
+    auto check = [&](bool ok, const std::string& what) { failure.check(ok, what); };
     check(((window->flags & QORL_WINDOW_THREADED) != 0) == expect_threaded, "threaded flag");
     check(window->width == 1024 && window->height == 768, "0 x 0 should give the desktop size");
 
@@ -78,32 +66,24 @@ std::string window_scenario(bool expect_threaded)
     check(input.available(), "no XTEST library (libXtst.so.6) to type with");
     if (input.available()) {
         int64_t before = now_ms();
-        input.key(display, XK_a, true);
-        input.key(display, XK_a, false);
-        input.key(display, XK_Control_R, true);
-        input.key(display, XK_Control_R, false);
-        std::vector<RingEvent> events = bvtest::pop_events(window, [](const auto& got) {
-            return contains(got, key_right_ctrl, 0);
-        });
-        std::vector<RingEvent> expected = {{key_a, 1}, {'a', 1}, {key_a, 0},
-                                           {key_right_ctrl, 1}, {key_right_ctrl, 0}};
-        bool same = events.size() == expected.size();
-        for (size_t i = 0; same && i < events.size(); ++i)
-            same = events[i].code == expected[i].code && events[i].pressed == expected[i].pressed;
-        check(same, "typed keys gave " + describe(events));
+        for (KeySym key : {XK_a, XK_Control_R}) {
+            input.key(display, key, true);
+            input.key(display, key, false);
+        }
+        Events events = bvtest::pop_until(window, {key_right_ctrl, 0});
+        check(events == Events{{key_a, 1}, {'a', 1}, {key_a, 0}, {key_right_ctrl, 1}, {key_right_ctrl, 0}},
+              "typed keys gave " + bvtest::describe(events));
 
         // Stamps, read straight from the ring after a fresh key press.
         input.key(display, XK_b, true);
         input.key(display, XK_b, false);
-        bool arrived = wait_in_ring(window, 3);
+        check(wait_in_ring(window, 3), "a key press and release never reached the ring");
         int64_t after = now_ms();
-        check(arrived, "a key press and release never reached the ring");
         pthread_mutex_lock(&window->input.ring_mutex);
         const qorl_event_ring& ring = window->input.ring;
         for (uint32_t i = 0; i < ring.count; ++i) {
             uint32_t slot = (ring.head + i) % QORL_RING_SIZE;
-            int64_t stamp = static_cast<int64_t>(ring.seconds[slot]) * 1000 +
-                            ring.microseconds[slot] / 1000;
+            int64_t stamp = static_cast<int64_t>(ring.seconds[slot]) * 1000 + ring.microseconds[slot] / 1000;
             check(stamp >= before - 1000 && stamp <= after, "a key stamp lies outside the test");
         }
         pthread_mutex_unlock(&window->input.ring_mutex);
@@ -111,30 +91,22 @@ std::string window_scenario(bool expect_threaded)
 
         // Pointer buttons over the window; the wheel gives nothing.
         input.move(display, 10, 20);
-        input.button(display, 1, true);
-        input.button(display, 1, false);
-        input.button(display, 4, true);
-        input.button(display, 4, false);
-        input.button(display, 3, true);
-        input.button(display, 3, false);
-        events = bvtest::pop_events(window, [](const auto& got) {
-            return contains(got, QORL_MOUSE_RIGHT, 0);
-        });
-        expected = {{QORL_MOUSE_LEFT, 1}, {QORL_MOUSE_LEFT, 0}, {QORL_MOUSE_RIGHT, 1},
-                    {QORL_MOUSE_RIGHT, 0}};
-        same = events.size() == expected.size();
-        for (size_t i = 0; same && i < events.size(); ++i)
-            same = events[i].code == expected[i].code && events[i].pressed == expected[i].pressed;
-        check(same, "buttons gave " + describe(events));
+        for (unsigned button : {1, 4, 3}) {
+            input.button(display, button, true);
+            input.button(display, button, false);
+        }
+        events = bvtest::pop_until(window, {QORL_MOUSE_RIGHT, 0});
+        check(events == Events{{QORL_MOUSE_LEFT, 1}, {QORL_MOUSE_LEFT, 0}, {QORL_MOUSE_RIGHT, 1}, {QORL_MOUSE_RIGHT, 0}},
+              "buttons gave " + bvtest::describe(events));
         check(window->pointer_x == 10 && window->pointer_y == 20, "pointer position");
 
         // A key held while the focus goes elsewhere is released for the game.
         input.key(display, XK_a, true);
-        bvtest::pop_events(window, [](const auto& got) { return contains(got, key_a, 1); });
+        bvtest::pop_until(window, {key_a, 1});
         XSetInputFocus(display, None, RevertToNone, CurrentTime);
         XSync(display, False);
-        events = bvtest::pop_events(window, [](const auto& got) { return contains(got, key_a, 0); });
-        check(contains(events, key_a, 0), "focus loss did not release a held key");
+        check(bvtest::contains(bvtest::pop_until(window, {key_a, 0}), {key_a, 0}),
+              "focus loss did not release a held key");
         input.key(display, XK_a, false);
         XSetInputFocus(display, handle, RevertToParent, CurrentTime);
         XSync(display, False);
@@ -148,40 +120,35 @@ std::string window_scenario(bool expect_threaded)
     close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
     close.xclient.format = 32;
     close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    close.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, handle, False, NoEventMask, &close);
     XSync(display, False);
-    std::vector<RingEvent> events = bvtest::pop_events(window, [](const auto& got) {
-        return contains(got, QORL_CLOSE, 1);
-    });
-    check(contains(events, QORL_CLOSE, 1), "no close event: " + describe(events));
+    Events events = bvtest::pop_until(window, {QORL_CLOSE, 1});
+    check(bvtest::contains(events, {QORL_CLOSE, 1}), "no close event: " + bvtest::describe(events));
     XWindowAttributes attributes{};
-    check(XGetWindowAttributes(display, handle, &attributes) != 0 &&
-              attributes.map_state == IsViewable,
+    check(XGetWindowAttributes(display, handle, &attributes) != 0 && attributes.map_state == IsViewable,
           "the close box closed the window");
 
     // A resize by someone else reaches the record.
+    auto size_becomes = [&](int32_t w, int32_t h) {
+        return bvtest::pump_until(window, [&] { return window->width == w && window->height == h; });
+    };
     XResizeWindow(display, handle, 320, 200);
     XSync(display, False);
-    check(bvtest::pump_until(window, [&] { return window->width == 320 && window->height == 200; }),
-          "the record missed a resize");
+    check(size_becomes(320, 200), "the record missed a resize");
 
     // Fullscreen without a window manager covers the root window; windowed comes back.
     qorl_set_video_mode(window, 1000, 700, QORL_FULLSCREEN);
-    check(bvtest::pump_until(window, [&] { return window->width == 1024 && window->height == 768; }),
-          "fullscreen did not cover the screen");
+    check(size_becomes(1024, 768), "fullscreen did not cover the screen");
     check((window->flags & QORL_WINDOW_FULLSCREEN_ACTIVE) != 0, "fullscreen flag");
-    check(window->fullscreen_width == 1024 && window->fullscreen_height == 768,
-          "fullscreen mode choice");
+    check(window->fullscreen_width == 1024 && window->fullscreen_height == 768, "fullscreen mode choice");
     qorl_set_video_mode(window, 640, 480, 0);
-    check(bvtest::pump_until(window, [&] { return window->width == 640 && window->height == 480; }),
-          "windowed mode did not come back");
+    check(size_becomes(640, 480), "windowed mode did not come back");
     check((window->flags & QORL_WINDOW_FULLSCREEN_ACTIVE) == 0, "fullscreen flag left on");
     check(window->busy == 0, "busy left on after a switch");
 
     XCloseDisplay(display);
     qorl_window_close(window);
-    return failure.str();
+    return failure.text;
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include "platform/qorl_events.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <sstream>
 #include <thread>
 
 namespace bvtest {
@@ -60,6 +62,11 @@ std::vector<RingEvent> pop_events(qorl_window* window,
     return events;
 }
 
+std::vector<RingEvent> pop_until(qorl_window* window, RingEvent last)
+{
+    return pop_events(window, [&](const std::vector<RingEvent>& got) { return contains(got, last); });
+}
+
 bool pump_until(qorl_window* window, const std::function<bool()>& ready, int timeout_ms)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -74,13 +81,17 @@ bool pump_until(qorl_window* window, const std::function<bool()>& ready, int tim
     return true;
 }
 
-bool contains(const std::vector<RingEvent>& events, uint32_t code, int pressed)
+bool contains(const std::vector<RingEvent>& events, RingEvent event)
 {
-    for (const RingEvent& e : events) {
-        if (e.code == code && e.pressed == pressed)
-            return true;
-    }
-    return false;
+    return std::find(events.begin(), events.end(), event) != events.end();
+}
+
+std::string describe(const std::vector<RingEvent>& events)
+{
+    std::ostringstream text;
+    for (const RingEvent& e : events)
+        text << std::hex << "0x" << e.code << (e.pressed ? "+ " : "- ");
+    return text.str();
 }
 
 void finish_child(const std::string& failure)

@@ -1,5 +1,6 @@
 // Helpers for window tests under Xvfb: a connection of the test's own, synthetic input
-// through the server's XTEST extension, and waiting for ring events.
+// through the server's XTEST extension, waiting for ring events, and the verdict of a
+// scenario run in a child process.
 #pragma once
 #include <X11/Xlib.h>
 
@@ -15,6 +16,7 @@ namespace bvtest {
 struct RingEvent {
     uint32_t code;
     int pressed;
+    bool operator==(const RingEvent&) const = default;
 };
 
 // The test's own connection (thread support first, as the library requires).
@@ -40,10 +42,23 @@ private:
 std::vector<RingEvent> pop_events(qorl_window* window,
                                   const std::function<bool(const std::vector<RingEvent>&)>& done,
                                   int timeout_ms = 3000);
+// Pops until the event arrives; returns everything popped.
+std::vector<RingEvent> pop_until(qorl_window* window, RingEvent last);
 // Pumps the window (by asking for events) until ready() or timeout_ms; the events are dropped.
 bool pump_until(qorl_window* window, const std::function<bool()>& ready, int timeout_ms = 3000);
 
-bool contains(const std::vector<RingEvent>& events, uint32_t code, int pressed);
+bool contains(const std::vector<RingEvent>& events, RingEvent event);
+std::string describe(const std::vector<RingEvent>& events);
+
+// The first failed check of a scenario, "" while all pass.
+struct FirstFailure {
+    std::string text;
+    void check(bool ok, const std::string& what)
+    {
+        if (!ok && text.empty())
+            text = what;
+    }
+};
 
 // For death tests run as fresh processes: prints a failure and exits 1, or exits 0.
 [[noreturn]] void finish_child(const std::string& failure);
