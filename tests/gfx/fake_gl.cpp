@@ -4,7 +4,9 @@
 #include "gfx/texture_upload.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <tuple>
 #include <type_traits>
 
 namespace fakegl {
@@ -24,46 +26,27 @@ Call& add(const char* name, std::initializer_list<int64_t> args = {})
     return record.back();
 }
 
-int64_t ptr(const void* p) { return static_cast<int64_t>(reinterpret_cast<intptr_t>(p)); }
-
-void gen(const char* name, GLsizei n, GLuint* out)
-{
-    add(name, {n});
-    for (GLsizei i = 0; i < n; ++i)
-        out[i] = next_name++;
-}
-
-void floats(const char* name, GLint location, GLsizei n, int per, const GLfloat* v, int64_t extra = -1)
+void floats(const char* name, GLint location, GLsizei n, int per, const GLfloat* v, int64_t transpose = -1)
 {
     Call& c = add(name, {location, n});
     c.floats.assign(v, v + n * per);
-    if (extra >= 0)
-        c.args.push_back(extra);
+    if (transpose >= 0)
+        c.args.push_back(transpose);
 }
 
 void image(const char* name, GLint level, GLint internal, GLsizei w, GLsizei h, GLenum format, const void* p)
 {
     add(name, {level, internal, w, h, format});
-    Upload u{bound_texture, level, internal, w, h, format, {}, internal == 0};
-    if (p)
-        u.data.assign(static_cast<const char*>(p),
-                      static_cast<size_t>(w) * h * (format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1));
-    images.push_back(u);
-}
-
-void write_log(GLsizei size, GLchar* out)
-{
-    if (size <= 0)
-        return;
-    size_t n = std::min(current.info_log.size(), static_cast<size_t>(size - 1));
-    memcpy(out, current.info_log.data(), n);
-    out[n] = '\0';
+    const size_t bytes = static_cast<size_t>(w) * h * (format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1);
+    images.push_back({bound_texture, level, internal, w, h, format,
+                      p ? std::string(static_cast<const char*>(p), bytes) : "", internal == 0});
 }
 
 GLint log_length() { return current.info_log.empty() ? 0 : static_cast<GLint>(current.info_log.size() + 1); }
 
 // Records any entry: integers and enums as arguments, floats apart, buffer offsets
-// (const void*) as integers; other pointers are left out.
+// (const void*) as integers; other pointers are left out, but a (count, GLuint*)
+// pair is filled with new names.
 template <size_t N>
 struct Name {
     char text[N];
@@ -76,7 +59,7 @@ void put(Call& c, A a)
     if constexpr (std::is_floating_point_v<A>)
         c.floats.push_back(a);
     else if constexpr (std::is_same_v<A, const void*>)
-        c.args.push_back(ptr(a));
+        c.args.push_back(static_cast<int64_t>(reinterpret_cast<intptr_t>(a)));
     else if constexpr (!std::is_pointer_v<A>)
         c.args.push_back(static_cast<int64_t>(a));
 }
@@ -89,6 +72,11 @@ struct Recorder<name, R (*)(A...)> {
     {
         Call& c = add(name.text);
         (put(c, a), ...);
+        if constexpr (std::is_same_v<std::tuple<A...>, std::tuple<GLsizei, GLuint*>>) {
+            auto [n, out] = std::tuple<A...>(a...);
+            for (GLsizei i = 0; i < n; ++i)
+                out[i] = next_name++;
+        }
         return R();
     }
 };
@@ -100,28 +88,17 @@ gl_table make_table()
     BV_GL_FUNCTIONS(BV_RECORD)
 #undef BV_RECORD
     t.BindTexture = [](GLenum target, GLuint id) { add("BindTexture", {target, id}), bound_texture = id; };
-    t.GenTextures = [](GLsizei n, GLuint* out) { gen("GenTextures", n, out); };
-    t.GenFramebuffers = [](GLsizei n, GLuint* out) { gen("GenFramebuffers", n, out); };
-    t.GenBuffers = [](GLsizei n, GLuint* out) { gen("GenBuffers", n, out); };
-    t.GenVertexArrays = [](GLsizei n, GLuint* out) { gen("GenVertexArrays", n, out); };
     t.CreateProgram = []() -> GLuint { add("CreateProgram", {next_name}); return next_name++; };
     t.CreateShader = [](GLenum type) -> GLuint { add("CreateShader", {type, next_name}); return next_name++; };
     t.CheckFramebufferStatus = [](GLenum) -> GLenum { return GL_FRAMEBUFFER_COMPLETE; };
     t.GetError = []() -> GLenum {
-        add("GetError");
-        if (current.errors.empty())
-            return GL_NO_ERROR;
-        const GLenum e = current.errors.front();
-        current.errors.pop_front();
+        const GLenum e = current.errors.empty() ? GL_NO_ERROR : current.errors.front();
+        if (!current.errors.empty())
+            current.errors.pop_front();
         return e;
     };
-    t.GetIntegerv = [](GLenum p, GLint* out) {
-        add("GetIntegerv", {p});
-        *out = current.integers.count(p) ? current.integers[p] : 0;
-    };
-    t.GetString = [](GLenum n) -> const GLubyte* {
-        return reinterpret_cast<const GLubyte*>(current.strings.count(n) ? current.strings[n] : nullptr);
-    };
+    t.GetIntegerv = [](GLenum p, GLint* out) { add("GetIntegerv", {p}), *out = current.integers[p]; };
+    t.GetString = [](GLenum n) { return reinterpret_cast<const GLubyte*>(current.strings[n]); };
     t.GetTexLevelParameteriv = [](GLenum, GLint, GLenum p, GLint* out) {
         *out = p == GL_TEXTURE_COMPRESSED ? current.compressed
              : p == GL_TEXTURE_COMPRESSED_IMAGE_SIZE ? current.compressed_size : 0;
@@ -133,11 +110,10 @@ gl_table make_table()
         image("TexSubImage2D", l, 0, w, h, f, p);
     };
     t.TexParameteri = [](GLenum target, GLenum p, GLint v) {
-        add("TexParameteri", {target, p, v});
-        parameters[{bound_texture, p}] = v;
+        add("TexParameteri", {target, p, v}), parameters[{bound_texture, p}] = v;
     };
-    t.GetShaderInfoLog = [](GLuint s, GLsizei n, GLsizei*, GLchar* out) { add("GetShaderInfoLog", {s}), write_log(n, out); };
-    t.GetProgramInfoLog = [](GLuint p, GLsizei n, GLsizei*, GLchar* out) { add("GetProgramInfoLog", {p}), write_log(n, out); };
+    t.GetShaderInfoLog = [](GLuint, GLsizei n, GLsizei*, GLchar* out) { snprintf(out, n, "%s", current.info_log.c_str()); };
+    t.GetProgramInfoLog = [](GLuint, GLsizei n, GLsizei*, GLchar* out) { snprintf(out, n, "%s", current.info_log.c_str()); };
     t.GetShaderiv = [](GLuint s, GLenum p, GLint* out) {
         const std::string& marker = current.failing_source_marker;
         *out = p == GL_COMPILE_STATUS ? marker.empty() || sources[s].find(marker) == std::string::npos
@@ -146,7 +122,7 @@ gl_table make_table()
     t.GetProgramiv = [](GLuint, GLenum n, GLint* out) {
         *out = n == GL_LINK_STATUS ? !current.fail_link : n == GL_INFO_LOG_LENGTH ? log_length() : 0;
     };
-    t.GetUniformLocation = [](GLuint p, const GLchar* name) -> GLint {
+    t.GetUniformLocation = [](GLuint p, const GLchar* name) {
         add("GetUniformLocation", {p}).data = name;
         return location_of(p, name);
     };
@@ -154,7 +130,6 @@ gl_table make_table()
         add("ShaderSource", {s}).data = sources[s] = text[0];
     };
     t.BindAttribLocation = [](GLuint p, GLuint i, const GLchar* name) { add("BindAttribLocation", {p, i}).data = name; };
-    t.Uniform2fv = [](GLint l, GLsizei n, const GLfloat* v) { floats("Uniform2fv", l, n, 2, v); };
     t.Uniform3fv = [](GLint l, GLsizei n, const GLfloat* v) { floats("Uniform3fv", l, n, 3, v); };
     t.Uniform4fv = [](GLint l, GLsizei n, const GLfloat* v) { floats("Uniform4fv", l, n, 4, v); };
     t.UniformMatrix3fv = [](GLint l, GLsizei n, GLboolean tr, const GLfloat* v) { floats("UniformMatrix3fv", l, n, 9, v, tr); };
@@ -212,8 +187,7 @@ GLint location_of(GLuint program, const std::string& name)
 {
     if (current.absent_uniforms.count(name))
         return -1;
-    auto [it, added] = locations.try_emplace({program, name}, static_cast<GLint>(locations.size()) + 1);
-    return it->second;
+    return locations.try_emplace({program, name}, static_cast<GLint>(locations.size()) + 1).first->second;
 }
 
 std::vector<float> last_matrix(GLint location)

@@ -1,6 +1,6 @@
 // Fonts on the CPU: cells found from the marker pixels of hand-made font images, the
 // colour escapes in text and shadow passes, text widths, the quads handed to the
-// batch, the software number rendering for plates, and the bundled fonts.
+// batch, and the software number rendering for plates.
 #include "fake_gl.h"
 #include "image_fixtures.h"
 #include "log_capture.h"
@@ -11,7 +11,6 @@
 #include "gfx/texture_upload.h"
 
 #include "foundation/memory.h"
-#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -209,47 +208,40 @@ protected:
     void SetUp() override
     {
         fakegl::install();
-        font_digits = digits("fonts/digits.png", 4, 100);
-        font_digits_condensed = digits("fonts/condensed.png", 2, 50);
+        for (auto [f, cell, alpha] : {std::tuple{&font_digits, 4, 100}, {&font_digits_condensed, 2, 50}}) {
+            FontImage image(10 * cell + 1, 6, {});
+            for (int d = 0; d < 10; ++d) {
+                image.set((d + 1) * cell, 0, {255, 0, 255, 255});
+                image.ink(d * cell + (d ? 0 : 1), 1, (d + 1) * cell, 6, {uint8_t(d * 20), 0, 0, uint8_t(alpha)});
+            }
+            *f = image.load("fonts/digits" + std::to_string(cell) + ".png", "0123456789");
+        }
     }
     void TearDown() override { fonts_free(); }
-    static font digits(const std::string& name, int cell, int alpha)
+    // The texel at (x, y) of a number drawn into a clear white w x h image.
+    static Bytes drawn(const char* number, int w, int h, int x, int y)
     {
-        FontImage image(10 * cell + 1, 6, {});
-        for (int d = 0; d < 10; ++d) {
-            image.set((d + 1) * cell, 0, {255, 0, 255, 255});
-            image.ink(d * cell + (d ? 0 : 1), 1, (d + 1) * cell, 6, {uint8_t(d * 20), 0, 0, uint8_t(alpha)});
-        }
-        return image.load(name, "0123456789");
+        Bytes image = solid(w, h, {255, 255, 255, 0});
+        font_render_number(image.data(), w, h, 1, 1, 1, 1, number);
+        return texel(image.data(), w, 4, x, y);
     }
-    static Bytes blank(int w, int h) { return solid(w, h, {255, 255, 255, 0}); }
 };
 
 TEST_F(Plates, DigitsAreCentredWithThePerPixelRuleAndWideNumbersCondense)
 {
-    Bytes image = blank(16, 16);
-    font_render_number(image.data(), 16, 16, 1, 1, 1, 1, "12");
-    // Text 8 x 6 at (4, 5); row 0 of each glyph is its cleared marker row. A channel
-    // is trunc((glyph A + dst (1 - A)) 255) and alpha trunc(A A 255), A = 100 / 255.
-    EXPECT_EQ(texel(image.data(), 16, 4, 4, 6), (Bytes{162, 155, 155, 39}));
-    EXPECT_EQ(texel(image.data(), 16, 4, 8, 6)[0], 170);
+    // "12" is 8 x 6 at (4, 5) on 16 x 16; row 0 of each glyph is its cleared marker row.
+    // A channel is trunc((glyph A + dst (1 - A)) 255), alpha trunc(A A 255), A = 100 / 255.
+    EXPECT_EQ(drawn("12", 16, 16, 4, 6), (Bytes{162, 155, 155, 39}));
+    EXPECT_EQ(drawn("12", 16, 16, 8, 6), (Bytes{170, 155, 155, 39}));
     for (auto [x, y] : {std::pair{4, 5}, {3, 6}, {12, 6}})
-        EXPECT_EQ(texel(image.data(), 16, 4, x, y), (Bytes{255, 255, 255, 0})) << x << "," << y;
-
+        EXPECT_EQ(drawn("12", 16, 16, x, y), (Bytes{255, 255, 255, 0})) << x << "," << y;
     int w = 0, h = 0;
     font_text_pixels(&font_digits, "1234", &w, &h);
     EXPECT_EQ(std::make_pair(w, h), std::make_pair(16, 6));   // truncated box edges would give 17
-    // 16 wide: 9/8 of 8 is 9 < 16, so the condensed digits (alpha 50) are used.
-    Bytes small = blank(8, 8);
-    font_render_number(small.data(), 8, 8, 1, 1, 1, 1, "1234");
-    EXPECT_EQ(texel(small.data(), 8, 4, 0, 3)[3], 9);
-    // (9 x 4) / 8 = 4 is not below a 4 px text: the normal digits stay.
-    Bytes narrow = blank(4, 8);
-    font_render_number(narrow.data(), 4, 8, 1, 1, 1, 1, "1");
-    EXPECT_EQ(texel(narrow.data(), 4, 4, 0, 3)[3], 39);
-    // Far too wide: clipped to the image, nothing written outside it.
-    Bytes tiny = blank(2, 2);
-    font_render_number(tiny.data(), 2, 2, 1, 1, 1, 1, "88888888888");
+    // 16 is wider than 9/8 of 8: the condensed digits (alpha 50); 4 is not below 9/8 of 4.
+    EXPECT_EQ(drawn("1234", 8, 8, 0, 3)[3], 9);
+    EXPECT_EQ(drawn("1", 4, 8, 0, 3)[3], 39);
+    drawn("88888888888", 2, 2, 0, 0);   // far too wide: clipped to the image
 }
 
 TEST_F(Plates, PlateTexturesAreTintedAndFramedOnEveryLevel)
@@ -259,44 +251,14 @@ TEST_F(Plates, PlateTexturesAreTintedAndFramedOnEveryLevel)
     ASSERT_EQ(ups.size(), 5u);
     const auto* base = reinterpret_cast<const uint8_t*>(ups[0].data.data());
     // A glyph texel of '5' drawn white over clear white, then tinted: 255 becomes the
-    // background, 0 the foreground.
+    // background, 0 the foreground; untouched texels the background, still clear.
     EXPECT_EQ(texel(base, 16, 4, 6, 6), (Bytes{59, 98, 121, 39}));
-    EXPECT_EQ(texel(base, 16, 4, 1, 1), (Bytes{0, 0, 200, 0}));   // untouched: background, clear
+    EXPECT_EQ(texel(base, 16, 4, 1, 1), (Bytes{0, 0, 200, 0}));
     for (const auto& u : ups) {
         const auto* p = reinterpret_cast<const uint8_t*>(u.data.data());
         EXPECT_EQ(texel(p, u.w, 4, 0, 0), (Bytes{255, 255, 255, 0})) << u.w;
         EXPECT_EQ(texel(p, u.w, 4, u.w - 1, u.h - 1), (Bytes{255, 255, 255, 0})) << u.w;
     }
-}
-
-// The fonts of the base data, as the build made them.
-TEST(BundledFonts, EveryCharacterHasACellAndPlatesFit)
-{
-    const std::string folder = std::string(BV_BUILD_DIR) + "/base_staging/";
-    if (!bvtest::file_exists(folder + "font.png"))
-        GTEST_SKIP() << "no bundled fonts in " << folder;
-    std::string printable;
-    for (char c = '!'; c <= '~'; ++c)
-        printable += c;
-    font f{};
-    ASSERT_TRUE(font_load(&f, (folder + "font.png").c_str(), printable.c_str()));
-    for (int c = '!'; c <= '~'; ++c) {
-        EXPECT_GT(f.box[c][2], f.box[c][0]) << char(c);
-        EXPECT_TRUE(f.advance[c] > 0.1f && f.advance[c] < 0.7f) << char(c);
-    }
-    mem_free(f.pixels);
-
-    font_load(&font_digits, (folder + "numbers.png").c_str(), "0123456789");
-    font_load(&font_digits_condensed, (folder + "numbers-condensed.png").c_str(), "0123456789");
-    int w = 0, h = 0, cw = 0;
-    font_text_pixels(&font_digits, "999", &w, &h);
-    EXPECT_LE(w, 9 * 128 / 8);   // three digits keep the normal font on a 128 plate
-    EXPECT_LT(h, 100);
-    font_text_pixels(&font_digits, "1234", &w, &h);
-    font_text_pixels(&font_digits_condensed, "1234", &cw, &h);
-    EXPECT_GT(w, 9 * 128 / 8);
-    EXPECT_LE(cw, 128);          // four condensed digits fit
-    fonts_free();
 }
 
 }  // namespace

@@ -71,10 +71,8 @@ GLuint make_texture(int w, int h, GLint internal_format, GLenum format, const st
     bvglGenTextures(1, &id);
     bvglBindTexture(GL_TEXTURE_2D, id);
     bvglTexImage2D(GL_TEXTURE_2D, 0, internal_format, w, h, 0, format, GL_UNSIGNED_BYTE, bytes.data());
-    for (GLenum p : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER})
-        bvglTexParameteri(GL_TEXTURE_2D, p, GL_NEAREST);
-    for (GLenum p : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T})
-        bvglTexParameteri(GL_TEXTURE_2D, p, GL_CLAMP_TO_EDGE);
+    for (GLenum p : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T})
+        bvglTexParameteri(GL_TEXTURE_2D, p, p == GL_TEXTURE_WRAP_S || p == GL_TEXTURE_WRAP_T ? GL_CLAMP_TO_EDGE : GL_NEAREST);
     return id;
 }
 
@@ -89,9 +87,8 @@ void bind_unit(int unit, GLuint texture)
 {
     for (int i = 0; i < 4; ++i)
         if (std::abs(got[i] - want[i]) > tolerance)
-            return ::testing::AssertionFailure() << "got (" << got[0] << ", " << got[1] << ", " << got[2] << ", "
-                                                 << got[3] << "), want (" << want[0] << ", " << want[1] << ", "
-                                                 << want[2] << ", " << want[3] << ")";
+            return ::testing::AssertionFailure() << "got " << ::testing::PrintToString(got) << ", want "
+                                                 << ::testing::PrintToString(want);
     return ::testing::AssertionSuccess();
 }
 

