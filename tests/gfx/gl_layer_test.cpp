@@ -90,7 +90,7 @@ TEST_F(CommandQueueDeath, ACorruptQueueOrDrawingWithNoProgramEndsTheProgram)
         for (int k = 0; k < 4; ++k)
             r[row] += gl_current_matrix(s)[k * 4 + row] * p[k];
     for (int i = 0; i < 3; ++i)
-        if (std::fabs(r[i] / r[3] - want[i]) > 1e-5)
+        if (!(std::fabs(r[i] / r[3] - want[i]) <= 1e-5))   // NaN fails too
             return ::testing::AssertionFailure() << "coordinate " << i << " is " << r[i] / r[3] << ", not " << want[i];
     return ::testing::AssertionSuccess();
 }
