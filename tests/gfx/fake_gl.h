@@ -15,7 +15,7 @@ namespace fakegl {
 
 struct Call {
     std::string name;             // without the "gl" prefix
-    std::vector<int64_t> args;    // integer arguments (pointers as offsets)
+    std::vector<int64_t> args;    // integer arguments (buffer offsets too)
     std::vector<float> floats;    // float arguments and float data pointed at
     std::string data;             // bytes or text pointed at
 };
@@ -23,7 +23,7 @@ struct Call {
 struct Upload {
     GLuint texture;
     int level;
-    GLint internal_format;
+    GLint internal_format;        // 0 for a sub-image
     int w, h;
     GLenum format;
     std::string data;
@@ -41,7 +41,7 @@ struct Settings {
     GLint compressed = 0, compressed_size = 0;    // GetTexLevelParameteriv answers
 };
 
-// Puts the fake in the table, clears its record and settings, resets the layer and
+// Puts the fake in the table with a fresh record and settings, resets the layer and
 // zeroes the texture memory count.
 void install();
 Settings& settings();
@@ -49,16 +49,10 @@ std::vector<Call>& calls();
 void clear_calls();
 std::vector<Call> calls_named(const std::string& name);
 int count(const std::string& name);
-// Calls in order, as "Name(arg,arg,...)" with the integer arguments only.
-std::vector<std::string> trace();
-
-// Location GetUniformLocation gives (program, name) when the uniform is present.
-GLint location_of(GLuint program, const std::string& name);
-// The last matrix UniformMatrix4fv sent to a location (empty when none).
-std::vector<float> last_matrix(GLint location);
-
+std::vector<std::string> trace();   // "Name(arg,arg,...)" with the integer arguments
+GLint location_of(GLuint program, const std::string& name);   // what GetUniformLocation gives
+std::vector<float> last_matrix(GLint location);   // the last UniformMatrix4fv sent there
 std::vector<Upload> uploads_of(GLuint texture);
-// The TexParameteri value last set for pname on a texture (-1 when never set).
-GLint parameter(GLuint texture, GLenum pname);
+GLint parameter(GLuint texture, GLenum pname);   // last TexParameteri value, -1 when none
 
 }  // namespace fakegl

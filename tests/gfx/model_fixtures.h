@@ -54,13 +54,7 @@ protected:
     {
         return owned_model(model_load_file(file(name, text).c_str()));
     }
-    static int part_count(const model* m)
-    {
-        int n = 0;
-        for (; m; m = m->next_part)
-            ++n;
-        return n;
-    }
+    static int part_count(const model* m) { return m ? 1 + part_count(m->next_part) : 0; }
 
     bvtest::TempDir dir;
     model_light saved_light{};
