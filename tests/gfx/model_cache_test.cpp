@@ -105,12 +105,10 @@ TEST(ModelVariants, IndexNamesBecomeVariantsInKeyOrder)
     });
 }
 
-const std::string staging = BV_BUILD_DIR "/base_staging/";
-
 TEST_F(ModelCache, GeneratedModelsLoadCleanlyAndFaceOutward)
 {
     int files = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(staging)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(modeltest::staging)) {
         if (entry.path().extension() != ".jm")
             continue;
         ++files;

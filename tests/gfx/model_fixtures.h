@@ -16,6 +16,9 @@
 
 namespace modeltest {
 
+// Where the build leaves the base data it generates.
+inline const std::string staging = BV_BUILD_DIR "/base_staging/";
+
 struct model_deleter {
     void operator()(model* m) const { model_free_with_variants(m); }
 };

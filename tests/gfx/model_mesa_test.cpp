@@ -12,8 +12,7 @@
 namespace {
 
 using modeltest::owned_model;
-
-const std::string staging = BV_BUILD_DIR "/base_staging/";
+using modeltest::staging;
 
 class ModelOnMesa : public MesaTest {
 protected:
