@@ -15,60 +15,43 @@ std::string egl_failure(const char* what)
     return text;
 }
 
-EGLDisplay surfaceless_display()
-{
-    // Software rendering on any machine, GPU or not, and no display server needed.
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    setenv("EGL_PLATFORM", "surfaceless", 1);
-    auto get_platform_display =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (get_platform_display)
-        return get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    return eglGetDisplay(EGL_DEFAULT_DISPLAY);
-}
-
 }  // namespace
 
 EglContext::EglContext(GlApi api)
 {
-    EGLDisplay display = surfaceless_display();
-    EGLint major = 0, minor = 0;
+    // Software rendering on any machine, GPU or not, and no display server needed.
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("EGL_PLATFORM", "surfaceless", 1);
+    auto platform_display =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    EGLDisplay display = platform_display ? platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
+                                          : eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    const bool es = api == GlApi::es3;
+    const EGLint config_attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+                                        es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint core_attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+                                      EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+    const EGLint es_attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
+    EGLConfig config;
+    EGLint configs = 0, major = 0, minor = 0;
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) {
         error_ = egl_failure("eglInitialize");
         return;
     }
     display_ = display;
-    bool es = api == GlApi::es3;
     if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API)) {
         error_ = egl_failure("eglBindAPI");
-        return;
-    }
-    const EGLint config_attributes[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT,
-        EGL_NONE,
-    };
-    EGLConfig config;
-    EGLint configs = 0;
-    if (!eglChooseConfig(display, config_attributes, &config, 1, &configs) || configs < 1) {
+    } else if (!eglChooseConfig(display, config_attributes, &config, 1, &configs) || configs < 1) {
         error_ = egl_failure("eglChooseConfig");
-        return;
-    }
-    const EGLint core_attributes[] = {
-        EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
-        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE,
-    };
-    const EGLint es_attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es_attributes : core_attributes);
-    if (context == EGL_NO_CONTEXT) {
+    } else if (EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es_attributes : core_attributes);
+               context == EGL_NO_CONTEXT) {
         error_ = egl_failure("eglCreateContext");
-        return;
-    }
-    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+    } else if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
         error_ = egl_failure("eglMakeCurrent");
         eglDestroyContext(display, context);
-        return;
+    } else {
+        context_ = context;
     }
-    context_ = context;
 }
 
 EglContext::~EglContext()
@@ -82,12 +65,6 @@ EglContext::~EglContext()
     // driver records that LeakSanitizer then reports as leaks.
 }
 
-void* EglContext::load(void*, const char* name)
-{
-    return reinterpret_cast<void*>(eglGetProcAddress(name));
-}
+void* EglContext::load(void*, const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
 
-const char* api_name(GlApi api)
-{
-    return api == GlApi::es3 ? "es3" : "core";
-}
+const char* api_name(GlApi api) { return api == GlApi::es3 ? "es3" : "core"; }

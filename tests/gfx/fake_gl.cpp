@@ -1,19 +1,24 @@
 #include "fake_gl.h"
 
 #include "gfx/gl_state.h"
-#include "gfx/immediate.h"
+#include "gfx/texture_upload.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <tuple>
+#include <type_traits>
 
 namespace fakegl {
 namespace {
 
 std::vector<Call> record;
+std::vector<Upload> images;
 Settings current;
-GLuint next_name = 1;
+GLuint next_name = 1, bound_texture = 0;
 std::map<std::pair<GLuint, std::string>, GLint> locations;
 std::map<GLuint, std::string> sources;
+std::map<std::pair<GLuint, GLenum>, GLint> parameters;
 
 Call& add(const char* name, std::initializer_list<int64_t> args = {})
 {
@@ -21,182 +26,136 @@ Call& add(const char* name, std::initializer_list<int64_t> args = {})
     return record.back();
 }
 
-int64_t ptr(const void* p) { return static_cast<int64_t>(reinterpret_cast<intptr_t>(p)); }
-
-void gen(const char* name, GLsizei n, GLuint* out)
+void floats(const char* name, GLint location, GLsizei n, int per, const GLfloat* v, int64_t transpose = -1)
 {
-    add(name, {n});
-    for (GLsizei i = 0; i < n; ++i)
-        out[i] = next_name++;
+    Call& c = add(name, {location, n});
+    c.floats.assign(v, v + n * per);
+    if (transpose >= 0)
+        c.args.push_back(transpose);
 }
 
-void floats(const char* name, GLint location, GLsizei count, int per, const GLfloat* v)
+void image(const char* name, GLint level, GLint internal, GLsizei w, GLsizei h, GLenum format, const void* p)
 {
-    Call& c = add(name, {location, count});
-    c.floats.assign(v, v + count * per);
+    add(name, {level, internal, w, h, format});
+    const size_t bytes = static_cast<size_t>(w) * h * (format == GL_RGBA ? 4 : format == GL_RGB ? 3 : 1);
+    images.push_back({bound_texture, level, internal, w, h, format,
+                      p ? std::string(static_cast<const char*>(p), bytes) : "", internal == 0});
 }
 
-void APIENTRY BindTexture(GLenum t, GLuint id) { add("BindTexture", {t, id}); }
-void APIENTRY BlendFunc(GLenum s, GLenum d) { add("BlendFunc", {s, d}); }
-void APIENTRY Clear(GLbitfield m) { add("Clear", {m}); }
-void APIENTRY ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { add("ClearColor").floats = {r, g, b, a}; }
-void APIENTRY DeleteTextures(GLsizei n, const GLuint*) { add("DeleteTextures", {n}); }
-void APIENTRY DepthFunc(GLenum f) { add("DepthFunc", {f}); }
-void APIENTRY DepthMask(GLboolean f) { add("DepthMask", {f}); }
-void APIENTRY Disable(GLenum c) { add("Disable", {c}); }
-void APIENTRY DrawArrays(GLenum m, GLint f, GLsizei n) { add("DrawArrays", {m, f, n}); }
-void APIENTRY DrawElements(GLenum m, GLsizei n, GLenum t, const void* o) { add("DrawElements", {m, n, t, ptr(o)}); }
-void APIENTRY Enable(GLenum c) { add("Enable", {c}); }
-void APIENTRY Finish() { add("Finish"); }
-void APIENTRY Flush() { add("Flush"); }
-void APIENTRY GenTextures(GLsizei n, GLuint* out) { gen("GenTextures", n, out); }
-GLenum APIENTRY GetError() { add("GetError"); return GL_NO_ERROR; }
-void APIENTRY GetIntegerv(GLenum p, GLint* out)
-{
-    add("GetIntegerv", {p});
-    auto it = current.integers.find(p);
-    *out = it == current.integers.end() ? 0 : it->second;
-}
-const GLubyte* APIENTRY GetString(GLenum n)
-{
-    add("GetString", {n});
-    auto it = current.strings.find(n);
-    return reinterpret_cast<const GLubyte*>(it == current.strings.end() ? nullptr : it->second);
-}
-void APIENTRY GetTexLevelParameteriv(GLenum t, GLint l, GLenum p, GLint* out) { add("GetTexLevelParameteriv", {t, l, p}); *out = 0; }
-void APIENTRY PixelStorei(GLenum p, GLint v) { add("PixelStorei", {p, v}); }
-void APIENTRY ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, void*) { add("ReadPixels", {x, y, w, h, f, t}); }
-void APIENTRY TexImage2D(GLenum t, GLint l, GLint i, GLsizei w, GLsizei h, GLint b, GLenum f, GLenum ty, const void* p)
-{
-    Call& c = add("TexImage2D", {t, l, i, w, h, b, f, ty});
-    // Only the 1x1 RGB start-up textures are looked at.
-    if (p && w == 1 && h == 1 && f == GL_RGB)
-        c.data.assign(static_cast<const char*>(p), 3);
-}
-void APIENTRY TexParameterf(GLenum t, GLenum p, GLfloat v) { add("TexParameterf", {t, p}).floats = {v}; }
-void APIENTRY TexParameterfv(GLenum t, GLenum p, const GLfloat* v) { add("TexParameterfv", {t, p}).floats = {v[0]}; }
-void APIENTRY TexParameteri(GLenum t, GLenum p, GLint v) { add("TexParameteri", {t, p, v}); }
-void APIENTRY TexSubImage2D(GLenum t, GLint l, GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum ty, const void*)
-{
-    add("TexSubImage2D", {t, l, x, y, w, h, f, ty});
-}
-void APIENTRY Viewport(GLint x, GLint y, GLsizei w, GLsizei h) { add("Viewport", {x, y, w, h}); }
-void APIENTRY DrawRangeElements(GLenum m, GLuint s, GLuint e, GLsizei n, GLenum t, const void* o)
-{
-    add("DrawRangeElements", {m, s, e, n, t, ptr(o)});
-}
-void APIENTRY ActiveTexture(GLenum t) { add("ActiveTexture", {t}); }
-void APIENTRY AttachShader(GLuint p, GLuint s) { add("AttachShader", {p, s}); }
-void APIENTRY BindFramebuffer(GLenum t, GLuint f) { add("BindFramebuffer", {t, f}); }
-GLenum APIENTRY CheckFramebufferStatus(GLenum t) { add("CheckFramebufferStatus", {t}); return GL_FRAMEBUFFER_COMPLETE; }
-void APIENTRY CompileShader(GLuint s) { add("CompileShader", {s}); }
-GLuint APIENTRY CreateProgram() { GLuint id = next_name++; add("CreateProgram", {id}); return id; }
-GLuint APIENTRY CreateShader(GLenum t) { GLuint id = next_name++; add("CreateShader", {t, id}); return id; }
-void APIENTRY DeleteFramebuffers(GLsizei n, const GLuint*) { add("DeleteFramebuffers", {n}); }
-void APIENTRY DeleteProgram(GLuint p) { add("DeleteProgram", {p}); }
-void APIENTRY DeleteShader(GLuint s) { add("DeleteShader", {s}); }
-void APIENTRY DetachShader(GLuint p, GLuint s) { add("DetachShader", {p, s}); }
-void APIENTRY FramebufferTexture2D(GLenum t, GLenum a, GLenum tt, GLuint id, GLint l) { add("FramebufferTexture2D", {t, a, tt, id, l}); }
-void APIENTRY GenerateMipmap(GLenum t) { add("GenerateMipmap", {t}); }
-void APIENTRY GenFramebuffers(GLsizei n, GLuint* out) { gen("GenFramebuffers", n, out); }
-void write_log(GLsizei size, GLchar* out)
-{
-    if (size <= 0)
-        return;
-    size_t n = std::min(current.info_log.size(), static_cast<size_t>(size - 1));
-    memcpy(out, current.info_log.data(), n);
-    out[n] = '\0';
-}
-void APIENTRY GetShaderInfoLog(GLuint s, GLsizei size, GLsizei*, GLchar* out) { add("GetShaderInfoLog", {s}); write_log(size, out); }
-void APIENTRY GetShaderiv(GLuint s, GLenum p, GLint* out)
-{
-    add("GetShaderiv", {s, p});
-    if (p == GL_COMPILE_STATUS) {
-        const std::string& marker = current.failing_source_marker;
-        *out = marker.empty() || sources[s].find(marker) == std::string::npos;
-    } else if (p == GL_INFO_LOG_LENGTH) {
-        *out = current.info_log.empty() ? 0 : static_cast<GLint>(current.info_log.size() + 1);
-    } else {
-        *out = 0;
-    }
-}
-void APIENTRY GetProgramiv(GLuint p, GLenum n, GLint* out)
-{
-    add("GetProgramiv", {p, n});
-    if (n == GL_LINK_STATUS)
-        *out = !current.fail_link;
-    else if (n == GL_INFO_LOG_LENGTH)
-        *out = current.info_log.empty() ? 0 : static_cast<GLint>(current.info_log.size() + 1);
-    else
-        *out = 0;
-}
-void APIENTRY GetProgramInfoLog(GLuint p, GLsizei size, GLsizei*, GLchar* out) { add("GetProgramInfoLog", {p}); write_log(size, out); }
-GLint APIENTRY GetUniformLocation(GLuint p, const GLchar* name)
-{
-    Call& c = add("GetUniformLocation", {p});
-    c.data = name;
-    return location_of(p, name);
-}
-void APIENTRY LinkProgram(GLuint p) { add("LinkProgram", {p}); }
-void APIENTRY ShaderSource(GLuint s, GLsizei n, const GLchar* const* text, const GLint* lengths)
-{
-    Call& c = add("ShaderSource", {s, n, lengths ? 1 : 0});
-    c.data = text[0];
-    sources[s] = text[0];
-}
-void APIENTRY Uniform1i(GLint l, GLint v) { add("Uniform1i", {l, v}); }
-void APIENTRY Uniform1f(GLint l, GLfloat v) { add("Uniform1f", {l}).floats = {v}; }
-void APIENTRY Uniform2fv(GLint l, GLsizei n, const GLfloat* v) { floats("Uniform2fv", l, n, 2, v); }
-void APIENTRY Uniform3fv(GLint l, GLsizei n, const GLfloat* v) { floats("Uniform3fv", l, n, 3, v); }
-void APIENTRY Uniform4fv(GLint l, GLsizei n, const GLfloat* v) { floats("Uniform4fv", l, n, 4, v); }
-void APIENTRY UniformMatrix3fv(GLint l, GLsizei n, GLboolean t, const GLfloat* v)
-{
-    floats("UniformMatrix3fv", l, n, 9, v);
-    record.back().args.push_back(t);
-}
-void APIENTRY UniformMatrix4fv(GLint l, GLsizei n, GLboolean t, const GLfloat* v)
-{
-    floats("UniformMatrix4fv", l, n, 16, v);
-    record.back().args.push_back(t);
-}
-void APIENTRY UseProgram(GLuint p) { add("UseProgram", {p}); }
-void APIENTRY BindAttribLocation(GLuint p, GLuint i, const GLchar* name) { add("BindAttribLocation", {p, i}).data = name; }
-void APIENTRY BindBuffer(GLenum t, GLuint b) { add("BindBuffer", {t, b}); }
-void APIENTRY BindVertexArray(GLuint a) { add("BindVertexArray", {a}); }
-void APIENTRY BufferData(GLenum t, GLsizeiptr n, const void* d, GLenum u) { add("BufferData", {t, n, d ? 1 : 0, u}); }
-void APIENTRY BufferSubData(GLenum t, GLintptr o, GLsizeiptr n, const void* d)
-{
-    add("BufferSubData", {t, o, n}).data.assign(static_cast<const char*>(d), static_cast<size_t>(n));
-}
-void APIENTRY DeleteBuffers(GLsizei n, const GLuint*) { add("DeleteBuffers", {n}); }
-void APIENTRY DeleteVertexArrays(GLsizei n, const GLuint*) { add("DeleteVertexArrays", {n}); }
-void APIENTRY DisableVertexAttribArray(GLuint i) { add("DisableVertexAttribArray", {i}); }
-void APIENTRY EnableVertexAttribArray(GLuint i) { add("EnableVertexAttribArray", {i}); }
-void APIENTRY GenBuffers(GLsizei n, GLuint* out) { gen("GenBuffers", n, out); }
-void APIENTRY GenVertexArrays(GLsizei n, GLuint* out) { gen("GenVertexArrays", n, out); }
-void APIENTRY VertexAttrib4f(GLuint i, GLfloat x, GLfloat y, GLfloat z, GLfloat w) { add("VertexAttrib4f", {i}).floats = {x, y, z, w}; }
-void APIENTRY VertexAttribPointer(GLuint i, GLint s, GLenum t, GLboolean n, GLsizei st, const void* o)
-{
-    add("VertexAttribPointer", {i, s, t, n, st, ptr(o)});
-}
+GLint log_length() { return current.info_log.empty() ? 0 : static_cast<GLint>(current.info_log.size() + 1); }
 
-const gl_table table = {
-#define BV_FAKE_ENTRY(type, name) name,
-    BV_GL_FUNCTIONS(BV_FAKE_ENTRY)
-#undef BV_FAKE_ENTRY
+// Records any entry: integers and enums as arguments, floats apart, buffer offsets
+// (const void*) as integers; other pointers are left out, but a (count, GLuint*)
+// pair is filled with new names.
+template <size_t N>
+struct Name {
+    char text[N];
+    constexpr Name(const char (&s)[N]) { std::copy_n(s, N, text); }
 };
+
+template <class A>
+void put(Call& c, A a)
+{
+    if constexpr (std::is_floating_point_v<A>)
+        c.floats.push_back(a);
+    else if constexpr (std::is_same_v<A, const void*>)
+        c.args.push_back(static_cast<int64_t>(reinterpret_cast<intptr_t>(a)));
+    else if constexpr (!std::is_pointer_v<A>)
+        c.args.push_back(static_cast<int64_t>(a));
+}
+
+template <Name name, class F>
+struct Recorder;
+template <Name name, class R, class... A>
+struct Recorder<name, R (*)(A...)> {
+    static R call(A... a)
+    {
+        Call& c = add(name.text);
+        (put(c, a), ...);
+        if constexpr (std::is_same_v<std::tuple<A...>, std::tuple<GLsizei, GLuint*>>) {
+            auto [n, out] = std::tuple<A...>(a...);
+            for (GLsizei i = 0; i < n; ++i)
+                out[i] = next_name++;
+        }
+        return R();
+    }
+};
+
+gl_table make_table()
+{
+    gl_table t{};
+#define BV_RECORD(type, name) t.name = Recorder<#name, type>::call;
+    BV_GL_FUNCTIONS(BV_RECORD)
+#undef BV_RECORD
+    t.BindTexture = [](GLenum target, GLuint id) { add("BindTexture", {target, id}), bound_texture = id; };
+    t.CreateProgram = []() -> GLuint { add("CreateProgram", {next_name}); return next_name++; };
+    t.CreateShader = [](GLenum type) -> GLuint { add("CreateShader", {type, next_name}); return next_name++; };
+    t.CheckFramebufferStatus = [](GLenum) -> GLenum { return GL_FRAMEBUFFER_COMPLETE; };
+    t.GetError = []() -> GLenum {
+        const GLenum e = current.errors.empty() ? GL_NO_ERROR : current.errors.front();
+        if (!current.errors.empty())
+            current.errors.pop_front();
+        return e;
+    };
+    t.GetIntegerv = [](GLenum p, GLint* out) { add("GetIntegerv", {p}), *out = current.integers[p]; };
+    t.GetString = [](GLenum n) { return reinterpret_cast<const GLubyte*>(current.strings[n]); };
+    t.GetTexLevelParameteriv = [](GLenum, GLint, GLenum p, GLint* out) {
+        *out = p == GL_TEXTURE_COMPRESSED ? current.compressed
+             : p == GL_TEXTURE_COMPRESSED_IMAGE_SIZE ? current.compressed_size : 0;
+    };
+    t.TexImage2D = [](GLenum, GLint l, GLint i, GLsizei w, GLsizei h, GLint, GLenum f, GLenum, const void* p) {
+        image("TexImage2D", l, i, w, h, f, p);
+    };
+    t.TexSubImage2D = [](GLenum, GLint l, GLint, GLint, GLsizei w, GLsizei h, GLenum f, GLenum, const void* p) {
+        image("TexSubImage2D", l, 0, w, h, f, p);
+    };
+    t.TexParameteri = [](GLenum target, GLenum p, GLint v) {
+        add("TexParameteri", {target, p, v}), parameters[{bound_texture, p}] = v;
+    };
+    t.GetShaderInfoLog = [](GLuint, GLsizei n, GLsizei*, GLchar* out) { snprintf(out, n, "%s", current.info_log.c_str()); };
+    t.GetProgramInfoLog = [](GLuint, GLsizei n, GLsizei*, GLchar* out) { snprintf(out, n, "%s", current.info_log.c_str()); };
+    t.GetShaderiv = [](GLuint s, GLenum p, GLint* out) {
+        const std::string& marker = current.failing_source_marker;
+        *out = p == GL_COMPILE_STATUS ? marker.empty() || sources[s].find(marker) == std::string::npos
+             : p == GL_INFO_LOG_LENGTH ? log_length() : 0;
+    };
+    t.GetProgramiv = [](GLuint, GLenum n, GLint* out) {
+        *out = n == GL_LINK_STATUS ? !current.fail_link : n == GL_INFO_LOG_LENGTH ? log_length() : 0;
+    };
+    t.GetUniformLocation = [](GLuint p, const GLchar* name) {
+        add("GetUniformLocation", {p}).data = name;
+        return location_of(p, name);
+    };
+    t.ShaderSource = [](GLuint s, GLsizei, const GLchar* const* text, const GLint*) {
+        add("ShaderSource", {s}).data = sources[s] = text[0];
+    };
+    t.BindAttribLocation = [](GLuint p, GLuint i, const GLchar* name) { add("BindAttribLocation", {p, i}).data = name; };
+    t.Uniform3fv = [](GLint l, GLsizei n, const GLfloat* v) { floats("Uniform3fv", l, n, 3, v); };
+    t.Uniform4fv = [](GLint l, GLsizei n, const GLfloat* v) { floats("Uniform4fv", l, n, 4, v); };
+    t.UniformMatrix3fv = [](GLint l, GLsizei n, GLboolean tr, const GLfloat* v) { floats("UniformMatrix3fv", l, n, 9, v, tr); };
+    t.UniformMatrix4fv = [](GLint l, GLsizei n, GLboolean tr, const GLfloat* v) { floats("UniformMatrix4fv", l, n, 16, v, tr); };
+    t.BufferData = [](GLenum target, GLsizeiptr n, const void* d, GLenum u) { add("BufferData", {target, n, d ? 1 : 0, u}); };
+    t.BufferSubData = [](GLenum target, GLintptr o, GLsizeiptr n, const void* d) {
+        add("BufferSubData", {target, o, n}).data.assign(static_cast<const char*>(d), static_cast<size_t>(n));
+    };
+    return t;
+}
 
 }  // namespace
 
 void install()
 {
-    gl = table;
+    gl = make_table();
     record.clear();
+    images.clear();
     current = Settings{};
     next_name = 1;
+    bound_texture = 0;
     locations.clear();
     sources.clear();
+    parameters.clear();
     gl_state_reset();
+    texture_memory = 0;
 }
 
 Settings& settings() { return current; }
@@ -206,16 +165,11 @@ void clear_calls() { record.clear(); }
 std::vector<Call> calls_named(const std::string& name)
 {
     std::vector<Call> found;
-    for (const Call& c : record)
-        if (c.name == name)
-            found.push_back(c);
+    std::copy_if(record.begin(), record.end(), std::back_inserter(found), [&](const Call& c) { return c.name == name; });
     return found;
 }
 
-int count(const std::string& name)
-{
-    return static_cast<int>(calls_named(name).size());
-}
+int count(const std::string& name) { return static_cast<int>(calls_named(name).size()); }
 
 std::vector<std::string> trace()
 {
@@ -233,13 +187,7 @@ GLint location_of(GLuint program, const std::string& name)
 {
     if (current.absent_uniforms.count(name))
         return -1;
-    auto key = std::make_pair(program, name);
-    auto it = locations.find(key);
-    if (it != locations.end())
-        return it->second;
-    GLint location = static_cast<GLint>(locations.size()) + 1;
-    locations[key] = location;
-    return location;
+    return locations.try_emplace({program, name}, static_cast<GLint>(locations.size()) + 1).first->second;
 }
 
 std::vector<float> last_matrix(GLint location)
@@ -250,10 +198,17 @@ std::vector<float> last_matrix(GLint location)
     return {};
 }
 
-std::string shader_source(GLuint shader)
+std::vector<Upload> uploads_of(GLuint texture)
 {
-    auto it = sources.find(shader);
-    return it == sources.end() ? std::string() : it->second;
+    std::vector<Upload> out;
+    std::copy_if(images.begin(), images.end(), std::back_inserter(out), [&](const Upload& u) { return u.texture == texture; });
+    return out;
+}
+
+GLint parameter(GLuint texture, GLenum pname)
+{
+    auto it = parameters.find({texture, pname});
+    return it == parameters.end() ? -1 : it->second;
 }
 
 }  // namespace fakegl

@@ -1,24 +1,16 @@
 #include "log_capture.h"
 
 #include "platform/qorl_log.h"
+#include "support/test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 std::string log_path;
 pid_t owner = 0;
-
-void remove_log()
-{
-    // Death-test children exit through here too; only the parent owns the file.
-    if (getpid() == owner && !getenv("QORL_LOGFILE"))
-        remove(log_path.c_str());
-}
 
 const std::string& open_log()
 {
@@ -27,12 +19,15 @@ const std::string& open_log()
     owner = getpid();
     if (const char* named = getenv("QORL_LOGFILE")) {
         log_path = named;
-        while (!log_path.empty() && log_path[0] == '>')
-            log_path.erase(0, 1);
+        log_path.erase(0, log_path.find_first_not_of('>'));
     } else {
         const char* tmp = getenv("TMPDIR");
         log_path = std::string(tmp && *tmp ? tmp : "/tmp") + "/gfx_tests_" + std::to_string(owner) + ".log";
-        atexit(remove_log);
+        // Death-test children exit through here too; only the parent owns the file.
+        atexit([] {
+            if (getpid() == owner)
+                remove(log_path.c_str());
+        });
     }
     // The first message decides where the log goes.
     qorl_log("QORL_LOGFILE=%s", log_path.c_str());
@@ -42,37 +37,21 @@ const std::string& open_log()
 // Before any test: a layer call that logs first would otherwise switch the log off.
 const bool opened_at_start = (open_log(), true);
 
-long file_size(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
-}
-
 }  // namespace
 
-LogCapture::LogCapture() : start_(file_size(open_log())) {}
+LogCapture::LogCapture() : start_(static_cast<long>(bvtest::read_file(open_log()).size())) {}
 
 std::string LogCapture::text() const
 {
-    std::string all;
-    if (FILE* f = fopen(log_path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-            all.append(buffer, n);
-        fclose(f);
-    }
-    std::string since = static_cast<size_t>(start_) < all.size() ? all.substr(static_cast<size_t>(start_)) : "";
+    const std::string all = bvtest::read_file(log_path);
     std::string out;
-    size_t at = 0;
-    while (at < since.size()) {
-        size_t end = since.find('\n', at);
-        std::string line = since.substr(at, end == std::string::npos ? std::string::npos : end - at + 1);
-        size_t prefix = line.find("] ");
+    for (size_t at = static_cast<size_t>(start_); at < all.size();) {
+        size_t end = all.find('\n', at);
+        end = end == std::string::npos ? all.size() : end + 1;
+        std::string line = all.substr(at, end - at);
+        const size_t prefix = line.find("] ");
         out += line[0] == '[' && prefix != std::string::npos ? line.substr(prefix + 2) : line;
-        if (end == std::string::npos)
-            break;
-        at = end + 1;
+        at = end;
     }
     return out;
 }

@@ -1,6 +1,6 @@
-// Drawing models on the fake GL table: which level of detail is drawn from where,
-// the material uniforms each kind of part receives in each pass, bones, counters,
-// edge lines, and the POV-Ray text of the export.
+// Drawing models on the fake GL table: which level of detail is drawn from where, the
+// material uniforms each kind of part receives in each pass, edge lines, and the
+// POV-Ray text of the export.
 #include "model_fixtures.h"
 
 #include "foundation/vfs.h"
@@ -17,83 +17,69 @@ using modeltest::triangle_part;
 
 class ModelDraw : public modeltest::ModelTest {
 protected:
-    // A base model with variants of the given keys, coarser ones with more vertices
-    // so the drawn one can be told apart.
+    // A base model with variants of the given keys, the k-th variant with 3 + k
+    // vertices so the drawn one can be told apart.
     owned_model with_variants(std::initializer_list<float> keys)
     {
         owned_model base = load("JM1\n" + triangle_part("1 1 1 1 1"));
         model* last = base.get();
         int extra = 1;
         for (float key : keys) {
-            std::string header = "JM1\n1 1 1 1 1 " + std::to_string(3 + extra) + " 1\n";
-            std::string vertices;
+            std::string text = "JM1\n1 1 1 1 1 " + std::to_string(3 + extra) + " 1\n";
             for (int i = 0; i < 3 + extra; ++i)
-                vertices += std::to_string(i % 2) + " " + std::to_string(i / 2) + " 0 0 0 1 0 0\n";
-            model* variant = model_load_file(file("v" + std::to_string(extra) + ".jm", header + vertices + "0 1 2\n").c_str());
-            variant->lod_key = key;
-            last->next_lod = variant;
-            last = variant;
-            ++extra;
+                text += std::to_string(i % 2) + " " + std::to_string(i / 2) + " 0 0 0 1 0 0\n";
+            last->next_lod = model_load_file(file("v" + std::to_string(extra++) + ".jm", text + "0 1 2\n").c_str());
+            last = last->next_lod;
+            last->lod_key = key;
         }
         return base;
     }
-
     static int drawn_from(const model* base, float distance)
     {
         const float position[3] = {0, 0, distance};
-        const model* chosen = model_choose_lod(base, position);
-        return chosen->vertex_count - 3;   // 0 = the model itself, k = the k-th variant
+        return model_choose_lod(base, position)->vertex_count - 3;   // 0 = the model itself
     }
-
     // The material and draw calls since the last clear, one readable line each.
     static std::vector<std::string> material_log()
     {
-        const GLuint program = gl_state.program[shader_norm_spec_lit];
-        auto name_of = [&](int64_t location) -> std::string {
+        auto name_of = [](int64_t location) -> std::string {
             for (const char* u : {"u_ambient", "u_diffuse", "u_specular_color", "u_shininess", "u_nbones"})
-                if (fakegl::location_of(program, u) == location)
-                    return std::string(u + 2);
+                if (fakegl::location_of(gl_state.program[shader_norm_spec_lit], u) == location)
+                    return u + 2;
             return "?";
         };
         std::vector<std::string> lines;
         for (const auto& c : fakegl::calls()) {
-            std::string line;
-            if (c.name == "Uniform4fv" || c.name == "Uniform3fv" || c.name == "Uniform1f") {
-                line = name_of(c.args[0]);
-                for (float f : c.floats) {
-                    char number[32];
-                    snprintf(number, sizeof number, " %.4g", f);
-                    line += number;
-                }
-            } else if (c.name == "Uniform1i") {
-                line = name_of(c.args[0]) + " " + std::to_string(c.args[1]);
-            } else if (c.name == "DrawElements") {
-                line = "draw " + std::to_string(c.args[1]);
-            } else {
+            if (c.name == "DrawElements")
+                lines.push_back("draw " + std::to_string(c.args[1]));
+            else if (c.name == "Uniform1i")
+                lines.push_back(name_of(c.args[0]) + " " + std::to_string(c.args[1]));
+            if (c.name != "Uniform4fv" && c.name != "Uniform3fv" && c.name != "Uniform1f")
                 continue;
+            std::string line = name_of(c.args[0]);
+            for (float f : c.floats) {
+                char number[32];
+                snprintf(number, sizeof number, " %.4g", f);
+                line += number;
             }
             lines.push_back(line);
         }
         return lines;
     }
-
     void use_lit_program()
     {
         ASSERT_EQ(gl_create_shaders(), 1);
         gl_use_shader(shader_norm_spec_lit);
         fakegl::clear_calls();
     }
+    const float origin[3] = {0, 0, 0};
 };
 
 TEST_F(ModelDraw, LevelOfDetailFollowsScaledDistanceAndBias)
 {
     owned_model gate = with_variants({2, 4});
-    EXPECT_EQ(drawn_from(gate.get(), 0), 0);
-    EXPECT_EQ(drawn_from(gate.get(), 1.5f), 0);
-    EXPECT_EQ(drawn_from(gate.get(), 3), 1);
-    EXPECT_EQ(drawn_from(gate.get(), 4), 2);
-    EXPECT_EQ(drawn_from(gate.get(), 400), 2);
-
+    for (auto [distance, variant] : {std::pair{0.0f, 0}, {1.5f, 0}, {3.0f, 1}, {4.0f, 2}, {400.0f, 2}})
+        EXPECT_EQ(drawn_from(gate.get(), distance), variant) << distance;
     // The distance counts from the camera, scaled.
     camera_position[2] = 2.5f;
     EXPECT_EQ(drawn_from(gate.get(), 4), 0);
@@ -101,16 +87,13 @@ TEST_F(ModelDraw, LevelOfDetailFollowsScaledDistanceAndBias)
     EXPECT_EQ(drawn_from(gate.get(), 4), 1);
     camera_position[2] = 0;
     lod_scale = 1;
-
-    // A bias at or above every key makes the coarsest win everywhere.
+    // A bias at or above every key makes the coarsest win everywhere; a negative one
+    // pushes each switch further out.
     lod_bias = 4;
     EXPECT_EQ(drawn_from(gate.get(), 0), 2);
-    // A negative bias pushes each switch further out.
     lod_bias = -1;
-    EXPECT_EQ(drawn_from(gate.get(), 2.9f), 0);
-    EXPECT_EQ(drawn_from(gate.get(), 3), 1);
-    EXPECT_EQ(drawn_from(gate.get(), 4.9f), 1);
-    EXPECT_EQ(drawn_from(gate.get(), 5), 2);
+    for (auto [distance, variant] : {std::pair{2.9f, 0}, {3.0f, 1}, {4.9f, 1}, {5.0f, 2}})
+        EXPECT_EQ(drawn_from(gate.get(), distance), variant) << distance;
 }
 
 TEST_F(ModelDraw, EachPartKindGetsItsMaterialInEachPass)
@@ -122,109 +105,64 @@ TEST_F(ModelDraw, EachPartKindGetsItsMaterialInEachPass)
                          triangle_part("5 1 1 1 1") + triangle_part("-1 2 0.25 0.5 1"));
     ASSERT_TRUE(m);
     use_lit_program();
-    const float at[3] = {0, 0, 0};
-
-    model_draw(m.get(), at);
-    const std::vector<std::string> lit_ambient = {"ambient 0.15 0.25 0.35 0.5", "diffuse 0.9 0.8 0.7"};
-    EXPECT_EQ(material_log(), (std::vector<std::string>{
-                                  "nbones 0",
-                                  lit_ambient[0], lit_ambient[1], "specular_color 0.45 0.2 0.7", "shininess 10", "draw 3",
-                                  "ambient 1 0.5 0 0.5", "diffuse 0 0 0", "specular_color 0 0 0", "shininess 1", "draw 3",
-                                  lit_ambient[0], lit_ambient[1], "specular_color 0.9 0.8 0.7", "shininess 0.125", "draw 3",
-                              }));
-    EXPECT_EQ(model_triangles_drawn, 3);
-    EXPECT_EQ(model_vertices_drawn, 9);
+    // Lit: ambient + global ambient at model_alpha, the sun's diffuse, specular tinted;
+    // self-lit: its colour, no diffuse or specular. The first reflection layer ends the pass.
+    model_draw(m.get(), origin);
+    const std::string lit = "ambient 0.15 0.25 0.35 0.5|diffuse 0.9 0.8 0.7|";
+    std::string drawn;
+    for (const std::string& line : material_log())
+        drawn += line + "|";
+    EXPECT_EQ(drawn, "nbones 0|" + lit + "specular_color 0.45 0.2 0.7|shininess 10|draw 3|"
+                     "ambient 1 0.5 0 0.5|diffuse 0 0 0|specular_color 0 0 0|shininess 1|draw 3|" +
+                     lit + "specular_color 0.9 0.8 0.7|shininess 0.125|draw 3|");
+    EXPECT_EQ(model_triangles_drawn * 100 + model_vertices_drawn, 309);
 
     // A specular map of the caller's own replaces the part's tint.
     fakegl::clear_calls();
     model_has_specular_map = 1;
-    model_draw(m.get(), at);
+    model_draw(m.get(), origin);
     EXPECT_EQ(material_log()[3], "specular_color 0.9 0.8 0.7");
 
     // The second pass visits every part and draws only the reflection layers.
     fakegl::clear_calls();
-    model_draw_reflection(m.get(), at);
+    model_draw_reflection(m.get(), origin);
     EXPECT_EQ(material_log(), (std::vector<std::string>{"nbones 0", "specular_color 0.5 0.5 0.25", "draw 3",
                                                          "specular_color 0.5 1 2", "draw 3"}));
-    EXPECT_EQ(model_triangles_drawn, 3 + 3 + 2);
-
-    auto draws = fakegl::calls_named("DrawElements");
-    ASSERT_EQ(draws.size(), 2u);
-    EXPECT_EQ(draws[0].args, (std::vector<int64_t>{GL_TRIANGLES, 3, GL_UNSIGNED_INT, 0}));
+    EXPECT_EQ(fakegl::calls_named("DrawElements")[0].args, (std::vector<int64_t>{GL_TRIANGLES, 3, GL_UNSIGNED_INT, 0}));
     EXPECT_EQ(fakegl::trace().back(), "BindVertexArray(0)");
+
+    // Bones go to the shader ahead of the part's own uniforms.
+    owned_model skinned = load("JM2 2 s\n" + triangle_part("8 1 1 1 1", 2));
+    std::vector<float> centres(2 * 3, 0.5f), translations(2 * 3, 1), rotations(2 * 9, 0);
+    fakegl::clear_calls();
+    model_draw_skinned(skinned.get(), origin, centres.data(), translations.data(), rotations.data(), 2);
+    EXPECT_EQ(material_log()[0], "nbones 2");
+    EXPECT_EQ(fakegl::calls_named("UniformMatrix3fv").at(0).args[1], 2);
 }
 
-TEST_F(ModelDraw, ReflectionsNeedTheSettingAndALayer)
+TEST_F(ModelDraw, ReflectionsNeedTheSettingAndALayerAndEdgesComeFromTheCoarsestVariant)
 {
-    owned_model plain = load("JM1\n" + triangle_part("8 1 1 1 1"));
     owned_model shiny = load("JM1\n" + triangle_part("8 1 1 1 1") + triangle_part("-1 1 1 1 1"));
-    EXPECT_EQ(model_has_reflection(plain.get()), 0);
     EXPECT_EQ(model_has_reflection(shiny.get()), 1);
     reflections = 0;
     EXPECT_EQ(model_has_reflection(shiny.get()), 0);
-    EXPECT_EQ(model_has_reflection(nullptr), 0);
-
     // A model that begins with its reflection layer draws nothing in the first pass.
     owned_model only = load("JM1\n" + triangle_part("-1 1 1 1 1") + triangle_part("8 1 1 1 1"));
     use_lit_program();
-    const float at[3] = {0, 0, 0};
-    model_draw(only.get(), at);
+    model_draw(only.get(), origin);
     EXPECT_EQ(fakegl::count("DrawElements"), 0);
-}
 
-TEST_F(ModelDraw, BonesGoToTheShaderAtMostThirtyTwo)
-{
-    owned_model m = load("JM2 2 s\n" + triangle_part("8 1 1 1 1", 2));
-    use_lit_program();
-    std::vector<float> centres(40 * 3, 0.5f), translations(40 * 3, 1), rotations(40 * 9, 0);
-    const float at[3] = {0, 0, 0};
-    // The count, then the three arrays' lengths, ahead of the part's own uniforms.
-    auto bone_uniforms = [] {
-        std::vector<int64_t> counts;
-        for (const auto& c : fakegl::calls())
-            if (c.name == "Uniform1i" || c.name == "Uniform3fv" || c.name == "UniformMatrix3fv")
-                counts.push_back(c.args[1]);
-        counts.resize(4);
-        return counts;
-    };
-    model_draw_skinned(m.get(), at, centres.data(), translations.data(), rotations.data(), 2);
-    EXPECT_EQ(bone_uniforms(), (std::vector<int64_t>{2, 2, 2, 2}));
-    fakegl::clear_calls();
-    model_draw_reflection_skinned(m.get(), at, centres.data(), translations.data(), rotations.data(), 40);
-    EXPECT_EQ(bone_uniforms(), (std::vector<int64_t>{32, 32, 32, 32}));
-    fakegl::clear_calls();
-    model_draw_skinned(m.get(), at, nullptr, nullptr, nullptr, 5);
-    EXPECT_EQ(bone_uniforms().front(), 0);
-    fakegl::clear_calls();
-    model_draw_skinned(m.get(), at, centres.data(), translations.data(), rotations.data(), -3);
-    EXPECT_EQ(bone_uniforms().front(), 0);
-}
-
-TEST_F(ModelDraw, EdgesComeFromTheFirstPartOfTheCoarsestVariant)
-{
+    // Edge lines: the first part of the coarsest variant, triangle (0 1 2) at (0,0), (1,0), (0,1).
     owned_model m = with_variants({2});
-    // Give the variant a second triangle and a second part that must not be drawn.
-    model* coarse = m->next_lod;
-    coarse->next_part = model_load_file(file("p.jm", "JM1\n" + triangle_part("1 1 1 1 1")).c_str());
-    ASSERT_EQ(coarse->vertex_count, 4);
-    ASSERT_TRUE(gl_create_shaders());
-    gl_use_shader(shader_unlit);
-    fakegl::clear_calls();
-
+    m->next_lod->next_part = model_load_file(file("p.jm", "JM1\n" + triangle_part("1 1 1 1 1")).c_str());
     const int base = gl_state.imm_batch.vertex_base + gl_state.imm_batch.vertex_count;
     model_draw_edges(m.get());
+    ASSERT_EQ(gl_state.imm_batch.vertex_base + gl_state.imm_batch.vertex_count, base + 6);
     std::vector<float> xy;
-    for (int v = 0; v < 6; ++v) {
-        const float* p = gl_state.imm_batch.vertices + (base + v) * imm_vertex_floats;
-        xy.insert(xy.end(), {p[0], p[1]});
-    }
-    // Triangle (0 1 2) of the variant: vertices (0,0), (1,0), (0,1).
+    for (int v = 0; v < 6; ++v)
+        xy.insert(xy.end(), gl_state.imm_batch.vertices + (base + v) * imm_vertex_floats,
+                  gl_state.imm_batch.vertices + (base + v) * imm_vertex_floats + 2);
     EXPECT_EQ(xy, (std::vector<float>{0, 0, 1, 0, 1, 0, 0, 1, 0, 1, 0, 0}));
-    bvglFinish();
-    auto lines = fakegl::calls_named("DrawArrays");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].args[0], GL_LINES);
-    EXPECT_EQ(lines[0].args[2], 6);
 }
 
 TEST_F(ModelDraw, ExportWritesPovMeshesWithoutTrailingCommas)

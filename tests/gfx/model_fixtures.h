@@ -16,6 +16,9 @@
 
 namespace modeltest {
 
+// Where the build leaves the base data it generates.
+inline const std::string staging = BV_BUILD_DIR "/base_staging/";
+
 struct model_deleter {
     void operator()(model* m) const { model_free_with_variants(m); }
 };
@@ -27,8 +30,7 @@ protected:
     {
         fakegl::install();
         saved_light = model_lighting;
-        for (int i = 0; i < 3; ++i)
-            camera_position[i] = 0;
+        camera_position[0] = camera_position[1] = camera_position[2] = 0;
         lod_scale = 1;
         lod_bias = 0;
         reflections = 1;
@@ -38,7 +40,6 @@ protected:
         model_has_specular_map = 0;
         model_triangles_drawn = model_vertices_drawn = 0;
     }
-
     void TearDown() override
     {
         model_purge(1);
@@ -46,27 +47,17 @@ protected:
         verbose_level = 0;
         model_generation = 0;
     }
-
     // Writes text to a file of this name in the test's folder; returns its path.
     std::string file(const std::string& name, const std::string& text)
     {
-        const std::string path = dir / name;
-        bvtest::write_file(path, text);
-        return path;
+        bvtest::write_file(dir / name, text);
+        return dir / name;
     }
-
     owned_model load(const std::string& text, const std::string& name = "m.jm")
     {
         return owned_model(model_load_file(file(name, text).c_str()));
     }
-
-    static int part_count(const model* m)
-    {
-        int n = 0;
-        for (; m; m = m->next_part)
-            ++n;
-        return n;
-    }
+    static int part_count(const model* m) { return m ? 1 + part_count(m->next_part) : 0; }
 
     bvtest::TempDir dir;
     model_light saved_light{};
@@ -79,11 +70,8 @@ inline std::string triangle_part(const std::string& header, int bones = 0)
     std::string zeros;
     for (int i = 0; i < bones; ++i)
         zeros += " 0";
-    return header + " 3 1\n"
-           "0 0 0  0 0 1  0 0" + zeros + "\n"
-           "1 0 0  0 0 1  1 0" + zeros + "\n"
-           "0 1 0  0 0 1  0 1" + zeros + "\n"
-           "0 1 2\n";
+    return header + " 3 1\n0 0 0  0 0 1  0 0" + zeros + "\n1 0 0  0 0 1  1 0" + zeros + "\n0 1 0  0 0 1  0 1" + zeros +
+           "\n0 1 2\n";
 }
 
 }  // namespace modeltest

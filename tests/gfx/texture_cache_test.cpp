@@ -1,8 +1,8 @@
 // The texture cache on the fake GL: format dispatch, name rules, LINK aliases and
 // their cycles, generations and purge, repeat and compression flags.
+#include "fake_gl.h"
 #include "image_fixtures.h"
 #include "log_capture.h"
-#include "texture_fake.h"
 
 #include "gfx/gl_state.h"
 #include "gfx/texture_cache.h"
@@ -18,9 +18,9 @@ class TextureCache : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        texfake::install();
+        fakegl::install();
         texture_purge(1);
-        texfake::install();
+        fakegl::install();
         gl_state.gl_major = 3;
         texture_generation = 0;
         texture_detail_drop = 1;
@@ -32,19 +32,11 @@ protected:
     {
         texture_purge(1);
         verbose_level = 0;
-        texture_detail_drop = 1;
         texture_compress = 1;
-    }
-    static int records_named(const std::string& name)
-    {
-        int n = 0;
-        for (int i = 0; i < texture_record_count(); ++i)
-            n += texture_record_at(i)->name == name;
-        return n;
     }
     static int first_width(GLuint id)
     {
-        auto ups = texfake::uploads_of(id);
+        auto ups = fakegl::uploads_of(id);
         return ups.empty() ? 0 : ups[0].w;
     }
 };
@@ -59,22 +51,18 @@ TEST_F(TextureCache, TheFirstWordChoosesTheReader)
     put_data("f/bad.j7", "J7\n0 0\n");
     put_data("f/empty.png", "");
     put_data("f/text.png", "hello world");
-
-    for (const char* name : {"@f/a.j7", "@f/a.j6", "@f/a.ppm", "@f/b.ppm", "@f/a.png"}) {
+    for (auto [name, format] : {std::pair{"@f/a.j7", GL_RGBA}, {"@f/a.j6", GL_RGB}, {"@f/a.ppm", GL_RGB},
+                                {"@f/b.ppm", GL_RGB}, {"@f/a.png", GL_RGBA}}) {
         const GLuint id = texture_load(name);
         ASSERT_NE(id, 0u) << name;
         EXPECT_STREQ(texture_name(id), name);
-        EXPECT_EQ(texfake::uploads_of(id)[0].format, name == std::string("@f/a.j7") || name == std::string("@f/a.png")
-                                                         ? GLenum(GL_RGBA) : GLenum(GL_RGB)) << name;
+        EXPECT_EQ(fakegl::uploads_of(id)[0].format, GLenum(format)) << name;
     }
     for (const char* name : {"@f/bad.j7", "@f/empty.png", "@f/text.png", "@f/missing.png"})
         EXPECT_EQ(texture_load(name), 0u) << name;
     EXPECT_EQ(texture_record_count(), 5);
-    EXPECT_EQ(texture_name(999), nullptr);
-}
 
-TEST_F(TextureCache, MissingFilesAreReportedOnlyWhenVerbose)
-{
+    // A missing file is reported only when verbose.
     LogCapture quiet;
     EXPECT_EQ(texture_load("@nothing/here.png"), 0u);
     EXPECT_EQ(quiet.text(), "");
@@ -96,36 +84,24 @@ TEST_F(TextureCache, CaseMismatchFindsTheCachedTextureWithAWarning)
     EXPECT_EQ(texture_record_count(), 1);
 }
 
-TEST_F(TextureCache, TheBangPrefixSharesOneRecordAndOnlyTheFirstLoadDecides)
+TEST_F(TextureCache, LinksAndTheBangPrefixShareTheTargetsRecordAndOnlyTheFirstLoadDecides)
 {
-    put_data("big.png", png_of(512, 512, 3, noise(512 * 512 * 3, 5)));
-    put_data("big2.png", png_of(512, 512, 3, noise(512 * 512 * 3, 6)));
-    const GLuint exempt = texture_load("!@big.png");
-    EXPECT_EQ(first_width(exempt), 512);
-    EXPECT_EQ(texture_load("@big.png"), exempt);
-    const GLuint reduced = texture_load("@big2.png");
-    EXPECT_EQ(first_width(reduced), 256);
-    EXPECT_EQ(texture_load("!@big2.png"), reduced);
-    EXPECT_EQ(records_named("@big.png") + records_named("@big2.png"), 2);
-    EXPECT_EQ(records_named("!@big.png"), 0);
-}
-
-TEST_F(TextureCache, LinksAliasTheirTargetAndMakeNoRecordOfTheirOwn)
-{
-    put_data("target.png", png_of(2, 2, 3, noise(12, 7)));
-    put_data("t2.png", png_of(512, 512, 3, noise(512 * 512 * 3, 8)));
-    put_data("link.png", "LINK @target.png\n");
-    put_data("spaced.png", "LINK   \t!@t2.png  \n\n");
-    const GLuint id = texture_load("@link.png");
-    ASSERT_NE(id, 0u);
-    EXPECT_EQ(texture_load("@target.png"), id);
-    EXPECT_EQ(texture_load("@link.png"), id);
-    EXPECT_EQ(records_named("@link.png"), 0);
-    EXPECT_STREQ(texture_name(id), "@target.png");
-    // The target text is trimmed, and a '!' in it applies to the target.
+    for (const char* name : {"big.png", "big2.png"})
+        put_data(name, png_of(512, 512, 3, noise(512 * 512 * 3, name[3])));
+    put_data("link.png", "LINK @big2.png\n");
+    put_data("spaced.png", "LINK   \t!@big.png  \n\n");
+    // A '!' turns the reduction off for the first load only; a link's trimmed target
+    // text (with its '!') is loaded under the target's name, making no record of its own.
     const GLuint exempt = texture_load("@spaced.png");
     EXPECT_EQ(first_width(exempt), 512);
-    EXPECT_STREQ(texture_name(exempt), "@t2.png");
+    EXPECT_STREQ(texture_name(exempt), "@big.png");
+    EXPECT_EQ(texture_load("@big.png"), exempt);
+    const GLuint reduced = texture_load("@link.png");
+    EXPECT_EQ(first_width(reduced), 256);
+    EXPECT_EQ(texture_load("!@big2.png"), reduced);
+    EXPECT_EQ(texture_load("@link.png"), reduced);
+    EXPECT_STREQ(texture_name(reduced), "@big2.png");
+    EXPECT_EQ(texture_record_count(), 2);
 }
 
 TEST_F(TextureCache, LinkCyclesAndFailedTargetsEndOnThePlaceholder)
@@ -142,7 +118,6 @@ TEST_F(TextureCache, LinkCyclesAndFailedTargetsEndOnThePlaceholder)
     EXPECT_EQ(texture_load("@broken.png"), 0u);
     EXPECT_EQ(texture_load("@broken.png"), self);
     EXPECT_EQ(texture_record_count(), 1);
-
     // Without a placeholder image a cycle simply fails, and still ends.
     texture_purge(1);
     remove_data("colors/white.png");
@@ -152,22 +127,18 @@ TEST_F(TextureCache, LinkCyclesAndFailedTargetsEndOnThePlaceholder)
 
 TEST_F(TextureCache, GenerationsKeepStartUpTexturesAndPurgeTheOldTrack)
 {
+    const int64_t each = (16 + 4 + 1) * 3;
     for (const char* name : {"perm.png", "t1.png", "t2.png", "t3.png"})
         put_data(name, png_of(4, 4, 3, noise(48, name[1])));
     const GLuint perm = texture_load("@perm.png");
     texture_generation = 1;
-    texture_memory = 0;
-    const GLuint t1 = texture_load("@t1.png");
-    const GLuint t2 = texture_load("@t2.png");
-    EXPECT_EQ(texture_memory, 2 * (16 + 4 + 1) * 3);
-
+    const GLuint t1 = texture_load("@t1.png"), t2 = texture_load("@t2.png");
     // The next track asks for t1 again (its memory counts again) and the start-up texture.
     texture_generation = 2;
     texture_memory = 0;
     EXPECT_EQ(texture_load("@t1.png"), t1);
-    EXPECT_EQ(texture_memory, (16 + 4 + 1) * 3);
     EXPECT_EQ(texture_find("@perm.png"), perm);
-    EXPECT_EQ(texture_memory, (16 + 4 + 1) * 3);
+    EXPECT_EQ(texture_memory, each);
     const GLuint t3 = texture_load("@t3.png");
 
     verbose_level = 1;
@@ -175,14 +146,12 @@ TEST_F(TextureCache, GenerationsKeepStartUpTexturesAndPurgeTheOldTrack)
     texture_purge(0);
     EXPECT_EQ(log.text(), "deleting tid " + std::to_string(t2) + " (@t2.png)\n");
     EXPECT_EQ(texture_name(t2), nullptr);
-    EXPECT_STREQ(texture_name(t1), "@t1.png");
-    EXPECT_STREQ(texture_name(perm), "@perm.png");
-    EXPECT_STREQ(texture_name(t3), "@t3.png");
-    EXPECT_EQ(texture_memory, 2 * (16 + 4 + 1) * 3);   // a purge leaves the counter alone
-    // Order is kept.
+    EXPECT_EQ(texture_memory, 2 * each);   // a purge leaves the counter alone
+    // The order is kept.
     ASSERT_EQ(texture_record_count(), 3);
-    EXPECT_STREQ(texture_record_at(0)->name, "@perm.png");
-    EXPECT_STREQ(texture_record_at(2)->name, "@t3.png");
+    EXPECT_EQ(texture_record_at(0)->tid, perm);
+    EXPECT_EQ(texture_record_at(1)->tid, t1);
+    EXPECT_EQ(texture_record_at(2)->tid, t3);
 
     texture_generation = 3;
     texture_purge(0);
@@ -190,31 +159,35 @@ TEST_F(TextureCache, GenerationsKeepStartUpTexturesAndPurgeTheOldTrack)
     texture_purge(1);
     EXPECT_EQ(texture_record_count(), 0);
     EXPECT_EQ(fakegl::count("DeleteTextures"), 4);
-    // The tables come back on the next load.
-    EXPECT_NE(texture_load("@perm.png"), 0u);
+    EXPECT_NE(texture_load("@perm.png"), 0u);   // the tables come back on the next load
 }
 
-TEST_F(TextureCache, RepeatFlagsComeFromTheName)
+TEST_F(TextureCache, NamesGiveRepeatFlagsAndPngsOfOddSizesAreWarned)
 {
     struct Case {
         const char* name;
         GLint s, t;
     };
-    const Case cases[] = {
-        {"@w-repeat.png", GL_REPEAT, GL_REPEAT},
-        {"@w-hrepeat.png", GL_REPEAT, GL_CLAMP_TO_EDGE},
-        {"@w-vrepeat.png", GL_CLAMP_TO_EDGE, GL_REPEAT},
-        {"@w-hrepeat.-vrepeat.png", GL_REPEAT, GL_REPEAT},
-        {"@w-repeat.x-hrepeat.png", GL_REPEAT, GL_REPEAT},
-        {"@w.png", GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE},
-        {"@w-repeatpng", GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{"@w-repeat.png", GL_REPEAT, GL_REPEAT}, {"@w-hrepeat.png", GL_REPEAT, GL_CLAMP_TO_EDGE},
+                          {"@w-vrepeat.png", GL_CLAMP_TO_EDGE, GL_REPEAT}, {"@w-hrepeat.-vrepeat.png", GL_REPEAT, GL_REPEAT},
+                          {"@w-repeat.x-hrepeat.png", GL_REPEAT, GL_REPEAT}, {"@w.png", GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE},
+                          {"@w-repeatpng", GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE}}) {
         put_data(c.name + 1, png_of(2, 2, 3, noise(12, 9)));
         const GLuint id = texture_load(c.name);
-        EXPECT_EQ(texfake::parameter(id, GL_TEXTURE_WRAP_S), c.s) << c.name;
-        EXPECT_EQ(texfake::parameter(id, GL_TEXTURE_WRAP_T), c.t) << c.name;
+        EXPECT_EQ(fakegl::parameter(id, GL_TEXTURE_WRAP_S), c.s) << c.name;
+        EXPECT_EQ(fakegl::parameter(id, GL_TEXTURE_WRAP_T), c.t) << c.name;
     }
+
+    put_data("odd.png", png_of(3, 5, 3, noise(45, 13)));
+    put_data("even.ppm", "P6 4 8 255\n" + std::string(96, 'a'));
+    LogCapture log;
+    EXPECT_NE(texture_load("@odd.png"), 0u);
+    EXPECT_NE(texture_load("@even.ppm"), 0u);
+    EXPECT_EQ(log.text(), "Warning: Non power of 2 texture '@odd.png'\n");
+
+    put_data("bike_norm.png", png_of(2, 2, 3, noise(12, 14)));
+    EXPECT_STREQ(texture_name(texture_load_replacing_suffix("@bike.png", ".png", "_norm.png")), "@bike_norm.png");
+    EXPECT_EQ(texture_load_replacing_suffix("@bike.ppm", ".png", "_norm.png"), 0u);
 }
 
 TEST_F(TextureCache, CompressionFollowsTheMarkerAndTheSetting)
@@ -223,46 +196,20 @@ TEST_F(TextureCache, CompressionFollowsTheMarkerAndTheSetting)
     put_data("marked.png.info", "[compress]");
     put_data("plain.png", png_of(4, 4, 3, noise(48, 11)));
     put_data("own.j6", j_file(4, 4, 3, noise(48, 12)));
-    auto compressed = [](const char* name) {
-        const GLuint id = texture_load(name);
-        const bool result = texfake::uploads_of(id)[0].internal_format == GL_COMPRESSED_RGB;
+    auto compressed = [](int setting, const char* name) {
+        texture_compress = setting;
+        const bool result = fakegl::uploads_of(texture_load(name))[0].internal_format == GL_COMPRESSED_RGB;
         texture_purge(1);
         return result;
     };
-    texture_compress = 1;
-    EXPECT_TRUE(compressed("@marked.png"));
-    EXPECT_FALSE(compressed("@plain.png"));
-    texture_compress = 0;
-    EXPECT_FALSE(compressed("@marked.png"));
-    texture_compress = 2;
-    EXPECT_TRUE(compressed("@plain.png"));
-    EXPECT_FALSE(compressed("@own.j6"));
-
+    EXPECT_TRUE(compressed(1, "@marked.png"));
+    EXPECT_FALSE(compressed(1, "@plain.png"));
+    EXPECT_FALSE(compressed(0, "@marked.png"));
+    EXPECT_TRUE(compressed(2, "@plain.png"));
+    EXPECT_FALSE(compressed(2, "@own.j6"));
     // The info text stays with the record.
-    const GLuint id = texture_load("@marked.png");
-    EXPECT_STREQ(texture_info(id), "[compress]");
+    EXPECT_STREQ(texture_info(texture_load("@marked.png")), "[compress]");
     EXPECT_EQ(texture_info(texture_load("@own.j6")), nullptr);
-}
-
-TEST_F(TextureCache, NonPowerOfTwoSizesAsReadAreWarned)
-{
-    put_data("odd.png", png_of(3, 5, 3, noise(45, 13)));
-    put_data("even.ppm", "P6 4 8 255\n" + std::string(96, 'a'));
-    LogCapture log;
-    EXPECT_NE(texture_load("@odd.png"), 0u);
-    EXPECT_NE(texture_load("@even.ppm"), 0u);
-    EXPECT_EQ(log.text(), "Warning: Non power of 2 texture '@odd.png'\n");
-}
-
-TEST_F(TextureCache, ReplacingASuffixLoadsTheCompanionTexture)
-{
-    put_data("bike_norm.png", png_of(2, 2, 3, noise(12, 14)));
-    const GLuint id = texture_load_replacing_suffix("@bike.png", ".png", "_norm.png");
-    ASSERT_NE(id, 0u);
-    EXPECT_STREQ(texture_name(id), "@bike_norm.png");
-    EXPECT_EQ(texture_load_replacing_suffix("@bike.ppm", ".png", "_norm.png"), 0u);
-    EXPECT_EQ(texture_load_replacing_suffix("png", "x.png", "_norm.png"), 0u);
-    EXPECT_EQ(texture_load_replacing_suffix("@bike.png", ".png", "_spec.png"), 0u);
 }
 
 }  // namespace
