@@ -7,29 +7,18 @@
 
 using bvtest::EnvChange;
 using bvtest::TempDir;
+using bvtest::has;
 
 namespace {
 
-const std::string program = BV_BUILD_DIR "/brovanta";
-
-std::vector<EnvChange> clean_env(const TempDir& home)
-{
-    return {{"XDG_DATA_HOME", home / "xdg"}, {"HOME", home.path()}, {"QORL_LOGFILE", "", true},
-            {"QORL_LOGFILE_FLAGS", "", true}, {"QORL_OPTIONS", "", true}, {"BV_HOME", "", true},
-            {"BV_CHECK_ALLOC", "1"}};
-}
-
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
+const std::string& program = bvtest::program_path;
 
 TEST(StartupGraphics, TheBundledFontsAndPicturesLoadAndAreFreed)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     TempDir home;
-    bvtest::WindowedRun run = bvtest::run_and_close_window({program}, clean_env(home));
+    bvtest::WindowedRun run = bvtest::run_and_close_window({program}, bvtest::program_env(home));
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");   // allocation tracking is on: nothing left behind
@@ -45,7 +34,7 @@ TEST(StartupGraphics, AnUnreadableFontIsReportedAndTheProgramRuns)
     TempDir home;
     // The user data folder comes first in the search: a broken font there hides the bundled one.
     bvtest::write_file(home / "xdg/Brovanta/font.png", "not a picture");
-    bvtest::WindowedRun run = bvtest::run_and_close_window({program}, clean_env(home));
+    bvtest::WindowedRun run = bvtest::run_and_close_window({program}, bvtest::program_env(home));
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");

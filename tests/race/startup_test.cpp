@@ -14,15 +14,8 @@ using bvtest::TempDir;
 
 namespace {
 
-const std::string program = BV_BUILD_DIR "/brovanta";
+const std::string& program = bvtest::program_path;
 const std::string built_archive = BV_BUILD_DIR "/zzzz.saf";
-
-std::vector<EnvChange> clean_env(const TempDir& home)
-{
-    return {{"XDG_DATA_HOME", home / "xdg"}, {"HOME", home.path()}, {"QORL_LOGFILE", "", true},
-            {"QORL_LOGFILE_FLAGS", "", true}, {"QORL_OPTIONS", "", true}, {"BV_HOME", "", true},
-            {"BV_CHECK_ALLOC", "1"}};
-}
 
 }  // namespace
 
@@ -30,7 +23,7 @@ TEST(Startup, WithoutBaseArchiveSaysSoAndFails)
 {
     TempDir home;
     bvtest::make_dirs(home / "data");
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "data"});
     auto r = bvtest::run_process({program}, env);
     EXPECT_EQ(r.status, 1);
@@ -47,7 +40,7 @@ TEST(Startup, ChangedBaseArchiveIsRefused)
     ASSERT_FALSE(bytes.empty());
     bytes[bytes.size() / 2] ^= 1;
     bvtest::write_file(home / "data/zzzz.saf", bytes);
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "data//"});
     EXPECT_EQ(bvtest::run_process({program}, env).status, 1);
 }
@@ -57,7 +50,7 @@ TEST(Startup, FindsBuiltArchiveBesideTheProgramAndWritesItsLog)
     bvtest::XvfbServer server;  // with its data found the program goes on to open its window
     BV_REQUIRE_XVFB(server);
     TempDir home;
-    auto r = bvtest::run_and_close_window({program}, clean_env(home)).result;
+    auto r = bvtest::run_and_close_window({program}, bvtest::program_env(home)).result;
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");  // leak tracking is on: nothing may be left behind
     std::string log = bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
@@ -73,7 +66,7 @@ TEST(Startup, ArchiveInUserFolderIsFoundToo)
     BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::write_file(home / "xdg/Brovanta/zzzz.saf", bvtest::read_file(built_archive));
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "empty"});
     EXPECT_EQ(bvtest::run_and_close_window({program}, env).result.status, 0);
 }
@@ -84,7 +77,7 @@ TEST(Startup, OpenHomeMakesTheFolderAndHandsItToTheFileBrowser)
     std::string fake_bin = home / "bin";
     bvtest::write_file(fake_bin + "/xdg-open", "#!/bin/sh\necho \"$@\" > \"" + (home / "opened") + "\"\n");
     chmod((fake_bin + "/xdg-open").c_str(), 0755);
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"PATH", fake_bin + ":/usr/bin:/bin"});
     auto r = bvtest::run_process({program, "--open-home"}, env);
     EXPECT_EQ(r.status, 0);
@@ -101,7 +94,7 @@ TEST(Startup, OpenHomeMakesTheFolderAndHandsItToTheFileBrowser)
 TEST(Startup, OpenHomeWithoutFileBrowserStillEndsCleanly)
 {
     TempDir home;
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"PATH", home / "nothing-here"});
     EXPECT_EQ(bvtest::run_process({program, "--open-home"}, env).status, 0);
 }

@@ -8,27 +8,11 @@
 
 using bvtest::EnvChange;
 using bvtest::TempDir;
+using bvtest::has;
 
 namespace {
 
-const std::string program = BV_BUILD_DIR "/brovanta";
-
-std::vector<EnvChange> clean_env(const TempDir& home)
-{
-    return {{"XDG_DATA_HOME", home / "xdg"}, {"HOME", home.path()}, {"QORL_LOGFILE", "", true},
-            {"QORL_LOGFILE_FLAGS", "", true}, {"QORL_OPTIONS", "", true}, {"BV_HOME", "", true},
-            {"BV_CHECK_ALLOC", "1"}};
-}
-
-std::string log_of(const TempDir& home)
-{
-    return bvtest::read_file(home / "xdg/Brovanta/lastlog.txt");
-}
-
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
+const std::string& program = bvtest::program_path;
 
 }  // namespace
 
@@ -39,13 +23,13 @@ TEST(ProgramWindow, OpensReportsTheDriverAndEndsWhenClosed)
     for (const char* options : {"[threaded:off]", "[threaded:on]"}) {
         SCOPED_TRACE(options);
         TempDir home;
-        auto env = clean_env(home);
+        auto env = bvtest::program_env(home);
         env.push_back({"QORL_OPTIONS", options});
         bvtest::WindowedRun run = bvtest::run_and_close_window({program}, env);
         EXPECT_TRUE(run.window_seen);
         EXPECT_EQ(run.result.status, 0);
         EXPECT_EQ(run.result.err, "");  // allocation tracking is on: nothing left behind
-        std::string log = log_of(home);
+        std::string log = bvtest::program_log(home);
         EXPECT_TRUE(has(log, "] Brovanta version 2023-06-18-1650 snapshot\n")) << log;
         EXPECT_TRUE(has(log, "] GL_VENDOR: ")) << log;
         EXPECT_TRUE(has(log, "] GL_RENDERER: ")) << log;
@@ -63,18 +47,18 @@ TEST(ProgramWindow, GlversionPicksTheContext)
     BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::WindowedRun run =
-        bvtest::run_and_close_window({program, "--glversion=3.1 es"}, clean_env(home));
+        bvtest::run_and_close_window({program, "--glversion=3.1 es"}, bvtest::program_env(home));
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
-    EXPECT_TRUE(has(log_of(home), "] GL_VERSION: OpenGL ES 3.")) << log_of(home);
-    EXPECT_TRUE(has(log_of(home), "] Creating \"tilemap\" shader\n")) << log_of(home);
+    EXPECT_TRUE(has(bvtest::program_log(home), "] GL_VERSION: OpenGL ES 3.")) << bvtest::program_log(home);
+    EXPECT_TRUE(has(bvtest::program_log(home), "] Creating \"tilemap\" shader\n")) << bvtest::program_log(home);
 
     TempDir compat_home;
-    run = bvtest::run_and_close_window({program, "--glversion", "3.3"}, clean_env(compat_home));
+    run = bvtest::run_and_close_window({program, "--glversion", "3.3"}, bvtest::program_env(compat_home));
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
-    EXPECT_TRUE(has(log_of(compat_home), "(Compatibility Profile)")) << log_of(compat_home);
-    EXPECT_TRUE(has(log_of(compat_home), "] Creating \"tilemap\" shader\n")) << log_of(compat_home);
+    EXPECT_TRUE(has(bvtest::program_log(compat_home), "(Compatibility Profile)")) << bvtest::program_log(compat_home);
+    EXPECT_TRUE(has(bvtest::program_log(compat_home), "] Creating \"tilemap\" shader\n")) << bvtest::program_log(compat_home);
 }
 
 TEST(ProgramWindow, OldGlVersionIsLoggedAndEndsWithoutWaiting)
@@ -82,11 +66,11 @@ TEST(ProgramWindow, OldGlVersionIsLoggedAndEndsWithoutWaiting)
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     TempDir home;
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"MESA_GL_VERSION_OVERRIDE", "3.0"});  // the driver claims no more than 3.0
     auto r = bvtest::run_process({program, "--glversion", "3.0"}, env);
     EXPECT_EQ(r.status, 1) << r.err;
-    std::string log = log_of(home);
+    std::string log = bvtest::program_log(home);
     EXPECT_TRUE(has(log, "] GL_VERSION: 3.0")) << log;
     EXPECT_TRUE(has(log, "] OpenGL version too old\n")) << log;
     EXPECT_TRUE(has(log, "] Deleting OpenGL context\n")) << log;
@@ -97,12 +81,12 @@ TEST(ProgramWindow, ShadersThatDoNotBuildEndWithStatusOne)
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     TempDir home;
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"MESA_GLSL_VERSION_OVERRIDE", "140"});  // refuses the programs' "#version 150"
     auto r = bvtest::run_process({program}, env);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Can't initialize shaders\n");
-    std::string log = log_of(home);
+    std::string log = bvtest::program_log(home);
     EXPECT_TRUE(has(log, "] Creating \"unlit\" shader\n")) << log;
     EXPECT_FALSE(has(log, "Creating \"norm_env\" shader")) << log;
     EXPECT_TRUE(has(log, "] Deleting OpenGL context\n")) << log;
@@ -124,21 +108,21 @@ TEST(ProgramWindow, BadGlversionStopsBeforeAnyWindow)
         TempDir home;
         std::vector<std::string> argv = {program};
         argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-        auto env = clean_env(home);
+        auto env = bvtest::program_env(home);
         env.push_back({"DISPLAY", ":999999"});  // a window would fail differently
         auto r = bvtest::run_process(argv, env);
         EXPECT_EQ(r.status, 1) << c.arguments.back();
         EXPECT_EQ(r.err, c.message) << c.arguments.back();
-        EXPECT_FALSE(has(log_of(home), "Creating window")) << c.arguments.back();
+        EXPECT_FALSE(has(bvtest::program_log(home), "Creating window")) << c.arguments.back();
     }
 }
 
 TEST(ProgramWindow, NoDisplayMeansStatusOne)
 {
     TempDir home;
-    auto env = clean_env(home);
+    auto env = bvtest::program_env(home);
     env.push_back({"DISPLAY", "", true});
     auto r = bvtest::run_process({program}, env);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(log_of(home), "] Brovanta version")) << log_of(home);
+    EXPECT_TRUE(has(bvtest::program_log(home), "] Brovanta version")) << bvtest::program_log(home);
 }
