@@ -8,6 +8,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,31 +37,24 @@ GlContext::GlContext(GlKind kind)
     EGLDisplay display = platform_display
                              ? platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
                              : eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    EGLint major = 0, minor = 0;
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) {
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
         failure_ = egl_error("eglInitialize");
         return;
     }
     display_ = display;
     const bool es = kind == GlKind::es;
-    if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API)) {
-        failure_ = egl_error("eglBindAPI");
-        return;
-    }
     const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
                              es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
-    EGLConfig config;
-    EGLint configs = 0;
-    if (!eglChooseConfig(display, wanted, &config, 1, &configs) || configs < 1) {
-        failure_ = egl_error("eglChooseConfig");
-        return;
-    }
     const EGLint core[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                            EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
     const EGLint es3[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es3 : core);
-    if (context == EGL_NO_CONTEXT) {
-        failure_ = egl_error("eglCreateContext");
+    EGLConfig config;
+    EGLint configs = 0;
+    EGLContext context = EGL_NO_CONTEXT;
+    if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) ||
+        !eglChooseConfig(display, wanted, &config, 1, &configs) || configs < 1 ||
+        (context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es3 : core)) == EGL_NO_CONTEXT) {
+        failure_ = egl_error("making the context");
         return;
     }
     if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
@@ -98,4 +92,54 @@ GlContext::~GlContext()
 const char* kind_name(GlKind kind)
 {
     return kind == GlKind::es ? "es" : "desktop";
+}
+std::vector<uint8_t> read_texture(uint32_t texture, int side)
+{
+    GLuint framebuffer = 0;
+    bvglGenFramebuffers(1, &framebuffer);
+    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    std::vector<uint8_t> pixels(size_t(side) * side * 4);
+    bvglReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
+    bvglDeleteFramebuffers(1, &framebuffer);
+    return pixels;
+}
+
+GlFrame::GlFrame(int w, int h) : w_(w), h_(h)
+{
+    GLuint names[2] = {0, 0}, framebuffer = 0;
+    bvglGenTextures(2, names);
+    bvglBindTexture(GL_TEXTURE_2D, names[0]);
+    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    bvglBindTexture(GL_TEXTURE_2D, names[1]);
+    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, w, h, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, nullptr);
+    bvglBindTexture(GL_TEXTURE_2D, 0);
+    bvglGenFramebuffers(1, &framebuffer);
+    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, names[0], 0);
+    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, names[1], 0);
+    complete_ = bvglCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    textures_[0] = names[0];
+    textures_[1] = names[1];
+    framebuffer_ = framebuffer;
+    bvglViewport(0, 0, w, h);
+    bvglEnable(GL_DEPTH_TEST);
+    bvglDepthMask(GL_TRUE);
+    bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+GlFrame::~GlFrame()
+{
+    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const GLuint framebuffer = framebuffer_, names[2] = {textures_[0], textures_[1]};
+    bvglDeleteFramebuffers(1, &framebuffer);
+    bvglDeleteTextures(2, names);
+}
+
+std::vector<uint8_t> GlFrame::rgba() const
+{
+    std::vector<uint8_t> pixels(size_t(w_) * h_ * 4);
+    bvglReadPixels(0, 0, w_, h_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
 }

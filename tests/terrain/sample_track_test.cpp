@@ -7,11 +7,9 @@
 #include "foundation/vfs.h"
 #include "foundation/vfs_fixtures.h"
 #include "gfx/gl_layer.h"
-#include "gfx/gl_matrix.h"
 #include "gfx/images.h"
 #include "gfx/shaders.h"
 #include "gl_context.h"
-#include "gl_frame.h"
 #include "gl_recorder.h"
 #include "support/test_support.h"
 #include "terrain/lighting.h"
@@ -33,14 +31,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kStaging = BV_BUILD_DIR "/base_staging";
-
-// The generated folders as loose files of the test program's user data folder.
-void copy_generated()
+void normalise(float v[3])
 {
-    for (const char* part : {"tracks", "tiles", "decals", "roost.png"})
-        fs::copy(kStaging + "/" + part, trackfiles::user_root() + "/" + part,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    for (int k = 0; k < 3; ++k)
+        v[k] /= length;
+}
+
+void cross(const float a[3], const float b[3], float out[3])
+{
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+float dot(const float a[3], const float b[3])
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
 }  // namespace
@@ -57,9 +64,8 @@ TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
         std::set<std::string> names;
         for (char** name = file_index_list(); name && *name; ++name)
             names.insert(*name);
-        for (const char* folder : {"tracks/sample", "tracks/flat"})
-            problems.check(names.count(std::string(folder) + "/terrain.hf") == 1,
-                           std::string(folder) + ": no terrain.hf in the archive");
+        for (const std::string folder : {"tracks/sample", "tracks/flat"})
+            problems.check(names.count(folder + "/terrain.hf") == 1, folder + ": no terrain.hf in the archive");
 
         auto* t = new terrain_state;
         terrain_init(t);
@@ -83,8 +89,8 @@ TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
         for (int k = 0; k < t->size * t->size; ++k)
             shadowed += t->shadow[k] > 100;
         problems.check(shadowed > 100, "the jumps and hills cast some shadow");
-        std::set<int> tiles(t->tile_map, t->tile_map + (1 << 18));
-        problems.check(tiles == std::set<int>{0, 1, 2}, "every tile in use");
+        problems.check(std::set<int>(t->tile_map, t->tile_map + (1 << 18)) == std::set<int>{0, 1, 2},
+                       "every tile in use");
         char* desc = file_to_string("@tracks/sample/desc");
         problems.same(desc ? desc : "", "Brovanta Valley MX\n", "desc");
         mem_free(desc);
@@ -106,7 +112,10 @@ protected:
         context_ = std::make_unique<GlContext>(GlKind::desktop);
         if (!context_->failure().empty())
             GTEST_SKIP() << "no GL context: " << context_->failure();
-        copy_generated();
+        // The generated folders as loose files of the test program's user data folder.
+        for (const char* part : {"tracks", "tiles", "decals", "roost.png"})
+            fs::copy(BV_BUILD_DIR "/base_staging/" + std::string(part), trackfiles::user_root() + "/" + part,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         terrain_init(&terrain_);
     }
     void TearDown() override
@@ -133,16 +142,14 @@ TEST_F(GeneratedTrackGl, TheFlatTrackShowsDirtThenGrass)
     ASSERT_EQ(level.origin_x, 0);
     const std::vector<uint8_t> pixels = read_texture(level.colour_texture, 128);
     // Texels left of the grid's middle (point 32, texel 64) are dirt, right of it grass.
-    const int middle = 64;
     double red[2] = {0, 0}, green[2] = {0, 0};
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x) {
-            if (std::abs(x - middle) < 3)
-                continue;
-            const uint8_t* p = &pixels[(size_t(y) * 128 + x) * 4];
-            red[x > middle] += p[0];
-            green[x > middle] += p[1];
+    for (int k = 0; k < 128 * 128; ++k) {
+        const int x = k % 128;
+        if (std::abs(x - 64) >= 3) {
+            red[x > 64] += pixels[size_t(k) * 4];
+            green[x > 64] += pixels[size_t(k) * 4 + 1];
         }
+    }
     EXPECT_GT(red[0], green[0]) << "dirt is brown";
     EXPECT_GT(green[1], red[1] * 1.3) << "grass is green";
 }
@@ -154,19 +161,17 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     ASSERT_EQ(terrain_load(&terrain_, "tracks/sample"), 1);
     EXPECT_EQ(terrain_.tile_count, 3);
     ASSERT_EQ(terrain_.decals.count, 2);
-    const decal* d = static_cast<const decal*>(terrain_.decals.items);
-    EXPECT_NE(d[0].normal_map, 0u);
-    EXPECT_NE(d[0].specular_map, 0u);
+    EXPECT_NE(static_cast<const decal*>(terrain_.decals.items)[0].normal_map, 0u);
     EXPECT_EQ(terrain_.detail_level_count, 3);
 
     // Behind and above the start line, looking along the start straight and down.
-    const float eye[3] = {330.0f, 0.0f, 150.0f};
-    const float ground = terrain_.heights[size_t(150) * 1025 + 330];
-    const float position[3] = {eye[0], ground + 28.0f, eye[2]};
-    float forward[3] = {1.0f, -0.32f, 0.12f};
-    const float length = std::sqrt(forward[0] * forward[0] + forward[1] * forward[1] + forward[2] * forward[2]);
-    for (float& f : forward)
-        f /= length;
+    const float position[3] = {330.0f, terrain_.heights[size_t(150) * 1025 + 330] + 28.0f, 150.0f};
+    float forward[3] = {1.0f, -0.32f, 0.12f}, right[3], up[3];
+    const float world_up[3] = {0, 1, 0};
+    normalise(forward);
+    cross(forward, world_up, right);
+    normalise(right);
+    cross(right, forward, up);
     memcpy(terrain_.camera_position, position, sizeof position);
     memcpy(terrain_.view_direction, forward, sizeof forward);
     terrain_update_all(&terrain_);
@@ -176,20 +181,10 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     const int w = 640, h = 400;
     GlFrame frame(w, h);
     ASSERT_TRUE(frame.complete());
-
     // The view: rows of the camera's right, up and back vectors, then the eye moved
-    // to the origin.
-    const float up_world[3] = {0, 1, 0};
-    float right[3] = {forward[1] * up_world[2] - forward[2] * up_world[1],
-                      forward[2] * up_world[0] - forward[0] * up_world[2],
-                      forward[0] * up_world[1] - forward[1] * up_world[0]};
-    const float r = std::sqrt(right[0] * right[0] + right[1] * right[1] + right[2] * right[2]);
-    for (float& c : right)
-        c /= r;
-    const float up[3] = {right[1] * forward[2] - right[2] * forward[1], right[2] * forward[0] - right[0] * forward[2],
-                         right[0] * forward[1] - right[1] * forward[0]};
+    // to the origin; the sun turned with it.
     const float view[16] = {right[0], up[0], -forward[0], 0, right[1], up[1], -forward[1], 0,
-                            right[2], up[2], -forward[2], 0, 0,       0,     0,           1};
+                            right[2], up[2], -forward[2], 0, 0,        0,     0,           1};
     bvglMatrixMode(GL_PROJECTION);
     bvglLoadIdentity();
     bvglFrustum(-0.4, 0.4, -0.25, 0.25, 0.5, 3000.0);
@@ -197,12 +192,9 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     bvglLoadIdentity();
     bvglMultMatrixf(view);
     bvglTranslatef(-position[0], -position[1], -position[2]);
-    // The light in eye space: the sun turned with the view.
-    const float* sun = lighting.sun_vector;
     gl_use_shader(shader_terrain);
-    gl_uniform_light_position(right[0] * sun[0] + right[1] * sun[1] + right[2] * sun[2],
-                              up[0] * sun[0] + up[1] * sun[1] + up[2] * sun[2],
-                              -(forward[0] * sun[0] + forward[1] * sun[1] + forward[2] * sun[2]));
+    const float* sun = lighting.sun_vector;
+    gl_uniform_light_position(dot(right, sun), dot(up, sun), -dot(forward, sun));
     terrain_draw(&terrain_);
     EXPECT_GT(terrain_.polygons_drawn, 1000);
 
@@ -211,18 +203,16 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     for (size_t k = 0; k < size_t(w) * h; ++k)
         memcpy(&rgb[k * 3], &rgba[k * 4], 3);
     fs::create_directories(BV_BUILD_DIR "/terrain_frames");
-    const std::string picture = BV_BUILD_DIR "/terrain_frames/sample_start.png";
-    EXPECT_EQ(png_write_rgb(picture.c_str(), rgb.data(), w, h), 1);
+    EXPECT_EQ(png_write_rgb(BV_BUILD_DIR "/terrain_frames/sample_start.png", rgb.data(), w, h), 1);
 
     // The lower half is ground throughout, and not one flat colour.
     int holes = 0;
     std::set<uint32_t> colours;
-    for (int y = 0; y < h / 2; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
-            holes += p[0] == 50 && p[1] == 153 && p[2] == 204;
-            colours.insert(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
-        }
+    for (size_t k = 0; k < size_t(w) * h / 2; ++k) {
+        const uint8_t* p = &rgb[k * 3];
+        holes += p[0] == 50 && p[1] == 153 && p[2] == 204;
+        colours.insert(uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+    }
     EXPECT_EQ(holes, 0);
     EXPECT_GT(colours.size(), 500u);
 }

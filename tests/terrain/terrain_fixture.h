@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 #include <memory>
 
@@ -37,6 +38,16 @@ struct TestTerrain {
             }
             ++j;
         }
+    }
+
+    // Uneven ground, so that refinement varies: heights within -5..5, the range kept.
+    void hills()
+    {
+        for (int j = 0; j < record->size; ++j)
+            for (int i = 0; i < record->size; ++i)
+                h(i, j) = 4.0f * std::sin(i * 0.5f) * std::cos(j * 0.35f) + float((i * 7 + j * 3) % 5) * 0.2f;
+        record->min_height = -5.0f;
+        record->max_height = 5.0f;
     }
 
     bool block_marked(int row, int column)

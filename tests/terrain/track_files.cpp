@@ -1,12 +1,11 @@
 #include "track_files.h"
 
 #include "platform/qorl_log.h"
+#include "support/test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -52,9 +51,9 @@ const std::string& root()
     return make_tree();
 }
 
-std::string log_file()
+std::string log_text()
 {
-    return make_tree() + "/log.txt";
+    return bvtest::read_file(make_tree() + "/log.txt");
 }
 
 const std::string& user_root()
@@ -70,15 +69,12 @@ std::string path(const std::string& name)
 
 void put(const std::string& name, const std::string& bytes)
 {
-    const fs::path p = path(name);
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
+    bvtest::write_file(path(name), bytes);
 }
 
 std::string get(const std::string& name)
 {
-    std::ifstream in(path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return bvtest::read_file(path(name));
 }
 
 void remove_folder(const std::string& folder)
@@ -105,3 +101,18 @@ std::string pgm(int w, int h, const std::vector<uint8_t>& bytes)
 }
 
 }  // namespace trackfiles
+
+std::string ConsoleCapture::text() const
+{
+    const std::string all = trackfiles::log_text();
+    std::string out;
+    for (size_t at = start_; at < all.size();) {
+        size_t end = all.find('\n', at);
+        end = end == std::string::npos ? all.size() : end + 1;
+        std::string line = all.substr(at, end - at);
+        const size_t stamp = line.find("] ");
+        out += line[0] == '[' && stamp != std::string::npos ? line.substr(stamp + 2) : line;
+        at = end;
+    }
+    return out;
+}
