@@ -8,25 +8,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-#include <cstddef>
-#include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-void* lookup(void*, const char* name)
-{
-    return reinterpret_cast<void*>(eglGetProcAddress(name));
-}
-
-std::string egl_error(const char* call)
-{
-    char text[80];
-    snprintf(text, sizeof text, "%s failed (0x%04x)", call, unsigned(eglGetError()));
-    return text;
-}
-
-}  // namespace
 
 GlContext::GlContext(GlKind kind)
 {
@@ -38,7 +20,7 @@ GlContext::GlContext(GlKind kind)
                              ? platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
                              : eglGetDisplay(EGL_DEFAULT_DISPLAY);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
-        failure_ = egl_error("eglInitialize");
+        failure_ = "eglInitialize failed, error " + std::to_string(eglGetError());
         return;
     }
     display_ = display;
@@ -54,16 +36,16 @@ GlContext::GlContext(GlKind kind)
     if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) ||
         !eglChooseConfig(display, wanted, &config, 1, &configs) || configs < 1 ||
         (context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es3 : core)) == EGL_NO_CONTEXT) {
-        failure_ = egl_error("making the context");
+        failure_ = "no context, error " + std::to_string(eglGetError());
         return;
     }
     if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
-        failure_ = egl_error("eglMakeCurrent");
+        failure_ = "eglMakeCurrent failed, error " + std::to_string(eglGetError());
         eglDestroyContext(display, context);
         return;
     }
     context_ = context;
-    gl_init(lookup, nullptr);
+    gl_init([](void*, const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }, nullptr);
     if (!gl_create_shaders()) {
         failure_ = "the built-in shaders do not build";
         return;
@@ -93,6 +75,7 @@ const char* kind_name(GlKind kind)
 {
     return kind == GlKind::es ? "es" : "desktop";
 }
+
 std::vector<uint8_t> read_texture(uint32_t texture, int side)
 {
     GLuint framebuffer = 0;

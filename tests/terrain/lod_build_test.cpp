@@ -36,18 +36,8 @@ TEST(LodPyramid, NodeValuesFollowTheErrorTheNodeSizeAndTheNeighboursChildren)
     EXPECT_FLOAT_EQ(t->lod_error_a[0], own * own);
     EXPECT_EQ(t->build_stamp, 1);
 
-    // n = 1, flat: the finest nodes hold only their bounding circle; the root the
-    // reach past its children.
-    TestTerrain f(1, 1.0f);
-    f->error_scale = 1.0f;
-    ASSERT_EQ(terrain_lod_build(f.get(), kTerrainUnlimitedBudget), 1);
-    const float fine = 4.0f * 0.7071067811865476f * 0.5f;
-    for (int node = 1; node < 5; ++node)
-        EXPECT_FLOAT_EQ(f->lod_error_a[node], fine * fine);
-    const float root_reach = 4.0f * 1.5826829301659018f * 0.5f;
-    EXPECT_FLOAT_EQ(f->lod_error_a[0], root_reach * root_reach);
-
-    // n = 2: a level-1 node's value reaches past its neighbours' nearest children.
+    // n = 2, flat: a level-1 node's value reaches past its neighbours' nearest
+    // children, which hold only their bounding circle.
     TestTerrain g(2, 1.0f);
     g->error_scale = 1.0f;
     ASSERT_EQ(terrain_lod_build(g.get(), kTerrainUnlimitedBudget), 1);

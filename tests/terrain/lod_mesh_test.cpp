@@ -1,6 +1,5 @@
 // Marks and the mesh builder on the CPU: the mesh is crack-free for any camera and
-// detail, culling drops what lies behind, the detail windows force their nodes, and
-// the children nearest the camera come first.
+// detail, culling drops what lies behind, and the detail windows force their nodes.
 #include "gl_recorder.h"
 #include "mesh_check.h"
 #include "terrain/terrain_lod.h"
@@ -116,19 +115,4 @@ TEST_F(LodMesh, DetailWindowsForceTheirNodesAndABalancedBorder)
     window(t, 0, 32, 0, 8);
     terrain_lod_mark(t.get());
     EXPECT_EQ(terrain_lod_marked(t.get(), 0, 0, 0), 0);
-}
-
-TEST_F(LodMesh, NearChildrenComeFirst)
-{
-    TestTerrain t(4, 1.0f);
-    ready(t, 0.0001f);
-    look(t, 0.5f, 2, 0.5f);
-    auto mesh = draw(t);
-    ASSERT_FALSE(mesh.empty());
-    EXPECT_LE(mesh.front().p[0].x + mesh.front().p[0].z, 4);
-    EXPECT_GE(mesh.back().p[0].x + mesh.back().p[0].z, 56);
-    look(t, 31.5f, 2, 31.5f);
-    mesh = draw(t);
-    EXPECT_GE(mesh.front().p[0].x + mesh.front().p[0].z, 60);
-    EXPECT_LE(mesh.back().p[0].x + mesh.back().p[0].z, 8);
 }

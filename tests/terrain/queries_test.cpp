@@ -1,8 +1,10 @@
 // Heights and normals on a 3 x 3 grid (cell 2) whose cells are not planar, so the
-// triangle each query picks shows in the answer.
+// triangle each query picks shows in the answer; the smoothed height; the tile lookup.
 #include "terrain/terrain_queries.h"
+#include "terrain/tile_materials.h"
 #include "terrain_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -17,7 +19,12 @@ namespace {
 // Cell (1,0) is odd: diagonal (2,0)-(1,1); triangle C (pivot (1,0)) is
 // h = 1 + 3(X-1) + 5Z, triangle D (pivot (2,1)) h = 6 - X + Z.
 struct Sloped : TestTerrain {
-    Sloped() : TestTerrain(0, 2.0f) { set_rows({{0, 1, 4}, {2, 6, 5}, {6, 8, 7}}); }
+    Sloped() : TestTerrain(0, 2.0f)
+    {
+        const float rows[9] = {0, 1, 4, 2, 6, 5, 6, 8, 7};
+        std::copy(rows, rows + 9, record->heights);
+        std::copy(rows, rows + 9, record->heights_copy);
+    }
 };
 
 // The normal is (-dh/dx, 1, -dh/dz) * cell^2, world slopes being grid slopes / 2.
@@ -111,4 +118,18 @@ TEST(TerrainQueries, SmoothedHeightWeighsPointsWithinTenUnitsAndFadesOverOneCell
     EXPECT_NEAR(terrain_height_smoothed(ramp.get(), 1e30f, 30.0f), 64.0f, 1e-4);
     EXPECT_NEAR(terrain_height_smoothed(ramp.get(), -1e30f, -1e30f), 0.0f, 1e-4);
     EXPECT_NEAR(terrain_height_smoothed(ramp.get(), std::numeric_limits<float>::infinity(), 5.0f), 64.0f, 1e-4);
+}
+
+TEST(TerrainQueries, TileLookupTruncatesAndClampsToTheMap)
+{
+    TestTerrain t(1, 1.0f);  // 2 x 2 tiles, each 2 x 2 cells
+    for (int k = 0; k < 4; ++k)
+        t->tile_map[k] = uint8_t(10 + k);
+    EXPECT_EQ(terrain_tile_at(t.get(), 1.9f, 0.5f), 10);
+    EXPECT_EQ(terrain_tile_at(t.get(), 2.0f, 0.5f), 11);
+    EXPECT_EQ(terrain_tile_at(t.get(), 0.5f, 2.0f), 12);
+    EXPECT_EQ(terrain_tile_at(t.get(), -0.9f, -0.9f), 10);
+    EXPECT_EQ(terrain_tile_at(t.get(), 100.0f, 100.0f), 13);
+    EXPECT_EQ(terrain_tile_at(t.get(), std::numeric_limits<float>::quiet_NaN(), 3.0f), 12);
+    EXPECT_EQ(terrain_tile_at(t.get(), std::numeric_limits<float>::infinity(), -1e30f), 11);
 }

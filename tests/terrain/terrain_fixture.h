@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <initializer_list>
 #include <memory>
 
 struct TestTerrain {
@@ -22,23 +21,7 @@ struct TestTerrain {
 
     terrain_state* operator->() { return record.get(); }
     terrain_state* get() { return record.get(); }
-
     float& h(int i, int j) { return record->heights[j * record->size + i]; }
-
-    // Rows of heights, z = 0 first; also copied into the as-loaded grid.
-    void set_rows(std::initializer_list<std::initializer_list<float>> rows)
-    {
-        int j = 0;
-        for (auto row : rows) {
-            int i = 0;
-            for (float v : row) {
-                h(i, j) = v;
-                record->heights_copy[j * record->size + i] = v;
-                ++i;
-            }
-            ++j;
-        }
-    }
 
     // Uneven ground, so that refinement varies: heights within -5..5, the range kept.
     void hills()
@@ -52,16 +35,15 @@ struct TestTerrain {
 
     bool block_marked(int row, int column)
     {
-        int bit = row * terrain_blocks_per_side(record.get()) + column;
+        const int bit = row * terrain_blocks_per_side(record.get()) + column;
         return (record->dirty_blocks[bit >> 3] >> (bit & 7)) & 1;
     }
-
     int marked_blocks()
     {
-        int b = terrain_blocks_per_side(record.get()), count = 0;
-        for (int r = 0; r < b; ++r)
-            for (int c = 0; c < b; ++c)
-                count += block_marked(r, c);
+        const int b = terrain_blocks_per_side(record.get());
+        int count = 0;
+        for (int k = 0; k < b * b; ++k)
+            count += block_marked(k / b, k % b);
         return count;
     }
 };

@@ -1,11 +1,9 @@
 // The terrain on Mesa's software renderer, desktop core and OpenGL ES 3: a track with
 // a known tile map is loaded, its detail textures are redrawn and read back (tiles in
 // place and the right way round, a decal at its world place in its own colour, the
-// normal and specular passes), a whole frame has no holes, and loads that must fail
-// free what they made.
-#include "gfx/gl_layer.h"
+// normal and specular passes), a moved window and decal edits keep them right, and
+// loads that must fail free what they made.
 #include "gfx/images.h"
-#include "gfx/shaders.h"
 #include "gl_context.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
@@ -28,7 +26,6 @@ using Rgb = std::array<int, 3>;
 
 const Rgb kTileColours[4] = {{40, 160, 40}, {200, 200, 40}, {40, 40, 200}, {150, 100, 60}};
 const Rgb kRed = {255, 0, 0};
-const Rgb kClearColour = {50, 153, 204};
 
 void put_png(const std::string& name, int side, const Rgb& colour)
 {
@@ -154,43 +151,6 @@ TEST_P(TerrainGl, DetailTexturesHoldTheTilesTheRightWayRoundAndTheDecal)
     // light in green; specular strength 0 and the largest exponent.
     EXPECT_TRUE(near(at(read_texture(level.normal_texture, T), T, 90, 90), {128, 255, 128}, 2));
     EXPECT_TRUE(near(at(read_texture(level.specular_texture, T), T, 90, 90), {0, 255, 255}, 1));
-}
-
-TEST_P(TerrainGl, AWholeFrameHasNoHoles)
-{
-    make_track("glframe");
-    // Hills, so the mesh refines unevenly.
-    std::vector<uint16_t> samples(17 * 17);
-    for (int k = 0; k < 17 * 17; ++k)
-        samples[size_t(k)] = uint16_t(((k % 17) * 7 + (k / 17) * 13) % 17 * 3000 + (k == 8 * 17 + 8 ? 10000 : 0));
-    put("glframe/terrain.hf", inline_heights(3, 1.0f, 0.0f, 2.0f, samples));
-    terrain_error_scale = 0.01f;
-    ASSERT_EQ(terrain_load(&terrain_, "glframe"), 1);
-    terrain_error_scale = 0.125f / 70.0f;
-    look_down(8, 30, 8);
-    terrain_update_all(&terrain_);
-    terrain_set_torture_test(1);
-    terrain_update_textures(&terrain_);
-
-    const int side = 96;
-    GlFrame frame(side, side);
-    ASSERT_TRUE(frame.complete());
-    bvglMatrixMode(GL_PROJECTION);
-    bvglLoadIdentity();
-    bvglFrustum(-0.2, 0.2, -0.2, 0.2, 1.0, 100.0);   // 6 units either side at 30 below
-    bvglMatrixMode(GL_MODELVIEW);
-    bvglLoadIdentity();
-    bvglRotatef(90, 1, 0, 0);
-    bvglTranslatef(-8, -30, -8);
-    gl_use_shader(shader_terrain);
-    gl_uniform_light_position(0, 0, 1);
-    terrain_draw(&terrain_);
-    EXPECT_GT(terrain_.polygons_drawn, 8);
-    const std::vector<uint8_t> pixels = frame.rgba();
-    int holes = 0;
-    for (int k = 0; k < side * side; ++k)
-        holes += near(at(pixels, side, k % side, k / side), kClearColour, 1);
-    EXPECT_EQ(holes, 0);
 }
 
 TEST_P(TerrainGl, AMovedWindowKeepsWhatItHeldAndEqualsAFullRedraw)
