@@ -2,7 +2,6 @@
 // the surfaceless platform (no window, no display server), desktop core 3.3 or
 // OpenGL ES 3, with the GL layer started on it and the state the program's start-up
 // sets: pack and unpack alignment 1, back faces culled, the start-up clear colour.
-// Also a frame to render into and the read-back of any texture (RGBA, bottom row first).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -27,21 +26,6 @@ private:
 
 const char* kind_name(GlKind kind);
 
+// The texels of a side x side texture, RGBA, bottom row first.
+
 std::vector<uint8_t> read_texture(uint32_t texture, int side);
-
-// Colour and depth, bound with the viewport, depth test and writes on, and cleared.
-class GlFrame {
-public:
-    GlFrame(int w, int h);
-    ~GlFrame();
-    GlFrame(const GlFrame&) = delete;
-    GlFrame& operator=(const GlFrame&) = delete;
-    bool complete() const { return complete_; }
-    std::vector<uint8_t> rgba() const;
-
-private:
-    int w_, h_;
-    uint32_t textures_[2] = {0, 0};
-    uint32_t framebuffer_ = 0;
-    bool complete_ = false;
-};

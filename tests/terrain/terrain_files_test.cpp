@@ -170,30 +170,26 @@ TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)
     EXPECT_FLOAT_EQ(d[0].sine, std::sin(0.5f));
     EXPECT_FLOAT_EQ(d[0].aspect, 1.5f);
     EXPECT_EQ(d[1].normal_map, 0u) << "a name without '.' has no maps";
-    EXPECT_EQ(t->decal_buckets[2][1].count, 1);
-    EXPECT_EQ(t->decal_buckets[7][6].count, 1);
+    EXPECT_EQ(t->decal_buckets[7][6].count, 1) << "bucketed as read";
 }
 
 TEST(TerrainFiles, ShadingFollowsTheSunAndTheShadows)
 {
     TestTerrain t(1, 1.0f);
-    const terrain_light up{{0, 1, 0}, {1, 1, 1}, {0.5f, 0.5f, 0.5f}};
+    const terrain_light up{{0, 1, 0}, {1, 1, 1}, {0.5f, 0.5f, 0.5f}}, west{{-1, 0, 0}, {1, 0.5f, 0}, {0, 0, 0}};
     uint8_t rgb[3];
     terrain_shading_at(t.get(), 2, 2, &up, rgb);
     EXPECT_EQ(rgb[0], 191);   // (1 + 0.5) / 2 * 255
     t->shadow[12] = 255;
     terrain_shading_at(t.get(), 2, 2, &up, rgb);
     EXPECT_EQ(rgb[1], 63);    // ambient alone
-    // A slope rising along +x faces away from a sun in +x, and towards one in -x:
-    // light = 2 * 2 / sqrt(16 + 16) = 0.7071, times the colour, halved.
+    // A slope rising along +x faces a sun in -x: light = 2 * 2 / sqrt(16 + 16),
+    // times the colour, halved.
     for (int k = 0; k < 25; ++k)
         t->heights[k] = float(k % 5);
-    const terrain_light east{{1, 0, 0}, {1, 0.5f, 0}, {0, 0, 0}}, west{{-1, 0, 0}, {1, 0.5f, 0}, {0, 0, 0}};
-    terrain_shading_at(t.get(), 1, 1, &east, rgb);
-    EXPECT_EQ(rgb[0], 0);
     terrain_shading_at(t.get(), 1, 1, &west, rgb);
-    EXPECT_EQ(rgb[0], int(0.70710677f * 0.5f * 255.0f));
-    EXPECT_EQ(rgb[1], int(0.70710677f * 0.5f * 0.5f * 255.0f));
+    EXPECT_EQ(std::vector<int>(rgb, rgb + 3),
+              (std::vector<int>{int(0.70710677f * 0.5f * 255.0f), int(0.70710677f * 0.5f * 0.5f * 255.0f), 0}));
 }
 
 TEST(TerrainFiles, SaveRoundTripsByteForByte)
