@@ -1,12 +1,17 @@
 // Marks and the mesh builder on the CPU: the mesh is crack-free for any camera and
 // detail, culling drops what lies behind, and the detail windows force their nodes.
+// Then the mesh as the recording GL table receives it: batches that never overrun the
+// streamed buffer, every triangle drawn with the textures of a detail level whose
+// window holds it; and the height blocks uploaded under their budget.
 #include "gl_recorder.h"
 #include "mesh_check.h"
+#include "terrain/terrain_deform.h"
 #include "terrain/terrain_lod.h"
 #include "terrain_fixture.h"
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <vector>
 
 namespace {
@@ -115,4 +120,75 @@ TEST_F(LodMesh, DetailWindowsForceTheirNodesAndABalancedBorder)
     window(t, 0, 32, 0, 8);
     terrain_lod_mark(t.get());
     EXPECT_EQ(terrain_lod_marked(t.get(), 0, 0, 0), 0);
+}
+
+TEST_F(LodMesh, AFullyRefinedGridStreamsInBatchesThatFitTheBuffer)
+{
+    TestTerrain t(5, 1.0f);
+    ready(t, 0.0001f);
+    window(t, 0, 16, 24, 16);
+    window(t, 1, 0, 16, 32);
+    window(t, 2, 0, 0, 64);
+    look(t, 30, 10, 30);
+    draw(t);
+    terrain_mesh_flush(t.get());
+    EXPECT_EQ(t->mesh_vertex_count, 0);
+    EXPECT_EQ(t->draw_segments.count, 1) << "the last segment stays open";
+
+    const glrec::Drawn drawn = glrec::drawn();
+    EXPECT_GE(drawn.uploads, 2) << "64 x 64 cells do not fit one batch";
+    EXPECT_EQ(t->polygons_drawn, 8192);
+    ASSERT_EQ(drawn.vertices.size(), size_t(8192 * 9));
+    expect_crack_free(mesh_triangles(t.get(), drawn.vertices.data(), int(drawn.vertices.size() / 3)), 64);
+
+    for (const glrec::Call& c : glrec::calls())
+        if (c.name == "BufferSubData") {
+            EXPECT_EQ(c.args[1], 0);
+            EXPECT_LE(c.args[2], kTerrainMeshBufferBytes);
+            EXPECT_EQ(c.args[2] % 36, 0) << "a batch split a triangle";
+        }
+
+    std::set<int> used;
+    for (size_t v = 0; v < drawn.colour_textures.size(); ++v) {
+        const int d = int(drawn.colour_textures[v] / 10) - 1;
+        ASSERT_TRUE(d >= 0 && d < 3) << drawn.colour_textures[v];
+        used.insert(d);
+        const terrain_detail_level& l = t->detail_levels[d];
+        const float x = drawn.vertices[v * 3], z = drawn.vertices[v * 3 + 2];
+        EXPECT_TRUE(x >= l.origin_x && x <= l.origin_x + l.window && z >= l.origin_z && z <= l.origin_z + l.window)
+            << "vertex " << x << "," << z << " drawn with level " << d;
+    }
+    EXPECT_EQ(used.size(), 3u);
+}
+
+TEST_F(LodMesh, HeightBlocksUploadUnderTheirBudget)
+{
+    TestTerrain t(8, 1.0f);   // 513 points: 4 x 4 blocks
+    t->heights_texture = 5;
+    terrain_mark_blocks_dirty(t.get(), 0, 0, 0, 0);
+    terrain_mark_blocks_dirty(t.get(), 256, 128, 256, 128);
+    terrain_mark_blocks_dirty(t.get(), 511, 511, 511, 511);
+    EXPECT_EQ(terrain_upload_heights(t.get(), 2), 2);
+    EXPECT_EQ(t.marked_blocks(), 1);
+    EXPECT_EQ(terrain_upload_heights(t.get(), 5), 1);
+    EXPECT_EQ(terrain_upload_heights(t.get(), 5), 0);
+
+    // A grid smaller than one block uploads its (N-1) x (N-1) texels, rows N long.
+    TestTerrain small(3, 1.0f);
+    small->heights_texture = 5;
+    terrain_mark_blocks_dirty(small.get(), 0, 0, 16, 16);
+    terrain_update_all(small.get());
+
+    std::vector<std::vector<int64_t>> uploads;
+    std::vector<int64_t> row_lengths;
+    for (const glrec::Call& c : glrec::calls()) {
+        if (c.name == "TexSubImage2D")
+            uploads.push_back(c.args);
+        if (c.name == "PixelStorei")
+            row_lengths.push_back(c.args[1]);
+    }
+    const std::vector<std::vector<int64_t>> expected = {
+        {0, 0, 0, 128, 128}, {0, 256, 128, 128, 128}, {0, 384, 384, 128, 128}, {0, 0, 0, 16, 16}};
+    EXPECT_EQ(uploads, expected);
+    EXPECT_EQ(row_lengths, (std::vector<int64_t>{513, 0, 513, 0, 513, 0, 17, 0})) << "the length is reset";
 }

@@ -28,29 +28,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-void normalise(float v[3])
-{
-    const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    for (int k = 0; k < 3; ++k)
-        v[k] /= length;
-}
-
-void cross(const float a[3], const float b[3], float out[3])
-{
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-
-float dot(const float a[3], const float b[3])
-{
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-}  // namespace
-
 TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
 {
     vfstest::expect_in_fresh_process([] {
@@ -125,14 +102,15 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     EXPECT_NE(static_cast<const decal*>(terrain_.decals.items)[0].normal_map, 0u);
     EXPECT_EQ(terrain_.detail_level_count, 3);
 
-    // Behind and above the start line, looking along the start straight and down.
+    // Behind and above the start line, looking along the start straight and down;
+    // the camera's right and up vectors.
     const float position[3] = {330.0f, terrain_.heights[size_t(150) * 1025 + 330] + 28.0f, 150.0f};
-    float forward[3] = {1.0f, -0.32f, 0.12f}, right[3], up[3];
-    const float world_up[3] = {0, 1, 0};
-    normalise(forward);
-    cross(forward, world_up, right);
-    normalise(right);
-    cross(right, forward, up);
+    float forward[3] = {1.0f, -0.32f, 0.12f};
+    const float length = std::hypot(forward[0], forward[1], forward[2]), flat = std::hypot(1.0f, 0.12f);
+    for (float& v : forward)
+        v /= length;
+    const float right[3] = {-0.12f / flat, 0, 1.0f / flat};
+    const float up[3] = {-right[2] * forward[1], right[2] * forward[0] - right[0] * forward[2], right[0] * forward[1]};
     memcpy(terrain_.camera_position, position, sizeof position);
     memcpy(terrain_.view_direction, forward, sizeof forward);
     terrain_update_all(&terrain_);
@@ -169,7 +147,8 @@ TEST_F(GeneratedTrackGl, TheSampleCourseFromAboveItsStart)
     bvglTranslatef(-position[0], -position[1], -position[2]);
     gl_use_shader(shader_terrain);
     const float* sun = lighting.sun_vector;
-    gl_uniform_light_position(dot(right, sun), dot(up, sun), -dot(forward, sun));
+    gl_uniform_light_position(right[0] * sun[0] + right[2] * sun[2], up[0] * sun[0] + up[1] * sun[1] + up[2] * sun[2],
+                              -(forward[0] * sun[0] + forward[1] * sun[1] + forward[2] * sun[2]));
     terrain_draw(&terrain_);
     EXPECT_GT(terrain_.polygons_drawn, 1000);
 
