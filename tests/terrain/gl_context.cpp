@@ -8,24 +8,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-#include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-void* lookup(void*, const char* name)
-{
-    return reinterpret_cast<void*>(eglGetProcAddress(name));
-}
-
-std::string egl_error(const char* call)
-{
-    char text[80];
-    snprintf(text, sizeof text, "%s failed (0x%04x)", call, unsigned(eglGetError()));
-    return text;
-}
-
-}  // namespace
 
 GlContext::GlContext(GlKind kind)
 {
@@ -36,40 +19,33 @@ GlContext::GlContext(GlKind kind)
     EGLDisplay display = platform_display
                              ? platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
                              : eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    EGLint major = 0, minor = 0;
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &major, &minor)) {
-        failure_ = egl_error("eglInitialize");
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+        failure_ = "eglInitialize failed, error " + std::to_string(eglGetError());
         return;
     }
     display_ = display;
     const bool es = kind == GlKind::es;
-    if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API)) {
-        failure_ = egl_error("eglBindAPI");
-        return;
-    }
     const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
                              es ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_BIT, EGL_NONE};
-    EGLConfig config;
-    EGLint configs = 0;
-    if (!eglChooseConfig(display, wanted, &config, 1, &configs) || configs < 1) {
-        failure_ = egl_error("eglChooseConfig");
-        return;
-    }
     const EGLint core[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                            EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
     const EGLint es3[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es3 : core);
-    if (context == EGL_NO_CONTEXT) {
-        failure_ = egl_error("eglCreateContext");
+    EGLConfig config;
+    EGLint configs = 0;
+    EGLContext context = EGL_NO_CONTEXT;
+    if (!eglBindAPI(es ? EGL_OPENGL_ES_API : EGL_OPENGL_API) ||
+        !eglChooseConfig(display, wanted, &config, 1, &configs) || configs < 1 ||
+        (context = eglCreateContext(display, config, EGL_NO_CONTEXT, es ? es3 : core)) == EGL_NO_CONTEXT) {
+        failure_ = "no context, error " + std::to_string(eglGetError());
         return;
     }
     if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
-        failure_ = egl_error("eglMakeCurrent");
+        failure_ = "eglMakeCurrent failed, error " + std::to_string(eglGetError());
         eglDestroyContext(display, context);
         return;
     }
     context_ = context;
-    gl_init(lookup, nullptr);
+    gl_init([](void*, const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }, nullptr);
     if (!gl_create_shaders()) {
         failure_ = "the built-in shaders do not build";
         return;
@@ -98,4 +74,17 @@ GlContext::~GlContext()
 const char* kind_name(GlKind kind)
 {
     return kind == GlKind::es ? "es" : "desktop";
+}
+
+std::vector<uint8_t> read_texture(uint32_t texture, int side)
+{
+    GLuint framebuffer = 0;
+    bvglGenFramebuffers(1, &framebuffer);
+    bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    std::vector<uint8_t> pixels(size_t(side) * side * 4);
+    bvglReadPixels(0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
+    bvglDeleteFramebuffers(1, &framebuffer);
+    return pixels;
 }

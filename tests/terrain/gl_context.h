@@ -3,7 +3,9 @@
 // OpenGL ES 3, with the GL layer started on it and the state the program's start-up
 // sets: pack and unpack alignment 1, back faces culled, the start-up clear colour.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum class GlKind { desktop, es };
 
@@ -13,7 +15,6 @@ public:
     ~GlContext();
     GlContext(const GlContext&) = delete;
     GlContext& operator=(const GlContext&) = delete;
-
     // Empty when the context and the shaders are up; else what failed.
     const std::string& failure() const { return failure_; }
 
@@ -24,3 +25,7 @@ private:
 };
 
 const char* kind_name(GlKind kind);
+
+// The texels of a side x side texture, RGBA, bottom row first.
+
+std::vector<uint8_t> read_texture(uint32_t texture, int side);

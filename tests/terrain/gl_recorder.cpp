@@ -4,12 +4,12 @@
 #include "gfx/gl_table.h"
 #include "gfx/shaders.h"
 
-#include <cstring>
-
 namespace glrec {
 namespace {
 
 std::vector<Call> record;
+std::vector<std::string> uniforms;   // location k + 1 is uniforms[k]
+GLuint next_texture = 1;
 
 // A do-nothing function of any GL signature, answering 0.
 template <typename F>
@@ -19,12 +19,16 @@ struct quiet<R (*)(A...)> {
     static R call(A...) { return R(); }
 };
 
+void uniform(GLint location, const GLfloat* v, int n)
+{
+    const bool known = location > 0 && size_t(location) <= uniforms.size();
+    record.push_back({known ? uniforms[size_t(location - 1)] : "?", {}, std::vector<float>(v, v + n)});
+}
+
 void APIENTRY BufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, const void* data)
 {
-    Call c{"BufferSubData", {target, offset, size}, {}};
     const float* f = static_cast<const float*>(data);
-    c.floats.assign(f, f + size / 4);
-    record.push_back(c);
+    record.push_back({"BufferSubData", {target, offset, size}, std::vector<float>(f, f + size / 4)});
 }
 void APIENTRY BufferData(GLenum target, GLsizeiptr size, const void*, GLenum usage)
 {
@@ -36,11 +40,10 @@ void APIENTRY DrawArrays(GLenum mode, GLint first, GLsizei count)
 }
 void APIENTRY ActiveTexture(GLenum unit) { record.push_back({"ActiveTexture", {unit}, {}}); }
 void APIENTRY BindTexture(GLenum target, GLuint id) { record.push_back({"BindTexture", {target, id}, {}}); }
-void APIENTRY Uniform2fv(GLint location, GLsizei n, const GLfloat* v)
-{
-    record.push_back({"Uniform2fv", {location, n}, {v[0], v[1]}});
-}
-void APIENTRY Uniform1f(GLint location, GLfloat v) { record.push_back({"Uniform1f", {location}, {v}}); }
+void APIENTRY UseProgram(GLuint id) { record.push_back({"UseProgram", {id}, {}}); }
+void APIENTRY Uniform1f(GLint location, GLfloat v) { uniform(location, &v, 1); }
+void APIENTRY Uniform2fv(GLint location, GLsizei, const GLfloat* v) { uniform(location, v, 2); }
+void APIENTRY Uniform3fv(GLint location, GLsizei, const GLfloat* v) { uniform(location, v, 3); }
 void APIENTRY TexSubImage2D(GLenum, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum, GLenum,
                             const void*)
 {
@@ -49,7 +52,13 @@ void APIENTRY TexSubImage2D(GLenum, GLint level, GLint x, GLint y, GLsizei w, GL
 void APIENTRY PixelStorei(GLenum name, GLint value) { record.push_back({"PixelStorei", {name, value}, {}}); }
 GLint APIENTRY GetUniformLocation(GLuint, const GLchar* name)
 {
-    return strcmp(name, "u_texoffset") == 0 ? 7 : strcmp(name, "u_texscale") == 0 ? 8 : 1;
+    uniforms.push_back(name);
+    return GLint(uniforms.size());
+}
+void APIENTRY GenTextures(GLsizei n, GLuint* out)
+{
+    for (GLsizei i = 0; i < n; ++i)
+        out[i] = next_texture++;
 }
 
 }  // namespace
@@ -64,12 +73,16 @@ void install()
     gl.DrawArrays = DrawArrays;
     gl.ActiveTexture = ActiveTexture;
     gl.BindTexture = BindTexture;
-    gl.Uniform2fv = Uniform2fv;
+    gl.UseProgram = UseProgram;
     gl.Uniform1f = Uniform1f;
+    gl.Uniform2fv = Uniform2fv;
+    gl.Uniform3fv = Uniform3fv;
     gl.TexSubImage2D = TexSubImage2D;
     gl.PixelStorei = PixelStorei;
     gl.GetUniformLocation = GetUniformLocation;
+    gl.GenTextures = GenTextures;
     gl_state_reset();
+    uniforms.clear();
     for (int slot = 1; slot < gl_program_slots; ++slot)
         gl_state.program[slot] = GLuint(slot);
     gl_use_shader(shader_terrain);
@@ -92,7 +105,6 @@ Drawn drawn()
         } else if (c.name == "BindTexture" && unit < 8) {
             bound[unit] = uint32_t(c.args[1]);
         } else if (c.name == "DrawArrays") {
-            ++out.draws;
             for (int64_t v = c.args[1]; v < c.args[1] + c.args[2]; ++v) {
                 out.vertices.insert(out.vertices.end(), buffer.begin() + v * 3, buffer.begin() + v * 3 + 3);
                 out.colour_textures.push_back(bound[0]);

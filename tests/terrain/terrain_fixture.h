@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <cmath>
 #include <memory>
 
 struct TestTerrain {
@@ -21,36 +21,29 @@ struct TestTerrain {
 
     terrain_state* operator->() { return record.get(); }
     terrain_state* get() { return record.get(); }
-
     float& h(int i, int j) { return record->heights[j * record->size + i]; }
 
-    // Rows of heights, z = 0 first; also copied into the as-loaded grid.
-    void set_rows(std::initializer_list<std::initializer_list<float>> rows)
+    // Uneven ground, so that refinement varies: heights within -5..5, the range kept.
+    void hills()
     {
-        int j = 0;
-        for (auto row : rows) {
-            int i = 0;
-            for (float v : row) {
-                h(i, j) = v;
-                record->heights_copy[j * record->size + i] = v;
-                ++i;
-            }
-            ++j;
-        }
+        for (int j = 0; j < record->size; ++j)
+            for (int i = 0; i < record->size; ++i)
+                h(i, j) = 4.0f * std::sin(i * 0.5f) * std::cos(j * 0.35f) + float((i * 7 + j * 3) % 5) * 0.2f;
+        record->min_height = -5.0f;
+        record->max_height = 5.0f;
     }
 
     bool block_marked(int row, int column)
     {
-        int bit = row * terrain_blocks_per_side(record.get()) + column;
+        const int bit = row * terrain_blocks_per_side(record.get()) + column;
         return (record->dirty_blocks[bit >> 3] >> (bit & 7)) & 1;
     }
-
     int marked_blocks()
     {
-        int b = terrain_blocks_per_side(record.get()), count = 0;
-        for (int r = 0; r < b; ++r)
-            for (int c = 0; c < b; ++c)
-                count += block_marked(r, c);
+        const int b = terrain_blocks_per_side(record.get());
+        int count = 0;
+        for (int k = 0; k < b * b; ++k)
+            count += block_marked(k / b, k % b);
         return count;
     }
 };

@@ -1,66 +1,54 @@
 #include "track_files.h"
 
 #include "platform/qorl_log.h"
+#include "support/test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace trackfiles {
 namespace {
 
-std::string base;
-pid_t owner = 0;
-
-void remove_tree()
-{
-    if (getpid() == owner && !base.empty()) {
-        std::error_code ignored;
-        fs::remove_all(base, ignored);
+// Made at start-up: the data folders are decided once per process, at the first data
+// path, so both must be set by then.
+struct Tree {
+    bvtest::TempDir dir;
+    Tree()
+    {
+        bvtest::make_dirs(dir / "user/Brovanta");
+        bvtest::make_dirs(dir / "game");
+        setenv("XDG_DATA_HOME", (dir / "user").c_str(), 1);
+        setenv("BV_HOME", (dir / "game").c_str(), 1);
+        // The log's first message names its file; console lines land there.
+        qorl_log("QORL_LOGFILE=%s", (dir / "log.txt").c_str());
     }
-}
+};
 
-const std::string& make_tree()
+const Tree& tree()
 {
-    if (owner)
-        return base;
-    owner = getpid();
-    const char* tmp = getenv("TMPDIR");
-    base = std::string(tmp && *tmp ? tmp : "/tmp") + "/terrain_files_" + std::to_string(owner);
-    fs::create_directories(base + "/user/Brovanta");
-    fs::create_directories(base + "/game");
-    // Decided once per process, at the first data path: both must be set by then.
-    setenv("XDG_DATA_HOME", (base + "/user").c_str(), 1);
-    setenv("BV_HOME", (base + "/game").c_str(), 1);
-    // The log's first message names its file; console lines land there.
-    qorl_log("QORL_LOGFILE=%s", (base + "/log.txt").c_str());
-    atexit(remove_tree);
-    return base;
+    static const Tree made;
+    return made;
 }
 
-const bool made = (make_tree(), true);
+const bool made_at_start = (tree(), true);
 
 }  // namespace
 
 const std::string& root()
 {
-    return make_tree();
+    return tree().dir.path();
 }
 
-std::string log_file()
+std::string log_text()
 {
-    return make_tree() + "/log.txt";
+    return bvtest::read_file(root() + "/log.txt");
 }
 
 const std::string& user_root()
 {
-    static const std::string root = make_tree() + "/user/Brovanta";
-    return root;
+    static const std::string user = root() + "/user/Brovanta";
+    return user;
 }
 
 std::string path(const std::string& name)
@@ -70,21 +58,18 @@ std::string path(const std::string& name)
 
 void put(const std::string& name, const std::string& bytes)
 {
-    const fs::path p = path(name);
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
+    bvtest::write_file(path(name), bytes);
 }
 
 std::string get(const std::string& name)
 {
-    std::ifstream in(path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return bvtest::read_file(path(name));
 }
 
 void remove_folder(const std::string& folder)
 {
     std::error_code ignored;
-    fs::remove_all(path(folder), ignored);
+    std::filesystem::remove_all(path(folder), ignored);
 }
 
 std::string inline_heights(int n, float cell, float low, float high, const std::vector<uint16_t>& samples)
@@ -92,10 +77,8 @@ std::string inline_heights(int n, float cell, float low, float high, const std::
     char header[128];
     snprintf(header, sizeof header, "%d %f %f %f\n:", n, double(cell), double(low), double(high));
     std::string out = header;
-    for (uint16_t v : samples) {
-        out += char(v & 0xff);
-        out += char(v >> 8);
-    }
+    for (uint16_t v : samples)
+        out += {char(v & 0xff), char(v >> 8)};
     return out;
 }
 
@@ -105,3 +88,18 @@ std::string pgm(int w, int h, const std::vector<uint8_t>& bytes)
 }
 
 }  // namespace trackfiles
+
+std::string ConsoleCapture::text() const
+{
+    const std::string all = trackfiles::log_text();
+    std::string out;
+    for (size_t at = start_; at < all.size();) {
+        size_t end = all.find('\n', at);
+        end = end == std::string::npos ? all.size() : end + 1;
+        const std::string line = all.substr(at, end - at);
+        const size_t stamp = line.find("] ");
+        out += line[0] == '[' && stamp != std::string::npos ? line.substr(stamp + 2) : line;
+        at = end;
+    }
+    return out;
+}

@@ -10,7 +10,8 @@
 namespace trackfiles {
 
 const std::string& root();
-std::string log_file();
+// All the log holds so far.
+std::string log_text();
 // The user data folder ("<tmp>/user/Brovanta"), without a trailing "/".
 const std::string& user_root();
 // The full path of data file "@" + name.
@@ -27,3 +28,12 @@ std::string inline_heights(int n, float cell, float low, float high, const std::
 std::string pgm(int w, int h, const std::vector<uint8_t>& bytes);
 
 }  // namespace trackfiles
+
+// What the console printed since this object was made, lines without their time stamps.
+class ConsoleCapture {
+public:
+    std::string text() const;
+
+private:
+    size_t start_ = trackfiles::log_text().size();
+};
