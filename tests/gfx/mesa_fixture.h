@@ -3,7 +3,7 @@
 // every such test starts from (a context of the API under test with the layer, the
 // six programs and the start-up state in place), run once per API.
 #pragma once
-#include "egl_context.h"
+#include "support/egl_context.h"
 
 #include <GL/glcorearb.h>
 #include <gtest/gtest.h>

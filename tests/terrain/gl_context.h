@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/egl_context.h"
+
 enum class GlKind { desktop, es };
 
 class GlContext {
@@ -19,8 +21,7 @@ public:
     const std::string& failure() const { return failure_; }
 
 private:
-    void* display_ = nullptr;
-    void* context_ = nullptr;
+    EglContext egl_;
     std::string failure_;
 };
 

@@ -1,4 +1,4 @@
-#include "egl_context.h"
+#include "support/egl_context.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
