@@ -47,7 +47,9 @@ struct qorl_window {
     std::string title;
     std::atomic<int32_t> pointer_x{0};  // pointer in client pixels from the top-left corner
     std::atomic<int32_t> pointer_y{0};
-    std::mutex window_mutex;  // guards size and busy changes against a frame in progress
+    // Guards size and busy changes against a frame in progress. Re-entrant: without the
+    // message thread, events are pumped inside a frame on the thread that holds it.
+    std::recursive_mutex window_mutex;
     qorl_input input;         // event ring, ring mutex, devices, axis names
     std::atomic<uint32_t> close_flag{0};
     std::atomic<uint32_t> busy{0};  // 1 while the window is being switched

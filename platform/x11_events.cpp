@@ -92,7 +92,7 @@ void configure_event(qorl_window* window, const XConfigureEvent& event)
     if (event.width == window->width && event.height == window->height)
         return;
     {
-        // Waits for a frame in progress: its size must not change under it.
+        // Waits for a frame in progress on the main thread: its size must not change under it.
         std::lock_guard lock(window->window_mutex);
         window->width = event.width;
         window->height = event.height;

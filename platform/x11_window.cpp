@@ -193,8 +193,6 @@ bool create_window(qorl_window* window, VisualID visual_id, int width, int heigh
 void teardown(qorl_window* window)
 {
     qorl_x11_window* x = window->native;
-    if (window->input.devices)
-        qorl_log("Closing input devices\n");
     qorl_input_shutdown(&window->input);
     if (x) {
         // The GL connection goes first: it may still know the window as a drawable.

@@ -4,6 +4,7 @@
 // GoogleTest goes before Xlib, whose macros (None, Bool) clash with its names.
 #include <gtest/gtest.h>
 
+#include "platform/qorl_events.h"
 #include "platform/qorl_gl.h"
 #include "platform/qorl_log.h"
 #include "platform/x11_native.h"
@@ -15,7 +16,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -69,6 +72,15 @@ std::string compatibility_31(const GlInfo& info)
 {
     return !info.es && info.compatibility ? at_least_31(info) : "no compatibility calls in " + info.version;
 }
+// Asked from a thread of its own: the lock is re-entrant for the thread that holds it.
+bool lock_is_free(qorl_window* window)
+{
+    if (!window->window_mutex.try_lock())
+        return false;
+    window->window_mutex.unlock();
+    return true;
+}
+
 std::string es_3(const GlInfo& info)
 {
     return info.es && info.major == 3 ? "" : "asked for ES 3, got " + info.version;
@@ -145,7 +157,7 @@ TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
             check(frame && frame->x == 0 && frame->y == 0 && frame->width == 320 && frame->height == 240,
                   "first frame");
             check(qorl_begin_frame(window) == nullptr, "a second begin inside a frame");
-            check(!window->window_mutex.try_lock(), "the frame does not hold the window lock");
+            check(!std::async([&] { return lock_is_free(window); }).get(), "the frame does not hold the window lock");
             XResizeWindow(display, window->native->handle, 200, 150);
             XSync(display, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -153,10 +165,8 @@ TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
             check(qorl_end_frame(window) == 1, "the swap failed");
             check(qorl_end_frame(window) == 0, "a second end reported a swap");
             check(bvtest::pump_until(window, [&] { return window->width == 200; }), "the resize was lost");
-            bool free_now = window->window_mutex.try_lock();
-            check(free_now, "the window lock is still held after the frame");
-            if (free_now)
-                window->window_mutex.unlock();
+            check(std::async([&] { return lock_is_free(window); }).get(),
+                  "the window lock is still held after the frame");
 
             // Hidden: no frame, and none may be ended.
             XUnmapWindow(display, window->native->handle);
@@ -170,6 +180,46 @@ TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
             check(frame != nullptr, "no frame after mapping again");
             if (frame)
                 qorl_end_frame(window);
+            XCloseDisplay(display);
+            qorl_gl_close(window);
+            bvtest::finish_child(failure.text);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// Without the message thread the main thread pumps the window itself, also inside a
+// frame (a progress screen drains input while a track loads): a resize or a mode switch
+// arriving then must not wait for the lock that this same thread holds.
+TEST_F(GlUnderXvfb, EventsPumpedInsideAFrameOnTheUnthreadedWindow)
+{
+    BV_REQUIRE_XVFB(server);
+    EXPECT_EXIT(
+        {
+            alarm(20);  // a hang ends the child with a signal, failing the test
+            setenv("QORL_OPTIONS", "[threaded:off]", 1);
+            qorl_window* window = open_default_window();
+            if (!window)
+                bvtest::finish_child("no window");
+            bvtest::FirstFailure failure;
+            auto check = [&](bool ok, const char* what) { failure.check(ok, what); };
+            Display* display = bvtest::open_test_display();
+            uint32_t code = 0;
+            int pressed = 0;
+
+            check(qorl_begin_frame(window) != nullptr, "no frame");
+            XResizeWindow(display, window->native->handle, 200, 150);
+            XSync(display, False);
+            for (int i = 0; i < 100 && window->width != 200; ++i) {
+                qorl_next_event(window, &code, &pressed);
+                usleep(10000);
+            }
+            check(window->width == 200 && window->height == 150, "the resize inside a frame was lost");
+            qorl_set_video_mode(window, 0, 0, QORL_FULLSCREEN);
+            qorl_next_event(window, &code, &pressed);
+            check((window->flags & QORL_WINDOW_FULLSCREEN_ACTIVE) != 0, "the switch inside a frame did not run");
+            check(window->busy == 0, "busy left on");
+            check(qorl_end_frame(window) == 1, "the swap failed");
+            check(std::async([&] { return lock_is_free(window); }).get(), "the lock outlived the frame");
             XCloseDisplay(display);
             qorl_gl_close(window);
             bvtest::finish_child(failure.text);

@@ -9,6 +9,7 @@
 #include "platform/qorl_window.h"
 #include "platform/x11_native.h"
 #include "platform/x_session.h"
+#include "support/test_support.h"
 #include "support/xvfb_server.h"
 
 #include <X11/keysym.h>
@@ -178,6 +179,31 @@ TEST(WindowUnderXvfb, MessageThreadDeliversTheSameAndJoinsOnClose)
             bvtest::finish_child(window_scenario(true));
         },
         testing::ExitedWithCode(0), "");
+}
+
+TEST(WindowUnderXvfb, CloseLogsItsStepsOnceEach)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto scenario = []() -> std::string {
+        bvtest::TempDir dir;
+        setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1);
+        qorl_window* window = qorl_window_open("Closing", 200, 100, 24);
+        if (!window)
+            return "the window did not open";
+        qorl_window_close(window);
+        qorl_log(nullptr);
+        std::string log = bvtest::read_file(dir / "log.txt");
+        std::string failure;
+        for (const char* line : {"Closing input devices\n", "Destroying window\n", "Window shutdown complete\n"}) {
+            size_t first = log.find(line);
+            if (first == std::string::npos || log.find(line, first + 1) != std::string::npos)
+                failure += std::string("not logged exactly once: ") + line;
+        }
+        return failure;
+    };
+    EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
 }
 
 TEST(WindowUnderXvfb, UnexpectedDestroyEndsTheProgram)
