@@ -22,16 +22,33 @@ glx_backend* backend_of(qorl_window* window)
     return static_cast<glx_backend*>(window->gl->backend);
 }
 
+// A swap fails when the server refuses it (an X error, such as a window destroyed
+// behind the program's back) or when the connection to the server is gone.
 int glx_swap(qorl_window* window)
 {
     glx_backend* b = backend_of(window);
-    glXSwapBuffers(b->display, b->window);
-    return 1;
+    if (window->native->gl_lost)
+        return 0;
+    x11_io_guard guard;
+    int error = 0;
+    {
+        x11_error_trap trap(b->display);
+        glXSwapBuffers(b->display, b->window);
+        error = trap.sync();
+    }
+    if (guard.lost()) {
+        window->native->gl_lost = true;
+        return 0;
+    }
+    if (error != 0)
+        qorl_log("Buffer swap failed (X error %d)\n", error);
+    return error == 0 ? 1 : 0;
 }
 
 void glx_destroy(qorl_window* window)
 {
     glx_backend* b = backend_of(window);
+    x11_io_guard guard;  // a lost connection only has nothing left to release
     glXMakeCurrent(b->display, None, nullptr);
     glXDestroyContext(b->display, b->context);
     delete b;

@@ -1,6 +1,6 @@
 // The process's entry into Xlib: thread support first, then handlers that keep X errors
 // from ending the game (they are logged, or caught by an error trap), and a lost server,
-// which nothing can survive, logged before the exit.
+// logged before the exit unless an I/O guard on the losing thread takes it as a failure.
 #include "platform/qorl_log.h"
 #include "platform/x11_native.h"
 
@@ -14,6 +14,7 @@ constexpr int open_attempts = 20;
 constexpr long open_retry_ns = 50'000'000;
 
 thread_local x11_error_trap* active_trap = nullptr;
+thread_local x11_io_guard* active_guard = nullptr;
 
 int on_error(Display* display, XErrorEvent* event)
 {
@@ -30,8 +31,20 @@ int on_error(Display* display, XErrorEvent* event)
 
 int on_io_error(Display*)
 {
+    if (active_guard) {
+        active_guard->record_loss();
+        qorl_log("Lost the connection to the X server\n");
+        return 0;
+    }
     qorl_log("Unexpected destroy message!\n");
     exit(1);
+}
+
+// Runs after on_io_error returns: Xlib's own would end the process.
+void on_io_error_exit(Display*, void*)
+{
+    if (!active_guard)
+        exit(1);
 }
 
 }  // namespace
@@ -52,11 +65,25 @@ Display* x11_open_display()
         nanosleep(&pause, nullptr);
         display = XOpenDisplay(nullptr);
     }
+    if (display)
+        XSetIOErrorExitHandler(display, on_io_error_exit, nullptr);
     if (!display) {
         const char* name = getenv("DISPLAY");
         qorl_set_error(name ? "Can't open the X display" : "No X display (DISPLAY is unset)");
     }
     return display;
+}
+
+x11_io_guard::x11_io_guard() : outer_(active_guard)
+{
+    active_guard = this;
+}
+
+x11_io_guard::~x11_io_guard()
+{
+    active_guard = outer_;
+    if (outer_ && lost_)
+        outer_->record_loss();
 }
 
 x11_error_trap::x11_error_trap(Display* display) : display_(display), outer_(active_trap)

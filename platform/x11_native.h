@@ -29,6 +29,7 @@ struct qorl_x11_window {
     Colormap colormap = 0;
     Atom wm_protocols = 0;
     Atom wm_delete_window = 0;
+    std::atomic<bool> gl_lost{false};  // the GL connection died (the swap saw it)
     std::atomic<bool> mapped{false};
     std::atomic<bool> obscured{false};
 
@@ -63,6 +64,22 @@ void x11_desktop_size(Display* display, int* width, int* height);
 // closes), or with the default visual and no GL connection when gl_display is null.
 qorl_window* x11_window_open(const char* title, int width, int height, int flags,
                              Display* gl_display, VisualID visual);
+
+// While one lives, a lost server connection on this thread is logged and survived
+// (every later Xlib call on that connection fails at once) instead of ending the process.
+class x11_io_guard {
+public:
+    x11_io_guard();
+    ~x11_io_guard();
+    x11_io_guard(const x11_io_guard&) = delete;
+    x11_io_guard& operator=(const x11_io_guard&) = delete;
+    bool lost() const { return lost_; }  // a connection was lost while the guard lived
+    void record_loss() { lost_ = true; }
+
+private:
+    x11_io_guard* outer_;
+    bool lost_ = false;
+};
 
 // Collects the X errors raised by this thread's requests while it lives, instead of the
 // default handler ending the process.

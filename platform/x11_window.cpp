@@ -195,15 +195,18 @@ void teardown(qorl_window* window)
     qorl_x11_window* x = window->native;
     qorl_input_shutdown(&window->input);
     if (x) {
+        // A lost connection has nothing to destroy; Xlib only frees its record.
+        x11_io_guard guard;
+        bool events_lost = x->gl_lost && x->display == x->gl_display;
         // The GL connection goes first: it may still know the window as a drawable.
         if (x->gl_display && x->gl_display != x->display)
             XCloseDisplay(x->gl_display);
         if (x->display) {
-            if (x->handle) {
+            if (x->handle && !events_lost) {
                 qorl_log("Destroying window\n");
                 XDestroyWindow(x->display, x->handle);
             }
-            if (x->colormap)
+            if (x->colormap && !events_lost)
                 XFreeColormap(x->display, x->colormap);
             XCloseDisplay(x->display);
         }

@@ -227,6 +227,39 @@ TEST_F(GlUnderXvfb, EventsPumpedInsideAFrameOnTheUnthreadedWindow)
         testing::ExitedWithCode(0), "");
 }
 
+// The swap's own result reaches the caller: a window destroyed behind the program's
+// back (an X error) and a connection the server cut both fail the frame, and the
+// window still closes without ending the process.
+TEST_F(GlUnderXvfb, AFailedSwapIsReportedAndTheWindowStillCloses)
+{
+    BV_REQUIRE_XVFB(server);
+    for (bool kill_client : {false, true}) {
+        EXPECT_EXIT(
+            {
+                setenv("QORL_OPTIONS", "[threaded:off]", 1);
+                qorl_window* window = open_default_window();
+                if (!window)
+                    bvtest::finish_child("no window");
+                Display* display = bvtest::open_test_display();
+                std::string failure;
+                if (!qorl_begin_frame(window))
+                    failure = "no frame";
+                if (kill_client)
+                    XKillClient(display, window->native->handle);
+                else
+                    XDestroyWindow(display, window->native->handle);
+                XSync(display, False);
+                if (qorl_end_frame(window) != 0 && failure.empty())
+                    failure = "the failed swap was reported as done";
+                qorl_gl_close(window);
+                XCloseDisplay(display);
+                bvtest::finish_child(failure);
+            },
+            testing::ExitedWithCode(0), "")
+            << (kill_client ? "connection cut" : "window destroyed");
+    }
+}
+
 TEST(GlOffscreen, CoreAndEsContextsWithoutAnyDisplay)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
