@@ -33,8 +33,23 @@ bool threaded_option()
     return threaded;
 }
 
+// Asked of the server at each read: motion events stop once the pointer leaves the
+// window, but the axes follow it anywhere on the screen. The last known position stands
+// when the pointer is on another screen or the connection is gone.
 int pointer_position(qorl_window* window, int32_t* x, int32_t* y)
 {
+    qorl_x11_window* native = window->native;
+    Display* display = native->gl_display ? native->gl_display : native->display;
+    if (display && native->handle && !native->gl_lost) {
+        Window root = 0, child = 0;
+        int root_x = 0, root_y = 0, window_x = 0, window_y = 0;
+        unsigned int buttons = 0;
+        if (XQueryPointer(display, native->handle, &root, &child, &root_x, &root_y, &window_x,
+                          &window_y, &buttons)) {
+            window->pointer_x = window_x;
+            window->pointer_y = window_y;
+        }
+    }
     *x = window->pointer_x;
     *y = window->pointer_y;
     return 1;

@@ -181,6 +181,48 @@ TEST(WindowUnderXvfb, MessageThreadDeliversTheSameAndJoinsOnClose)
         testing::ExitedWithCode(0), "");
 }
 
+// The cursor axes follow the pointer outside the window too, in window pixels.
+TEST(WindowUnderXvfb, CursorAxesFollowThePointerOutsideTheWindow)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto scenario = []() -> std::string {
+        qorl_window* window = qorl_window_open("Pointer", 200, 100, 24);
+        if (!window)
+            return "the window did not open";
+        Display* display = bvtest::open_test_display();
+        Window root = DefaultRootWindow(display);
+        qorl_axis* axis_x = qorl_axis_open(window, "cursor-x");
+        qorl_axis* axis_y = qorl_axis_open(window, "cursor-y");
+        std::string failure;
+        auto expect_at = [&](int root_x, int root_y, const char* where) {
+            XWarpPointer(display, None, root, 0, 0, 0, 0, root_x, root_y);
+            XSync(display, False);
+            bvtest::pop_events(window, [](const auto&) { return false; }, 100);
+            int want_x = 0, want_y = 0;
+            Window child = 0;
+            XTranslateCoordinates(display, root, window->native->handle, root_x, root_y, &want_x, &want_y, &child);
+            int got_x = qorl_axis_read(axis_x), got_y = qorl_axis_read(axis_y);
+            if (got_x != want_x || got_y != want_y)
+                failure += std::string(where) + ": " + std::to_string(got_x) + "," + std::to_string(got_y) +
+                           " instead of " + std::to_string(want_x) + "," + std::to_string(want_y) + "\n";
+        };
+        if (!axis_x || !axis_y) {
+            failure = "no cursor axes";
+        } else {
+            expect_at(50, 40, "inside");
+            expect_at(700, 600, "outside");
+        }
+        qorl_axis_close(axis_x);
+        qorl_axis_close(axis_y);
+        XCloseDisplay(display);
+        qorl_window_close(window);
+        return failure;
+    };
+    EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
+}
+
 TEST(WindowUnderXvfb, CloseLogsItsStepsOnceEach)
 {
     bvtest::XvfbServer server;
