@@ -68,6 +68,7 @@ void qorl_window_close(qorl_window* window);
 int qorl_set_video_mode(qorl_window* window, int width, int height, int flags);
 
 // The display-mode list, desktop mode first, read once; null when there is no display.
+// The list is read once per process, so it stays valid for the whole run.
 const qorl_display_mode* qorl_desktop_mode();
 
 // The fullscreen size for a request: among the listed modes at least width x height, the
@@ -76,6 +77,16 @@ const qorl_display_mode* qorl_desktop_mode();
 void qorl_choose_fullscreen_size(const qorl_display_mode* modes, int desktop_width,
                                  int desktop_height, int width, int height, int32_t* out_width,
                                  int32_t* out_height);
+
+// A mode as the display offers it, with its refresh rate (0 when unknown) for the log.
+struct qorl_offered_mode {
+    qorl_display_mode mode;
+    int32_t refresh;
+};
+// Fills the zero-terminated list of at most capacity entries (terminator included): the
+// desktop mode first, then the offered modes by width and height, each usable mode once.
+void qorl_display_modes_build(qorl_display_mode desktop, const qorl_offered_mode* offered, int count,
+                              qorl_display_mode* list, int capacity);
 
 // Appends a mode to a zero-terminated list of at most capacity entries (terminator
 // included) unless its colour depth is not 8, 16, 24 or 32 or an equal mode is listed.

@@ -1,25 +1,73 @@
-// Display modes and fullscreen. X gives one mode, the desktop (the root window's size and
-// depth), and the monitor's mode is never switched: X would not restore it if the game
-// died. Fullscreen is the window manager's fullscreen state where one offers it, else the
-// window moved and sized over the whole root window. The mode arithmetic still chooses
-// the fullscreen size that the record keeps.
+// Display modes and fullscreen. The list is the desktop mode (the root window's size and
+// depth) followed by the modes the server's RandR extension offers for its connected
+// outputs, when it has the extension. The monitor's mode is never switched: X would not
+// restore it if the game died. Fullscreen is the window manager's fullscreen state where
+// one offers it, else the window moved and sized over the whole root window; either way
+// it covers the screen at the desktop size, and the mode arithmetic only chooses the
+// fullscreen size that the record keeps.
 #include "platform/qorl_log.h"
 #include "platform/x11_native.h"
 
 #include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <mutex>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-constexpr int mode_list_capacity = 2;
+constexpr int mode_list_capacity = 128;
 qorl_display_mode mode_list[mode_list_capacity];
 bool mode_list_ok = false;
 
 bool valid_depth(int bits)
 {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+int refresh_rate(const XRRModeInfo& mode)
+{
+    double dots = static_cast<double>(mode.hTotal) * mode.vTotal;
+    return dots > 0 ? static_cast<int>(mode.dotClock / dots + 0.5) : 0;
+}
+
+// The modes of every connected output (RandR 1.2 and later), or the screen sizes of the
+// older protocol. Empty without the extension.
+std::vector<qorl_offered_mode> randr_modes(Display* display, int depth)
+{
+    std::vector<qorl_offered_mode> modes;
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(display, &event_base, &error_base) || !XRRQueryVersion(display, &major, &minor))
+        return modes;
+    Window root = DefaultRootWindow(display);
+    if (major == 1 && minor < 2) {
+        int count = 0;
+        XRRScreenSize* sizes = XRRSizes(display, DefaultScreen(display), &count);
+        for (int i = 0; i < count; ++i)
+            modes.push_back({{sizes[i].width, sizes[i].height, depth}, 0});
+        return modes;
+    }
+    XRRScreenResources* resources = minor >= 3 || major > 1 ? XRRGetScreenResourcesCurrent(display, root)
+                                                            : XRRGetScreenResources(display, root);
+    if (!resources)
+        return modes;
+    for (int o = 0; o < resources->noutput; ++o) {
+        XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[o]);
+        if (!output)
+            continue;
+        for (int m = 0; output->connection == RR_Connected && m < output->nmode; ++m)
+            for (int k = 0; k < resources->nmode; ++k) {
+                const XRRModeInfo& info = resources->modes[k];
+                if (info.id == output->modes[m])
+                    modes.push_back({{static_cast<int32_t>(info.width), static_cast<int32_t>(info.height), depth},
+                                     refresh_rate(info)});
+            }
+        XRRFreeOutputInfo(output);
+    }
+    XRRFreeScreenResources(resources);
+    return modes;
 }
 
 void build_mode_list()
@@ -30,12 +78,10 @@ void build_mode_list()
     int width = 0, height = 0;
     x11_desktop_size(display, &width, &height);
     int depth = DefaultDepth(display, DefaultScreen(display));
+    std::vector<qorl_offered_mode> offered = randr_modes(display, depth);
     XCloseDisplay(display);
-    mode_list[0] = {};
-    if (qorl_display_mode_add(mode_list, mode_list_capacity, {width, height, depth}))
-        qorl_log("Desktop mode is %dx%dx%d\n", width, height, depth);
-    else
-        qorl_log("Desktop mode is %dx%dx%d (ignored)\n", width, height, depth);
+    qorl_display_modes_build({width, height, depth}, offered.data(), static_cast<int>(offered.size()),
+                             mode_list, mode_list_capacity);
     mode_list_ok = true;
 }
 
@@ -114,6 +160,27 @@ const qorl_display_mode* qorl_desktop_mode()
     static std::once_flag once;
     std::call_once(once, build_mode_list);
     return mode_list_ok ? mode_list : nullptr;
+}
+
+void qorl_display_modes_build(qorl_display_mode desktop, const qorl_offered_mode* offered, int count,
+                              qorl_display_mode* list, int capacity)
+{
+    list[0] = {};
+    if (qorl_display_mode_add(list, capacity, desktop))
+        qorl_log("Desktop mode is %dx%dx%d\n", desktop.width, desktop.height, desktop.colour_bits);
+    else
+        qorl_log("Desktop mode is %dx%dx%d (ignored)\n", desktop.width, desktop.height, desktop.colour_bits);
+    std::vector<qorl_offered_mode> sorted(offered, offered + std::max(count, 0));
+    std::stable_sort(sorted.begin(), sorted.end(), [](const qorl_offered_mode& a, const qorl_offered_mode& b) {
+        return a.mode.width != b.mode.width ? a.mode.width < b.mode.width : a.mode.height < b.mode.height;
+    });
+    for (const qorl_offered_mode& o : sorted) {
+        const qorl_display_mode& m = o.mode;
+        if (!valid_depth(m.colour_bits))
+            qorl_log("Found mode %dx%dx%d@%dhz (ignored)\n", m.width, m.height, m.colour_bits, o.refresh);
+        else if (qorl_display_mode_add(list, capacity, m))
+            qorl_log("Found mode %dx%dx%d@%dhz\n", m.width, m.height, m.colour_bits, o.refresh);
+    }
 }
 
 int qorl_display_mode_add(qorl_display_mode* list, int capacity, qorl_display_mode mode)

@@ -37,3 +37,29 @@ TEST(DisplayModeList, KeepsUsableDepthsOnceEachAndStaysTerminated)
     EXPECT_EQ(list[2].width, 800);
     EXPECT_EQ(list[3].width, 0);
 }
+
+TEST(DisplayModeList, DesktopFirstThenTheOfferedModesBySizeEachOnce)
+{
+    // As a monitor's outputs report them: unsorted, the desktop mode among them, one mode
+    // listed twice (two refresh rates), and a depth the list does not take.
+    const qorl_offered_mode offered[] = {{{1920, 1080, 24}, 60}, {{1280, 720, 24}, 60}, {{800, 600, 24}, 75},
+                                         {{1280, 1024, 24}, 60}, {{800, 600, 24}, 60},  {{640, 480, 15}, 60},
+                                         {{1280, 720, 24}, 50},  {{640, 480, 24}, 60}};
+    qorl_display_mode list[16];
+    qorl_display_modes_build({1280, 1024, 24}, offered, 8, list, 16);
+    const qorl_display_mode want[] = {{1280, 1024, 24}, {640, 480, 24},   {800, 600, 24},
+                                      {1280, 720, 24},  {1920, 1080, 24}, {}};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(list[i].width, want[i].width) << i;
+        EXPECT_EQ(list[i].height, want[i].height) << i;
+        EXPECT_EQ(list[i].colour_bits, want[i].colour_bits) << i;
+    }
+
+    // A display without the extension offers nothing more; a short list stays terminated.
+    qorl_display_modes_build({1024, 768, 24}, nullptr, 0, list, 16);
+    EXPECT_EQ(list[0].width, 1024);
+    EXPECT_EQ(list[1].width, 0);
+    qorl_display_modes_build({1024, 768, 24}, offered, 8, list, 3);
+    EXPECT_EQ(list[1].width, 640);
+    EXPECT_EQ(list[2].width, 0);
+}

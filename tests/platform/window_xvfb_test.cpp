@@ -223,6 +223,21 @@ TEST(WindowUnderXvfb, CursorAxesFollowThePointerOutsideTheWindow)
     EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
 }
 
+// Xvfb's RandR extension offers just its desktop mode, which is listed once.
+TEST(WindowUnderXvfb, ModeListHoldsTheServersModeOnce)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const qorl_display_mode* m = qorl_desktop_mode();
+            bool ok = m && m[0].width == 1024 && m[0].height == 768 && m[0].colour_bits == 24 && m[1].width == 0;
+            bvtest::finish_child(ok ? "" : "not the server's one mode");
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST(WindowUnderXvfb, CloseLogsItsStepsOnceEach)
 {
     bvtest::XvfbServer server;
