@@ -1,19 +1,21 @@
 // Alternative names for axes and buttons ("cursor-x" -> "cursor.axis[0]"). Process-wide
 // and main-thread only; the first alias registered for a name is the one that counts.
+// Nodes never move, so a resolved target stays valid until the list is cleared.
 #include "platform/qorl_input.h"
 #include "platform/qorl_log.h"
 
 #include <cstring>
+#include <forward_list>
 #include <new>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 
-std::vector<std::pair<std::string, std::string>>& alias_list()
+// Newest first.
+std::forward_list<std::pair<std::string, std::string>>& alias_list()
 {
-    static std::vector<std::pair<std::string, std::string>> list;
+    static std::forward_list<std::pair<std::string, std::string>> list;
     return list;
 }
 
@@ -27,7 +29,7 @@ int qorl_alias(const char* alias, const char* target)
             return 0;
         }
     try {
-        alias_list().emplace_back(alias, target);
+        alias_list().emplace_front(alias, target);
     } catch (const std::bad_alloc&) {
         qorl_log("Can't alias %s to %s -- out of memory\n", alias, target);
         return 0;

@@ -129,6 +129,22 @@ TEST_F(Devices, AliasesLeadToAxesAndButtons)
     EXPECT_EQ(code, d->id | 0);
 }
 
+// A resolved target is held by callers while more aliases arrive (the roll calls add
+// theirs after the window's): it must neither move nor change.
+TEST_F(Devices, AResolvedAliasStaysPutWhileTheListGrows)
+{
+    ASSERT_TRUE(qorl_alias("first", "Pad.axis[1]"));
+    const char* target = qorl_resolve_alias("first");
+    for (int i = 0; i < 200; ++i)
+        qorl_alias(("alias-" + std::to_string(i)).c_str(), "Other.key[0]");
+    EXPECT_EQ(qorl_resolve_alias("first"), target);
+    EXPECT_STREQ(target, "Pad.axis[1]");
+    EXPECT_EQ(qorl_alias("first", "Pad.axis[2]"), 0) << "the first alias of a name counts";
+    EXPECT_STREQ(qorl_resolve_alias("alias-199"), "Other.key[0]");
+    const char* unknown = "no-such-alias";
+    EXPECT_EQ(qorl_resolve_alias(unknown), unknown);
+}
+
 TEST_F(Devices, ButtonNamesBothWaysAndPolling)
 {
     TestDevice* pad = add_device(&input, "Pad", 1, 16);
