@@ -14,6 +14,10 @@ const char* user_data_folder();
 // Frees the folder texts; the next use builds them again.
 void search_folders_free();
 
+// A copy of length bytes of text (mem_alloc) with every run of "/" made one; backslashes
+// count as "/" when asked. Null when the copy cannot be allocated.
+char* copy_collapsing_slashes(const char* text, size_t length, bool backslashes);
+
 // folder + name into out; false when the result would be longer than kDataPathMax,
 // since a cut path names some other file.
 bool join_data_path(std::string& out, const char* folder, const char* name);

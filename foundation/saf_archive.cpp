@@ -8,6 +8,7 @@
 // Entry k starts at the header length (every line above with its "\n", the "-" line
 // included) plus the sizes of entries 0..k-1. Anything else makes the archive
 // malformed, and a malformed archive contributes no entries at all.
+#include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
@@ -28,27 +29,15 @@ file_index_entry* entry_at(growable_array* entries, int i)
     return static_cast<file_index_entry*>(entries->items) + i;
 }
 
-// A copy of the name with each run of "/" made one.
-char* collapsed_copy(const char* name)
-{
-    auto* out = static_cast<char*>(mem_alloc(strlen(name) + 1));
-    if (!out)
-        return nullptr;
-    size_t n = 0;
-    for (const char* p = name; *p; ++p) {
-        if (*p == '/' && n > 0 && out[n - 1] == '/')
-            continue;
-        out[n++] = *p;
-    }
-    out[n] = '\0';
-    return out;
-}
-
 enum class line_result { entry, end, malformed };
 
 // One header line already stripped of its "\n". Sizes are untrusted: a sign, a value
-// beyond 32 bits or a number with nothing after it must not turn into an entry.
-line_result parse_line(growable_array* entries, char* line, char* container_path, int priority)
+// beyond 32 bits or a number with nothing after it must not turn into an entry. Each
+// entry's offset is first kept relative to the data start; data_length runs over every
+// entry of the header, also those that could not be kept, since their bytes still
+// lie between the others.
+line_result parse_line(growable_array* entries, char* line, char* container_path, int priority,
+                       int64_t* data_length)
 {
     if (strcmp(line, "-") == 0)
         return line_result::end;
@@ -57,27 +46,28 @@ line_result parse_line(growable_array* entries, char* line, char* container_path
     long long size = strtoll(line, &end, 10);
     if (end == line || errno == ERANGE || size < 0 || size > INT32_MAX || *end == '\0')
         return line_result::malformed;
-    char* name = collapsed_copy(end + 1);
+    const int64_t offset = *data_length;
+    *data_length += size;
+    if (*data_length > INT32_MAX)
+        return line_result::malformed;  // the data would pass 2 GiB
+    char* name = copy_collapsing_slashes(end + 1, strlen(end + 1), false);
     if (!name)
         return line_result::entry;
-    file_index_entry entry{name, container_path, name, 0, static_cast<int32_t>(size), priority};
+    file_index_entry entry{name, container_path, name, static_cast<int32_t>(offset), static_cast<int32_t>(size),
+                           priority};
     // A full index drops this entry; the archive's other entries may still fit.
     if (!array_push(entries, &entry))
         mem_free(name);
     return line_result::entry;
 }
 
-// Gives the new entries their offsets; false when the data would pass 2 GiB.
-bool place_entries(growable_array* entries, int first, int64_t header_length)
+// Moves the new entries' offsets past the header; false when the data would pass 2 GiB.
+bool place_entries(growable_array* entries, int first, int64_t header_length, int64_t data_length)
 {
-    int64_t offset = header_length;
-    for (int i = first; i < entries->count; ++i) {
-        file_index_entry* e = entry_at(entries, i);
-        if (offset + e->size > INT32_MAX)
-            return false;
-        e->offset = static_cast<int32_t>(offset);
-        offset += e->size;
-    }
+    if (header_length + data_length > INT32_MAX)
+        return false;
+    for (int i = first; i < entries->count; ++i)
+        entry_at(entries, i)->offset += static_cast<int32_t>(header_length);
     return true;
 }
 
@@ -98,6 +88,7 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
         return;
     const int first = entries->count;
     int64_t header_length = 0;
+    int64_t data_length = 0;
     char line[kLineBuffer];
     bool ok = false;
     for (;;) {
@@ -109,11 +100,11 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
             break;
         header_length += static_cast<int64_t>(length);
         line[length - 1] = '\0';
-        line_result r = parse_line(entries, line, container_path, priority);
+        line_result r = parse_line(entries, line, container_path, priority, &data_length);
         if (r == line_result::malformed)
             break;
         if (r == line_result::end) {
-            ok = place_entries(entries, first, header_length);
+            ok = place_entries(entries, first, header_length, data_length);
             break;
         }
     }

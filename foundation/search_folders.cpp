@@ -16,27 +16,9 @@ int folder_count = -1;
 char* folders[kMaxFolders + 1];
 bool has_user_folder = false;
 
-// Backslashes become "/", every run of "/" becomes one.
-char* normalised_copy(const std::string& text)
-{
-    char* out = static_cast<char*>(mem_alloc(text.size() + 1));
-    if (!out)
-        return nullptr;
-    size_t n = 0;
-    for (char c : text) {
-        if (c == '\\')
-            c = '/';
-        if (c == '/' && n > 0 && out[n - 1] == '/')
-            continue;
-        out[n++] = c;
-    }
-    out[n] = '\0';
-    return out;
-}
-
 void add_folder(const std::string& text)
 {
-    if (char* folder = normalised_copy(text))
+    if (char* folder = copy_collapsing_slashes(text.data(), text.size(), true))
         folders[folder_count++] = folder;
 }
 
@@ -58,6 +40,24 @@ void build_folders()
 }
 
 }  // namespace
+
+char* copy_collapsing_slashes(const char* text, size_t length, bool backslashes)
+{
+    char* out = static_cast<char*>(mem_alloc(length + 1));
+    if (!out)
+        return nullptr;
+    size_t n = 0;
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        if (backslashes && c == '\\')
+            c = '/';
+        if (c == '/' && n > 0 && out[n - 1] == '/')
+            continue;
+        out[n++] = c;
+    }
+    out[n] = '\0';
+    return out;
+}
 
 const char* data_search_dir(int index)
 {

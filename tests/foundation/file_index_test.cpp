@@ -66,6 +66,33 @@ TEST(SafArchive, MalformedArchivesDropOnlyTheirOwnEntries)
     });
 }
 
+// An entry the index could not keep (its name copy failed) still holds its bytes in
+// the archive: the entries after it must not shift onto them.
+TEST(SafArchive, AnEntryDroppedForWantOfMemoryKeepsTheOthersInPlace)
+{
+    in_fresh_folders([](Problems& p, const TempDir&, const TempDir& game) {
+        write_file(game / "zzzz.saf", "4 a.txt\n4 bb.txt\n4 c.txt\n-\nAAAABBBBCCCC");
+        static int failures_left;
+        failures_left = 1;
+        // The copy of "bb.txt" is the one allocation of 7 bytes while the index is built.
+        const mem_system_allocator failing{[](size_t size) -> void* {
+                                               if (size == 7 && failures_left > 0) {
+                                                   --failures_left;
+                                                   return nullptr;
+                                               }
+                                               return malloc(size);
+                                           },
+                                           realloc, free};
+        mem_set_system_allocator(&failing);
+        file_index_list();
+        mem_set_system_allocator(nullptr);
+        p.check(failures_left == 0, "no allocation of 7 bytes was failed");
+        p.check(file_index_find("bb.txt") == -1, "the dropped entry is listed");
+        p.same(read_named("@a.txt"), "AAAA", "the entry before");
+        p.same(read_named("@c.txt"), "CCCC", "the entry after");
+    });
+}
+
 TEST(IndexOrder, LowerPriorityWinsAndEqualNamesStayInTheOrderFound)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
