@@ -9,11 +9,6 @@ constexpr int no_width = INT_MAX;
 // What a conversion answers when the walk goes on; anything else is the scan's result.
 constexpr int keep_going = INT_MIN;
 
-bool is_decimal(int c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // One call's walk of the format, with its own copy of the argument list.
 class scan_walk {
 public:
@@ -93,7 +88,7 @@ int scan_walk::conversion(const unsigned char*& f)
         ++f;
     }
     int width = 0;
-    for (; is_decimal(*f); ++f)
+    for (; scan_is_decimal(*f); ++f)
         width = width > (INT_MAX - 9) / 10 ? INT_MAX : width * 10 + (*f - '0');
     if (width == 0)
         width = no_width;

@@ -24,6 +24,11 @@ inline bool scan_is_space(int c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+inline bool scan_is_decimal(int c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // The source plus its one pushed-back character.
 class scan_reader {
 public:

@@ -12,11 +12,6 @@ constexpr int64_t exponent_limit = 100000;
 // only raise the exponent, so a very long number cannot overflow the accumulator.
 constexpr int significant_digits_kept = 40;
 
-bool is_decimal(int c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // 0-9, then letters of either case as 10-35; anything else is no digit of any base.
 uint32_t digit_value(int c)
 {
@@ -100,7 +95,7 @@ bool scan_read_float(scan_field& in, long double* out)
     bool dot = false;
     for (;;) {
         const int c = in.peek();
-        if (is_decimal(c)) {
+        if (scan_is_decimal(c)) {
             any = true;
             if (significant < significant_digits_kept) {
                 mantissa = mantissa * 10 + (c - '0');
@@ -126,7 +121,7 @@ bool scan_read_float(scan_field& in, long double* out)
         in.take();
         const bool exponent_negative = read_sign(in);
         int64_t e = 0;
-        for (; is_decimal(in.peek()); in.take())
+        for (; scan_is_decimal(in.peek()); in.take())
             e = clamp_exponent(e * 10 + (in.peek() - '0'));
         exponent = clamp_exponent(exponent + (exponent_negative ? -e : e));
     }
