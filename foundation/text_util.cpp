@@ -43,9 +43,8 @@ vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* m
         return nullptr;
     size_t folder_length = strlen(folder);
     size_t name_length = strlen(name);
-    char* path = static_cast<char*>(xmalloc(folder_length + name_length + 3));
+    char* path = static_cast<char*>(xmalloc(folder_length + name_length + 2));
     char* end = path;
-    *end++ = '@';
     memcpy(end, folder, folder_length);
     end += folder_length;
     *end++ = '/';

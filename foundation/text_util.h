@@ -8,7 +8,8 @@ struct vfs_file;
 // Finds tag (for example "[numberbackground:") in text and reads "%f,%f,%f" after it
 // into rgb bytes (each clamped to 0..1, times 255, truncated). Leaves rgb alone otherwise.
 void parse_colour_tag(const char* text, const char* tag, uint8_t rgb[3]);
-// vfs_open of the data path "@" + folder + "/" + name.
+// vfs_open of folder + "/" + name: a data-path folder ("@tracks/hill") gives a data path,
+// a plain folder a plain path.
 vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* mode);
 // vsnprintf into buffer of size bytes (truncating); returns the length written.
 int format_string(char* buffer, size_t size, const char* format, ...)

@@ -68,7 +68,10 @@ TEST(DataPaths, ReadsTakeTheBestCopyPlainOrPacked)
                                                  {"tie.txt.gz", gzip_bytes("tie packed")}}));
         file_index_list();
         p.same(read_named("@config"), "user", "with both loose copies");
-        p.same(read_all(vfs_open_in_folder("tracks/hill", "desc", "rb")), "user desc", "a folder's file");
+        p.same(read_all(vfs_open_in_folder("@tracks/hill", "desc", "rb")), "user desc", "a data folder's file");
+        p.same(read_all(vfs_open_in_folder((game / "tracks/hill").c_str(), "desc", "rb")), "game desc",
+               "a plain folder's file");
+        p.check(vfs_open_in_folder("tracks/hill", "desc", "rb") == nullptr, "a relative plain folder was searched");
         p.same(read_named("@notes.txt"), "loose packed", "loose .gz");
         p.same(read_named("@dual.txt"), "user packed", "loose .gz before an archive entry");
         p.same(read_named("@packed.txt"), "archived packed", "archived .gz");
@@ -105,7 +108,7 @@ TEST(DataPaths, WritesLandInFolderZeroAndOverlongPathsAreNotCut)
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
         // The game folder text is the longer, so a name too long for folder 0 fits nowhere.
         use_folders(user.path(), game / "a-longer-game-folder");
-        vfs_file* f = vfs_open_in_folder("demos", "new.bvdemo", "w");
+        vfs_file* f = vfs_open_in_folder("@demos", "new.bvdemo", "w");
         vfs_puts(f, "done");
         vfs_close(f);
         p.same(read_file(user / "Brovanta/demos/new.bvdemo"), "done", "written file");
