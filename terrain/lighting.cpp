@@ -77,6 +77,16 @@ void store_finite(float* field, float value)
         *field = value;
 }
 
+// " [ r g b ] " into a colour: each value that parses and is finite replaces the field's
+// (an overflowing 1e39 would light everything with infinity), the others stay.
+void read_colour(const char* argument, float* field)
+{
+    float values[3] = {field[0], field[1], field[2]};
+    scan_string(argument, " [ %f %f %f ] ", &values[0], &values[1], &values[2]);
+    for (int i = 0; i < 3; ++i)
+        store_finite(&field[i], values[i]);
+}
+
 void normalise_sun()
 {
     float* v = lighting.sun_vector;
@@ -96,12 +106,11 @@ bool apply(const char* keyword, const char* argument, flare* pending)
     if (strcmp(keyword, "sun_vector") == 0) {
         scan_string(argument, " [ %f %f %f ] ", &lighting.sun_vector[0], &lighting.sun_vector[1], &lighting.sun_vector[2]);
     } else if (strcmp(keyword, "sun_color") == 0) {
-        scan_string(argument, " [ %f %f %f ] ", &lighting.sun_color[0], &lighting.sun_color[1], &lighting.sun_color[2]);
+        read_colour(argument, lighting.sun_color);
     } else if (strcmp(keyword, "ambient") == 0) {
-        scan_string(argument, " [ %f %f %f ] ", &lighting.ambient[0], &lighting.ambient[1], &lighting.ambient[2]);
+        read_colour(argument, lighting.ambient);
     } else if (strcmp(keyword, "global_ambient") == 0) {
-        scan_string(argument, " [ %f %f %f ] ", &lighting.global_ambient[0], &lighting.global_ambient[1],
-                    &lighting.global_ambient[2]);
+        read_colour(argument, lighting.global_ambient);
     } else if (strcmp(keyword, "flare_element") == 0) {
         float ox, oy, r, g, b, size;
         char name[1024];
@@ -121,7 +130,8 @@ bool apply(const char* keyword, const char* argument, flare* pending)
         reset_flare(pending);
     } else if (strcmp(keyword, "fog") == 0) {
         float r, g, b, density;
-        if (scan_string(argument, " [ %f %f %f ] %f ", &r, &g, &b, &density) == 4 && std::isfinite(density)) {
+        if (scan_string(argument, " [ %f %f %f ] %f ", &r, &g, &b, &density) == 4 && std::isfinite(r) &&
+            std::isfinite(g) && std::isfinite(b) && std::isfinite(density)) {
             set3(lighting.fog_color, r, g, b);
             lighting.fog_density = density;
         }
@@ -204,6 +214,7 @@ void lighting_read(const char* path)
     reset_record();
     vfs_file* f = vfs_open(path, "rb");
     if (!f) {
+        normalise_sun();
         share_with_models();
         return;
     }

@@ -110,6 +110,39 @@ TEST_F(Lighting, PlanesAreClampedAndOddValuesLeaveTheDefaults)
     EXPECT_NEAR(lighting.sun_vector[0], 0.57735f, 1e-5);
 }
 
+// Numbers past the float range scan as infinity: a colour keeps its value instead, and
+// a fog line with one is refused whole.
+TEST_F(Lighting, OverflowingColoursKeepTheirValues)
+{
+    read("fog [ 0.3 0.2 0.1 ] 0.25\n");
+    read("sun_color [ 1e39 0.5 0.5 ]\n"
+         "ambient [ 0.1 -1e39 0.3 ]\n"
+         "global_ambient [ 0.4 0.5 1e39 ]\n"
+         "fog [ 1e39 0 0 ] 0.5\n");
+    const float want[3][3] = {{1, 0.5f, 0.5f}, {0.1f, 0.5f, 0.3f}, {0.4f, 0.5f, 0.2f}};
+    const float* got[3] = {lighting.sun_color, lighting.ambient, lighting.global_ambient};
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FLOAT_EQ(got[k][i], want[k][i]) << "keyword " << k << " value " << i;
+    EXPECT_FLOAT_EQ(lighting.fog_color[0], 0.3f);
+    EXPECT_FLOAT_EQ(lighting.fog_density, 0);
+    EXPECT_FLOAT_EQ(model_lighting.sun_color[0], 1);
+}
+
+// Without a file the default sun still has unit length, as it has after a file.
+TEST_F(Lighting, TheSunIsAUnitVectorWithOrWithoutAFile)
+{
+    for (bool with_file : {true, false}) {
+        if (with_file)
+            read("ambient [ 1 1 1 ]\n");
+        else
+            lighting_read((trackfiles::root() + "/no-such-lighting").c_str());
+        const float* v = lighting.sun_vector;
+        EXPECT_NEAR(v[0] * v[0] + v[1] * v[1] + v[2] * v[2], 1.0f, 1e-6) << (with_file ? "file" : "no file");
+        EXPECT_NEAR(v[1], 0.57735f, 1e-5);
+    }
+}
+
 TEST_F(Lighting, FlaresTakeAtMostEightElementsBeforeTheirAnchor)
 {
     picture("flare.ppm");
