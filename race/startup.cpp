@@ -16,6 +16,7 @@
 #include "race/base_digest.h"
 #include "race/glversion_option.h"
 #include "race/hud_pictures.h"
+#include "race/out_of_memory_stop.h"
 
 #include <cstdio>
 #include <cstring>
@@ -115,6 +116,12 @@ void wait_for_close(qorl_window* window)
     }
 }
 
+void close_window(qorl_window* window)
+{
+    out_of_memory_watch(nullptr);
+    qorl_gl_close(window);
+}
+
 void shutdown_tail()
 {
     vfs_shutdown();
@@ -128,6 +135,7 @@ void shutdown_tail()
 int brovanta_main(int argc, char** argv)
 {
     runtime_setup();
+    install_out_of_memory_stop();
 
     if (argc == 2 && strcmp(argv[1], "--open-home") == 0) {
         open_user_folder();
@@ -159,15 +167,16 @@ int brovanta_main(int argc, char** argv)
         shutdown_tail();
         return 1;
     }
+    out_of_memory_watch(window);
     if (!start_gl(window)) {
         qorl_log("OpenGL version too old\n");
-        qorl_gl_close(window);
+        close_window(window);
         shutdown_tail();
         return 1;  // the program cannot draw on this context: a failed start
     }
     if (!gl_create_shaders()) {
         fputs("Can't initialize shaders\n", stderr);
-        qorl_gl_close(window);
+        close_window(window);
         shutdown_tail();
         return 1;
     }
@@ -176,7 +185,7 @@ int brovanta_main(int argc, char** argv)
     file_index_list();
 
     if (!audio_start(audio, window)) {
-        qorl_gl_close(window);
+        close_window(window);
         shutdown_tail();
         return 1;
     }
@@ -185,7 +194,7 @@ int brovanta_main(int argc, char** argv)
 
     audio_stop();
     graphics_free();
-    qorl_gl_close(window);
+    close_window(window);
     shutdown_tail();
     return 0;
 }
