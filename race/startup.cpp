@@ -31,25 +31,41 @@ void runtime_setup()
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
 }
 
-// Only the audio options for now: "--nosound", and "--record-audio <file>" or
-// "--record-audio=<file>". The rest of the command line is left alone.
-audio_request audio_options(int argc, char** argv)
+// Only the options start-up acts on so far: "--nosound", "--record-audio <file>" or
+// "--record-audio=<file>", and "--open-home" among other arguments, which ends the
+// options there. A recording file is never an argument that begins with "--": that is
+// the next option, given after a forgotten file name. "--glversion" takes its value
+// here as glversion_from_arguments does, so that both read the same options.
+struct early_options {
+    audio_request audio;
+    int open_home_at = 0;  // the argument index of "--open-home", 0 when not given
+};
+
+early_options read_early_options(int argc, char** argv)
 {
     constexpr char record[] = "--record-audio";
     constexpr size_t record_length = sizeof record - 1;
-    audio_request request;
+    early_options options;
+    audio_request& request = options.audio;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (strcmp(arg, "--") == 0)
             break;
-        if (strcmp(arg, "--nosound") == 0)
+        if (strcmp(arg, "--nosound") == 0) {
             request.nosound = true;
-        else if (strcmp(arg, record) == 0 && i + 1 < argc)
-            request.record_path = argv[++i];
-        else if (strncmp(arg, record, record_length) == 0 && arg[record_length] == '=')
+        } else if (strcmp(arg, record) == 0) {
+            if (i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0)
+                request.record_path = argv[++i];
+        } else if (strncmp(arg, record, record_length) == 0 && arg[record_length] == '=') {
             request.record_path = arg + record_length + 1;
+        } else if (strcmp(arg, "--glversion") == 0) {
+            ++i;
+        } else if (strcmp(arg, "--open-home") == 0) {
+            options.open_home_at = i;
+            break;
+        }
     }
-    return request;
+    return options;
 }
 
 // Until the main loop arrives: the window's size when it is not fullscreen, and the
@@ -151,13 +167,21 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
-    audio_request audio = audio_options(argc, argv);
+    early_options options = read_early_options(argc, argv);
+    const audio_request& audio = options.audio;
     gl_version_choice version;
     const char* message = nullptr;
-    if (!glversion_from_arguments(argc, argv, &version, &message)) {
+    // Options after "--open-home" are never read: it ends the run before them.
+    if (!glversion_from_arguments(options.open_home_at ? options.open_home_at : argc, argv, &version,
+                                  &message)) {
         fputs(message, stderr);
         shutdown_tail();
         return 1;
+    }
+    if (options.open_home_at) {
+        open_user_folder();
+        shutdown_tail();
+        return 0;
     }
 
     qorl_gl_request_version(version.major, version.minor, version.profile);

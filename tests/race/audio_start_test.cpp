@@ -61,6 +61,20 @@ TEST(AudioStart, RecordingOpensTheOfflineMixerAndItsFile)
     }
 }
 
+// A forgotten file name: the next option is read as an option, never taken as the file.
+TEST(AudioStart, RecordingTakesNoOptionForItsFile)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    run_result r = run(home, {"--record-audio", "--glversion", "3.3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(bvtest::file_exists("--glversion"));
+    EXPECT_FALSE(has(r.log, "Opening readback audio...\n")) << r.log;
+    EXPECT_TRUE(has(r.log, "GL_VERSION: ") && r.log.find("Compatibility Profile") != std::string::npos)
+        << "3.3 asks for any profile: " << r.log;
+}
+
 TEST(AudioStart, UnwritableRecordingFileEndsTheRun)
 {
     bvtest::XvfbServer server;

@@ -98,3 +98,38 @@ TEST(Startup, OpenHomeWithoutFileBrowserStillEndsCleanly)
     env.push_back({"PATH", home / "nothing-here"});
     EXPECT_EQ(bvtest::run_process({program, "--open-home"}, env).status, 0);
 }
+
+// Among other options "--open-home" still opens the folder and ends the run without a
+// window (there is no display here to open one on), once the options before it are read.
+TEST(Startup, OpenHomeAmongOtherOptionsEndsBeforeTheWindow)
+{
+    TempDir home;
+    std::string fake_bin = home / "bin";
+    bvtest::write_file(fake_bin + "/xdg-open", "#!/bin/sh\necho \"$@\" >> \"" + (home / "opened") + "\"\n");
+    chmod((fake_bin + "/xdg-open").c_str(), 0755);
+    auto env = bvtest::program_env(home);
+    env.push_back({"PATH", fake_bin + ":/usr/bin:/bin"});
+    env.push_back({"DISPLAY", "", true});
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } runs[] = {{{"--nosound", "--open-home"}, 0},
+                {{"--open-home", "--glversion", "bad"}, 0},     // never read
+                {{"--record-audio", "--open-home"}, 0},         // no file name to take
+                {{"--glversion", "bad", "--open-home"}, 1},     // read before it
+                {{"--glversion", "--open-home"}, 1}};           // the version's value
+    int opened = 0;
+    for (const auto& run : runs) {
+        std::vector<std::string> argv = {program};
+        argv.insert(argv.end(), run.args.begin(), run.args.end());
+        auto r = bvtest::run_process(argv, env);
+        EXPECT_EQ(r.status, run.status) << run.args[0] << " " << run.args[1] << "\n" << r.err;
+        opened += run.status == 0;
+    }
+    std::string want;
+    for (int i = 0; i < opened; ++i)
+        want += home / "xdg/Brovanta\n";
+    for (int i = 0; i < 100 && bvtest::read_file(home / "opened") != want; ++i)
+        usleep(20000);
+    EXPECT_EQ(bvtest::read_file(home / "opened"), want);
+}
