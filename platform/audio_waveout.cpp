@@ -6,13 +6,11 @@
 #include "platform/alsa_pcm.h"
 #include "platform/audio_drivers.h"
 #include "platform/mixer.h"
+#include "platform/pcm_writer.h"
 #include "platform/qorl_log.h"
 
-#include <atomic>
-#include <chrono>
 #include <mutex>
 #include <new>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -22,39 +20,11 @@ struct waveout_device {
     std::vector<int32_t> left, right;
     std::vector<uint8_t> fragment;
     qorl_pcm* pcm = nullptr;
-    std::thread thread;
-    std::atomic<bool> stop{false};
+    qorl_pcm_writer writer;
 };
 
 std::mutex mixer_mutex;
 waveout_device* device = nullptr;  // the one open instance, main thread only
-
-void audio_thread(waveout_device* d)
-{
-    qorl_log("Audio thread begin\n");
-    const int32_t samples = d->mixer.block_length;
-    const auto fragment_time = std::chrono::microseconds(1000000LL * samples / d->mixer.output_rate);
-    int count = 0;
-    bool failing = false;
-    while (!d->stop.load()) {
-        ++count;
-        {
-            std::lock_guard lock(mixer_mutex);
-            qorl_mix_block(&d->mixer);
-        }
-        int written = qorl_pcm_write(d->pcm, d->fragment.data(), static_cast<unsigned>(samples));
-        if (written < 0)
-            qorl_log("Audio thread: Timeout on fragment %d\n", count);
-        if (written == 0) {
-            // A dead device fails at once: keep time, and say so once per run of failures.
-            if (!failing)
-                qorl_log("Audio thread: Write error\n");
-            std::this_thread::sleep_for(fragment_time);
-        }
-        failing = written == 0;
-    }
-    qorl_log("Audio thread end\n");
-}
 
 void release(waveout_device* d)
 {
@@ -127,9 +97,14 @@ qorl_audio* open_device(qorl_window*)
     m.right = m.stereo ? d->right.data() : nullptr;
     m.output = d->fragment.data();
 
-    try {
-        d->thread = std::thread(audio_thread, d);
-    } catch (const std::system_error&) {
+    static constexpr qorl_pcm_writer_texts texts{"Audio thread begin\n", "Audio thread end\n",
+                                                 "Audio thread: Timeout on fragment %d\n",
+                                                 "Audio thread: Write error\n"};
+    auto mix = [d] {
+        std::lock_guard lock(mixer_mutex);
+        qorl_mix_block(&d->mixer);
+    };
+    if (!d->writer.start(pcm, mix, d->fragment.data(), static_cast<unsigned>(m.block_length), rate, texts)) {
         qorl_log("Can't create thread\n");
         release(d);
         return nullptr;
@@ -151,8 +126,7 @@ void close_device(qorl_audio*)
         return;
     }
     qorl_log("Closing audio\n");
-    device->stop.store(true);
-    device->thread.join();
+    device->writer.stop();
     release(device);
     device = nullptr;
 }

@@ -4,17 +4,13 @@
 #include "platform/dsound_layer.h"
 
 #include "platform/alsa_pcm.h"
-#include "platform/qorl_log.h"
+#include "platform/pcm_writer.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
 struct ds_core {
     std::mutex mutex;
@@ -33,8 +29,7 @@ struct ds_device::output {
     qorl_pcm* pcm = nullptr;
     uint32_t period = 0;
     std::vector<int16_t> frames;
-    std::atomic<bool> stop{false};
-    std::thread thread;
+    qorl_pcm_writer writer;
 };
 
 namespace {
@@ -280,13 +275,20 @@ int32_t ds_device::Create(ds_device** device)
         qorl_pcm_close(pcm);
         return DSERR_OUTOFMEMORY;
     }
+    static constexpr qorl_pcm_writer_texts texts{nullptr, nullptr, "Sound mixer: output stalled at period %d, reset\n",
+                                                 "Sound mixer: write error\n"};
+    bool started = false;
     try {
         d->output_ = std::make_unique<output>();
-        d->output_->pcm = pcm;
-        d->output_->period = rate / 64;
-        d->output_->frames.resize(2 * static_cast<size_t>(d->output_->period));
-        d->output_->thread = std::thread(&ds_device::output_thread, d);
+        output& out = *d->output_;
+        out.pcm = pcm;
+        out.period = rate / 64;
+        out.frames.resize(2 * static_cast<size_t>(out.period));
+        started = out.writer.start(pcm, [d, &out] { d->Render(out.frames.data(), out.period); },
+                                   out.frames.data(), out.period, rate, texts);
     } catch (const std::exception&) {
+    }
+    if (!started) {
         if (d->output_)
             d->output_->pcm = nullptr;
         qorl_pcm_close(pcm);
@@ -312,25 +314,6 @@ ds_device* ds_device::CreateOffline(uint32_t rate)
     }
     d->core_->rate = rate;
     return d;
-}
-
-void ds_device::output_thread()
-{
-    output& out = *output_;
-    const auto period_time = std::chrono::microseconds(1000000LL * out.period / core_->rate);
-    bool failing = false;
-    while (!out.stop.load()) {
-        Render(out.frames.data(), out.period);
-        int written = qorl_pcm_write(out.pcm, out.frames.data(), out.period);
-        if (written < 0)
-            qorl_log("Sound mixer: output stalled, reset\n");
-        if (written == 0) {
-            if (!failing)
-                qorl_log("Sound mixer: write error\n");
-            std::this_thread::sleep_for(period_time);
-        }
-        failing = written == 0;
-    }
 }
 
 int32_t ds_device::SetCooperativeLevel(qorl_window*, uint32_t)
@@ -397,9 +380,7 @@ int32_t ds_device::DuplicateSoundBuffer(ds_buffer* original, ds_buffer** duplica
 void ds_device::Release()
 {
     if (output_) {
-        output_->stop.store(true);
-        if (output_->thread.joinable())
-            output_->thread.join();
+        output_->writer.stop();
         qorl_pcm_close(output_->pcm);
     }
     delete this;

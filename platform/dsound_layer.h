@@ -127,7 +127,6 @@ public:
 
 private:
     ds_device() = default;
-    void output_thread();
     struct output;
     std::shared_ptr<ds_core> core_;
     std::unique_ptr<output> output_;
