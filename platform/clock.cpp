@@ -46,6 +46,11 @@ void qorl_set_clock(int64_t (*milliseconds)())
     clock_source = milliseconds ? milliseconds : monotonic_milliseconds;
 }
 
+int64_t qorl_time_milliseconds()
+{
+    return clock_source();
+}
+
 int qorl_time(int32_t* seconds, int32_t* microseconds)
 {
     int64_t t = clock_source();

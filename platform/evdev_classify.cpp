@@ -56,10 +56,3 @@ int64_t evdev_event_milliseconds(const evdev_event& event)
 {
     return event.seconds * 1000 + event.microseconds / 1000;
 }
-
-int64_t evdev_now_milliseconds()
-{
-    int32_t s = 0, us = 0;
-    qorl_time(&s, &us);
-    return static_cast<int64_t>(s) * 1000 + us / 1000;
-}

@@ -100,7 +100,6 @@ int32_t evdev_scale(int32_t value, int32_t minimum, int32_t maximum, int32_t low
 
 // Milliseconds of an event stamp (on qorl_time's clock) and of now.
 int64_t evdev_event_milliseconds(const evdev_event& event);
-int64_t evdev_now_milliseconds();
 
 // One opened device that may go away and come back. A lost device is looked for
 // again at most once a second, among the listed devices no other link holds.

@@ -1,6 +1,7 @@
 // Opened event devices: which paths are held, scanning for devices, and links that
 // survive a device being unplugged and plugged in again.
 #include "platform/evdev_device.h"
+#include "platform/qorl_log.h"
 
 #include <set>
 
@@ -89,7 +90,7 @@ void evdev_link::detach()
     held_paths().erase(path_);
     fd_ = -1;
     // A device that just went away is looked for again only after a while.
-    next_search_ms_ = evdev_now_milliseconds() + search_interval_ms;
+    next_search_ms_ = qorl_time_milliseconds() + search_interval_ms;
 }
 
 int evdev_link::read(evdev_event* events, int max)
@@ -104,7 +105,7 @@ int evdev_link::read(evdev_event* events, int max)
 
 bool evdev_link::search_due()
 {
-    int64_t now = evdev_now_milliseconds();
+    int64_t now = qorl_time_milliseconds();
     if (now < next_search_ms_)
         return false;
     next_search_ms_ = now + search_interval_ms;

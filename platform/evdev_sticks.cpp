@@ -77,7 +77,7 @@ void resync(stick_device* d, bool push_changes)
     for (size_t i = 0; i < d->axes.size(); i++)
         if (d->axes[i].type == evdev::ev_abs)
             d->axis_values[i] = scaled_abs(d, d->axes[i].code, state.abs[d->axes[i].code]);
-    int64_t now = evdev_now_milliseconds();
+    int64_t now = qorl_time_milliseconds();
     for (size_t j = 0; j < d->button_codes.size(); j++) {
         bool held = state.keys.test(d->button_codes[j]);
         if (held == (d->button_states[j] != 0))
@@ -93,7 +93,7 @@ void resync(stick_device* d, bool push_changes)
 // A lost device cannot report its releases: release what it held.
 void release_all(stick_device* d)
 {
-    int64_t now = evdev_now_milliseconds();
+    int64_t now = qorl_time_milliseconds();
     for (size_t j = 0; j < d->button_states.size(); j++)
         if (d->button_states[j])
             push_button(d, static_cast<int>(j), false, now);
@@ -158,7 +158,7 @@ void handle(stick_device* d, const evdev_event& e)
         if (pressed == (d->button_states[static_cast<size_t>(button)] != 0))
             return;
         int64_t event_ms = evdev_event_milliseconds(e);
-        int64_t now = evdev_now_milliseconds();
+        int64_t now = qorl_time_milliseconds();
         int64_t stamp = event_ms - d->adjustment;
         if (stamp > now) {
             d->adjustment = event_ms - now;

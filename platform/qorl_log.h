@@ -13,6 +13,8 @@ int qorl_option_int(const char* name, int default_value);
 
 // Time since an arbitrary origin as (seconds, microseconds).
 int qorl_time(int32_t* seconds, int32_t* microseconds);
+// The same clock in whole milliseconds.
+int64_t qorl_time_milliseconds();
 void qorl_sleep(int32_t seconds, int32_t microseconds);
 
 // There is no modal box here: the text goes to standard error and the log.

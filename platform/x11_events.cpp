@@ -15,18 +15,11 @@
 
 namespace {
 
-int64_t now_milliseconds()
-{
-    int32_t s = 0, us = 0;
-    qorl_time(&s, &us);
-    return static_cast<int64_t>(s) * 1000 + us / 1000;
-}
-
 // Server time onto qorl_time's clock; events sent by other clients carry whatever time
 // their sender chose, so they are stamped on arrival and left out of the clock offset.
 void event_stamp(qorl_window* window, const XEvent& event, Time server_time, int32_t* s, int32_t* us)
 {
-    int64_t now = now_milliseconds();
+    int64_t now = qorl_time_milliseconds();
     int64_t ms = now;
     if (!event.xany.send_event && server_time != CurrentTime)
         ms = window->native->stamps.stamp(static_cast<uint32_t>(server_time), now);

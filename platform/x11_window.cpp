@@ -182,14 +182,12 @@ bool create_window(qorl_window* window, VisualID visual_id, int width, int heigh
 
     XMapRaised(display, x->handle);
     XFlush(display);
-    int32_t start_s = 0, start_us = 0, s = 0, us = 0;
-    qorl_time(&start_s, &start_us);
+    const int64_t start = qorl_time_milliseconds();
     while (!x->mapped) {
         x11_pump(window);
         if (x->mapped)
             break;
-        qorl_time(&s, &us);
-        int64_t waited = (static_cast<int64_t>(s) - start_s) * 1000 + (us - start_us) / 1000;
+        int64_t waited = qorl_time_milliseconds() - start;
         if (waited >= map_wait_ms) {
             qorl_log("The window was not shown within %d ms\n", map_wait_ms);
             break;
