@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <thread>
 #include <unistd.h>
@@ -86,6 +87,30 @@ std::string es_3(const GlInfo& info)
     return info.es && info.major == 3 ? "" : "asked for ES 3, got " + info.version;
 }
 
+using Check = std::function<void(bool, const char*)>;
+
+// A window with the given options in a fresh process, a connection of the test's own,
+// and the scenario's first failed check as the child's verdict.
+void expect_window_scenario(const char* options,
+                            const std::function<void(qorl_window*, Display*, const Check&)>& scenario)
+{
+    EXPECT_EXIT(
+        {
+            alarm(20);  // a hang ends the child with a signal, failing the test
+            setenv("QORL_OPTIONS", options, 1);
+            qorl_window* window = open_default_window();
+            if (!window)
+                bvtest::finish_child("no window");
+            bvtest::FirstFailure failure;
+            Display* display = bvtest::open_test_display();
+            scenario(window, display, [&](bool ok, const char* what) { failure.check(ok, what); });
+            XCloseDisplay(display);
+            qorl_gl_close(window);
+            bvtest::finish_child(failure.text);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 
 class GlUnderXvfb : public testing::Test {
@@ -143,48 +168,36 @@ TEST_F(GlUnderXvfb, RefusedVersionFailsTheOpenInsteadOfEndingTheProcess)
 TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
 {
     BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            setenv("QORL_OPTIONS", "[threaded:on]", 1);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            bvtest::FirstFailure failure;
-            auto check = [&](bool ok, const char* what) { failure.check(ok, what); };
-            Display* display = bvtest::open_test_display();
-            check(qorl_end_frame(window) == 0, "an end without a begin reported a swap");
-            qorl_frame* frame = qorl_begin_frame(window);
-            check(frame && frame->x == 0 && frame->y == 0 && frame->width == 320 && frame->height == 240,
-                  "first frame");
-            check(qorl_begin_frame(window) == nullptr, "a second begin inside a frame");
-            check(!std::async([&] { return lock_is_free(window); }).get(), "the frame does not hold the window lock");
-            XResizeWindow(display, window->native->handle, 200, 150);
-            XSync(display, False);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            check(window->width == 320 && frame && frame->width == 320, "the size changed inside a frame");
-            check(qorl_end_frame(window) == 1, "the swap failed");
-            check(qorl_end_frame(window) == 0, "a second end reported a swap");
-            check(bvtest::pump_until(window, [&] { return window->width == 200; }), "the resize was lost");
-            check(std::async([&] { return lock_is_free(window); }).get(),
-                  "the window lock is still held after the frame");
+    expect_window_scenario("[threaded:on]", [](qorl_window* window, Display* display, const Check& check) {
+        check(qorl_end_frame(window) == 0, "an end without a begin reported a swap");
+        qorl_frame* frame = qorl_begin_frame(window);
+        check(frame && frame->x == 0 && frame->y == 0 && frame->width == 320 && frame->height == 240,
+              "first frame");
+        check(qorl_begin_frame(window) == nullptr, "a second begin inside a frame");
+        check(!std::async([&] { return lock_is_free(window); }).get(), "the frame does not hold the window lock");
+        XResizeWindow(display, window->native->handle, 200, 150);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        check(window->width == 320 && frame && frame->width == 320, "the size changed inside a frame");
+        check(qorl_end_frame(window) == 1, "the swap failed");
+        check(qorl_end_frame(window) == 0, "a second end reported a swap");
+        check(bvtest::pump_until(window, [&] { return window->width == 200; }), "the resize was lost");
+        check(std::async([&] { return lock_is_free(window); }).get(),
+              "the window lock is still held after the frame");
 
-            // Hidden: no frame, and none may be ended.
-            XUnmapWindow(display, window->native->handle);
-            XSync(display, False);
-            check(bvtest::pump_until(window, [&] { return !window->native->mapped; }), "the unmap never arrived");
-            check(qorl_begin_frame(window) == nullptr, "a frame while unmapped");
-            XMapWindow(display, window->native->handle);
-            XSync(display, False);
-            check(bvtest::pump_until(window, [&] { return window->native->mapped.load(); }), "the map never arrived");
-            frame = qorl_begin_frame(window);
-            check(frame != nullptr, "no frame after mapping again");
-            if (frame)
-                qorl_end_frame(window);
-            XCloseDisplay(display);
-            qorl_gl_close(window);
-            bvtest::finish_child(failure.text);
-        },
-        testing::ExitedWithCode(0), "");
+        // Hidden: no frame, and none may be ended.
+        XUnmapWindow(display, window->native->handle);
+        XSync(display, False);
+        check(bvtest::pump_until(window, [&] { return !window->native->mapped; }), "the unmap never arrived");
+        check(qorl_begin_frame(window) == nullptr, "a frame while unmapped");
+        XMapWindow(display, window->native->handle);
+        XSync(display, False);
+        check(bvtest::pump_until(window, [&] { return window->native->mapped.load(); }), "the map never arrived");
+        frame = qorl_begin_frame(window);
+        check(frame != nullptr, "no frame after mapping again");
+        if (frame)
+            qorl_end_frame(window);
+    });
 }
 
 // Without the message thread the main thread pumps the window itself, also inside a
@@ -193,38 +206,25 @@ TEST_F(GlUnderXvfb, FramesPairUpUnderTheWindowLockAndAStrayEndReleasesNothing)
 TEST_F(GlUnderXvfb, EventsPumpedInsideAFrameOnTheUnthreadedWindow)
 {
     BV_REQUIRE_XVFB(server);
-    EXPECT_EXIT(
-        {
-            alarm(20);  // a hang ends the child with a signal, failing the test
-            setenv("QORL_OPTIONS", "[threaded:off]", 1);
-            qorl_window* window = open_default_window();
-            if (!window)
-                bvtest::finish_child("no window");
-            bvtest::FirstFailure failure;
-            auto check = [&](bool ok, const char* what) { failure.check(ok, what); };
-            Display* display = bvtest::open_test_display();
-            uint32_t code = 0;
-            int pressed = 0;
+    expect_window_scenario("[threaded:off]", [](qorl_window* window, Display* display, const Check& check) {
+        uint32_t code = 0;
+        int pressed = 0;
 
-            check(qorl_begin_frame(window) != nullptr, "no frame");
-            XResizeWindow(display, window->native->handle, 200, 150);
-            XSync(display, False);
-            for (int i = 0; i < 100 && window->width != 200; ++i) {
-                qorl_next_event(window, &code, &pressed);
-                usleep(10000);
-            }
-            check(window->width == 200 && window->height == 150, "the resize inside a frame was lost");
-            qorl_set_video_mode(window, 0, 0, QORL_FULLSCREEN);
+        check(qorl_begin_frame(window) != nullptr, "no frame");
+        XResizeWindow(display, window->native->handle, 200, 150);
+        XSync(display, False);
+        for (int i = 0; i < 100 && window->width != 200; ++i) {
             qorl_next_event(window, &code, &pressed);
-            check((window->flags & QORL_WINDOW_FULLSCREEN_ACTIVE) != 0, "the switch inside a frame did not run");
-            check(window->busy == 0, "busy left on");
-            check(qorl_end_frame(window) == 1, "the swap failed");
-            check(std::async([&] { return lock_is_free(window); }).get(), "the lock outlived the frame");
-            XCloseDisplay(display);
-            qorl_gl_close(window);
-            bvtest::finish_child(failure.text);
-        },
-        testing::ExitedWithCode(0), "");
+            usleep(10000);
+        }
+        check(window->width == 200 && window->height == 150, "the resize inside a frame was lost");
+        qorl_set_video_mode(window, 0, 0, QORL_FULLSCREEN);
+        qorl_next_event(window, &code, &pressed);
+        check((window->flags & QORL_WINDOW_FULLSCREEN_ACTIVE) != 0, "the switch inside a frame did not run");
+        check(window->busy == 0, "busy left on");
+        check(qorl_end_frame(window) == 1, "the swap failed");
+        check(std::async([&] { return lock_is_free(window); }).get(), "the lock outlived the frame");
+    });
 }
 
 // The swap's own result reaches the caller: a window destroyed behind the program's
@@ -234,29 +234,16 @@ TEST_F(GlUnderXvfb, AFailedSwapIsReportedAndTheWindowStillCloses)
 {
     BV_REQUIRE_XVFB(server);
     for (bool kill_client : {false, true}) {
-        EXPECT_EXIT(
-            {
-                setenv("QORL_OPTIONS", "[threaded:off]", 1);
-                qorl_window* window = open_default_window();
-                if (!window)
-                    bvtest::finish_child("no window");
-                Display* display = bvtest::open_test_display();
-                std::string failure;
-                if (!qorl_begin_frame(window))
-                    failure = "no frame";
-                if (kill_client)
-                    XKillClient(display, window->native->handle);
-                else
-                    XDestroyWindow(display, window->native->handle);
-                XSync(display, False);
-                if (qorl_end_frame(window) != 0 && failure.empty())
-                    failure = "the failed swap was reported as done";
-                qorl_gl_close(window);
-                XCloseDisplay(display);
-                bvtest::finish_child(failure);
-            },
-            testing::ExitedWithCode(0), "")
-            << (kill_client ? "connection cut" : "window destroyed");
+        SCOPED_TRACE(kill_client ? "connection cut" : "window destroyed");
+        expect_window_scenario("[threaded:off]", [=](qorl_window* window, Display* display, const Check& check) {
+            check(qorl_begin_frame(window) != nullptr, "no frame");
+            if (kill_client)
+                XKillClient(display, window->native->handle);
+            else
+                XDestroyWindow(display, window->native->handle);
+            XSync(display, False);
+            check(qorl_end_frame(window) == 0, "the failed swap was reported as done");
+        });
     }
 }
 

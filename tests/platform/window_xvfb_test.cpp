@@ -152,6 +152,13 @@ std::string window_scenario(bool expect_threaded)
     return failure.text;
 }
 
+// Runs the scenario in a fresh process; it passes when the scenario returns "".
+void expect_child_passes(std::string (*scenario)())
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 
 TEST(WindowUnderXvfb, OpensAtDesktopSizeAndTurnsInputIntoEvents)
@@ -186,8 +193,7 @@ TEST(WindowUnderXvfb, CursorAxesFollowThePointerOutsideTheWindow)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto scenario = []() -> std::string {
+    expect_child_passes([]() -> std::string {
         qorl_window* window = qorl_window_open("Pointer", 200, 100, 24);
         if (!window)
             return "the window did not open";
@@ -219,8 +225,7 @@ TEST(WindowUnderXvfb, CursorAxesFollowThePointerOutsideTheWindow)
         XCloseDisplay(display);
         qorl_window_close(window);
         return failure;
-    };
-    EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
+    });
 }
 
 // Xvfb's RandR extension offers just its desktop mode, which is listed once.
@@ -242,8 +247,7 @@ TEST(WindowUnderXvfb, CloseLogsItsStepsOnceEach)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto scenario = []() -> std::string {
+    expect_child_passes([]() -> std::string {
         bvtest::TempDir dir;
         setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1);
         qorl_window* window = qorl_window_open("Closing", 200, 100, 24);
@@ -259,8 +263,7 @@ TEST(WindowUnderXvfb, CloseLogsItsStepsOnceEach)
                 failure += std::string("not logged exactly once: ") + line;
         }
         return failure;
-    };
-    EXPECT_EXIT(bvtest::finish_child(scenario()), testing::ExitedWithCode(0), "");
+    });
 }
 
 TEST(WindowUnderXvfb, UnexpectedDestroyEndsTheProgram)

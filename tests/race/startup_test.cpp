@@ -17,6 +17,18 @@ namespace {
 const std::string& program = bvtest::program_path;
 const std::string built_archive = BV_BUILD_DIR "/zzzz.saf";
 
+// The program's environment with a file browser that notes each folder it is handed
+// in home/opened, one line each.
+std::vector<EnvChange> env_with_file_browser(const TempDir& home)
+{
+    std::string fake_bin = home / "bin";
+    bvtest::write_file(fake_bin + "/xdg-open", "#!/bin/sh\necho \"$@\" >> \"" + (home / "opened") + "\"\n");
+    chmod((fake_bin + "/xdg-open").c_str(), 0755);
+    auto env = bvtest::program_env(home);
+    env.push_back({"PATH", fake_bin + ":/usr/bin:/bin"});
+    return env;
+}
+
 }  // namespace
 
 TEST(Startup, WithoutBaseArchiveSaysSoAndFails)
@@ -74,12 +86,7 @@ TEST(Startup, ArchiveInUserFolderIsFoundToo)
 TEST(Startup, OpenHomeMakesTheFolderAndHandsItToTheFileBrowser)
 {
     TempDir home;
-    std::string fake_bin = home / "bin";
-    bvtest::write_file(fake_bin + "/xdg-open", "#!/bin/sh\necho \"$@\" > \"" + (home / "opened") + "\"\n");
-    chmod((fake_bin + "/xdg-open").c_str(), 0755);
-    auto env = bvtest::program_env(home);
-    env.push_back({"PATH", fake_bin + ":/usr/bin:/bin"});
-    auto r = bvtest::run_process({program, "--open-home"}, env);
+    auto r = bvtest::run_process({program, "--open-home"}, env_with_file_browser(home));
     EXPECT_EQ(r.status, 0);
     struct stat st {};
     EXPECT_EQ(stat((home / "xdg/Brovanta").c_str(), &st), 0);
@@ -104,11 +111,7 @@ TEST(Startup, OpenHomeWithoutFileBrowserStillEndsCleanly)
 TEST(Startup, OpenHomeAmongOtherOptionsEndsBeforeTheWindow)
 {
     TempDir home;
-    std::string fake_bin = home / "bin";
-    bvtest::write_file(fake_bin + "/xdg-open", "#!/bin/sh\necho \"$@\" >> \"" + (home / "opened") + "\"\n");
-    chmod((fake_bin + "/xdg-open").c_str(), 0755);
-    auto env = bvtest::program_env(home);
-    env.push_back({"PATH", fake_bin + ":/usr/bin:/bin"});
+    auto env = env_with_file_browser(home);
     env.push_back({"DISPLAY", "", true});
     const struct {
         std::vector<std::string> args;
