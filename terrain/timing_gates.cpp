@@ -1,7 +1,7 @@
 #include "terrain/timing_gates.h"
 
 timing_gates_state timing_gates;
-int (*timing_gates_alloc_line_tables)(int32_t) = nullptr;
+int (*timing_gates_alloc_line_tables)(int32_t, int32_t) = nullptr;
 void (*timing_gates_free_line_tables)() = nullptr;
 
 void timing_gates_read(const char*)

@@ -53,11 +53,12 @@ extern timing_gates_state timing_gates;
 inline const int32_t* firstlap_entries() { return timing_gates.lap_entries; }
 inline const int32_t* normallap_entries() { return timing_gates.lap_entries + timing_gates.firstlap_length; }
 
-// The racing-line tables (45 lines and one segment record per segment) belong to the
-// rider simulation, which installs these at start-up. The reader calls alloc with the
-// segment count once the lists are good (it must leave every line empty and the use
-// counter at 0; 0 = no memory) and free before every read. Null: no tables kept.
-extern int (*timing_gates_alloc_line_tables)(int32_t segment_count);
+// The racing-line tables (45 lines per segment) belong to the rider simulation; the
+// race installs these before a track load (ai_lines_resize and ai_lines_free). The
+// reader calls alloc with the counted lengths of both lists once they are good (every
+// line empty, use counter 0; returns 1 when the tables exist) and free before every
+// read. Null: no tables kept.
+extern int (*timing_gates_alloc_line_tables)(int32_t firstlap_counted, int32_t normallap_counted);
 extern void (*timing_gates_free_line_tables)();
 
 // Clears the slots, checkpoints and lists, then reads the file at path (a data path,
