@@ -1,5 +1,6 @@
 // Contacts on a real physics world: spheres meeting, a tyre settling on the ground,
 // whole bikes dropped on flat and sloped ground and bikes running into each other.
+#include "ground_track.h"
 #include "sim_fixture.h"
 
 #include "sim/bike_contacts.h"
@@ -10,36 +11,14 @@
 #include "sim/sphere_contacts.h"
 #include "sim/terrain_contacts.h"
 #include "support/test_support.h"
-#include "terrain/tile_materials.h"
-#include "terrain/track_list.h"
 
 #include <cmath>
 #include <fstream>
-#include <functional>
 #include <numbers>
 
 using namespace simtest;
 
 namespace {
-
-// The loaded track's ground, made in memory: heights from a function of (x, z), one
-// tile with the default materials.
-class GroundTrack {
-public:
-    GroundTrack(int n, float cell, const std::function<float(float, float)>& height)
-    {
-        terrain_init(&track_terrain);
-        EXPECT_EQ(terrain_alloc(&track_terrain, n, cell, -1000.0f, 1000.0f), 1);
-        for (int j = 0; j < track_terrain.size; ++j)
-            for (int i = 0; i < track_terrain.size; ++i)
-                track_terrain.heights[j * track_terrain.size + i] = height(i * cell, j * cell);
-        track_terrain.tile_count = 1;
-        terrain_tile_defaults(&track_terrain, 0);
-    }
-    ~GroundTrack() { terrain_free(&track_terrain); }
-    GroundTrack(const GroundTrack&) = delete;
-    GroundTrack& operator=(const GroundTrack&) = delete;
-};
 
 // The stock sphere sets, written into the user data folder so that the bikes built
 // here have them: cx cy cz radius friction spring damping per sphere.
