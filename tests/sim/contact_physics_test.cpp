@@ -273,10 +273,11 @@ TEST_F(ContactPhysics, BikesMeetingGetTheirKnockTimers)
         EXPECT_EQ(a->last_contact_tick, met);
         EXPECT_EQ(b->last_contact_tick, met);
         EXPECT_GE(a->knock_timer, c.a_knock);
-        if (c.b_knock > 0)
+        if (c.b_knock > 0) {
             EXPECT_GE(b->knock_timer, c.b_knock);
-        else
+        } else {
             EXPECT_EQ(b->knock_timer, 0.0f);
+        }
 
         // Again within the stamped tick: penalty forces instead of joints.
         --current_tick;
@@ -381,8 +382,9 @@ TEST_F(ContactPhysics, PlacedObjectHitsThrowFastRiders)
         }
         EXPECT_TRUE(hit & part_front_wheel) << hit;
         EXPECT_EQ(r->crash_counter, v > 20 ? 512 : 0);
-        if (v > 20)
+        if (v > 20) {
             EXPECT_TRUE(bike_collide_object(r, post, nullptr, at, identity) & part_rider);
+        }
         dJointDestroy(fixed);
         bike_destroy(r);
     }
