@@ -347,8 +347,6 @@ TEST_F(ContactPhysics, SlipSpeedWithoutTheSpin)
     EXPECT_DOUBLE_EQ(wheel_slip_speed(2, linear, angular, axle, offset, surface), -10.0);
     EXPECT_DOUBLE_EQ(wheel_slip_speed(1, linear, angular, axle, offset, surface), 30.0);
     EXPECT_DOUBLE_EQ(wheel_slip_speed(0, linear, angular, axle, offset, surface), 30.0);
-    const double creeping[3] = {0, 0, 0.05};
-    EXPECT_DOUBLE_EQ(wheel_slip_speed(2, linear, angular, axle, offset, creeping), 0.05);
 }
 
 // A rider running into a static post: above 20 ft/s the rider is thrown off; a
@@ -418,10 +416,6 @@ TEST_F(ContactPhysics, FootConstraints)
     EXPECT_FLOAT_EQ(point[1], 2.0f);
     EXPECT_FLOAT_EQ(velocity[1], 2.0f);  // the body's, along the tether
     EXPECT_FLOAT_EQ(velocity[2], 1.0f);
-    float inside[3] = {0, 1.5f, 0}, still[3] = {0, 9, 0};
-    point_tether_sphere(body, centre, 1.0f, inside, still);
-    EXPECT_FLOAT_EQ(inside[1], 1.5f);
-    EXPECT_FLOAT_EQ(still[1], 9.0f);
 
     const float origin[3] = {0, 0, 0}, up[3] = {0, 1, 0};
     float foot[3] = {1, -0.5f, 0}, foot_velocity[3] = {0, -3, 2};
