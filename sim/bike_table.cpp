@@ -81,7 +81,7 @@ constexpr float make_rear_teeth[] = {0, 1, -1, 1, 0, -1};
 struct row {
     const char* name;
     const char* bike_class;
-    const char* stem;          // the bike-specific model and texture names
+    const char* stem;          // the bike-specific model and texture names, shared by a model's years
     family_id fam;
     gearing_id gears;
     make_id make;
@@ -90,81 +90,81 @@ struct row {
 
 constexpr row rows[kBikeCount] = {
     {"cr125", "125", "cr125", f125, g125_five, cr, 0},
-    {"crf250(2007)", "250f", "crf250v2007", f250f, g250f_five, cr, 2007},
-    {"crf250(2008)", "250f", "crf250v2008", f250f, g250f_five, cr, 2008},
-    {"crf250(2009)", "250f", "crf250v2009", f250f, g250f_five, cr, 2009},
-    {"crf250(2013)", "250f", "crf250v2013", f250f, g250f_five, cr, 2013},
+    {"crf250(2007)", "250f", "crf250v2016", f250f, g250f_five, cr, 2007},
+    {"crf250(2008)", "250f", "crf250v2016", f250f, g250f_five, cr, 2008},
+    {"crf250(2009)", "250f", "crf250v2016", f250f, g250f_five, cr, 2009},
+    {"crf250(2013)", "250f", "crf250v2016", f250f, g250f_five, cr, 2013},
     {"crf250(2016)", "250f", "crf250v2016", f250f, g250f_five, cr, 2016},
-    {"crf250(2017)", "250f", "crf250v2017", f250f, g250f_five, cr, 2017},
-    {"crf250(2018)", "250f", "crf250v2018", f250f, g250f_five, cr, 2018},
+    {"crf250(2017)", "250f", "crf250v2016", f250f, g250f_five, cr, 2017},
+    {"crf250(2018)", "250f", "crf250v2016", f250f, g250f_five, cr, 2018},
     {"cr250(2007)", "250", "cr250v2007", f250, g250_five, cr, 2007},
-    {"crf450(2011)", "450f", "crf450v2011", f450f, g450f_five, cr, 2011},
-    {"crf450(2013)", "450f", "crf450v2013", f450f, g450f_five, cr, 2013},
+    {"crf450(2011)", "450f", "crf450v2016", f450f, g450f_five, cr, 2011},
+    {"crf450(2013)", "450f", "crf450v2016", f450f, g450f_five, cr, 2013},
     {"crf450(2016)", "450f", "crf450v2016", f450f, g450f_five, cr, 2016},
-    {"crf450(2017)", "450f", "crf450v2017", f450f, g450f_five, cr, 2017},
-    {"crf450(2018)", "450f", "crf450v2018", f450f, g450f_five, cr, 2018},
+    {"crf450(2017)", "450f", "crf450v2016", f450f, g450f_five, cr, 2017},
+    {"crf450(2018)", "450f", "crf450v2016", f450f, g450f_five, cr, 2018},
     {"kx125", "125", "kx125", f125, g125_six, kx, 0},
-    {"kx250f(2007)", "250f", "kx250fv2007", f250f, g250f_five, kx, 2007},
-    {"kx250f(2008)", "250f", "kx250fv2008", f250f, g250f_five, kx, 2008},
-    {"kx250f(2009)", "250f", "kx250fv2009", f250f, g250f_five, kx, 2009},
-    {"kx250f(2013)", "250f", "kx250fv2013", f250f, g250f_five, kx, 2013},
+    {"kx250f(2007)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2007},
+    {"kx250f(2008)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2008},
+    {"kx250f(2009)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2009},
+    {"kx250f(2013)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2013},
     {"kx250f(2016)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2016},
-    {"kx250f(2017)", "250f", "kx250fv2017", f250f, g250f_five, kx, 2017},
-    {"kx250f(2018)", "250f", "kx250fv2018", f250f, g250f_five, kx, 2018},
+    {"kx250f(2017)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2017},
+    {"kx250f(2018)", "250f", "kx250fv2016", f250f, g250f_five, kx, 2018},
     {"kx250(2006)", "250", "kx250v2006", f250, g250_five, kx, 2006},
-    {"kx450f(2011)", "450f", "kx450fv2011", f450f, g450f_five, kx, 2011},
-    {"kx450f(2013)", "450f", "kx450fv2013", f450f, g450f_five, kx, 2013},
+    {"kx450f(2011)", "450f", "kx450fv2016", f450f, g450f_five, kx, 2011},
+    {"kx450f(2013)", "450f", "kx450fv2016", f450f, g450f_five, kx, 2013},
     {"kx450f(2016)", "450f", "kx450fv2016", f450f, g450f_five, kx, 2016},
-    {"kx450f(2017)", "450f", "kx450fv2017", f450f, g450f_five, kx, 2017},
-    {"kx450f(2018)", "450f", "kx450fv2018", f450f, g450f_five, kx, 2018},
+    {"kx450f(2017)", "450f", "kx450fv2016", f450f, g450f_five, kx, 2017},
+    {"kx450f(2018)", "450f", "kx450fv2016", f450f, g450f_five, kx, 2018},
     {"rm125", "125", "rm125", f125, g125_six, rm, 0},
-    {"rmz250(2007)", "250f", "rmz250v2007", f250f, g250f_five, rm, 2007},
-    {"rmz250(2008)", "250f", "rmz250v2008", f250f, g250f_five, rm, 2008},
-    {"rmz250(2009)", "250f", "rmz250v2009", f250f, g250f_five, rm, 2009},
-    {"rmz250(2013)", "250f", "rmz250v2013", f250f, g250f_five, rm, 2013},
+    {"rmz250(2007)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2007},
+    {"rmz250(2008)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2008},
+    {"rmz250(2009)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2009},
+    {"rmz250(2013)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2013},
     {"rmz250(2016)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2016},
-    {"rmz250(2017)", "250f", "rmz250v2017", f250f, g250f_five, rm, 2017},
-    {"rmz250(2018)", "250f", "rmz250v2018", f250f, g250f_five, rm, 2018},
+    {"rmz250(2017)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2017},
+    {"rmz250(2018)", "250f", "rmz250v2016", f250f, g250f_five, rm, 2018},
     {"rm250(2008)", "250", "rm250v2008", f250, g250_five, rm, 2008},
-    {"rmz450(2011)", "450f", "rmz450v2011", f450f, g450f_five, rm, 2011},
-    {"rmz450(2013)", "450f", "rmz450v2013", f450f, g450f_five, rm, 2013},
+    {"rmz450(2011)", "450f", "rmz450v2016", f450f, g450f_five, rm, 2011},
+    {"rmz450(2013)", "450f", "rmz450v2016", f450f, g450f_five, rm, 2013},
     {"rmz450(2016)", "450f", "rmz450v2016", f450f, g450f_five, rm, 2016},
-    {"rmz450(2017)", "450f", "rmz450v2017", f450f, g450f_five, rm, 2017},
-    {"rmz450(2018)", "450f", "rmz450v2018", f450f, g450f_five, rm, 2018},
+    {"rmz450(2017)", "450f", "rmz450v2016", f450f, g450f_five, rm, 2017},
+    {"rmz450(2018)", "450f", "rmz450v2016", f450f, g450f_five, rm, 2018},
     {"yz125", "125", "yz125", f125, g125_six, yz, 0},
-    {"yz250f(2007)", "250f", "yz250fv2007", f250f, g250f_five, yz, 2007},
+    {"yz250f(2007)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2007},
     {"yz250f_se(2006)", "250f", "yz250f_sev2006", f250f, g250f_five, yz, 2006},
-    {"yz250f(2008)", "250f", "yz250fv2008", f250f, g250f_five, yz, 2008},
-    {"yz250f(2009)", "250f", "yz250fv2009", f250f, g250f_five, yz, 2009},
-    {"yz250f(2013)", "250f", "yz250fv2013", f250f, g250f_five, yz, 2013},
+    {"yz250f(2008)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2008},
+    {"yz250f(2009)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2009},
+    {"yz250f(2013)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2013},
     {"yz250f(2016)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2016},
-    {"yz250f(2017)", "250f", "yz250fv2017", f250f, g250f_five, yz, 2017},
-    {"yz250f(2018)", "250f", "yz250fv2018", f250f, g250f_five, yz, 2018},
+    {"yz250f(2017)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2017},
+    {"yz250f(2018)", "250f", "yz250fv2016", f250f, g250f_five, yz, 2018},
     {"yz250(2012)", "250", "yz250v2012", f250, g250_five, yz, 2012},
-    {"yz450f(2011)", "450f", "yz450fv2011", f450f, g450f_five, yz, 2011},
-    {"yz450f(2013)", "450f", "yz450fv2013", f450f, g450f_five, yz, 2013},
+    {"yz450f(2011)", "450f", "yz450fv2016", f450f, g450f_five, yz, 2011},
+    {"yz450f(2013)", "450f", "yz450fv2016", f450f, g450f_five, yz, 2013},
     {"yz450f(2016)", "450f", "yz450fv2016", f450f, g450f_five, yz, 2016},
-    {"yz450f(2017)", "450f", "yz450fv2017", f450f, g450f_five, yz, 2017},
-    {"yz450f(2018)", "450f", "yz450fv2018", f450f, g450f_five, yz, 2018},
+    {"yz450f(2017)", "450f", "yz450fv2016", f450f, g450f_five, yz, 2017},
+    {"yz450f(2018)", "450f", "yz450fv2016", f450f, g450f_five, yz, 2018},
     {"125sx", "125", "125sx", f125, g125_six, sx, 0},
-    {"250sxf(2009)", "250f", "250sxfv2009", f250f, g250f_six, sx, 2009},
-    {"250sxf(2013)", "250f", "250sxfv2013", f250f, g250f_six, sx, 2013},
+    {"250sxf(2009)", "250f", "250sxfv2016", f250f, g250f_six, sx, 2009},
+    {"250sxf(2013)", "250f", "250sxfv2016", f250f, g250f_six, sx, 2013},
     {"250sxf(2016)", "250f", "250sxfv2016", f250f, g250f_five, sx, 2016},
-    {"250sxf(2017)", "250f", "250sxfv2017", f250f, g250f_five, sx, 2017},
-    {"250sxf(2018)", "250f", "250sxfv2018", f250f, g250f_five, sx, 2018},
+    {"250sxf(2017)", "250f", "250sxfv2016", f250f, g250f_five, sx, 2017},
+    {"250sxf(2018)", "250f", "250sxfv2016", f250f, g250f_five, sx, 2018},
     {"250sx(2012)", "250", "250sxv2012", f250, g250_five, sx, 2012},
-    {"350sxf(2011)", "450f", "350sxfv2011", f450f, g350_five, sx, 2011},
-    {"350sxf(2013)", "250f", "350sxfv2013", f450f, g350_five, sx, 2013},
-    {"350sxf(2017)", "250f", "350sxfv2017", f450f, g350_five, sx, 2017},
-    {"450sxf(2011)", "450f", "450sxfv2011", f450f, g450f_five, sx, 2011},
-    {"450sxf(2013)", "450f", "450sxfv2013", f450f, g450f_five, sx, 2013},
+    {"350sxf(2011)", "450f", "350sxfv2016", f450f, g350_five, sx, 2011},
+    {"350sxf(2013)", "250f", "350sxfv2016", f450f, g350_five, sx, 2013},
+    {"350sxf(2017)", "250f", "350sxfv2016", f450f, g350_five, sx, 2017},
+    {"450sxf(2011)", "450f", "450sxfv2016", f450f, g450f_five, sx, 2011},
+    {"450sxf(2013)", "450f", "450sxfv2016", f450f, g450f_five, sx, 2013},
     {"450sxf(2016)", "450f", "450sxfv2016", f450f, g450f_five, sx, 2016},
-    {"450sxf(2017)", "450f", "450sxfv2017", f450f, g450f_five, sx, 2017},
-    {"450sxf(2018)", "450f", "450sxfv2018", f450f, g450f_five, sx, 2018},
+    {"450sxf(2017)", "450f", "450sxfv2016", f450f, g450f_five, sx, 2017},
+    {"450sxf(2018)", "450f", "450sxfv2016", f450f, g450f_five, sx, 2018},
     {"fc250(2017)", "250f", "fc250v2016", f250f, g250f_five, fc, 2017},
-    {"fc250(2018)", "250f", "fc250v2018", f250f, g250f_five, fc, 2018},
+    {"fc250(2018)", "250f", "fc250v2016", f250f, g250f_five, fc, 2018},
     {"fc450(2017)", "450f", "fc450v2016", f450f, g450f_five, fc, 2017},
-    {"fc450(2018)", "450f", "fc450v2018", f450f, g450f_five, fc, 2018},
+    {"fc450(2018)", "450f", "fc450v2016", f450f, g450f_five, fc, 2018},
     {"rs50cr", "50", "cr125", f50, g50_six, cr, 0},
     {"rs50kx", "50", "kx125", f50, g50_six, kx, 0},
     {"rs50rm", "50", "rm125", f50, g50_six, rm, 0},
@@ -198,16 +198,6 @@ constexpr void set3(float out[3], float x, float y, float z)
     out[0] = x, out[1] = y, out[2] = z;
 }
 
-// The reference curve read at rpm, as torque_curve_at does.
-constexpr float curve_at(const float* curve, float rpm)
-{
-    float position = rpm * 0.002f;
-    position = position < 0 ? 0 : position > kTorquePoints - 1 ? float(kTorquePoints - 1) : position;
-    const int i = static_cast<int>(position);
-    const int next = i + 1 < kTorquePoints ? i + 1 : kTorquePoints - 1;
-    return curve[i] + (curve[next] - curve[i]) * (position - static_cast<float>(i));
-}
-
 constexpr void fill_curves(bike_info& b, const row& r, const family& f)
 {
     if (r.fam == f125 && r.make == cr && r.year == 0) {
@@ -221,8 +211,8 @@ constexpr void fill_curves(bike_info& b, const row& r, const family& f)
     const float scale = f.torque_scale * make_torque[r.make] * age;
     for (int i = 0; i < kTorquePoints; ++i) {
         const float rpm = 500.0f * static_cast<float>(i) * stretch;
-        b.open_torque[i] = curve_at(ref_open, rpm) * scale;
-        b.closed_torque[i] = curve_at(ref_closed, rpm) * f.braking_scale;
+        b.open_torque[i] = torque_curve_at(ref_open, rpm) * scale;
+        b.closed_torque[i] = torque_curve_at(ref_closed, rpm) * f.braking_scale;
     }
 }
 
