@@ -16,34 +16,13 @@
 #include "support/test_support.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <numbers>
 
 using namespace simtest;
 
 namespace {
-
-// The stock sphere sets, written into the user data folder so that the bikes
-// built here have them: cx cy cz radius friction spring damping per sphere.
-void write_shapes()
-{
-    const std::string dir = root() + "/user/Brovanta/";
-    const struct {
-        const char* name;
-        const char* spheres;
-    } files[] = {
-        {"generic_frame.shp", "2  0 0.4 -0.8 0.6 0.6 10000 500   0 0.6 0.5 0.6 0.6 10000 500"},
-        {"generic_fork_upper.shp", "2  0 0 0 0.4 0.6 10000 500   0 1.0 0.7 0.35 0.6 10000 500"},
-        {"generic_fork_lower.shp", "2  0 0 0 0.3 0.6 10000 500   0 -0.5 -0.35 0.25 0.6 10000 500"},
-        {"generic_swingarm.shp", "2  0 0 -0.5 0.3 0.6 10000 500   0 -0.15 0.5 0.3 0.6 10000 500"},
-        {"generic_rider.shp", "3  0 0.3 0.1 0.6 0.6 10000 500   0 1.2 -0.3 0.45 "
-                              "0.6 10000 500   0 -0.55 0.6 0.5 0.6 10000 500"},
-        {"front_wheel.shp", "1  0 0 0 1.17 0.8 10000 500"},
-        {"rear_wheel.shp", "1  0 0 0 1.08 0.8 10000 500"},
-    };
-    for (const auto& f : files)
-        std::ofstream(dir + f.name) << f.spheres << "\n";
-}
 
 bool finite_body(dBodyID b)
 {
@@ -91,11 +70,8 @@ dJointID stiffen(rider_slot* r)
 
 class ContactPhysics : public BikeTest {
 protected:
-    ContactPhysics()
-    {
-        write_shapes();
-        current_tick = 0;
-    }
+    // The bikes use the stock sphere sets of the base data.
+    ContactPhysics() { current_tick = 0; }
 
     // One game tick of the collision pass, the world step and the group emptied.
     void tick(std::initializer_list<rider_slot*> riders, bool bikes_meet = false)
@@ -354,8 +330,10 @@ TEST_F(ContactPhysics, SlipSpeedWithoutTheSpin)
 TEST_F(ContactPhysics, PlacedObjectHitsThrowFastRiders)
 {
     GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
-    std::ofstream(root() + "/user/Brovanta/post.shp") << "1 0 1 0 0.8 0.6 10000 500\n";
+    const std::string post_file = root() + "/user/Brovanta/post.shp";
+    std::ofstream(post_file) << "1 0 1 0 0.8 0.6 10000 500\n";
     collision_shape* post = shape_instance("@post.shp");
+    std::remove(post_file.c_str());
     ASSERT_NE(post, nullptr);
     const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     for (double v : {10.0, 25.0}) {
