@@ -8,30 +8,12 @@ namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
 
-float curve_at(const float curve[kTorqueCurvePoints], int i, float fraction)
-{
-    const int next = std::min(i + 1, kTorqueCurvePoints - 1);
-    return curve[i] + (curve[next] - curve[i]) * fraction;
-}
-
 float clamp_unit(float x)
 {
     return std::max(std::min(x, 1.0f), 0.0f);
 }
 
 }  // namespace
-
-float engine_curve_torque(const float closed[kTorqueCurvePoints], const float open[kTorqueCurvePoints],
-                          float rpm, float throttle)
-{
-    // NaN compares false both ways: it lands on the first point.
-    float p = rpm * 0.002f;
-    p = p > 0.0f ? std::min(p, float(kTorqueCurvePoints - 1)) : 0.0f;
-    const int i = int(std::floor(p));
-    const float f = p - float(i);
-    const float shut = curve_at(closed, i, f);
-    return shut + (curve_at(open, i, f) - shut) * throttle;
-}
 
 float wrap_half_turn(float angle)
 {
@@ -83,17 +65,4 @@ int auto_shift_target(int gear, float rpm, float shift_down_rpm, float shift_up_
     if (rpm >= shift_down_rpm)
         return gear;
     return gear <= 1 ? 0 : gear - 1;
-}
-
-int gear_present_or_lower(const float ratios[kGearCount], int gear)
-{
-    gear = std::clamp(gear, 0, kGearCount - 1);
-    for (int step = 0; step < 3; ++step) {
-        if (gear == 0 || ratios[gear] > 0.0f)
-            return gear;
-        --gear;
-    }
-    if (gear == 0 || ratios[gear] > 0.0f)
-        return gear;
-    return ratios[1] > 0.0f ? 1 : 0;
 }

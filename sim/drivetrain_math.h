@@ -1,17 +1,10 @@
 // The engine and clutch as plain arithmetic, apart from the bodies they drive: the
-// torque curves, the automatic clutch, the torsional coupling between the engine and
-// the rear axle, and the gear choice of the automatic shifter.
+// automatic clutch, the torsional coupling between the engine and the rear axle, and
+// the gear the automatic shifter aims for.
 #pragma once
-#include <cstdint>
 
 constexpr double kRpmPerRadPerSec = 9.549296585513721;   // 60 / (2 pi)
-constexpr int kTorqueCurvePoints = 50;                    // 500 rpm apart from 0 rpm
-constexpr int kGearCount = 6;
 constexpr float kStepSeconds = 1.0f / 128.0f;
-
-// The throttle blend of the closed- and open-throttle curves at rpm.
-float engine_curve_torque(const float closed[kTorqueCurvePoints], const float open[kTorqueCurvePoints],
-                          float rpm, float throttle);
 
 // Wraps an angle by one turn into [-pi, pi].
 float wrap_half_turn(float angle);
@@ -40,8 +33,6 @@ struct clutch_inputs {
 // wheel's axle (the frame takes it back).
 float clutch_step(clutch_state* state, const clutch_inputs& in);
 
-// Where the automatic shifter goes from gear at the given wheel-side engine rpm.
+// Where the automatic shifter goes from gear at the given wheel-side engine rpm
+// (before the bike's absent gears are stepped over).
 int auto_shift_target(int gear, float rpm, float shift_down_rpm, float shift_up_rpm);
-// A requested gear clamped to 0..5 and stepped down past absent gears (ratio <= 0) at
-// most three times; gear 1 (or 0) when the third step is still absent.
-int gear_present_or_lower(const float ratios[kGearCount], int gear);

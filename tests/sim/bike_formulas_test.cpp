@@ -1,45 +1,20 @@
 // The engine, clutch, suspension, steering and crash laws of the bike step on plain
 // numbers, without a world.
+#include "sim/bike_info.h"
 #include "sim/crash_math.h"
 #include "sim/drivetrain_math.h"
 #include "sim/steering_math.h"
+#include "sim/rider_access.h"
 #include "sim/suspension_math.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <numbers>
 
 namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
-
-struct Curves {
-    float closed[kTorqueCurvePoints];
-    float open[kTorqueCurvePoints];
-    Curves()
-    {
-        for (int i = 0; i < kTorqueCurvePoints; ++i) {
-            closed[i] = -float(i);
-            open[i] = 10.0f + float(i);
-        }
-    }
-};
-
-TEST(EngineTorque, BlendsTheTwoCurvesByThrottleBetweenPoints)
-{
-    const Curves c;
-    struct Row {
-        float rpm, throttle, torque;
-    } rows[] = {
-        {0, 0, 0},          {0, 1, 10},         {250, 0, -0.5f},   {250, 1, 10.5f},
-        {1000, 0.5f, 5.0f}, {24500, 1, 59},     {30000, 1, 59},    {30000, 0, -49},
-        {-500, 1, 10},      {std::numeric_limits<float>::quiet_NaN(), 0, 0},
-    };
-    for (const Row& r : rows)
-        EXPECT_FLOAT_EQ(engine_curve_torque(c.closed, c.open, r.rpm, r.throttle), r.torque) << r.rpm;
-}
 
 TEST(Clutch, AutomaticClutchOpensBelowItsSpeed)
 {
@@ -111,15 +86,9 @@ TEST(Gears, ShifterTargetsAndAbsentGears)
     EXPECT_EQ(auto_shift_target(1, 0, 9400, 12000), 0);
     EXPECT_EQ(auto_shift_target(0, 0, 9400, 12000), 0);
 
-    const float five[kGearCount] = {2.36f, 1.87f, 1.58f, 1.29f, 1.13f, -1};
-    EXPECT_EQ(gear_present_or_lower(five, auto_shift_target(4, 20000, 9400, 12000)), 4);
-    EXPECT_EQ(gear_present_or_lower(five, 9), 4);
-    EXPECT_EQ(gear_present_or_lower(five, -3), 0);
-    const float gaps[kGearCount] = {2, 1.5f, 0, 0, 0, 0};
-    EXPECT_EQ(gear_present_or_lower(gaps, 5), 1);   // three steps still absent: first gear
-    EXPECT_EQ(gear_present_or_lower(gaps, 3), 1);
-    const float only_neutral[kGearCount] = {2, 0, 0, 0, 0, 0};
-    EXPECT_EQ(gear_present_or_lower(only_neutral, 5), 0);
+    // Past the last gear the shifter asks for an absent sixth: the bike stays in fifth.
+    const bike_info* cr125 = bike_info_lookup("cr125");
+    EXPECT_EQ(bike_gear_for_request(cr125, auto_shift_target(4, 20000, 9400, 12000)), 4);
 }
 
 constexpr linkage_curve kLinkage{0.75f, 0.283652f, 0.413386f, 0.315039f, 0.460479f, 0.607049f};
