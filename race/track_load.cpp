@@ -217,7 +217,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
 
     terrain_progress_begin("Cleaning up");
     qorl_log("Deallocating bikes\n");
-    for (int32_t k = 0; k < kRiderSlots; ++k) {
+    for (int32_t k = 0; k < kRaceSlots; ++k) {
         race_hooks.engine_sound_free(k);
         race_destroy_rider(k);
     }
@@ -233,7 +233,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     const bool demo = replay && race_hooks.demo_playback_open();
     std::string folder;
     if (online) {
-        race.gate_drop_tick = lineup[kRiderSlots];
+        race.gate_drop_tick = lineup[kRaceSlots];
         track_terrain.erosion_amount = -1;
         race.practice = 0;
         race.watch_only = race.own_lineup_value == kWatchOnlyValue ? 127 : 0;
