@@ -29,7 +29,6 @@
 namespace {
 
 constexpr int32_t kPracticeTick = int32_t(300 / tick_length);
-constexpr float kRestrictedLock = 0.04363323f;
 
 struct slot_rider {
     rider_request request{};
@@ -130,7 +129,7 @@ void build_riders(bool online)
             race_rider_frame(k, race.local_frame_position, &speed);
         race_settle_rider(k, s.kind == rider_kind_remote);
         if (s.kind == rider_kind_bot)
-            race_set_personality(k, race_opts.tester ? "tester" : s.personality);
+            race_set_personality(k, autopilot_personality_id(race_opts.tester ? "tester" : s.personality));
     }
     terrain_progress_end("Loading bikes");
 }

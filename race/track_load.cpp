@@ -189,6 +189,13 @@ int load_track(const char* folder, bool online)
 
 }  // namespace
 
+void race_install_track_entry_points()
+{
+    timing_gates_alloc_line_tables = ai_lines_resize;
+    timing_gates_free_line_tables = ai_lines_free;
+    race_install_statue_shapes();
+}
+
 void track_free()
 {
     qorl_log("Deallocating track\n");
@@ -206,6 +213,10 @@ void track_free()
 void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limit_ticks, int32_t laps,
                 int32_t skill)
 {
+    static bool installed = false;
+    if (!installed)
+        race_install_track_entry_points();
+    installed = true;
     race_hooks.series_record_round();
     race_hooks.draw_progress_screen("Resetting...");
     qorl_log("Resetting\n");
@@ -244,7 +255,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
         track_terrain.erosion_amount = race_opts.erode;
         race.watch_only = 0;
         race.practice = lineup ? 0 : 1;
-        race_riders_clear();
+        race_hooks.riders_clear();
         const char* named = demo ? race_hooks.demo_playback_track() : race_requested_folder;
         folder = named ? named : "";
     }
