@@ -1,6 +1,6 @@
 // The race start's side of the rider simulation. The ground test of the placement
-// is the contact pass's when it is installed; until then each placed sphere of the
-// bike is compared with the ground under it.
+// is the contact pass's when it is installed; until then the bottom of each tyre and
+// each placed sphere of the bike is compared with the ground under it.
 #include "race/race_riders.h"
 
 #include "foundation/memory.h"
@@ -29,12 +29,27 @@ rider_slot* slot_rider(int32_t slot)
     return &rider_slots[slot];
 }
 
-// Does any sphere of the bike reach below the ground?
+bool below_ground(float x, float bottom, float z)
+{
+    return bottom < terrain_height_at(&track_terrain, x, z);
+}
+
+// Does a tyre or any sphere of the bike reach below the ground?
 int spheres_touch_ground(int32_t slot)
 {
     rider_slot* r = slot_rider(slot);
     if (!r)
         return 0;
+    const bike_info* info = rider_get_bike_info(r);
+    const float wheel_radius[2] = {info->front_ring_radius + info->front_tyre_radius,
+                                   info->rear_ring_radius + info->rear_tyre_radius};
+    const dBodyID wheels[2] = {r->bodies[body_front_wheel], r->bodies[body_rear_wheel]};
+    for (int w = 0; w < 2; ++w)
+        if (wheels[w]) {
+            const dReal* p = dBodyGetPosition(wheels[w]);
+            if (below_ground(float(p[0]), float(p[1]) - wheel_radius[w], float(p[2])))
+                return 1;
+        }
     for (int b = 0; b < kBikeBodies; ++b) {
         collision_shape* shape = r->shapes[b];
         if (!shape || !r->bodies[b])
@@ -49,7 +64,7 @@ int spheres_touch_ground(int32_t slot)
         shape_place(shape, position, rotation);
         float centre[3], radius;
         for (int i = 0; shape_get_sphere(shape, i, centre, &radius); ++i)
-            if (centre[1] - radius < terrain_height_at(&track_terrain, centre[0], centre[2]))
+            if (below_ground(centre[0], centre[1] - radius, centre[2]))
                 return 1;
     }
     return 0;

@@ -189,8 +189,11 @@ int load_track(const char* folder, bool online)
 
 }  // namespace
 
+static bool entry_points_installed = false;
+
 void race_install_track_entry_points()
 {
+    entry_points_installed = true;
     timing_gates_alloc_line_tables = ai_lines_resize;
     timing_gates_free_line_tables = ai_lines_free;
     race_install_statue_shapes();
@@ -213,10 +216,8 @@ void track_free()
 void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limit_ticks, int32_t laps,
                 int32_t skill)
 {
-    static bool installed = false;
-    if (!installed)
+    if (!entry_points_installed)
         race_install_track_entry_points();
-    installed = true;
     race_hooks.series_record_round();
     race_hooks.draw_progress_screen("Resetting...");
     qorl_log("Resetting\n");
