@@ -36,13 +36,15 @@ void full_throttle(rider_slot* r, int32_t)
 
 class FlatRide : public BikeTest {
 protected:
-    RideGround ground{[](float, float) { return 0.0f; }};
+    FlatRide() { ride_start(); }
+    GroundTrack ground{7, 4.0f, [](float, float) { return 0.0f; }};
 };
 
 // 1 in 5: the ground rises toward -z, the way the bike faces.
 class SlopeRide : public BikeTest {
 protected:
-    RideGround ground{[](float, float z) { return -0.2f * z; }};
+    SlopeRide() { ride_start(); }
+    GroundTrack ground{7, 4.0f, [](float, float z) { return -0.2f * z; }};
 };
 
 TEST_F(FlatRide, AStandingBikeWithTheAutomaticDabStaysUpAndSettles)
