@@ -315,4 +315,57 @@ TEST_F(FlatRide, AFallenBikeIsTurnedTowardTheNextGate)
     timing_gates = {};
 }
 
+
+void set_contact(wheel_contact& w, float depth, float speed)
+{
+    w.depth = depth;
+    w.velocity[0] = w.velocity[1] = 0;
+    w.velocity[2] = speed;
+}
+
+// What the rider options do to the engine and the brakes, read straight after a step
+// with the wheel contacts given.
+TEST_F(FlatRide, StopWheeliesAndAntilockOptions)
+{
+    rider_slot* r = create();
+    place_bike(r, 512, 512, 0.05f);
+    ride(r, 32);
+    r->engine_speed = 8000 / 9.549296585513721f;
+    rider_set_throttle(r, 1);
+    EXPECT_GT(bike_engine_torque(r), 5);
+    bike_set_stop_wheelies(r, 3);
+    set_contact(r->front_contact, 0, 0);
+    set_contact(r->rear_contact, 0.1f, 0);
+    EXPECT_LE(bike_engine_torque(r), 0) << "on the rear wheel alone";
+    dBodySetAngularVel(r->bodies[body_frame], -0.1, 0, 0);
+    EXPECT_GT(bike_engine_torque(r), 5) << "pitching forward already";
+    dBodySetAngularVel(r->bodies[body_frame], 0, 0, 0);
+
+    struct Case {
+        const char* what;
+        int stop_wheelies, front_antilock, rear_antilock;
+        float front_depth, front_speed, rear_depth, rear_speed;
+        float front_fmax, rear_fmax;
+    } cases[] = {
+        {"plain brakes", 0, 0, 0, 0.1f, 10, 0.1f, 10, 250, 250},
+        {"antilock, sliding", 0, 1, 1, 0.1f, 3, 0.1f, 3, 0, 0},
+        {"antilock, gripping", 0, 1, 1, 0.1f, 1, 0.1f, 1, 250, 250},
+        {"antilock, in the air", 0, 1, 1, 0, 3, 0, 3, 250, 250},
+        {"front release on the front wheel alone", 2, 0, 0, 0.1f, 0, 0, 0, 0, 250},
+        {"front release with both down", 2, 0, 0, 0.1f, 0, 0.1f, 0, 250, 250},
+    };
+    for (const Case& c : cases) {
+        bike_set_stop_wheelies(r, c.stop_wheelies);
+        bike_set_front_brake_option(r, c.front_antilock);
+        bike_set_rear_brake_option(r, c.rear_antilock);
+        rider_set_front_brake(r, 1);
+        rider_set_rear_brake(r, 1);
+        set_contact(r->front_contact, c.front_depth, c.front_speed);
+        set_contact(r->rear_contact, c.rear_depth, c.rear_speed);
+        bike_step(r);
+        EXPECT_EQ(dJointGetHingeParam(r->joints[joint_front_axle], dParamFMax), c.front_fmax) << c.what;
+        EXPECT_EQ(dJointGetHingeParam(r->joints[joint_rear_axle], dParamFMax), c.rear_fmax) << c.what;
+    }
+}
+
 }  // namespace
