@@ -276,8 +276,11 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
         }
     }
     if (!loaded) {
-        if (folder.empty())
+        // Nothing chosen: the track freed above is no longer the loaded one.
+        if (folder.empty()) {
+            set_track_names(nullptr, nullptr);
             return;
+        }
         ++texture_generation;
         ++model_generation;
         texture_memory = 0;

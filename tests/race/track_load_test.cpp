@@ -164,6 +164,12 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         p.check(timing_gates.checkpoint_count == 0 && race.force_reload == 0, "a forced reload reads the files");
         p.check(track_terrain.heights[0] == 0, "and the terrain afresh");
 
+        race_requested_folder = nullptr;
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder == nullptr, "no track chosen: none stays loaded");
+        race_requested_folder = "tracks/again";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder && track_terrain.heights, "loaded again");
         race_requested_folder = "tracks/nowhere";
         reset_race(nullptr, 0, 0, 0, 1, 0);
         p.check(track_folder == nullptr && track_title == nullptr, "a folder without terrain loads no track");
