@@ -22,6 +22,7 @@
 #include "terrain/billboards.h"
 #include "terrain/flaggers.h"
 #include "terrain/lighting.h"
+#include "terrain/ruts.h"
 #include "terrain/load_progress.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_files.h"
@@ -181,7 +182,7 @@ int load_track(const char* folder, bool online)
     memcpy(track_hash, digest.digest, sizeof track_hash);
 
     trackside_cameras_read(in_folder(folder, "cameras").c_str());
-    race_hooks.erosion_queue_clear();
+    erosion_queue_clear();
     if (online)
         track_terrain.read_only = 1;
     return 1;
@@ -271,7 +272,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
             race.force_reload = 0;
             track_free();
         } else {
-            race_hooks.erosion_queue_clear();
+            erosion_queue_clear();
             loaded = true;
         }
     }
