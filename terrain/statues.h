@@ -46,7 +46,6 @@ inline statue* statue_at(int32_t i) { return static_cast<statue*>(statues.items)
 // shape_instance and shape_free at start-up (until then statues have no shape).
 struct track_object_loaders {
     uint32_t (*texture_load)(const char* name);
-    uint32_t (*texture_load_replacing_suffix)(const char* name, const char* suffix, const char* new_suffix);
     model* (*model_get)(const char* name);
     collision_shape* (*shape_instance)(const char* name);
     void (*shape_free)(collision_shape* shape);
