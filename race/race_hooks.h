@@ -42,7 +42,9 @@ struct race_hooks_table {
     void (*statue_grid_free)();
     // Ruts waiting to be pressed into the ground.
     void (*erosion_queue_clear)();
-    // Race core: the per-slot timing tables and state histories (tick -1).
+    // Race core: every per-slot table and state history cleared (offline resets),
+    // and only the timing tables and state histories (tick -1) once riders stand.
+    void (*riders_clear)();
     void (*rider_histories_clear)();
     // Editor.
     void (*editor_init)();

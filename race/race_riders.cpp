@@ -1,16 +1,176 @@
+// The race start's side of the rider simulation. The ground test of the placement
+// is the contact pass's when it is installed; until then the bottom of each tyre and
+// each placed sphere of the bike is compared with the ground under it.
 #include "race/race_riders.h"
 
-void race_destroy_rider(int32_t) {}
-void race_riders_clear() {}
-void race_rider_table_init() {}
-int race_create_rider(int32_t, const rider_request&) { return 0; }
-int race_rider_exists(int32_t) { return 0; }
-float race_place_rider(int32_t, float, float, float) { return 0; }
-void race_settle_rider(int32_t, int) {}
-void race_set_personality(int32_t, const char*) {}
-void race_rider_frame(int32_t, float position[3], float* speed)
+#include "foundation/memory.h"
+#include "race/race_hooks.h"
+#include "sim/bike_build.h"
+#include "sim/physics_world.h"
+#include "sim/rider_access.h"
+#include "sim/rider_slot.h"
+#include "sim/shapes.h"
+#include "terrain/statues.h"
+#include "terrain/terrain_queries.h"
+#include "terrain/track_list.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float kRestrictedLock = 0.04363323f;   // 2.5 degrees
+constexpr int kMaxRaises = 1 << 16;              // 16384 ft above the spot: nothing is that tall
+
+rider_slot* slot_rider(int32_t slot)
+{
+    if (slot < 0 || slot >= kRiderSlots || !rider_slots[slot].bodies[body_frame])
+        return nullptr;
+    return &rider_slots[slot];
+}
+
+bool below_ground(float x, float bottom, float z)
+{
+    return bottom < terrain_height_at(&track_terrain, x, z);
+}
+
+// Does a tyre or any sphere of the bike reach below the ground?
+int spheres_touch_ground(int32_t slot)
+{
+    rider_slot* r = slot_rider(slot);
+    if (!r)
+        return 0;
+    const bike_info* info = rider_get_bike_info(r);
+    const float wheel_radius[2] = {info->front_ring_radius + info->front_tyre_radius,
+                                   info->rear_ring_radius + info->rear_tyre_radius};
+    const dBodyID wheels[2] = {r->bodies[body_front_wheel], r->bodies[body_rear_wheel]};
+    for (int w = 0; w < 2; ++w)
+        if (wheels[w]) {
+            const dReal* p = dBodyGetPosition(wheels[w]);
+            if (below_ground(float(p[0]), float(p[1]) - wheel_radius[w], float(p[2])))
+                return 1;
+        }
+    for (int b = 0; b < kBikeBodies; ++b) {
+        collision_shape* shape = r->shapes[b];
+        if (!shape || !r->bodies[b])
+            continue;
+        const dReal* p = dBodyGetPosition(r->bodies[b]);
+        const dReal* m = dBodyGetRotation(r->bodies[b]);
+        const float position[3] = {float(p[0]), float(p[1]), float(p[2])};
+        float rotation[9];
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 3; ++col)
+                rotation[row * 3 + col] = float(m[row * 4 + col]);
+        shape_place(shape, position, rotation);
+        float centre[3], radius;
+        for (int i = 0; shape_get_sphere(shape, i, centre, &radius); ++i)
+            if (below_ground(centre[0], centre[1] - radius, centre[2]))
+                return 1;
+    }
+    return 0;
+}
+
+// The height of the grid point of the cell under (x, z), without interpolation.
+float cell_height(float x, float z)
+{
+    const terrain_state& t = track_terrain;
+    if (!t.heights || t.size <= 0)
+        return 0;
+    auto index = [&](float v) {
+        const float g = std::floor(v * t.inv_cell);
+        return std::isfinite(g) ? std::clamp(int(g), 0, t.size - 1) : 0;
+    };
+    return t.heights[index(z) * t.size + index(x)];
+}
+
+}  // namespace
+
+int (*race_bike_touches_ground)(int32_t slot) = spheres_touch_ground;
+
+void race_rider_table_init()
+{
+    rider_table_init();
+}
+
+void race_install_statue_shapes()
+{
+    track_loaders.shape_instance = shape_instance;
+    track_loaders.shape_free = [](collision_shape* shape) { mem_free(shape); };
+}
+
+void race_destroy_rider(int32_t slot)
+{
+    if (rider_slot* r = slot_rider(slot))
+        bike_destroy(r);
+}
+
+int race_create_rider(int32_t slot, const rider_request& q)
+{
+    return rider_create(q.bike, slot, q.locally_simulated, q.number, q.body_texture, q.head_texture, q.bike_texture,
+                        q.wheel_texture) != nullptr;
+}
+
+int race_rider_exists(int32_t slot)
+{
+    return slot_rider(slot) != nullptr;
+}
+
+float race_place_rider(int32_t slot, float x, float z, float yaw)
+{
+    rider_slot* r = slot_rider(slot);
+    if (!r)
+        return 0;
+    float h = cell_height(x, z), used = h;
+    for (int i = 0; i < kMaxRaises; ++i) {
+        bike_reset(r);
+        bike_rotate(r, 0, 1, 0, yaw);
+        bike_translate(r, x, h, z);
+        used = h;
+        h += 0.25f;
+        if (!race_bike_touches_ground(slot))
+            break;
+    }
+    return used;
+}
+
+void race_settle_rider(int32_t slot, int remote)
+{
+    rider_slot* r = slot_rider(slot);
+    if (!r)
+        return;
+    if (!remote) {
+        bike_wake(r);
+        return;
+    }
+    bike_sleep(r);
+    bike_set_roll_damping(r, 100);
+    bike_set_full_lock_speed(r, 5);
+    bike_set_restricted_lock_speed(r, 50);
+    bike_set_restricted_lock(r, kRestrictedLock);
+}
+
+void race_set_personality(int32_t slot, int32_t personality)
+{
+    if (rider_slot* r = slot_rider(slot))
+        r->personality = personality;
+}
+
+void race_rider_frame(int32_t slot, float position[3], float* speed)
 {
     position[0] = position[1] = position[2] = 0;
     *speed = 0;
+    rider_slot* r = slot_rider(slot);
+    if (!r)
+        return;
+    const dReal* p = dBodyGetPosition(r->bodies[body_frame]);
+    const dReal* v = dBodyGetLinearVel(r->bodies[body_frame]);
+    for (int i = 0; i < 3; ++i)
+        position[i] = float(p[i]);
+    *speed = float(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
 }
-void race_empty_contacts() {}
+
+void race_empty_contacts()
+{
+    if (contact_group)
+        dJointGroupEmpty(contact_group);
+}

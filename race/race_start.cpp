@@ -29,7 +29,6 @@
 namespace {
 
 constexpr int32_t kPracticeTick = int32_t(300 / tick_length);
-constexpr float kRestrictedLock = 0.04363323f;
 
 struct slot_rider {
     rider_request request{};
@@ -101,7 +100,7 @@ void build_riders(bool online)
     terrain_progress_begin("Loading bikes");
     int32_t bot_cursor = 0, demo_next = 0, placed = 0;
     const int32_t local_spot = race.own_lineup_value == kWatchOnlyValue ? 0 : race.own_lineup_value;
-    for (int32_t k = 0; k < kRiderSlots; ++k) {
+    for (int32_t k = 0; k < kRaceSlots; ++k) {
         race.demo_slots[k] = -1;
         const int32_t v = race.lineup[k];
         slot_rider s = choose_rider(k, v, online, &bot_cursor, &demo_next);
@@ -130,7 +129,7 @@ void build_riders(bool online)
             race_rider_frame(k, race.local_frame_position, &speed);
         race_settle_rider(k, s.kind == rider_kind_remote);
         if (s.kind == rider_kind_bot)
-            race_set_personality(k, race_opts.tester ? "tester" : s.personality);
+            race_set_personality(k, autopilot_personality_id(race_opts.tester ? "tester" : s.personality));
     }
     terrain_progress_end("Loading bikes");
 }
@@ -148,7 +147,7 @@ void load_script(const char* folder)
 void apply_setup()
 {
     const int32_t v = race.viewed_slot;
-    if (v < 0 || v >= kRiderSlots || !race_rider_exists(v))
+    if (v < 0 || v >= kRaceSlots || !race_rider_exists(v))
         return;
     float position[3], speed;
     race_rider_frame(v, position, &speed);
@@ -172,12 +171,12 @@ void apply_setup()
 
 int32_t race_lineup_prepare(const int32_t* given, int32_t out[160], int32_t demo_riders)
 {
-    for (int32_t k = 0; k < kRiderSlots; ++k)
+    for (int32_t k = 0; k < kRaceSlots; ++k)
         out[k] = given ? given[k] : 0;
     if (!given)
         out[0] = 1;
     int32_t viewed = -1;
-    for (int32_t k = 0; k < kRiderSlots && viewed < 0; ++k)
+    for (int32_t k = 0; k < kRaceSlots && viewed < 0; ++k)
         if (out[k] != 0)
             viewed = k;
     if (viewed < 0) {
@@ -186,7 +185,7 @@ int32_t race_lineup_prepare(const int32_t* given, int32_t out[160], int32_t demo
             out[0] = 2;
     }
     bool local_seen = false;
-    for (int32_t k = 0; k < kRiderSlots; ++k) {
+    for (int32_t k = 0; k < kRaceSlots; ++k) {
         if (out[k] != 1)
             continue;
         if (local_seen)
@@ -277,7 +276,7 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
     race_hooks.race_results_compute();
 
     if (!race_rider_exists(race.viewed_slot))
-        for (int32_t k = 0; k < kRiderSlots; ++k)
+        for (int32_t k = 0; k < kRaceSlots; ++k)
             if (race_rider_exists(k)) {
                 race.viewed_slot = k;
                 break;

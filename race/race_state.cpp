@@ -55,6 +55,7 @@ race_hooks_table race_hooks = {
     nothing,        // statue_grid_build
     nothing,        // statue_grid_free
     nothing,        // erosion_queue_clear
+    nothing,        // riders_clear
     nothing,        // rider_histories_clear
     nothing,        // editor_init
     nothing,        // editor_leave

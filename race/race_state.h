@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-inline constexpr int kRiderSlots = 160;
+inline constexpr int kRaceSlots = 160;
 inline constexpr int kNetworkLineupEntries = 161;   // entry 160: the server's gate-drop tick
 inline constexpr int kRoostParticles = 2000;
 inline constexpr int kWatchOnlyValue = 160;         // own lineup value of a watcher
@@ -20,18 +20,18 @@ struct race_state {
     int32_t practice;                   // 1 when no lineup was given
     int32_t watch_only;                 // 127 while only watching an online race
     int32_t viewed_slot;
-    int32_t lineup[kRiderSlots];
-    int32_t kinds[kRiderSlots];         // rider_kind
+    int32_t lineup[kRaceSlots];
+    int32_t kinds[kRaceSlots];         // rider_kind
     int32_t network_lineup[kNetworkLineupEntries];
     int32_t own_lineup_value;           // online: the server's value for this player
     int32_t force_reload;               // set after editing: the next reset reloads the track
     int32_t demo_rider_count;
-    int32_t demo_slots[kRiderSlots];    // the demo rider placed in each slot, -1 = none
+    int32_t demo_slots[kRaceSlots];    // the demo rider placed in each slot, -1 = none
     int32_t remembered_skill;           // -1 until a race has run
     int32_t start_counters[2];
     int32_t restart_counter;
     int32_t no_frills;                  // 1 when the track script is "nofrills.js"
-    float start_gate_state[kRiderSlots][2];
+    float start_gate_state[kRaceSlots][2];
     float local_frame_position[3];
     float camera_target[3];
     uint32_t map_texture;

@@ -189,6 +189,16 @@ int load_track(const char* folder, bool online)
 
 }  // namespace
 
+static bool entry_points_installed = false;
+
+void race_install_track_entry_points()
+{
+    entry_points_installed = true;
+    timing_gates_alloc_line_tables = ai_lines_resize;
+    timing_gates_free_line_tables = ai_lines_free;
+    race_install_statue_shapes();
+}
+
 void track_free()
 {
     qorl_log("Deallocating track\n");
@@ -206,6 +216,8 @@ void track_free()
 void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limit_ticks, int32_t laps,
                 int32_t skill)
 {
+    if (!entry_points_installed)
+        race_install_track_entry_points();
     race_hooks.series_record_round();
     race_hooks.draw_progress_screen("Resetting...");
     qorl_log("Resetting\n");
@@ -217,7 +229,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
 
     terrain_progress_begin("Cleaning up");
     qorl_log("Deallocating bikes\n");
-    for (int32_t k = 0; k < kRiderSlots; ++k) {
+    for (int32_t k = 0; k < kRaceSlots; ++k) {
         race_hooks.engine_sound_free(k);
         race_destroy_rider(k);
     }
@@ -233,7 +245,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     const bool demo = replay && race_hooks.demo_playback_open();
     std::string folder;
     if (online) {
-        race.gate_drop_tick = lineup[kRiderSlots];
+        race.gate_drop_tick = lineup[kRaceSlots];
         track_terrain.erosion_amount = -1;
         race.practice = 0;
         race.watch_only = race.own_lineup_value == kWatchOnlyValue ? 127 : 0;
@@ -244,7 +256,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
         track_terrain.erosion_amount = race_opts.erode;
         race.watch_only = 0;
         race.practice = lineup ? 0 : 1;
-        race_riders_clear();
+        race_hooks.riders_clear();
         const char* named = demo ? race_hooks.demo_playback_track() : race_requested_folder;
         folder = named ? named : "";
     }
@@ -264,8 +276,11 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
         }
     }
     if (!loaded) {
-        if (folder.empty())
+        // Nothing chosen: the track freed above is no longer the loaded one.
+        if (folder.empty()) {
+            set_track_names(nullptr, nullptr);
             return;
+        }
         ++texture_generation;
         ++model_generation;
         texture_memory = 0;

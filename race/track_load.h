@@ -12,6 +12,11 @@
 void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limit_ticks, int32_t laps,
                 int32_t skill);
 
+// What the track files need of the rider simulation: the racing-line tables sized
+// by the timing gates, and the statues' collision shapes. The first reset_race calls
+// it; tests that replace them call it first.
+void race_install_track_entry_points();
+
 // Frees everything of the loaded track (racing lines, object grid, statues,
 // billboards, flaggers, cameras, terrain); track_folder stays as it is.
 void track_free();

@@ -1,15 +1,19 @@
 // Makes the bundled track folders, always the same bytes for the same sources:
 //   tracks/sample  the course of <data>/sample/course.txt on a 1025 x 1025 ground
 //   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf"
-// plus the pictures they name: tiles/*.png, decals/*.png with their "_tnorm" and
-// "_tspec" maps, and roost.png. The heights go through the program's own terrain
+// each with the placed objects of <data>/<track>/objects.txt (timing gates, start
+// gate, statues, billboards, flaggers, cameras), plus the pictures they name:
+// tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the
+// object sprites and textures, and the start gate's "startgate.ppm". The heights go through the program's own terrain
 // writer, the pictures through its PNG writer.
 //
 //   make_tracks <data/tracks folder> <output folder>
 #include "course.h"
 #include "ground.h"
+#include "object_pictures.h"
 #include "racing_lines.h"
 #include "track_images.h"
+#include "track_objects.h"
 
 #include "gfx/images.h"
 #include "sim/ai_lines_file.h"
@@ -92,7 +96,19 @@ bool write_pictures()
         ok = write_picture(base + "_tnorm.png", decal_normal_map(decal)) && ok;
         ok = write_picture(base + "_tspec.png", decal_specular_map(decal)) && ok;
     }
+    for (const char* sprite : {"tree", "banner"})
+        ok = write_picture(std::string("billboards/") + sprite + ".png", sprite_picture(sprite)) && ok;
+    for (const char* sprite : {"marshal", "flag_green", "flag_yellow", "flag_white", "flag_chequered"})
+        ok = write_picture(std::string("flaggers/") + sprite + ".png", sprite_picture(sprite)) && ok;
+    ok = write_picture("statues/hay.png", object_texture("hay")) && ok;
+    ok = write_bytes("startgate.ppm", ppm_bytes(object_texture("startgate"))) && ok;
     return write_picture("roost.png", roost_picture()) && ok;
+}
+
+bool write_objects(const std::string& description, const std::string& folder)
+{
+    std::string error;
+    return write_track_objects(description, (fs::path(out_folder) / folder).string(), &error) || fail(error);
 }
 
 // Dirt digs and sprays, packed dirt grips and wears slowly, grass is slippery and
@@ -292,6 +308,9 @@ int main(int argc, char** argv)
     bool ok = write_pictures();
     ok = write_sample(argv[1]) && ok;
     ok = write_flat() && ok;
+    ok = write_objects(std::string(argv[1]) + "/sample/objects.txt", "tracks/sample") && ok;
+    ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
+    // The lines follow the timing gates that write_objects lays out.
     ok = write_sample_lines(argv[1]) && ok;
     return ok ? 0 : 1;
 }
