@@ -2,7 +2,9 @@
 #include "ai_lines_fixture.h"
 #include "oval_course.h"
 
+#include "sim/ai_lines_file.h"
 #include "sim/autopilot_plan.h"
+#include "sim_fixture.h"
 
 #include <cmath>
 
@@ -37,6 +39,28 @@ TEST_F(CentrelineRide, FillsEveryTableWithJoiningLinesAndTheirTimes)
     autopilot_plan_lap(plan, 2, &first, &normal);
     EXPECT_LT(normal, autopilot_no_route);
     EXPECT_LT(first, autopilot_no_route);
+}
+
+}  // namespace
+
+namespace {
+
+// The lines shipped with the sample track: 6 first-lap and 5 normal-lap segments.
+TEST(SampleTrackLines, EverySkillsFileReadsBackAndItsLinesJoinRoundTheLap)
+{
+    for (int skill = 0; skill < 3; ++skill) {
+        SCOPED_TRACE(skill);
+        ASSERT_EQ(ai_lines_resize(6, 5), 1);
+        EXPECT_GE(ai_lines_load("tracks/sample", skill), 11 * 3);
+        for (int t = 0; t < 11; ++t)
+            EXPECT_GE(ai_table_used_count(ai_lines.tables[t]), 3) << t;
+        int64_t first = 0, normal = 0;
+        int32_t plan[11];
+        autopilot_plan_lap(plan, 2, &first, &normal);
+        EXPECT_EQ(normal, 5 * 1000000);   // untested lines cost 1000000 a segment in mode 2
+        EXPECT_EQ(first, 6 * 1000000);
+        ai_lines_free();
+    }
 }
 
 }  // namespace

@@ -212,8 +212,9 @@ bool write_sample(const std::string& data)
 
 // The sample track's lines files: for each skill three riders keep to the centreline
 // and 2.5 ft to either side of it, slower or faster, from the start slots' middle
-// through three laps; their rides fill the tables that the track's timing gates
-// make, which the program's writer then saves. Without timing gates there are none.
+// through four laps; their rides fill the tables that the track's timing gates
+// (the ones in memory) make, which the program's writer then saves. Without timing
+// gates there are none.
 bool write_sample_lines(const std::string& data)
 {
     course c;
@@ -231,11 +232,8 @@ bool write_sample_lines(const std::string& data)
         return (h(i, j) * (1 - u) + h(i + 1, j) * u) * (1 - w) + (h(i, j + 1) * (1 - u) + h(i + 1, j + 1) * u) * w;
     };
 
-    timing_gates_alloc_line_tables = ai_lines_resize;
-    timing_gates_free_line_tables = ai_lines_free;
-    timing_gates_read("@tracks/sample/timing_gates");
     const timing_gates_state& gates = timing_gates;
-    if (!ai_lines_exist() || gates.start_slot_count < 1)
+    if (!ai_lines_resize(gates.firstlap_counted, gates.normallap_counted) || gates.start_slot_count < 1)
         return true;
     float sx = 0, sz = 0;
     for (int i = 0; i < gates.start_slot_count; ++i) {
@@ -309,8 +307,8 @@ int main(int argc, char** argv)
     ok = write_sample(argv[1]) && ok;
     ok = write_flat() && ok;
     ok = write_objects(std::string(argv[1]) + "/sample/objects.txt", "tracks/sample") && ok;
-    ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
-    // The lines follow the timing gates that write_objects lays out.
+    // The lines follow the sample's timing gates, as write_objects has just laid them out.
     ok = write_sample_lines(argv[1]) && ok;
+    ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
     return ok ? 0 : 1;
 }
