@@ -5,6 +5,7 @@
 #include "sim/autopilot_body.h"
 #include "sim/autopilot_drive.h"
 #include "sim/autopilot_race.h"
+#include "sim/bike_step.h"
 #include "sim/gate_times.h"
 #include "terrain/timing_gates.h"
 
@@ -181,7 +182,7 @@ void ai_lines_learning_tick(rider_slot* rider)
     const bool airborne = rider->front_contact.depth <= 0 && rider->rear_contact.depth <= 0;
     const float speed = float(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
     const ai_line_point point{float(p[0]), float(p[1]), float(p[2]), airborne ? -speed : speed,
-                              autopilot_body::lean_angle(frame)};
+                              bike_lean_angle(frame)};
     // A buffer that cannot grow drops the sample.
     array_push(&rider->line_buffers[ai_segment_of_position(rider->timing_position) % 2], &point);
 }

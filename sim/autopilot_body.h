@@ -59,39 +59,4 @@ inline float dead_band(float x, float zone)
     return x > zone ? x - zone : x < -zone ? x + zone : 0.0f;
 }
 
-// The roll of a body: negative when it leans to its +x side (the rider's right).
-inline float lean_angle(dBodyID body)
-{
-    const vec3f f = axis(body, 2), u = axis(body, 1);
-    float fx = -f.x, fz = -f.z;
-    const float h = std::hypot(fx, fz);
-    if (!(h > 1e-9f))   // nose straight up or down: the lean is not defined
-        return 0;
-    fx /= h;
-    fz /= h;
-    return std::acos(clampf(u.z * fx - fz * u.x, -1, 1)) - float(M_PI) / 2;
-}
-
-// Side slip of the front wheel against the steering head, in fork-upper space.
-inline float front_slip(const rider_slot* rider, const float steering_axis[3])
-{
-    dVector3 v;
-    const dReal* w = dBodyGetLinearVel(rider->bodies[body_front_wheel]);
-    dBodyVectorFromWorld(rider->bodies[body_fork_upper], w[0], w[1], w[2], v);
-    const float q = float(v[1]) * steering_axis[2] - float(v[2]) * steering_axis[1];
-    return q * q + float(v[0] * v[0]) > 1 ? -std::atan2(float(v[0]), q) : 0.0f;
-}
-
-// Pulls a body's horizontal velocity towards target with at most `limit` force.
-inline void pull_horizontal(dBodyID body, float limit, const float target[3])
-{
-    const dReal* v = dBodyGetLinearVel(body);
-    const float dx = float(v[0]) - target[0], dz = float(v[2]) - target[2];
-    const float d = std::hypot(dx, dz);
-    if (d * d < 1.0f / 16)
-        return;
-    const float b = clampf((d - 0.25f) * 0.8f, 0, 1);
-    dBodyAddForce(body, -b * limit * dx / d, 0, -b * limit * dz / d);
-}
-
 }  // namespace autopilot_body

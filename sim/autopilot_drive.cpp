@@ -5,6 +5,7 @@
 
 #include "sim/autopilot_body.h"
 #include "sim/autopilot_race.h"
+#include "sim/bike_step.h"
 #include "sim/bike_info.h"
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
@@ -223,7 +224,7 @@ void autopilot_drive(rider_slot* rider)
     const float mass = rider->total_mass > 0 ? rider->total_mass : 1;
     const float k = std::max(1.0f, float(load(rider->front_contact) + load(rider->rear_contact)) / 32 / mass - 1);
     float lean_rate_limit = kPi / k;
-    const float lean = autopilot_body::lean_angle(frame);
+    const float lean = bike_lean_angle(frame);
     const float M = autopilot_lean_radius(v, k, lean);
 
     // 4. Riders ahead.
@@ -320,17 +321,7 @@ void autopilot_drive(rider_slot* rider)
     // 10. Steering: keep the front wheel aligned with its path, and lean by rolling.
     dJointID head = rider->joints[joint_steering];
     const float head_angle = float(dJointGetHingeAngle(head)), head_rate = float(dJointGetHingeAngleRate(head));
-    float steering_axis[3] = {0, 1, 0};
-    if (const bike_info* info = rider_get_bike_info(rider)) {
-        float a[3], n = 0;
-        for (int i = 0; i < 3; ++i) {
-            a[i] = info->fork_upper_position[i] - info->fork_lower_position[i];
-            n += a[i] * a[i];
-        }
-        for (int i = 0; i < 3 && n > 0; ++i)
-            steering_axis[i] = a[i] / std::sqrt(n);
-    }
-    const float term = dead_band(std::clamp(front_slip(rider, steering_axis) - head_angle, -0.25f, 0.25f), 1.0f / 32) * 8 -
+    const float term = dead_band(std::clamp(front_slip_angle(rider) - head_angle, -0.25f, 0.25f), 1.0f / 32) * 8 -
                        dead_band(head_rate, 1.0f / 2400);
     const float A = std::fabs(term) > 4.0f / 3 ? std::copysign(2.0f / 3, term) : term / 2;
     float steer = A;

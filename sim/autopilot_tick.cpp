@@ -6,6 +6,7 @@
 #include "sim/autopilot_body.h"
 #include "sim/autopilot_plan.h"
 #include "sim/autopilot_race.h"
+#include "sim/bike_step.h"
 #include "sim/bike_build.h"
 #include "sim/bike_info.h"
 #include "sim/physics_world.h"
@@ -197,7 +198,7 @@ void recover(rider_slot* rider, int now)
     }
     const ai_line_point& target = path_of(rider)[std::clamp(rider->path_index, 0, rider->path_count - 1)];
     const bool crashed = rider->crash_counter > 0;
-    const float lean = autopilot_body::lean_angle(frame);
+    const float lean = bike_lean_angle(frame);
     dJointID head = rider->joints[joint_steering];
 
     if (now - rider->progress_tick > 19 * ticks_per_second) {
@@ -209,7 +210,7 @@ void recover(rider_slot* rider, int now)
         dx = len > 1e-6f ? dx / len * 5 : 0;
         dz = len > 1e-6f ? dz / len * 5 : 0;
         const float pull[3] = {dx, 0, dz};
-        autopilot_body::pull_horizontal(front, 2000, pull);
+        horizontal_velocity_pull(front, 2000, pull);
         dBodyAddForce(frame, 0, 16 * rider->total_mass, 0);
         const float steer = -(float(dJointGetHingeAngle(head)) + float(dJointGetHingeAngleRate(head))) / 4;
         rider_set_steering(rider, std::clamp(steer, -1.0f, 1.0f));
