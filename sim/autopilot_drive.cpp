@@ -10,6 +10,7 @@
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
 #include "terrain/terrain_queries.h"
+#include "terrain/track_list.h"
 #include "terrain/tile_materials.h"
 
 #include <algorithm>
@@ -274,14 +275,15 @@ void autopilot_drive(rider_slot* rider)
     float wanted = std::atan2(-v * v / r, 32 * k);
 
     // 7. What the ground allows along the next points and under the front wheel soon.
-    if (autopilot_race.terrain) {
+    if (track_terrain.heights) {
+        const terrain_state* ground = &track_terrain;
         const vec3f right = axis(frame, 0);
         const vec3f front = position(rider->bodies[body_front_wheel]);
         const vec3f fv = velocity(rider->bodies[body_front_wheel]);
         const float before = wanted;
         auto limit_at = [&](float x, float z) {
-            const float slope = ground_lean(autopilot_race.terrain, x, z, right);
-            const float grip = tile_grip_angle(autopilot_race.terrain, x, z);
+            const float slope = ground_lean(ground, x, z, right);
+            const float grip = tile_grip_angle(ground, x, z);
             wanted = std::clamp(wanted, slope - grip, slope + grip);
         };
         for (int i = std::min(l + 4, count - 1); i >= l; --i)

@@ -8,6 +8,7 @@
 #include "sim/autopilot_drive.h"
 #include "sim/autopilot_plan.h"
 #include "sim/gate_times.h"
+#include "sim/race_clock.h"
 #include "sim/rider_access.h"
 #include "foundation/random.h"
 #include "terrain/timing_gates.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-int clock_tick;
+int& clock_tick = current_tick;
 int drop_tick;
 
 class Autopilot : public simtest::BikeTest {
@@ -26,7 +27,6 @@ protected:
         clock_tick = 0;
         drop_tick = 13 * 128;
         gate_timing_hooks = {};
-        gate_timing_hooks.current_tick = [] { return int32_t(clock_tick); };
         gate_timing_hooks.gate_drop_tick = [] { return int32_t(drop_tick); };
         random_seed(1234);
         // Lap lists 0 1 2 | 3 4 5 (every entry a switch point): 3 + 3 tables.
