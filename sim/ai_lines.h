@@ -6,20 +6,13 @@
 // There are S1 + Sn tables; segment k uses table k when k < S1, else
 // S1 + (k - S1) mod Sn.
 #pragma once
+#include "sim/ai_line_point.h"
+
 #include <cstdint>
 
 inline constexpr int ai_lines_per_table = 45;
 inline constexpr int32_t ai_line_no_time = 1000000;   // "none" for the stored times
 inline constexpr int ai_lap_plan_modes = 3;           // line-cost modes 0, 1 and 2
-
-// One sample of a recorded ride, taken every 32 ticks. speed carries the airborne
-// flag in its sign bit (both wheels off the ground), so test it with signbit.
-struct ai_line_point {
-    float x, y, z;   // the frame body's position, feet
-    float speed;     // the frame's speed, ft/s
-    float lean;      // bike_lean_angle of the frame, radians
-};
-static_assert(sizeof(ai_line_point) == 20);
 
 struct ai_line {
     ai_line_point* points;        // owned; null when the slot is free
