@@ -4,6 +4,7 @@
 
 #include "sim/bike_build.h"
 #include "sim/bike_info.h"
+#include "sim/bike_step.h"
 #include "sim/packed_state_codec.h"
 #include "sim/rider_access.h"
 #include "terrain/terrain_queries.h"
@@ -12,8 +13,6 @@
 #include <cstring>
 
 using namespace packed_state;
-
-void (*bike_record_crash_feet)(rider_slot* rider) = nullptr;
 
 namespace {
 
@@ -108,14 +107,22 @@ void record_poses(const rider_slot* r, body_pose poses[kBikeBodies])
     }
 }
 
+// The feet of a rider thrown off here, as a fall places them: where they stood on the
+// bike, moving with the rider body.
 void crash_feet(rider_slot* r)
 {
-    if (!bike_record_crash_feet)
-        return;
     const int32_t counter = r->crash_counter;
     r->crash_counter = 0;
-    bike_record_crash_feet(r);
+    float lw, rw;
+    rider_foot_targets(r, r->left_foot, &lw, r->right_foot, &rw);
     r->crash_counter = counter;
+    dVector3 v;
+    dBodyGetPointVel(r->bodies[body_rider], r->left_foot[0], r->left_foot[1], r->left_foot[2], v);
+    for (int i = 0; i < 3; ++i)
+        r->left_foot_velocity[i] = float(v[i]);
+    dBodyGetPointVel(r->bodies[body_rider], r->right_foot[0], r->right_foot[1], r->right_foot[2], v);
+    for (int i = 0; i < 3; ++i)
+        r->right_foot_velocity[i] = float(v[i]);
 }
 
 // A vector longer than limit is scaled down to it.
