@@ -4,6 +4,7 @@
 // track file; a folder without terrain leaves no track loaded.
 #include "race_fixture.h"
 
+#include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_start.h"
 #include "race/race_state.h"
@@ -70,8 +71,11 @@ TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
                 "particles, flaggers, then the track's billboards: " + std::to_string(billboard_count()));
         p.check(trackside_cameras.count == 2 && gate_camera_table[4] == 0 && gate_camera_table[3] == 1,
                 "cameras and their gates");
-        p.same(racetest::hex(track_hash), racetest::openssl_rmd160(track_files_bytes("tracks/sample"), root),
-               "track digest");
+        // The start gates' shape leads the shapes, once for all eight.
+        const std::string gate_shape = racetest::data_bytes("startgate.shp");
+        p.check(!gate_shape.empty(), "the start gate's shape is in the base data");
+        p.same(racetest::hex(track_hash),
+               racetest::openssl_rmd160(track_files_bytes("tracks/sample") + gate_shape, root), "track digest");
         p.check(race.lap_counts[0] == 2 && race.lap_counts[1] == 3 && race.tick == 0, "laps and race tick");
         p.check(race.kinds[0] == rider_kind_local && race.kinds[1] == rider_kind_bot && race.viewed_slot == 0,
                 "kinds and viewed slot");
@@ -123,17 +127,20 @@ TEST(TrackLoad, TheDigestFeedsEachStatueShapeOnceAndSkipsMissingFiles)
         bvtest::write_file(user + "/shapes/two.shp", "second shape bytes");
         race_requested_folder = "tracks/hashed";
         reset_race(nullptr, 0, 0, 0, 1, 0);
-        // The start gates of the flat track come first; their shape file is missing.
+        // The start gates of the flat track come first, then the track's statues; the
+        // missing shape file adds nothing.
         const std::string files = track_files_bytes("tracks/hashed");
+        const std::string gate_shape = racetest::data_bytes("startgate.shp");
         p.same(racetest::hex(track_hash),
-               racetest::openssl_rmd160(files + "first shape bytes" + "second shape bytes", root),
+               racetest::openssl_rmd160(files + gate_shape + "first shape bytes" + "second shape bytes", root),
                "digest with shapes");
 
 
         std::remove((user + "/tracks/hashed/statues").c_str());
         race.force_reload = 1;
         reset_race(nullptr, 0, 0, 0, 1, 0);
-        p.same(racetest::hex(track_hash), racetest::openssl_rmd160(track_files_bytes("tracks/hashed"), root),
+        p.same(racetest::hex(track_hash),
+               racetest::openssl_rmd160(track_files_bytes("tracks/hashed") + gate_shape, root),
                "digest without statues");
         return p.text;
     });
@@ -164,6 +171,30 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         p.check(timing_gates.checkpoint_count == 0 && race.force_reload == 0, "a forced reload reads the files");
         p.check(track_terrain.heights[0] == 0, "and the terrain afresh");
 
+        // Online the server's track is always read afresh and its ground locked.
+        race.network_lineup[0] = 1;
+        race.network_lineup[1] = 5;
+        race.network_lineup[160] = 5000;
+        race.own_lineup_value = 0;
+        race_hooks.network_track = [] { return "tracks/again"; };
+        race_hooks.network_rider = [](int32_t) {
+            static const rider_request rider = {"kx125", "12", nullptr, nullptr, nullptr, nullptr, nullptr, 1};
+            return &rider;
+        };
+        bvtest::write_file(gates, "checkpoints:\n");
+        reset_race(race.network_lineup, 0, 0, 0, 1, 0);
+        p.check(race.gate_drop_tick == 5000 && race.practice == 0 && track_terrain.read_only == 1, "online start");
+        p.check(timing_gates.checkpoint_count == 0, "online reload");
+        p.check(race.kinds[1] == rider_kind_remote && race_rider_exists(1) && !bike_is_awake(&rider_slots[1]),
+                "a remote rider, asleep");
+        race_hooks.network_rider = [](int32_t) -> const rider_request* { return nullptr; };
+
+        race_requested_folder = nullptr;
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder == nullptr, "no track chosen: none stays loaded");
+        race_requested_folder = "tracks/again";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder && track_terrain.heights, "loaded again");
         race_requested_folder = "tracks/nowhere";
         reset_race(nullptr, 0, 0, 0, 1, 0);
         p.check(track_folder == nullptr && track_title == nullptr, "a folder without terrain loads no track");

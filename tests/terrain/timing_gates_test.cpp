@@ -113,9 +113,11 @@ TEST_F(TimingGates, AFullFileIsReadAndWrittenBackTheSame)
 
 TEST_F(TimingGates, YawsWrapAndLapEntriesAreClampedToTheCheckpoints)
 {
-    read(std::string("startinggate:\n[0 0 0] 4.0\n[0 0 0] -7\n") + kFourGates +
+    // A slot at infinity is no slot: it would put a bike there.
+    read(std::string("startinggate:\n[0 0 0] 4.0\n[1e999 0 0] 0\n[0 0 0] -7\n") + kFourGates +
          "firstlap: -5 1 9 200007 3\nnormallap: 1 2 3 100002 0\n");
     EXPECT_NEAR(timing_gates.start_slot_yaw[0], 4.0f - 2 * float(M_PI), 1e-5);
+    ASSERT_EQ(timing_gates.start_slot_count, 2);
     EXPECT_NEAR(timing_gates.start_slot_yaw[1], -7.0f + 2 * float(M_PI), 1e-5);
     const int32_t* first = firstlap_entries();
     EXPECT_EQ(first[0], 0);

@@ -3,35 +3,15 @@
 
 #include "ground.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr int kSide = 64;
 
-uint8_t byte(float v)
+picture square(int channels)
 {
-    return uint8_t(std::clamp(v, 0.0f, 255.0f) + 0.5f);
-}
-
-picture blank(int channels)
-{
-    picture p;
-    p.w = p.h = kSide;
-    p.channels = channels;
-    p.pixels.assign(size_t(kSide) * kSide * size_t(channels), 0);
-    return p;
-}
-
-void put(picture& p, int x, int y, float r, float g, float b, float a = 255)
-{
-    uint8_t* px = &p.pixels[(size_t(y) * p.w + x) * size_t(p.channels)];
-    px[0] = byte(r);
-    px[1] = byte(g);
-    px[2] = byte(b);
-    if (p.channels == 4)
-        px[3] = byte(a);
+    return blank(kSide, kSide, channels);
 }
 
 float noise(int x, int y, uint32_t seed)
@@ -62,7 +42,7 @@ void draw_flag(picture& p, const std::string& name)
 
 picture sprite_picture(const std::string& name)
 {
-    picture p = blank(4);
+    picture p = square(4);
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
             const float dx = (float(x) - 31.5f) / 31.5f, dy = float(y) / 63.0f;   // dy 0 at the top
@@ -100,7 +80,7 @@ picture sprite_picture(const std::string& name)
 
 picture object_texture(const std::string& name)
 {
-    picture p = blank(3);
+    picture p = square(3);
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
             const float n = noise(x, y, name == "hay" ? 31 : 41);
