@@ -151,6 +151,13 @@ TEST_F(ContactPhysics, SpherePairsAnswerJoinAndPush)
     ASSERT_EQ(collide_spheres(&stiff, ba, &b, bb, kContactJoint, nullptr), 1);
     EXPECT_TRUE(dAreConnected(ba, bb));
     dJointGroupEmpty(contact_group);
+    // Neither spring nor damper: no joint (its CFM would be infinite), and the pair
+    // still answers.
+    shape_sphere limp = b;
+    limp.spring = 0;
+    limp.damping = 0;
+    ASSERT_EQ(collide_spheres(&stiff, ba, &limp, bb, kContactJoint, nullptr), 1);
+    EXPECT_FALSE(dAreConnected(ba, bb));
     dBodyDestroy(ba);
     dBodyDestroy(bb);
 }
@@ -160,16 +167,8 @@ TEST_F(ContactPhysics, SpherePairsAnswerJoinAndPush)
 TEST_F(ContactPhysics, LoneWheelSettlesAtItsWeightBalancedDepth)
 {
     GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
-    dBodyID body = dBodyCreate(physics_world);
-    dMass m;
-    dMassSetSphereTotal(&m, 1.0, 1.0);
-    dBodySetMass(body, &m);
-    dBodySetPosition(body, 40, 1.5, 40);
-    wheel_contact w{};
-    w.body = body;
-    w.axle_axis[0] = 1.0f;
-    w.ring_radius = 1.0f;
-    w.tyre_radius = 0.3f;
+    wheel_contact w = lone_wheel(40, 1.5, 40);
+    dBodyID body = w.body;
     for (int t = 0; t < 3 * 128; ++t) {
         collide_wheel_terrain_contact(&track_terrain, &w, 1.0);
         dWorldStep(physics_world, kTickLength);
@@ -327,13 +326,8 @@ TEST_F(ContactPhysics, SpheresAndWheelsOnTheGround)
 
     // A wheel on level ground: the probe and the exact test agree on the face.
     GroundTrack flat(5, 4.0f, [](float, float) { return 0.0f; });
-    dBodyID body = dBodyCreate(physics_world);
-    dBodySetPosition(body, 41, 1.2, 43);
-    wheel_contact w{};
-    w.body = body;
-    w.axle_axis[0] = 1;
-    w.ring_radius = 1;
-    w.tyre_radius = 0.3f;
+    wheel_contact w = lone_wheel(41, 1.2, 43);
+    dBodyID body = w.body;
     float d_probe, d_exact;
     ASSERT_EQ(collide_wheel_terrain(&track_terrain, &w, point, normal, &d_probe), 1);
     ASSERT_EQ(collide_wheel_terrain_deepest(&track_terrain, &w, point, normal, &d_exact), 1);

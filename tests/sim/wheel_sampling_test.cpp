@@ -42,8 +42,8 @@ protected:
         roost_set_spawn(record_particle);
         r = &rider_slots[3];
         r->last_contact_refresh_tick = -1;
-        wheel(&r->front_contact, 10);
-        wheel(&r->rear_contact, 50);
+        r->front_contact = lone_wheel(10, 1.2, 20);
+        r->rear_contact = lone_wheel(50, 1.2, 20);
     }
     ~WheelSampling() override
     {
@@ -51,15 +51,6 @@ protected:
         dBodyDestroy(r->front_contact.body);
         dBodyDestroy(r->rear_contact.body);
         rider_table_init();
-    }
-
-    static void wheel(wheel_contact* w, float x)
-    {
-        w->body = dBodyCreate(physics_world);
-        dBodySetPosition(w->body, x, 1.2, 20);
-        w->axle_axis[0] = 1.0f;
-        w->ring_radius = 1.0f;
-        w->tyre_radius = 0.3f;
     }
 
     // The contact as the contact pass would leave it: depth 0.1 under the wheel, the
