@@ -62,6 +62,42 @@ TEST_F(FlatRide, AStandingBikeWithTheAutomaticDabStaysUpAndSettles)
     EXPECT_LT(left[1], 0.3f);
     EXPECT_LT(left[0], frame_at(r)[0] - 0.2);
     EXPECT_GT(right[0], frame_at(r)[0] + 0.2);
+    // The suspension has settled into its sag, standing still.
+    float position, speed, ratio;
+    EXPECT_GT(bike_fork_telemetry(r, &position, &speed, &ratio), 0);
+    EXPECT_GT(position, 0.02f);
+    EXPECT_LT(position, 0.6f);
+    EXPECT_LT(std::fabs(speed), 0.05f);
+    bike_shock_telemetry(r, &position, &speed, &ratio);
+    EXPECT_GT(position, 0.02f);
+    EXPECT_LT(position, 0.6f);
+}
+
+// Springs and dampers set to nothing make contacts of no softness: they are left out
+// rather than handed to the world with an infinite give.
+TEST_F(FlatRide, ARiderWithoutSpringsOrDampersStaysFinite)
+{
+    rider_slot* r = create();
+    place_bike(r, 512, 512, 0.05f);
+    rider_set_springs(r, 0, 0);
+    rider_set_dampers(r, 0, 0);
+    bike_set_auto_dab(r, 1);
+    ride(r, 2 * 128, [](rider_slot* b, int32_t) { rider_set_lean(b, 1); });
+    EXPECT_TRUE(bodies_finite(r));
+}
+
+// Standing on its tail the bike's forward axis is vertical: no roll can be read.
+TEST_F(FlatRide, ABikeStandingOnItsTailHasNoLean)
+{
+    dBodyID body = dBodyCreate(physics_world);
+    dMatrix3 R;
+    dRFromAxisAndAngle(R, 1, 0, 0, kPi / 2);
+    dBodySetRotation(body, R);
+    EXPECT_EQ(bike_lean_angle(body), 0.0f);
+    dRFromAxisAndAngle(R, 0, 0, 1, 0.25f);
+    dBodySetRotation(body, R);
+    EXPECT_NEAR(bike_lean_angle(body), 0.25f, 1e-6);   // turned toward -x: a positive lean
+    dBodyDestroy(body);
 }
 
 TEST_F(FlatRide, ASlowLeanedBikeIsPushedUprightByTheDab)
