@@ -134,6 +134,38 @@ void cap(double v[3], double limit)
             v[i] *= limit / n;
 }
 
+// A demo version 4 state in the 39-byte layout: the rider at its slide along the
+// bike, turned with the frame.
+void expand_legacy(const bike_info* info, const uint8_t* old, uint8_t out[kPackedStateSize])
+{
+    std::memcpy(out, old, legacy_rider_slide);
+    double q[4];
+    quaternion(old + at_frame_quaternion, q);
+    const dQuaternion dq = {q[0], q[1], q[2], q[3]};
+    dMatrix3 R;
+    dQtoR(dq, R);
+    const float* d = info->rider_travel_axis;
+    const double len = std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
+    const double b = double(old[legacy_rider_slide]) / 255.0;
+    const double along = info->rider_travel_range[0] + b * (info->rider_travel_range[1] - info->rider_travel_range[0]);
+    const double k = len > 0.0 ? along / len : 0.0;
+    double local[3];
+    for (int i = 0; i < 3; ++i)
+        local[i] = double(info->rider_position[i]) - info->frame_position[i] + k * d[i];
+    for (int i = 0; i < 3; ++i) {
+        const double world = R[4 * i] * local[0] + R[4 * i + 1] * local[1] + R[4 * i + 2] * local[2];
+        const uint32_t c = code(clamp_nan_low(float(world), -16.0f, 16.0f) + 16.0f, 2047.96875f, 65535);
+        out[at_rider_offset + 2 * i] = uint8_t(c);
+        out[at_rider_offset + 2 * i + 1] = uint8_t(c >> 8);
+    }
+    std::memcpy(out + at_rider_quaternion, old + at_frame_quaternion, 8);
+    out[at_front_wheel] = old[legacy_front_wheel];
+    out[at_rear_wheel] = old[legacy_rear_wheel];
+    out[at_control] = old[legacy_control];
+    out[at_rpm] = old[legacy_rpm];
+    out[at_rpm + 1] = old[legacy_rpm + 1];
+}
+
 }  // namespace
 
 void bike_unpack_state(rider_slot* r, const terrain_state* t, const uint8_t* s, int version)
@@ -209,7 +241,17 @@ void bike_apply_snapshot(rider_slot* r, const terrain_state* t, const uint8_t* t
                          const uint8_t* to, int32_t ticks, int version)
 {
     if (r->wake_timer > 0.25f) {
-        bike_steer_to_state(r, t, target, from, to, ticks);
+        // Steering reads the full layout; an old demo's states are widened to it first.
+        const bike_info* info = bike_info_at(r->bike_index);
+        if (version == 4 && info) {
+            uint8_t wide[3][kPackedStateSize];
+            expand_legacy(info, target, wide[0]);
+            expand_legacy(info, from, wide[1]);
+            expand_legacy(info, to, wide[2]);
+            bike_steer_to_state(r, t, wide[0], wide[1], wide[2], ticks);
+        } else if (version != 4) {
+            bike_steer_to_state(r, t, target, from, to, ticks);
+        }
         return;
     }
     const int32_t counter_before = r->crash_counter;

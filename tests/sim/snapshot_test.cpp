@@ -5,6 +5,7 @@
 #include "sim_fixture.h"
 
 #include <cmath>
+#include <vector>
 
 using simtest::BikeTest;
 using simtest::FlatTerrain;
@@ -129,6 +130,15 @@ TEST_F(Snapshot, AwakeBikeIsPulledTowardsTheStateWithCappedForces)
     EXPECT_NEAR(r->lean, 0.0f, 1e-3) << "the state's rider sits at its rest place";
     const dReal* t = dBodyGetTorque(r->bodies[body_frame]);
     EXPECT_LT(std::hypot(t[0], t[1], t[2]), 1.0) << "already turned as the state";
+
+    // An old demo's 26-byte states steer the same way, read within their 26 bytes.
+    std::vector<uint8_t> old(here.bytes, here.bytes + 20);
+    old.insert(old.end(), {128, here.bytes[34], here.bytes[35], 0x12, 0, 0});
+    dBodySetForce(r->bodies[body_frame], 0, 0, 0);
+    bike_apply_snapshot(r, ground.get(), old.data(), old.data(), old.data(), 1, 4);
+    f = dBodyGetForce(r->bodies[body_frame]);
+    EXPECT_NEAR(f[2], -2500.0, 1.0);
+    EXPECT_EQ(r->gear, 2);
 
     // A crash in the state throws the rider off and shuts the throttle and the dab.
     packed_rider_state crash = here;
