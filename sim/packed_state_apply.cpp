@@ -134,6 +134,19 @@ void cap(double v[3], double limit)
             v[i] *= limit / n;
 }
 
+// The rider's place on the frame in an old demo's state: its rest offset slid along
+// the bike's rider travel axis by the slide byte.
+vec3 legacy_rider_offset(const bike_info* info, uint8_t slide)
+{
+    const float* d = info->rider_travel_axis;
+    const double len = std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
+    const double b = double(slide) / 255.0;
+    const double along = info->rider_travel_range[0] + b * (info->rider_travel_range[1] - info->rider_travel_range[0]);
+    const double k = len > 0.0 ? along / len : 0.0;
+    const vec3 rest = sub(info->rider_position, info->frame_position);
+    return {rest.x + k * d[0], rest.y + k * d[1], rest.z + k * d[2]};
+}
+
 // A demo version 4 state in the 39-byte layout: the rider at its slide along the
 // bike, turned with the frame.
 void expand_legacy(const bike_info* info, const uint8_t* old, uint8_t out[kPackedStateSize])
@@ -144,14 +157,8 @@ void expand_legacy(const bike_info* info, const uint8_t* old, uint8_t out[kPacke
     const dQuaternion dq = {q[0], q[1], q[2], q[3]};
     dMatrix3 R;
     dQtoR(dq, R);
-    const float* d = info->rider_travel_axis;
-    const double len = std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
-    const double b = double(old[legacy_rider_slide]) / 255.0;
-    const double along = info->rider_travel_range[0] + b * (info->rider_travel_range[1] - info->rider_travel_range[0]);
-    const double k = len > 0.0 ? along / len : 0.0;
-    double local[3];
-    for (int i = 0; i < 3; ++i)
-        local[i] = double(info->rider_position[i]) - info->frame_position[i] + k * d[i];
+    const vec3 v = legacy_rider_offset(info, old[legacy_rider_slide]);
+    const double local[3] = {v.x, v.y, v.z};
     for (int i = 0; i < 3; ++i) {
         const double world = R[4 * i] * local[0] + R[4 * i + 1] * local[1] + R[4 * i + 2] * local[2];
         const uint32_t c = code(clamp_nan_low(float(world), -16.0f, 16.0f) + 16.0f, 2047.96875f, 65535);
@@ -210,13 +217,7 @@ void bike_unpack_state(rider_slot* r, const terrain_state* t, const uint8_t* s, 
     // Rider body.
     dBodyID rider = r->bodies[body_rider];
     if (legacy) {
-        const float* d = info->rider_travel_axis;
-        const double len = std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
-        const double b = double(s[legacy_rider_slide]) / 255.0;
-        const double along = info->rider_travel_range[0] + b * (info->rider_travel_range[1] - info->rider_travel_range[0]);
-        const double k = len > 0.0 ? along / len : 0.0;
-        const vec3 rest = sub(info->rider_position, info->frame_position);
-        place_at(rider, frame, {rest.x + k * d[0], rest.y + k * d[1], rest.z + k * d[2]});
+        place_at(rider, frame, legacy_rider_offset(info, s[legacy_rider_slide]));
         dBodySetRotation(rider, dBodyGetRotation(frame));
     } else {
         double p[3];
