@@ -6,6 +6,8 @@
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
 
+#include "terrain/timing_gates.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -34,13 +36,15 @@ void full_throttle(rider_slot* r, int32_t)
 
 class FlatRide : public BikeTest {
 protected:
-    RideGround ground{[](float, float) { return 0.0f; }};
+    FlatRide() { ride_start(); }
+    GroundTrack ground{7, 4.0f, [](float, float) { return 0.0f; }};
 };
 
 // 1 in 5: the ground rises toward -z, the way the bike faces.
 class SlopeRide : public BikeTest {
 protected:
-    RideGround ground{[](float, float z) { return -0.2f * z; }};
+    SlopeRide() { ride_start(); }
+    GroundTrack ground{7, 4.0f, [](float, float z) { return -0.2f * z; }};
 };
 
 TEST_F(FlatRide, AStandingBikeWithTheAutomaticDabStaysUpAndSettles)
@@ -279,6 +283,36 @@ TEST_F(FlatRide, CrashRulesByFlightStateArcadeAndKnock)
         bike_step(r);
         EXPECT_EQ(r->crash_count - before, c.thrown ? 1 : 0) << c.what;
     }
+}
+
+// A slow bike lying over on a timed track turns toward the next timing gate.
+TEST_F(FlatRide, AFallenBikeIsTurnedTowardTheNextGate)
+{
+    timing_gates = {};
+    timing_gates.checkpoint_count = 2;
+    timing_gates.checkpoints[1] = {700, 0, 512, 1, 0, 0, 20, 0};
+    timing_gates.lap_entries[0] = 0;
+    timing_gates.lap_entries[1] = 1;
+    timing_gates.firstlap_length = 2;
+    timing_gates.lap_entries[2] = 0;
+    timing_gates.lap_entries[3] = 1;
+    timing_gates.normallap_length = 2;
+    for (int align = 0; align < 2; ++align) {
+        rider_slot* r = create();
+        place_bike(r, 512, 512, 0.05f, kRollAxis, 0.6f);
+        bike_set_auto_dab(r, 1);
+        bike_set_auto_align(r, align);
+        r->timing_position = 1;
+        ride(r, 2 * 128);
+        // The bike faced -z; the gate lies off to its right (+x).
+        const double heading_x = -dBodyGetRotation(r->bodies[body_frame])[2];
+        if (align)
+            EXPECT_GT(heading_x, 0.95);
+        else
+            EXPECT_LT(std::fabs(heading_x), 0.2);
+        bike_destroy(r);
+    }
+    timing_gates = {};
 }
 
 }  // namespace
