@@ -37,10 +37,15 @@ std::vector<Bytes> client_take(double wait_seconds)
         pollfd p{net_socket, POLLIN, 0};
         poll(&p, 1, int(wait_seconds * 1000));
     }
+    return socket_take(net_socket);
+}
+
+std::vector<Bytes> socket_take(int socket)
+{
     std::vector<Bytes> out;
     uint8_t buffer[net_receive_buffer];
     net_address from;
-    for (int n; (n = net_receive(net_socket, buffer, net_max_datagram, &from)) >= 0;)
+    for (int n; (n = net_receive(socket, buffer, net_max_datagram, &from)) >= 0;)
         out.emplace_back(buffer, buffer + n);
     return out;
 }

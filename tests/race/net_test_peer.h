@@ -19,6 +19,8 @@ void disconnect_client();
 // Every datagram waiting at the client socket; with wait_seconds, waits that long for
 // the first one.
 std::vector<Bytes> client_take(double wait_seconds = 0);
+// Every datagram waiting at another socket of the client's kind.
+std::vector<Bytes> socket_take(int socket);
 // Every datagram waiting at the peer, the sender's address in from.
 std::vector<Bytes> peer_take(test_server::UdpEndpoint& peer, test_server::Peer* from = nullptr);
 

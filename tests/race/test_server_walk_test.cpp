@@ -149,6 +149,15 @@ protected:
     {
         send([&](uint8_t* o) { return net_build_race_packet(o, 9, net_own_slot, net_connection_id, race); });
     }
+    void join_and_race()
+    {
+        join();
+        info();
+        exchange();
+        start(1);
+        loaded(1);
+        exchange();
+    }
 };
 
 }  // namespace
@@ -250,12 +259,7 @@ TEST_F(Walk, JoinRaceNewRaceAndLeave)
 
 TEST_F(Walk, OtherConnectionsAreAnnouncedAndRelayed)
 {
-    join();
-    info();
-    exchange();
-    start(1);
-    loaded(1);
-    exchange();
+    join_and_race();
     uint8_t state[39];
     for (int i = 0; i < 39; ++i)
         state[i] = uint8_t(i + 1);
@@ -268,12 +272,7 @@ TEST_F(Walk, OtherConnectionsAreAnnouncedAndRelayed)
         uint8_t out[1100];
         net_send(second, out, build(out), &net_server_address);
         server.step(now);
-        std::vector<Bytes> got;
-        uint8_t buffer[net_receive_buffer];
-        net_address from;
-        for (int n; (n = net_receive(second, buffer, net_max_datagram, &from)) >= 0;)
-            got.emplace_back(buffer, buffer + n);
-        return got;
+        return socket_take(second);
     };
     std::vector<Bytes> r = second_send([](uint8_t* o) { return net_build_hello(o, true, 1); });
     auto hello = net_parse_hello_reply(r.at(0).data(), int(r[0].size()));
@@ -353,12 +352,7 @@ TEST_F(Walk, AWrongPasswordIsKicked)
 
 TEST_F(Walk, ServerReliablesResendUntilAcknowledgedUnderEachSwitch)
 {
-    join();
-    info();
-    exchange();
-    start(1);
-    loaded(1);
-    exchange();
+    join_and_race();
     auto sequences = [](const std::vector<Bytes>& datagrams) {
         std::vector<uint32_t> out;
         for (const Bytes& b : datagrams)
