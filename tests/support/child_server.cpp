@@ -1,5 +1,7 @@
 #include "support/child_server.h"
 
+#include "support/test_support.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -26,12 +28,7 @@ ChildServer::ChildServer(const std::vector<std::string>& argv, double start_time
         dup2(pipe_ends[1], 1);
         close(pipe_ends[0]);
         close(pipe_ends[1]);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        exec_or_exit(argv);
     }
     close(pipe_ends[1]);
     out_ = pipe_ends[0];
