@@ -130,7 +130,8 @@ protected:
         });
         std::vector<uint32_t> slots;
         for (size_t i = 0; i + 1 < r.size(); ++i) {
-            auto ri = net_parse_rider_info(r[i].data(), int(r[i].size()));
+            r[i].push_back(0);
+            auto ri = net_parse_rider_info(r[i].data(), int(r[i].size()) - 1);
             EXPECT_TRUE(ri && ri->race_id == race);
             slots.push_back(ri ? ri->slot : 999);
         }
