@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using namespace nettest;
 
@@ -267,139 +268,106 @@ TEST(WireCodec, OnlyWholeEntriesAreRead)
     EXPECT_EQ(net_timing_entry_at(*t, 0).tick, 3);
 }
 
+// Fields compared as one tuple per packet.
+using std::tuple;
+
 TEST(WireCodec, ServerPacketsRoundTrip)
 {
     test_server::TrackHash hash;
-    for (size_t i = 0; i < 20; ++i)
-        hash[i] = uint8_t(0xF0 ^ i);
-    auto with_room = [](Bytes b) {
-        b.push_back(0);
-        return b;
+    test_server::PackedState state;
+    for (size_t i = 0; i < 39; ++i)
+        state[i] = uint8_t(i * 3);
+    std::copy(state.begin(), state.begin() + 20, hash.begin());
+    Bytes p;
+    auto room = [&](Bytes b) {  // the datagram and one byte after it
+        p = std::move(b);
+        p.push_back(0xEE);
+        return int(p.size()) - 1;
     };
 
     EXPECT_EQ(net_server_packet_type(test_server::server_full().data(), 1), 1);
     EXPECT_EQ(net_server_packet_type(test_server::disconnected().data(), 1), 15);
+    int n = room(test_server::hello_reply(-7, 0xDEADBEEF, 6));
+    auto hello = net_parse_hello_reply(p.data(), n);
+    EXPECT_EQ(tuple(hello->slot, hello->connection_id, hello->version), tuple(-7, 0xDEADBEEFu, 6u));
 
-    Bytes p = with_room(test_server::hello_reply(-7, 0xDEADBEEF, 6));
-    auto hello = net_parse_hello_reply(p.data(), int(p.size()) - 1);
-    EXPECT_EQ(hello->slot, -7);
-    EXPECT_EQ(hello->connection_id, 0xDEADBEEFu);
-    EXPECT_EQ(hello->version, 6u);
+    n = room(test_server::track_info(0x80000001, 15360, 3, -2, hash, "hill climb"));
+    auto t = net_parse_track_info(p.data(), n);
+    EXPECT_EQ(tuple(t->race_id, t->time_limit_ticks, t->laps, t->gate_drop_tick, std::string(t->folder.text)),
+              tuple(0x80000001u, 15360, 3, -2, std::string("hill climb")));
+    EXPECT_EQ(Bytes(t->hash, t->hash + 20), Bytes(hash.begin(), hash.end()));
 
-    p = with_room(test_server::track_info(0x80000001, 15360, 3, -2, hash, "hill climb"));
-    auto track = net_parse_track_info(p.data(), int(p.size()) - 1);
-    EXPECT_EQ(track->race_id, 0x80000001u);
-    EXPECT_EQ(track->time_limit_ticks, 15360);
-    EXPECT_EQ(track->laps, 3);
-    EXPECT_EQ(track->gate_drop_tick, -2);
-    EXPECT_EQ(Bytes(track->hash, track->hash + 20), Bytes(hash.begin(), hash.end()));
-    EXPECT_STREQ(track->folder.text, "hill climb");
+    n = room(test_server::rider_info(4, 159, "a|b|c|d|e\n12\nName"));
+    auto r = net_parse_rider_info(p.data(), n);
+    EXPECT_EQ(tuple(r->race_id, r->slot, std::string(r->text.text)),
+              tuple(4u, 159u, std::string("a|b|c|d|e\n12\nName")));
+    n = room(test_server::race_start(4, 160, "mine"));
+    auto start = net_parse_race_start(p.data(), n);
+    EXPECT_EQ(tuple(start->race_id, start->lineup, std::string(start->text.text)), tuple(4u, 160, std::string("mine")));
+    n = room(test_server::tick_sync(4, 0xFFFFFFF0, 77));
+    auto sync = net_parse_tick_sync(p.data(), n);
+    EXPECT_EQ(tuple(sync->race_id, sync->server_tick, sync->echo), tuple(4u, 0xFFFFFFF0u, 77u));
 
-    p = with_room(test_server::rider_info(4, 159, "a|b|c|d|e\n12\nName"));
-    auto rider = net_parse_rider_info(p.data(), int(p.size()) - 1);
-    EXPECT_EQ(rider->race_id, 4u);
-    EXPECT_EQ(rider->slot, 159u);
-    EXPECT_STREQ(rider->text.text, "a|b|c|d|e\n12\nName");
-
-    p = with_room(test_server::race_start(4, 160, "mine"));
-    auto start = net_parse_race_start(p.data(), int(p.size()) - 1);
-    EXPECT_EQ(start->race_id, 4u);
-    EXPECT_EQ(start->lineup, 160);
-    EXPECT_STREQ(start->text.text, "mine");
-
-    p = test_server::tick_sync(4, 0xFFFFFFF0, 77);
-    auto sync = net_parse_tick_sync(p.data(), int(p.size()));
-    EXPECT_EQ(sync->race_id, 4u);
-    EXPECT_EQ(sync->server_tick, 0xFFFFFFF0u);
-    EXPECT_EQ(sync->echo, 77u);
-
-    test_server::PackedState state;
-    for (size_t i = 0; i < 39; ++i)
-        state[i] = uint8_t(i * 3);
-    p = test_server::rider_states(4, 900, 12, {{2, 9, 880, state}, {65535, 65535, 0xFFFFFFFF, {}}});
-    auto states = net_parse_rider_states(p.data(), int(p.size()));
+    n = room(test_server::rider_states(4, 900, 12, {{2, 9, 880, state}, {65535, 65535, 0xFFFFFFFF, {}}}));
+    auto states = net_parse_rider_states(p.data(), n);
     ASSERT_EQ(states->whole, 2);
-    EXPECT_EQ(states->sync.server_tick, 900u);
-    EXPECT_EQ(states->sync.echo, 12u);
+    EXPECT_EQ(tuple(states->sync.server_tick, states->sync.echo), tuple(900u, 12u));
     net_state_entry e = net_state_entry_at(*states, 0);
-    EXPECT_EQ(e.slot, 2u);
-    EXPECT_EQ(e.ping, 9u);
-    EXPECT_EQ(e.tick, 880u);
+    EXPECT_EQ(tuple(e.slot, e.ping, e.tick), tuple(2u, 9u, 880u));
     EXPECT_EQ(Bytes(e.state, e.state + 39), Bytes(state.begin(), state.end()));
     e = net_state_entry_at(*states, 1);
-    EXPECT_EQ(e.slot, 65535u);
-    EXPECT_EQ(e.tick, 0xFFFFFFFFu);
+    EXPECT_EQ(tuple(e.slot, e.ping, e.tick), tuple(65535u, 65535u, 0xFFFFFFFFu));
 
-    p = test_server::new_race(0x12345678);
-    EXPECT_EQ(*net_parse_new_race(p.data(), int(p.size())), 0x12345678u);
-    p = with_room(test_server::kick("Wrong password"));
-    EXPECT_STREQ(net_parse_kick(p.data(), int(p.size()) - 1)->text, "Wrong password");
-    p = test_server::ack(0xFFFFFFFE);
-    EXPECT_EQ(*net_parse_ack(p.data(), int(p.size())), 0xFFFFFFFEu);
-    p = with_room(test_server::redirect(1600000000, "127.0.0.1:5000"));
-    auto r = net_parse_redirect(p.data(), int(p.size()) - 1);
-    EXPECT_EQ(r->nonce, 1600000000u);
-    EXPECT_STREQ(r->target.text, "127.0.0.1:5000");
+    n = room(test_server::new_race(0x12345678));
+    EXPECT_EQ(*net_parse_new_race(p.data(), n), 0x12345678u);
+    n = room(test_server::kick("Wrong password"));
+    EXPECT_STREQ(net_parse_kick(p.data(), n)->text, "Wrong password");
+    n = room(test_server::ack(0xFFFFFFFE));
+    EXPECT_EQ(*net_parse_ack(p.data(), n), 0xFFFFFFFEu);
+    n = room(test_server::redirect(1600000000, "127.0.0.1:5000"));
+    auto redirect = net_parse_redirect(p.data(), n);
+    EXPECT_EQ(tuple(redirect->nonce, std::string(redirect->target.text)),
+              tuple(1600000000u, std::string("127.0.0.1:5000")));
 
     // Reliable records from the server.
-    p = test_server::reliable(0x01020304, 20, {});
-    auto head = net_parse_reliable(p.data(), int(p.size()));
-    EXPECT_EQ(head->sequence, 0x01020304u);
-    EXPECT_EQ(head->type, 20);
-    EXPECT_EQ(head->payload_length, 0);
-
-    p = test_server::reliable(1, 21, test_server::timing_payload(4, {{3, -1, 7}, {159, 65535, 0x7FFFFFFF}}));
-    auto timing = net_parse_timing(p.data(), int(p.size()));
-    EXPECT_EQ(timing->race_id, 4u);
-    ASSERT_EQ(timing->whole, 2);
+    n = room(test_server::reliable(0x01020304, 20, {}));
+    auto head = net_parse_reliable(p.data(), n);
+    EXPECT_EQ(tuple(head->sequence, head->type, head->payload_length), tuple(0x01020304u, uint8_t(20), 0));
+    n = room(test_server::reliable(1, 21, test_server::timing_payload(4, {{3, -1, 7}, {159, 65535, 0x7FFFFFFF}})));
+    auto timing = net_parse_timing(p.data(), n);
+    ASSERT_EQ(tuple(timing->race_id, timing->whole), tuple(4u, 2));
     net_timing_entry te = net_timing_entry_at(*timing, 0);
-    EXPECT_EQ(te.slot, 3u);
-    EXPECT_EQ(te.index, -1);
-    EXPECT_EQ(te.tick, 7);
+    EXPECT_EQ(tuple(te.slot, te.index, te.tick), tuple(3u, -1, 7));
     te = net_timing_entry_at(*timing, 1);
-    EXPECT_EQ(te.slot, 159u);
-    EXPECT_EQ(te.index, 65535);
-    EXPECT_EQ(te.tick, 0x7FFFFFFF);
-
-    Bytes record = {1, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6};
-    p = test_server::reliable(2, 27, test_server::deformation_payload(4, record));
-    auto deformation = net_parse_deformation(p.data(), int(p.size()));
-    EXPECT_EQ(deformation->race_id, 4u);
-    EXPECT_EQ(Bytes(deformation->record, deformation->record + deformation->record_length), record);
-
-    for (auto [type, payload] : {std::pair<uint8_t, Bytes>{19, bytes_of("chat line")},
-                                 {24, bytes_of("knockout 5 7")},
-                                 {32, test_server::script_payload(4, "lights out")}}) {
-        p = with_room(test_server::reliable(3, type, payload));
-        auto text = net_parse_record_text(p.data(), int(p.size()) - 1);
+    EXPECT_EQ(tuple(te.slot, te.index, te.tick), tuple(159u, 65535, 0x7FFFFFFF));
+    const Bytes record(state.begin(), state.begin() + 17);
+    n = room(test_server::reliable(2, 27, test_server::deformation_payload(4, record)));
+    auto d = net_parse_deformation(p.data(), n);
+    EXPECT_EQ(tuple(d->race_id, Bytes(d->record, d->record + d->record_length)), tuple(4u, record));
+    for (const Bytes& payload : {bytes_of("chat"), bytes_of("knockout 5 7"), test_server::script_payload(4, "go")}) {
+        n = room(test_server::reliable(3, 19, payload));
+        auto text = net_parse_record_text(p.data(), n);
         EXPECT_EQ(std::string(text->text, size_t(text->length)), text_of(payload));
     }
-    EXPECT_EQ(text_of(test_server::script_payload(4, "lights out")), "4 lights out");
+    EXPECT_EQ(text_of(test_server::script_payload(4, "go")), "4 go");
 }
 
 TEST_F(Records, ClientPacketsRoundTrip)
 {
     Bytes p = built([](uint8_t* o) { return net_build_hello(o, true, 0xCAFE); });
     auto hello = test_server::read_hello(p);
-    EXPECT_TRUE(hello->has_password);
-    EXPECT_EQ(hello->protocol, 43u);
-    EXPECT_EQ(hello->nonce, 0xCAFEu);
+    EXPECT_EQ(tuple(hello->has_password, hello->protocol, hello->nonce), tuple(true, 43u, 0xCAFEu));
 
     p = built([](uint8_t* o) { return net_build_client_info(o, 5, 0xABCDEF01, 0x11223344, 99, "x|y\n1\nZ", 7); });
     auto info = test_server::read_client_info(p);
-    EXPECT_EQ(info->head.slot, 5);
-    EXPECT_EQ(info->head.connection_id, 0xABCDEF01u);
-    EXPECT_EQ(info->password_word, 0x11223344u);
-    EXPECT_EQ(info->nonce, 99u);
-    EXPECT_EQ(info->text, "x|y\n1\nZ");
+    EXPECT_EQ(tuple(info->head.slot, info->head.connection_id, info->password_word, info->nonce, info->text),
+              tuple(5, 0xABCDEF01u, 0x11223344u, 99u, std::string("x|y\n1\nZ")));
     EXPECT_EQ(test_server::password_word("secret", 0xABCDEF01), net_password_word("secret", 0xABCDEF01));
 
     for (uint8_t type : {5, 9, 14}) {
         p = built([&](uint8_t* o) { return net_build_race_packet(o, type, 160, 0, 0xFEEDF00D); });
         auto a = test_server::read_race_ack(p);
-        EXPECT_EQ(a->head.type, type);
-        EXPECT_EQ(a->head.slot, 160);
-        EXPECT_EQ(a->race, 0xFEEDF00Du);
+        EXPECT_EQ(tuple(a->head.type, a->head.slot, a->race), tuple(type, 160, 0xFEEDF00Du));
     }
     p = built([](uint8_t* o) { return net_build_bike_ack(o, 1, 2, 3, 42); });
     EXPECT_EQ(test_server::read_race_ack(p)->highest, 42);
@@ -407,10 +375,8 @@ TEST_F(Records, ClientPacketsRoundTrip)
     const Bytes state = state_bytes();
     p = built([&](uint8_t* o) { return net_build_rider_state(o, 1, 2, 3, 0x90000000, 4444, state.data()); });
     auto s = test_server::read_state(p);
-    EXPECT_EQ(s->race, 3u);
-    EXPECT_EQ(s->newest_server_tick, 0x90000000u);
-    EXPECT_EQ(s->tick, 4444u);
-    EXPECT_EQ(Bytes(s->state.begin(), s->state.end()), state);
+    EXPECT_EQ(tuple(s->race, s->newest_server_tick, s->tick, Bytes(s->state.begin(), s->state.end())),
+              tuple(3u, 0x90000000u, 4444u, state));
 
     p = built([](uint8_t* o) { return net_build_restart_request(o, 1, 2); });
     EXPECT_EQ(test_server::read_sequence(p)->value, 1u);
@@ -421,19 +387,12 @@ TEST_F(Records, ClientPacketsRoundTrip)
 
     uint8_t lap[12];
     auto r = test_server::read_reliable(queued(21, lap, net_lap_report_payload(lap, 9, 17, -3)));
-    EXPECT_EQ(r->head.slot, slot);
-    EXPECT_EQ(r->sequence, 0u);
-    EXPECT_EQ(r->record, 21);
+    EXPECT_EQ(tuple(r->head.slot, r->sequence, r->record), tuple(slot, 0u, uint8_t(21)));
     auto report = test_server::read_lap_report(r->payload);
-    EXPECT_EQ(report->race, 9u);
-    EXPECT_EQ(report->index, 17);
-    EXPECT_EQ(report->tick, -3);
+    EXPECT_EQ(tuple(report->race, report->index, report->tick), tuple(9u, 17, -3));
 
-    uint8_t deformation[4 + 20];
-    uint8_t record[20] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7};
-    r = test_server::read_reliable(queued(27, deformation, net_deformation_payload(deformation, 9, record, 20)));
+    uint8_t deformation[4 + 17];
+    r = test_server::read_reliable(queued(27, deformation, net_deformation_payload(deformation, 9, state.data(), 17)));
     auto d = test_server::read_deformation(r->payload);
-    EXPECT_EQ(d->first, 9u);
-    EXPECT_EQ(d->second, Bytes(record, record + 20));
-    EXPECT_EQ(r->sequence, 1u);
+    EXPECT_EQ(tuple(r->sequence, d->first, d->second), tuple(1u, 9u, Bytes(state.begin(), state.begin() + 17)));
 }

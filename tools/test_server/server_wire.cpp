@@ -45,7 +45,10 @@ Bytes payload_of(Writer w)
 }  // namespace
 
 Bytes server_full() { return Writer(1).out; }
-Bytes hello_reply(int32_t slot, uint32_t id, uint32_t version) { return Writer(2).i32(slot).u32(id).u32(version).out; }
+Bytes hello_reply(int32_t slot, uint32_t id, uint32_t version)
+{
+    return Writer(2).i32(slot).u32(id).u32(version).out;
+}
 
 Bytes track_info(uint32_t race, int32_t limit_ticks, int32_t laps, int32_t gate_drop, const TrackHash& hash,
                  const std::string& folder)
@@ -53,9 +56,18 @@ Bytes track_info(uint32_t race, int32_t limit_ticks, int32_t laps, int32_t gate_
     return Writer(4).u32(race).i32(limit_ticks).i32(laps).i32(gate_drop).raw(hash).raw(folder).out;
 }
 
-Bytes rider_info(uint32_t race, uint32_t slot, const std::string& text) { return Writer(6).u32(race).u32(slot).raw(text).out; }
-Bytes race_start(uint32_t race, int32_t lineup, const std::string& text) { return Writer(8).u32(race).i32(lineup).raw(text).out; }
-Bytes tick_sync(uint32_t race, uint32_t tick, uint32_t echo) { return Writer(10).u32(race).u32(tick).u32(echo).out; }
+Bytes rider_info(uint32_t race, uint32_t slot, const std::string& text)
+{
+    return Writer(6).u32(race).u32(slot).raw(text).out;
+}
+Bytes race_start(uint32_t race, int32_t lineup, const std::string& text)
+{
+    return Writer(8).u32(race).i32(lineup).raw(text).out;
+}
+Bytes tick_sync(uint32_t race, uint32_t tick, uint32_t echo)
+{
+    return Writer(10).u32(race).u32(tick).u32(echo).out;
+}
 
 Bytes rider_states(uint32_t race, uint32_t tick, uint32_t echo, const std::vector<StateEntry>& entries)
 {
@@ -69,9 +81,15 @@ Bytes rider_states(uint32_t race, uint32_t tick, uint32_t echo, const std::vecto
 Bytes new_race(uint32_t race) { return Writer(14).u32(race).out; }
 Bytes disconnected() { return Writer(15).out; }
 Bytes kick(const std::string& text) { return Writer(16).raw(text).out; }
-Bytes reliable(uint32_t sequence, uint8_t record, const Bytes& payload) { return Writer(17).u32(sequence).u8(record).raw(payload).out; }
+Bytes reliable(uint32_t sequence, uint8_t record, const Bytes& payload)
+{
+    return Writer(17).u32(sequence).u8(record).raw(payload).out;
+}
 Bytes ack(uint32_t sequence) { return Writer(18).u32(sequence).out; }
-Bytes redirect(uint32_t nonce, const std::string& target) { return Writer(25).u32(nonce).raw(target).out; }
+Bytes redirect(uint32_t nonce, const std::string& target)
+{
+    return Writer(25).u32(nonce).raw(target).out;
+}
 
 Bytes timing_payload(uint32_t race, const std::vector<TimingEntry>& entries)
 {
@@ -82,7 +100,10 @@ Bytes timing_payload(uint32_t race, const std::vector<TimingEntry>& entries)
     return payload_of(std::move(w));
 }
 
-Bytes deformation_payload(uint32_t race, const Bytes& record) { return payload_of(std::move(Writer(0).u32(race).raw(record))); }
+Bytes deformation_payload(uint32_t race, const Bytes& record)
+{
+    return payload_of(std::move(Writer(0).u32(race).raw(record)));
+}
 
 Bytes script_payload(uint32_t race, const std::string& message)
 {
