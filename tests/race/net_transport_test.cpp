@@ -5,6 +5,7 @@
 #include "race/net_transport.h"
 #include "race/wire_client.h"
 #include "race/wire_server.h"
+#include "test_server.h"
 
 #include <gtest/gtest.h>
 
@@ -57,10 +58,10 @@ TEST(NetTransport, NumericResolveFillsTheAddressRecord)
 
 TEST(NetTransport, OneDatagramEachWayOnLoopback)
 {
-    test_server::UdpEndpoint server;
+    test_server::Server server;
     ASSERT_TRUE(server.open());
     net_address to;
-    ASSERT_EQ(net_resolve(&to, ("127.0.0.1:" + std::to_string(server.port())).c_str(), 19800), 1);
+    ASSERT_EQ(net_resolve(&to, server.address().c_str(), 19800), 1);
     int s = net_open_socket();
     ASSERT_GE(s, 0);
 
@@ -73,28 +74,26 @@ TEST(NetTransport, OneDatagramEachWayOnLoopback)
 
     uint8_t hello[21];
     ASSERT_EQ(net_send(s, hello, net_build_hello(hello, false, 5), &to), 21);
-    test_server::Peer client;
-    std::vector<Bytes> got = peer_take(server, &client);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].size(), 21u);
-
-    server.send_to(client, {2, 7, 0, 0, 0, 1, 0, 0, 0, 6, 0, 0, 0});
+    server.step(1.0);
+    ASSERT_EQ(server.received().size(), 1u);
+    EXPECT_EQ(server.received()[0].bytes.size(), 21u);
     EXPECT_EQ(net_receive(s, buffer, net_max_datagram, &from), 13);
+    EXPECT_EQ(buffer[0], 2);
     EXPECT_EQ(from.length, 16);
     sockaddr_in in;
     memcpy(&in, from.address, sizeof in);
     EXPECT_EQ(ntohs(in.sin_port), server.port());
 
     // A datagram too long for the buffer is lost with "EMSGSIZE"; the next one arrives whole.
-    server.send_to(client, Bytes(1500, 11));
-    server.send_to(client, Bytes(13, 10));
+    server.send_raw(Bytes(1500, 11));
+    server.send_raw(Bytes(13, 10));
     EXPECT_EQ(net_receive(s, buffer, net_max_datagram, &from), -1);
     EXPECT_STREQ(net_last_error, "EMSGSIZE");
     EXPECT_EQ(net_receive(s, buffer, net_max_datagram, &from), 13);
     EXPECT_EQ(buffer[12], 10);
 
     // An empty datagram arrives as length 0 and no parser takes it.
-    server.send_to(client, {});
+    server.send_raw({});
     ASSERT_EQ(net_receive(s, buffer, net_max_datagram, &from), 0);
     EXPECT_EQ(net_server_packet_type(buffer, 0), -1);
     EXPECT_FALSE(net_parse_ack(buffer, 0));
