@@ -61,6 +61,16 @@ bool file_exists(const std::string& path)
     return access(path.c_str(), F_OK) == 0;
 }
 
+void exec_or_exit(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
 ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
                           int timeout_seconds)
 {
@@ -85,12 +95,7 @@ ProcessResult run_process(const std::vector<std::string>& argv, const std::vecto
             else
                 setenv(e.name.c_str(), e.value.c_str(), 1);
         }
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        exec_or_exit(argv);
     }
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);

@@ -38,6 +38,9 @@ struct EnvChange {
     bool unset = false;
 };
 
+// In a forked child: runs argv[0] with its arguments, or ends the child with status 127.
+[[noreturn]] void exec_or_exit(const std::vector<std::string>& argv);
+
 // Runs argv[0] with the current environment changed as listed; waits at most
 // timeout_seconds (then kills it and reports status -1).
 ProcessResult run_process(const std::vector<std::string>& argv,

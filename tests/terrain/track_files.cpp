@@ -1,6 +1,5 @@
 #include "track_files.h"
 
-#include "platform/qorl_log.h"
 #include "support/test_support.h"
 
 #include <cstdio>
@@ -20,8 +19,6 @@ struct Tree {
         bvtest::make_dirs(dir / "game");
         setenv("XDG_DATA_HOME", (dir / "user").c_str(), 1);
         setenv("BV_HOME", (dir / "game").c_str(), 1);
-        // The log's first message names its file; console lines land there.
-        qorl_log("QORL_LOGFILE=%s", (dir / "log.txt").c_str());
     }
 };
 
@@ -38,11 +35,6 @@ const bool made_at_start = (tree(), true);
 const std::string& root()
 {
     return tree().dir.path();
-}
-
-std::string log_text()
-{
-    return bvtest::read_file(root() + "/log.txt");
 }
 
 const std::string& user_root()
@@ -88,18 +80,3 @@ std::string pgm(int w, int h, const std::vector<uint8_t>& bytes)
 }
 
 }  // namespace trackfiles
-
-std::string ConsoleCapture::text() const
-{
-    const std::string all = trackfiles::log_text();
-    std::string out;
-    for (size_t at = start_; at < all.size();) {
-        size_t end = all.find('\n', at);
-        end = end == std::string::npos ? all.size() : end + 1;
-        const std::string line = all.substr(at, end - at);
-        const size_t stamp = line.find("] ");
-        out += line[0] == '[' && stamp != std::string::npos ? line.substr(stamp + 2) : line;
-        at = end;
-    }
-    return out;
-}

@@ -1,8 +1,10 @@
 // The folders of the test program, made before any test runs and removed at exit:
 // root()/user is the user data folder (so "@name" paths resolve under user_root(),
-// which is also where saves go), root()/game the installation folder, and
-// root()/log.txt the log, which receives the console lines.
+// which is also where saves go) and root()/game the installation folder. Console lines
+// land in the shared support log (ConsoleCapture).
 #pragma once
+#include "support/console_capture.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,8 +12,6 @@
 namespace trackfiles {
 
 const std::string& root();
-// All the log holds so far.
-std::string log_text();
 // The user data folder ("<tmp>/user/Brovanta"), without a trailing "/".
 const std::string& user_root();
 // The full path of data file "@" + name.
@@ -28,12 +28,3 @@ std::string inline_heights(int n, float cell, float low, float high, const std::
 std::string pgm(int w, int h, const std::vector<uint8_t>& bytes);
 
 }  // namespace trackfiles
-
-// What the console printed since this object was made, lines without their time stamps.
-class ConsoleCapture {
-public:
-    std::string text() const;
-
-private:
-    size_t start_ = trackfiles::log_text().size();
-};
