@@ -1,18 +1,25 @@
 // Makes the bundled track folders, always the same bytes for the same sources:
 //   tracks/sample  the course of <data>/sample/course.txt on a 1025 x 1025 ground
 //   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf"
-// plus the pictures they name: tiles/*.png, decals/*.png with their "_tnorm" and
-// "_tspec" maps, and roost.png. The heights go through the program's own terrain
+// each with the placed objects of <data>/<track>/objects.txt (timing gates, start
+// gate, statues, billboards, flaggers, cameras), plus the pictures they name:
+// tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the
+// object sprites and textures, and the start gate's "startgate.ppm". The heights go through the program's own terrain
 // writer, the pictures through its PNG writer.
 //
 //   make_tracks <data/tracks folder> <output folder>
 #include "course.h"
 #include "ground.h"
+#include "object_pictures.h"
+#include "racing_lines.h"
 #include "track_images.h"
+#include "track_objects.h"
 
 #include "gfx/images.h"
+#include "sim/ai_lines_file.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_state.h"
+#include "terrain/timing_gates.h"
 
 #include <zlib.h>
 
@@ -89,7 +96,19 @@ bool write_pictures()
         ok = write_picture(base + "_tnorm.png", decal_normal_map(decal)) && ok;
         ok = write_picture(base + "_tspec.png", decal_specular_map(decal)) && ok;
     }
+    for (const char* sprite : {"tree", "banner"})
+        ok = write_picture(std::string("billboards/") + sprite + ".png", sprite_picture(sprite)) && ok;
+    for (const char* sprite : {"marshal", "flag_green", "flag_yellow", "flag_white", "flag_chequered"})
+        ok = write_picture(std::string("flaggers/") + sprite + ".png", sprite_picture(sprite)) && ok;
+    ok = write_picture("statues/hay.png", object_texture("hay")) && ok;
+    ok = write_bytes("startgate.ppm", ppm_bytes(object_texture("startgate"))) && ok;
     return write_picture("roost.png", roost_picture()) && ok;
+}
+
+bool write_objects(const std::string& description, const std::string& folder)
+{
+    std::string error;
+    return write_track_objects(description, (fs::path(out_folder) / folder).string(), &error) || fail(error);
 }
 
 // Dirt digs and sprays, packed dirt grips and wears slowly, grass is slippery and
@@ -191,6 +210,62 @@ bool write_sample(const std::string& data)
     return write_bytes("tracks/sample/lighting", lighting) && ok;
 }
 
+// The sample track's lines files: for each skill three riders keep to the centreline
+// and 2.5 ft to either side of it, slower or faster, from the start slots' middle
+// through four laps; their rides fill the tables that the track's timing gates
+// (the ones in memory) make, which the program's writer then saves. Without timing
+// gates there are none.
+bool write_sample_lines(const std::string& data)
+{
+    course c;
+    std::string error;
+    if (!read_course(data + "/sample/course.txt", &c, &error))
+        return fail(error);
+    lines_course lc;
+    lc.centreline = sample_centreline(c, c.cell);
+    const ground g = build_ground(c, lc.centreline);
+    lc.ground = [&g](float x, float z) {
+        const float fx = std::clamp(x / g.cell, 0.0f, float(g.size - 1)), fz = std::clamp(z / g.cell, 0.0f, float(g.size - 1));
+        const int i = std::min(int(fx), g.size - 2), j = std::min(int(fz), g.size - 2);
+        const float u = fx - float(i), w = fz - float(j);
+        auto h = [&](int a, int b) { return g.heights[size_t(a) + size_t(g.size) * size_t(b)]; };
+        return (h(i, j) * (1 - u) + h(i + 1, j) * u) * (1 - w) + (h(i, j + 1) * (1 - u) + h(i + 1, j + 1) * u) * w;
+    };
+
+    const timing_gates_state& gates = timing_gates;
+    if (!ai_lines_resize(gates.firstlap_counted, gates.normallap_counted) || gates.start_slot_count < 1)
+        return true;
+    float sx = 0, sz = 0;
+    for (int i = 0; i < gates.start_slot_count; ++i) {
+        sx += gates.start_slot_position[i][0] / float(gates.start_slot_count);
+        sz += gates.start_slot_position[i][2] / float(gates.start_slot_count);
+    }
+    lc.start_s = arclength_near(lc.centreline, sx, sz);
+    lc.first_lap.assign(firstlap_entries(), firstlap_entries() + gates.firstlap_length);
+    lc.normal_lap.assign(normallap_entries(), normallap_entries() + gates.normallap_length);
+    for (const std::vector<int32_t>* list : {&lc.first_lap, &lc.normal_lap})
+        for (int32_t entry : *list) {
+            const timing_gate& gate = gates.checkpoints[entry % kFlaggedLapEntry];
+            lc.position_s.push_back(arclength_near(lc.centreline, gate.x, gate.z));
+        }
+
+    const lines_rider riders[3][3] = {
+        {{34, 10, 0}, {32, 10, 2.5f}, {32, 10, -2.5f}},
+        {{44, 14, 0}, {42, 14, 2.5f}, {42, 14, -2.5f}},
+        {{54, 18, 0}, {52, 18, 2.5f}, {52, 18, -2.5f}},
+    };
+    ai_lines_learning = 1;
+    bool ok = true;
+    for (int skill = 0; skill < 3; ++skill) {
+        ai_lines_clear();
+        for (const lines_rider& r : riders[skill])
+            ride_racing_line(lc, r);
+        ok = ai_lines_write("tracks/sample", ai_lines_file_name(skill)) == 1 && ok;
+    }
+    ai_lines_free();
+    return ok || fail("cannot write the sample track's racing lines");
+}
+
 // 65 x 65 points two feet apart, all at height 0, samples inline; dirt on the low-x
 // half and grass on the other, so a test can tell them apart.
 bool write_flat()
@@ -231,5 +306,9 @@ int main(int argc, char** argv)
     bool ok = write_pictures();
     ok = write_sample(argv[1]) && ok;
     ok = write_flat() && ok;
+    ok = write_objects(std::string(argv[1]) + "/sample/objects.txt", "tracks/sample") && ok;
+    // The lines follow the sample's timing gates, as write_objects has just laid them out.
+    ok = write_sample_lines(argv[1]) && ok;
+    ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
     return ok ? 0 : 1;
 }

@@ -10,11 +10,6 @@ namespace {
 
 constexpr int kTile = 128;
 
-uint8_t byte(float v)
-{
-    return uint8_t(std::clamp(v, 0.0f, 255.0f) + 0.5f);
-}
-
 // Noise that repeats over the tile: octaves of periods 4, 8, 16 and 32 cells.
 float fractal(float x, float z, uint32_t seed)
 {
@@ -28,7 +23,19 @@ float fractal(float x, float z, uint32_t seed)
     return sum / weight;
 }
 
-void put(picture& p, int x, int y, float r, float g, float b, float a = 255)
+
+}  // namespace
+
+namespace {
+
+uint8_t byte(float v)
+{
+    return uint8_t(std::clamp(v, 0.0f, 255.0f) + 0.5f);
+}
+
+}  // namespace
+
+void put(picture& p, int x, int y, float r, float g, float b, float a)
 {
     uint8_t* px = &p.pixels[(size_t(y) * p.w + x) * size_t(p.channels)];
     px[0] = byte(r);
@@ -47,8 +54,6 @@ picture blank(int w, int h, int channels)
     p.pixels.assign(size_t(w) * h * channels, 0);
     return p;
 }
-
-}  // namespace
 
 picture tile_picture(tile_look look)
 {

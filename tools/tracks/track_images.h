@@ -10,6 +10,11 @@ struct picture {
     std::vector<uint8_t> pixels;   // rows from the top
 };
 
+// An empty (black, transparent) picture, and one pixel set from 0..255 channel
+// values (rounded, clamped).
+picture blank(int w, int h, int channels);
+void put(picture& p, int x, int y, float r, float g, float b, float a = 255);
+
 enum class tile_look { dirt, packed_dirt, grass };
 picture tile_picture(tile_look look);
 

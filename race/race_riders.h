@@ -1,0 +1,40 @@
+// The race start's side of the rider simulation: building, placing and waking the
+// riders of a lineup, one slot at a time.
+#pragma once
+#include <cstdint>
+
+struct rider_request {
+    const char* bike;
+    const char* number;
+    const char* name;           // shown name, null = the bike's default
+    const char* body_texture;
+    const char* head_texture;
+    const char* bike_texture;
+    const char* wheel_texture;
+    int32_t locally_simulated;
+};
+
+// Frees slot k's bike, when it has one.
+void race_destroy_rider(int32_t slot);
+// The rider table made ready for a new race.
+void race_rider_table_init();
+// Statues take their collision shapes from the rider simulation's shape cache.
+void race_install_statue_shapes();
+// Builds the rider of a slot; 0 when the bike cannot be built.
+int race_create_rider(int32_t slot, const rider_request& request);
+// 1 when the slot holds a rider.
+int race_rider_exists(int32_t slot);
+// The ground test of the placement: 1 when the slot's bike touches the ground
+// (the contact pass's terrain test by default; its contact joints go when the race
+// start empties the contact group).
+extern int (*race_bike_touches_ground)(int32_t slot);
+// Raises the slot's bike from the ground height under (x, z) in steps of 0.25 until
+// it touches nothing, turned by yaw about the vertical. Returns the height used.
+float race_place_rider(int32_t slot, float x, float z, float yaw);
+// A remote rider sleeps with its damped steering; every other rider is awake.
+void race_settle_rider(int32_t slot, int remote);
+void race_set_personality(int32_t slot, const char* personality);
+// The frame body's position and speed.
+void race_rider_frame(int32_t slot, float position[3], float* speed);
+// Empties the contact joints of the last step.
+void race_empty_contacts();

@@ -1,0 +1,305 @@
+// The track half of a race reset: the riders of the last race go, the requested
+// folder is loaded whole (or kept when it is the one loaded), and its identity
+// digest is made over the files that decide how the track rides.
+#include "race/track_load.h"
+
+#include "foundation/memory.h"
+#include "foundation/random.h"
+#include "foundation/ripemd160.h"
+#include "foundation/vfs.h"
+#include "gfx/model.h"
+#include "gfx/texture_cache.h"
+#include "gfx/texture_settings.h"
+#include "platform/qorl_log.h"
+#include "race/bot_personas.h"
+#include "race/race_hooks.h"
+#include "race/race_riders.h"
+#include "race/race_start.h"
+#include "race/race_state.h"
+#include "race/startup.h"
+#include "sim/ai_lines.h"
+#include "sim/ai_lines_file.h"
+#include "sim/gate_times.h"
+#include "sim/race_clock.h"
+#include "terrain/billboards.h"
+#include "terrain/flaggers.h"
+#include "terrain/lighting.h"
+#include "terrain/ruts.h"
+#include "terrain/load_progress.h"
+#include "terrain/statues.h"
+#include "terrain/terrain_files.h"
+#include "terrain/terrain_queries.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+#include "terrain/trackside_cameras.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+int (*track_terrain_loader)(const char* folder) = [](const char* folder) {
+    return terrain_load(&track_terrain, folder);
+};
+
+namespace {
+
+std::string in_folder(const char* folder, const char* name)
+{
+    return std::string("@") + folder + "/" + name;
+}
+
+// Feeds a whole file to the digest; a missing file adds nothing. A failed read ends
+// the file as its end does.
+void digest_file(ripemd160_ctx* ctx, const std::string& path)
+{
+    vfs_file* f = vfs_open(path.c_str(), "rb");
+    if (!f)
+        return;
+    uint8_t buffer[1024];
+    for (int n; (n = vfs_read(f, buffer, sizeof buffer)) > 0;)
+        ripemd160_update(ctx, buffer, size_t(n));
+    vfs_close(f);
+}
+
+void memory_line(const char* format)
+{
+    if (verbose_level)
+        qorl_log(format, static_cast<unsigned long>(texture_memory));
+}
+
+char* copy_text(const char* text)
+{
+    const size_t n = strlen(text) + 1;
+    char* out = static_cast<char*>(xmalloc(n));
+    memcpy(out, text, n);
+    return out;
+}
+
+void set_track_names(const char* folder, const char* title)
+{
+    // folder may be the current track_folder itself.
+    char* new_folder = folder ? copy_text(folder) : nullptr;
+    char* new_title = title ? copy_text(title) : nullptr;
+    mem_free(track_folder);
+    mem_free(track_title);
+    track_folder = new_folder;
+    track_title = new_title;
+}
+
+void shuffle_personas()
+{
+    for (int32_t i = 0; i < kBotPersonas; ++i)
+        persona_order[i] = i;
+    random_seed(race_opts.seed >= 0 ? uint32_t(race_opts.seed) : uint32_t(time(nullptr)));
+    for (int32_t i = kBotPersonas - 1; i >= 1; --i) {
+        const int32_t j = int32_t((random_next() >> 16) % uint32_t(i));
+        std::swap(persona_order[i], persona_order[j]);
+    }
+}
+
+void remember_lines()
+{
+    terrain_progress_begin("Remembering lines");
+    if (track_folder) {
+        if (const char* name = ai_lines_file_name(race.remembered_skill))
+            ai_lines_write(track_folder, name);
+        ai_lines_clear();
+        race_hooks.demo_playback_close();
+    }
+    terrain_progress_end("Remembering lines");
+}
+
+// Steps 13 to 27 of a full load. 0 when the terrain does not load.
+int load_track(const char* folder, bool online)
+{
+    ripemd160_ctx digest;
+    ripemd160_init(&digest);
+    billboards_reset();
+    statues_reset();
+    flaggers_reset();
+    terrain_progress_begin("Scanning");
+    for (int i = 0; i < 6; ++i)
+        digest_file(&digest, in_folder(folder, kTrackHashFiles[i]));
+    terrain_progress_end("Scanning");
+    if (verbose_level)
+        qorl_log("Loading '%s'\n", ("@" + std::string(folder)).c_str());
+
+    lighting_read(in_folder(folder, "lighting").c_str());
+    const int32_t erosion = track_terrain.erosion_amount;
+    if (!track_terrain_loader(folder)) {
+        set_track_names(nullptr, nullptr);
+        return 0;
+    }
+    track_terrain.erosion_amount = erosion;
+    memory_line("%lu bytes texture memory used after hf creation\n");
+
+    const std::string gates = in_folder(folder, "timing_gates");
+    digest_file(&digest, gates);
+    timing_gates_read(gates.c_str());
+
+    for (int32_t k = 0; k < kRoostParticles; ++k)
+        race.particle_billboards[k] = create_billboard(0, 0, 0, 1, 1, nullptr);
+
+    terrain_progress_begin("Loading flaggers");
+    flaggers_read(in_folder(folder, "flaggers").c_str());
+    terrain_progress_end("Loading flaggers");
+    memory_line("%lu bytes texture memory used after flagger creation\n");
+
+    first_track_statue = statue_count();
+    first_track_billboard = billboard_count();
+    terrain_progress_begin("Loading billboards");
+    billboards_read(in_folder(folder, "billboards").c_str());
+    terrain_progress_end("Loading billboards");
+    memory_line("%lu bytes texture memory used after billboard creation\n");
+
+    const std::string statue_file = in_folder(folder, "statues");
+    digest_file(&digest, statue_file);
+    terrain_progress_begin("Loading statues");
+    statues_read(statue_file.c_str());
+    terrain_progress_end("Loading statues");
+
+    terrain_progress_begin("Loading map");
+    memory_line("%lu bytes texture memory used after statue creation\n");
+    race.map_texture = track_loaders.texture_load(in_folder(folder, "map.png").c_str());
+    terrain_progress_end("Loading map");
+
+    race_hooks.statue_grid_build();
+    if (race_opts.editor)
+        race_hooks.editor_init();
+
+    std::vector<std::string> shapes_fed;
+    for (int32_t i = 0; i < statue_count(); ++i) {
+        const statue* s = statue_at(i);
+        if (!s->shape || !s->shape_file)
+            continue;
+        const std::string name = s->shape_file;
+        if (std::find(shapes_fed.begin(), shapes_fed.end(), name) != shapes_fed.end())
+            continue;
+        shapes_fed.push_back(name);
+        digest_file(&digest, name);
+    }
+    ripemd160_final(&digest);
+    memcpy(track_hash, digest.digest, sizeof track_hash);
+
+    trackside_cameras_read(in_folder(folder, "cameras").c_str());
+    erosion_queue_clear();
+    if (online)
+        track_terrain.read_only = 1;
+    return 1;
+}
+
+}  // namespace
+
+static bool entry_points_installed = false;
+
+void race_install_track_entry_points()
+{
+    entry_points_installed = true;
+    timing_gates_alloc_line_tables = ai_lines_resize;
+    timing_gates_free_line_tables = ai_lines_free;
+    race_install_statue_shapes();
+    // The gate timing reads the race's clock, drop and laps unless the race core
+    // has given it its own.
+    if (!gate_timing_hooks.current_tick)
+        gate_timing_hooks.current_tick = [] { return current_tick; };
+    if (!gate_timing_hooks.gate_drop_tick)
+        gate_timing_hooks.gate_drop_tick = [] { return race.gate_drop_tick; };
+    if (!gate_timing_hooks.laps)
+        gate_timing_hooks.laps = [] { return race.laps; };
+}
+
+void track_free()
+{
+    qorl_log("Deallocating track\n");
+    race_hooks.editor_leave();
+    ai_lines_free();
+    race_hooks.statue_grid_free();
+    statues_free();
+    billboards_free();
+    flaggers_free();
+    trackside_cameras_free();
+    terrain_free(&track_terrain);
+    qorl_log("Finished deallocating track\n");
+}
+
+void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limit_ticks, int32_t laps,
+                int32_t skill)
+{
+    if (!entry_points_installed)
+        race_install_track_entry_points();
+    race_hooks.series_record_round();
+    race_hooks.draw_progress_screen("Resetting...");
+    qorl_log("Resetting\n");
+    race.max_loading_delay = 0;
+    shuffle_personas();
+    remember_lines();
+    race_hooks.demo_record_close();
+    race.demo_rider_count = 0;
+
+    terrain_progress_begin("Cleaning up");
+    qorl_log("Deallocating bikes\n");
+    for (int32_t k = 0; k < kRaceSlots; ++k) {
+        race_hooks.engine_sound_free(k);
+        race_destroy_rider(k);
+    }
+    qorl_log("Finished deallocating bikes\n");
+    terrain_progress_end("Cleaning up");
+
+    race.tick = 0;
+    current_tick = 0;
+    race.time_limit_ticks = time_limit_ticks;
+    race.laps = laps;
+    race.flagger_timer = int32_t(5 / tick_length);
+
+    const bool online = lineup && is_network_lineup(lineup);
+    const bool demo = replay && race_hooks.demo_playback_open();
+    std::string folder;
+    if (online) {
+        race.gate_drop_tick = lineup[kRaceSlots];
+        track_terrain.erosion_amount = -1;
+        race.practice = 0;
+        race.watch_only = race.own_lineup_value == kWatchOnlyValue ? 127 : 0;
+        const char* named = demo ? race_hooks.demo_playback_track() : race_hooks.network_track();
+        folder = named ? named : "";
+    } else {
+        race.gate_drop_tick = int32_t((13 + (random_next() & 0x7fffffffu) * (1.0 / 1073741824.0)) / tick_length);
+        track_terrain.erosion_amount = race_opts.erode;
+        race.watch_only = 0;
+        race.practice = lineup ? 0 : 1;
+        race_hooks.riders_clear();
+        const char* named = demo ? race_hooks.demo_playback_track() : race_requested_folder;
+        folder = named ? named : "";
+    }
+
+    race_hooks.script_unload();
+    race_hooks.script_sounds_free();
+    race_rider_table_init();
+
+    bool loaded = false;
+    if (track_folder) {
+        if (online || folder != track_folder || race.force_reload) {
+            race.force_reload = 0;
+            track_free();
+        } else {
+            erosion_queue_clear();
+            loaded = true;
+        }
+    }
+    if (!loaded) {
+        // Nothing chosen: the track freed above is no longer the loaded one.
+        if (folder.empty()) {
+            set_track_names(nullptr, nullptr);
+            return;
+        }
+        ++texture_generation;
+        ++model_generation;
+        texture_memory = 0;
+        const char* title = track_list_title(folder.c_str());
+        set_track_names(folder.c_str(), title ? title : folder.c_str());
+        if (!load_track(folder.c_str(), online))
+            return;
+    }
+    race_start(lineup, record, skill);
+}

@@ -1,0 +1,28 @@
+// The automatic rider at the controls: each tick it waits at the gate and launches,
+// keeps its followed path supplied with the lines it picks, and turns the path into
+// the same control inputs a player gives.
+#pragma once
+#include "sim/ai_lines.h"
+#include "sim/rider_slot.h"
+
+// Per tick for every rider, before its bike step; nothing for personality 0.
+void autopilot_tick(rider_slot* rider);
+// Fractional path position of the frame.
+float autopilot_progress(const rider_slot* rider);
+// First path index from start (within 20 points, before the end) where two points in
+// a row are airborne; -1 when none.
+int autopilot_find_jump(const rider_slot* rider, int start);
+// Signed radius of the arc from the frame to the path at position x, m the radius
+// of the present lean's turn.
+float autopilot_turn_radius(const rider_slot* rider, float x, float m);
+// Throttle, brakes and clutch for speed v against the target speed d.
+void autopilot_set_controls(rider_slot* rider, float v, float d);
+// The normal driving step.
+void autopilot_drive(rider_slot* rider);
+// The line to follow next from a table, or null when the rider has finished or the
+// table has none.
+ai_line* autopilot_pick_line(rider_slot* rider, int table_index);
+// Sets the rider's personality by name; returns its id.
+int autopilot_set_personality(rider_slot* rider, const char* name);
+// Empties the followed path and the automatic rider's state (bike reset).
+void autopilot_reset(rider_slot* rider);

@@ -1,0 +1,160 @@
+// Ground triangles under a sphere or a wheel.
+#include "sim/ground_contacts.h"
+
+#include "sim/contact_geometry.h"
+#include "terrain/grid_index.h"
+
+#include <cmath>
+
+using namespace contact_math;
+
+namespace {
+
+// Grid cells [first, last) covering [lo, hi] along one axis; empty off the grid.
+struct cell_span {
+    int first = 0, last = 0;
+};
+
+cell_span cover(const terrain_state* t, double lo, double hi)
+{
+    using namespace terrain_detail;
+    const int top = t->size - 1;
+    cell_span s;
+    s.first = clamp_index(floor_index(lo * t->inv_cell), 0, top);
+    s.last = clamp_index(floor_index(std::ceil(hi * t->inv_cell)), 0, top);
+    return s;
+}
+
+struct grid_box {
+    cell_span x, z;
+};
+
+grid_box cover_box(const terrain_state* t, vec3 c, double extent)
+{
+    return {cover(t, c.x - extent, c.x + extent), cover(t, c.z - extent, c.z + extent)};
+}
+
+bool have_ground(const terrain_state* t)
+{
+    return t && t->heights && t->size > 1;
+}
+
+// Cells first..last-1 from the one nearest `middle` outward: 0, +1, -1, +2, -2, ...
+template <typename F>
+bool visit_middle_out(cell_span s, int middle, F&& f)
+{
+    if (s.last <= s.first)
+        return false;
+    middle = terrain_detail::clamp_index(middle, s.first, s.last - 1);
+    for (int k = 0; k < 2 * (s.last - s.first); ++k) {
+        const int offset = (k + 1) / 2 * (k % 2 ? 1 : -1);
+        const int i = middle + offset;
+        if (i >= s.first && i < s.last && f(i))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void ground_cell_triangles(const terrain_state* t, int i, int j, vec3 tri[2][3])
+{
+    auto corner = [t](int a, int b) {
+        return vec3{double(a) * t->cell, double(t->heights[size_t(b) * size_t(t->size) + size_t(a)]),
+                    double(b) * t->cell};
+    };
+    const vec3 p00 = corner(i, j), p10 = corner(i + 1, j), p01 = corner(i, j + 1),
+               p11 = corner(i + 1, j + 1);
+    if ((i ^ j) & 1) {
+        // Diagonal from (i + 1, j) to (i, j + 1).
+        tri[0][0] = p00, tri[0][1] = p01, tri[0][2] = p10;
+        tri[1][0] = p11, tri[1][1] = p10, tri[1][2] = p01;
+    } else {
+        // Diagonal from (i, j) to (i + 1, j + 1).
+        tri[0][0] = p10, tri[0][1] = p00, tri[0][2] = p11;
+        tri[1][0] = p01, tri[1][1] = p11, tri[1][2] = p00;
+    }
+}
+
+int collide_point_terrain(const terrain_state* t, const float centre[3], float radius,
+                          float point[3], float normal[3], float* depth)
+{
+    *depth = 0.0f;
+    if (!have_ground(t))
+        return 0;
+    const vec3 c = load(centre);
+    const grid_box box = cover_box(t, c, radius);
+    double best = 0.0;
+    vec3 best_point, best_normal;
+    for (int j = box.z.first; j < box.z.last; ++j)
+        for (int i = box.x.first; i < box.x.last; ++i) {
+            vec3 tri[2][3];
+            ground_cell_triangles(t, i, j, tri);
+            for (auto& triangle : tri) {
+                vec3 p, n;
+                const double d = collide_sphere_triangle(c, radius, triangle, &p, &n);
+                if (d > best) {
+                    best = d;
+                    best_point = p;
+                    best_normal = n;
+                }
+            }
+        }
+    if (!(best > 0.0))
+        return 0;
+    store(best_point, point);
+    store(ground_contact_normal(normalised_or(best_normal, {0.0, 1.0, 0.0})), normal);
+    *depth = float(best);
+    return 1;
+}
+
+double ground_wheel_deepest(const terrain_state* t, vec3 centre, vec3 axle, double R, double r,
+                            vec3* point, vec3* normal)
+{
+    if (!have_ground(t))
+        return 0.0;
+    const grid_box box = cover_box(t, centre, R + r);
+    double best = 0.0;
+    for (int j = box.z.first; j < box.z.last; ++j)
+        for (int i = box.x.first; i < box.x.last; ++i) {
+            vec3 tri[2][3];
+            ground_cell_triangles(t, i, j, tri);
+            for (auto& triangle : tri) {
+                vec3 p, n;
+                const double d = collide_torus_triangle_exact(centre, axle, R, r, triangle, &p, &n);
+                if (d > best) {
+                    best = d;
+                    *point = p;
+                    *normal = n;
+                }
+            }
+        }
+    if (best > 0.0)
+        *normal = ground_contact_normal(normalised_or(*normal, {0.0, 1.0, 0.0}));
+    return best;
+}
+
+double ground_wheel_probe(const terrain_state* t, vec3 centre, vec3 axle, double R, double r,
+                          vec3* point, vec3* normal)
+{
+    if (!have_ground(t))
+        return 0.0;
+    using terrain_detail::floor_index;
+    const grid_box box = cover_box(t, centre, R + r);
+    double found = 0.0;
+    visit_middle_out(box.z, floor_index(centre.z * t->inv_cell), [&](int j) {
+        return visit_middle_out(box.x, floor_index(centre.x * t->inv_cell), [&](int i) {
+            vec3 tri[2][3];
+            ground_cell_triangles(t, i, j, tri);
+            for (auto& triangle : tri) {
+                found = collide_torus_triangle(centre, axle, R, r, triangle, point, normal);
+                if (found > 0.0)
+                    return true;
+            }
+            return false;
+        });
+    });
+    if (found > 0.0)
+        *normal = ground_contact_normal(*normal);
+    return found;
+}

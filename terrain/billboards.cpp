@@ -1,0 +1,114 @@
+// The "billboards" file, one sprite per line, read with the data-file scanner:
+//   [ x h z ] size aspect name
+// h = height above the ground. "#rrggbb#name" colours the sprite (alpha 255).
+// Reading stops at the first line without all six values. The writer puts back
+// the billboards from the first track billboard on, the colour prefix only when
+// the colour is not white (alpha is not written).
+#include "terrain/billboards.h"
+
+#include "foundation/intern.h"
+#include "foundation/scan.h"
+#include "foundation/vfs.h"
+#include "gfx/texture_cache.h"
+#include "terrain/statues.h"
+#include "terrain/terrain_files.h"
+#include "terrain/terrain_queries.h"
+#include "terrain/track_list.h"
+
+#include <cctype>
+#include <cstring>
+
+growable_array billboards;
+growable_array billboard_work;
+int32_t first_track_billboard;
+
+void billboards_free()
+{
+    array_free(&billboards);
+    array_free(&billboard_work);
+    billboards = {};
+    billboard_work = {};
+    first_track_billboard = 0;
+}
+
+void billboards_reset()
+{
+    billboards_free();
+    array_init(&billboards, sizeof(billboard));
+    array_init(&billboard_work, 4);
+}
+
+const char* billboard_colour_prefix(const char* name, uint8_t rgba[4])
+{
+    rgba[0] = rgba[1] = rgba[2] = rgba[3] = 255;
+    if (!name || strlen(name) <= 7 || name[0] != '#' || name[7] != '#')
+        return name;
+    for (int i = 1; i < 7; ++i)
+        if (!isxdigit(static_cast<unsigned char>(name[i])))
+            return name;
+    unsigned int rgb = 0;
+    if (scan_string(name, "#%x#", &rgb) != 1)
+        return name;
+    rgba[0] = static_cast<uint8_t>(rgb >> 16);
+    rgba[1] = static_cast<uint8_t>(rgb >> 8);
+    rgba[2] = static_cast<uint8_t>(rgb);
+    return name + 8;
+}
+
+int create_billboard(float x, float height_above_ground, float z, float size, float aspect, const char* name)
+{
+    if (billboards.element_size == 0)
+        billboards_reset();
+    billboard b{};
+    name = billboard_colour_prefix(name, b.colour);
+    b.texture = name ? track_loaders.texture_load(name) : 0;
+    b.name = name ? intern_string(name) : nullptr;
+    b.x = x;
+    b.y = terrain_height_at(&track_terrain, x, z) + height_above_ground;
+    b.z = z;
+    b.size = size;
+    b.height_above_ground = height_above_ground;
+    b.aspect = aspect;
+    const uint32_t zero = 0;
+    if (!array_push(&billboard_work, &zero) || !array_push(&billboard_work, &zero))
+        return -1;
+    if (!array_push(&billboards, &b)) {
+        billboard_work.count -= 2;
+        return -1;
+    }
+    return billboards.count - 1;
+}
+
+void billboards_read(const char* path)
+{
+    vfs_file* f = vfs_open(path, "rb");
+    if (!f)
+        return;
+    float x, h, z, size, aspect;
+    char name[1024];
+    while (vfs_scanf(f, " [ %f %f %f ] %f %f %1023s ", &x, &h, &z, &size, &aspect, name) == 6)
+        create_billboard(x, h, z, size, aspect, name);
+    vfs_close(f);
+}
+
+int billboards_write_to(vfs_file* f)
+{
+    for (int32_t i = first_track_billboard; i < billboard_count(); ++i) {
+        const billboard* b = billboard_at(i);
+        // The name as given survives a texture that failed to load.
+        const char* name = b->name ? b->name : texture_name(b->texture);
+        if (!name)
+            continue;
+        vfs_printf(f, "[%f %f %f] %f %f ", b->x, b->height_above_ground, b->z, b->size, b->aspect);
+        if (b->colour[0] == 255 && b->colour[1] == 255 && b->colour[2] == 255)
+            vfs_printf(f, "%s\n", name);
+        else
+            vfs_printf(f, "#%02x%02x%02x#%s\n", b->colour[0], b->colour[1], b->colour[2], name);
+    }
+    return 1;
+}
+
+int write_billboards()
+{
+    return track_file_write("billboards", [](vfs_file* f, void*) { return billboards_write_to(f); });
+}

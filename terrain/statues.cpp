@@ -1,0 +1,224 @@
+// The "statues" file, one placed model per line, read with the data-file scanner:
+//   [ x h z ] angle model texture shape      ("null" = none)
+// h = height above the ground. Reading stops at the first line without all seven
+// values. The writer puts back the statues from the first track statue on (the
+// start-gate statues of the timing gates come before it).
+#include "terrain/statues.h"
+
+#include "foundation/intern.h"
+#include "foundation/memory.h"
+#include "foundation/scan.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "frontend/message_line.h"
+#include "gfx/model.h"
+#include "gfx/texture_cache.h"
+#include "terrain/terrain_queries.h"
+#include "terrain/track_list.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+growable_array statues;
+int32_t first_track_statue;
+
+namespace {
+
+collision_shape* no_shape(const char*)
+{
+    return nullptr;
+}
+
+void no_shape_free(collision_shape*) {}
+
+constexpr float kTwoPi = 6.28318530717958647692f;
+
+void normalise(float v[3])
+{
+    const float l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (l > 0)
+        for (int i = 0; i < 3; ++i)
+            v[i] /= l;
+}
+
+void identity(float r[9])
+{
+    for (int i = 0; i < 9; ++i)
+        r[i] = i % 4 == 0 ? 1.0f : 0.0f;
+}
+
+const char* intern_or_null(const char* name)
+{
+    return name ? intern_string(name) : nullptr;
+}
+
+bool ends_with(const std::string& text, const char* end)
+{
+    const size_t n = strlen(end);
+    return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
+// Tries stem + each ending; the first texture that loads.
+uint32_t first_loading(const std::string& stem, const char* suffix, const char* const endings[3])
+{
+    for (int i = 0; i < 3; ++i)
+        if (uint32_t t = track_loaders.texture_load((stem + suffix + endings[i]).c_str()))
+            return t;
+    return 0;
+}
+
+}  // namespace
+
+track_object_loaders track_loaders = {texture_load, model_get, no_shape, no_shape_free};
+
+void orient_on_terrain(float r[9], float x, float z, float heading)
+{
+    float n[3] = {0, 1, 0};
+    if (heading > -kTwoPi) {
+        const float h0 = terrain_height_at(&track_terrain, x, z);
+        const float h1 = terrain_height_at(&track_terrain, x + 1, z);
+        const float h2 = terrain_height_at(&track_terrain, x, z + 1);
+        n[0] = h0 - h1;
+        n[2] = h0 - h2;
+        normalise(n);
+    }
+    const float c = std::cos(heading), s = std::sin(heading);
+    float f[3] = {s * n[1], -(s * n[0] + c * n[2]), c * n[1]};
+    normalise(f);
+    const float right[3] = {n[1] * f[2] - n[2] * f[1], n[2] * f[0] - n[0] * f[2], n[0] * f[1] - n[1] * f[0]};
+    for (int row = 0; row < 3; ++row) {
+        r[row * 3 + 0] = right[row];
+        r[row * 3 + 1] = n[row];
+        r[row * 3 + 2] = f[row];
+    }
+}
+
+void place_statue(statue* s)
+{
+    s->y = terrain_height_at(&track_terrain, s->x, s->z) + s->height_above_ground;
+    if (s->angle >= kStatueScaledAngle)
+        identity(s->rotation);
+    else
+        orient_on_terrain(s->rotation, s->x, s->z, s->angle);
+}
+
+uint32_t statue_companion_map(const char* texture_name, const char* model_name, const char* suffix)
+{
+    static const char* const repeat_endings[3] = {"-repeat.seq", "-repeat.png", "-repeat.ppm"};
+    static const char* const plain_endings[3] = {".seq", ".png", ".ppm"};
+    if (!texture_name)
+        return 0;
+    const std::string texture = texture_name;
+    const bool repeat = texture.size() >= 11 && (ends_with(texture, "-repeat.png") ||
+                                                 ends_with(texture, "-repeat.ppm") || ends_with(texture, "-repeat.seq"));
+    const size_t cut = texture.rfind(repeat ? '-' : '.');
+    if (cut == std::string::npos)
+        return 0;
+    if (uint32_t t = first_loading(texture.substr(0, cut), suffix, repeat ? repeat_endings : plain_endings))
+        return t;
+    if (!model_name)
+        return 0;
+    const std::string model = model_name;
+    const size_t dot = model.rfind('.');
+    if (dot == std::string::npos)
+        return 0;
+    return first_loading(model.substr(0, dot), suffix, plain_endings);
+}
+
+int create_statue(float x, float height_above_ground, float z, float angle, const char* model_name,
+                  const char* texture_name, const char* shape_name)
+{
+    if (statues.element_size == 0)
+        statues_reset();
+    statue s{};
+    s.scale = angle >= kStatueScaledAngle ? std::exp2(angle) : 0.0f;
+    s.model_file = intern_or_null(model_name);
+    s.texture_file = intern_or_null(texture_name);
+    s.shape_file = intern_or_null(shape_name);
+    if (model_name)
+        s.mesh = track_loaders.model_get(model_name);
+    if (s.mesh && texture_name) {
+        s.texture = track_loaders.texture_load(texture_name);
+        s.normal_map = statue_companion_map(texture_name, model_name, "_norm");
+        s.specular_map = statue_companion_map(texture_name, model_name, "_spec");
+    }
+    if (shape_name) {
+        s.shape = track_loaders.shape_instance(shape_name);
+        if (!s.shape) {
+            char line[1024];
+            format_string(line, sizeof line, "Warning: missing shape file %.900s", shape_name);
+            console_print(line);
+        }
+    }
+    s.x = x;
+    s.z = z;
+    s.height_above_ground = height_above_ground;
+    s.angle = angle;
+    place_statue(&s);
+    if (!array_push(&statues, &s)) {
+        free_statue(&s);
+        return -1;
+    }
+    return statues.count - 1;
+}
+
+void free_statue(statue* s)
+{
+    if (s->shape)
+        track_loaders.shape_free(s->shape);
+    mem_free(s->bone_centres);
+    mem_free(s->bone_translations);
+    mem_free(s->bone_rotations);
+    s->shape = nullptr;
+    s->bone_count = 0;
+    s->bone_centres = s->bone_translations = s->bone_rotations = nullptr;
+}
+
+void statues_free()
+{
+    for (int32_t i = 0; i < statue_count(); ++i)
+        free_statue(statue_at(i));
+    array_free(&statues);
+    statues = {};
+    first_track_statue = 0;
+}
+
+void statues_reset()
+{
+    statues_free();
+    array_init(&statues, sizeof(statue));
+}
+
+void statues_read(const char* path)
+{
+    vfs_file* f = vfs_open(path, "rb");
+    if (!f)
+        return;
+    float x, h, z, angle;
+    char names[3][1024];
+    while (vfs_scanf(f, " [ %f %f %f ] %f %1023s %1023s %1023s ", &x, &h, &z, &angle, names[0], names[1],
+                     names[2]) == 7) {
+        const char* given[3];
+        for (int i = 0; i < 3; ++i)
+            given[i] = strcmp(names[i], "null") == 0 ? nullptr : names[i];
+        create_statue(x, h, z, angle, given[0], given[1], given[2]);
+    }
+    vfs_close(f);
+}
+
+int statues_write_to(vfs_file* f)
+{
+    auto name = [](const char* n) { return n ? n : "null"; };
+    for (int32_t i = first_track_statue; i < statue_count(); ++i) {
+        const statue* s = statue_at(i);
+        vfs_printf(f, "[%f %f %f] %f %s %s %s\n", s->x, s->height_above_ground, s->z, s->angle, name(s->model_file),
+                   name(s->texture_file), name(s->shape_file));
+    }
+    return 1;
+}
+
+int write_statues()
+{
+    return track_file_write("statues", [](vfs_file* f, void*) { return statues_write_to(f); });
+}

@@ -1,0 +1,78 @@
+// Statues: placed models with a texture, optional normal and specular maps and an
+// optional collision shape (start gates, fences, hay bales, buildings). The track's
+// "statues" file holds those placed on the track, one per line:
+//   [ x h z ] angle model texture shape        ("null" = none)
+// An angle of 3.25 or more means no rotation and scale 2^angle; -2 pi or less means
+// upright with only a heading; otherwise the statue is tilted onto the ground.
+#pragma once
+#include <cstdint>
+
+#include "foundation/growable_array.h"
+
+struct model;
+struct collision_shape;
+
+inline constexpr float kStatueScaledAngle = 3.25f;
+
+struct statue {
+    model* mesh;                    // null = none
+    collision_shape* shape;         // owned private copy, null = none
+    uint32_t texture;
+    uint32_t normal_map;
+    uint32_t specular_map;
+    float x, y, z;                  // y = terrain height + height above ground
+    float height_above_ground;
+    float angle;
+    float rotation[9];              // row-major; columns right, up, forward
+    float scale;                    // 2^angle when angle >= 3.25, else 0
+    int32_t bone_count;             // 0 until a script poses the statue
+    float* bone_centres;            // pose buffers set by the script, owned
+    float* bone_translations;
+    float* bone_rotations;
+    // Interned names as given, so that a save keeps them when a file failed to load.
+    const char* model_file;
+    const char* texture_file;
+    const char* shape_file;
+};
+
+extern growable_array statues;              // of statue
+extern int32_t first_track_statue;          // first index read from the "statues" file
+
+inline int32_t statue_count() { return statues.count; }
+inline statue* statue_at(int32_t i) { return static_cast<statue*>(statues.items) + i; }
+
+// What a statue or billboard loads its files through. The defaults are the texture
+// and model caches; the collision shapes belong to the rider simulation, which sets
+// shape_instance and shape_free at start-up (until then statues have no shape).
+struct track_object_loaders {
+    uint32_t (*texture_load)(const char* name);
+    model* (*model_get)(const char* name);
+    collision_shape* (*shape_instance)(const char* name);
+    void (*shape_free)(collision_shape* shape);
+};
+extern track_object_loaders track_loaders;
+
+// Empties the table (capacity 16) for a track load; frees every statue first.
+void statues_reset();
+void statues_free();
+
+// Appends a statue; any name may be null. Returns its index, -1 when memory runs out.
+int create_statue(float x, float height_above_ground, float z, float angle, const char* model_name,
+                  const char* texture_name, const char* shape_name);
+// Recomputes y and the rotation from x, z, height above ground and angle.
+void place_statue(statue* s);
+// Frees the shape copy and the pose buffers and clears them.
+void free_statue(statue* s);
+
+// The rotation of a statue at (x, z) with this heading on the track's ground.
+void orient_on_terrain(float rotation[9], float x, float z, float heading);
+
+// The companion map of a statue texture (suffix "_norm" or "_spec"), 0 when none loads.
+uint32_t statue_companion_map(const char* texture_name, const char* model_name, const char* suffix);
+
+// Reads the "statues" lines of a data path (nothing when it is missing).
+void statues_read(const char* path);
+// "@" + track folder + "/statues": 1 written, 0 when it does not open.
+int write_statues();
+struct vfs_file;
+int statues_write_to(vfs_file* f);

@@ -1,0 +1,126 @@
+// The track list. A track is a folder of the file index that holds "terrain.hf" or
+// "terrain.hf.gz"; its optional "desc" file gives the title: the bytes up to the
+// first NUL, LF, CR or the end, untrimmed.
+#include "terrain/track_list.h"
+
+#include "foundation/file_index.h"
+#include "foundation/memory.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "frontend/message_line.h"
+#include "gfx/texture_settings.h"
+#include "platform/qorl_log.h"
+#include "terrain/terrain_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+track_entry* track_list = nullptr;
+int32_t track_count = 0;
+char* track_folder = nullptr;
+char* track_title = nullptr;
+terrain_state track_terrain;
+uint8_t track_hash[20];
+
+namespace {
+
+char* copy_text(const std::string& text)
+{
+    char* out = static_cast<char*>(xmalloc(text.size() + 1));
+    memcpy(out, text.c_str(), text.size() + 1);
+    return out;
+}
+
+bool ends_with(const char* text, const char* end)
+{
+    const size_t n = strlen(text), e = strlen(end);
+    return n >= e && strcmp(text + n - e, end) == 0;
+}
+
+std::string read_title(const std::string& folder)
+{
+    vfs_file* f = vfs_open(("@" + folder + "/desc").c_str(), "rb");
+    if (!f)
+        return folder;
+    std::string title;
+    for (int c = vfs_getc(f); c > 0 && c != '\n' && c != '\r'; c = vfs_getc(f))
+        title += static_cast<char>(c);
+    vfs_close(f);
+    return title;
+}
+
+bool title_before(const track_entry& a, const track_entry& b)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(a.title);
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(b.title);
+    for (;; ++p, ++q) {
+        const int x = tolower(*p), y = tolower(*q);
+        if (x != y)
+            return x < y;
+        if (x == 0)
+            return false;
+    }
+}
+
+}  // namespace
+
+void free_track_list()
+{
+    for (int32_t i = 0; i < track_count; ++i) {
+        mem_free(track_list[i].folder);
+        mem_free(track_list[i].title);
+    }
+    mem_free(track_list);
+    track_list = nullptr;
+    track_count = 0;
+}
+
+int scan_tracks()
+{
+    free_track_list();
+    std::vector<std::string> folders;
+    if (char** names = file_index_list())
+        for (; *names; ++names)
+            if (ends_with(*names, "/terrain.hf") || ends_with(*names, "/terrain.hf.gz")) {
+                // A folder holding both the plain and the ".gz" terrain is one track.
+                std::string folder(*names, strrchr(*names, '/') - *names);
+                if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                    folders.push_back(std::move(folder));
+            }
+    if (folders.empty())
+        return 0;
+    track_list = static_cast<track_entry*>(xmalloc(folders.size() * sizeof(track_entry)));
+    for (const std::string& folder : folders) {
+        loading_spinner();
+        track_list[track_count].folder = copy_text(folder);
+        track_list[track_count].title = copy_text(read_title(folder));
+        ++track_count;
+    }
+    std::stable_sort(track_list, track_list + track_count, title_before);
+    if (verbose_level)
+        for (int32_t i = 0; i < track_count; ++i)
+            qorl_log("%s -> %s\n", track_list[i].folder, track_list[i].title);
+    return 1;
+}
+
+const char* track_list_title(const char* folder)
+{
+    for (int32_t i = 0; i < track_count; ++i)
+        if (strcmp(track_list[i].folder, folder) == 0)
+            return track_list[i].title;
+    return nullptr;
+}
+
+int track_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context)
+{
+    if (!track_folder) {
+        char text[1024];
+        format_string(text, sizeof text, "Can't open '%.950s'", name);
+        console_print(text);
+        return 0;
+    }
+    return terrain_write_file(track_folder, name, writer, context);
+}

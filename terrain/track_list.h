@@ -1,0 +1,35 @@
+// The installed tracks and the one loaded: every folder of the file index holding
+// "terrain.hf" or "terrain.hf.gz" is a track; its title is the first line of its
+// optional "desc" file, else the folder name ("tracks/oval").
+#pragma once
+#include <cstdint>
+
+#include "terrain/terrain_state.h"
+
+struct track_entry {
+    char* folder;       // index-relative, e.g. "tracks/oval"
+    char* title;
+};
+
+extern track_entry* track_list;
+extern int32_t track_count;
+
+// Rebuilds the list from the file index, sorted by title ignoring letter case (equal
+// titles keep index order). 1 when a track was found.
+int scan_tracks();
+// The title of a listed folder (exact comparison), null when not listed.
+const char* track_list_title(const char* folder);
+void free_track_list();
+
+// The folder and title of the loaded track; null when none is loaded.
+extern char* track_folder;
+extern char* track_title;
+// The loaded track's ground.
+extern terrain_state track_terrain;
+// The identity of the loaded track (see track_hash_compute).
+extern uint8_t track_hash[20];
+
+// Writes the loaded track's file "@" + track_folder + "/" + name through a temporary
+// beside it; "Can't open 'name'" on the console and 0 when that fails.
+struct vfs_file;
+int track_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context = nullptr);

@@ -1,0 +1,93 @@
+#include "race_fixture.h"
+
+#include "foundation/ripemd160.h"
+#include "foundation/vfs.h"
+#include "gfx/gl_state.h"
+#include "gfx/gl_table.h"
+#include "race/track_load.h"
+#include "sim/physics_world.h"
+#include "support/fresh_process.h"
+#include "support/quiet_call.h"
+#include "terrain/terrain_files.h"
+#include "terrain/track_list.h"
+
+namespace racetest {
+namespace {
+
+GLuint next_name = 1;
+void APIENTRY names(GLsizei n, GLuint* out)
+{
+    for (GLsizei i = 0; i < n; ++i)
+        out[i] = next_name++;
+}
+
+void quiet_gl()
+{
+#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
+    BV_GL_FUNCTIONS(BV_QUIET)
+#undef BV_QUIET
+    gl.GenTextures = names;
+    gl.GenBuffers = names;
+    gl.GenVertexArrays = names;
+    gl.GenFramebuffers = names;
+    gl_state_reset();
+    for (int slot = 1; slot < gl_program_slots; ++slot)
+        gl_state.program[slot] = GLuint(slot);
+}
+
+int heights_only(const char* folder)
+{
+    terrain_init(&track_terrain);
+    uint8_t digest[20];
+    if (!terrain_read_heights(&track_terrain, folder, digest)) {
+        terrain_free(&track_terrain);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::string user_folder(const bvtest::TempDir& root)
+{
+    return root / "user/Brovanta";
+}
+
+void start(const bvtest::TempDir& root)
+{
+    bvtest::make_dirs(user_folder(root));
+    bvtest::use_folders(root / "user", BV_BUILD_DIR "/base_staging");
+    quiet_gl();
+    physics_world_init();
+    track_terrain_loader = heights_only;
+}
+
+std::string data_bytes(const std::string& name)
+{
+    std::string out;
+    vfs_file* f = vfs_open(("@" + name).c_str(), "rb");
+    if (!f)
+        return out;
+    char buffer[4096];
+    for (int n; (n = vfs_read(f, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, size_t(n));
+    vfs_close(f);
+    return out;
+}
+
+std::string openssl_rmd160(const std::string& bytes, const bvtest::TempDir& root)
+{
+    bvtest::write_file(root / "digest_input", bytes);
+    const bvtest::ProcessResult r = bvtest::run_process({"/usr/bin/openssl", "dgst", "-rmd160", root / "digest_input"});
+    const size_t at = r.out.rfind("= ");
+    return at == std::string::npos ? "openssl failed: " + r.err : r.out.substr(at + 2, 40);
+}
+
+std::string hex(const uint8_t digest[20])
+{
+    char text[41];
+    ripemd160_to_hex(digest, text);
+    return text;
+}
+
+}  // namespace racetest

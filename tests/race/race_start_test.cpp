@@ -1,0 +1,151 @@
+// The rules of a race start: who rides in which slot, where the start spots lie,
+// which automatic rider a lineup value draws, and a bike raised clear of a bump.
+#include "race_fixture.h"
+
+#include "race/bot_personas.h"
+#include "race/race_riders.h"
+#include "race/race_start.h"
+#include "race/race_state.h"
+#include "support/fresh_process.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+std::vector<int32_t> prepared(std::vector<int32_t> given, int32_t demo_riders, int32_t* viewed)
+{
+    given.resize(160, 0);
+    std::vector<int32_t> out(160);
+    *viewed = race_lineup_prepare(given.data(), out.data(), demo_riders);
+    out.resize(6);
+    return out;
+}
+
+TEST(RaceLineup, KeepsOneLocalRiderAndNeverStartsEmpty)
+{
+    int32_t viewed = -1;
+    std::vector<int32_t> out(160);
+    EXPECT_EQ(race_lineup_prepare(nullptr, out.data(), 0), 0);
+    EXPECT_EQ(out[0], 1);
+    EXPECT_EQ(std::accumulate(out.begin(), out.end(), 0), 1);
+
+    EXPECT_EQ(prepared({}, 0, &viewed), (std::vector<int32_t>{2, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(viewed, 0);
+    EXPECT_EQ(prepared({}, 3, &viewed), (std::vector<int32_t>{0, 0, 0, 0, 0, 0}));   // the demo rides
+    EXPECT_EQ(prepared({0, 2, 1, 5, 1, 1}, 0, &viewed), (std::vector<int32_t>{0, 2, 1, 5, 0, 0}));
+    EXPECT_EQ(viewed, 2);
+    EXPECT_EQ(prepared({0, 0, 4, 3}, 0, &viewed), (std::vector<int32_t>{0, 0, 4, 3, 0, 0}));
+    EXPECT_EQ(viewed, 2);
+}
+
+TEST(RaceLineup, BotsComeFromTheShuffledPersonasAndWrapPastTheLast)
+{
+    std::iota(persona_order, persona_order + kBotPersonas, 0);
+    int32_t cursor = 0;
+    // More than 80 bots go round the order again instead of reading past it.
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(bot_persona_pick(2, &cursor), i % kBotPersonas);
+    EXPECT_EQ(cursor, 200);
+
+    // A 250 is wanted: the last match of the order is brought forward. Then a 125:
+    // the search covers only the order after the next entry, from its end.
+    std::iota(persona_order, persona_order + kBotPersonas, 0);
+    cursor = 0;
+    EXPECT_EQ(bot_persona_pick(4, &cursor), 79);
+    EXPECT_EQ(persona_order[79], 0);
+    EXPECT_EQ(bot_persona_pick(3, &cursor), 0);   // kx125 of row 0, now last
+    EXPECT_EQ(persona_order[79], 1);
+    cursor = 40;   // row 1 went to the end of the order in that swap
+    EXPECT_EQ(bot_persona_pick(3, &cursor), 1);
+    cursor = 60;   // nothing but 250s after entry 60: the next bot is taken as it is
+    persona_order[79] = 79;
+    EXPECT_EQ(bot_persona_pick(3, &cursor), 60);
+
+    cursor = 0;
+    EXPECT_STREQ(bot_persona_table[bot_persona_pick(1054, &cursor)].number, "54");
+    EXPECT_EQ(cursor, 0);
+    EXPECT_EQ(bot_persona_pick(1005, &cursor), persona_order[0]);   // no number 5: the next bot
+    EXPECT_EQ(cursor, 1);
+
+    EXPECT_STREQ(current_bike_name("yz250f"), "yz250f(2008)");
+    EXPECT_STREQ(current_bike_name("crf250"), "crf250(2008)");
+    EXPECT_STREQ(current_bike_name("yz250f_se(2006)"), "yz250f_se(2006)");
+    // Every row names a personality the auto pilot knows and a bike.
+    for (const bot_persona& p : bot_persona_table)
+        EXPECT_TRUE(!strcmp(p.personality, "vardle") || !strcmp(p.personality, "ostro") ||
+                    !strcmp(p.personality, "sollo")) << p.number;
+}
+
+TEST(RaceStartSpots, StandInRowsBehindTheGateOrAlongTheMiddleWithoutOne)
+{
+    const timing_gates_state saved = timing_gates;
+    const float saved_size = track_terrain.world_size;
+    track_terrain.world_size = 128;
+    timing_gates.start_slot_count = 0;
+    float x, z, yaw;
+    race_start_spot(3, &x, &z, &yaw);
+    EXPECT_FLOAT_EQ(x, 64 + 15);
+    EXPECT_FLOAT_EQ(z, 64);
+    EXPECT_FLOAT_EQ(yaw, 0);
+
+    // Two slots facing +x (yaw -pi/2): spot 5 is the second slot's third row.
+    timing_gates.start_slot_count = 2;
+    for (int i = 0; i < 2; ++i) {
+        timing_gates.start_slot_position[i][0] = 50;
+        timing_gates.start_slot_position[i][2] = 20 + 4.0f * float(i);
+        timing_gates.start_slot_yaw[i] = -float(M_PI) / 2;
+    }
+    race_start_spot(5, &x, &z, &yaw);
+    EXPECT_NEAR(x, 50 - 20.625f, 1e-4);
+    EXPECT_NEAR(z, 24, 1e-4);
+    EXPECT_FLOAT_EQ(yaw, -float(M_PI) / 2);
+    race_start_spot(0, &x, &z, &yaw);
+    EXPECT_NEAR(x, 50 - 0.625f, 1e-4);
+
+    // Online, the others fill the spots after the gate, stepping over the local one.
+    EXPECT_EQ(race_remote_spot(0, 0), 2);
+    EXPECT_EQ(race_remote_spot(0, 2), 3);
+    EXPECT_EQ(race_remote_spot(1, 2), 4);
+    EXPECT_EQ(race_remote_spot(1, 9), 3);
+    timing_gates = saved;
+    track_terrain.world_size = saved_size;
+}
+
+TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        terrain_init(&track_terrain);
+        terrain_alloc(&track_terrain, 4, 2.0f, 0.0f, 10.0f);
+        // A 3 ft bump under the middle, the cell of the spot itself flat.
+        for (int j = 0; j < track_terrain.size; ++j)
+            for (int i = 0; i < track_terrain.size; ++i)
+                if (std::abs(i - 16) <= 4 && std::abs(j - 16) <= 4 && !(i == 16 && j == 16))
+                    track_terrain.heights[j * track_terrain.size + i] = 3.0f;
+        rider_request q{};
+        q.bike = "cr125";
+        q.number = "7";
+        q.locally_simulated = 1;
+        p.check(race_create_rider(0, q) == 1, "rider built");
+        const float h = race_place_rider(0, 32, 32, 0.3f);
+        p.check(h >= 0.25f && std::fmod(h, 0.25f) == 0, "raised in steps: " + std::to_string(h));
+        p.check(!race_bike_touches_ground(0), "free of the bump");
+        race_place_rider(0, 60, 60, 0);
+        p.check(race_bike_touches_ground(0) == 0, "flat ground");
+        race_destroy_rider(0);
+        p.check(!race_rider_exists(0), "destroyed");
+        terrain_free(&track_terrain);
+        return p.text;
+    });
+}
+
+}  // namespace

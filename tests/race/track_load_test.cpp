@@ -1,0 +1,205 @@
+// A race on the generated tracks, with no display: the sample track loads whole and
+// its riders stand on their start spots; the identity digest agrees with an
+// independent RIPEMD-160 over the track's files; a reset on the same track reads no
+// track file; a folder without terrain leaves no track loaded.
+#include "race_fixture.h"
+
+#include "race/race_hooks.h"
+#include "race/race_riders.h"
+#include "race/race_start.h"
+#include "race/race_state.h"
+#include "race/track_load.h"
+#include "sim/bike_build.h"
+#include "sim/rider_access.h"
+#include "sim/rider_slot.h"
+#include "support/fresh_process.h"
+#include "terrain/billboards.h"
+#include "terrain/statues.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+#include "terrain/trackside_cameras.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using bvtest::Problems;
+
+const char* const kDigestFiles[] = {"terrain.hf", "terrain.png", "texturelist", "tilemap",
+                                    "tileinfo",   "nofrills.js", "timing_gates", "statues"};
+
+std::string track_files_bytes(const std::string& folder)
+{
+    std::string all;
+    for (const char* name : kDigestFiles)
+        all += racetest::data_bytes(folder + "/" + name);
+    return all;
+}
+
+// A copy of the flat test track in the user folder, under another name.
+void copy_flat(const bvtest::TempDir& root, const std::string& folder)
+{
+    for (const char* name : {"terrain.hf", "tilemap", "tileinfo", "timing_gates", "statues", "billboards"})
+        bvtest::write_file(racetest::user_folder(root) + "/" + folder + "/" + name,
+                           racetest::data_bytes(std::string("tracks/flat/") + name));
+}
+
+TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        scan_tracks();
+        race_requested_folder = "tracks/sample";
+        race_opts.seed = 7;
+        int32_t lineup[160] = {1, 2, 2, 1054};
+        reset_race(lineup, 0, 0, 0, 3, 0);
+
+        p.check(track_folder && strcmp(track_folder, "tracks/sample") == 0, "track folder");
+        p.same(track_title ? track_title : "", "Brovanta Valley MX", "title from desc");
+        p.check(timing_gates.start_slot_count == 8 && timing_gates.checkpoint_count == 5 &&
+                    timing_gates.segment_count == 11,
+                "gates: " + std::to_string(timing_gates.start_slot_count) + " slots, " +
+                    std::to_string(timing_gates.checkpoint_count) + " checkpoints");
+        p.check(first_track_statue == 8 && statue_count() == 12, "start gates, then the track's statues");
+        p.check(billboard_count() == 2000 + 4 + 6 && first_track_billboard == 2004,
+                "particles, flaggers, then the track's billboards: " + std::to_string(billboard_count()));
+        p.check(trackside_cameras.count == 2 && gate_camera_table[4] == 0 && gate_camera_table[3] == 1,
+                "cameras and their gates");
+        // The start gates' shape leads the shapes, once for all eight.
+        const std::string gate_shape = racetest::data_bytes("startgate.shp");
+        p.check(!gate_shape.empty(), "the start gate's shape is in the base data");
+        p.same(racetest::hex(track_hash),
+               racetest::openssl_rmd160(track_files_bytes("tracks/sample") + gate_shape, root), "track digest");
+        p.check(race.lap_counts[0] == 2 && race.lap_counts[1] == 3 && race.tick == 0, "laps and race tick");
+        p.check(race.kinds[0] == rider_kind_local && race.kinds[1] == rider_kind_bot && race.viewed_slot == 0,
+                "kinds and viewed slot");
+
+        for (int k = 0; k < 4; ++k) {
+            const std::string slot = "slot " + std::to_string(k);
+            if (!race_rider_exists(k)) {
+                p.check(false, slot + " has no rider");
+                continue;
+            }
+            float x, z, yaw, frame[3], speed;
+            race_start_spot(k, &x, &z, &yaw);
+            race_rider_frame(k, frame, &speed);
+            p.check(std::fabs(x - (262 - 0.625f)) < 1e-4f && std::fabs(z - (152.5f + 5 * k)) < 1e-4f, slot + " spot");
+            // The frame sits a few feet behind the bike's origin, which is on the spot.
+            p.check(std::fabs(frame[2] - z) < 1e-3f && frame[0] < x && frame[0] > x - 6, slot + " frame on its spot");
+            // Free of the ground, and a quarter foot lower it would not be.
+            p.check(!race_bike_touches_ground(k), slot + " touches the ground");
+            rider_slot* r = &rider_slots[k];
+            bike_translate(r, 0, -0.25f, 0);
+            p.check(race_bike_touches_ground(k), slot + " was raised further than it needed");
+            p.check(k == 0 || rider_slots[k].personality > 0, slot + " personality");
+        }
+        // The old name of the 2008 bike gives the 2008 bike.
+        p.same(rider_get_bike_info(&rider_slots[3])->name, "yz250f(2008)", "persona 54's bike");
+        return p.text;
+    });
+}
+
+TEST(TrackLoad, TheDigestFeedsEachStatueShapeOnceAndSkipsMissingFiles)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        race_install_track_entry_points();
+        track_loaders.shape_instance = [](const char* name) {
+            static char shape[64];
+            return strstr(name, "gone") ? nullptr : reinterpret_cast<collision_shape*>(shape);
+        };
+        track_loaders.shape_free = [](collision_shape*) {};
+        const std::string user = racetest::user_folder(root);
+        copy_flat(root, "tracks/hashed");
+        bvtest::write_file(user + "/tracks/hashed/nofrills.js", "// nothing\n");
+        bvtest::write_file(user + "/tracks/hashed/statues",
+                           "[1 0 1] 0 null null @shapes/one.shp\n[2 0 2] 0 null null @shapes/two.shp\n"
+                           "[3 0 3] 0 null null @shapes/one.shp\n[4 0 4] 0 null null @shapes/gone.shp\n");
+        bvtest::write_file(user + "/shapes/one.shp", "first shape bytes");
+        bvtest::write_file(user + "/shapes/two.shp", "second shape bytes");
+        race_requested_folder = "tracks/hashed";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        // The start gates of the flat track come first, then the track's statues; the
+        // missing shape file adds nothing.
+        const std::string files = track_files_bytes("tracks/hashed");
+        const std::string gate_shape = racetest::data_bytes("startgate.shp");
+        p.same(racetest::hex(track_hash),
+               racetest::openssl_rmd160(files + gate_shape + "first shape bytes" + "second shape bytes", root),
+               "digest with shapes");
+
+
+        std::remove((user + "/tracks/hashed/statues").c_str());
+        race.force_reload = 1;
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.same(racetest::hex(track_hash),
+               racetest::openssl_rmd160(track_files_bytes("tracks/hashed") + gate_shape, root),
+               "digest without statues");
+        return p.text;
+    });
+}
+
+TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        copy_flat(root, "tracks/again");
+        race_requested_folder = "tracks/again";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(race.practice == 1 && race.tick == 38400 && race.lineup[0] == 1, "practice alone");
+        const float* heights = track_terrain.heights;
+        track_terrain.heights[0] = 42;   // as if the ruts had dug here
+        const std::string gates = racetest::user_folder(root) + "/tracks/again/timing_gates";
+        bvtest::write_file(gates, "checkpoints:\n");
+
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_terrain.heights == heights && track_terrain.heights[0] == 42, "the dug terrain stays");
+        p.check(timing_gates.checkpoint_count == 4, "the gates were not read again");
+        p.check(race_rider_exists(0), "the local rider is back");
+
+        race.force_reload = 1;
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(timing_gates.checkpoint_count == 0 && race.force_reload == 0, "a forced reload reads the files");
+        p.check(track_terrain.heights[0] == 0, "and the terrain afresh");
+
+        // Online the server's track is always read afresh and its ground locked.
+        race.network_lineup[0] = 1;
+        race.network_lineup[1] = 5;
+        race.network_lineup[160] = 5000;
+        race.own_lineup_value = 0;
+        race_hooks.network_track = [] { return "tracks/again"; };
+        race_hooks.network_rider = [](int32_t) {
+            static const rider_request rider = {"kx125", "12", nullptr, nullptr, nullptr, nullptr, nullptr, 1};
+            return &rider;
+        };
+        bvtest::write_file(gates, "checkpoints:\n");
+        reset_race(race.network_lineup, 0, 0, 0, 1, 0);
+        p.check(race.gate_drop_tick == 5000 && race.practice == 0 && track_terrain.read_only == 1, "online start");
+        p.check(timing_gates.checkpoint_count == 0, "online reload");
+        p.check(race.kinds[1] == rider_kind_remote && race_rider_exists(1) && !bike_is_awake(&rider_slots[1]),
+                "a remote rider, asleep");
+        race_hooks.network_rider = [](int32_t) -> const rider_request* { return nullptr; };
+
+        race_requested_folder = nullptr;
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder == nullptr, "no track chosen: none stays loaded");
+        race_requested_folder = "tracks/again";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder && track_terrain.heights, "loaded again");
+        race_requested_folder = "tracks/nowhere";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.check(track_folder == nullptr && track_title == nullptr, "a folder without terrain loads no track");
+        return p.text;
+    });
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The lines file, the offer rules and the pruning of the racing-line tables.
+#include "ai_lines_fixture.h"
+
+#include "sim/ai_lines_file.h"
+#include "sim/ai_lines_rules.h"
+
+#include "foundation/vfs.h"
+#include "support/test_support.h"
+
+#include <cmath>
+#include <string>
+
+using aitest::line_stats;
+using aitest::put_line;
+
+namespace {
+
+class LinesFile : public aitest::TablesTest {
+protected:
+    bvtest::TempDir dir;
+    std::string path = dir / "lines_expert";
+
+    void write()
+    {
+        vfs_file* f = vfs_open(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(ai_lines_write_to(f), 1);
+        vfs_close(f);
+    }
+    int read()
+    {
+        vfs_file* f = vfs_open(path.c_str(), "rb");
+        EXPECT_NE(f, nullptr);
+        int stored = f ? ai_lines_read(f) : -1;
+        if (f)
+            vfs_close(f);
+        return stored;
+    }
+    void read_text(const std::string& text)
+    {
+        bvtest::write_file(path, text);
+        read();
+    }
+};
+
+std::string header_and_line(int count_field, const std::string& points)
+{
+    return "ct03 6\n1\n" + std::to_string(count_field) + " 10 20 0 1000000 1000000 0 0 0\n" + points;
+}
+
+TEST_F(LinesFile, WrittenAndReadBackKeepsCountsStatisticsAndTheAirborneSign)
+{
+    put_line(table(0).lines[0], 4, 0, 0, {7, 2, 4200, 9100, 600, 1300});
+    put_line(table(0).lines[3], 3, 0, 10, {0, 1, 0, 0, 500, 1000});
+    put_line(table(5).lines[44], 5, 100, 0);
+    table(0).lines[0].points[1].speed = -0.0f;
+    table(0).lines[0].points[2].speed = -12.5f;
+    table(0).lines[0].points[3].lean = -0.25f;
+    const int old_id = table(0).lines[3].line_id;
+    write();
+    const std::string text = bvtest::read_file(path);
+    EXPECT_EQ(text.rfind("ct03 6\n2\n4 600 1300 7 1000000 1000000 4200 9100 2\n[0.000000 2.000000 0.000000]", 0), 0u);
+    EXPECT_NE(text.find("-0.000000 0.000000\n"), std::string::npos);
+
+    EXPECT_EQ(read(), 3);
+    // Used lines come back packed into the first slots of their table.
+    const ai_line& a = table(0).lines[0];
+    const ai_line& b = table(0).lines[1];
+    EXPECT_EQ(a.point_count, 4);
+    EXPECT_EQ(a.tested, 7);
+    EXPECT_EQ(a.failures, 2);
+    EXPECT_EQ(a.segment_time_sum, 4200);
+    EXPECT_EQ(a.extended_time_sum, 9100);
+    EXPECT_EQ(a.segment_time, 600);
+    EXPECT_EQ(a.extended_time, 1300);
+    EXPECT_TRUE(std::signbit(a.points[1].speed));
+    EXPECT_FLOAT_EQ(a.points[2].speed, -12.5f);
+    EXPECT_FLOAT_EQ(a.points[3].lean, -0.25f);
+    EXPECT_EQ(b.point_count, 3);
+    EXPECT_GT(b.line_id, old_id);
+    EXPECT_EQ(table(0).lines[3].point_count, 0);
+    EXPECT_EQ(table(5).lines[0].point_count, 5);
+    EXPECT_EQ(ai_table_used_count(table(1)), 0);
+}
+
+TEST_F(LinesFile, ATableOf46LinesKeepsTheFirst45AndTheNextTableStillReads)
+{
+    std::string text = "ct03 6\n46\n";
+    for (int i = 0; i < 46; ++i)
+        text += "1 " + std::to_string(100 + i) + " 200 0 1000000 1000000 0 0 0\n[1 2 3] 4 0\n";
+    text += "1\n1 7 8 0 1000000 1000000 0 0 0\n[9 9 9] 4 0\n";
+    read_text(text);
+    EXPECT_EQ(ai_table_used_count(table(0)), 45);
+    EXPECT_EQ(table(0).lines[44].segment_time, 144);
+    EXPECT_EQ(table(1).lines[0].segment_time, 7);
+}
+
+TEST_F(LinesFile, HugeStatisticsAreHalvedKeepingTheirAverages)
+{
+    struct Case {
+        const char* stats;   // tested bestSeg bestExt segSum extSum failures
+        int tested, failures, segment_sum, extended_sum;
+    } cases[] = {
+        {"70000 1000000 1000000 70000000 70000000 140000", 17500, 35000, 17500000, 17500000},
+        {"4 1000000 1000000 400 400000000 3", 1, 0, 100, 100000000},
+        {"1 1000000 1000000 50 300000000 0", 1, 0, 50, 100000000},   // never down to 0 tests
+        {"0 1000000 1000000 0 0 900000", 0, 56250, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stats);
+        read_text("ct03 6\n1\n1 10 20 " + std::string(c.stats) + "\n[0 0 0] 1 0\n");
+        const ai_line& line = table(0).lines[0];
+        ASSERT_EQ(line.point_count, 1);
+        EXPECT_EQ(line.tested, c.tested);
+        EXPECT_EQ(line.failures, c.failures);
+        EXPECT_EQ(line.segment_time_sum, c.segment_sum);
+        EXPECT_EQ(line.extended_time_sum, c.extended_sum);
+    }
+}
+
+TEST_F(LinesFile, DamagedFilesLeaveTheTablesFreeWithoutCrashing)
+{
+    const std::string good = "[1 2 3] 4 0\n";
+    const std::string cases[] = {
+        "ct03 5\n1\n1 10 20 0 1000000 1000000 0 0 0\n" + good,   // table count differs
+        header_and_line(-5, good),                               // negative point count
+        header_and_line(2000000000, good),                       // absurd point count
+        header_and_line(2, good + "[1 2 x] 4 0\n"),              // a bad point
+        header_and_line(3, good),                                // file ends early
+        "ct03 6\n1\n1 10 20\n",                                  // short statistics
+    };
+    for (const std::string& text : cases) {
+        read_text(text);
+        EXPECT_EQ(ai_table_used_count(table(0)), 0) << text;
+        EXPECT_EQ(table(0).lines[0].points, nullptr);
+    }
+}
+
+TEST_F(LinesFile, WritingNeedsLearningSwitchedOn)
+{
+    put_line(table(0).lines[0], 3, 0, 0);
+    ai_lines_learning = 0;
+    EXPECT_EQ(ai_lines_write("nowhere", "lines_novice"), 0);
+    EXPECT_STREQ(ai_lines_file_name(1), "lines_amateur");
+    EXPECT_EQ(ai_lines_file_name(3), nullptr);
+}
+
+class Offer : public aitest::TablesTest {
+protected:
+    ai_line_point points[4] = {{0, 2, 0, 20, 0}, {5, 2, 0, 20, 0}, {10, 2, 0, 20, 0}, {15, 2, 0, 20, 0}};
+    void fill(int t, line_stats s) {
+        for (int i = 0; i < ai_lines_per_table; ++i)
+            put_line(table(t).lines[i], 3, 0, 10.0f * float(i), s);
+    }
+};
+
+TEST_F(Offer, StoresNewLinesAndRejectsCancelledAndDuplicateOnes)
+{
+    EXPECT_EQ(ai_lines_offer(1, points, 4, true, 600, 1200), ai_offer_result::canceled);
+    EXPECT_EQ(ai_lines_offer(1, points, 0, false, 600, 1200), ai_offer_result::canceled);
+    EXPECT_EQ(ai_lines_offer(1, points, 4, false, 600, 1200), ai_offer_result::stored);
+    const ai_line& line = table(1).lines[0];
+    EXPECT_EQ(line.point_count, 4);
+    EXPECT_EQ(line.extended_time, 1200);
+    EXPECT_EQ(line.best_segment_time, ai_line_no_time);
+    points[2].x += 0.05f;
+    points[3].speed += 0.05f;
+    EXPECT_EQ(ai_lines_offer(1, points, 4, false, 500, 1100), ai_offer_result::duplicate);
+    points[2].x += 0.1f;
+    EXPECT_EQ(ai_lines_offer(1, points, 4, false, 500, 1100), ai_offer_result::stored);
+    EXPECT_EQ(table(1).lines[1].segment_time, 500);
+}
+
+TEST_F(Offer, AFullTableReplacesItsWeakestLineOrRejectsASlowerOne)
+{
+    // 23 lines that succeed more than they fail: the slowest expected line goes.
+    fill(2, {10, 0, 6000, 12000});
+    table(2).lines[7].extended_time_sum = 20000;
+    ASSERT_EQ(ai_lines_choose_eviction(table(2)), 7);
+    // The new line must beat its expected 2000 ticks: 1700 x 5/4 = 2125 does not.
+    EXPECT_EQ(ai_lines_offer(2, points, 4, false, 600, 1700), ai_offer_result::too_slow);
+    EXPECT_EQ(ai_lines_offer(2, points, 4, false, 600, 1600), ai_offer_result::stored);
+    EXPECT_EQ(table(2).lines[7].point_count, 4);
+    EXPECT_EQ(table(2).lines[7].tested, 0);
+}
+
+TEST_F(Offer, EvictionPrefersFailingLinesAndCountsALoneStartAQuarterFaster)
+{
+    // Few lines succeed: only lines failing at least as often as tested may go.
+    fill(0, {0, 0, 0, 0});
+    EXPECT_EQ(ai_lines_choose_eviction(table(0)), 0);   // all untested and equal: the first
+    for (int i = 0; i < ai_lines_per_table; ++i)
+        if (i < 20)
+            put_line(table(0).lines[i], 3, 0, 10.0f * float(i), {10, 0, 6000, 12000});
+        else
+            ai_line_make_free(&table(0).lines[i]);
+    EXPECT_EQ(ai_lines_choose_eviction(table(0)), -1);
+
+    // Many succeed: the slowest goes. Starts pair up within 2 ft, except line 30's,
+    // 3 ft from every other: its 1700 ticks count as 1275, below line 12's 1300.
+    for (int i = 0; i < ai_lines_per_table; ++i)
+        put_line(table(0).lines[i], 3, 0, float(i / 2) * 10.0f + float(i % 2), {10, 0, 6000, 12000});
+    table(0).lines[12].extended_time_sum = 13000;
+    put_line(table(0).lines[30], 3, 0, 1000, {10, 0, 6000, 17000});
+    table(0).lines[30].points[0].z = 153;   // lines 30 and 31 start 150 and 151 ft
+    table(0).lines[31].points[0].z = 148;
+    EXPECT_EQ(ai_lines_choose_eviction(table(0)), 12);
+    table(0).lines[30].extended_time_sum = 18000;   // 1350
+    EXPECT_EQ(ai_lines_choose_eviction(table(0)), 30);
+}
+
+TEST_F(Offer, ExpectedTimeUses64BitArithmetic)
+{
+    ai_line line{};
+    ai_line_make_free(&line);
+    line.extended_time = 2000000000;
+    EXPECT_EQ(ai_line_expected_time(line), 2500000000LL);
+    line.failures = 1;
+    EXPECT_EQ(ai_line_expected_time(line), 2500000640LL);
+    line.tested = 10;
+    line.failures = 10;
+    line.extended_time_sum = 100000;
+    EXPECT_EQ(ai_line_expected_time(line), 320 + 10000);
+}
+
+TEST_F(Offer, PruningLeavesAtMost43LinesInFirstLapTablesOnly)
+{
+    // 45 lines, each crossing the previous one: a zig-zag bundle.
+    for (int t : {0, 4})
+        for (int i = 0; i < ai_lines_per_table; ++i) {
+            put_line(table(t).lines[i], 3, 0, 0, {i % 3, 3, 900, 1800});
+            table(t).lines[i].points[0].z = float(i);
+            table(t).lines[i].points[2].z = -float(i);
+        }
+    ai_lines_prune();
+    EXPECT_LE(ai_table_used_count(table(0)), 43);
+    EXPECT_EQ(ai_table_used_count(table(4)), 45);
+}
+
+TEST(SegmentOfPosition, CountsSwitchPointsThroughLapRepetition)
+{
+    const int32_t first[] = {0, 100001, 2, 3};      // F = 4, S1 = 3
+    const int32_t normal[] = {4, 100005, 6};        // L = 3, Sn = 2
+    const int expected[][2] = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 4}, {7, 5}, {8, 6}, {10, 7}};
+    for (auto [position, segment] : expected)
+        EXPECT_EQ(ai_segment_of_position_in(first, 4, normal, 3, position), segment) << position;
+    EXPECT_EQ(ai_segment_of_position_in(first, 4, normal, 0, 9), 3);   // no normal lap: no growth
+}
+
+}  // namespace

@@ -1,0 +1,309 @@
+// Contacts on a real physics world: spheres meeting, a tyre settling on the ground,
+// whole bikes dropped on flat and sloped ground and bikes running into each other.
+#include "sim_fixture.h"
+
+#include "sim/bike_contacts.h"
+#include "sim/contact_geometry.h"
+#include "sim/contact_surface.h"
+#include "sim/ground_contacts.h"
+#include "sim/race_clock.h"
+#include "sim/sphere_contacts.h"
+#include "sim/terrain_contacts.h"
+#include "support/test_support.h"
+#include "terrain/tile_materials.h"
+#include "terrain/track_list.h"
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <numbers>
+
+using namespace simtest;
+
+namespace {
+
+// The loaded track's ground, made in memory: heights from a function of (x, z), one
+// tile with the default materials.
+class GroundTrack {
+public:
+    GroundTrack(int n, float cell, const std::function<float(float, float)>& height)
+    {
+        terrain_init(&track_terrain);
+        EXPECT_EQ(terrain_alloc(&track_terrain, n, cell, -1000.0f, 1000.0f), 1);
+        for (int j = 0; j < track_terrain.size; ++j)
+            for (int i = 0; i < track_terrain.size; ++i)
+                track_terrain.heights[j * track_terrain.size + i] = height(i * cell, j * cell);
+        track_terrain.tile_count = 1;
+        terrain_tile_defaults(&track_terrain, 0);
+    }
+    ~GroundTrack() { terrain_free(&track_terrain); }
+    GroundTrack(const GroundTrack&) = delete;
+    GroundTrack& operator=(const GroundTrack&) = delete;
+};
+
+// The stock sphere sets, written into the user data folder so that the bikes built
+// here have them: cx cy cz radius friction spring damping per sphere.
+void write_shapes()
+{
+    const std::string dir = root() + "/user/Brovanta/";
+    const struct {
+        const char* name;
+        const char* spheres;
+    } files[] = {
+        {"generic_frame.shp", "2  0 0.4 -0.8 0.6 0.6 10000 500   0 0.6 0.5 0.6 0.6 10000 500"},
+        {"generic_fork_upper.shp", "2  0 0 0 0.4 0.6 10000 500   0 1.0 0.7 0.35 0.6 10000 500"},
+        {"generic_fork_lower.shp", "2  0 0 0 0.3 0.6 10000 500   0 -0.5 -0.35 0.25 0.6 10000 500"},
+        {"generic_swingarm.shp", "2  0 0 -0.5 0.3 0.6 10000 500   0 -0.15 0.5 0.3 0.6 10000 500"},
+        {"generic_rider.shp",
+         "3  0 0.3 0.1 0.6 0.6 10000 500   0 1.2 -0.3 0.45 0.6 10000 500   0 -0.55 0.6 0.5 0.6 10000 500"},
+        {"front_wheel.shp", "1  0 0 0 1.17 0.8 10000 500"},
+        {"rear_wheel.shp", "1  0 0 0 1.08 0.8 10000 500"},
+    };
+    for (const auto& f : files)
+        std::ofstream(dir + f.name) << f.spheres << "\n";
+}
+
+bool finite_body(dBodyID b)
+{
+    const dReal* p = dBodyGetPosition(b);
+    const dReal* v = dBodyGetLinearVel(b);
+    const dReal* w = dBodyGetAngularVel(b);
+    for (int i = 0; i < 3; ++i)
+        if (!std::isfinite(p[i]) || !std::isfinite(v[i]) || !std::isfinite(w[i]))
+            return false;
+    return true;
+}
+
+double speed(dBodyID b)
+{
+    const dReal* v = dBodyGetLinearVel(b);
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+void set_bike_velocity(rider_slot* r, double vz)
+{
+    for (dBodyID b : r->bodies)
+        dBodySetLinearVel(b, 0, 0, vz);
+    // Wheels rolling: forward (-z) motion turns them about -x.
+    dBodySetAngularVel(r->bodies[body_front_wheel], vz / (r->front_contact.ring_radius + r->front_contact.tyre_radius), 0, 0);
+    dBodySetAngularVel(r->bodies[body_rear_wheel], vz / (r->rear_contact.ring_radius + r->rear_contact.tyre_radius), 0, 0);
+}
+
+// Without the bike step nothing springs the suspension or holds the rider up: the
+// joints are locked at their rest readings and the rider fixed to the frame, so that
+// what is tested is the bike on its contacts. Returns the rider's fixed joint.
+dJointID stiffen(rider_slot* r)
+{
+    dJointSetHingeParam(r->joints[joint_steering], dParamLoStop, 0);
+    dJointSetHingeParam(r->joints[joint_steering], dParamHiStop, 0);
+    dJointSetSliderParam(r->joints[joint_fork_slider], dParamLoStop, 0);
+    dJointSetHingeParam(r->joints[joint_swingarm], dParamLoStop, 0);
+    dJointID fixed = dJointCreateFixed(physics_world, nullptr);
+    dJointAttach(fixed, r->bodies[body_rider], r->bodies[body_frame]);
+    dJointSetFixed(fixed);
+    return fixed;
+}
+
+class ContactPhysics : public BikeTest {
+protected:
+    ContactPhysics()
+    {
+        write_shapes();
+        current_tick = 0;
+    }
+
+    // One game tick of the collision pass, the world step and the group emptied.
+    void tick(std::initializer_list<rider_slot*> riders, bool bikes_meet = false)
+    {
+        for (rider_slot* r : riders)
+            bike_collide_terrain(r);
+        if (bikes_meet)
+            for (auto a = riders.begin(); a != riders.end(); ++a)
+                for (auto b = a + 1; b != riders.end(); ++b)
+                    bike_collide_bikes(*a, *b, 0);
+        dWorldStep(physics_world, kTickLength);
+        dJointGroupEmpty(contact_group);
+        ++current_tick;
+    }
+};
+
+}  // namespace
+
+// Two unit spheres 1.5 apart: depth 0.5 on the centre line, point 0.75 from each;
+// exactly 2 apart they do not touch; a zero radius at the same centre touches without
+// a direction; a penalty pair is capped at 2500/depth and 1000 lbf.
+TEST_F(ContactPhysics, SpherePairsAnswerJoinAndPush)
+{
+    shape_sphere a{{0, 0, 0}, 1, 0.5f, 10000, 0};
+    shape_sphere b{{1.5f, 0, 0}, 1, 0.8f, 20000, 0};
+    sphere_contact c;
+    ASSERT_EQ(collide_spheres(&a, nullptr, &b, nullptr, kContactTestOnly, &c), 1);
+    dBodyID ba = dBodyCreate(physics_world), bb = dBodyCreate(physics_world);
+    dBodySetPosition(bb, 1.5, 0, 0);
+    ASSERT_EQ(collide_spheres(&a, ba, &b, bb, kContactTestOnly, &c), 1);
+    EXPECT_FLOAT_EQ(c.depth, 0.5f);
+    EXPECT_FLOAT_EQ(c.point[0], 0.75f);
+    EXPECT_FLOAT_EQ(c.normal[0], 1.0f);
+    b.centre[0] = 2.0f;
+    EXPECT_EQ(collide_spheres(&a, ba, &b, bb, kContactTestOnly, &c), 0);
+
+    shape_sphere point{{0, 0, 0}, 0, 1, 1000, 10};
+    c.depth = -1;
+    EXPECT_EQ(collide_spheres(&point, ba, &a, bb, kContactPenalty, &c), 1);
+    EXPECT_EQ(c.depth, -1.0f);  // nothing filled: no direction to push along
+    EXPECT_TRUE(finite_body(ba));
+
+    // kp 10000 at depth 1 becomes 2500: 2500 lbf, clamped to 1000 on each body.
+    b.centre[0] = 1.0f;
+    shape_sphere stiff = a;
+    stiff.spring = 10000;
+    ASSERT_EQ(collide_spheres(&stiff, ba, &b, bb, kContactPenalty, nullptr), 1);
+    EXPECT_DOUBLE_EQ(dBodyGetForce(bb)[0], 1000.0);
+    EXPECT_DOUBLE_EQ(dBodyGetForce(ba)[0], -1000.0);
+
+    // A joint pair makes one contact joint, attached (b, a).
+    ASSERT_EQ(collide_spheres(&stiff, ba, &b, bb, kContactJoint, nullptr), 1);
+    EXPECT_TRUE(dAreConnected(ba, bb));
+    dJointGroupEmpty(contact_group);
+    dBodyDestroy(ba);
+    dBodyDestroy(bb);
+}
+
+// A lone upright wheel of mass 1 dropped on flat ground settles where the tyre's
+// spring carries its weight: 32 = d (1000 + 24000 (d / r)^3).
+TEST_F(ContactPhysics, LoneWheelSettlesAtItsWeightBalancedDepth)
+{
+    GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
+    dBodyID body = dBodyCreate(physics_world);
+    dMass m;
+    dMassSetSphereTotal(&m, 1.0, 1.0);
+    dBodySetMass(body, &m);
+    dBodySetPosition(body, 40, 1.5, 40);
+    wheel_contact w{};
+    w.body = body;
+    w.axle_axis[0] = 1.0f;
+    w.ring_radius = 1.0f;
+    w.tyre_radius = 0.3f;
+    for (int t = 0; t < 3 * 128; ++t) {
+        collide_wheel_terrain_contact(&track_terrain, &w, 1.0);
+        dWorldStep(physics_world, kTickLength);
+        dJointGroupEmpty(contact_group);
+        ASSERT_TRUE(finite_body(body)) << t;
+    }
+    double lo = 0, hi = 0.3;
+    for (int k = 0; k < 60; ++k) {
+        const double d = (lo + hi) / 2, c = d / 0.3;
+        (d * (1000 + 24000 * c * c * c) < 32.0 ? lo : hi) = d;
+    }
+    EXPECT_NEAR(w.depth, lo, lo * 0.02);
+    EXPECT_LT(speed(body), 0.01);
+    // The joint fed its force back: the weight, along the normal.
+    EXPECT_NEAR(w.feedback.f1[1], 32.0, 0.5);
+    dBodyDestroy(body);
+}
+
+// A bike (no rider input, brakes held) dropped from half a foot settles on both
+// wheels, upright, its bodies off the ground, on flat ground and on a 1-in-10 slope.
+TEST_F(ContactPhysics, BikeDroppedOnFlatAndSlopedGroundRestsOnItsWheels)
+{
+    for (double slope : {0.0, 0.1}) {
+        SCOPED_TRACE(slope);
+        GroundTrack ground(5, 4.0f, [slope](float, float z) { return float(slope * z); });
+        rider_slot* r = create();
+        ASSERT_NE(r, nullptr);
+        ASSERT_NE(r->shapes[body_frame], nullptr);
+        bike_translate(r, 64, float(slope * 64) + 0.5f, 64);
+        dJointID fixed = stiffen(r);
+        for (bike_joint j : {joint_front_axle, joint_rear_axle}) {
+            dJointSetHingeParam(r->joints[j], dParamVel, 0);
+            dJointSetHingeParam(r->joints[j], dParamFMax, 250);
+        }
+        bool wheels_touched = false;
+        for (int t = 0; t < 4 * 128; ++t) {
+            tick({r});
+            wheels_touched |= r->front_contact.depth > 0 && r->rear_contact.depth > 0;
+            for (dBodyID b : r->bodies)
+                ASSERT_TRUE(finite_body(b)) << t;
+        }
+        EXPECT_TRUE(wheels_touched);
+        EXPECT_GT(r->front_contact.depth, 0.0f);
+        EXPECT_GT(r->rear_contact.depth, 0.0f);
+        EXPECT_LT(r->front_contact.depth, 0.2f);
+        EXPECT_LT(r->rear_contact.depth, 0.2f);
+        for (dBodyID b : r->bodies)
+            EXPECT_LT(speed(b), 0.05);
+        EXPECT_GT(dBodyGetRotation(r->bodies[body_frame])[5], 0.95);  // still upright
+        EXPECT_EQ(r->rider_down, 0);
+        EXPECT_EQ(r->crash_counter, 0);
+        dJointDestroy(fixed);
+        bike_destroy(r);
+    }
+}
+
+// Riders running into each other at 15 ft/s: head-on both are knocked for 64 ticks;
+// from behind (the other doing 6 ft/s) the rammer is knocked for 128. The first
+// contact of a tick is a joint, later ones are forces.
+TEST_F(ContactPhysics, BikesMeetingGetTheirKnockTimers)
+{
+    GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
+    struct {
+        const char* name;
+        double a_speed, b_speed;
+        bool b_turned;
+        float a_knock, b_knock;
+    } const cases[] = {
+        {"head-on", 15, 15, true, 64, 64},
+        {"from behind", 15, 6, false, 128, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        rider_slot* a = create("cr125", 0, "1");
+        rider_slot* b = create("cr125", 1, "2");
+        ASSERT_EQ(a->last_contact_tick, -1);
+        // a faces -z; b about 2 ft ahead of its front wheel, facing it (turned about
+        // the origin, so its parts lie at -z of their rest places) or running away.
+        bike_translate(a, 64, 0.1f, 80);
+        if (c.b_turned) {
+            bike_rotate(b, 0, 1, 0, float(std::numbers::pi));
+            bike_translate(b, 64, 0.1f, 78);
+        } else {
+            bike_translate(b, 64, 0.1f, 71);
+        }
+        const dJointID fixed[2] = {stiffen(a), stiffen(b)};
+        set_bike_velocity(a, -c.a_speed);
+        set_bike_velocity(b, c.b_turned ? c.b_speed : -c.b_speed);
+        current_tick = 1000;
+        int met = -1;
+        while (met < 0 && current_tick < 1256) {
+            const int now = current_tick;
+            tick({a, b}, true);
+            if (a->last_contact_tick == now)
+                met = now;
+        }
+        ASSERT_GE(met, 0);
+        EXPECT_EQ(a->last_contact_tick, met);
+        EXPECT_EQ(b->last_contact_tick, met);
+        EXPECT_GE(a->knock_timer, c.a_knock);
+        if (c.b_knock > 0)
+            EXPECT_GE(b->knock_timer, c.b_knock);
+        else
+            EXPECT_EQ(b->knock_timer, 0.0f);
+
+        // Again within the stamped tick: penalty forces instead of joints.
+        --current_tick;
+        for (rider_slot* r : {a, b})
+            for (dBodyID body : r->bodies)
+                dBodySetForce(body, 0, 0, 0);
+        ASSERT_NE(bike_collide_bikes(a, b, 0), 0);
+        double pushed = 0;
+        for (rider_slot* r : {a, b})
+            for (dBodyID body : r->bodies)
+                pushed += std::fabs(dBodyGetForce(body)[2]);
+        EXPECT_GT(pushed, 0.0);
+        ++current_tick;
+        for (dJointID j : fixed)
+            dJointDestroy(j);
+        bike_destroy(a);
+        bike_destroy(b);
+    }
+}

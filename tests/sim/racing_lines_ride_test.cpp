@@ -1,0 +1,66 @@
+// The track generator's centreline rider fills every table with lines that join.
+#include "ai_lines_fixture.h"
+#include "oval_course.h"
+
+#include "sim/ai_lines_file.h"
+#include "sim/autopilot_plan.h"
+#include "sim_fixture.h"
+
+#include <cmath>
+
+namespace {
+
+class CentrelineRide : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(ai_lines_resize(5, 4), 1); }
+    void TearDown() override { ai_lines_free(); }
+};
+
+TEST_F(CentrelineRide, FillsEveryTableWithJoiningLinesAndTheirTimes)
+{
+    const lines_course oval = aitest::oval_course(3);
+    EXPECT_EQ(ride_racing_line(oval, {40, 12, 0}), 16);   // 17 switch points, the first ends no segment
+    EXPECT_EQ(ride_racing_line(oval, {40, 12, 0}), 0);   // the same ride again: duplicates
+    EXPECT_EQ(ride_racing_line(oval, {38, 12, 2.0f}), 16);
+    for (int t = 0; t < 9; ++t) {
+        const ai_line& line = ai_lines.tables[t].lines[0];
+        SCOPED_TRACE(t);
+        ASSERT_GE(line.point_count, 3);
+        EXPECT_GT(line.segment_time, 0);
+        EXPECT_GT(line.extended_time, line.segment_time);
+        EXPECT_FLOAT_EQ(line.points[1].y, 5.0f);
+        // Clockwise seen from above is a right-hand turn for the rider: leaning right.
+        EXPECT_LT(line.points[line.point_count / 2].lean, 0.0f);
+        const ai_line& next = ai_lines.tables[t + 1 < 9 ? t + 1 : 5].lines[0];
+        EXPECT_TRUE(autopilot_transition_allowed(line, next));
+    }
+    int64_t first = 0, normal = 0;
+    int32_t plan[9];
+    autopilot_plan_lap(plan, 2, &first, &normal);
+    EXPECT_LT(normal, autopilot_no_route);
+    EXPECT_LT(first, autopilot_no_route);
+}
+
+}  // namespace
+
+namespace {
+
+// The lines shipped with the sample track: 6 first-lap and 5 normal-lap segments.
+TEST(SampleTrackLines, EverySkillsFileReadsBackAndItsLinesJoinRoundTheLap)
+{
+    for (int skill = 0; skill < 3; ++skill) {
+        SCOPED_TRACE(skill);
+        ASSERT_EQ(ai_lines_resize(6, 5), 1);
+        EXPECT_GE(ai_lines_load("tracks/sample", skill), 11 * 3);
+        for (int t = 0; t < 11; ++t)
+            EXPECT_GE(ai_table_used_count(ai_lines.tables[t]), 3) << t;
+        int64_t first = 0, normal = 0;
+        int32_t plan[11];
+        autopilot_plan_lap(plan, 2, &first, &normal);
+        EXPECT_EQ(normal, 5 * 1000000);   // untested lines cost 1000000 a segment in mode 2
+        EXPECT_EQ(first, 6 * 1000000);
+        ai_lines_free();
+    }
+}
+
+}  // namespace

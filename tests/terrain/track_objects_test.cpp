@@ -1,0 +1,229 @@
+// Billboards, statues, flaggers and trackside cameras: the colour prefix, the files
+// read and written back, the companion maps a statue looks for, its rotation on flat
+// and sloping ground, and the clamps of the flagger and camera readers.
+#include "terrain_fixture.h"
+#include "track_files.h"
+#include "track_object_stubs.h"
+
+#include "foundation/vfs.h"
+#include "support/test_support.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+#include "terrain/trackside_cameras.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// The track's ground for the duration of a test.
+struct GroundSwap {
+    terrain_state saved;
+    explicit GroundSwap(terrain_state* ground) : saved(track_terrain) { track_terrain = *ground; }
+    ~GroundSwap() { track_terrain = saved; }
+};
+
+std::string write_with(int (*writer)(vfs_file*), const std::string& name)
+{
+    const std::string path = trackfiles::root() + "/" + name;
+    vfs_file* f = vfs_open(path.c_str(), "wb");
+    EXPECT_EQ(writer(f), 1);
+    vfs_close(f);
+    return path;
+}
+
+TEST(BillboardColour, OnlyAFullHexPrefixColoursTheSprite)
+{
+    const struct {
+        const char* name;
+        const char* rest;
+        uint8_t rgba[4];
+    } cases[] = {
+        {"#ff8000#sign.png", "sign.png", {255, 128, 0, 255}},
+        {"#FF8000#s", "s", {255, 128, 0, 255}},
+        {"#ff80#x.png", "#ff80#x.png", {255, 255, 255, 255}},
+        {"#ff800g#x.png", "#ff800g#x.png", {255, 255, 255, 255}},
+        {"#ff8000#", "", {255, 128, 0, 255}},
+        {"plain.png", "plain.png", {255, 255, 255, 255}},
+    };
+    for (const auto& c : cases) {
+        uint8_t rgba[4];
+        EXPECT_STREQ(billboard_colour_prefix(c.name, rgba), c.rest) << c.name;
+        EXPECT_EQ(memcmp(rgba, c.rgba, 4), 0) << c.name;
+    }
+}
+
+TEST(Billboards, StandOnTheGroundAndAreWrittenBackFromTheFirstTrackBillboard)
+{
+    TrackObjectStubs stubs;
+    TestTerrain ground(2, 4.0f, 0.0f, 10.0f);
+    for (int i = 0; i < ground->size * ground->size; ++i)
+        ground->heights[i] = 3.0f;
+    GroundSwap swap(ground.get());
+    stubs.textures = {"sign.png", "tree.png"};
+
+    EXPECT_EQ(create_billboard(0, 0, 0, 1, 1, nullptr), 0);   // a particle: not written
+    first_track_billboard = billboard_count();
+    bvtest::write_file(trackfiles::root() + "/billboards",
+                       "[ 1 2 3 ] 4 0.5 #ff8000#sign.png\n[4 0 5] 6 1 tree.png\n[7 0.5 8] 2 2 lost.png\n"
+                       "[1 2] 3 4 broken.png\n[9 9 9] 1 1 after.png\n");
+    billboards_read((trackfiles::root() + "/billboards").c_str());
+    ASSERT_EQ(billboard_count(), 4);
+    const billboard* sign = billboard_at(1);
+    EXPECT_FLOAT_EQ(sign->y, 5.0f);
+    EXPECT_FLOAT_EQ(sign->height_above_ground, 2.0f);
+    EXPECT_EQ(sign->colour[1], 128);
+    EXPECT_NE(sign->texture, 0u);
+    EXPECT_EQ(billboard_at(3)->texture, 0u);   // missing texture: kept, not drawn
+    EXPECT_EQ(billboard_work.count, 8);
+
+    // A white sprite of another alpha is written without a prefix; the sprite whose
+    // texture did not load keeps its name.
+    billboard_at(2)->colour[3] = 10;
+    const std::string path = write_with(billboards_write_to, "billboards.out");
+    EXPECT_EQ(bvtest::read_file(path), "[1.000000 2.000000 3.000000] 4.000000 0.500000 #ff8000#sign.png\n"
+                                       "[4.000000 0.000000 5.000000] 6.000000 1.000000 tree.png\n"
+                                       "[7.000000 0.500000 8.000000] 2.000000 2.000000 lost.png\n");
+    billboards_reset();
+    billboards_read(path.c_str());
+    EXPECT_EQ(billboard_count(), 3);
+}
+
+TEST(Statues, LookForTheirCompanionMapsInOrder)
+{
+    TrackObjectStubs stubs;
+    EXPECT_EQ(statue_companion_map("fence-repeat.png", "@fence.jm", "_norm"), 0u);
+    EXPECT_EQ(stubs.asked, (std::vector<std::string>{"fence_norm-repeat.seq", "fence_norm-repeat.png",
+                                                      "fence_norm-repeat.ppm", "@fence_norm.seq", "@fence_norm.png",
+                                                      "@fence_norm.ppm"}));
+    stubs.asked.clear();
+    stubs.textures = {"@tex/barn_spec.png"};
+    EXPECT_NE(statue_companion_map("@tex/barn.ppm", "@barn.jm", "_spec"), 0u);
+    EXPECT_EQ(stubs.asked, (std::vector<std::string>{"@tex/barn_spec.seq", "@tex/barn_spec.png"}));
+    stubs.asked.clear();
+    EXPECT_EQ(statue_companion_map("noextension", "@barn.jm", "_norm"), 0u);
+    EXPECT_TRUE(stubs.asked.empty());
+    // Another extension after "-repeat": the cut is at the dot.
+    EXPECT_EQ(statue_companion_map("x-repeat.jpg", nullptr, "_norm"), 0u);
+    EXPECT_EQ(stubs.asked.front(), "x-repeat_norm.seq");
+}
+
+TEST(Statues, TurnWithTheGroundOrScaleWhenTheirAngleIsLarge)
+{
+    TrackObjectStubs stubs;
+    TestTerrain ground(3, 1.0f, 0.0f, 40.0f);
+    GroundSwap swap(ground.get());
+    stubs.models = {"@hay.jm"};
+    stubs.textures = {"@hay.png"};
+    stubs.shapes = {"@hay.shp"};
+
+    const int flat = create_statue(4, 1, 4, 0, "@hay.jm", "@hay.png", "@hay.shp");
+    const statue* s = statue_at(flat);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(s->rotation[i], i % 4 == 0 ? 1.0f : 0.0f, 1e-6) << i;
+    EXPECT_FLOAT_EQ(s->y, 1.0f);
+    EXPECT_NE(s->texture, 0u);
+    EXPECT_NE(s->shape, nullptr);
+    EXPECT_FLOAT_EQ(s->scale, 0.0f);
+
+    const statue* big = statue_at(create_statue(4, 0, 4, 4.0f, nullptr, "@hay.png", nullptr));
+    EXPECT_FLOAT_EQ(big->scale, 16.0f);
+    EXPECT_FLOAT_EQ(big->rotation[0], 1.0f);
+    EXPECT_EQ(big->texture, 0u);   // no model: no texture either
+
+    // Ground rising 1 in 1 along +x: the up column leans back towards -x, and a
+    // statue at or below -2 pi stays upright.
+    for (int j = 0; j < ground->size; ++j)
+        for (int i = 0; i < ground->size; ++i)
+            ground.h(i, j) = float(i);
+    statue* tilted = statue_at(create_statue(4, 0, 4, 0, nullptr, nullptr, nullptr));
+    EXPECT_NEAR(tilted->rotation[1], -std::sqrt(0.5f), 1e-5);
+    EXPECT_NEAR(tilted->rotation[4], std::sqrt(0.5f), 1e-5);
+    EXPECT_FLOAT_EQ(tilted->y, 4.0f);
+    statue* upright = statue_at(create_statue(4, 0, 4, -7.0f, nullptr, nullptr, nullptr));
+    EXPECT_FLOAT_EQ(upright->rotation[4], 1.0f);
+    // Moved by the editor, a statue takes the ground where it now stands.
+    tilted->x = 6;
+    place_statue(tilted);
+    EXPECT_FLOAT_EQ(tilted->y, 6.0f);
+
+    ConsoleCapture console;
+    create_statue(1, 0, 1, 0, nullptr, nullptr, "@gone.shp");
+    EXPECT_NE(console.text().find("Warning: missing shape file @gone.shp"), std::string::npos);
+    free_statue(statue_at(flat));
+    EXPECT_EQ(statue_at(flat)->shape, nullptr);
+    EXPECT_EQ(stubs.shapes_freed, 1);
+}
+
+TEST(Statues, AreWrittenAndReadBackWithTheirNames)
+{
+    TrackObjectStubs stubs;
+    create_statue(0, 0, 0, 0, "@startgate.jm", nullptr, nullptr);   // a start gate: not written
+    first_track_statue = statue_count();
+    bvtest::write_file(trackfiles::root() + "/statues",
+                       "[ 1 0.5 2 ] 0.25 @hay.jm @hay.png null\n[3 0 4] 4 @tree.jm null @tree.shp\n[5 5] 1 a b c\n");
+    statues_read((trackfiles::root() + "/statues").c_str());
+    ASSERT_EQ(statue_count(), 3);
+    const std::string path = write_with(statues_write_to, "statues.out");
+    const std::string text = bvtest::read_file(path);
+    EXPECT_EQ(text, "[1.000000 0.500000 2.000000] 0.250000 @hay.jm @hay.png null\n"
+                    "[3.000000 0.000000 4.000000] 4.000000 @tree.jm null @tree.shp\n");
+    statues_reset();
+    statues_read(path.c_str());
+    ASSERT_EQ(statue_count(), 2);
+    EXPECT_FLOAT_EQ(statue_at(0)->height_above_ground, 0.5f);
+    EXPECT_FLOAT_EQ(statue_at(0)->angle, 0.25f);
+    EXPECT_STREQ(statue_at(1)->shape_file, "@tree.shp");
+    EXPECT_EQ(statue_at(1)->texture_file, nullptr);
+}
+
+TEST(Flaggers, ShareTwoSpritesAndClampTheirGates)
+{
+    TrackObjectStubs stubs;
+    timing_gates.checkpoint_count = 3;
+    bvtest::write_file(trackfiles::root() + "/flaggers",
+                       "[0 1 0] [0 0 1] 2 1 5 a1 a2 a3 a4 a5\n"
+                       "[0 2 0] 3 1 b1 b2 b3 b4\n"
+                       "[10 0 10] 2 1 0 2 7 -4 green yellow\n"
+                       "[20 0 20] 2 1 1 -1 -1 -1 green\n");
+    flaggers_read((trackfiles::root() + "/flaggers").c_str());
+    timing_gates.checkpoint_count = 0;
+    EXPECT_EQ(flagger_head.sprite1_billboard, 0);
+    EXPECT_EQ(flagger_head.sprite2_billboard, 1);
+    EXPECT_FLOAT_EQ(flagger_head.sprite1_extra, 5.0f);
+    ASSERT_EQ(flaggers.count, 1);   // the last one lacks its second texture
+    const flagger* f = static_cast<const flagger*>(flaggers.items);
+    EXPECT_EQ(f->billboard, 2);
+    EXPECT_EQ(f->gates[2], 2);
+    EXPECT_EQ(f->gates[3], -1);
+    // Each sprite's first name is loaded for its billboard and again as a texture.
+    EXPECT_EQ(stubs.asked.size(), 6u + 5u + 3u + 1u);
+}
+
+TEST(TracksideCameras, TakeTheSettingsAndGatesThatComeBeforeThem)
+{
+    TestTerrain ground(2, 4.0f, 0.0f, 10.0f);
+    for (int i = 0; i < ground->size * ground->size; ++i)
+        ground->heights[i] = 2.0f;
+    GroundSwap swap(ground.get());
+    bvtest::write_file(trackfiles::root() + "/cameras", "fov -60\ngate 0 3 1024 5\nautofovsize 2\n"
+                                                        "addcamera 1 10 1\n"
+                                                        "# a remark\n"
+                                                        "gate 5\naddcamera 2 1 2\n");
+    trackside_cameras_read((trackfiles::root() + "/cameras").c_str());
+    ASSERT_EQ(trackside_cameras.count, 2);
+    const trackside_camera* c = static_cast<const trackside_camera*>(trackside_cameras.items);
+    EXPECT_FLOAT_EQ(c[0].y, 12.0f);
+    EXPECT_FLOAT_EQ(c[0].fov, 60.0f);
+    EXPECT_FLOAT_EQ(c[0].autofovsize, 2.0f);
+    EXPECT_FLOAT_EQ(c[1].fov, 90.0f);
+    EXPECT_EQ(gate_camera_table[0], 0);
+    EXPECT_EQ(gate_camera_table[3], 0);
+    EXPECT_EQ(gate_camera_table[5], 1);   // 1024 stopped the first list before 5
+    EXPECT_EQ(gate_camera_table[1], -1);
+    trackside_cameras_free();
+}
+
+}  // namespace
