@@ -28,6 +28,8 @@ TEST(PhysicsWorld, DoublePrecisionWorldWithGravityOnly)
     EXPECT_EQ(physics_world, nullptr);
     EXPECT_EQ(contact_group, nullptr);
     physics_world_shutdown();   // harmless
+    // No world, no bike.
+    EXPECT_EQ(rider_create("cr125", 0, 1, "1", nullptr, nullptr, nullptr, nullptr), nullptr);
     // And again, as a new race core start would.
     ASSERT_EQ(physics_world_init(), 1);
     physics_world_shutdown();
