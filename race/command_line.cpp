@@ -63,16 +63,6 @@ int plain_int(const char* value)
 }
 
 template <std::optional<int> command_line::*field>
-bool scanned_int(parse_state& s, const char* value, const char**)
-{
-    int v = 0;
-    if (!scan_int(value, &v))
-        return false;
-    s.out.*field = v;
-    return true;
-}
-
-template <std::optional<int> command_line::*field>
 bool plain(parse_state& s, const char* value, const char**)
 {
     if (!value)
@@ -90,6 +80,10 @@ bool clamped(parse_state& s, const char* value, const char**)
     s.out.*field = clamp_int(v, lo, hi);
     return true;
 }
+
+// "%d" with no limits of its own.
+template <std::optional<int> command_line::*field>
+constexpr option_apply whole = clamped<field, INT32_MIN, INT32_MAX>;
 
 template <std::optional<float> command_line::*field>
 bool real(parse_state& s, const char* value, const char**)
@@ -246,13 +240,13 @@ const option_entry options[] = {
     {"--fake-loss", true, "Bad arg for --fake-loss\n", clamped<&command_line::fake_loss, 0, 100>},
     {kRecordAudio, true, nullptr, text<&command_line::record_audio>},
     {"--record-video", false, nullptr, flag<&command_line::record_video>},
-    {"--rotate-lineup", true, nullptr, scanned_int<&command_line::rotate_lineup>},
+    {"--rotate-lineup", true, nullptr, whole<&command_line::rotate_lineup>},
     {"--editor", false, nullptr, flag<&command_line::editor>},
     {"--hidden-pause", false, nullptr, flag<&command_line::hidden_pause>},
     {"--hidden-hud", false, nullptr, flag<&command_line::hidden_hud>},
     {"--bikes", true, nullptr, bikes_option},
-    {"--width", true, nullptr, scanned_int<&command_line::width>},
-    {"--height", true, nullptr, scanned_int<&command_line::height>},
+    {"--width", true, nullptr, whole<&command_line::width>},
+    {"--height", true, nullptr, whole<&command_line::height>},
     {"--depth", true, nullptr, plain<&command_line::depth>},
     {"--zdepth", true, nullptr, plain<&command_line::zdepth>},
     {"--draw-fps", true, nullptr, plain<&command_line::draw_fps>},
