@@ -52,19 +52,6 @@ int bike_info_choose(const char* name)
     return chosen;
 }
 
-float torque_curve_at(const float curve[kTorquePoints], float rpm)
-{
-    float position = rpm * 0.002f;
-    // NaN compares false both ways and would index nothing: read it as 0 rpm.
-    if (!(position > 0))
-        position = 0;
-    if (position > kTorquePoints - 1)
-        position = kTorquePoints - 1;
-    const int i = static_cast<int>(position);
-    const int next = i + 1 < kTorquePoints ? i + 1 : kTorquePoints - 1;
-    return curve[i] + (curve[next] - curve[i]) * (position - static_cast<float>(i));
-}
-
 int bike_has_gear(const bike_info* info, int gear)
 {
     return gear >= 0 && gear < kGearCount && info->gear_ratios[gear] > 0;

@@ -129,8 +129,19 @@ const bike_info* bike_info_lookup(const char* name);
 // "bike info for '%.20s' not found using '%.20s' instead".
 int bike_info_choose(const char* name);
 
-// Linear look-up of a 50-point torque curve at rpm (index rpm * 0.002 clamped 0..49).
-float torque_curve_at(const float curve[kTorquePoints], float rpm);
+// Linear look-up of a 50-point torque curve at rpm (index rpm * 0.002 clamped 0..49;
+// NaN reads as 0 rpm).
+constexpr float torque_curve_at(const float curve[kTorquePoints], float rpm)
+{
+    float position = rpm * 0.002f;
+    if (!(position > 0))
+        position = 0;
+    if (position > kTorquePoints - 1)
+        position = kTorquePoints - 1;
+    const int i = static_cast<int>(position);
+    const int next = i + 1 < kTorquePoints ? i + 1 : kTorquePoints - 1;
+    return curve[i] + (curve[next] - curve[i]) * (position - static_cast<float>(i));
+}
 // Gear g (0..5) exists when its ratio is above 0.
 int bike_has_gear(const bike_info* info, int gear);
 // max(floor(rear + rear_adjust), 3) / max(floor(front + front_adjust), 3).

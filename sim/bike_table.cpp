@@ -198,16 +198,6 @@ constexpr void set3(float out[3], float x, float y, float z)
     out[0] = x, out[1] = y, out[2] = z;
 }
 
-// The reference curve read at rpm, as torque_curve_at does.
-constexpr float curve_at(const float* curve, float rpm)
-{
-    float position = rpm * 0.002f;
-    position = position < 0 ? 0 : position > kTorquePoints - 1 ? float(kTorquePoints - 1) : position;
-    const int i = static_cast<int>(position);
-    const int next = i + 1 < kTorquePoints ? i + 1 : kTorquePoints - 1;
-    return curve[i] + (curve[next] - curve[i]) * (position - static_cast<float>(i));
-}
-
 constexpr void fill_curves(bike_info& b, const row& r, const family& f)
 {
     if (r.fam == f125 && r.make == cr && r.year == 0) {
@@ -221,8 +211,8 @@ constexpr void fill_curves(bike_info& b, const row& r, const family& f)
     const float scale = f.torque_scale * make_torque[r.make] * age;
     for (int i = 0; i < kTorquePoints; ++i) {
         const float rpm = 500.0f * static_cast<float>(i) * stretch;
-        b.open_torque[i] = curve_at(ref_open, rpm) * scale;
-        b.closed_torque[i] = curve_at(ref_closed, rpm) * f.braking_scale;
+        b.open_torque[i] = torque_curve_at(ref_open, rpm) * scale;
+        b.closed_torque[i] = torque_curve_at(ref_closed, rpm) * f.braking_scale;
     }
 }
 

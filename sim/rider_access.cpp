@@ -250,32 +250,48 @@ void bike_set_sprockets(rider_slot* rider, float front_adjust, float rear_adjust
                                                       clamp_setting(rear_adjust, -2, 2));
 }
 
+namespace {
+
+// The four damping values: the bike's base values times the clamped adjustments.
+struct damping_base {
+    float compression, slow_compression, rebound, slow_rebound;
+};
+
+void set_damping(suspension_settings& s, const damping_base& base, float compression, float slow_compression,
+                 float rebound, float slow_rebound)
+{
+    s.compression = base.compression * clamp_setting(compression, 0.25f, 4);
+    s.slow_compression = base.slow_compression * clamp_setting(slow_compression, -1, 1);
+    s.rebound = base.rebound * clamp_setting(rebound, 0.25f, 4);
+    s.slow_rebound = base.slow_rebound * clamp_setting(slow_rebound, -1, 1);
+}
+
+}  // namespace
+
 void bike_set_fork(rider_slot* rider, float compression, float slow_compression, float rebound, float slow_rebound,
                    float spring_rate, float preload, float oil_level)
 {
     const bike_info& b = info_of(rider);
-    suspension_settings& s = rider->fork;
-    s.compression = b.fork_compression_damping * clamp_setting(compression, 0.25f, 4);
-    s.slow_compression = b.fork_slow_compression_damping * clamp_setting(slow_compression, -1, 1);
-    s.rebound = b.fork_rebound_damping * clamp_setting(rebound, 0.25f, 4);
-    s.slow_rebound = b.fork_slow_rebound_damping * clamp_setting(slow_rebound, -1, 1);
-    s.spring_rate = bike_range_lerp(b.fork_spring_rate, spring_rate);
-    s.preload = bike_range_lerp(b.fork_preload, preload);
-    s.oil_level = bike_range_lerp(b.fork_oil_level, oil_level);
+    set_damping(rider->fork,
+                {b.fork_compression_damping, b.fork_slow_compression_damping, b.fork_rebound_damping,
+                 b.fork_slow_rebound_damping},
+                compression, slow_compression, rebound, slow_rebound);
+    rider->fork.spring_rate = bike_range_lerp(b.fork_spring_rate, spring_rate);
+    rider->fork.preload = bike_range_lerp(b.fork_preload, preload);
+    rider->fork.oil_level = bike_range_lerp(b.fork_oil_level, oil_level);
 }
 
 void bike_set_shock(rider_slot* rider, float compression, float slow_compression, float rebound, float slow_rebound,
                     float spring_rate, float preload)
 {
     const bike_info& b = info_of(rider);
-    suspension_settings& s = rider->shock;
-    s.compression = b.shock_compression_damping * clamp_setting(compression, 0.25f, 4);
-    s.slow_compression = b.shock_slow_compression_damping * clamp_setting(slow_compression, -1, 1);
-    s.rebound = b.shock_rebound_damping * clamp_setting(rebound, 0.25f, 4);
-    s.slow_rebound = b.shock_slow_rebound_damping * clamp_setting(slow_rebound, -1, 1);
-    s.spring_rate = bike_range_lerp(b.shock_spring_rate, spring_rate);
-    s.preload = bike_range_lerp(b.shock_preload, preload);
-    s.oil_level = 0;
+    set_damping(rider->shock,
+                {b.shock_compression_damping, b.shock_slow_compression_damping, b.shock_rebound_damping,
+                 b.shock_slow_rebound_damping},
+                compression, slow_compression, rebound, slow_rebound);
+    rider->shock.spring_rate = bike_range_lerp(b.shock_spring_rate, spring_rate);
+    rider->shock.preload = bike_range_lerp(b.shock_preload, preload);
+    rider->shock.oil_level = 0;
 }
 
 void rider_set_springs(rider_slot* rider, float vertical, float fore_aft)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -177,6 +178,43 @@ TEST_F(BikeTest, RotateThenTranslatePlacesTheFrame)
     // Reset brings it home.
     bike_reset(r);
     expect_position(r->bodies[body_frame], 0, 1.98, 3.6, "frame");
+}
+
+// The stock shapes sit where the models are: leant over as far as a rider goes, only
+// the tyres reach the ground (a fork, swingarm or rider sphere there means a fall).
+TEST_F(BikeTest, OnlyTheWheelsReachTheGroundWhenLeaning)
+{
+    rider_slot* r = create();
+    const bike_info& b = bike_infos[0];
+    for (double degrees : {0.0, 20.0, 40.0, 55.0}) {
+        bike_reset(r);
+        const double lean = degrees * std::numbers::pi / 180;
+        bike_rotate(r, 0, 0, 1, static_cast<float>(lean));
+        // The ground: the lowest point of either tyre torus.
+        const double ground = std::min(b.front_axle[1] * std::cos(lean) - b.front_ring_radius * std::cos(lean) -
+                                           b.front_tyre_radius,
+                                       b.rear_axle[1] * std::cos(lean) - b.rear_ring_radius * std::cos(lean) -
+                                           b.rear_tyre_radius);
+        for (int body : {body_frame, body_fork_upper, body_fork_lower, body_swingarm, body_rider}) {
+            collision_shape* shape = r->shapes[body];
+            ASSERT_NE(shape, nullptr);
+            float position[3], rotation[9];
+            const dReal* p = dBodyGetPosition(r->bodies[body]);
+            const dReal* R = dBodyGetRotation(r->bodies[body]);
+            for (int i = 0; i < 3; ++i) {
+                position[i] = static_cast<float>(p[i]);
+                for (int c = 0; c < 3; ++c)
+                    rotation[i * 3 + c] = static_cast<float>(R[i * 4 + c]);
+            }
+            shape_place(shape, position, rotation);
+            for (int i = 0; i < shape->sphere_count; ++i) {
+                float centre[3], radius;
+                shape_get_sphere(shape, i, centre, &radius);
+                EXPECT_GT(centre[1] - radius, ground + 0.1) << "body " << body << " sphere " << i << " at "
+                                                             << degrees << " degrees";
+            }
+        }
+    }
 }
 
 TEST_F(BikeTest, ResetClearsTheRideAndReattachesTheRider)
