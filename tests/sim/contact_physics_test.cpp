@@ -1,48 +1,30 @@
-// Contacts on a real physics world: spheres meeting, a tyre settling on the ground,
-// whole bikes dropped on flat and sloped ground and bikes running into each other.
+// Contacts on a real physics world: spheres meeting, a tyre settling on the
+// ground, whole bikes dropped on flat and sloped ground and bikes running into
+// each other.
+#include "ground_track.h"
 #include "sim_fixture.h"
 
+#include "foundation/memory.h"
 #include "sim/bike_contacts.h"
 #include "sim/contact_geometry.h"
 #include "sim/contact_surface.h"
+#include "sim/foot_constraints.h"
 #include "sim/ground_contacts.h"
 #include "sim/race_clock.h"
 #include "sim/sphere_contacts.h"
 #include "sim/terrain_contacts.h"
 #include "support/test_support.h"
-#include "terrain/tile_materials.h"
-#include "terrain/track_list.h"
 
 #include <cmath>
 #include <fstream>
-#include <functional>
 #include <numbers>
 
 using namespace simtest;
 
 namespace {
 
-// The loaded track's ground, made in memory: heights from a function of (x, z), one
-// tile with the default materials.
-class GroundTrack {
-public:
-    GroundTrack(int n, float cell, const std::function<float(float, float)>& height)
-    {
-        terrain_init(&track_terrain);
-        EXPECT_EQ(terrain_alloc(&track_terrain, n, cell, -1000.0f, 1000.0f), 1);
-        for (int j = 0; j < track_terrain.size; ++j)
-            for (int i = 0; i < track_terrain.size; ++i)
-                track_terrain.heights[j * track_terrain.size + i] = height(i * cell, j * cell);
-        track_terrain.tile_count = 1;
-        terrain_tile_defaults(&track_terrain, 0);
-    }
-    ~GroundTrack() { terrain_free(&track_terrain); }
-    GroundTrack(const GroundTrack&) = delete;
-    GroundTrack& operator=(const GroundTrack&) = delete;
-};
-
-// The stock sphere sets, written into the user data folder so that the bikes built
-// here have them: cx cy cz radius friction spring damping per sphere.
+// The stock sphere sets, written into the user data folder so that the bikes
+// built here have them: cx cy cz radius friction spring damping per sphere.
 void write_shapes()
 {
     const std::string dir = root() + "/user/Brovanta/";
@@ -54,8 +36,8 @@ void write_shapes()
         {"generic_fork_upper.shp", "2  0 0 0 0.4 0.6 10000 500   0 1.0 0.7 0.35 0.6 10000 500"},
         {"generic_fork_lower.shp", "2  0 0 0 0.3 0.6 10000 500   0 -0.5 -0.35 0.25 0.6 10000 500"},
         {"generic_swingarm.shp", "2  0 0 -0.5 0.3 0.6 10000 500   0 -0.15 0.5 0.3 0.6 10000 500"},
-        {"generic_rider.shp",
-         "3  0 0.3 0.1 0.6 0.6 10000 500   0 1.2 -0.3 0.45 0.6 10000 500   0 -0.55 0.6 0.5 0.6 10000 500"},
+        {"generic_rider.shp", "3  0 0.3 0.1 0.6 0.6 10000 500   0 1.2 -0.3 0.45 "
+                              "0.6 10000 500   0 -0.55 0.6 0.5 0.6 10000 500"},
         {"front_wheel.shp", "1  0 0 0 1.17 0.8 10000 500"},
         {"rear_wheel.shp", "1  0 0 0 1.08 0.8 10000 500"},
     };
@@ -85,13 +67,16 @@ void set_bike_velocity(rider_slot* r, double vz)
     for (dBodyID b : r->bodies)
         dBodySetLinearVel(b, 0, 0, vz);
     // Wheels rolling: forward (-z) motion turns them about -x.
-    dBodySetAngularVel(r->bodies[body_front_wheel], vz / (r->front_contact.ring_radius + r->front_contact.tyre_radius), 0, 0);
-    dBodySetAngularVel(r->bodies[body_rear_wheel], vz / (r->rear_contact.ring_radius + r->rear_contact.tyre_radius), 0, 0);
+    dBodySetAngularVel(r->bodies[body_front_wheel],
+                       vz / (r->front_contact.ring_radius + r->front_contact.tyre_radius), 0, 0);
+    dBodySetAngularVel(r->bodies[body_rear_wheel],
+                       vz / (r->rear_contact.ring_radius + r->rear_contact.tyre_radius), 0, 0);
 }
 
-// Without the bike step nothing springs the suspension or holds the rider up: the
-// joints are locked at their rest readings and the rider fixed to the frame, so that
-// what is tested is the bike on its contacts. Returns the rider's fixed joint.
+// Without the bike step nothing springs the suspension or holds the rider up:
+// the joints are locked at their rest readings and the rider fixed to the
+// frame, so that what is tested is the bike on its contacts. Returns the
+// rider's fixed joint.
 dJointID stiffen(rider_slot* r)
 {
     dJointSetHingeParam(r->joints[joint_steering], dParamLoStop, 0);
@@ -129,9 +114,10 @@ protected:
 
 }  // namespace
 
-// Two unit spheres 1.5 apart: depth 0.5 on the centre line, point 0.75 from each;
-// exactly 2 apart they do not touch; a zero radius at the same centre touches without
-// a direction; a penalty pair is capped at 2500/depth and 1000 lbf.
+// Two unit spheres 1.5 apart: depth 0.5 on the centre line, point 0.75 from
+// each; exactly 2 apart they do not touch; a zero radius at the same centre
+// touches without a direction; a penalty pair is capped at 2500/depth and 1000
+// lbf.
 TEST_F(ContactPhysics, SpherePairsAnswerJoinAndPush)
 {
     shape_sphere a{{0, 0, 0}, 1, 0.5f, 10000, 0};
@@ -169,8 +155,8 @@ TEST_F(ContactPhysics, SpherePairsAnswerJoinAndPush)
     dBodyDestroy(bb);
 }
 
-// A lone upright wheel of mass 1 dropped on flat ground settles where the tyre's
-// spring carries its weight: 32 = d (1000 + 24000 (d / r)^3).
+// A lone upright wheel of mass 1 dropped on flat ground settles where the
+// tyre's spring carries its weight: 32 = d (1000 + 24000 (d / r)^3).
 TEST_F(ContactPhysics, LoneWheelSettlesAtItsWeightBalancedDepth)
 {
     GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
@@ -203,7 +189,8 @@ TEST_F(ContactPhysics, LoneWheelSettlesAtItsWeightBalancedDepth)
 }
 
 // A bike (no rider input, brakes held) dropped from half a foot settles on both
-// wheels, upright, its bodies off the ground, on flat ground and on a 1-in-10 slope.
+// wheels, upright, its bodies off the ground, on flat ground and on a 1-in-10
+// slope.
 TEST_F(ContactPhysics, BikeDroppedOnFlatAndSlopedGroundRestsOnItsWheels)
 {
     for (double slope : {0.0, 0.1}) {
@@ -232,7 +219,8 @@ TEST_F(ContactPhysics, BikeDroppedOnFlatAndSlopedGroundRestsOnItsWheels)
         EXPECT_LT(r->rear_contact.depth, 0.2f);
         for (dBodyID b : r->bodies)
             EXPECT_LT(speed(b), 0.05);
-        EXPECT_GT(dBodyGetRotation(r->bodies[body_frame])[5], 0.95);  // still upright
+        EXPECT_GT(dBodyGetRotation(r->bodies[body_frame])[5],
+                  0.95);  // still upright
         EXPECT_EQ(r->rider_down, 0);
         EXPECT_EQ(r->crash_counter, 0);
         dJointDestroy(fixed);
@@ -240,9 +228,9 @@ TEST_F(ContactPhysics, BikeDroppedOnFlatAndSlopedGroundRestsOnItsWheels)
     }
 }
 
-// Riders running into each other at 15 ft/s: head-on both are knocked for 64 ticks;
-// from behind (the other doing 6 ft/s) the rammer is knocked for 128. The first
-// contact of a tick is a joint, later ones are forces.
+// Riders running into each other at 15 ft/s: head-on both are knocked for 64
+// ticks; from behind (the other doing 6 ft/s) the rammer is knocked for 128.
+// The first contact of a tick is a joint, later ones are forces.
 TEST_F(ContactPhysics, BikesMeetingGetTheirKnockTimers)
 {
     GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
@@ -260,8 +248,9 @@ TEST_F(ContactPhysics, BikesMeetingGetTheirKnockTimers)
         rider_slot* a = create("cr125", 0, "1");
         rider_slot* b = create("cr125", 1, "2");
         ASSERT_EQ(a->last_contact_tick, -1);
-        // a faces -z; b about 2 ft ahead of its front wheel, facing it (turned about
-        // the origin, so its parts lie at -z of their rest places) or running away.
+        // a faces -z; b about 2 ft ahead of its front wheel, facing it (turned
+        // about the origin, so its parts lie at -z of their rest places) or running
+        // away.
         bike_translate(a, 64, 0.1f, 80);
         if (c.b_turned) {
             bike_rotate(b, 0, 1, 0, float(std::numbers::pi));
@@ -284,10 +273,11 @@ TEST_F(ContactPhysics, BikesMeetingGetTheirKnockTimers)
         EXPECT_EQ(a->last_contact_tick, met);
         EXPECT_EQ(b->last_contact_tick, met);
         EXPECT_GE(a->knock_timer, c.a_knock);
-        if (c.b_knock > 0)
+        if (c.b_knock > 0) {
             EXPECT_GE(b->knock_timer, c.b_knock);
-        else
+        } else {
             EXPECT_EQ(b->knock_timer, 0.0f);
+        }
 
         // Again within the stamped tick: penalty forces instead of joints.
         --current_tick;
@@ -306,4 +296,145 @@ TEST_F(ContactPhysics, BikesMeetingGetTheirKnockTimers)
         bike_destroy(a);
         bike_destroy(b);
     }
+}
+
+// Spheres and wheels on sloped and flat ground, off the grid, and without a
+// body.
+TEST_F(ContactPhysics, SpheresAndWheelsOnTheGround)
+{
+    float point[3], normal[3], depth;
+    {
+        GroundTrack ground(5, 4.0f, [](float x, float) { return 0.5f * x; });
+        // A unit sphere whose centre is 0.8 from the plane y = x / 2 (normal (-1,
+        // 2, 0) / sqrt 5).
+        const double k = 0.8 / std::sqrt(5.0);
+        const float centre[3] = {float(40 - k), float(20 + 2 * k), 40};
+        ASSERT_EQ(collide_point_terrain(&track_terrain, centre, 1.0f, point, normal, &depth), 1);
+        EXPECT_NEAR(depth, 0.2f, 1e-4);
+        EXPECT_NEAR(normal[0], -1 / std::sqrt(5.0), 1e-5);
+        EXPECT_NEAR(normal[1], 2 / std::sqrt(5.0), 1e-5);
+        const float off[3] = {-50, 0, -50};
+        EXPECT_EQ(collide_point_terrain(&track_terrain, off, 1.0f, point, normal, &depth), 0);
+
+        // A shape touching the ground with no body answers without a joint.
+        collision_shape* post = shape_instance("@generic_fork_lower.shp");
+        ASSERT_NE(post, nullptr);
+        const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        const float low[3] = {40, 20.1f, 40};
+        EXPECT_EQ(collide_shape_terrain(post, nullptr, low, identity, &track_terrain), 1);
+        mem_free(post);
+    }
+
+    // A wheel on level ground: the probe and the exact test agree on the face.
+    GroundTrack flat(5, 4.0f, [](float, float) { return 0.0f; });
+    dBodyID body = dBodyCreate(physics_world);
+    dBodySetPosition(body, 41, 1.2, 43);
+    wheel_contact w{};
+    w.body = body;
+    w.axle_axis[0] = 1;
+    w.ring_radius = 1;
+    w.tyre_radius = 0.3f;
+    float d_probe, d_exact;
+    ASSERT_EQ(collide_wheel_terrain(&track_terrain, &w, point, normal, &d_probe), 1);
+    ASSERT_EQ(collide_wheel_terrain_deepest(&track_terrain, &w, point, normal, &d_exact), 1);
+    EXPECT_NEAR(d_probe, 0.1f, 1e-5);
+    EXPECT_NEAR(d_exact, 0.1f, 1e-5);
+    dBodySetPosition(body, 41, 1.4, 43);
+    EXPECT_EQ(collide_wheel_terrain_deepest(&track_terrain, &w, point, normal, &d_exact), 0);
+    dBodyDestroy(body);
+}
+
+// The slip law of slip function 2: the ground speed of the contact point
+// without the tyre's spin, along the tyre's own velocity there.
+TEST_F(ContactPhysics, SlipSpeedWithoutTheSpin)
+{
+    const double linear[3] = {0, 0, -10}, angular[3] = {-40, 0, 0}, axle[3] = {1, 0, 0};
+    const double offset[3] = {0, -1, 0}, surface[3] = {0, 0, 30};
+    EXPECT_DOUBLE_EQ(wheel_slip_speed(2, linear, angular, axle, offset, surface), -10.0);
+    EXPECT_DOUBLE_EQ(wheel_slip_speed(1, linear, angular, axle, offset, surface), 30.0);
+    EXPECT_DOUBLE_EQ(wheel_slip_speed(0, linear, angular, axle, offset, surface), 30.0);
+    const double creeping[3] = {0, 0, 0.05};
+    EXPECT_DOUBLE_EQ(wheel_slip_speed(2, linear, angular, axle, offset, creeping), 0.05);
+}
+
+// A rider running into a static post: above 20 ft/s the rider is thrown off; a
+// crashed rider's touches count as the rider's; slower hits only push.
+TEST_F(ContactPhysics, PlacedObjectHitsThrowFastRiders)
+{
+    GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
+    std::ofstream(root() + "/user/Brovanta/post.shp") << "1 0 1 0 0.8 0.6 10000 500\n";
+    collision_shape* post = shape_instance("@post.shp");
+    ASSERT_NE(post, nullptr);
+    const float identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    for (double v : {10.0, 25.0}) {
+        SCOPED_TRACE(v);
+        rider_slot* r = create();
+        bike_translate(r, 64, 0.1f, 64);
+        const dJointID fixed = stiffen(r);
+        set_bike_velocity(r, -v);
+        const float at[3] = {64, 0, 60};
+        int hit = 0;
+        for (int t = 0; t < 128 && !hit; ++t) {
+            bike_collide_terrain(r);
+            hit = bike_collide_object(r, post, nullptr, at, identity);
+            dWorldStep(physics_world, kTickLength);
+            dJointGroupEmpty(contact_group);
+        }
+        EXPECT_TRUE(hit & part_front_wheel) << hit;
+        EXPECT_EQ(r->crash_counter, v > 20 ? 512 : 0);
+        if (v > 20) {
+            EXPECT_TRUE(bike_collide_object(r, post, nullptr, at, identity) & part_rider);
+        }
+        dJointDestroy(fixed);
+        bike_destroy(r);
+    }
+    mem_free(post);
+}
+
+// A rider sliding upside down along the ground is thrown off, unless knocked
+// (negative timer); a rider part on the ground marks the rider down.
+TEST_F(ContactPhysics, UpsideDownRiderOnTheGround)
+{
+    GroundTrack ground(5, 4.0f, [](float, float) { return 0.0f; });
+    for (float knock : {0.0f, -10.0f}) {
+        rider_slot* r = create();
+        bike_rotate(r, 0, 0, 1, float(std::numbers::pi));
+        bike_translate(r, 64, 5.8f, 64);  // the rider's head just above the ground
+        const dJointID fixed = stiffen(r);
+        set_bike_velocity(r, -8);
+        r->knock_timer = knock;
+        for (int t = 0; t < 64 && !r->rider_down; ++t)
+            tick({r});
+        EXPECT_EQ(r->rider_down, 1);
+        EXPECT_EQ(r->crash_counter, knock < 0 ? 0 : 512);
+        dJointDestroy(fixed);
+        bike_destroy(r);
+    }
+}
+
+// A crashed rider's foot kept within reach of a body and above a body-fixed
+// plane.
+TEST_F(ContactPhysics, FootConstraints)
+{
+    dBodyID body = dBodyCreate(physics_world);
+    dBodySetLinearVel(body, 0, 2, 0);
+    const float centre[3] = {0, 1, 0};
+    float point[3] = {0, 3, 0}, velocity[3] = {0, 5, 1};
+    point_tether_sphere(body, centre, 1.0f, point, velocity);
+    EXPECT_FLOAT_EQ(point[1], 2.0f);
+    EXPECT_FLOAT_EQ(velocity[1], 2.0f);  // the body's, along the tether
+    EXPECT_FLOAT_EQ(velocity[2], 1.0f);
+    float inside[3] = {0, 1.5f, 0}, still[3] = {0, 9, 0};
+    point_tether_sphere(body, centre, 1.0f, inside, still);
+    EXPECT_FLOAT_EQ(inside[1], 1.5f);
+    EXPECT_FLOAT_EQ(still[1], 9.0f);
+
+    const float origin[3] = {0, 0, 0}, up[3] = {0, 1, 0};
+    float foot[3] = {1, -0.5f, 0}, foot_velocity[3] = {0, -3, 2};
+    point_above_plane(body, origin, up, foot, foot_velocity);
+    EXPECT_FLOAT_EQ(foot[0], 1.0f);
+    EXPECT_FLOAT_EQ(foot[1], 0.0f);
+    EXPECT_FLOAT_EQ(foot_velocity[1], 2.0f);
+    EXPECT_FLOAT_EQ(foot_velocity[2], 2.0f);
+    dBodyDestroy(body);
 }
