@@ -40,8 +40,6 @@ struct race_hooks_table {
     // Placed-object collisions (the 8 x 8 statue grid).
     void (*statue_grid_build)();
     void (*statue_grid_free)();
-    // Ruts waiting to be pressed into the ground.
-    void (*erosion_queue_clear)();
     // Race core: every per-slot table and state history cleared (offline resets),
     // and only the timing tables and state histories (tick -1) once riders stand.
     void (*riders_clear)();

@@ -1,17 +1,15 @@
-// The race start's side of the rider simulation. The ground test of the placement
-// is the contact pass's when it is installed; until then the bottom of each tyre and
-// each placed sphere of the bike is compared with the ground under it.
+// The race start's side of the rider simulation.
 #include "race/race_riders.h"
 
 #include "foundation/memory.h"
-#include "race/race_hooks.h"
+#include "sim/autopilot_drive.h"
 #include "sim/bike_build.h"
+#include "sim/bike_contacts.h"
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "sim/shapes.h"
 #include "terrain/statues.h"
-#include "terrain/terrain_queries.h"
 #include "terrain/track_list.h"
 
 #include <algorithm>
@@ -29,47 +27,6 @@ rider_slot* slot_rider(int32_t slot)
     return &rider_slots[slot];
 }
 
-bool below_ground(float x, float bottom, float z)
-{
-    return bottom < terrain_height_at(&track_terrain, x, z);
-}
-
-// Does a tyre or any sphere of the bike reach below the ground?
-int spheres_touch_ground(int32_t slot)
-{
-    rider_slot* r = slot_rider(slot);
-    if (!r)
-        return 0;
-    const bike_info* info = rider_get_bike_info(r);
-    const float wheel_radius[2] = {info->front_ring_radius + info->front_tyre_radius,
-                                   info->rear_ring_radius + info->rear_tyre_radius};
-    const dBodyID wheels[2] = {r->bodies[body_front_wheel], r->bodies[body_rear_wheel]};
-    for (int w = 0; w < 2; ++w)
-        if (wheels[w]) {
-            const dReal* p = dBodyGetPosition(wheels[w]);
-            if (below_ground(float(p[0]), float(p[1]) - wheel_radius[w], float(p[2])))
-                return 1;
-        }
-    for (int b = 0; b < kBikeBodies; ++b) {
-        collision_shape* shape = r->shapes[b];
-        if (!shape || !r->bodies[b])
-            continue;
-        const dReal* p = dBodyGetPosition(r->bodies[b]);
-        const dReal* m = dBodyGetRotation(r->bodies[b]);
-        const float position[3] = {float(p[0]), float(p[1]), float(p[2])};
-        float rotation[9];
-        for (int row = 0; row < 3; ++row)
-            for (int col = 0; col < 3; ++col)
-                rotation[row * 3 + col] = float(m[row * 4 + col]);
-        shape_place(shape, position, rotation);
-        float centre[3], radius;
-        for (int i = 0; shape_get_sphere(shape, i, centre, &radius); ++i)
-            if (below_ground(centre[0], centre[1] - radius, centre[2]))
-                return 1;
-    }
-    return 0;
-}
-
 // The height of the grid point of the cell under (x, z), without interpolation.
 float cell_height(float x, float z)
 {
@@ -85,7 +42,10 @@ float cell_height(float x, float z)
 
 }  // namespace
 
-int (*race_bike_touches_ground)(int32_t slot) = spheres_touch_ground;
+int (*race_bike_touches_ground)(int32_t slot) = [](int32_t slot) {
+    rider_slot* r = slot_rider(slot);
+    return r ? int(bike_collide_terrain(r) != 0) : 0;
+};
 
 void race_rider_table_init()
 {
@@ -149,10 +109,10 @@ void race_settle_rider(int32_t slot, int remote)
     bike_set_restricted_lock(r, kRestrictedLock);
 }
 
-void race_set_personality(int32_t slot, int32_t personality)
+void race_set_personality(int32_t slot, const char* personality)
 {
     if (rider_slot* r = slot_rider(slot))
-        r->personality = personality;
+        autopilot_set_personality(r, personality);
 }
 
 void race_rider_frame(int32_t slot, float position[3], float* speed)

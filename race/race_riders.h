@@ -24,16 +24,16 @@ void race_install_statue_shapes();
 int race_create_rider(int32_t slot, const rider_request& request);
 // 1 when the slot holds a rider.
 int race_rider_exists(int32_t slot);
-// The ground test of the placement: 1 when the slot's bike touches the ground. The
-// contact pass installs its own; the default compares the bike's placed spheres with
-// the ground height under them.
+// The ground test of the placement: 1 when the slot's bike touches the ground
+// (the contact pass's terrain test by default; its contact joints go when the race
+// start empties the contact group).
 extern int (*race_bike_touches_ground)(int32_t slot);
 // Raises the slot's bike from the ground height under (x, z) in steps of 0.25 until
 // it touches nothing, turned by yaw about the vertical. Returns the height used.
 float race_place_rider(int32_t slot, float x, float z, float yaw);
 // A remote rider sleeps with its damped steering; every other rider is awake.
 void race_settle_rider(int32_t slot, int remote);
-void race_set_personality(int32_t slot, int32_t personality);
+void race_set_personality(int32_t slot, const char* personality);
 // The frame body's position and speed.
 void race_rider_frame(int32_t slot, float position[3], float* speed);
 // Empties the contact joints of the last step.

@@ -17,6 +17,7 @@
 #include "sim/ai_lines_file.h"
 #include "sim/ai_lines_rules.h"
 #include "sim/autopilot_plan.h"
+#include "sim/race_clock.h"
 #include "terrain/billboards.h"
 #include "terrain/load_progress.h"
 #include "terrain/timing_gates.h"
@@ -129,7 +130,7 @@ void build_riders(bool online)
             race_rider_frame(k, race.local_frame_position, &speed);
         race_settle_rider(k, s.kind == rider_kind_remote);
         if (s.kind == rider_kind_bot)
-            race_set_personality(k, autopilot_personality_id(race_opts.tester ? "tester" : s.personality));
+            race_set_personality(k, race_opts.tester ? "tester" : s.personality);
     }
     terrain_progress_end("Loading bikes");
 }
@@ -230,6 +231,7 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.start_counters[0] = race.start_counters[1] = 0;
         race.tick = kPracticeTick;
     }
+    current_tick = race.tick;
     race.viewed_slot = race_lineup_prepare(lineup, race.lineup, race.demo_rider_count);
     load_lines(track_folder, skill);
     build_riders(online);

@@ -54,7 +54,6 @@ race_hooks_table race_hooks = {
     nothing,        // script_unload
     nothing,        // statue_grid_build
     nothing,        // statue_grid_free
-    nothing,        // erosion_queue_clear
     nothing,        // riders_clear
     nothing,        // rider_histories_clear
     nothing,        // editor_init

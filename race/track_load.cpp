@@ -19,9 +19,12 @@
 #include "race/startup.h"
 #include "sim/ai_lines.h"
 #include "sim/ai_lines_file.h"
+#include "sim/gate_times.h"
+#include "sim/race_clock.h"
 #include "terrain/billboards.h"
 #include "terrain/flaggers.h"
 #include "terrain/lighting.h"
+#include "terrain/ruts.h"
 #include "terrain/load_progress.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_files.h"
@@ -181,7 +184,7 @@ int load_track(const char* folder, bool online)
     memcpy(track_hash, digest.digest, sizeof track_hash);
 
     trackside_cameras_read(in_folder(folder, "cameras").c_str());
-    race_hooks.erosion_queue_clear();
+    erosion_queue_clear();
     if (online)
         track_terrain.read_only = 1;
     return 1;
@@ -197,6 +200,14 @@ void race_install_track_entry_points()
     timing_gates_alloc_line_tables = ai_lines_resize;
     timing_gates_free_line_tables = ai_lines_free;
     race_install_statue_shapes();
+    // The gate timing reads the race's clock, drop and laps unless the race core
+    // has given it its own.
+    if (!gate_timing_hooks.current_tick)
+        gate_timing_hooks.current_tick = [] { return current_tick; };
+    if (!gate_timing_hooks.gate_drop_tick)
+        gate_timing_hooks.gate_drop_tick = [] { return race.gate_drop_tick; };
+    if (!gate_timing_hooks.laps)
+        gate_timing_hooks.laps = [] { return race.laps; };
 }
 
 void track_free()
@@ -237,6 +248,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     terrain_progress_end("Cleaning up");
 
     race.tick = 0;
+    current_tick = 0;
     race.time_limit_ticks = time_limit_ticks;
     race.laps = laps;
     race.flagger_timer = int32_t(5 / tick_length);
@@ -271,7 +283,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
             race.force_reload = 0;
             track_free();
         } else {
-            race_hooks.erosion_queue_clear();
+            erosion_queue_clear();
             loaded = true;
         }
     }

@@ -7,18 +7,12 @@
 #include "race/track_load.h"
 #include "sim/physics_world.h"
 #include "support/fresh_process.h"
+#include "support/quiet_call.h"
 #include "terrain/terrain_files.h"
 #include "terrain/track_list.h"
 
 namespace racetest {
 namespace {
-
-template <typename F>
-struct quiet;
-template <typename R, typename... A>
-struct quiet<R (*)(A...)> {
-    static R call(A...) { return R(); }
-};
 
 GLuint next_name = 1;
 void APIENTRY names(GLsizei n, GLuint* out)
@@ -29,7 +23,7 @@ void APIENTRY names(GLsizei n, GLuint* out)
 
 void quiet_gl()
 {
-#define BV_QUIET(type, name) gl.name = quiet<type>::call;
+#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
     BV_GL_FUNCTIONS(BV_QUIET)
 #undef BV_QUIET
     gl.GenTextures = names;

@@ -3,6 +3,7 @@
 #include "gfx/gl_state.h"
 #include "gfx/gl_table.h"
 #include "gfx/shaders.h"
+#include "support/quiet_call.h"
 
 namespace glrec {
 namespace {
@@ -10,14 +11,6 @@ namespace {
 std::vector<Call> record;
 std::vector<std::string> uniforms;   // location k + 1 is uniforms[k]
 GLuint next_texture = 1;
-
-// A do-nothing function of any GL signature, answering 0.
-template <typename F>
-struct quiet;
-template <typename R, typename... A>
-struct quiet<R (*)(A...)> {
-    static R call(A...) { return R(); }
-};
 
 void uniform(GLint location, const GLfloat* v, int n)
 {
@@ -65,7 +58,7 @@ void APIENTRY GenTextures(GLsizei n, GLuint* out)
 
 void install()
 {
-#define BV_QUIET(type, name) gl.name = quiet<type>::call;
+#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
     BV_GL_FUNCTIONS(BV_QUIET)
 #undef BV_QUIET
     gl.BufferSubData = BufferSubData;
