@@ -129,12 +129,43 @@ TEST_F(PackedState, EdgeBytes)
     EXPECT_EQ(r->gear, 4);
     EXPECT_FLOAT_EQ(r->throttle, 7.0f / 15.0f);
     EXPECT_EQ(dJointGetBody(r->joints[joint_rider], 0), r->bodies[body_rider]);
-    EXPECT_NEAR(r->engine_speed, 65535.0 / 65535.0 * 32768.0 * per_rpm * word(s, 37) / 65535.0, 1e-3);
+    EXPECT_NEAR(r->engine_speed, 32768.0 * per_rpm * word(s, 37) / 65535.0, 1e-3);
 
     EXPECT_EQ(demo_state_size(4), 26);
     EXPECT_EQ(demo_state_size(5), 39);
     EXPECT_EQ(demo_state_size(6), 0);
     EXPECT_EQ(demo_state_size(3), 0);
+}
+
+TEST_F(PackedState, OldDemoStatesSlideTheRiderAlongTheBike)
+{
+    // Version 4: the 39-byte state's first 20 bytes, then slide, wheels, control, rpm.
+    const packed_rider_state s = pack();
+    uint8_t old[26];
+    std::memcpy(old, s.bytes, 20);
+    old[20] = 255;           // the far end of the rider's travel
+    old[21] = s.bytes[34];
+    old[22] = s.bytes[35];
+    old[23] = 0x32;          // third gear, throttle 3/15
+    old[24] = 0xFF;
+    old[25] = 0x7F;          // 32767: half of 32768 rpm
+    bike_unpack_state(r, ground.get(), old, 4);
+
+    const bike_info* info = bike_info_at(r->bike_index);
+    const float* d = info->rider_travel_axis;
+    const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const dReal* frame = dBodyGetPosition(r->bodies[body_frame]);
+    const dReal* rider = dBodyGetPosition(r->bodies[body_rider]);
+    for (int i = 0; i < 3; ++i) {
+        const double rest = double(info->rider_position[i]) - info->frame_position[i];
+        EXPECT_NEAR(rider[i] - frame[i], rest + info->rider_travel_range[1] * d[i] / len, 1e-3) << i;
+    }
+    EXPECT_EQ(r->gear, 2);
+    EXPECT_FLOAT_EQ(r->throttle, 0.2f);
+    EXPECT_NEAR(r->engine_speed, 32767.0 / 65535.0 * 32768.0 * M_PI / 30.0, 1e-3);
+    packed_rider_state again;
+    bike_pack_state(r, ground.get(), &again);
+    EXPECT_EQ(0, std::memcmp(again.bytes, s.bytes, 20)) << "the bike itself is placed as before";
 }
 
 TEST_F(PackedState, PackUnpackPackIsByteIdenticalOnLiveBikes)
