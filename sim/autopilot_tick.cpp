@@ -252,20 +252,6 @@ void recover(rider_slot* rider, int now)
 
 }  // namespace
 
-void autopilot_reset(rider_slot* rider)
-{
-    set_path_count(rider, 0);
-    rider->path_index = 0;
-    rider->segment_counter = 0;
-    rider->progress_tick = 0;
-    rider->recovery = 0;
-    rider->start_timer = 0;
-    rider->limit_tick = 0;
-    rider->smoothed_throttle = 0;
-    for (int32_t& id : rider->picked_lines)
-        id = 0;
-}
-
 void autopilot_tick(rider_slot* rider)
 {
     if (rider->personality <= 0 || !rider->bodies[body_frame])

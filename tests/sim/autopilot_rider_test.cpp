@@ -84,7 +84,6 @@ TEST_F(Autopilot, LaunchesWithinThePersonalitysWindowAfterTheDrop)
             SCOPED_TRACE(std::string(c.name) + " seed " + std::to_string(seed));
             random_seed(seed);
             bike_reset(rider);
-            autopilot_reset(rider);
             autopilot_set_personality(rider, c.name);
             clock_tick = 0;
             int launch = -1, blips = 0;
