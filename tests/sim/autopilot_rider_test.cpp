@@ -141,6 +141,43 @@ TEST_F(Autopilot, FollowsItsPathUprightAtAStandstillWithFiniteControls)
     EXPECT_NEAR(rider->steering, 0.0f, 0.05f);
 }
 
+TEST_F(Autopilot, ABotCloseBehindAnotherRidesSlowerThanIt)
+{
+    // 100 s into the race the gap kept is 13.6 ft and the speed at most 0.95 of the
+    // rider ahead's: 20 ft/s here, the path asking for 30.
+    autopilot_set_personality(rider, "ostro");
+    for (int t = 0; t < 6; ++t)
+        lines_ahead(t, 0, -105.0f * float(t));
+    for (ai_line_point* p = ai_lines.tables[0].lines[0].points; p < ai_lines.tables[0].lines[0].points + 21; ++p)
+        p->speed = 30;
+    clock_tick = 100 * 128;
+    rider->progress_tick = clock_tick;
+    rider->timing_position = 1;
+    rider->front_contact.depth = rider->rear_contact.depth = 0.05f;
+    rider->gear = 2;
+    auto ride_at = [](rider_slot* r, float z, float speed) {
+        for (dBodyID b : r->bodies) {
+            const dReal* p = dBodyGetPosition(b);
+            dBodySetPosition(b, p[0], p[1], p[2] + z);
+            dBodySetLinearVel(b, 0, 0, -speed);
+        }
+    };
+    ride_at(rider, 0, 20);
+    autopilot_tick(rider);   // takes its first line (which counts its progress from 30 s)
+    rider->progress_tick = clock_tick;
+    rider->recovery = 0;
+    autopilot_tick(rider);
+    EXPECT_FLOAT_EQ(rider->throttle, 1.0f);
+    EXPECT_FLOAT_EQ(rider->front_brake, 0.0f);
+
+    rider_slot* ahead = create("cr125", 1, "8");
+    ride_at(ahead, -10, 20);
+    ++clock_tick;
+    autopilot_tick(rider);
+    EXPECT_FLOAT_EQ(rider->front_brake, 1.0f);   // 20 - 0.95 x 20 = 1: full brakes
+    EXPECT_FLOAT_EQ(rider->throttle, 1 - 1.0f / 32);   // and the throttle closing smoothly
+}
+
 TEST_F(Autopilot, RecentlyPickedLinesScoreLessAndSharedEndsShareTheirRest)
 {
     autopilot_set_personality(rider, "ostro");
