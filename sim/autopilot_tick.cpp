@@ -86,7 +86,7 @@ void advance(rider_slot* rider, int now)
 }
 
 // 3-5. Appends the next picked line when fewer than 10 points are left ahead.
-void supply_path(rider_slot* rider, int now)
+void supply_path(rider_slot* rider)
 {
     if (!ai_lines_exist() || rider->path_index < rider->path_count - 10)
         return;
@@ -124,7 +124,6 @@ void supply_path(rider_slot* rider, int now)
         rider->path_index = i;
         rider->progress_tick = 30 * ticks_per_second;
     }
-    (void)now;
 }
 
 // 7. The start: throttle blips at the gate, revving up, then the launch. The start
@@ -263,7 +262,7 @@ void autopilot_tick(rider_slot* rider)
     bike_set_auto_shift(rider, 1);
 
     advance(rider, now);
-    supply_path(rider, now);
+    supply_path(rider);
     if (start(rider))
         return;
     if (rider->path_count <= 0 || rider->path_index >= rider->path_count) {
