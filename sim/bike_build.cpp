@@ -24,7 +24,8 @@ rider_slot* rider_create(const char* bike_name, int slot, int simulated_locally,
                          const char* rider_texture, const char* head_texture, const char* bike_texture,
                          const char* wheel_texture)
 {
-    if (slot < 0 || slot >= kRiderSlots)
+    // A bike needs the world to live in.
+    if (slot < 0 || slot >= kRiderSlots || !physics_world)
         return nullptr;
     const int index = bike_info_choose(bike_name);
     rider_slot* rider = &rider_slots[slot];

@@ -6,7 +6,7 @@
 
 // Looks the bike up by name (with the fallback of bike_info_choose), builds and resets
 // it, stores the slot number and the locally-simulated flag. Null for a slot above 159
-// (nothing changes). Any texture name may be null. A slot that still holds a bike is
+// or before the physics world exists (nothing changes). Any texture name may be null. A slot that still holds a bike is
 // destroyed first.
 rider_slot* rider_create(const char* bike_name, int slot, int simulated_locally, const char* number,
                          const char* rider_texture, const char* head_texture, const char* bike_texture,
