@@ -46,6 +46,23 @@ bool may_detach(const rider_slot* r)
     return r->crash_counter <= 0 && !(r->knock_timer < 0.0f);
 }
 
+// A shape against every part of a rider: the wheels' tyres, then the sphere sets.
+// front_mode applies to the front wheel and the forks.
+int collide_parts(rider_slot* r, collision_shape* shape, dBodyID body, const float position[3],
+                  const float rotation[9], int mode, int front_mode)
+{
+    int flags = 0;
+    if (collide_shape_wheel(shape, body, position, rotation, &r->front_contact, front_mode))
+        flags |= part_front_wheel;
+    if (collide_shape_wheel(shape, body, position, rotation, &r->rear_contact, mode))
+        flags |= part_rear_wheel;
+    for (const body_part& part : kBodyParts)
+        if (body_collide_shape(r->shapes[part.body], r->bodies[part.body], shape, body, position, rotation,
+                               part.front ? front_mode : mode))
+            flags |= part.flag;
+    return flags;
+}
+
 }  // namespace
 
 int bike_collide_noop()
@@ -57,19 +74,9 @@ int bike_collide_shape(rider_slot* b, collision_shape* shape, dBodyID body, int 
 {
     if (!shape || !body)
         return 0;
-    const int front_mode = front_test_only ? kContactTestOnly : mode;
     float position[3], rotation[9];
     body_pose(body, position, rotation);
-    int flags = 0;
-    if (collide_shape_wheel(shape, body, position, rotation, &b->front_contact, front_mode))
-        flags |= part_front_wheel;
-    if (collide_shape_wheel(shape, body, position, rotation, &b->rear_contact, mode))
-        flags |= part_rear_wheel;
-    for (const body_part& part : kBodyParts)
-        if (body_collide_shape(b->shapes[part.body], b->bodies[part.body], shape, body, position, rotation,
-                               part.front ? front_mode : mode))
-            flags |= part.flag;
-    return flags;
+    return collide_parts(b, shape, body, position, rotation, mode, front_test_only ? kContactTestOnly : mode);
 }
 
 int bike_collide_terrain(rider_slot* r)
@@ -104,15 +111,7 @@ int bike_collide_object(rider_slot* r, collision_shape* shape, dBodyID body, con
 {
     if (!shape)
         return 0;
-    int flags = 0;
-    if (collide_shape_wheel(shape, body, position, rotation, &r->front_contact, kContactJoint))
-        flags |= part_front_wheel;
-    if (collide_shape_wheel(shape, body, position, rotation, &r->rear_contact, kContactJoint))
-        flags |= part_rear_wheel;
-    for (const body_part& part : kBodyParts)
-        if (body_collide_shape(r->shapes[part.body], r->bodies[part.body], shape, body, position, rotation,
-                               kContactJoint))
-            flags |= part.flag;
+    const int flags = collide_parts(r, shape, body, position, rotation, kContactJoint, kContactJoint);
     if (!flags)
         return 0;
     if (r->crash_counter != 0)

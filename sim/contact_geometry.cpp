@@ -55,17 +55,28 @@ vec3 tyre_point(const torus& w, vec3 contact, vec3 n)
 
 enum class face_result {
     contact,        // found
-    none,           // P in front over the triangle but too far: nothing nearer exists
+    none,           // no face, or P in front over the triangle but too far
     sunk_outside,   // the whole ring behind the plane, the centre beside the triangle
     behind_beside,  // P behind, the ring crossing the plane beside the triangle
     front_beside,   // P in front, beside the triangle
 };
 
+struct face_test {
+    face_result result = face_result::none;
+    vec3 n;  // the triangle's unit normal
+    double depth = 0.0;
+    vec3 point, normal;
+};
+
 // The face test shared by both wheel variants. d is the wheel-plane direction towards
 // the triangle's plane; P and Q are the ring points along it and against it.
-face_result torus_face(const torus& w, const vec3 tri[3], vec3 n, double* depth, vec3* point,
-                       vec3* normal)
+face_test torus_face(const torus& w, const vec3 tri[3])
 {
+    face_test f;
+    const vec3 n_raw = triangle_normal(tri);
+    if (!(length2(n_raw) > 0.0))
+        return f;
+    const vec3 n = f.n = n_raw * (1.0 / length(n_raw));
     const vec3 d = wheel_plane_direction(w.a, -n);
     const vec3 P = w.c + d * w.R;
     const vec3 Q = w.c - d * w.R;
@@ -73,23 +84,30 @@ face_result torus_face(const torus& w, const vec3 tri[3], vec3 n, double* depth,
     const double sQ = dot(Q - tri[0], n);
     if (sP < 0.0) {
         if (sQ < 0.0) {
-            if (!point_in_triangle_xz(w.c, tri))
-                return face_result::sunk_outside;
-            *depth = 2.0 * w.R;
-            *normal = kUp;
-            *point = P - kUp * w.r;
-            return face_result::contact;
+            if (!point_in_triangle_xz(w.c, tri)) {
+                f.result = face_result::sunk_outside;
+                return f;
+            }
+            f.result = face_result::contact;
+            f.depth = 2.0 * w.R;
+            f.normal = kUp;
+            f.point = P - kUp * w.r;
+            return f;
         }
         const vec3 X = P + (Q - P) * (sP / (sP - sQ));
-        if (!point_projects_onto_triangle(X, tri))
-            return face_result::behind_beside;
+        if (!point_projects_onto_triangle(X, tri)) {
+            f.result = face_result::behind_beside;
+            return f;
+        }
     } else if (!point_projects_onto_triangle(P, tri)) {
-        return face_result::front_beside;
+        f.result = face_result::front_beside;
+        return f;
     }
-    *depth = w.r - sP;
-    *normal = n;
-    *point = P - n * w.r;
-    return *depth > 0.0 ? face_result::contact : face_result::none;
+    f.depth = w.r - sP;
+    f.normal = n;
+    f.point = P - n * w.r;
+    f.result = f.depth > 0.0 ? face_result::contact : face_result::none;
+    return f;
 }
 
 // Distance from a point to the ring circle, with the ring point.
@@ -241,18 +259,13 @@ double collide_sphere_triangle(vec3 c, double r, const vec3 tri[3], vec3* point,
 double collide_torus_triangle(vec3 centre, vec3 axle, double R, double r, const vec3 tri[3],
                               vec3* point, vec3* normal)
 {
-    const vec3 n_raw = triangle_normal(tri);
-    if (!(length2(n_raw) > 0.0))
-        return 0.0;
-    const vec3 n = n_raw * (1.0 / length(n_raw));
     const torus w{centre, axle, R, r};
-    double depth = 0.0;
-    vec3 p, nn;
-    const face_result face = torus_face(w, tri, n, &depth, &p, &nn);
-    if (face == face_result::contact)
-        return finish(depth, p, nn, point, normal);
-    if (face != face_result::behind_beside)
+    const face_test face = torus_face(w, tri);
+    if (face.result == face_result::contact)
+        return finish(face.depth, face.point, face.normal, point, normal);
+    if (face.result != face_result::behind_beside)
         return 0.0;
+    const vec3 n = face.n;
 
     // The first edge that crosses the wheel plane within the ring.
     for (int k = 0; k < 3; ++k) {
@@ -276,18 +289,13 @@ double collide_torus_triangle(vec3 centre, vec3 axle, double R, double r, const 
 double collide_torus_triangle_exact(vec3 centre, vec3 axle, double R, double r,
                                     const vec3 tri[3], vec3* point, vec3* normal)
 {
-    const vec3 n_raw = triangle_normal(tri);
-    if (!(length2(n_raw) > 0.0))
-        return 0.0;
-    const vec3 n = n_raw * (1.0 / length(n_raw));
     const torus w{centre, axle, R, r};
-    double depth = 0.0;
-    vec3 p, nn;
-    const face_result face = torus_face(w, tri, n, &depth, &p, &nn);
-    if (face == face_result::contact)
-        return finish(depth, p, nn, point, normal);
-    if (face == face_result::none)
+    const face_test face = torus_face(w, tri);
+    if (face.result == face_result::contact)
+        return finish(face.depth, face.point, face.normal, point, normal);
+    if (face.result == face_result::none)
         return 0.0;
+    const vec3 n = face.n;
 
     // Six candidates; edges before corners and lower indices first on ties.
     double best = 0.0;

@@ -39,6 +39,31 @@ bool have_ground(const terrain_state* t)
     return t && t->heights && t->size > 1;
 }
 
+// The deepest contact of any triangle of the box's cells, its normal turned so that
+// it never pushes down. collide(triangle, &point, &normal) gives a depth.
+template <typename F>
+double deepest_in_box(const terrain_state* t, const grid_box& box, F&& collide, vec3* point, vec3* normal)
+{
+    double best = 0.0;
+    for (int j = box.z.first; j < box.z.last; ++j)
+        for (int i = box.x.first; i < box.x.last; ++i) {
+            vec3 tri[2][3];
+            ground_cell_triangles(t, i, j, tri);
+            for (auto& triangle : tri) {
+                vec3 p, n;
+                const double d = collide(triangle, &p, &n);
+                if (d > best) {
+                    best = d;
+                    *point = p;
+                    *normal = n;
+                }
+            }
+        }
+    if (best > 0.0)
+        *normal = ground_contact_normal(normalised_or(*normal, {0.0, 1.0, 0.0}));
+    return best;
+}
+
 // Cells first..last-1 from the one nearest `middle` outward: 0, +1, -1, +2, -2, ...
 template <typename F>
 bool visit_middle_out(cell_span s, int middle, F&& f)
@@ -83,27 +108,14 @@ int collide_point_terrain(const terrain_state* t, const float centre[3], float r
     if (!have_ground(t))
         return 0;
     const vec3 c = load(centre);
-    const grid_box box = cover_box(t, c, radius);
-    double best = 0.0;
-    vec3 best_point, best_normal;
-    for (int j = box.z.first; j < box.z.last; ++j)
-        for (int i = box.x.first; i < box.x.last; ++i) {
-            vec3 tri[2][3];
-            ground_cell_triangles(t, i, j, tri);
-            for (auto& triangle : tri) {
-                vec3 p, n;
-                const double d = collide_sphere_triangle(c, radius, triangle, &p, &n);
-                if (d > best) {
-                    best = d;
-                    best_point = p;
-                    best_normal = n;
-                }
-            }
-        }
+    vec3 p, n;
+    const double best = deepest_in_box(
+        t, cover_box(t, c, radius),
+        [&](const vec3* tri, vec3* tp, vec3* tn) { return collide_sphere_triangle(c, radius, tri, tp, tn); }, &p, &n);
     if (!(best > 0.0))
         return 0;
-    store(best_point, point);
-    store(ground_contact_normal(normalised_or(best_normal, {0.0, 1.0, 0.0})), normal);
+    store(p, point);
+    store(n, normal);
     *depth = float(best);
     return 1;
 }
@@ -113,25 +125,10 @@ double ground_wheel_deepest(const terrain_state* t, vec3 centre, vec3 axle, doub
 {
     if (!have_ground(t))
         return 0.0;
-    const grid_box box = cover_box(t, centre, R + r);
-    double best = 0.0;
-    for (int j = box.z.first; j < box.z.last; ++j)
-        for (int i = box.x.first; i < box.x.last; ++i) {
-            vec3 tri[2][3];
-            ground_cell_triangles(t, i, j, tri);
-            for (auto& triangle : tri) {
-                vec3 p, n;
-                const double d = collide_torus_triangle_exact(centre, axle, R, r, triangle, &p, &n);
-                if (d > best) {
-                    best = d;
-                    *point = p;
-                    *normal = n;
-                }
-            }
-        }
-    if (best > 0.0)
-        *normal = ground_contact_normal(normalised_or(*normal, {0.0, 1.0, 0.0}));
-    return best;
+    return deepest_in_box(
+        t, cover_box(t, centre, R + r),
+        [&](const vec3* tri, vec3* p, vec3* n) { return collide_torus_triangle_exact(centre, axle, R, r, tri, p, n); },
+        point, normal);
 }
 
 double ground_wheel_probe(const terrain_state* t, vec3 centre, vec3 axle, double R, double r,

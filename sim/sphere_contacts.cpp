@@ -39,7 +39,8 @@ int collide_spheres(const shape_sphere* a, dBodyID body_a, const shape_sphere* b
     const double ra = a->radius, rb = b->radius;
     const vec3 d = cb - ca;
     const double l2 = length2(d);
-    if (!(l2 < (ra + rb) * (ra + rb)))
+    // A shape file with negative radii must not make spheres pull each other in.
+    if (!(ra + rb > 0.0) || !(l2 < (ra + rb) * (ra + rb)))
         return 0;
     if (!body_a && !body_b)
         return 1;

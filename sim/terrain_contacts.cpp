@@ -29,14 +29,22 @@ wheel_pose pose_of(const wheel_contact* w)
     return {load(dBodyGetPosition(w->body)), normalised_or(load(a), {1.0, 0.0, 0.0})};
 }
 
-int report(double depth, vec3 p, vec3 n, float point[3], float normal[3], float* depth_out)
+using ground_wheel_test = double (*)(const terrain_state*, vec3, vec3, double, double, vec3*, vec3*);
+
+int wheel_on_ground(ground_wheel_test test, const terrain_state* terrain, const wheel_contact* wheel,
+                    float point[3], float normal[3], float* depth)
 {
-    *depth_out = 0.0f;
-    if (!(depth > 0.0))
+    *depth = 0.0f;
+    if (!wheel->body)
+        return 0;
+    const wheel_pose w = pose_of(wheel);
+    vec3 p, n;
+    const double d = test(terrain, w.centre, w.axle, wheel->ring_radius, wheel->tyre_radius, &p, &n);
+    if (!(d > 0.0))
         return 0;
     store(p, point);
     store(n, normal);
-    *depth_out = float(depth);
+    *depth = float(d);
     return 1;
 }
 
@@ -74,25 +82,13 @@ int body_collide_terrain(collision_shape* shape, dBodyID body)
 int collide_wheel_terrain(const terrain_state* terrain, const wheel_contact* wheel, float point[3],
                           float normal[3], float* depth)
 {
-    *depth = 0.0f;
-    if (!wheel->body)
-        return 0;
-    const wheel_pose w = pose_of(wheel);
-    vec3 p, n;
-    const double d = ground_wheel_probe(terrain, w.centre, w.axle, wheel->ring_radius, wheel->tyre_radius, &p, &n);
-    return report(d, p, n, point, normal, depth);
+    return wheel_on_ground(ground_wheel_probe, terrain, wheel, point, normal, depth);
 }
 
 int collide_wheel_terrain_deepest(const terrain_state* terrain, const wheel_contact* wheel,
                                   float point[3], float normal[3], float* depth)
 {
-    *depth = 0.0f;
-    if (!wheel->body)
-        return 0;
-    const wheel_pose w = pose_of(wheel);
-    vec3 p, n;
-    const double d = ground_wheel_deepest(terrain, w.centre, w.axle, wheel->ring_radius, wheel->tyre_radius, &p, &n);
-    return report(d, p, n, point, normal, depth);
+    return wheel_on_ground(ground_wheel_deepest, terrain, wheel, point, normal, depth);
 }
 
 double wheel_slip_speed(int slip_function, const double linear[3], const double angular[3],
