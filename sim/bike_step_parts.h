@@ -93,10 +93,4 @@ void steering_stage(rider_slot* r);                    // 9
 void drivetrain_stage(rider_slot* r);                  // 10
 void dab_stage(rider_slot* r);                         // 12
 
-// The crashed rider's upper foot heads for the frame (part of stage 5).
-void upper_foot_push(rider_slot* r);
-// Turning a fallen bike back toward the course; returns true when it also lifted the
-// wheels, which cancels this tick's dab push.
-bool realign_step(rider_slot* r);
-
 }  // namespace bike_step_detail

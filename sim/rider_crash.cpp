@@ -84,6 +84,24 @@ void seat_tethers(rider_slot* r)
     }
 }
 
+// The crashed rider's upper foot heads for a point 3 ft above and 1 ft behind its peg.
+void upper_foot_push(rider_slot* r)
+{
+    const bike_info& b = info_of(r);
+    dBodyID frame = r->bodies[body_frame];
+    // The foot on the high side: the left one when the bike lies on its right.
+    const int side = bike_lean_angle(frame) < 0 ? 0 : 1;
+    float* foot = side == 0 ? r->left_foot : r->right_foot;
+    float* speed = side == 0 ? r->left_foot_velocity : r->right_foot_velocity;
+    const float* peg = &b.pose_points[kPoseFootPegs + 3 * side];
+    const vec3 target = world_point(frame, {peg[0], peg[1] + 3.0, peg[2] + 1.0});
+    vec3 d = (target - v3(foot)) * 32.0;
+    const double l = length(d);
+    if (l > 1.0)
+        d = d * (1.0 / l);
+    contact_math::store(d * 4.0, speed);
+}
+
 }  // namespace
 
 void body_tether(dBodyID a, const float point_a[3], dBodyID b, const float point_b[3], float slack)
@@ -120,23 +138,6 @@ void rider_detach(rider_slot* r)
 }
 
 namespace bike_step_detail {
-
-void upper_foot_push(rider_slot* r)
-{
-    const bike_info& b = info_of(r);
-    dBodyID frame = r->bodies[body_frame];
-    // The foot on the high side: the left one when the bike lies on its right.
-    const int side = bike_lean_angle(frame) < 0 ? 0 : 1;
-    float* foot = side == 0 ? r->left_foot : r->right_foot;
-    float* speed = side == 0 ? r->left_foot_velocity : r->right_foot_velocity;
-    const float* peg = &b.pose_points[kPoseFootPegs + 3 * side];
-    const vec3 target = world_point(frame, {peg[0], peg[1] + 3.0, peg[2] + 1.0});
-    vec3 d = (target - v3(foot)) * 32.0;
-    const double l = length(d);
-    if (l > 1.0)
-        d = d * (1.0 / l);
-    contact_math::store(d * 4.0, speed);
-}
 
 void crash_stage(rider_slot* r)
 {

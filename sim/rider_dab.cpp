@@ -142,10 +142,8 @@ void dab_push(rider_slot* r, float v, float lean)
     }
 }
 
-}  // namespace
-
-namespace bike_step_detail {
-
+// Turns a fallen bike toward the course; true when it also lifted the wheels, which
+// leaves out this tick's dab push.
 bool realign_step(rider_slot* r)
 {
     vec3 target;
@@ -174,6 +172,10 @@ bool realign_step(rider_slot* r)
         dBodyAddForce(r->bodies[body_rear_wheel], 0, lift, 0);
     return true;
 }
+
+}  // namespace
+
+namespace bike_step_detail {
 
 void dab_stage(rider_slot* r)
 {

@@ -40,7 +40,8 @@ std::string ride_digests()
     PhysicsWorld world;
     NullGraphics graphics;
     rider_table_init();
-    RideGround ground{bumps};
+    GroundTrack ground{7, 4.0f, bumps};
+    ride_start();
     rider_slot* r = rider_create("cr125", 0, 1, "7", nullptr, nullptr, nullptr, nullptr);
     place_bike(r, 512, 1000, 0.05f);
     bike_set_auto_shift(r, 1);

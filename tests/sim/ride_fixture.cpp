@@ -6,7 +6,6 @@
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"
 #include "terrain/terrain_queries.h"
-#include "terrain/tile_materials.h"
 #include "terrain/track_list.h"
 
 #include <cmath>
@@ -14,21 +13,9 @@
 
 namespace simtest {
 
-RideGround::RideGround(const std::function<float(float, float)>& height, int n, float cell)
+void ride_start()
 {
-    terrain_init(&track_terrain);
-    EXPECT_EQ(terrain_alloc(&track_terrain, n, cell, -1000.0f, 1000.0f), 1);
-    for (int j = 0; j < track_terrain.size; ++j)
-        for (int i = 0; i < track_terrain.size; ++i)
-            track_terrain.heights[j * track_terrain.size + i] = height(i * cell, j * cell);
-    track_terrain.tile_count = 1;
-    terrain_tile_defaults(&track_terrain, 0);
     current_tick = 0;
-}
-
-RideGround::~RideGround()
-{
-    terrain_free(&track_terrain);
 }
 
 void place_bike(rider_slot* r, float x, float z, float lift, const float axis[3], float angle)

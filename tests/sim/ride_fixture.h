@@ -1,7 +1,8 @@
-// Riding a bike headless: the loaded ground made in memory from a height function,
-// and the game tick's share of one rider (ground contacts, the world step, the bike
-// step) with scripted controls.
+// Riding a bike headless on the loaded ground made in memory (GroundTrack): the
+// game tick's share of one rider (ground contacts, the world step, the bike step)
+// with scripted controls.
 #pragma once
+#include "ground_track.h"
 #include "sim_fixture.h"
 
 #include "sim/bike_step.h"
@@ -12,16 +13,6 @@
 
 namespace simtest {
 
-// The loaded track's ground (track_terrain): 2^(n+1)+1 points a side, cell feet
-// apart, heights from the function, one tile of even grip.
-class RideGround {
-public:
-    explicit RideGround(const std::function<float(float x, float z)>& height, int n = 7, float cell = 4.0f);
-    ~RideGround();
-    RideGround(const RideGround&) = delete;
-    RideGround& operator=(const RideGround&) = delete;
-};
-
 // A bike reset, turned about the world axis by angle (about its rest pose at the
 // origin) and moved to (x, z) with its lowest wheel lift feet above the ground.
 void place_bike(rider_slot* r, float x, float z, float lift, const float axis[3] = nullptr, float angle = 0);
@@ -29,6 +20,8 @@ void place_bike(rider_slot* r, float x, float z, float lift, const float axis[3]
 // One game tick of one rider: ground contacts, world step, group emptied, bike step,
 // the tick counted.
 void ride_tick(rider_slot* r);
+// The tick count back to 0, for a new ride.
+void ride_start();
 
 // Scripted controls of a tick, set before it runs.
 using rider_script = std::function<void(rider_slot* r, int32_t tick)>;

@@ -6,6 +6,8 @@
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
 
+#include "terrain/timing_gates.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -34,13 +36,15 @@ void full_throttle(rider_slot* r, int32_t)
 
 class FlatRide : public BikeTest {
 protected:
-    RideGround ground{[](float, float) { return 0.0f; }};
+    FlatRide() { ride_start(); }
+    GroundTrack ground{7, 4.0f, [](float, float) { return 0.0f; }};
 };
 
 // 1 in 5: the ground rises toward -z, the way the bike faces.
 class SlopeRide : public BikeTest {
 protected:
-    RideGround ground{[](float, float z) { return -0.2f * z; }};
+    SlopeRide() { ride_start(); }
+    GroundTrack ground{7, 4.0f, [](float, float z) { return -0.2f * z; }};
 };
 
 TEST_F(FlatRide, AStandingBikeWithTheAutomaticDabStaysUpAndSettles)
@@ -278,6 +282,89 @@ TEST_F(FlatRide, CrashRulesByFlightStateArcadeAndKnock)
         const int before = r->crash_count;
         bike_step(r);
         EXPECT_EQ(r->crash_count - before, c.thrown ? 1 : 0) << c.what;
+    }
+}
+
+// A slow bike lying over on a timed track turns toward the next timing gate.
+TEST_F(FlatRide, AFallenBikeIsTurnedTowardTheNextGate)
+{
+    timing_gates = {};
+    timing_gates.checkpoint_count = 2;
+    timing_gates.checkpoints[1] = {700, 0, 512, 1, 0, 0, 20, 0};
+    timing_gates.lap_entries[0] = 0;
+    timing_gates.lap_entries[1] = 1;
+    timing_gates.firstlap_length = 2;
+    timing_gates.lap_entries[2] = 0;
+    timing_gates.lap_entries[3] = 1;
+    timing_gates.normallap_length = 2;
+    for (int align = 0; align < 2; ++align) {
+        rider_slot* r = create();
+        place_bike(r, 512, 512, 0.05f, kRollAxis, 0.6f);
+        bike_set_auto_dab(r, 1);
+        bike_set_auto_align(r, align);
+        r->timing_position = 1;
+        ride(r, 2 * 128);
+        // The bike faced -z; the gate lies off to its right (+x).
+        const double heading_x = -dBodyGetRotation(r->bodies[body_frame])[2];
+        if (align)
+            EXPECT_GT(heading_x, 0.95);
+        else
+            EXPECT_LT(std::fabs(heading_x), 0.2);
+        bike_destroy(r);
+    }
+    timing_gates = {};
+}
+
+
+void set_contact(wheel_contact& w, float depth, float speed)
+{
+    w.depth = depth;
+    w.velocity[0] = w.velocity[1] = 0;
+    w.velocity[2] = speed;
+}
+
+// What the rider options do to the engine and the brakes, read straight after a step
+// with the wheel contacts given.
+TEST_F(FlatRide, StopWheeliesAndAntilockOptions)
+{
+    rider_slot* r = create();
+    place_bike(r, 512, 512, 0.05f);
+    ride(r, 32);
+    r->engine_speed = 8000 / 9.549296585513721f;
+    rider_set_throttle(r, 1);
+    EXPECT_GT(bike_engine_torque(r), 5);
+    bike_set_stop_wheelies(r, 3);
+    set_contact(r->front_contact, 0, 0);
+    set_contact(r->rear_contact, 0.1f, 0);
+    EXPECT_LE(bike_engine_torque(r), 0) << "on the rear wheel alone";
+    dBodySetAngularVel(r->bodies[body_frame], -0.1, 0, 0);
+    EXPECT_GT(bike_engine_torque(r), 5) << "pitching forward already";
+    dBodySetAngularVel(r->bodies[body_frame], 0, 0, 0);
+
+    struct Case {
+        const char* what;
+        int stop_wheelies, front_antilock, rear_antilock;
+        float front_depth, front_speed, rear_depth, rear_speed;
+        float front_fmax, rear_fmax;
+    } cases[] = {
+        {"plain brakes", 0, 0, 0, 0.1f, 10, 0.1f, 10, 250, 250},
+        {"antilock, sliding", 0, 1, 1, 0.1f, 3, 0.1f, 3, 0, 0},
+        {"antilock, gripping", 0, 1, 1, 0.1f, 1, 0.1f, 1, 250, 250},
+        {"antilock, in the air", 0, 1, 1, 0, 3, 0, 3, 250, 250},
+        {"front release on the front wheel alone", 2, 0, 0, 0.1f, 0, 0, 0, 0, 250},
+        {"front release with both down", 2, 0, 0, 0.1f, 0, 0.1f, 0, 250, 250},
+    };
+    for (const Case& c : cases) {
+        bike_set_stop_wheelies(r, c.stop_wheelies);
+        bike_set_front_brake_option(r, c.front_antilock);
+        bike_set_rear_brake_option(r, c.rear_antilock);
+        rider_set_front_brake(r, 1);
+        rider_set_rear_brake(r, 1);
+        set_contact(r->front_contact, c.front_depth, c.front_speed);
+        set_contact(r->rear_contact, c.rear_depth, c.rear_speed);
+        bike_step(r);
+        EXPECT_EQ(dJointGetHingeParam(r->joints[joint_front_axle], dParamFMax), c.front_fmax) << c.what;
+        EXPECT_EQ(dJointGetHingeParam(r->joints[joint_rear_axle], dParamFMax), c.rear_fmax) << c.what;
     }
 }
 
