@@ -4,6 +4,7 @@
 // track file; a folder without terrain leaves no track loaded.
 #include "race_fixture.h"
 
+#include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_start.h"
 #include "race/race_state.h"
@@ -169,6 +170,24 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         reset_race(nullptr, 0, 0, 0, 1, 0);
         p.check(timing_gates.checkpoint_count == 0 && race.force_reload == 0, "a forced reload reads the files");
         p.check(track_terrain.heights[0] == 0, "and the terrain afresh");
+
+        // Online the server's track is always read afresh and its ground locked.
+        race.network_lineup[0] = 1;
+        race.network_lineup[1] = 5;
+        race.network_lineup[160] = 5000;
+        race.own_lineup_value = 0;
+        race_hooks.network_track = [] { return "tracks/again"; };
+        race_hooks.network_rider = [](int32_t) {
+            static const rider_request rider = {"kx125", "12", nullptr, nullptr, nullptr, nullptr, nullptr, 1};
+            return &rider;
+        };
+        bvtest::write_file(gates, "checkpoints:\n");
+        reset_race(race.network_lineup, 0, 0, 0, 1, 0);
+        p.check(race.gate_drop_tick == 5000 && race.practice == 0 && track_terrain.read_only == 1, "online start");
+        p.check(timing_gates.checkpoint_count == 0, "online reload");
+        p.check(race.kinds[1] == rider_kind_remote && race_rider_exists(1) && !bike_is_awake(&rider_slots[1]),
+                "a remote rider, asleep");
+        race_hooks.network_rider = [](int32_t) -> const rider_request* { return nullptr; };
 
         race_requested_folder = nullptr;
         reset_race(nullptr, 0, 0, 0, 1, 0);
