@@ -17,7 +17,8 @@
 inline constexpr int32_t kGateTimeMaxPositions = 65536;
 
 // What the timing reads of the race, installed by the race core at start-up. Unset
-// entries read as tick 0, gate drop 0, no lap count and no leader.
+// entries read as the simulation's current_tick, gate drop 0, no lap count and no
+// leader.
 struct gate_timing_race {
     int32_t (*current_tick)();
     int32_t (*gate_drop_tick)();

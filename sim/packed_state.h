@@ -35,8 +35,3 @@ void bike_apply_snapshot(rider_slot* rider, const terrain_state* terrain, const 
 // Pulls an awake bike towards a 39-byte state with forces, and sets its controls.
 void bike_steer_to_state(rider_slot* rider, const terrain_state* terrain, const uint8_t* target,
                          const uint8_t* from, const uint8_t* to, int32_t ticks);
-
-// Records a rider's crash foot points as a fall does (the foot targets of a rider on
-// the bike, the rider body's point velocities there). Installed by the crash code;
-// unset, the feet keep their points.
-extern void (*bike_record_crash_feet)(rider_slot* rider);

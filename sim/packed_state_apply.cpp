@@ -4,6 +4,7 @@
 
 #include "sim/bike_build.h"
 #include "sim/bike_info.h"
+#include "sim/bike_step.h"
 #include "sim/packed_state_codec.h"
 #include "sim/rider_access.h"
 #include "terrain/terrain_queries.h"
@@ -12,8 +13,6 @@
 #include <cstring>
 
 using namespace packed_state;
-
-void (*bike_record_crash_feet)(rider_slot* rider) = nullptr;
 
 namespace {
 
@@ -108,14 +107,22 @@ void record_poses(const rider_slot* r, body_pose poses[kBikeBodies])
     }
 }
 
+// The feet of a rider thrown off here, as a fall places them: where they stood on the
+// bike, moving with the rider body.
 void crash_feet(rider_slot* r)
 {
-    if (!bike_record_crash_feet)
-        return;
     const int32_t counter = r->crash_counter;
     r->crash_counter = 0;
-    bike_record_crash_feet(r);
+    float lw, rw;
+    rider_foot_targets(r, r->left_foot, &lw, r->right_foot, &rw);
     r->crash_counter = counter;
+    dVector3 v;
+    dBodyGetPointVel(r->bodies[body_rider], r->left_foot[0], r->left_foot[1], r->left_foot[2], v);
+    for (int i = 0; i < 3; ++i)
+        r->left_foot_velocity[i] = float(v[i]);
+    dBodyGetPointVel(r->bodies[body_rider], r->right_foot[0], r->right_foot[1], r->right_foot[2], v);
+    for (int i = 0; i < 3; ++i)
+        r->right_foot_velocity[i] = float(v[i]);
 }
 
 // A vector longer than limit is scaled down to it.
@@ -125,6 +132,45 @@ void cap(double v[3], double limit)
     if (n > limit)
         for (int i = 0; i < 3; ++i)
             v[i] *= limit / n;
+}
+
+// The rider's place on the frame in an old demo's state: its rest offset slid along
+// the bike's rider travel axis by the slide byte.
+vec3 legacy_rider_offset(const bike_info* info, uint8_t slide)
+{
+    const float* d = info->rider_travel_axis;
+    const double len = std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
+    const double b = double(slide) / 255.0;
+    const double along = info->rider_travel_range[0] + b * (info->rider_travel_range[1] - info->rider_travel_range[0]);
+    const double k = len > 0.0 ? along / len : 0.0;
+    const vec3 rest = sub(info->rider_position, info->frame_position);
+    return {rest.x + k * d[0], rest.y + k * d[1], rest.z + k * d[2]};
+}
+
+// A demo version 4 state in the 39-byte layout: the rider at its slide along the
+// bike, turned with the frame.
+void expand_legacy(const bike_info* info, const uint8_t* old, uint8_t out[kPackedStateSize])
+{
+    std::memcpy(out, old, legacy_rider_slide);
+    double q[4];
+    quaternion(old + at_frame_quaternion, q);
+    const dQuaternion dq = {q[0], q[1], q[2], q[3]};
+    dMatrix3 R;
+    dQtoR(dq, R);
+    const vec3 v = legacy_rider_offset(info, old[legacy_rider_slide]);
+    const double local[3] = {v.x, v.y, v.z};
+    for (int i = 0; i < 3; ++i) {
+        const double world = R[4 * i] * local[0] + R[4 * i + 1] * local[1] + R[4 * i + 2] * local[2];
+        const uint32_t c = code(clamp_nan_low(float(world), -16.0f, 16.0f) + 16.0f, 2047.96875f, 65535);
+        out[at_rider_offset + 2 * i] = uint8_t(c);
+        out[at_rider_offset + 2 * i + 1] = uint8_t(c >> 8);
+    }
+    std::memcpy(out + at_rider_quaternion, old + at_frame_quaternion, 8);
+    out[at_front_wheel] = old[legacy_front_wheel];
+    out[at_rear_wheel] = old[legacy_rear_wheel];
+    out[at_control] = old[legacy_control];
+    out[at_rpm] = old[legacy_rpm];
+    out[at_rpm + 1] = old[legacy_rpm + 1];
 }
 
 }  // namespace
@@ -171,13 +217,7 @@ void bike_unpack_state(rider_slot* r, const terrain_state* t, const uint8_t* s, 
     // Rider body.
     dBodyID rider = r->bodies[body_rider];
     if (legacy) {
-        const float* d = info->rider_travel_axis;
-        const double len = std::sqrt(double(d[0]) * d[0] + double(d[1]) * d[1] + double(d[2]) * d[2]);
-        const double b = double(s[legacy_rider_slide]) / 255.0;
-        const double along = info->rider_travel_range[0] + b * (info->rider_travel_range[1] - info->rider_travel_range[0]);
-        const double k = len > 0.0 ? along / len : 0.0;
-        const vec3 rest = sub(info->rider_position, info->frame_position);
-        place_at(rider, frame, {rest.x + k * d[0], rest.y + k * d[1], rest.z + k * d[2]});
+        place_at(rider, frame, legacy_rider_offset(info, s[legacy_rider_slide]));
         dBodySetRotation(rider, dBodyGetRotation(frame));
     } else {
         double p[3];
@@ -202,7 +242,17 @@ void bike_apply_snapshot(rider_slot* r, const terrain_state* t, const uint8_t* t
                          const uint8_t* to, int32_t ticks, int version)
 {
     if (r->wake_timer > 0.25f) {
-        bike_steer_to_state(r, t, target, from, to, ticks);
+        // Steering reads the full layout; an old demo's states are widened to it first.
+        const bike_info* info = bike_info_at(r->bike_index);
+        if (version == 4 && info) {
+            uint8_t wide[3][kPackedStateSize];
+            expand_legacy(info, target, wide[0]);
+            expand_legacy(info, from, wide[1]);
+            expand_legacy(info, to, wide[2]);
+            bike_steer_to_state(r, t, wide[0], wide[1], wide[2], ticks);
+        } else if (version != 4) {
+            bike_steer_to_state(r, t, target, from, to, ticks);
+        }
         return;
     }
     const int32_t counter_before = r->crash_counter;

@@ -67,13 +67,13 @@ void wheel_ruts_set_sender(rut_sender send);
 // Every field except the points to 0.
 void wheel_ruts_reset(wheel_ruts* ruts);
 // One tick of one wheel (front = 1 for the front wheel), after the world step.
-void wheel_ruts_sample(wheel_ruts* ruts, terrain_state* terrain, const wheel_rut_contact* contact,
+void wheel_ruts_sample(wheel_ruts* ruts, const terrain_state* terrain, const wheel_rut_contact* contact,
                        int front, int32_t race_tick);
 // Turns the averaged samples into the next point of the run, sending the run first
 // when it is full or its step box grows too wide.
-void wheel_ruts_add_point(wheel_ruts* ruts, terrain_state* terrain, int32_t race_tick);
+void wheel_ruts_add_point(wheel_ruts* ruts, const terrain_state* terrain, int32_t race_tick);
 // Packs the current run (when it has points) and sends it.
-void wheel_ruts_pack(const wheel_ruts* ruts, terrain_state* terrain);
+void wheel_ruts_pack(const wheel_ruts* ruts, const terrain_state* terrain);
 // "speed=..\nslip=..\nfx=..\nfz=..\npfx=..\npfz=..\n" of the wheel's last sample.
 void wheel_ruts_debug_text(const wheel_ruts* ruts, char* buffer, size_t size);
 

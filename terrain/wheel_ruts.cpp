@@ -21,16 +21,11 @@ float unit(float v)
     return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
-void send_run(const wheel_ruts* ruts, terrain_state* terrain)
-{
-    wheel_ruts_pack(ruts, terrain);
-}
-
 // A run ended: send it and clear everything but the points.
-void finish_run(wheel_ruts* ruts, terrain_state* terrain, int32_t race_tick)
+void finish_run(wheel_ruts* ruts, const terrain_state* terrain, int32_t race_tick)
 {
     wheel_ruts_add_point(ruts, terrain, race_tick);
-    send_run(ruts, terrain);
+    wheel_ruts_pack(ruts, terrain);
     wheel_ruts_reset(ruts);
 }
 
@@ -57,7 +52,7 @@ void wheel_ruts_reset(wheel_ruts* ruts)
     std::memcpy(ruts->points, points, sizeof points);
 }
 
-void wheel_ruts_pack(const wheel_ruts* ruts, terrain_state* terrain)
+void wheel_ruts_pack(const wheel_ruts* ruts, const terrain_state* terrain)
 {
     uint8_t record[kDeformationRecordMax];
     const int32_t length = deformation_record_encode(ruts, terrain->world_size, record);
@@ -69,13 +64,13 @@ void wheel_ruts_pack(const wheel_ruts* ruts, terrain_state* terrain)
         erosion_apply_message(terrain, record, length);
 }
 
-void wheel_ruts_add_point(wheel_ruts* ruts, terrain_state* terrain, int32_t race_tick)
+void wheel_ruts_add_point(wheel_ruts* ruts, const terrain_state* terrain, int32_t race_tick)
 {
     const int32_t samples = ruts->sample_count;
     if (samples <= 0)
         return;
     if (ruts->point_count >= kRutMaxPoints) {
-        send_run(ruts, terrain);
+        wheel_ruts_pack(ruts, terrain);
         ruts->point_count = 0;  // the step box is rebuilt from the next steps
     }
     const int32_t i = ruts->point_count;
@@ -102,7 +97,7 @@ void wheel_ruts_add_point(wheel_ruts* ruts, terrain_state* terrain, int32_t race
             // A wider box would cost the steps their precision: this run ends before
             // the new point, which starts the next one.
             if (std::fmax(box[2] - box[0], 0.0f) > 64.0f || box[3] - box[1] > 64.0f) {
-                send_run(ruts, terrain);
+                wheel_ruts_pack(ruts, terrain);
                 const rut_point start = p;
                 std::memset(ruts->step_box, 0, sizeof ruts->step_box);
                 std::memset(ruts->accumulator, 0, sizeof ruts->accumulator);
@@ -120,7 +115,7 @@ void wheel_ruts_add_point(wheel_ruts* ruts, terrain_state* terrain, int32_t race
     ruts->last_point_tick = race_tick;
 }
 
-void wheel_ruts_sample(wheel_ruts* ruts, terrain_state* terrain, const wheel_rut_contact* c, int front,
+void wheel_ruts_sample(wheel_ruts* ruts, const terrain_state* terrain, const wheel_rut_contact* c, int front,
                        int32_t race_tick)
 {
     float* debug = ruts->debug;

@@ -5,19 +5,12 @@
 #include "sim_fixture.h"
 
 #include <cmath>
+#include <vector>
 
 using simtest::BikeTest;
 using simtest::FlatTerrain;
 
 namespace {
-
-int feet_recorded = 0;
-
-void count_feet(rider_slot* r)
-{
-    EXPECT_EQ(r->crash_counter, 0) << "feet are placed as for a rider still on the bike";
-    ++feet_recorded;
-}
 
 class Snapshot : public BikeTest {
 protected:
@@ -34,10 +27,14 @@ protected:
         bike_translate(r, 0.5f, 0.0f, -0.25f);
         bike_pack_state(r, ground.get(), &ahead);
         bike_sleep(r);
-        feet_recorded = 0;
-        bike_record_crash_feet = count_feet;
     }
-    void TearDown() override { bike_record_crash_feet = nullptr; }
+    // Puts the feet somewhere no fall would.
+    void clear_feet()
+    {
+        for (int i = 0; i < 3; ++i)
+            r->left_foot[i] = r->right_foot[i] = -1000.0f;
+    }
+    bool feet_placed() { return r->left_foot[1] > -100.0f && r->right_foot[1] > -100.0f; }
 
     double speed(int body, int axis) { return dBodyGetLinearVel(r->bodies[body])[axis]; }
 };
@@ -93,14 +90,17 @@ TEST_F(Snapshot, BikeIsLiftedOutOfTheGroundAndCrashesAndDabsShow)
         bike_apply_snapshot(r, ground.get(), dab.bytes, dab.bytes, dab.bytes, 1, 5);
     EXPECT_FLOAT_EQ(r->dab_state, 1.0f);
 
-    // A crash in the target records the feet once, when it begins.
+    // A crash in the target places the feet once, when it begins, by the foot pegs.
     packed_rider_state crash = here;
     crash.bytes[36] = 0xF7;
+    clear_feet();
     bike_apply_snapshot(r, ground.get(), crash.bytes, here.bytes, here.bytes, 1, 5);
     EXPECT_EQ(r->crash_counter, 128);
-    EXPECT_EQ(feet_recorded, 1);
+    EXPECT_TRUE(feet_placed());
+    EXPECT_NEAR(r->left_foot[1], dBodyGetPosition(r->bodies[body_frame])[1], 3.0);
+    clear_feet();
     bike_apply_snapshot(r, ground.get(), crash.bytes, crash.bytes, crash.bytes, 1, 5);
-    EXPECT_EQ(feet_recorded, 1);
+    EXPECT_FALSE(feet_placed());
     bike_apply_snapshot(r, ground.get(), here.bytes, here.bytes, here.bytes, 1, 5);
     EXPECT_EQ(r->crash_counter, 0);
     EXPECT_EQ(dJointGetBody(r->joints[joint_rider], 1), r->bodies[body_frame]);
@@ -131,12 +131,22 @@ TEST_F(Snapshot, AwakeBikeIsPulledTowardsTheStateWithCappedForces)
     const dReal* t = dBodyGetTorque(r->bodies[body_frame]);
     EXPECT_LT(std::hypot(t[0], t[1], t[2]), 1.0) << "already turned as the state";
 
+    // An old demo's 26-byte states steer the same way, read within their 26 bytes.
+    std::vector<uint8_t> old(here.bytes, here.bytes + 20);
+    old.insert(old.end(), {128, here.bytes[34], here.bytes[35], 0x12, 0, 0});
+    dBodySetForce(r->bodies[body_frame], 0, 0, 0);
+    bike_apply_snapshot(r, ground.get(), old.data(), old.data(), old.data(), 1, 4);
+    f = dBodyGetForce(r->bodies[body_frame]);
+    EXPECT_NEAR(f[2], -2500.0, 1.0);
+    EXPECT_EQ(r->gear, 2);
+
     // A crash in the state throws the rider off and shuts the throttle and the dab.
     packed_rider_state crash = here;
     crash.bytes[36] = 0x07;
+    clear_feet();
     bike_steer_to_state(r, ground.get(), crash.bytes, here.bytes, here.bytes, 1);
     EXPECT_EQ(r->crash_counter, 1);
-    EXPECT_EQ(feet_recorded, 1);
+    EXPECT_TRUE(feet_placed());
     EXPECT_EQ(r->throttle, 0.0f);
     EXPECT_EQ(r->dab, 0.0f);
     EXPECT_EQ(dJointGetBody(r->joints[joint_rider], 0), nullptr);
