@@ -180,21 +180,26 @@ TEST_F(Autopilot, ABotCloseBehindAnotherRidesSlowerThanIt)
 
 TEST_F(Autopilot, RecentlyPickedLinesScoreLessAndSharedEndsShareTheirRest)
 {
+    // Two lines as good and as near as each other, 3 ft either side of the bike.
     autopilot_set_personality(rider, "ostro");
-    lines_ahead(2, 0);
-    lines_ahead(2, 2);    // ends 2 ft from the first: marked with it
-    lines_ahead(2, 40);   // far off: a poor start match
+    lines_ahead(2, -3);
+    lines_ahead(2, 3);
+    lines_ahead(2, 4.5f);   // ends 1.5 ft from the second: marked with it
+    lines_ahead(2, 40);     // far off: a poor start match
     for (int t : {3, 4, 5, 0})
         lines_ahead(t, 0, -105);
+    ai_line* lines = ai_lines.tables[2].lines;
     clock_tick = 100 * 128;
-    ai_line* first = autopilot_pick_line(rider, 2);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, &ai_lines.tables[2].lines[0]);
-    EXPECT_EQ(ai_lines.tables[2].lines[1].last_picked, clock_tick);
-    EXPECT_EQ(ai_lines.tables[2].lines[2].last_picked, 0);
-    clock_tick += 128;   // a second later the first two score a third of their weight
-    EXPECT_EQ(autopilot_pick_line(rider, 2), &ai_lines.tables[2].lines[0]);   // its start match still wins
-    EXPECT_EQ(autopilot_pick_line(rider, 1), nullptr);                        // an empty table
+    lines[0].last_picked = clock_tick - 128;   // a second ago: a third of its weight
+    EXPECT_EQ(autopilot_pick_line(rider, 2), &lines[1]);
+    EXPECT_EQ(lines[1].last_picked, clock_tick);
+    EXPECT_EQ(lines[2].last_picked, clock_tick);
+    EXPECT_EQ(lines[0].last_picked, clock_tick - 128);
+    EXPECT_EQ(lines[3].last_picked, 0);
+    clock_tick += 128;   // now the first was picked two seconds ago, the second one
+    EXPECT_EQ(autopilot_pick_line(rider, 2), &lines[0]);
+
+    EXPECT_EQ(autopilot_pick_line(rider, 1), nullptr);   // an empty table
     rider->finished = 1;
     EXPECT_EQ(autopilot_pick_line(rider, 2), nullptr);
 }
