@@ -26,3 +26,6 @@ void demo_set_current_tick(int32_t tick);
 int32_t demo_record_size();
 // Track reset's rider for demo rider index (state-driven, the demo's texts), or null.
 const rider_request* demo_rider_request(int32_t index);
+// Walks the version-6 chain back from the reading position to the first block whose
+// tick is at or below stop (or the first block); a damaged chain ends at the first.
+void demo_walk_back(int32_t stop);

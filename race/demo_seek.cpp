@@ -85,36 +85,6 @@ void run_ticks_to(int64_t target)
     graphics_settings.roost_density = density;
 }
 
-// Back along the block chain to the first block at or before tick stop.
-void walk_back(int32_t stop)
-{
-    vfs_file* f = demo_reader.file;
-    while (demo_reader.position > demo_reader.block_start) {
-        const int64_t start = demo_reader.position - kDemoBlockHead - int64_t(demo_reader.previous_length);
-        if (start < demo_reader.block_start) {
-            // A damaged chain: start again from the first block.
-            demo_reader.position = demo_reader.block_start;
-            break;
-        }
-        uint8_t head[8];
-        if (!vfs_seek(f, uint32_t(start)) || vfs_read(f, head, 8) != 8)
-            break;
-        const uint32_t chained = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 |
-                                 uint32_t(head[3]) << 24;
-        const int32_t tick = int32_t(uint32_t(head[4]) | uint32_t(head[5]) << 8 | uint32_t(head[6]) << 16 |
-                                     uint32_t(head[7]) << 24);
-        demo_reader.position = start;
-        demo_reader.previous_length ^= chained;
-        if (tick <= stop)
-            break;
-    }
-    if (demo_reader.position <= demo_reader.block_start) {
-        demo_reader.position = demo_reader.block_start;
-        demo_reader.previous_length = 0;
-    }
-    demo_reader.reposition = true;
-}
-
 // Every rider's timing back to what it had at tick t.
 void cut_timing(int32_t t)
 {
@@ -151,6 +121,36 @@ demo_later_calls demo_later_hooks = {
 
 float engine_sound_presence[kDemoRiders];
 
+// Back along the block chain to the first block at or before tick stop.
+void demo_walk_back(int32_t stop)
+{
+    vfs_file* f = demo_reader.file;
+    while (demo_reader.position > demo_reader.block_start) {
+        const int64_t start = demo_reader.position - kDemoBlockHead - int64_t(demo_reader.previous_length);
+        if (start < demo_reader.block_start) {
+            // A damaged chain: start again from the first block.
+            demo_reader.position = demo_reader.block_start;
+            break;
+        }
+        uint8_t head[8];
+        if (!vfs_seek(f, uint32_t(start)) || vfs_read(f, head, 8) != 8)
+            break;
+        const uint32_t chained = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 |
+                                 uint32_t(head[3]) << 24;
+        const int32_t tick = int32_t(uint32_t(head[4]) | uint32_t(head[5]) << 8 | uint32_t(head[6]) << 16 |
+                                     uint32_t(head[7]) << 24);
+        demo_reader.position = start;
+        demo_reader.previous_length ^= chained;
+        if (tick <= stop)
+            break;
+    }
+    if (demo_reader.position <= demo_reader.block_start) {
+        demo_reader.position = demo_reader.block_start;
+        demo_reader.previous_length = 0;
+    }
+    demo_reader.reposition = true;
+}
+
 void demo_seek(double seconds)
 {
     if (!seek_allowed() || !std::isfinite(seconds))
@@ -163,7 +163,7 @@ void demo_seek(double seconds)
     }
     const int32_t t = int32_t(std::clamp(double(current_tick) - 1 + ticks, 0.0, double(INT32_MAX)));
     if (version == 6) {
-        walk_back(std::max(t - kBehind, 0));
+        demo_walk_back(std::max(t - kBehind, 0));
     } else {
         const int64_t offset = demo_reader.block_start + int64_t(t) * race.demo_rider_count * demo_record_size();
         if (offset > 0x7ffffffe || !vfs_seek(demo_reader.file, uint32_t(offset)))
