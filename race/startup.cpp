@@ -4,7 +4,7 @@
 #include "foundation/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_startup.h"
 #include "gfx/gl_state.h"

@@ -10,7 +10,7 @@
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "terrain/terrain_queries.h"
