@@ -270,7 +270,7 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.restart_counter += 1;
     }
 
-    qorl_log("Max loading delay was %f (%s)\n", race.max_loading_delay, "bikes");
+    qorl_log("Max loading delay was %f (%s)\n", race.max_loading_delay, race.max_loading_message);
     race_hooks.demo_record_states(1);
     race_hooks.demo_playback_read();
     race.results_written = 0;

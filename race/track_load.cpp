@@ -233,6 +233,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     race_hooks.draw_progress_screen("Resetting...");
     qorl_log("Resetting\n");
     race.max_loading_delay = 0;
+    race.max_loading_message[0] = 0;
     shuffle_personas();
     remember_lines();
     race_hooks.demo_record_close();
