@@ -22,17 +22,19 @@ struct ui_button {
     ui_rect rect;
 };
 
+// The selected index and a slider's value are the settings' own storage, which the
+// records refer to.
 struct ui_choice {
     const char* label;
     const char* const* items;
     int count;
-    int selected;
+    int& selected;
     ui_rect rect;
 };
 
 struct ui_slider {
     const char* label;
-    double value;
+    double& value;
     double step;
     double min;
     double max;

@@ -62,13 +62,16 @@ const char* const skills[] = {"Novice", "Amateur", "Expert"};
 TEST_F(WidgetsOnMesa, EveryKindFocusedAndNot)
 {
     ui_button buttons[2] = {{"Start", {}}, {"Start", {}}};
-    ui_choice choices[2] = {{"Skill", skills, 3, 1, {}}, {"Skill", skills, 3, 1, {}}};
-    ui_slider sliders[2] = {{"Laps", 50, 1, 0, 100, {}, 0, 0}, {"Laps", 50, 1, 0, 100, {}, 0, 0}};
+    int picked[2] = {1, 1};
+    ui_choice choices[2] = {{"Skill", skills, 3, picked[0], {}}, {"Skill", skills, 3, picked[1], {}}};
+    double laps[2] = {50, 50};
+    ui_slider sliders[2] = {{"Laps", laps[0], 1, 0, 100, {}, 0, 0}, {"Laps", laps[1], 1, 0, 100, {}, 0, 0}};
     char texts[2][16] = {"Rider", "Rider"};
     ui_text_field fields[2] = {{"Name", 15, texts[0], 1, 1, {}}, {"Name", 15, texts[1], 1, 1, {}}};
     ui_button rows[2] = {{"Row one", {}}, {"Row one", {}}};
     ui_button starts[2] = {{"GO", {}}, {"GO", {}}};
-    ui_slider empty{"Low", -5, 1, 0, 10, {}, 0, 0}, full{"High", 15, 1, 0, 10, {}, 0, 0};
+    double low = -5, high = 15;
+    ui_slider empty{"Low", low, 1, 0, 10, {}, 0, 0}, full{"High", high, 1, 0, 10, {}, 0, 0};
     ui_typeahead.owner = &choices[0];
     strcpy(ui_typeahead.typed, "ama");
 

@@ -105,7 +105,8 @@ std::string shown(const ui_choice& c)
 
 TEST_F(Widgets, ChoicesFollowTypedLettersAndWrap)
 {
-    ui_choice skill{"Skill", skills, 3, 0, {}};
+    int skill_index = 0;
+    ui_choice skill{"Skill", skills, 3, skill_index, {}};
     for (int key : {'a', 'm', 'a'})
         ui_choice_key(&skill, key);
     EXPECT_EQ(skill.selected, 1);
@@ -117,7 +118,8 @@ TEST_F(Widgets, ChoicesFollowTypedLettersAndWrap)
     EXPECT_STREQ(ui_typeahead.typed, "");
     EXPECT_EQ(skill.selected, 1);
 
-    ui_choice gate{"Gate", gates, 6, 0, {}};
+    int gate_index = 0;
+    ui_choice gate{"Gate", gates, 6, gate_index, {}};
     ui_choice_key(&gate, 'r');
     std::vector<int> visited{gate.selected};
     for (int i = 0; i < 4; ++i) {
@@ -142,7 +144,8 @@ TEST_F(Widgets, ChoicesFollowTypedLettersAndWrap)
     // The 256th character is not taken.
     std::string long_item(300, 'a');
     const char* const longs[] = {long_item.c_str()};
-    ui_choice many{"Long", longs, 1, 0, {}};
+    int many_index = 0;
+    ui_choice many{"Long", longs, 1, many_index, {}};
     for (int i = 0; i < 256; ++i)
         ui_choice_key(&many, 'a');
     EXPECT_EQ(strlen(ui_typeahead.typed), 255u);
@@ -150,7 +153,8 @@ TEST_F(Widgets, ChoicesFollowTypedLettersAndWrap)
 
 TEST_F(Widgets, AChoiceWithoutItemsStaysEmpty)
 {
-    ui_choice none{"Nothing", nullptr, 0, 0, {}};
+    int none_index = 0;
+    ui_choice none{"Nothing", nullptr, 0, none_index, {}};
     for (int key : {key_left, key_right, 9, int('a')})
         ui_choice_key(&none, key);
     EXPECT_EQ(none.selected, 0);
@@ -161,7 +165,8 @@ TEST_F(Widgets, AChoiceWithoutItemsStaysEmpty)
 
 TEST_F(Widgets, SlidersClampSnapAndIgnoreAZeroWidthBar)
 {
-    ui_slider s{"Volume", 50, 10, 0, 100, {100, 0, 400, 20}, 200, 300};
+    double volume = 50;
+    ui_slider s{"Volume", volume, 10, 0, 100, {100, 0, 400, 20}, 200, 300};
     ui_slider_key(&s, key_right);
     EXPECT_EQ(s.value, 60);
     s.value = 95;
@@ -187,7 +192,8 @@ TEST_F(Widgets, SlidersClampSnapAndIgnoreAZeroWidthBar)
     ui_slider_key(&s, 16);
     EXPECT_EQ(s.value, 50);
 
-    ui_slider flat{"Tiny", 3, 1, 0, 10, {0, 0, 40, 20}, 20, 20};
+    double tiny = 3;
+    ui_slider flat{"Tiny", tiny, 1, 0, 10, {0, 0, 40, 20}, 20, 20};
     pointer_x = 20;
     ui_slider_key(&flat, key_cursor_left);
     EXPECT_EQ(flat.value, 3);
@@ -199,7 +205,8 @@ TEST_F(Widgets, SlidersClampSnapAndIgnoreAZeroWidthBar)
         ui_draw_slider(&s, 0, {0, 0}, {15, -15}, 20, 0, 0.5f);
         EXPECT_EQ(s.value, v);
     }
-    ui_slider same{"Same", 4, 1, 4, 4, {}, 0, 0};
+    double four = 4;
+    ui_slider same{"Same", four, 1, 4, 4, {}, 0, 0};
     ui_draw_slider(&same, 1, {0, 0}, {15, -15}, 20, 0, 0.5f);
     EXPECT_EQ(same.value, 4);
 }
@@ -254,14 +261,16 @@ TEST_F(Widgets, TextFieldsInsertOverwriteAndDelete)
 
 TEST_F(Widgets, SettersFromText)
 {
-    ui_choice skill{"Skill", skills, 3, 0, {}};
+    int skill_index = 0;
+    ui_choice skill{"Skill", skills, 3, skill_index, {}};
     EXPECT_EQ(ui_choice_select(&skill, "Expert"), 1);
     EXPECT_EQ(skill.selected, 2);
     EXPECT_EQ(ui_choice_select(&skill, "expert"), 0);
     EXPECT_EQ(ui_choice_select(&skill, "Exp"), 0);
     EXPECT_EQ(skill.selected, 2);
 
-    ui_slider s{"Minutes", 10, 1, 0, 60, {}, 0, 0};
+    double minutes = 10;
+    ui_slider s{"Minutes", minutes, 1, 0, 60, {}, 0, 0};
     EXPECT_EQ(ui_slider_set_text(&s, "75"), 1);
     EXPECT_EQ(s.value, 60);
     for (const char* bad : {"abc", "", "nan", "inf"}) {
