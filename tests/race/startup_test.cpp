@@ -78,6 +78,7 @@ TEST(Startup, ArchiveInUserFolderIsFoundToo)
     BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::write_file(home / "xdg/Brovanta/zzzz.saf", bvtest::read_file(built_archive));
+    bvtest::write_file(home / "xdg/Brovanta/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
     auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "empty"});
     EXPECT_EQ(bvtest::run_and_close_window({program}, env).result.status, 0);

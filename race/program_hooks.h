@@ -1,0 +1,55 @@
+// What the main loop asks of the libraries above the race core (world drawing, menus
+// and HUD, the track script, the editor, engine sound) and of race-core parts built
+// elsewhere (the game tick, the network client). main() installs the real ones; each
+// entry starts as the smallest stand-in that keeps the program whole.
+#pragma once
+#include <cstdint>
+
+struct program_hooks_table {
+    // Race core.
+    void (*game_tick)();
+    // Network client: the step of one tick, the server's tick estimate, the disconnect
+    // and the reset at quit.
+    void (*net_step)();
+    uint32_t (*net_server_tick)();
+    void (*net_send_disconnect)();
+    void (*net_reset)();
+    void (*net_cleanup)();
+    // Online: a chat line queued to the server (reliable type 19).
+    void (*chat_send)(const char* text);
+    // Front end.
+    void (*menu_draw)();
+    void (*menu_key)(int32_t code);
+    void (*hud_draw)(int32_t slot);
+    void (*results_draw)(int32_t slot);
+    void (*title_screen_draw)(const char* message);
+    void (*texture_choices_scan)();
+    void (*message_lines_retire)();
+    void (*lineup_rotate)(int32_t by);
+    // Draws text centred on a line of a frame of `lines` lines (the "Paused" banner).
+    void (*banner_draw)(const char* text, int32_t line, int32_t lines);
+    // World presentation.
+    void (*engine_sound_update)(float level);
+    void (*engine_sound_caches_free)();
+    void (*trackside_camera_update)(int32_t camera, const float* position, const float* velocity,
+                                    int switched);
+    // Track script and editor.
+    void (*script_unload)();
+    int (*editor_key)(int32_t code, int pressed);   // 1 when the editor used the key
+    void (*editor_mouse)();
+    void (*editor_draw)();
+    void (*editor_free)();
+};
+
+extern program_hooks_table program_hooks;
+
+// The open menu screen (negative = none) and its highlighted item.
+enum menu_screen_id : int32_t {
+    screen_main_menu, screen_new_race, screen_choose_list, screen_playback_race,
+    screen_points_series, screen_series_standings, screen_time_trial, screen_bike_setup,
+    screen_suspension_gearing, screen_advanced_stability, screen_customize_controls,
+    screen_graphics_sound, screen_advanced_graphics, screen_multiplayer, screen_console,
+    screen_exit
+};
+extern int32_t menu_screen;
+extern int32_t menu_item;
