@@ -54,8 +54,9 @@ int32_t screenshot_number(int32_t* counter, const std::vector<const char*>& name
     if (*counter < 1) {
         for (const char* name : names) {
             unsigned n = 0;
-            // One conversion is enough: "screenshot004.png" counts as 4.
-            if (scan_string(name, "screenshot%u.ppm", &n) >= 1 && n <= 999999)
+            // "screenshot" and digits are enough: "screenshot004.png" counts as 4. A
+            // number past 999999 would push the counter out of its range.
+            if (scan_string(name, "screenshot%u", &n) == 1 && n <= 999999)
                 *counter = std::max(*counter, int32_t(n));
         }
         const int32_t number = *counter + 1;

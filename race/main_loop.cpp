@@ -64,7 +64,9 @@ void sleep_for(double seconds)
     if (seconds <= 0)
         return;
     const double whole = std::floor(seconds);
-    loop_io.clock.sleep(loop_io.clock.context, int32_t(whole), int32_t((seconds - whole) * 1000000));
+    // At least a microsecond: a wait shorter than that would never end the pacing loop.
+    const int32_t micro = std::max(int32_t((seconds - whole) * 1000000), whole > 0 ? 0 : 1);
+    loop_io.clock.sleep(loop_io.clock.context, int32_t(whole), micro);
 }
 
 double program_now(void*)
