@@ -148,12 +148,6 @@ void bvglPixelStorei(GLenum pname, GLint param)
     gl.PixelStorei(pname, param);
 }
 
-void bvglReadBuffer(GLenum mode)
-{
-    gl_replay_queue();
-    gl.ReadBuffer(mode);
-}
-
 void bvglReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels)
 {
     gl_replay_queue();

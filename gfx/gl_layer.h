@@ -63,7 +63,6 @@ void bvglGenVertexArrays(GLsizei n, GLuint* arrays);
 GLenum bvglGetError();
 void bvglGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params);
 void bvglPixelStorei(GLenum pname, GLint param);
-void bvglReadBuffer(GLenum mode);
 void bvglReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels);
 void bvglTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
                     GLint border, GLenum format, GLenum type, const void* pixels);

@@ -26,7 +26,6 @@
     X(PFNGLGETSTRINGPROC, GetString)                                         \
     X(PFNGLGETTEXLEVELPARAMETERIVPROC, GetTexLevelParameteriv)               \
     X(PFNGLPIXELSTOREIPROC, PixelStorei)                                     \
-    X(PFNGLREADBUFFERPROC, ReadBuffer)                                       \
     X(PFNGLREADPIXELSPROC, ReadPixels)                                       \
     X(PFNGLTEXIMAGE2DPROC, TexImage2D)                                       \
     X(PFNGLTEXPARAMETERFPROC, TexParameterf)                                 \
@@ -87,7 +86,7 @@ struct gl_table {
 // The table every GL call of the layer goes through.
 extern gl_table gl;
 
-inline constexpr int gl_table_size = 70;
+inline constexpr int gl_table_size = 69;
 
 // Looks a GL function up by its full name ("glBindTexture"); null when not found.
 // The context is handed back unchanged (the window, for the platform's call).

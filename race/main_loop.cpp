@@ -118,7 +118,7 @@ void write_video_frame(int32_t w, int32_t h)
     } catch (const std::bad_alloc&) {
         return;  // no room for the frame: skipped
     }
-    bvgl_read_pixels_rgb(0, 0, w, h, pixels.data(), /*front=*/false);
+    bvgl_read_pixels_rgb(0, 0, w, h, pixels.data());
     bool ok = fprintf(loop.video_out, "P6\n%d %d\n255\n", w, h) > 0;
     for (int32_t y = h - 1; ok && y >= 0; --y)
         ok = fwrite(pixels.data() + size_t(y) * row, 1, row, loop.video_out) == row;
@@ -330,6 +330,12 @@ int main_loop_frame()
                                       game_settings.spy != 0);
     if (qorl_frame* frame = loop_io.window ? qorl_begin_frame(loop_io.window) : nullptr) {
         draw_view(frame);
+        // The screenshot key's picture: this frame, read before it is shown (after the
+        // swap the back buffer is undefined, and an offscreen one has no front).
+        if (loop.screenshot_pending) {
+            loop.screenshot_pending = 0;
+            take_screenshot();
+        }
         if (command_line_options.glfinish)
             bvglFinish();
         bvglFlush();

@@ -53,6 +53,7 @@ struct main_loop_state {
     int32_t cursor_held = 0;
     float cursor_last[2] = {};
     int32_t screenshot_counter = 0;
+    int32_t screenshot_pending = 0;
     int32_t trackside_camera = -1;
     int32_t trackside_auto = 0;
     float free_camera_speed = 0;
@@ -91,11 +92,11 @@ int main_loop_frame();
 void run_ticks();
 // One tick with the tick's wall time in seconds.
 void run_one_tick(double tick_time, bool last_of_frame);
-// Takes a screenshot of the shown frame.
+// Writes the frame being drawn as the next screenshot.
 void take_screenshot();
 
-// Reads the drawable area as 8-bit RGB, rows bottom first; front: the shown frame.
-void bvgl_read_pixels_rgb(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t* rgb, bool front);
+// Reads the drawn frame as 8-bit RGB, rows bottom first.
+void bvgl_read_pixels_rgb(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t* rgb);
 // The drawable size of the last drawn frame.
 extern int32_t window_width;
 extern int32_t window_height;

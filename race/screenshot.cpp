@@ -5,9 +5,7 @@
 #include "foundation/file_index.h"
 #include "foundation/front_door.h"
 #include "gfx/gl_layer.h"
-#include "gfx/gl_state.h"
 #include "gfx/images.h"
-#include "platform/qorl_window.h"
 #include "race/frame_math.h"
 
 #include <cstdio>
@@ -17,18 +15,11 @@
 extern int32_t window_width;
 extern int32_t window_height;
 
-void bvgl_read_pixels_rgb(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t* rgb, bool front)
+void bvgl_read_pixels_rgb(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t* rgb)
 {
-    // A double-buffered window's back buffer is undefined after the swap: the shown
-    // frame is in the front buffer. ES and offscreen buffers are read as they are.
-    const bool desktop = loop_io.window && loop_io.window->native && !gl_state.gl_es;
-    if (front && desktop)
-        bvglReadBuffer(GL_FRONT);
     // ES reads only RGBA bytes: read those and keep three of each four.
     std::vector<uint8_t> rgba(size_t(w) * size_t(h) * 4);
     bvglReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    if (front && desktop)
-        bvglReadBuffer(GL_BACK);
     for (size_t i = 0, n = size_t(w) * size_t(h); i < n; ++i) {
         rgb[3 * i] = rgba[4 * i];
         rgb[3 * i + 1] = rgba[4 * i + 1];
@@ -49,7 +40,7 @@ void take_screenshot()
     std::vector<uint8_t> pixels;
     try {
         pixels.resize(size_t(w) * size_t(h) * 3);
-        bvgl_read_pixels_rgb(0, 0, w, h, pixels.data(), true);
+        bvgl_read_pixels_rgb(0, 0, w, h, pixels.data());
     } catch (const std::bad_alloc&) {
         return;  // no room: no screenshot, no message
     }

@@ -34,7 +34,13 @@
 #include "sim/physics_world.h"
 #include "sim/rider_slot.h"
 #include "sim/shapes.h"
+#include "terrain/billboards.h"
+#include "terrain/lighting.h"
+#include "terrain/flaggers.h"
+#include "terrain/statues.h"
 #include "terrain/track_list.h"
+#include "terrain/trackside_cameras.h"
+#include "foundation/growable_array.h"
 
 #include <cmath>
 
@@ -72,8 +78,16 @@ void race_teardown()
     demo_playback_close();
     demo_record_close();
     track_free();
+    // What stays of the last track for a reload on the same folder: its names and its
+    // lens flares.
+    mem_free(track_folder);
+    mem_free(track_title);
+    track_folder = track_title = nullptr;
+    array_free(&lighting.flares);
     physics_world_shutdown();
     progress_log_reset("Freeing memory (1)");
+    for (growable_array* a : {&statues, &billboards, &billboard_work, &flaggers, &trackside_cameras})
+        array_free(a);
     progress_log_reset("Closing input devices");
     capture_end();
     for (qorl_axis*& axis : cursor_axes) {

@@ -153,8 +153,10 @@ void game_key(uint32_t code, int pressed)
         change_followed(-1);
     if (code_is(code, bind_next))
         change_followed(1);
+    // Taken at the start of the next frame, while the window's context is current:
+    // the picture is the frame on screen now.
     if (code_is(code, bind_screenshot) && loop.view_mode != view_editor)
-        take_screenshot();
+        loop.screenshot_pending = 1;
     if (code >= '0' && code <= '9') {
         const int32_t cameras = int32_t(trackside_cameras.count);
         loop.trackside_camera = std::min(cameras, int32_t(code - '0')) - 1;
