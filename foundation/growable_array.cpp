@@ -52,6 +52,11 @@ int array_push(growable_array* array, const void* element)
 void* array_take(growable_array* array)
 {
     void* items = array->items;
+    if (items && array->count > 0 && array->count < array->capacity && array->element_size > 0) {
+        // A failed shrink leaves the old block valid: the caller gets that one instead.
+        if (void* fitted = mem_realloc(items, size_t(array->count) * size_t(array->element_size)))
+            items = fitted;
+    }
     array->items = nullptr;
     array->capacity = 0;
     array->count = 0;

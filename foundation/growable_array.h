@@ -13,6 +13,7 @@ struct growable_array {
 int array_init(growable_array* array, int32_t element_size);
 // Appends a copy of element (zero bytes for null). 0 when growth fails: the array is unchanged.
 int array_push(growable_array* array, const void* element);
-// Hands the element block to the caller and leaves the array empty (no storage).
+// Shrinks the element block to count elements (keeping the larger block when that
+// fails), hands it to the caller, who frees it, and leaves the array empty (no storage).
 void* array_take(growable_array* array);
 void array_free(growable_array* array);

@@ -68,3 +68,9 @@ int format_string(char* buffer, size_t size, const char* format, ...)
     }
     return size_t(wanted) < size ? wanted : int(size - 1);
 }
+
+int str_ends_with(const char* text, const char* suffix)
+{
+    const size_t length = strlen(text), suffix_length = strlen(suffix);
+    return length >= suffix_length && memcmp(text + length - suffix_length, suffix, suffix_length) == 0;
+}

@@ -11,6 +11,8 @@ void parse_colour_tag(const char* text, const char* tag, uint8_t rgb[3]);
 // vfs_open of folder + "/" + name: a data-path folder ("@tracks/hill") gives a data path,
 // a plain folder a plain path.
 vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* mode);
+// 1 when text is at least as long as suffix and ends with it.
+int str_ends_with(const char* text, const char* suffix);
 // vsnprintf into buffer of size bytes (truncating); returns the length written.
 int format_string(char* buffer, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

@@ -14,9 +14,14 @@
 #include "platform/qorl_log.h"
 #include "race/audio_start.h"
 #include "race/base_digest.h"
-#include "race/glversion_option.h"
+#include "race/bike_setup.h"
+#include "race/command_line.h"
 #include "race/hud_pictures.h"
 #include "race/out_of_memory_stop.h"
+#include "race/race_hooks.h"
+#include "race/rider_history.h"
+#include "race/settings_values.h"
+#include "sim/rider_slot.h"
 
 #include <cstdio>
 #include <cstring>
@@ -31,45 +36,9 @@ void runtime_setup()
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
 }
 
-// Only the options start-up acts on so far: "--nosound", "--record-audio <file>" or
-// "--record-audio=<file>", and "--open-home" among other arguments, which ends the
-// options there. A recording file is never an argument that begins with "--": that is
-// the next option, given after a forgotten file name. "--glversion" takes its value
-// here as glversion_from_arguments does, so that both read the same options.
-struct early_options {
-    audio_request audio;
-    int open_home_at = 0;  // the argument index of "--open-home", 0 when not given
-};
-
-early_options read_early_options(int argc, char** argv)
-{
-    constexpr char record[] = "--record-audio";
-    constexpr size_t record_length = sizeof record - 1;
-    early_options options;
-    audio_request& request = options.audio;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (strcmp(arg, "--") == 0)
-            break;
-        if (strcmp(arg, "--nosound") == 0) {
-            request.nosound = true;
-        } else if (strcmp(arg, record) == 0) {
-            if (i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0)
-                request.record_path = argv[++i];
-        } else if (strncmp(arg, record, record_length) == 0 && arg[record_length] == '=') {
-            request.record_path = arg + record_length + 1;
-        } else if (strcmp(arg, "--glversion") == 0) {
-            ++i;
-        } else if (strcmp(arg, "--open-home") == 0) {
-            options.open_home_at = i;
-            break;
-        }
-    }
-    return options;
-}
-
-// Until the main loop arrives: the window's size when it is not fullscreen, and the
-// colour and depth bits that "--depth" and "--zdepth" default to.
+// Until the main loop arrives: the window's size when it is not fullscreen unless
+// "--width" and "--height" say otherwise, and the colour and depth bits that
+// "--depth" and "--zdepth" default to.
 constexpr int windowed_width = 640;
 constexpr int windowed_height = 480;
 constexpr int colour_bits = 16;
@@ -167,26 +136,40 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
-    early_options options = read_early_options(argc, argv);
-    const audio_request& audio = options.audio;
-    gl_version_choice version;
-    const char* message = nullptr;
-    // Options after "--open-home" are never read: it ends the run before them.
-    if (!glversion_from_arguments(options.open_home_at ? options.open_home_at : argc, argv, &version,
-                                  &message)) {
-        fputs(message, stderr);
+    history_clear_all();
+    race_hooks.bike_apply_setup = [](int32_t slot) {
+        if (slot >= 0 && slot < kRiderSlots)
+            bike_apply_setup(&rider_slots[slot]);
+    };
+    // The setup defaults, then the watch armed on them.
+    stability_derive(int32_t(setup.stability));
+    setup_watch_arm();
+
+    const command_line_result parsed = parse_command_line(argc, argv);
+    for (const std::string& line : parsed.lines)
+        fputs(line.c_str(), stderr);
+    if (parsed.outcome == command_line_outcome::fail) {
         shutdown_tail();
         return 1;
     }
-    if (options.open_home_at) {
+    if (parsed.outcome == command_line_outcome::open_home) {
         open_user_folder();
         shutdown_tail();
         return 0;
     }
+    command_line_options = parsed.settings;
+    const command_line& options = command_line_options;
+    command_line_apply(options);
+    const gl_version_choice version = options.glversion.value_or(gl_version_choice{});
+    audio_request audio;
+    audio.nosound = options.nosound;
+    audio.record_path = options.record_audio ? options.record_audio->c_str() : nullptr;
 
     qorl_gl_request_version(version.major, version.minor, version.profile);
-    qorl_window* window = qorl_gl_open("Brovanta", windowed_width, windowed_height, colour_bits,
-                                       0, depth_bits, 0, 0);
+    qorl_window* window = qorl_gl_open("Brovanta", options.width.value_or(windowed_width),
+                                       options.height.value_or(windowed_height),
+                                       options.depth.value_or(colour_bits), 0,
+                                       options.zdepth.value_or(depth_bits), 0, 0);
     if (!window) {
         shutdown_tail();
         return 1;

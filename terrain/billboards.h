@@ -13,7 +13,7 @@ struct billboard {
     float size;
     float height_above_ground;
     float aspect;                   // drawn size x aspect; 1 for particles
-    float reserved;                 // 0 at creation
+    int32_t depth_key;              // scratch of the world renderer's back-to-front sort
     uint32_t texture;               // 0 = not drawn
     uint8_t colour[4];              // r, g, b, a; a = 0 is not drawn
     const char* name;               // interned texture name as given (null for none)

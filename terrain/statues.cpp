@@ -9,6 +9,7 @@
 #include "foundation/memory.h"
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
+#include "foundation/vec_math.h"
 #include "foundation/vfs.h"
 #include "frontend/message_line.h"
 #include "gfx/model.h"
@@ -33,14 +34,6 @@ collision_shape* no_shape(const char*)
 void no_shape_free(collision_shape*) {}
 
 constexpr float kTwoPi = 6.28318530717958647692f;
-
-void normalise(float v[3])
-{
-    const float l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (l > 0)
-        for (int i = 0; i < 3; ++i)
-            v[i] /= l;
-}
 
 void identity(float r[9])
 {
@@ -81,11 +74,11 @@ void orient_on_terrain(float r[9], float x, float z, float heading)
         const float h2 = terrain_height_at(&track_terrain, x, z + 1);
         n[0] = h0 - h1;
         n[2] = h0 - h2;
-        normalise(n);
+        vec3_normalize(n);
     }
     const float c = std::cos(heading), s = std::sin(heading);
     float f[3] = {s * n[1], -(s * n[0] + c * n[2]), c * n[1]};
-    normalise(f);
+    vec3_normalize(f);
     const float right[3] = {n[1] * f[2] - n[2] * f[1], n[2] * f[0] - n[0] * f[2], n[0] * f[1] - n[1] * f[0]};
     for (int row = 0; row < 3; ++row) {
         r[row * 3 + 0] = right[row];

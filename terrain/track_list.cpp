@@ -34,12 +34,6 @@ char* copy_text(const std::string& text)
     return out;
 }
 
-bool ends_with(const char* text, const char* end)
-{
-    const size_t n = strlen(text), e = strlen(end);
-    return n >= e && strcmp(text + n - e, end) == 0;
-}
-
 std::string read_title(const std::string& folder)
 {
     vfs_file* f = vfs_open(("@" + folder + "/desc").c_str(), "rb");
@@ -84,7 +78,7 @@ int scan_tracks()
     std::vector<std::string> folders;
     if (char** names = file_index_list())
         for (; *names; ++names)
-            if (ends_with(*names, "/terrain.hf") || ends_with(*names, "/terrain.hf.gz")) {
+            if (str_ends_with(*names, "/terrain.hf") || str_ends_with(*names, "/terrain.hf.gz")) {
                 // A folder holding both the plain and the ".gz" terrain is one track.
                 std::string folder(*names, strrchr(*names, '/') - *names);
                 if (std::find(folders.begin(), folders.end(), folder) == folders.end())

@@ -39,6 +39,52 @@ TEST(GrowableArray, RefusesGrowthThatWouldOverflow)
     EXPECT_EQ(array_push(&broken, nullptr), 0);
 }
 
+// The system allocator under the wrappers, noting each resize and failing them on
+// request.
+size_t last_resize = 0;
+bool fail_resize = false;
+void* resize(void* block, size_t size)
+{
+    last_resize = size;
+    return fail_resize ? nullptr : realloc(block, size);
+}
+const mem_system_allocator resizing{malloc, resize, free};
+
+TEST(GrowableArray, TakeHandsBackJustTheItemsOrTheOldBlockWhenShrinkingFails)
+{
+    growable_array array;
+    for (bool failing : {false, true}) {
+        ASSERT_EQ(array_init(&array, sizeof(int32_t)), 1);
+        for (int32_t i = 0; i < 5; ++i)
+            ASSERT_EQ(array_push(&array, &i), 1);
+        mem_set_system_allocator(&resizing);
+        last_resize = 0;
+        fail_resize = failing;
+        void* const old_block = array.items;
+        auto* items = static_cast<int32_t*>(array_take(&array));
+        mem_set_system_allocator(nullptr);
+        EXPECT_EQ(last_resize, 5 * sizeof(int32_t));
+        ASSERT_NE(items, nullptr);
+        if (failing) {
+            EXPECT_EQ(items, old_block);
+        }
+        for (int32_t i = 0; i < 5; ++i)
+            EXPECT_EQ(items[i], i);
+        EXPECT_TRUE(array.items == nullptr && array.capacity == 0 && array.count == 0);
+        mem_free(items);
+    }
+    fail_resize = false;
+}
+
+TEST(StrEndsWith, WholeSuffixAtTheEnd)
+{
+    EXPECT_EQ(str_ends_with("series/national.series", ".series"), 1);
+    EXPECT_EQ(str_ends_with(".series", ".series"), 1);
+    EXPECT_EQ(str_ends_with("national.series.bak", ".series"), 0);
+    EXPECT_EQ(str_ends_with("ies", ".series"), 0);   // a suffix longer than the text
+    EXPECT_EQ(str_ends_with("anything", ""), 1);
+}
+
 TEST(Intern, SameTextSharesOneCopyAndAllAreFreedAtShutdown)
 {
     in_fresh_process([] {

@@ -136,3 +136,28 @@ TEST(Startup, OpenHomeAmongOtherOptionsEndsBeforeTheWindow)
         usleep(20000);
     EXPECT_EQ(bvtest::read_file(home / "opened"), want);
 }
+
+// A command line the program refuses ends it with status 1 and its exact words on
+// standard error, before any window (there is no display here to open one on).
+TEST(Startup, BadCommandLinesEndBeforeTheWindow)
+{
+    TempDir home;
+    auto env = bvtest::program_env(home);
+    env.push_back({"DISPLAY", "", true});
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } runs[] = {{{"--bogus"}, "bad option '--bogus'\n"},
+                {{"--glversion", "es"}, "bad arg for --glversion\n"},
+                {{"--bikes", "8", "--nosound=1"}, "--bikes doesn't do anything anymore\nbad option '--nosound=1'\n"},
+                {{"a.bvdemo", "b.bvdemo"}, "Too many files!\n"},
+                {{"--lock-fps", "1e999"}, "Bad arg for --lock-fps\n"},
+                {{"--detail"}, "Bad arg for --detail\n"}};
+    for (const auto& run : runs) {
+        std::vector<std::string> argv = {program};
+        argv.insert(argv.end(), run.args.begin(), run.args.end());
+        auto r = bvtest::run_process(argv, env);
+        EXPECT_EQ(r.status, 1) << run.args[0];
+        EXPECT_EQ(r.err, run.err) << run.args[0];
+    }
+}

@@ -1,0 +1,36 @@
+#include "race/command_line.h"
+
+#include "gfx/model_scene.h"
+#include "gfx/texture_settings.h"
+#include "race/race_state.h"
+#include "race/settings_values.h"
+#include "sim/ai_lines_file.h"
+#include "terrain/terrain_settings.h"
+
+#include <cstring>
+
+void command_line_apply(const command_line& c)
+{
+    if (c.verbose_level)
+        verbose_level = *c.verbose_level;
+    if (c.learning)
+        ai_lines_learning = *c.learning;
+    if (c.model_texture_drop)
+        texture_detail_drop = *c.model_texture_drop;
+    if (c.terrain_error_scale)
+        terrain_error_scale = *c.terrain_error_scale;
+    if (c.lod_scale)
+        lod_scale = *c.lod_scale;
+    if (c.lod_bias)
+        lod_bias = *c.lod_bias;
+    if (c.editor)
+        race_opts.editor = 1;
+    if (c.erode)
+        race_opts.erode = *c.erode;
+    if (c.connect) {
+        // The parser has cut the address to what the field holds.
+        strncpy(server_name, c.connect->c_str(), kServerNameSize - 1);
+        server_name[kServerNameSize - 1] = '\0';
+        server_history_push();
+    }
+}

@@ -1,0 +1,3 @@
+#include "race/net_client.h"
+
+int net_arcade_disabled = 0;
