@@ -64,8 +64,9 @@ void script_message(const char* text)
         return;
     int64_t value = 0;
     for (; isdigit(static_cast<unsigned char>(*p)); ++p)
-        value = std::min<int64_t>(value * 10 + (*p - '0'), int64_t(UINT32_MAX) + 1);
-    const uint32_t id = uint32_t(negative ? -value : value);
+        value = std::min<int64_t>(value * 10 + (*p - '0'), int64_t(INT32_MAX) + 1);
+    value = negative ? -value : value;
+    const uint32_t id = uint32_t(int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)));
     if (id != net_race_id || *p != ' ')
         return;
     const char* message = p + 1;
