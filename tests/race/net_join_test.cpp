@@ -8,6 +8,7 @@
 #include "race/wire_bytes.h"
 #include "sim/race_clock.h"
 #include "sim/stock_shapes.h"
+#include "test_server.h"
 
 using namespace nettest;
 namespace ts = test_server;
@@ -191,6 +192,65 @@ TEST_F(Scripted, PacketsOutOfPlaceChangeNothingAndPrintNothing)
     EXPECT_EQ(net_state, 5);
     EXPECT_EQ(net_race_id, race_id);
     EXPECT_EQ(out.text().find("Can't"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+struct served {
+    test_server::Server server;
+    explicit served(test_server::Options o) : server(std::move(o)) { server.open(); }
+};
+
+test_server::Options served_options(const std::string& password)
+{
+    test_server::Options o;
+    o.track = kTrack;
+    o.hash = known_hash();
+    o.riders = 6;
+    o.password = password;
+    o.time_limit_ticks = 15360;
+    return o;
+}
+
+class AgainstTheTestServer : public ClientFixture {
+protected:
+    void step_both(test_server::Server& server, int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            step();
+            server.step(run_clock);
+        }
+    }
+};
+
+TEST_F(AgainstTheTestServer, AClientJoinsTheRiderInfosAndRaces)
+{
+    served s(served_options("secret"));
+    net_menu_connect(s.server.address().c_str());
+    step_both(s.server, 200);
+    EXPECT_EQ(net_state, 11);
+    EXPECT_EQ(net_own_slot, 6);
+    EXPECT_EQ(net_highest_slot, 5);
+    ASSERT_EQ(reset_calls().size(), 1u);
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(reset_calls()[0].lineup[k], 5) << k;
+    EXPECT_EQ(reset_calls()[0].lineup[6], 1);
+    EXPECT_EQ(reset_calls()[0].lineup[160], 5 * 128);
+    EXPECT_STREQ(net_rider_infos[3].name, "Fake rider 3");
+    EXPECT_GT(net_newest_server_tick, 0u);
+    EXPECT_NE(console.text().find("2 minutes + 3 laps\n"), std::string::npos);
+}
+
+TEST_F(AgainstTheTestServer, AWrongPasswordIsKicked)
+{
+    served s(served_options("other"));
+    net_menu_connect(s.server.address().c_str());
+    step_both(s.server, 20);
+    EXPECT_NE(console.text().find("Wrong password\nDisconnecting\nDisconnected\n"), std::string::npos)
+        << console.text();
+    EXPECT_EQ(net_socket, -1) << "kicked, left, and the server's answer ends it";
 }
 
 }  // namespace

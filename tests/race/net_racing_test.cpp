@@ -381,6 +381,26 @@ TEST_F(Scripted, FakeLagHoldsEachDatagramBackInArrivalOrder)
     EXPECT_EQ(net_state, 7) << "both dispatched in order in one step";
 }
 
+TEST_F(Scripted, TheLagQueueCutsA1024ByteDatagramAndRefusesLongerOnes)
+{
+    walk_to(11);
+    net_fake_lag = 0.01;
+    Bytes kick(1024, 'k');
+    kick[0] = 16;
+    Bytes too_long(1100, 'x');
+    too_long[0] = 16;
+    server.send_to(client, too_long);
+    ConsoleCapture out;
+    step();
+    EXPECT_NE(out.text().find("EMSGSIZE"), std::string::npos) << out.text();
+    EXPECT_EQ(net_state, 11);
+    server.send_to(client, kick);
+    run_for(0.05);
+    EXPECT_EQ(net_state, 15);
+    EXPECT_NE(out.text().find(std::string(1022, 'k') + "\n"), std::string::npos);
+    EXPECT_EQ(out.text().find(std::string(1023, 'k')), std::string::npos);
+}
+
 TEST_F(Scripted, FakeLossDropsNearlyEverythingAndRepeatsForOneSeed)
 {
     walk_to(11);
