@@ -6,18 +6,13 @@
 // dispatch, the history insertions and the own send). Prints
 //   network step, 40 riders: mean <M> us, p99 <P> us per tick, <S>% of a tick
 // Argument: the number of timed ticks (7680 = 60 s of race by default).
-#include "foundation/vfs.h"
-#include "gfx/gl_state.h"
-#include "gfx/gl_table.h"
+#include "race/headless_race.h"
 #include "race/net_client.h"
 #include "race/race_state.h"
 #include "race/run_clock.h"
 #include "race/track_load.h"
-#include "sim/physics_world.h"
 #include "sim/race_clock.h"
 #include "sim/stock_shapes.h"
-#include "support/quiet_call.h"
-#include "terrain/terrain_files.h"
 #include "terrain/track_list.h"
 #include "test_server.h"
 
@@ -36,37 +31,6 @@ namespace {
 
 constexpr int kRiders = 40;
 constexpr int kWarmup = 512;
-
-GLuint next_name = 1;
-void APIENTRY names(GLsizei n, GLuint* out)
-{
-    for (GLsizei i = 0; i < n; ++i)
-        out[i] = next_name++;
-}
-
-// A GL table whose calls do nothing: the race start runs with no display.
-void quiet_gl()
-{
-#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
-    BV_GL_FUNCTIONS(BV_QUIET)
-#undef BV_QUIET
-    gl.GenTextures = names;
-    gl.GenBuffers = names;
-    gl.GenVertexArrays = names;
-    gl.GenFramebuffers = names;
-    gl_state_reset();
-}
-
-int heights_only(const char* folder)
-{
-    terrain_init(&track_terrain);
-    uint8_t digest[20];
-    if (!terrain_read_heights(&track_terrain, folder, digest)) {
-        terrain_free(&track_terrain);
-        return 0;
-    }
-    return 1;
-}
 
 void tick(test_server::Server& server)
 {
@@ -88,9 +52,7 @@ int main(int argc, char** argv)
     }
     setenv("XDG_DATA_HOME", user, 1);
     setenv("BV_HOME", BV_BUILD_DIR "/base_staging", 0);
-    quiet_gl();
-    physics_world_init();
-    track_terrain_loader = heights_only;
+    racetest::headless_start();
     if (!scan_tracks()) {
         fputs("no tracks found\n", stderr);
         return 1;

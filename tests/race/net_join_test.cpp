@@ -126,6 +126,11 @@ struct refusal {
     std::string message;
 };
 
+void PrintTo(const refusal& r, std::ostream* os)
+{
+    *os << r.what;
+}
+
 const refusal kRefusals[] = {
     {"version", 0, ts::hello_reply(3, kConnection, 5), "Server version does not match client version\n"},
     {"track", 3, ts::track_info(7, 0, 3, 640, known_hash(), "tracks/none"), "Can't find track 'tracks/none'\n"},
