@@ -123,6 +123,17 @@ TEST(NetSession, ARealRaceOnTheFlatTrack)
                     ts::read_lap_report(laps[0].payload)->index == 0 &&
                     ts::read_lap_report(laps[0].payload)->tick == 700,
                 "one lap report for position 0 at tick 700");
+        // Put back behind the first gate: the drop is reported too, as index -1.
+        rider_truncate_timing(&rider_slots[2], 0);
+        s.step(8);
+        laps = s.records_of(21);
+        p.check(laps.size() == 2 && ts::read_lap_report(laps[1].payload) &&
+                    ts::read_lap_report(laps[1].payload)->index == -1 &&
+                    ts::read_lap_report(laps[1].payload)->tick == -1,
+                "a report of the drop to no position");
+        rider_set_gate_time(&rider_slots[2], 0, 700);
+        rider_truncate_timing(&rider_slots[2], 1);
+        s.step(8);
 
         // Server timing for the others: bad slots and indices skipped.
         s.server.send_reliable(2, 21,
