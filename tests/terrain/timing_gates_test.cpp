@@ -1,6 +1,7 @@
 // The timing-gates file: a full file read and written back, the start-gate statues,
 // the clamps of the lap lists, each way a file fails, a start gate of 160 and more
 // slots, and the long-file marker.
+#include "support/console_capture.h"
 #include "track_files.h"
 #include "track_object_stubs.h"
 
