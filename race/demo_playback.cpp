@@ -157,6 +157,8 @@ void clear_tables()
 // The handle back at the reading position after a short read or a seek elsewhere.
 bool at_position(vfs_file* f)
 {
+    if (demo_reader.ended)
+        return false;
     if (!demo_reader.reposition)
         return true;
     if (demo_reader.position > kMaxOffset || !vfs_seek(f, uint32_t(demo_reader.position)))
@@ -172,7 +174,7 @@ bool skip_to(vfs_file* f, int64_t target, int64_t here)
     if (target == here)
         return true;
     if (target > kMaxOffset || !vfs_seek(f, uint32_t(target - 1)) || vfs_getc(f) < 0) {
-        demo_reader.reposition = true;
+        demo_reader.reposition = demo_reader.ended = true;
         return false;
     }
     return true;
@@ -182,7 +184,7 @@ bool read_exact(vfs_file* f, void* out, int n)
 {
     if (vfs_read(f, out, n) == n)
         return true;
-    demo_reader.reposition = true;
+    demo_reader.reposition = demo_reader.ended = true;
     return false;
 }
 
@@ -233,7 +235,7 @@ bool read_block(vfs_file* f)
     const uint32_t length = get_u32(head) ^ demo_reader.previous_length;
     const int32_t tick = int32_t(get_u32(head + 4));
     if (tick < 0 || tick > kMaxValue) {
-        demo_reader.reposition = true;
+        demo_reader.reposition = demo_reader.ended = true;
         return false;
     }
     const int64_t body = start + kDemoBlockHead, end = body + int64_t(length);
@@ -368,6 +370,7 @@ int demo_playback_open()
     demo_reader.tick_offset = 0;
     demo_reader.deformation_position = 0;
     demo_reader.reposition = false;
+    demo_reader.ended = false;
     race.time_limit_ticks = h.limit;
     race.laps = h.laps;
     race.gate_drop_tick = h.gate_drop;

@@ -17,6 +17,7 @@ struct demo_reader_state {
     int32_t tick_offset = 0;         // the ghost's shift of every tick read
     int64_t deformation_position = 0;// the last deformation block applied
     bool reposition = false;         // the handle is not at position (after a short read)
+    bool ended = false;              // a short or damaged read stopped the reading until a seek
 };
 extern demo_reader_state demo_reader;
 

@@ -149,6 +149,7 @@ void demo_walk_back(int32_t stop)
         demo_reader.previous_length = 0;
     }
     demo_reader.reposition = true;
+    demo_reader.ended = false;
 }
 
 void demo_seek(double seconds)
@@ -170,6 +171,7 @@ void demo_seek(double seconds)
             return;
         demo_reader.position = offset;
         demo_reader.reposition = false;
+        demo_reader.ended = false;
         demo_reader.first_block_tick = 0;
     }
     demo_reader.read_ahead_tick = t;
