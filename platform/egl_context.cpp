@@ -2,6 +2,7 @@
 // surfaceless platform (else the default display), of the version and profile that the
 // request and options ask for, like the window's context.
 #include "platform/gl_context.h"
+#include "platform/gl_driver_pin.h"
 #include "platform/qorl_log.h"
 
 #include <EGL/egl.h>
@@ -127,6 +128,7 @@ qorl_window* qorl_gl_open_offscreen(int width, int height, int alpha_bits, int d
         return nullptr;
     }
     ++live_displays;
+    qorl_gl_pin_driver_libraries();
     qorl_log("EGL %d.%d offscreen %dx%d\n", major, minor, width, height);
 
     auto* b = new egl_backend{display, EGL_NO_SURFACE, EGL_NO_CONTEXT};

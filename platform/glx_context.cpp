@@ -3,6 +3,7 @@
 // and from it a context of the requested version and profile made with
 // glXCreateContextAttribsARB, whose refusals arrive as X errors and are trapped.
 #include "platform/gl_context.h"
+#include "platform/gl_driver_pin.h"
 #include "platform/qorl_log.h"
 #include "platform/x11_native.h"
 
@@ -180,6 +181,7 @@ qorl_window* qorl_gl_open(const char* title, int width, int height, int flags, i
     }
     if (!first)
         return fail("Couldn't create OpenGL context\n");
+    qorl_gl_pin_driver_libraries();
 
     const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
     if (!extensions)

@@ -294,7 +294,7 @@ command_line_result parse_command_line(int argc, const char* const* argv)
         const char* value = nullptr;
         for (const option_entry& entry : options) {
             if (end_of_options)
-                break;
+                break;   // every argument is a file name now
             if (strcmp(arg, entry.name) == 0) {
                 match = &entry;
                 // A recording file never begins with "--": that is the next option,

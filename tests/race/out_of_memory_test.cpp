@@ -50,7 +50,11 @@ TEST(OutOfMemory, ClosesTheSoundAndTheWindowBeforeItsMessage)
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Set before the child starts: its log opens on the first line, which the test
+    // support's own log offer writes before any test runs.
+    setenv("QORL_LOGFILE", "/dev/stderr", 1);
     EXPECT_EXIT(run_until_memory_fails(), testing::ExitedWithCode(1),
                 "Audio opened!.*Closing audio.*Deleting OpenGL context.*Window shutdown complete.*"
                 "Error: Out of virtual memory");
+    unsetenv("QORL_LOGFILE");
 }

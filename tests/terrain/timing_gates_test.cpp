@@ -1,6 +1,7 @@
 // The timing-gates file: a full file read and written back, the start-gate statues,
 // the clamps of the lap lists, each way a file fails, a start gate of 160 and more
 // slots, and the long-file marker.
+#include "support/console_capture.h"
 #include "track_files.h"
 #include "track_object_stubs.h"
 
@@ -18,13 +19,13 @@ namespace {
 
 std::string log_since(size_t start)
 {
-    return trackfiles::log_text().substr(start);
+    return bvtest::console_log_text().substr(start);
 }
 
 class TimingGates : public ::testing::Test {
 protected:
     TrackObjectStubs stubs;
-    size_t log_start = trackfiles::log_text().size();
+    size_t log_start = bvtest::console_log_text().size();
     static inline int tables_made = 0, tables_freed = 0;
     static inline int32_t table_counts[2];
 
@@ -147,7 +148,7 @@ TEST_F(TimingGates, EachBrokenFileKeepsItsSlotsButNoLaps)
          "Timing gate error: lap length must be at least 3\n"},
     };
     for (const auto& c : cases) {
-        const size_t start = trackfiles::log_text().size();
+        const size_t start = bvtest::console_log_text().size();
         statues_reset();
         read(c.file);
         EXPECT_NE(log_since(start).find(c.message), std::string::npos) << c.file;
@@ -160,7 +161,7 @@ TEST_F(TimingGates, EachBrokenFileKeepsItsSlotsButNoLaps)
     EXPECT_EQ(tables_made, 0);
 
     // A missing file is no error: everything is empty and nothing is logged.
-    const size_t start = trackfiles::log_text().size();
+    const size_t start = bvtest::console_log_text().size();
     timing_gates_read((trackfiles::root() + "/no_such_gates").c_str());
     EXPECT_EQ(log_since(start), "");
     EXPECT_EQ(timing_gates.start_slot_count, 0);
@@ -215,7 +216,7 @@ TEST_F(TimingGates, TheTrackFileIsWrittenIntoTheTrackFolder)
     EXPECT_EQ(write_timing_gates(), 1);
     EXPECT_EQ(trackfiles::get("tracks/gate_save/timing_gates"), written());
     track_folder = nullptr;
-    const size_t start = trackfiles::log_text().size();
+    const size_t start = bvtest::console_log_text().size();
     EXPECT_EQ(write_timing_gates(), 0);
     EXPECT_NE(log_since(start).find("Can't open 'timing_gates'"), std::string::npos);
     track_folder = saved;
