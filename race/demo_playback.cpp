@@ -17,6 +17,7 @@
 #include "terrain/ruts.h"
 #include "terrain/track_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -274,7 +275,7 @@ bool read_block(vfs_file* f)
     demo_reader.previous_length = length;
     demo_reader.position = end;
     if (demo_reader.first_block_tick != -1)
-        demo_reader.read_ahead_tick = int32_t(int64_t(tick) + demo_reader.tick_offset);
+        demo_reader.read_ahead_tick = int32_t(std::min<int64_t>(int64_t(tick) + demo_reader.tick_offset, INT32_MAX));
     return true;
 }
 
@@ -343,6 +344,7 @@ int demo_playback_open()
 {
     demo_playback_close();
     clear_tables();
+    demo_reader.track = nullptr;
     std::string path;
     if (demo_settings.chosen[0])
         path = demo_settings.chosen;
