@@ -160,20 +160,23 @@ TEST(DemoBadInput, DamagedBlocksAreSkippedOrEndTheReading)
         play(far.bytes);
         p.check(!any_held(10) && current_tick == 0, "far tick refused");
 
-        // A chain pointing before the block start stops the walk there.
+        // A chain pointing before the block start stops the walk there: the file is
+        // read to its end, then the last block's chained value is damaged under it.
         Encoder chain;
         chain.bytes = one_rider_head();
         chain.block(demo_block_states, 0, good);
         chain.block(demo_block_states, 16, good);
         chain.block(demo_block_states, 32, good);
-        const size_t second = block_starts(chain.bytes, one_rider_head().size())[1];
-        const uint32_t bogus = 0x00ffffff;
-        memcpy(&chain.bytes[second], &bogus, 4);
         play(chain.bytes);
         while (demo_reader.position < int64_t(chain.bytes.size()) && current_tick < 500) {
             ++current_tick;
             demo_playback_read();
         }
+        p.check(demo_reader.position == int64_t(chain.bytes.size()), "read to the end");
+        const size_t last = block_starts(chain.bytes, one_rider_head().size())[2];
+        const uint32_t bogus = 0x7fff0000;
+        memcpy(&chain.bytes[last], &bogus, 4);
+        bvtest::write_file(user_file(root, "demos/default.bvdemo"), chain.bytes);
         demo_walk_back(-1);
         p.check(demo_reader.position == demo_reader.block_start && demo_reader.previous_length == 0,
                 "walk stopped at the block start");
