@@ -58,7 +58,7 @@ void production_texts(int32_t slot, demo_rider_texts* out)
     out->wheel_texture = texture_or_empty(rider_get_wheel_texture_name(r));
     out->head_texture = texture_or_empty(rider_get_head_texture_name(r));
     out->number = rider_get_number(r);
-    out->name = "";
+    out->name = race_rider_name(slot);
 }
 
 bool seek_allowed()

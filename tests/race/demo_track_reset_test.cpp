@@ -53,6 +53,8 @@ TEST(DemoTrackReset, ARecordedRaceIsReplayedByTheNextReset)
         }
         p.check(!race_rider_exists(2), "nobody else");
         p.same(rider_get_number(&rider_slots[0]), "999", "the demo's number");
+        p.same(demo_rider_info(1) ? demo_rider_info(1)->name : "", "Roborider", "the bot's name recorded");
+        p.same(race_rider_name(1), "Roborider", "and given to its replayed rider");
         // The replay read ahead from the first block: slot 1 holds the bot's first state.
         int32_t older = -1, newer = -1;
         p.check(history_find_pair(1, 0, &older, &newer) == 1 && history_ticks[1][older] == 0 &&
