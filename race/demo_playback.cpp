@@ -41,11 +41,6 @@ rider_request rider_requests[kDemoRiders];
 char line[kLineSize];
 uint8_t payload[kDemoTextCap + 1];
 
-uint32_t get_u32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // One header line, which must end in "\n" (a longer line arrives without it).
 bool read_line(vfs_file* f)
 {
@@ -216,7 +211,7 @@ bool read_states(vfs_file* f, uint32_t length)
             reported = true;
             continue;
         }
-        const int64_t tick = int64_t(int32_t(get_u32(entry + 1))) + demo_reader.tick_offset;
+        const int64_t tick = int64_t(int32_t(demo_u32(entry + 1))) + demo_reader.tick_offset;
         if (tick < 0 || tick > INT32_MAX)
             continue;
         packed_rider_state s;
@@ -233,8 +228,8 @@ bool read_block(vfs_file* f)
     if (!read_exact(f, head, kDemoBlockHead))
         return false;
     const int64_t start = demo_reader.position;
-    const uint32_t length = get_u32(head) ^ demo_reader.previous_length;
-    const int32_t tick = int32_t(get_u32(head + 4));
+    const uint32_t length = demo_u32(head) ^ demo_reader.previous_length;
+    const int32_t tick = int32_t(demo_u32(head + 4));
     if (tick < 0 || tick > kMaxValue) {
         demo_reader.reposition = demo_reader.ended = true;
         return false;
