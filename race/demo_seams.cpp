@@ -7,14 +7,13 @@
 #include "race/net_connection.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
+#include "race/race_state.h"
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "terrain/track_list.h"
 
 namespace {
-
-int results_final_flag = 0;
 
 // Until the game tick exists: the clock advances and the reader reads, as the real
 // tick does for the demos.
@@ -57,9 +56,9 @@ demo_rider_calls demo_rider_seam = {
 
 demo_later_calls demo_later_hooks = {
     stand_in_game_tick,
-    [] { return results_final_flag; },
-    [](int final) { results_final_flag = final; },
-    [](const char*) {},
+    [] { return int(race.results_written); },
+    [](int final) { race.results_written = final; },
+    [](const char* text) { race_hooks.script_call_message_handler(text); },
 };
 
 float engine_sound_presence[kDemoRiders];
@@ -74,4 +73,5 @@ void demo_install_hooks()
     race_hooks.demo_record_close = demo_record_close;
     race_hooks.demo_record_states = demo_record_states;
     race_hooks.demo_rider = demo_rider_request;
+    race_hooks.demo_record_event = demo_record_event;
 }
