@@ -15,6 +15,7 @@
 #include "race/command_line.h"
 #include "race/frame_math.h"
 #include "race/game_settings.h"
+#include "race/net_client.h"
 #include "race/program_hooks.h"
 #include "race/projection.h"
 #include "race/race_riders.h"
@@ -310,7 +311,7 @@ event_source window_events(qorl_window* window)
 
 bool server_set()
 {
-    return command_line_options.connect.has_value() && !command_line_options.connect->empty();
+    return net_server_name != nullptr;
 }
 
 bool followed_is_local()

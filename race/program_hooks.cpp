@@ -1,6 +1,8 @@
 #include "race/program_hooks.h"
 
 #include "race/game_tick_stand_in.h"
+#include "race/net_client.h"
+#include "race/net_transport.h"
 
 namespace {
 
@@ -8,9 +10,13 @@ void nothing() {}
 void nothing_level(float) {}
 void nothing_slot(int32_t) {}
 void nothing_text(const char*) {}
-uint32_t no_server_tick()
+uint32_t server_tick()
 {
-    return 0;
+    return uint32_t(net_server_tick);
+}
+void cleanup()
+{
+    net_cleanup();
 }
 void no_banner(const char*, int32_t, int32_t) {}
 void no_trackside(int32_t, const float*, const float*, int) {}
@@ -21,16 +27,15 @@ int editor_never_uses(int32_t, int)
 
 }  // namespace
 
-int32_t menu_screen = -1;
 int32_t menu_item = 0;
 
 program_hooks_table program_hooks = {
     game_tick_stand_in,  // game_tick
-    nothing,          // net_step
-    no_server_tick,   // net_server_tick
-    nothing,          // net_send_disconnect
-    nothing,          // net_reset
-    nothing,          // net_cleanup
+    net_step,         // net_step
+    server_tick,      // net_server_tick
+    net_send_disconnect,  // net_send_disconnect
+    net_reset,        // net_reset
+    cleanup,          // net_cleanup
     nothing_text,     // chat_send
     nothing,          // menu_draw
     nothing_slot,     // menu_key

@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "race/menu_state.h"
+
 struct program_hooks_table {
     // Race core.
     void (*game_tick)();
@@ -43,13 +45,5 @@ struct program_hooks_table {
 
 extern program_hooks_table program_hooks;
 
-// The open menu screen (negative = none) and its highlighted item.
-enum menu_screen_id : int32_t {
-    screen_main_menu, screen_new_race, screen_choose_list, screen_playback_race,
-    screen_points_series, screen_series_standings, screen_time_trial, screen_bike_setup,
-    screen_suspension_gearing, screen_advanced_stability, screen_customize_controls,
-    screen_graphics_sound, screen_advanced_graphics, screen_multiplayer, screen_console,
-    screen_exit
-};
-extern int32_t menu_screen;
+// The highlighted item of the open menu screen (menu_state.h has the screen).
 extern int32_t menu_item;

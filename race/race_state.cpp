@@ -59,4 +59,7 @@ race_hooks_table race_hooks = {
     nothing,        // editor_init
     nothing,        // editor_leave
     zero_clock,     // clock
+    demo_record_event,
+    nothing_text,   // script_call_message_handler
+    nothing,        // race_results_refresh
 };

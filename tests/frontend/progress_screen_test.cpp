@@ -94,28 +94,26 @@ TEST_F(ProgressScreen, InputIsDroppedButACloseIsKept)
         qorl_input_push_now(&window->input, QORL_CLOSE, 1);
         qorl_input_push_now(&window->input, 0x1010, 1);
     };
-    auto only_close_left = [&] {
-        for (const control_entry& entry : control_list)
-            EXPECT_EQ(entry.value, 0);
-        EXPECT_EQ(menu_cursor_held, 0);
+    auto events_left = [&] {
         uint32_t code = 0;
         int pressed = 0;
         std::vector<uint32_t> left;
         while (qorl_next_event(window, &code, &pressed))
             left.push_back(code);
-        EXPECT_EQ(left, std::vector<uint32_t>{QORL_CLOSE});
+        return left;
+    };
+    auto only_close_left = [&] {
+        for (const control_entry& entry : control_list)
+            EXPECT_EQ(entry.value, 0);
+        EXPECT_EQ(menu_cursor_held, 0);
+        EXPECT_EQ(events_left(), std::vector<uint32_t>{QORL_CLOSE});
     };
     press_everything();
     progress_log_reset("Loading statues");
     only_close_left();
     press_everything();
     loading_spinner();
-    uint32_t code = 0;
-    int pressed = 0;
-    std::vector<uint32_t> left;
-    while (qorl_next_event(window, &code, &pressed))
-        left.push_back(code);
-    EXPECT_EQ(left, std::vector<uint32_t>{QORL_CLOSE});
+    EXPECT_EQ(events_left(), std::vector<uint32_t>{QORL_CLOSE});
 
     // A frame already open leaves no drawable area: everything but the drawing and
     // the delay bookkeeping still happens.

@@ -8,6 +8,7 @@
 #include "race/bike_setup.h"
 #include "race/command_line.h"
 #include "race/frame_math.h"
+#include "race/net_client.h"
 #include "race/program_hooks.h"
 #include "race/race_state.h"
 #include "race/run_clock.h"
@@ -35,8 +36,8 @@ uint32_t server_tick = 0;
 void plain_loop(FakeClock& clock, ScriptedEvents& events, bool online = false)
 {
     command_line_options = command_line{};
-    if (online)
-        command_line_options.connect = "localhost";
+    net_server_name = online ? "localhost" : nullptr;
+    program_hooks.net_step = [] {};
     program_hooks.net_server_tick = [] { return server_tick; };
     menu_screen = -1;
     run_clock = 0;
@@ -203,7 +204,7 @@ TEST(FramePacing, OnlineStepsLeanTowardsTheServer)
     // An unsigned server tick below ours is a negative difference, not a huge one.
     server_tick = 0;
     EXPECT_NEAR(step_of_frame(clock, 1.0 / 60), 0.5 / 60, 1e-12);
-    command_line_options = command_line{};
+    net_server_name = nullptr;
 }
 
 TEST(FramePacing, ManyFramesRunExactlyTheTicksTheirStepsCover)
