@@ -101,7 +101,7 @@ void config_forget_unknown()
     unknown_lines.shrink_to_fit();
 }
 
-int config_read()
+int config_stand_in_read()
 {
     vfs_file* f = vfs_open("@config", "rb");
     if (!f)
@@ -123,7 +123,7 @@ int config_read()
     return 1;
 }
 
-int config_write()
+int config_stand_in_write()
 {
     vfs_file* f = vfs_open("@config", "wb");
     if (!f)

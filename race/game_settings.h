@@ -22,11 +22,11 @@ extern game_settings_values game_settings;
 // The track list entry chosen at start-up (index into track_list), -1 = none.
 extern int32_t selected_track;
 
-// Reads "@config": every known line sets its setting; unknown lines are kept for the
-// next write. 0 when there is no file.
-int config_read();
-// Writes every setting, the twenty binding lines and the kept lines to "@config".
-// 0 when the file cannot be created.
-int config_write();
+// The race core's own "@config" until the front end's settings file is installed in
+// program_hooks: reads every known line (unknown lines are kept for the next write;
+// 0 when there is no file), and writes the settings, the twenty binding lines and the
+// kept lines (0 when the file cannot be created).
+int config_stand_in_read();
+int config_stand_in_write();
 // The lines config_read did not know, forgotten (tests, shutdown).
 void config_forget_unknown();

@@ -1,5 +1,6 @@
 #include "race/program_hooks.h"
 
+#include "race/game_settings.h"
 #include "race/game_tick_stand_in.h"
 #include "race/net_client.h"
 #include "race/net_transport.h"
@@ -37,6 +38,8 @@ program_hooks_table program_hooks = {
     net_reset,        // net_reset
     cleanup,          // net_cleanup
     nothing_text,     // chat_send
+    config_stand_in_read,   // config_read
+    config_stand_in_write,  // config_write
     nothing,          // menu_draw
     nothing_slot,     // menu_key
     nothing_slot,     // hud_draw

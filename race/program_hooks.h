@@ -19,7 +19,9 @@ struct program_hooks_table {
     void (*net_cleanup)();
     // Online: a chat line queued to the server (reliable type 19).
     void (*chat_send)(const char* text);
-    // Front end.
+    // Front end: the "@config" file, read at start-up and written at shutdown.
+    int (*config_read)();
+    int (*config_write)();
     void (*menu_draw)();
     void (*menu_key)(int32_t code);
     void (*hud_draw)(int32_t slot);

@@ -108,7 +108,7 @@ int shutdown_run(shutdown_from from, qorl_window* window, int status)
     audio_stop();
     program_hooks.engine_sound_caches_free();
     progress_log_reset("Writing config files");
-    config_write();
+    program_hooks.config_write();
     program_hooks.net_cleanup();
     progress_log_reset("Freeing memory (2)");
     series_free_all();

@@ -216,7 +216,7 @@ int brovanta_main(int argc, char** argv)
     stability_derive(int32_t(setup.stability));
     detail_preset_apply(0);
     bindings_set_defaults();
-    config_read();
+    program_hooks.config_read();
     setup_watch_arm();
     graphics_parameters_apply();
 

@@ -37,7 +37,33 @@
 
 namespace {
 
-constexpr uint32_t kTab = 9;
+// The Tab and digit keys by the codes the platform gives them.
+struct view_key_codes {
+    uint32_t tab = kUnmatchedKey;
+    uint32_t digits[10];
+    view_key_codes()
+    {
+        qorl_key_code(nullptr, &tab, "tab");
+        for (int d = 0; d < 10; ++d) {
+            const char name[2] = {char('0' + d), 0};
+            digits[d] = kUnmatchedKey;
+            qorl_key_code(nullptr, &digits[d], name);
+        }
+    }
+    int digit(uint32_t code) const
+    {
+        for (int d = 0; d < 10; ++d)
+            if (code != kUnmatchedKey && digits[d] == code)
+                return d;
+        return -1;
+    }
+};
+
+const view_key_codes& view_keys()
+{
+    static const view_key_codes codes;
+    return codes;
+}
 constexpr float kPi = 3.14159265358979f;
 // A sunken bike is lifted at most this far above the highest ground.
 constexpr float kLiftMargin = 16;
@@ -137,13 +163,14 @@ void game_key(uint32_t code, int pressed)
             return;
     }
     // Every game key acts on its press (a release of Tab would cycle twice).
+    const uint32_t tab = view_keys().tab;
     if (!pressed)
         return;
     if (code_is(code, bind_pause) && !server_set())
         loop.paused = !loop.paused;
     if (code_is(code, bind_step) && loop.paused)
         program_hooks.game_tick();
-    if (code == kTab)
+    if (code == tab && tab != kUnmatchedKey)
         cycle_view();
     if (code_is(code, bind_rewind))
         demo_seek(-1);
@@ -157,10 +184,8 @@ void game_key(uint32_t code, int pressed)
     // the picture is the frame on screen now.
     if (code_is(code, bind_screenshot) && loop.view_mode != view_editor)
         loop.screenshot_pending = 1;
-    if (code >= '0' && code <= '9') {
-        const int32_t cameras = int32_t(trackside_cameras.count);
-        loop.trackside_camera = std::min(cameras, int32_t(code - '0')) - 1;
-    }
+    if (const int digit = view_keys().digit(code); digit >= 0)
+        loop.trackside_camera = std::min(int32_t(trackside_cameras.count), int32_t(digit)) - 1;
 }
 
 // One event, in the dispatch order.
