@@ -160,5 +160,6 @@ TEST(Startup, BadCommandLinesEndBeforeTheWindow)
         auto r = bvtest::run_process(argv, env);
         EXPECT_EQ(r.status, 1) << run.args[0];
         EXPECT_EQ(r.err, run.err) << run.args[0];
+        EXPECT_FALSE(bvtest::file_exists(home / "xdg/Brovanta/config")) << "no @config after " << run.args[0];
     }
 }
