@@ -153,7 +153,7 @@ const char* const kLighting =
     "ambient [ 0.46 0.48 0.54 ]\n"
     "global_ambient [ 0.2 0.2 0.22 ]\n"
     "fog [ 0.72 0.8 0.88 ] 0.0004\n"
-    "near_plane 0.5\n"
+    "near_plane 0.25\n"
     "far_plane 5000\n";
 
 // The decal lines: each at its control point, turned so its width runs along the
