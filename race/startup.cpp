@@ -19,6 +19,7 @@
 #include "race/hud_pictures.h"
 #include "race/out_of_memory_stop.h"
 #include "race/race_hooks.h"
+#include "race/race_rules.h"
 #include "race/rider_history.h"
 #include "race/settings_values.h"
 #include "sim/rider_slot.h"
@@ -137,6 +138,7 @@ int brovanta_main(int argc, char** argv)
     }
     qorl_log("Brovanta version %s\n", build_string);
     history_clear_all();
+    race_rules_install();
     race_hooks.bike_apply_setup = [](int32_t slot) {
         if (slot >= 0 && slot < kRiderSlots)
             bike_apply_setup(&rider_slots[slot]);
