@@ -209,8 +209,12 @@ void draw_racing_lines(const float camera[3])
     bvglDisable(GL_BLEND);
 }
 
+const int32_t kNoLabels = -1;
+const int32_t* log_order = &kNoLabels;
+
 void draw_log_labels(const float camera[3], const float c[3])
 {
+    log_order = &kNoLabels;
     const int32_t n = int32_t(position_log.size());
     if (n == 0)
         return;
@@ -237,6 +241,7 @@ void draw_log_labels(const float camera[3], const float c[3])
         std::swap(a, b);
     }
     a[kept] = -1;
+    log_order = a;
     const float facing[16] = {c[2], 0, -c[0], 0, 0, 1, 0, 0, c[0], 0, c[2], 0, 0, 0, 0, 1};
     for (const int32_t* k = a; *k >= 0; ++k) {
         const position_log_entry& e = position_log[size_t(*k)];
@@ -266,6 +271,11 @@ void draw_log_labels(const float camera[3], const float c[3])
 }
 
 }  // namespace
+
+const int32_t* position_log_order()
+{
+    return log_order;
+}
 
 void report_stutter(const char* label)
 {

@@ -28,6 +28,8 @@ struct position_log_entry {
     const char* text;
 };
 extern std::vector<position_log_entry> position_log;
+// The labels in the order the last frame drew them, ended by -1.
+const int32_t* position_log_order();
 
 // Frame flaggers (before the sky): the start flagger, the lap board, the gate flags
 // and the gate flaggers; nothing when the track has no lap lists.
