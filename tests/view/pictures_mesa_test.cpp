@@ -6,7 +6,9 @@
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
 #include "gfx/images.h"
+#include "race/projection.h"
 #include "race/race_state.h"
+#include "race/settings_values.h"
 #include "race/track_load.h"
 #include "sim/physics_world.h"
 #include "support/fresh_process.h"
@@ -19,6 +21,8 @@
 #include "terrain/terrain_queries.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
+#include "terrain/billboards.h"
+#include "view/lens_flare.h"
 #include "view/view_install.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +137,7 @@ uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b)
     return t;
 }
 
-TEST(ViewPictures, SkyFacesAndTheStartGate)
+TEST(ViewPictures, SkyStartGateBillboardsAndFlareOnTheSampleTrack)
 {
     bvtest::in_fresh_process([] {
         bvtest::Problems p;
@@ -211,6 +215,79 @@ TEST(ViewPictures, SkyFacesAndTheStartGate)
         for (size_t i = 0; i < with.size(); ++i)
             changed += with[i] != without[i];
         p.check(changed > 300, "the start gates change " + std::to_string(changed) + " bytes");
+        for (int i = 0; i < n; ++i)
+            statue_at(timing_gates.start_slot_statue[i])->texture = gate_textures[size_t(i)];
+
+        // The track's billboards in view within 200 ft change the picture where they
+        // stand, against the same frame without them.
+        std::vector<uint32_t> board_textures;
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b)
+            board_textures.push_back(billboard_at(b)->texture);
+        const Picture boards = frame(gate_eye, r, 90, "billboards");
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b)
+            billboard_at(b)->texture = 0;
+        const Picture bare = frame(gate_eye, r, 90, "billboards_hidden");
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b)
+            billboard_at(b)->texture = board_textures[size_t(b - first_track_billboard)];
+        int in_view = 0;
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b) {
+            const billboard& bb = *billboard_at(b);
+            const float v[3] = {bb.x - gate_eye[0], bb.y + bb.size / 2 - gate_eye[1], bb.z - gate_eye[2]};
+            const float cx = r[0] * v[0] + r[3] * v[1] + r[6] * v[2];
+            const float cy = r[1] * v[0] + r[4] * v[1] + r[7] * v[2];
+            const float cz = r[2] * v[0] + r[5] * v[1] + r[8] * v[2];
+            if (!(cz < 0) || std::sqrt(v[0] * v[0] + v[2] * v[2]) > 200)
+                continue;
+            const float hx = projection_half_width, hy = projection_half_height;
+            const int px = int((-cx / cz + hx) / (2 * hx) * kW), py = int((-cy / cz + hy) / (2 * hy) * kH);
+            if (px < 2 || px >= kW - 2 || py < 2 || py >= kH - 2)
+                continue;
+            ++in_view;
+            int differ = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    for (int c = 0; c < 3; ++c)
+                        differ += pixel(boards, px + dx, py + dy)[c] != pixel(bare, px + dx, py + dy)[c];
+            p.check(differ > 0, "billboard " + std::to_string(b) + " leaves no mark at its centre");
+        }
+        p.check(in_view >= 3, "only " + std::to_string(in_view) + " billboards in view");
+
+        // Looking at the sun: it shows fully, and the flare brightens the elements.
+        if (lighting.flares.count > 0) {
+            const float* sun = lighting.sun_vector;
+            float sr[9];
+            // A little below the sun, so that the elements spread along the line
+            // through the centre.
+            camera(std::atan2(sun[0], -sun[2]), std::asin(sun[1]) - 0.2f, sr);
+            const Picture flare_on = frame(gate_eye, sr, 90, "flare");
+            const flare_sight sight = lens_flare_sights()[0];
+            graphics_settings.lens_flare = 0;
+            const Picture flare_off = frame(gate_eye, sr, 90, "flare_off");
+            graphics_settings.lens_flare = 1;
+            p.check(sight.visibility == 1, "the sun shows " + std::to_string(sight.visibility));
+            const flare& f = *static_cast<const flare*>(lighting.flares.items);
+            const float hx = projection_half_width, hy = projection_half_height;
+            int brighter = 0, placed = 0;
+            for (int e = 0; e < f.element_count; ++e) {
+                const float pe = f.offset[e][0], q = f.offset[e][1];
+                if (q == 1)
+                    continue;   // on the sun itself, which is white already
+                const float x = sight.screen[0] * q + sight.screen[1] * pe;
+                const float y = sight.screen[1] * q - sight.screen[0] * pe;
+                const int px = int((x + hx) / (2 * hx) * kW), py = int((y + hy) / (2 * hy) * kH);
+                if (px < 0 || px >= kW || py < 0 || py >= kH)
+                    continue;
+                ++placed;
+                int on = 0, off = 0;
+                for (int c = 0; c < 3; ++c) {
+                    on += pixel(flare_on, px, py)[c];
+                    off += pixel(flare_off, px, py)[c];
+                }
+                brighter += on > off;
+            }
+            p.check(placed > 0 && brighter == placed,
+                    "the flare brightens " + std::to_string(brighter) + " of " + std::to_string(placed) + " elements");
+        }
         return p.text;
     });
 }
