@@ -6,7 +6,6 @@
 #include "gfx/shaders.h"
 #include "sim/bike_build.h"
 #include "sim/rider_slot.h"
-#include "view/view_settings.h"
 
 namespace {
 
@@ -19,7 +18,6 @@ void bind_set(const texture_set& set)
     bvglActiveTexture(GL_TEXTURE2);
     bvglBindTexture(GL_TEXTURE_2D, set.specular ? set.specular : gl_state.gl_white_texture);
     bvglActiveTexture(GL_TEXTURE0);
-    frame_stats.texture_changes += 3;
     model_has_specular_map = set.specular ? 1 : 0;
 }
 
