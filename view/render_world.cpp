@@ -235,12 +235,7 @@ void draw_log_labels(const float camera[3], const float c[3])
     }
     radix_pass_b_bind(&position_log[0].depth_key, int32_t(sizeof(position_log_entry)));
     int32_t* a = log_scratch.data();
-    int32_t* b = a + kept;
-    for (int shift = 0; shift < 32; shift += 8) {
-        radix_pass_b(b, a, kept, shift);
-        std::swap(a, b);
-    }
-    a[kept] = -1;
+    radix_sort_list(a, kept, radix_pass_b);
     log_order = a;
     const float facing[16] = {c[2], 0, -c[0], 0, 0, 1, 0, 0, c[0], 0, c[2], 0, 0, 0, 0, 1};
     for (const int32_t* k = a; *k >= 0; ++k) {
