@@ -9,6 +9,8 @@
 #include "gfx/shaders.h"
 #include "race/race_state.h"
 #include "sim/ai_lines.h"
+#include "sim/rider_slot.h"
+#include "gfx/model.h"
 #include "race/settings_values.h"
 #include "terrain/lighting.h"
 #include "view/lens_flare.h"
@@ -233,6 +235,47 @@ TEST_F(Frame, ABillboardQuadStandsOnItsFootFacingTheCamera)
         EXPECT_EQ(quad[size_t(k)][5], want[k][3]) << k;
         EXPECT_FLOAT_EQ(quad[size_t(k)][10], 0.2f) << k;
     }
+}
+
+// Riders on bare physics bodies: which pass draws each, seen by its bike texture.
+TEST_F(Frame, GhostsNearTheOwnRiderAreDrawnFadedAfterTheBillboards)
+{
+    dInitODE();
+    dWorldID world = dWorldCreate();
+    const struct {
+        int slot;
+        int32_t kind;
+        float x;
+    } field[] = {{0, rider_kind_local, 0}, {1, rider_kind_remote, 3}, {2, rider_kind_remote, 12}, {3, rider_kind_bot, 1}};
+    for (const auto& f : field) {
+        rider_slot& r = rider_slots[f.slot];
+        r.bodies[body_frame] = dBodyCreate(world);
+        dBodySetPosition(r.bodies[body_frame], f.x, 0, 30);
+        r.bike_textures.colour = uint32_t(500 + f.slot);
+        race.kinds[f.slot] = f.kind;
+    }
+    const float eye[3] = {0, 2, 0};
+    const std::vector<std::string> t = draw(eye, kIdentity);
+    const long boards = find(t, bind(30));
+    ASSERT_GE(boards, 0);
+    EXPECT_LT(find(t, bind(500)), boards);
+    EXPECT_GT(find(t, bind(501)), boards);   // 3 ft away: faded out completely
+    EXPECT_LT(find(t, bind(502)), boards);   // beyond the fade distance
+    EXPECT_LT(find(t, bind(503)), boards);   // automatic riders never fade
+    EXPECT_EQ(model_alpha, 1);
+
+    // A fade distance of 0 fades nobody.
+    ghost_fade_distance = 0;
+    const std::vector<std::string> none = draw(eye, kIdentity);
+    EXPECT_LT(find(none, bind(501)), find(none, bind(30)));
+    ghost_fade_distance = 10;
+    for (const auto& f : field) {
+        rider_slots[f.slot].bodies[body_frame] = nullptr;
+        rider_slots[f.slot].bike_textures = {};
+        race.kinds[f.slot] = 0;
+    }
+    dWorldDestroy(world);
+    dCloseODE();
 }
 
 TEST_F(Frame, SuperDebugDrawsTheRacingLinesFadingWithDistance)
