@@ -23,5 +23,6 @@ void front_end_install()
     front_door.progress_dots = progress_screen_dots;
     front_door.progress_done = progress_screen_done;
     front_door.message_ring_clear = message_log_clear;
+    front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
 }
