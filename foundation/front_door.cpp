@@ -34,7 +34,7 @@ void log_done(const char* message)
 }  // namespace
 
 const front_door_table front_door_log_only = {
-    log_message, no_spinner, no_screen, log_line, no_screen, log_done, no_clear,
+    log_message, no_spinner, no_screen, log_line, no_screen, log_done, no_clear, no_screen,
 };
 
 front_door_table front_door = front_door_log_only;
@@ -78,4 +78,9 @@ void message_ring_clear()
 uint32_t loading_spinner_calls()
 {
     return spinner_calls;
+}
+
+void report_stutter(const char* label)
+{
+    front_door.report_stutter(label);
 }

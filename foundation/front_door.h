@@ -13,6 +13,8 @@ struct front_door_table {
     void (*progress_done)(const char* message);
     // Start-up's first act: the message ring emptied.
     void (*message_ring_clear)();
+    // Names a section of the frame that took longer than the front end allows.
+    void (*report_stutter)(const char* label);
 };
 
 extern front_door_table front_door;
@@ -32,6 +34,8 @@ void progress_dots(const char* message);
 // "%.64s...done".
 void progress_done(const char* message);
 void message_ring_clear();
+// Marks the end of a timed section of the frame ("draw", "flip", ...).
+void report_stutter(const char* label);
 
 // Calls of loading_spinner through the door, whatever is installed behind it.
 uint32_t loading_spinner_calls();

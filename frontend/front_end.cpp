@@ -3,6 +3,8 @@
 #include "foundation/front_door.h"
 #include "frontend/message_line.h"
 #include "frontend/progress_screen.h"
+#include "frontend/title_screen.h"
+#include "race/program_hooks.h"
 #include "race/race_hooks.h"
 
 namespace {
@@ -23,5 +25,7 @@ void front_end_install()
     front_door.progress_dots = progress_screen_dots;
     front_door.progress_done = progress_screen_done;
     front_door.message_ring_clear = message_log_clear;
+    front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
+    program_hooks.title_screen_draw = title_screen_draw;
 }

@@ -54,7 +54,7 @@ void console_toggle(const char* label, int* flag)
     console_print(text);
 }
 
-void report_stutter(const char* label)
+void message_report_stutter(const char* label)
 {
     int32_t seconds = 0, microseconds = 0;
     qorl_time(&seconds, &microseconds);

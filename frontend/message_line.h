@@ -24,7 +24,7 @@ int message_print(const char* text);
 // Inverts the flag and prints "%.60s ON" or "%.60s OFF" with the label.
 void console_toggle(const char* label, int* flag);
 // One profiler mark: names the section that just ended when it took too long.
-void report_stutter(const char* label);
+void message_report_stutter(const char* label);
 // Once per frame: the oldest shown line retires when its time is up.
 void message_line_retire();
 // The name of a state-driven rider being watched, at the bottom of the window.

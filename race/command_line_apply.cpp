@@ -28,6 +28,8 @@ void command_line_apply(const command_line& c)
         lod_bias = *c.lod_bias;
     if (c.roost_density)
         roost_density = *c.roost_density;
+    if (c.fugly)
+        race_opts.fugly = 1;
     if (c.editor)
         race_opts.editor = 1;
     if (c.erode)

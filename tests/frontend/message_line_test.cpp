@@ -116,17 +116,17 @@ TEST_F(MessageLine, StutterReportsNameTheSlowSection)
 {
     fronttest::FakeClock clock(10000);
     LogCapture log;
-    report_stutter("draw");
+    message_report_stutter("draw");
     clock.advance(5);
-    report_stutter("draw");
+    message_report_stutter("draw");
     EXPECT_FALSE(has(log.text(), "Stutter"));
 
     stutter_threshold = 0.05;
     clock.advance(0.1);
-    report_stutter("draw");
+    message_report_stutter("draw");
     EXPECT_TRUE(has(log.text(), "Stutter in draw - 0.100000 seconds\n"));
     clock.advance(0.04);
-    report_stutter("flip");
+    message_report_stutter("flip");
     EXPECT_FALSE(has(log.text(), "Stutter in flip"));
 }
 
