@@ -67,17 +67,27 @@ void ride_ready(const bvtest::TempDir& root)
     program_hooks.menu_key = [](int32_t code) { menu_keys_seen.push_back(code); };
 }
 
+// The ride ready and the loop started at clock time 10 s.
+struct Ride {
+    bvtest::TempDir root;
+    FakeClock clock;
+    ScriptedEvents events;
+    Ride()
+    {
+        ride_ready(root);
+        looptest::begin(clock, events, 10.0);
+    }
+};
+
 }  // namespace
 
 TEST(TickDispatch, KeysMenusAndTheViewKeys)
 {
     bvtest::in_fresh_process([] {
         Problems p;
-        bvtest::TempDir root;
-        ride_ready(root);
-        FakeClock clock;
-        ScriptedEvents events;
-        looptest::begin(clock, events, 10.0);
+        Ride ride;
+        FakeClock& clock = ride.clock;
+        ScriptedEvents& events = ride.events;
         p.check(race.kinds[race.viewed_slot] == rider_kind_local, "a local practice rider");
 
         // A press and a release in one frame, in different ticks: 1, then 0.
@@ -164,11 +174,9 @@ TEST(TickDispatch, ControlsReachTheLocalRider)
 {
     bvtest::in_fresh_process([] {
         Problems p;
-        bvtest::TempDir root;
-        ride_ready(root);
-        FakeClock clock;
-        ScriptedEvents events;
-        looptest::begin(clock, events, 10.0);
+        Ride ride;
+        FakeClock& clock = ride.clock;
+        ScriptedEvents& events = ride.events;
         rider_slot* r = &rider_slots[race.viewed_slot];
 
         // "left" steers with -1 under the default reverse steering, +1 without it.
