@@ -2,7 +2,7 @@
 // without "desc" is titled by its name, titles are ordered ignoring case and equal
 // ones keep their index order, and an index without terrain has no tracks.
 #include "foundation/file_index.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "terrain/track_list.h"
