@@ -22,17 +22,19 @@ struct ui_button {
     ui_rect rect;
 };
 
+// A record's value is the setting itself: the selected index and the slider value
+// refer to the storage where the rest of the program reads them.
 struct ui_choice {
     const char* label;
     const char* const* items;
     int count;
-    int selected;
+    int& selected;
     ui_rect rect;
 };
 
 struct ui_slider {
     const char* label;
-    double value;
+    double& value;
     double step;
     double min;
     double max;

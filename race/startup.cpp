@@ -20,7 +20,9 @@
 #include "race/out_of_memory_stop.h"
 #include "race/race_hooks.h"
 #include "race/rider_history.h"
+#include "race/settings_hooks.h"
 #include "race/settings_values.h"
+#include "race/detail_presets.h"
 #include "sim/rider_slot.h"
 
 #include <cstdio>
@@ -108,6 +110,13 @@ void close_window(qorl_window* window)
     qorl_gl_close(window);
 }
 
+// Shutdown after the settings were read: "@config" is written, the lists freed.
+void settings_shutdown()
+{
+    settings_hooks.write();
+    settings_hooks.lists_free();
+}
+
 void shutdown_tail()
 {
     vfs_shutdown();
@@ -145,9 +154,13 @@ int brovanta_main(int argc, char** argv)
         if (slot >= 0 && slot < kRiderSlots)
             bike_apply_setup(&rider_slots[slot]);
     };
-    // The setup defaults, then the watch armed on them.
+    // The kept settings: the static values, the "Compatibility" preset, the default
+    // setup, then "@config" over them; the watch is armed on what was read.
+    detail_preset_apply(0);
     stability_derive(int32_t(setup.stability));
+    settings_hooks.read();
     setup_watch_arm();
+    settings_hooks.derive();
 
     const command_line_result parsed = parse_command_line(argc, argv);
     for (const std::string& line : parsed.lines)
@@ -175,6 +188,7 @@ int brovanta_main(int argc, char** argv)
                                        options.depth.value_or(colour_bits), 0,
                                        options.zdepth.value_or(depth_bits), 0, 0);
     if (!window) {
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -183,21 +197,25 @@ int brovanta_main(int argc, char** argv)
     if (!start_gl(window)) {
         qorl_log("OpenGL version too old\n");
         close_window(window);
+        settings_shutdown();
         shutdown_tail();
         return 1;  // the program cannot draw on this context: a failed start
     }
     if (!gl_create_shaders()) {
         fputs("Can't initialize shaders\n", stderr);
         close_window(window);
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
     // The data-file index: archive entries such as the bundled fonts are found through it.
     loading_spinner();
     file_index_list();
+    settings_hooks.lists_build();
 
     if (!audio_start(audio, window)) {
         close_window(window);
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -206,6 +224,7 @@ int brovanta_main(int argc, char** argv)
 
     audio_stop();
     graphics_free();
+    settings_shutdown();
     close_window(window);
     shutdown_tail();
     return 0;
