@@ -17,20 +17,33 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 enum class kind { integer, real, choice, track, slots, setup, server, history, map_scale, bindings, use_fbo, ignored };
 
 struct config_key {
     const char* key;
     kind k;
-    void* value;   // int32_t, ui_slider, ui_choice or float
+    void* value; // int32_t, ui_slider, ui_choice or float
 };
 
-config_key integer(const char* key, int32_t& v) { return {key, kind::integer, &v}; }
-config_key real(const char* key, ui_slider& s) { return {key, kind::real, &s}; }
-config_key pick(const char* key, ui_choice& c) { return {key, kind::choice, &c}; }
-config_key block(kind k) { return {"", k, nullptr}; }
+config_key integer(const char* key, int32_t& v)
+{
+    return {key, kind::integer, &v};
+}
+config_key real(const char* key, ui_slider& s)
+{
+    return {key, kind::real, &s};
+}
+config_key pick(const char* key, ui_choice& c)
+{
+    return {key, kind::choice, &c};
+}
+config_key block(kind k)
+{
+    return {"", k, nullptr};
+}
 
 // In the order config_write writes them; the last two are only read.
 const config_key config_keys[] = {
@@ -226,7 +239,7 @@ std::string user_config_path()
     return folder ? std::string(folder) + "config" : std::string();
 }
 
-}  // namespace
+} // namespace
 
 int config_read()
 {

@@ -11,60 +11,104 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 enum class setup_kind { bike, text, graphics, stability, real, choice };
 
 struct setup_key {
     const char* key;
     setup_kind kind;
-    void* record;   // the ui_choice, ui_slider or ui_text_field; null for graphics
-    int index;      // graphics: which of the four
+    void* record; // the ui_choice, ui_slider or ui_text_field; null for graphics
+    int index;    // graphics: which of the four
 };
 
-setup_key real(const char* key, ui_slider& s) { return {key, setup_kind::real, &s, 0}; }
-setup_key pick(const char* key, ui_choice& c) { return {key, setup_kind::choice, &c, 0}; }
-setup_key looks(const char* key, int i) { return {key, setup_kind::graphics, nullptr, i}; }
-ui_slider& adv(int i) { return *advanced_stability_sliders[i]; }
-ui_slider& susp(int i) { return suspension_sliders[i]; }
+setup_key real(const char* key, ui_slider& s)
+{
+    return {key, setup_kind::real, &s, 0};
+}
+setup_key pick(const char* key, ui_choice& c)
+{
+    return {key, setup_kind::choice, &c, 0};
+}
+setup_key looks(const char* key, int i)
+{
+    return {key, setup_kind::graphics, nullptr, i};
+}
+ui_slider& adv(int i)
+{
+    return *advanced_stability_sliders[i];
+}
+ui_slider& susp(int i)
+{
+    return suspension_sliders[i];
+}
 
 // In the order setup_write writes them.
 const setup_key setup_keys[kSetupKeys] = {
     {"bike", setup_kind::bike, &bike_choice, 0},
     {"name", setup_kind::text, &rider_name_field, 0},
     {"number", setup_kind::text, &rider_number_field, 0},
-    looks("rider_texture", 0), looks("head_texture", 1), looks("bike_texture", 2), looks("wheel_texture", 3),
+    looks("rider_texture", 0),
+    looks("head_texture", 1),
+    looks("bike_texture", 2),
+    looks("wheel_texture", 3),
     {"stability", setup_kind::stability, &stability_slider, 0},
-    real("leveling", adv(0)), real("roll_damping", adv(1)), real("roll_limit_angle", adv(2)),
-    real("roll_limit_factor", adv(3)), real("steering_damping", adv(4)), real("steering_strength", adv(5)),
-    real("max_steering_force", adv(6)), real("direct_steering", adv(7)), real("slow_damping_speed", adv(8)),
-    real("slow_damping_factor", adv(9)), real("land_damping_rampup", adv(10)),
-    real("land_damping_falloff", adv(11)), real("land_damping_factor", adv(12)),
-    real("full_lock_speed", adv(13)), real("restricted_lock_speed", adv(14)), real("restricted_lock", adv(15)),
-    pick("arcade", assist_choices[0]), pick("front_brake", assist_choices[1]),
-    pick("rear_brake", assist_choices[2]), pick("stop_wheelies", assist_choices[3]),
-    pick("auto_shift", assist_choices[4]), pick("auto_dab", assist_choices[5]),
-    pick("auto_align", assist_choices[7]), pick("sticky_dab", assist_choices[6]),
-    pick("reverse_steering", assist_choices[8]), pick("lean_indicator", assist_choices[9]),
-    real("auto_clutch_rpms", bike_setup_sliders[0]), real("brake_torque", bike_setup_sliders[1]),
-    real("rear_brake_torque", bike_setup_sliders[2]), real("max_dab_speed", bike_setup_sliders[3]),
-    real("front_sprocket_adjustment", susp(13)), real("rear_sprocket_adjustment", susp(14)),
-    real("fork_compression_adjustment", susp(0)), real("fork_slow_compression_adjustment", susp(1)),
-    real("fork_rebound_adjustment", susp(2)), real("fork_slow_rebound_adjustment", susp(3)),
-    real("fork_spring_rate_adjustment", susp(4)), real("fork_preload_adjustment", susp(5)),
-    real("fork_oil_level_adjustment", susp(6)), real("shock_compression_adjustment", susp(7)),
-    real("shock_slow_compression_adjustment", susp(8)), real("shock_rebound_adjustment", susp(9)),
-    real("shock_slow_rebound_adjustment", susp(10)), real("shock_spring_rate_adjustment", susp(11)),
-    real("shock_preload_adjustment", susp(12)), real("rider_yspring", susp(15)), real("rider_ydamping", susp(16)),
-    real("rider_zspring", susp(17)), real("rider_zdamping", susp(18)), real("rider_mass_distribution", susp(19)),
+    real("leveling", adv(0)),
+    real("roll_damping", adv(1)),
+    real("roll_limit_angle", adv(2)),
+    real("roll_limit_factor", adv(3)),
+    real("steering_damping", adv(4)),
+    real("steering_strength", adv(5)),
+    real("max_steering_force", adv(6)),
+    real("direct_steering", adv(7)),
+    real("slow_damping_speed", adv(8)),
+    real("slow_damping_factor", adv(9)),
+    real("land_damping_rampup", adv(10)),
+    real("land_damping_falloff", adv(11)),
+    real("land_damping_factor", adv(12)),
+    real("full_lock_speed", adv(13)),
+    real("restricted_lock_speed", adv(14)),
+    real("restricted_lock", adv(15)),
+    pick("arcade", assist_choices[0]),
+    pick("front_brake", assist_choices[1]),
+    pick("rear_brake", assist_choices[2]),
+    pick("stop_wheelies", assist_choices[3]),
+    pick("auto_shift", assist_choices[4]),
+    pick("auto_dab", assist_choices[5]),
+    pick("auto_align", assist_choices[7]),
+    pick("sticky_dab", assist_choices[6]),
+    pick("reverse_steering", assist_choices[8]),
+    pick("lean_indicator", assist_choices[9]),
+    real("auto_clutch_rpms", bike_setup_sliders[0]),
+    real("brake_torque", bike_setup_sliders[1]),
+    real("rear_brake_torque", bike_setup_sliders[2]),
+    real("max_dab_speed", bike_setup_sliders[3]),
+    real("front_sprocket_adjustment", susp(13)),
+    real("rear_sprocket_adjustment", susp(14)),
+    real("fork_compression_adjustment", susp(0)),
+    real("fork_slow_compression_adjustment", susp(1)),
+    real("fork_rebound_adjustment", susp(2)),
+    real("fork_slow_rebound_adjustment", susp(3)),
+    real("fork_spring_rate_adjustment", susp(4)),
+    real("fork_preload_adjustment", susp(5)),
+    real("fork_oil_level_adjustment", susp(6)),
+    real("shock_compression_adjustment", susp(7)),
+    real("shock_slow_compression_adjustment", susp(8)),
+    real("shock_rebound_adjustment", susp(9)),
+    real("shock_slow_rebound_adjustment", susp(10)),
+    real("shock_spring_rate_adjustment", susp(11)),
+    real("shock_preload_adjustment", susp(12)),
+    real("rider_yspring", susp(15)),
+    real("rider_ydamping", susp(16)),
+    real("rider_zspring", susp(17)),
+    real("rider_zdamping", susp(18)),
+    real("rider_mass_distribution", susp(19)),
 };
 
 // Setups written before the model years were added name the 2008 bikes.
 constexpr const char* legacy_bikes[][2] = {
-    {"crf250", "crf250(2008)"},
-    {"kx250f", "kx250f(2008)"},
-    {"rmz250", "rmz250(2008)"},
-    {"yz250f", "yz250f(2008)"},
+    {"crf250", "crf250(2008)"}, {"kx250f", "kx250f(2008)"}, {"rmz250", "rmz250(2008)"}, {"yz250f", "yz250f(2008)"},
 };
 
 void copy_cut(char* out, size_t capacity, const char* text)
@@ -84,7 +128,7 @@ void apply_setup_line(const char* key, const char* value)
     setup_parse(key, value);
 }
 
-}  // namespace
+} // namespace
 
 int setting_real(ui_slider* slider, const char* text)
 {

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 constexpr const char* fixed_prefixes[4] = {"rider_body-", "rider_head-", nullptr, "wheels-"};
 bool lists_built = false;
@@ -52,23 +53,21 @@ void scan_one(int i)
     point_choice(i);
 }
 
-}  // namespace
+} // namespace
 
 const char* const bike_graphics_prefixes[80] = {
-    "450sxfv2016-", "crf450v2017-", "fc450v2016-",  "kx450fv2016-", "rmz450v2018-", "yz450fv2014-",
-    "450sxfv2016-", "crf450v2017-", "fc450v2016-",  "kx450fv2016-", "rmz450-",      "yz450fv2014-",
-    "450sxfv2016-", "crf450v2013-", "kx450fv2016-", "rmz450-",      "yz450fv2014-", "450sxfv2013-",
-    "crf450v2013-", "kx450f-",      "rmz450-",      "yz450f-",      "450sxf-",      "crf450-",
-    "kx450f-",      "rmz450-",      "yz450f-",      "350sxfv2016-", "350sxfv2013-", "350sxf-",
-    "250sx-",       "cr250-",       "kx250-",       "rm250-",       "yz250-",       "250sxfv2016-",
-    "crf250v2018-", "fc250v2016-",  "kx250fv2017-", "rmz250v2010-", "yz250fv2014-", "250sxfv2016-",
-    "crf250v2014-", "fc250v2016-",  "kx250fv2017-", "rmz250v2010-", "yz250fv2014-", "250sxfv2016-",
-    "crf250v2014-", "kx250fv2013-", "rmz250v2010-", "yz250fv2014-", "250sxfv2013-", "crf250v2010-",
-    "kx250fv2013-", "rmz250v2010-", "yz250fv2010-", "250sxf-",      "crf250-",      "kx250f-",
-    "rmz250-",      "yz250f-",      "crf250-",      "kx250f-",      "rmz250-",      "yz250f-",
-    "crf250-",      "kx250f-",      "rmz250-",      "yz250f-",      "yz250f_se-",   "125sx-",
-    "cr125-",       "kx125-",       "rm125-",       "yz125-",       "cr125-",       "kx125-",
-    "rm125-",       "yz125-",
+    "450sxfv2016-", "crf450v2017-", "fc450v2016-",  "kx450fv2016-", "rmz450v2018-", "yz450fv2014-", "450sxfv2016-",
+    "crf450v2017-", "fc450v2016-",  "kx450fv2016-", "rmz450-",      "yz450fv2014-", "450sxfv2016-", "crf450v2013-",
+    "kx450fv2016-", "rmz450-",      "yz450fv2014-", "450sxfv2013-", "crf450v2013-", "kx450f-",      "rmz450-",
+    "yz450f-",      "450sxf-",      "crf450-",      "kx450f-",      "rmz450-",      "yz450f-",      "350sxfv2016-",
+    "350sxfv2013-", "350sxf-",      "250sx-",       "cr250-",       "kx250-",       "rm250-",       "yz250-",
+    "250sxfv2016-", "crf250v2018-", "fc250v2016-",  "kx250fv2017-", "rmz250v2010-", "yz250fv2014-", "250sxfv2016-",
+    "crf250v2014-", "fc250v2016-",  "kx250fv2017-", "rmz250v2010-", "yz250fv2014-", "250sxfv2016-", "crf250v2014-",
+    "kx250fv2013-", "rmz250v2010-", "yz250fv2014-", "250sxfv2013-", "crf250v2010-", "kx250fv2013-", "rmz250v2010-",
+    "yz250fv2010-", "250sxf-",      "crf250-",      "kx250f-",      "rmz250-",      "yz250f-",      "crf250-",
+    "kx250f-",      "rmz250-",      "yz250f-",      "crf250-",      "kx250f-",      "rmz250-",      "yz250f-",
+    "yz250f_se-",   "125sx-",       "cr125-",       "kx125-",       "rm125-",       "yz125-",       "cr125-",
+    "kx125-",       "rm125-",       "yz125-",
 };
 
 growable_array texture_files[4];
@@ -94,7 +93,7 @@ void texture_choices_scan(growable_array* files, growable_array* names, const ch
         if (strncmp(base, prefix, prefix_length) != 0)
             continue;
         const std::string file = std::string("@") + name;
-        const char* shown_end = name + length - 4;   // before ".png"
+        const char* shown_end = name + length - 4; // before ".png"
         const char* shown_begin = base + prefix_length;
         const std::string shown(shown_begin, shown_end > shown_begin ? size_t(shown_end - shown_begin) : 0);
         push_pair(files, names, intern_string(file.c_str()), intern_string(shown.c_str()));

@@ -7,7 +7,8 @@
 #include <cctype>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 struct binding_default {
     const char* title;
@@ -15,11 +16,11 @@ struct binding_default {
 };
 
 constexpr binding_default defaults[binding_count] = {
-    {"Throttle", "x"},      {"Front Brake", "c"},    {"Rear Brake", "v"},        {"Left", "left"},
-    {"Right", "right"},     {"Clutch", "z"},         {"Upshift", "up"},          {"Downshift", "down"},
-    {"Sit/Dab", "right ctrl"}, {"Back up", "b"},     {"Lean Forward", "n"},      {"Lean Backward", "m"},
-    {"Pause", "pause"},     {"Step", "."},           {"Rewind", "\\"},           {"Skip", "/"},
-    {"Previous Bike", "["}, {"Next Bike", "]"},      {"Chat", "t"},              {"Screenshot", "s"},
+    {"Throttle", "x"},         {"Front Brake", "c"}, {"Rear Brake", "v"},   {"Left", "left"},
+    {"Right", "right"},        {"Clutch", "z"},      {"Upshift", "up"},     {"Downshift", "down"},
+    {"Sit/Dab", "right ctrl"}, {"Back up", "b"},     {"Lean Forward", "n"}, {"Lean Backward", "m"},
+    {"Pause", "pause"},        {"Step", "."},        {"Rewind", "\\"},      {"Skip", "/"},
+    {"Previous Bike", "["},    {"Next Bike", "]"},   {"Chat", "t"},         {"Screenshot", "s"},
 };
 
 void clear(input_binding* b)
@@ -41,7 +42,7 @@ input_binding default_binding(int i)
     return b;
 }
 
-}  // namespace
+} // namespace
 
 input_binding bindings[binding_count] = {
     default_binding(0),  default_binding(1),  default_binding(2),  default_binding(3),  default_binding(4),
@@ -51,10 +52,10 @@ input_binding bindings[binding_count] = {
 };
 
 const char* const binding_keys[binding_count] = {
-    "throttle_key", "front_brake_key", "rear_brake_key", "left_key",       "right_key",
-    "clutch_key",   "upshift_key",     "downshift_key",  "dab_key",        "back_up_key",
-    "lean_forward_key", "lean_backward_key", "pause_key", "step_key",      "rewind_key",
-    "skip_key",     "prev_key",        "next_key",       "console_key",    "screenshot_key",
+    "throttle_key",     "front_brake_key",   "rear_brake_key", "left_key",    "right_key",
+    "clutch_key",       "upshift_key",       "downshift_key",  "dab_key",     "back_up_key",
+    "lean_forward_key", "lean_backward_key", "pause_key",      "step_key",    "rewind_key",
+    "skip_key",         "prev_key",          "next_key",       "console_key", "screenshot_key",
 };
 
 void bindings_reset_defaults()
