@@ -9,6 +9,7 @@
 #include "support/archive_bytes.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 
 namespace
@@ -155,3 +156,26 @@ TEST(TextureChoices, AFailedGrowthKeepsTheListsInStep)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TextureChoices, TheBundledDataOffersMoreThanDefault)
+{
+    in_fresh_settings([](Problems& p, const folders& f) {
+        std::filesystem::create_symlink(std::string(BV_BUILD_DIR) + "/zzzz.saf", f.game / "zzzz.saf");
+        texture_lists_build();
+        auto items = [](const ui_choice& c) {
+            std::string out;
+            for (int i = 0; i < c.count; ++i)
+                out += std::string(i ? "|" : "") + c.items[i];
+            return out;
+        };
+        p.same(items(riding_gear_choice), "default|blue|red", "riding gear");
+        p.same(items(helmet_choice), "default|white", "helmet");
+        p.same(items(bike_graphics_choice), "default|red", "the default bike's graphics");
+        p.same(items(wheel_graphics_choice), "default|gold", "wheels");
+        texture_lists_free();
+    });
+}
+
+}  // namespace
