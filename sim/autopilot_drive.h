@@ -24,5 +24,3 @@ void autopilot_drive(rider_slot* rider);
 ai_line* autopilot_pick_line(rider_slot* rider, int table_index);
 // Sets the rider's personality by name; returns its id.
 int autopilot_set_personality(rider_slot* rider, const char* name);
-// Empties the followed path and the automatic rider's state (bike reset).
-void autopilot_reset(rider_slot* rider);

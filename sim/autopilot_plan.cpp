@@ -102,12 +102,6 @@ const ai_line_table& table_of(int segment)
     return ai_lines.tables[ai_table_of_segment(segment)];
 }
 
-// The segment after the last of the range: the normal lap wraps to its own start.
-int following_segment(int first, int count)
-{
-    return first + count;
-}
-
 void run_programme(route_table& rt, int first, int count, int mode)
 {
     rt.first = first;
@@ -119,9 +113,9 @@ void run_programme(route_table& rt, int first, int count, int mode)
             for (int j = 0; j < N; ++j)
                 allowed[i][j] = autopilot_transition_allowed(from.lines[i], to.lines[j]);
     };
-    auto next_table = [&](int step) -> const ai_line_table& {
-        return step + 1 < count ? table_of(first + step + 1) : table_of(following_segment(first, count));
-    };
+    // The segment after step's; past the range's end the table mapping wraps a
+    // normal lap onto its own first segment.
+    auto next_table = [&](int step) -> const ai_line_table& { return table_of(first + step + 1); };
 
     const ai_line_table& start = table_of(first);
     fill_allowed(start, next_table(0));

@@ -86,7 +86,7 @@ void advance(rider_slot* rider, int now)
 }
 
 // 3-5. Appends the next picked line when fewer than 10 points are left ahead.
-void supply_path(rider_slot* rider, int now)
+void supply_path(rider_slot* rider)
 {
     if (!ai_lines_exist() || rider->path_index < rider->path_count - 10)
         return;
@@ -124,7 +124,6 @@ void supply_path(rider_slot* rider, int now)
         rider->path_index = i;
         rider->progress_tick = 30 * ticks_per_second;
     }
-    (void)now;
 }
 
 // 7. The start: throttle blips at the gate, revving up, then the launch. The start
@@ -252,20 +251,6 @@ void recover(rider_slot* rider, int now)
 
 }  // namespace
 
-void autopilot_reset(rider_slot* rider)
-{
-    set_path_count(rider, 0);
-    rider->path_index = 0;
-    rider->segment_counter = 0;
-    rider->progress_tick = 0;
-    rider->recovery = 0;
-    rider->start_timer = 0;
-    rider->limit_tick = 0;
-    rider->smoothed_throttle = 0;
-    for (int32_t& id : rider->picked_lines)
-        id = 0;
-}
-
 void autopilot_tick(rider_slot* rider)
 {
     if (rider->personality <= 0 || !rider->bodies[body_frame])
@@ -277,7 +262,7 @@ void autopilot_tick(rider_slot* rider)
     bike_set_auto_shift(rider, 1);
 
     advance(rider, now);
-    supply_path(rider, now);
+    supply_path(rider);
     if (start(rider))
         return;
     if (rider->path_count <= 0 || rider->path_index >= rider->path_count) {

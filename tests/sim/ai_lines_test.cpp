@@ -5,6 +5,7 @@
 #include "sim/ai_lines_rules.h"
 
 #include "foundation/vfs.h"
+#include "sim_fixture.h"
 #include "support/test_support.h"
 
 #include <cmath>
@@ -136,11 +137,20 @@ TEST_F(LinesFile, DamagedFilesLeaveTheTablesFreeWithoutCrashing)
     }
 }
 
-TEST_F(LinesFile, WritingNeedsLearningSwitchedOn)
+TEST_F(LinesFile, WrittenOnlyWithLearningOnThroughAFileThatReplacesTheOldOneWhole)
 {
+    const std::string folder = simtest::root() + "/user/Brovanta/tracks/learnt";
+    bvtest::make_dirs(folder);
+    bvtest::write_file(folder + "/lines_novice", "the old lines");
     put_line(table(0).lines[0], 3, 0, 0);
     ai_lines_learning = 0;
-    EXPECT_EQ(ai_lines_write("nowhere", "lines_novice"), 0);
+    EXPECT_EQ(ai_lines_write("tracks/learnt", "lines_novice"), 0);
+    EXPECT_EQ(bvtest::read_file(folder + "/lines_novice"), "the old lines");
+    ai_lines_learning = 1;
+    EXPECT_EQ(ai_lines_write("tracks/learnt", "lines_novice"), 1);
+    ai_lines_learning = 0;
+    EXPECT_EQ(bvtest::read_file(folder + "/lines_novice").rfind("ct03 6\n1\n3 ", 0), 0u);
+    EXPECT_FALSE(bvtest::file_exists(folder + "/lines_novice.new"));
     EXPECT_STREQ(ai_lines_file_name(1), "lines_amateur");
     EXPECT_EQ(ai_lines_file_name(3), nullptr);
 }

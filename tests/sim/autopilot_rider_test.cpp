@@ -84,7 +84,6 @@ TEST_F(Autopilot, LaunchesWithinThePersonalitysWindowAfterTheDrop)
             SCOPED_TRACE(std::string(c.name) + " seed " + std::to_string(seed));
             random_seed(seed);
             bike_reset(rider);
-            autopilot_reset(rider);
             autopilot_set_personality(rider, c.name);
             clock_tick = 0;
             int launch = -1, blips = 0;
@@ -142,23 +141,65 @@ TEST_F(Autopilot, FollowsItsPathUprightAtAStandstillWithFiniteControls)
     EXPECT_NEAR(rider->steering, 0.0f, 0.05f);
 }
 
+TEST_F(Autopilot, ABotCloseBehindAnotherRidesSlowerThanIt)
+{
+    // 100 s into the race the gap kept is 13.6 ft and the speed at most 0.95 of the
+    // rider ahead's: 20 ft/s here, the path asking for 30.
+    autopilot_set_personality(rider, "ostro");
+    for (int t = 0; t < 6; ++t)
+        lines_ahead(t, 0, -105.0f * float(t));
+    for (ai_line_point* p = ai_lines.tables[0].lines[0].points; p < ai_lines.tables[0].lines[0].points + 21; ++p)
+        p->speed = 30;
+    clock_tick = 100 * 128;
+    rider->progress_tick = clock_tick;
+    rider->timing_position = 1;
+    rider->front_contact.depth = rider->rear_contact.depth = 0.05f;
+    rider->gear = 2;
+    auto ride_at = [](rider_slot* r, float z, float speed) {
+        for (dBodyID b : r->bodies) {
+            const dReal* p = dBodyGetPosition(b);
+            dBodySetPosition(b, p[0], p[1], p[2] + z);
+            dBodySetLinearVel(b, 0, 0, -speed);
+        }
+    };
+    ride_at(rider, 0, 20);
+    autopilot_tick(rider);   // takes its first line (which counts its progress from 30 s)
+    rider->progress_tick = clock_tick;
+    rider->recovery = 0;
+    autopilot_tick(rider);
+    EXPECT_FLOAT_EQ(rider->throttle, 1.0f);
+    EXPECT_FLOAT_EQ(rider->front_brake, 0.0f);
+
+    rider_slot* ahead = create("cr125", 1, "8");
+    ride_at(ahead, -10, 20);
+    ++clock_tick;
+    autopilot_tick(rider);
+    EXPECT_FLOAT_EQ(rider->front_brake, 1.0f);   // 20 - 0.95 x 20 = 1: full brakes
+    EXPECT_FLOAT_EQ(rider->throttle, 1 - 1.0f / 32);   // and the throttle closing smoothly
+}
+
 TEST_F(Autopilot, RecentlyPickedLinesScoreLessAndSharedEndsShareTheirRest)
 {
+    // Two lines as good and as near as each other, 3 ft either side of the bike.
     autopilot_set_personality(rider, "ostro");
-    lines_ahead(2, 0);
-    lines_ahead(2, 2);    // ends 2 ft from the first: marked with it
-    lines_ahead(2, 40);   // far off: a poor start match
+    lines_ahead(2, -3);
+    lines_ahead(2, 3);
+    lines_ahead(2, 4.5f);   // ends 1.5 ft from the second: marked with it
+    lines_ahead(2, 40);     // far off: a poor start match
     for (int t : {3, 4, 5, 0})
         lines_ahead(t, 0, -105);
+    ai_line* lines = ai_lines.tables[2].lines;
     clock_tick = 100 * 128;
-    ai_line* first = autopilot_pick_line(rider, 2);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first, &ai_lines.tables[2].lines[0]);
-    EXPECT_EQ(ai_lines.tables[2].lines[1].last_picked, clock_tick);
-    EXPECT_EQ(ai_lines.tables[2].lines[2].last_picked, 0);
-    clock_tick += 128;   // a second later the first two score a third of their weight
-    EXPECT_EQ(autopilot_pick_line(rider, 2), &ai_lines.tables[2].lines[0]);   // its start match still wins
-    EXPECT_EQ(autopilot_pick_line(rider, 1), nullptr);                        // an empty table
+    lines[0].last_picked = clock_tick - 128;   // a second ago: a third of its weight
+    EXPECT_EQ(autopilot_pick_line(rider, 2), &lines[1]);
+    EXPECT_EQ(lines[1].last_picked, clock_tick);
+    EXPECT_EQ(lines[2].last_picked, clock_tick);
+    EXPECT_EQ(lines[0].last_picked, clock_tick - 128);
+    EXPECT_EQ(lines[3].last_picked, 0);
+    clock_tick += 128;   // now the first was picked two seconds ago, the second one
+    EXPECT_EQ(autopilot_pick_line(rider, 2), &lines[0]);
+
+    EXPECT_EQ(autopilot_pick_line(rider, 1), nullptr);   // an empty table
     rider->finished = 1;
     EXPECT_EQ(autopilot_pick_line(rider, 2), nullptr);
 }
