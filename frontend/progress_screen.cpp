@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <cstring>
 
-void (*progress_frame_observer)() = nullptr;
+void (*progress_frame_observer)(const char* message) = nullptr;
 double progress_fov = 110;
 
 namespace {
@@ -70,10 +70,10 @@ qorl_frame* begin_progress_frame(qorl_window* window)
     return frame;
 }
 
-void end_progress_frame(qorl_window* window)
+void end_progress_frame(qorl_window* window, const char* message)
 {
     if (progress_frame_observer)
-        progress_frame_observer();
+        progress_frame_observer(message);
     bvglFlush();
     qorl_end_frame(window);
 }
@@ -154,7 +154,7 @@ void progress_screen_show(const char* message)
     if (!begin_progress_frame(window))
         return;
     title_screen_draw(message);
-    end_progress_frame(window);
+    end_progress_frame(window, message);
     note_message(message);
 }
 
@@ -206,7 +206,12 @@ void progress_screen_spinner()
     if (!begin_progress_frame(window))
         return;
     spinner_frame(loading_spinner_calls(), now);
-    end_progress_frame(window);
+    end_progress_frame(window, nullptr);
+}
+
+const char* progress_current_message()
+{
+    return state.current;
 }
 
 void progress_screen_reset_state()

@@ -17,9 +17,12 @@ void progress_screen_done(const char* message);
 // At most every 1/16 s: the spinner with the call count as a row of squares.
 void progress_screen_spinner();
 
-// Called after each drawn progress or spinner frame, before it is shown (tests).
-extern void (*progress_frame_observer)();
+// Called after each drawn progress frame (with its text) or spinner frame (null),
+// before it is shown (tests).
+extern void (*progress_frame_observer)(const char* message);
 // The field of view the progress frames are projected with.
 extern double progress_fov;
+// The message on screen now (cut to 79 characters).
+const char* progress_current_message();
 // Everything back to "nothing drawn yet" (tests).
 void progress_screen_reset_state();

@@ -22,8 +22,8 @@ struct ui_button {
     ui_rect rect;
 };
 
-// A record's value is the setting itself: the selected index and the slider value
-// refer to the storage where the rest of the program reads them.
+// The selected index and a slider's value are the settings' own storage, which the
+// records refer to.
 struct ui_choice {
     const char* label;
     const char* const* items;
