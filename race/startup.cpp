@@ -165,12 +165,15 @@ int brovanta_main(int argc, char** argv)
     const command_line_result parsed = parse_command_line(argc, argv);
     for (const std::string& line : parsed.lines)
         fputs(line.c_str(), stderr);
+    // Ending on the command line changes no setting: "@config" stays as it was read.
     if (parsed.outcome == command_line_outcome::fail) {
+        settings_hooks.lists_free();
         shutdown_tail();
         return 1;
     }
     if (parsed.outcome == command_line_outcome::open_home) {
         open_user_folder();
+        settings_hooks.lists_free();
         shutdown_tail();
         return 0;
     }
