@@ -260,7 +260,7 @@ ui_slider* const advanced_stability_sliders[16] = {
 
 const char* track_setting = "rabbithill";
 
-void video_modes_build(const int32_t (*sizes)[2], int count)
+void video_modes_build(const int32_t* sizes, int count)
 {
     // The selection is kept by its text: the list may differ from the last run's.
     char selected[22];
@@ -275,8 +275,8 @@ void video_modes_build(const int32_t (*sizes)[2], int count)
             e.size[0] = e.size[1] = 0;
             snprintf(e.name, sizeof e.name, "%s", video_fixed[i]);
         } else {
-            e.size[0] = sizes[i - 2][0];
-            e.size[1] = sizes[i - 2][1];
+            e.size[0] = sizes[2 * (i - 2)];
+            e.size[1] = sizes[2 * (i - 2) + 1];
             snprintf(e.name, sizeof e.name, "%dx%d", e.size[0], e.size[1]);
         }
         names[i] = e.name;

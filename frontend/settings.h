@@ -85,7 +85,8 @@ extern ui_choice* const graphics_choices[4];
 
 // The video-mode list: "Default Fullscreen", "Windowed", then "%dx%d" per mode.
 // Start-up builds it before "@config" is read; the selection is kept by text.
-void video_modes_build(const int32_t (*sizes)[2], int count);
+// sizes: count width, height pairs.
+void video_modes_build(const int32_t* sizes, int count);
 // The track choice's items from the track list (titles), selecting the listed folder
 // named by `folder`, or keeping the selection when none is named or listed.
 void track_choice_build(const char* folder);

@@ -35,7 +35,7 @@ inline void defaults()
     detail_preset_apply(0);
     ui_choice_select(&bike_choice, "yz250f(2017)");
     stability_derive(100);
-    static const int32_t modes[][2] = {{800, 600}, {1024, 768}};
+    static const int32_t modes[] = {800, 600, 1024, 768};
     video_modes_build(modes, 2);
 }
 
