@@ -1,5 +1,6 @@
 #include "frontend/settings.h"
 
+#include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "frontend/message_line.h"
 #include "frontend/texture_choices.h"
@@ -300,8 +301,9 @@ void track_choice_build(const char* folder)
     if (track_count <= 0)
         return;
     track_titles = static_cast<const char**>(xmalloc(sizeof(const char*) * size_t(track_count)));
+    // Interned, so that a later rescan of the tracks leaves no item dangling.
     for (int32_t i = 0; i < track_count; ++i)
-        track_titles[i] = track_list[i].title;
+        track_titles[i] = intern_string(track_list[i].title);
     track_choice.items = track_titles;
     track_choice.count = track_count;
     if (track_choice.selected < 0 || track_choice.selected >= track_count)

@@ -118,6 +118,12 @@ void copy_cut(char* out, size_t capacity, const char* text)
     out[n] = '\0';
 }
 
+bool setup_name_ok(const char* name)
+{
+    return name && name[0] && !strchr(name, '/') && !strchr(name, '\\') && strcmp(name, "..") != 0 &&
+           strcmp(name, ".") != 0;
+}
+
 int write_setup_file(vfs_file* f, void*)
 {
     return setup_write(f);
@@ -246,12 +252,16 @@ void setting_lines_read(vfs_file* f, void (*apply)(const char* key, const char* 
 
 int setup_file_write(const char* name)
 {
+    if (!setup_name_ok(name))
+        return 0;
     const std::string path = std::string("@setups/") + name;
     return whole_file_write(path.c_str(), write_setup_file, nullptr);
 }
 
 int setup_file_read(const char* name)
 {
+    if (!setup_name_ok(name))
+        return 0;
     const std::string path = std::string("@setups/") + name;
     vfs_file* f = vfs_open(path.c_str(), "rb");
     if (!f)

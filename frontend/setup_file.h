@@ -9,6 +9,7 @@
 #pragma once
 #include <cstdint>
 
+struct ui_slider;
 struct vfs_file;
 
 inline constexpr int kSetupKeys = 58;
@@ -19,13 +20,13 @@ int setup_parse(const char* key, const char* value);
 int setup_write(vfs_file* f);
 
 // "@setups/<name>" written whole (the folder is made) or read; 0 when the file
-// could not be written or opened.
+// could not be written or opened, or when the name is empty or names a folder
+// ("/" in it), so that a setup name never reaches outside "setups".
 int setup_file_write(const char* name);
 int setup_file_read(const char* name);
 
 // Scans a real with "%f" as a float and clamps it into the slider's range; 0 (the
 // slider unchanged) when the text does not scan.
-struct ui_slider;
 int setting_real(ui_slider* slider, const char* text);
 
 // Splits one "@config" line in place: the key before the first "=", the value after

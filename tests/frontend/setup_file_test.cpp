@@ -102,6 +102,9 @@ TEST(SetupFile, AStabilityLineRederivesTheAdvancedValues)
         setup_file_read("order");
         p.check(setup.leveling != 3 && setup.roll_damping == 4, "before: overwritten; after: kept");
         p.check(setup_file_read("missing") == 0, "a missing file");
+        for (const char* name : {"", "../config", "sub/name", ".."})
+            p.check(setup_file_write(name) == 0 && setup_file_read(name) == 0, std::string("refused: ") + name);
+        p.check(!bvtest::file_exists(f.user / "Brovanta/config"), "nothing written outside setups");
     });
 }
 
