@@ -136,37 +136,64 @@ TEST(ConfigFile, EverySettingSurvivesARestart)
         TempDir user, game;
         bvtest::use_folders(user.path(), game.path());
         const std::string path = user / "Brovanta/config";
+        std::string default_file;
         std::string problems = in_forked_run([&] {
+            defaults();
+            tracks_listed();
+            config_write();
+            return std::string();
+        });
+        default_file = read_file(path);
+        problems += in_forked_run([&] {
             Problems p;
             defaults();
             tracks_listed();
-            plain_values.xres = 1000;
-            plain_values.spy = 1;
-            plain_values.demo_backups = 3;
-            plain_values.map_scale = 2.5f;
+            // Every record moves: a choice to its next item, a slider to three quarters
+            // of its range (or a quarter when that is where it stands), as a float.
+            ui_choice* choices[] = {&record_demo_choice, &robot_skill_choice, &time_trial_abort_choice,
+                                    &playback_mode_choice, &video_mode_choice, &hide_rider_choice,
+                                    &rigid_camera_choice, &ground_texture_dim_old_choice, &ground_texture_dim_choice,
+                                    &ground_mipmaps_choice, &compress_textures_choice, &lens_flare_choice,
+                                    &reflections_choice, &render_texture_choice, &use_shader_choice};
+            for (ui_choice* c : choices)
+                c->selected = (c->selected + 1) % c->count;
+            for (ui_choice& c : gate_choices)
+                c.selected = (c.selected + 1) % c.count;
+            for (ui_choice& c : assist_choices)
+                c.selected = (c.selected + 1) % c.count;
+            ui_slider* sliders[] = {&minutes_slider, &laps_slider, &ghost_fade_slider, &fov_slider,
+                                    &first_person_height_slider, &first_person_angle_slider,
+                                    &first_person_gimbal_slider, &third_person_height_slider,
+                                    &third_person_distance_slider, &volume_slider, &comp_volume_slider,
+                                    &ground_detail_slider, &ground_texture_detail_slider, &model_detail_slider,
+                                    &model_texture_detail_slider, &roost_density_slider, &terrain_sync_slider,
+                                    &reshade_delay_slider};
+            auto move = [](ui_slider& s) {
+                const double v = double(float(s.min + 0.75 * (s.max - s.min)));
+                s.value = s.value == v ? double(float(s.min + 0.25 * (s.max - s.min))) : v;
+            };
+            for (ui_slider* s : sliders)
+                move(*s);
+            move(stability_slider);
+            for (ui_slider* s : advanced_stability_sliders)
+                move(*s);
+            for (ui_slider& s : bike_setup_sliders)
+                move(s);
+            for (ui_slider& s : suspension_sliders)
+                move(s);
+            plain_values = {1000, 700, 1, 1, 0, 1, 1, 16, 3, 2.5f, plain_values.video_mode};
             message_lines = 9;
             track_choice.selected = 1;
-            record_demo_choice.selected = 1;
-            robot_skill_choice.selected = 2;
-            minutes_slider.value = 12;
-            gate_choices[39].selected = 4;
-            video_mode_choice.selected = 3;
-            ground_texture_dim_old_choice.selected = 0;
-            compress_textures_choice.selected = 2;
-            fov_slider.value = 95;
-            first_person_height_slider.value = 0.5;
-            reshade_delay_slider.value = 7;
-            use_shader_choice.selected = 0;
             snprintf(server_name, sizeof server_name, "race.example.org:19801");
-            snprintf(server_name_hist[7], sizeof server_name_hist[7], "old.example.org");
+            for (int i = 0; i < 16; ++i)
+                snprintf(server_name_hist[i], sizeof server_name_hist[i], "old%d.example.org", i);
             ui_choice_select(&bike_choice, "rs50kx");
             ui_text_set(&rider_name_field, "Somebody Else");
             ui_text_set(&rider_number_field, "42");
-            snprintf(kept_graphics_names[0], kKeptNameSize, "red");
-            stability_slider.value = 60;
-            advanced_stability_sliders[3]->value = 33;
-            assist_choices[3].selected = 2;
-            suspension_sliders[19].value = 0.45;
+            for (int i = 0; i < 4; ++i)
+                snprintf(kept_graphics_names[i], kKeptNameSize, "look%d", i);
+            for (int b = 0; b < binding_count; ++b)
+                binding_parse(&bindings[b], ("(k)key" + std::to_string(b)).c_str());
             binding_parse(&bindings[binding_throttle], "(0.25,0.75)pedal");
             binding_parse(&bindings[binding_screenshot], "(k)");
             p.check(config_write() == 1, "written");
@@ -182,22 +209,21 @@ TEST(ConfigFile, EverySettingSurvivesARestart)
             p.check(plain_values.xres == 1000 && plain_values.spy == 1 && plain_values.demo_backups == 3, "integers");
             p.check(plain_values.map_scale == 2.5f && message_lines == 9, "map_scale, message_lines");
             p.check(track_choice.selected == 1, "track");
-            p.check(record_demo_choice.selected == 1 && robot_skill_choice.selected == 2, "choices");
-            p.check(minutes_slider.value == 12 && fov_slider.value == 95 && reshade_delay_slider.value == 7, "reals");
-            p.check(first_person_height_slider.value == 0.5, "first person height");
-            p.check(gate_choices[39].selected == 4 && video_mode_choice.selected == 3, "gate, video mode");
-            p.check(ground_texture_dim_old_choice.selected == 0 && texture_compress == 2 &&
+            p.check(record_demo_choice.selected == 1 && robot_skill_choice.selected == 1, "choices");
+            p.check(minutes_slider.value == 45 && fov_slider.value == 130, "reals");
+            p.check(gate_choices[39].selected == 1 && video_mode_choice.selected == 1, "gate, video mode");
+            p.check(ground_texture_dim_old_choice.selected == 3 && texture_compress == 1 &&
                         graphics_settings.use_shader == 0,
                     "graphics choices");
             p.same(server_name, "race.example.org:19801", "server");
-            p.same(server_name_hist[7], "old.example.org", "history");
+            p.same(server_name_hist[15], "old15.example.org", "history");
             p.same(bike_names[bike_choice.selected], "rs50kx", "bike");
             p.same(rider_name_field.buffer, "Somebody Else", "name");
             p.same(rider_number_field.buffer, "42", "number");
-            p.same(kept_graphics_names[0], "red", "riding gear name");
-            p.check(setup.stability == 60 && setup.roll_limit_factor == 33, "stability and an advanced value");
+            p.same(kept_graphics_names[0], "look0", "riding gear name");
+            p.check(setup.stability == 75 && setup.roll_limit_factor == 48, "stability and an advanced value");
             p.check(setup.stop_wheelies == 2, "assist");
-            p.check(float(setup.rider_mass_distribution) == 0.45f, "mass distribution");
+            p.check(setup.rider_mass_distribution == double(float(0.33 + 0.75 * 0.17)), "mass distribution");
             const input_binding& t = bindings[binding_throttle];
             p.check(!t.key_name && t.axis_name && strcmp(t.axis_name, "pedal") == 0 && t.range_low == 0.25f &&
                         t.range_high == 0.75f,
@@ -211,6 +237,10 @@ TEST(ConfigFile, EverySettingSurvivesARestart)
         p.same(read_file(path), reference, "the second run's file");
         p.check(has_line(reference, "throttle_key=(0.250000,0.750000)pedal"), "axis line");
         p.check(has_line(reference, "screenshot_key=(k)"), "empty key line");
+        const std::vector<std::string> changed = lines_of(reference), before = lines_of(default_file);
+        p.check(changed.size() == 180 && before.size() == 180, "complete files");
+        for (size_t i = 0; i < std::min(changed.size(), before.size()); ++i)
+            p.check(changed[i] != before[i], "unchanged: " + changed[i]);
         return problems + p.text;
     });
 }
