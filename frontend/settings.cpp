@@ -14,10 +14,20 @@
 #include "terrain/track_list.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
+// A fresh user races against five robots from gates 18 to 23, from gate 20 themself.
+constexpr std::array<int, kGateSlots> default_gates = [] {
+    std::array<int, kGateSlots> gates{};
+    for (int i = 17; i <= 22; ++i)
+        gates[i] = 2;
+    gates[19] = 1;
+    return gates;
+}();
 
 // The values only the front end reads; the rest live where the race core, the
 // graphics and the simulation read them.
@@ -27,7 +37,7 @@ struct front_values {
     int robot_skill = 0;
     double minutes = 0;
     double laps = 5;
-    int gates[kGateSlots] = {};
+    std::array<int, kGateSlots> gates = default_gates;
     double ghost_fade = 10;
     int time_trial_abort = 1;
     int playback_mode = 0;
@@ -50,15 +60,6 @@ struct front_values {
     int graphics[4] = {};
 };
 front_values front;
-
-// A fresh user races against five robots from gates 18 to 23, from gate 20 themself.
-void default_gates()
-{
-    for (int i = 17; i <= 22; ++i)
-        front.gates[i] = 2;
-    front.gates[19] = 1;
-}
-const bool gates_set = (default_gates(), true);
 
 const char* const no_yes[] = {"No", "Yes"};
 const char* const no_yes_always[] = {"No", "Yes", "Always"};
@@ -359,7 +360,6 @@ void settings_derive()
 void settings_reset_static()
 {
     front = front_values{};
-    default_gates();
     setup = setup_values{};
     graphics_settings = graphics_values{};
     texture_compress = 1;
