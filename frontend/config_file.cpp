@@ -170,9 +170,9 @@ void apply_config_line(const char* key, const char* value)
             memcpy(server_name_hist[entry], value, strlen(value) + 1);
         return;
     }
-    for (int b = 0; b < binding_count; ++b)
-        if (strcmp(key, binding_keys[b]) == 0) {
-            binding_parse(&bindings[b], value);
+    for (const binding_config_key& b : binding_config_keys)
+        if (strcmp(key, b.key) == 0) {
+            binding_parse(&bindings[b.id], value);
             return;
         }
 }
@@ -214,12 +214,11 @@ int write_key(vfs_file* f, const config_key& c)
     }
     case kind::map_scale:
         return vfs_printf(f, "map_scale=%f\n", double(*static_cast<float*>(c.value))) >= 0;
-    case kind::bindings: {
-        bool ok = true;
-        for (int b = 0; b < binding_count; ++b)
-            ok = binding_write(f, binding_keys[b], &bindings[b]) && ok;
-        return ok;
-    }
+    case kind::bindings:
+        // A failed binding line shows in the stream's error state, checked at the end.
+        for (const binding_config_key& b : binding_config_keys)
+            binding_write(f, b.key, &bindings[b.id]);
+        return 1;
     default:
         return 1;
     }

@@ -371,5 +371,5 @@ void settings_reset_static()
     track_setting = "rabbithill";
     for (char* name : kept_graphics_names)
         snprintf(name, kKeptNameSize, "default");
-    bindings_reset_defaults();
+    bindings_set_defaults();
 }

@@ -15,6 +15,7 @@
 #include "race/audio_start.h"
 #include "race/base_digest.h"
 #include "race/bike_setup.h"
+#include "race/bindings.h"
 #include "race/command_line.h"
 #include "race/hud_pictures.h"
 #include "race/out_of_memory_stop.h"
@@ -157,6 +158,7 @@ int brovanta_main(int argc, char** argv)
     // The kept settings: the static values, the "Compatibility" preset, the default
     // setup, then "@config" over them; the watch is armed on what was read.
     detail_preset_apply(0);
+    bindings_set_defaults();
     stability_derive(int32_t(setup.stability));
     settings_hooks.read();
     setup_watch_arm();

@@ -192,10 +192,10 @@ TEST(ConfigFile, EverySettingSurvivesARestart)
             ui_text_set(&rider_number_field, "42");
             for (int i = 0; i < 4; ++i)
                 snprintf(kept_graphics_names[i], kKeptNameSize, "look%d", i);
-            for (int b = 0; b < binding_count; ++b)
+            for (int b = 0; b < kBindings; ++b)
                 binding_parse(&bindings[b], ("(k)key" + std::to_string(b)).c_str());
-            binding_parse(&bindings[binding_throttle], "(0.25,0.75)pedal");
-            binding_parse(&bindings[binding_screenshot], "(k)");
+            binding_parse(&bindings[bind_throttle], "(0.25,0.75)pedal");
+            binding_parse(&bindings[bind_screenshot], "(k)");
             p.check(config_write() == 1, "written");
             return p.text;
         });
@@ -224,11 +224,11 @@ TEST(ConfigFile, EverySettingSurvivesARestart)
             p.check(setup.stability == 75 && setup.roll_limit_factor == 48, "stability and an advanced value");
             p.check(setup.stop_wheelies == 2, "assist");
             p.check(setup.rider_mass_distribution == double(float(0.33 + 0.75 * 0.17)), "mass distribution");
-            const input_binding& t = bindings[binding_throttle];
+            const input_binding& t = bindings[bind_throttle];
             p.check(!t.key_name && t.axis_name && strcmp(t.axis_name, "pedal") == 0 && t.range_low == 0.25f &&
                         t.range_high == 0.75f,
                     "axis binding");
-            const input_binding& s = bindings[binding_screenshot];
+            const input_binding& s = bindings[bind_screenshot];
             p.check(s.key_name && s.key_name[0] == '\0', "empty key name");
             config_write();
             return p.text;
@@ -273,9 +273,9 @@ TEST(ConfigFile, ReadingFollowsTheLineRules)
                 "read-only keys vanish");
 
         read_config_text(f, "throttle_key=x\nfront_brake_key= (k)q\nrear_brake_key=(k)\n");
-        p.same(bindings[binding_throttle].key_name, "x", "plain key");
-        p.same(bindings[binding_front_brake].key_name, "q", "(k) after blanks");
-        p.same(bindings[binding_rear_brake].key_name, "", "empty key name");
+        p.same(bindings[bind_throttle].key_name, "x", "plain key");
+        p.same(bindings[bind_front_brake].key_name, "q", "(k) after blanks");
+        p.same(bindings[bind_rear_brake].key_name, "", "empty key name");
     });
 }
 
