@@ -238,7 +238,7 @@ std::string user_config_path()
     return folder ? std::string(folder) + "config" : std::string();
 }
 
-} // namespace
+}  // namespace
 
 int config_read()
 {

@@ -134,7 +134,7 @@ void apply_setup_line(const char* key, const char* value)
     setup_parse(key, value);
 }
 
-} // namespace
+}  // namespace
 
 int setting_real(ui_slider* slider, const char* text)
 {

@@ -53,7 +53,7 @@ void scan_one(int i)
     point_choice(i);
 }
 
-} // namespace
+}  // namespace
 
 const char* const bike_graphics_prefixes[80] = {
     "450sxfv2016-", "crf450v2017-", "fc450v2016-",  "kx450fv2016-", "rmz450v2018-", "yz450fv2014-", "450sxfv2016-",

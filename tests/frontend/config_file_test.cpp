@@ -366,4 +366,4 @@ TEST(ConfigFile, AConfigThatCannotBeReadIsKept)
     });
 }
 
-} // namespace
+}  // namespace

@@ -92,4 +92,4 @@ inline void read_config_text(const folders& f, const std::string& text)
     config_read();
 }
 
-} // namespace settings_test
+}  // namespace settings_test

@@ -142,4 +142,4 @@ TEST(SetupFile, RoundTripThroughANamedFile)
     });
 }
 
-} // namespace
+}  // namespace

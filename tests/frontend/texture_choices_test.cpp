@@ -155,7 +155,7 @@ TEST(TextureChoices, AFailedGrowthKeepsTheListsInStep)
     });
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
