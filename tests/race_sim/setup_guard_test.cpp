@@ -37,31 +37,36 @@ protected:
         race.last_refused_setup = -20;
     }
     void moving(rider_slot* r, float speed) { dBodySetLinearVel(r->bodies[body_frame], 0, 0, speed); }
+    // A bike in slot 0 with the setup applied, then a fork preload change pending.
+    rider_slot* bike_with_pending_change(float speed)
+    {
+        rider_slot* r = create("cr125", 0);
+        if (!r)
+            return nullptr;
+        bike_apply_setup(r);
+        preload_before = r->fork.preload;
+        setup.fork_preload_adjustment = 90;
+        moving(r, speed);
+        return r;
+    }
+    float preload_before = 0;
 };
 
 TEST_F(SetupGuard, AStandingBikeTakesTheSetup)
 {
-    rider_slot* r = create("cr125", 0);
+    rider_slot* r = bike_with_pending_change(0.125f);
     ASSERT_NE(r, nullptr);
-    bike_apply_setup(r);
-    const float before = r->fork.preload;
-    setup.fork_preload_adjustment = 90;
-    moving(r, 0.125f);
     simtest::LogCapture log;
     setup_change_guard(0);
-    EXPECT_NE(r->fork.preload, before);
+    EXPECT_NE(r->fork.preload, preload_before);
     EXPECT_EQ(refusals(log), 0);
     setup_change_guard(5);   // no bike in the slot: nothing happens
 }
 
 TEST_F(SetupGuard, AMovingBikeRefusesAndSaysSoOnceInTenSeconds)
 {
-    rider_slot* r = create("cr125", 0);
+    rider_slot* r = bike_with_pending_change(0.2f);
     ASSERT_NE(r, nullptr);
-    bike_apply_setup(r);
-    const float before = r->fork.preload;
-    setup.fork_preload_adjustment = 90;
-    moving(r, 0.2f);
     simtest::LogCapture log;
     const std::pair<double, int> steps[] = {{100, 0}, {105, 1}, {117, 1}, {120, 2}};
     for (const auto& [now, said] : steps) {
@@ -70,7 +75,7 @@ TEST_F(SetupGuard, AMovingBikeRefusesAndSaysSoOnceInTenSeconds)
         EXPECT_EQ(refusals(log), said) << now;
         EXPECT_EQ(race.last_refused_setup, now);
     }
-    EXPECT_EQ(r->fork.preload, before);
+    EXPECT_EQ(r->fork.preload, preload_before);
 }
 
 // The race start refuses through the same guard: a refusal there 3 s before one from
