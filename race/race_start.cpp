@@ -9,6 +9,7 @@
 #include "gfx/texture_upload.h"
 #include "platform/qorl_log.h"
 #include "race/bot_personas.h"
+#include "race/demo.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
@@ -75,7 +76,8 @@ slot_rider choose_rider(int32_t k, int32_t v, bool online, int32_t* bot_cursor, 
         s.request.bike = "rm125";
     } else if (*demo_next < race.demo_rider_count) {
         const rider_request* r = race_hooks.demo_rider(*demo_next);
-        race.demo_slots[k] = (*demo_next)++;
+        demo_set_rider_slot(*demo_next, k);
+        ++*demo_next;
         s.kind = rider_kind_remote;
         s.present = r != nullptr;
         if (r)
@@ -102,7 +104,6 @@ void build_riders(bool online)
     int32_t bot_cursor = 0, demo_next = 0, placed = 0;
     const int32_t local_spot = race.own_lineup_value == kWatchOnlyValue ? 0 : race.own_lineup_value;
     for (int32_t k = 0; k < kRaceSlots; ++k) {
-        race.demo_slots[k] = -1;
         const int32_t v = race.lineup[k];
         slot_rider s = choose_rider(k, v, online, &bot_cursor, &demo_next);
         if (!s.present)

@@ -1,5 +1,7 @@
 #include "race/race_state.h"
 
+#include "race/demo.h"
+#include "race/demo_reader.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 
@@ -20,8 +22,6 @@ namespace {
 void nothing() {}
 void nothing_slot(int32_t) {}
 void nothing_text(const char*) {}
-void nothing_flag(int) {}
-int no_demo() { return 0; }
 const char* no_track() { return nullptr; }
 const rider_request* no_rider(int32_t) { return nullptr; }
 int no_script(const char*) { return 0; }
@@ -35,14 +35,14 @@ race_hooks_table race_hooks = {
     nothing,        // local_rider_reset
     nothing_slot,   // bike_apply_setup
     nothing_text,   // draw_progress_screen
-    no_demo,        // demo_playback_open
-    no_track,       // demo_playback_track
-    nothing,        // demo_playback_close
-    nothing,        // demo_playback_read
-    nothing,        // demo_record_open
-    nothing,        // demo_record_close
-    nothing_flag,   // demo_record_states
-    no_rider,       // demo_rider
+    demo_playback_open,
+    demo_playback_track,
+    demo_playback_close,
+    demo_playback_read,
+    demo_record_open,
+    demo_record_close,
+    demo_record_states,
+    demo_rider_request,
     no_track,       // network_track
     no_rider,       // network_rider
     nothing_slot,   // engine_sound_free
@@ -59,4 +59,7 @@ race_hooks_table race_hooks = {
     nothing,        // editor_init
     nothing,        // editor_leave
     zero_clock,     // clock
+    demo_record_event,
+    nothing_text,   // script_call_message_handler
+    nothing,        // race_results_refresh
 };

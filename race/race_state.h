@@ -26,8 +26,7 @@ struct race_state {
     int32_t network_lineup[kNetworkLineupEntries];
     int32_t own_lineup_value;           // online: the server's value for this player
     int32_t force_reload;               // set after editing: the next reset reloads the track
-    int32_t demo_rider_count;
-    int32_t demo_slots[kRaceSlots];    // the demo rider placed in each slot, -1 = none
+    int32_t demo_rider_count;           // riders of the demo being played
     int32_t remembered_skill;           // -1 until a race has run
     int32_t start_counters[2];
     int32_t restart_counter;

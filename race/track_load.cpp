@@ -255,24 +255,23 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     race.flagger_timer = int32_t(5 / tick_length);
 
     const bool online = lineup && is_network_lineup(lineup);
-    const bool demo = replay && race_hooks.demo_playback_open();
-    std::string folder;
     if (online) {
         race.gate_drop_tick = lineup[kRaceSlots];
         track_terrain.erosion_amount = -1;
         race.practice = 0;
         race.watch_only = race.own_lineup_value == kWatchOnlyValue ? 127 : 0;
-        const char* named = demo ? race_hooks.demo_playback_track() : race_hooks.network_track();
-        folder = named ? named : "";
     } else {
         race.gate_drop_tick = int32_t((13 + (random_next() & 0x7fffffffu) * (1.0 / 1073741824.0)) / tick_length);
         track_terrain.erosion_amount = race_opts.erode;
         race.watch_only = 0;
         race.practice = lineup ? 0 : 1;
         race_hooks.riders_clear();
-        const char* named = demo ? race_hooks.demo_playback_track() : race_requested_folder;
-        folder = named ? named : "";
     }
+    // A played demo sets the time limit, laps and gate drop from its header.
+    const bool demo = replay && race_hooks.demo_playback_open();
+    const char* named = demo ? race_hooks.demo_playback_track()
+                             : online ? race_hooks.network_track() : race_requested_folder;
+    std::string folder = named ? named : "";
 
     race_hooks.script_unload();
     race_hooks.script_sounds_free();

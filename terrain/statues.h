@@ -29,6 +29,7 @@ struct statue {
     float* bone_centres;            // pose buffers set by the script, owned
     float* bone_translations;
     float* bone_rotations;
+    int32_t touched_tick;           // the last tick a rider touched its shape, 0 = never
     // Interned names as given, so that a save keeps them when a file failed to load.
     const char* model_file;
     const char* texture_file;

@@ -1,0 +1,29 @@
+// The results' view of the rider slots.
+#include "race/race_results.h"
+#include "race/race_riders.h"
+#include "race/race_state.h"
+#include "sim/gate_times.h"
+#include "sim/rider_access.h"
+
+namespace {
+
+rider_slot* at(int32_t slot)
+{
+    return &rider_slots[slot];
+}
+
+}  // namespace
+
+const results_rider_view results_riders_from_slots = {
+    [](int32_t slot) { return slot >= 0 && slot < kRaceSlots ? race_rider_exists(slot) : 0; },
+    [](int32_t slot) { return race.kinds[slot]; },
+    [](int32_t slot) { return rider_get_timing_position(at(slot)); },
+    [](int32_t slot, int32_t p) { return rider_get_gate_time(at(slot), p); },
+    [](int32_t slot) { return rider_laps_completed(at(slot)); },
+    [](int32_t slot, int32_t lap) { return rider_lap_time(at(slot), lap); },
+    [](int32_t slot) { return rider_has_finished(at(slot)); },
+    [](int32_t slot) { return rider_get_number(at(slot)); },
+    [](int32_t slot) -> const char* { return rider_get_bike_info(at(slot))->name; },
+};
+
+results_rider_view results_riders = results_riders_from_slots;

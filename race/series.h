@@ -1,0 +1,81 @@
+// Points series: championships of several events (motos) against a fixed field of
+// automatic riders. Each ".series" data file is one series; the places of the events
+// run so far are kept in the user folder beside it, in "@<file>_standings".
+//
+// Series riders are numbered 0..n: the n opponents in file order, then the player.
+#pragma once
+#include "foundation/growable_array.h"
+
+#include <cstdint>
+
+inline constexpr int32_t kSeriesPlaces = 160;
+inline constexpr int32_t kSeriesMaxOpponents = 159;
+inline constexpr int32_t kSeriesMaxEvents = 1000;
+inline constexpr int32_t kSeriesFilePoints = 40;
+
+struct series_event {
+    const char* name;                       // interned
+    int32_t track;                          // index in the track list
+    int32_t minutes;
+    int32_t laps;
+    int32_t moto_points[kSeriesPlaces];     // by finishing place
+    int32_t round_points[kSeriesPlaces];    // by round ranking; [0] == 0: no round ends here
+    int32_t places[kSeriesPlaces];          // 0-based finishing place of each series rider
+    int32_t round_ranking[kSeriesPlaces];   // 0-based, for events that end a round
+};
+
+struct series {
+    const char* title;                      // interned
+    char* standings_path;                   // owned
+    int32_t event_count;
+    int32_t completed;
+    series_event* events;                   // owned, event_count records
+    int32_t skill;                          // 0 Novice, 1 Amateur, 2 Expert
+    int32_t opponent_count;
+    int32_t opponents[kSeriesMaxOpponents]; // rider numbers
+};
+
+// Every series read, in the order read.
+extern growable_array series_table;
+inline int32_t series_count() { return series_table.count; }
+inline series* series_at(int32_t i) { return static_cast<series*>(series_table.items) + i; }
+
+// The event being raced: series index and event number, -1 and -1 when none.
+extern int32_t series_active_index;
+extern int32_t series_active_event;
+
+// Reads "@" + file name and its standings; 1 when the series is usable. On failure the
+// record owns nothing.
+int series_read(series* s, const char* file_name);
+// Frees what a read series owns.
+void series_free(series* s);
+// Reads every data file ending ".series" into the table (start-up).
+void series_read_all();
+void series_free_all();
+// The round rankings of every completed event.
+void series_standings(series* s);
+// Records the race just run as the active event when it is the series' next one:
+// places from the final order (or the running order before the results are final),
+// the standings recomputed, the active event cleared, the standings file rewritten.
+void series_record_round();
+// Rewrites the standings file through a temporary beside it; the old file stays
+// whole when that fails. 1 when written.
+int series_write_standings(const series* s);
+
+// A page of a choose-from-list screen: 20 rows (null after the last entry), the page
+// shown and the selected row. The front end's list screen works on it.
+inline constexpr int32_t kListPageRows = 20;
+struct list_page {
+    const char* rows[kListPageRows];
+    int32_t page;
+    int32_t selected;
+};
+extern list_page choose_page;
+// The texts the generic list page shows.
+extern const char* const* choose_texts;
+extern int32_t choose_text_count;
+
+void list_page_fill(int32_t page);
+// The same over the series titles.
+void series_page_fill(int32_t page);
+void list_select(int32_t index);

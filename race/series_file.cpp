@@ -1,0 +1,200 @@
+// Reading ".series" files and their standings. White space between items is free:
+//   "Title" or Title                   quoted (up to 1023 characters) or one word
+//   n Skill                            opponents 0..159; Novice, Amateur, else Expert
+//   n rider numbers                    series riders 0..n-1 (the player is rider n)
+//   E                                  events, 0..1000
+//   per event: name track              each quoted or one word; the track is listed
+//              minutes laps
+//              40 moto points          for places 1..40 (the rest score 0)
+//              40 round points         for round places 1..40; first 0 = no round ends
+// The standings file holds one line per completed event: the 1-based place of each
+// series rider, in series-rider order, each followed by a blank.
+#include "race/series.h"
+
+#include "foundation/file_index.h"
+#include "foundation/intern.h"
+#include "foundation/memory.h"
+#include "foundation/scan.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "gfx/texture_settings.h"
+#include "platform/qorl_log.h"
+#include "terrain/track_list.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+growable_array series_table = {};
+int32_t series_active_index = -1;
+int32_t series_active_event = -1;
+
+namespace {
+
+constexpr int kTextWidth = 1023;
+
+// A quoted text or one word.
+bool read_text(vfs_file* f, char text[kTextWidth + 1])
+{
+    if (vfs_scanf(f, " \"%1023[^\"]\"", text) == 1)
+        return true;
+    return vfs_scanf(f, "%1023s", text) == 1;
+}
+
+bool read_ints(vfs_file* f, int32_t* out, int32_t n)
+{
+    for (int32_t i = 0; i < n; ++i)
+        if (vfs_scanf(f, "%d", &out[i]) != 1)
+            return false;
+    return true;
+}
+
+int32_t track_index(const char* folder)
+{
+    for (int32_t i = 0; i < track_count; ++i)
+        if (strcmp(track_list[i].folder, folder) == 0)
+            return i;
+    return -1;
+}
+
+int32_t skill_of(const char* word)
+{
+    if (strcmp(word, "Novice") == 0)
+        return 0;
+    if (strcmp(word, "Amateur") == 0)
+        return 1;
+    return 2;
+}
+
+bool read_event(vfs_file* f, series_event* e)
+{
+    char name[kTextWidth + 1], track[kTextWidth + 1];
+    if (!read_text(f, name) || !read_text(f, track))
+        return false;
+    e->track = track_index(track);
+    if (e->track < 0)
+        return false;
+    if (verbose_level)
+        qorl_log("  event %s (%s)\n", track, name);
+    e->name = intern_string(name);
+    return vfs_scanf(f, "%d %d", &e->minutes, &e->laps) == 2 &&
+           read_ints(f, e->moto_points, kSeriesFilePoints) && read_ints(f, e->round_points, kSeriesFilePoints);
+}
+
+bool read_body(vfs_file* f, series* s, const char* file_name)
+{
+    char text[kTextWidth + 1];
+    if (!read_text(f, text))
+        return false;
+    s->title = intern_string(text);
+    if (verbose_level)
+        qorl_log("series %s (%s)\n", file_name, s->title);
+    if (vfs_scanf(f, "%d %1023s", &s->opponent_count, text) != 2)
+        return false;
+    // The count is checked before any number is read: it sizes the table.
+    if (s->opponent_count < 0 || s->opponent_count > kSeriesMaxOpponents)
+        return false;
+    s->skill = skill_of(text);
+    if (!read_ints(f, s->opponents, s->opponent_count))
+        return false;
+    int32_t events;
+    if (vfs_scanf(f, "%d", &events) != 1 || events < 0 || events > kSeriesMaxEvents)
+        return false;
+    if (events > 0) {
+        s->events = static_cast<series_event*>(mem_alloc(size_t(events) * sizeof(series_event)));
+        if (!s->events)
+            return false;
+        memset(s->events, 0, size_t(events) * sizeof(series_event));
+    }
+    s->event_count = events;
+    for (int32_t k = 0; k < events; ++k)
+        if (!read_event(f, &s->events[k]))
+            return false;
+    return true;
+}
+
+// One standings line: n + 1 places, each 1..n + 1. false for a short or damaged line.
+bool parse_places(const char* line, int32_t riders, int32_t* places)
+{
+    const char* p = line;
+    for (int32_t r = 0; r < riders; ++r) {
+        char* end;
+        const long v = strtol(p, &end, 10);
+        if (end == p || v < 1 || v > riders)
+            return false;
+        places[r] = int32_t(v - 1);
+        p = end;
+    }
+    return true;
+}
+
+void read_standings(series* s)
+{
+    s->completed = 0;
+    vfs_file* f = vfs_open(s->standings_path, "rb");
+    if (!f)
+        return;
+    const int32_t riders = s->opponent_count + 1;
+    char line[4096];
+    int32_t places[kSeriesPlaces];
+    while (s->completed < s->event_count && vfs_gets(f, line, sizeof line)) {
+        if (!parse_places(line, riders, places))
+            break;
+        memcpy(s->events[s->completed].places, places, sizeof places);
+        ++s->completed;
+    }
+    vfs_close(f);
+}
+
+}  // namespace
+
+void series_free(series* s)
+{
+    mem_free(s->standings_path);
+    mem_free(s->events);
+    s->standings_path = nullptr;
+    s->events = nullptr;
+    s->event_count = s->completed = 0;
+}
+
+int series_read(series* s, const char* file_name)
+{
+    memset(s, 0, sizeof *s);
+    vfs_file* f = vfs_open((std::string("@") + file_name).c_str(), "rb");
+    if (!f)
+        return 0;
+    const bool ok = read_body(f, s, file_name);
+    vfs_close(f);
+    if (!ok) {
+        series_free(s);
+        return 0;
+    }
+    const std::string path = std::string("@") + file_name + "_standings";
+    s->standings_path = static_cast<char*>(xmalloc(path.size() + 1));
+    memcpy(s->standings_path, path.c_str(), path.size() + 1);
+    read_standings(s);
+    series_standings(s);
+    return 1;
+}
+
+void series_read_all()
+{
+    series_free_all();
+    array_init(&series_table, sizeof(series));
+    char** names = file_index_list();
+    for (; names && *names; ++names) {
+        if (!str_ends_with(*names, ".series"))
+            continue;
+        series s;
+        if (series_read(&s, *names) && !array_push(&series_table, &s))
+            series_free(&s);
+    }
+}
+
+void series_free_all()
+{
+    for (int32_t i = 0; i < series_count(); ++i)
+        series_free(series_at(i));
+    array_free(&series_table);
+    series_active_index = series_active_event = -1;
+}

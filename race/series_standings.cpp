@@ -1,0 +1,136 @@
+// The round rankings of a series, and the recording of a finished event.
+#include "race/series.h"
+
+#include "foundation/data_paths.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "race/race_results.h"
+#include "race/race_state.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int32_t points_for(const int32_t* table, int32_t place)
+{
+    return place >= 0 && place < kSeriesPlaces ? table[place] : 0;
+}
+
+// Rider x ranks above rider y in the round ending with event e.
+bool ranks_above(const series_event& e, const int64_t* totals, int32_t x, int32_t y)
+{
+    if (totals[x] != totals[y])
+        return totals[x] > totals[y];
+    if (e.places[x] != e.places[y])
+        return e.places[x] < e.places[y];
+    return x < y;
+}
+
+void rank_round(series_event& e, int32_t riders, const int64_t* totals)
+{
+    bool ranked[kSeriesPlaces] = {};
+    for (int32_t place = 0; place < riders; ++place) {
+        int32_t best = -1;
+        for (int32_t r = 0; r < riders; ++r)
+            if (!ranked[r] && (best < 0 || ranks_above(e, totals, r, best)))
+                best = r;
+        ranked[best] = true;
+        e.round_ranking[best] = place;
+    }
+}
+
+// Whether slot's rider is the one numbered `number` ("%d", so "007" is not 7).
+bool number_matches(const char* text, int32_t number)
+{
+    char wanted[16];
+    format_string(wanted, sizeof wanted, "%d", number);
+    return text && strcmp(text, wanted) == 0;
+}
+
+bool active_series_ready(series** out)
+{
+    if (series_active_index < 0 || series_active_index >= series_count())
+        return false;
+    series* s = series_at(series_active_index);
+    if (series_active_event < 0 || series_active_event >= s->event_count || s->completed != series_active_event)
+        return false;
+    *out = s;
+    return true;
+}
+
+}  // namespace
+
+void series_standings(series* s)
+{
+    const int32_t riders = s->opponent_count + 1;
+    int64_t totals[kSeriesPlaces] = {};
+    for (int32_t k = 0; k < s->completed && k < s->event_count; ++k) {
+        series_event& e = s->events[k];
+        for (int32_t r = 0; r < riders; ++r)
+            totals[r] += points_for(e.moto_points, e.places[r]);
+        if (e.round_points[0] == 0)
+            continue;
+        rank_round(e, riders, totals);
+        memset(totals, 0, sizeof totals);
+    }
+}
+
+void series_record_round()
+{
+    series* s;
+    if (!active_series_ready(&s))
+        return;
+    series_event& e = s->events[series_active_event];
+    const int32_t n = s->opponent_count;
+    for (int32_t r = 0; r <= n; ++r)
+        e.places[r] = n;
+    const bool final = race_results_final();
+    const order_table& order = final ? final_order : running_order;
+    int32_t counter = 0;
+    for (int32_t i = 0; i < order.count; ++i) {
+        const int32_t slot = order.rows[i].slot;
+        if (results_riders.kind(slot) == rider_kind_local &&
+            (final || (results_riders.has_finished(slot) && rider_cutting_penalty(slot) == 0)))
+            e.places[n] = counter++;
+        const char* number = results_riders.number(slot);
+        for (int32_t j = 0; j < n; ++j)
+            if (number_matches(number, s->opponents[j])) {
+                e.places[j] = counter++;
+                break;
+            }
+    }
+    ++s->completed;
+    series_standings(s);
+    series_active_index = series_active_event = -1;
+    series_write_standings(s);
+}
+
+int series_write_standings(const series* s)
+{
+    if (!s->standings_path)
+        return 0;
+    // The temporary stands in the user folder itself: a data path opened for writing
+    // could fall through to a later search folder, away from the file it replaces.
+    const char* user = data_search_dir(0);
+    if (!user || s->standings_path[0] != '@')
+        return 0;
+    const std::string temporary = std::string(s->standings_path) + ".tmp";
+    const std::string temporary_file = std::string(user) + (temporary.c_str() + 1);
+    vfs_file* f = vfs_open(temporary_file.c_str(), "wb");
+    if (!f)
+        return 0;
+    bool ok = true;
+    for (int32_t k = 0; k < s->completed && ok; ++k) {
+        for (int32_t r = 0; r <= s->opponent_count && ok; ++r)
+            ok = vfs_printf(f, "%d ", s->events[k].places[r] + 1) > 0;
+        ok = ok && vfs_printf(f, "\n") > 0;
+    }
+    ok = ok && vfs_flush(f) == 0 && !ferror(f->file);
+    vfs_close(f);
+    if (ok && vfs_replace(temporary.c_str(), s->standings_path))
+        return 1;
+    std::remove(temporary_file.c_str());
+    return 0;
+}

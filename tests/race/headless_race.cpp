@@ -1,0 +1,55 @@
+#include "headless_race.h"
+
+#include "gfx/gl_state.h"
+#include "gfx/gl_table.h"
+#include "race/track_load.h"
+#include "sim/physics_world.h"
+#include "support/quiet_call.h"
+#include "terrain/terrain_files.h"
+#include "terrain/track_list.h"
+
+namespace racetest {
+namespace {
+
+GLuint next_name = 1;
+void APIENTRY names(GLsizei n, GLuint* out)
+{
+    for (GLsizei i = 0; i < n; ++i)
+        out[i] = next_name++;
+}
+
+void quiet_gl()
+{
+#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
+    BV_GL_FUNCTIONS(BV_QUIET)
+#undef BV_QUIET
+    gl.GenTextures = names;
+    gl.GenBuffers = names;
+    gl.GenVertexArrays = names;
+    gl.GenFramebuffers = names;
+    gl_state_reset();
+    for (int slot = 1; slot < gl_program_slots; ++slot)
+        gl_state.program[slot] = GLuint(slot);
+}
+
+int heights_only(const char* folder)
+{
+    terrain_init(&track_terrain);
+    uint8_t digest[20];
+    if (!terrain_read_heights(&track_terrain, folder, digest)) {
+        terrain_free(&track_terrain);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+void headless_start()
+{
+    quiet_gl();
+    physics_world_init();
+    track_terrain_loader = heights_only;
+}
+
+}  // namespace racetest

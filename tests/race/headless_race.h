@@ -1,0 +1,10 @@
+// A race start with no display and no test framework: a GL table whose calls do
+// nothing (textures get names counting up from 1), the real physics world, and the
+// terrain read without GL objects. The race tests and the benchmarks share it.
+#pragma once
+
+namespace racetest {
+
+void headless_start();
+
+}  // namespace racetest

@@ -1,0 +1,367 @@
+// Points series: reading ".series" files and their standings, the round rankings,
+// recording an event from the race's order, the safe rewrite of the standings, and
+// the pages of the choose screens.
+#include "race_table.h"
+
+#include "race/race_hooks.h"
+#include "race/race_state.h"
+#include "race/series.h"
+#include "sim/sim_fixture.h"
+#include "support/fresh_process.h"
+#include "support/test_support.h"
+#include "terrain/track_list.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+
+namespace {
+
+using racetable::riders;
+
+std::string user_file(const std::string& name)
+{
+    return simtest::root() + "/user/Brovanta/" + name;
+}
+
+std::string points(int first, int count = 40)
+{
+    std::ostringstream out;
+    for (int i = 0; i < count; ++i)
+        out << std::max(first - i, 0) << ' ';
+    return out.str();
+}
+
+struct Event {
+    std::string name = "Moto";
+    std::string track = "tracks/sample";
+    std::string times = "0 3";
+    std::string moto = points(25);
+    std::string round = points(0);
+};
+
+std::string series_text(const std::string& head, const std::vector<Event>& events)
+{
+    std::ostringstream out;
+    out << head << "\n" << events.size() << "\n";
+    for (const Event& e : events)
+        out << e.name << "  " << e.track << "\n" << e.times << "\n" << e.moto << "\n" << e.round << "\n";
+    return out.str();
+}
+
+class Series : public racetable::RaceTable {
+protected:
+    Series()
+    {
+        if (track_count == 0)
+            scan_tracks();
+        series_active_index = series_active_event = -1;
+        race_hooks.series_record_round = series_record_round;
+    }
+    ~Series() override
+    {
+        series_free(&s);
+        series_table.count = 0;
+        series_active_index = series_active_event = -1;
+    }
+    int read(const std::string& name, const std::string& text)
+    {
+        bvtest::write_file(user_file(name), text);
+        series_free(&s);
+        return series_read(&s, name.c_str());
+    }
+    // s as the only series of the table, its next event active.
+    void activate()
+    {
+        if (series_table.element_size == 0)
+            array_init(&series_table, sizeof(series));
+        series_table.count = 0;
+        array_push(&series_table, &s);
+        series_active_index = 0;
+        series_active_event = s.completed;
+    }
+    series& listed() { return *series_at(0); }
+    series s{};
+};
+
+TEST_F(Series, ASeriesFileReadsWithQuotedAndOneWordTexts)
+{
+    Event quoted;
+    quoted.name = "\"Round 1 Moto 1\"";
+    quoted.track = "\"tracks/sample\"";
+    Event word;
+    word.name = "Finale";
+    word.times = "5 1";
+    word.round = points(50);
+    ASSERT_EQ(read("a.series", series_text("\"Valley Cup\"\n3 Amateur\n20 7 41", {quoted, word})), 1);
+    EXPECT_STREQ(s.title, "Valley Cup");
+    EXPECT_EQ(s.opponent_count, 3);
+    EXPECT_EQ(s.opponents[1], 7);
+    EXPECT_EQ(s.skill, 1);
+    ASSERT_EQ(s.event_count, 2);
+    EXPECT_STREQ(s.events[0].name, "Round 1 Moto 1");
+    EXPECT_STREQ(track_list[s.events[0].track].folder, "tracks/sample");
+    EXPECT_STREQ(s.events[1].name, "Finale");
+    EXPECT_EQ(s.events[1].minutes, 5);
+    EXPECT_EQ(s.events[1].laps, 1);
+    EXPECT_EQ(s.events[1].moto_points[0], 25);
+    EXPECT_EQ(s.events[1].round_points[0], 50);
+    EXPECT_EQ(s.events[1].round_points[39], 11);
+    EXPECT_EQ(s.events[1].round_points[40], 0);
+    EXPECT_EQ(s.completed, 0) << "no standings file";
+    EXPECT_STREQ(s.standings_path, "@a.series_standings");
+
+    const struct {
+        const char* word;
+        int32_t skill;
+    } skills[] = {{"Novice", 0}, {"Amateur", 1}, {"Expert", 2}, {"Legend", 2}, {"novice", 2}};
+    for (const auto& k : skills) {
+        ASSERT_EQ(read("b.series", series_text(std::string("Cup 0 ") + k.word, {})), 1);
+        EXPECT_EQ(s.skill, k.skill) << k.word;
+        EXPECT_STREQ(s.title, "Cup");
+        EXPECT_EQ(s.event_count, 0);
+    }
+}
+
+TEST_F(Series, DamagedSeriesFilesAreRejected)
+{
+    Event unknown;
+    unknown.track = "tracks/nowhere";
+    Event short_points;
+    short_points.moto = points(25, 39);
+    short_points.round = "";
+    std::string many_opponents = "Cup 160 Expert";
+    for (int i = 0; i < 160; ++i)
+        many_opponents += " " + std::to_string(20 + i);
+    const std::string texts[] = {
+        series_text("Cup 1 Expert 20", {unknown}),
+        series_text(many_opponents, {}),
+        series_text("Cup -1 Expert", {}),
+        series_text("Cup 1 Expert 20", {short_points}),
+        "Cup 1 Expert 20 1001\n",
+        "Cup 1 Expert 20 -1\n",
+        "Cup 1 Expert 20 2147483647\n",
+        "Cup 2 Expert 20\n",
+        "",
+    };
+    for (const std::string& text : texts)
+        EXPECT_EQ(read("bad.series", text), 0) << text.substr(0, 60);
+    EXPECT_EQ(s.events, nullptr);
+    EXPECT_EQ(s.standings_path, nullptr);
+}
+
+TEST_F(Series, TheStandingsFileCountsCompleteLinesOfValidPlaces)
+{
+    const std::string file = series_text("Cup 2 Expert 20 30", {Event{}, Event{}, Event{}});
+    const struct {
+        const char* standings;
+        int32_t completed;
+    } cases[] = {
+        {"1 2 3 \n3 2 1 \n", 2},
+        {"1 2 3 \n3 2", 1},                          // the last line cut short
+        {"1 2 3 \n2 1 3 \n3 2 1 \n1 3 2 \n", 3},     // more lines than events
+        {"1 2 3 \n0 1 2 \n3 2 1 \n", 1},             // place 0
+        {"1 2 3 \n1 4 2 \n", 1},                     // place n + 2
+        {"", 0},
+    };
+    for (const auto& c : cases) {
+        bvtest::write_file(user_file("st.series_standings"), c.standings);
+        ASSERT_EQ(read("st.series", file), 1);
+        EXPECT_EQ(s.completed, c.completed) << c.standings;
+        if (c.completed > 1) {
+            EXPECT_EQ(s.events[1].places[0], c.standings[7] - '1');
+            EXPECT_EQ(s.events[1].places[2], c.standings[11] - '1');
+        }
+    }
+    unlink(user_file("st.series_standings").c_str());
+}
+
+// Three riders, two rounds of two motos (25, 22, 20 points a moto).
+TEST_F(Series, RoundsRankOnTheTotalOfTheirMotosThenTheLastMotoThenTheNumber)
+{
+    Event first, last;
+    last.round = points(50);
+    bvtest::write_file(user_file("r.series_standings"),
+                       "1 2 3 \n"      // 25 22 20
+                       "3 1 2 \n"      // 20 25 22: totals 45 47 42
+                       "2 1 3 \n"      // 22 25 20
+                       "1 2 3 \n");    // 25 22 20: totals 47 47 40, tie to the last moto
+    ASSERT_EQ(read("r.series", series_text("Cup 2 Expert 20 30", {first, last, first, last})), 1);
+    ASSERT_EQ(s.completed, 4);
+    EXPECT_EQ(s.events[1].round_ranking[0], 1);
+    EXPECT_EQ(s.events[1].round_ranking[1], 0);
+    EXPECT_EQ(s.events[1].round_ranking[2], 2);
+    EXPECT_EQ(s.events[3].round_ranking[0], 0);
+    EXPECT_EQ(s.events[3].round_ranking[1], 1);
+    EXPECT_EQ(s.events[3].round_ranking[2], 2);
+
+    // Equal totals and equal places (all unplaced at n): the lower rider number.
+    bvtest::write_file(user_file("r.series_standings"), "3 3 3 \n");
+    Event single;
+    single.round = points(50);
+    ASSERT_EQ(read("r.series", series_text("Cup 2 Expert 20 30", {single})), 1);
+    EXPECT_EQ(s.events[0].round_ranking[0], 0);
+    EXPECT_EQ(s.events[0].round_ranking[1], 1);
+    EXPECT_EQ(s.events[0].round_ranking[2], 2);
+    unlink(user_file("r.series_standings").c_str());
+}
+
+TEST_F(Series, RecordingAnEventPlacesTheRidersByNumberAndRewritesTheStandings)
+{
+    unlink(user_file("rec.series_standings").c_str());
+    ASSERT_EQ(read("rec.series", series_text("Cup 3 Expert 7 20 41", {Event{}, Event{}})), 1);
+    activate();
+    ride(0, {1900, 2000}, rider_kind_local).number = "999";
+    ride(1, {1900, 2100}, rider_kind_bot).number = "7";
+    ride(2, {1900, 1950, 2500}, rider_kind_bot).number = "007";   // not rider 7
+    ride(3, {1900}, rider_kind_bot).number = "20";
+    race_results_compute();   // not final: the running order 2, 0, 1, 3
+    ASSERT_EQ(race.results_written, 0);
+    series_record_round();
+    EXPECT_EQ(listed().completed, 1);
+    EXPECT_EQ(series_active_index, -1);
+    EXPECT_EQ(series_active_event, -1);
+    // The local rider has not finished: it keeps place n, like rider 41 who did not race.
+    EXPECT_EQ(bvtest::read_file(user_file("rec.series_standings")), "1 2 4 4 \n");
+
+    // Nothing is active: nothing changes.
+    series_record_round();
+    EXPECT_EQ(listed().completed, 1);
+    // The completed count is not the active event.
+    series_active_index = 0;
+    series_active_event = 0;
+    series_record_round();
+    EXPECT_EQ(listed().completed, 1);
+
+    // Final results place the local rider where the final order has it.
+    series_active_event = 1;
+    riders[0].finished = true;
+    riders[1].finished = true;
+    riders[3].kind = rider_kind_remote;
+    riders[2].kind = rider_kind_remote;
+    race_results_compute();
+    ASSERT_EQ(race.results_written, 1);
+    EXPECT_EQ(listed().completed, 2);
+    EXPECT_EQ(bvtest::read_file(user_file("rec.series_standings")), "1 2 4 4 \n2 3 4 1 \n");
+    unlink(user_file("results.txt").c_str());
+}
+
+TEST_F(Series, AFinishedLocalRiderIsPlacedBeforeTheResultsOnlyWithoutAPenalty)
+{
+    unlink(user_file("pen.series_standings").c_str());
+    ASSERT_EQ(read("pen.series", series_text("Cup 1 Expert 7", {Event{}, Event{}})), 1);
+    activate();
+    ride(0, {1900, 2000, 2100}, rider_kind_local).finished = true;
+    ride(1, {1900, 2050}, rider_kind_bot).number = "7";
+    race_results_compute();
+    series_record_round();
+    EXPECT_EQ(bvtest::read_file(user_file("pen.series_standings")), "2 1 \n");
+
+    series_active_index = 0;
+    series_active_event = 1;
+    riders[0].gates = {1900, -1, 2100};
+    race_results_compute();
+    series_record_round();
+    EXPECT_EQ(bvtest::read_file(user_file("pen.series_standings")), "2 1 \n1 2 \n");
+}
+
+TEST_F(Series, AFailedRewriteKeepsTheOldStandings)
+{
+    bvtest::write_file(user_file("keep.series_standings"), "2 1 \n");
+    ASSERT_EQ(read("keep.series", series_text("Cup 1 Expert 7", {Event{}, Event{}})), 1);
+    ASSERT_EQ(s.completed, 1);
+    activate();
+    ride(0, {1900}, rider_kind_local).finished = true;
+
+    // A folder where the temporary would go.
+    bvtest::make_dirs(user_file("keep.series_standings.tmp"));
+    race_results_compute();
+    EXPECT_EQ(listed().completed, 2);
+    EXPECT_EQ(bvtest::read_file(user_file("keep.series_standings")), "2 1 \n");
+    rmdir(user_file("keep.series_standings.tmp").c_str());
+
+    // A folder standing in the place of the standings: the temporary goes again.
+    unlink(user_file("keep.series_standings").c_str());
+    bvtest::make_dirs(user_file("keep.series_standings/inside"));
+    EXPECT_EQ(series_write_standings(&listed()), 0);
+    EXPECT_FALSE(bvtest::file_exists(user_file("keep.series_standings.tmp")));
+    rmdir(user_file("keep.series_standings/inside").c_str());
+    rmdir(user_file("keep.series_standings").c_str());
+    EXPECT_EQ(series_write_standings(&listed()), 1);
+    EXPECT_EQ(bvtest::read_file(user_file("keep.series_standings")), "2 1 \n2 1 \n");
+    unlink(user_file("keep.series_standings").c_str());
+    unlink(user_file("results.txt").c_str());
+}
+
+TEST(ListPages, PagesAreClampedAndEndWithANull)
+{
+    std::vector<std::string> names;
+    std::vector<const char*> texts;
+    for (int i = 0; i < 45; ++i)
+        names.push_back("entry " + std::to_string(i));
+    for (const std::string& n : names)
+        texts.push_back(n.c_str());
+    choose_texts = texts.data();
+    choose_text_count = 45;
+    list_page_fill(7);
+    EXPECT_EQ(choose_page.page, 2);
+    EXPECT_STREQ(choose_page.rows[0], "entry 40");
+    EXPECT_STREQ(choose_page.rows[4], "entry 44");
+    EXPECT_EQ(choose_page.rows[5], nullptr);
+    EXPECT_EQ(choose_page.rows[19], nullptr);
+    list_page_fill(-3);
+    EXPECT_EQ(choose_page.page, 0);
+    EXPECT_STREQ(choose_page.rows[19], "entry 19");
+    list_select(4);
+    EXPECT_EQ(choose_page.selected, 4);
+
+    choose_text_count = 0;
+    list_page_fill(1);
+    EXPECT_EQ(choose_page.page, 0);
+    EXPECT_EQ(choose_page.rows[0], nullptr);
+    choose_texts = nullptr;
+    series_page_fill(2);
+    EXPECT_EQ(choose_page.page, 0);
+    EXPECT_EQ(choose_page.rows[0], nullptr);
+}
+
+// A data folder of two tiny tracks beside the built base archive: the series reader
+// checks its tracks against the real track list, and the bundled series reads from
+// the archive.
+TEST(SeriesFiles, TracksComeFromTheTrackListAndTheBundledSeriesReads)
+{
+    bvtest::TempDir root;
+    bvtest::make_dirs(root / "user/Brovanta");
+    bvtest::write_file(root / "game/tracks/alpha/terrain.hf", "x");
+    bvtest::write_file(root / "game/tracks/beta/terrain.hf.gz", "x");
+    ASSERT_EQ(symlink(BV_BUILD_DIR "/zzzz.saf", (root / "game/zzzz.saf").c_str()), 0);
+    bvtest::write_file(root / "user/Brovanta/two.series",
+                       series_text("Two 0 Novice", {Event{"A", "tracks/alpha"}, Event{"B", "tracks/beta"}}));
+    bvtest::write_file(root / "user/Brovanta/gone.series",
+                       series_text("Gone 0 Novice", {Event{"A", "tracks/alpha"}, Event{"C", "tracks/gamma"}}));
+    const std::string user = root / "user", game = root / "game";
+    bvtest::in_fresh_process([&] {
+        bvtest::Problems p;
+        bvtest::use_folders(user, game);
+        p.check(scan_tracks() == 1, "tracks found");
+        series_read_all();
+        p.check(series_count() == 2, "two series listed, got " + std::to_string(series_count()));
+        for (int32_t i = 0; i < series_count(); ++i) {
+            const series* s = series_at(i);
+            if (std::string(s->title) == "Two")
+                p.same(track_list[s->events[1].track].folder, "tracks/beta", "second track");
+            else {
+                p.same(s->title, "Brovanta Valley Championship", "bundled title");
+                p.check(s->event_count == 4 && s->opponent_count == 8 && s->skill == 1, "bundled counts");
+                for (int32_t k = 0; k < s->event_count; ++k)
+                    p.same(track_list[s->events[k].track].folder, "tracks/sample", "bundled track");
+                p.check(s->events[0].round_points[0] == 0 && s->events[1].round_points[0] > 0, "rounds");
+                p.check(s->events[2].minutes == 5 && s->events[2].laps == 1, "timed motos");
+            }
+        }
+        return p.text;
+    });
+}
+
+}  // namespace
