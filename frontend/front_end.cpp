@@ -3,7 +3,10 @@
 #include "foundation/front_door.h"
 #include "frontend/message_line.h"
 #include "frontend/progress_screen.h"
+#include "frontend/settings.h"
+#include "frontend/settings_start.h"
 #include "race/race_hooks.h"
+#include "race/settings_hooks.h"
 
 namespace {
 
@@ -25,4 +28,6 @@ void front_end_install()
     front_door.message_ring_clear = message_log_clear;
     front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
+    settings_hooks = {settings_start_read, settings_derive, settings_lists_build, settings_shutdown_write,
+                      settings_lists_free};
 }

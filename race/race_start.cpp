@@ -13,6 +13,7 @@
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
+#include "race/setup_guard.h"
 #include "race/startup.h"
 #include "sim/ai_lines.h"
 #include "sim/ai_lines_file.h"
@@ -152,16 +153,8 @@ void apply_setup()
         return;
     float position[3], speed;
     race_rider_frame(v, position, &speed);
-    if (race.kinds[v] == rider_kind_local && race.lineup[v] == 1) {
-        if (speed > 0.125f) {
-            const double now = race_hooks.clock();
-            if (now - race.last_refused_setup < 10)
-                console_print("Settings not applied.  Mechanic can't keep up error.");
-            race.last_refused_setup = now;
-        } else {
-            race_hooks.bike_apply_setup(v);
-        }
-    }
+    if (race.kinds[v] == rider_kind_local && race.lineup[v] == 1)
+        setup_change_guard(v);
     race_hooks.smoothed_values_snap();
     race.camera_target[0] = position[0];
     race.camera_target[1] = position[1] + 5;

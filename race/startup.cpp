@@ -15,6 +15,7 @@
 #include "race/audio_start.h"
 #include "race/base_digest.h"
 #include "race/bike_setup.h"
+#include "race/bindings.h"
 #include "race/command_line.h"
 #include "race/hud_pictures.h"
 #include "race/net_client.h"
@@ -22,7 +23,9 @@
 #include "race/race_hooks.h"
 #include "race/race_rules.h"
 #include "race/rider_history.h"
+#include "race/settings_hooks.h"
 #include "race/settings_values.h"
+#include "race/detail_presets.h"
 #include "sim/rider_slot.h"
 #include "sim/stock_shapes.h"
 
@@ -111,6 +114,13 @@ void close_window(qorl_window* window)
     qorl_gl_close(window);
 }
 
+// Shutdown after the settings were read: "@config" is written, the lists freed.
+void settings_shutdown()
+{
+    settings_hooks.write();
+    settings_hooks.lists_free();
+}
+
 void shutdown_tail()
 {
     vfs_shutdown();
@@ -150,19 +160,27 @@ int brovanta_main(int argc, char** argv)
         if (slot >= 0 && slot < kRiderSlots)
             bike_apply_setup(&rider_slots[slot]);
     };
-    // The setup defaults, then the watch armed on them.
+    // The kept settings: the static values, the "Compatibility" preset, the default
+    // setup, then "@config" over them; the watch is armed on what was read.
+    detail_preset_apply(0);
+    bindings_set_defaults();
     stability_derive(int32_t(setup.stability));
+    settings_hooks.read();
     setup_watch_arm();
+    settings_hooks.derive();
 
     const command_line_result parsed = parse_command_line(argc, argv);
     for (const std::string& line : parsed.lines)
         fputs(line.c_str(), stderr);
+    // Ending on the command line changes no setting: "@config" stays as it was read.
     if (parsed.outcome == command_line_outcome::fail) {
+        settings_hooks.lists_free();
         shutdown_tail();
         return 1;
     }
     if (parsed.outcome == command_line_outcome::open_home) {
         open_user_folder();
+        settings_hooks.lists_free();
         shutdown_tail();
         return 0;
     }
@@ -180,6 +198,7 @@ int brovanta_main(int argc, char** argv)
                                        options.depth.value_or(colour_bits), 0,
                                        options.zdepth.value_or(depth_bits), 0, 0);
     if (!window) {
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -188,12 +207,14 @@ int brovanta_main(int argc, char** argv)
     if (!start_gl(window)) {
         qorl_log("OpenGL version too old\n");
         close_window(window);
+        settings_shutdown();
         shutdown_tail();
         return 1;  // the program cannot draw on this context: a failed start
     }
     if (!gl_create_shaders()) {
         fputs("Can't initialize shaders\n", stderr);
         close_window(window);
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -202,9 +223,11 @@ int brovanta_main(int argc, char** argv)
     file_index_list();
     // The stock collision shapes must be the shipped ones before a server is joined.
     stock_shapes_check();
+    settings_hooks.lists_build();
 
     if (!audio_start(audio, window)) {
         close_window(window);
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -213,6 +236,7 @@ int brovanta_main(int argc, char** argv)
 
     audio_stop();
     graphics_free();
+    settings_shutdown();
     close_window(window);
     shutdown_tail();
     return 0;
