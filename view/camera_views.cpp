@@ -162,3 +162,19 @@ void render_chase(const rider_slot* rider, bool local, const chase_orbit& orbit,
     draw(eye, rotation, float(camera_settings.fov), -1);
     copy_velocity(frame);
 }
+
+namespace {
+
+void chase_entry(int32_t slot, int local, float angle, float distance, float height, const float pivot[3])
+{
+    if (slot >= 0 && slot < kRiderSlots)
+        render_chase(&rider_slots[slot], local != 0, chase_orbit{angle, distance, height}, pivot);
+}
+
+}  // namespace
+
+void camera_views_install()
+{
+    camera_views.first_person = render_first_person;
+    camera_views.chase = chase_entry;
+}

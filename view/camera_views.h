@@ -38,3 +38,6 @@ struct chase_orbit {
 // The chase camera on the rider: behind its direction of travel when it is simulated
 // here (local), else on the orbit. pivot: the frame body's point it looks at.
 void render_chase(const rider_slot* rider, bool local, const chase_orbit& orbit, const float pivot[3]);
+
+// Puts the rider's eye and the chase camera into the race core's view entries.
+void camera_views_install();

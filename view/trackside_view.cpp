@@ -1,8 +1,11 @@
 #include "view/trackside_view.h"
 
 #include "race/world_view.h"
+#include "sim/gate_times.h"
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"
+#include "sim/rider_access.h"
+#include "sim/rider_slot.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
@@ -246,3 +249,22 @@ void trackside_tick(int32_t timing_position, const float target[3], const float 
 }
 
 void hud_draw_running_order() {}
+
+void trackside_tick_slot(int32_t slot, const float controls[4], int paused)
+{
+    if (slot < 0 || slot >= kRiderSlots)
+        return;
+    const rider_slot* r = &rider_slots[slot];
+    dBodyID frame = rider_get_frame_body(r);
+    float target[3] = {free_camera.x, free_camera.y, free_camera.z}, velocity[3] = {0, 0, 0};
+    if (frame) {
+        const dReal* p = dBodyGetPosition(frame);
+        const dReal* v = dBodyGetLinearVel(frame);
+        for (int k = 0; k < 3; ++k) {
+            target[k] = float(p[k]);
+            velocity[k] = paused ? 0.0f : float(v[k]);
+        }
+    }
+    trackside_tick(rider_get_timing_position(r), target, velocity,
+                   trackside_controls{controls[0], controls[1], controls[2], controls[3]});
+}

@@ -63,3 +63,7 @@ void trackside_tick(int32_t timing_position, const float target[3], const float 
 
 // The running-order ticker of the HUD; nothing until the HUD draws it.
 void hud_draw_running_order();
+
+// trackside_tick on a slot: its timing position and frame body (standing still while
+// paused); controls as camera_view_entries::trackside_tick.
+void trackside_tick_slot(int32_t slot, const float controls[4], int paused);

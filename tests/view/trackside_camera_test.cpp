@@ -2,6 +2,7 @@
 // flight between keys, the quaternion rows, the free camera and the digit keys.
 #include "race/world_view.h"
 #include "sim/race_clock.h"
+#include "terrain/timing_gates.h"
 #include "view/camera_views.h"
 #include "view/trackside_view.h"
 #include "view_fixture.h"
@@ -279,6 +280,58 @@ TEST_F(Trackside, DigitKeysPickCamerasAndZeroIsFree)
         EXPECT_EQ(selected_camera, expected[n]);
     }
     trackside_cameras_free();
+}
+
+// The automatic cut along a lap: lap entries 0 1 2 3 4 0 then 1 2 3 4 0; gates 0..3
+// have cameras 0..3, gate 4 none, gate 9 a camera past the table.
+TEST_F(Trackside, CutsFollowTheLapSequenceAndStayAtAGateWithoutACamera)
+{
+    const timing_gates_state saved_gates = timing_gates;
+    const int32_t lap[] = {0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 0};
+    std::copy(std::begin(lap), std::end(lap), timing_gates.lap_entries);
+    timing_gates.firstlap_length = 6;
+    timing_gates.normallap_length = 5;
+    trackside_cameras_free();
+    array_init(&trackside_cameras, sizeof(trackside_camera));
+    const trackside_camera c = {0, 10, 0, 0, 0, 0, 0, 90, 0};
+    for (int32_t& g : gate_camera_table)
+        g = -1;
+    for (int i = 0; i < 4; ++i) {
+        array_push(&trackside_cameras, &c);
+        gate_camera_table[i] = i;
+    }
+    const float target[3] = {50, 0, 50};
+    trackside_select_digit(1);
+    std::vector<int32_t> seen;
+    for (int32_t g = 0; g < 16; ++g) {
+        trackside_tick(g, target, kZero, trackside_controls{});
+        if (seen.empty() || seen.back() != selected_camera)
+            seen.push_back(selected_camera);
+        const int32_t entry = g < 6 ? lap[g] : lap[6 + (g - 6) % 5];
+        if (gate_camera_table[entry] >= 0) {
+            EXPECT_EQ(selected_camera, gate_camera_table[entry]) << g;
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0}));
+
+    // The free camera never cuts by itself; with the auto-switch off nothing cuts.
+    trackside_select_digit(0);
+    trackside_tick(2, target, kZero, trackside_controls{});
+    EXPECT_EQ(selected_camera, -1);
+    trackside_select_digit(1);
+    camera_auto_switch = 0;
+    trackside_tick(2, target, kZero, trackside_controls{});
+    EXPECT_EQ(selected_camera, 0);
+
+    // A gate mapped past the table cuts to the free camera's picture.
+    camera_auto_switch = 1;
+    gate_camera_table[2] = 4;
+    trackside_tick(2, target, kZero, trackside_controls{});
+    EXPECT_EQ(selected_camera, 4);
+    render_trackside_camera();
+    EXPECT_FLOAT_EQ(shots.back().position[1], free_camera.y);
+    trackside_cameras_free();
+    timing_gates = saved_gates;
 }
 
 }  // namespace
