@@ -9,6 +9,7 @@
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "race/world_view.h"
+#include "sim/bike_build.h"
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
@@ -164,6 +165,39 @@ TEST(RiderPictures, TheLocalRiderFromEachView)
         p.check(count(side, 0, cx0, kH / 4, cx1, kH * 3 / 4) > 20, "trackside: the bike is not centred");
         p.check(count(side, 1, 0, 0, kW, kH) > 5, "trackside: no side plate green");
         p.check(count(side, 0, 0, 0, kW, kH, yellow) > 5, "trackside: no helmet yellow");
+
+        // A leaned bike draws leaned: seen from directly behind, the principal axis of
+        // the red and blue pixels tilts by the lean (positive: the top to the left).
+        const dReal* was = dBodyGetPosition(rider_get_frame_body(r));
+        const float home[3] = {float(was[0]), float(was[1]), float(was[2])};
+        for (float lean : {0.0f, 30.0f, -30.0f}) {
+            bike_reset(r);
+            bike_rotate(r, 0, 0, 1, lean * float(M_PI) / 180);
+            const dReal* now = dBodyGetPosition(rider_get_frame_body(r));
+            bike_translate(r, home[0] - float(now[0]), home[1] - float(now[1]), home[2] - float(now[2]));
+            const float eye[3] = {home[0], home[1] + 1, home[2] + 14};
+            const float level[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+            const Picture back = shoot("rider_lean_" + std::to_string(int(lean)), [&] {
+                render_world(eye, level, 60, -1);
+            });
+            double n = 0, mx = 0, my = 0, sxx = 0, syy = 0, sxy = 0;
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    const uint8_t* c = &back[(size_t(y) * kW + size_t(x)) * 3];
+                    if (!is(c, 0) && !is(c, 2))
+                        continue;
+                    n += 1, mx += x, my += y, sxx += double(x) * x, syy += double(y) * y, sxy += double(x) * y;
+                }
+            if (n < 50) {
+                p.check(false, "lean " + std::to_string(lean) + ": the bike is not in the picture");
+                continue;
+            }
+            mx /= n, my /= n;
+            const double cxx = sxx / n - mx * mx, cyy = syy / n - my * my, cxy = sxy / n - mx * my;
+            // Tilt of the major axis from the vertical, positive with the top to the left.
+            const double tilt = -0.5 * std::atan2(2 * cxy, cyy - cxx) * 180 / M_PI;
+            p.check(std::fabs(tilt - lean) < 6, "lean " + std::to_string(lean) + " draws tilted " + std::to_string(tilt));
+        }
         return p.text;
     });
 }
