@@ -7,6 +7,7 @@
 #include "sim/rider_slot.h"
 #include "terrain/terrain_queries.h"
 #include "view/camera_views.h"
+#include "captured_views.h"
 #include "view_fixture.h"
 
 #include <gtest/gtest.h>
@@ -17,26 +18,6 @@
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
-
-struct Shot {
-    float position[3];
-    float rotation[9];
-    float fov;
-    int32_t slot;
-    float listener[3];
-};
-std::vector<Shot> shots;
-
-void capture(const float position[3], const float rotation[9], float fov, int32_t slot)
-{
-    Shot s{};
-    std::copy(position, position + 3, s.position);
-    std::copy(rotation, rotation + 9, s.rotation);
-    std::copy(listener_velocity, listener_velocity + 3, s.listener);
-    s.fov = fov;
-    s.slot = slot;
-    shots.push_back(s);
-}
 
 struct CameraViews : ViewTables {
     render_world_fn saved = nullptr;

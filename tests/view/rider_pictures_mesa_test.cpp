@@ -22,6 +22,8 @@
 #include "view/view_install.h"
 #include "view/view_settings.h"
 
+#include "mesa_pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -89,20 +91,6 @@ int count(const Picture& p, int channel, int x0, int y0, int x1, int y1, bool (*
             n += test ? test(c) : is(c, channel);
         }
     return n;
-}
-
-uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b)
-{
-    GLuint t = 0;
-    bvglGenTextures(1, &t);
-    bvglBindTexture(GL_TEXTURE_2D, t);
-    std::vector<uint8_t> texels;
-    for (int i = 0; i < 16; ++i)
-        texels.insert(texels.end(), {r, g, b, 255});
-    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    bvglTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    bvglTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    return t;
 }
 
 TEST(RiderPictures, TheLocalRiderFromEachView)

@@ -5,6 +5,7 @@
 #include "terrain/timing_gates.h"
 #include "view/camera_views.h"
 #include "view/trackside_view.h"
+#include "captured_views.h"
 #include "view_fixture.h"
 
 #include <gtest/gtest.h>
@@ -16,24 +17,6 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 constexpr float kDt = 1.0f / 128;
-
-struct Shot {
-    float position[3];
-    float rotation[9];
-    float fov;
-    int32_t slot;
-};
-std::vector<Shot> shots;
-
-void capture(const float position[3], const float rotation[9], float fov, int32_t slot)
-{
-    Shot s{};
-    std::copy(position, position + 3, s.position);
-    std::copy(rotation, rotation + 9, s.rotation);
-    s.fov = fov;
-    s.slot = slot;
-    shots.push_back(s);
-}
 
 struct Trackside : ViewTables {
     render_world_fn saved = nullptr;
