@@ -10,6 +10,8 @@
 #include "gfx/model_parts.h"
 #include "gfx/model_scene.h"
 #include "gfx/shaders.h"
+#include "gfx/texture_settings.h"
+#include "sim/ai_line_point.h"
 #include "race/settings_values.h"
 #include "sim/bike_graphics.h"
 #include "view/rider_draw.h"
@@ -213,6 +215,50 @@ TEST_F(Modes, DrawingLeavesEveryBodyBitForBit)
         draw(mode);
     for (int i = 0; i < kBikeBodies; ++i)
         EXPECT_EQ(std::memcmp(before[i].v, bits(r->bodies[i]).v, sizeof(Bits)), 0) << i;
+}
+
+// At debug level 2 the followed path's markers: grey, blue-grey for an airborne point
+// (speed -0.0 included) and white, raised 0.25, for the aimed point; each after a black
+// square of 8 vertices.
+TEST_F(Modes, DebugLevelTwoMarksTheFollowedPath)
+{
+    const growable_array own_path = r->path;
+    const int32_t own_count = r->path_count, own_index = r->path_index;
+    r->path = {};
+    array_init(&r->path, sizeof(ai_line_point));
+    const ai_line_point points[3] = {{0, 1, 0, 20, 0}, {5, 1, 0, 30, 0}, {10, 1, 0, -0.0f, 0}};
+    for (const ai_line_point& pt : points)
+        array_push(&r->path, &pt);
+    r->path_count = 3;
+    r->path_index = 1;
+    verbose_level = 2;
+    fakegl::clear_calls();
+    const float camera[3] = {0, 5, 20};
+    rider_draw(r, 0, camera);
+    gl_replay_queue();
+    verbose_level = 0;
+    std::vector<float> vertices;
+    for (const fakegl::Call& c : fakegl::calls())
+        if (c.name == "BufferSubData" && c.args[0] == GL_ARRAY_BUFFER) {
+            const size_t n = c.data.size() / sizeof(float);
+            const size_t at = vertices.size();
+            vertices.resize(at + n);
+            std::memcpy(vertices.data() + at, c.data.data(), n * sizeof(float));
+        }
+    ASSERT_EQ(vertices.size(), size_t(3 * 16 * imm_vertex_floats));
+    const float colours[3][3] = {{0.5f, 0.5f, 0.5f}, {1, 1, 1}, {0.5f, 0.5f, 1}};
+    const float heights[3] = {0.125f, 0.25f, 0.125f};
+    for (int m = 0; m < 3; ++m)
+        for (int v = 0; v < 16; ++v) {
+            const float* vertex = vertices.data() + size_t(m * 16 + v) * imm_vertex_floats;
+            for (int k = 0; k < 3; ++k)
+                EXPECT_FLOAT_EQ(vertex[8 + k], v < 8 ? 0 : colours[m][k]) << m << " " << v;
+            const float y = v < 8 ? 1 : v < 12 ? 1 + heights[m] : 1 - heights[m];
+            EXPECT_FLOAT_EQ(vertex[1], y) << m << " " << v;
+        }
+    array_free(&r->path);
+    r->path = own_path;
+    r->path_count = own_count, r->path_index = own_index;
 }
 
 }  // namespace
