@@ -3,7 +3,7 @@
 #include "foundation/data_paths.h"
 #include "foundation/file_index.h"
 #include "foundation/text_util.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "gfx/texture_upload.h"
@@ -20,7 +20,6 @@
 #include "sim/autopilot_plan.h"
 #include "sim/race_clock.h"
 #include "terrain/billboards.h"
-#include "terrain/load_progress.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 
@@ -92,15 +91,15 @@ void load_lines(const char* folder, int32_t skill)
 {
     race.remembered_skill = skill;
     ai_lines_load(folder, skill);
-    terrain_progress_begin("Analyzing lines");
+    progress_log_reset("Analyzing lines");
     ai_lines_prune();
     autopilot_plan_laps();
-    terrain_progress_end("Analyzing lines");
+    progress_done("Analyzing lines");
 }
 
 void build_riders(bool online)
 {
-    terrain_progress_begin("Loading bikes");
+    progress_log_reset("Loading bikes");
     int32_t bot_cursor = 0, demo_next = 0, placed = 0;
     const int32_t local_spot = race.own_lineup_value == kWatchOnlyValue ? 0 : race.own_lineup_value;
     for (int32_t k = 0; k < kRaceSlots; ++k) {
@@ -133,16 +132,16 @@ void build_riders(bool online)
         if (s.kind == rider_kind_bot)
             race_set_personality(k, race_opts.tester ? "tester" : s.personality);
     }
-    terrain_progress_end("Loading bikes");
+    progress_done("Loading bikes");
 }
 
 void load_script(const char* folder)
 {
-    terrain_progress_begin("Loading track script");
+    progress_log_reset("Loading track script");
     race.no_frills = file_exists((std::string(folder) + "/nofrills.js").c_str());
     const std::string path = std::string("@") + folder + (race.no_frills ? "/nofrills.js" : "/frills.js");
     race_hooks.script_load(path.c_str());
-    terrain_progress_end("Loading track script");
+    progress_done("Loading track script");
 }
 
 // The setup of the viewed local rider is applied only while its bike stands still.
@@ -270,7 +269,7 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.restart_counter += 1;
     }
 
-    qorl_log("Max loading delay was %f (%s)\n", race.max_loading_delay, "bikes");
+    qorl_log("Max loading delay was %f (%s)\n", race.max_loading_delay, race.max_loading_message);
     race_hooks.demo_record_states(1);
     race_hooks.demo_playback_read();
     race.results_written = 0;

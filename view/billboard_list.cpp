@@ -15,6 +15,18 @@ bool depth_key(double v, int32_t* key)
     return true;
 }
 
+void radix_sort_list(int32_t* list, int32_t count, void (*pass)(int32_t*, const int32_t*, int32_t, int))
+{
+    int32_t* a = list;
+    int32_t* b = list + count;
+    for (int shift = 0; shift < 32; shift += 8) {
+        pass(b, a, count, shift);
+        std::swap(a, b);
+    }
+    // Four passes leave the sorted list where it began.
+    list[count] = -1;
+}
+
 bool billboard_right(const float c[3], float right[2])
 {
     const float length = std::sqrt(c[0] * c[0] + c[2] * c[2]);
@@ -102,13 +114,7 @@ const int32_t* billboard_draw_list(const float camera[3], const float c[3], int3
         }
     }
     int32_t* a = scratch.data();
-    int32_t* b = a + kept;
-    for (int shift = 0; shift < 32; shift += 8) {
-        radix_pass_a(b, a, kept, shift);
-        std::swap(a, b);
-    }
-    // Four passes leave the sorted list where it began.
-    a[kept] = -1;
+    radix_sort_list(a, kept, radix_pass_a);
     float right[2];
     if (!billboard_right(c, right)) {
         a[0] = -1;

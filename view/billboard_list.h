@@ -15,6 +15,10 @@ bool depth_key(double v, int32_t* key);
 const int32_t* billboard_draw_list(const float camera[3], const float c[3], int32_t lookahead,
                                    std::vector<int32_t>& scratch);
 
+// Sorts the first count indices of list by their keys with four stable 8-bit passes,
+// using as many entries again after them, and ends the list with -1.
+void radix_sort_list(int32_t* list, int32_t count, void (*pass)(int32_t*, const int32_t*, int32_t, int));
+
 // The horizontal right vector (c.z, -c.x) normalised; false when c is vertical.
 bool billboard_right(const float c[3], float right[2]);
 

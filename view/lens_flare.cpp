@@ -4,7 +4,6 @@
 #include "gfx/gl_state.h"
 #include "race/settings_values.h"
 #include "terrain/lighting.h"
-#include "view/view_settings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -121,7 +120,6 @@ void lens_flare_draw(const flare_view& view)
         const flare& source = sources[i];
         for (int e = 0; e < std::clamp(source.element_count, 0, flare_max_elements); ++e) {
             bvglBindTexture(GL_TEXTURE_2D, source.texture[e]);
-            ++frame_stats.texture_changes;
             for (int c = 0; c < 3; ++c)
                 imm_color[c] = source.color[e][c] * s.visibility;
             imm_color[3] = 1;

@@ -1,6 +1,6 @@
 #include "view/render_world.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/anim_texture.h"
 #include "gfx/fonts.h"
 #include "gfx/gl_layer.h"
@@ -37,11 +37,8 @@ int32_t view_width = 640;
 int32_t view_height = 480;
 published_camera current_camera = {{0, 0, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}};
 std::vector<position_log_entry> position_log;
-double stutter_threshold = 0;
 
 namespace {
-
-double last_mark = -1;
 
 // The renderer's scratch lists: grown when needed, never per frame.
 std::vector<int32_t> billboard_scratch;
@@ -235,12 +232,7 @@ void draw_log_labels(const float camera[3], const float c[3])
     }
     radix_pass_b_bind(&position_log[0].depth_key, int32_t(sizeof(position_log_entry)));
     int32_t* a = log_scratch.data();
-    int32_t* b = a + kept;
-    for (int shift = 0; shift < 32; shift += 8) {
-        radix_pass_b(b, a, kept, shift);
-        std::swap(a, b);
-    }
-    a[kept] = -1;
+    radix_sort_list(a, kept, radix_pass_b);
     log_order = a;
     const float facing[16] = {c[2], 0, -c[0], 0, 0, 1, 0, 0, c[0], 0, c[2], 0, 0, 0, 0, 1};
     for (const int32_t* k = a; *k >= 0; ++k) {
@@ -275,21 +267,6 @@ void draw_log_labels(const float camera[3], const float c[3])
 const int32_t* position_log_order()
 {
     return log_order;
-}
-
-void report_stutter(const char* label)
-{
-    if (!(stutter_threshold > 0))
-        return;
-    int32_t seconds = 0, microseconds = 0;
-    qorl_time(&seconds, &microseconds);
-    const double now = seconds + microseconds * 1e-6;
-    if (last_mark >= 0 && now - last_mark > stutter_threshold) {
-        char line[128];
-        snprintf(line, sizeof line, "Stutter in %s - %f seconds\n", label, now - last_mark);
-        console_print(line);
-    }
-    last_mark = now;
 }
 
 void render_world(const float position[3], const float rotation[9], float fov, int32_t viewer_slot)

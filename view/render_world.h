@@ -35,7 +35,3 @@ const int32_t* position_log_order();
 // and the gate flaggers; nothing when the track has no lap lists.
 void flaggers_update();
 
-// The frame's slow steps: with a threshold above 0 a step that took longer is named
-// on the console. The threshold is 0 (off) until the main loop sets it.
-extern double stutter_threshold;
-void report_stutter(const char* label);

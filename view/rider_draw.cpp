@@ -11,7 +11,6 @@
 #include "sim/rider_slot.h"
 #include "terrain/lighting.h"
 #include "view/rider_pose.h"
-#include "view/view_settings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +26,6 @@ void bind_textures(uint32_t colour, uint32_t normal, uint32_t specular)
     bvglActiveTexture(GL_TEXTURE2);
     bvglBindTexture(GL_TEXTURE_2D, specular ? specular : gl_state.gl_white_texture);
     bvglActiveTexture(GL_TEXTURE0);
-    frame_stats.texture_changes += 3;
     model_has_specular_map = specular ? 1 : 0;
 }
 
@@ -178,7 +176,6 @@ void rider_draw(rider_slot* rider, int mode, const float*)
     bvglBindTexture(GL_TEXTURE_2D, 0);
     bvglActiveTexture(GL_TEXTURE0);
     bvglBindTexture(GL_TEXTURE_2D, lighting.sky[sky_env]);
-    frame_stats.texture_changes += 2;
     model_has_specular_map = 0;
     reflection_pass pass;
     if (pass.ready(rider->frame_model))

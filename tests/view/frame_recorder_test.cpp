@@ -8,6 +8,9 @@
 #include "gfx/model_scene.h"
 #include "gfx/shaders.h"
 #include "race/race_state.h"
+#include "sim/ai_lines.h"
+#include "sim/rider_slot.h"
+#include "gfx/model.h"
 #include "race/settings_values.h"
 #include "terrain/lighting.h"
 #include "view/lens_flare.h"
@@ -15,6 +18,8 @@
 #include "view_fixture.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -77,6 +82,12 @@ struct Frame : ViewTables {
         return fakegl::trace();
     }
 };
+
+// The one track billboard the fixture stands at (0, 0, -10).
+int32_t first_track_billboard_for_test()
+{
+    return kRoostParticles;
+}
 
 const float kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
@@ -185,6 +196,112 @@ TEST_F(Frame, LogLabelsFarFirstAndNotRightAtTheCamera)
         order.push_back(*k);
     EXPECT_EQ(order, (std::vector<int32_t>{0, 2}));
     position_log.clear();
+}
+
+// Every vertex the frame uploaded, 12 floats each (position, texture coordinate,
+// colour), from the stream buffer's uploads.
+std::vector<std::array<float, 12>> uploaded_vertices()
+{
+    std::vector<std::array<float, 12>> out;
+    for (const fakegl::Call& c : fakegl::calls_named("BufferSubData")) {
+        if (c.args[0] != GL_ARRAY_BUFFER)
+            continue;
+        for (size_t at = 0; at + 48 <= c.data.size(); at += 48) {
+            std::array<float, 12> v;
+            memcpy(v.data(), c.data.data() + at, 48);
+            out.push_back(v);
+        }
+    }
+    return out;
+}
+
+TEST_F(Frame, ABillboardQuadStandsOnItsFootFacingTheCamera)
+{
+    billboard* b = billboard_at(first_track_billboard_for_test());
+    b->aspect = 0.5f;
+    b->colour[0] = 255, b->colour[1] = 0, b->colour[2] = 51, b->colour[3] = 255;
+    const float eye[3] = {0, 2, 0};
+    draw(eye, kIdentity);
+    std::vector<std::array<float, 12>> quad;
+    for (const auto& v : uploaded_vertices())
+        if (v[2] == -10 && v[9] == 0)
+            quad.push_back(v);
+    ASSERT_EQ(quad.size(), 4u);
+    const float want[4][4] = {{-0.5f, 0, 0, 1}, {0.5f, 0, 1, 1}, {0.5f, 2, 1, 0}, {-0.5f, 2, 0, 0}};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(quad[size_t(k)][0], want[k][0]) << k;
+        EXPECT_EQ(quad[size_t(k)][1], want[k][1]) << k;
+        EXPECT_EQ(quad[size_t(k)][4], want[k][2]) << k;
+        EXPECT_EQ(quad[size_t(k)][5], want[k][3]) << k;
+        EXPECT_FLOAT_EQ(quad[size_t(k)][10], 0.2f) << k;
+    }
+}
+
+// Riders on bare physics bodies: which pass draws each, seen by its bike texture.
+TEST_F(Frame, GhostsNearTheOwnRiderAreDrawnFadedAfterTheBillboards)
+{
+    dInitODE();
+    dWorldID world = dWorldCreate();
+    const struct {
+        int slot;
+        int32_t kind;
+        float x;
+    } field[] = {{0, rider_kind_local, 0}, {1, rider_kind_remote, 3}, {2, rider_kind_remote, 12}, {3, rider_kind_bot, 1}};
+    for (const auto& f : field) {
+        rider_slot& r = rider_slots[f.slot];
+        r.bodies[body_frame] = dBodyCreate(world);
+        dBodySetPosition(r.bodies[body_frame], f.x, 0, 30);
+        r.bike_textures.colour = uint32_t(500 + f.slot);
+        race.kinds[f.slot] = f.kind;
+    }
+    const float eye[3] = {0, 2, 0};
+    const std::vector<std::string> t = draw(eye, kIdentity);
+    const long boards = find(t, bind(30));
+    ASSERT_GE(boards, 0);
+    EXPECT_LT(find(t, bind(500)), boards);
+    EXPECT_GT(find(t, bind(501)), boards);   // 3 ft away: faded out completely
+    EXPECT_LT(find(t, bind(502)), boards);   // beyond the fade distance
+    EXPECT_LT(find(t, bind(503)), boards);   // automatic riders never fade
+    EXPECT_EQ(model_alpha, 1);
+
+    // A fade distance of 0 fades nobody.
+    ghost_fade_distance = 0;
+    const std::vector<std::string> none = draw(eye, kIdentity);
+    EXPECT_LT(find(none, bind(501)), find(none, bind(30)));
+    ghost_fade_distance = 10;
+    for (const auto& f : field) {
+        rider_slots[f.slot].bodies[body_frame] = nullptr;
+        rider_slots[f.slot].bike_textures = {};
+        race.kinds[f.slot] = 0;
+    }
+    dWorldDestroy(world);
+    dCloseODE();
+}
+
+TEST_F(Frame, SuperDebugDrawsTheRacingLinesFadingWithDistance)
+{
+    static ai_line_point points[3] = {{3, 2, -5, 10, 0}, {3, 2, -40, 10, 0}, {3, 2, -80, 10, 0}};
+    static ai_line_table table{};
+    table.lines[0].points = points;
+    table.lines[0].point_count = 3;
+    const ai_line_set saved = ai_lines;
+    ai_lines.tables = &table;
+    ai_lines.table_count = 1;
+    verbose_level = 2;
+    const float eye[3] = {0, 2, 0};
+    draw(eye, kIdentity);
+    verbose_level = 0;
+    ai_lines = saved;
+    table.lines[0].points = nullptr;
+    std::vector<float> alphas;
+    for (const auto& v : uploaded_vertices())
+        if (v[0] == 3 && v[1] == 2 && (v[2] == -5 || v[2] == -40 || v[2] == -80))
+            alphas.push_back(v[11]);
+    ASSERT_EQ(alphas.size(), 3u);
+    EXPECT_FLOAT_EQ(alphas[0], 1 - 0.001f * 34);
+    EXPECT_FLOAT_EQ(alphas[1], 0.0625f);
+    EXPECT_FLOAT_EQ(alphas[2], 0.0625f);
+    EXPECT_GE(find(fakegl::trace(), bind(int(gl_state.gl_white_texture))), 0);
 }
 
 }  // namespace

@@ -13,9 +13,7 @@
 #include "sim/physics_world.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
-#include "gfx/gl_startup.h"
-#include "gfx/shaders.h"
-#include "platform/qorl_gl.h"
+#include "offscreen_window.h"
 #include "terrain/lighting.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_queries.h"
@@ -40,34 +38,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kW = 320, kH = 180;
-
-// The program's own offscreen window: a colour and depth buffer of the test's size
-// that the world is drawn into (the ground-texture passes bind the window's frame
-// buffer back when they finish), with the graphics start-up on its context.
-struct Window {
-    qorl_window* window = nullptr;
-    std::string failure;
-    Window()
-    {
-        window = qorl_gl_open_offscreen(kW, kH, 8, 24, 0);
-        if (!window) {
-            failure = "no offscreen context";
-            return;
-        }
-        gl_init(
-            [](void* w, const char* name) {
-                return reinterpret_cast<void*>(qorl_gl_proc_address(static_cast<qorl_window*>(w), name));
-            },
-            window);
-        if (!gl_create_shaders())
-            failure = "the shaders do not build";
-        bvglEnable(GL_CULL_FACE);
-        bvglPixelStorei(GL_PACK_ALIGNMENT, 1);
-        bvglPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        view_width = kW;
-        view_height = kH;
-    }
-};
 
 using Picture = std::vector<uint8_t>;   // RGB, bottom row first
 
@@ -130,7 +100,7 @@ TEST(ViewPictures, SkyStartGateBillboardsAndFlareOnTheSampleTrack)
     bvtest::in_fresh_process([] {
         bvtest::Problems p;
         bvtest::TempDir root;
-        Window w;
+        OffscreenWindow w(kW, kH);
         if (!w.failure.empty())
             return std::string();   // no GL here: nothing to draw on
         const std::string loaded = load_sample(root);
