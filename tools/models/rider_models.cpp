@@ -54,6 +54,23 @@ void add_leg(part& cloth, part& boots, double side, int thigh, int shin)
             swatch::accent, only(shin));
 }
 
+void add_limbs(part& cloth, part& gear)
+{
+    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
+    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
+    add_leg(cloth, gear, -1, left_thigh, left_shin);
+    add_leg(cloth, gear, 1, right_thigh, right_shin);
+}
+
+// Gloves, boots and the chest protector.
+part gear_part()
+{
+    part gear;
+    gear.s = 20;
+    gear.r = gear.g = gear.b = 0.5;
+    return gear;
+}
+
 model rider_body()
 {
     model m;
@@ -61,16 +78,11 @@ model rider_body()
     m.bone_count = bone_count;
     m.skeleton = "rider";
     part cloth = cloth_part();
-    part gear;                       // gloves, boots and the chest protector
-    gear.s = 20;
-    gear.r = gear.g = gear.b = 0.5;
+    part gear = gear_part();
     add_box(cloth, {-0.45, -1.05, -0.3}, {0.45, -0.3, 0.3}, swatch::cloth, only(torso));     // pelvis
     add_box(gear, {-0.55, -0.3, -0.35}, {0.55, 1.0, 0.35}, swatch::body, only(torso));      // chest
     add_box(cloth, {-0.15, 1.0, -0.15}, {0.15, 1.15, 0.15}, swatch::cloth, only(torso));     // neck
-    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
-    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
-    add_leg(cloth, gear, -1, left_thigh, left_shin);
-    add_leg(cloth, gear, 1, right_thigh, right_shin);
+    add_limbs(cloth, gear);
     m.parts = {cloth, gear};
     return m;
 }
@@ -84,13 +96,8 @@ model rider_body_fp()
     m.bone_count = bone_count;
     m.skeleton = "rider";
     part cloth = cloth_part();
-    part gear;
-    gear.s = 20;
-    gear.r = gear.g = gear.b = 0.5;
-    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
-    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
-    add_leg(cloth, gear, -1, left_thigh, left_shin);
-    add_leg(cloth, gear, 1, right_thigh, right_shin);
+    part gear = gear_part();
+    add_limbs(cloth, gear);
     m.parts = {cloth, gear};
     return m;
 }
