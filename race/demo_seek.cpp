@@ -2,6 +2,8 @@
 // the program: the rider seam, the entry points of later parts and the settings.
 #include "race/demo.h"
 #include "race/demo_reader.h"
+#include "race/game_tick.h"
+#include "race/race_results.h"
 
 #include "foundation/vfs.h"
 #include "race/command_line.h"
@@ -25,16 +27,6 @@ namespace {
 
 constexpr double kTicksPerSecond = 1.0 / tick_length;
 constexpr int32_t kBehind = 64;
-
-int results_final_flag = 0;
-
-// Until the game tick exists: the clock advances and the reader reads, as the real
-// tick does for the demos.
-void stand_in_game_tick()
-{
-    demo_set_current_tick(current_tick + 1);
-    demo_playback_read();
-}
 
 const char* texture_or_empty(const char* name)
 {
@@ -113,9 +105,9 @@ demo_rider_calls demo_rider_seam = {
 };
 
 demo_later_calls demo_later_hooks = {
-    stand_in_game_tick,
-    [] { return results_final_flag; },
-    [](int final) { results_final_flag = final; },
+    game_tick,
+    race_results_final,
+    [](int final) { race.results_written = final; },
     [](const char*) {},
 };
 
