@@ -232,7 +232,8 @@ std::string check_capstone(const race_run& race_out)
         for (int32_t position = 0; position < F; ++position) {
             const int32_t t = rider_get_gate_time(&r, position);
             p.check(t >= previous && t > race.gate_drop_tick,
-                    who + " gate time " + std::to_string(position) + " missing or out of order");
+                    who + " gate time " + std::to_string(position) + " missing or out of order: " +
+                        std::to_string(t) + " after " + std::to_string(previous));
             previous = std::max(previous, t);
         }
     }
@@ -331,14 +332,17 @@ TEST(GameTickRace, EightBotsRaceALapRecordItAndReplayItTheSameWay)
             return race_results_final() != 0;
         });
         std::string problems = check_capstone(capstone);
-        fprintf(stderr, "race of %d ticks (%.1f s of racing) took %.2f s: %.1f times real time\n", capstone.ticks,
-                capstone.ticks / 128.0, capstone.seconds, capstone.ticks / 128.0 / capstone.seconds);
+        char figures[256];
+        snprintf(figures, sizeof figures, "race of %d ticks (%.1f s of racing) took %.2f s: %.1f times real time",
+                 capstone.ticks, capstone.ticks / 128.0, capstone.seconds, capstone.ticks / 128.0 / capstone.seconds);
+        std::string shown = figures;
         const int32_t end = current_tick;
         race_hooks.demo_record_close();
 
         int lifted = 0;
         problems += check_playback(end, &lifted);
-        fprintf(stderr, "playback: %d rider ticks lifted clear of the terrain\n", lifted);
+        shown += "; playback: " + std::to_string(lifted) + " rider ticks lifted clear of the terrain";
+        write_text(root / "figures", shown);
 
         // The same seed after a reload: the same race.
         race_run head = capstone;
@@ -356,7 +360,9 @@ TEST(GameTickRace, EightBotsRaceALapRecordItAndReplayItTheSameWay)
         write_text(root / "hash_child", digest_of(child));
         return std::string();
     });
+    EXPECT_EQ(read_text(root / "hash_parent").size(), 40u);
     EXPECT_EQ(read_text(root / "hash_child"), read_text(root / "hash_parent")) << "another process raced differently";
+    printf("%s\n", read_text(root / "figures").c_str());
 }
 
 }  // namespace
