@@ -25,8 +25,6 @@
 #include "sim/race_clock.h"
 #include "sim/wheel_sampling.h"
 #include "support/fresh_process.h"
-#include "terrain/terrain_files.h"
-#include "terrain/terrain_tiles_read.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 
@@ -50,27 +48,11 @@ constexpr int kRoostDensity = 1000;   // the default; the roost draws from the r
 constexpr int kCapSeconds = 240;
 constexpr int kDeterminismSeconds = 40;
 
-// The ground without GL: heights, the tiles' materials and the tile map.
-int ground_only(const char* folder)
-{
-    terrain_init(&track_terrain);
-    uint8_t digest[20];
-    if (!terrain_read_heights(&track_terrain, folder, digest) || !terrain_read_tilemap(&track_terrain, folder))
-        return 0;
-    vfs_file* f = vfs_open((std::string("@") + folder + "/tileinfo").c_str(), "rb");
-    if (!f)
-        return 0;
-    std::vector<std::string> names;
-    terrain_read_tileinfo(&track_terrain, f, [](const char*) { return uint32_t(0); }, &names);
-    vfs_close(f);
-    return 1;
-}
-
 void start(const bvtest::TempDir& root)
 {
     racetest::start(root);
     bvtest::make_dirs(racetest::user_folder(root) + "/demos");
-    track_terrain_loader = ground_only;
+    track_terrain_loader = racetest::ground_only;
     scan_tracks();
     race_rules_install();
     demo_install_hooks();
