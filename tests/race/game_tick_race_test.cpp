@@ -38,6 +38,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 using bvtest::Problems;
@@ -231,7 +233,7 @@ std::string check_capstone(const race_run& race_out)
 
 // Plays the capstone's demo back and compares each replayed rider with the recorded
 // state of the tick that placed it.
-std::string check_playback(int32_t end_tick, int* lifted)
+std::string check_playback(int32_t end_tick, int* lifted, int* compared)
 {
     Problems p;
     int32_t lineup[160] = {};
@@ -246,6 +248,7 @@ std::string check_playback(int32_t end_tick, int* lifted)
     for (int k = 0; k < kBots; ++k)
         p.check(occupied(k) && race.kinds[k] == rider_kind_remote, "slot " + std::to_string(k) + " not replayed");
     *lifted = 0;
+    *compared = 0;
     while (current_tick < end_tick && p.text.empty()) {
         game_tick();
         const int32_t t = current_tick - 1;
@@ -260,6 +263,7 @@ std::string check_playback(int32_t end_tick, int* lifted)
             if (held < 0)
                 continue;
             const uint8_t* want = history_states[k][held];
+            ++*compared;
             packed_rider_state got;
             bike_pack_state(r, &track_terrain, &got);
             bool other = false, lift = false;
@@ -286,6 +290,7 @@ std::string check_playback(int32_t end_tick, int* lifted)
                 ++*lifted;
         }
     }
+    p.check(*compared > 0, "no recorded state was compared");
     return p.text;
 }
 
@@ -302,10 +307,17 @@ std::string read_text(const std::string& path)
     return s;
 }
 
+// Files the re-executed children leave for this process: named by its process id,
+// which each child knows as its parent's.
+std::string shared_file(pid_t parent, const char* name)
+{
+    return "/tmp/bv-game-tick-" + std::to_string(parent) + "-" + name;
+}
+
 TEST(GameTickRace, EightBotsRaceALapRecordItAndReplayItTheSameWay)
 {
-    bvtest::TempDir root;
-    bvtest::in_fresh_process([&] {
+    bvtest::in_fresh_process([] {
+        bvtest::TempDir root;
         start(root);
         const race_run capstone = run(1, 1, kCapSeconds, [] {
             for (int k = 0; k < kBots; ++k)
@@ -321,10 +333,11 @@ TEST(GameTickRace, EightBotsRaceALapRecordItAndReplayItTheSameWay)
         const int32_t end = current_tick;
         race_hooks.demo_record_close();
 
-        int lifted = 0;
-        problems += check_playback(end, &lifted);
-        shown += "; playback: " + std::to_string(lifted) + " rider ticks lifted clear of the terrain";
-        write_text(root / "figures", shown);
+        int lifted = 0, compared = 0;
+        problems += check_playback(end, &lifted, &compared);
+        shown += "; playback: " + std::to_string(compared) + " recorded states compared, " + std::to_string(lifted) +
+                 " lifted clear of the terrain";
+        write_text(shared_file(getppid(), "figures"), shown);
 
         // The same seed after a reload: the same race.
         race_run head = capstone;
@@ -333,18 +346,22 @@ TEST(GameTickRace, EightBotsRaceALapRecordItAndReplayItTheSameWay)
         const std::string where = first_difference(head, again);
         if (!where.empty())
             problems += "a second race with the same seed differs first at " + where + "\n";
-        write_text(root / "hash_parent", digest_of(again));
+        write_text(shared_file(getppid(), "hash_first"), digest_of(again));
         return problems;
     });
-    bvtest::in_fresh_process([&] {
+    bvtest::in_fresh_process([] {
+        bvtest::TempDir root;
         start(root);
         const race_run child = run(0, 1, kDeterminismSeconds, [] { return false; });
-        write_text(root / "hash_child", digest_of(child));
+        write_text(shared_file(getppid(), "hash_second"), digest_of(child));
         return std::string();
     });
-    EXPECT_EQ(read_text(root / "hash_parent").size(), 40u);
-    EXPECT_EQ(read_text(root / "hash_child"), read_text(root / "hash_parent")) << "another process raced differently";
-    printf("%s\n", read_text(root / "figures").c_str());
+    const std::string first = read_text(shared_file(getpid(), "hash_first"));
+    EXPECT_EQ(first.size(), 40u);
+    EXPECT_EQ(read_text(shared_file(getpid(), "hash_second")), first) << "another process raced differently";
+    printf("%s\n", read_text(shared_file(getpid(), "figures")).c_str());
+    for (const char* name : {"hash_first", "hash_second", "figures"})
+        std::remove(shared_file(getpid(), name).c_str());
 }
 
 }  // namespace
