@@ -9,22 +9,16 @@
 // taskset -c 0 on a busy machine. The base data is found through BV_HOME (default:
 // the build's staging folder).
 #include "foundation/ripemd160.h"
-#include "foundation/vfs.h"
-#include "gfx/gl_state.h"
-#include "gfx/gl_table.h"
+#include "race/headless_race.h"
 #include "race/demo.h"
 #include "race/game_tick.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "sim/ai_lines_learning.h"
-#include "sim/physics_world.h"
 #include "sim/race_clock.h"
 #include "sim/rider_slot.h"
 #include "sim/wheel_sampling.h"
-#include "support/quiet_call.h"
-#include "terrain/terrain_files.h"
-#include "terrain/terrain_tiles_read.h"
 #include "terrain/track_list.h"
 
 #include <chrono>
@@ -38,42 +32,6 @@
 namespace {
 
 constexpr int kRoostDensity = 1000;   // the default
-
-GLuint next_name = 1;
-void APIENTRY names(GLsizei n, GLuint* out)
-{
-    for (GLsizei i = 0; i < n; ++i)
-        out[i] = next_name++;
-}
-
-// A GL table whose calls do nothing: the track loads without a display.
-void quiet_gl()
-{
-#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
-    BV_GL_FUNCTIONS(BV_QUIET)
-#undef BV_QUIET
-    gl.GenTextures = names;
-    gl.GenBuffers = names;
-    gl.GenVertexArrays = names;
-    gl.GenFramebuffers = names;
-    gl_state_reset();
-}
-
-// The ground without GL objects: heights, the tiles' materials and the tile map.
-int ground_only(const char* folder)
-{
-    terrain_init(&track_terrain);
-    uint8_t digest[20];
-    if (!terrain_read_heights(&track_terrain, folder, digest) || !terrain_read_tilemap(&track_terrain, folder))
-        return 0;
-    vfs_file* f = vfs_open((std::string("@") + folder + "/tileinfo").c_str(), "rb");
-    if (!f)
-        return 0;
-    std::vector<std::string> names;
-    terrain_read_tileinfo(&track_terrain, f, [](const char*) { return uint32_t(0); }, &names);
-    vfs_close(f);
-    return 1;
-}
 
 }  // namespace
 
@@ -91,10 +49,8 @@ int main(int argc, char** argv)
     char home[] = "/tmp/race_bench.XXXXXX";
     if (mkdtemp(home))
         setenv("XDG_DATA_HOME", home, 1);
-    quiet_gl();
-    if (!physics_world_init())
-        return 1;
-    track_terrain_loader = ground_only;
+    racetest::headless_start();
+    track_terrain_loader = racetest::ground_only;
     scan_tracks();
     race_rules_install();
     demo_install_hooks();

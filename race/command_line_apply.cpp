@@ -1,7 +1,9 @@
 #include "race/command_line.h"
 
+#include "foundation/intern.h"
 #include "gfx/model_scene.h"
 #include "gfx/texture_settings.h"
+#include "race/net_client.h"
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "sim/ai_lines_file.h"
@@ -32,5 +34,12 @@ void command_line_apply(const command_line& c)
         strncpy(server_name, c.connect->c_str(), kServerNameSize - 1);
         server_name[kServerNameSize - 1] = '\0';
         server_history_push();
+        net_set_server_name(server_name);
     }
+    if (c.password)
+        net_password = intern_string(c.password->c_str());
+    if (c.fake_lag)
+        net_fake_lag = *c.fake_lag;
+    if (c.fake_loss)
+        net_fake_loss = *c.fake_loss;
 }

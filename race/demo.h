@@ -101,16 +101,9 @@ struct demo_settings_values {
 };
 extern demo_settings_values demo_settings;
 
-// What the recorder asks of a rider slot. Production reads the rider slots.
-struct demo_rider_texts {
-    const char* bike;
-    const char* rider_texture;
-    const char* bike_texture;
-    const char* wheel_texture;
-    const char* head_texture;
-    const char* number;
-    const char* name;
-};
+// What the recorder asks of a rider slot (the entry texts of demo_rider_entry).
+// Production reads the rider slots.
+using demo_rider_texts = demo_rider_entry;
 struct demo_rider_calls {
     int (*occupied)(int32_t slot);
     void (*pack)(int32_t slot, packed_rider_state* out);
@@ -121,7 +114,7 @@ extern demo_rider_calls demo_rider_seam;
 
 // Entry points of parts built later, installed by their owners; the defaults stand in.
 struct demo_later_calls {
-    // One game tick; the stand-in advances the current tick and reads ahead.
+    // One game tick (game_tick).
     void (*game_tick)();
     int (*results_final)();
     void (*set_results_final)(int final);

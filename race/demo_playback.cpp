@@ -17,6 +17,7 @@
 #include "terrain/ruts.h"
 #include "terrain/track_list.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -39,11 +40,6 @@ rider_request rider_requests[kDemoRiders];
 // Reused buffers: nothing is allocated while reading.
 char line[kLineSize];
 uint8_t payload[kDemoTextCap + 1];
-
-uint32_t get_u32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // One header line, which must end in "\n" (a longer line arrives without it).
 bool read_line(vfs_file* f)
@@ -157,6 +153,8 @@ void clear_tables()
 // The handle back at the reading position after a short read or a seek elsewhere.
 bool at_position(vfs_file* f)
 {
+    if (demo_reader.ended)
+        return false;
     if (!demo_reader.reposition)
         return true;
     if (demo_reader.position > kMaxOffset || !vfs_seek(f, uint32_t(demo_reader.position)))
@@ -172,7 +170,7 @@ bool skip_to(vfs_file* f, int64_t target, int64_t here)
     if (target == here)
         return true;
     if (target > kMaxOffset || !vfs_seek(f, uint32_t(target - 1)) || vfs_getc(f) < 0) {
-        demo_reader.reposition = true;
+        demo_reader.reposition = demo_reader.ended = true;
         return false;
     }
     return true;
@@ -182,7 +180,7 @@ bool read_exact(vfs_file* f, void* out, int n)
 {
     if (vfs_read(f, out, n) == n)
         return true;
-    demo_reader.reposition = true;
+    demo_reader.reposition = demo_reader.ended = true;
     return false;
 }
 
@@ -213,7 +211,7 @@ bool read_states(vfs_file* f, uint32_t length)
             reported = true;
             continue;
         }
-        const int64_t tick = int64_t(int32_t(get_u32(entry + 1))) + demo_reader.tick_offset;
+        const int64_t tick = int64_t(int32_t(demo_u32(entry + 1))) + demo_reader.tick_offset;
         if (tick < 0 || tick > INT32_MAX)
             continue;
         packed_rider_state s;
@@ -230,10 +228,10 @@ bool read_block(vfs_file* f)
     if (!read_exact(f, head, kDemoBlockHead))
         return false;
     const int64_t start = demo_reader.position;
-    const uint32_t length = get_u32(head) ^ demo_reader.previous_length;
-    const int32_t tick = int32_t(get_u32(head + 4));
+    const uint32_t length = demo_u32(head) ^ demo_reader.previous_length;
+    const int32_t tick = int32_t(demo_u32(head + 4));
     if (tick < 0 || tick > kMaxValue) {
-        demo_reader.reposition = true;
+        demo_reader.reposition = demo_reader.ended = true;
         return false;
     }
     const int64_t body = start + kDemoBlockHead, end = body + int64_t(length);
@@ -272,7 +270,7 @@ bool read_block(vfs_file* f)
     demo_reader.previous_length = length;
     demo_reader.position = end;
     if (demo_reader.first_block_tick != -1)
-        demo_reader.read_ahead_tick = int32_t(int64_t(tick) + demo_reader.tick_offset);
+        demo_reader.read_ahead_tick = int32_t(std::min<int64_t>(int64_t(tick) + demo_reader.tick_offset, INT32_MAX));
     return true;
 }
 
@@ -341,6 +339,7 @@ int demo_playback_open()
 {
     demo_playback_close();
     clear_tables();
+    demo_reader.track = nullptr;
     std::string path;
     if (demo_settings.chosen[0])
         path = demo_settings.chosen;
@@ -368,6 +367,7 @@ int demo_playback_open()
     demo_reader.tick_offset = 0;
     demo_reader.deformation_position = 0;
     demo_reader.reposition = false;
+    demo_reader.ended = false;
     race.time_limit_ticks = h.limit;
     race.laps = h.laps;
     race.gate_drop_tick = h.gate_drop;

@@ -17,6 +17,7 @@ struct demo_reader_state {
     int32_t tick_offset = 0;         // the ghost's shift of every tick read
     int64_t deformation_position = 0;// the last deformation block applied
     bool reposition = false;         // the handle is not at position (after a short read)
+    bool ended = false;              // a short or damaged read stopped the reading until a seek
 };
 extern demo_reader_state demo_reader;
 
@@ -29,3 +30,9 @@ const rider_request* demo_rider_request(int32_t index);
 // Walks the version-6 chain back from the reading position to the first block whose
 // tick is at or below stop (or the first block); a damaged chain ends at the first.
 void demo_walk_back(int32_t stop);
+
+// A little-endian 32-bit value of the file.
+inline uint32_t demo_u32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}

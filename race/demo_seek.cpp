@@ -1,13 +1,9 @@
-// Seeking in a played demo, stopping demos, and what the demos take from the rest of
-// the program: the rider seam, the entry points of later parts and the settings.
+// Seeking in a played demo, and stopping demos.
 #include "race/demo.h"
 #include "race/demo_reader.h"
-#include "race/game_tick.h"
-#include "race/race_results.h"
 
 #include "foundation/vfs.h"
 #include "race/command_line.h"
-#include "race/net_connection.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
@@ -16,9 +12,7 @@
 #include "race/startup.h"
 #include "sim/gate_times.h"
 #include "sim/race_clock.h"
-#include "sim/rider_access.h"
 #include "sim/rider_slot.h"
-#include "terrain/track_list.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,31 +21,6 @@ namespace {
 
 constexpr double kTicksPerSecond = 1.0 / tick_length;
 constexpr int32_t kBehind = 64;
-
-const char* texture_or_empty(const char* name)
-{
-    return name ? name : "";
-}
-
-void production_texts(int32_t slot, demo_rider_texts* out)
-{
-    *out = demo_rider_texts{};
-    if (demo_rider_seam.online()) {
-        if (const rider_request* r = race_hooks.network_rider(slot)) {
-            *out = {r->bike, r->body_texture, r->bike_texture, r->wheel_texture, r->head_texture, r->number, r->name};
-            return;
-        }
-    }
-    const rider_slot* r = &rider_slots[slot];
-    const bike_info* bike = rider_get_bike_info(r);
-    out->bike = bike ? bike->name : "";
-    out->rider_texture = texture_or_empty(rider_get_rider_texture_name(r));
-    out->bike_texture = texture_or_empty(rider_get_bike_texture_name(r));
-    out->wheel_texture = texture_or_empty(rider_get_wheel_texture_name(r));
-    out->head_texture = texture_or_empty(rider_get_head_texture_name(r));
-    out->number = rider_get_number(r);
-    out->name = "";
-}
 
 bool seek_allowed()
 {
@@ -95,24 +64,6 @@ void cut_timing(int32_t t)
 
 }  // namespace
 
-demo_settings_values demo_settings;
-
-demo_rider_calls demo_rider_seam = {
-    [](int32_t slot) { return race_rider_exists(slot); },
-    [](int32_t slot, packed_rider_state* out) { bike_pack_state(&rider_slots[slot], &track_terrain, out); },
-    production_texts,
-    [] { return int(net_socket >= 0); },
-};
-
-demo_later_calls demo_later_hooks = {
-    game_tick,
-    race_results_final,
-    [](int final) { race.results_written = final; },
-    [](const char*) {},
-};
-
-float engine_sound_presence[kDemoRiders];
-
 // Back along the block chain to the first block at or before tick stop.
 void demo_walk_back(int32_t stop)
 {
@@ -127,10 +78,8 @@ void demo_walk_back(int32_t stop)
         uint8_t head[8];
         if (!vfs_seek(f, uint32_t(start)) || vfs_read(f, head, 8) != 8)
             break;
-        const uint32_t chained = uint32_t(head[0]) | uint32_t(head[1]) << 8 | uint32_t(head[2]) << 16 |
-                                 uint32_t(head[3]) << 24;
-        const int32_t tick = int32_t(uint32_t(head[4]) | uint32_t(head[5]) << 8 | uint32_t(head[6]) << 16 |
-                                     uint32_t(head[7]) << 24);
+        const uint32_t chained = demo_u32(head);
+        const int32_t tick = int32_t(demo_u32(head + 4));
         demo_reader.position = start;
         demo_reader.previous_length ^= chained;
         if (tick <= stop)
@@ -141,6 +90,7 @@ void demo_walk_back(int32_t stop)
         demo_reader.previous_length = 0;
     }
     demo_reader.reposition = true;
+    demo_reader.ended = false;
 }
 
 void demo_seek(double seconds)
@@ -162,6 +112,7 @@ void demo_seek(double seconds)
             return;
         demo_reader.position = offset;
         demo_reader.reposition = false;
+        demo_reader.ended = false;
         demo_reader.first_block_tick = 0;
     }
     demo_reader.read_ahead_tick = t;
@@ -184,16 +135,4 @@ void demo_stop()
         race_destroy_rider(k);
         race.kinds[k] = rider_kind_remote;
     }
-}
-
-void demo_install_hooks()
-{
-    race_hooks.demo_playback_open = demo_playback_open;
-    race_hooks.demo_playback_track = demo_playback_track;
-    race_hooks.demo_playback_close = demo_playback_close;
-    race_hooks.demo_playback_read = demo_playback_read;
-    race_hooks.demo_record_open = demo_record_open;
-    race_hooks.demo_record_close = demo_record_close;
-    race_hooks.demo_record_states = demo_record_states;
-    race_hooks.demo_rider = demo_rider_request;
 }

@@ -17,9 +17,9 @@ held_packet* net_hold_list = nullptr;
 uint32_t net_next_outgoing_sequence = 0;
 uint32_t net_expected_sequence = 0;
 
-namespace {
+void (*net_message_handler)(uint8_t* packet, int length) = net_handle_message;
 
-void send_to_server(const void* bytes, int length)
+void net_send_to_server(const void* bytes, int length)
 {
     if (net_send(net_socket, bytes, length, &net_server_address) < 0 && net_last_error) {
         char line[128];
@@ -28,10 +28,12 @@ void send_to_server(const void* bytes, int length)
     }
 }
 
+namespace {
+
 void send_ack(uint32_t sequence)
 {
     uint8_t ack[13];
-    send_to_server(ack, net_build_ack(ack, net_own_slot, net_connection_id, sequence));
+    net_send_to_server(ack, net_build_ack(ack, net_own_slot, net_connection_id, sequence));
 }
 
 void hold(const uint8_t* packet, int length, uint32_t sequence)
@@ -97,7 +99,7 @@ void net_reliable_resend()
     if (!oldest || !(run_clock > oldest->resend_time))
         return;
     oldest->resend_time = run_clock + net_resend_interval;
-    send_to_server(oldest->data, int(oldest->length));
+    net_send_to_server(oldest->data, int(oldest->length));
 }
 
 void net_reliable_acknowledged(const uint8_t* packet, int length)
@@ -128,14 +130,14 @@ void net_reliable_receive(uint8_t* packet, int length)
     }
     ++net_expected_sequence;
     packet[length] = 0;
-    net_handle_message(packet, length);
+    net_message_handler(packet, length);
     // Each held packet is unlinked before it is handed on, so a reset from inside the
     // handler leaves nothing behind to free twice.
     while (net_hold_list && net_hold_list->sequence == net_expected_sequence) {
         held_packet* next = net_hold_list;
         net_hold_list = next->next;
         ++net_expected_sequence;
-        net_handle_message(next->bytes, int(next->length));
+        net_message_handler(next->bytes, int(next->length));
         mem_free(next);
     }
 }

@@ -57,3 +57,9 @@ void net_reliable_receive(uint8_t* packet, int length);
 void net_reliable_acknowledged(const uint8_t* packet, int length);
 // Frees both lists and starts both counters again at 0.
 void net_reliable_reset();
+
+// One datagram to the server; a failed send prints "sendto error (...)".
+void net_send_to_server(const void* bytes, int length);
+// Where delivered packets go: net_handle_message (tests of the channel alone put a
+// recorder here).
+extern void (*net_message_handler)(uint8_t* packet, int length);

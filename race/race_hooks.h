@@ -48,6 +48,12 @@ struct race_hooks_table {
     void (*editor_leave)();
     // The program clock, seconds.
     double (*clock)();
+    // What the network client hands on: an event block for the demo being recorded
+    // (2 chat, 3 erosion text, 5 deformation, 6 script message), a server's script
+    // message for the track script, and the results after server timing.
+    void (*demo_record_event)(int type, const void* bytes, int length);
+    void (*script_call_message_handler)(const char* message);
+    void (*race_results_refresh)();
 };
 
 extern race_hooks_table race_hooks;

@@ -2,7 +2,7 @@
 #include "race/race_results.h"
 
 #include "race/net_connection.h"
-#include "race/net_race_state.h"
+#include "race/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"

@@ -1,6 +1,7 @@
 // The race start's side of the rider simulation.
 #include "race/race_riders.h"
 
+#include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "sim/autopilot_drive.h"
 #include "sim/bike_build.h"
@@ -19,6 +20,8 @@ namespace {
 
 constexpr float kRestrictedLock = 0.04363323f;   // 2.5 degrees
 constexpr int kMaxRaises = 1 << 16;              // 16384 ft above the spot: nothing is that tall
+
+const char* rider_names[kRiderSlots];            // interned
 
 rider_slot* slot_rider(int32_t slot)
 {
@@ -66,6 +69,8 @@ void race_destroy_rider(int32_t slot)
 
 int race_create_rider(int32_t slot, const rider_request& q)
 {
+    if (slot >= 0 && slot < kRiderSlots)
+        rider_names[slot] = intern_string(q.name ? q.name : "");
     return rider_create(q.bike, slot, q.locally_simulated, q.number, q.body_texture, q.head_texture, q.bike_texture,
                         q.wheel_texture) != nullptr;
 }
@@ -73,6 +78,12 @@ int race_create_rider(int32_t slot, const rider_request& q)
 int race_rider_exists(int32_t slot)
 {
     return slot_rider(slot) != nullptr;
+}
+
+const char* race_rider_name(int32_t slot)
+{
+    const char* name = slot >= 0 && slot < kRiderSlots ? rider_names[slot] : nullptr;
+    return name ? name : "";
 }
 
 float race_place_rider(int32_t slot, float x, float z, float yaw)

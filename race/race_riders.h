@@ -24,6 +24,8 @@ void race_install_statue_shapes();
 int race_create_rider(int32_t slot, const rider_request& request);
 // 1 when the slot holds a rider.
 int race_rider_exists(int32_t slot);
+// The name the slot's rider was created with ("" when none was given).
+const char* race_rider_name(int32_t slot);
 // The ground test of the placement: 1 when the slot's bike touches the ground
 // (the contact pass's terrain test by default; its contact joints go when the race
 // start empties the contact group).

@@ -17,12 +17,14 @@
 #include "race/bike_setup.h"
 #include "race/command_line.h"
 #include "race/hud_pictures.h"
+#include "race/net_client.h"
 #include "race/out_of_memory_stop.h"
 #include "race/race_hooks.h"
 #include "race/race_rules.h"
 #include "race/rider_history.h"
 #include "race/settings_values.h"
 #include "sim/rider_slot.h"
+#include "sim/stock_shapes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -138,6 +140,7 @@ int brovanta_main(int argc, char** argv)
     }
     qorl_log("Brovanta version %s\n", build_string);
     history_clear_all();
+    net_client_install();
     race_rules_install();
     race_hooks.bike_apply_setup = [](int32_t slot) {
         if (slot >= 0 && slot < kRiderSlots)
@@ -192,6 +195,8 @@ int brovanta_main(int argc, char** argv)
     // The data-file index: archive entries such as the bundled fonts are found through it.
     loading_spinner();
     file_index_list();
+    // The stock collision shapes must be the shipped ones before a server is joined.
+    stock_shapes_check();
 
     if (!audio_start(audio, window)) {
         close_window(window);

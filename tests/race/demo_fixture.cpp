@@ -126,6 +126,14 @@ std::string Encoder::entry(uint8_t index, uint32_t tick, const packed_rider_stat
     return std::string(1, char(index)) + u32(tick) + std::string(reinterpret_cast<const char*>(s.bytes), kPackedStateSize);
 }
 
+std::string one_rider_head()
+{
+    Encoder e;
+    e.header(1, 0, 1, 1792);
+    e.rider("cr125||||", "7", "");
+    return e.bytes;
+}
+
 std::vector<size_t> block_starts(const std::string& bytes, size_t start)
 {
     std::vector<size_t> out;

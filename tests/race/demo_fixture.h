@@ -49,6 +49,9 @@ struct Encoder {
     static std::string entry(uint8_t index, uint32_t tick, const packed_rider_state& s);
 };
 
+// The header and entry of a one-rider demo on "tracks/sample".
+std::string one_rider_head();
+
 // Block starts of a version-6 file by a forward walk from block_start.
 std::vector<size_t> block_starts(const std::string& bytes, size_t block_start);
 

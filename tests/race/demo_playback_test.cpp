@@ -184,8 +184,7 @@ TEST(DemoPlayback, ReadsAtMost128BlocksPerCall)
         bvtest::TempDir root;
         start(root);
         Encoder e;
-        e.header(1, 0, 1, 1792);
-        e.rider("cr125||||", "7", "");
+        e.bytes = one_rider_head();
         for (int i = 0; i < 200; ++i)
             e.block(9, 0, "x");
         e.block(demo_block_states, 0, Encoder::entry(0, 0, state_of(0, 0)));

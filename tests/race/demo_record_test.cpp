@@ -5,11 +5,14 @@
 
 #include "race/rider_history.h"
 #include "sim/race_clock.h"
+#include "support/console_capture.h"
 #include "support/fresh_process.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include <unistd.h>
 
 using namespace demotest;
 
@@ -245,6 +248,52 @@ TEST(DemoRecord, UnwritableFolderLeavesTheRecorderIdle)
         demo_record_close();
         p.check(fake.packs == 0, "nothing sampled while idle");
         p.same(bvtest::read_file(user_file(root, "demos")), "a plain file", "file untouched");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, StopForcesALastBlockAndRewritesTheHeader)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        put_rider(4, rider_kind_bot);
+        demo_record_open();
+        record_until(20);
+        race.laps = 5;
+        demo_stop();
+        p.check(!demo_recording() && demo_rider_count() == 0, "stopped");
+        p.check(race.kinds[4] == rider_kind_remote && race.kinds[0] == rider_kind_local, "slots 1.. state-driven");
+        const std::string got = bvtest::read_file(user_file(root, "demos/default.bvdemo"));
+        p.same(got.substr(0, 45), "BV06   2           0           5        1792\n", "header rewritten");
+        const std::vector<size_t> blocks = block_starts(got, got.find("\n\n", got.find("\n\n") + 2) + 2);
+        p.check(blocks.size() == 3 && u32_at(got, blocks[2] + 4) == 20 && got.size() == blocks[2] + 9 + 2 * 44,
+                "a last block at tick 20 with the state of tick 20");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, AFailedWriteEndsTheRecordingWithOneMessage)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        bvtest::make_dirs(user_file(root, "demos"));
+        p.check(symlink("/dev/full", user_file(root, "demos/default.bvdemo").c_str()) == 0, "link made");
+        ConsoleCapture console;
+        demo_record_open();
+        record_until(100);
+        demo_record_event(demo_block_chat, "x", 1);
+        demo_record_close();
+        p.check(!demo_recording(), "recording ended");
+        const std::string said = console.text();
+        p.check(said.find("Demo recording stopped") != std::string::npos &&
+                    said.find("Demo recording stopped") == said.rfind("Demo recording stopped"),
+                "one message: " + said);
         return p.text;
     });
 }

@@ -6,7 +6,7 @@
 #include "race/demo.h"
 #include "race/game_tick.h"
 #include "race/net_connection.h"
-#include "race/net_race_state.h"
+#include "race/net_client.h"
 #include "race/race_results.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"

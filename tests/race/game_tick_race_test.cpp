@@ -11,6 +11,7 @@
 #include "foundation/vfs.h"
 #include "race/demo.h"
 #include "race/game_tick.h"
+#include "race/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_results.h"
 #include "race/race_rules.h"
@@ -59,9 +60,9 @@ void start(const bvtest::TempDir& root)
     race_rules_install();
     demo_install_hooks();
     ai_lines_learning_install();
-    // The network client installs the full clearing of the per-slot tables; offline
-    // the histories are what a new race must not inherit.
-    race_hooks.riders_clear = history_clear_all;
+    // The network client's clearing of the per-slot tables and histories, as it
+    // installs it at start-up.
+    race_hooks.riders_clear = riders_clear;
     roost_density = kRoostDensity;
 }
 

@@ -10,12 +10,27 @@
 
 #include <poll.h>
 
+std::vector<std::string>& net_delivered_messages()
+{
+    static std::vector<std::string> delivered;
+    return delivered;
+}
+
 namespace nettest {
+namespace {
+
+void record_delivery(uint8_t* packet, int length)
+{
+    net_delivered_messages().emplace_back(reinterpret_cast<const char*>(packet), size_t(length) + 1);
+}
+
+}  // namespace
 
 void connect_client(uint16_t port, int32_t slot, uint32_t connection_id)
 {
     net_resolve(&net_server_address, ("127.0.0.1:" + std::to_string(port)).c_str(), 19800);
     net_socket = net_open_socket();
+    net_message_handler = record_delivery;
     net_own_slot = slot;
     net_connection_id = connection_id;
 }
@@ -29,6 +44,7 @@ void disconnect_client()
     net_own_slot = 160;
     net_connection_id = 0;
     net_delivered_messages().clear();
+    net_message_handler = net_handle_message;
 }
 
 std::vector<Bytes> client_take(double wait_seconds)

@@ -7,11 +7,16 @@
 #include <string>
 #include <vector>
 
+// Until a test of the whole client, each delivery of the reliable channel is kept
+// here in order: the packet's bytes followed by the byte after its end.
+std::vector<std::string>& net_delivered_messages();
+
 namespace nettest {
 
 using test_server::Bytes;
 
-// Resolves "127.0.0.1:port" into the server address and opens the client socket.
+// Resolves "127.0.0.1:port" into the server address and opens the client socket; the
+// channel's deliveries go to net_delivered_messages.
 void connect_client(uint16_t port, int32_t slot = 160, uint32_t connection_id = 0);
 // Closes the socket and puts the channel and the connection fields back as at start.
 void disconnect_client();

@@ -3,6 +3,7 @@
 // objects, and the data folders of a fresh process: a temporary user folder first,
 // then the generated base data.
 #pragma once
+#include "headless_race.h"
 #include "support/test_support.h"
 
 #include <cstdint>
@@ -13,9 +14,6 @@ namespace racetest {
 // In a fresh process: points the data paths at root/user and the base data, starts
 // the quiet GL table and the physics world, and installs the GL-free terrain loader.
 void start(const bvtest::TempDir& root);
-// A terrain loader without GL objects that keeps what riding needs: the heights, the
-// tiles' materials (grip, ruts) and the tile map.
-int ground_only(const char* folder);
 // The user data folder ("@" names resolve here first).
 std::string user_folder(const bvtest::TempDir& root);
 // The bytes of data file "@" + name as the program reads it (".gz" inflated); empty

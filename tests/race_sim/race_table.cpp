@@ -1,7 +1,7 @@
 #include "race_table.h"
 
 #include "race/net_connection.h"
-#include "race/net_race_state.h"
+#include "race/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
@@ -78,8 +78,8 @@ RaceTable::RaceTable()
     net_own_slot = net_no_slot;
     for (uint32_t& t : net_state_tick)
         t = 0;
-    off_course_scale = kOffCourseScaleDefault;
-    off_course_bias = kOffCourseBiasDefault;
+    off_course_scale = 1.5f;
+    off_course_bias = 10.0f;
     running_order.count = final_order.count = 0;
     history_clear_all();
 }

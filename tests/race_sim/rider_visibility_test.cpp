@@ -3,7 +3,7 @@
 #include "race_table.h"
 
 #include "race/net_connection.h"
-#include "race/net_race_state.h"
+#include "race/net_client.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
 #include "race/rider_visibility.h"

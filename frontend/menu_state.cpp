@@ -1,0 +1,3 @@
+#include "frontend/menu_state.h"
+
+int menu_screen = -1;

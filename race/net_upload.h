@@ -1,0 +1,15 @@
+// Sending a file of "@outgoing/" to the server: "sendfile" asks, the server answers
+// "sendready" or "senddenied", then the file goes in parts of 256 bytes every 0.25 s
+// ("sendpart -" and the bytes) and ends with "namefile <name>".
+#pragma once
+
+// Opens "@outgoing/" + name and asks the server. 0 when not connected (after "Not
+// connected to server") or when the file does not open.
+int net_upload_start(const char* name);
+// One part when allowed, a file is open and its time has come (network step).
+void net_upload_pump();
+// The server's answers.
+void net_upload_allow();
+void net_upload_deny();
+// As at program start: no file, not allowed, no final text.
+void net_upload_restore();

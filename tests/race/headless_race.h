@@ -1,0 +1,13 @@
+// A race start with no display and no test framework: a GL table whose calls do
+// nothing (textures get names counting up from 1), the real physics world, and the
+// terrain read without GL objects. The race tests and the benchmarks share it.
+#pragma once
+
+namespace racetest {
+
+void headless_start();
+// A terrain loader without GL objects that keeps what riding needs: the heights, the
+// tiles' materials (grip, ruts) and the tile map.
+int ground_only(const char* folder);
+
+}  // namespace racetest
