@@ -262,18 +262,6 @@ void ride(rider_slot* r, int32_t first, int32_t last, int32_t tick0, int32_t ste
     r->timing_position = last + 1;
 }
 
-std::string file_bytes(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        char b[4096];
-        for (size_t n; (n = fread(b, 1, sizeof b, f)) > 0;)
-            out.append(b, n);
-        fclose(f);
-    }
-    return out;
-}
-
 TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
 {
     bvtest::in_fresh_process([] {
@@ -293,8 +281,8 @@ TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
         ride(player, F - 1, F + N - 1, 1000, 100);
         time_trial_laps();
         p.check(time_trial.last_lap == 100 * N && time_trial.best_lap == 100 * N, "player lap sets last and best");
-        p.check(!file_bytes(folder + "fastlap.bvdemo").empty(), "the lap became the ghost");
-        p.check(file_bytes(folder + "fastlap.bvdemo") == file_bytes(folder + "lastlap.bvdemo") ||
+        p.check(!bvtest::read_file(folder + "fastlap.bvdemo").empty(), "the lap became the ghost");
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo") == bvtest::read_file(folder + "lastlap.bvdemo") ||
                     demo_recording(),
                 "fastlap is a copy of lastlap");
         p.check(!std::filesystem::exists(folder + "fastlap.bvdemo.tmp"), "no temporary left");
@@ -318,15 +306,15 @@ TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
             ride(ghost, F - 1, F + N - 1, 7000, 10);
         ride(player, F - 1, F + N - 1, 7000, 10);
         time_trial_laps();
-        p.check(file_bytes(folder + "fastlap.bvdemo") == "marker", "an equal lap does not replace the ghost");
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "an equal lap does not replace the ghost");
 
         // A failing copy keeps the old ghost whole.
         std::filesystem::create_directory(folder + "fastlap.bvdemo.tmp");
         p.check(time_trial_copy_ghost() == 0, "the copy reports its failure");
-        p.check(file_bytes(folder + "fastlap.bvdemo") == "marker", "a failed copy keeps the ghost");
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "a failed copy keeps the ghost");
         std::filesystem::remove(folder + "fastlap.bvdemo.tmp");
         p.check(time_trial_copy_ghost() == 1 &&
-                    file_bytes(folder + "fastlap.bvdemo") == file_bytes(folder + "lastlap.bvdemo"),
+                    bvtest::read_file(folder + "fastlap.bvdemo") == bvtest::read_file(folder + "lastlap.bvdemo"),
                 "the copy replaces the ghost");
         return p.text;
     });
