@@ -112,7 +112,8 @@ struct demo_rider_calls {
 };
 extern demo_rider_calls demo_rider_seam;
 
-// Entry points of parts built later, installed by their owners; the defaults stand in.
+// What the demos call of the rest of the race core: the game tick, the results and
+// the track script (installed by its owner).
 struct demo_later_calls {
     // One game tick (game_tick).
     void (*game_tick)();

@@ -7,9 +7,9 @@
 #include "race/game_tick.h"
 #include "race/net_connection.h"
 #include "race/race_results.h"
-#include "race/race_state.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
+#include "race/race_state.h"
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
@@ -52,7 +52,7 @@ demo_later_calls demo_later_hooks = {
     game_tick,
     race_results_final,
     [](int final) { race.results_written = final; },
-    [](const char*) {},
+    [](const char* text) { race_hooks.script_call_message_handler(text); },
 };
 
 float engine_sound_presence[kDemoRiders];
@@ -67,4 +67,5 @@ void demo_install_hooks()
     race_hooks.demo_record_close = demo_record_close;
     race_hooks.demo_record_states = demo_record_states;
     race_hooks.demo_rider = demo_rider_request;
+    race_hooks.demo_record_event = demo_record_event;
 }

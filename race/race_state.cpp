@@ -26,7 +26,6 @@ const char* no_track() { return nullptr; }
 const rider_request* no_rider(int32_t) { return nullptr; }
 int no_script(const char*) { return 0; }
 double zero_clock() { return 0; }
-void no_event(int, const void*, int) {}
 
 }  // namespace
 
@@ -59,7 +58,7 @@ race_hooks_table race_hooks = {
     nothing,        // editor_init
     nothing,        // editor_leave
     zero_clock,     // clock
-    no_event,       // demo_record_event
+    demo_record_event,
     nothing_text,   // script_call_message_handler
     nothing,        // race_results_refresh
 };
