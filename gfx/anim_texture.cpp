@@ -20,7 +20,7 @@
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <algorithm>
 #include <cctype>

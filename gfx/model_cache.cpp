@@ -9,7 +9,7 @@
 #include "foundation/file_index.h"
 #include "foundation/growable_array.h"
 #include "foundation/text_util.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <cctype>
 #include <cmath>

@@ -5,7 +5,7 @@
 
 #include "foundation/memory.h"
 #include "foundation/text_util.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <algorithm>
 #include <cstdlib>

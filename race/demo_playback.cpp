@@ -9,7 +9,7 @@
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"

@@ -7,7 +7,7 @@
 #include "foundation/memory.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
 #include "sim/race_clock.h"

@@ -1,6 +1,10 @@
+#include "frontend/front_end.h"
 #include "race/startup.h"
+#include "view/view_install.h"
 
 int main(int argc, char** argv)
 {
+    view_install();
+    front_end_install();
     return brovanta_main(argc, argv);
 }

@@ -1,7 +1,7 @@
 #include "race/net_channel.h"
 
 #include "foundation/memory.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_connection.h"
 #include "race/net_messages.h"
 #include "race/run_clock.h"

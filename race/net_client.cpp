@@ -1,7 +1,7 @@
 // The connection's data, its reset, the network step and the menu's actions.
 #include "race/net_client.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_channel.h"
 #include "race/net_messages.h"
 #include "race/net_rider_info.h"

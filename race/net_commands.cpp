@@ -1,6 +1,6 @@
 // The server's text commands, tried in order; anything else is ignored.
 #include "foundation/scan.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_client.h"
 #include "race/net_messages.h"
 #include "race/net_upload.h"

@@ -2,7 +2,7 @@
 // another race, from a wrong state or before the own slot is known change nothing and
 // print nothing; so do datagrams from any address but the server's.
 #include "foundation/intern.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_channel.h"
 #include "race/net_client.h"
 #include "race/net_rider_info.h"

@@ -1,7 +1,7 @@
 // The handler of delivered reliable packets and the deformation send.
 #include "race/net_messages.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_channel.h"
 #include "race/net_client.h"
 #include "race/race_hooks.h"

@@ -1,7 +1,7 @@
 // What the client sends every tick while racing: lap reports and its rider's state,
 // keep-alives while only watching, and the player's rider info once the setup screens
 // are closed.
-#include "frontend/menu_state.h"
+#include "race/menu_state.h"
 #include "race/net_channel.h"
 #include "race/net_client.h"
 #include "race/net_rider_info.h"

@@ -1,7 +1,7 @@
 // The receive step: every waiting datagram from the server is dispatched, straight from
 // the socket, or (with fake lag or loss for testing) through a queue that holds each
 // one back for the lag and drops a share of them.
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_client.h"
 #include "race/run_clock.h"
 #include "race/wire_server.h"

@@ -1,7 +1,7 @@
 #include "race/net_upload.h"
 
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/net_channel.h"
 #include "race/net_connection.h"
 #include "race/run_clock.h"

@@ -11,11 +11,15 @@
 
 float projection_half_width = 1;
 float projection_half_height = 0.75f;
+int projection_window_width = 640;
+int projection_window_height = 480;
 
 void set_projection(int width, int height, float fov_degrees)
 {
     width = width < 1 ? 1 : width;
     height = height < 1 ? 1 : height;
+    projection_window_width = width;
+    projection_window_height = height;
     bvglViewport(0, 0, width, height);
     bvglMatrixMode(GL_PROJECTION);
     bvglLoadIdentity();

@@ -6,6 +6,9 @@
 // made them; the menus' full-window quads sit at (+-hw, +-hh, -1).
 extern float projection_half_width;
 extern float projection_half_height;
+// The window size in pixels the last set_projection was given (at least 1 x 1).
+extern int projection_window_width;
+extern int projection_window_height;
 
 // Viewport, projection frustum with the track's near and far planes, modelview reset.
 // Sizes below 1 (a minimised window) count as 1.

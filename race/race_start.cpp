@@ -3,7 +3,7 @@
 #include "foundation/data_paths.h"
 #include "foundation/file_index.h"
 #include "foundation/text_util.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "gfx/texture_upload.h"
@@ -22,7 +22,6 @@
 #include "sim/autopilot_plan.h"
 #include "sim/race_clock.h"
 #include "terrain/billboards.h"
-#include "terrain/load_progress.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 
@@ -94,15 +93,15 @@ void load_lines(const char* folder, int32_t skill)
 {
     race.remembered_skill = skill;
     ai_lines_load(folder, skill);
-    terrain_progress_begin("Analyzing lines");
+    progress_log_reset("Analyzing lines");
     ai_lines_prune();
     autopilot_plan_laps();
-    terrain_progress_end("Analyzing lines");
+    progress_done("Analyzing lines");
 }
 
 void build_riders(bool online)
 {
-    terrain_progress_begin("Loading bikes");
+    progress_log_reset("Loading bikes");
     int32_t bot_cursor = 0, demo_next = 0, placed = 0;
     const int32_t local_spot = race.own_lineup_value == kWatchOnlyValue ? 0 : race.own_lineup_value;
     for (int32_t k = 0; k < kRaceSlots; ++k) {
@@ -135,16 +134,16 @@ void build_riders(bool online)
         if (s.kind == rider_kind_bot)
             race_set_personality(k, race_opts.tester ? "tester" : s.personality);
     }
-    terrain_progress_end("Loading bikes");
+    progress_done("Loading bikes");
 }
 
 void load_script(const char* folder)
 {
-    terrain_progress_begin("Loading track script");
+    progress_log_reset("Loading track script");
     race.no_frills = file_exists((std::string(folder) + "/nofrills.js").c_str());
     const std::string path = std::string("@") + folder + (race.no_frills ? "/nofrills.js" : "/frills.js");
     race_hooks.script_load(path.c_str());
-    terrain_progress_end("Loading track script");
+    progress_done("Loading track script");
 }
 
 // The setup of the viewed local rider is applied only while its bike stands still.
@@ -242,10 +241,8 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
     race_hooks.rider_histories_clear();
     if (record)
         race_hooks.demo_record_open();
+    // Every particle free, every particle billboard hidden.
     race_hooks.roost_particles_free();
-    for (int32_t k = 0; k < kRoostParticles; ++k)
-        if (race.particle_billboards[k] >= 0 && race.particle_billboards[k] < billboard_count())
-            billboard_at(race.particle_billboards[k])->texture = 0;
     for (int32_t t = 0; t < ai_lines.table_count; ++t)
         for (ai_line& line : ai_table(t)->lines)
             line.last_picked = -1000000;
@@ -275,7 +272,7 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.restart_counter += 1;
     }
 
-    qorl_log("Max loading delay was %f (%s)\n", race.max_loading_delay, "bikes");
+    qorl_log("Max loading delay was %f (%s)\n", race.max_loading_delay, race.max_loading_message);
     race_hooks.demo_record_states(1);
     race_hooks.demo_playback_read();
     race.results_written = 0;

@@ -22,6 +22,7 @@ struct race_state {
     int32_t viewed_slot;
     int32_t lineup[kRaceSlots];
     int32_t kinds[kRaceSlots];         // rider_kind
+    const char* names[kRaceSlots];     // shown rider name, null = none
     int32_t network_lineup[kNetworkLineupEntries];
     int32_t own_lineup_value;           // online: the server's value for this player
     int32_t force_reload;               // set after editing: the next reset reloads the track
@@ -36,6 +37,7 @@ struct race_state {
     uint32_t map_texture;
     int32_t particle_billboards[kRoostParticles];
     double max_loading_delay;
+    char max_loading_message[80];       // the message that stayed longest
     double last_refused_setup;          // program clock of the last refused setup, -20 at start
     int32_t results_written;
 };
@@ -48,6 +50,7 @@ struct race_options {
     int32_t erode;                      // "--erode" level, -1 = unset
     int32_t tester;                     // bots take the "tester" personality
     int64_t seed;                       // the random seed of a reset; -1 = the calendar time
+    int32_t fugly;                      // "--fugly": the world is drawn on a cleared screen, no sky
 };
 extern race_options race_opts;
 

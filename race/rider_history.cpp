@@ -1,6 +1,6 @@
 #include "race/rider_history.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <cmath>
 #include <cstring>

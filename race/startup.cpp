@@ -4,7 +4,7 @@
 #include "foundation/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_startup.h"
 #include "gfx/gl_state.h"
@@ -106,6 +106,7 @@ void wait_for_close(qorl_window* window)
 
 void close_window(qorl_window* window)
 {
+    program_window = nullptr;
     out_of_memory_watch(nullptr);
     qorl_gl_close(window);
 }
@@ -120,6 +121,8 @@ void shutdown_tail()
 
 }  // namespace
 
+qorl_window* program_window = nullptr;
+
 int brovanta_main(int argc, char** argv)
 {
     runtime_setup();
@@ -129,6 +132,7 @@ int brovanta_main(int argc, char** argv)
         open_user_folder();
         return 0;
     }
+    message_ring_clear();
 
     file_index_set_spinner(loading_spinner);
     set_base_archive_digest(base_archive_digest);
@@ -180,6 +184,7 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     out_of_memory_watch(window);
+    program_window = window;
     if (!start_gl(window)) {
         qorl_log("OpenGL version too old\n");
         close_window(window);

@@ -26,7 +26,7 @@
 #include "terrain/flaggers.h"
 #include "terrain/lighting.h"
 #include "terrain/ruts.h"
-#include "terrain/load_progress.h"
+#include "foundation/front_door.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_queries.h"
@@ -102,14 +102,14 @@ void shuffle_personas()
 
 void remember_lines()
 {
-    terrain_progress_begin("Remembering lines");
+    progress_log_reset("Remembering lines");
     if (track_folder) {
         if (const char* name = ai_lines_file_name(race.remembered_skill))
             ai_lines_write(track_folder, name);
         ai_lines_clear();
         race_hooks.demo_playback_close();
     }
-    terrain_progress_end("Remembering lines");
+    progress_done("Remembering lines");
 }
 
 // Steps 13 to 27 of a full load. 0 when the terrain does not load.
@@ -120,10 +120,10 @@ int load_track(const char* folder, bool online)
     billboards_reset();
     statues_reset();
     flaggers_reset();
-    terrain_progress_begin("Scanning");
+    progress_log_reset("Scanning");
     for (int i = 0; i < 6; ++i)
         digest_file(&digest, in_folder(folder, kTrackHashFiles[i]));
-    terrain_progress_end("Scanning");
+    progress_done("Scanning");
     if (verbose_level)
         qorl_log("Loading '%s'\n", ("@" + std::string(folder)).c_str());
 
@@ -143,28 +143,28 @@ int load_track(const char* folder, bool online)
     for (int32_t k = 0; k < kRoostParticles; ++k)
         race.particle_billboards[k] = create_billboard(0, 0, 0, 1, 1, nullptr);
 
-    terrain_progress_begin("Loading flaggers");
+    progress_log_reset("Loading flaggers");
     flaggers_read(in_folder(folder, "flaggers").c_str());
-    terrain_progress_end("Loading flaggers");
+    progress_done("Loading flaggers");
     memory_line("%lu bytes texture memory used after flagger creation\n");
 
     first_track_statue = statue_count();
     first_track_billboard = billboard_count();
-    terrain_progress_begin("Loading billboards");
+    progress_log_reset("Loading billboards");
     billboards_read(in_folder(folder, "billboards").c_str());
-    terrain_progress_end("Loading billboards");
+    progress_done("Loading billboards");
     memory_line("%lu bytes texture memory used after billboard creation\n");
 
     const std::string statue_file = in_folder(folder, "statues");
     digest_file(&digest, statue_file);
-    terrain_progress_begin("Loading statues");
+    progress_log_reset("Loading statues");
     statues_read(statue_file.c_str());
-    terrain_progress_end("Loading statues");
+    progress_done("Loading statues");
 
-    terrain_progress_begin("Loading map");
+    progress_log_reset("Loading map");
     memory_line("%lu bytes texture memory used after statue creation\n");
     race.map_texture = track_loaders.texture_load(in_folder(folder, "map.png").c_str());
-    terrain_progress_end("Loading map");
+    progress_done("Loading map");
 
     race_hooks.statue_grid_build();
     if (race_opts.editor)
@@ -220,19 +220,20 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     race_hooks.draw_progress_screen("Resetting...");
     qorl_log("Resetting\n");
     race.max_loading_delay = 0;
+    race.max_loading_message[0] = 0;
     shuffle_personas();
     remember_lines();
     race_hooks.demo_record_close();
     race.demo_rider_count = 0;
 
-    terrain_progress_begin("Cleaning up");
+    progress_log_reset("Cleaning up");
     qorl_log("Deallocating bikes\n");
     for (int32_t k = 0; k < kRaceSlots; ++k) {
         race_hooks.engine_sound_free(k);
         race_destroy_rider(k);
     }
     qorl_log("Finished deallocating bikes\n");
-    terrain_progress_end("Cleaning up");
+    progress_done("Cleaning up");
 
     race.tick = 0;
     current_tick = 0;

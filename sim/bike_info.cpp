@@ -1,6 +1,6 @@
 #include "sim/bike_info.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <cmath>
 #include <cstdio>

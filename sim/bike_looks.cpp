@@ -7,7 +7,7 @@
 #include "sim/bike_graphics.h"
 
 #include "foundation/text_util.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include "terrain/decals.h"
 
 #include "foundation/memory.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "terrain/grid_index.h"
 #include "terrain/terrain_deform.h"
 

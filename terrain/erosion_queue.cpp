@@ -2,7 +2,7 @@
 // few per frame, held back while the local rider rides over them.
 #include "terrain/ruts.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "terrain/terrain_deform.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/tile_materials.h"

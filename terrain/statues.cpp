@@ -11,7 +11,7 @@
 #include "foundation/text_util.h"
 #include "foundation/vec_math.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "terrain/terrain_queries.h"

@@ -1,6 +1,6 @@
 // Making the detail levels at load, and drawing into their textures through the
 // terrain's framebuffer.
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "foundation/text_util.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"

@@ -8,7 +8,7 @@
 #include "foundation/data_paths.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <cstdio>
 #include <string>

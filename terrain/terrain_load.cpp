@@ -4,13 +4,12 @@
 #include "foundation/ripemd160.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/shaders.h"
 #include "gfx/texture_cache.h"
 #include "gfx/texture_settings.h"
 #include "gfx/texture_upload.h"
 #include "terrain/decals.h"
-#include "terrain/load_progress.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_gl.h"
 #include "terrain/terrain_lod.h"
@@ -77,11 +76,11 @@ int read_tiles(terrain_state* t, const char* folder, std::vector<std::string>* n
 int terrain_load(terrain_state* t, const char* folder)
 {
     terrain_init(t);
-    terrain_progress_begin("Loading terrain");
+    progress_log_reset("Loading terrain");
     uint8_t digest[20];
     if (!terrain_read_heights(t, folder, digest))
         return fail(t);
-    terrain_progress_step("Loading heights");
+    progress_dots("Loading heights");
     if (verbose_level == 2) {
         char hex[41];
         ripemd160_to_hex(digest, hex);
@@ -91,38 +90,38 @@ int terrain_load(terrain_state* t, const char* folder)
     t->error_scale = std::isfinite(E) && E > 0.0f ? E : 0.125f / 70.0f;
     while (!terrain_lod_build(t, kTerrainUnlimitedBudget)) {
     }
-    terrain_progress_end("Loading heights");
-    terrain_progress_end("Loading terrain");
+    progress_done("Loading heights");
+    progress_done("Loading terrain");
 
     terrain_heights_texture_create(t);
     terrain_mesh_buffers_create(t);
     if (!terrain_mesh_alloc(t))
         return fail(t);
 
-    terrain_progress_begin("Loading shadows");
+    progress_log_reset("Loading shadows");
     if (!terrain_read_shadows(t, folder))
         return fail(t);
     terrain_shadow_texture_create(t);
-    terrain_progress_end("Loading shadows");
+    progress_done("Loading shadows");
     memory_line("%lu bytes texture memory used before ground tiles loaded\n");
 
-    terrain_progress_begin("Loading tileinfo");
+    progress_log_reset("Loading tileinfo");
     std::vector<std::string> names;
     if (!read_tiles(t, folder, &names) || !terrain_atlas_create(t, names))
         return fail(t);
-    terrain_progress_end("Loading tileinfo");
+    progress_done("Loading tileinfo");
     memory_line("%lu bytes texture memory used after ground tiles loaded\n");
 
-    terrain_progress_begin("Loading tilemap");
+    progress_log_reset("Loading tilemap");
     if (!terrain_read_tilemap(t, folder))
         return fail(t);
     terrain_tilemap_texture_create(t);
-    terrain_progress_end("Loading tilemap");
+    progress_done("Loading tilemap");
 
-    terrain_progress_begin("Creating terrain texture pyramid");
+    progress_log_reset("Creating terrain texture pyramid");
     if (!terrain_detail_levels_create(t))
         return fail(t);
-    terrain_progress_end("Creating terrain texture pyramid");
+    progress_done("Creating terrain texture pyramid");
     if (!terrain_decals_alloc(t) || !terrain_decal_buffers_create(t))
         return fail(t);
     terrain_read_decals(t, folder, texture_load);

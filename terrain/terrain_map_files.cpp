@@ -11,12 +11,11 @@
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/images.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
 #include "terrain/decals.h"
-#include "terrain/load_progress.h"
 
 #include <cmath>
 #include <cstring>
@@ -111,7 +110,7 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
         char texture[1024];
         float x, z, angle, size, aspect;
         while (vfs_scanf(f, "[ %f %f ] %f %f %f %1023s ", &x, &z, &angle, &size, &aspect, texture) == 6) {
-            terrain_progress_step("Loading decals");
+            progress_dots("Loading decals");
             if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(angle) || !std::isfinite(size) ||
                 !std::isfinite(aspect))
                 continue;   // a decal nowhere would only spoil the buckets
@@ -131,7 +130,7 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
             array_push(&t->decals, &d);   // a failed growth skips the decal
         }
         vfs_close(f);
-        terrain_progress_end("Loading decals");
+        progress_done("Loading decals");
     }
     decals_rebuild(t);
     if (verbose_level >= 1) {

@@ -7,7 +7,7 @@
 #include "foundation/memory.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
 #include "terrain/terrain_files.h"

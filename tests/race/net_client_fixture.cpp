@@ -1,6 +1,6 @@
 #include "net_client_fixture.h"
 
-#include "frontend/menu_state.h"
+#include "race/menu_state.h"
 #include "race/net_channel.h"
 #include "race/net_messages.h"
 #include "race/race_hooks.h"

@@ -2,7 +2,7 @@
 // each state's packet and message, the refusals, the slot checks, restarts and leaving.
 #include "net_client_fixture.h"
 
-#include "frontend/menu_state.h"
+#include "race/menu_state.h"
 #include "race/net_channel.h"
 #include "race/run_clock.h"
 #include "race/wire_bytes.h"

@@ -3,7 +3,7 @@
 // lag and loss of the receive step.
 #include "net_client_fixture.h"
 
-#include "frontend/menu_state.h"
+#include "race/menu_state.h"
 #include "race/net_channel.h"
 #include "race/net_messages.h"
 #include "race/rider_history.h"

@@ -1,6 +1,7 @@
 // An allocation that fails for good while the program runs: the sound device and the
 // window are closed before the message, and the run ends with status 1.
 #include "foundation/memory.h"
+#include "frontend/front_end.h"
 #include "platform/alsa_pcm.h"
 #include "platform/audio_drivers.h"
 #include "race/startup.h"
@@ -40,6 +41,7 @@ void run_until_memory_fails()
     mem_set_system_allocator(&failing);
     char name[] = "brovanta";
     char* argv[] = {name, nullptr};
+    front_end_install();
     exit(brovanta_main(1, argv) == 0 ? 2 : 3);
 }
 

@@ -2,7 +2,7 @@
 // without "desc" is titled by its name, titles are ordered ignoring case and equal
 // ones keep their index order, and an index without terrain has no tracks.
 #include "foundation/file_index.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "terrain/track_list.h"
@@ -40,7 +40,7 @@ TEST(TrackList, ComesFromTheIndexSortedByTitle)
         p.same(listed, "tracks/aa= beta;tracks/b1=Alpha;tracks/b2=ALPHA;tracks/zz=alpha;tracks/deep/er=Deep;"
                        "tracks/Mid=tracks/Mid;",
                "list");
-        p.check(loading_spinner_calls() - spins >= track_count, "the spinner turns per folder");
+        p.check(int64_t(loading_spinner_calls() - spins) >= track_count, "the spinner turns per folder");
         p.same(track_list_title("tracks/b2") ? track_list_title("tracks/b2") : "", "ALPHA", "title by folder");
         p.check(track_list_title("tracks/B2") == nullptr, "folders compare exactly");
         free_track_list();

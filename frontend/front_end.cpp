@@ -1,0 +1,28 @@
+#include "frontend/front_end.h"
+
+#include "foundation/front_door.h"
+#include "frontend/message_line.h"
+#include "frontend/progress_screen.h"
+#include "race/race_hooks.h"
+
+namespace {
+
+void print(const char* text)
+{
+    message_print(text);
+}
+
+}  // namespace
+
+void front_end_install()
+{
+    front_door.console_print = print;
+    front_door.loading_spinner = progress_screen_spinner;
+    front_door.draw_progress_screen = progress_screen_show;
+    front_door.progress_log_reset = progress_screen_log_reset;
+    front_door.progress_dots = progress_screen_dots;
+    front_door.progress_done = progress_screen_done;
+    front_door.message_ring_clear = message_log_clear;
+    front_door.report_stutter = message_report_stutter;
+    race_hooks.draw_progress_screen = progress_screen_show;
+}

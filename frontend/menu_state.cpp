@@ -1,3 +1,0 @@
-#include "frontend/menu_state.h"
-
-int menu_screen = -1;

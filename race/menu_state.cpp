@@ -1,0 +1,3 @@
+#include "race/menu_state.h"
+
+int menu_screen = -1;

@@ -1,0 +1,41 @@
+// A real offscreen window on Mesa with the GL layer, the six programs, the fonts and
+// the start-up pictures of the base data, set as the program's window; frames the
+// progress screen draws are read back through the observer.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct qorl_window;
+
+namespace fronttest {
+
+using Rgba = std::array<int, 4>;
+
+struct Frame {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgba;   // rows bottom first
+    std::string message;         // the progress message when it was drawn
+    // x, y from the top-left corner.
+    Rgba at(int x, int y) const;
+    std::vector<uint8_t> rgb() const;
+};
+
+// Pixels of the frame being drawn (call inside a frame).
+Frame read_frame();
+
+// Every progress frame drawn since the test began.
+extern std::vector<Frame> frames;
+
+class GlWindowTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void open(int w, int h);
+    qorl_window* window = nullptr;
+};
+
+}  // namespace fronttest
