@@ -3,7 +3,7 @@
 // on it; online, a rider who rolls 3 ft before the drop is held 15 s past it.
 #include "race/game_tick.h"
 
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 #include "race/race_state.h"
 #include "race/startup.h"
 #include "sim/race_clock.h"
