@@ -106,9 +106,10 @@ int32_t read_list(const char* text, float* values)
     while (count < kToneValues) {
         char* end = nullptr;
         double v = std::strtod(text, &end);
-        if (end == text || !std::isfinite(v))
+        float f = static_cast<float>(v);
+        if (end == text || !std::isfinite(f))
             break;
-        values[count++] = static_cast<float>(v);
+        values[count++] = f;
         text = end;
     }
     return count;

@@ -110,6 +110,10 @@ const sound_table* sound_table_default_two_stroke();
 void sound_tables_free();
 void sound_samples_free();
 
+// The voice's 8-bit sample of a synthesised value: (y + 1) x 127, halves away from
+// zero, clamped to 0..255.
+uint8_t engine_sample_byte(float y);
+
 // Float to int with every input defined: NaN gives 0, out-of-range values the limit.
 int32_t clamp_to_int(double x, int32_t lo, int32_t hi);
 

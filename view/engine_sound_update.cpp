@@ -158,10 +158,8 @@ void synthesize(engine_sound& e, float r, float load, int32_t n)
     e.previous_rpm = r;
     static uint8_t bytes[kMaxBlock];
     int32_t from = (e.cursor - n) & (kEngineRing - 1);
-    for (int32_t s = 0; s < n; ++s) {
-        long v = std::lround((e.ring[(from + s) & (kEngineRing - 1)] + 1.0f) * 127.0f);
-        bytes[s] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
+    for (int32_t s = 0; s < n; ++s)
+        bytes[s] = engine_sample_byte(e.ring[(from + s) & (kEngineRing - 1)]);
     qorl_stream_write(e.voice, n, bytes, from);
 }
 
@@ -186,6 +184,12 @@ void update_engine(int32_t slot, float master)
 }
 
 }  // namespace
+
+uint8_t engine_sample_byte(float y)
+{
+    long v = std::lround((y + 1.0f) * 127.0f);
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 float sound_doppler(const float position[3], const float velocity[3])
 {
