@@ -170,9 +170,7 @@ void update_engine(int32_t slot, float master)
     engine_view.read(slot, &v);
     if (!v.rider || !e.voice)
         return;
-    float t = v.hidden ? 0.0f
-              : slot == race.viewed_slot ? master
-                                         : master * 0.1f * static_cast<float>(comp_volume);
+    float t = engine_voice_level(slot, v.hidden, master);
     float r = std::isfinite(v.rpm) ? v.rpm : e.previous_rpm;
     float load = (v.torque - e.tone.lowtorque) / (e.tone.hightorque - e.tone.lowtorque);
     load = load > 0.0f ? (load < 1.0f ? load : 1.0f) : 0.0f;   // NaN gives 0
@@ -184,6 +182,13 @@ void update_engine(int32_t slot, float master)
 }
 
 }  // namespace
+
+float engine_voice_level(int32_t slot, int hidden, float master)
+{
+    if (hidden)
+        return 0.0f;
+    return slot == race.viewed_slot ? master : master * 0.1f * static_cast<float>(comp_volume);
+}
 
 uint8_t engine_sample_byte(float y)
 {

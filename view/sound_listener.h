@@ -16,6 +16,9 @@ extern double comp_volume;
 void engine_sound_update(float level);
 // The Doppler factor of a source heard from the listener.
 float sound_doppler(const float position[3], const float velocity[3]);
+// An engine's loudness before distance: 0 when hidden, the master for the viewed
+// slot, else the master scaled by "comp_volume".
+float engine_voice_level(int32_t slot, int hidden, float master);
 // Rate, volume and pan of a voice heard at `position` with `t` its loudness.
 struct voice_controls {
     int32_t rate;
