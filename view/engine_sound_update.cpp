@@ -221,6 +221,18 @@ voice_controls engine_voice_controls(const float position[3], const float veloci
                           clamp_to_int(t / distance_gain(h.distance) * 32767.0, 0, 32767), h.pan};
 }
 
+voice_controls script_voice_controls(const sound_entry& s, float master)
+{
+    heard_from h = locate(s.position);
+    double share = s.volume / distance_gain(h.distance);
+    double rate = s.freq_factor * static_cast<double>(sound_doppler(s.position, s.velocity));
+    if (!h.finite || !std::isfinite(share) || !std::isfinite(rate))
+        return voice_controls{100, 0, 0};
+    share = share < 0 ? 0 : share > 1 ? 1 : share;
+    double others = master * 0.1 * comp_volume;
+    return voice_controls{rate_of(rate), clamp_to_int(share * others * 32767.0, 0, 32767), h.pan};
+}
+
 void engine_sound_update(float level)
 {
     if (!audio_device)
@@ -228,17 +240,6 @@ void engine_sound_update(float level)
     float master = 0.1f * static_cast<float>(volume) * level;
     for (int32_t slot = 0; slot < kEngineSlots; ++slot)
         update_engine(slot, master);
-    float others = master * 0.1f * static_cast<float>(comp_volume);
-    for (int32_t id = 0; id < sound_count; ++id) {
-        const sound_entry& s = sound_entries[id];
-        heard_from h = locate(s.position);
-        double share = s.volume / distance_gain(h.distance);
-        double rate = s.freq_factor * static_cast<double>(sound_doppler(s.position, s.velocity));
-        if (!h.finite || !std::isfinite(share) || !std::isfinite(rate)) {
-            apply(s.voice, voice_controls{100, 0, 0});
-            continue;
-        }
-        share = share < 0 ? 0 : share > 1 ? 1 : share;
-        apply(s.voice, voice_controls{rate_of(rate), clamp_to_int(share * others * 32767.0, 0, 32767), h.pan});
-    }
+    for (int32_t id = 0; id < sound_count; ++id)
+        apply(sound_entries[id].voice, script_voice_controls(sound_entries[id], master));
 }

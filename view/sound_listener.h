@@ -26,3 +26,6 @@ struct voice_controls {
     int32_t pan;
 };
 voice_controls engine_voice_controls(const float position[3], const float velocity[3], float t);
+// The same for a script sound with the frame's master loudness.
+struct sound_entry;
+voice_controls script_voice_controls(const sound_entry& s, float master);
