@@ -1,5 +1,6 @@
 // The race core's sound entry points: a slot's engine loaded for its rider and
 // freed, and the script sounds emptied.
+#include "race/demo.h"
 #include "race/race_hooks.h"
 #include "sim/rider_slot.h"
 #include "view/engine_sound.h"
@@ -24,6 +25,7 @@ void engine_sound_install()
     race_hooks.engine_sound_load = load_slot;
     race_hooks.engine_sound_free = free_slot;
     race_hooks.script_sounds_free = script_sounds_free;
+    engine_sound_presence = [](int32_t slot) { return &engine_sounds[slot].presence; };
 }
 
 // Shutdown: the loaded and built-in tables, then the cached sample files.
