@@ -12,7 +12,6 @@
 
 #include <cmath>
 
-float listener_velocity[3] = {0, 0, 0};
 double volume = 10;
 double comp_volume = 8;
 

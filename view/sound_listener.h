@@ -1,11 +1,11 @@
 // The listener and the settings the engine and script sounds are heard with.
 #pragma once
+#include "view/camera_views.h"
+
 #include <cstdint>
 
-// The listener's velocity (feet per second) as the views set it: the viewed rider's
-// body while riding, zero for the trackside cameras. Its position and rotation are
-// the camera the last world render published.
-extern float listener_velocity[3];
+// The listener is the camera the last world render published (position and rotation)
+// moving at the velocity the views set (listener_velocity, view/camera_views.h).
 
 // "volume" (0..10, default 10) and "comp_volume" (0..10, default 8).
 extern double volume;

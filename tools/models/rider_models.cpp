@@ -75,6 +75,26 @@ model rider_body()
     return m;
 }
 
+// The rider seen from his own eyes: the same bones, only arms, gloves, legs and boots,
+// so nothing stands in front of the eye point (0, 0.5, -0.4) of the rider body.
+model rider_body_fp()
+{
+    model m;
+    m.name = "rider_body_fp.jm";
+    m.bone_count = bone_count;
+    m.skeleton = "rider";
+    part cloth = cloth_part();
+    part gear;
+    gear.s = 20;
+    gear.r = gear.g = gear.b = 0.5;
+    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
+    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
+    add_leg(cloth, gear, -1, left_thigh, left_shin);
+    add_leg(cloth, gear, 1, right_thigh, right_shin);
+    m.parts = {cloth, gear};
+    return m;
+}
+
 // The helmet, around the head point; the face looks along -z.
 model rider_head()
 {
@@ -116,7 +136,7 @@ model rider_plate()
 
 std::vector<model> rider_models()
 {
-    return {rider_body(), rider_head(), rider_plate()};
+    return {rider_body(), rider_body_fp(), rider_head(), rider_plate()};
 }
 
 }  // namespace gen
