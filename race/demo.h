@@ -124,9 +124,10 @@ struct demo_later_calls {
 };
 extern demo_later_calls demo_later_hooks;
 
-// Per-slot engine-sound presence (1 while a replayed rider has states), until the
-// engine sound owns it.
-extern float engine_sound_presence[kDemoRiders];
+// Where a slot's engine-sound presence value lives (1 while a replayed rider has
+// states, 0 after a short record): the engine sound record installs its own field;
+// until then every slot shares one scratch value.
+extern float* (*engine_sound_presence)(int32_t slot);
 
 // Installs the demo entries of the race hook table (track reset's calls).
 void demo_install_hooks();

@@ -55,7 +55,10 @@ demo_later_calls demo_later_hooks = {
     [](const char* text) { race_hooks.script_call_message_handler(text); },
 };
 
-float engine_sound_presence[kDemoRiders];
+float* (*engine_sound_presence)(int32_t slot) = [](int32_t) {
+    static float scratch;
+    return &scratch;
+};
 
 void demo_install_hooks()
 {

@@ -4,6 +4,7 @@
 #include "race/world_view.h"
 #include "sim/roost_sink.h"
 #include "view/camera_views.h"
+#include "view/engine_sound.h"
 #include "view/render_world.h"
 #include "view/roost_particles.h"
 #include "view/trackside_view.h"
@@ -17,4 +18,5 @@ void view_install()
     camera_views.trackside_digit = trackside_select_digit;
     roost_set_spawn(roost_particle_spawn);
     race_hooks.roost_particles_free = roost_particles_free;
+    engine_sound_install();
 }
