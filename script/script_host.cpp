@@ -17,6 +17,7 @@
 
 script_limits script_limit = kDefaultScriptLimits;
 script_host* script_current = nullptr;
+size_t script_heap_bytes = 0;
 int script_loading = 0;
 
 namespace {
@@ -51,6 +52,7 @@ void* heap_alloc(void* udata, duk_size_t size)
         return nullptr;
     std::memcpy(block, &size, sizeof size);
     host->live_bytes += size;
+    script_heap_bytes += size;
     return block + kHeader;
 }
 
@@ -63,6 +65,7 @@ void heap_free(void* udata, void* ptr)
     size_t size;
     std::memcpy(&size, block, sizeof size);
     host->live_bytes -= size;
+    script_heap_bytes -= size;
     std::free(block);
 }
 
@@ -86,6 +89,7 @@ void* heap_realloc(void* udata, void* ptr, duk_size_t size)
         return nullptr;
     std::memcpy(grown, &size, sizeof size);
     host->live_bytes = host->live_bytes - old + size;
+    script_heap_bytes = script_heap_bytes - old + size;
     return grown + kHeader;
 }
 

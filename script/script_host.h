@@ -35,6 +35,9 @@ struct script_host {
     int32_t stopped;                 // a call ran out of time: handlers do nothing
 };
 
+// Live bytes of every engine's heap together (0 once every engine is gone).
+extern size_t script_heap_bytes;
+
 extern script_host* script_current;
 extern int script_loading;
 
