@@ -85,6 +85,8 @@ void bvglDrawElements(GLenum mode, GLsizei count, GLenum type, const void* offse
 void bvglBegin(GLenum mode);
 void bvglVertex2f(GLfloat x, GLfloat y);
 void bvglVertex3f(GLfloat x, GLfloat y, GLfloat z);
+// A vertex on the plane one unit in front of the eye: (x, y, -1).
+void screen_vertex(float x, float y);
 void bvglEnd();
 
 // The colour and texture coordinate the next vertex takes; callers write them directly.

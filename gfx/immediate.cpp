@@ -79,6 +79,7 @@ void bvglBegin(GLenum mode)
 
 void bvglVertex2f(GLfloat x, GLfloat y) { write_vertex(x, y, 0.0f); }
 void bvglVertex3f(GLfloat x, GLfloat y, GLfloat z) { write_vertex(x, y, z); }
+void screen_vertex(float x, float y) { write_vertex(x, y, -1); }
 
 void bvglEnd()
 {

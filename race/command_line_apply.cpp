@@ -25,6 +25,8 @@ void command_line_apply(const command_line& c)
         lod_scale = *c.lod_scale;
     if (c.lod_bias)
         lod_bias = *c.lod_bias;
+    if (c.fugly)
+        race_opts.fugly = 1;
     if (c.editor)
         race_opts.editor = 1;
     if (c.erode)

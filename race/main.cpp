@@ -1,8 +1,10 @@
 #include "race/startup.h"
 #include "script/script_seams.h"
+#include "view/view_install.h"
 
 int main(int argc, char** argv)
 {
+    view_install();
     script_install();
     return brovanta_main(argc, argv);
 }

@@ -240,10 +240,8 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
     race_hooks.rider_histories_clear();
     if (record)
         race_hooks.demo_record_open();
+    // Every particle free, every particle billboard hidden.
     race_hooks.roost_particles_free();
-    for (int32_t k = 0; k < kRoostParticles; ++k)
-        if (race.particle_billboards[k] >= 0 && race.particle_billboards[k] < billboard_count())
-            billboard_at(race.particle_billboards[k])->texture = 0;
     for (int32_t t = 0; t < ai_lines.table_count; ++t)
         for (ai_line& line : ai_table(t)->lines)
             line.last_picked = -1000000;

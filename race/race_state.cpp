@@ -13,7 +13,7 @@ race_state race = [] {
     return r;
 }();
 
-race_options race_opts = {0, -1, 0, -1};
+race_options race_opts = {0, -1, 0, -1, 0};
 const char* race_requested_folder = nullptr;
 rider_profile local_profile = {"999", "cr125", nullptr, nullptr, nullptr, nullptr};
 

@@ -48,6 +48,7 @@ struct race_options {
     int32_t erode;                      // "--erode" level, -1 = unset
     int32_t tester;                     // bots take the "tester" personality
     int64_t seed;                       // the random seed of a reset; -1 = the calendar time
+    int32_t fugly;                      // "--fugly": the world is drawn on a cleared screen, no sky
 };
 extern race_options race_opts;
 

@@ -63,6 +63,7 @@ void flaggers_read(const char* path)
         vfs_close(f);
         return;
     }
+    std::copy(p, p + 3, head.sprite1_from);
     head.sprite1_billboard = create_billboard(p[0], p[1], p[2], size, aspect, first);
     if (vfs_scanf(f, " [ %f %f %f ] %f %f ", &p[0], &p[1], &p[2], &size, &aspect) != 5 ||
         !read_names(f, 4, head.sprite2_textures, first)) {

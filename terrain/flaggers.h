@@ -16,7 +16,8 @@ struct flagger {
 struct flagger_template {
     int32_t sprite1_billboard;  // -1 when the file has no head
     uint32_t sprite1_textures[5];
-    float sprite1_vector[3];
+    float sprite1_from[3];      // where the file put it: x, height above ground, z
+    float sprite1_vector[3];    // where it walks to, the same way
     float sprite1_extra;
     int32_t sprite2_billboard;
     uint32_t sprite2_textures[4];

@@ -66,8 +66,8 @@ TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
                     timing_gates.segment_count == 11,
                 "gates: " + std::to_string(timing_gates.start_slot_count) + " slots, " +
                     std::to_string(timing_gates.checkpoint_count) + " checkpoints");
-        p.check(first_track_statue == 8 && statue_count() == 12, "start gates, then the track's statues");
-        p.check(billboard_count() == 2000 + 4 + 6 && first_track_billboard == 2004,
+        p.check(first_track_statue == 8 && statue_count() == 13, "start gates, then the track's statues");
+        p.check(billboard_count() == 2000 + 6 + 10 && first_track_billboard == 2006,
                 "particles, flaggers, then the track's billboards: " + std::to_string(billboard_count()));
         p.check(trackside_cameras.count == 2 && gate_camera_table[4] == 0 && gate_camera_table[3] == 1,
                 "cameras and their gates");

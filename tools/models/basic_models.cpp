@@ -107,6 +107,12 @@ std::vector<model> basic_models()
     out.push_back(shiny);
     out.back().parts.push_back(gloss);
 
+    // A trackside sign on a post: a 6 x 3 ft board facing +z, 4 ft up.
+    part sign = lit(40, 1, 1, 1);
+    add_box(sign, {-0.15, 0, -0.3}, {0.15, 4, -0.1}, swatch::metal);
+    add_box(sign, {-3, 4, -0.1}, {3, 7, 0.1}, swatch::body);
+    out.push_back(one_part("models/sign.jm", sign));
+
     out.push_back(skinned_strip());
     out.push_back(ball("models/ball.jm", 12, 16));
     out.push_back(ball("models/ball_lod1.jm", 6, 8));

@@ -4,7 +4,8 @@
 // each with the placed objects of <data>/<track>/objects.txt (timing gates, start
 // gate, statues, billboards, flaggers, cameras), plus the pictures they name:
 // tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the
-// object sprites and textures, and the start gate's "startgate.ppm". The heights go through the program's own terrain
+// object sprites and textures, the start gate's "startgate.ppm", the default sky
+// faces "sky-n.ppm" .. "sky-u.ppm" and "sky-env.ppm", and the lens-flare sprites. The heights go through the program's own terrain
 // writer, the pictures through its PNG writer.
 //
 //   make_tracks <data/tracks folder> <output folder>
@@ -12,6 +13,7 @@
 #include "ground.h"
 #include "object_pictures.h"
 #include "racing_lines.h"
+#include "sky_pictures.h"
 #include "track_images.h"
 #include "track_objects.h"
 
@@ -98,11 +100,33 @@ bool write_pictures()
     }
     for (const char* sprite : {"tree", "banner"})
         ok = write_picture(std::string("billboards/") + sprite + ".png", sprite_picture(sprite)) && ok;
-    for (const char* sprite : {"marshal", "flag_green", "flag_yellow", "flag_white", "flag_chequered"})
+    for (const char* sprite : {"marshal", "flag_green", "flag_yellow", "flag_yellow_waved", "flag_white",
+                               "flag_chequered", "start_held", "start_raised", "start_dropped", "start_walk",
+                               "start_off", "lap_plain", "lap_crossed"})
         ok = write_picture(std::string("flaggers/") + sprite + ".png", sprite_picture(sprite)) && ok;
+    // The waved yellow flag: two frames, a quarter second each, round and round.
+    ok = write_bytes("flaggers/flag_yellow_waved.seq",
+                     "ANIM1\n2 2 32 1\n0 1\nPNG @flaggers/flag_yellow.png\nPNG @flaggers/flag_yellow_waved.png\n") &&
+         ok;
+    ok = write_picture("statues/sign.png", sign_picture("")) && ok;
+    ok = write_picture("statues/sign_norm.png", sign_picture("norm")) && ok;
+    ok = write_picture("statues/sign_spec.png", sign_picture("spec")) && ok;
     ok = write_picture("statues/hay.png", object_texture("hay")) && ok;
     ok = write_bytes("startgate.ppm", ppm_bytes(object_texture("startgate"))) && ok;
     return write_picture("roost.png", roost_picture()) && ok;
+}
+
+// The default sky, lit from the sample's sun, and the lens-flare sprites.
+bool write_skies(const float sun[3])
+{
+    bool ok = true;
+    const char* const faces[5] = {"sky-n.ppm", "sky-e.ppm", "sky-s.ppm", "sky-w.ppm", "sky-u.ppm"};
+    for (int f = 0; f < 5; ++f)
+        ok = write_bytes(faces[f], ppm_bytes(sky_face(f, sun))) && ok;
+    ok = write_bytes("sky-env.ppm", ppm_bytes(sky_env(sun))) && ok;
+    for (const char* sprite : {"disc", "ring", "hexagon"})
+        ok = write_picture(std::string("flares/") + sprite + ".png", flare_sprite(sprite)) && ok;
+    return ok;
 }
 
 bool write_objects(const std::string& description, const std::string& folder)
@@ -153,8 +177,14 @@ const char* const kLighting =
     "ambient [ 0.46 0.48 0.54 ]\n"
     "global_ambient [ 0.2 0.2 0.22 ]\n"
     "fog [ 0.72 0.8 0.88 ] 0.0004\n"
-    "near_plane 0.5\n"
-    "far_plane 5000\n";
+    "near_plane 0.25\n"
+    "far_plane 5000\n"
+    "flare_element [ 0 1 ] [ 1 0.95 0.85 ] 0.35 @flares/disc.png\n"
+    "flare_element [ 0 0.55 ] [ 0.6 0.8 1 ] 0.12 @flares/ring.png\n"
+    "flare_element [ 0 0.2 ] [ 1 0.7 0.4 ] 0.06 @flares/hexagon.png\n"
+    "flare_element [ 0 -0.35 ] [ 0.5 1 0.6 ] 0.1 @flares/hexagon.png\n"
+    "flare_element [ 0 -0.8 ] [ 0.8 0.5 1 ] 0.2 @flares/ring.png\n"
+    "flare_vector [ %g %g %g ]\n";
 
 // The decal lines: each at its control point, turned so its width runs along the
 // track there.
@@ -204,9 +234,11 @@ bool write_sample(const std::string& data)
     ok = write_bytes("tracks/sample/tileinfo", kTileinfo) && ok;
     ok = write_bytes("tracks/sample/decals", decal_lines(c, line)) && ok;
     ok = write_bytes("tracks/sample/desc", c.title + "\n") && ok;
-    char lighting[512];
+    char lighting[1024];
     const float* s = c.sun;
-    snprintf(lighting, sizeof lighting, kLighting, double(s[0]), double(s[1]), double(s[2]));
+    snprintf(lighting, sizeof lighting, kLighting, double(s[0]), double(s[1]), double(s[2]), double(s[0]),
+             double(s[1]), double(s[2]));
+    ok = write_skies(s) && ok;
     return write_bytes("tracks/sample/lighting", lighting) && ok;
 }
 

@@ -25,16 +25,63 @@ void draw_flag(picture& p, const std::string& name)
     for (int y = 4; y < 60; ++y)
         for (int x = 14; x < 17; ++x)
             put(p, x, y, 90, 90, 90);
-    for (int y = 6; y < 30; ++y)
+    // The second frame of the waved flag hangs lower.
+    const int drop = name == "flag_yellow_waved" ? 8 : 0;
+    for (int y = 6 + drop; y < 30 + drop; ++y)
         for (int x = 17; x < 58; ++x) {
             float r = 240, g = 240, b = 240;
             if (name == "flag_green")
                 r = 30, g = 170, b = 60;
-            else if (name == "flag_yellow")
+            else if (name.rfind("flag_yellow", 0) == 0)
                 r = 250, g = 215, b = 20;
             else if (name == "flag_chequered" && ((x / 6 + y / 6) % 2))
                 r = g = b = 15;
             put(p, x, y, r, g, b);
+        }
+}
+
+// The start marshal: a figure in an orange vest, its board held low, raised over the
+// head or dropped to the side; walking (legs apart) or standing off without it.
+void draw_starter(picture& p, const std::string& pose)
+{
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const float dx = (float(x) - 31.5f) / 31.5f, dy = float(y) / 63.0f;
+            const float head = std::hypot(dx, (dy - 0.12f) * 1.5f);
+            const float leg_spread = pose == "start_walk" ? 0.2f + 0.3f * (dy - 0.62f) : 0.1f;
+            if (head < 0.12f)
+                put(p, x, y, 220, 180, 150);
+            else if (std::fabs(dx) < 0.22f && dy > 0.2f && dy < 0.62f)
+                put(p, x, y, 245, 120, 20);
+            else if (std::fabs(std::fabs(dx) - leg_spread) < 0.07f && dy >= 0.62f)
+                put(p, x, y, 40, 50, 90);
+        }
+    int x0 = 0, y0 = 0, w = 0, h = 0;
+    if (pose == "start_held")
+        x0 = 34, y0 = 22, w = 22, h = 14;
+    else if (pose == "start_raised")
+        x0 = 21, y0 = 0, w = 22, h = 6;
+    else if (pose == "start_dropped")
+        x0 = 46, y0 = 30, w = 6, h = 22;
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x)
+            put(p, x, y, 250, 250, 250);
+}
+
+// The lap board on a post: plain, or with two crossed flags (halfway).
+void draw_lap_board(picture& p, const std::string& name)
+{
+    for (int y = 30; y < 64; ++y)
+        for (int x = 30; x < 34; ++x)
+            put(p, x, y, 90, 90, 90);
+    for (int y = 6; y < 32; ++y)
+        for (int x = 8; x < 56; ++x) {
+            const bool cross = name == "lap_crossed" && (std::abs((x - 8) - (y - 6) * 48 / 26) < 3 ||
+                                                         std::abs((55 - x) - (y - 6) * 48 / 26) < 3);
+            if (cross)
+                put(p, x, y, 200, 30, 30);
+            else
+                put(p, x, y, 30, 40, 60);
         }
 }
 
@@ -75,6 +122,10 @@ picture sprite_picture(const std::string& name)
         }
     if (name.rfind("flag_", 0) == 0)
         draw_flag(p, name);
+    else if (name.rfind("start_", 0) == 0)
+        draw_starter(p, name);
+    else if (name.rfind("lap_", 0) == 0)
+        draw_lap_board(p, name);
     return p;
 }
 
@@ -91,6 +142,33 @@ picture object_texture(const std::string& name)
                 put(p, x, y, 235, 200 - 20 * n, 30);   // the drop bar
             } else {
                 put(p, x, y, 120 + 25 * n, 125 + 25 * n, 135 + 25 * n);
+            }
+        }
+    return p;
+}
+
+picture sign_picture(const std::string& map)
+{
+    picture p = square(3);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const bool border = x < 4 || x >= kSide - 4 || y < 4 || y >= kSide - 4;
+            const bool stripe = y > 26 && y < 38;
+            if (map == "norm") {
+                // The border stands out: its edges lean outwards.
+                const float nx = x < 4 ? -60 : x >= kSide - 4 ? 60 : 0;
+                const float ny = y < 4 ? 60 : y >= kSide - 4 ? -60 : 0;
+                put(p, x, y, 128 + nx, 128 + ny, 230);
+            } else if (map == "spec") {
+                put(p, x, y, border ? 240 : 60, border ? 64 : 16, 0);   // the steel rim shines
+            } else {
+                const float n = noise(x, y, 51);
+                if (border)
+                    put(p, x, y, 150 + 30 * n, 150 + 30 * n, 160 + 30 * n);
+                else if (stripe)
+                    put(p, x, y, 200, 30 + 20 * n, 30);
+                else
+                    put(p, x, y, 240, 240, 230 - 20 * n);
             }
         }
     return p;

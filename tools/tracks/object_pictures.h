@@ -10,5 +10,11 @@
 picture sprite_picture(const std::string& name);
 // "startgate" (painted steel with a yellow drop bar), "hay" (straw): 64 x 64 RGB.
 picture object_texture(const std::string& name);
+// "start_held", "start_raised", "start_dropped", "start_walk", "start_off" (the start
+// marshal), "lap_plain", "lap_crossed" (the lap board) and "flag_yellow_waved" (the
+// second frame of the waved yellow flag) are 64 x 64 RGBA sprites too.
+// The trackside sign's texture ("" ), its normal map ("norm") and specular map
+// ("spec"): 64 x 64 RGB.
+picture sign_picture(const std::string& map);
 // Binary PPM bytes of an RGB picture.
 std::string ppm_bytes(const picture& p);

@@ -6,7 +6,10 @@
 //   firstlap <gate> ...      normallap <gate> ...
 //   statue <x> <height> <z> <angle> <model> <texture> <shape>      ("null" = none)
 //   billboard <x> <height> <z> <size> <aspect> <name>
-//   flagger <x> <z> <gate> <gate> <gate> <gate>  a marshal waving at those gates (-1 none)
+//   flagger <x> <z> <gate> <gate> <gate> <gate> [<alert picture>]  a marshal waving at
+//                                                those gates (-1 none)
+//   starter <from x> <from z> <to x> <to z> <walk s> <board x> <board z>  the start
+//                                                marshal's walk and the lap board
 //   camera <x> <height> <z> <fov> [<gate> ...]   a trackside camera watching the gates
 #include "track_objects.h"
 
@@ -37,11 +40,14 @@ collision_shape* no_shape(const char*)
 }
 void no_free(collision_shape*) {}
 
-const char* const kFlaggerHead =
-    "[0 0 0] [0 1 0] 2.5 1 0 @flaggers/marshal.png @flaggers/flag_green.png @flaggers/flag_yellow.png "
-    "@flaggers/flag_white.png @flaggers/flag_chequered.png\n"
-    "[0 0 0] 2.5 1 @flaggers/marshal.png @flaggers/flag_green.png @flaggers/flag_yellow.png "
-    "@flaggers/flag_chequered.png\n";
+// The start marshal (board held, raised, dropped, walking off, standing off) and the
+// lap board (plain, crossed flags, white flag, chequered flag); a "starter" line of
+// the description places them.
+const char* const kStarterPictures =
+    "@flaggers/start_held.png @flaggers/start_raised.png @flaggers/start_dropped.png "
+    "@flaggers/start_walk.png @flaggers/start_off.png";
+const char* const kLapBoardPictures =
+    "@flaggers/lap_plain.png @flaggers/lap_crossed.png @flaggers/flag_white.png @flaggers/flag_chequered.png";
 
 bool write_with(int (*writer)(vfs_file*), const std::string& path)
 {
@@ -62,9 +68,20 @@ bool write_text(const std::string& path, const std::string& text)
 }
 
 struct collected {
-    std::string flaggers = kFlaggerHead;
+    std::string head;
+    std::string flaggers;
     std::string cameras;
 };
+
+// The gate marshals need the head before them; without a "starter" line the start
+// marshal and the lap board stand out of the way at the origin.
+std::string flagger_file(const collected& c)
+{
+    if (!c.head.empty())
+        return c.head + c.flaggers;
+    return std::string("[0 0 0] [0 0 0] 6 1 1 ") + kStarterPictures + "\n[0 0 0] 5 0.8 " + kLapBoardPictures + "\n" +
+           c.flaggers;
+}
 
 // One description line into the tables; false when it is malformed.
 bool take_line(std::istringstream& in, const std::string& word, collected* out)
@@ -131,9 +148,22 @@ bool take_line(std::istringstream& in, const std::string& word, collected* out)
         int gates[4];
         if (!(in >> x >> z >> gates[0] >> gates[1] >> gates[2] >> gates[3]))
             return false;
-        snprintf(text, sizeof text, "[%g 0 %g] 5 0.6 %d %d %d %d @flaggers/flag_green.png @flaggers/flag_yellow.png\n",
-                 double(x), double(z), gates[0], gates[1], gates[2], gates[3]);
+        std::string alert;
+        if (!(in >> alert))
+            alert = "@flaggers/flag_yellow.png";
+        snprintf(text, sizeof text, "[%g 0 %g] 5 0.6 %d %d %d %d @flaggers/flag_green.png %s\n", double(x), double(z),
+                 gates[0], gates[1], gates[2], gates[3], alert.c_str());
         out->flaggers += text;
+        return true;
+    }
+    if (word == "starter") {
+        float from[2], to[2], walk, board[2];
+        if (!(in >> from[0] >> from[1] >> to[0] >> to[1] >> walk >> board[0] >> board[1]))
+            return false;
+        snprintf(text, sizeof text, "[%g 0 %g] [%g 0 %g] 6 1 %g %s\n[%g 0 %g] 5 0.8 %s\n", double(from[0]),
+                 double(from[1]), double(to[0]), double(to[1]), double(walk), kStarterPictures, double(board[0]),
+                 double(board[1]), kLapBoardPictures);
+        out->head = text;
         return true;
     }
     if (word == "camera") {
@@ -188,7 +218,7 @@ bool write_track_objects(const std::string& description, const std::string& fold
     if (ok && !(write_with(timing_gates_write_to, folder + "/timing_gates") &&
                 write_with(statues_write_to, folder + "/statues") &&
                 write_with(billboards_write_to, folder + "/billboards") &&
-                write_text(folder + "/flaggers", out.flaggers) && write_text(folder + "/cameras", out.cameras))) {
+                write_text(folder + "/flaggers", flagger_file(out)) && write_text(folder + "/cameras", out.cameras))) {
         *error = "cannot write the objects of " + folder;
         ok = false;
     }

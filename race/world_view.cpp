@@ -1,0 +1,3 @@
+#include "race/world_view.h"
+
+render_world_fn render_world_entry = nullptr;

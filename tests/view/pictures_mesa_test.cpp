@@ -1,0 +1,295 @@
+// Frames of the sample track drawn on Mesa's software renderer, each saved under
+// "<build>/view_frames/" for people to look at.
+#include "view/render_world.h"
+
+#include "foundation/vfs.h"
+#include "gfx/gl_layer.h"
+#include "gfx/gl_state.h"
+#include "gfx/images.h"
+#include "race/projection.h"
+#include "race/race_state.h"
+#include "race/settings_values.h"
+#include "race/track_load.h"
+#include "sim/physics_world.h"
+#include "support/fresh_process.h"
+#include "support/test_support.h"
+#include "gfx/gl_startup.h"
+#include "gfx/shaders.h"
+#include "platform/qorl_gl.h"
+#include "terrain/lighting.h"
+#include "terrain/statues.h"
+#include "terrain/terrain_queries.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+#include "terrain/billboards.h"
+#include "view/lens_flare.h"
+#include "view/view_install.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kW = 320, kH = 180;
+
+// The program's own offscreen window: a colour and depth buffer of the test's size
+// that the world is drawn into (the ground-texture passes bind the window's frame
+// buffer back when they finish), with the graphics start-up on its context.
+struct Window {
+    qorl_window* window = nullptr;
+    std::string failure;
+    Window()
+    {
+        window = qorl_gl_open_offscreen(kW, kH, 8, 24, 0);
+        if (!window) {
+            failure = "no offscreen context";
+            return;
+        }
+        gl_init(
+            [](void* w, const char* name) {
+                return reinterpret_cast<void*>(qorl_gl_proc_address(static_cast<qorl_window*>(w), name));
+            },
+            window);
+        if (!gl_create_shaders())
+            failure = "the shaders do not build";
+        bvglEnable(GL_CULL_FACE);
+        bvglPixelStorei(GL_PACK_ALIGNMENT, 1);
+        bvglPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        view_width = kW;
+        view_height = kH;
+    }
+};
+
+using Picture = std::vector<uint8_t>;   // RGB, bottom row first
+
+Picture frame(const float position[3], const float rotation[9], float fov, const std::string& name)
+{
+    // The start-up clear colour first, so that any hole in the sky shows it.
+    bvglClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
+    bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    render_world(position, rotation, fov, -1);
+    Picture rgba(size_t(kW) * kH * 4), rgb(size_t(kW) * kH * 3);
+    bvglReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (size_t i = 0; i < size_t(kW) * kH; ++i)
+        for (int c = 0; c < 3; ++c)
+            rgb[i * 3 + c] = rgba[i * 4 + c];
+    fs::create_directories(BV_BUILD_DIR "/view_frames");
+    png_write_rgb((BV_BUILD_DIR "/view_frames/" + name + ".png").c_str(), rgb.data(), kW, kH);
+    return rgb;
+}
+
+const uint8_t* pixel(const Picture& p, int x, int y)
+{
+    return &p[(size_t(y) * kW + size_t(x)) * 3];
+}
+
+// The camera turned by heading (0 = north, along -z; positive to the east) and pitch
+// (positive up): row-major, columns right, up, backward.
+void camera(float heading, float pitch, float r[9])
+{
+    const float ch = std::cos(heading), sh = std::sin(heading), cp = std::cos(pitch), sp = std::sin(pitch);
+    const float forward[3] = {sh * cp, sp, -ch * cp};
+    const float right[3] = {ch, 0, sh};
+    const float up[3] = {right[1] * forward[2] - right[2] * forward[1], right[2] * forward[0] - right[0] * forward[2],
+                         right[0] * forward[1] - right[1] * forward[0]};
+    for (int k = 0; k < 3; ++k) {
+        r[k * 3 + 0] = right[k];
+        r[k * 3 + 1] = up[k];
+        r[k * 3 + 2] = -forward[k];
+    }
+}
+
+// The sample track in this process with one automatic rider on the gate.
+std::string load_sample(const bvtest::TempDir& root)
+{
+    bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+    bvtest::make_dirs(root / "user");
+    bvtest::use_folders(root / "user", root / "game");
+    view_install();
+    if (!physics_world_init())
+        return "no physics world";
+    scan_tracks();
+    race_requested_folder = "tracks/sample";
+    race_opts.seed = 7;
+    int32_t lineup[160] = {2};
+    reset_race(lineup, 0, 0, 0, 3, 0);
+    return track_folder ? "" : "the sample track did not load";
+}
+
+uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b)
+{
+    GLuint t = 0;
+    bvglGenTextures(1, &t);
+    bvglBindTexture(GL_TEXTURE_2D, t);
+    std::vector<uint8_t> texels;
+    for (int i = 0; i < 16; ++i)
+        texels.insert(texels.end(), {r, g, b, 255});
+    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    bvglTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    bvglTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return t;
+}
+
+TEST(ViewPictures, SkyStartGateBillboardsAndFlareOnTheSampleTrack)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        Window w;
+        if (!w.failure.empty())
+            return std::string();   // no GL here: nothing to draw on
+        const std::string loaded = load_sample(root);
+        if (!loaded.empty())
+            return loaded;
+
+        // Five solid faces in place of the track's sky, seen from 200 ft up.
+        const uint8_t colours[5][3] = {{200, 20, 20}, {20, 200, 20}, {20, 20, 200}, {200, 200, 20}, {200, 20, 200}};
+        uint32_t saved[5];
+        for (int f = 0; f < 5; ++f) {
+            saved[f] = lighting.sky[f];
+            lighting.sky[f] = solid_texture(colours[f][0], colours[f][1], colours[f][2]);
+        }
+        const float x = 512, z = 512;
+        const float eye[3] = {x, terrain_height_at(&track_terrain, x, z) + 200, z};
+        const char* names[5] = {"sky_north", "sky_east", "sky_south", "sky_west", "sky_up"};
+        for (int f = 0; f < 5; ++f) {
+            float r[9];
+            camera(f < 4 ? float(f) * float(M_PI) / 2 : 0, f < 4 ? 0.2f : float(M_PI) / 2, r);
+            const Picture pic = frame(eye, r, 60, names[f]);
+            const uint8_t* c = f < 4 ? pixel(pic, kW / 2, kH * 7 / 8) : pixel(pic, kW / 2, kH / 2);
+            p.check(std::abs(c[0] - colours[f][0]) < 8 && std::abs(c[1] - colours[f][1]) < 8 &&
+                        std::abs(c[2] - colours[f][2]) < 8,
+                    std::string(names[f]) + ": " + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," +
+                        std::to_string(c[2]));
+        }
+        for (int f = 0; f < 5; ++f)
+            lighting.sky[f] = saved[f];
+
+        // The real sky, fov 110 on 16:9, turned 45 degrees and looking 30 degrees up:
+        // the near plane clips no corner of the cube.
+        {
+            float r[9];
+            camera(float(M_PI) / 4, float(M_PI) / 6, r);
+            const Picture pic = frame(eye, r, 110, "sky_corners");
+            int holes = 0;
+            for (size_t i = 0; i < size_t(kW) * kH; ++i)
+                holes += pic[i * 3] == 50 && pic[i * 3 + 1] == 153 && pic[i * 3 + 2] == 204;
+            p.check(holes == 0, "the clear colour shows through the sky in " + std::to_string(holes) + " pixels");
+        }
+
+        // Behind the start slots, looking along the straight.
+        float mx = 0, mz = 0;
+        const int n = timing_gates.start_slot_count;
+        for (int i = 0; i < n; ++i) {
+            mx += timing_gates.start_slot_position[i][0] / float(n);
+            mz += timing_gates.start_slot_position[i][2] / float(n);
+        }
+        const float yaw = timing_gates.start_slot_yaw[0];
+        const float behind[3] = {mx + 12 * std::sin(yaw), 0, mz + 12 * std::cos(yaw)};
+        const float gate_eye[3] = {behind[0], terrain_height_at(&track_terrain, behind[0], behind[2]) + 5, behind[2]};
+        float r[9];
+        camera(std::atan2(-std::sin(yaw), std::cos(yaw)), -0.15f, r);
+        // The ground textures near the camera are drawn over a few frames.
+        for (int k = 0; k < 20; ++k)
+            render_world(gate_eye, r, 90, -1);
+        const Picture with = frame(gate_eye, r, 90, "start_gate");
+        std::set<uint32_t> ground;
+        for (size_t i = 0; i < size_t(kW) * kH / 2; ++i)
+            ground.insert(uint32_t(with[i * 3]) << 16 | uint32_t(with[i * 3 + 1]) << 8 | with[i * 3 + 2]);
+        p.check(ground.size() > 50, "the lower half is not ground");
+        std::vector<uint32_t> gate_textures;
+        for (int i = 0; i < n; ++i) {
+            statue* s = statue_at(timing_gates.start_slot_statue[i]);
+            gate_textures.push_back(s->texture);
+            s->texture = 0;
+        }
+        const Picture without = frame(gate_eye, r, 90, "start_gate_hidden");
+        int changed = 0;
+        for (size_t i = 0; i < with.size(); ++i)
+            changed += with[i] != without[i];
+        p.check(changed > 300, "the start gates change " + std::to_string(changed) + " bytes");
+        for (int i = 0; i < n; ++i)
+            statue_at(timing_gates.start_slot_statue[i])->texture = gate_textures[size_t(i)];
+
+        // The track's billboards in view within 200 ft change the picture where they
+        // stand, against the same frame without them.
+        std::vector<uint32_t> board_textures;
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b)
+            board_textures.push_back(billboard_at(b)->texture);
+        const Picture boards = frame(gate_eye, r, 90, "billboards");
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b)
+            billboard_at(b)->texture = 0;
+        const Picture bare = frame(gate_eye, r, 90, "billboards_hidden");
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b)
+            billboard_at(b)->texture = board_textures[size_t(b - first_track_billboard)];
+        int in_view = 0;
+        for (int32_t b = first_track_billboard; b < billboard_count(); ++b) {
+            const billboard& bb = *billboard_at(b);
+            const float v[3] = {bb.x - gate_eye[0], bb.y + bb.size / 2 - gate_eye[1], bb.z - gate_eye[2]};
+            const float cx = r[0] * v[0] + r[3] * v[1] + r[6] * v[2];
+            const float cy = r[1] * v[0] + r[4] * v[1] + r[7] * v[2];
+            const float cz = r[2] * v[0] + r[5] * v[1] + r[8] * v[2];
+            if (!(cz < 0) || std::sqrt(v[0] * v[0] + v[2] * v[2]) > 200)
+                continue;
+            const float hx = projection_half_width, hy = projection_half_height;
+            const int px = int((-cx / cz + hx) / (2 * hx) * kW), py = int((-cy / cz + hy) / (2 * hy) * kH);
+            if (px < 2 || px >= kW - 2 || py < 2 || py >= kH - 2)
+                continue;
+            ++in_view;
+            int differ = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    for (int c = 0; c < 3; ++c)
+                        differ += pixel(boards, px + dx, py + dy)[c] != pixel(bare, px + dx, py + dy)[c];
+            p.check(differ > 0, "billboard " + std::to_string(b) + " leaves no mark at its centre");
+        }
+        p.check(in_view >= 3, "only " + std::to_string(in_view) + " billboards in view");
+
+        // Looking at the sun: it shows fully, and the flare brightens the elements.
+        if (lighting.flares.count > 0) {
+            const float* sun = lighting.sun_vector;
+            float sr[9];
+            // A little below the sun, so that the elements spread along the line
+            // through the centre.
+            camera(std::atan2(sun[0], -sun[2]), std::asin(sun[1]) - 0.2f, sr);
+            const Picture flare_on = frame(gate_eye, sr, 90, "flare");
+            const flare_sight sight = lens_flare_sights()[0];
+            graphics_settings.lens_flare = 0;
+            const Picture flare_off = frame(gate_eye, sr, 90, "flare_off");
+            graphics_settings.lens_flare = 1;
+            p.check(sight.visibility == 1, "the sun shows " + std::to_string(sight.visibility));
+            const flare& f = *static_cast<const flare*>(lighting.flares.items);
+            const float hx = projection_half_width, hy = projection_half_height;
+            int brighter = 0, placed = 0;
+            for (int e = 0; e < f.element_count; ++e) {
+                const float pe = f.offset[e][0], q = f.offset[e][1];
+                if (q == 1)
+                    continue;   // on the sun itself, which is white already
+                const float x = sight.screen[0] * q + sight.screen[1] * pe;
+                const float y = sight.screen[1] * q - sight.screen[0] * pe;
+                const int px = int((x + hx) / (2 * hx) * kW), py = int((y + hy) / (2 * hy) * kH);
+                if (px < 0 || px >= kW || py < 0 || py >= kH)
+                    continue;
+                ++placed;
+                int on = 0, off = 0;
+                for (int c = 0; c < 3; ++c) {
+                    on += pixel(flare_on, px, py)[c];
+                    off += pixel(flare_off, px, py)[c];
+                }
+                brighter += on > off;
+            }
+            p.check(placed > 0 && brighter == placed,
+                    "the flare brightens " + std::to_string(brighter) + " of " + std::to_string(placed) + " elements");
+        }
+        return p.text;
+    });
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+#include "view/script_frame.h"
+
+void script_call_frame_handler() {}

@@ -1,0 +1,19 @@
+// Settings of the world drawing whose menu widgets are not built yet, kept as plain
+// data named by their "@config" keys. The model detail, lens flare and reflections
+// are the graphics settings of the race core (race/settings_values.h).
+#pragma once
+#include <cstdint>
+
+extern int32_t billboard_optimize_lookahead;   // 8; "bbopt" on the console
+extern double ghost_fade_distance;             // 10 ft
+extern int32_t hide_rider;                     // 0 "No", 1 "Yes"
+
+// Per-frame statistics the HUD shows; the world renderer zeroes them each frame.
+struct frame_statistics {
+    int32_t billboards_drawn;
+    int32_t texture_changes;
+};
+extern frame_statistics frame_stats;
+
+// Zeroes the view's counters and the GL layer's shader and model counters.
+void frame_stats_zero();
