@@ -5,36 +5,9 @@
 
 #include "gfx/anim_texture.h"
 #include "gfx/texture_cache.h"
+#include "view/script_sounds.h"
 
 using namespace script_api;
-
-namespace {
-
-int no_sound_add(const char*)
-{
-    return -1;
-}
-int no_sound(int)
-{
-    return 0;
-}
-int no_sound_flag(int, int)
-{
-    return 0;
-}
-int no_sound_value(int, float)
-{
-    return 0;
-}
-int no_sound_vector(int, float, float, float)
-{
-    return 0;
-}
-
-} // namespace
-
-script_sound_ops script_sounds = {no_sound_add,   no_sound,       no_sound,        no_sound_flag,
-                                  no_sound_value, no_sound_value, no_sound_vector, no_sound_vector};
 
 duk_ret_t script_read_texture(duk_context* ctx)
 {
@@ -70,44 +43,44 @@ duk_ret_t script_add_sound(duk_context* ctx)
     const char* name = arg_text(ctx, 0);
     if (!script_path_allowed(name))
         return give(ctx, -1);
-    return give(ctx, script_sounds.add(name));
+    return give(ctx, sound_add(name));
 }
 
 duk_ret_t script_start_sound(duk_context* ctx)
 {
-    return give(ctx, script_sounds.start(arg_int(ctx, 0)));
+    return give(ctx, sound_start(arg_int(ctx, 0)));
 }
 
 duk_ret_t script_stop_sound(duk_context* ctx)
 {
-    return give(ctx, script_sounds.stop(arg_int(ctx, 0)));
+    return give(ctx, sound_stop(arg_int(ctx, 0)));
 }
 
 duk_ret_t script_set_sound_loop(duk_context* ctx)
 {
-    return give(ctx, script_sounds.set_loop(arg_int(ctx, 0), arg_int(ctx, 1)));
+    return give(ctx, sound_set_loop(arg_int(ctx, 0), arg_int(ctx, 1)));
 }
 
 duk_ret_t script_set_sound_freq(duk_context* ctx)
 {
-    return give(ctx, script_sounds.set_freq(arg_int(ctx, 0), arg_float(ctx, 1)));
+    return give(ctx, sound_set_freq(arg_int(ctx, 0), arg_float(ctx, 1)));
 }
 
 duk_ret_t script_set_sound_vol(duk_context* ctx)
 {
-    return give(ctx, script_sounds.set_vol(arg_int(ctx, 0), arg_float(ctx, 1)));
+    return give(ctx, sound_set_vol(arg_int(ctx, 0), arg_float(ctx, 1)));
 }
 
 duk_ret_t script_set_sound_pos(duk_context* ctx)
 {
     const int32_t id = arg_int(ctx, 0);
-    const float x = arg_float(ctx, 1), y = arg_float(ctx, 2), z = arg_float(ctx, 3);
-    return give(ctx, script_sounds.set_pos(id, x, y, z));
+    const float position[3] = {arg_float(ctx, 1), arg_float(ctx, 2), arg_float(ctx, 3)};
+    return give(ctx, sound_set_pos(id, position));
 }
 
 duk_ret_t script_set_sound_vel(duk_context* ctx)
 {
     const int32_t id = arg_int(ctx, 0);
-    const float x = arg_float(ctx, 1), y = arg_float(ctx, 2), z = arg_float(ctx, 3);
-    return give(ctx, script_sounds.set_vel(id, x, y, z));
+    const float velocity[3] = {arg_float(ctx, 1), arg_float(ctx, 2), arg_float(ctx, 3)};
+    return give(ctx, sound_set_vel(id, velocity));
 }

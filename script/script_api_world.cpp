@@ -11,13 +11,12 @@
 #include "terrain/terrain_queries.h"
 #include "terrain/terrain_state.h"
 #include "terrain/track_list.h"
+#include "view/render_world.h"
 
 #include <algorithm>
 #include <cmath>
 
 using namespace script_api;
-
-script_camera_view script_camera = {{0, 0, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}};
 
 duk_ret_t script_get_elevation(duk_context* ctx)
 {
@@ -48,10 +47,10 @@ duk_ret_t script_get_camera_location(duk_context* ctx)
 {
     float position[3], rotation[9];
     for (int i = 0; i < 3; ++i)
-        position[i] = script_camera.position[i];
+        position[i] = current_camera.position[i];
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
-            rotation[3 * r + c] = script_camera.rotation[3 * c + r];
+            rotation[3 * r + c] = current_camera.rotation[3 * c + r];
     duk_push_number(ctx, 1);
     script_put_floats(ctx, 0, position, 3);
     script_put_floats(ctx, 1, rotation, 9);

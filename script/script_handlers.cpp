@@ -5,6 +5,7 @@
 
 #include "race/race_hooks.h"
 #include "race/race_state.h"
+#include "view/script_frame.h"
 
 #include <cstdio>
 
@@ -44,4 +45,5 @@ void script_install()
     race_hooks.script_load = script_load;
     race_hooks.script_unload = script_unload;
     race_hooks.script_call_message_handler = script_call_message_handler;
+    script_frame_hook = script_call_frame_handler;
 }

@@ -17,6 +17,7 @@
 #include "terrain/statues.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/track_list.h"
+#include "view/render_world.h"
 
 #include <gtest/gtest.h>
 
@@ -212,8 +213,8 @@ TEST(ScriptApi, BillboardsAndStatuesMoveColourAndFindByIndex)
         // The camera round trip: what get_camera_location gives, move_statue_absolute turns
         // into the camera's own orientation.
         const float cam[9] = {0, 0, 1, 0, 1, 0, -1, 0, 0};
-        std::memcpy(script_camera.rotation, cam, sizeof cam);
-        script_camera.position[0] = 7;
+        std::memcpy(current_camera.rotation, cam, sizeof cam);
+        current_camera.position[0] = 7;
         p.same(scripttest::js("(function () { var p = [], r = []; var ok = bv.get_camera_location(p, r);"
                               " bv.move_statue_absolute(0, p[0], p[1], p[2], r); return [ok, p, r]; })()"),
                "[1,[7,0,0],[0,0,-1,0,1,0,1,0,0]]", "camera location");
