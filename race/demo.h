@@ -112,9 +112,10 @@ struct demo_rider_calls {
 };
 extern demo_rider_calls demo_rider_seam;
 
-// Entry points of parts built later, installed by their owners; the defaults stand in.
+// What the demos call of the rest of the race core: the game tick, the results and
+// the track script (installed by its owner).
 struct demo_later_calls {
-    // One game tick; the stand-in advances the current tick and reads ahead.
+    // One game tick (game_tick).
     void (*game_tick)();
     int (*results_final)();
     void (*set_results_final)(int final);

@@ -11,7 +11,9 @@
 #include "race/bot_personas.h"
 #include "race/demo.h"
 #include "race/race_hooks.h"
+#include "race/race_restart.h"
 #include "race/race_riders.h"
+#include "race/game_tick.h"
 #include "race/race_state.h"
 #include "race/startup.h"
 #include "sim/ai_lines.h"
@@ -264,9 +266,10 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.start_gate_state[i][0] = 1.0f;
         race.start_gate_state[i][1] = 0.0f;
     }
+    false_start_hold = 0;
     if (race.practice) {
         race.restart_counter = 2;
-        race_hooks.local_rider_reset();
+        local_rider_reset();
         race.restart_counter += 1;
     }
 
