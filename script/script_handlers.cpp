@@ -3,6 +3,7 @@
 #include "script/script_host.h"
 #include "script/script_seams.h"
 
+#include "race/game_tick.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "view/script_frame.h"
@@ -46,4 +47,5 @@ void script_install()
     race_hooks.script_unload = script_unload;
     race_hooks.script_call_message_handler = script_call_message_handler;
     script_frame_hook = script_call_frame_handler;
+    game_tick_hooks.script_tick = script_call_tic_handler;
 }

@@ -3,6 +3,7 @@
 // missing, extra and text arguments, and NaN or huge indices are refused quietly.
 #include "script_fixture.h"
 
+#include "race/game_tick.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "script/script_host.h"
@@ -271,6 +272,29 @@ TEST(ScriptApi, PoseSequencesCopyBlendAndRefuseBadSizes)
         p.check(pose_sequence_count == 1024, "table full after the getter: " + std::to_string(pose_sequence_count));
         p.same(scripttest::js("bv.create_pose_sequence(1, 1)"), "-1", "the 1025th sequence");
         p.same(scripttest::js("bv.pose_statue_from_sequence(0, seq, 0)"), "1", "the first sequence is intact");
+        return p.text;
+    });
+}
+
+TEST(ScriptApi, TheGameTickCallsTheTickHandlerFirstAndGoesOnAfterAStop)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        scripttest::write_track(root, "ticks", "var seen = []; bv.tic_handler = function (s) {"
+                                               " seen.push(s * 128); if (seen.length == 3) for (;;) {} };");
+        scripttest::race_on("ticks");
+        const int32_t first = race.tick;
+        ConsoleCapture lines;
+        for (int i = 0; i < 6; ++i)
+            game_tick();
+        p.same(scripttest::js("seen"),
+               "[" + std::to_string(first) + "," + std::to_string(first + 1) + "," + std::to_string(first + 2) + "]",
+               "the ticks the handler saw");
+        p.check(race.tick == first + 6, "the race stopped ticking");
+        p.check(lines.text().find("javascript error: track script stopped: bv.tic_handler_") != std::string::npos,
+                "no stop line");
         return p.text;
     });
 }
