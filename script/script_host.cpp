@@ -1,6 +1,8 @@
 // The engine's set-up, its memory and time limits, evaluation and calls by path.
 #include "script/script_host.h"
 
+#include "script/script_api.h"
+
 #include "duktape.h"
 #include "frontend/message_line.h"
 
@@ -160,13 +162,6 @@ struct call_job {
     int result;
 };
 
-int checked_int(double d)
-{
-    if (!(d > -2147483649.0 && d < 2147483648.0))
-        return INT32_MIN;
-    return int(d);
-}
-
 duk_ret_t call_protected(duk_context* ctx, void* udata)
 {
     auto* job = static_cast<call_job*>(udata);
@@ -206,7 +201,7 @@ duk_ret_t call_protected(duk_context* ctx, void* udata)
         job->result = code;
     } else {
         set_error(host, "");
-        job->result = checked_int(duk_get_number_default(ctx, -1, 0));
+        job->result = script_api::to_int(duk_get_number_default(ctx, -1, 0));
     }
     duk_pop(ctx);
     return 0;

@@ -121,7 +121,7 @@ int script_load(const char* path)
     script_register_functions(host, "bv", script_api_names, script_api_functions, script_api_arg_counts);
     pose_sequence_count = 0;
     pose_sequence_bytes = 0;
-    if (!script_eval(host, script_prelude))
+    if (!script_eval(host, script_prelude) && !host->stopped)
         script_report_error(host);
     script_current = host;
     if (!host->stopped && !script_eval(host, text) && !host->stopped)

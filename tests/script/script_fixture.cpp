@@ -85,6 +85,14 @@ std::string js(const std::string& expression)
     return evaluate("(" + expression + ")", true);
 }
 
+int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 std::string run(const std::string& code)
 {
     return evaluate(code, false);

@@ -21,4 +21,7 @@ std::string js(const std::string& expression);
 // Runs script code in the loaded engine, outside any deadline; "" or the error.
 std::string run(const std::string& code);
 
+// How often what occurs in text.
+int count_of(const std::string& text, const std::string& what);
+
 }  // namespace scripttest

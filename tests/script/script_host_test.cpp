@@ -25,14 +25,6 @@ struct Host {
     ~Host() { script_host_destroy(host); }
 };
 
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 TEST(ScriptHost, DottedPathErrorsKeepTheStackAsItWas)
 {
     Host h;
@@ -115,13 +107,13 @@ TEST(ScriptHost, LoadingPicksNofrillsKeepsThePreludeAndReportsEachFailureOnce)
         ConsoleCapture thrown;
         p.check(script_load("@tracks/throws/nofrills.js") == 1, "a throwing script is not loaded");
         p.same(scripttest::js("[bv.lap_to_index(0), typeof bv.after]"), "[0,\"undefined\"]", "prelude kept");
-        p.check(count_of(thrown.text(), "javascript error: ") == 1 &&
+        p.check(scripttest::count_of(thrown.text(), "javascript error: ") == 1 &&
                     thrown.text().find("first line") != std::string::npos,
                 "one error line: " + thrown.text());
 
         ConsoleCapture syntax;
         p.check(script_load("@tracks/syntax/nofrills.js") == 1, "a broken script is not loaded");
-        p.check(count_of(syntax.text(), "javascript error: ") == 1 && syntax.text().find("SyntaxError") != std::string::npos,
+        p.check(scripttest::count_of(syntax.text(), "javascript error: ") == 1 && syntax.text().find("SyntaxError") != std::string::npos,
                 "one syntax line: " + syntax.text());
         script_call_tic_handler();
         p.same(script_error_text(script_current), "", "the default tick handler");

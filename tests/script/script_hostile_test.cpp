@@ -22,14 +22,6 @@ namespace {
 
 using bvtest::Problems;
 
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // The script's own console lines.
 std::string script_lines(const std::string& text)
 {
@@ -196,7 +188,7 @@ TEST(ScriptHostile, FileNamesOutsideTheGameDataAreRefused)
             expected += std::string(i ? "," : "") + "\"0,-1,-1,-1\"";
         p.same(scripttest::js("r"), expected + "]", "refusals");
         p.same(scripttest::js("ok"), "[true,true,true]", "accepted names");
-        p.check(count_of(lines.text(), "is not a game data path") == 8, "lines: " + lines.text());
+        p.check(scripttest::count_of(lines.text(), "is not a game data path") == 8, "lines: " + lines.text());
         p.check(lines.text().find("javascript error: '/dev/zero' is not a game data path\n") != std::string::npos,
                 "the line's form");
         return p.text;
