@@ -7,7 +7,7 @@
 #include "foundation/memory.h"
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
-#include "frontend/message_line.h"
+#include "foundation/front_door.h"
 
 #include <cmath>
 #include <cstdio>
