@@ -1,111 +1,102 @@
-// Speed of the race rules that run every tick or after every counted crossing:
-//   - gathering the statue contacts of 160 riders over 2000 shaped statues, with a
-//     stand-in collision test that touches nothing (microseconds per tick);
-//   - a race_results_compute that is not final, 160 riders of 100 positions each
-//     (microseconds per call).
-#include "race/race_results.h"
+// How fast the game tick races automatic riders on the sample track, headless:
+//   race_bench <riders 1..160> [seconds, default 60]
+// The track loads through reset_race with a fixed seed, the default roost density and
+// no erosion; the wait for the gate drop runs untimed, then `seconds` of race after
+// the drop are timed. The last line is
+//   race: <riders> riders, <T> ticks/s, <F>x real time, state hash <40 hex digits>
+// where the hash is the RIPEMD-160 of every timed tick's packed states (slot order),
+// so two runs with the same arguments can be compared. Single-threaded; pin it with
+// taskset -c 0 on a busy machine. The base data is found through BV_HOME (default:
+// the build's staging folder).
+#include "foundation/ripemd160.h"
+#include "race/headless_race.h"
+#include "race/demo.h"
+#include "race/game_tick.h"
+#include "race/race_rules.h"
 #include "race/race_state.h"
-#include "race/statue_grid.h"
+#include "race/track_load.h"
+#include "sim/ai_lines_learning.h"
 #include "sim/race_clock.h"
 #include "sim/rider_slot.h"
-#include "sim/shapes.h"
-#include "terrain/statues.h"
-#include "terrain/timing_gates.h"
+#include "sim/wheel_sampling.h"
 #include "terrain/track_list.h"
 
-#include <ode/ode.h>
-
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <random>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <xmmintrin.h>
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
-
-double contacts_per_tick()
-{
-    dInitODE();
-    dWorldID world = dWorldCreate();
-    track_terrain.world_size = 1024;
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> spot(100, 924), radius(1, 6);
-    static collision_shape shapes[2000];
-    statues_reset();
-    for (collision_shape& shape : shapes) {
-        shape = collision_shape{};
-        shape.bound_radius = radius(random);
-        statue s{};
-        s.shape = &shape;
-        s.x = spot(random);
-        s.z = spot(random);
-        array_push(&statues, &s);
-    }
-    statue_grid_build();
-    statue_contacts.terrain = [](rider_slot*) { return 0; };
-    statue_contacts.object = [](rider_slot*, collision_shape*, dBodyID, const float*, const float*) { return 0; };
-    // The riders spread around a lap of the course.
-    for (int i = 0; i < 160; ++i) {
-        rider_slots[i].bodies[body_frame] = dBodyCreate(world);
-        const double a = i * 2 * M_PI / 160;
-        dBodySetPosition(rider_slots[i].bodies[body_frame], 512 + 350 * cos(a), 0, 512 + 350 * sin(a));
-    }
-    const int ticks = 2000;
-    const auto start = clock_type::now();
-    for (int t = 0; t < ticks; ++t) {
-        current_tick = t;
-        for (int i = 0; i < 160; ++i)
-            rider_gather_contacts(&rider_slots[i]);
-    }
-    const double us = std::chrono::duration<double, std::micro>(clock_type::now() - start).count() / ticks;
-    for (int i = 0; i < 160; ++i)
-        rider_slots[i].bodies[body_frame] = nullptr;
-    statue_grid_free();
-    statues.count = 0;
-    dWorldDestroy(world);
-    dCloseODE();
-    return us;
-}
-
-int32_t gates[160][100];
-
-double results_per_call()
-{
-    timing_gates.checkpoint_count = 10;
-    timing_gates.firstlap_length = 5;
-    timing_gates.normallap_length = 5;
-    race.gate_drop_tick = 1000;
-    race.time_limit_ticks = 128 * 600;
-    race.lap_counts[0] = race.lap_counts[1] = kLapsNotEstimated;
-    for (int s = 0; s < 160; ++s)
-        for (int p = 0; p < 100; ++p)
-            gates[s][p] = 1000 + 128 * (p + 1) + (s * 37 + p * 11) % 97;
-    results_riders = {
-        [](int32_t) { return 1; },
-        [](int32_t slot) { return slot == 0 ? int32_t(rider_kind_local) : int32_t(rider_kind_bot); },
-        [](int32_t) { return int32_t(100); },
-        [](int32_t slot, int32_t p) { return p >= 0 && p < 100 ? gates[slot][p] : -1; },
-        [](int32_t) { return int32_t(20); },
-        [](int32_t, int32_t) { return 5.0; },
-        [](int32_t) { return 0; },
-        [](int32_t) { return "1"; },
-        [](int32_t) { return "cr125"; },
-    };
-    current_tick = 20000;
-    const int calls = 20000;
-    const auto start = clock_type::now();
-    for (int k = 0; k < calls; ++k)
-        race_results_compute();
-    return std::chrono::duration<double, std::micro>(clock_type::now() - start).count() / calls;
-}
+constexpr int kRoostDensity = 1000;   // the default
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    printf("statue contacts, 160 riders, 2000 statues: %.2f us per tick\n", contacts_per_tick());
-    printf("race_results_compute, 160 riders x 100 positions, not final: %.2f us per call\n",
-           results_per_call());
+    const int riders = argc > 1 ? atoi(argv[1]) : 0;
+    const int seconds = argc > 2 ? atoi(argv[2]) : 60;
+    if (riders < 1 || riders > 160 || seconds < 1) {
+        fprintf(stderr, "usage: race_bench <riders 1..160> [seconds]\n");
+        return 1;
+    }
+    _mm_setcsr(_mm_getcsr() | 0x8040);   // flush-to-zero and denormals-are-zero, as the program runs
+    if (!getenv("BV_HOME"))
+        setenv("BV_HOME", BV_BUILD_DIR "/base_staging", 1);
+    char home[] = "/tmp/race_bench.XXXXXX";
+    if (mkdtemp(home))
+        setenv("XDG_DATA_HOME", home, 1);
+    racetest::headless_start();
+    track_terrain_loader = racetest::ground_only;
+    scan_tracks();
+    race_rules_install();
+    demo_install_hooks();
+    ai_lines_learning_install();
+    roost_density = kRoostDensity;
+
+    race_requested_folder = "tracks/sample";
+    race_opts.seed = 11;
+    race_opts.erode = -1;
+    int32_t lineup[160] = {};
+    for (int k = 0; k < riders; ++k)
+        lineup[k] = 2;
+    reset_race(lineup, 0, 0, 0, 3, 0);
+    if (!track_terrain.heights) {
+        fprintf(stderr, "race_bench: can't load tracks/sample\n");
+        return 1;
+    }
+    while (current_tick <= race.gate_drop_tick)
+        game_tick();
+
+    const int ticks = seconds * 128;
+    ripemd160_ctx hash;
+    ripemd160_init(&hash);
+    double timed = 0;
+    for (int t = 0; t < ticks; ++t) {
+        const auto began = std::chrono::steady_clock::now();
+        game_tick();
+        timed += std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        for (int k = 0; k < kRiderSlots; ++k) {
+            const rider_slot* r = &rider_slots[k];
+            if (!r->bodies[body_frame])
+                continue;
+            packed_rider_state s;
+            bike_pack_state(r, &track_terrain, &s);
+            ripemd160_update(&hash, s.bytes, sizeof s.bytes);
+        }
+    }
+    ripemd160_final(&hash);
+    char hex[41];
+    for (int i = 0; i < 20; ++i)
+        snprintf(hex + 2 * i, 3, "%02x", hash.digest[i]);
+
+    const double per_second = ticks / timed, factor = per_second / 128;
+    printf("roost density %d, erosion off, seed 11\n", kRoostDensity);
+    printf("riders %d, ticks %d, wall %.3f s, %.1f ticks/s, %.2fx real time, %.1f us per rider-tick\n", riders, ticks,
+           timed, per_second, factor, timed * 1e6 / ticks / riders);
+    printf("race: %d riders, %.1f ticks/s, %.2fx real time, state hash %s\n", riders, per_second, factor, hex);
     return 0;
 }

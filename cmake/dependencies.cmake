@@ -6,7 +6,6 @@ pkg_get_variable(ODE_PRECISION ode precision)
 if(NOT ODE_PRECISION STREQUAL "dDOUBLE")
   message(FATAL_ERROR "ODE must be built in double precision (pkg-config says '${ODE_PRECISION}')")
 endif()
-pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
 pkg_check_modules(GLES REQUIRED IMPORTED_TARGET glesv2)
 
 find_package(PNG REQUIRED)

@@ -91,3 +91,19 @@ bool os_raise_priority()
         return true;  // already at least this high: setting it would lower it
     return setpriority(PRIO_PROCESS, 0, kHighNice) == 0;
 }
+
+int os_process_id()
+{
+    return int(getpid());
+}
+
+bool os_flush_to_disk(FILE* file)
+{
+    return fsync(fileno(file)) == 0;
+}
+
+bool os_path_exists(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0;
+}

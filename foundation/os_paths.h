@@ -3,6 +3,7 @@
 // the desktop's file browser, the machine's memory and the process priority.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // $XDG_DATA_HOME (when absolute), else $HOME + "/.local/share". False when neither
@@ -26,3 +27,9 @@ uint64_t os_total_memory();
 
 // Raises the scheduling priority of this process; false (errno kept) when refused.
 bool os_raise_priority();
+// The running process's id.
+int os_process_id();
+// Pushes a flushed file's bytes to the disk; false when the system reports an error.
+bool os_flush_to_disk(FILE* file);
+// True when something (a file or a folder) has this path.
+bool os_path_exists(const char* path);

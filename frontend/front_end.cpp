@@ -5,7 +5,10 @@
 #include "frontend/progress_screen.h"
 #include "frontend/title_screen.h"
 #include "race/program_hooks.h"
+#include "frontend/settings.h"
+#include "frontend/settings_start.h"
 #include "race/race_hooks.h"
+#include "race/settings_hooks.h"
 
 namespace {
 
@@ -28,4 +31,6 @@ void front_end_install()
     front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
     program_hooks.title_screen_draw = title_screen_draw;
+    settings_hooks = {settings_start_read, settings_derive, settings_lists_build, settings_shutdown_write,
+                      settings_lists_free};
 }

@@ -112,9 +112,10 @@ struct demo_rider_calls {
 };
 extern demo_rider_calls demo_rider_seam;
 
-// Entry points of parts built later, installed by their owners; the defaults stand in.
+// What the demos call of the rest of the race core: the game tick, the results and
+// the track script (installed by its owner).
 struct demo_later_calls {
-    // One game tick; the stand-in advances the current tick and reads ahead.
+    // One game tick (game_tick).
     void (*game_tick)();
     int (*results_final)();
     void (*set_results_final)(int final);
@@ -123,9 +124,10 @@ struct demo_later_calls {
 };
 extern demo_later_calls demo_later_hooks;
 
-// Per-slot engine-sound presence (1 while a replayed rider has states), until the
-// engine sound owns it.
-extern float engine_sound_presence[kDemoRiders];
+// Where a slot's engine-sound presence value lives (1 while a replayed rider has
+// states, 0 after a short record): the engine sound record installs its own field;
+// until then every slot shares one scratch value.
+extern float* (*engine_sound_presence)(int32_t slot);
 
 // Installs the demo entries of the race hook table (track reset's calls).
 void demo_install_hooks();

@@ -293,11 +293,11 @@ bool read_frame(vfs_file* f)
             continue;
         packed_rider_state s{};
         if (!read_exact(f, s.bytes, size)) {
-            engine_sound_presence[k] = 0;
+            *engine_sound_presence(k) = 0;
             return false;
         }
         add_state_to_history(k, &s, demo_reader.read_ahead_tick);
-        engine_sound_presence[k] = 1.0f;
+        *engine_sound_presence(k) = 1.0f;
         ++done;
     }
     const int64_t end = demo_reader.position + int64_t(count) * size;

@@ -1,10 +1,12 @@
 // What the demos take from the rest of the program: the rider slots behind the
-// recorder's seam, stand-ins for the entry points of parts built later, the settings
-// and the race hook table's demo entries.
+// recorder's seam, the game tick and the results, the settings and the race hook
+// table's demo entries.
 #include "race/demo.h"
 #include "race/demo_reader.h"
 
+#include "race/game_tick.h"
 #include "race/net_connection.h"
+#include "race/race_results.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
@@ -14,14 +16,6 @@
 #include "terrain/track_list.h"
 
 namespace {
-
-// Until the game tick exists: the clock advances and the reader reads, as the real
-// tick does for the demos.
-void stand_in_game_tick()
-{
-    demo_set_current_tick(current_tick + 1);
-    demo_playback_read();
-}
 
 void production_texts(int32_t slot, demo_rider_texts* out)
 {
@@ -55,13 +49,16 @@ demo_rider_calls demo_rider_seam = {
 };
 
 demo_later_calls demo_later_hooks = {
-    stand_in_game_tick,
-    [] { return int(race.results_written); },
+    game_tick,
+    race_results_final,
     [](int final) { race.results_written = final; },
     [](const char* text) { race_hooks.script_call_message_handler(text); },
 };
 
-float engine_sound_presence[kDemoRiders];
+float* (*engine_sound_presence)(int32_t slot) = [](int32_t) {
+    static float scratch;
+    return &scratch;
+};
 
 void demo_install_hooks()
 {

@@ -1,10 +1,12 @@
 #include "frontend/front_end.h"
 #include "race/startup.h"
+#include "script/script_seams.h"
 #include "view/view_install.h"
 
 int main(int argc, char** argv)
 {
     view_install();
     front_end_install();
+    script_install();
     return brovanta_main(argc, argv);
 }

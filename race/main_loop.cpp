@@ -135,9 +135,9 @@ void draw_view(qorl_frame* frame)
     gl_use_shader(shader_unlit);
     window_width = frame->width;
     window_height = frame->height;
-    if (game_settings.video_mode == kVideoModeWindowed) {
-        game_settings.xres = frame->width;
-        game_settings.yres = frame->height;
+    if (plain_values.video_mode == kVideoModeWindowed) {
+        plain_values.xres = frame->width;
+        plain_values.yres = frame->height;
     }
     const float fov = float(game_settings.fov);
     set_projection(frame->width, frame->height, fov);
@@ -319,7 +319,7 @@ bool followed_is_local()
     const int32_t slot = followed();
     if (slot < 0 || slot >= kRiderSlots || race.kinds[slot] != rider_kind_local)
         return false;
-    return !(game_settings.spy && loop.view_mode == view_trackside);
+    return !(plain_values.spy && loop.view_mode == view_trackside);
 }
 
 int main_loop_frame()
@@ -328,7 +328,7 @@ int main_loop_frame()
         return 0;
     loop.view_mode = derive_view_mode(loop.view_mode, track_loaded(), followed_has_rider(),
                                       race.kinds[std::clamp(followed(), 0, kRiderSlots - 1)] == rider_kind_local,
-                                      game_settings.spy != 0);
+                                      plain_values.spy != 0);
     if (qorl_frame* frame = loop_io.window ? qorl_begin_frame(loop_io.window) : nullptr) {
         draw_view(frame);
         // The screenshot key's picture: this frame, read before it is shown (after the

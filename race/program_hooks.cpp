@@ -1,7 +1,7 @@
 #include "race/program_hooks.h"
 
 #include "race/game_settings.h"
-#include "race/game_tick_stand_in.h"
+#include "race/game_tick.h"
 #include "race/net_client.h"
 #include "race/net_transport.h"
 
@@ -31,21 +31,18 @@ int editor_never_uses(int32_t, int)
 int32_t menu_item = 0;
 
 program_hooks_table program_hooks = {
-    game_tick_stand_in,  // game_tick
+    game_tick,        // game_tick
     net_step,         // net_step
     server_tick,      // net_server_tick
     net_send_disconnect,  // net_send_disconnect
     net_reset,        // net_reset
     cleanup,          // net_cleanup
     nothing_text,     // chat_send
-    config_stand_in_read,   // config_read
-    config_stand_in_write,  // config_write
     nothing,          // menu_draw
     nothing_slot,     // menu_key
     nothing_slot,     // hud_draw
     nothing_slot,     // results_draw
     nothing_text,     // title_screen_draw
-    nothing,          // texture_choices_scan
     nothing,          // message_lines_retire
     nothing_slot,     // lineup_rotate
     no_banner,        // banner_draw

@@ -19,15 +19,11 @@ struct program_hooks_table {
     void (*net_cleanup)();
     // Online: a chat line queued to the server (reliable type 19).
     void (*chat_send)(const char* text);
-    // Front end: the "@config" file, read at start-up and written at shutdown.
-    int (*config_read)();
-    int (*config_write)();
     void (*menu_draw)();
     void (*menu_key)(int32_t code);
     void (*hud_draw)(int32_t slot);
     void (*results_draw)(int32_t slot);
     void (*title_screen_draw)(const char* message);
-    void (*texture_choices_scan)();
     void (*message_lines_retire)();
     void (*lineup_rotate)(int32_t by);
     // Draws text centred on a line of a frame of `lines` lines (the "Paused" banner).

@@ -11,7 +11,6 @@ struct race_hooks_table {
     // Race rules and results.
     void (*series_record_round)();
     void (*race_results_compute)();
-    void (*local_rider_reset)();
     void (*bike_apply_setup)(int32_t slot);
     // Front end.
     void (*draw_progress_screen)(const char* message);

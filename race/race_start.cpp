@@ -11,8 +11,11 @@
 #include "race/bot_personas.h"
 #include "race/demo.h"
 #include "race/race_hooks.h"
+#include "race/race_restart.h"
 #include "race/race_riders.h"
+#include "race/game_tick.h"
 #include "race/race_state.h"
+#include "race/setup_guard.h"
 #include "race/startup.h"
 #include "sim/ai_lines.h"
 #include "sim/ai_lines_file.h"
@@ -152,16 +155,8 @@ void apply_setup()
         return;
     float position[3], speed;
     race_rider_frame(v, position, &speed);
-    if (race.kinds[v] == rider_kind_local && race.lineup[v] == 1) {
-        if (speed > 0.125f) {
-            const double now = race_hooks.clock();
-            if (now - race.last_refused_setup < 10)
-                console_print("Settings not applied.  Mechanic can't keep up error.");
-            race.last_refused_setup = now;
-        } else {
-            race_hooks.bike_apply_setup(v);
-        }
-    }
+    if (race.kinds[v] == rider_kind_local && race.lineup[v] == 1)
+        setup_change_guard(v);
     race_hooks.smoothed_values_snap();
     race.camera_target[0] = position[0];
     race.camera_target[1] = position[1] + 5;
@@ -263,9 +258,10 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.start_gate_state[i][0] = 1.0f;
         race.start_gate_state[i][1] = 0.0f;
     }
+    false_start_hold = 0;
     if (race.practice) {
         race.restart_counter = 2;
-        race_hooks.local_rider_reset();
+        local_rider_reset();
         race.restart_counter += 1;
     }
 

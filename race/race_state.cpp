@@ -32,7 +32,6 @@ double zero_clock() { return 0; }
 race_hooks_table race_hooks = {
     nothing,        // series_record_round
     nothing,        // race_results_compute
-    nothing,        // local_rider_reset
     nothing_slot,   // bike_apply_setup
     nothing_text,   // draw_progress_screen
     demo_playback_open,

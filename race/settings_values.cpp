@@ -4,7 +4,9 @@
 
 setup_values setup;
 graphics_values graphics_settings;
-char server_name[kServerNameSize];
+plain_settings plain_values;
+// The port is the client's default.
+char server_name[kServerNameSize] = "localhost";
 char server_name_hist[kServerHistory][kServerNameSize];
 int32_t server_history_cursor = -1;
 

@@ -1,7 +1,8 @@
-// Settings whose menu widgets are not built yet, kept as plain data named by their
-// "@config" keys: the bike setup, the graphics settings the detail presets set, and
-// the connect field with its history. The widgets edit these values in place; the
-// setup application, the presets and the command line read and write them here.
+// Settings the race core reads, kept as plain data named by their "@config" keys: the
+// bike setup, the graphics settings the detail presets set, the connect field with its
+// history, the window and display switches. The front end's menu records edit these
+// values in place; the setup application, the presets and the command line read and
+// write them here.
 #pragma once
 #include <cstdint>
 
@@ -62,21 +63,22 @@ struct setup_values {
 };
 extern setup_values setup;
 
-// The graphics settings of the detail presets (start-up applies "Compatibility").
+// The graphics settings of the detail presets, at the menus' static values; start-up
+// applies "Compatibility" before "@config" is read. "Compress Textures" is the texture
+// code's own texture_compress.
 struct graphics_values {
     double terrain_resync_rate = 0;
-    double roost_density = 1000;
+    double roost_density = 250;
     double model_detail = 50;
     int32_t use_shader = 1;               // "No", "Yes"
     int32_t lens_flare = 1;
     int32_t reflections = 1;
-    int32_t render_texture = 0;           // "Software" ... "Shaders/Direct"
-    int32_t texture_compress = 0;         // "No", "Yes", "Always"
+    int32_t render_texture = 2;           // "Software" ... "Shaders/Direct"
     int32_t ground_mipmaps = 1;
     int32_t ground_texture_dim_new = 3;   // "128x128" ... "4096x4096"
     double ground_texture_detail = 9;
     double model_texture_detail = 9;
-    double ground_detail = 70;
+    double ground_detail = 50;
 };
 extern graphics_values graphics_settings;
 
@@ -90,3 +92,19 @@ extern int32_t server_history_cursor;     // the entry being browsed, -1 = none
 // Puts the connect field at the front of the history (dropping the oldest) unless it
 // is empty or already entry 0; the browsing starts again from the field.
 void server_history_push();
+
+// The settings without a widget, and the video mode the window opens in.
+struct plain_settings {
+    int32_t xres = 640;                   // the "Windowed" mode's size
+    int32_t yres = 480;
+    int32_t draw_fps = 0;
+    int32_t draw_time = 0;
+    int32_t draw_ping = 1;
+    int32_t draw_speed = 0;
+    int32_t spy = 0;
+    int32_t billboard_optimize_lookahead = 8;
+    int32_t demo_backups = 0;
+    float map_scale = 1.0f;
+    int32_t video_mode = 0;               // "Default Fullscreen", "Windowed", then the modes
+};
+extern plain_settings plain_values;

@@ -15,6 +15,7 @@
 #include "race/bindings.h"
 #include "race/demo.h"
 #include "race/game_settings.h"
+#include "race/settings_hooks.h"
 #include "race/hud_pictures.h"
 #include "race/main_loop.h"
 #include "race/net_connection.h"
@@ -108,7 +109,7 @@ int shutdown_run(shutdown_from from, qorl_window* window, int status)
     audio_stop();
     program_hooks.engine_sound_caches_free();
     progress_log_reset("Writing config files");
-    program_hooks.config_write();
+    settings_hooks.write();
     program_hooks.net_cleanup();
     progress_log_reset("Freeing memory (2)");
     series_free_all();
@@ -121,7 +122,7 @@ int shutdown_run(shutdown_from from, qorl_window* window, int status)
     progress_log_reset("Freeing memory (3)");
     demo_list_free();
     video_modes_free();
-    config_forget_unknown();
+    settings_hooks.lists_free();
     progress_log_reset("Freeing file list");
     vfs_shutdown();
     progress_log_reset("Freeing memory (4)");

@@ -15,6 +15,7 @@
 #include "race/audio_start.h"
 #include "race/base_digest.h"
 #include "race/bike_setup.h"
+#include "race/bindings.h"
 #include "race/command_line.h"
 #include "race/hud_pictures.h"
 #include "race/net_client.h"
@@ -22,14 +23,15 @@
 #include "race/race_hooks.h"
 #include "race/race_rules.h"
 #include "race/rider_history.h"
+#include "race/settings_hooks.h"
 #include "race/settings_values.h"
+#include "race/detail_presets.h"
 #include "sim/rider_slot.h"
 #include "race/bindings.h"
 #include "race/controls.h"
 #include "race/demo.h"
 #include "race/detail_presets.h"
 #include "race/game_settings.h"
-#include "race/game_tick_stand_in.h"
 #include "race/main_loop.h"
 #include "race/program_hooks.h"
 #include "race/race_results.h"
@@ -112,6 +114,13 @@ void close_window(qorl_window* window)
     qorl_gl_close(window);
 }
 
+// Shutdown after the settings were read: "@config" is written, the lists freed.
+void settings_shutdown()
+{
+    settings_hooks.write();
+    settings_hooks.lists_free();
+}
+
 void shutdown_tail()
 {
     vfs_shutdown();
@@ -126,13 +135,13 @@ qorl_window* open_window(const command_line& options)
 {
     const int colour = options.depth.value_or(colour_bits);
     const int depth = options.zdepth.value_or(depth_bits);
-    int32_t mode = game_settings.video_mode;
+    int32_t mode = plain_values.video_mode;
     if (mode < 0 || mode >= video_mode_count)
         mode = 0;
-    game_settings.video_mode = mode;
+    plain_values.video_mode = mode;
     if (mode == kVideoModeWindowed)
-        return qorl_gl_open("Brovanta", options.width.value_or(game_settings.xres),
-                            options.height.value_or(game_settings.yres), colour, 0, depth, 0, 0);
+        return qorl_gl_open("Brovanta", options.width.value_or(plain_values.xres),
+                            options.height.value_or(plain_values.yres), colour, 0, depth, 0, 0);
     return qorl_gl_open("Brovanta", video_mode_sizes[mode].width, video_mode_sizes[mode].height,
                         colour | QORL_FULLSCREEN, 0, depth, 0, 0);
 }
@@ -180,8 +189,6 @@ void input_prepare(qorl_window* window)
 
 qorl_window* program_window = nullptr;
 
-int32_t start_lineup[160];
-
 int brovanta_main(int argc, char** argv)
 {
     runtime_setup();
@@ -211,23 +218,25 @@ int brovanta_main(int argc, char** argv)
     };
     video_modes_build(qorl_desktop_mode());
 
-    // Defaults, then "@config", then the watch armed on the result.
+    // The kept settings: the static values, the "Compatibility" preset, the default
+    // setup, then "@config" over them; the watch is armed on what was read.
     game_settings = game_settings_values{};
-    stability_derive(int32_t(setup.stability));
     detail_preset_apply(0);
     bindings_set_defaults();
-    program_hooks.config_read();
+    stability_derive(int32_t(setup.stability));
+    settings_hooks.read();
     setup_watch_arm();
-    graphics_parameters_apply();
+    settings_hooks.derive();
 
     const command_line_result parsed = parse_command_line(argc, argv);
     for (const std::string& line : parsed.lines)
         fputs(line.c_str(), stderr);
     if (parsed.outcome != command_line_outcome::go_on) {
+        // Ending on the command line changes no setting: "@config" stays as it was read.
         if (parsed.outcome == command_line_outcome::open_home)
             open_user_folder();
         video_modes_free();
-        config_forget_unknown();
+        settings_hooks.lists_free();
         shutdown_tail();
         return parsed.outcome == command_line_outcome::fail ? 1 : 0;
     }
@@ -248,7 +257,7 @@ int brovanta_main(int argc, char** argv)
     qorl_window* window = open_window(options);
     if (!window) {
         video_modes_free();
-        config_forget_unknown();
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -264,7 +273,7 @@ int brovanta_main(int argc, char** argv)
         fputs("Can't initialize shaders\n", stderr);
         close_window(window);
         video_modes_free();
-        config_forget_unknown();
+        settings_shutdown();
         shutdown_tail();
         return 1;
     }
@@ -273,12 +282,12 @@ int brovanta_main(int argc, char** argv)
     file_index_list();
     // The stock collision shapes must be the shipped ones before a server is joined.
     stock_shapes_check();
-    program_hooks.texture_choices_scan();
-    if (!scan_tracks()) {
+    settings_hooks.lists_build();
+    if (track_count <= 0 && !scan_tracks()) {
         fputs("No tracks found\n", stderr);
         close_window(window);
         video_modes_free();
-        config_forget_unknown();
+        settings_shutdown();
         free_track_list();
         shutdown_tail();
         return 1;

@@ -10,7 +10,5 @@ struct qorl_window;
 // The program's window while it is open; null before and after.
 extern qorl_window* program_window;
 
-// Who starts from each gate position at the next race reset.
-extern int32_t start_lineup[160];
 
 int brovanta_main(int argc, char** argv);

@@ -1,5 +1,4 @@
-// What start-up builds for the menus to choose from and the drawing to read: the
-// demo list and the graphics parameters derived from the settings.
+// What start-up builds for the menus to choose from: the demo list.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -14,21 +13,3 @@ std::string demo_short_name(const char* name);
 // Collects the list from the file index; logs each pair when verbose.
 void demo_list_build(int verbose);
 void demo_list_free();
-
-// The graphics parameters the settings give (before the command line may override).
-struct derived_graphics {
-    float terrain_error;
-    int32_t ground_texture_drop;
-    int32_t model_texture_drop;
-    int32_t ground_texture_dim_index;
-    float lod_scale;
-    float lod_bias;
-    int32_t texture_compress;
-    int32_t roost_density;
-    int32_t reflections;
-};
-derived_graphics derive_graphics(double ground_detail, double ground_texture_detail,
-                                 double model_texture_detail, int32_t dim_index, double model_detail,
-                                 int32_t texture_compress, double roost_density, int32_t reflections);
-// Stores the derivation of the current settings in the drawing's parameters.
-void graphics_parameters_apply();

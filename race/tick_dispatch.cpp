@@ -11,6 +11,7 @@
 #include "race/demo.h"
 #include "race/frame_math.h"
 #include "race/game_settings.h"
+#include "race/race_restart.h"
 #include "race/main_loop.h"
 #include "race/program_hooks.h"
 #include "race/race_hooks.h"
@@ -136,7 +137,7 @@ void cycle_view()
 void change_followed(int direction)
 {
     const bool watching = server_set() && race.own_lineup_value == kWatchOnlyValue;
-    if (followed_is_local() && !game_settings.spy && !watching)
+    if (followed_is_local() && !plain_values.spy && !watching)
         return;
     const int32_t count = running_order.count;
     if (count < 1)
@@ -243,7 +244,7 @@ void local_controls()
     const float* c = control_slots;
     if (time_trial_active) {
         if (loop.time_trial_restart_state == 1 && c[7] > 0.5f && game_settings.time_trial_abort) {
-            race_hooks.local_rider_reset();
+            local_rider_reset();
             ++race.restart_counter;
             loop.time_trial_restart_state = 0;
         }

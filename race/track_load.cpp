@@ -13,6 +13,7 @@
 #include "platform/qorl_log.h"
 #include "race/bot_personas.h"
 #include "race/race_hooks.h"
+#include "race/race_restart.h"
 #include "race/race_riders.h"
 #include "race/race_start.h"
 #include "race/race_state.h"
@@ -208,20 +209,6 @@ void race_install_track_entry_points()
         gate_timing_hooks.gate_drop_tick = [] { return race.gate_drop_tick; };
     if (!gate_timing_hooks.laps)
         gate_timing_hooks.laps = [] { return race.laps; };
-}
-
-void track_free()
-{
-    qorl_log("Deallocating track\n");
-    race_hooks.editor_leave();
-    ai_lines_free();
-    race_hooks.statue_grid_free();
-    statues_free();
-    billboards_free();
-    flaggers_free();
-    trackside_cameras_free();
-    terrain_free(&track_terrain);
-    qorl_log("Finished deallocating track\n");
 }
 
 void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limit_ticks, int32_t laps,

@@ -17,9 +17,8 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
 // it; tests that replace them call it first.
 void race_install_track_entry_points();
 
-// Frees everything of the loaded track (racing lines, object grid, statues,
-// billboards, flaggers, cameras, terrain); track_folder stays as it is.
-void track_free();
+// track_free is in race/race_restart.h.
+#include "race/race_restart.h"
 
 // The identity digest's files, fed in this order; then each distinct statue shape.
 inline constexpr const char* kTrackHashFiles[] = {"terrain.hf", "terrain.png", "texturelist", "tilemap",

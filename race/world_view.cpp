@@ -1,3 +1,4 @@
 #include "race/world_view.h"
 
 render_world_fn render_world_entry = nullptr;
+camera_view_entries camera_views = {};

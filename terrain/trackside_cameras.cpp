@@ -13,6 +13,7 @@
 #include "terrain/terrain_queries.h"
 #include "terrain/track_list.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -21,17 +22,23 @@ int32_t gate_camera_table[kGateCameraEntries];
 
 namespace {
 
-// Maps every gate number after the "gate" word to the camera index next.
+// Maps every gate number after the "gate" word to the camera index next. A number
+// is decimal digits standing alone between white space; anything else ends the line.
 void read_gate_line(const char* line, int32_t next)
 {
-    const char* p = line + strspn(line, " \t");
-    p += 4;
+    const char* p = line + strspn(line, " \t") + 4;
     for (;;) {
-        int g = -1, used = -1;
-        if (scan_string(p, " %d%n", &g, &used) < 1 || used <= 0 || g < 0 || g >= kGateCameraEntries)
+        p += strspn(p, " \t\r\n\v\f");
+        const size_t digits = strspn(p, "0123456789");
+        if (digits == 0 || digits > 4 || (p[digits] && !isspace(static_cast<unsigned char>(p[digits]))))
+            return;
+        int g = 0;
+        for (size_t i = 0; i < digits; ++i)
+            g = g * 10 + (p[i] - '0');
+        if (g >= kGateCameraEntries)
             return;
         gate_camera_table[g] = next;
-        p += used;
+        p += digits;
     }
 }
 

@@ -5,12 +5,16 @@
 
 #include "foundation/growable_array.h"
 
+// One camera (36 bytes). Yaw 0 looks along +z; the aim and its rates start at 0 and
+// are the trackside view's to move.
 struct trackside_camera {
     float x, y, z;              // y = terrain height + the given height
-    float unused[3];            // 0
+    float yaw, pitch;           // radians, pitch within -pi/2..pi/2
+    float yaw_rate, pitch_rate; // radians per second
     float fov;                  // degrees, 90 by default
-    float autofovsize;          // 0 by default
+    float autofovsize;          // feet, 0 = no automatic zoom
 };
+static_assert(sizeof(trackside_camera) == 36);
 
 inline constexpr int kGateCameraEntries = 1024;
 

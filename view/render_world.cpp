@@ -284,7 +284,7 @@ void render_world(const float position[3], const float rotation[9], float fov, i
     }
     for (int k = 0; k < 9; ++k)
         current_camera.rotation[k] = rotation[k];
-    script_call_frame_handler();
+    script_frame_hook();
     report_stutter("js");
     terrain_update_textures(&track_terrain);
     report_stutter("rendertex");

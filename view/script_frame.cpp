@@ -1,3 +1,9 @@
 #include "view/script_frame.h"
 
-void script_call_frame_handler() {}
+namespace {
+
+void no_script() {}
+
+}  // namespace
+
+void (*script_frame_hook)() = no_script;

@@ -1,5 +1,6 @@
-// The track script's frame handler, called once per drawn frame. No script engine is
-// built yet, and with no script loaded there is nothing to call.
+// The track script's frame handler, called once per drawn world view after the camera
+// is published and before anything is drawn. The script installs it at start-up;
+// until then (and in the editor's own view) it does nothing.
 #pragma once
 
-void script_call_frame_handler();
+extern void (*script_frame_hook)();

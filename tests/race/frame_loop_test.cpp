@@ -125,25 +125,11 @@ TEST(FrameMath, ScreenshotNumbersFromTheFileNames)
         << "numbers past the counter's range are passed over";
 }
 
-TEST(StartupMath, DemoNamesGraphicsParametersAndVideoModes)
+TEST(StartupMath, DemoNamesAndVideoModes)
 {
     EXPECT_EQ(demo_short_name("demos/fast lap.bvdemo"), "fast lap");
     EXPECT_EQ(demo_short_name("demos/a.b/noext"), "");
     EXPECT_EQ(demo_short_name("plain.bvdemo"), "plain");
-
-    derived_graphics g = derive_graphics(70, 9, 9, 3, 50, 0, 1000, 1);
-    EXPECT_FLOAT_EQ(g.terrain_error, 0.125f / 70);
-    EXPECT_EQ(g.ground_texture_drop, 1);
-    EXPECT_EQ(g.model_texture_drop, 1);
-    EXPECT_FLOAT_EQ(g.lod_scale, 1.0f);
-    EXPECT_FLOAT_EQ(g.lod_bias, 0.0f);
-    g = derive_graphics(70, 12, -3, 3, 40, 0, 10.7, 1);
-    EXPECT_FLOAT_EQ(g.lod_scale, 1.2f * 1.2f * 1.2f) << "above 1 the scale is cubed";
-    EXPECT_EQ(g.ground_texture_drop, 0);
-    EXPECT_EQ(g.model_texture_drop, 10);
-    EXPECT_EQ(g.roost_density, 10);
-    g = derive_graphics(70, 9, 9, 3, 12, 0, 1000, 1);
-    EXPECT_FLOAT_EQ(g.lod_bias, 45.0f);
 
     video_modes_build(nullptr);
     ASSERT_EQ(video_mode_count, 2);

@@ -7,6 +7,7 @@
 #include "gfx/gl_layer.h"
 #include "gfx/gl_queue.h"
 #include "gfx/gl_state.h"
+#include "gfx/texture_settings.h"
 #include "race/detail_presets.h"
 #include "race/projection.h"
 #include "race/radix_sort.h"
@@ -247,7 +248,7 @@ TEST(DetailPresets, EachColumnMatchesOnlyItself)
     detail_preset_apply(1);   // High FPS
     EXPECT_EQ(graphics_settings.roost_density, 0);
     EXPECT_EQ(graphics_settings.render_texture, 2);
-    EXPECT_EQ(graphics_settings.texture_compress, 1);
+    EXPECT_EQ(texture_compress, 1);
     detail_preset_apply(3);   // High Detail
     EXPECT_EQ(graphics_settings.ground_texture_dim_new, 5);
     EXPECT_EQ(graphics_settings.model_texture_detail, 10);

@@ -5,8 +5,13 @@
 #include "race/track_load.h"
 #include "sim/physics_world.h"
 #include "support/quiet_call.h"
+#include "foundation/vfs.h"
 #include "terrain/terrain_files.h"
+#include "terrain/terrain_tiles_read.h"
 #include "terrain/track_list.h"
+
+#include <string>
+#include <vector>
 
 namespace racetest {
 namespace {
@@ -44,6 +49,21 @@ int heights_only(const char* folder)
 }
 
 }  // namespace
+
+int ground_only(const char* folder)
+{
+    terrain_init(&track_terrain);
+    uint8_t digest[20];
+    if (!terrain_read_heights(&track_terrain, folder, digest) || !terrain_read_tilemap(&track_terrain, folder))
+        return 0;
+    vfs_file* f = vfs_open((std::string("@") + folder + "/tileinfo").c_str(), "rb");
+    if (!f)
+        return 0;
+    std::vector<std::string> names;
+    terrain_read_tileinfo(&track_terrain, f, [](const char*) { return uint32_t(0); }, &names);
+    vfs_close(f);
+    return 1;
+}
 
 void headless_start()
 {

@@ -6,5 +6,8 @@
 namespace racetest {
 
 void headless_start();
+// A terrain loader without GL objects that keeps what riding needs: the heights, the
+// tiles' materials (grip, ruts) and the tile map.
+int ground_only(const char* folder);
 
 }  // namespace racetest

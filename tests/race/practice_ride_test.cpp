@@ -7,6 +7,7 @@
 #include "gfx/images.h"
 #include "platform/qorl_window.h"
 #include "platform/x11_native.h"
+#include "frontend/front_end.h"
 #include "race/main_loop.h"
 #include "race/program_hooks.h"
 #include "race/race_state.h"
@@ -225,6 +226,8 @@ std::string ride_once(const std::string& home, KeySym throttle, KeySym other, co
     ride.throttle = throttle;
     ride.other = other;
     loop_io.frame_observer = observe;
+    // The front end keeps "@config": installed as the program's own start does.
+    front_end_install();
     const char* argv[] = {"brovanta", "--track", "tracks/sample", "--practice", "--lock-fps", "30", nullptr};
     const int status = brovanta_main(6, const_cast<char**>(argv));
     Problems& p = ride.problems;

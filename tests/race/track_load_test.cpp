@@ -69,7 +69,8 @@ TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
         p.check(first_track_statue == 8 && statue_count() == 13, "start gates, then the track's statues");
         p.check(billboard_count() == 2000 + 6 + 10 && first_track_billboard == 2006,
                 "particles, flaggers, then the track's billboards: " + std::to_string(billboard_count()));
-        p.check(trackside_cameras.count == 2 && gate_camera_table[4] == 0 && gate_camera_table[3] == 1,
+        p.check(trackside_cameras.count == 4 && gate_camera_table[0] == 0 && gate_camera_table[3] == 3 &&
+                    gate_camera_table[4] == -1,
                 "cameras and their gates");
         // The start gates' shape leads the shapes, once for all eight.
         const std::string gate_shape = racetest::data_bytes("startgate.shp");

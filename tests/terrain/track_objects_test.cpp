@@ -6,7 +6,9 @@
 #include "track_object_stubs.h"
 
 #include "foundation/vfs.h"
+#include "support/console_capture.h"
 #include "support/test_support.h"
+#include "gfx/texture_settings.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 #include "terrain/trackside_cameras.h"
@@ -223,6 +225,54 @@ TEST(TracksideCameras, TakeTheSettingsAndGatesThatComeBeforeThem)
     EXPECT_EQ(gate_camera_table[3], 0);
     EXPECT_EQ(gate_camera_table[5], 1);   // 1024 stopped the first list before 5
     EXPECT_EQ(gate_camera_table[1], -1);
+    trackside_cameras_free();
+}
+
+TEST(TracksideCameras, GateLinesNameTheNextCameraAndLaterOnesWin)
+{
+    TestTerrain ground(2, 4.0f, 0.0f, 10.0f);
+    for (int i = 0; i < ground->size * ground->size; ++i)
+        ground->heights[i] = 3.0f;
+    GroundSwap swap(ground.get());
+    bvtest::write_file(trackfiles::root() + "/cameras", "gate 3 4\n"
+                                                        "addcamera 5 8 6\n"
+                                                        "gate 7\n"
+                                                        "fov 40\n"
+                                                        "addcamera 1 12 2\n"
+                                                        "gates 5\n"          // not a gate line
+                                                        "gate5 6\n"          // nor this
+                                                        "gate 9 3x 10\n"     // "3x" ends the line
+                                                        "gate 4\n"           // past the table
+                                                        "fov 0\n");
+    ConsoleCapture log;
+    verbose_level = 1;
+    trackside_cameras_read((trackfiles::root() + "/cameras").c_str());
+    verbose_level = 0;
+    EXPECT_NE(log.text().find("2 cameras found\n"), std::string::npos) << log.text();
+    ASSERT_EQ(trackside_cameras.count, 2);
+    const trackside_camera* c = static_cast<const trackside_camera*>(trackside_cameras.items);
+    EXPECT_FLOAT_EQ(c[0].fov, 90.0f);
+    EXPECT_FLOAT_EQ(c[1].fov, 40.0f);
+    EXPECT_FLOAT_EQ(c[0].y, 11.0f);
+    EXPECT_FLOAT_EQ(c[1].y, 15.0f);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(c[i].yaw, 0);
+        EXPECT_EQ(c[i].pitch, 0);
+        EXPECT_EQ(c[i].yaw_rate, 0);
+        EXPECT_EQ(c[i].pitch_rate, 0);
+    }
+    EXPECT_EQ(gate_camera_table[3], 0);
+    EXPECT_EQ(gate_camera_table[4], 2);   // the later mapping, one past the table
+    EXPECT_EQ(gate_camera_table[7], 1);
+    EXPECT_EQ(gate_camera_table[5], -1);
+    EXPECT_EQ(gate_camera_table[6], -1);
+    EXPECT_EQ(gate_camera_table[9], 2);
+    EXPECT_EQ(gate_camera_table[10], -1);
+
+    // A missing file leaves no cameras and no gates.
+    trackside_cameras_read((trackfiles::root() + "/no_such_cameras").c_str());
+    EXPECT_EQ(trackside_cameras.count, 0);
+    EXPECT_EQ(gate_camera_table[3], -1);
     trackside_cameras_free();
 }
 

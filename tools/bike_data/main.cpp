@@ -1,7 +1,7 @@
 // Writes the bike data of the base folder and the digest of the stock shapes:
 // - the seven stock collision shapes and the start gate's ("*.shp");
 // - the palette textures every bike record names ("<stem>.png", "wheels.png",
-//   "rider_body.png", "rider_head.png");
+//   "rider_body.png", "rider_head.png") and the recoloured looks a rider may choose;
 // - each record's bike models, copies of the "cr125" models that make_models wrote
 //   (which must have run first) under the record's own stem;
 // - a header with the RIPEMD-160 digest of the seven stock shapes in the order the
@@ -102,6 +102,31 @@ bool write_bikes(const fs::path& folder)
     return ok;
 }
 
+// The looks a rider may choose beside the defaults ("rider_body-<name>.png" and so on),
+// recoloured from the default palettes, and one normal map that the lists leave out.
+bool write_choice_textures(const fs::path& folder)
+{
+    const bikedata::rgb red{200, 30, 30}, blue{30, 110, 220}, white{245, 245, 245}, gold{212, 175, 55};
+    bikedata::palette gear_red = bikedata::rider_palette(), gear_blue = gear_red;
+    gear_red.paint = gear_red.cloth = red;
+    gear_blue.paint = gear_blue.cloth = blue;
+    bikedata::palette helmet_white = bikedata::head_palette();
+    helmet_white.paint = helmet_white.accent = white;
+    bikedata::palette wheels_gold = bikedata::wheel_palette();
+    wheels_gold.chrome = wheels_gold.accent = gold;
+    bikedata::palette yz_red = bikedata::bike_palette("yz250f");
+    yz_red.paint = red;
+    bool ok = write_palette(folder / "rider_body-red.png", gear_red);
+    ok &= write_palette(folder / "rider_body-blue.png", gear_blue);
+    ok &= write_palette(folder / "rider_head-white.png", helmet_white);
+    ok &= write_palette(folder / "wheels-gold.png", wheels_gold);
+    ok &= write_palette(folder / "yz250fv2014-red.png", yz_red);
+    // A flat normal map: every texel points straight out of the surface.
+    const bikedata::rgb flat{128, 128, 255};
+    ok &= write_palette(folder / "rider_body-red_norm.png", {flat, flat, flat, flat, flat, flat, flat, flat});
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -119,7 +144,7 @@ int main(int argc, char** argv)
         if (!write_bytes(folder / shape.name, texts[shape.name]))
             return 1;
     }
-    if (!write_bikes(folder))
+    if (!write_bikes(folder) || !write_choice_textures(folder))
         return 1;
 
     // The order the program hashes them in (not the order a bike is built in).

@@ -26,11 +26,13 @@ std::vector<shape_file> stock_shapes()
         // Whole wheels: ring plus tyre radius.
         {"front_wheel.shp", {{0, 0, 0, 0.833333 + 0.333333}}},
         {"rear_wheel.shp", {{0, 0, 0, 0.75 + 0.333333}}},
-        // The start gate's plate (3 ft wide, 1.75 ft high, hinged at its foot): two rows
-        // of five spheres across it.
-        {"startgate.shp", {{-1.2, 0.55, 0, 0.35}, {-0.6, 0.55, 0, 0.35}, {0, 0.55, 0, 0.35}, {0.6, 0.55, 0, 0.35},
-                           {1.2, 0.55, 0, 0.35}, {-1.2, 1.3, 0, 0.35}, {-0.6, 1.3, 0, 0.35}, {0, 1.3, 0, 0.35},
-                           {0.6, 1.3, 0, 0.35}, {1.2, 1.3, 0, 0.35}}},
+        // The start gate's plate (3 ft wide, 1.75 ft long, hinged across its near end):
+        // down it lies flat on the riders' side, two rows of five spheres sunk just
+        // below the ground; raised it is tipped up by 33.75 degrees into a ramp.
+        {"startgate.shp", {{-1.2, -0.35, 0.7, 0.3}, {-0.6, -0.35, 0.7, 0.3}, {0, -0.35, 0.7, 0.3},
+                           {0.6, -0.35, 0.7, 0.3},  {1.2, -0.35, 0.7, 0.3},  {-1.2, -0.35, 1.4, 0.3},
+                           {-0.6, -0.35, 1.4, 0.3}, {0, -0.35, 1.4, 0.3},    {0.6, -0.35, 1.4, 0.3},
+                           {1.2, -0.35, 1.4, 0.3}}},
     };
 }
 

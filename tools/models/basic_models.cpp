@@ -58,28 +58,27 @@ model ball(const std::string& name, int stacks, int slices)
     return one_part(name, std::move(p));
 }
 
-// The gate of one start slot: the rider waits on the +z side and the panel drops
-// towards -z. Full detail has posts, a top bar and a self-lit lamp.
+// The gate of one start slot, as it lies once dropped: a plate flat on the ground on
+// the riders' side (+z), hinged along x at z = 0. The race tips it up about that
+// hinge while the gate is raised. Full detail has a rim and a self-lit lamp.
 model start_gate(const std::string& name, bool full)
 {
     model m;
     m.name = name;
-    part frame = lit(24, 0.6, 0.6, 0.6);
-    add_box(frame, {-1.75, 0, -0.3}, {1.75, 0.12, 1.2}, swatch::metal);
-    add_box(frame, {-1.5, 0.12, -0.06}, {1.5, 1.75, 0.06}, swatch::body);
+    part plate = lit(24, 0.6, 0.6, 0.6);
+    add_box(plate, {-1.5, 0, 0}, {1.5, 0.1, 1.75}, swatch::body);
     if (full) {
-        add_box(frame, {-1.75, 0, -0.08}, {-1.58, 2.05, 0.08}, swatch::metal);
-        add_box(frame, {1.58, 0, -0.08}, {1.75, 2.05, 0.08}, swatch::metal);
-        add_box(frame, {-1.58, 1.9, -0.06}, {1.58, 2.05, 0.06}, swatch::metal);
+        add_box(plate, {-1.6, 0, 0}, {-1.5, 0.14, 1.75}, swatch::metal);
+        add_box(plate, {1.5, 0, 0}, {1.6, 0.14, 1.75}, swatch::metal);
     }
-    m.parts.push_back(std::move(frame));
+    m.parts.push_back(std::move(plate));
     if (full) {
         part lamp;
         lamp.s = -2;
         lamp.r = 1.0;
         lamp.g = 0.55;
         lamp.b = 0.1;
-        add_box(lamp, {-1.72, 2.05, -0.05}, {-1.61, 2.16, 0.05}, swatch::accent);
+        add_box(lamp, {-1.6, 0.14, 1.6}, {-1.5, 0.24, 1.72}, swatch::accent);
         m.parts.push_back(std::move(lamp));
     }
     return m;

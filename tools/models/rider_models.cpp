@@ -54,6 +54,23 @@ void add_leg(part& cloth, part& boots, double side, int thigh, int shin)
             swatch::accent, only(shin));
 }
 
+void add_limbs(part& cloth, part& gear)
+{
+    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
+    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
+    add_leg(cloth, gear, -1, left_thigh, left_shin);
+    add_leg(cloth, gear, 1, right_thigh, right_shin);
+}
+
+// Gloves, boots and the chest protector.
+part gear_part()
+{
+    part gear;
+    gear.s = 20;
+    gear.r = gear.g = gear.b = 0.5;
+    return gear;
+}
+
 model rider_body()
 {
     model m;
@@ -61,16 +78,26 @@ model rider_body()
     m.bone_count = bone_count;
     m.skeleton = "rider";
     part cloth = cloth_part();
-    part gear;                       // gloves, boots and the chest protector
-    gear.s = 20;
-    gear.r = gear.g = gear.b = 0.5;
+    part gear = gear_part();
     add_box(cloth, {-0.45, -1.05, -0.3}, {0.45, -0.3, 0.3}, swatch::cloth, only(torso));     // pelvis
     add_box(gear, {-0.55, -0.3, -0.35}, {0.55, 1.0, 0.35}, swatch::body, only(torso));      // chest
     add_box(cloth, {-0.15, 1.0, -0.15}, {0.15, 1.15, 0.15}, swatch::cloth, only(torso));     // neck
-    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
-    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
-    add_leg(cloth, gear, -1, left_thigh, left_shin);
-    add_leg(cloth, gear, 1, right_thigh, right_shin);
+    add_limbs(cloth, gear);
+    m.parts = {cloth, gear};
+    return m;
+}
+
+// The rider seen from his own eyes: the same bones, only arms, gloves, legs and boots,
+// so nothing stands in front of the eye point (0, 0.5, -0.4) of the rider body.
+model rider_body_fp()
+{
+    model m;
+    m.name = "rider_body_fp.jm";
+    m.bone_count = bone_count;
+    m.skeleton = "rider";
+    part cloth = cloth_part();
+    part gear = gear_part();
+    add_limbs(cloth, gear);
     m.parts = {cloth, gear};
     return m;
 }
@@ -116,7 +143,7 @@ model rider_plate()
 
 std::vector<model> rider_models()
 {
-    return {rider_body(), rider_head(), rider_plate()};
+    return {rider_body(), rider_body_fp(), rider_head(), rider_plate()};
 }
 
 }  // namespace gen

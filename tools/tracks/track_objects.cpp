@@ -166,11 +166,11 @@ bool take_line(std::istringstream& in, const std::string& word, collected* out)
         out->head = text;
         return true;
     }
-    if (word == "camera") {
+    if (word == "camera" || word == "autocamera") {
         float x, h, z, fov;
         if (!(in >> x >> h >> z >> fov))
             return false;
-        snprintf(text, sizeof text, "fov %g\n", double(fov));
+        snprintf(text, sizeof text, word == "camera" ? "fov %g\n" : "autofovsize %g\n", double(fov));
         out->cameras += text;
         std::string gates;
         for (int gate; in >> gate;)

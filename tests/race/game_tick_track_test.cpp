@@ -1,0 +1,365 @@
+// The game tick's rules on the flat test track: the falling start gate, the online
+// false start, putting the local rider back on the course, the time trial's laps and
+// ghost, and the track teardown.
+#include "race_fixture.h"
+
+#include "foundation/memory.h"
+#include "foundation/vfs.h"
+#include "race/demo.h"
+#include "race/game_tick.h"
+#include "race/net_connection.h"
+#include "race/race_hooks.h"
+#include "race/race_restart.h"
+#include "race/race_results.h"
+#include "race/race_rules.h"
+#include "race/race_state.h"
+#include "race/track_load.h"
+#include "sim/ai_lines.h"
+#include "sim/bike_build.h"
+#include "sim/gate_times.h"
+#include "sim/physics_world.h"
+#include "sim/race_clock.h"
+#include "sim/rider_access.h"
+#include "sim/rider_slot.h"
+#include "support/console_capture.h"
+#include "support/fresh_process.h"
+#include "terrain/billboards.h"
+#include "terrain/lighting.h"
+#include "terrain/statues.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <string>
+
+// The leak checker's entry point, present only in the sanitizer build.
+extern "C" int __lsan_do_recoverable_leak_check() __attribute__((weak));
+
+namespace {
+
+using bvtest::Problems;
+
+void load_flat(const int32_t* lineup, int record = 0)
+{
+    race_rules_install();
+    demo_install_hooks();
+    scan_tracks();
+    race_requested_folder = "tracks/flat";
+    race_opts.seed = 5;
+    reset_race(lineup, 0, record, 0, 3, 0);
+}
+
+// Which way the frame body faces: minus its z axis, in the ground plane.
+void facing(int slot, float* x, float* z)
+{
+    const dReal* R = dBodyGetRotation(rider_slots[slot].bodies[body_frame]);
+    *x = float(-R[2]);
+    *z = float(-R[10]);
+}
+
+std::string near(float a, float b)
+{
+    return std::fabs(a - b) < 1e-3f ? "" : std::to_string(a) + " != " + std::to_string(b);
+}
+
+TEST(StartGate, RaisedUntilTheDropThenFallsUnlessLeanedOnAndRestsAfterTenSeconds)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        int32_t lineup[160] = {0, 0, 0, 2};
+        load_flat(lineup);
+        p.check(timing_gates.start_slot_count == 4 && timing_gates.start_slot_statue[0] >= 0, "no gate pieces");
+        if (!p.text.empty())
+            return p.text;
+        statue* s = statue_at(timing_gates.start_slot_statue[0]);
+        float& value = race.start_gate_state[0][0];
+        float& speed = race.start_gate_state[0][1];
+        const int32_t G = race.gate_drop_tick;
+        value = 0.25f;
+        current_tick = G - 1;
+        start_gate_fall();
+        p.check(value == 1 && speed == 0, "below the drop a piece is raised");
+        current_tick = G;
+        start_gate_fall();
+        p.check(value == 1, "at the drop a piece still stands");
+        int fallen_at = 0;
+        for (int t = 1; t <= 40 && !fallen_at; ++t) {
+            current_tick = G + t;
+            start_gate_fall();
+            if (value == 0)
+                fallen_at = t;
+            if (t == 10) {
+                // Rows of the ground's orientation turned about its own x axis.
+                float base[9];
+                orient_on_terrain(base, s->x, s->z, s->angle);
+                const float a = value * 3 * std::numbers::pi_v<float> / 16;
+                for (int r = 0; r < 3; ++r) {
+                    p.check(near(s->rotation[3 * r], base[3 * r]).empty(), "row x");
+                    p.check(near(s->rotation[3 * r + 1], std::cos(a) * base[3 * r + 1] - std::sin(a) * base[3 * r + 2])
+                                .empty(),
+                            "row y");
+                    p.check(near(s->rotation[3 * r + 2], std::sin(a) * base[3 * r + 1] + std::cos(a) * base[3 * r + 2])
+                                .empty(),
+                            "row z");
+                }
+                p.check(near(speed, 2.5f).empty(), "speed after 10 ticks: " + near(speed, 2.5f));
+            }
+        }
+        p.check(fallen_at == 32, "an untouched piece lies down in tick " + std::to_string(fallen_at) + ", not 32");
+        p.check(speed == 8, "the stored speed is capped at 8");
+
+        // Leaned on in this very tick: kept, speed 0.
+        value = 0.5f;
+        speed = 3;
+        current_tick = G + 50;
+        s->touched_tick = current_tick;
+        start_gate_fall();
+        p.check(value == 0.5f && speed == 0, "a piece touched this tick keeps its value and stops");
+        current_tick = G + 51;
+        start_gate_fall();
+        p.check(value < 0.5f, "a piece no longer touched falls again");
+        value = 0.5f;
+        current_tick = G + 1281;
+        start_gate_fall();
+        p.check(value == 0.5f, "nothing changes 10 s after the drop");
+        return p.text;
+    });
+}
+
+TEST(FalseStart, OnlineAMoveOfThreeFeetBeforeTheDropHoldsTheRiderOfflineNever)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        int32_t lineup[160] = {1};
+        load_flat(lineup);
+        rider_slot* r = &rider_slots[0];
+        const int32_t drop = race.gate_drop_tick;
+        dBodyID frame = r->bodies[body_frame];
+        const dReal* at = dBodyGetPosition(frame);
+        p.check(std::fabs(float(at[0]) - race.local_frame_position[0]) < 1e-4f,
+                "the start position is where the rider stands");
+        float* start = race.local_frame_position;
+        for (int i = 0; i < 3; ++i)
+            start[i] = float(at[i]);
+        // Every body moved alike, the frame to start + (dx, 0, 0).
+        auto move_to = [&](double dx) {
+            const dReal* now = dBodyGetPosition(frame);
+            const double d[3] = {double(start[0]) + dx - now[0], double(start[1]) - now[1], double(start[2]) - now[2]};
+            for (dBodyID b : r->bodies) {
+                const dReal* q = dBodyGetPosition(b);
+                dBodySetPosition(b, q[0] + d[0], q[1] + d[1], q[2] + d[2]);
+            }
+            dBodySetPosition(frame, double(start[0]) + dx, start[1], start[2]);
+        };
+
+        ConsoleCapture console;
+        move_to(2.9);
+        current_tick = drop - 10;
+        false_start_rule(0);
+        p.check(false_start_hold == 0 && r->dab == 1, "under 3 ft only the dab");
+        move_to(3);
+        false_start_rule(0);
+        p.check(false_start_hold == 10 + 15 * 128, "held until 15 s after the drop: " + std::to_string(false_start_hold));
+        const int32_t hold = false_start_hold;
+        rider_set_throttle(r, 1);
+        rider_set_clutch(r, 1);
+        rider_set_back_up(r, 1);
+        rider_set_front_brake(r, 0);
+        false_start_rule(0);
+        p.check(false_start_hold == hold - 1, "the hold counts down");
+        p.check(r->front_brake == 1 && r->rear_brake == 1 && r->clutch == 0 && r->throttle == 0 && r->dab == 1 &&
+                    r->back_up == 0,
+                "held with both brakes, no clutch, no throttle, dab");
+        false_start_hold = 0;
+        current_tick = drop + 1;
+        false_start_rule(0);
+        p.check(false_start_hold == 0, "armed only before the drop");
+        const std::string shown = console.text();
+        const size_t first = shown.find("15 second false start penalty");
+        p.check(first != std::string::npos && shown.find("15 second false start penalty", first + 1) == std::string::npos,
+                "the penalty is printed once: [" + shown + "]");
+
+        // Offline the rule is never applied.
+        false_start_hold = 0;
+        move_to(5);
+        current_tick = drop - 100;
+        game_tick();
+        p.check(false_start_hold == 0, "offline no false start");
+        return p.text;
+    });
+}
+
+TEST(Restart, TheLocalRiderGoesBackOnTheGateFacingItsDirectionOfTravel)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        load_flat(nullptr);   // practice: track reset puts the rider back once
+        rider_slot* r = &rider_slots[0];
+        const int32_t F = results_first_lap_positions();
+        p.check(race.restart_counter == 3, "track reset counts one restart");
+        p.check(r->timing_position == F - 1, "timing back to the first lap's end");
+        float fx, fz;
+        facing(0, &fx, &fz);
+        // k = 2 picks position F + N - 2, checkpoint 3 at (24, 64) heading -z.
+        const dReal* at = dBodyGetPosition(r->bodies[body_frame]);
+        p.check(std::fabs(at[0] - 24) < 4 && std::fabs(at[2] - 64) < 4,
+                "placed at checkpoint 3: " + std::to_string(at[0]) + " " + std::to_string(at[2]));
+        p.check(std::fabs(fx) < 1e-3f && fz < -0.999f, "faces -z: " + std::to_string(fx) + " " + std::to_string(fz));
+
+        // k = 1 picks the lap's last position: checkpoint 0 at (64, 24), heading +x.
+        race.restart_counter = 1;
+        time_trial.last_lap = 77;
+        rider_set_gate_time(r, F + 2, 900);
+        r->timing_position = F + 3;
+        // A hill around the gate: the bike starts inside it and is raised.
+        terrain_state& t = track_terrain;
+        const int cx = int(64 * t.inv_cell), cz = int(24 * t.inv_cell);
+        for (int z = cz - 3; z <= cz + 3; ++z)
+            for (int x = cx - 3; x <= cx + 3; ++x)
+                if (x != cx || z != cz)
+                    t.heights[z * t.size + x] += 4;
+        int joints_before[kBikeBodies];
+        for (int b = 0; b < kBikeBodies; ++b)
+            joints_before[b] = dBodyGetNumJoints(r->bodies[b]);
+        local_rider_reset();
+        facing(0, &fx, &fz);
+        p.check(fx > 0.999f && std::fabs(fz) < 1e-3f, "faces +x: " + std::to_string(fx) + " " + std::to_string(fz));
+        at = dBodyGetPosition(r->bodies[body_frame]);
+        p.check(std::fabs(at[0] - 64) < 4 && std::fabs(at[2] - 24) < 4,
+                "placed at checkpoint 0: " + std::to_string(at[0]) + " " + std::to_string(at[2]));
+        p.check(at[1] > t.heights[cz * t.size + cx] + 3, "raised out of the hill");
+        for (int b = 0; b < kBikeBodies; ++b)
+            p.check(dBodyGetNumJoints(r->bodies[b]) == joints_before[b], "a probing contact joint was left behind");
+        p.check(r->timing_position == F - 1 && rider_get_gate_time(r, F + 2) < 0, "timing truncated to F - 1");
+        p.check(time_trial.last_lap == 0, "last lap cleared");
+
+        // Without timing gates only the demo stops.
+        const int32_t gates = timing_gates.checkpoint_count;
+        timing_gates.checkpoint_count = 0;
+        r->timing_position = F + 1;
+        local_rider_reset();
+        p.check(r->timing_position == F + 1, "no gates: the rider stays as it is");
+        timing_gates.checkpoint_count = gates;
+        return p.text;
+    });
+}
+
+// Gives a rider times for positions first..last and the timing position after them.
+void ride(rider_slot* r, int32_t first, int32_t last, int32_t tick0, int32_t step)
+{
+    for (int32_t p = first; p <= last; ++p)
+        rider_set_gate_time(r, p, tick0 + (p - first) * step);
+    r->timing_position = last + 1;
+}
+
+TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        load_flat(nullptr, 1);
+        // Track reset's restart stops the recording; the lap handling starts it again.
+        demo_record_open();
+        const std::string folder = racetest::user_folder(root) + "/tracks/flat/";
+        const int32_t F = results_first_lap_positions(), N = results_lap_positions();
+        rider_slot* player = &rider_slots[0];
+        p.check(race.practice && demo_recording(), "a time trial records its lap");
+
+        // The player's lap with no ghost yet: copied, ghost made in slot 1.
+        time_trial_remember_laps();
+        ride(player, F - 1, F + N - 1, 1000, 100);
+        time_trial_laps();
+        p.check(time_trial.last_lap == 100 * N && time_trial.best_lap == 100 * N, "player lap sets last and best");
+        p.check(!bvtest::read_file(folder + "fastlap.bvdemo").empty(), "the lap became the ghost");
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo") == bvtest::read_file(folder + "lastlap.bvdemo") ||
+                    demo_recording(),
+                "fastlap is a copy of lastlap");
+        p.check(!std::filesystem::exists(folder + "fastlap.bvdemo.tmp"), "no temporary left");
+        rider_slot* ghost = &rider_slots[1];
+        p.check(ghost->bodies[body_frame] && race.kinds[1] == rider_kind_remote && !bike_is_awake(ghost),
+                "the ghost sleeps in slot 1, state-driven");
+        p.check(ghost->timing_position == F - 1 && player->timing_position == F - 1, "both start the lap again");
+        p.check(demo_recording(), "recording restarted");
+
+        // A ghost lap faster than the best.
+        time_trial_remember_laps();
+        ride(ghost, F - 1, F + N - 1, 5000, 50);
+        time_trial_laps();
+        p.check(time_trial.best_lap == 50 * N, "the ghost's lap sets the best");
+
+        // Equal positions: the ghost stays.
+        bvtest::write_file(folder + "fastlap.bvdemo", "marker");
+        time_trial_remember_laps();
+        ghost = &rider_slots[1];
+        if (ghost->bodies[body_frame])
+            ride(ghost, F - 1, F + N - 1, 7000, 10);
+        ride(player, F - 1, F + N - 1, 7000, 10);
+        time_trial_laps();
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "an equal lap does not replace the ghost");
+
+        // A failing copy keeps the old ghost whole.
+        std::filesystem::create_directory(folder + "fastlap.bvdemo.tmp");
+        p.check(time_trial_copy_ghost() == 0, "the copy reports its failure");
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "a failed copy keeps the ghost");
+        std::filesystem::remove(folder + "fastlap.bvdemo.tmp");
+        p.check(time_trial_copy_ghost() == 1 &&
+                    bvtest::read_file(folder + "fastlap.bvdemo") == bvtest::read_file(folder + "lastlap.bvdemo"),
+                "the copy replaces the ghost");
+        return p.text;
+    });
+}
+
+TEST(TrackFree, LeavesNothingLoadedAndNothingAllocated)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        for (int round = 0; round < 3; ++round) {
+            race.force_reload = 1;
+            int32_t lineup[160] = {2};
+            load_flat(lineup);
+            if (round == 2)
+                race_requested_folder = "tracks/sample";
+            reset_race(lineup, 0, 0, 0, 3, 0);
+            p.check(statue_count() > 0 && track_terrain.heights, "the track loaded");
+            ConsoleCapture console;
+            track_free();
+            const std::string log = console.text();
+            const size_t first = log.find("Deallocating track");
+            p.check(first != std::string::npos && log.find("Finished deallocating track", first) != std::string::npos,
+                    "the two log lines: [" + log + "]");
+            p.check(statue_count() == 0 && billboard_count() == 0, "statues and billboards left");
+            p.check(!track_terrain.heights && track_terrain.size == 0, "terrain left");
+            p.check(!ai_lines.tables && ai_lines.table_count == 0, "racing lines left");
+            p.check(!lighting.flares.items && lighting.flares.count == 0, "flares left");
+        }
+        ai_lines_resize(4, 4);
+        ai_line* line = &ai_table(0)->lines[3];
+        line->point_count = 2;
+        line->points = static_cast<ai_line_point*>(xmalloc(2 * sizeof(ai_line_point)));
+        line->segment_time = 5;
+        ai_lines_clear();
+        p.check(!line->points && line->point_count == 0 && line->segment_time == 1000000 &&
+                    line->extended_time == 1000000 && line->tested == 0 && line->line_id == 0,
+                "a cleared line has the empty values");
+        ai_lines_free();
+        // Under the leak checker: everything the three tracks held is freed.
+        if (__lsan_do_recoverable_leak_check)
+            p.check(__lsan_do_recoverable_leak_check() == 0, "the track teardown leaked");
+        return p.text;
+    });
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// Hostile track scripts, with the limits lowered: endless loops and endless memory at
+// load and in handlers, a catastrophic regular expression, a finalizer that never
+// ends, file names outside the game's data, and additions past their caps. None of
+// them may hang, abort or leak; the race goes on.
+#include "script_fixture.h"
+
+#include "race/race_state.h"
+#include "script/script_host.h"
+#include "script/script_seams.h"
+#include "script/script_tables.h"
+#include "support/console_capture.h"
+#include "support/fresh_process.h"
+#include "terrain/billboards.h"
+#include "terrain/statues.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+namespace {
+
+using bvtest::Problems;
+
+// The script's own console lines.
+std::string script_lines(const std::string& text)
+{
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        if (text.compare(at, 17, "javascript error:") == 0)
+            out += text.substr(at, end - at);
+        at = end;
+    }
+    return out;
+}
+
+// Time bounds stretch in the sanitizer build, which runs script code several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kSlowdown = 5;
+#else
+constexpr double kSlowdown = 1;
+#endif
+
+double seconds_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(ScriptHostile, RunawayScriptsStopOnceAtLoadAndInHandlers)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        const char* const bodies[] = {
+            "for (;;) {}",
+            "for (;;) { try { for (;;) {} } catch (e) {} }",
+            "new Array(1e9).join('');",
+        };
+        for (int i = 0; i < 3; ++i) {
+            scripttest::write_track(root, "t" + std::to_string(i), bodies[i]);
+            scripttest::write_track(root, "h" + std::to_string(i),
+                                    std::string("bv.tic_handler = function () { ") + bodies[i] + " };");
+        }
+        int n = 0;
+        for (const char* body : bodies) {
+            const std::string at_load = "t" + std::to_string(n);
+            ConsoleCapture lines;
+            auto start = std::chrono::steady_clock::now();
+            scripttest::race_on(at_load);
+            p.check(seconds_since(start) < 1.5 * kSlowdown, std::string("load took too long: ") + body);
+            p.same(script_lines(lines.text()), "javascript error: track script stopped: loading ran longer than 200 ms\n",
+                   std::string("load stop line: ") + body);
+            ConsoleCapture after;
+            script_call_tic_handler();
+            p.check(script_lines(after.text()).empty() && script_current, "a stopped script printed again");
+
+            scripttest::race_on("h" + std::to_string(n++));
+            if (!script_current)
+                return p.text + "no script on the handler track\n";
+            ConsoleCapture stop;
+            start = std::chrono::steady_clock::now();
+            script_call_tic_handler();
+            p.check(seconds_since(start) < 1 * kSlowdown, std::string("handler took too long: ") + body);
+            script_call_tic_handler();
+            script_call_frame_handler();
+            p.same(script_lines(stop.text()), "javascript error: track script stopped: bv.tic_handler_ ran longer than 20 ms\n",
+                   std::string("handler stop line: ") + body);
+        }
+        return p.text;
+    });
+}
+
+TEST(ScriptHostile, OrdinaryErrorsInHandlersStayQuiet)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit.call_budget_ms = 1000;   // deep recursion is slow under the sanitizers
+        scripttest::write_track(root, "throws",
+                                "var calls = 0; bv.tic_handler = function () { calls++; throw new Error('tick ' + calls); };"
+                                "bv.frame_handler = function () { (function f() { f(); })(); };"
+                                "bv.script_message_handler = 5;");
+        scripttest::race_on("throws");
+        ConsoleCapture quiet;
+        for (int i = 0; i < 3; ++i)
+            script_call_tic_handler();
+        p.same(script_error_text(script_current), "Error: tick 3", "the error text");
+        script_call_frame_handler();
+        p.check(std::string(script_error_text(script_current)).find("RangeError") == 0, "deep recursion");
+        script_call_message_handler("x");
+        p.check(std::string(script_error_text(script_current)).find("TypeError") == 0, "a non-function handler");
+        scripttest::run("delete bv.tic_handler;");
+        script_call_tic_handler();
+        p.same(script_error_text(script_current), "", "a deleted handler is skipped");
+        p.same(scripttest::js("calls"), "3", "calls");
+        // A catastrophic pattern without captures ends within a second.
+        auto start = std::chrono::steady_clock::now();
+        scripttest::run("bv.tic_handler = function () { /(?:a|a)*$/.test(new Array(41).join('a') + '!'); };");
+        script_call_tic_handler();
+        p.check(seconds_since(start) < 1 * kSlowdown, "the regular expression ran on");
+        p.check(quiet.text().empty() || quiet.text().find("stopped") != std::string::npos, "printed: " + quiet.text());
+        return p.text;
+    });
+}
+
+TEST(ScriptHostile, MemoryStopsAtTheCapAndTheScriptStaysUsable)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit.heap_cap = size_t(1) << 20;
+        script_limit.call_budget_ms = 1000;   // a full heap collects on every refusal
+        scripttest::write_track(root, "memory",
+                                "var keep = []; var errors = [];"
+                                "try { var s = 'x'; for (;;) s += s; } catch (e) { errors.push(String(e)); }"
+                                "try { new ArrayBuffer(1 << 30); } catch (e) { errors.push(String(e)); }"
+                                "bv.tic_handler = function () { try { for (var i = 0; i < 2000; i++) keep.push([i]); }"
+                                " catch (e) { keep.length = keep.length - 10; } };");
+        ConsoleCapture lines;
+        scripttest::race_on("memory");
+        p.same(scripttest::js("errors"), "[\"Error: alloc failed\",\"Error: alloc failed\"]", "errors");
+        p.check(script_current->live_bytes <= script_limit.heap_cap, "live bytes past the cap");
+        for (int i = 0; i < 1000; ++i) {
+            script_call_tic_handler();
+            if (script_current->live_bytes > script_limit.heap_cap)
+                p.check(false, "live bytes past the cap in a handler");
+        }
+        p.same(scripttest::js("1 + 1"), "2", "usable after a full heap");
+        p.check(script_lines(lines.text()).empty(), "printed: " + script_lines(lines.text()));
+        return p.text;
+    });
+}
+
+TEST(ScriptHostile, AFinalizerThatNeverEndsDoesNotHangTheUnload)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        scripttest::write_track(root, "fin", "var o = {}; Duktape.fin(o, function () { for (;;) {} }); o = null;"
+                                             "var k = {}; Duktape.fin(k, function () { for (;;) {} });");
+        scripttest::race_on("fin");
+        auto start = std::chrono::steady_clock::now();
+        script_unload();
+        p.check(seconds_since(start) < 1.5 * kSlowdown && !script_current, "the unload hung");
+        return p.text;
+    });
+}
+
+TEST(ScriptHostile, FileNamesOutsideTheGameDataAreRefused)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        const char* const refused[] = {"/dev/zero", "/etc/passwd", "@../x.png", "@tracks/paths/../flat/x.png",
+                                       "@tracks/flat/x.png", "@config", "relative.png", "@a//b.png", "@a\\\\b.png"};
+        std::string script = "var r = [];";
+        for (const char* name : refused) {
+            const std::string n = std::string("'") + name + "'";
+            script += "r.push([bv.read_texture(" + n + "), bv.add_sound(" + n + "), bv.add_statue(0, 0, 0, 0, " + n +
+                      ", '', ''), bv.add_billboard(0, 0, 0, 1, 1, " + n + ")].join());";
+        }
+        script += "var ok = [bv.add_billboard(0, 0, 0, 1, 1, '#ff0000#@tracks/paths/x.png') >= 0,"
+                  " bv.read_texture('!@tracks/paths/x.png') >= 0, bv.add_statue(0, 0, 0, 0, '@startgate.jm', '', '') >= 0];";
+        scripttest::write_track(root, "paths", script);
+        ConsoleCapture lines;
+        scripttest::race_on("paths");
+        std::string expected = "[";
+        for (size_t i = 0; i < std::size(refused); ++i)
+            expected += std::string(i ? "," : "") + "\"0,-1,-1,-1\"";
+        p.same(scripttest::js("r"), expected + "]", "refusals");
+        p.same(scripttest::js("ok"), "[true,true,true]", "accepted names");
+        p.check(scripttest::count_of(lines.text(), "is not a game data path") == 8, "lines: " + lines.text());
+        p.check(lines.text().find("javascript error: '/dev/zero' is not a game data path\n") != std::string::npos,
+                "the line's form");
+        return p.text;
+    });
+}
+
+TEST(ScriptHostile, AdditionsStopAtTheirCaps)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit.max_added_statues = 5;
+        script_limit.max_added_billboards = 7;
+        scripttest::write_track(root, "caps",
+                                "var s = [], b = [];"
+                                "for (var i = 0; i < 6; i++) s.push(bv.add_statue(i, 0, 0, 0, '', '', ''));"
+                                "for (var i = 0; i < 8; i++) b.push(bv.add_billboard(i, 0, 0, 1, 1, ''));");
+        scripttest::race_on("caps");
+        p.same(scripttest::js("s"), "[2,3,4,5,6,-1]", "statues");
+        p.same(scripttest::js("b"), "[3,4,5,6,7,8,9,-1]", "billboards");
+        return p.text;
+    });
+}
+
+}  // namespace
