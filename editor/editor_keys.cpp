@@ -193,6 +193,9 @@ void editor_widget_input(int32_t code)
 {
     const int w = editor_state.hovered_widget;
     editor_widget_set& ws = editor_widgets;
+    // The widgets read the pointer the menus share; the editor's window holds it.
+    pointer_x = pointer_px();
+    pointer_y = pointer_py();
     if (w >= 0 && w < kEditorTools) {
         if (ui_button_key(&ws.tools[w], code))
             select_tool(w);
