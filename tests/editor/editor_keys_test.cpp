@@ -9,6 +9,7 @@
 #include "editor/pov_export.h"
 #include "platform/qorl_window.h"
 #include "race/controls.h"
+#include "editor_test_folder.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "terrain/billboards.h"
@@ -27,6 +28,9 @@
 #include <map>
 #include <numbers>
 #include <string>
+
+using edtest::in_track_folder;
+using edtest::status;
 
 namespace {
 
@@ -67,24 +71,6 @@ struct key_fixture {
             editor_key(code, 0);
     }
 };
-
-std::string status()
-{
-    return editor_state.status_text ? editor_state.status_text : "";
-}
-
-void in_track_folder(const std::function<std::string(bvtest::TempDir&)>& scenario)
-{
-    bvtest::in_fresh_process([&] {
-        bvtest::TempDir root;
-        bvtest::make_dirs(root / "user/Brovanta/tracks/t");
-        bvtest::make_dirs(root / "game");
-        bvtest::use_folders(root / "user", root / "game");
-        track_folder = strdup("tracks/t");
-        terrain_remember_folder("tracks/t");
-        return scenario(root);
-    });
-}
 
 std::map<std::string, std::string> folder_files(const std::string& folder)
 {

@@ -6,6 +6,7 @@
 #include "editor/gradients.h"
 #include "foundation/vfs.h"
 #include "platform/qorl_window.h"
+#include "editor_test_folder.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "terrain/terrain_state.h"
@@ -18,6 +19,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+using edtest::in_track_folder;
+using edtest::status;
 
 namespace {
 
@@ -49,23 +53,6 @@ struct editor_fixture {
         editor_check_stale();
     }
 };
-
-std::string status()
-{
-    return editor_state.status_text ? editor_state.status_text : "";
-}
-
-void in_track_folder(const std::function<std::string(bvtest::TempDir&)>& scenario)
-{
-    bvtest::in_fresh_process([&] {
-        bvtest::TempDir root;
-        bvtest::make_dirs(root / "user/Brovanta/tracks/t");
-        bvtest::make_dirs(root / "game");
-        bvtest::use_folders(root / "user", root / "game");
-        track_folder = strdup("tracks/t");
-        return scenario(root);
-    });
-}
 
 }  // namespace
 
