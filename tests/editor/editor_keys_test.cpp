@@ -305,6 +305,18 @@ TEST(EditorSave, OneSetReplacesAllOrNothing)
                 p.same(status(), "Save failed!", what);
                 p.check((f.terrain.change_flags & 2) != 0, what + " keeps bit 2");
             }
+        // Objects the track's script made are never written into the track's files.
+        track_objects_from_script = 1;
+        create_statue(99, 1, 99, 0.5f, nullptr, "script.png", nullptr);
+        create_billboard(99, 0, 99, 1, 1, "script.png");
+        track_objects_from_script = 0;
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "saved with script objects");
+        const std::string statues_text = bvtest::read_file(folder + "/statues");
+        p.check(statues_text.find("script.png") == std::string::npos &&
+                    bvtest::read_file(folder + "/billboards").find("script.png") == std::string::npos &&
+                    statues_text.find("a.png") != std::string::npos,
+                "the script's objects stay out of the saved files");
         // A folder squatting on a temporary's name.
         bvtest::make_dirs(folder + "/statues.new/x");
         key_fixture::press('s');
