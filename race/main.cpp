@@ -1,3 +1,4 @@
+#include "editor/editor_state.h"
 #include "frontend/front_end.h"
 #include "race/startup.h"
 #include "script/script_seams.h"
@@ -8,5 +9,6 @@ int main(int argc, char** argv)
     view_install();
     front_end_install();
     script_install();
+    editor_install();
     return brovanta_main(argc, argv);
 }

@@ -60,6 +60,7 @@ int create_billboard(float x, float height_above_ground, float z, float size, fl
     if (billboards.element_size == 0)
         billboards_reset();
     billboard b{};
+    b.from_script = track_objects_from_script != 0;
     name = billboard_colour_prefix(name, b.colour);
     b.texture = name ? track_loaders.texture_load(name) : 0;
     b.name = name ? intern_string(name) : nullptr;
@@ -95,6 +96,8 @@ int billboards_write_to(vfs_file* f)
 {
     for (int32_t i = first_track_billboard; i < billboard_count(); ++i) {
         const billboard* b = billboard_at(i);
+        if (b->from_script)
+            continue;
         // The name as given survives a texture that failed to load.
         const char* name = b->name ? b->name : texture_name(b->texture);
         if (!name)

@@ -17,6 +17,7 @@ struct billboard {
     uint32_t texture;               // 0 = not drawn
     uint8_t colour[4];              // r, g, b, a; a = 0 is not drawn
     const char* name;               // interned texture name as given (null for none)
+    int32_t from_script;            // made by the track's script: never saved with the track
 };
 
 extern growable_array billboards;           // of billboard

@@ -23,6 +23,7 @@
 
 growable_array statues;
 int32_t first_track_statue;
+int32_t track_objects_from_script;
 
 namespace {
 
@@ -125,6 +126,7 @@ int create_statue(float x, float height_above_ground, float z, float angle, cons
     if (statues.element_size == 0)
         statues_reset();
     statue s{};
+    s.from_script = track_objects_from_script != 0;
     s.scale = angle >= kStatueScaledAngle ? std::exp2(angle) : 0.0f;
     s.model_file = intern_or_null(model_name);
     s.texture_file = intern_or_null(texture_name);
@@ -205,6 +207,8 @@ int statues_write_to(vfs_file* f)
     auto name = [](const char* n) { return n ? n : "null"; };
     for (int32_t i = first_track_statue; i < statue_count(); ++i) {
         const statue* s = statue_at(i);
+        if (s->from_script)
+            continue;
         vfs_printf(f, "[%f %f %f] %f %s %s %s\n", s->x, s->height_above_ground, s->z, s->angle, name(s->model_file),
                    name(s->texture_file), name(s->shape_file));
     }

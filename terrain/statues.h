@@ -34,10 +34,14 @@ struct statue {
     const char* model_file;
     const char* texture_file;
     const char* shape_file;
+    int32_t from_script;            // made by the track's script: never saved with the track
 };
 
 extern growable_array statues;              // of statue
 extern int32_t first_track_statue;          // first index read from the "statues" file
+// Non-zero while the track's script loads: statues and billboards made meanwhile are
+// marked as the script's and the track writers leave them out.
+extern int32_t track_objects_from_script;
 
 inline int32_t statue_count() { return statues.count; }
 inline statue* statue_at(int32_t i) { return static_cast<statue*>(statues.items) + i; }

@@ -5,6 +5,8 @@
 // data path could land in a later folder than the rename looks in.
 #include "terrain/terrain_files.h"
 
+#include "terrain/save_set.h"
+
 #include "foundation/data_paths.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
@@ -27,16 +29,23 @@ int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_f
     const std::string target = terrain_write_path(folder, name);
     const std::string temp = target + ".new";
     bool ok = false;
-    if (!target.empty())
+    const bool in_set = save_set_active();
+    const int test_fail = in_set ? save_set_file_starts() : -1;
+    if (!target.empty() && test_fail != 0)
         if (vfs_file* f = vfs_open(temp.c_str(), "wb")) {
-            ok = writer(f, context) == 1;
+            ok = writer(f, context) == 1 && test_fail != 1;
             ok = vfs_flush(f) == 0 && ok;
             ok = !ferror(f->file) && ok;
             vfs_close(f);
-            ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+            if (ok && in_set)
+                save_set_add(temp, target);   // the set renames it with the others
+            else
+                ok = ok && rename(temp.c_str(), target.c_str()) == 0;
             if (!ok)
                 remove(temp.c_str());
         }
+    if (!ok && in_set)
+        save_set_fail();
     if (!ok) {
         char text[1024];
         format_string(text, sizeof text, "Can't open '%.950s'", name);

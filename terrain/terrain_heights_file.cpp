@@ -7,6 +7,7 @@
 // row and column repeat when it is smaller than N x N. Sample v is the height
 // min + (max - min) * v / 65535. The saver writes the header line alone.
 #include "terrain/terrain_files.h"
+#include "terrain/save_set.h"
 
 #include "foundation/memory.h"
 #include "foundation/ripemd160.h"
@@ -175,15 +176,27 @@ int terrain_write_heights(terrain_state* t, const char* folder)
     const std::string png = terrain_write_path(folder, "terrain.png");
     const std::string hf = terrain_write_path(folder, "terrain.hf");
     const std::string png_new = png + ".new", hf_new = hf + ".new", png_old = png + ".old";
-    bool png_ok = !png.empty() && png_write_gray16(png_new.c_str(), samples.data(), t->size, t->size) == 1;
+    const bool in_set = save_set_active();
+    const int png_fail = in_set ? save_set_file_starts() : -1;
+    bool png_ok = !png.empty() && png_fail != 0 &&
+                  png_write_gray16(png_new.c_str(), samples.data(), t->size, t->size) == 1 && png_fail != 1;
     bool hf_ok = false;
-    if (png_ok)
+    const int hf_fail = in_set && png_ok ? save_set_file_starts() : -1;
+    if (png_ok && hf_fail != 0)
         if (vfs_file* f = vfs_open(hf_new.c_str(), "wb")) {
             hf_ok = vfs_printf(f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0;
-            hf_ok = vfs_flush(f) == 0 && !ferror(f->file) && hf_ok;
+            hf_ok = vfs_flush(f) == 0 && !ferror(f->file) && hf_ok && hf_fail != 1;
             vfs_close(f);
         }
     bool ok = png_ok && hf_ok;
+    if (ok && in_set) {
+        // The open save set renames both with its other files.
+        save_set_add(png_new, png);
+        save_set_add(hf_new, hf);
+        return 1;
+    }
+    if (in_set)
+        save_set_fail();
     if (ok) {
         const bool had_png = rename(png.c_str(), png_old.c_str()) == 0;
         ok = rename(png_new.c_str(), png.c_str()) == 0;

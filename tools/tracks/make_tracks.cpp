@@ -206,6 +206,41 @@ std::string decal_lines(const course& c, const std::vector<centre_sample>& line)
     return out;
 }
 
+// The editor's gradients for the sample track: one along the first tabletop's
+// take-off with straight segments, one across the first hill with curved ones.
+std::string edinfo_lines(const course& c)
+{
+    std::string text;
+    char line[160];
+    for (size_t i = 1; i < c.points.size(); ++i) {
+        const control_point& a = c.points[i - 1];
+        const control_point& b = c.points[i];
+        if (b.kind != feature::table)
+            continue;
+        const float length = std::hypot(b.x - a.x, b.z - a.z);
+        snprintf(line, sizeof line, "add_gradient %f %f %f %f\n", double(a.x), double(a.z), double(b.x), double(b.z));
+        text += line;
+        const float profile[4][2] = {{0, 0}, {length * 0.5f, 0}, {length * 0.8f, b.amount}, {length, b.amount}};
+        for (const auto& p : profile) {
+            snprintf(line, sizeof line, "add_point 0 %f %f\n", double(p[0]), double(p[1]));
+            text += line;
+        }
+        break;
+    }
+    if (!c.hills.empty()) {
+        const hill& h = c.hills.front();
+        snprintf(line, sizeof line, "add_gradient %f %f %f %f\n", double(h.x - h.radius), double(h.z),
+                 double(h.x + h.radius), double(h.z));
+        text += line;
+        const float profile[3][2] = {{0, 0}, {h.radius, h.height}, {2 * h.radius, 0}};
+        for (const auto& p : profile) {
+            snprintf(line, sizeof line, "add_point 1 %f %f\n", double(p[0]), double(p[1]));
+            text += line;
+        }
+    }
+    return text;
+}
+
 bool write_sample(const std::string& data)
 {
     course c;
@@ -234,6 +269,7 @@ bool write_sample(const std::string& data)
     ok = write_bytes("tracks/sample/tileinfo", kTileinfo) && ok;
     ok = write_bytes("tracks/sample/decals", decal_lines(c, line)) && ok;
     ok = write_bytes("tracks/sample/desc", c.title + "\n") && ok;
+    ok = write_bytes("tracks/sample/edinfo", edinfo_lines(c)) && ok;
     char lighting[1024];
     const float* s = c.sun;
     snprintf(lighting, sizeof lighting, kLighting, double(s[0]), double(s[1]), double(s[2]), double(s[0]),

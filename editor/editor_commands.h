@@ -1,0 +1,15 @@
+// What the editor's keys and buttons do to the track: statues, billboards, gate switch
+// points, snapping a statue to a gradient, and saving.
+#pragma once
+
+// Statue commands (refused under the edit lock).
+void statue_copy_to_pointer();
+void statue_delete_at_pointer();
+void statues_interpolate();
+void statue_snap_to_gradient();
+// The first billboard within the pick radius after the selection, when it is the track's own.
+void billboard_delete_at_pointer();
+// Gate g's entries in both lap lists: set 1 makes it a switch point, 0 clears it.
+void gate_switch_point(int set);
+// Writes every track file as one set; "Saved!" only when all of them are in place.
+void editor_save();

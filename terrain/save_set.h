@@ -1,0 +1,24 @@
+// A save of several track files that replaces the old ones only when every new one is
+// complete. While a set is open the track writers leave their files as "<name>.new";
+// the commit renames them into place in the order they were written, and any failure
+// removes every temporary and puts back what was already replaced.
+#pragma once
+#include <string>
+
+void save_set_begin();
+int save_set_active();
+// A writer's file: returns the stage (0 open, 1 write, 2 rename) at which the test
+// switch makes it fail, or -1.
+int save_set_file_starts();
+// A complete temporary and the file it replaces.
+void save_set_add(const std::string& temp, const std::string& target);
+// A writer failed: the set will replace nothing.
+void save_set_fail();
+// 1 when every file was written and renamed into place; 0 otherwise, with every
+// temporary removed and the previous files as they were. Closes the set.
+int save_set_commit();
+// Drops the set without replacing anything.
+void save_set_abandon();
+
+// Test switch: the k-th file (counting from 1) of every set fails at stage; 0 = off.
+void save_set_test_fail(int k, int stage);

@@ -1,0 +1,351 @@
+// The editor's keys, panel widgets and track commands on a small terrain: the echo,
+// zoom and strength limits, tool keys and snapshots, widgets taking keys, panning,
+// statue and billboard commands, switch points, saving as one set and the scene export.
+#include "editor/editor_commands.h"
+#include "editor/editor_keys.h"
+#include "editor/editor_state.h"
+#include "editor/editor_widgets.h"
+#include "editor/gradients.h"
+#include "editor/pov_export.h"
+#include "platform/qorl_window.h"
+#include "race/controls.h"
+#include "editor_test_folder.h"
+#include "support/fresh_process.h"
+#include "support/test_support.h"
+#include "terrain/billboards.h"
+#include "terrain/save_set.h"
+#include "terrain/statues.h"
+#include "terrain/terrain_files.h"
+#include "terrain/terrain_state.h"
+#include "terrain/timing_gates.h"
+#include "terrain/track_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <dirent.h>
+#include <map>
+#include <numbers>
+#include <string>
+
+using edtest::in_track_folder;
+using edtest::status;
+
+namespace {
+
+struct key_fixture {
+    terrain_state terrain{};
+    qorl_window window;
+    key_fixture()
+    {
+        menu_keys = {300, 301, 302, 303, 304, 305, 306, 307, 400, 401, 308, 309, 310};
+        terrain_init(&terrain);
+        terrain_alloc(&terrain, 2, 8.0f, 0.0f, 10.0f);
+        terrain.tile_count = 1;
+        window.width = 640;
+        window.height = 480;
+        statues_reset();
+        billboards_reset();
+        editor_init(&window, &terrain);
+        editor_widget_rects_clear();
+    }
+    ~key_fixture()
+    {
+        editor_free();
+        statues_free();
+        billboards_free();
+        terrain_free(&terrain);
+    }
+    // The pointer over world point (x, z).
+    void point_at(float x, float z)
+    {
+        const float per_pixel = editor_view_width() / 480.0f;
+        window.pointer_x = 320 + int((x - editor_state.view_x) / per_pixel);
+        window.pointer_y = 240 + int((z - editor_state.view_z) / per_pixel);
+    }
+    static void press(int code)
+    {
+        editor_key(code, 1);
+        if (code >= 256)
+            editor_key(code, 0);
+    }
+};
+
+std::map<std::string, std::string> folder_files(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.')
+                files[e->d_name] = bvtest::read_file(folder + "/" + e->d_name);
+        closedir(d);
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST(EditorKeys, EchoZoomStrengthToolsAndWidgets)
+{
+    in_track_folder([](bvtest::TempDir&) {
+        bvtest::Problems p;
+        key_fixture f;
+        p.check(editor_key('a', 1) == 0, "a key that is no command");
+        p.same(status(), "Pressed 0x61 ('a')", "printable echo");
+        editor_key(8, 1);
+        p.same(status(), "No more undo levels!", "backspace undoes");
+        p.same(editor_state.status_buffer, "Pressed 0x08", "control echo");
+        p.check(editor_key(9, 1) == 0, "Tab is never taken");
+        p.check(editor_key(menu_keys.left, 0) == 1, "the release of an arrow is taken");
+
+        editor_widgets.zoom.value = 1;
+        for (int i = 0; i < 20; ++i)
+            key_fixture::press('=');
+        p.check(editor_widgets.zoom.value == 11, "twenty zoom steps in");
+        for (int i = 0; i < 40; ++i)
+            key_fixture::press('-');
+        p.check(editor_widgets.zoom.value == -3, "zoom out stops at -3");
+        editor_widgets.zoom.value = 1;
+        for (int i = 0; i < 30; ++i)
+            key_fixture::press(']');
+        p.check(editor_widgets.strength.value == 5, "strength stops at 5");
+        key_fixture::press('[');
+        p.check(editor_widgets.strength.value == 4.75, "strength steps by 0.25");
+        const float x = editor_state.view_x;
+        key_fixture::press(menu_keys.right);
+        p.check(editor_state.view_x == x + editor_view_width() / 4, "an arrow moves a quarter view");
+
+        static const int tools[9] = {2, 4, 5, 6, 7, 8, 9, 10, 11};
+        for (int k = 0; k < 9; ++k) {
+            key_fixture::press('1' + k);
+            p.check(editor_state.tool == tools[k], "digit " + std::to_string(k + 1));
+        }
+        key_fixture::press('1');
+        f.terrain.heights[0] = 3.0f;
+        f.terrain.change_flags = 7;
+        editor_mouse();
+        const int levels = editor_state.undo_levels;
+        key_fixture::press('1');
+        p.check(editor_state.undo_levels == levels, "the same tool takes no snapshot");
+        key_fixture::press('2');
+        p.check(editor_state.undo_levels == levels + 1, "a tool change takes one");
+
+        // A widget under the pointer takes the keys.
+        editor_widgets.zoom.rect = {10, 10, 100, 30};
+        f.window.pointer_x = 50;
+        f.window.pointer_y = 20;
+        editor_key(menu_keys.right, 1);
+        p.check(editor_widgets.zoom.value == 1.125, "right over Zoom");
+        p.check(editor_key('s', 1) == 1 && status() != "Saved!", "s over Zoom does not save");
+        editor_widgets.tools[13].rect = {10, 40, 100, 60};
+        f.window.pointer_y = 50;
+        editor_key(menu_keys.cursor_left, 1);
+        editor_key(menu_keys.cursor_left, 0);
+        p.check(editor_state.tool == 13, "a click on a tool button");
+        editor_widget_rects_clear();
+        f.window.pointer_x = 51;
+        editor_mouse();
+        p.check(editor_state.hovered_widget == -1, "a cleared rect cannot be hovered");
+
+        // Panning keeps the point under the pointer.
+        for (double zoom : {-3.0, 1.0, 8.0}) {
+            editor_widgets.zoom.value = zoom;
+            f.window.pointer_x = 200;
+            f.window.pointer_y = 100;
+            float ax, az, bx, bz;
+            screen_to_world(&ax, &az);
+            editor_key(menu_keys.cursor_right, 1);
+            f.window.pointer_x = 260;
+            f.window.pointer_y = 180;
+            editor_mouse();
+            editor_key(menu_keys.cursor_right, 0);
+            screen_to_world(&bx, &bz);
+            p.check(std::fabs(ax - bx) < 1e-3f * editor_view_width() && std::fabs(az - bz) < 1e-3f * editor_view_width(),
+                    "panning at zoom " + std::to_string(zoom));
+        }
+        editor_widgets.zoom.value = 1;
+        return p.text;
+    });
+}
+
+TEST(EditorKeys, StatueBillboardAndGateCommands)
+{
+    in_track_folder([](bvtest::TempDir&) {
+        bvtest::Problems p;
+        key_fixture f;
+        editor_state.tool = 13;
+        key_fixture::press('d');   // an empty table: nothing to copy
+        p.check(statue_count() == 0, "copy without statues");
+        first_track_statue = 0;
+        create_statue(10, 1, 10, 0.5f, nullptr, "a.png", nullptr);
+        editor_state.selected_statue = 0;
+        f.point_at(20, 12);
+        key_fixture::press('d');
+        p.check(statue_count() == 2 && std::fabs(statue_at(1)->x - 20) < 0.5f && statue_at(1)->angle == 0.5f &&
+                    statue_at(1)->height_above_ground == 1 && f.terrain.change_flags == 7 &&
+                    editor_state.selected_statue == 0,
+                "copy to the pointer");
+        for (int i = 0; i < 4; ++i)
+            create_statue(float(i), 1, 0, 0.5f, nullptr, "a.png", nullptr);
+        create_statue(50, 1, 30, 0.5f, nullptr, "a.png", nullptr);
+        key_fixture::press('i');
+        const int n = statue_count();
+        bool even = true;
+        for (int q = 1; q < n - 1; ++q)
+            even = even && std::fabs(statue_at(q)->x - (10 + 40.0f * q / (n - 1))) < 1e-3f;
+        p.check(even, "interpolate spaces statues evenly");
+        create_statue(60, 1, 30, 0.5f, nullptr, "b.png", nullptr);
+        key_fixture::press('i');
+        p.same(status(), "Bad match for interpolate!", "another texture");
+        editor_state.selected_statue = statue_count() - 2;
+        editor_key('i', 1);
+        p.same(status(), "Pressed 0x69 ('i')", "second to last does nothing");
+        editor_state.selected_statue = -1;
+        key_fixture::press('i');
+        key_fixture::press('d');
+        p.check(statue_count() == n + 1, "no selection: no copy");
+
+        f.point_at(statue_at(0)->x, statue_at(0)->z);
+        first_track_statue = 1;
+        key_fixture::press('x');
+        p.check(statue_count() == n + 1, "a start-gate piece stays");
+        f.point_at(60, 30);
+        key_fixture::press('x');
+        p.check(statue_count() == n, "one statue deleted");
+        f.terrain.edit_lock = 1;
+        f.point_at(50, 30);
+        key_fixture::press('x');
+        p.check(statue_count() == n, "the lock refuses deletion");
+        f.terrain.edit_lock = 0;
+
+        // Snap to a gradient from (0, 0) to (100, 0).
+        gradient_new();
+        gradient* g = selected_gradient_record();
+        g->start_x = 0, g->start_z = 0, g->end_x = 100, g->end_z = 0;
+        statue* s = statue_at(2);
+        s->x = 30, s->z = 1, s->angle = 0;
+        editor_state.selected_statue = 2;
+        statue_snap_to_gradient();
+        p.check(std::fabs(s->x - 30) < 1e-4f && std::fabs(s->z) < 1e-4f &&
+                    std::fabs(s->angle - std::atan2(-30.0f, 0.0f)) < 1e-4f,
+                "near the axis: onto it");
+        s->x = 0, s->z = 49, s->angle = 3.25f;
+        statue_snap_to_gradient();
+        p.check(std::fabs(s->z - 50) < 1e-3f && s->angle == 3.25f, "near a circle: onto it, the angle kept");
+        s->x = 0, s->z = 49, s->angle = -7.0f;
+        statue_snap_to_gradient();
+        p.check(s->angle <= -2 * std::numbers::pi_v<float>, "upright statues stay upright");
+        s->x = 0, s->z = 0;
+        statue_snap_to_gradient();
+        p.check(s->x == 0 && s->z == 0 && std::isfinite(s->angle), "on the start: unmoved");
+
+        // Billboards: the track's own only.
+        first_track_billboard = 1;
+        create_billboard(5, 0, 5, 1, 1, nullptr);
+        create_billboard(5, 0, 5, 1, 1, nullptr);
+        create_billboard(80, 0, 80, 1, 1, nullptr);
+        editor_state.tool = 12;
+        editor_state.selected_billboard = 1;
+        f.point_at(5, 5);
+        key_fixture::press('x');
+        p.check(billboard_count() == 3, "the search wraps to a flagger: nothing removed");
+        editor_state.selected_billboard = 0;
+        key_fixture::press('x');
+        p.check(billboard_count() == 2 && billboard_at(1)->x == 80, "the track's billboard removed");
+
+        // Switch points.
+        timing_gates.checkpoint_count = 3;
+        timing_gates.firstlap_length = 2;
+        timing_gates.normallap_length = 2;
+        timing_gates.lap_entries[0] = 100001;
+        timing_gates.lap_entries[1] = 2;
+        timing_gates.lap_entries[2] = 100001;
+        timing_gates.lap_entries[3] = 99999;
+        editor_state.selected_gate = -1;
+        gate_switch_point(1);
+        p.check(timing_gates.lap_entries[3] == 99999, "no gate selected");
+        editor_state.selected_gate = 1;
+        gate_switch_point(1);
+        p.check(timing_gates.lap_entries[0] == 1 && timing_gates.lap_entries[2] == 1, "set");
+        gate_switch_point(0);
+        p.check(timing_gates.lap_entries[0] == 100001 && timing_gates.lap_entries[2] == 100001, "cleared");
+        return p.text;
+    });
+}
+
+TEST(EditorSave, OneSetReplacesAllOrNothing)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        key_fixture f;
+        const std::string folder = root / "user/Brovanta/tracks/t";
+        first_track_statue = 0;
+        first_track_billboard = 0;
+        create_statue(10, 1, 10, 0.5f, nullptr, "a.png", nullptr);
+        gradient_new();
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "a complete save");
+        p.check((f.terrain.change_flags & 2) == 0, "saved clears bit 2");
+        const auto saved = folder_files(folder);
+        for (const char* name : {"billboards", "timing_gates", "terrain.png", "terrain.hf", "statues", "edinfo"})
+            p.check(saved.count(name) == 1, std::string("saved ") + name);
+
+        create_statue(20, 1, 20, 0.5f, nullptr, "a.png", nullptr);
+        for (int k = 1; k <= int(saved.size()) + 1; ++k)
+            for (int stage = 0; stage < 3; ++stage) {
+                save_set_test_fail(k, stage);
+                f.terrain.change_flags = 7;
+                key_fixture::press('s');
+                save_set_test_fail(0, 0);
+                if (k > int(saved.size()))
+                    continue;
+                const std::string what = "file " + std::to_string(k) + " stage " + std::to_string(stage);
+                p.check(folder_files(folder) == saved, what + " leaves the previous files");
+                p.same(status(), "Save failed!", what);
+                p.check((f.terrain.change_flags & 2) != 0, what + " keeps bit 2");
+            }
+        // Objects the track's script made are never written into the track's files.
+        track_objects_from_script = 1;
+        create_statue(99, 1, 99, 0.5f, nullptr, "script.png", nullptr);
+        create_billboard(99, 0, 99, 1, 1, "script.png");
+        track_objects_from_script = 0;
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "saved with script objects");
+        const std::string statues_text = bvtest::read_file(folder + "/statues");
+        p.check(statues_text.find("script.png") == std::string::npos &&
+                    bvtest::read_file(folder + "/billboards").find("script.png") == std::string::npos &&
+                    statues_text.find("a.png") != std::string::npos,
+                "the script's objects stay out of the saved files");
+        // A folder squatting on a temporary's name.
+        bvtest::make_dirs(folder + "/statues.new/x");
+        key_fixture::press('s');
+        p.same(status(), "Save failed!", "a real failure");
+        return p.text;
+    });
+}
+
+TEST(EditorExport, SceneFileAndIdentifiers)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        p.same(pov_identifier("@2fast.jm"), "_2fast", "a leading digit");
+        p.same(pov_identifier("@statues/hay-bale.jm"), "_hay_bale", "a folder and a hyphen");
+        p.same(pov_identifier("plain"), "plain", "no extension");
+        key_fixture f;
+        key_fixture::press('p');
+        p.same(status(), "Pov!", "exported");
+        const std::string pov = bvtest::read_file(root / "user/Brovanta/tracks/t/track.pov");
+        p.check(pov.find("#declare statues") == std::string::npos, "no statues block without statues");
+        p.check(pov.find("#declare billboards = union {\n}\n") != std::string::npos, "an empty billboard union");
+        char ground[200];
+        snprintf(ground, sizeof ground, "\tscale <%f,%f,%f>\n\ttranslate <0,%f,0>\n}\n", double(f.terrain.world_size),
+                 double(f.terrain.max_height - f.terrain.min_height), double(f.terrain.world_size),
+                 double(f.terrain.min_height));
+        p.check(pov.find(ground) != std::string::npos, "the ground's scale and minimum");
+        bvtest::make_dirs(root / "user/Brovanta/tracks/t/track.pov.new/x");
+        key_fixture::press('p');
+        p.same(status(), "Pov failed!", "an export that cannot be written");
+        return p.text;
+    });
+}
