@@ -71,7 +71,7 @@ void bike_setup_draw()
     for (int i = 0; i < 10; ++i) {
         if (i == 5)
             f.advance(21.663334f, 5.5f);
-        else if (i > 0)
+        if (i > 0)
             f.advance(0, -kPitch);
         ui_draw_choice(&assist_choices[i], focus(15 + i), f.pen, f.scale, 20.3333f, 0, 0.67f);
     }

@@ -85,7 +85,7 @@ void new_race()
     for (int i = 0; i < kGateSlots; ++i) {
         if (i == 20)
             f.advance(28, 27.5f);
-        else if (i > 0)
+        if (i > 0)
             f.advance(0, -kPitch);
         ui_draw_choice(&gate_choices[i], focus(7 + i), f.pen, f.scale, 18.6667f, 0, 0.33f);
     }
