@@ -47,6 +47,7 @@ struct menu_calls {
     void (*screen_changed)();
     void (*quit)();
     // The demo list: full names ("demos/sample.bvdemo") and the names shown.
+    void (*setup_change_guard)(int32_t slot);
     int32_t (*demo_count)();
     const char* (*demo_full_name)(int32_t index);
     const char* (*demo_short_name)(int32_t index);

@@ -8,7 +8,6 @@
 #include "race/bike_setup.h"
 #include "race/controls.h"
 #include "race/net_client.h"
-#include "race/setup_guard.h"
 #include "sim/rider_slot.h"
 
 #include <cmath>
@@ -32,7 +31,7 @@ void guard()
 {
     const int32_t slot = menu_own_slot();
     if (slot >= 0 && slot < kRiderSlots && (rider_slots[slot].state_flags & state_simulated_locally))
-        setup_change_guard(slot);
+        menu_seams.setup_change_guard(slot);
 }
 
 void bike_changed()

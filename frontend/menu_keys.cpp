@@ -522,7 +522,7 @@ void exit_key(int32_t)
 
 }  // namespace
 
-menu_calls menu_seams = {reset_race, real_video_mode, nullptr, nullptr, no_flag, no_flag,
+menu_calls menu_seams = {reset_race, real_video_mode, nullptr, nullptr, no_flag, no_flag, setup_change_guard,
                          no_demos,   no_demo,         no_demo};
 
 int menu_item_count(int screen)

@@ -9,7 +9,9 @@
 #include "race/demo.h"
 #include "race/net_client.h"
 #include "race/series.h"
+#include "race/race_state.h"
 #include "race/settings_values.h"
+#include "race/setup_guard.h"
 #include "sim/rider_slot.h"
 
 #include <gtest/gtest.h>
@@ -409,6 +411,136 @@ TEST_F(MenuKeys, BikeSetupMarksTheRiderInfo)
     menu_item = 10;
     press('*');
     EXPECT_EQ(menu_screen, screen_advanced_stability);
+}
+
+}  // namespace
+
+namespace {
+
+// One series of two events and three opponents, selected.
+struct OneSeries {
+    series_event events[2] = {};
+    OneSeries(int32_t completed)
+    {
+        array_free(&series_table);
+        array_init(&series_table, sizeof(series));
+        series s{};
+        s.title = "Cup";
+        s.event_count = 2;
+        s.completed = completed;
+        s.events = events;
+        s.skill = 1;
+        s.opponent_count = 3;
+        s.opponents[0] = 7;
+        s.opponents[1] = 8;
+        s.opponents[2] = 9;
+        events[0].minutes = 2;
+        events[0].laps = 3;
+        events[1].laps = 4;
+        // First event places: opponents 1, 2, 0 and the player 3 (last).
+        const int32_t places[] = {1, 2, 0, 3};
+        std::copy(places, places + 4, events[0].places);
+        array_push(&series_table, &s);
+        list_select(0);
+    }
+    ~OneSeries()
+    {
+        array_free(&series_table);
+        array_init(&series_table, sizeof(series));
+    }
+};
+
+TEST_F(MenuKeys, SeriesEventsStartFromTheStandings)
+{
+    {
+        OneSeries cup(0);
+        ASSERT_EQ(series_start_next_event(), 1);
+        const reset_call& c = resets.back();
+        EXPECT_EQ(c.lineup[0], 1007);
+        EXPECT_EQ(c.lineup[2], 1009);
+        EXPECT_EQ(c.lineup[3], 1);
+        EXPECT_EQ(c.ticks, 2 * 60 * 128);
+        EXPECT_EQ(c.laps, 3);
+        EXPECT_EQ(c.skill, 1);
+    }
+    {
+        // Second event: the player finished last and starts at gate 6.
+        OneSeries cup(1);
+        series_active_index = -1;
+        series_active_event = -1;
+        menu_open(screen_series_standings);
+        press(kDown);
+        press(kEnter);
+        EXPECT_EQ(menu_screen, -1);
+        const reset_call& c = resets.back();
+        EXPECT_EQ(c.lineup[6], 1);
+        EXPECT_EQ(c.lineup[8], 1008);
+        EXPECT_EQ(c.laps, 4);
+        EXPECT_EQ(series_active_index, 0);
+        EXPECT_EQ(series_active_event, 1);
+        // The same series again while its event runs: nothing.
+        const size_t before = resets.size();
+        menu_open(screen_series_standings);
+        press(kDown);
+        press(kEnter);
+        EXPECT_EQ(resets.size(), before);
+    }
+    {
+        // A finished series starts nothing, yet the menus close.
+        OneSeries cup(2);
+        series_active_index = -1;
+        const size_t before = resets.size();
+        menu_open(screen_series_standings);
+        press(kDown, 2);
+        press(kEnter);
+        EXPECT_EQ(menu_screen, -1);
+        EXPECT_EQ(resets.size(), before);
+    }
+    series_active_index = -1;
+    series_active_event = -1;
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<int32_t> guarded;
+
+TEST_F(MenuKeys, SetupKeysReachTheOwnBikeOnlyThroughTheGuard)
+{
+    menu_seams.setup_change_guard = [](int32_t slot) { guarded.push_back(slot); };
+    guarded.clear();
+    menu_open(screen_bike_setup);
+    menu_item = 9;
+    press(kDown);   // onto "Stability": no local rider, no guard
+    EXPECT_TRUE(guarded.empty());
+
+    race.kinds[0] = rider_kind_remote;
+    race.kinds[2] = rider_kind_local;
+    rider_slots[2].state_flags |= state_simulated_locally;
+    menu_item = 9;
+    press(kDown);
+    EXPECT_EQ(guarded, std::vector<int32_t>{2});
+    menu_item = 20;
+    press(kDown);   // "Sticky Sit/Dab" is the rider's, not the bike's
+    press(kRight);
+    EXPECT_EQ(guarded.size(), 1u);
+    press(kDown);   // "Realign After Fall"
+    EXPECT_EQ(guarded.size(), 2u);
+    menu_open(screen_suspension_gearing);
+    press(kDown);
+    press(kRight);
+    EXPECT_EQ(guarded.size(), 4u);
+    // Stepping "Stability" derives the advanced values from the new whole value.
+    menu_open(screen_bike_setup);
+    menu_item = 10;
+    stability_slider.value = 57;
+    press(kRight);
+    EXPECT_EQ(stability_slider.value, 58);
+
+    rider_slots[2].state_flags = 0;
+    race.kinds[0] = race.kinds[2] = rider_kind_local;
+    menu_seams.setup_change_guard = setup_change_guard;
 }
 
 }  // namespace
