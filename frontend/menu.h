@@ -3,13 +3,13 @@
 #pragma once
 #include "frontend/ui_widgets.h"
 #include "race/menu_state.h"
+#include "race/startup.h"
 
 #include <cstdint>
 
 inline constexpr int kStartLineup = 160;
-// The start lineup handed to reset_race: 0 empty, 1 the player, 2..4 robots,
-// 1000 + n series rider n.
-extern int32_t start_lineup[kStartLineup];
+// The start lineup handed to reset_race (race/startup.h): 0 empty, 1 the player,
+// 2..4 robots, 1000 + n series rider n.
 
 // The choose-from-list screen: the rows are race/'s page record (choose_page).
 struct choose_list_state {
@@ -59,6 +59,9 @@ int menu_item_count(int screen);
 // The rectangles of the open screen's items in item order (the hover step's table);
 // returns the count, 0 for the console and the exit screen.
 int menu_item_rects(int screen, const ui_rect** rects, int capacity);
+// The item under the pointer on that screen, -1 over none (cleared rectangles never
+// match): the hover step moves the highlight there.
+int menu_hover_item(int screen);
 
 // Opens a screen with the highlight on item 0.
 void menu_open(int screen);

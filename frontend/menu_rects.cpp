@@ -5,6 +5,7 @@
 #include "frontend/menu_records.h"
 #include "frontend/settings.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -137,4 +138,14 @@ int menu_item_rects(int screen, const ui_rect** rects, int capacity)
     default: break;
     }
     return l.count;
+}
+
+int menu_hover_item(int screen)
+{
+    const ui_rect* rects[64];
+    const int n = std::min(menu_item_rects(screen, rects, 64), 64);
+    for (int i = 0; i < n; ++i)
+        if (rects[i]->x0 >= 0 && ui_hit_test(rects[i]))
+            return i;
+    return -1;
 }

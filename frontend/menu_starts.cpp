@@ -10,8 +10,6 @@
 
 #include <algorithm>
 
-int32_t start_lineup[kStartLineup] = {};
-
 namespace {
 
 // Gate order of a later event: 15 gates for a small field, else the middle outward

@@ -133,6 +133,8 @@ void shutdown_tail()
 
 qorl_window* program_window = nullptr;
 
+int32_t start_lineup[160];
+
 int brovanta_main(int argc, char** argv)
 {
     runtime_setup();

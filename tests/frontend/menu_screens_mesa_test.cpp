@@ -8,6 +8,7 @@
 #include "gfx/gl_layer.h"
 #include "gl_window.h"
 #include "platform/qorl_gl.h"
+#include "race/controls.h"
 #include "race/projection.h"
 #include "race/run_clock.h"
 #include "race/series.h"
@@ -136,6 +137,16 @@ TEST_F(MenuScreensOnMesa, MainMenuPlacesAndListRows)
     d = draw_screen(window, screen_bike_setup);
     EXPECT_EQ(d.rects[20].y0, d.rects[16].y0);
     EXPECT_GT(d.rects[20].x0, d.rects[15].x1);
+
+    // The pointer: over "Points Series" it picks item 2; over an empty row, nothing.
+    d = draw_screen(window, screen_main_menu);
+    pointer_x = (d.rects[2].x0 + d.rects[2].x1) / 2;
+    pointer_y = (d.rects[2].y0 + d.rects[2].y1) / 2;
+    EXPECT_EQ(menu_hover_item(screen_main_menu), 2);
+    d = draw_screen(window, screen_choose_list);
+    pointer_y = d.rects[8].y1 + 20;
+    pointer_x = d.rects[8].x0 + 5;
+    EXPECT_EQ(menu_hover_item(screen_choose_list), -1);
 
     open(1280, 720);
     d = draw_screen(window, screen_main_menu);
