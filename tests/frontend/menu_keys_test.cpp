@@ -12,7 +12,9 @@
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "race/setup_guard.h"
+#include "gfx/model_scene.h"
 #include "sim/rider_slot.h"
+#include "sim/wheel_sampling.h"
 
 #include <gtest/gtest.h>
 
@@ -541,6 +543,49 @@ TEST_F(MenuKeys, SetupKeysReachTheOwnBikeOnlyThroughTheGuard)
     rider_slots[2].state_flags = 0;
     race.kinds[0] = race.kinds[2] = rider_kind_local;
     menu_seams.setup_change_guard = setup_change_guard;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MenuKeys, ResetPointsUnlocksTheRunningSeries)
+{
+    OneSeries cup(1);
+    series_active_index = 0;
+    series_active_event = 1;
+    menu_open(screen_series_standings);
+    press(kDown, 3);
+    press(kEnter);
+    EXPECT_EQ(series_at(0)->completed, 0);
+    EXPECT_EQ(series_active_index, -1) << "the running event of a reset series is no longer counted";
+    EXPECT_EQ(series_active_event, -1);
+    // Now "Enter Next Event" starts the first event again.
+    menu_open(screen_series_standings);
+    press(kDown);
+    press(kEnter);
+    EXPECT_EQ(resets.back().lineup[3], 1);
+    EXPECT_EQ(series_active_event, 0);
+    series_active_index = series_active_event = -1;
+}
+
+TEST_F(MenuKeys, AdvancedGraphicsKeysTakeRoostAndReflectionsAtOnce)
+{
+    menu_open(screen_advanced_graphics);
+    roost_density_slider.value = 250;
+    roost_density = 250;
+    reflections_choice.selected = 1;
+    reflections = 1;
+    menu_item = 8;
+    press(kRight);
+    EXPECT_EQ(roost_density, 260);
+    menu_item = 11;
+    press(kLeft);
+    EXPECT_EQ(reflections, 0);
+    const int before = roost_density;
+    menu_item = 9;
+    press(kRight);
+    EXPECT_EQ(roost_density, before);
 }
 
 }  // namespace

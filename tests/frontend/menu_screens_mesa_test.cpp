@@ -2,6 +2,7 @@
 // "<build>/frontend_frames/": not one flat colour, each drawn item's rectangle from
 // its screen's table with text in it, and the exact places of the main menu.
 #include "frontend/menu.h"
+#include "frontend/menu_draw_parts.h"
 #include "frontend/menu_records.h"
 #include "frontend/settings.h"
 #include "frontend_env.h"
@@ -12,6 +13,7 @@
 #include "race/projection.h"
 #include "race/run_clock.h"
 #include "race/series.h"
+#include "sim/bike_info.h"
 
 #include <set>
 #include <string>
@@ -151,6 +153,30 @@ TEST_F(MenuScreensOnMesa, MainMenuPlacesAndListRows)
     open(1280, 720);
     d = draw_screen(window, screen_main_menu);
     EXPECT_NEAR(d.rects[0].x0, 160, 1);
+}
+
+}  // namespace
+}  // namespace fronttest
+
+namespace fronttest {
+namespace {
+
+TEST(SuspensionValues, PrintedFromTheBikeRecord)
+{
+    bike_info bike{};
+    bike.front_sprocket = 13;
+    bike.fork_spring_rate[0] = bike.fork_spring_rate[1] = 1000;
+    bike.shock_spring_rate[0] = bike.shock_spring_rate[1] = 1000;
+    char text[64];
+    ASSERT_TRUE(suspension_value_text(&bike, 13, -2, text, sizeof text));
+    EXPECT_STREQ(text, "11.00 teeth");
+    ASSERT_TRUE(suspension_value_text(&bike, 4, 50, text, sizeof text));
+    EXPECT_STREQ(text, "0.744 kg/mm");
+    ASSERT_TRUE(suspension_value_text(&bike, 11, 50, text, sizeof text));
+    EXPECT_STREQ(text, "1.49 kg/mm");
+    EXPECT_FALSE(suspension_value_text(&bike, 0, 50, text, sizeof text));
+    EXPECT_FALSE(suspension_value_text(nullptr, 13, 0, text, sizeof text)) << "a bike not in the database";
+    EXPECT_EQ(bike_info_lookup("no such bike"), nullptr);
 }
 
 }  // namespace
