@@ -16,17 +16,6 @@ namespace {
 
 constexpr int key_star = 42;
 
-bool confirms(int32_t key, const ui_rect& rect)
-{
-    return key == menu_keys.enter || key == menu_keys.keypad_enter || key == 32 ||
-           (key == menu_keys.cursor_left && ui_hit_test(&rect));
-}
-
-bool opens_list(int32_t key)
-{
-    return key == menu_keys.enter || key == menu_keys.keypad_enter || key == menu_keys.cursor_left;
-}
-
 void guard()
 {
     const int32_t slot = menu_own_slot();
@@ -68,19 +57,19 @@ void bike_setup_menu_key(int32_t key)
 {
     switch (menu_item) {
     case 0:
-        if (confirms(key, menu_buttons.back.rect))
+        if (menu_confirms(key, menu_buttons.back.rect))
             menu_open(screen_main_menu);
         return;
     case 1:
-        if (confirms(key, menu_buttons.suspension.rect))
+        if (menu_confirms(key, menu_buttons.suspension.rect))
             menu_open(screen_suspension_gearing);
         return;
     case 2:
-        if (confirms(key, menu_buttons.stability.rect))
+        if (menu_confirms(key, menu_buttons.stability.rect))
             menu_open(screen_advanced_stability);
         return;
     case 3:
-        if (opens_list(key)) {
+        if (menu_opens_list(key)) {
             menu_open_choose_list("Choose Bike", &bike_choice, bike_list_chosen);
         } else {
             const int before = bike_choice.selected;
@@ -110,7 +99,7 @@ void bike_setup_menu_key(int32_t key)
     }
     if (menu_item >= 6 && menu_item <= 9) {
         ui_choice* c = graphics_choices[menu_item - 6];
-        if (opens_list(key)) {
+        if (menu_opens_list(key)) {
             menu_open_choose_list(look_titles[menu_item - 6], c, look_chosen);
         } else {
             ui_choice_key(c, key);
@@ -131,7 +120,7 @@ void bike_setup_menu_key(int32_t key)
 void bike_sub_screen_key(int32_t key)
 {
     if (menu_item == 0) {
-        if (confirms(key, menu_buttons.back.rect))
+        if (menu_confirms(key, menu_buttons.back.rect))
             menu_open(screen_bike_setup);
         return;
     }

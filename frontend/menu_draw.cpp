@@ -212,17 +212,9 @@ void graphics_sound()
     ui_draw_choice(&hide_rider_choice, focus(8), f.pen, f.scale, w, 0, 0.5f);
     f.advance(0, -kPitch);
     ui_draw_choice(&rigid_camera_choice, focus(9), f.pen, f.scale, w, 0, 0.5f);
-    ui_slider* const sliders[] = {&fov_slider,
-                                  &first_person_height_slider,
-                                  &first_person_angle_slider,
-                                  &first_person_gimbal_slider,
-                                  &third_person_height_slider,
-                                  &third_person_distance_slider,
-                                  &volume_slider,
-                                  &comp_volume_slider};
     for (int i = 0; i < 8; ++i) {
         f.advance(0, -kPitch);
-        ui_draw_slider(sliders[i], focus(10 + i), f.pen, f.scale, w, 0, 0.5f);
+        ui_draw_slider(graphics_sound_sliders[i], focus(10 + i), f.pen, f.scale, w, 0, 0.5f);
     }
     bvglTranslatef(23.67f, -1.5f, 0);
     text_draw_centered(1, 0, 0, 1, -12.5f, 12.5f, "Some settings will not take effect until next restart");

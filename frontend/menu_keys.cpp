@@ -34,8 +34,6 @@ int32_t series_list_page = 0;
 
 namespace {
 
-constexpr int key_space = 32;
-constexpr int key_star = 42;
 
 void no_flag() {}
 
@@ -51,18 +49,6 @@ int32_t no_demos()
 const char* no_demo(int32_t)
 {
     return nullptr;
-}
-
-bool confirms(int32_t key, const ui_rect& rect)
-{
-    return key == menu_keys.enter || key == menu_keys.keypad_enter || key == key_space ||
-           (key == menu_keys.cursor_left && ui_hit_test(&rect));
-}
-
-// The keys that open a list: no space, and the click anywhere on the item.
-bool opens_list(int32_t key)
-{
-    return key == menu_keys.enter || key == menu_keys.keypad_enter || key == menu_keys.cursor_left;
 }
 
 int32_t last_page(int32_t count)
@@ -178,13 +164,13 @@ int list_key(int32_t key, void (*row_chosen)(int32_t index))
     const list_items l = list_layout(menu_screen);
     if (menu_item == l.prev || menu_item == l.next) {
         ui_button& b = menu_item == l.prev ? menu_buttons.prev_page : menu_buttons.next_page;
-        if (confirms(key, b.rect))
+        if (menu_confirms(key, b.rect))
             page_step(menu_screen, menu_item == l.prev ? -1 : 1);
         return 1;
     }
     if (menu_item >= l.first_row && menu_item < l.first_row + kListPageRows) {
         const int row = menu_item - l.first_row;
-        if (choose_page.rows[row] && confirms(key, menu_buttons.rows[row].rect))
+        if (choose_page.rows[row] && menu_confirms(key, menu_buttons.rows[row].rect))
             row_chosen(list_page_number(menu_screen) * kListPageRows + row);
         return 1;
     }
@@ -270,7 +256,7 @@ void main_menu_key(int32_t key)
     static constexpr int targets[8] = {screen_new_race,   screen_playback_race, screen_points_series,
                                        screen_time_trial, screen_multiplayer,   screen_bike_setup,
                                        screen_graphics_sound, screen_customize_controls};
-    if (menu_item < 0 || menu_item > 8 || !confirms(key, menu_buttons.main[menu_item].rect))
+    if (menu_item < 0 || menu_item > 8 || !menu_confirms(key, menu_buttons.main[menu_item].rect))
         return;
     if (menu_item == 8) {
         menu_open(screen_exit);
@@ -284,7 +270,7 @@ bool back_key(int32_t key, int screen)
 {
     if (menu_item != 0)
         return false;
-    if (confirms(key, menu_buttons.back.rect))
+    if (menu_confirms(key, menu_buttons.back.rect))
         menu_open(screen);
     return true;
 }
@@ -295,7 +281,7 @@ void new_race_key(int32_t key)
         return;
     switch (menu_item) {
     case 1:
-        if (confirms(key, menu_buttons.start.rect))
+        if (menu_confirms(key, menu_buttons.start.rect))
             new_race_start();
         return;
     case 2: menu_open_track_list(key); return;
@@ -315,7 +301,7 @@ void time_trial_key(int32_t key)
         return;
     switch (menu_item) {
     case 1:
-        if (confirms(key, menu_buttons.start.rect))
+        if (menu_confirms(key, menu_buttons.start.rect))
             time_trial_start();
         return;
     case 2: menu_open_track_list(key); return;
@@ -334,7 +320,7 @@ void points_series_key(int32_t key)
 void choose_list_key(int32_t key)
 {
     if (menu_item == 0) {
-        if (confirms(key, menu_buttons.cancel.rect))
+        if (menu_confirms(key, menu_buttons.cancel.rect))
             menu_open(choose_list.return_screen);
         return;
     }
@@ -343,7 +329,7 @@ void choose_list_key(int32_t key)
 
 void series_standings_key(int32_t key)
 {
-    if (menu_item < 0 || menu_item > 3 || !confirms(key, menu_buttons.standings[menu_item].rect))
+    if (menu_item < 0 || menu_item > 3 || !menu_confirms(key, menu_buttons.standings[menu_item].rect))
         return;
     const int32_t selected = choose_page.selected;
     series* s = selected >= 0 && selected < series_count() ? series_at(selected) : nullptr;
@@ -409,31 +395,23 @@ void switch_video_mode()
 void graphics_sound_key(int32_t key)
 {
     static ui_choice* const choices[] = {&hide_rider_choice, &rigid_camera_choice};
-    static ui_slider* const sliders[] = {&fov_slider,
-                                         &first_person_height_slider,
-                                         &first_person_angle_slider,
-                                         &first_person_gimbal_slider,
-                                         &third_person_height_slider,
-                                         &third_person_distance_slider,
-                                         &volume_slider,
-                                         &comp_volume_slider};
     if (back_key(key, screen_main_menu))
         return;
     if (menu_item == 1) {
-        if (confirms(key, menu_buttons.advanced_graphics.rect))
+        if (menu_confirms(key, menu_buttons.advanced_graphics.rect))
             menu_open(screen_advanced_graphics);
     } else if (menu_item >= 2 && menu_item <= 5) {
-        if (confirms(key, menu_buttons.presets[menu_item - 2].rect))
+        if (menu_confirms(key, menu_buttons.presets[menu_item - 2].rect))
             detail_preset_apply(menu_item - 2);
     } else if (menu_item == 6) {
         ui_choice_key(&video_mode_choice, key);
     } else if (menu_item == 7) {
-        if (confirms(key, menu_buttons.switch_mode.rect))
+        if (menu_confirms(key, menu_buttons.switch_mode.rect))
             switch_video_mode();
     } else if (menu_item == 8 || menu_item == 9) {
         ui_choice_key(choices[menu_item - 8], key);
     } else if (menu_item >= 10 && menu_item <= 17) {
-        ui_slider_key(sliders[menu_item - 10], key);
+        ui_slider_key(graphics_sound_sliders[menu_item - 10], key);
     }
 }
 
@@ -495,7 +473,7 @@ void multiplayer_key(int32_t key)
     if (back_key(key, screen_main_menu))
         return;
     if (menu_item == 1) {
-        if (!confirms(key, menu_buttons.connect.rect))
+        if (!menu_confirms(key, menu_buttons.connect.rect))
             return;
         if (net_socket == -1) {
             server_history_push();
@@ -505,7 +483,7 @@ void multiplayer_key(int32_t key)
             net_menu_disconnect();
         }
     } else if (menu_item == 2) {
-        if (!confirms(key, menu_buttons.restart.rect))
+        if (!menu_confirms(key, menu_buttons.restart.rect))
             return;
         net_request_restart();
         menu_close();
@@ -585,7 +563,7 @@ void select_in_source(int index)
 
 void menu_open_track_list(int key)
 {
-    if (!opens_list(key)) {
+    if (!menu_opens_list(key)) {
         ui_choice_key(track_source, key);
         return;
     }

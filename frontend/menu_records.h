@@ -2,6 +2,8 @@
 #pragma once
 #include "frontend/ui_widgets.h"
 
+#include <cstdint>
+
 struct menu_button_records {
     ui_button main[9];
     ui_button back;            // item 0 of every screen with a title
@@ -24,3 +26,11 @@ extern menu_button_records menu_buttons;
 
 // The bindings in the controls screen's order.
 extern const int controls_order[20];
+
+// The eight sliders of the graphics screen, "Field Of View" first.
+extern ui_slider* const graphics_sound_sliders[8];
+
+// Confirming a button: "enter", "keypad enter", space, or a click inside it.
+bool menu_confirms(int32_t key, const ui_rect& rect);
+// The keys that open a list from a choice: no space, and a click anywhere.
+bool menu_opens_list(int32_t key);

@@ -112,9 +112,7 @@ int menu_item_rects(int screen, const ui_rect** rects, int capacity)
         l.add(b.switch_mode.rect);
         l.add(hide_rider_choice.rect);
         l.add(rigid_camera_choice.rect);
-        for (const ui_slider* s : {&fov_slider, &first_person_height_slider, &first_person_angle_slider,
-                                   &first_person_gimbal_slider, &third_person_height_slider,
-                                   &third_person_distance_slider, &volume_slider, &comp_volume_slider})
+        for (const ui_slider* s : graphics_sound_sliders)
             l.add(s->rect);
         break;
     case screen_advanced_graphics:
