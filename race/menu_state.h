@@ -1,6 +1,7 @@
 // Which menu screen is open. The menus set it; the network client reads it to hold
 // back a rider-info report while the player is still editing the setup.
 #pragma once
+#include <cstdint>
 
 enum menu_screen_id : int {
     screen_main_menu,
@@ -22,3 +23,4 @@ enum menu_screen_id : int {
 };
 
 extern int menu_screen;  // negative: no menu open
+extern int32_t menu_item;  // the highlighted item of the open screen

@@ -21,6 +21,7 @@
 #include "race/net_client.h"
 #include "race/out_of_memory_stop.h"
 #include "race/race_hooks.h"
+#include "race/race_restart.h"
 #include "race/race_rules.h"
 #include "race/rider_history.h"
 #include "race/settings_hooks.h"
@@ -188,6 +189,7 @@ void input_prepare(qorl_window* window)
 }  // namespace
 
 qorl_window* program_window = nullptr;
+
 
 int brovanta_main(int argc, char** argv)
 {

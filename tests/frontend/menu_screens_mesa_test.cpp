@@ -1,0 +1,183 @@
+// Every menu screen drawn for real at 640 x 480 and 1280 x 720, saved under
+// "<build>/frontend_frames/": not one flat colour, each drawn item's rectangle from
+// its screen's table with text in it, and the exact places of the main menu.
+#include "frontend/menu.h"
+#include "frontend/menu_draw_parts.h"
+#include "frontend/menu_records.h"
+#include "frontend/settings.h"
+#include "frontend_env.h"
+#include "gfx/gl_layer.h"
+#include "gl_window.h"
+#include "platform/qorl_gl.h"
+#include "race/controls.h"
+#include "race/projection.h"
+#include "race/run_clock.h"
+#include "race/series.h"
+#include "sim/bike_info.h"
+
+#include <set>
+#include <string>
+
+namespace fronttest {
+namespace {
+
+struct Drawn {
+    Frame frame;
+    std::vector<ui_rect> rects;
+};
+
+Drawn draw_screen(qorl_window* window, int screen, int item = 0)
+{
+    Drawn d;
+    qorl_frame* frame = qorl_begin_frame(window);
+    if (!frame)
+        return d;
+    set_projection(frame->width, frame->height, 110);
+    bvglClearColor(0.1f, 0.3f, 0.5f, 1);
+    bvglClear(GL_COLOR_BUFFER_BIT);
+    bvglDisable(GL_DEPTH_TEST);
+    menu_screen = screen;
+    menu_item = item;
+    menu_draw();
+    d.frame = read_frame();
+    qorl_end_frame(window);
+    const ui_rect* rects[64];
+    const int n = menu_item_rects(screen, rects, 64);
+    for (int i = 0; i < n; ++i)
+        d.rects.push_back(*rects[i]);
+    return d;
+}
+
+bool flat(const Frame& f)
+{
+    const Rgba first = f.at(0, 0);
+    for (int y = 0; y < f.h; y += 7)
+        for (int x = 0; x < f.w; x += 7)
+            if (f.at(x, y) != first)
+                return false;
+    return true;
+}
+
+bool differs(const Frame& a, const Frame& b, const ui_rect& r)
+{
+    for (int y = std::max(r.y0, 0); y < std::min(r.y1, a.h); ++y)
+        for (int x = std::max(r.x0, 0); x < std::min(r.x1, a.w); ++x)
+            if (a.at(x, y) != b.at(x, y))
+                return true;
+    return false;
+}
+
+class MenuScreensOnMesa : public GlWindowTest {
+protected:
+    void SetUp() override
+    {
+        GlWindowTest::SetUp();
+        settings_reset_static();
+        run_clock = 5;
+        static const char* const rows[7] = {"One", "Two", "Three", "Four", "Five", "Six", "Seven"};
+        choose_texts = rows;
+        choose_text_count = 7;
+        choose_list.title = "Choose Track";
+        list_page_fill(0);
+    }
+};
+
+TEST_F(MenuScreensOnMesa, EveryScreenAtBothSizes)
+{
+    for (const auto& size : {std::pair{640, 480}, std::pair{1280, 720}}) {
+        open(size.first, size.second);
+        if (!window)
+            return;
+        for (int screen = screen_main_menu; screen <= screen_exit; ++screen) {
+            const Drawn d = draw_screen(window, screen);
+            ASSERT_EQ(d.frame.w, size.first);
+            save_frame("menu_" + std::to_string(screen) + "_" + std::to_string(size.first), d.frame.w, d.frame.h,
+                       d.frame.rgb());
+            EXPECT_FALSE(flat(d.frame)) << screen;
+            if (screen == screen_series_standings || screen == screen_console || screen == screen_exit)
+                continue;
+            EXPECT_EQ(int(d.rects.size()), menu_item_count(screen)) << screen;
+            // Moving the highlight changes the two items' boxes and no other.
+            const int count = int(d.rects.size());
+            for (int k = 0; k + 1 < count && k < 3; ++k) {
+                const Drawn a = draw_screen(window, screen, k);
+                const Drawn b = draw_screen(window, screen, k + 1);
+                if (a.rects[size_t(k)].x0 < 0 || a.rects[size_t(k + 1)].x0 < 0)
+                    continue;
+                EXPECT_TRUE(differs(a.frame, b.frame, a.rects[size_t(k)])) << screen << " item " << k;
+                EXPECT_TRUE(differs(a.frame, b.frame, a.rects[size_t(k + 1)])) << screen << " item " << k + 1;
+            }
+        }
+    }
+}
+
+TEST_F(MenuScreensOnMesa, MainMenuPlacesAndListRows)
+{
+    if (!window)
+        return;
+    Drawn d = draw_screen(window, screen_main_menu);
+    ASSERT_EQ(d.rects.size(), 9u);
+    EXPECT_EQ(d.rects[0].x0, 0);
+    EXPECT_EQ(d.rects[0].y0, 52);
+    EXPECT_EQ(d.rects[0].x1, 225);
+    EXPECT_EQ(d.rects[0].y1, 67);
+    EXPECT_EQ(d.rects[8].y0, 217);
+    EXPECT_EQ(d.rects[8].y1, 232);
+
+    // The choose list with 7 entries: the rows after the seventh cleared, both page
+    // buttons drawn.
+    d = draw_screen(window, screen_choose_list);
+    for (int r = 2 + 7; r < 22; ++r)
+        EXPECT_EQ(d.rects[size_t(r)].x0, -1) << r;
+    EXPECT_GE(d.rects[1].x0, 0);
+    EXPECT_GE(d.rects[22].x0, 0);
+    // New Race: "Gate 21" level with "Gate 1", to its right.
+    d = draw_screen(window, screen_new_race);
+    EXPECT_EQ(d.rects[7].y0, d.rects[27].y0);
+    EXPECT_GT(d.rects[27].x0, d.rects[7].x1);
+    // Bike setup: item 20 one row below item 15, in the second column.
+    d = draw_screen(window, screen_bike_setup);
+    EXPECT_EQ(d.rects[20].y0, d.rects[16].y0);
+    EXPECT_GT(d.rects[20].x0, d.rects[15].x1);
+
+    // The pointer: over "Points Series" it picks item 2; over an empty row, nothing.
+    d = draw_screen(window, screen_main_menu);
+    pointer_x = (d.rects[2].x0 + d.rects[2].x1) / 2;
+    pointer_y = (d.rects[2].y0 + d.rects[2].y1) / 2;
+    EXPECT_EQ(menu_hover_item(screen_main_menu), 2);
+    d = draw_screen(window, screen_choose_list);
+    pointer_y = d.rects[8].y1 + 20;
+    pointer_x = d.rects[8].x0 + 5;
+    EXPECT_EQ(menu_hover_item(screen_choose_list), -1);
+
+    open(1280, 720);
+    d = draw_screen(window, screen_main_menu);
+    EXPECT_NEAR(d.rects[0].x0, 160, 1);
+}
+
+}  // namespace
+}  // namespace fronttest
+
+namespace fronttest {
+namespace {
+
+TEST(SuspensionValues, PrintedFromTheBikeRecord)
+{
+    bike_info bike{};
+    bike.front_sprocket = 13;
+    bike.fork_spring_rate[0] = bike.fork_spring_rate[1] = 1000;
+    bike.shock_spring_rate[0] = bike.shock_spring_rate[1] = 1000;
+    char text[64];
+    ASSERT_TRUE(suspension_value_text(&bike, 13, -2, text, sizeof text));
+    EXPECT_STREQ(text, "11.00 teeth");
+    ASSERT_TRUE(suspension_value_text(&bike, 4, 50, text, sizeof text));
+    EXPECT_STREQ(text, "0.744 kg/mm");
+    ASSERT_TRUE(suspension_value_text(&bike, 11, 50, text, sizeof text));
+    EXPECT_STREQ(text, "1.49 kg/mm");
+    EXPECT_FALSE(suspension_value_text(&bike, 0, 50, text, sizeof text));
+    EXPECT_FALSE(suspension_value_text(nullptr, 13, 0, text, sizeof text)) << "a bike not in the database";
+    EXPECT_EQ(bike_info_lookup("no such bike"), nullptr);
+}
+
+}  // namespace
+}  // namespace fronttest
