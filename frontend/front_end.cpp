@@ -2,8 +2,10 @@
 
 #include "foundation/front_door.h"
 #include "frontend/message_line.h"
+#include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
 #include "race/race_hooks.h"
+#include "sim/wheel_sampling.h"
 
 namespace {
 
@@ -25,4 +27,5 @@ void front_end_install()
     front_door.message_ring_clear = message_log_clear;
     front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
+    position_log_install(poslog_distance, poslog_append);
 }
