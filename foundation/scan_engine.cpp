@@ -144,6 +144,7 @@ int scan_walk::conversion(const unsigned char*& f)
     case '[':
         return scan_set(f, suppress, width);
     case 'd':
+    case 'u':
     case 'i':
     case 'o':
     case 'x':

@@ -58,7 +58,7 @@ T narrow(long double v)
 bool scan_read_integer(scan_field& in, int conversion, uint32_t* out)
 {
     const bool negative = read_sign(in);
-    uint32_t base = conversion == 'd' ? 10 : conversion == 'o' ? 8 : conversion == 'i' ? 0 : 16;
+    uint32_t base = conversion == 'd' || conversion == 'u' ? 10 : conversion == 'o' ? 8 : conversion == 'i' ? 0 : 16;
     uint32_t value = 0;
     bool any = false;
     if (base == 0) {

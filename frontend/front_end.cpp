@@ -4,6 +4,8 @@
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
+#include "frontend/title_screen.h"
+#include "race/program_hooks.h"
 #include "race/race_hooks.h"
 #include "sim/wheel_sampling.h"
 
@@ -28,4 +30,5 @@ void front_end_install()
     front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
     position_log_install(poslog_distance, poslog_append);
+    program_hooks.title_screen_draw = title_screen_draw;
 }

@@ -7,6 +7,7 @@
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "sim/ai_lines_file.h"
+#include "sim/wheel_sampling.h"
 #include "terrain/terrain_settings.h"
 
 #include <cstring>
@@ -25,6 +26,8 @@ void command_line_apply(const command_line& c)
         lod_scale = *c.lod_scale;
     if (c.lod_bias)
         lod_bias = *c.lod_bias;
+    if (c.roost_density)
+        roost_density = *c.roost_density;
     if (c.fugly)
         race_opts.fugly = 1;
     if (c.editor)

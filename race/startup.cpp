@@ -24,7 +24,31 @@
 #include "race/rider_history.h"
 #include "race/settings_values.h"
 #include "sim/rider_slot.h"
+#include "race/bindings.h"
+#include "race/controls.h"
+#include "race/demo.h"
+#include "race/detail_presets.h"
+#include "race/game_settings.h"
+#include "race/game_tick_stand_in.h"
+#include "race/main_loop.h"
+#include "race/program_hooks.h"
+#include "race/race_results.h"
+#include "race/race_riders.h"
+#include "race/race_state.h"
+#include "race/run_clock.h"
+#include "race/series.h"
+#include "race/shutdown.h"
+#include "race/startup_lists.h"
+#include "race/track_load.h"
+#include "race/video_modes.h"
+#include "gfx/texture_settings.h"
+#include "platform/qorl_input.h"
+#include "sim/physics_world.h"
+#include "terrain/terrain_settings.h"
+#include "terrain/track_list.h"
 #include "sim/stock_shapes.h"
+#include <algorithm>
+#include <string>
 
 #include <cstdio>
 #include <cstring>
@@ -39,11 +63,7 @@ void runtime_setup()
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
 }
 
-// Until the main loop arrives: the window's size when it is not fullscreen unless
-// "--width" and "--height" say otherwise, and the colour and depth bits that
-// "--depth" and "--zdepth" default to.
-constexpr int windowed_width = 640;
-constexpr int windowed_height = 480;
+// The colour and depth bits that "--depth" and "--zdepth" default to.
 constexpr int colour_bits = 16;
 constexpr int depth_bits = 16;
 constexpr int32_t redraw_period_us = 62500;
@@ -67,7 +87,7 @@ bool start_gl(qorl_window* window)
 
 // Waits until the window can be drawn (taking every event meanwhile), then sets the GL
 // defaults and loads the fonts and start-up pictures in that first frame. 0 when the
-// frame cannot be shown, or the window is closed before it ever could be.
+// frame cannot be shown, -1 when the window is closed before it ever could be.
 int first_frame(qorl_window* window)
 {
     while (!qorl_begin_frame(window)) {
@@ -75,33 +95,14 @@ int first_frame(qorl_window* window)
         int pressed = 0;
         while (qorl_next_event(window, &code, &pressed))
             if (code == QORL_CLOSE)
-                return 0;
+                return -1;
         qorl_sleep(0, redraw_period_us);
     }
+    if (!graphics_settings.ground_mipmaps)
+        terrain_ground_mipmaps = 0;
     graphics_defaults_load();
     bvglFlush();
     return qorl_end_frame(window);
-}
-
-// Shows the window until it is closed: a cleared frame every redraw period, every
-// event taken, and the close box ends it.
-void wait_for_close(qorl_window* window)
-{
-    bvglClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
-    for (;;) {
-        uint32_t code = 0;
-        int pressed = 0;
-        while (qorl_next_event(window, &code, &pressed)) {
-            if (code == QORL_CLOSE)
-                return;
-        }
-        if (qorl_frame* frame = qorl_begin_frame(window)) {
-            bvglViewport(0, 0, frame->width, frame->height);
-            bvglClear(GL_COLOR_BUFFER_BIT);
-            qorl_end_frame(window);
-        }
-        qorl_sleep(0, redraw_period_us);
-    }
 }
 
 void close_window(qorl_window* window)
@@ -119,9 +120,67 @@ void shutdown_tail()
     mem_report_leaks();
 }
 
+// The window of the chosen video mode: "Windowed" at xres x yres (or the command
+// line's size) with its colour bits; any other mode fullscreen at its size.
+qorl_window* open_window(const command_line& options)
+{
+    const int colour = options.depth.value_or(colour_bits);
+    const int depth = options.zdepth.value_or(depth_bits);
+    int32_t mode = game_settings.video_mode;
+    if (mode < 0 || mode >= video_mode_count)
+        mode = 0;
+    game_settings.video_mode = mode;
+    if (mode == kVideoModeWindowed)
+        return qorl_gl_open("Brovanta", options.width.value_or(game_settings.xres),
+                            options.height.value_or(game_settings.yres), colour, 0, depth, 0, 0);
+    return qorl_gl_open("Brovanta", video_mode_sizes[mode].width, video_mode_sizes[mode].height,
+                        colour | QORL_FULLSCREEN, 0, depth, 0, 0);
+}
+
+// The track list entry of the folder to load, else of the "track" setting.
+void select_track(const std::string& to_load)
+{
+    selected_track = -1;
+    for (int32_t i = 0; i < track_count && selected_track < 0; ++i)
+        if (!to_load.empty() && to_load == track_list[i].folder)
+            selected_track = i;
+    for (int32_t i = 0; i < track_count && selected_track < 0; ++i)
+        if (game_settings.track && strcmp(game_settings.track, track_list[i].folder) == 0)
+            selected_track = i;
+}
+
+void input_prepare(qorl_window* window)
+{
+    cursor_axes[0] = qorl_axis_open(window, "cursor-x");
+    cursor_axes[1] = qorl_axis_open(window, "cursor-y");
+    for (int i = 0; i < kBindings; ++i)
+        binding_resolve(window, &bindings[i]);
+    control_values_zero();
+    struct named {
+        int32_t* code;
+        const char* name;
+    };
+    const named keys[] = {
+        {&menu_keys.up, "up"},         {&menu_keys.down, "down"},
+        {&menu_keys.left, "left"},     {&menu_keys.right, "right"},
+        {&menu_keys.enter, "enter"},   {&menu_keys.keypad_enter, "keypad enter"},
+        {&menu_keys.esc, "esc"},       {&menu_keys.pause, "pause"},
+        {&menu_keys.cursor_left, "cursor-left"}, {&menu_keys.cursor_right, "cursor-right"},
+        {&menu_keys.page_up, "page up"}, {&menu_keys.page_down, "page down"},
+        {&menu_keys.close, "close"},
+    };
+    for (const named& k : keys) {
+        uint32_t code = kUnmatchedKey;
+        qorl_key_code(window, &code, k.name);
+        *k.code = code == kUnmatchedKey ? -1 : int32_t(code);
+    }
+}
+
 }  // namespace
 
 qorl_window* program_window = nullptr;
+
+int32_t start_lineup[160];
 
 int brovanta_main(int argc, char** argv)
 {
@@ -150,50 +209,62 @@ int brovanta_main(int argc, char** argv)
         if (slot >= 0 && slot < kRiderSlots)
             bike_apply_setup(&rider_slots[slot]);
     };
-    // The setup defaults, then the watch armed on them.
+    video_modes_build(qorl_desktop_mode());
+
+    // Defaults, then "@config", then the watch armed on the result.
+    game_settings = game_settings_values{};
     stability_derive(int32_t(setup.stability));
+    detail_preset_apply(0);
+    bindings_set_defaults();
+    program_hooks.config_read();
     setup_watch_arm();
+    graphics_parameters_apply();
 
     const command_line_result parsed = parse_command_line(argc, argv);
     for (const std::string& line : parsed.lines)
         fputs(line.c_str(), stderr);
-    if (parsed.outcome == command_line_outcome::fail) {
+    if (parsed.outcome != command_line_outcome::go_on) {
+        if (parsed.outcome == command_line_outcome::open_home)
+            open_user_folder();
+        video_modes_free();
+        config_forget_unknown();
         shutdown_tail();
-        return 1;
-    }
-    if (parsed.outcome == command_line_outcome::open_home) {
-        open_user_folder();
-        shutdown_tail();
-        return 0;
+        return parsed.outcome == command_line_outcome::fail ? 1 : 0;
     }
     command_line_options = parsed.settings;
     const command_line& options = command_line_options;
     command_line_apply(options);
+    binding_verbose = verbose_level;
+    std::string to_load = options.track.value_or("");
+    // The server chooses the track.
+    if (options.connect)
+        to_load.clear();
     const gl_version_choice version = options.glversion.value_or(gl_version_choice{});
     audio_request audio;
     audio.nosound = options.nosound;
     audio.record_path = options.record_audio ? options.record_audio->c_str() : nullptr;
 
     qorl_gl_request_version(version.major, version.minor, version.profile);
-    qorl_window* window = qorl_gl_open("Brovanta", options.width.value_or(windowed_width),
-                                       options.height.value_or(windowed_height),
-                                       options.depth.value_or(colour_bits), 0,
-                                       options.zdepth.value_or(depth_bits), 0, 0);
+    qorl_window* window = open_window(options);
     if (!window) {
+        video_modes_free();
+        config_forget_unknown();
         shutdown_tail();
         return 1;
     }
     out_of_memory_watch(window);
     program_window = window;
+    loop_io.window = window;
     if (!start_gl(window)) {
         qorl_log("OpenGL version too old\n");
-        close_window(window);
-        shutdown_tail();
-        return 1;  // the program cannot draw on this context: a failed start
+        // The program cannot draw on this context: a failed start.
+        return shutdown_run(shutdown_from::closing_audio, window, 1);
     }
     if (!gl_create_shaders()) {
         fputs("Can't initialize shaders\n", stderr);
         close_window(window);
+        video_modes_free();
+        config_forget_unknown();
         shutdown_tail();
         return 1;
     }
@@ -202,18 +273,71 @@ int brovanta_main(int argc, char** argv)
     file_index_list();
     // The stock collision shapes must be the shipped ones before a server is joined.
     stock_shapes_check();
-
-    if (!audio_start(audio, window)) {
+    program_hooks.texture_choices_scan();
+    if (!scan_tracks()) {
+        fputs("No tracks found\n", stderr);
         close_window(window);
+        video_modes_free();
+        config_forget_unknown();
+        free_track_list();
         shutdown_tail();
         return 1;
     }
-    if (first_frame(window))
-        wait_for_close(window);
+    demo_list_build(verbose_level);
+    series_read_all();
+    select_track(to_load);
 
-    audio_stop();
-    graphics_free();
-    close_window(window);
-    shutdown_tail();
-    return 0;
+    if (!audio_start(audio, window))
+        return shutdown_run(shutdown_from::closing_audio, window, 1);
+    const int shown = first_frame(window);
+    if (shown <= 0) {
+        // A window closed before it could be drawn is a quit; a failed present is not.
+        return shutdown_run(shutdown_from::closing_audio, window, shown < 0 ? 0 : 1);
+    }
+    input_prepare(window);
+    physics_world_init();
+
+    int replay = 0;
+    if (options.demo_file) {
+        snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "%s", options.demo_file->c_str());
+        if (demo_playback_open()) {
+            replay = 1;
+            if (const char* track = demo_playback_track())
+                to_load = track;
+            demo_playback_close();
+        }
+    }
+    race_rider_table_init();
+    for (int32_t& kind : race.kinds)
+        kind = rider_kind_remote;
+    running_order.count = 0;
+    std::fill(std::begin(start_lineup), std::end(start_lineup), 0);
+    if (!options.demo_file)
+        start_lineup[0] = 2;
+    if (!to_load.empty()) {
+        race_requested_folder = intern_string(to_load.c_str());
+        race.force_reload = 1;
+        // Practice alone: no lineup, the local rider in slot 0.
+        reset_race(options.practice ? nullptr : start_lineup, replay, 0, 0, 1000, game_settings.skill);
+        demo_settings.chosen[0] = 0;
+    }
+
+    menu_screen = options.connect ? -1 : int32_t(screen_main_menu);
+    menu_item = 0;
+    loop = main_loop_state{};
+    loop.last_event_screen = menu_screen;
+    if (options.chase_center)
+        for (int k = 0; k < 3; ++k)
+            loop.chase_target[k] = (*options.chase_center)[k];
+    if (!options.connect && options.lock_fps && *options.lock_fps > 0)
+        loop.lock_period = 1.0 / *options.lock_fps;
+    if (!loop_io.clock.now)
+        loop_io.clock = program_clock();
+    if (!loop_io.events.next)
+        loop_io.events = window_events(window);
+    loop.frame_start = loop_io.clock.now(loop_io.clock.context);
+    run_clock = 0;
+
+    const int status = main_loop_run();
+    return shutdown_run(shutdown_from::everything, window, status);
 }

@@ -27,7 +27,8 @@ void physics_world_shutdown()
 {
     if (!physics_world)
         return;
-    dJointGroupDestroy(contact_group);
+    if (contact_group)
+        dJointGroupDestroy(contact_group);
     contact_group = nullptr;
     dWorldDestroy(physics_world);
     physics_world = nullptr;

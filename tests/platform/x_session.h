@@ -2,6 +2,8 @@
 // through the server's XTEST extension, waiting for ring events, and the verdict of a
 // scenario run in a child process.
 #pragma once
+#include "support/fake_input.h"
+
 #include <X11/Xlib.h>
 
 #include <cstdint>
@@ -17,25 +19,6 @@ struct RingEvent {
     uint32_t code;
     int pressed;
     bool operator==(const RingEvent&) const = default;
-};
-
-// The test's own connection (thread support first, as the library requires).
-Display* open_test_display();
-
-// Key and button presses as if typed: they go through the server's keyboard state and
-// focus, and carry real server times. available() is false without libXtst.
-class FakeInput {
-public:
-    FakeInput();
-    bool available() const { return key_ && button_ && motion_; }
-    void key(Display* display, KeySym keysym, bool press);
-    void button(Display* display, unsigned button, bool press);
-    void move(Display* display, int x, int y);
-
-private:
-    int (*key_)(Display*, unsigned, int, unsigned long) = nullptr;
-    int (*button_)(Display*, unsigned, int, unsigned long) = nullptr;
-    int (*motion_)(Display*, int, int, int, unsigned long) = nullptr;
 };
 
 // Pops events until done() says so or timeout_ms passes; returns everything popped.

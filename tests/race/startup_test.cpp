@@ -78,6 +78,7 @@ TEST(Startup, ArchiveInUserFolderIsFoundToo)
     BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::write_file(home / "xdg/Brovanta/zzzz.saf", bvtest::read_file(built_archive));
+    bvtest::write_file(home / "xdg/Brovanta/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
     auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "empty"});
     EXPECT_EQ(bvtest::run_and_close_window({program}, env).result.status, 0);
@@ -159,5 +160,6 @@ TEST(Startup, BadCommandLinesEndBeforeTheWindow)
         auto r = bvtest::run_process(argv, env);
         EXPECT_EQ(r.status, 1) << run.args[0];
         EXPECT_EQ(r.err, run.err) << run.args[0];
+        EXPECT_FALSE(bvtest::file_exists(home / "xdg/Brovanta/config")) << "no @config after " << run.args[0];
     }
 }

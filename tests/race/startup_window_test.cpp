@@ -74,6 +74,30 @@ TEST(ProgramWindow, OldGlVersionIsLoggedAndEndsWithoutWaiting)
     EXPECT_TRUE(has(log, "] GL_VERSION: 3.0")) << log;
     EXPECT_TRUE(has(log, "] OpenGL version too old\n")) << log;
     EXPECT_TRUE(has(log, "] Deleting OpenGL context\n")) << log;
+    // The short shutdown: from "Closing audio" on, in order, and "@config" is written.
+    size_t at = log.find("] OpenGL version too old\n");
+    for (const char* line : {"Closing audio", "Writing config files", "Freeing memory (2)", "Freeing memory (3)",
+                             "Freeing file list", "Freeing memory (4)", "Deleting textures", "Deleting models",
+                             "Deleting OpenGL context"}) {
+        at = log.find(std::string("] ") + line + "\n", at);
+        EXPECT_NE(at, std::string::npos) << line << " missing or out of order\n" << log;
+    }
+    EXPECT_FALSE(has(log, "Deallocating bikes")) << log;
+    EXPECT_TRUE(has(bvtest::read_file(home / "xdg/Brovanta/config"), "throttle_key=(k)x\n"));
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ProgramWindow, OnlyTheBaseArchiveMeansNoTracks)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    bvtest::write_file(home / "data/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+    auto env = bvtest::program_env(home);
+    env.push_back({"BV_HOME", home / "data"});
+    auto r = bvtest::run_process({program}, env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "No tracks found\n");
 }
 
 TEST(ProgramWindow, ShadersThatDoNotBuildEndWithStatusOne)

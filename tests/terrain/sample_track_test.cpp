@@ -34,6 +34,7 @@ TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
         bvtest::Problems problems;
         bvtest::TempDir root;
         bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+        bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
         bvtest::make_dirs(root / "user");
         bvtest::use_folders(root / "user", root / "game");
         glrec::install();   // freeing a record releases its GL objects

@@ -80,6 +80,7 @@ void camera(float heading, float pitch, float r[9])
 std::string load_sample(const bvtest::TempDir& root)
 {
     bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+    bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
     bvtest::make_dirs(root / "user");
     bvtest::use_folders(root / "user", root / "game");
     view_install();

@@ -39,6 +39,7 @@ TEST(RaceStartParticles, FullLoadAndRestartFreeEveryParticle)
         if (!w.failure.empty())
             return std::string();   // no GL here: the track cannot load
         bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+        bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
         bvtest::make_dirs(root / "user");
         bvtest::use_folders(root / "user", root / "game");
         view_install();

@@ -1,0 +1,60 @@
+#include "race/program_hooks.h"
+
+#include "race/game_settings.h"
+#include "race/game_tick_stand_in.h"
+#include "race/net_client.h"
+#include "race/net_transport.h"
+
+namespace {
+
+void nothing() {}
+void nothing_level(float) {}
+void nothing_slot(int32_t) {}
+void nothing_text(const char*) {}
+uint32_t server_tick()
+{
+    return uint32_t(net_server_tick);
+}
+void cleanup()
+{
+    net_cleanup();
+}
+void no_banner(const char*, int32_t, int32_t) {}
+void no_trackside(int32_t, const float*, const float*, int) {}
+int editor_never_uses(int32_t, int)
+{
+    return 0;
+}
+
+}  // namespace
+
+int32_t menu_item = 0;
+
+program_hooks_table program_hooks = {
+    game_tick_stand_in,  // game_tick
+    net_step,         // net_step
+    server_tick,      // net_server_tick
+    net_send_disconnect,  // net_send_disconnect
+    net_reset,        // net_reset
+    cleanup,          // net_cleanup
+    nothing_text,     // chat_send
+    config_stand_in_read,   // config_read
+    config_stand_in_write,  // config_write
+    nothing,          // menu_draw
+    nothing_slot,     // menu_key
+    nothing_slot,     // hud_draw
+    nothing_slot,     // results_draw
+    nothing_text,     // title_screen_draw
+    nothing,          // texture_choices_scan
+    nothing,          // message_lines_retire
+    nothing_slot,     // lineup_rotate
+    no_banner,        // banner_draw
+    nothing_level,    // engine_sound_update
+    nothing,          // engine_sound_caches_free
+    no_trackside,     // trackside_camera_update
+    nothing,          // script_unload
+    editor_never_uses,// editor_key
+    nothing,          // editor_mouse
+    nothing,          // editor_draw
+    nothing,          // editor_free
+};
