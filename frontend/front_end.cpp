@@ -1,6 +1,7 @@
 #include "frontend/front_end.h"
 
 #include "foundation/front_door.h"
+#include "frontend/hud.h"
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
@@ -31,4 +32,5 @@ void front_end_install()
     race_hooks.draw_progress_screen = progress_screen_show;
     position_log_install(poslog_distance, poslog_append);
     program_hooks.title_screen_draw = title_screen_draw;
+    program_hooks.hud_draw = hud_draw;
 }
