@@ -5,6 +5,7 @@
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
+#include "frontend/results_screen.h"
 #include "frontend/title_screen.h"
 #include "race/program_hooks.h"
 #include "race/race_hooks.h"
@@ -33,4 +34,5 @@ void front_end_install()
     position_log_install(poslog_distance, poslog_append);
     program_hooks.title_screen_draw = title_screen_draw;
     program_hooks.hud_draw = hud_draw;
+    program_hooks.results_draw = results_draw;
 }
