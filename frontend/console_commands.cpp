@@ -5,7 +5,9 @@
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
 #include "frontend/results_screen.h"
+#include "race/demo.h"
 #include "race/main_loop.h"
+#include "race/net_upload.h"
 #include "race/net_channel.h"
 #include "race/net_connection.h"
 #include "race/net_messages.h"
@@ -139,6 +141,54 @@ void cmd_listfiles(const char* arg)
     }
 }
 
+void cmd_namedemo(const char* arg)
+{
+    if (!demo_recording() || time_trial_active) {
+        console_print("Not currently recording a demo");
+        return;
+    }
+    const char* s = skip_blanks(arg);
+    std::string name(s, std::strcspn(s, " \t\r\n"));
+    if (name.empty()) {
+        console_print("Usage: namedemo <name>");
+        return;
+    }
+    if (name.size() >= 1017) {
+        console_print("Name too long");
+        return;
+    }
+    const std::string ext = ".bvdemo";
+    if (name.size() < ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+        name += ext;
+    if (!demo_set_name(name.c_str())) {
+        console_print("Demo name refused");
+        return;
+    }
+    console_print("Demo name updated");
+}
+
+void cmd_sendfile(const char* arg)
+{
+    const std::string name = skip_blanks(arg);
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.') {
+            console_print("Filename may only contain alphanumeric characters, '_' or '.'");
+            return;
+        }
+    if (name.size() >= 1014) {
+        console_print("Filename too long");
+        return;
+    }
+    if (name.empty() || name.find("..") != std::string::npos) {
+        console_print("Can't open file");
+        return;
+    }
+    if (net_upload_start(name.c_str()))
+        console_print("Sending file");
+    else if (net_socket >= 0)
+        console_print("Can't open file");
+}
+
 struct command {
     const char* name;
     match_kind match;
@@ -158,6 +208,8 @@ const command kCommands[] = {
     {"toggletime", exact, [](const char*) { console_toggle("Time display", &results_overlay.draw_time); }},
     {"togglespam", exact, [](const char*) { console_toggle("Hide spam", &message_log.hide_spam); }},
     {"togglespeed", exact, [](const char*) { console_toggle("Speed display", &results_overlay.draw_speed); }},
+    {"namedemo", prefix, cmd_namedemo},
+    {"sendfile", word, cmd_sendfile},
     {"listfiles", word, cmd_listfiles},
     {"messagelines", word, cmd_messagelines},
     {"hfvol", exact, cmd_hfvol},

@@ -149,3 +149,24 @@ TEST_F(Console, TheRest)
         EXPECT_EQ(newest(), "No track loaded") << line;
     }
 }
+
+TEST_F(Console, DemoNamesAndUploadsWithoutARecordingOrServer)
+{
+    const struct {
+        const char* line;
+        const char* answer;
+    } cases[] = {
+        {"/namedemo lap", "Not currently recording a demo"},
+        {"/sendfile a/b", "Filename may only contain alphanumeric characters, '_' or '.'"},
+        {"/sendfile", "Can't open file"},
+        {"/sendfile ..", "Can't open file"},
+        {"/sendfile track.txt", "Not connected to server"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(console_execute(c.line), 1) << c.line;
+        EXPECT_EQ(newest(), c.answer) << c.line;
+    }
+    const std::string long_name = "/sendfile " + std::string(1014, 'a');
+    console_execute(long_name.c_str());
+    EXPECT_EQ(newest(), "Filename too long");
+}
