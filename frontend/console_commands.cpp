@@ -206,6 +206,7 @@ const command kCommands[] = {
     {"fpshist", prefix, cmd_fpshist},
     {"togglefps", exact, [](const char*) { console_toggle("FPS display", &results_overlay.draw_fps); }},
     {"toggletime", exact, [](const char*) { console_toggle("Time display", &results_overlay.draw_time); }},
+    {"toggleping", exact, [](const char*) { console_toggle("Ping display", &results_overlay.draw_ping); }},
     {"togglespam", exact, [](const char*) { console_toggle("Hide spam", &message_log.hide_spam); }},
     {"togglespeed", exact, [](const char*) { console_toggle("Speed display", &results_overlay.draw_speed); }},
     {"namedemo", prefix, cmd_namedemo},

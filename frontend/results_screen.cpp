@@ -5,6 +5,8 @@
 #include "gfx/fonts.h"
 #include "gfx/gl_layer.h"
 #include "race/main_loop.h"
+#include "race/net_client.h"
+#include "race/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "race/startup.h"
@@ -106,6 +108,12 @@ std::vector<std::string> results_overlay_lines(int32_t slot)
         const double t = std::max<int64_t>(0, int64_t(current_tick) - race.gate_drop_tick) * tick_length;
         const int32_t ms = int32_t(t * 1000), minutes = ms / 60000;
         out.push_back(format("Time - %d:%02d.%d ", minutes, ms / 1000 - 60 * minutes, (ms % 1000) / 100));
+    }
+    if (results_overlay.draw_ping && net_socket >= 0 && net_own_slot >= 0 && net_own_slot < kRaceSlots) {
+        // The estimate is unsigned: the offset is taken in signed 64 bits.
+        const int64_t offset = int64_t(net_server_tick) - int64_t(current_tick);
+        out.push_back(format("Ping - %dms (%dms offset)", int32_t(net_ping[net_own_slot] * 1000 * tick_length),
+                             int32_t(double(offset) * 1000 * tick_length)));
     }
     for (int k = message_log.shown; k >= 1; --k)
         out.push_back(message_log.lines[message_ring_index(message_log.write_index - k)]);

@@ -11,6 +11,7 @@ void results_draw(int32_t slot);
 struct results_overlay_switches {
     int draw_fps = 0;
     int draw_time = 0;
+    int draw_ping = 0;
     int draw_speed = 0;
 };
 extern results_overlay_switches results_overlay;

@@ -92,6 +92,7 @@ TEST_F(Console, Switches)
     } cases[] = {
         {"/togglefps", "FPS display", &results_overlay.draw_fps},
         {"/toggletime", "Time display", &results_overlay.draw_time},
+        {"/toggleping", "Ping display", &results_overlay.draw_ping},
         {"/togglespam", "Hide spam", &message_log.hide_spam},
         {"/togglespeed", "Speed display", &results_overlay.draw_speed},
     };

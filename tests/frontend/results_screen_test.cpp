@@ -5,6 +5,8 @@
 #include "frontend/message_line.h"
 #include "frontend/results_screen.h"
 #include "race/main_loop.h"
+#include "race/net_client.h"
+#include "race/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "sim/race_clock.h"
@@ -124,7 +126,7 @@ TEST_F(Results, PenaltyLines)
 
 TEST_F(Results, OverlayLines)
 {
-    results_overlay = {1, 1, 0};
+    results_overlay = {1, 1, 0, 0};
     loop.largest_step = 0.05;
     current_tick = 1000 + 65 * 128 + 64;
     message_log_clear();
@@ -143,4 +145,22 @@ TEST_F(Results, OverlayLines)
     EXPECT_EQ(results_overlay_lines(4)[0], "FPS - 0");   // nothing recorded since
     results_overlay = {};
     message_log_clear();
+}
+
+TEST_F(Results, PingOnlyWhenConnectedWithASlot)
+{
+    results_overlay.draw_ping = 1;
+    current_tick = 5000;
+    net_server_tick = 5064;
+    net_ping[3] = 16;
+    net_socket = -1;
+    net_own_slot = 3;
+    EXPECT_TRUE(results_overlay_lines(3).empty());
+    net_socket = 5;
+    EXPECT_EQ(results_overlay_lines(3)[0], "Ping - 125ms (500ms offset)");
+    net_own_slot = 160;
+    EXPECT_TRUE(results_overlay_lines(3).empty());
+    net_socket = -1;
+    net_ping[3] = 0;
+    results_overlay = {};
 }
