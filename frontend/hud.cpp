@@ -106,15 +106,7 @@ hud_panel_text hud_panel_texts(int32_t slot, int time_trial, double trial_last, 
     const int32_t row = row_of(slot);
     const int32_t p = row < 0 ? running_order.count + 1 : row + 1;
     const int32_t laps = results_riders.laps_completed(slot);
-    int32_t best = 0;
-    if (laps > 1) {
-        best = 2;
-        for (int32_t j = 3; j <= laps; ++j) {
-            const double tb = results_riders.lap_time(slot, best), tj = results_riders.lap_time(slot, j);
-            if (tb == 0 || (tj != 0 && tj < tb))
-                best = j;
-        }
-    }
+    const int32_t best = results_best_lap(slot);
     out.position = time_trial ? format("P%d", p) : format("L%d P%d", laps + 1, p);
     double gap = 0;
     if (running_order.count >= 2 && row >= 0)

@@ -1,5 +1,6 @@
 #include "frontend/results_screen.h"
 
+#include "frontend/hud.h"
 #include "frontend/message_line.h"
 #include "frontend/ui_widgets.h"
 #include "gfx/fonts.h"
@@ -34,20 +35,6 @@ std::string clock_ms(double seconds)
     return format("%d:%02d.%03d", minutes, ms / 1000 - 60 * minutes, ms % 1000);
 }
 
-int32_t best_lap(int32_t slot)
-{
-    const int32_t laps = results_riders.laps_completed(slot);
-    if (laps < 2)
-        return 0;
-    int32_t best = 2;
-    for (int32_t j = 3; j <= laps; ++j) {
-        const double tb = results_riders.lap_time(slot, best), tj = results_riders.lap_time(slot, j);
-        if (tb == 0 || (tj != 0 && tj < tb))
-            best = j;
-    }
-    return best;
-}
-
 int32_t lap_count(int32_t positions)
 {
     const int32_t f = results_first_lap_positions(), n = results_lap_positions();
@@ -70,7 +57,7 @@ results_table_text results_table_texts()
             continue;
         int32_t g = rows.count < 2 ? 0 : rider_gap(i, i == 0 ? 1 : i - 1);
         g = g > 0 ? 0 : -g;
-        const int32_t b = best_lap(row.slot);
+        const int32_t b = results_best_lap(row.slot);
         out.rows.push_back({row.slot, format("%d", i + 1), format("%3s", results_riders.number(row.slot)),
                             format("L%d", lap_count(row.positions)), format("%7.3f", g * tick_length),
                             clock_ms(b ? results_riders.lap_time(row.slot, b) : 0), format("(%d)", b)});
@@ -106,8 +93,7 @@ std::vector<std::string> results_overlay_lines(int32_t slot)
         out.push_back(format("FPS - %d", loop.largest_step > 0 ? int32_t(1 / loop.largest_step) : 0));
     if (results_overlay.draw_time) {
         const double t = std::max<int64_t>(0, int64_t(current_tick) - race.gate_drop_tick) * tick_length;
-        const int32_t ms = int32_t(t * 1000), minutes = ms / 60000;
-        out.push_back(format("Time - %d:%02d.%d ", minutes, ms / 1000 - 60 * minutes, (ms % 1000) / 100));
+        out.push_back("Time - " + hud_lap_clock(t) + " ");
     }
     if (results_overlay.draw_ping && net_socket >= 0 && net_own_slot >= 0 && net_own_slot < kRaceSlots) {
         // The estimate is unsigned: the offset is taken in signed 64 bits.
