@@ -1,14 +1,18 @@
 #include "frontend/front_end.h"
 
 #include "foundation/front_door.h"
+#include "frontend/hud.h"
 #include "frontend/message_line.h"
+#include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
+#include "frontend/results_screen.h"
 #include "frontend/title_screen.h"
 #include "race/program_hooks.h"
 #include "frontend/settings.h"
 #include "frontend/settings_start.h"
 #include "race/race_hooks.h"
 #include "race/settings_hooks.h"
+#include "sim/wheel_sampling.h"
 
 namespace {
 
@@ -30,7 +34,10 @@ void front_end_install()
     front_door.message_ring_clear = message_log_clear;
     front_door.report_stutter = message_report_stutter;
     race_hooks.draw_progress_screen = progress_screen_show;
+    position_log_install(poslog_distance, poslog_append);
     program_hooks.title_screen_draw = title_screen_draw;
     settings_hooks = {settings_start_read, settings_derive, settings_lists_build, settings_shutdown_write,
                       settings_lists_free};
+    program_hooks.hud_draw = hud_draw;
+    program_hooks.results_draw = results_draw;
 }

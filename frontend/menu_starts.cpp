@@ -3,6 +3,7 @@
 
 #include "frontend/settings.h"
 #include "race/net_client.h"
+#include "race/race_restart.h"
 #include "race/race_state.h"
 #include "race/series.h"
 #include "race/startup.h"

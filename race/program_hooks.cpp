@@ -28,7 +28,6 @@ int editor_never_uses(int32_t, int)
 
 }  // namespace
 
-int32_t menu_item = 0;
 
 program_hooks_table program_hooks = {
     game_tick,        // game_tick

@@ -43,5 +43,3 @@ struct program_hooks_table {
 
 extern program_hooks_table program_hooks;
 
-// The highlighted item of the open menu screen (menu_state.h has the screen).
-extern int32_t menu_item;

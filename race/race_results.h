@@ -40,6 +40,10 @@ struct results_rider_view {
     int (*has_finished)(int32_t slot);
     const char* (*number)(int32_t slot);
     const char* (*bike_name)(int32_t slot);
+    // What the HUD reads as well.
+    float (*engine_rpm)(int32_t slot);
+    int32_t (*gear)(int32_t slot);
+    void (*frame_position)(int32_t slot, float out[3]);
 };
 extern results_rider_view results_riders;
 // The rider slots themselves.

@@ -2,6 +2,7 @@
 #include "race/race_results.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
+#include "sim/bike_step.h"
 #include "sim/gate_times.h"
 #include "sim/rider_access.h"
 
@@ -24,6 +25,14 @@ const results_rider_view results_riders_from_slots = {
     [](int32_t slot) { return rider_has_finished(at(slot)); },
     [](int32_t slot) { return rider_get_number(at(slot)); },
     [](int32_t slot) -> const char* { return rider_get_bike_info(at(slot))->name; },
+    [](int32_t slot) { return bike_engine_rpm(at(slot)); },
+    [](int32_t slot) -> int32_t { return rider_get_gear(at(slot)); },
+    [](int32_t slot, float out[3]) {
+        const dBodyID body = rider_get_frame_body(at(slot));
+        const dReal* p = body ? dBodyGetPosition(body) : nullptr;
+        for (int i = 0; i < 3; ++i)
+            out[i] = p ? float(p[i]) : 0.0f;
+    },
 };
 
 results_rider_view results_riders = results_riders_from_slots;

@@ -237,7 +237,7 @@ void draw_log_labels(const float camera[3], const float c[3])
     const float facing[16] = {c[2], 0, -c[0], 0, 0, 1, 0, 0, c[0], 0, c[2], 0, 0, 0, 0, 1};
     for (const int32_t* k = a; *k >= 0; ++k) {
         const position_log_entry& e = position_log[size_t(*k)];
-        const char* text = e.text ? e.text : "";
+        const char* text = e.text.c_str();
         float lines = 1;
         for (const char* t = text; *t; ++t)
             lines += *t == '\n';

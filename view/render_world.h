@@ -2,6 +2,7 @@
 // statues, billboards, faded riders, debug lines, position-log labels, lens flare.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // camera: position (feet) and a row-major rotation whose columns are the camera's
@@ -20,12 +21,12 @@ struct published_camera {
 };
 extern published_camera current_camera;
 
-// The position log's labels as the console keeps them; drawn in the world at their
-// spots, far ones first.
+// The position log's labels as the console keeps them (the front end appends and
+// clears them); drawn in the world at their spots, far ones first.
 struct position_log_entry {
     float x, y, z;
     int32_t depth_key;      // scratch of the drawing
-    const char* text;
+    std::string text;
 };
 extern std::vector<position_log_entry> position_log;
 // The labels in the order the last frame drew them, ended by -1.

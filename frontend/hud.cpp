@@ -1,0 +1,269 @@
+#include "frontend/hud.h"
+
+#include "frontend/ui_widgets.h"
+#include "frontend/title_screen.h"
+#include "gfx/fonts.h"
+#include "gfx/gl_layer.h"
+#include "gfx/gl_state.h"
+#include "race/hud_pictures.h"
+#include "race/projection.h"
+#include "race/race_results.h"
+#include "race/race_state.h"
+#include "race/startup.h"
+#include "sim/race_clock.h"
+#include "terrain/track_list.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr float kDialScale = 0.23340251f;
+constexpr float kPitboardScale = 0.6227179f;
+
+std::string format(const char* f, auto... a)
+{
+    char buffer[1100];
+    std::snprintf(buffer, sizeof buffer, f, a...);
+    return buffer;
+}
+
+void colour(float r, float g, float b, float a)
+{
+    imm_color[0] = r;
+    imm_color[1] = g;
+    imm_color[2] = b;
+    imm_color[3] = a;
+}
+
+void tex(float s, float t)
+{
+    imm_texcoord[0] = s;
+    imm_texcoord[1] = t;
+}
+
+int32_t row_of(int32_t slot)
+{
+    for (int32_t i = 0; i < running_order.count; ++i)
+        if (running_order.rows[i].slot == slot)
+            return i;
+    return -1;
+}
+
+// Riders at least a lap ahead who passed this rider's recent spot at most 3 s after it.
+std::string about_to_lap(int32_t row)
+{
+    const int32_t f = results_first_lap_positions(), n = results_lap_positions();
+    std::string line;
+    if (n <= 0)
+        return line;   // no further laps: nobody can lap anybody
+    const order_row& me = running_order.rows[row];
+    const int32_t r = me.positions;
+    const int32_t c = me.tick;
+    for (int32_t k = 0; k < row; ++k) {
+        const order_row& o = running_order.rows[k];
+        const int32_t t = o.positions;
+        if (!(f <= r && r < t))
+            continue;
+        const int32_t g = t - n * ((t - r - 1) / n) - n - 1;
+        const int32_t v = results_riders.gate_time(me.slot, g);
+        const int32_t w = o.tick;
+        if (v < 0 || w < v || (c - v) * tick_length > 15)
+            continue;
+        const double d = (w - v) * tick_length;
+        if (!(d > 0 && d <= 3))
+            continue;
+        const std::string entry = format(" %.5s (%.1f) ", results_riders.number(o.slot), d);
+        if (line.size() + 40 < 1024)
+            line += entry;
+    }
+    return line;
+}
+
+}  // namespace
+
+std::string hud_lap_clock(double seconds)
+{
+    const int32_t ms = int32_t(seconds * 1000);
+    const int32_t minutes = ms / 60000;
+    return format("%d:%02d.%d", minutes, ms / 1000 - 60 * minutes, (ms % 1000) / 100);
+}
+
+std::string hud_race_length_text(int32_t laps, int32_t limit_ticks)
+{
+    if (limit_ticks == 0)
+        return format("%d laps", laps);
+    const int32_t minutes = int32_t(limit_ticks * tick_length / 60 + 0.5);
+    if (laps == 0)
+        return format("%d minutes", minutes);
+    return format("%d minutes + %d laps", minutes, laps);
+}
+
+hud_panel_text hud_panel_texts(int32_t slot, int time_trial, double trial_last, double trial_best)
+{
+    hud_panel_text out;
+    const int32_t row = row_of(slot);
+    const int32_t p = row < 0 ? running_order.count + 1 : row + 1;
+    const int32_t laps = results_riders.laps_completed(slot);
+    const int32_t best = results_best_lap(slot);
+    out.position = time_trial ? format("P%d", p) : format("L%d P%d", laps + 1, p);
+    double gap = 0;
+    if (running_order.count >= 2 && row >= 0)
+        gap = rider_gap(row, row == 0 ? 1 : row - 1) * tick_length;
+    out.gap = format("%+.1f ", gap);
+    const double last = time_trial ? trial_last : (laps >= 2 ? results_riders.lap_time(slot, laps) : 0);
+    if (last > 0)
+        out.last = "Last - " + hud_lap_clock(last) + " ";
+    const double best_time = time_trial ? trial_best : (best ? results_riders.lap_time(slot, best) : 0);
+    if (best_time > 0)
+        out.best = "Best - " + hud_lap_clock(best_time);
+    if (p > 1 && running_order.count >= 2 && row >= 0)
+        out.about_to_lap = about_to_lap(row);
+    return out;
+}
+
+void hud_draw_graph_frame()
+{
+    const float lines[5][4] = {{-1, 1, -1, -1}, {-1, -1, 1, -1}, {1, -1, 1, 1}, {1, 1, -1, 1}, {1, 0, -1, 0}};
+    bvglBegin(GL_LINES);
+    for (const auto& l : lines) {
+        bvglVertex2f(l[0], l[1]);
+        bvglVertex2f(l[2], l[3]);
+    }
+    bvglEnd();
+}
+
+void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4])
+{
+    const int32_t n = int32_t(std::fabs(a1 - a0) * 31 / float(M_PI));
+    bvglBegin(GL_QUAD_STRIP);
+    for (int32_t i = 0; i <= n + 1; ++i) {
+        const float a = a0 + float(i) * (a1 - a0) / float(n + 1);
+        colour(inner[0], inner[1], inner[2], inner[3]);
+        bvglVertex2f(0.5f * std::sin(a), 0.5f * std::cos(a));
+        colour(outer[0], outer[1], outer[2], outer[3]);
+        bvglVertex2f(std::sin(a), std::cos(a));
+    }
+    bvglEnd();
+}
+
+void hud_draw_race_panel(int32_t slot)
+{
+    const float w = projection_half_width, h = projection_half_height;
+    const hud_panel_text t = hud_panel_texts(slot, 0, 0, 0);
+    bvglEnable(GL_BLEND);
+    bvglBindTexture(GL_TEXTURE_2D, hud_pictures.pitboard);
+    bvglPushMatrix();
+    bvglLoadIdentity();
+    bvglTranslatef(-w, -h, -1);
+    const float s = kPitboardScale * h;
+    bvglScalef(s, s, s);
+    colour(1, 1, 1, 1);
+    bvglBegin(GL_QUADS);
+    tex(0, 0.1875f);
+    bvglVertex2f(0, 0.8125f);
+    tex(0, 0.875f);
+    bvglVertex2f(0, 0.125f);
+    tex(1, 0.875f);
+    bvglVertex2f(1, 0.125f);
+    tex(1, 0.1875f);
+    bvglVertex2f(1, 0.8125f);
+    bvglEnd();
+    bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+    bvglTranslatef(0.37109375f, 0.6796875f, 0);
+    bvglScalef(0.0703125f, 0.0703125f, 0);
+    text_draw(0, 0, 0, 1, results_riders.number(slot));
+    bvglTranslatef(0, -2, 0);
+    bvglScalef(1.25f, 1.25f, 0);
+    text_draw(0, 0, 0, 1, t.position.c_str());
+    bvglTranslatef(0, -1, 0);
+    text_draw(0, 0, 0, 1, t.gap.c_str());
+    bvglTranslatef(-2, -1, 0);
+    if (!t.last.empty()) {
+        text_draw(0, 0, 0, 1, t.last.c_str());
+        bvglTranslatef(0, -1, 0);
+    }
+    if (!t.best.empty())
+        text_draw(0, 0, 0, 1, t.best.c_str());
+    if (!t.about_to_lap.empty()) {
+        bvglLoadIdentity();
+        bvglTranslatef(-w, -h, -1);
+        const float line = h / 15;
+        bvglScalef(line, line, line);
+        ui_fill_rect(0, 0.5f, 1, 0.5f, 0, 1, 2 * w / line, 0);
+        text_draw_centered_plain(1, 1, 1, 1, 0, 2 * w / line, t.about_to_lap.c_str());
+    }
+    bvglPopMatrix();
+    bvglDisable(GL_BLEND);
+}
+
+void hud_draw(int32_t slot)
+{
+    const float w = projection_half_width, h = projection_half_height;
+    if (slot >= 0 && results_riders.occupied(slot)) {
+        // Tachometer and needle.
+        bvglEnable(GL_BLEND);
+        bvglPushMatrix();
+        bvglLoadIdentity();
+        bvglTranslatef(w, -h, -1);
+        const float s = kDialScale * h;
+        bvglScalef(s, s, s);
+        bvglTranslatef(-1, 1, 0);
+        bvglBindTexture(GL_TEXTURE_2D, hud_pictures.tach);
+        colour(1, 1, 1, 1);
+        bvglBegin(GL_QUADS);
+        tex(0, 0);
+        bvglVertex2f(-1, 1);
+        tex(0, 1);
+        bvglVertex2f(-1, -1);
+        tex(1, 1);
+        bvglVertex2f(1, -1);
+        tex(1, 0);
+        bvglVertex2f(1, 1);
+        bvglEnd();
+        bvglDisable(GL_BLEND);
+        bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+        bvglPushMatrix();
+        bvglRotatef((results_riders.engine_rpm(slot) * 0.000046875f - 0.375f) * 360, 0, 0, -1);
+        colour(0.75f, 0, 0, 1);
+        bvglBegin(GL_TRIANGLES);
+        bvglVertex2f(0, 0.75f);
+        bvglVertex2f(-0.1f, 0.25f);
+        bvglVertex2f(0.1f, 0.25f);
+        bvglEnd();
+        bvglPopMatrix();
+        // Gear cell of the shifter picture.
+        bvglEnable(GL_BLEND);
+        const int32_t g = std::max(0, results_riders.gear(slot));
+        const float s0 = float(g % 3) / 3, t0 = float((g / 3) % 3) / 3, third = 1.0f / 3;
+        bvglBindTexture(GL_TEXTURE_2D, hud_pictures.shifter);
+        colour(1, 1, 1, 1);
+        bvglBegin(GL_QUADS);
+        tex(s0, t0);
+        bvglVertex2f(-third, third);
+        tex(s0, t0 + third);
+        bvglVertex2f(-third, -third);
+        tex(s0 + third, t0 + third);
+        bvglVertex2f(third, -third);
+        tex(s0 + third, t0);
+        bvglVertex2f(third, third);
+        bvglEnd();
+        bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+        bvglPopMatrix();
+        hud_draw_race_panel(slot);
+    }
+    // The race-length banner in the first 3 s.
+    const double t = current_tick * tick_length;
+    if (t < 3) {
+        bvglPushMatrix();
+        bvglLoadIdentity();
+        bvglTranslatef(0, 0, -1);
+        bvglScalef(0.1f, 0.1f, 0.1f);
+        const float alpha = float(std::clamp(3 - t, 0.0, 1.0));
+        text_draw_centered(1, 1, 1, alpha, -10, 10, track_title ? track_title : "");
+        bvglTranslatef(0, -1, 0);
+        text_draw_centered(1, 1, 1, alpha, -10, 10, hud_race_length_text(race.laps, race.time_limit_ticks).c_str());
+        bvglPopMatrix();
+    }
+}

@@ -1,0 +1,24 @@
+// The HUD over the race view of the followed rider: tachometer and needle, gear,
+// pitboard, the race-length banner.
+#pragma once
+#include <cstdint>
+#include <string>
+
+void hud_draw(int32_t slot);
+void hud_draw_race_panel(int32_t slot);
+void hud_draw_graph_frame();
+void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4]);
+
+// The texts the pitboard and the banner show (the drawing and the tests share them).
+struct hud_panel_text {
+    std::string position;   // "L%d P%d" or "P%d"
+    std::string gap;        // "%+.1f "
+    std::string last;       // "" when not shown
+    std::string best;
+    std::string about_to_lap;
+};
+hud_panel_text hud_panel_texts(int32_t slot, int time_trial, double trial_last, double trial_best);
+// "%d laps", "%d minutes" or "%d minutes + %d laps".
+std::string hud_race_length_text(int32_t laps, int32_t limit_ticks);
+// "%d:%02d.%d" of a time in seconds.
+std::string hud_lap_clock(double seconds);
