@@ -108,9 +108,9 @@ bool write_pictures()
     ok = write_bytes("flaggers/flag_yellow_waved.seq",
                      "ANIM1\n2 2 32 1\n0 1\nPNG @flaggers/flag_yellow.png\nPNG @flaggers/flag_yellow_waved.png\n") &&
          ok;
-    ok = write_picture("statues/sign.png", sign_picture("")) && ok;
-    ok = write_picture("statues/sign_norm.png", sign_picture("norm")) && ok;
-    ok = write_picture("statues/sign_spec.png", sign_picture("spec")) && ok;
+    ok = write_picture("statues/sign.png", sign_picture(sign_map::colour)) && ok;
+    ok = write_picture("statues/sign_norm.png", sign_picture(sign_map::normal)) && ok;
+    ok = write_picture("statues/sign_spec.png", sign_picture(sign_map::specular)) && ok;
     ok = write_picture("statues/hay.png", object_texture("hay")) && ok;
     ok = write_bytes("startgate.ppm", ppm_bytes(object_texture("startgate"))) && ok;
     return write_picture("roost.png", roost_picture()) && ok;

@@ -147,19 +147,19 @@ picture object_texture(const std::string& name)
     return p;
 }
 
-picture sign_picture(const std::string& map)
+picture sign_picture(sign_map map)
 {
     picture p = square(3);
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
             const bool border = x < 4 || x >= kSide - 4 || y < 4 || y >= kSide - 4;
             const bool stripe = y > 26 && y < 38;
-            if (map == "norm") {
+            if (map == sign_map::normal) {
                 // The border stands out: its edges lean outwards.
                 const float nx = x < 4 ? -60 : x >= kSide - 4 ? 60 : 0;
                 const float ny = y < 4 ? 60 : y >= kSide - 4 ? -60 : 0;
                 put(p, x, y, 128 + nx, 128 + ny, 230);
-            } else if (map == "spec") {
+            } else if (map == sign_map::specular) {
                 put(p, x, y, border ? 240 : 60, border ? 64 : 16, 0);   // the steel rim shines
             } else {
                 const float n = noise(x, y, 51);

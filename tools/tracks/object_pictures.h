@@ -13,8 +13,8 @@ picture object_texture(const std::string& name);
 // "start_held", "start_raised", "start_dropped", "start_walk", "start_off" (the start
 // marshal), "lap_plain", "lap_crossed" (the lap board) and "flag_yellow_waved" (the
 // second frame of the waved yellow flag) are 64 x 64 RGBA sprites too.
-// The trackside sign's texture ("" ), its normal map ("norm") and specular map
-// ("spec"): 64 x 64 RGB.
-picture sign_picture(const std::string& map);
+// The trackside sign's texture and its two companion maps: 64 x 64 RGB.
+enum class sign_map { colour, normal, specular };
+picture sign_picture(sign_map map);
 // Binary PPM bytes of an RGB picture.
 std::string ppm_bytes(const picture& p);
