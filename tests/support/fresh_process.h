@@ -1,6 +1,8 @@
 // Scenarios that need a process of their own: the search folders, the file index, the
 // log and the allocator mode are decided once per process.
 #pragma once
+#include "support/test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -40,6 +42,16 @@ inline void use_folders(const std::string& user_base, const std::string& game)
 {
     setenv("XDG_DATA_HOME", user_base.c_str(), 1);
     setenv("BV_HOME", game.c_str(), 1);
+}
+
+// The built base and track archives copied into root/game, an empty root/user, and
+// both used as the process's folders.
+inline void use_built_data(const TempDir& root)
+{
+    write_file(root / "game/zzzz.saf", read_file(BV_BUILD_DIR "/zzzz.saf"));
+    write_file(root / "game/tracks.saf", read_file(BV_BUILD_DIR "/tracks.saf"));
+    make_dirs(root / "user");
+    use_folders(root / "user", root / "game");
 }
 
 }  // namespace bvtest

@@ -33,10 +33,7 @@ TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
     bvtest::in_fresh_process([] {
         bvtest::Problems problems;
         bvtest::TempDir root;
-        bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
-        bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
-        bvtest::make_dirs(root / "user");
-        bvtest::use_folders(root / "user", root / "game");
+        bvtest::use_built_data(root);
         glrec::install();   // freeing a record releases its GL objects
         std::set<std::string> names;
         for (char** name = file_index_list(); name && *name; ++name)

@@ -81,10 +81,7 @@ void camera(float heading, float pitch, float r[9])
 // The sample track in this process with one automatic rider on the gate.
 std::string load_sample(const bvtest::TempDir& root)
 {
-    bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
-    bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
-    bvtest::make_dirs(root / "user");
-    bvtest::use_folders(root / "user", root / "game");
+    bvtest::use_built_data(root);
     view_install();
     if (!physics_world_init())
         return "no physics world";

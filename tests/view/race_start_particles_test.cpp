@@ -38,10 +38,7 @@ TEST(RaceStartParticles, FullLoadAndRestartFreeEveryParticle)
         OffscreenWindow w(64, 64);
         if (!w.failure.empty())
             return std::string();   // no GL here: the track cannot load
-        bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
-        bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
-        bvtest::make_dirs(root / "user");
-        bvtest::use_folders(root / "user", root / "game");
+        bvtest::use_built_data(root);
         view_install();
         if (!physics_world_init())
             return std::string("no physics world");

@@ -102,10 +102,7 @@ TEST(RiderPictures, TheLocalRiderFromEachView)
         bvtest::TempDir root;
         if (!open_window().empty())
             return std::string();   // no GL here: nothing to draw on
-        bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
-        bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
-        bvtest::make_dirs(root / "user");
-        bvtest::use_folders(root / "user", root / "game");
+        bvtest::use_built_data(root);
         view_install();
         if (!physics_world_init())
             return std::string("no physics world");
