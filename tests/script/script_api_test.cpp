@@ -4,6 +4,8 @@
 #include "script_fixture.h"
 
 #include "race/game_tick.h"
+#include "race/net_client.h"
+#include "race/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "script/script_host.h"
@@ -142,6 +144,15 @@ TEST(ScriptApi, RaceTimingAndRidersAnswerFromTheTables)
         race.kinds[2] = rider_kind_local;
         p.same(scripttest::js("bv.get_player_slot()"), "2", "the local rider's slot");
         race.kinds[2] = rider_kind_bot;
+        // Online: the slot the server gave, -1 while only watching.
+        net_socket = 1000;
+        net_own_slot = 2;
+        net_own_lineup = 3;
+        p.same(scripttest::js("bv.get_player_slot()"), "2", "online, riding");
+        net_own_lineup = kWatchOnlyValue;
+        p.same(scripttest::js("bv.get_player_slot()"), "-1", "online, watching");
+        net_socket = -1;
+        net_own_lineup = 0;
 
         // Trampolines: seconds from the race tick less the display delay, never below 0.
         race.tick = 256;
