@@ -5,7 +5,6 @@
 
 #include "gfx/anim_texture.h"
 #include "gfx/gl_layer.h"
-#include "gfx/images.h"
 #include "gfx/texture_cache.h"
 #include "race/projection.h"
 #include "race/race_state.h"
@@ -21,6 +20,7 @@
 #include "view/render_world.h"
 #include "view/view_install.h"
 
+#include "mesa_pictures.h"
 #include "offscreen_window.h"
 
 #include <gtest/gtest.h>
@@ -28,11 +28,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -67,14 +64,7 @@ Picture frame(const float position[3], const float rotation[9], const std::strin
     bvglClearColor(0.2f, 0.6f, 0.8f, 0.0f);
     bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     render_world(position, rotation, 60, -1);
-    Picture rgba(size_t(kW) * kH * 4), rgb(size_t(kW) * kH * 3);
-    bvglReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    for (size_t i = 0; i < size_t(kW) * kH; ++i)
-        for (int c = 0; c < 3; ++c)
-            rgb[i * 3 + c] = rgba[i * 4 + c];
-    fs::create_directories(BV_BUILD_DIR "/view_frames");
-    png_write_rgb((BV_BUILD_DIR "/view_frames/" + name + ".png").c_str(), rgb.data(), kW, kH);
-    return rgb;
+    return saved_frame(kW, kH, name);
 }
 
 const uint8_t* pixel(const Picture& p, int x, int y)

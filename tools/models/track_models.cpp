@@ -9,16 +9,6 @@ namespace {
 // The marshal's bones, in the order the script's poses give them.
 enum marshal_bone { body, arm, flag, marshal_bones };
 
-weights only(int b) { return {{b, 1.0}}; }
-
-part plain(double shininess)
-{
-    part p;
-    p.s = shininess;
-    p.r = p.g = p.b = 0.6;
-    return p;
-}
-
 // Standing in his rest pose facing -z: the right arm straight out along +x at shoulder
 // height (shoulder 0.7, 4.7, 0; hand 3, 4.7, 0), the flag's pole upright in the hand.
 model marshal()
@@ -27,7 +17,7 @@ model marshal()
     m.name = "tracks/sample/marshal.jm";
     m.bone_count = marshal_bones;
     m.skeleton = "marshal";
-    part p = plain(12);
+    part p = lit(12, 0.6, 0.6, 0.6);
     add_box(p, {-0.5, 0, -0.3}, {-0.08, 2.8, 0.3}, swatch::cloth, only(body));          // legs
     add_box(p, {0.08, 0, -0.3}, {0.5, 2.8, 0.3}, swatch::cloth, only(body));
     add_box(p, {-0.7, 2.8, -0.4}, {0.7, 5.0, 0.4}, swatch::body, only(body));            // vest
@@ -46,10 +36,9 @@ model sign()
 {
     model m;
     m.name = "tracks/sample/sign.jm";
-    part post = plain(24);
+    part post = lit(24, 0.6, 0.6, 0.6);
     add_box(post, {-0.2, 0, -0.2}, {0.2, 5.2, 0.2}, swatch::metal);
-    part board = plain(40);
-    board.r = board.g = board.b = 1;
+    part board = lit(40, 1, 1, 1);
     add_box(board, {-4, 5.2, -0.1}, {4, 9.2, 0.1}, swatch::whole);
     m.parts = {post, board};
     return m;
