@@ -64,9 +64,9 @@ var sign_y = bv.get_elevation(first_turn_x, first_turn_z);
 var sign_turn = [1, 0, 0, 0, 1, 0, 0, 0, 1];
 var seconds_per_turn = 4;
 
-// --- The air horn -------------------------------------------------------------------
+// --- The air horn, at the gate -------------------------------------------------------
 var horn = bv.add_sound(folder + 'horn.raw');
-bv.set_sound_pos(horn, light_x, bv.get_elevation(light_x, light_z) + 6, light_z);
+bv.set_sound_pos(horn, start_gate_x, bv.get_elevation(start_gate_x, start_gate_z) + 6, start_gate_z);
 bv.set_sound_freq(horn, 22050);
 bv.set_sound_vol(horn, 1);
 
