@@ -211,3 +211,13 @@ float gradient_profile_at(float d)
     }
     return h(g, n - 1);
 }
+
+float gradient_linear_value(float, float)
+{
+    return 0.0f;
+}
+
+float gradient_radial_value(float, float)
+{
+    return 0.0f;
+}
