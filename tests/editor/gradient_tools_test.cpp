@@ -201,15 +201,10 @@ TEST(GradientTools, SetFromTerrainFindsRunsAndBends)
         bvtest::Problems p;
         brush_fixture f;
         const int n = f.terrain.size;
-        auto commit = [&] {
-            f.terrain.change_flags = 7;
-            editor_state.snapshot_stale = 1;
-            take_snapshot();
-        };
         // Flat ground: two points joined by a line.
         for (int i = 0; i < n * n; ++i)
             f.terrain.heights[i] = 3.0f;
-        commit();
+        f.commit();
         gradient* g = make_gradient(10, 30, 90, 90, {{0, 0}, {100, 0}}, {0, 0});
         gradient_set_from_terrain();
         p.check(g->points.count == 2 && kinds(g)[0] == 0, "flat: one line");
@@ -228,7 +223,7 @@ TEST(GradientTools, SetFromTerrainFindsRunsAndBends)
         for (int iz = 0; iz < n; ++iz)
             for (int ix = 0; ix < n; ++ix)
                 f.terrain.heights[iz * n + ix] = float(ground(ix * 2.0));
-        commit();
+        f.commit();
         g->start_x = 4;
         g->start_z = 64;
         g->end_x = 124;

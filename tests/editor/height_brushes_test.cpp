@@ -212,9 +212,7 @@ TEST(HeightBrushes, EveryBrushModeAndStrengthMatchesTheReference)
                     const std::string name = "tool " + std::to_string(tool) + " mode " + std::to_string(submode) +
                                              " strength " + std::to_string(int(strength));
                     memcpy(f.terrain.heights, base.data(), base.size() * sizeof(float));
-                    f.terrain.change_flags = 7;
-                    editor_state.snapshot_stale = 1;
-                    take_snapshot();
+                    f.commit();
                     editor_state.tool = tool;
                     editor_widgets.submode.selected = submode;
                     editor_widgets.strength.value = strength;
@@ -375,9 +373,7 @@ TEST(HeightBrushes, GradientStrokesConverge)
         });
         // Strength -2: a quarter of the way per tick; a second stroke with no snapshot in
         // between goes on to the same target and stops there.
-        f.terrain.change_flags = 7;
-        editor_state.snapshot_stale = 1;
-        take_snapshot();
+        f.commit();
         const auto snap = f.snapshot();
         gradient* g = selected_gradient_record();
         for (int i = 0; i < 4; ++i)
@@ -412,9 +408,7 @@ TEST(HeightBrushes, SmoothAlongALongRowHasNoDrift)
         const int n = f.terrain.size;
         for (int i = 0; i < n * n; ++i)
             f.terrain.heights[i] += 1000.0f + float(i % 7) * 0.37f;
-        f.terrain.change_flags = 7;
-        editor_state.snapshot_stale = 1;
-        take_snapshot();
+        f.commit();
         editor_state.tool = 2;
         editor_widgets.submode.selected = 0;
         const int row = 512;
@@ -465,9 +459,7 @@ TEST(HeightBrushes, SnapToTheCoarseGrid)
             }
         // Strength 3 on cells of 2: g = 4, the points lie on the coarse triangles.
         editor_widgets.strength.value = 3;
-        f.terrain.change_flags = 7;
-        editor_state.snapshot_stale = 1;
-        take_snapshot();
+        f.commit();
         const auto snap = f.snapshot();
         for (auto [px, py] : {std::pair{300, 310}, std::pair{150, 410}, std::pair{330, 170}}) {
             editor_state.press_ticks = 0;
