@@ -142,14 +142,15 @@ void brush_stroke(float x0, float z0, float x1, float z1, float R, float Ri, flo
     const double c = t->cell;
 
     int v = 1;
+    long disc_count = 1;
     if (tool == 2) {
         v = std::clamp(int(std::min(double(s), double(kSmoothMaxRadius))), 1, kSmoothMaxRadius);
         for (int k = 0; k < v; ++k)
             smooth_widths[k] = int(std::sqrt(double(v) * v - double(k) * k));
+        disc_count = 0;
+        for (int k = -(v - 1); k <= v - 1; ++k)
+            disc_count += 2 * smooth_widths[std::abs(k)] + 1;
     }
-    long disc_count = 0;
-    for (int k = -(v - 1); k <= v - 1; ++k)
-        disc_count += 2 * smooth_widths[std::abs(k)] + 1;
 
     // The smudge pulls the ground from the trailing origin towards the pointer.
     double dir_x = 0.0, dir_z = 0.0;
