@@ -128,7 +128,7 @@ TEST(GradientTools, PlacementDragsTurnsAndSelects)
         f.point_at(10, 40);
         gradient_place_drag();
         p.check(g->end_x == 10 && g->end_z == 40, "the trivial end follows the pointer");
-        // G-1: dragged onto its start the end stays where it was.
+        // Dragged onto its start, the end stays where it was: no axis of no length.
         f.point_at(10, 20);
         gradient_place_drag();
         p.check(g->end_x == 10 && g->end_z == 40, "no axis of no length");
