@@ -44,7 +44,7 @@ const results_rider_view table = {
     [](int32_t slot) { return riders[slot].finished; },
     [](int32_t slot) { return riders[slot].number; },
     [](int32_t) { return "bike"; },
-    nullptr, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 class Results : public testing::Test {
