@@ -6,6 +6,7 @@
 #include "frontend/console_commands_parts.h"
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
+#include "frontend/results_screen.h"
 #include "frontend/settings.h"
 #include "race/demo.h"
 #include "race/game_tick.h"
@@ -31,7 +32,6 @@
 #include <string>
 
 double console_last_chat_time = -1e9;
-render_stats_switch render_stats;
 
 namespace console_detail {
 
@@ -186,12 +186,6 @@ struct command {
     void (*run)(const char* arg);
 };
 
-void cmd_renderstats(const char*)
-{
-    render_stats.on = 1;
-    render_stats.clear_maxima = 1;
-}
-
 void cmd_bbopt(const char* arg)
 {
     int n;
@@ -234,7 +228,7 @@ void cmd_forcereload(const char*)
 
 const command kCommands[] = {
     {"savetrackinfo", exact, cmd_savetrackinfo},
-    {"renderstats", exact, cmd_renderstats},
+    {"renderstats", exact, [](const char*) { render_stats_restart(); }},
     {"togglespy", exact, [](const char*) { console_toggle("Spy mode", &plain_values.spy); }},
     {"togglegraph", exact, [](const char*) { console_toggle("Suspension graph", &suspension_graph.on); }},
     {"bbopt", prefix, cmd_bbopt},

@@ -1,5 +1,6 @@
 // The console's line: matching, chat and the commands, answered on the message line.
 #include "console_fixture.h"
+#include "frontend/results_screen.h"
 #include "frontend/settings.h"
 #include "race/game_tick.h"
 #include "race/main_loop.h"
@@ -76,15 +77,16 @@ TEST_F(Console, Switches)
     }
     plain_values.draw_ping = 1;
 
-    // "renderstats" only switches on, and asks for the maxima to be cleared each time.
+    // "renderstats" only switches on, and clears the maxima each time.
     render_stats = {};
+    render_stats.max[2] = 9;
     console_execute("/renderstats");
     EXPECT_EQ(render_stats.on, 1);
-    EXPECT_EQ(render_stats.clear_maxima, 1);
-    render_stats.clear_maxima = 0;
+    EXPECT_EQ(render_stats.max[2], 0);
+    render_stats.max[6] = 4;
     console_execute("/renderstats");
     EXPECT_EQ(render_stats.on, 1);
-    EXPECT_EQ(render_stats.clear_maxima, 1);
+    EXPECT_EQ(render_stats.max[6], 0);
     render_stats = {};
 }
 
