@@ -2,6 +2,7 @@
 #include "console_fixture.h"
 #include "frontend/results_screen.h"
 #include "frontend/settings.h"
+#include "race/game_settings.h"
 #include "race/game_tick.h"
 #include "race/main_loop.h"
 #include "race/race_state.h"
@@ -131,6 +132,7 @@ TEST_F(Console, Numbers)
     EXPECT_EQ(plain_values.map_scale, 8.0f);
     EXPECT_DOUBLE_EQ(stutter_threshold, 0.05);
     EXPECT_EQ(fov_slider.value, 170);
+    EXPECT_EQ(game_settings.fov, 170);   // the value the views draw with
     EXPECT_EQ(position_log_flags, 0);
     EXPECT_EQ(position_log_spacing, 10.0f);
     plain_values = plain_settings{};
