@@ -1,6 +1,5 @@
 #include "frontend/console_commands.h"
 
-#include "foundation/file_index.h"
 #include "foundation/front_door.h"
 #include "foundation/scan.h"
 #include "frontend/console_commands_parts.h"
@@ -18,6 +17,7 @@
 #include "race/race_state.h"
 #include "race/run_clock.h"
 #include "race/settings_values.h"
+#include "race/wire_records.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_deform.h"
@@ -72,8 +72,6 @@ int watched_rider()
 namespace {
 
 using namespace console_detail;
-
-constexpr int kChatRecord = 19;
 
 enum match_kind { exact, prefix, word };
 
@@ -277,7 +275,7 @@ int chat(const char* line)
     if (net_socket < 0)
         console_print("Not connected to server");
     else
-        net_queue_reliable(kChatRecord, line, int(std::strlen(line)));
+        net_queue_reliable(net_record_chat, line, int(std::strlen(line)));
     return 1;
 }
 
