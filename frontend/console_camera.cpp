@@ -80,7 +80,7 @@ void cmd_camangle(const char* arg)
     if (watched_rider() < 0)
         return;
     float yaw, pitch;
-    if (scan_string(arg, "%f %f", &yaw, &pitch) != 2) {
+    if (scan_string(arg, "%f %f", &yaw, &pitch) != 2 || !std::isfinite(yaw) || !std::isfinite(pitch)) {
         console_print("Usage: camangle <yaw> <pitch>");
         return;
     }

@@ -142,8 +142,10 @@ TEST_F(ConsoleKeys, CameraAimAndPipeNeedAWatchedRider)
     EXPECT_FLOAT_EQ(free_camera.yaw, float(std::numbers::pi / 2));
     EXPECT_FLOAT_EQ(free_camera.pitch, float(10 * std::numbers::pi / 180));
     EXPECT_EQ(free_camera.yaw_rate + free_camera.pitch_rate, 0.0f);
-    console_execute("/camangle 5");
-    EXPECT_EQ(newest(), "Usage: camangle <yaw> <pitch>");
+    for (const char* line : {"/camangle 5", "/camangle", "/camangle inf 0"}) {
+        console_execute(line);
+        EXPECT_EQ(newest(), "Usage: camangle <yaw> <pitch>") << line;
+    }
     EXPECT_FLOAT_EQ(free_camera.yaw, float(std::numbers::pi / 2));
 }
 
