@@ -184,13 +184,20 @@ struct command {
     void (*run)(const char* arg);
 };
 
-void cmd_bbopt(const char* arg)
+// A whole-number setting: the usage line and nothing changed when none is given.
+void set_count(const char* arg, int32_t* value, const char* usage, const char* answer)
 {
     int n;
-    if (!scan_count(arg, &n, "Usage: bbopt <window>"))
+    if (!scan_count(arg, &n, usage))
         return;
-    plain_values.billboard_optimize_lookahead = n;
-    say("Billboard optimization window is now %d", n);
+    *value = n;
+    say(answer, n);
+}
+
+void cmd_bbopt(const char* arg)
+{
+    set_count(arg, &plain_values.billboard_optimize_lookahead, "Usage: bbopt <window>",
+              "Billboard optimization window is now %d");
 }
 
 void cmd_fov(const char* arg)
@@ -200,11 +207,7 @@ void cmd_fov(const char* arg)
 
 void cmd_demobackups(const char* arg)
 {
-    int n;
-    if (!scan_count(arg, &n, "Usage: demobackups <count>"))
-        return;
-    plain_values.demo_backups = n;
-    say("Now keeping %d demo backups", n);
+    set_count(arg, &plain_values.demo_backups, "Usage: demobackups <count>", "Now keeping %d demo backups");
 }
 
 void cmd_mapscale(const char* arg)

@@ -68,6 +68,19 @@ struct Session {
     }
 };
 
+// A server on "tracks/flat" that the client joins without loading a track: the
+// track reset only clears the hash.
+ts::Options flat_track_server()
+{
+    net_track_reset = [](const int32_t*, int, int, int32_t, int32_t, int32_t) {
+        memset(track_hash, 0, sizeof track_hash);
+    };
+    scan_tracks();
+    ts::Options o;
+    o.track = "tracks/flat";
+    return o;
+}
+
 TEST(NetSession, ARealRaceOnTheFlatTrack)
 {
     bvtest::in_fresh_process([] {
@@ -170,13 +183,7 @@ TEST(NetSession, AFileGoesUpInPartsOnceTheServerIsReady)
         for (int i = 0; i < 600; ++i)
             bytes += char('a' + i % 26);
         bvtest::write_file(racetest::user_folder(root) + "/outgoing/lap.txt", bytes);
-        net_track_reset = [](const int32_t*, int, int, int32_t, int32_t, int32_t) {
-            memset(track_hash, 0, sizeof track_hash);
-        };
-        scan_tracks();
-        ts::Options o;
-        o.track = "tracks/flat";
-        Session s(o);
+        Session s(flat_track_server());
         p.check(s.until_state(11), "racing");
         const int32_t slot = net_own_slot;
 
@@ -232,13 +239,7 @@ TEST(NetSession, TheConsoleChatsAndSendsFilesWhileConnected)
         racetest::start(root);
         front_end_install();
         bvtest::write_file(racetest::user_folder(root) + "/outgoing/lap.txt", "one lap");
-        net_track_reset = [](const int32_t*, int, int, int32_t, int32_t, int32_t) {
-            memset(track_hash, 0, sizeof track_hash);
-        };
-        scan_tracks();
-        ts::Options o;
-        o.track = "tracks/flat";
-        Session s(o);
+        Session s(flat_track_server());
         p.check(s.until_state(11), "racing");
         auto payload = [](const ts::Record& r) { return std::string(r.payload.begin(), r.payload.end()); };
 
