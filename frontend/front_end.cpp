@@ -13,6 +13,7 @@
 #include "race/race_hooks.h"
 #include "race/settings_hooks.h"
 #include "sim/wheel_sampling.h"
+#include "view/trackside_view.h"
 
 namespace {
 
@@ -40,4 +41,5 @@ void front_end_install()
                       settings_lists_free};
     program_hooks.hud_draw = hud_draw;
     program_hooks.results_draw = results_draw;
+    trackside_running_order = hud_draw_running_order;
 }

@@ -2,6 +2,7 @@
 #include "frontend/menu.h"
 
 #include "foundation/front_door.h"
+#include "frontend/console_commands.h"
 #include "frontend/menu_records.h"
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"
@@ -501,7 +502,7 @@ void exit_key(int32_t)
 
 }  // namespace
 
-menu_calls menu_seams = {reset_race, real_video_mode, nullptr, nullptr, no_flag, no_flag, setup_change_guard,
+menu_calls menu_seams = {reset_race, real_video_mode, console_execute, nullptr, no_flag, no_flag, setup_change_guard,
                          no_demos,   no_demo,         no_demo};
 
 int menu_item_count(int screen)

@@ -24,6 +24,9 @@
 
 namespace {
 
+// The console screen's call as the program starts with it (the fixture replaces it).
+int (*const program_console_execute)(const char*) = menu_seams.console_execute;
+
 constexpr int kUp = 0x1048, kDown = 0x1050, kLeft = 0x104B, kRight = 0x104D, kEnter = 0x101C,
               kPageUp = 0x1049, kPageDown = 0x1051;
 
@@ -352,6 +355,19 @@ TEST_F(MenuKeys, ServerHistoryBrowsing)
     press(kPageDown);
     EXPECT_EQ(server_history_cursor, -1);
     EXPECT_STREQ(server_field.buffer, "typed");
+}
+
+TEST_F(MenuKeys, TheConsoleScreenRunsTheCommands)
+{
+    menu_seams.console_execute = program_console_execute;
+    menu_open(screen_console);
+    ui_text_set(&console_field, "/mapscale 2");
+    press(kEnter);
+    EXPECT_EQ(plain_values.map_scale, 2.0f);
+    EXPECT_STREQ(console_history[1], "/mapscale 2");   // a taken line is kept
+    console_history_count = 1;   // as at start, for the history test
+    console_history[1][0] = 0;
+    console_history_index = 0;
 }
 
 TEST_F(MenuKeys, ConsoleHistoryKeepsTheNewest99AndClampsTheCursor)
