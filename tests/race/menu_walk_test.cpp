@@ -1,0 +1,341 @@
+// A newcomer's walk through the menus with the keyboard alone: the program's entry
+// routine on the sample track under the test's X server, every key typed through XTEST
+// from the frame observer, one at a time, each waited for until its effect shows. New
+// Race, Time Trial, the setup screens, a points-series event, the bundled demo, the
+// console, and Quit; then what "@config" kept.
+#include <gtest/gtest.h>
+
+#include "frontend/front_end.h"
+#include "frontend/menu.h"
+#include "frontend/settings.h"
+#include "platform/qorl_window.h"
+#include "platform/x11_native.h"
+#include "race/demo.h"
+#include "race/detail_presets.h"
+#include "race/main_loop.h"
+#include "race/program_window.h"
+#include "race/race_restart.h"
+#include "race/race_riders.h"
+#include "race/race_state.h"
+#include "race/series.h"
+#include "race/shutdown.h"
+#include "race/startup.h"
+#include "sim/race_clock.h"
+#include "sim/rider_access.h"
+#include "sim/rider_slot.h"
+#include "support/fake_input.h"
+#include "support/fresh_process.h"
+#include "support/xvfb_server.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using bvtest::Problems;
+
+namespace {
+
+// One step: an action taken once, then frames until its effect shows.
+struct Step {
+    std::string what;
+    std::function<void()> act;
+    std::function<bool()> done;
+    int frames = 90;   // waited at most
+};
+
+struct Walk {
+    Display* display = nullptr;
+    bvtest::FakeInput input;
+    std::vector<Step> steps;
+    size_t at = 0;
+    int waited = -1;   // frames since the step's action; -1 = not taken yet
+    int frame = 0;
+    Problems problems;
+    // Values kept between steps.
+    int32_t tick_mark = 0;
+    float body_mark[3] = {};
+    double fov_mark = 0;
+};
+Walk walk;
+
+void close_window()
+{
+    Window w = loop_io.window->native->handle;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(walk.display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(walk.display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(walk.display, w, False, NoEventMask, &e);
+    XSync(walk.display, False);
+}
+
+void tap(KeySym key, bool shift = false)
+{
+    if (shift)
+        walk.input.key(walk.display, XK_Shift_L, true);
+    walk.input.key(walk.display, key, true);
+    walk.input.key(walk.display, key, false);
+    if (shift)
+        walk.input.key(walk.display, XK_Shift_L, false);
+}
+
+void body_position(int32_t slot, float out[3])
+{
+    const dReal* p = dBodyGetPosition(rider_get_frame_body(&rider_slots[slot]));
+    for (int k = 0; k < 3; ++k)
+        out[k] = float(p[k]);
+}
+
+float distance(const float a[3], const float b[3])
+{
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+int count_kind(int32_t kind)
+{
+    int n = 0;
+    for (int32_t k = 0; k < kRiderSlots; ++k)
+        n += race_rider_exists(k) && race.kinds[k] == kind;
+    return n;
+}
+
+void add(std::string what, std::function<void()> act, std::function<bool()> done, int frames = 90)
+{
+    walk.steps.push_back({std::move(what), std::move(act), std::move(done), frames});
+}
+
+// A check on the state at this point of the walk.
+void check(std::string what, std::function<bool()> ok)
+{
+    add("check: " + what, [] {}, std::move(ok), 1);
+}
+
+// Frames pass with nothing typed.
+void wait_frames(int n)
+{
+    auto left = std::make_shared<int>(n);
+    add("wait", [left, n] { *left = n; }, [left] { return --*left <= 0; }, n + 2);
+}
+
+void key_to_item(KeySym key, int32_t item)
+{
+    add("key " + std::string(XKeysymToString(key)) + " to item " + std::to_string(item), [key] { tap(key); },
+        [item] { return menu_item == item; });
+}
+
+void down_to(int32_t item)
+{
+    for (int32_t i = 1; i <= item; ++i)
+        key_to_item(XK_Down, i);
+}
+
+void key_to_screen(KeySym key, int screen)
+{
+    add("key " + std::string(XKeysymToString(key)) + " to screen " + std::to_string(screen), [key] { tap(key); },
+        [screen] { return menu_screen == screen && menu_item == 0; });
+}
+
+// The walk, step by step.
+void plan()
+{
+    walk.steps.clear();
+    add("the window has the focus", [] {
+        XSetInputFocus(walk.display, loop_io.window->native->handle, RevertToParent, CurrentTime);
+        XSync(walk.display, False);
+    }, [] { return true; });
+    check("the main menu is open on item 0", [] { return menu_screen == screen_main_menu && menu_item == 0; });
+    add("the race goes on behind the menu (a robot is followed)", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick > walk.tick_mark + 64; });
+    key_to_item(XK_Down, 1);
+    key_to_item(XK_Up, 0);
+
+    // New Race -> Start.
+    key_to_screen(XK_Return, screen_new_race);
+    key_to_item(XK_Down, 1);
+    add("Start closes the menus", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    check("five automatic riders and one local rider, 5 laps, no time limit", [] {
+        return count_kind(rider_kind_bot) == 5 && count_kind(rider_kind_local) == 1 && race.laps == 5 &&
+               race.time_limit_ticks == 0;
+    });
+
+    // Time Trial -> Start.
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the race stands behind the menu with a local rider", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick == walk.tick_mark; }, 2);
+    wait_frames(10);
+    check("the tick stood", [] { return current_tick == walk.tick_mark; });
+    down_to(3);
+    key_to_screen(XK_Return, screen_time_trial);
+    key_to_item(XK_Down, 1);
+    add("Start rides the time trial", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    check("the local rider is alone in slot 0, tick at least 38400", [] {
+        return race_rider_exists(0) && race.kinds[0] == rider_kind_local && count_kind(rider_kind_bot) == 0 &&
+               count_kind(rider_kind_local) == 1 && current_tick >= 38400;
+    });
+    wait_frames(2);
+    add("x held for 60 frames", [] {
+        body_position(0, walk.body_mark);
+        walk.input.key(walk.display, XK_x, true);
+    }, [] { return true; });
+    wait_frames(60);
+    add("x released: the rider moved more than 5 ft", [] { walk.input.key(walk.display, XK_x, false); }, [] {
+        float now[3];
+        body_position(0, now);
+        return distance(now, walk.body_mark) > 5;
+    }, 2);
+
+    // Graphics/Sound: Field Of View three to the right, then the High FPS preset.
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(6);
+    key_to_screen(XK_Return, screen_graphics_sound);
+    down_to(10);
+    for (int i = 1; i <= 3; ++i)
+        add("Field Of View right", [] {
+            walk.fov_mark = fov_slider.value;
+            tap(XK_Right);
+        }, [] { return fov_slider.value == walk.fov_mark + 1; });
+    for (int32_t item = 9; item >= 3; --item)
+        key_to_item(XK_Up, item);
+    add("Use High FPS Settings", [] { tap(XK_Return); }, [] { return detail_preset_matches(1) != 0; });
+    key_to_item(XK_Up, 2);
+    key_to_item(XK_Up, 1);
+    key_to_item(XK_Up, 0);
+    key_to_screen(XK_Return, screen_main_menu);
+
+    // Bike Setup: the number typed as 4, 2; Stop Wheelies one to the right.
+    down_to(5);
+    key_to_screen(XK_Return, screen_bike_setup);
+    down_to(5);
+    add("4 typed into Number", [] { tap(XK_4); }, [] { return strncmp(rider_number_field.buffer, "4", 1) == 0; });
+    add("2 typed into Number", [] { tap(XK_2); }, [] { return strcmp(rider_number_field.buffer, "429") == 0; });
+    for (int32_t item = 6; item <= 18; ++item)
+        key_to_item(XK_Down, item);
+    add("Stop Wheelies right", [] { tap(XK_Right); }, [] { return assist_choices[3].selected == 1; });
+    add("Esc closes the menus", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_screen(XK_Escape, screen_main_menu);
+
+    // Points Series -> row 0 -> Enter Next Event.
+    down_to(2);
+    key_to_screen(XK_Return, screen_points_series);
+    key_to_item(XK_Down, 2);   // "Prev Page" is hidden on page 0
+    key_to_screen(XK_Return, screen_series_standings);
+    key_to_item(XK_Down, 1);
+    add("Enter Next Event starts the series race", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    check("the eight opponents at gates 0-7 and the player at gate 8", [] {
+        bool ok = start_lineup[8] == 1 && start_lineup[9] == 0;
+        for (int32_t i = 0; i < 8; ++i)
+            ok = ok && start_lineup[i] >= 1000;
+        return ok && count_kind(rider_kind_bot) == 8 && count_kind(rider_kind_local) == 1;
+    });
+
+    // Playback Race -> "sample".
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(1);
+    key_to_screen(XK_Return, screen_playback_race);
+    down_to(3);
+    check("the bundled demo is listed", [] { return choose_page.rows[0] && strcmp(choose_page.rows[0], "sample") == 0; });
+    add("Return plays the demo", [] { tap(XK_Return); }, [] { return menu_screen < 0 && demo_playing(); });
+    check("the demo riders fill their slots", [] { return count_kind(rider_kind_remote) >= 5; });
+    add("the replay runs", [] { walk.tick_mark = current_tick; }, [] { return current_tick > walk.tick_mark + 32; });
+
+    // The console opened by "t" does not receive the "t".
+    add("t opens the console", [] { tap(XK_t); }, [] { return menu_screen == screen_console; });
+    wait_frames(3);
+    check("the console's input is empty", [] { return console_field.buffer[0] == 0; });
+    add("Esc closes the console", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the replay runs behind the menu too", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick > walk.tick_mark + 32; });
+    down_to(8);
+    add("Quit opens the exit screen", [] { tap(XK_Return); }, [] { return menu_screen == screen_exit; });
+    add("y quits", [] { tap(XK_y); }, [] { return loop.quit != 0; });
+}
+
+void observe()
+{
+    Walk& w = walk;
+    ++w.frame;
+    if (w.at >= w.steps.size())
+        return;
+    Step& s = w.steps[w.at];
+    if (w.waited < 0) {
+        s.act();
+        w.waited = 0;
+    }
+    if (s.done()) {
+        ++w.at;
+        w.waited = -1;
+        return;
+    }
+    if (++w.waited > s.frames) {
+        w.problems.check(false, "step " + std::to_string(w.at) + " \"" + s.what + "\" never came (screen " +
+                                    std::to_string(menu_screen) + ", item " + std::to_string(menu_item) + ")");
+        w.at = w.steps.size();
+        close_window();
+    }
+}
+
+bool has_line(const std::string& text, const std::string& line)
+{
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+std::string walk_once(const std::string& home)
+{
+    setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
+    setenv("HOME", home.c_str(), 1);
+    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_CHECK_ALLOC", "1", 1);
+    unsetenv("QORL_OPTIONS");
+    shutdown_pause_seconds = 0;
+    walk.display = bvtest::open_test_display();
+    if (!walk.display || !walk.input.available())
+        return "no test display or no XTEST";
+    plan();
+    loop_io.frame_observer = observe;
+    front_end_install();
+    const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+    const int status = brovanta_main(5, const_cast<char**>(argv));
+    Problems& p = walk.problems;
+    p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
+    p.check(walk.at == walk.steps.size(), "the walk reached its end");
+    const std::string config = bvtest::read_file(home + "/xdg/Brovanta/config");
+    for (const char* line : {"fov=113.000000", "number=429", "stop_wheelies=Front Only", "roost_density=0.000000",
+                             "render_texture=Hardware/Direct", "texture_compress=Yes", "track=tracks/sample"})
+        p.check(has_line(config, line), std::string("\"@config\" holds ") + line);
+    const std::string log = bvtest::read_file(home + "/xdg/Brovanta/lastlog.txt");
+    p.check(log.find("Writing config files\n") != std::string::npos &&
+                log.find("Deleting OpenGL context\n") > log.find("Writing config files\n"),
+            "the shutdown lines are in order");
+    XCloseDisplay(walk.display);
+    return p.text;
+}
+
+}  // namespace
+
+TEST(MenuWalk, NewcomerWalksEveryRaceStartWithTheKeyboard)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const char* given = getenv("BV_WALK_HOME");
+    const std::string home = given ? given : temp.path();
+    setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
+    if (!given) {
+        setenv("BV_WALK_HOME", home.c_str(), 1);
+        bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=640\nyres=480\nserver_name=\n");
+    }
+    bvtest::in_fresh_process([&] { return walk_once(home); });
+    unsetenv("BV_WALK_HOME");
+    unsetenv("QORL_LOGFILE");
+}
