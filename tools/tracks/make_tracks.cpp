@@ -3,7 +3,7 @@
 //   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf"
 // each with the placed objects of <data>/<track>/objects.txt (timing gates, start
 // gate, statues, billboards, flaggers, cameras), plus the pictures they name:
-// tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the
+// tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the HUD map "map.png", the
 // object sprites and textures, the start gate's "startgate.ppm", the default sky
 // faces "sky-n.ppm" .. "sky-u.ppm" and "sky-env.ppm", and the lens-flare sprites. The heights go through the program's own terrain
 // writer, the pictures through its PNG writer.
@@ -11,6 +11,7 @@
 //   make_tracks <data/tracks folder> <output folder>
 #include "course.h"
 #include "ground.h"
+#include "map_picture.h"
 #include "object_pictures.h"
 #include "racing_lines.h"
 #include "sky_pictures.h"
@@ -241,6 +242,8 @@ std::string edinfo_lines(const course& c)
     return text;
 }
 
+constexpr int kMapSide = 256;
+
 bool write_sample(const std::string& data)
 {
     course c;
@@ -265,6 +268,7 @@ bool write_sample(const std::string& data)
     const std::vector<uint8_t> lit = ground_shadows(g, c.sun);
     const std::string header = "P5\n" + std::to_string(g.size) + " " + std::to_string(g.size) + "\n255\n";
     ok = write_gzip("tracks/sample/shadows.pgm", header + std::string(lit.begin(), lit.end())) && ok;
+    ok = write_picture("tracks/sample/map.png", map_picture(g, lit, line, kMapSide)) && ok;
     ok = write_gzip("tracks/sample/tilemap", std::string(g.tiles.begin(), g.tiles.end())) && ok;
     ok = write_bytes("tracks/sample/tileinfo", kTileinfo) && ok;
     ok = write_bytes("tracks/sample/decals", decal_lines(c, line)) && ok;
@@ -351,6 +355,13 @@ bool write_flat()
                      "name dirt\ntexture @tiles/dirt.png\naddtile\nname grass\ntexture @tiles/grass.png\n"
                      "friction 0.8 1\naddtile\n") &&
          ok;
+    ground g;
+    g.size = side;
+    g.cell = 2;
+    g.tiles_side = tiles;
+    for (char tile : map)
+        g.tiles.push_back(tile ? tile_grass : tile_dirt);
+    ok = write_picture("tracks/flat/map.png", map_picture_plain(g, 64)) && ok;
     return write_bytes("tracks/flat/desc", "Flat Test Ground\n") && ok;
 }
 
