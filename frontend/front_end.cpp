@@ -8,6 +8,7 @@
 #include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
 #include "frontend/results_screen.h"
+#include "frontend/series_screen.h"
 #include "frontend/title_screen.h"
 #include "race/program_hooks.h"
 #include "frontend/settings.h"
@@ -59,6 +60,7 @@ void menus_install()
     menu_seams.screen_changed = screen_changed;
     menu_seams.quit = quit;
     menu_seams.console_execute = console_execute;
+    menu_seams.series_standings_draw = series_standings_draw;
     menu_seams.demo_count = demo_count;
     menu_seams.demo_full_name = demo_full_name;
     menu_seams.demo_short_name = demo_short_name;
