@@ -7,10 +7,12 @@
 
 #include "frontend/front_end.h"
 #include "frontend/menu.h"
+#include "frontend/menu_records.h"
 #include "frontend/settings.h"
 #include "platform/qorl_window.h"
 #include "platform/x11_native.h"
 #include "race/demo.h"
+#include "race/bindings.h"
 #include "race/detail_presets.h"
 #include "race/main_loop.h"
 #include "race/program_window.h"
@@ -23,6 +25,7 @@
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
+#include "platform/fake_evdev.h"
 #include "support/fake_input.h"
 #include "support/fresh_process.h"
 #include "support/xvfb_server.h"
@@ -144,15 +147,19 @@ void key_to_screen(KeySym key, int screen)
         [screen] { return menu_screen == screen && menu_item == 0; });
 }
 
-// The walk, step by step.
-void plan()
+void focus_first()
 {
-    walk.steps.clear();
     add("the window has the focus", [] {
         XSetInputFocus(walk.display, loop_io.window->native->handle, RevertToParent, CurrentTime);
         XSync(walk.display, False);
     }, [] { return true; });
     check("the main menu is open on item 0", [] { return menu_screen == screen_main_menu && menu_item == 0; });
+}
+
+// The keyboard walk, step by step.
+void plan_newcomer()
+{
+    focus_first();
     add("the race goes on behind the menu (a robot is followed)", [] { walk.tick_mark = current_tick; },
         [] { return current_tick > walk.tick_mark + 64; });
     key_to_item(XK_Down, 1);
@@ -290,7 +297,98 @@ bool has_line(const std::string& text, const std::string& line)
     return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
 }
 
-std::string walk_once(const std::string& home)
+// The centre of a rectangle in window pixels, as root-window coordinates for XTEST.
+void point_at(int x, int y)
+{
+    Window child = 0;
+    int rx = 0, ry = 0;
+    XTranslateCoordinates(walk.display, loop_io.window->native->handle, DefaultRootWindow(walk.display), x, y, &rx,
+                          &ry, &child);
+    walk.input.move(walk.display, rx, ry);
+    XSync(walk.display, False);
+}
+void point_at(const ui_rect& r)
+{
+    point_at((r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2);
+}
+void click()
+{
+    walk.input.button(walk.display, 1, true);
+    walk.input.button(walk.display, 1, false);
+    XSync(walk.display, False);
+}
+
+const char* const kPad = "/dev/input/event7";
+bvtest::FakeEvdev* pad = nullptr;
+
+void trigger(int32_t value)
+{
+    pad->send(kPad, {bvtest::abs_event(evdev::abs_rz, value), bvtest::syn_event()});
+}
+
+bool throttle_on_pad()
+{
+    const char* axis = bindings[bind_throttle].axis_name;
+    return axis && strcmp(axis, "XInputGamepad0 axis 5") == 0;
+}
+
+// The third run: a pad's trigger bound to the throttle and ridden, then the pointer.
+void plan_pad_and_pointer()
+{
+    focus_first();
+    down_to(7);
+    key_to_screen(XK_Return, screen_customize_controls);
+    key_to_item(XK_Down, 1);
+    add("Return on Throttle waits for a key or an axis", [] { tap(XK_Return); },
+        [] { return capture_binding() == &bindings[bind_throttle]; });
+    add("the right trigger pulled fully and held", [] { trigger(1023); },
+        [] { return capture_binding() == nullptr && throttle_on_pad(); }, 200);
+    check("Throttle shows the pad axis",
+          [] { return binding_line_text(&bindings[bind_throttle], false).find("XInputGamepad0 axis 5") != std::string::npos; });
+    add("the trigger let go", [] { trigger(0); }, [] { return true; });
+    add("Esc closes the menus", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(3);
+    key_to_screen(XK_Return, screen_time_trial);
+    key_to_item(XK_Down, 1);
+    add("Start rides the time trial", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    wait_frames(2);
+    add("the trigger pulled for 60 frames", [] {
+        body_position(0, walk.body_mark);
+        trigger(1023);
+    }, [] { return true; });
+    wait_frames(60);
+    add("the trigger moved the rider more than 5 ft", [] { trigger(0); }, [] {
+        float now[3];
+        body_position(0, now);
+        return distance(now, walk.body_mark) > 5;
+    }, 2);
+
+    // The pointer: the highlight follows it, a click takes the item.
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the pointer over Points Series", [] { point_at(menu_buttons.main[2].rect); }, [] { return menu_item == 2; });
+    add("a click opens it", [] { click(); }, [] { return menu_screen == screen_points_series; });
+    add("Esc closes the menus", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the pointer over New Race", [] { point_at(menu_buttons.main[1].rect); }, [] { return menu_item == 1; });
+    add("the pointer back on New Race", [] { point_at(menu_buttons.main[0].rect); }, [] { return menu_item == 0; });
+    add("a click opens New Race", [] { click(); }, [] { return menu_screen == screen_new_race; });
+    add("the pointer over Track", [] { point_at(track_choice.rect); }, [] { return menu_item == 2; });
+    add("a click opens Choose Track", [] { click(); }, [] { return menu_screen == screen_choose_list; });
+    check("fewer than 20 tracks", [] { return menu_buttons.rows[19].rect.x0 == -1; });
+    add("the pointer over the first row", [] { point_at(menu_buttons.rows[0].rect); }, [] { return menu_item == 2; });
+    add("the pointer over an empty row", [] {
+        const ui_rect& a = menu_buttons.rows[0].rect;
+        const ui_rect& b = menu_buttons.rows[1].rect;
+        point_at((a.x0 + a.x1) / 2, (a.y0 + a.y1) / 2 + 15 * (b.y0 - a.y0));
+    }, [] { return true; });
+    wait_frames(5);
+    check("the highlight stayed on the first row", [] { return menu_item == 2 && menu_screen == screen_choose_list; });
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
+std::string walk_once(const std::string& home, void (*plan)(), int argc, const char** argv,
+                      const std::vector<std::string>& config_lines)
 {
     setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
     setenv("HOME", home.c_str(), 1);
@@ -304,21 +402,39 @@ std::string walk_once(const std::string& home)
     plan();
     loop_io.frame_observer = observe;
     front_end_install();
-    const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
-    const int status = brovanta_main(5, const_cast<char**>(argv));
+    const int status = brovanta_main(argc, const_cast<char**>(argv));
     Problems& p = walk.problems;
     p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
     p.check(walk.at == walk.steps.size(), "the walk reached its end");
     const std::string config = bvtest::read_file(home + "/xdg/Brovanta/config");
-    for (const char* line : {"fov=113.000000", "number=429", "stop_wheelies=Front Only", "roost_density=0.000000",
-                             "render_texture=Hardware/Direct", "texture_compress=Yes", "track=tracks/sample"})
-        p.check(has_line(config, line), std::string("\"@config\" holds ") + line);
+    for (const std::string& line : config_lines)
+        p.check(has_line(config, line), "\"@config\" holds " + line);
     const std::string log = bvtest::read_file(home + "/xdg/Brovanta/lastlog.txt");
     p.check(log.find("Writing config files\n") != std::string::npos &&
                 log.find("Deleting OpenGL context\n") > log.find("Writing config files\n"),
             "the shutdown lines are in order");
     XCloseDisplay(walk.display);
     return p.text;
+}
+
+// A fresh user folder named to the re-executed copy of this program through the
+// environment, with a 640 x 480 window.
+std::string walk_home(const bvtest::TempDir& temp)
+{
+    const char* given = getenv("BV_WALK_HOME");
+    const std::string home = given ? given : temp.path();
+    setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
+    if (!given) {
+        setenv("BV_WALK_HOME", home.c_str(), 1);
+        bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=640\nyres=480\nserver_name=\n");
+    }
+    return home;
+}
+
+void walk_done()
+{
+    unsetenv("BV_WALK_HOME");
+    unsetenv("QORL_LOGFILE");
 }
 
 }  // namespace
@@ -328,14 +444,35 @@ TEST(MenuWalk, NewcomerWalksEveryRaceStartWithTheKeyboard)
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     bvtest::TempDir temp;
-    const char* given = getenv("BV_WALK_HOME");
-    const std::string home = given ? given : temp.path();
-    setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
-    if (!given) {
-        setenv("BV_WALK_HOME", home.c_str(), 1);
-        bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=640\nyres=480\nserver_name=\n");
-    }
-    bvtest::in_fresh_process([&] { return walk_once(home); });
-    unsetenv("BV_WALK_HOME");
-    unsetenv("QORL_LOGFILE");
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+        return walk_once(home, plan_newcomer, 5, argv,
+                         {"fov=113.000000", "number=429", "stop_wheelies=Front Only", "roost_density=0.000000",
+                          "render_texture=Hardware/Direct", "texture_compress=Yes", "track=tracks/sample"});
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, APadAxisIsBoundAndRiddenAndThePointerPicksItems)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        bvtest::FakeEvdev devices;
+        devices.plug(kPad, bvtest::pad_info("Test Pad"));
+        pad = &devices;
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+        std::string problems = walk_once(home, plan_pad_and_pointer, 5, argv, {});
+        const std::string config = bvtest::read_file(home + "/xdg/Brovanta/config");
+        const size_t at = config.find("\nthrottle_key=(");
+        const size_t end = config.find('\n', at + 1);
+        if (at == std::string::npos || config.substr(0, end).rfind(")XInputGamepad0 axis 5") + 22 != end)
+            problems += "\"@config\" keeps the throttle on the pad's axis 5\n";
+        pad = nullptr;
+        return problems;
+    });
+    walk_done();
 }
