@@ -17,7 +17,9 @@
 #include "race/main_loop.h"
 #include "race/program_window.h"
 #include "race/race_restart.h"
+#include "race/net_client.h"
 #include "race/race_riders.h"
+#include "race/run_clock.h"
 #include "race/race_state.h"
 #include "race/series.h"
 #include "race/shutdown.h"
@@ -29,10 +31,13 @@
 #include "support/fake_input.h"
 #include "support/fresh_process.h"
 #include "support/xvfb_server.h"
+#include "terrain/track_list.h"
+#include "test_server.h"
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -59,6 +64,7 @@ struct Walk {
     size_t at = 0;
     int waited = -1;   // frames since the step's action; -1 = not taken yet
     int frame = 0;
+    void (*each_frame)() = nullptr;
     Problems problems;
     // Values kept between steps.
     int32_t tick_mark = 0;
@@ -272,6 +278,8 @@ void observe()
 {
     Walk& w = walk;
     ++w.frame;
+    if (w.each_frame)
+        w.each_frame();
     if (w.at >= w.steps.size())
         return;
     Step& s = w.steps[w.at];
@@ -387,6 +395,62 @@ void plan_pad_and_pointer()
     add("the window closed", [] { close_window(); }, [] { return true; });
 }
 
+// The second run: the loopback test server, stepped with the program's clock.
+test_server::Server* server = nullptr;
+std::vector<std::string> server_events;
+uint32_t server_ticks = 0;
+
+void step_server()
+{
+    while (server_ticks < uint32_t(run_clock * 128)) {
+        server->step(server_ticks / 128.0);
+        ++server_ticks;
+    }
+    for (std::string& e : server->take_events())
+        server_events.push_back(std::move(e));
+}
+
+bool server_logged(const std::string& event)
+{
+    return std::find(server_events.begin(), server_events.end(), event) != server_events.end();
+}
+
+void type_text(const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const std::string want = text.substr(0, i + 1);
+        const char c = text[i];
+        const KeySym key = c == ':' ? XK_semicolon : c == '.' ? XK_period : XK_0 + (c - '0');
+        add(std::string("typed ") + c, [key, c] { tap(key, c == ':'); },
+            [want] { return want == server_field.buffer; });
+    }
+}
+
+void plan_online()
+{
+    focus_first();
+    add("the server races the program's track", [] { memcpy(server->options().hash.data(), track_hash, 20); },
+        [] { return true; });
+    down_to(4);
+    key_to_screen(XK_Return, screen_multiplayer);
+    down_to(3);
+    type_text(server->address());
+    key_to_item(XK_Up, 2);
+    key_to_item(XK_Up, 1);
+    add("Connect reaches the race on the server's track", [] { tap(XK_Return); }, [] {
+        return menu_screen < 0 && net_state == 11 && net_track_name && strcmp(net_track_name, "tracks/sample") == 0;
+    }, 900);
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(4);
+    key_to_screen(XK_Return, screen_multiplayer);
+    key_to_item(XK_Down, 1);
+    check("item 1 reads Disconnect", [] { return strcmp(menu_buttons.connect.label, "Disconnect") == 0; });
+    add("Disconnect leaves the server", [] { tap(XK_Return); }, [] {
+        return net_socket == -1 && server_logged("slot 0 left");
+    }, 300);
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
 std::string walk_once(const std::string& home, void (*plan)(), int argc, const char** argv,
                       const std::vector<std::string>& config_lines)
 {
@@ -450,6 +514,31 @@ TEST(MenuWalk, NewcomerWalksEveryRaceStartWithTheKeyboard)
         return walk_once(home, plan_newcomer, 5, argv,
                          {"fov=113.000000", "number=429", "stop_wheelies=Front Only", "roost_density=0.000000",
                           "render_texture=Hardware/Direct", "texture_compress=Yes", "track=tracks/sample"});
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, ConnectsToTheTestServerAndLeaves)
+{
+    bvtest::XvfbServer server_x;
+    BV_REQUIRE_XVFB(server_x);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        test_server::Options o;
+        o.track = "tracks/sample";
+        test_server::Server loopback(o);
+        if (!loopback.open())
+            return "the test server does not open: " + loopback.error();
+        server = &loopback;
+        walk.each_frame = step_server;
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", nullptr};
+        const std::string address = loopback.address();
+        std::string problems = walk_once(home, plan_online, 3, argv,
+                                         {"server_name=" + address, "server_name_hist00=" + address});
+        walk.each_frame = nullptr;
+        server = nullptr;
+        return problems;
     });
     walk_done();
 }
