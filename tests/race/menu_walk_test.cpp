@@ -5,7 +5,9 @@
 // console, and Quit; then what "@config" kept.
 #include <gtest/gtest.h>
 
+#include "foundation/memory.h"
 #include "frontend/front_end.h"
+#include "gfx/images.h"
 #include "frontend/menu.h"
 #include "frontend/menu_records.h"
 #include "frontend/settings.h"
@@ -64,6 +66,8 @@ struct Walk {
     size_t at = 0;
     int waited = -1;   // frames since the step's action; -1 = not taken yet
     int frame = 0;
+    std::string user;   // the user folder
+    int screenshots = 0;
     void (*each_frame)() = nullptr;
     Problems problems;
     // Values kept between steps.
@@ -162,13 +166,53 @@ void focus_first()
     check("the main menu is open on item 0", [] { return menu_screen == screen_main_menu && menu_item == 0; });
 }
 
+// The brightest of the main menu's boxes in the shown frame, read back as the
+// screenshot key reads it; -1 when no picture came.
+int brightest_main_item(const std::string& file)
+{
+    uint8_t* pixels = nullptr;
+    int w = 0, h = 0;
+    if (!image_load_rgb(file.c_str(), &pixels, &w, &h))
+        return -1;
+    int best = -1;
+    double best_mean = -1;
+    for (int i = 0; i < 9; ++i) {
+        const ui_rect& r = menu_buttons.main[i].rect;
+        double sum = 0;
+        int n = 0;
+        for (int y = std::max(r.y0, 0); y < std::min(r.y1, h); ++y)
+            for (int x = std::max(r.x0, 0); x < std::min(r.x1, w); ++x, ++n)
+                for (int c = 0; c < 3; ++c)
+                    sum += pixels[(size_t(y) * size_t(w) + size_t(x)) * 3 + size_t(c)];
+        if (n > 0 && sum / n > best_mean) {
+            best_mean = sum / n;
+            best = i;
+        }
+    }
+    mem_free(pixels);
+    return best;
+}
+
+void bright_box_in(int item)
+{
+    auto file = std::make_shared<std::string>();
+    add("the shown frame has the bright box in item " + std::to_string(item), [file] {
+        char name[32];
+        snprintf(name, sizeof name, "/screenshot%03d.png", ++walk.screenshots);
+        *file = walk.user + name;
+        loop.screenshot_pending = 1;
+    }, [file, item] { return bvtest::file_exists(*file) && brightest_main_item(*file) == item; }, 10);
+}
+
 // The keyboard walk, step by step.
 void plan_newcomer()
 {
     focus_first();
     add("the race goes on behind the menu (a robot is followed)", [] { walk.tick_mark = current_tick; },
         [] { return current_tick > walk.tick_mark + 64; });
+    bright_box_in(0);
     key_to_item(XK_Down, 1);
+    bright_box_in(1);
     key_to_item(XK_Up, 0);
 
     // New Race -> Start.
@@ -463,6 +507,7 @@ std::string walk_once(const std::string& home, void (*plan)(), int argc, const c
     walk.display = bvtest::open_test_display();
     if (!walk.display || !walk.input.available())
         return "no test display or no XTEST";
+    walk.user = home + "/xdg/Brovanta";
     plan();
     loop_io.frame_observer = observe;
     front_end_install();
