@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <string>
 #include <vector>
 
@@ -589,3 +591,40 @@ TEST_F(MenuKeys, AdvancedGraphicsKeysTakeRoostAndReflectionsAtOnce)
 }
 
 }  // namespace
+
+// Multiplayer: Connect pushes the history and names the server; Disconnect leaves
+// at once before the server answered, else through the leaving state; Request Restart
+// closes the menus whatever the connection.
+TEST_F(MenuKeys, MultiplayerConnectDisconnectAndRestart)
+{
+    for (auto& h : server_name_hist)
+        h[0] = 0;
+    ui_text_set(&server_field, "127.0.0.1:19800");
+    menu_open(screen_multiplayer);
+    press(kDown);
+    press(kEnter);
+    EXPECT_STREQ(server_name_hist[0], "127.0.0.1:19800");
+    ASSERT_NE(net_server_name, nullptr);
+    EXPECT_STREQ(net_server_name, "127.0.0.1:19800");
+    EXPECT_LT(menu_screen, 0);
+    net_server_name = nullptr;
+
+    menu_open(screen_multiplayer);
+    press(kDown, 2);
+    press(kEnter);
+    EXPECT_LT(menu_screen, 0) << "Request Restart closes the menus, connected or not";
+
+    // A socket of the test's own stands for the connection.
+    net_socket = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(net_socket, 0);
+    net_state = 11;
+    menu_open(screen_multiplayer);
+    press(kDown);
+    press(kEnter);
+    EXPECT_EQ(net_state, 15) << "racing: the client leaves through its leaving state";
+    EXPECT_NE(net_socket, -1);
+    net_state = 0;
+    press(kEnter);
+    EXPECT_EQ(net_socket, -1) << "no answer yet: the client is reset at once";
+    EXPECT_EQ(net_state, 0);
+}
