@@ -396,6 +396,11 @@ TEST_F(MenuKeys, BikeSetupMarksTheRiderInfo)
     press('1');
     EXPECT_STREQ(rider_number_field.buffer, "199");
     EXPECT_EQ(net_rider_info_pending, 1);
+    // The race takes the bike the menu shows.
+    menu_item = 3;
+    press(kRight);
+    EXPECT_STREQ(local_profile.bike, bike_names[bike_choice.selected]);
+    EXPECT_NE(bike_choice.selected, before);
     // A look picked from its list marks the rider info too.
     net_rider_info_pending = 0;
     menu_item = 6;
