@@ -79,16 +79,7 @@ Walk walk;
 
 void close_window()
 {
-    Window w = loop_io.window->native->handle;
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(walk.display, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(walk.display, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(walk.display, w, False, NoEventMask, &e);
-    XSync(walk.display, False);
+    bvtest::send_close(walk.display, loop_io.window->native->handle);
 }
 
 void tap(KeySym key, bool shift = false)

@@ -5,10 +5,8 @@
 #include "race/demo.h"
 #include "race/game_tick.h"
 #include "race/headless_race.h"
-#include "race/race_rules.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
-#include "sim/ai_lines_learning.h"
 #include "sim/race_clock.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/track_list.h"
@@ -58,12 +56,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(home + "/Brovanta/demos");
     setenv("XDG_DATA_HOME", home.c_str(), 1);
     unsetenv("QORL_LOGFILE");
-    racetest::headless_start();
-    track_terrain_loader = racetest::ground_only;
-    scan_tracks();
-    race_rules_install();
-    demo_install_hooks();
-    ai_lines_learning_install();
+    racetest::headless_race_start();
     roost_density = kRoostDensity;
 
     race_requested_folder = "tracks/sample";
