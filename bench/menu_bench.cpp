@@ -1,8 +1,9 @@
 // What the menus cost under llvmpipe: the program on the sample track (an automatic
 // rider racing behind), windowed at 1280 x 720 and at 640 x 480, drawn with no menu,
-// the main menu, New Race and the console in turn: 60 warm-up frames, then 300 frames
-// each without a frame lock. Prints frames per second and the mean CPU time of
-// menu_draw alone (the thread's CPU clock around the call).
+// the main menu, New Race and the console, interleaved in blocks of 20 frames so the
+// race behind weighs the same on each: 60 warm-up frames, then 1200 frames without a
+// frame lock. Prints frames per second and the mean CPU time of menu_draw alone (the
+// thread's CPU clock around the call) for each.
 #include "frontend/front_end.h"
 #include "race/main_loop.h"
 #include "race/menu_state.h"
@@ -22,17 +23,20 @@
 namespace {
 
 constexpr int kWarmup = 60;
-constexpr int kFrames = 300;
+constexpr int kBlock = 20;          // frames of one mode before the next takes over
+constexpr int kFrames = 1200;       // timed frames, the modes interleaved in blocks
 constexpr int kModes = 4;
 constexpr int kScreens[kModes] = {-1, screen_main_menu, screen_new_race, screen_console};
 constexpr const char* kNames[kModes] = {"no menu", "main menu", "New Race", "console"};
 
 using clock_type = std::chrono::steady_clock;
-int mode = 0;
 int frames = 0;
-clock_type::time_point first;
-double draw_seconds = 0;
-int draws = 0;
+int drawn = 0;   // the mode of the frame being drawn
+clock_type::time_point last;
+double frame_seconds[kModes] = {};
+int frame_count[kModes] = {};
+double draw_seconds[kModes] = {};
+int draws[kModes] = {};
 void (*real_menu_draw)() = nullptr;
 
 double thread_cpu()
@@ -46,31 +50,33 @@ void timed_menu_draw()
 {
     const double before = thread_cpu();
     real_menu_draw();
-    if (frames >= kWarmup) {
-        draw_seconds += thread_cpu() - before;
-        ++draws;
+    if (frames > kWarmup) {
+        draw_seconds[drawn] += thread_cpu() - before;
+        ++draws[drawn];
     }
 }
 
+// Called after each frame: the time since the last call belongs to the frame drawn in
+// between; the next frame's mode is set here.
 void observe()
 {
-    menu_screen = kScreens[mode];
-    ++frames;
     const auto now = clock_type::now();
-    if (frames == kWarmup) {
-        first = now;
-        draw_seconds = 0;
-        draws = 0;
+    ++frames;
+    if (frames > kWarmup) {
+        frame_seconds[drawn] += std::chrono::duration<double>(now - last).count();
+        ++frame_count[drawn];
     }
-    if (frames < kWarmup + kFrames)
-        return;
-    const double seconds = std::chrono::duration<double>(now - first).count();
-    printf("  %-10s %7.1f fps  menu_draw %7.3f ms\n", kNames[mode], kFrames / seconds,
-           draws ? draw_seconds * 1000 / draws : 0.0);
-    fflush(stdout);
-    frames = 0;
-    if (++mode == kModes)
+    last = now;
+    if (frames == kWarmup + kFrames) {
+        for (int m = 0; m < kModes; ++m)
+            printf("  %-10s %7.1f fps  menu_draw %7.3f ms\n", kNames[m], frame_count[m] / frame_seconds[m],
+                   draws[m] ? draw_seconds[m] * 1000 / draws[m] : 0.0);
+        fflush(stdout);
         loop.quit = 1;
+        return;
+    }
+    drawn = (frames / kBlock) % kModes;
+    menu_screen = kScreens[drawn];
 }
 
 int run(int width, int height)
