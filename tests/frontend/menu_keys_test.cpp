@@ -9,6 +9,7 @@
 #include "race/demo.h"
 #include "race/net_client.h"
 #include "race/series.h"
+#include "terrain/track_list.h"
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "race/setup_guard.h"
@@ -34,6 +35,7 @@ struct reset_call {
     int replay, record;
     int32_t ticks, laps, skill;
     std::string demo;
+    std::string folder;   // the track asked for
 };
 std::string demo_settings_chosen()
 {
@@ -48,7 +50,8 @@ std::vector<std::string> executed;
 
 void record_reset(const int32_t* lineup, int replay, int record, int32_t ticks, int32_t laps, int32_t skill)
 {
-    reset_call c{{}, replay, record, ticks, laps, skill, demo_settings_chosen()};
+    reset_call c{{}, replay, record, ticks, laps, skill, demo_settings_chosen(),
+                 race_requested_folder ? race_requested_folder : ""};
     if (lineup)
         c.lineup.assign(lineup, lineup + kStartLineup);
     resets.push_back(c);
@@ -226,6 +229,39 @@ TEST_F(MenuKeys, NewRaceStartFillsTheLineupAndRotatesTheGates)
     EXPECT_EQ(gate_choices[0].selected, 0);
     EXPECT_EQ(gate_choices[1].selected, 1);
     EXPECT_EQ(gate_choices[2].selected, 2);
+}
+
+// New Race and Time Trial race on the track the "Track" choice shows, also after a
+// pick from its list.
+TEST_F(MenuKeys, RacesStartOnTheTrackTheMenuShows)
+{
+    static char folders[2][16] = {"tracks/a", "tracks/b"};
+    static char titles[2][16] = {"Alpha", "Beta"};
+    track_entry entries[2] = {{folders[0], titles[0]}, {folders[1], titles[1]}};
+    track_list = entries;
+    track_count = 2;
+    track_choice_build("tracks/b");
+    menu_open(screen_new_race);
+    press(kDown);
+    press(kEnter);
+    ASSERT_EQ(resets.size(), 1u);
+    EXPECT_EQ(resets[0].folder, "tracks/b");
+
+    menu_open(screen_time_trial);
+    press(kDown, 2);
+    press(kEnter);
+    ASSERT_EQ(menu_screen, screen_choose_list);
+    press(kDown, 2);
+    press(kEnter);   // "Alpha"
+    ASSERT_EQ(menu_screen, screen_time_trial);
+    press(kDown);
+    press(kEnter);
+    ASSERT_EQ(resets.size(), 2u);
+    EXPECT_EQ(resets[1].folder, "tracks/a");
+    track_list = nullptr;
+    track_count = 0;
+    track_choice_build(nullptr);
+    race_requested_folder = nullptr;
 }
 
 TEST_F(MenuKeys, LineupRotationTakesAnyCount)

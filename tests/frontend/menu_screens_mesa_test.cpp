@@ -114,7 +114,7 @@ void fill_series(int count)
 {
     array_free(&series_table);
     array_init(&series_table, sizeof(series));
-    static char titles[32][16];
+    static char titles[32][24];
     for (int i = 0; i < count; ++i) {
         series s{};
         snprintf(titles[i], sizeof titles[i], "Series %d", i);
@@ -162,16 +162,20 @@ TEST_F(MenuScreensOnMesa, EveryScreenAtBothSizes)
                     continue;
                 EXPECT_TRUE(differs(a.frame, b.frame, a.rects[size_t(k)])) << screen << " item " << k;
                 EXPECT_TRUE(differs(a.frame, b.frame, a.rects[size_t(k + 1)])) << screen << " item " << k + 1;
-                for (int other = 0; other < count; ++other)
-                    if (other != k && other != k + 1 && a.rects[size_t(other)].x0 >= 0)
+                for (int other = 0; other < count; ++other) {
+                    if (other != k && other != k + 1 && a.rects[size_t(other)].x0 >= 0) {
                         EXPECT_FALSE(differs(a.frame, b.frame, a.rects[size_t(other)]))
                             << screen << " item " << other << " changed with the highlight on " << k;
+                    }
+                }
             }
             if (screen == screen_customize_controls)
                 continue;   // the binding lines draw their text beside the rectangle
-            for (int i = 0; i < count; ++i)
-                if (d.rects[size_t(i)].x0 >= 0)
+            for (int i = 0; i < count; ++i) {
+                if (d.rects[size_t(i)].x0 >= 0) {
                     EXPECT_GE(text_pixels(d.frame, d.rects[size_t(i)]), 8) << screen << " item " << i;
+                }
+            }
         }
     }
 }
@@ -226,10 +230,12 @@ TEST_F(MenuScreensOnMesa, TheFocusedMainButtonIsTheBrightestAndStartIsGreen)
         return;
     for (int item : {0, 4, 8}) {
         const Drawn d = draw_screen(window, screen_main_menu, item);
-        for (int i = 0; i < 9; ++i)
-            if (i != item)
+        for (int i = 0; i < 9; ++i) {
+            if (i != item) {
                 EXPECT_GT(mean_brightness(d.frame, d.rects[size_t(item)]), mean_brightness(d.frame, d.rects[size_t(i)]))
                     << "focus " << item << " against " << i;
+            }
+        }
     }
     const Drawn d = draw_screen(window, screen_new_race);
     const ui_rect& r = d.rects[1];
@@ -256,8 +262,9 @@ TEST_F(MenuScreensOnMesa, SeriesPageButtonsWith20And21Entries)
         const Drawn d = draw_screen(window, screen_points_series);
         EXPECT_EQ(d.rects[1].x0 >= 0, c.prev) << c.count << " entries, page " << c.page;
         EXPECT_EQ(d.rects[22].x0 >= 0, c.next) << c.count << " entries, page " << c.page;
-        if (!c.prev)
+        if (!c.prev) {
             EXPECT_EQ(d.rects[1].x1, -1);
+        }
     }
     fill_series(0);
     series_list_page = 0;
