@@ -244,6 +244,34 @@ TEST_F(MenuScreensOnMesa, TheFocusedMainButtonIsTheBrightestAndStartIsGreen)
     EXPECT_GT(mid[1], mid[2] + 40) << "Start's box is green";
 }
 
+// "Current Settings:" names the preset the settings match after each preset button,
+// and "Custom" once any one of them differs.
+TEST_F(MenuScreensOnMesa, CurrentSettingsNameThePresetInUse)
+{
+    if (!window)
+        return;
+    const char* const names[4] = {"Compatibility", "High FPS", "Normal", "High Detail"};
+    menu_keys.down = 0x1050;
+    menu_keys.enter = 0x101C;
+    for (int n = 0; n < 4; ++n) {
+        menu_open(screen_graphics_sound);
+        for (int k = 0; k < 2 + n; ++k)
+            menu_key(menu_keys.down);
+        menu_key(menu_keys.enter);
+        TextRecord texts;
+        draw_screen(window, screen_graphics_sound, 2 + n);
+        std::string all;
+        for (const DrawnText& t : texts.texts)
+            all += t.text + "|";
+        EXPECT_TRUE(texts.has(std::string("Current Settings: ") + names[n])) << names[n] << ": " << all;
+    }
+    roost_density_slider.value += 1;
+    TextRecord texts;
+    draw_screen(window, screen_graphics_sound);
+    EXPECT_TRUE(texts.has("Current Settings: Custom"));
+    menu_close();
+}
+
 // Points Series shows its page buttons only where there is a page to go to.
 TEST_F(MenuScreensOnMesa, SeriesPageButtonsWith20And21Entries)
 {
