@@ -11,6 +11,7 @@
 #include "gl_window.h"
 #include "platform/qorl_gl.h"
 #include "race/controls.h"
+#include "race/net_client.h"
 #include "race/projection.h"
 #include "race/run_clock.h"
 #include "race/race_state.h"
@@ -20,6 +21,9 @@
 #include "sim/bike_info.h"
 
 #include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <set>
 #include <string>
 
@@ -270,6 +274,45 @@ TEST_F(MenuScreensOnMesa, CurrentSettingsNameThePresetInUse)
     draw_screen(window, screen_graphics_sound);
     EXPECT_TRUE(texts.has("Current Settings: Custom"));
     menu_close();
+}
+
+// Multiplayer while racing lists the lineup's human slots with their pings in ms.
+TEST_F(MenuScreensOnMesa, MultiplayerListsTheRacingRiders)
+{
+    if (!window)
+        return;
+    net_socket = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(net_socket, 0);
+    net_state = 11;
+    std::fill(net_lineup, net_lineup + kNetSlots, 0);
+    net_lineup[3] = 1;
+    net_lineup[7] = 5;
+    net_lineup[9] = 2;   // no human: not listed
+    net_ping[7] = 13;    // ticks: 101.5625 ms, shown truncated
+    snprintf(net_rider_infos[7].number, sizeof net_rider_infos[7].number, "42");
+    snprintf(net_rider_infos[7].bike, sizeof net_rider_infos[7].bike, "cr125");
+    {
+        TextRecord texts;
+        const Drawn d = draw_screen(window, screen_multiplayer);
+        save_frame("menu_multiplayer_racing", d.frame.w, d.frame.h, d.frame.rgb());
+        EXPECT_TRUE(texts.has("Disconnect"));
+        EXPECT_TRUE(texts.has("Slot"));
+        EXPECT_TRUE(texts.has("3"));
+        EXPECT_TRUE(texts.has("7"));
+        EXPECT_TRUE(texts.has("101"));
+        EXPECT_TRUE(texts.has("cr125"));
+        EXPECT_FALSE(texts.has("9"));
+    }
+    close(net_socket);
+    net_socket = -1;
+    net_state = 0;
+    std::fill(net_lineup, net_lineup + kNetSlots, 0);
+    net_rider_infos[7] = {};
+    net_ping[7] = 0;
+    TextRecord texts;
+    draw_screen(window, screen_multiplayer);
+    EXPECT_TRUE(texts.has("Connect"));
+    EXPECT_FALSE(texts.has("Slot"));
 }
 
 // Points Series shows its page buttons only where there is a page to go to.
