@@ -194,8 +194,8 @@ void new_race_start()
         start_lineup[i] = gate_choices[i].selected;
     start_network_reset();
     const int32_t ticks = int32_t(60.0 * minutes_slider.value / tick_length);
-    menu_seams.reset_race(start_lineup, 0, record_demo_choice.selected, ticks, int32_t(laps_slider.value),
-                          robot_skill_choice.selected);
+    menu_reset_race(start_lineup, 0, record_demo_choice.selected, ticks, int32_t(laps_slider.value),
+                    robot_skill_choice.selected);
     lineup_rotate(start_lineup, command_line_options.rotate_lineup.value_or(0));
     for (int i = 0; i < kGateSlots; ++i)
         gate_choices[i].selected = std::clamp(start_lineup[i], 0, gate_choices[i].count - 1);
@@ -205,7 +205,7 @@ void time_trial_start()
 {
     menu_close();
     start_network_reset();
-    menu_seams.reset_race(nullptr, 0, 0, 0, 1000, robot_skill_choice.selected);
+    menu_reset_race(nullptr, 0, 0, 0, 1000, robot_skill_choice.selected);
 }
 
 void playback_row_chosen(int32_t index)
@@ -234,7 +234,7 @@ void playback_row_chosen(int32_t index)
     snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "%s", name);
     menu_close();
     start_network_reset();
-    menu_seams.reset_race(start_lineup, 1, record, 0, 10, robot_skill_choice.selected);
+    menu_reset_race(start_lineup, 1, record, 0, 10, robot_skill_choice.selected);
     demo_settings.chosen[0] = 0;
 }
 

@@ -349,6 +349,11 @@ void settings_derive()
     lod_bias = float(50 - 50 * std::clamp((g.model_detail - 10) * 0.05, 0.0, 1.0));
     roost_density = int(g.roost_density);
     reflections = g.reflections;
+    local_profile_update();
+}
+
+void local_profile_update()
+{
     local_profile.bike = bike_names[std::clamp(bike_choice.selected, 0, kBikeModels - 1)];
     local_profile.number = rider_number_field.buffer;
     local_profile.body_texture = texture_choice_file(0);
