@@ -9,7 +9,7 @@ int editor_key(int32_t code, int pressed);
 void editor_widget_input(int32_t code);
 // Once per tick: the stale-snapshot check, hover, panning and widget holds.
 void editor_mouse();
-// What a main-button press, release and hold do on the map per tool; nothing yet.
-extern void (*editor_map_press)();
-extern void (*editor_map_release)();
-extern void (*editor_map_hold)();
+// What a main-button press, release and held tick do on the map, by tool.
+void editor_map_press();
+void editor_map_release();
+void editor_map_hold();
