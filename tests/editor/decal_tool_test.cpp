@@ -69,7 +69,7 @@ void run(const std::function<std::string(flat_track&)>& scenario, const char* de
 {
     bvtest::in_fresh_process([&] {
         bvtest::TempDir root;
-        flat_track f(root, decals);
+        flat_track f(root.path(), decals);
         editor_state.tool = 15;
         editor_widgets.orientation.selected = 0;
         return scenario(f);

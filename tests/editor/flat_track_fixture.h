@@ -6,6 +6,7 @@
 #include "editor/editor_keys.h"
 #include "editor/editor_state.h"
 #include "editor/editor_widgets.h"
+#include "gfx/fake_gl.h"
 #include "foundation/file_index.h"
 #include "platform/qorl_window.h"
 #include "race/controls.h"
@@ -38,16 +39,21 @@ struct flat_track {
 
     // In a fresh process: the built data, the flat track with decals_text as its
     // "decals" file, and the editor opened on it.
-    explicit flat_track(const bvtest::TempDir& root, const std::string& decals_text = "")
+    // With real_textures, images load by name into a GL table that draws nothing, so
+    // that a save can name the decals' textures.
+    explicit flat_track(const std::string& root, const std::string& decals_text = "", bool real_textures = false)
     {
         bvtest::use_built_data(root);
         if (!decals_text.empty())
-            bvtest::write_file(root / "user/Brovanta/tracks/flat/decals", decals_text);
+            bvtest::write_file(root + "/user/Brovanta/tracks/flat/decals", decals_text);
         menu_keys = {300, 301, 302, 303, 304, 305, 306, 307, 400, 401, 308, 309, 310};
         file_index_list();   // the archives are read through the index, built here
         track_folder = strdup("tracks/flat");
         terrain_remember_folder("tracks/flat");
-        track_loaders.texture_load = letter_texture;
+        if (real_textures)
+            fakegl::install();
+        else
+            track_loaders.texture_load = letter_texture;
         terrain_init(&track_terrain);
         uint8_t digest[20];
         track_terrain.tile_count = 2;
@@ -55,7 +61,7 @@ struct flat_track {
             fprintf(stderr, "the flat track's heights did not read: %s\n", bvtest::console_log_text().c_str());
         terrain_read_tilemap(&track_terrain, "tracks/flat");
         terrain_decals_alloc(&track_terrain);
-        terrain_read_decals(&track_terrain, "tracks/flat", letter_texture);
+        terrain_read_decals(&track_terrain, "tracks/flat", track_loaders.texture_load);
         statues_reset();
         billboards_reset();
         timing_gates.checkpoint_count = 0;
@@ -71,6 +77,19 @@ struct flat_track {
         statues_free();
         billboards_free();
         terrain_free(&track_terrain);
+    }
+    // The track's gates (with their start-gate statues), billboards after a few
+    // particles, and statues, read in the order a track load reads them; no models.
+    void load_objects()
+    {
+        track_loaders.model_get = [](const char*) -> model* { return nullptr; };
+        timing_gates_read("@tracks/flat/timing_gates");
+        for (int k = 0; k < 3; ++k)
+            create_billboard(0, 0, 0, 1, 1, nullptr);
+        first_track_statue = statue_count();
+        first_track_billboard = billboard_count();
+        billboards_read("@tracks/flat/billboards");
+        statues_read("@tracks/flat/statues");
     }
     // The pointer over world point (x, z), to the nearest pixel.
     void point_at(float x, float z)

@@ -19,7 +19,7 @@ void run(const std::function<std::string(flat_track&)>& scenario)
 {
     bvtest::in_fresh_process([&] {
         bvtest::TempDir root;
-        flat_track f(root);
+        flat_track f(root.path());
         return scenario(f);
     });
 }
