@@ -129,6 +129,15 @@ TEST(ObjectTools, BillboardsAreSelectedCopiedAndLaidInTrails)
         f.click(110, 20);
         f.stroke({{110, 40}, {110, 50}, {110, 60}});
         p.check(billboard_count() == n + 2, "no trail at spacing 0: " + std::to_string(billboard_count()));
+        // A copy that has gone from the table ends the trail.
+        editor_state.selected_billboard = 1;
+        f.point_at(120, 120);
+        editor_key(menu_keys.cursor_left, 1);
+        editor_state.copied_billboard = 999;
+        f.point_at(120, 10);
+        editor_mouse();
+        editor_key(menu_keys.cursor_left, 0);
+        p.check(billboard_count() == n + 3, "no trail from a copy past the table");
         return p.text;
     });
 }
