@@ -127,6 +127,7 @@ int command(int32_t code)
         static constexpr int tools[9] = {2, 4, 5, 6, 7, 8, 9, 10, 11};
         select_tool(tools[code - '1']);
     } else if (editor_state.tool == 15 && decal_key(code)) {
+        // stamped, erased, grouped or scaled
     } else if (code == 'd') {
         if (editor_state.tool == 13)
             statue_copy_to_pointer();
