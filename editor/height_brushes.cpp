@@ -28,13 +28,6 @@ double strength_factor()
     return std::exp2(editor_widgets.strength.value);
 }
 
-// "Radius" in world units: the slider counts pixels of the map view.
-float brush_radius()
-{
-    const int32_t h = editor_state.window ? std::max(editor_state.window->height.load(), 1) : 1;
-    return float(editor_widgets.radius.value) * editor_view_width() / float(h);
-}
-
 int32_t clamp_index(double v, int32_t last)
 {
     if (!(v > 0.0))
@@ -123,6 +116,12 @@ double smudge_mean(const terrain_state* t, double x, double z, double dir_x, dou
 
 }  // namespace
 
+float editor_brush_radius()
+{
+    const int32_t h = editor_state.window ? std::max(editor_state.window->height.load(), 1) : 1;
+    return float(editor_widgets.radius.value) * editor_view_width() / float(h);
+}
+
 float snapshot_height_at(const terrain_state* terrain, int, float x, float z)
 {
     return terrain_interpolate(terrain, editor_state.height_snapshot, x, z);
@@ -143,14 +142,15 @@ void brush_stroke(float x0, float z0, float x1, float z1, float R, float Ri, flo
     const double c = t->cell;
 
     int v = 1;
+    long disc_count = 1;
     if (tool == 2) {
         v = std::clamp(int(std::min(double(s), double(kSmoothMaxRadius))), 1, kSmoothMaxRadius);
         for (int k = 0; k < v; ++k)
             smooth_widths[k] = int(std::sqrt(double(v) * v - double(k) * k));
+        disc_count = 0;
+        for (int k = -(v - 1); k <= v - 1; ++k)
+            disc_count += 2 * smooth_widths[std::abs(k)] + 1;
     }
-    long disc_count = 0;
-    for (int k = -(v - 1); k <= v - 1; ++k)
-        disc_count += 2 * smooth_widths[std::abs(k)] + 1;
 
     // The smudge pulls the ground from the trailing origin towards the pointer.
     double dir_x = 0.0, dir_z = 0.0;
@@ -241,7 +241,7 @@ void brush_tick()
     const float z0 = e.line_start[0] < 0.0f ? pz : e.line_start[1];
     e.line_start[0] = px;
     e.line_start[1] = pz;
-    const float R = brush_radius();
+    const float R = editor_brush_radius();
     const float Ri = float(editor_widgets.focus.value) * R;
     brush_stroke(x0, z0, px, pz, R, Ri, float(strength_factor()));
 }
@@ -314,7 +314,7 @@ void tile_brush_tick()
     const float z0 = e.line_start[0] < 0.0f ? pz : e.line_start[1];
     e.line_start[0] = px;
     e.line_start[1] = pz;
-    const double R = brush_radius();
+    const double R = editor_brush_radius();
     if (!std::isfinite(x0) || !std::isfinite(z0) || !std::isfinite(px) || !std::isfinite(pz))
         return;
     const index_box box = segment_box(t, x0, z0, px, pz, R, t->size - 2);

@@ -12,6 +12,9 @@ void brush_stroke(float x0, float z0, float x1, float z1, float R, float Ri, flo
 // the full resolution (0).
 float snapshot_height_at(const terrain_state* terrain, int level, float x, float z);
 
+// The brush radius in world units: "Radius" (pixels of the map view) x world per pixel.
+float editor_brush_radius();
+
 // Per-tick drivers while the main button is held on the map. Each counts the tick
 // itself (press_ticks += 1), so the caller must not.
 // Tools 0-3 and 5-8: the segment from line_start (or the pointer) to the pointer.

@@ -50,6 +50,13 @@ struct brush_fixture {
         billboards_free();
         terrain_free(&terrain);
     }
+    // The heights as they are become the snapshot ("u" after a change).
+    void commit()
+    {
+        terrain.change_flags = 7;
+        editor_state.snapshot_stale = 1;
+        take_snapshot();
+    }
     std::vector<float> heights() const
     {
         return {terrain.heights, terrain.heights + size_t(terrain.size) * size_t(terrain.size)};

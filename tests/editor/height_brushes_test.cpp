@@ -9,11 +9,17 @@
 #include "brush_fixture.h"
 #include "editor_test_folder.h"
 #include "support/fresh_process.h"
+#include "gfx/gl_layer.h"
+#include "gfx/gl_startup.h"
+#include "gfx/gl_table.h"
+#include "support/egl_context.h"
+#include "terrain/terrain_gl.h"
 #include "terrain/terrain_queries.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -206,9 +212,7 @@ TEST(HeightBrushes, EveryBrushModeAndStrengthMatchesTheReference)
                     const std::string name = "tool " + std::to_string(tool) + " mode " + std::to_string(submode) +
                                              " strength " + std::to_string(int(strength));
                     memcpy(f.terrain.heights, base.data(), base.size() * sizeof(float));
-                    f.terrain.change_flags = 7;
-                    editor_state.snapshot_stale = 1;
-                    take_snapshot();
+                    f.commit();
                     editor_state.tool = tool;
                     editor_widgets.submode.selected = submode;
                     editor_widgets.strength.value = strength;
@@ -369,9 +373,7 @@ TEST(HeightBrushes, GradientStrokesConverge)
         });
         // Strength -2: a quarter of the way per tick; a second stroke with no snapshot in
         // between goes on to the same target and stops there.
-        f.terrain.change_flags = 7;
-        editor_state.snapshot_stale = 1;
-        take_snapshot();
+        f.commit();
         const auto snap = f.snapshot();
         gradient* g = selected_gradient_record();
         for (int i = 0; i < 4; ++i)
@@ -406,9 +408,7 @@ TEST(HeightBrushes, SmoothAlongALongRowHasNoDrift)
         const int n = f.terrain.size;
         for (int i = 0; i < n * n; ++i)
             f.terrain.heights[i] += 1000.0f + float(i % 7) * 0.37f;
-        f.terrain.change_flags = 7;
-        editor_state.snapshot_stale = 1;
-        take_snapshot();
+        f.commit();
         editor_state.tool = 2;
         editor_widgets.submode.selected = 0;
         const int row = 512;
@@ -459,9 +459,7 @@ TEST(HeightBrushes, SnapToTheCoarseGrid)
             }
         // Strength 3 on cells of 2: g = 4, the points lie on the coarse triangles.
         editor_widgets.strength.value = 3;
-        f.terrain.change_flags = 7;
-        editor_state.snapshot_stale = 1;
-        take_snapshot();
+        f.commit();
         const auto snap = f.snapshot();
         for (auto [px, py] : {std::pair{300, 310}, std::pair{150, 410}, std::pair{330, 170}}) {
             editor_state.press_ticks = 0;
@@ -579,6 +577,54 @@ TEST(HeightBrushes, UndoOverRealStrokes)
         p.check(f.heights() == painted, "undo back to the painted ground");
         editor_key(8, 1);
         p.check(f.heights() == before, "and then to before the gradient stroke");
+        return p.text;
+    });
+}
+
+TEST(HeightBrushes, TileStrokesReachTheTileTextureOnMesa)
+{
+    in_track_folder([](bvtest::TempDir&) {
+        bvtest::Problems p;
+        EglContext egl(GlApi::desktop_core);
+        if (!egl.ok())
+            return "no GL context: " + egl.error() + "\n";
+        gl_init(EglContext::load, nullptr);
+        brush_fixture f;
+        terrain_tilemap_texture_create(&f.terrain);
+        const int width = 1 << f.terrain.n;
+        editor_state.tool = 14;
+        editor_widgets.radius.value = 20;
+        int tile = 1;
+        for (auto [x0, y0, x1, y1] : {std::array{60, 80, 300, 120}, std::array{400, 400, 500, 260}}) {
+            editor_widgets.tile.value = tile++;
+            editor_state.press_ticks = 0;
+            f.pointer(x0, y0);
+            tile_brush_tick();
+            for (int i = 1; i < 33; ++i) {
+                f.pointer(x0 + (x1 - x0) * i / 32, y0 + (y1 - y0) * i / 32);
+                tile_brush_tick();
+            }
+            release();
+        }
+        GLint row_length = -1;
+        gl.GetIntegerv(GL_UNPACK_ROW_LENGTH, &row_length);
+        p.check(row_length == 0, "the row length is put back");
+        // The map's bytes arrive as the red channel of an R8 texture.
+        GLuint framebuffer = 0;
+        bvglGenFramebuffers(1, &framebuffer);
+        bvglBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, f.terrain.tilemap_texture, 0);
+        std::vector<uint8_t> pixels(size_t(width) * width * 4);
+        bvglPixelStorei(GL_PACK_ALIGNMENT, 1);
+        bvglReadPixels(0, 0, width, width, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
+        int differ = 0, painted = 0;
+        for (int i = 0; i < width * width; ++i) {
+            differ += pixels[size_t(i) * 4] != f.terrain.tile_map[i];
+            painted += f.terrain.tile_map[i] != 0;
+        }
+        p.check(painted > 10 && differ == 0, "texture equals the map: " + std::to_string(differ) + " differ of " +
+                                                 std::to_string(painted) + " painted");
         return p.text;
     });
 }
