@@ -3,8 +3,8 @@
 #include "editor/editor_commands.h"
 #include "editor/editor_state.h"
 #include "editor/editor_widgets.h"
+#include "editor/height_brushes.h"
 #include "foundation/growable_array.h"
-#include "platform/qorl_window.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/terrain_state.h"
@@ -129,12 +129,6 @@ int32_t group_find(int32_t index)
         if (group()[j] == index)
             return j;
     return -1;
-}
-
-float brush_world_radius()
-{
-    const int32_t h = editor_state.window ? std::max(editor_state.window->height.load(), 1) : 1;
-    return float(editor_widgets.radius.value) * editor_view_width() / float(h);
 }
 
 }  // namespace
@@ -404,8 +398,8 @@ int decal_key(int32_t code)
     case 'd': decal_stamp(1); break;
     case 'x':
     case 127: decal_erase(0.0f); break;
-    case 'X': decal_erase(brush_world_radius()); break;
-    case 'M': decal_select_near(brush_world_radius(), 0); break;
+    case 'X': decal_erase(editor_brush_radius()); break;
+    case 'M': decal_select_near(editor_brush_radius(), 0); break;
     case 'm': decal_select_near(0.0f, 1); break;
     case '{': decal_group_scale(0.9375f); break;
     case '}': decal_group_scale(1.0666667f); break;
