@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,17 @@ struct flat_track {
         editor_key(menu_keys.cursor_left, 0);
     }
     void click(float x, float z) { stroke({{x, z}}); }
+    // A press at (x0, z0); change() while the button is down, then one tick at (x1, z1)
+    // and the release.
+    void press_change_move(float x0, float z0, const std::function<void()>& change, float x1, float z1)
+    {
+        point_at(x0, z0);
+        editor_key(menu_keys.cursor_left, 1);
+        change();
+        point_at(x1, z1);
+        editor_mouse();
+        editor_key(menu_keys.cursor_left, 0);
+    }
     void key_at(int code, float x, float z)
     {
         point_at(x, z);

@@ -64,12 +64,7 @@ TEST(ObjectTools, TimingGatesArePickedAndDragged)
                 "locked: the pick works, the move does not");
         track_terrain.edit_lock = 0;
         // A gate taken away while it is dragged is left alone.
-        f.point_at(30, 30);
-        editor_key(menu_keys.cursor_left, 1);
-        timing_gates.checkpoint_count = 2;
-        f.point_at(50, 50);
-        editor_mouse();
-        editor_key(menu_keys.cursor_left, 0);
+        f.press_change_move(30, 30, [] { timing_gates.checkpoint_count = 2; }, 50, 50);
         p.check(g2.x == 30 && g2.z == 30, "a gate past the table is not moved");
         return p.text;
     });
@@ -131,12 +126,7 @@ TEST(ObjectTools, BillboardsAreSelectedCopiedAndLaidInTrails)
         p.check(billboard_count() == n + 2, "no trail at spacing 0: " + std::to_string(billboard_count()));
         // A copy that has gone from the table ends the trail.
         editor_state.selected_billboard = 1;
-        f.point_at(120, 120);
-        editor_key(menu_keys.cursor_left, 1);
-        editor_state.copied_billboard = 999;
-        f.point_at(120, 10);
-        editor_mouse();
-        editor_key(menu_keys.cursor_left, 0);
+        f.press_change_move(120, 120, [] { editor_state.copied_billboard = 999; }, 120, 10);
         p.check(billboard_count() == n + 3, "no trail from a copy past the table");
         return p.text;
     });
@@ -182,12 +172,7 @@ TEST(ObjectTools, StatuesAreMovedAndTurned)
         f.stroke({{45, 50}, {10, 10}});
         p.check(editor_state.selected_statue == 0 && statue_at(0)->x == 45, "locked: picked, not moved");
         track_terrain.edit_lock = 0;
-        f.point_at(45, 50);
-        editor_key(menu_keys.cursor_left, 1);
-        statues.count = 0;   // the table emptied under the drag
-        f.point_at(10, 10);
-        editor_mouse();
-        editor_key(menu_keys.cursor_left, 0);
+        f.press_change_move(45, 50, [] { statues.count = 0; }, 10, 10);   // the table emptied under the drag
         statues.count = 4;
         p.check(statue_at(0)->x == 45, "a statue past the table is not moved");
         return p.text;
