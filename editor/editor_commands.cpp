@@ -42,20 +42,25 @@ void remove_statue(int index)
     statues.count -= 1;
 }
 
-// The new heading of a statue turned to angle, by its angle's mode.
-float turned(float old_angle, float angle)
+}  // namespace
+
+float editor_wrap_angle(float angle)
 {
     const float two_pi = 2.0f * std::numbers::pi_v<float>;
     const float u = (angle + std::numbers::pi_v<float>) / two_pi;
-    angle = (u - std::floor(u)) * two_pi - std::numbers::pi_v<float>;
+    return (u - std::floor(u)) * two_pi - std::numbers::pi_v<float>;
+}
+
+float statue_turned_angle(float old_angle, float angle)
+{
+    const float two_pi = 2.0f * std::numbers::pi_v<float>;
     if (old_angle >= kStatueScaledAngle)
         return old_angle;
+    angle = editor_wrap_angle(angle);
     if (old_angle <= -two_pi)
         return angle - 2.0f * two_pi;
     return angle;
 }
-
-}  // namespace
 
 void statue_copy_to_pointer()
 {
@@ -152,7 +157,7 @@ void statue_snap_to_gradient()
     }
     if (!std::isfinite(angle) || !std::isfinite(nx) || !std::isfinite(nz))
         return;
-    s->angle = turned(s->angle, angle);
+    s->angle = statue_turned_angle(s->angle, angle);
     s->x = nx;
     s->z = nz;
     place_statue(s);

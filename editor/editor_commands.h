@@ -13,3 +13,8 @@ void billboard_delete_at_pointer();
 void gate_switch_point(int set);
 // Writes every track file as one set; "Saved!" only when all of them are in place.
 void editor_save();
+// An angle wrapped into [-pi, pi).
+float editor_wrap_angle(float angle);
+// A statue's heading turned to angle, by its angle's mode: a scaled statue (3.25 or more)
+// never turns, an upright one (-2 pi or less) keeps that mode.
+float statue_turned_angle(float old_angle, float angle);

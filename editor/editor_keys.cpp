@@ -1,8 +1,10 @@
 #include "editor/editor_keys.h"
 
+#include "editor/decal_tool.h"
 #include "editor/editor_commands.h"
 #include "editor/editor_state.h"
 #include "editor/editor_widgets.h"
+#include "editor/gradient_tools.h"
 #include "editor/gradients.h"
 #include "editor/pov_export.h"
 #include "platform/qorl_window.h"
@@ -14,10 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-void (*editor_map_press)() = [] {};
-void (*editor_map_release)() = [] {};
-void (*editor_map_hold)() = [] {};
 
 namespace {
 
@@ -128,17 +126,18 @@ int command(int32_t code)
     } else if (code >= '1' && code <= '9') {
         static constexpr int tools[9] = {2, 4, 5, 6, 7, 8, 9, 10, 11};
         select_tool(tools[code - '1']);
+    } else if (editor_state.tool == 15 && decal_key(code)) {
+        // stamped, erased, grouped or scaled
     } else if (code == 'd') {
         if (editor_state.tool == 13)
             statue_copy_to_pointer();
-        // Decal stamping with tool 15 comes with the decal tool.
     } else if (code == 'x' || code == 127) {
         if (editor_state.tool == 12)
             billboard_delete_at_pointer();
         else if (editor_state.tool == 13)
             statue_delete_at_pointer();
     } else if (code == 'X' || code == 'M' || code == 'm' || code == '{' || code == '}') {
-        // The decal tool's keys: taken, their work comes with the decal tool.
+        // The decal tool's keys: taken, and idle with the other tools.
     } else {
         return 0;
     }
@@ -250,7 +249,8 @@ void editor_widget_input(int32_t code)
         break;
     }
     case w_set_from_terrain:
-        ui_button_key(&ws.set_from_terrain, code);   // the profile from the ground comes later
+        if (ui_button_key(&ws.set_from_terrain, code))
+            gradient_set_from_terrain();
         break;
     case w_flatten:
         if (ui_button_key(&ws.flatten, code))
@@ -293,8 +293,6 @@ void editor_mouse()
             editor_widget_input(16);
         return;
     }
-    if (editor_state.press_state == 1) {
-        editor_state.press_ticks += 1;
+    if (editor_state.press_state == 1)
         editor_map_hold();
-    }
 }

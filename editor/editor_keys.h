@@ -7,9 +7,10 @@
 int editor_key(int32_t code, int pressed);
 // A key for the widget under the pointer.
 void editor_widget_input(int32_t code);
-// Once per tick: the stale-snapshot check, hover, panning and widget holds.
+// Once per tick: the stale-snapshot check, hover, panning, widget holds and the work of
+// the tool held on the map.
 void editor_mouse();
-// What a main-button press, release and hold do on the map per tool; nothing yet.
-extern void (*editor_map_press)();
-extern void (*editor_map_release)();
-extern void (*editor_map_hold)();
+// What a main-button press, release and held tick do on the map, by tool.
+void editor_map_press();
+void editor_map_release();
+void editor_map_hold();

@@ -46,12 +46,17 @@ inline void use_folders(const std::string& user_base, const std::string& game)
 
 // The built base and track archives copied into root/game, an empty root/user, and
 // both used as the process's folders.
+inline void use_built_data(const std::string& root)
+{
+    write_file(root + "/game/zzzz.saf", read_file(BV_BUILD_DIR "/zzzz.saf"));
+    write_file(root + "/game/tracks.saf", read_file(BV_BUILD_DIR "/tracks.saf"));
+    make_dirs(root + "/user");
+    use_folders(root + "/user", root + "/game");
+}
+
 inline void use_built_data(const TempDir& root)
 {
-    write_file(root / "game/zzzz.saf", read_file(BV_BUILD_DIR "/zzzz.saf"));
-    write_file(root / "game/tracks.saf", read_file(BV_BUILD_DIR "/tracks.saf"));
-    make_dirs(root / "user");
-    use_folders(root / "user", root / "game");
+    use_built_data(root.path());
 }
 
 }  // namespace bvtest
