@@ -4,6 +4,7 @@
 
 #include "editor/editor_keys.h"
 #include "editor/gradients.h"
+#include "race/controls.h"
 #include "race/settings_values.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_queries.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -182,6 +184,53 @@ TEST(EditorViewMesa, FlatTrackMapPanelBrushAndTexts)
         texts.clear();
         frame("flat_billboards");
         p.check(shown("[none]"), "no billboard selected: " + all_texts());
+
+        // The widgets drawn take the pointer: a held main button drags the Zoom slider
+        // (code 16) and a press that began on it never reaches the map.
+        editor_state.tool = 0;
+        editor_widgets.zoom.value = 0;
+        frame("flat_widgets");
+        const ui_slider& zs = editor_widgets.zoom;
+        point_at((zs.bar_x0 + zs.bar_x1) / 2, (zs.rect.y0 + zs.rect.y1) / 2);
+        editor_key(menu_keys.cursor_left, 1);
+        point_at(zs.bar_x0 + (zs.bar_x1 - zs.bar_x0) * 3 / 4, (zs.rect.y0 + zs.rect.y1) / 2);
+        editor_mouse();
+        p.check(zs.value > 4.0 && zs.value < 6.0, "dragging the Zoom slider: " + std::to_string(zs.value));
+        const std::vector<float> before(editor_state.terrain->heights,
+                                        editor_state.terrain->heights +
+                                            editor_state.terrain->size * editor_state.terrain->size);
+        const int32_t statues_before = statue_count();
+        point_at(kW / 2, kH / 2);
+        for (int i = 0; i < 4; ++i)
+            editor_mouse();
+        editor_key(menu_keys.cursor_left, 0);
+        p.check(std::equal(before.begin(), before.end(), editor_state.terrain->heights) &&
+                    statue_count() == statues_before && editor_state.press_state == 0,
+                "a press begun on a widget leaves the map alone");
+
+        // Tool 11's switch-point text for a gate in both lap lists, once plain, once not.
+        editor_state.tool = 11;
+        editor_state.selected_gate = 1;
+        const timing_gates_state kept = timing_gates;
+        timing_gates.lap_entries[timing_gates.firstlap_length] = 100001;
+        texts.clear();
+        frame("flat_gates_mixed");
+        p.check(shown("Switch Point: Mixed"), "the mixed switch point: " + all_texts());
+        timing_gates = kept;
+
+        // A profile segment 10^9 long with a curve: the walk is capped, the frame ends.
+        editor_state.tool = 10;
+        gradient* g = selected_gradient_record();
+        if (g) {
+            g->points.count = 0;
+            g->kinds.count = 0;
+            gradient_push_point(g, 0, 0, 1);
+            gradient_push_point(g, 1e9f, 5, 1);
+            editor_state.selected_point = 1;
+            texts.clear();
+            frame("flat_profile_long");
+            p.check(shown("Height: 5.00"), "the selected point's height: " + all_texts());
+        }
 
         // Far in, view_width overflows to 0: still a frame.
         editor_state.tool = 0;
