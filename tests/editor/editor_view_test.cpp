@@ -1,7 +1,14 @@
 // What the view computes without drawing: the switch-point text of a gate, the tile
 // preview's cell in the atlas, and the capped walks along long spans.
 #include "editor/editor_overlays.h"
+#include "editor/editor_state.h"
 #include "editor/editor_view.h"
+#include "editor/gradients.h"
+#include "foundation/growable_array.h"
+#include "platform/qorl_window.h"
+#include "support/fresh_process.h"
+#include "support/test_support.h"
+#include "terrain/terrain_state.h"
 #include "terrain/timing_gates.h"
 
 #include <gtest/gtest.h>
@@ -71,4 +78,39 @@ TEST(EditorView, TilePreviewCellsAndCappedWalks)
         step = 0.25f;
         EXPECT_EQ(overlay_steps(bad, &step), 0) << bad;
     }
+}
+
+// In this process (not a fresh one) so that the leak checker of the sanitizer build
+// sees whatever a cycle leaves behind.
+TEST(EditorLifecycle, FreeTwiceWithoutInitAndThreeCyclesLeaveNothing)
+{
+    bvtest::TempDir root;
+    bvtest::make_dirs(root / "user");
+    bvtest::use_folders(root / "user", root / "user");
+    editor_free();   // before any init
+    qorl_window window;
+    window.width = 320;
+    window.height = 240;
+    terrain_state terrain{};
+    terrain_init(&terrain);
+    terrain_alloc(&terrain, 2, 8.0f, 0.0f, 10.0f);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        editor_init(&window, &terrain);
+        EXPECT_EQ(editor_state.undo_levels, 1);
+        EXPECT_EQ(gradient_count(), 0);
+        gradient_new();
+        gradient_copy();
+        gradient_push_point(selected_gradient_record(), 60.0f, 2.0f, 1);
+        const int32_t index = 3;
+        array_push(&editor_state.decal_selection, &index);
+        terrain.heights[0] += 1.0f;
+        terrain.change_flags = 7;
+        editor_check_stale();
+        take_snapshot();
+        editor_free();
+        editor_free();
+        EXPECT_EQ(editor_state.height_snapshot, nullptr);
+        EXPECT_EQ(editor_state.gradients.items, nullptr);
+    }
+    terrain_free(&terrain);
 }
