@@ -29,6 +29,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,19 @@ inline Picture frame(const std::string& name)
     std::filesystem::create_directories(BV_BUILD_DIR "/editor_frames");
     png_write_rgb((BV_BUILD_DIR "/editor_frames/" + name + ".png").c_str(), rows.data(), kW, kH);
     return p;
+}
+
+// A scenario in a fresh process on a track of the built archives in editor mode;
+// nothing is checked where there is no GL.
+inline void on_track(const char* folder, const std::function<std::string(const bvtest::TempDir&)>& scenario)
+{
+    bvtest::in_fresh_process([&] {
+        bvtest::TempDir root;
+        if (!open_window(root))
+            return std::string();
+        const std::string loaded = load_track(root, folder);
+        return loaded.empty() ? scenario(root) : loaded;
+    });
 }
 
 inline void point_at(int x, int y)

@@ -66,14 +66,8 @@ void look_at(float x, float z, double zoom)
 
 TEST(EditorViewMesa, SampleTrackGatesStatuesGradientsAndCollidable)
 {
-    bvtest::in_fresh_process([] {
+    edmesa::on_track("tracks/sample", [](const bvtest::TempDir&) {
         bvtest::Problems p;
-        bvtest::TempDir root;
-        if (!edmesa::open_window(root))
-            return std::string();
-        const std::string loaded = edmesa::load_track(root, "tracks/sample");
-        if (!loaded.empty())
-            return loaded;
 
         // Tool 11: the selected gate's arc turns white, its number is drawn.
         p.check(timing_gates.checkpoint_count > 1, "the sample track has gates");

@@ -87,16 +87,7 @@ void pixel_of(float x, float z, int* px, int* py)
 
 void close_window()
 {
-    Window w = loop_io.window->native->handle;
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(run.display, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(run.display, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(run.display, w, False, NoEventMask, &e);
-    XSync(run.display, False);
+    bvtest::close_window(run.display, loop_io.window->native->handle);
 }
 
 void next_stage()

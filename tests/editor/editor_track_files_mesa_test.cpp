@@ -94,14 +94,8 @@ void reload(const char* folder)
 
 TEST(EditorTrackFiles, SampleSavedAndReloadedFromTheUserFolder)
 {
-    bvtest::in_fresh_process([] {
+    edmesa::on_track("tracks/sample", [](const bvtest::TempDir& root) {
         bvtest::Problems p;
-        bvtest::TempDir root;
-        if (!edmesa::open_window(root))
-            return std::string();
-        const std::string loaded = edmesa::load_track(root, "tracks/sample");
-        if (!loaded.empty())
-            return loaded;
         p.check(editor_state.selected_gradient == gradient_count() - 1 && gradient_count() == 2,
                 "the sample's edinfo read, its last gradient selected");
         editor_widgets.zoom.value = 0;
@@ -187,14 +181,8 @@ TEST(EditorTrackFiles, SampleSavedAndReloadedFromTheUserFolder)
 
 TEST(EditorTrackFiles, SampleSceneExportAgainstTheModels)
 {
-    bvtest::in_fresh_process([] {
+    edmesa::on_track("tracks/sample", [](const bvtest::TempDir& root) {
         bvtest::Problems p;
-        bvtest::TempDir root;
-        if (!edmesa::open_window(root))
-            return std::string();
-        const std::string loaded = edmesa::load_track(root, "tracks/sample");
-        if (!loaded.empty())
-            return loaded;
         press('p');
         p.same(editor_state.status_text, "Pov!", "exported");
         const std::string pov = bvtest::read_file(root / "user/Brovanta/tracks/sample/track.pov");

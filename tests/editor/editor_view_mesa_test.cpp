@@ -62,14 +62,8 @@ void observe_terrain_draw(terrain_state* t)
 
 TEST(EditorViewMesa, FlatTrackMapPanelBrushAndTexts)
 {
-    bvtest::in_fresh_process([] {
+    edmesa::on_track("tracks/flat", [](const bvtest::TempDir&) {
         bvtest::Problems p;
-        bvtest::TempDir root;
-        if (!edmesa::open_window(root))
-            return std::string();   // no GL here: nothing to draw on
-        const std::string loaded = edmesa::load_track(root, "tracks/flat");
-        if (!loaded.empty())
-            return loaded;
         editor_text_observer = keep_text;
         editor_terrain_draw = observe_terrain_draw;
 
