@@ -7,6 +7,7 @@
 #include "editor/gradients.h"
 #include "editor/pov_export.h"
 #include "gfx/model.h"
+#include "script/script_seams.h"
 #include "gfx/texture_cache.h"
 #include "race/controls.h"
 #include "terrain/billboards.h"
@@ -242,6 +243,34 @@ TEST(EditorTrackFiles, SampleSceneExportAgainstTheModels)
         p.check(named > 0 && objects == named, "one object per named billboard: " + std::to_string(objects) + " of " +
                                                    std::to_string(named));
         p.check(pov.find("#declare ground = height_field {\n\tpng \"terrain.png\"\n") != std::string::npos, "the ground");
+        return p.text;
+    });
+}
+
+TEST(EditorTrackFiles, ScriptObjectsNeverReachTheSavedFiles)
+{
+    edmesa::on_track("tracks/sample", [](const bvtest::TempDir& root) {
+        bvtest::Problems p;
+        const int32_t statues = statue_count(), billboards = billboard_count();
+        // The track's script adds one statue and one billboard while it loads.
+        bvtest::write_file(root / "user/Brovanta/tracks/sample/frills.js",
+                           "bv.add_statue(500, 0, 500, 0, '@models/cube.jm', '@statues/hay.png', '');\n"
+                           "bv.add_billboard(500, 5, 520, 8, 1.3, '@billboards/tree.png');\n");
+        script_install();
+        for (int round = 0; round < 3; ++round) {
+            reload("tracks/sample");
+            const std::string what = "load " + std::to_string(round + 1);
+            p.check(statue_count() == statues + 1 && billboard_count() == billboards + 1,
+                    what + ": the script's statue and billboard, once each: " + std::to_string(statue_count()) +
+                        " statues, " + std::to_string(billboard_count()) + " billboards");
+            p.check(statue_at(statue_count() - 1)->from_script && billboard_at(billboard_count() - 1)->from_script,
+                    what + ": marked as the script's");
+            track_terrain.change_flags = 7;
+            press('s');
+            p.same(editor_state.status_text, "Saved!", what + ": saved");
+        }
+        const std::string saved = bvtest::read_file(root / "user/Brovanta/tracks/sample/statues");
+        p.check(saved.find("500.0") == std::string::npos, "the saved statues leave the script's out");
         return p.text;
     });
 }
