@@ -106,7 +106,16 @@ void tap(KeySym key)
 
 void close_window()
 {
-    bvtest::close_window(ride.display, loop_io.window->native->handle);
+    Window w = loop_io.window->native->handle;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(ride.display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(ride.display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(ride.display, w, False, NoEventMask, &e);
+    XSync(ride.display, False);
 }
 
 void next_stage()
