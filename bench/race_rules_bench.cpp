@@ -91,7 +91,7 @@ double results_per_call()
         [](int32_t) { return 0; },
         [](int32_t) { return "1"; },
         [](int32_t) { return "cr125"; },
-        nullptr, nullptr, nullptr,
+        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
     };
     current_tick = 20000;
     const int calls = 20000;

@@ -1,10 +1,18 @@
 #include "frontend/hud.h"
 
+#include "frontend/hud_parts.h"
+#include "frontend/message_line.h"
 #include "frontend/ui_widgets.h"
 #include "frontend/title_screen.h"
 #include "gfx/fonts.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
+#include "gfx/shaders.h"
+#include "race/game_tick.h"
+#include "race/main_loop.h"
+#include "race/series.h"
+#include "race/settings_values.h"
+#include "terrain/terrain_queries.h"
 #include "race/hud_pictures.h"
 #include "race/projection.h"
 #include "race/race_results.h"
@@ -21,6 +29,8 @@ namespace {
 
 constexpr float kDialScale = 0.23340251f;
 constexpr float kPitboardScale = 0.6227179f;
+constexpr float kLeanScale = 0.93361005f;
+constexpr float kLeanThreshold = 0.6283185307179586f;
 
 std::string format(const char* f, auto... a)
 {
@@ -29,19 +39,6 @@ std::string format(const char* f, auto... a)
     return buffer;
 }
 
-void colour(float r, float g, float b, float a)
-{
-    imm_color[0] = r;
-    imm_color[1] = g;
-    imm_color[2] = b;
-    imm_color[3] = a;
-}
-
-void tex(float s, float t)
-{
-    imm_texcoord[0] = s;
-    imm_texcoord[1] = t;
-}
 
 int32_t row_of(int32_t slot)
 {
@@ -81,7 +78,85 @@ std::string about_to_lap(int32_t row)
     return line;
 }
 
+// The race length under the track's name, or the points-series event's name alone.
+void banner()
+{
+    const double t = current_tick * tick_length;
+    if (!(t < 3))
+        return;
+    bvglPushMatrix();
+    bvglLoadIdentity();
+    bvglTranslatef(0, 0, -1);
+    bvglScalef(0.1f, 0.1f, 0.1f);
+    const float alpha = float(std::clamp(3 - t, 0.0, 1.0));
+    const series_event* event = nullptr;
+    if (series_active_index >= 0 && series_active_index < series_count()) {
+        const series* s = series_at(series_active_index);
+        if (series_active_event >= 0 && series_active_event < s->event_count)
+            event = &s->events[series_active_event];
+    }
+    if (event) {
+        text_draw_centered(1, 1, 1, alpha, -10, 10, event->name ? event->name : "");
+    } else {
+        const char* title = track_folder ? track_list_title(track_folder) : nullptr;
+        text_draw_centered(1, 1, 1, alpha, -10, 10, title ? title : track_title ? track_title : "");
+        bvglTranslatef(0, -1, 0);
+        text_draw_centered(1, 1, 1, alpha, -10, 10, hud_race_length_text(race.laps, race.time_limit_ticks).c_str());
+    }
+    bvglPopMatrix();
+}
+
 }  // namespace
+
+void hud_colour(float r, float g, float b, float a)
+{
+    imm_color[0] = r;
+    imm_color[1] = g;
+    imm_color[2] = b;
+    imm_color[3] = a;
+}
+
+void hud_texcoord(float s, float t)
+{
+    imm_texcoord[0] = s;
+    imm_texcoord[1] = t;
+}
+
+void hud_bind_white()
+{
+    bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+}
+
+void hud_draw_lean(int32_t slot)
+{
+    if (!setup.lean_indicator || !track_terrain.heights)
+        return;
+    float p[3], r[9], n[3];
+    results_riders.frame_position(slot, p);
+    results_riders.frame_rotation(slot, r);
+    terrain_normal_at(&track_terrain, p[0], p[2], n);
+    // The normal in the frame body's axes (the transpose of its rotation).
+    const float bx = r[0] * n[0] + r[3] * n[1] + r[6] * n[2];
+    const float by = r[1] * n[0] + r[4] * n[1] + r[7] * n[2];
+    const float lean = std::atan2(bx, by);
+    static constexpr float dark[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0.25f}};
+    static constexpr float red[2][4] = {{1, 0, 0, 0}, {1, 0, 0, 0.25f}};
+    const auto& c = std::fabs(lean) <= kLeanThreshold ? dark : red;
+    const float h = projection_half_height;
+    bvglPushMatrix();
+    bvglLoadIdentity();
+    bvglTranslatef(0, 0, -1);
+    bvglScalef(kLeanScale * h, kLeanScale * h, kLeanScale * h);
+    bvglEnable(GL_BLEND);
+    hud_bind_white();
+    const float half_pi = float(M_PI / 2);
+    if (lean < 0)
+        hud_draw_arc(half_pi, lean + half_pi, c[0], c[1]);
+    else
+        hud_draw_arc(lean - half_pi, -half_pi, c[0], c[1]);
+    bvglDisable(GL_BLEND);
+    bvglPopMatrix();
+}
 
 std::string hud_lap_clock(double seconds)
 {
@@ -140,9 +215,9 @@ void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4]
     bvglBegin(GL_QUAD_STRIP);
     for (int32_t i = 0; i <= n + 1; ++i) {
         const float a = a0 + float(i) * (a1 - a0) / float(n + 1);
-        colour(inner[0], inner[1], inner[2], inner[3]);
+        hud_colour(inner[0], inner[1], inner[2], inner[3]);
         bvglVertex2f(0.5f * std::sin(a), 0.5f * std::cos(a));
-        colour(outer[0], outer[1], outer[2], outer[3]);
+        hud_colour(outer[0], outer[1], outer[2], outer[3]);
         bvglVertex2f(std::sin(a), std::cos(a));
     }
     bvglEnd();
@@ -151,7 +226,8 @@ void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4]
 void hud_draw_race_panel(int32_t slot)
 {
     const float w = projection_half_width, h = projection_half_height;
-    const hud_panel_text t = hud_panel_texts(slot, 0, 0, 0);
+    const hud_panel_text t = hud_panel_texts(slot, time_trial_active, time_trial.last_lap * tick_length,
+                                             time_trial.best_lap * tick_length);
     bvglEnable(GL_BLEND);
     bvglBindTexture(GL_TEXTURE_2D, hud_pictures.pitboard);
     bvglPushMatrix();
@@ -159,18 +235,18 @@ void hud_draw_race_panel(int32_t slot)
     bvglTranslatef(-w, -h, -1);
     const float s = kPitboardScale * h;
     bvglScalef(s, s, s);
-    colour(1, 1, 1, 1);
+    hud_colour(1, 1, 1, 1);
     bvglBegin(GL_QUADS);
-    tex(0, 0.1875f);
+    hud_texcoord(0, 0.1875f);
     bvglVertex2f(0, 0.8125f);
-    tex(0, 0.875f);
+    hud_texcoord(0, 0.875f);
     bvglVertex2f(0, 0.125f);
-    tex(1, 0.875f);
+    hud_texcoord(1, 0.875f);
     bvglVertex2f(1, 0.125f);
-    tex(1, 0.1875f);
+    hud_texcoord(1, 0.1875f);
     bvglVertex2f(1, 0.8125f);
     bvglEnd();
-    bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+    hud_bind_white();
     bvglTranslatef(0.37109375f, 0.6796875f, 0);
     bvglScalef(0.0703125f, 0.0703125f, 0);
     text_draw(0, 0, 0, 1, results_riders.number(slot));
@@ -201,7 +277,11 @@ void hud_draw_race_panel(int32_t slot)
 void hud_draw(int32_t slot)
 {
     const float w = projection_half_width, h = projection_half_height;
-    if (slot >= 0 && results_riders.occupied(slot)) {
+    gl_use_shader(shader_unlit);
+    const bool rider = slot >= 0 && slot < kRaceSlots && results_riders.occupied(slot);
+    if (rider) {
+        if (suspension_graph.on)
+            hud_draw_suspension_graph();
         // Tachometer and needle.
         bvglEnable(GL_BLEND);
         bvglPushMatrix();
@@ -211,22 +291,22 @@ void hud_draw(int32_t slot)
         bvglScalef(s, s, s);
         bvglTranslatef(-1, 1, 0);
         bvglBindTexture(GL_TEXTURE_2D, hud_pictures.tach);
-        colour(1, 1, 1, 1);
+        hud_colour(1, 1, 1, 1);
         bvglBegin(GL_QUADS);
-        tex(0, 0);
+        hud_texcoord(0, 0);
         bvglVertex2f(-1, 1);
-        tex(0, 1);
+        hud_texcoord(0, 1);
         bvglVertex2f(-1, -1);
-        tex(1, 1);
+        hud_texcoord(1, 1);
         bvglVertex2f(1, -1);
-        tex(1, 0);
+        hud_texcoord(1, 0);
         bvglVertex2f(1, 1);
         bvglEnd();
         bvglDisable(GL_BLEND);
-        bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+        hud_bind_white();
         bvglPushMatrix();
         bvglRotatef((results_riders.engine_rpm(slot) * 0.000046875f - 0.375f) * 360, 0, 0, -1);
-        colour(0.75f, 0, 0, 1);
+        hud_colour(0.75f, 0, 0, 1);
         bvglBegin(GL_TRIANGLES);
         bvglVertex2f(0, 0.75f);
         bvglVertex2f(-0.1f, 0.25f);
@@ -238,32 +318,23 @@ void hud_draw(int32_t slot)
         const int32_t g = std::max(0, results_riders.gear(slot));
         const float s0 = float(g % 3) / 3, t0 = float((g / 3) % 3) / 3, third = 1.0f / 3;
         bvglBindTexture(GL_TEXTURE_2D, hud_pictures.shifter);
-        colour(1, 1, 1, 1);
+        hud_colour(1, 1, 1, 1);
         bvglBegin(GL_QUADS);
-        tex(s0, t0);
+        hud_texcoord(s0, t0);
         bvglVertex2f(-third, third);
-        tex(s0, t0 + third);
+        hud_texcoord(s0, t0 + third);
         bvglVertex2f(-third, -third);
-        tex(s0 + third, t0 + third);
+        hud_texcoord(s0 + third, t0 + third);
         bvglVertex2f(third, -third);
-        tex(s0 + third, t0);
+        hud_texcoord(s0 + third, t0);
         bvglVertex2f(third, third);
         bvglEnd();
-        bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
+        hud_bind_white();
         bvglPopMatrix();
         hud_draw_race_panel(slot);
+        draw_watched_rider_name(slot);
+        hud_draw_lean(slot);
     }
-    // The race-length banner in the first 3 s.
-    const double t = current_tick * tick_length;
-    if (t < 3) {
-        bvglPushMatrix();
-        bvglLoadIdentity();
-        bvglTranslatef(0, 0, -1);
-        bvglScalef(0.1f, 0.1f, 0.1f);
-        const float alpha = float(std::clamp(3 - t, 0.0, 1.0));
-        text_draw_centered(1, 1, 1, alpha, -10, 10, track_title ? track_title : "");
-        bvglTranslatef(0, -1, 0);
-        text_draw_centered(1, 1, 1, alpha, -10, 10, hud_race_length_text(race.laps, race.time_limit_ticks).c_str());
-        bvglPopMatrix();
-    }
+    hud_draw_map(rider ? slot : -1);
+    banner();
 }

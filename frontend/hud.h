@@ -1,13 +1,22 @@
-// The HUD over the race view of the followed rider: tachometer and needle, gear,
-// pitboard, the race-length banner.
+// The HUD over the race view of the followed rider: suspension graph, tachometer and
+// needle, gear, pitboard, the watched rider's name, the lean arc, the track map and
+// the race-length banner; and the running-order ticker of the trackside view.
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
+
+struct order_row;
 
 void hud_draw(int32_t slot);
 void hud_draw_race_panel(int32_t slot);
 void hud_draw_graph_frame();
 void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4]);
+// The running-order ticker of the trackside view.
+void hud_draw_running_order();
+// The rows the ticker shows: the final order once final, else the running order,
+// without the local riders' rows while only watching online.
+std::vector<order_row> hud_ticker_rows();
 
 // The texts the pitboard and the banner show (the drawing and the tests share them).
 struct hud_panel_text {

@@ -11,12 +11,24 @@
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "race/startup.h"
+#include "gfx/gl_state.h"
+#include "gfx/model.h"
 #include "sim/race_clock.h"
+#include "terrain/ruts.h"
+#include "terrain/track_list.h"
+#include "view/view_settings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
-results_overlay_switches results_overlay;
+render_stats_record render_stats = {};
+
+void render_stats_restart()
+{
+    render_stats = {};
+    render_stats.on = 1;
+}
 
 namespace {
 
@@ -85,22 +97,52 @@ results_table_text results_table_texts()
     return out;
 }
 
+namespace {
+
+// The counters' lines, each maximum first raised to the current value.
+void render_stat_lines(std::vector<std::string>& out)
+{
+    const int32_t now[kRenderCounters] = {track_terrain.polygons_drawn, model_triangles_drawn,
+                                          frame_stats.billboards_drawn, track_terrain.decals.count,
+                                          frame_stats.texture_changes, gl_state.shader_switch_count,
+                                          erosion_queue_count()};
+    for (int i = 0; i < kRenderCounters; ++i)
+        render_stats.max[i] = std::max(render_stats.max[i], now[i]);
+    const char* const names[kRenderCounters - 1] = {"Ground polygons", "Model polygons", "Billboards", "Decals",
+                                                    "Texture Changes", "Shader Changes"};
+    for (int i = 0; i < kRenderCounters - 1; ++i)
+        out.push_back(format("%s - %d max=%d", names[i], now[i], render_stats.max[i]));
+    out.push_back(format("Erode buffered - %d", now[kRenderCounters - 1]));
+}
+
+}  // namespace
+
 std::vector<std::string> results_overlay_lines(int32_t slot)
 {
-    (void)slot;
     std::vector<std::string> out;
-    if (results_overlay.draw_fps)
+    const plain_settings& show = plain_values;
+    if (show.draw_fps)
         out.push_back(format("FPS - %d", loop.largest_step > 0 ? int32_t(1 / loop.largest_step) : 0));
-    if (results_overlay.draw_time) {
+    if (show.draw_time) {
         const double t = std::max<int64_t>(0, int64_t(current_tick) - race.gate_drop_tick) * tick_length;
         out.push_back("Time - " + hud_lap_clock(t) + " ");
     }
-    if (results_overlay.draw_ping && net_socket >= 0 && net_own_slot >= 0 && net_own_slot < kRaceSlots) {
+    if (show.draw_ping && net_socket >= 0 && net_own_slot >= 0 && net_own_slot < kRaceSlots) {
         // The estimate is unsigned: the offset is taken in signed 64 bits.
         const int64_t offset = int64_t(net_server_tick) - int64_t(current_tick);
         out.push_back(format("Ping - %dms (%dms offset)", int32_t(net_ping[net_own_slot] * 1000 * tick_length),
                              int32_t(double(offset) * 1000 * tick_length)));
     }
+    if (show.draw_speed && slot >= 0 && slot < kRaceSlots && results_riders.occupied(slot)) {
+        float v[3];
+        results_riders.frame_velocity(slot, v);
+        out.push_back(format("Speed - %.2f", std::sqrt(double(v[0]) * v[0] + double(v[1]) * v[1] + double(v[2]) * v[2]) *
+                                                 0.6818182));
+    }
+    if (render_stats.on)
+        render_stat_lines(out);
+    if (setup.sticky_dab && loop.sticky_dab_on)
+        out.push_back("Dabbing!");
     for (int k = message_log.shown; k >= 1; --k)
         out.push_back(message_log.lines[message_ring_index(message_log.write_index - k)]);
     loop.largest_step = 0;

@@ -1,20 +1,29 @@
 // The results table over the race view once the leader has finished, its penalty
 // lines, and the statistics overlay in the top-left corner.
 #pragma once
+#include "race/settings_values.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 void results_draw(int32_t slot);
 
-// The overlay's switches (the console's toggles).
-struct results_overlay_switches {
-    int draw_fps = 0;
-    int draw_time = 0;
-    int draw_ping = 0;
-    int draw_speed = 0;
+// The overlay's switches are the settings' draw_fps, draw_time, draw_ping and
+// draw_speed; this is the same record under the console's older name.
+inline plain_settings& results_overlay = plain_values;
+
+// The console's "renderstats" switch and the running maxima of the seven render
+// counters the overlay shows (ground and model polygons, billboards, decals, texture
+// and shader changes, buffered erosion).
+inline constexpr int kRenderCounters = 7;
+struct render_stats_record {
+    int32_t on;
+    int32_t max[kRenderCounters];
 };
-extern results_overlay_switches results_overlay;
+extern render_stats_record render_stats;
+// "renderstats": on, with the maxima cleared.
+void render_stats_restart();
 
 // One row of the table as drawn.
 struct results_row_text {

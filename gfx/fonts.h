@@ -33,6 +33,10 @@ void fonts_free();
 // be read. The characters take the cells in order.
 int font_load(font* f, const char* name, const char* characters);
 
+// Test seam: when set, every text drawn (not its shadow pass) is reported with the
+// caller's colour and the point the modelview puts its origin at.
+extern void (*text_capture)(const char* text, const float colour[4], const float origin[3]);
+
 void text_draw(float r, float g, float b, float a, const char* text);
 void text_draw_white(const char* text);
 void text_draw_shadowed(float r, float g, float b, float a, const char* text);

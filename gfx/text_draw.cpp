@@ -2,11 +2,15 @@
 #include "gfx/fonts.h"
 
 #include "gfx/gl_layer.h"
+#include "gfx/gl_queue.h"
+#include "gfx/gl_state.h"
 #include "gfx/shaders.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+
+void (*text_capture)(const char* text, const float colour[4], const float origin[3]) = nullptr;
 
 const float text_palette[16][3] = {
     {0, 0, 0},       {0.75f, 0, 0}, {0, 0.75f, 0}, {0.75f, 0.75f, 0},
@@ -119,6 +123,13 @@ void text_state_colour(int state, const float caller[4], float out[4])
 void text_draw_raw(float r, float g, float b, float a, const char* text, int state)
 {
     const float caller[4] = {r, g, b, a};
+    if (text_capture && !(state & text_state_shadow)) {
+        // The matrix calls are queued: bring the modelview up to date first.
+        gl_replay_queue();
+        const float* m = gl_current_matrix(0);
+        const float origin[3] = {m[12], m[13], m[14]};
+        text_capture(text, caller, origin);
+    }
     const float space = font_main.advance[' '];
     gl_use_shader(shader_unlit);
     bvglEnable(GL_BLEND);

@@ -44,6 +44,10 @@ struct results_rider_view {
     float (*engine_rpm)(int32_t slot);
     int32_t (*gear)(int32_t slot);
     void (*frame_position)(int32_t slot, float out[3]);
+    void (*frame_velocity)(int32_t slot, float out[3]);
+    // Rows of the frame body's rotation: out[3 * i + j] (body axis j in world i).
+    void (*frame_rotation)(int32_t slot, float out[9]);
+    int (*hidden)(int32_t slot);                           // not shown this frame
 };
 extern results_rider_view results_riders;
 // The rider slots themselves.

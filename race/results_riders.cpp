@@ -2,6 +2,7 @@
 #include "race/race_results.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
+#include "race/rider_visibility.h"
 #include "sim/bike_step.h"
 #include "sim/gate_times.h"
 #include "sim/rider_access.h"
@@ -33,6 +34,20 @@ const results_rider_view results_riders_from_slots = {
         for (int i = 0; i < 3; ++i)
             out[i] = p ? float(p[i]) : 0.0f;
     },
+    [](int32_t slot, float out[3]) {
+        const dBodyID body = rider_get_frame_body(at(slot));
+        const dReal* v = body ? dBodyGetLinearVel(body) : nullptr;
+        for (int i = 0; i < 3; ++i)
+            out[i] = v ? float(v[i]) : 0.0f;
+    },
+    [](int32_t slot, float out[9]) {
+        const dBodyID body = rider_get_frame_body(at(slot));
+        const dReal* r = body ? dBodyGetRotation(body) : nullptr;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                out[3 * i + j] = r ? float(r[4 * i + j]) : (i == j ? 1.0f : 0.0f);
+    },
+    [](int32_t slot) { return rider_hidden(slot); },
 };
 
 results_rider_view results_riders = results_riders_from_slots;

@@ -190,8 +190,8 @@ void render_trackside_camera()
     listener_velocity[0] = listener_velocity[1] = listener_velocity[2] = 0;
     const float eye[3] = {c->x, c->y, c->z};
     draw(eye, rotation, c->fov);
-    if (c != &free_camera)
-        hud_draw_running_order();
+    if (c != &free_camera && trackside_running_order)
+        trackside_running_order();
 }
 
 void trackside_select_digit(int n)
@@ -248,7 +248,7 @@ void trackside_tick(int32_t timing_position, const float target[3], const float 
     free_camera.fov = float(camera_settings.fov);
 }
 
-void hud_draw_running_order() {}
+void (*trackside_running_order)() = nullptr;
 
 void trackside_tick_slot(int32_t slot, const float controls[4], int paused)
 {

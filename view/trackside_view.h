@@ -61,8 +61,9 @@ struct trackside_controls {
 void trackside_tick(int32_t timing_position, const float target[3], const float velocity[3],
                     const trackside_controls& controls);
 
-// The running-order ticker of the HUD; nothing until the HUD draws it.
-void hud_draw_running_order();
+// The HUD's running-order ticker, drawn over the placed cameras; the front end installs
+// it at start-up (null: none).
+extern void (*trackside_running_order)();
 
 // trackside_tick on a slot: its timing position and frame body (standing still while
 // paused); controls as camera_view_entries::trackside_tick.

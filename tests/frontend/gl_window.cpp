@@ -59,14 +59,17 @@ void GlWindowTest::SetUp()
     open(640, 480);
 }
 
-void GlWindowTest::open(int w, int h)
+void GlWindowTest::open(int w, int h, bool es)
 {
     if (window) {
         graphics_free();
         gl_delete_programs();
         qorl_gl_close(window);
     }
+    if (es)
+        qorl_gl_request_version(3, 0, QORL_PROFILE_ES);
     window = qorl_gl_open_offscreen(w, h, 0, 16, 0);
+    qorl_gl_request_version(3, 1, QORL_PROFILE_CORE);
     if (!window)
         GTEST_SKIP() << "no offscreen GL window";
     gl_init(entry_point, window);

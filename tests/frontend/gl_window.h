@@ -34,7 +34,8 @@ class GlWindowTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    void open(int w, int h);
+    // A desktop core context, or an ES 3 one with `es`.
+    void open(int w, int h, bool es = false);
     qorl_window* window = nullptr;
 };
 

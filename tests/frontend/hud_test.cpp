@@ -36,6 +36,12 @@ const results_rider_view table = {
     [](int32_t) { return 8000.0f; },
     [](int32_t) { return int32_t(2); },
     [](int32_t, float out[3]) { out[0] = out[1] = out[2] = 0; },
+    [](int32_t, float out[3]) { out[0] = out[1] = out[2] = 0; },
+    [](int32_t, float out[9]) {
+        for (int i = 0; i < 9; ++i)
+            out[i] = i % 4 == 0 ? 1.0f : 0.0f;
+    },
+    [](int32_t) { return 0; },
 };
 
 class Hud : public testing::Test {

@@ -11,6 +11,7 @@
 #include "race/race_state.h"
 #include "sim/race_clock.h"
 #include "terrain/timing_gates.h"
+#include "view/view_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@ struct rider {
     const char* number;
 };
 std::map<int32_t, rider> riders;
+float velocity[3] = {};
 
 const results_rider_view table = {
     [](int32_t slot) { return int(riders.count(slot)); },
@@ -45,6 +47,11 @@ const results_rider_view table = {
     [](int32_t slot) { return riders[slot].number; },
     [](int32_t) { return "bike"; },
     nullptr, nullptr, nullptr,
+    [](int32_t, float out[3]) {
+        for (int i = 0; i < 3; ++i)
+            out[i] = velocity[i];
+    },
+    nullptr, nullptr,
 };
 
 class Results : public testing::Test {
@@ -124,32 +131,105 @@ TEST_F(Results, PenaltyLines)
     EXPECT_EQ(t.penalties[1], " 77 penalized 2.50 seconds for cutting track");
 }
 
-TEST_F(Results, OverlayLines)
+// The overlay's switches are the settings' own; every case starts with all off.
+class Overlay : public Results {
+protected:
+    void SetUp() override
+    {
+        Results::SetUp();
+        saved_settings = plain_values;
+        plain_values.draw_fps = plain_values.draw_time = plain_values.draw_ping = plain_values.draw_speed = 0;
+        message_log_clear();
+        message_log.hide_spam = 0;
+        message_lines = 5;
+    }
+    void TearDown() override
+    {
+        plain_values = saved_settings;
+        render_stats = {};
+        setup.sticky_dab = 0;
+        loop.sticky_dab_on = 0;
+        message_log_clear();
+        Results::TearDown();
+    }
+    plain_settings saved_settings{};
+};
+
+TEST_F(Overlay, FrameRateTimeAndMessages)
 {
-    results_overlay = {1, 1, 0, 0};
+    plain_values.draw_fps = plain_values.draw_time = 1;
     loop.largest_step = 0.05;
     current_tick = 1000 + 65 * 128 + 64;
-    message_log_clear();
-    message_log.hide_spam = 0;
-    message_lines = 5;
     console_print("one");
     console_print("two");
     std::vector<std::string> lines = results_overlay_lines(4);
-    ASSERT_GE(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "FPS - 20");
     EXPECT_EQ(lines[1], "Time - 1:05.5 ");
-    EXPECT_EQ(lines[lines.size() - 2], "one");   // oldest first
-    EXPECT_EQ(lines.back(), "two");
+    EXPECT_EQ(lines[2], "one");   // oldest first
+    EXPECT_EQ(lines[3], "two");
     EXPECT_EQ(loop.largest_step, 0.0);
     EXPECT_EQ(loop.smallest_step, 1.0);
     EXPECT_EQ(results_overlay_lines(4)[0], "FPS - 0");   // nothing recorded since
-    results_overlay = {};
-    message_log_clear();
+    // Before the gate drops the race time stays 0.
+    current_tick = 10;
+    EXPECT_EQ(results_overlay_lines(4)[1], "Time - 0:00.0 ");
 }
 
-TEST_F(Results, PingOnlyWhenConnectedWithASlot)
+TEST_F(Overlay, MessagesAcrossTheRingsEnd)
 {
-    results_overlay.draw_ping = 1;
+    // The write index has wrapped to 1: the shown lines are entries 997..999 and 0.
+    message_log.write_index = 997;
+    for (const char* text : {"a", "b", "c", "d"})
+        console_print(text);
+    ASSERT_EQ(message_log.write_index, 1);
+    EXPECT_EQ(results_overlay_lines(4), (std::vector<std::string>{"a", "b", "c", "d"}));
+}
+
+TEST_F(Overlay, SpeedInMilesPerHourOnlyWithARider)
+{
+    plain_values.draw_speed = 1;
+    velocity[0] = 30;
+    velocity[1] = 0;
+    velocity[2] = 40;   // 50 ft/s
+    EXPECT_EQ(results_overlay_lines(4), (std::vector<std::string>{"Speed - 34.09"}));
+    EXPECT_TRUE(results_overlay_lines(3).empty());   // an empty slot
+    velocity[0] = velocity[2] = 0;
+}
+
+TEST_F(Overlay, RenderStatisticsKeepTheirMaxima)
+{
+    EXPECT_TRUE(results_overlay_lines(4).empty());
+    render_stats_restart();
+    frame_stats.billboards_drawn = 40;
+    frame_stats.texture_changes = 7;
+    std::vector<std::string> lines = results_overlay_lines(4);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[2], "Billboards - 40 max=40");
+    EXPECT_EQ(lines[4], "Texture Changes - 7 max=7");
+    EXPECT_EQ(lines[6].rfind("Erode buffered - ", 0), 0u);
+    frame_stats.billboards_drawn = 12;
+    lines = results_overlay_lines(4);
+    EXPECT_EQ(lines[2], "Billboards - 12 max=40");
+    // "renderstats" again starts the maxima afresh.
+    render_stats_restart();
+    EXPECT_EQ(results_overlay_lines(4)[2], "Billboards - 12 max=12");
+    frame_stats = {};
+}
+
+TEST_F(Overlay, DabbingWhileTheStickyDabIsEngaged)
+{
+    loop.sticky_dab_on = 1;
+    EXPECT_TRUE(results_overlay_lines(4).empty());   // the option is off
+    setup.sticky_dab = 1;
+    EXPECT_EQ(results_overlay_lines(4), (std::vector<std::string>{"Dabbing!"}));
+    loop.sticky_dab_on = 0;
+    EXPECT_TRUE(results_overlay_lines(4).empty());
+}
+
+TEST_F(Overlay, PingOnlyWhenConnectedWithASlot)
+{
+    plain_values.draw_ping = 1;
     current_tick = 5000;
     net_server_tick = 5064;
     net_ping[3] = 16;
@@ -162,5 +242,4 @@ TEST_F(Results, PingOnlyWhenConnectedWithASlot)
     EXPECT_TRUE(results_overlay_lines(3).empty());
     net_socket = -1;
     net_ping[3] = 0;
-    results_overlay = {};
 }

@@ -53,7 +53,7 @@ const results_rider_view table_view = {
     [](int32_t slot) { return int(riders[slot].finished); },
     [](int32_t slot) { return riders[slot].number.c_str(); },
     [](int32_t slot) { return riders[slot].bike.c_str(); },
-    nullptr, nullptr, nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 }  // namespace

@@ -3,7 +3,7 @@
 //   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf"
 // each with the placed objects of <data>/<track>/objects.txt (timing gates, start
 // gate, statues, billboards, flaggers, cameras), plus the pictures they name:
-// tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the
+// tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the HUD map "map.png", the
 // object sprites and textures, the start gate's "startgate.ppm", the default sky
 // faces "sky-n.ppm" .. "sky-u.ppm" and "sky-env.ppm", and the lens-flare sprites. The heights go through the program's own terrain
 // writer, the pictures through its PNG writer.
@@ -11,8 +11,10 @@
 //   make_tracks <data/tracks folder> <output folder>
 #include "course.h"
 #include "ground.h"
+#include "map_picture.h"
 #include "object_pictures.h"
 #include "racing_lines.h"
+#include "sample_script.h"
 #include "sky_pictures.h"
 #include "track_images.h"
 #include "track_objects.h"
@@ -32,6 +34,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -241,6 +244,8 @@ std::string edinfo_lines(const course& c)
     return text;
 }
 
+constexpr int kMapSide = 256;
+
 bool write_sample(const std::string& data)
 {
     course c;
@@ -265,6 +270,7 @@ bool write_sample(const std::string& data)
     const std::vector<uint8_t> lit = ground_shadows(g, c.sun);
     const std::string header = "P5\n" + std::to_string(g.size) + " " + std::to_string(g.size) + "\n255\n";
     ok = write_gzip("tracks/sample/shadows.pgm", header + std::string(lit.begin(), lit.end())) && ok;
+    ok = write_picture("tracks/sample/map.png", map_picture(g, lit, line, kMapSide)) && ok;
     ok = write_gzip("tracks/sample/tilemap", std::string(g.tiles.begin(), g.tiles.end())) && ok;
     ok = write_bytes("tracks/sample/tileinfo", kTileinfo) && ok;
     ok = write_bytes("tracks/sample/decals", decal_lines(c, line)) && ok;
@@ -351,7 +357,34 @@ bool write_flat()
                      "name dirt\ntexture @tiles/dirt.png\naddtile\nname grass\ntexture @tiles/grass.png\n"
                      "friction 0.8 1\naddtile\n") &&
          ok;
+    ground g;
+    g.size = side;
+    g.cell = 2;
+    g.tiles_side = tiles;
+    for (char tile : map)
+        g.tiles.push_back(tile ? tile_grass : tile_dirt);
+    ok = write_picture("tracks/flat/map.png", map_picture_plain(g, 64)) && ok;
     return write_bytes("tracks/flat/desc", "Flat Test Ground\n") && ok;
+}
+
+// The sample's own script, from <data>/sample/nofrills.js with the positions it needs
+// written in front (after the objects, whose start slots it reads), and its files.
+bool write_sample_script(const std::string& data)
+{
+    course c;
+    std::string error;
+    if (!read_course(data + "/sample/course.txt", &c, &error))
+        return fail(error);
+    std::ifstream in(data + "/sample/nofrills.js", std::ios::binary);
+    if (!in.is_open())
+        return fail("cannot read the sample track's script");
+    const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bool ok = write_bytes("tracks/sample/nofrills.js",
+                          sample_script_positions(c, sample_centreline(c, c.cell)) + script);
+    ok = write_picture("tracks/sample/marshal.png", marshal_picture()) && ok;
+    ok = write_picture("tracks/sample/sign.png", sponsor_picture()) && ok;
+    ok = write_picture("tracks/sample/lamp.png", lamp_picture()) && ok;
+    return write_bytes("tracks/sample/horn.raw", horn_bytes()) && ok;
 }
 
 }  // namespace
@@ -377,6 +410,7 @@ int main(int argc, char** argv)
     ok = write_objects(std::string(argv[1]) + "/sample/objects.txt", "tracks/sample") && ok;
     // The lines follow the sample's timing gates, as write_objects has just laid them out.
     ok = write_sample_lines(argv[1]) && ok;
+    ok = write_sample_script(argv[1]) && ok;
     ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
     return ok ? 0 : 1;
 }
