@@ -14,6 +14,7 @@
 #include "platform/qorl_gl.h"
 #include "race/game_tick.h"
 #include "race/hud_pictures.h"
+#include "race/main_loop.h"
 #include "race/net_connection.h"
 #include "race/projection.h"
 #include "race/race_state.h"
@@ -141,25 +142,61 @@ protected:
 
 TEST_F(HudOnMesa, NeedleAtZeroMiddleAndFullScale)
 {
-    for (const auto& size : kSizes) {
-        open(size[0], size[1]);
-        if (!window)
-            return;
-        const struct {
-            float rpm, degrees;
-        } cases[] = {{0, -135}, {8000, 0}, {16000, 135}};
-        for (const auto& c : cases) {
-            hud_riders[0].rpm = c.rpm;
-            const Frame f = draw(0);
-            const float h = projection_half_height, w = projection_half_width, s = 0.23340251f * h;
-            const float a = c.degrees * float(M_PI) / 180;
-            // Half the dial's radius along the angle, clockwise from straight up.
-            const Rgba got = at_point(f, w - s + 0.5f * s * std::sin(a), -h + s + 0.5f * s * std::cos(a));
-            EXPECT_TRUE(near(got, {191, 0, 0, 255})) << size[0] << " rpm " << c.rpm << ": " << show(got);
-            if (c.rpm == 16000)
-                save_frame("hud_needle_" + std::to_string(size[0]), f.w, f.h, f.rgb());
+    for (const auto& size : kSizes)
+        for (const bool es : {false, true}) {
+            open(size[0], size[1], es);
+            if (!window)
+                return;
+            const struct {
+                float rpm, degrees;
+            } cases[] = {{0, -135}, {8000, 0}, {16000, 135}};
+            for (const auto& c : cases) {
+                hud_riders[0].rpm = c.rpm;
+                const Frame f = draw(0);
+                const float h = projection_half_height, w = projection_half_width, s = 0.23340251f * h;
+                const float a = c.degrees * float(M_PI) / 180;
+                // Half the dial's radius along the angle, clockwise from straight up.
+                const Rgba got = at_point(f, w - s + 0.5f * s * std::sin(a), -h + s + 0.5f * s * std::cos(a));
+                EXPECT_TRUE(near(got, {191, 0, 0, 255})) << size[0] << " rpm " << c.rpm << ": " << show(got);
+                if (c.rpm == 16000)
+                    save_frame("hud_needle_" + std::to_string(size[0]) + (es ? "_es" : ""), f.w, f.h, f.rgb());
+            }
         }
+}
+
+TEST_F(HudOnMesa, PitboardTextsRaceAndTimeTrial)
+{
+    if (!window)
+        return;
+    hud_riders[0].number = "999";
+    running_order.count = 1;
+    running_order.rows[0] = {0, 3, 500};
+    {
+        TextRecord texts;
+        draw(0);
+        ASSERT_TRUE(texts.has("999"));
+        EXPECT_TRUE(texts.has("L1 P1"));
+        EXPECT_TRUE(texts.has("+0.0 "));
+        EXPECT_EQ(texts.find("999")->colour, (std::array<float, 4>{0, 0, 0, 1}));
+        // The number above the position line, both on the board at the bottom left.
+        EXPECT_GT(texts.find("999")->origin[1], texts.find("L1 P1")->origin[1]);
+        EXPECT_LT(texts.find("999")->origin[0], 0);
+        EXPECT_LT(texts.find("999")->origin[1], 0);
     }
+    // A time trial: the position alone and the times of the time-trial record (ticks).
+    time_trial_active = 1;
+    time_trial.last_lap = 61 * 128;
+    time_trial.best_lap = 60 * 128 + 70;
+    {
+        TextRecord texts;
+        draw(0);
+        EXPECT_TRUE(texts.has("P1"));
+        EXPECT_FALSE(texts.has("L1 P1"));
+        EXPECT_TRUE(texts.has("Last - 1:01.0 "));
+        EXPECT_TRUE(texts.has("Best - 1:00.5"));
+    }
+    time_trial_active = 0;
+    time_trial = {};
 }
 
 // Each gear shows its own cell of the shifter picture: the dial's centre square is
@@ -241,7 +278,7 @@ TEST_F(HudOnMesa, GearCells)
 TEST_F(HudOnMesa, MapDotsLeaderFinishedHiddenAndTheArrow)
 {
     for (const auto& size : kSizes) {
-        open(size[0], size[1]);
+        open(size[0], size[1], size[0] == 1280);   // the larger on ES 3
         if (!window)
             return;
         plain_map();
