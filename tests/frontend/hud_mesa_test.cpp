@@ -84,19 +84,11 @@ protected:
     // One frame over mid grey: `before` runs first inside it, then the HUD of slot.
     Frame draw(int32_t slot, const std::function<void()>& before = nullptr)
     {
-        qorl_frame* frame = qorl_begin_frame(window);
-        if (!frame)
-            return {};
-        set_projection(frame->width, frame->height, 110);
-        bvglClearColor(0.5f, 0.5f, 0.5f, 1);
-        bvglClear(GL_COLOR_BUFFER_BIT);
-        bvglDisable(GL_DEPTH_TEST);
-        if (before)
-            before();
-        hud_draw(slot);
-        Frame f = read_frame();
-        qorl_end_frame(window);
-        return f;
+        return draw_over_grey([&] {
+            if (before)
+                before();
+            hud_draw(slot);
+        });
     }
     // The pixel of a point of the plane at depth -1.
     static std::pair<int, int> pixel_of(const Frame& f, float x, float y)
@@ -208,18 +200,13 @@ TEST_F(HudOnMesa, GearCells)
     if (!window)
         return;
     // The picture whole over the window: cell (i, j) at columns i/3, rows j/3 from the top.
-    qorl_frame* frame = qorl_begin_frame(window);
-    ASSERT_TRUE(frame);
-    set_projection(frame->width, frame->height, 110);
-    bvglClearColor(0.5f, 0.5f, 0.5f, 1);
-    bvglClear(GL_COLOR_BUFFER_BIT);
-    bvglDisable(GL_DEPTH_TEST);
-    bvglLoadIdentity();
-    bvglTranslatef(0, 0, -1);
-    hud_textured_quad(hud_pictures.shifter, -projection_half_width, projection_half_height, projection_half_width,
-                      -projection_half_height);
-    const Frame whole = read_frame();
-    qorl_end_frame(window);
+    const Frame whole = draw_over_grey([] {
+        bvglLoadIdentity();
+        bvglTranslatef(0, 0, -1);
+        hud_textured_quad(hud_pictures.shifter, -projection_half_width, projection_half_height,
+                          projection_half_width, -projection_half_height);
+    });
+    ASSERT_GT(whole.w, 0);
     // The mean colours of 4 x 4 blocks over the middle 80% of a square, every pixel
     // counted: the small HUD cell and the large picture compare alike.
     auto patch = [](const Frame& f, float x0, float y0, float side_x, float side_y) {
@@ -512,11 +499,7 @@ TEST_F(HudOnMesa, TickerCyclesThroughTheRidersAndABlankCell)
     for (size_t step = 0; step < expected.size(); ++step) {
         run_clock = 2.0 * double(step) + 0.5;
         TextRecord texts;
-        qorl_frame* frame = qorl_begin_frame(window);
-        ASSERT_TRUE(frame);
-        set_projection(frame->width, frame->height, 110);
-        hud_draw_running_order();
-        qorl_end_frame(window);
+        ASSERT_GT(draw_over_grey(hud_draw_running_order).w, 0);
         EXPECT_EQ(ticker_firsts(texts), expected[step]) << "step " << step;
     }
     // A watcher online does not see the local riders' rows.
@@ -557,14 +540,8 @@ TEST_F(HudOnMesa, LapBoxGreenWhiteThenChequered)
         for (const auto& c : cases) {
             running_order.rows[0] = {0, c.positions, 1000};
             TextRecord texts;
-            qorl_frame* frame = qorl_begin_frame(window);
-            ASSERT_TRUE(frame);
-            set_projection(frame->width, frame->height, 110);
-            bvglClearColor(0.5f, 0.5f, 0.5f, 1);
-            bvglClear(GL_COLOR_BUFFER_BIT);
-            hud_draw_running_order();
-            const Frame f = read_frame();
-            qorl_end_frame(window);
+            const Frame f = draw_over_grey(hud_draw_running_order);
+            ASSERT_GT(f.w, 0);
             const float unit = float(f.h) / 40;
             const Rgba top = f.at(int(float(f.w) - 4.6f * unit), int(1.5f * unit));
             const Rgba bottom = f.at(int(float(f.w) - 4.6f * unit), int(2.0f * unit));

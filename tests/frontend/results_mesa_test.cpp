@@ -56,17 +56,7 @@ protected:
     }
     Frame draw(int32_t followed)
     {
-        qorl_frame* frame = qorl_begin_frame(window);
-        if (!frame)
-            return {};
-        set_projection(frame->width, frame->height, 110);
-        bvglClearColor(0.5f, 0.5f, 0.5f, 1);
-        bvglClear(GL_COLOR_BUFFER_BIT);
-        bvglDisable(GL_DEPTH_TEST);
-        results_draw(followed);
-        Frame f = read_frame();
-        qorl_end_frame(window);
-        return f;
+        return draw_over_grey([&] { results_draw(followed); });
     }
     // The brightest pixel of the line whose text has its origin at plane point (x, y):
     // one line of 50 across the table's 19 units.
