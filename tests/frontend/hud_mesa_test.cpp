@@ -315,6 +315,31 @@ TEST_F(HudOnMesa, MapDotsLeaderFinishedHiddenAndTheArrow)
     }
 }
 
+// The followed rider's arrow points along its heading: up the map when it rides
+// towards z = 0, right when it rides towards +x. A tall window makes it large.
+TEST_F(HudOnMesa, ArrowAlongTheHeading)
+{
+    open(1200, 1200);
+    if (!window)
+        return;
+    plain_map();
+    track_terrain.world_size = 1000;
+    HudRider& r = hud_riders[0];
+    r.position[0] = r.position[2] = 500;
+    const float side = 0.23340251f * 1200, m = (0.0234375f + 0.01171875f) * side;
+    const int cx = int(1200 - side + side / 2), cz = int(side / 2);
+    const Rgba blue = {0, 0, 200, 255};
+    Frame f = draw(0);   // facing -z: the body's backward axis is +z
+    EXPECT_FALSE(near(f.at(cx, int(float(cz) - 0.6f * m)), blue)) << "no tip above";
+    EXPECT_TRUE(near(f.at(int(float(cx) + 0.8f * m), cz), blue)) << "something to the right";
+    const float right[9] = {0, 0, -1, 0, 1, 0, 1, 0, 0};   // backward axis -x
+    std::copy(right, right + 9, r.rotation);
+    f = draw(0);
+    save_frame("hud_arrow_right", f.w, f.h, f.rgb());
+    EXPECT_TRUE(near(f.at(cx, int(float(cz) - 0.8f * m)), blue)) << "something above";
+    EXPECT_FALSE(near(f.at(int(float(cx) + 0.6f * m), cz), blue)) << "no tip to the right";
+}
+
 TEST_F(HudOnMesa, LeanArcDarkThenRedAndOff)
 {
     if (!window)
