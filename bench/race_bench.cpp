@@ -49,12 +49,7 @@ int main(int argc, char** argv)
     char home[] = "/tmp/race_bench.XXXXXX";
     if (mkdtemp(home))
         setenv("XDG_DATA_HOME", home, 1);
-    racetest::headless_start();
-    track_terrain_loader = racetest::ground_only;
-    scan_tracks();
-    race_rules_install();
-    demo_install_hooks();
-    ai_lines_learning_install();
+    racetest::headless_race_start();
     roost_density = kRoostDensity;
 
     race_requested_folder = "tracks/sample";

@@ -211,3 +211,35 @@ float gradient_profile_at(float d)
     }
     return h(g, n - 1);
 }
+
+float gradient_linear_value(float x, float z)
+{
+    const gradient* g = selected_gradient_record();
+    if (!g || g->points.count == 0)
+        return 0.0f;
+    const double ax = double(g->end_x) - g->start_x, az = double(g->end_z) - g->start_z;
+    const double length = std::hypot(ax, az);
+    // An axis of no length (or none at all) puts every point at distance 0.
+    double d = 0.0;
+    if (length > 0.0 && std::isfinite(length))
+        d = ((double(x) - g->start_x) * ax + (double(z) - g->start_z) * az) / length;
+    return gradient_profile_at(std::isfinite(d) ? float(d) : 0.0f);
+}
+
+float gradient_radial_value(float x, float z)
+{
+    const gradient* g = selected_gradient_record();
+    if (!g || g->points.count == 0)
+        return 0.0f;
+    const double ax = double(g->end_x) - g->start_x, az = double(g->end_z) - g->start_z;
+    double vx = double(x) - g->start_x, vz = double(z) - g->start_z;
+    const double along = vx * ax + vz * az;
+    const double length2 = ax * ax + az * az;
+    // Behind the start the distance is the one from the axis line: straight bands.
+    if (along < 0.0 && length2 > 0.0 && std::isfinite(length2)) {
+        vx -= along / length2 * ax;
+        vz -= along / length2 * az;
+    }
+    const double d = std::hypot(vx, vz);
+    return gradient_profile_at(std::isfinite(d) ? float(d) : 0.0f);
+}

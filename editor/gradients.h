@@ -37,3 +37,7 @@ int gradient_push_point(gradient* g, float distance, float height, int kind);
 float gradient_profile_at(float distance);
 float gradient_slope_at(int i);
 float gradient_hermite(int i, float t);
+// The selected gradient's value at world (x, z): along the axis (linear) or around its
+// start (radial); 0 with no selected gradient or an empty profile.
+float gradient_linear_value(float x, float z);
+float gradient_radial_value(float x, float z);

@@ -24,23 +24,42 @@ int array_init(growable_array* array, int32_t element_size)
     return 1;
 }
 
+namespace {
+
+// Room for one more element, doubling the block when full; 0 when that fails.
+int make_room(growable_array* array)
+{
+    if (array->element_size <= 0 || array->count < 0)
+        return 0;
+    if (array->count < array->capacity)
+        return 1;
+    const size_t element_size = size_t(array->element_size);
+    // Worked out in size_t: doubling must neither leave int32 nor wrap the byte count.
+    size_t capacity = array->capacity > 0 ? size_t(array->capacity) * 2 : size_t(kFirstCapacity);
+    if (capacity > size_t(INT32_MAX) || capacity > SIZE_MAX / element_size)
+        return 0;
+    void* items = mem_realloc(array->items, capacity * element_size);
+    if (!items)
+        return 0;
+    array->items = items;
+    array->capacity = int32_t(capacity);
+    return 1;
+}
+
+}  // namespace
+
 int array_push(growable_array* array, const void* element)
 {
-    if (array->element_size <= 0)
+    return array_insert_at(array, element, array->count);
+}
+
+int array_insert_at(growable_array* array, const void* element, int32_t index)
+{
+    if (index < 0 || index > array->count || !make_room(array))
         return 0;
-    size_t element_size = size_t(array->element_size);
-    if (array->count >= array->capacity) {
-        // Worked out in size_t: doubling must neither leave int32 nor wrap the byte count.
-        size_t capacity = array->capacity > 0 ? size_t(array->capacity) * 2 : size_t(kFirstCapacity);
-        if (capacity > size_t(INT32_MAX) || capacity > SIZE_MAX / element_size)
-            return 0;
-        void* items = mem_realloc(array->items, capacity * element_size);
-        if (!items)
-            return 0;
-        array->items = items;
-        array->capacity = int32_t(capacity);
-    }
-    void* slot = static_cast<char*>(array->items) + size_t(array->count) * element_size;
+    const size_t element_size = size_t(array->element_size);
+    char* slot = static_cast<char*>(array->items) + size_t(index) * element_size;
+    memmove(slot + element_size, slot, size_t(array->count - index) * element_size);
     if (element)
         memcpy(slot, element, element_size);
     else

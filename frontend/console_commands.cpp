@@ -1,46 +1,40 @@
 #include "frontend/console_commands.h"
 
 #include "foundation/front_door.h"
-#include "foundation/file_index.h"
+#include "foundation/scan.h"
+#include "frontend/console_commands_parts.h"
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
 #include "frontend/results_screen.h"
+#include "frontend/settings.h"
 #include "race/demo.h"
+#include "race/game_tick.h"
 #include "race/main_loop.h"
-#include "race/net_upload.h"
 #include "race/net_channel.h"
 #include "race/net_connection.h"
 #include "race/net_messages.h"
+#include "race/race_riders.h"
 #include "race/race_state.h"
 #include "race/run_clock.h"
+#include "race/settings_values.h"
+#include "race/wire_records.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_deform.h"
 #include "terrain/track_list.h"
+#include "view/trackside_view.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 double console_last_chat_time = -1e9;
 
-namespace {
+namespace console_detail {
 
-constexpr int kChatRecord = 19;
-
-enum match_kind { exact, prefix, word };
-
-void say(const char* f, auto... a)
-{
-    char buffer[1100];
-    std::snprintf(buffer, sizeof buffer, f, a...);
-    console_print(buffer);
-}
-
-// The text after the command word and its white space.
 const char* skip_blanks(const char* s)
 {
     while (*s && std::isspace(static_cast<unsigned char>(*s)))
@@ -48,7 +42,16 @@ const char* skip_blanks(const char* s)
     return s;
 }
 
-bool track_loaded(const char* /*arg*/)
+std::string name_argument(const char* arg)
+{
+    const char* s = skip_blanks(arg);
+    std::string name(s, strnlen(s, 1015));
+    while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
+        name.pop_back();
+    return name;
+}
+
+bool track_loaded()
 {
     if (track_folder && track_terrain.heights)
         return true;
@@ -56,9 +59,34 @@ bool track_loaded(const char* /*arg*/)
     return false;
 }
 
-void cmd_hfvol(const char* arg)
+int watched_rider()
 {
-    if (!track_loaded(arg))
+    if (race_rider_exists(race.viewed_slot))
+        return race.viewed_slot;
+    console_print("No rider is being watched");
+    return -1;
+}
+
+}  // namespace console_detail
+
+namespace {
+
+using namespace console_detail;
+
+enum match_kind { exact, prefix, word };
+
+// A whole number for a setting, or the usage line and nothing changed.
+bool scan_count(const char* arg, int* n, const char* usage)
+{
+    if (scan_string(arg, "%d", n) == 1)
+        return true;
+    console_print(usage);
+    return false;
+}
+
+void cmd_hfvol(const char*)
+{
+    if (!track_loaded())
         return;
     double sum = 0;
     const int64_t n = int64_t(track_terrain.size) * track_terrain.size;
@@ -67,9 +95,9 @@ void cmd_hfvol(const char* arg)
     say("%f\n", sum);
 }
 
-void cmd_toggledecals(const char* arg)
+void cmd_toggledecals(const char*)
 {
-    if (!track_loaded(arg))
+    if (!track_loaded())
         return;
     console_toggle("Hide decals", &track_terrain.hide_decals);
     decals_rebuild(&track_terrain);
@@ -91,10 +119,8 @@ void cmd_fpshist(const char*)
 void cmd_messagelines(const char* arg)
 {
     int n;
-    if (std::sscanf(arg, "%d", &n) != 1) {
-        console_print("Usage: messagelines <count>");
+    if (!scan_count(arg, &n, "Usage: messagelines <count>"))
         return;
-    }
     message_lines = std::clamp(n, 0, message_ring_lines);
     say("Maximum showing messages is now %d", message_lines);
 }
@@ -126,21 +152,6 @@ void cmd_log(const char* arg)
     say("Logging 0x%x, spacing %f", unsigned(position_log_flags), double(position_log_spacing));
 }
 
-void cmd_listfiles(const char* arg)
-{
-    std::string filter = skip_blanks(arg);
-    for (char& c : filter)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    char text[2048];
-    for (int i = 0; file_index_describe(i, text, sizeof text); ++i) {
-        std::string lower = text;
-        for (char& c : lower)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (filter.empty() || lower.find(filter) != std::string::npos)
-            console_print(text);
-    }
-}
-
 void cmd_namedemo(const char* arg)
 {
     if (!demo_recording() || time_trial_active) {
@@ -167,52 +178,89 @@ void cmd_namedemo(const char* arg)
     console_print("Demo name updated");
 }
 
-void cmd_sendfile(const char* arg)
-{
-    const std::string name = skip_blanks(arg);
-    for (char c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.') {
-            console_print("Filename may only contain alphanumeric characters, '_' or '.'");
-            return;
-        }
-    if (name.size() >= 1014) {
-        console_print("Filename too long");
-        return;
-    }
-    if (name.empty() || name.find("..") != std::string::npos) {
-        console_print("Can't open file");
-        return;
-    }
-    if (net_upload_start(name.c_str()))
-        console_print("Sending file");
-    else if (net_socket >= 0)
-        console_print("Can't open file");
-}
-
 struct command {
     const char* name;
     match_kind match;
     void (*run)(const char* arg);
 };
 
+// A whole-number setting: the usage line and nothing changed when none is given.
+void set_count(const char* arg, int32_t* value, const char* usage, const char* answer)
+{
+    int n;
+    if (!scan_count(arg, &n, usage))
+        return;
+    *value = n;
+    say(answer, n);
+}
+
+void cmd_bbopt(const char* arg)
+{
+    set_count(arg, &plain_values.billboard_optimize_lookahead, "Usage: bbopt <window>",
+              "Billboard optimization window is now %d");
+}
+
+void cmd_fov(const char* arg)
+{
+    console_print(ui_slider_set_text(&fov_slider, arg) ? "fov set" : "Usage: fov <degrees>");
+}
+
+void cmd_demobackups(const char* arg)
+{
+    set_count(arg, &plain_values.demo_backups, "Usage: demobackups <count>", "Now keeping %d demo backups");
+}
+
+void cmd_mapscale(const char* arg)
+{
+    float scale;
+    if (scan_string(arg, "%f", &scale) != 1 || std::isnan(scale)) {
+        console_print("Usage: mapscale <scale>");
+        return;
+    }
+    plain_values.map_scale = std::clamp(scale, 0.125f, 8.0f);
+    say("Map scale set to %f", double(plain_values.map_scale));
+}
+
+void cmd_forcereload(const char*)
+{
+    race.force_reload = 1;
+    console_print("Track will be reloaded on next restart");
+}
+
 const command kCommands[] = {
-    {"renderstats", exact, [](const char*) {}},
-    {"forcereload", exact,
-     [](const char*) {
-         race.force_reload = 1;
-         console_print("Track will be reloaded on next restart");
-     }},
-    {"randdump", exact, [](const char*) {}},
-    {"fpshist", prefix, cmd_fpshist},
-    {"togglefps", exact, [](const char*) { console_toggle("FPS display", &results_overlay.draw_fps); }},
-    {"toggletime", exact, [](const char*) { console_toggle("Time display", &results_overlay.draw_time); }},
-    {"toggleping", exact, [](const char*) { console_toggle("Ping display", &results_overlay.draw_ping); }},
-    {"togglespam", exact, [](const char*) { console_toggle("Hide spam", &message_log.hide_spam); }},
-    {"togglespeed", exact, [](const char*) { console_toggle("Speed display", &results_overlay.draw_speed); }},
+    {"savetrackinfo", exact, cmd_savetrackinfo},
+    {"renderstats", exact, [](const char*) { render_stats_restart(); }},
+    {"togglespy", exact, [](const char*) { console_toggle("Spy mode", &plain_values.spy); }},
+    {"togglegraph", exact, [](const char*) { console_toggle("Suspension graph", &suspension_graph.on); }},
+    {"bbopt", prefix, cmd_bbopt},
+    {"pipe", prefix, cmd_pipe},
     {"namedemo", prefix, cmd_namedemo},
+    {"camangle", prefix, cmd_camangle},
+    {"fov", prefix, cmd_fov},
+    {"fpshist", prefix, cmd_fpshist},
+    {"saveframetimes", exact, cmd_saveframetimes},
+    {"forcereload", exact, cmd_forcereload},
+    {"readsetup", prefix, cmd_readsetup},
+    {"writesetup", prefix, cmd_writesetup},
+    {"randdump", exact, [](const char*) {}},
+    {"addkey", exact, cmd_addkey},
+    {"deletekey", exact, cmd_deletekey},
+    {"rmkey", exact, cmd_deletekey},
+    {"clearkeys", exact, cmd_clearkeys},
+    {"listkeys", exact, cmd_listkeys},
+    {"readkeys", prefix, cmd_readkeys},
+    {"writekeys", prefix, cmd_writekeys},
+    {"togglekeycam", exact, [](const char*) { console_toggle("Keycam mode", &camera_key_playback); }},
+    {"togglefps", exact, [](const char*) { console_toggle("FPS display", &plain_values.draw_fps); }},
+    {"toggletime", exact, [](const char*) { console_toggle("Time display", &plain_values.draw_time); }},
+    {"toggleping", exact, [](const char*) { console_toggle("Ping display", &plain_values.draw_ping); }},
+    {"togglespam", exact, [](const char*) { console_toggle("Hide spam", &message_log.hide_spam); }},
+    {"togglespeed", exact, [](const char*) { console_toggle("Speed display", &plain_values.draw_speed); }},
     {"sendfile", word, cmd_sendfile},
     {"listfiles", word, cmd_listfiles},
     {"messagelines", word, cmd_messagelines},
+    {"demobackups", word, cmd_demobackups},
+    {"mapscale", word, cmd_mapscale},
     {"hfvol", exact, cmd_hfvol},
     {"toggledecals", exact, cmd_toggledecals},
     {"clearlog", word, [](const char*) { poslog_clear(); }},
@@ -230,7 +278,7 @@ int chat(const char* line)
     if (net_socket < 0)
         console_print("Not connected to server");
     else
-        net_queue_reliable(kChatRecord, line, int(std::strlen(line)));
+        net_queue_reliable(net_record_chat, line, int(std::strlen(line)));
     return 1;
 }
 

@@ -1,25 +1,74 @@
 #include "frontend/front_end.h"
 
 #include "foundation/front_door.h"
+#include "frontend/console_commands.h"
 #include "frontend/hud.h"
+#include "frontend/menu.h"
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
 #include "frontend/progress_screen.h"
 #include "frontend/results_screen.h"
+#include "frontend/series_screen.h"
 #include "frontend/title_screen.h"
 #include "race/program_hooks.h"
 #include "frontend/settings.h"
 #include "frontend/settings_start.h"
+#include "race/main_loop.h"
 #include "race/race_hooks.h"
+#include "race/race_restart.h"
+#include "race/startup_lists.h"
 #include "race/settings_hooks.h"
 #include "sim/wheel_sampling.h"
 #include "view/trackside_view.h"
+
+#include <algorithm>
 
 namespace {
 
 void print(const char* text)
 {
     message_print(text);
+}
+
+void screen_changed()
+{
+    loop.screen_changed = 1;
+}
+void quit()
+{
+    loop.quit = 1;
+}
+int32_t demo_count()
+{
+    return int32_t(std::min(demo_list_names.size(), demo_list_short.size()));
+}
+const char* demo_full_name(int32_t index)
+{
+    return index >= 0 && index < demo_count() ? demo_list_names[size_t(index)].c_str() : nullptr;
+}
+const char* demo_short_name(int32_t index)
+{
+    return index >= 0 && index < demo_count() ? demo_list_short[size_t(index)].c_str() : nullptr;
+}
+void rotate_start_lineup(int32_t by)
+{
+    lineup_rotate(start_lineup, by);
+}
+
+// The menus inside the main loop: drawing, keys, the pointer's hover and the lineup.
+void menus_install()
+{
+    menu_seams.screen_changed = screen_changed;
+    menu_seams.quit = quit;
+    menu_seams.console_execute = console_execute;
+    menu_seams.series_standings_draw = series_standings_draw;
+    menu_seams.demo_count = demo_count;
+    menu_seams.demo_full_name = demo_full_name;
+    menu_seams.demo_short_name = demo_short_name;
+    program_hooks.menu_draw = menu_draw;
+    program_hooks.menu_key = menu_key;
+    program_hooks.menu_hover_item = menu_hover_item;
+    program_hooks.lineup_rotate = rotate_start_lineup;
 }
 
 }  // namespace
@@ -42,4 +91,5 @@ void front_end_install()
     program_hooks.hud_draw = hud_draw;
     program_hooks.results_draw = results_draw;
     trackside_running_order = hud_draw_running_order;
+    menus_install();
 }

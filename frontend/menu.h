@@ -80,6 +80,8 @@ void bike_list_chosen(int index);
 void bike_sub_screen_key(int32_t key);
 void console_key(int32_t key);
 int series_start_next_event();
+// reset_race (through the seam) on the track the "Track" choice shows.
+void menu_reset_race(const int32_t* lineup, int replay, int record, int32_t ticks, int32_t laps, int32_t skill);
 
 // The gates of a later series event: previous places, clamped to n, from worst to
 // best, opponents in series order then the player. Writes n + 1 gates to `gates`

@@ -38,6 +38,7 @@ void look_chosen(int index)
         return;
     c->selected = index;
     net_rider_info_pending = 1;
+    local_profile_update();
 }
 
 const char* const look_titles[4] = {"Choose Riding Gear", "Choose Helmet", "Choose Bike Graphics",
@@ -51,6 +52,7 @@ void bike_list_chosen(int index)
         return;
     bike_choice.selected = index;
     bike_changed();
+    local_profile_update();
 }
 
 void bike_setup_menu_key(int32_t key)
@@ -76,6 +78,7 @@ void bike_setup_menu_key(int32_t key)
             ui_choice_key(&bike_choice, key);
             if (bike_choice.selected != before)
                 bike_changed();
+            local_profile_update();
         }
         return;
     case 4:
@@ -104,6 +107,7 @@ void bike_setup_menu_key(int32_t key)
         } else {
             ui_choice_key(c, key);
             net_rider_info_pending = 1;
+            local_profile_update();
         }
     } else if (menu_item >= 11 && menu_item <= 14) {
         ui_slider_key(&bike_setup_sliders[menu_item - 11], key);

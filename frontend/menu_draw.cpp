@@ -362,9 +362,11 @@ void menu_draw()
     case screen_playback_race: playback_race(); break;
     case screen_points_series: points_series(); break;
     case screen_series_standings:
-        menu_backdrop_draw();
+        // The standings draw their own frame, backdrop included.
         if (menu_seams.series_standings_draw)
             menu_seams.series_standings_draw();
+        else
+            menu_backdrop_draw();
         break;
     case screen_time_trial: time_trial(); break;
     case screen_bike_setup: bike_setup_draw(); break;

@@ -2,6 +2,7 @@
 #include "frontend/menu.h"
 
 #include "foundation/front_door.h"
+#include "frontend/console_commands.h"
 #include "frontend/menu_records.h"
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"
@@ -193,8 +194,8 @@ void new_race_start()
         start_lineup[i] = gate_choices[i].selected;
     start_network_reset();
     const int32_t ticks = int32_t(60.0 * minutes_slider.value / tick_length);
-    menu_seams.reset_race(start_lineup, 0, record_demo_choice.selected, ticks, int32_t(laps_slider.value),
-                          robot_skill_choice.selected);
+    menu_reset_race(start_lineup, 0, record_demo_choice.selected, ticks, int32_t(laps_slider.value),
+                    robot_skill_choice.selected);
     lineup_rotate(start_lineup, command_line_options.rotate_lineup.value_or(0));
     for (int i = 0; i < kGateSlots; ++i)
         gate_choices[i].selected = std::clamp(start_lineup[i], 0, gate_choices[i].count - 1);
@@ -204,7 +205,7 @@ void time_trial_start()
 {
     menu_close();
     start_network_reset();
-    menu_seams.reset_race(nullptr, 0, 0, 0, 1000, robot_skill_choice.selected);
+    menu_reset_race(nullptr, 0, 0, 0, 1000, robot_skill_choice.selected);
 }
 
 void playback_row_chosen(int32_t index)
@@ -233,7 +234,7 @@ void playback_row_chosen(int32_t index)
     snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "%s", name);
     menu_close();
     start_network_reset();
-    menu_seams.reset_race(start_lineup, 1, record, 0, 10, robot_skill_choice.selected);
+    menu_reset_race(start_lineup, 1, record, 0, 10, robot_skill_choice.selected);
     demo_settings.chosen[0] = 0;
 }
 
@@ -501,7 +502,7 @@ void exit_key(int32_t)
 
 }  // namespace
 
-menu_calls menu_seams = {reset_race, real_video_mode, nullptr, nullptr, no_flag, no_flag, setup_change_guard,
+menu_calls menu_seams = {reset_race, real_video_mode, console_execute, nullptr, no_flag, no_flag, setup_change_guard,
                          no_demos,   no_demo,         no_demo};
 
 int menu_item_count(int screen)

@@ -1,6 +1,7 @@
 // The start lineups of the series events and the lineup rotation.
 #include "frontend/menu.h"
 
+#include "foundation/intern.h"
 #include "frontend/settings.h"
 #include "race/net_client.h"
 #include "race/race_restart.h"
@@ -76,9 +77,17 @@ int series_start_next_event()
     if (net_socket != -1)
         net_send_disconnect();
     net_reset();
-    menu_seams.reset_race(start_lineup, 0, record_demo_choice.selected,
-                          int32_t(event.minutes * 60 / tick_length), event.laps, s->skill);
+    menu_reset_race(start_lineup, 0, record_demo_choice.selected,
+                    int32_t(event.minutes * 60 / tick_length), event.laps, s->skill);
     return 1;
+}
+
+void menu_reset_race(const int32_t* lineup, int replay, int record, int32_t ticks, int32_t laps, int32_t skill)
+{
+    // The race is run on the track the menus show (a played demo names its own).
+    if (const char* folder = track_choice_folder())
+        race_requested_folder = intern_string(folder);
+    menu_seams.reset_race(lineup, replay, record, ticks, laps, skill);
 }
 
 int32_t menu_own_slot()

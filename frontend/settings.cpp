@@ -7,6 +7,7 @@
 #include "gfx/model_scene.h"
 #include "gfx/texture_settings.h"
 #include "race/bindings.h"
+#include "race/game_settings.h"
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "sim/wheel_sampling.h"
@@ -43,7 +44,6 @@ struct front_values {
     int playback_mode = 0;
     int hide_rider = 0;
     int rigid_camera = 0;
-    double fov = 110;
     double first_person_height = 0;
     double first_person_angle = 0;
     double first_person_gimbal = 0;
@@ -152,7 +152,7 @@ ui_choice playback_mode_choice = choice("Playback Mode", playback_items, front.p
 ui_choice video_mode_choice = choice("Video Mode", video_fixed, plain_values.video_mode);
 ui_choice hide_rider_choice = choice("Hide 1st Person Rider", no_yes, front.hide_rider);
 ui_choice rigid_camera_choice = choice("Rigid 3rd person camera", no_yes, front.rigid_camera);
-ui_slider fov_slider = slider("Field Of View", front.fov, 10, 170, 1);
+ui_slider fov_slider = slider("Field Of View", game_settings.fov, 10, 170, 1);   // the views' own
 ui_slider first_person_height_slider = slider("1st Person Height", front.first_person_height, 0, 1, 0.03125);
 ui_slider first_person_angle_slider = slider("1st Person Angle", front.first_person_angle, 0, 40, 1);
 ui_slider first_person_gimbal_slider = slider("1st Person Gimbal", front.first_person_gimbal, 0, 100, 1);
@@ -349,6 +349,11 @@ void settings_derive()
     lod_bias = float(50 - 50 * std::clamp((g.model_detail - 10) * 0.05, 0.0, 1.0));
     roost_density = int(g.roost_density);
     reflections = g.reflections;
+    local_profile_update();
+}
+
+void local_profile_update()
+{
     local_profile.bike = bike_names[std::clamp(bike_choice.selected, 0, kBikeModels - 1)];
     local_profile.number = rider_number_field.buffer;
     local_profile.body_texture = texture_choice_file(0);
@@ -360,6 +365,7 @@ void settings_derive()
 void settings_reset_static()
 {
     front = front_values{};
+    game_settings.fov = game_settings_values{}.fov;
     setup = setup_values{};
     graphics_settings = graphics_values{};
     texture_compress = 1;

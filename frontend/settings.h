@@ -100,5 +100,8 @@ void settings_release_lists();
 // reflections and the local rider's profile. After "@config" is read and whenever a
 // screen changes a record.
 void settings_derive();
+// The race's profile of the local rider (bike, number, looks) from the bike setup's
+// selections: after start-up and after each change in the menus.
+void local_profile_update();
 // Every record and plain value back to its static initial value (tests).
 void settings_reset_static();

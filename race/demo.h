@@ -93,9 +93,9 @@ void demo_stop();
 
 // ---- Settings and seams ----------------------------------------------------------
 
-// Settings until the config file and the menus hold them.
+// Settings until the config file and the menus hold them. The numbered backups kept
+// are the "demo_backups" setting (plain_values.demo_backups, 0..100 used).
 struct demo_settings_values {
-    int32_t backups = 0;                  // "demo_backups": numbered copies kept, 0..100
     int32_t record = 0;                   // "record": races are recorded
     char chosen[kDemoNameSize] = {};      // the demo to play (command line, Playback Race)
 };

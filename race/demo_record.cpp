@@ -2,6 +2,7 @@
 // every 16 ticks, event blocks as the server sends them, and the header written again
 // with the final values at close.
 #include "race/demo.h"
+#include "race/settings_values.h"
 
 #include "foundation/data_paths.h"
 #include "foundation/memory.h"
@@ -153,7 +154,7 @@ void demo_record_open()
     if (race.practice && track_folder) {
         rec.path = std::string("@") + track_folder + "/lastlap.bvdemo";
     } else {
-        rotate_backups(demo_settings.backups);
+        rotate_backups(plain_values.demo_backups);
         rec.path = kDefaultDemo;
     }
     vfs_file* f = vfs_open(rec.path.c_str(), "wb");

@@ -13,6 +13,7 @@
 #include "race/bindings.h"
 #include "race/race_results.h"
 #include "race/command_line.h"
+#include "race/controls.h"
 #include "race/frame_math.h"
 #include "race/game_settings.h"
 #include "race/net_client.h"
@@ -226,6 +227,11 @@ void menu_cursor()
     float value[2];
     for (int k = 0; k < 2; ++k)
         value[k] = cursor_axes[k] ? float(qorl_axis_read(cursor_axes[k])) : 0.0f;
+    // The pointer the menu's hit tests use, in window pixels.
+    if (cursor_axes[0] && cursor_axes[1]) {
+        pointer_x = int32_t(value[0]);
+        pointer_y = int32_t(value[1]);
+    }
     const bool moved = value[0] != loop.cursor_last[0] || value[1] != loop.cursor_last[1];
     if (menu_screen >= 0 && moved) {
         if (loop.cursor_held) {
@@ -234,6 +240,9 @@ void menu_cursor()
         } else if (!capture_binding()) {
             loop.cursor_last[0] = value[0];
             loop.cursor_last[1] = value[1];
+            const int item = program_hooks.menu_hover_item(menu_screen);
+            if (item >= 0)
+                menu_item = item;
         }
     }
 }

@@ -38,17 +38,23 @@ void close_file()
 
 int net_upload_start(const char* name)
 {
-    if (net_socket == -1) {
-        console_print("Not connected to server");
-        return 0;
+    if (upload_file) {
+        console_print("Stopping previous transfer");
+        close_file();
     }
     vfs_file* f = vfs_open(("@outgoing/" + std::string(name)).c_str(), "rb");
-    if (!f)
+    if (!f) {
+        final_text[0] = '\0';
+        console_print("Can't open file");
         return 0;
-    close_file();
+    }
     upload_file = f;
     snprintf(final_text, sizeof final_text, "namefile %s", name);
-    queue_text("sendfile");
+    if (net_socket == -1)
+        console_print("Not connected to server");
+    else
+        queue_text("sendfile");
+    console_print("Sending file");
     return 1;
 }
 

@@ -3,8 +3,9 @@
 // ("sendpart -" and the bytes) and ends with "namefile <name>".
 #pragma once
 
-// Opens "@outgoing/" + name and asks the server. 0 when not connected (after "Not
-// connected to server") or when the file does not open.
+// "sendfile": stops an upload under way ("Stopping previous transfer"), opens
+// "@outgoing/" + name and asks the server when connected ("Not connected to server"
+// when not), then "Sending file". 0 after "Can't open file" when the file does not open.
 int net_upload_start(const char* name);
 // One part when allowed, a file is open and its time has come (network step).
 void net_upload_pump();

@@ -21,6 +21,10 @@ void cleanup()
 }
 void no_banner(const char*, int32_t, int32_t) {}
 void no_trackside(int32_t, const float*, const float*, int) {}
+int no_item(int)
+{
+    return -1;
+}
 int editor_never_uses(int32_t, int)
 {
     return 0;
@@ -39,6 +43,7 @@ program_hooks_table program_hooks = {
     nothing_text,     // chat_send
     nothing,          // menu_draw
     nothing_slot,     // menu_key
+    no_item,          // menu_hover_item
     nothing_slot,     // hud_draw
     nothing_slot,     // results_draw
     nothing_text,     // title_screen_draw

@@ -21,10 +21,14 @@ struct program_hooks_table {
     void (*chat_send)(const char* text);
     void (*menu_draw)();
     void (*menu_key)(int32_t code);
+    // The item of the screen under the pointer (window pixels), -1 over none or on a
+    // screen without item rectangles.
+    int (*menu_hover_item)(int screen);
     void (*hud_draw)(int32_t slot);
     void (*results_draw)(int32_t slot);
     void (*title_screen_draw)(const char* message);
     void (*message_lines_retire)();
+    // Moves the start lineup's entries on by `by` gates.
     void (*lineup_rotate)(int32_t by);
     // Draws text centred on a line of a frame of `lines` lines (the "Paused" banner).
     void (*banner_draw)(const char* text, int32_t line, int32_t lines);

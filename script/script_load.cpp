@@ -118,6 +118,8 @@ int script_load(const char* path)
     }
     script_additions_reset();
     script_loading = 1;
+    // What the script adds while it loads is its own: the track writers leave it out.
+    track_objects_from_script = 1;
     script_register_functions(host, "bv", script_api_names, script_api_functions, script_api_arg_counts);
     pose_sequence_count = 0;
     pose_sequence_bytes = 0;
@@ -127,6 +129,7 @@ int script_load(const char* path)
     if (!host->stopped && !script_eval(host, text) && !host->stopped)
         script_report_error(host);
     mem_free(text);
+    track_objects_from_script = 0;
     script_loading = 0;
     return 1;
 }

@@ -14,6 +14,7 @@
 #include "race/race_state.h"
 #include "race/radix_sort.h"
 #include "race/rider_visibility.h"
+#include "race/settings_values.h"
 #include "sim/ai_lines.h"
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
@@ -132,7 +133,7 @@ void draw_billboards(const float camera[3], const float c[3])
 {
     if (billboard_count() == 0)
         return;
-    const int32_t* list = billboard_draw_list(camera, c, billboard_optimize_lookahead, billboard_scratch);
+    const int32_t* list = billboard_draw_list(camera, c, plain_values.billboard_optimize_lookahead, billboard_scratch);
     float r[2];
     if (!billboard_right(c, r) || list[0] < 0)
         return;

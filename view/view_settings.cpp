@@ -3,7 +3,6 @@
 #include "gfx/gl_state.h"
 #include "gfx/model.h"
 
-int32_t billboard_optimize_lookahead = 8;
 double ghost_fade_distance = 10;
 int32_t hide_rider = 0;
 

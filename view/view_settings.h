@@ -1,10 +1,10 @@
 // Settings of the world drawing whose menu widgets are not built yet, kept as plain
 // data named by their "@config" keys. The model detail, lens flare and reflections
-// are the graphics settings of the race core (race/settings_values.h).
+// are the graphics settings of the race core (race/settings_values.h), and so is the
+// billboard window ("bbopt" on the console).
 #pragma once
 #include <cstdint>
 
-extern int32_t billboard_optimize_lookahead;   // 8; "bbopt" on the console
 extern double ghost_fade_distance;             // 10 ft
 extern int32_t hide_rider;                     // 0 "No", 1 "Yes"
 

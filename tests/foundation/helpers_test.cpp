@@ -76,6 +76,37 @@ TEST(GrowableArray, TakeHandsBackJustTheItemsOrTheOldBlockWhenShrinkingFails)
     fail_resize = false;
 }
 
+TEST(GrowableArray, InsertAtShiftsAppendsAndKeepsTheArrayOnRefusal)
+{
+    growable_array array;
+    ASSERT_EQ(array_init(&array, sizeof(int32_t)), 1);
+    for (int32_t i = 0; i < 16; ++i)
+        ASSERT_EQ(array_push(&array, &i), 1);
+    // Full: an insert must grow, and a refused growth leaves everything as it was.
+    mem_set_system_allocator(&resizing);
+    fail_resize = true;
+    const int32_t v = 100;
+    void* const block = array.items;
+    EXPECT_EQ(array_insert_at(&array, &v, 3), 0);
+    fail_resize = false;
+    EXPECT_TRUE(array.items == block && array.count == 16 && array.capacity == 16);
+    const auto* items = static_cast<const int32_t*>(array.items);
+    for (int32_t i = 0; i < 16; ++i)
+        EXPECT_EQ(items[i], i);
+    ASSERT_EQ(array_insert_at(&array, &v, 3), 1);
+    mem_set_system_allocator(nullptr);
+    const int32_t w = 200;
+    ASSERT_EQ(array_insert_at(&array, &w, array.count), 1);   // index = count appends
+    ASSERT_EQ(array_insert_at(&array, nullptr, 0), 1);
+    EXPECT_EQ(array_insert_at(&array, &w, array.count + 1), 0);
+    EXPECT_EQ(array_insert_at(&array, &w, -1), 0);
+    items = static_cast<const int32_t*>(array.items);
+    const int32_t want[] = {0, 0, 1, 2, 100, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 200};
+    ASSERT_EQ(array.count, 19);
+    EXPECT_EQ(memcmp(items, want, sizeof want), 0);
+    array_free(&array);
+}
+
 TEST(StrEndsWith, WholeSuffixAtTheEnd)
 {
     EXPECT_EQ(str_ends_with("series/national.series", ".series"), 1);

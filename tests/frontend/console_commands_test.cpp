@@ -1,55 +1,15 @@
 // The console's line: matching, chat and the commands, answered on the message line.
-#include "foundation/front_door.h"
-#include "frontend/console_commands.h"
-#include "frontend/front_end.h"
-#include "frontend/message_line.h"
-#include "frontend/position_log.h"
+#include "console_fixture.h"
 #include "frontend/results_screen.h"
+#include "frontend/settings.h"
+#include "race/game_settings.h"
+#include "race/game_tick.h"
 #include "race/main_loop.h"
-#include "race/net_connection.h"
 #include "race/race_state.h"
-#include "race/run_clock.h"
-#include "sim/wheel_sampling.h"
-#include "view/render_world.h"
+#include "race/settings_values.h"
+#include "view/trackside_view.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-namespace {
-
-class Console : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        front_end_install();
-        message_log_clear();
-        message_log.hide_spam = 0;
-        message_lines = 5;
-        run_clock = 100;
-        console_last_chat_time = -1e9;
-        net_socket = -1;
-    }
-    void TearDown() override
-    {
-        message_log.hide_spam = 1;
-        position_log_flags = 0;
-        position_log_spacing = 10;
-        stutter_threshold = 0;
-        poslog_clear();
-    }
-    // The newest message, "" when nothing was printed since the last call.
-    std::string newest()
-    {
-        if (message_log.write_index == seen)
-            return "";
-        seen = message_log.write_index;
-        return message_line_back(0);
-    }
-    int seen = 0;
-};
-
-}  // namespace
+using fronttest::Console;
 
 TEST_F(Console, Matching)
 {
@@ -61,6 +21,11 @@ TEST_F(Console, Matching)
         {"/randdump", 1, ""},
         {"\\randdump", 1, ""},
         {"/randdump x", 0, ""},          // exact
+        {"/renderstats", 1, ""},
+        {"\\renderstats", 1, ""},
+        {"/renderstats x", 0, ""},
+        {"/addkey now", 0, ""},
+        {"/fovx", 1, "Usage: fov <degrees>"},   // prefix: the argument is "x"
         {"/ messagelines 3", 1, "Maximum showing messages is now 3"},   // word
         {"/messagelinesx 3", 0, ""},
         {"/fpshistory", 1, "128=0 64=0 32=0 16=0 8=0 4=0 2=0 1=0 "},     // prefix
@@ -90,42 +55,88 @@ TEST_F(Console, Switches)
         const char* label;
         int* flag;
     } cases[] = {
-        {"/togglefps", "FPS display", &results_overlay.draw_fps},
-        {"/toggletime", "Time display", &results_overlay.draw_time},
-        {"/toggleping", "Ping display", &results_overlay.draw_ping},
+        {"/togglespy", "Spy mode", &plain_values.spy},
+        {"/togglegraph", "Suspension graph", &suspension_graph.on},
+        {"/togglekeycam", "Keycam mode", &camera_key_playback},
+        {"/togglefps", "FPS display", &plain_values.draw_fps},
+        {"/toggletime", "Time display", &plain_values.draw_time},
+        {"/toggleping", "Ping display", &plain_values.draw_ping},
         {"/togglespam", "Hide spam", &message_log.hide_spam},
-        {"/togglespeed", "Speed display", &results_overlay.draw_speed},
+        {"/togglespeed", "Speed display", &plain_values.draw_speed},
     };
+    for (const auto& c : cases)
+        *c.flag = 0;
     for (const auto& c : cases) {
-        const int before = *c.flag;
+        EXPECT_EQ(console_execute(c.line), 1) << c.line;
+        EXPECT_EQ(newest(), std::string(c.label) + " ON");
+        EXPECT_EQ(*c.flag, 1) << c.line;
+        for (const auto& other : cases)
+            EXPECT_TRUE(other.flag == c.flag || *other.flag == 0) << c.line << " moved " << other.line;
         console_execute(c.line);
-        EXPECT_NE(*c.flag, before) << c.line;
-        console_execute(c.line);
-        EXPECT_EQ(*c.flag, before) << c.line;
+        EXPECT_EQ(newest(), std::string(c.label) + " OFF");
+        EXPECT_EQ(*c.flag, 0) << c.line;
     }
-    message_log.hide_spam = 0;
+    plain_values.draw_ping = 1;
+
+    // "renderstats" only switches on, and clears the maxima each time.
+    render_stats = {};
+    render_stats.max[2] = 9;
+    console_execute("/renderstats");
+    EXPECT_EQ(render_stats.on, 1);
+    EXPECT_EQ(render_stats.max[2], 0);
+    render_stats.max[6] = 4;
+    console_execute("/renderstats");
+    EXPECT_EQ(render_stats.on, 1);
+    EXPECT_EQ(render_stats.max[6], 0);
+    render_stats = {};
 }
 
 TEST_F(Console, Numbers)
 {
+    plain_values.billboard_optimize_lookahead = 8;
+    plain_values.demo_backups = 0;
+    plain_values.map_scale = 1;
+    fov_slider.value = 110;
     const struct {
         const char* line;
         const char* answer;
     } cases[] = {
+        {"/bbopt 12", "Billboard optimization window is now 12"},
         {"/messagelines 3", "Maximum showing messages is now 3"},
-        {"/messagelines 5000", "Maximum showing messages is now 1000"},
-        {"/messagelines", "Usage: messagelines <count>"},
+        {"/demobackups 4", "Now keeping 4 demo backups"},
+        {"/mapscale 0", "Map scale set to 0.125000"},
+        {"/mapscale 20", "Map scale set to 8.000000"},
         {"/reportstutter 0.05", "Stutter threshold set to 0.050000"},
-        {"/reportstutter x", "Usage: reportstutter <seconds>"},
+        {"/fov 500", "fov set"},
         {"/log e 2", "Logging 0x1, spacing 2.000000"},
         {"/log 2", "Logging 0x0, spacing 10.000000"},
+        {"/messagelines 5000", "Maximum showing messages is now 1000"},
+        // A number that does not scan changes nothing.
+        {"/bbopt", "Usage: bbopt <window>"},
+        {"/bbopt x", "Usage: bbopt <window>"},
+        {"/messagelines", "Usage: messagelines <count>"},
+        {"/demobackups many", "Usage: demobackups <count>"},
+        {"/mapscale", "Usage: mapscale <scale>"},
+        {"/mapscale nan", "Usage: mapscale <scale>"},
+        {"/reportstutter x", "Usage: reportstutter <seconds>"},
+        {"/fov", "Usage: fov <degrees>"},
+        {"/fov wide", "Usage: fov <degrees>"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(console_execute(c.line), 1) << c.line;
         EXPECT_EQ(newest(), c.answer) << c.line;
     }
+    EXPECT_EQ(plain_values.billboard_optimize_lookahead, 12);
     EXPECT_EQ(message_lines, 1000);
+    EXPECT_EQ(plain_values.demo_backups, 4);
+    EXPECT_EQ(plain_values.map_scale, 8.0f);
     EXPECT_DOUBLE_EQ(stutter_threshold, 0.05);
+    EXPECT_EQ(fov_slider.value, 170);
+    EXPECT_EQ(game_settings.fov, 170);   // the value the views draw with
+    EXPECT_EQ(position_log_flags, 0);
+    EXPECT_EQ(position_log_spacing, 10.0f);
+    plain_values = plain_settings{};
+    fov_slider.value = 110;
 }
 
 TEST_F(Console, TheRest)
@@ -145,7 +156,7 @@ TEST_F(Console, TheRest)
     console_execute("/clearlog");
     EXPECT_TRUE(position_log.empty());
 
-    for (const char* line : {"/hfvol", "/toggledecals"}) {
+    for (const char* line : {"/hfvol", "/toggledecals", "/savetrackinfo"}) {
         EXPECT_EQ(console_execute(line), 1);
         EXPECT_EQ(newest(), "No track loaded") << line;
     }
@@ -161,7 +172,7 @@ TEST_F(Console, DemoNamesAndUploadsWithoutARecordingOrServer)
         {"/sendfile a/b", "Filename may only contain alphanumeric characters, '_' or '.'"},
         {"/sendfile", "Can't open file"},
         {"/sendfile ..", "Can't open file"},
-        {"/sendfile track.txt", "Not connected to server"},
+        {"/sendfile track.txt", "Can't open file"},   // no "@outgoing/track.txt"
     };
     for (const auto& c : cases) {
         EXPECT_EQ(console_execute(c.line), 1) << c.line;

@@ -9,6 +9,7 @@
 #include "race/demo.h"
 #include "race/net_client.h"
 #include "race/series.h"
+#include "terrain/track_list.h"
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "race/setup_guard.h"
@@ -19,10 +20,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The console screen's call as the program starts with it (the fixture replaces it).
+int (*const program_console_execute)(const char*) = menu_seams.console_execute;
 
 constexpr int kUp = 0x1048, kDown = 0x1050, kLeft = 0x104B, kRight = 0x104D, kEnter = 0x101C,
               kPageUp = 0x1049, kPageDown = 0x1051;
@@ -32,6 +38,7 @@ struct reset_call {
     int replay, record;
     int32_t ticks, laps, skill;
     std::string demo;
+    std::string folder;   // the track asked for
 };
 std::string demo_settings_chosen()
 {
@@ -46,7 +53,8 @@ std::vector<std::string> executed;
 
 void record_reset(const int32_t* lineup, int replay, int record, int32_t ticks, int32_t laps, int32_t skill)
 {
-    reset_call c{{}, replay, record, ticks, laps, skill, demo_settings_chosen()};
+    reset_call c{{}, replay, record, ticks, laps, skill, demo_settings_chosen(),
+                 race_requested_folder ? race_requested_folder : ""};
     if (lineup)
         c.lineup.assign(lineup, lineup + kStartLineup);
     resets.push_back(c);
@@ -226,6 +234,39 @@ TEST_F(MenuKeys, NewRaceStartFillsTheLineupAndRotatesTheGates)
     EXPECT_EQ(gate_choices[2].selected, 2);
 }
 
+// New Race and Time Trial race on the track the "Track" choice shows, also after a
+// pick from its list.
+TEST_F(MenuKeys, RacesStartOnTheTrackTheMenuShows)
+{
+    static char folders[2][16] = {"tracks/a", "tracks/b"};
+    static char titles[2][16] = {"Alpha", "Beta"};
+    track_entry entries[2] = {{folders[0], titles[0]}, {folders[1], titles[1]}};
+    track_list = entries;
+    track_count = 2;
+    track_choice_build("tracks/b");
+    menu_open(screen_new_race);
+    press(kDown);
+    press(kEnter);
+    ASSERT_EQ(resets.size(), 1u);
+    EXPECT_EQ(resets[0].folder, "tracks/b");
+
+    menu_open(screen_time_trial);
+    press(kDown, 2);
+    press(kEnter);
+    ASSERT_EQ(menu_screen, screen_choose_list);
+    press(kDown, 2);
+    press(kEnter);   // "Alpha"
+    ASSERT_EQ(menu_screen, screen_time_trial);
+    press(kDown);
+    press(kEnter);
+    ASSERT_EQ(resets.size(), 2u);
+    EXPECT_EQ(resets[1].folder, "tracks/a");
+    track_list = nullptr;
+    track_count = 0;
+    track_choice_build(nullptr);
+    race_requested_folder = nullptr;
+}
+
 TEST_F(MenuKeys, LineupRotationTakesAnyCount)
 {
     for (int32_t count : {0, 1, 159, 160, -1, -161, 2147483647, -2147483647 - 1}) {
@@ -354,6 +395,19 @@ TEST_F(MenuKeys, ServerHistoryBrowsing)
     EXPECT_STREQ(server_field.buffer, "typed");
 }
 
+TEST_F(MenuKeys, TheConsoleScreenRunsTheCommands)
+{
+    menu_seams.console_execute = program_console_execute;
+    menu_open(screen_console);
+    ui_text_set(&console_field, "/mapscale 2");
+    press(kEnter);
+    EXPECT_EQ(plain_values.map_scale, 2.0f);
+    EXPECT_STREQ(console_history[1], "/mapscale 2");   // a taken line is kept
+    console_history_count = 1;   // as at start, for the history test
+    console_history[1][0] = 0;
+    console_history_index = 0;
+}
+
 TEST_F(MenuKeys, ConsoleHistoryKeepsTheNewest99AndClampsTheCursor)
 {
     menu_open(screen_console);
@@ -394,6 +448,11 @@ TEST_F(MenuKeys, BikeSetupMarksTheRiderInfo)
     press('1');
     EXPECT_STREQ(rider_number_field.buffer, "199");
     EXPECT_EQ(net_rider_info_pending, 1);
+    // The race takes the bike the menu shows.
+    menu_item = 3;
+    press(kRight);
+    EXPECT_STREQ(local_profile.bike, bike_names[bike_choice.selected]);
+    EXPECT_NE(bike_choice.selected, before);
     // A look picked from its list marks the rider info too.
     net_rider_info_pending = 0;
     menu_item = 6;
@@ -589,3 +648,40 @@ TEST_F(MenuKeys, AdvancedGraphicsKeysTakeRoostAndReflectionsAtOnce)
 }
 
 }  // namespace
+
+// Multiplayer: Connect pushes the history and names the server; Disconnect leaves
+// at once before the server answered, else through the leaving state; Request Restart
+// closes the menus whatever the connection.
+TEST_F(MenuKeys, MultiplayerConnectDisconnectAndRestart)
+{
+    for (auto& h : server_name_hist)
+        h[0] = 0;
+    ui_text_set(&server_field, "127.0.0.1:19800");
+    menu_open(screen_multiplayer);
+    press(kDown);
+    press(kEnter);
+    EXPECT_STREQ(server_name_hist[0], "127.0.0.1:19800");
+    ASSERT_NE(net_server_name, nullptr);
+    EXPECT_STREQ(net_server_name, "127.0.0.1:19800");
+    EXPECT_LT(menu_screen, 0);
+    net_server_name = nullptr;
+
+    menu_open(screen_multiplayer);
+    press(kDown, 2);
+    press(kEnter);
+    EXPECT_LT(menu_screen, 0) << "Request Restart closes the menus, connected or not";
+
+    // A socket of the test's own stands for the connection.
+    net_socket = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(net_socket, 0);
+    net_state = 11;
+    menu_open(screen_multiplayer);
+    press(kDown);
+    press(kEnter);
+    EXPECT_EQ(net_state, 15) << "racing: the client leaves through its leaving state";
+    EXPECT_NE(net_socket, -1);
+    net_state = 0;
+    press(kEnter);
+    EXPECT_EQ(net_socket, -1) << "no answer yet: the client is reset at once";
+    EXPECT_EQ(net_state, 0);
+}

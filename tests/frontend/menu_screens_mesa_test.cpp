@@ -4,17 +4,26 @@
 #include "frontend/menu.h"
 #include "frontend/menu_draw_parts.h"
 #include "frontend/menu_records.h"
+#include "frontend/message_line.h"
 #include "frontend/settings.h"
 #include "frontend_env.h"
 #include "gfx/gl_layer.h"
 #include "gl_window.h"
 #include "platform/qorl_gl.h"
 #include "race/controls.h"
+#include "race/net_client.h"
 #include "race/projection.h"
 #include "race/run_clock.h"
+#include "race/race_state.h"
 #include "race/series.h"
+#include "terrain/track_list.h"
+#include "text_record.h"
 #include "sim/bike_info.h"
 
+#include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <set>
 #include <string>
 
@@ -67,6 +76,57 @@ bool differs(const Frame& a, const Frame& b, const ui_rect& r)
     return false;
 }
 
+bool differs_anywhere(const Frame& a, const Frame& b)
+{
+    return differs(a, b, ui_rect{0, 0, a.w, a.h});
+}
+
+// Pixels that stand clearly off the rectangle's most common colour (its box).
+int text_pixels(const Frame& f, const ui_rect& r)
+{
+    std::map<Rgba, int> counts;
+    for (int y = std::max(r.y0, 0); y < std::min(r.y1, f.h); ++y)
+        for (int x = std::max(r.x0, 0); x < std::min(r.x1, f.w); ++x)
+            ++counts[f.at(x, y)];
+    Rgba box{};
+    int most = 0;
+    for (const auto& [c, n] : counts)
+        if (n > most) {
+            most = n;
+            box = c;
+        }
+    int off = 0;
+    for (const auto& [c, n] : counts)
+        if (std::abs(c[0] - box[0]) + std::abs(c[1] - box[1]) + std::abs(c[2] - box[2]) > 120)
+            off += n;
+    return off;
+}
+
+double mean_brightness(const Frame& f, const ui_rect& r)
+{
+    double sum = 0;
+    int n = 0;
+    for (int y = std::max(r.y0, 0); y < std::min(r.y1, f.h); ++y)
+        for (int x = std::max(r.x0, 0); x < std::min(r.x1, f.w); ++x, ++n) {
+            const Rgba c = f.at(x, y);
+            sum += c[0] + c[1] + c[2];
+        }
+    return n ? sum / n : 0;
+}
+
+void fill_series(int count)
+{
+    array_free(&series_table);
+    array_init(&series_table, sizeof(series));
+    static char titles[32][24];
+    for (int i = 0; i < count; ++i) {
+        series s{};
+        snprintf(titles[i], sizeof titles[i], "Series %d", i);
+        s.title = titles[i];
+        array_push(&series_table, &s);
+    }
+}
+
 class MenuScreensOnMesa : public GlWindowTest {
 protected:
     void SetUp() override
@@ -106,6 +166,19 @@ TEST_F(MenuScreensOnMesa, EveryScreenAtBothSizes)
                     continue;
                 EXPECT_TRUE(differs(a.frame, b.frame, a.rects[size_t(k)])) << screen << " item " << k;
                 EXPECT_TRUE(differs(a.frame, b.frame, a.rects[size_t(k + 1)])) << screen << " item " << k + 1;
+                for (int other = 0; other < count; ++other) {
+                    if (other != k && other != k + 1 && a.rects[size_t(other)].x0 >= 0) {
+                        EXPECT_FALSE(differs(a.frame, b.frame, a.rects[size_t(other)]))
+                            << screen << " item " << other << " changed with the highlight on " << k;
+                    }
+                }
+            }
+            if (screen == screen_customize_controls)
+                continue;   // the binding lines draw their text beside the rectangle
+            for (int i = 0; i < count; ++i) {
+                if (d.rects[size_t(i)].x0 >= 0) {
+                    EXPECT_GE(text_pixels(d.frame, d.rects[size_t(i)]), 8) << screen << " item " << i;
+                }
             }
         }
     }
@@ -153,6 +226,195 @@ TEST_F(MenuScreensOnMesa, MainMenuPlacesAndListRows)
     open(1280, 720);
     d = draw_screen(window, screen_main_menu);
     EXPECT_NEAR(d.rects[0].x0, 160, 1);
+}
+
+TEST_F(MenuScreensOnMesa, TheFocusedMainButtonIsTheBrightestAndStartIsGreen)
+{
+    if (!window)
+        return;
+    for (int item : {0, 4, 8}) {
+        const Drawn d = draw_screen(window, screen_main_menu, item);
+        for (int i = 0; i < 9; ++i) {
+            if (i != item) {
+                EXPECT_GT(mean_brightness(d.frame, d.rects[size_t(item)]), mean_brightness(d.frame, d.rects[size_t(i)]))
+                    << "focus " << item << " against " << i;
+            }
+        }
+    }
+    const Drawn d = draw_screen(window, screen_new_race);
+    const ui_rect& r = d.rects[1];
+    const Rgba mid = d.frame.at(r.x0 + 2, (r.y0 + r.y1) / 2);
+    EXPECT_GT(mid[1], mid[0] + 40) << "Start's box is green";
+    EXPECT_GT(mid[1], mid[2] + 40) << "Start's box is green";
+}
+
+// "Current Settings:" names the preset the settings match after each preset button,
+// and "Custom" once any one of them differs.
+TEST_F(MenuScreensOnMesa, CurrentSettingsNameThePresetInUse)
+{
+    if (!window)
+        return;
+    const char* const names[4] = {"Compatibility", "High FPS", "Normal", "High Detail"};
+    menu_keys.down = 0x1050;
+    menu_keys.enter = 0x101C;
+    for (int n = 0; n < 4; ++n) {
+        menu_open(screen_graphics_sound);
+        for (int k = 0; k < 2 + n; ++k)
+            menu_key(menu_keys.down);
+        menu_key(menu_keys.enter);
+        TextRecord texts;
+        draw_screen(window, screen_graphics_sound, 2 + n);
+        std::string all;
+        for (const DrawnText& t : texts.texts)
+            all += t.text + "|";
+        EXPECT_TRUE(texts.has(std::string("Current Settings: ") + names[n])) << names[n] << ": " << all;
+    }
+    roost_density_slider.value += 1;
+    TextRecord texts;
+    draw_screen(window, screen_graphics_sound);
+    EXPECT_TRUE(texts.has("Current Settings: Custom"));
+    menu_close();
+}
+
+// Multiplayer while racing lists the lineup's human slots with their pings in ms.
+TEST_F(MenuScreensOnMesa, MultiplayerListsTheRacingRiders)
+{
+    if (!window)
+        return;
+    net_socket = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(net_socket, 0);
+    net_state = 11;
+    std::fill(net_lineup, net_lineup + kNetSlots, 0);
+    net_lineup[3] = 1;
+    net_lineup[7] = 5;
+    net_lineup[9] = 2;   // no human: not listed
+    net_ping[7] = 13;    // ticks: 101.5625 ms, shown truncated
+    snprintf(net_rider_infos[7].number, sizeof net_rider_infos[7].number, "42");
+    snprintf(net_rider_infos[7].bike, sizeof net_rider_infos[7].bike, "cr125");
+    {
+        TextRecord texts;
+        const Drawn d = draw_screen(window, screen_multiplayer);
+        save_frame("menu_multiplayer_racing", d.frame.w, d.frame.h, d.frame.rgb());
+        EXPECT_TRUE(texts.has("Disconnect"));
+        EXPECT_TRUE(texts.has("Slot"));
+        EXPECT_TRUE(texts.has("3"));
+        EXPECT_TRUE(texts.has("7"));
+        EXPECT_TRUE(texts.has("101"));
+        EXPECT_TRUE(texts.has("cr125"));
+        EXPECT_FALSE(texts.has("9"));
+    }
+    close(net_socket);
+    net_socket = -1;
+    net_state = 0;
+    std::fill(net_lineup, net_lineup + kNetSlots, 0);
+    net_rider_infos[7] = {};
+    net_ping[7] = 0;
+    TextRecord texts;
+    draw_screen(window, screen_multiplayer);
+    EXPECT_TRUE(texts.has("Connect"));
+    EXPECT_FALSE(texts.has("Slot"));
+}
+
+// Points Series shows its page buttons only where there is a page to go to.
+TEST_F(MenuScreensOnMesa, SeriesPageButtonsWith20And21Entries)
+{
+    if (!window)
+        return;
+    struct Case {
+        int count;
+        int page;
+        bool prev;
+        bool next;
+    };
+    for (const Case c : {Case{20, 0, false, false}, Case{21, 0, false, true}, Case{21, 1, true, false}}) {
+        fill_series(c.count);
+        series_list_page = c.page;
+        series_page_fill(c.page);
+        const Drawn d = draw_screen(window, screen_points_series);
+        EXPECT_EQ(d.rects[1].x0 >= 0, c.prev) << c.count << " entries, page " << c.page;
+        EXPECT_EQ(d.rects[22].x0 >= 0, c.next) << c.count << " entries, page " << c.page;
+        if (!c.prev) {
+            EXPECT_EQ(d.rects[1].x1, -1);
+        }
+    }
+    fill_series(0);
+    series_list_page = 0;
+}
+
+// The disclaimer fades out from 9 s to 10 s of running; the exit screen's warning
+// blinks only in the editor with the terrain changed.
+TEST_F(MenuScreensOnMesa, DisclaimerFadeAndExitWarningBlink)
+{
+    if (!window)
+        return;
+    auto main_at = [&](double t) {
+        run_clock = t;
+        return draw_screen(window, screen_main_menu).frame;
+    };
+    const Frame full = main_at(9), half = main_at(9.5), gone = main_at(10), later = main_at(30);
+    EXPECT_TRUE(differs_anywhere(full, half));
+    EXPECT_TRUE(differs_anywhere(half, gone));
+    EXPECT_FALSE(differs_anywhere(gone, later));
+    EXPECT_FALSE(differs_anywhere(main_at(2), full));
+
+    auto exit_at = [&](double t) {
+        run_clock = t;
+        return draw_screen(window, screen_exit).frame;
+    };
+    race_opts.editor = 1;
+    track_terrain.change_flags = 2;
+    const Frame on = exit_at(0.3), off = exit_at(0.1);
+    EXPECT_TRUE(differs_anywhere(on, off)) << "on in the second quarter of each half second";
+    EXPECT_FALSE(differs_anywhere(on, exit_at(20.3)));
+    track_terrain.change_flags = 1;
+    EXPECT_FALSE(differs_anywhere(exit_at(0.3), off)) << "no warning without change bit 2";
+    track_terrain.change_flags = 2;
+    race_opts.editor = 0;
+    EXPECT_FALSE(differs_anywhere(exit_at(0.3), off)) << "no warning outside the editor";
+    track_terrain.change_flags = 0;
+    run_clock = 5;
+}
+
+// The console's lines: the last 50 of the ring, or 49 and the caret line when scrolled
+// back; a wrapped ring scrolled back 950 lines draws from inside the ring.
+TEST_F(MenuScreensOnMesa, ConsoleLinesAndScrollBack)
+{
+    if (!window)
+        return;
+    message_log = {};
+    for (int i = 0; i < 1100; ++i) {
+        snprintf(message_log.lines[message_ring_index(message_log.write_index)], message_line_bytes, "line %d", i);
+        message_log.write_index = message_ring_index(message_log.write_index + 1);
+    }
+    console_scroll = 0;
+    {
+        TextRecord texts;
+        draw_screen(window, screen_console);
+        EXPECT_TRUE(texts.has("line 1099"));
+        EXPECT_TRUE(texts.has("line 1050"));
+        EXPECT_FALSE(texts.has("line 1049"));
+        EXPECT_FALSE(texts.has("^    ^    ^    ^    ^"));
+    }
+    console_scroll = 1;
+    {
+        TextRecord texts;
+        draw_screen(window, screen_console);
+        EXPECT_FALSE(texts.has("line 1099"));
+        EXPECT_FALSE(texts.has("line 1098"));
+        EXPECT_TRUE(texts.has("line 1049"));
+        EXPECT_TRUE(texts.has("line 1097"));
+        EXPECT_TRUE(texts.has("^    ^    ^    ^    ^"));
+    }
+    console_scroll = 950;
+    {
+        TextRecord texts;
+        draw_screen(window, screen_console);
+        EXPECT_TRUE(texts.has("line 100"));
+        EXPECT_TRUE(texts.has("line 148"));
+        EXPECT_FALSE(texts.has("line 99"));
+    }
+    console_scroll = 0;
+    message_log = {};
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "demo_fixture.h"
 
 #include "race/rider_history.h"
+#include "race/settings_values.h"
 #include "sim/race_clock.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
@@ -170,7 +171,7 @@ TEST(DemoRecord, BackupsRotateAndStopAtAHundred)
             const std::string bytes = bvtest::read_file(user_file(root, "demos/" + name));
             p.check(bytes.find(mark) != std::string::npos, name + " should hold " + mark);
         };
-        demo_settings.backups = 3;
+        plain_values.demo_backups = 3;
         for (const char* mark : {"race-1", "race-2", "race-3", "race-4", "race-5"})
             record_marked(mark);
         holds("default.bvdemo", "race-5");
@@ -179,7 +180,7 @@ TEST(DemoRecord, BackupsRotateAndStopAtAHundred)
         holds("default02.bvdemo", "race-2");
         p.check(!bvtest::file_exists(user_file(root, "demos/default03.bvdemo")), "race-1 dropped");
 
-        demo_settings.backups = 0;
+        plain_values.demo_backups = 0;
         record_marked("race-6");
         holds("default.bvdemo", "race-6");
         holds("default00.bvdemo", "race-4");   // untouched
@@ -189,7 +190,7 @@ TEST(DemoRecord, BackupsRotateAndStopAtAHundred)
             snprintf(name, sizeof name, "demos/default%02d.bvdemo", i);
             bvtest::write_file(user_file(root, name), "old" + std::to_string(i));
         }
-        demo_settings.backups = 150;
+        plain_values.demo_backups = 150;
         record_marked("race-7");
         holds("default.bvdemo", "race-7");
         holds("default00.bvdemo", "race-6");
@@ -197,7 +198,7 @@ TEST(DemoRecord, BackupsRotateAndStopAtAHundred)
         p.check(!bvtest::file_exists(user_file(root, "demos/default100.bvdemo")), "no 100th backup");
 
         // A time trial records the attempt beside the track and rotates nothing.
-        demo_settings.backups = 3;
+        plain_values.demo_backups = 3;
         race.practice = 1;
         record_marked("lap-1");
         race.practice = 0;

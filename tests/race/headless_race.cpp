@@ -2,7 +2,10 @@
 
 #include "gfx/gl_state.h"
 #include "gfx/gl_table.h"
+#include "race/demo.h"
+#include "race/race_rules.h"
 #include "race/track_load.h"
+#include "sim/ai_lines_learning.h"
 #include "sim/physics_world.h"
 #include "support/quiet_call.h"
 #include "foundation/vfs.h"
@@ -70,6 +73,16 @@ void headless_start()
     quiet_gl();
     physics_world_init();
     track_terrain_loader = heights_only;
+}
+
+void headless_race_start()
+{
+    headless_start();
+    track_terrain_loader = ground_only;
+    scan_tracks();
+    race_rules_install();
+    demo_install_hooks();
+    ai_lines_learning_install();
 }
 
 }  // namespace racetest

@@ -6,6 +6,9 @@
 namespace racetest {
 
 void headless_start();
+// headless_start, the ground loader, the track list and the race's own hooks (race
+// rules, demos, racing-line learning): what an automatic race of the game tick needs.
+void headless_race_start();
 // A terrain loader without GL objects that keeps what riding needs: the heights, the
 // tiles' materials (grip, ruts) and the tile map.
 int ground_only(const char* folder);

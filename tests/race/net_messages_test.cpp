@@ -4,11 +4,15 @@
 #include "net_client_fixture.h"
 
 #include "race/net_messages.h"
+#include "race/race_hooks.h"
 #include "race/run_clock.h"
 #include "race/wire_bytes.h"
 #include "sim/bike_step.h"
 #include "terrain/ruts.h"
 #include "terrain/track_list.h"
+#include "script/script_host.h"
+#include "script/script_seams.h"
+#include "support/test_support.h"
 
 #include <cstring>
 
@@ -102,6 +106,34 @@ TEST_F(Racing, ScriptMessagesForThisRaceReachTheScript)
         EXPECT_EQ(demo_events()[0].type, 6);
         EXPECT_EQ(demo_events()[0].bytes, c.handed);
     }
+}
+
+// The real track script behind the client: a server's message for this race reaches
+// its handler, and its broadcasts reach the server as this race's type 32 records,
+// cut to 128 characters, only while broadcasting is switched on.
+TEST_F(Racing, AScriptHearsThisRacesMessagesAndBroadcastsWhenSwitchedOn)
+{
+    bvtest::TempDir folder;
+    const std::string path = folder / "nofrills.js";
+    bvtest::write_file(path, "var heard = []; bv.script_message_handler = function (m) { heard.push(m); };"
+                             "function shout(n) { bv.broadcast_script_message(new Array(+n + 1).join('x')); }");
+    ASSERT_EQ(script_load(path.c_str()), 1);
+    race_hooks.script_call_message_handler = script_call_message_handler;
+    say(32, "7 hello");
+    say(32, "8 not ours");
+    EXPECT_EQ(script_eval(script_current, "if (heard.join('|') != 'hello') throw new Error(heard.join('|'));"), 1)
+        << script_error_text(script_current);
+
+    script_call_path(script_current, "shout", "200", static_cast<const char*>(nullptr));
+    EXPECT_TRUE(records().empty()) << "a broadcast while switched off";
+    script_broadcasting = 1;
+    script_call_path(script_current, "shout", "200", static_cast<const char*>(nullptr));
+    const auto r = records();
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].first, 32);
+    EXPECT_EQ(r[0].second, "7 " + std::string(128, 'x'));
+    script_broadcasting = 0;
+    script_unload();
 }
 
 TEST_F(Racing, DeformationsForThisRaceApplyAndEveryOneIsRecorded)

@@ -5,6 +5,9 @@
 #include "net_client_fixture.h"
 #include "race_fixture.h"
 
+#include "frontend/console_commands.h"
+#include "frontend/front_end.h"
+#include "frontend/message_line.h"
 #include "race/net_channel.h"
 #include "race/net_upload.h"
 #include "race/race_hooks.h"
@@ -64,6 +67,19 @@ struct Session {
         return out;
     }
 };
+
+// A server on "tracks/flat" that the client joins without loading a track: the
+// track reset only clears the hash.
+ts::Options flat_track_server()
+{
+    net_track_reset = [](const int32_t*, int, int, int32_t, int32_t, int32_t) {
+        memset(track_hash, 0, sizeof track_hash);
+    };
+    scan_tracks();
+    ts::Options o;
+    o.track = "tracks/flat";
+    return o;
+}
 
 TEST(NetSession, ARealRaceOnTheFlatTrack)
 {
@@ -167,13 +183,7 @@ TEST(NetSession, AFileGoesUpInPartsOnceTheServerIsReady)
         for (int i = 0; i < 600; ++i)
             bytes += char('a' + i % 26);
         bvtest::write_file(racetest::user_folder(root) + "/outgoing/lap.txt", bytes);
-        net_track_reset = [](const int32_t*, int, int, int32_t, int32_t, int32_t) {
-            memset(track_hash, 0, sizeof track_hash);
-        };
-        scan_tracks();
-        ts::Options o;
-        o.track = "tracks/flat";
-        Session s(o);
+        Session s(flat_track_server());
         p.check(s.until_state(11), "racing");
         const int32_t slot = net_own_slot;
 
@@ -214,6 +224,43 @@ TEST(NetSession, AFileGoesUpInPartsOnceTheServerIsReady)
         for (const ts::Record& r : s.records_of(24))
             names += std::string(r.payload.begin(), r.payload.end()) == "namefile lap.txt";
         p.check(names == 1, "the denied upload never names its file");
+        net_reset();
+        return p.text;
+    });
+}
+
+// The console online: a chat line goes to the server as it was typed and is not shown
+// here; "sendfile" asks the server and stops an upload under way first.
+TEST(NetSession, TheConsoleChatsAndSendsFilesWhileConnected)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        front_end_install();
+        bvtest::write_file(racetest::user_folder(root) + "/outgoing/lap.txt", "one lap");
+        Session s(flat_track_server());
+        p.check(s.until_state(11), "racing");
+        auto payload = [](const ts::Record& r) { return std::string(r.payload.begin(), r.payload.end()); };
+
+        console_last_chat_time = -1e9;
+        const int written = message_log.write_index;
+        p.check(console_execute("hello there, riders ") == 1, "the chat is taken");
+        p.check(message_log.write_index == written, "a chat line is not shown here");
+        s.step(8);
+        std::vector<ts::Record> chats = s.records_of(19);
+        p.check(chats.size() == 1 && payload(chats[0]) == "hello there, riders ", "one chat record, the line exactly");
+
+        p.check(console_execute("/sendfile lap.txt") == 1, "sendfile taken");
+        p.same(message_line_back(0), "Sending file", "sendfile's answer");
+        p.check(message_log.write_index == written + 1, "no other line while connected");
+        console_execute("/sendfile lap.txt");
+        p.same(message_line_back(1), "Stopping previous transfer", "the upload under way");
+        p.same(message_line_back(0), "Sending file", "the new upload");
+        s.step(8);
+        std::vector<ts::Record> texts = s.records_of(24);
+        p.check(texts.size() == 2 && payload(texts[0]) == "sendfile" && payload(texts[1]) == "sendfile",
+                "each upload asks with \"sendfile\"");
         net_reset();
         return p.text;
     });

@@ -14,6 +14,7 @@
 #include "race/shutdown.h"
 #include "race/startup.h"
 #include "race/program_window.h"
+#include "script/script_seams.h"
 #include "sim/race_clock.h"
 #include "terrain/track_list.h"
 #include "sim/rider_access.h"
@@ -111,16 +112,7 @@ void tap(KeySym key)
 
 void close_window()
 {
-    Window w = loop_io.window->native->handle;
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(ride.display, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(ride.display, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(ride.display, w, False, NoEventMask, &e);
-    XSync(ride.display, False);
+    bvtest::send_close(ride.display, loop_io.window->native->handle);
 }
 
 void next_stage()
@@ -299,8 +291,10 @@ std::string ride_once(const std::string& home, KeySym throttle, KeySym other, co
     ride.throttle = throttle;
     ride.other = other;
     loop_io.frame_observer = observe;
-    // The front end keeps "@config": installed as the program's own start does.
+    // The front end keeps "@config", and the sample track's script runs: installed as
+    // the program's own start does.
     front_end_install();
+    script_install();
     const char* argv[] = {"brovanta", "--track", "tracks/sample", "--practice", "--lock-fps", "30", nullptr};
     const int status = brovanta_main(6, const_cast<char**>(argv));
     Problems& p = ride.problems;
@@ -310,9 +304,13 @@ std::string ride_once(const std::string& home, KeySym throttle, KeySym other, co
     const std::string log = bvtest::read_file(user + "/lastlog.txt");
     const std::string order = shutdown_order_problem(log);
     p.check(order.empty(), "shutdown: " + order + " in " + log.substr(0, 300));
+    p.check(log.find("Welcome to Brovanta Valley MX") != std::string::npos, "the track script's welcome is not logged");
+    p.check(log.find("javascript error") == std::string::npos, "the track script failed: " + log.substr(0, 300));
     uint8_t* pixels = nullptr;
     int w = 0, h = 0;
     if (image_load_rgb((user + "/" + screenshot).c_str(), &pixels, &w, &h)) {
+        bvtest::write_file(std::string(BV_BUILD_DIR "/view_frames/practice_ride_") + screenshot,
+                           bvtest::read_file(user + "/" + screenshot));
         p.check(w == 400 && h == 300, "the screenshot is 400 x 300");
         bool flat = true;
         for (int i = 3; i < w * h * 3 && flat; ++i)
@@ -383,5 +381,8 @@ TEST(PracticeRide, TheBinaryRidesAndQuitsCleanly)
     EXPECT_TRUE(run.window_seen);
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(shutdown_order_problem(bvtest::program_log(home)), "");
+    const std::string log = bvtest::program_log(home);
+    EXPECT_EQ(shutdown_order_problem(log), "");
+    EXPECT_NE(log.find("Welcome to Brovanta Valley MX"), std::string::npos) << log.substr(0, 300);
+    EXPECT_EQ(log.find("javascript error"), std::string::npos) << log.substr(0, 300);
 }

@@ -73,6 +73,8 @@ Window find_program_window(Display* display)
     return found;
 }
 
+}  // namespace
+
 void send_close(Display* display, Window window)
 {
     XEvent close{};
@@ -85,8 +87,6 @@ void send_close(Display* display, Window window)
     XSendEvent(display, window, False, NoEventMask, &close);
     XSync(display, False);
 }
-
-}  // namespace
 
 WindowedRun run_and_close_window(const std::vector<std::string>& argv,
                                  const std::vector<EnvChange>& env, int timeout_seconds)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay;
+
 namespace bvtest {
 
 inline const std::string program_path = BV_BUILD_DIR "/brovanta";
@@ -33,6 +35,11 @@ struct WindowedRun {
     ProcessResult result;
     bool window_seen = false;  // a window titled "Brovanta" appeared and was asked to close
 };
+
+// Asks the window to close as a window manager does (WM_DELETE_WINDOW).
+// (Display and Window of Xlib, named without its header: its macros clash with the
+// test framework's.)
+void send_close(_XDisplay* display, unsigned long window);
 
 WindowedRun run_and_close_window(const std::vector<std::string>& argv,
                                  const std::vector<EnvChange>& env, int timeout_seconds = 60);

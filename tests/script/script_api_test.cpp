@@ -4,6 +4,8 @@
 #include "script_fixture.h"
 
 #include "race/game_tick.h"
+#include "race/net_client.h"
+#include "race/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "script/script_host.h"
@@ -142,6 +144,15 @@ TEST(ScriptApi, RaceTimingAndRidersAnswerFromTheTables)
         race.kinds[2] = rider_kind_local;
         p.same(scripttest::js("bv.get_player_slot()"), "2", "the local rider's slot");
         race.kinds[2] = rider_kind_bot;
+        // Online: the slot the server gave, -1 while only watching.
+        net_socket = 1000;
+        net_own_slot = 2;
+        net_own_lineup = 3;
+        p.same(scripttest::js("bv.get_player_slot()"), "2", "online, riding");
+        net_own_lineup = kWatchOnlyValue;
+        p.same(scripttest::js("bv.get_player_slot()"), "-1", "online, watching");
+        net_socket = -1;
+        net_own_lineup = 0;
 
         // Trampolines: seconds from the race tick less the display delay, never below 0.
         race.tick = 256;
@@ -295,6 +306,80 @@ TEST(ScriptApi, TheGameTickCallsTheTickHandlerFirstAndGoesOnAfterAStop)
         p.check(race.tick == first + 6, "the race stopped ticking");
         p.check(lines.text().find("javascript error: track script stopped: bv.tic_handler_") != std::string::npos,
                 "no stop line");
+        return p.text;
+    });
+}
+
+}  // namespace
+
+namespace {
+
+// Every native with no arguments, too many, texts, objects, NaN, infinities and huge
+// numbers: none throws, each answers a number (a text for the three text getters,
+// nothing for the two message functions), the
+// tables keep their sizes, and the script goes on.
+TEST(ScriptApi, EveryNativeTakesAnyArgumentsQuietly)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        scripttest::write_track(root, "any", "var seq = bv.create_pose_sequence(2, 1);");
+        scripttest::race_on("any");
+        for (int t = 0; t < 3; ++t)
+            game_tick();
+        const int32_t statues_before = statue_count(), billboards_before = billboard_count();
+        const int32_t sequences_before = pose_sequence_count;
+        std::string names = "[";
+        for (int i = 0; script_api_names[i]; ++i)
+            names += std::string(i ? "," : "") + "'" + script_api_names[i] + "'";
+        names += "]";
+        ConsoleCapture lines;
+        const std::string wrong = scripttest::js(
+            "(function () {"
+            "  var names = " + names + ", wrong = [];"
+            "  var kinds = {get_rider_number: 'string', get_rider_name: 'string', get_bike_model: 'string',"
+            "               message: 'undefined', broadcast_script_message: 'undefined'};"
+            "  function many(v, n) { var a = []; for (var i = 0; i < n; i++) a.push(v); return a; }"
+            "  var sets = [[], many(NaN, 8), many(Infinity, 8), many(-Infinity, 8), many(1e300, 8),"
+            "              many(-1e300, 8), many('abc', 8), many(undefined, 8), many(null, 8), many({}, 8),"
+            "              many(true, 8), many(0, 14), many(-1, 8), many(2147483648, 8)];"
+            "  for (var n = 0; n < names.length; n++)"
+            "    for (var s = 0; s < sets.length; s++) {"
+            "      var r;"
+            "      try { r = bv[names[n]].apply(null, sets[s]); }"
+            "      catch (e) { wrong.push(names[n] + '/' + s + ' threw ' + e); continue; }"
+            "      if (typeof r != (kinds[names[n]] || 'number'))"
+            "        wrong.push(names[n] + '/' + s + ' gave ' + typeof r);"
+            "    }"
+            "  return wrong;"
+            "})()");
+        p.same(wrong, "[]", "natives that threw or answered the wrong type");
+        p.check(statue_count() == statues_before && billboard_count() == billboards_before,
+                "the statue or billboard table changed size");
+        p.check(pose_sequence_count == sequences_before, "a pose sequence was made");
+        p.check(lines.text().find("javascript error: track script stopped") == std::string::npos, "the script stopped");
+        p.same(scripttest::js("bv.pose_statue_from_sequence(0, seq, 0.5)"), "1", "the script still works");
+
+        // Array elements behind a Proxy whose traps call the API, pose sequences too,
+        // while a native reads or fills the array.
+        const std::string trapped = scripttest::js(
+            "(function () {"
+            "  function busy() { bv.create_pose_sequence(1, 1); bv.move_statue(0, 5, 0, 5, 0);"
+            "    bv.color_billboard(0, 1, 0, 0, 1); bv.pose_statue(0, 1, [], [], []); }"
+            "  var trap = new Proxy([], {get: function (t, k) { busy(); return 0.5; },"
+            "                            set: function (t, k, v) { busy(); t[k] = v; return true; }});"
+            "  return [bv.pose_statue(0, 32, trap, trap, trap), bv.set_pose_sequence_frame(seq, 1, 0, trap, trap),"
+            "          bv.set_pose_sequence_rest(seq, 0, trap), bv.pose_statue_from_sequence(0, seq, 0.5),"
+            "          bv.get_position_(0, trap), bv.get_camera_location(trap, trap),"
+            "          bv.move_statue_absolute(0, 1, 2, 3, trap), bv.get_front_contact_velocity(0, trap)];"
+            "})()");
+        p.check(trapped.size() > 2 && trapped.find("error") == std::string::npos, "the trapped calls: " + trapped);
+        p.check(pose_sequence_count <= 1024 && statue_count() == statues_before && billboard_count() == billboards_before,
+                "the tables after the traps");
+        p.check(statue_at(first_track_statue)->bone_count >= 1, "the statue lost its pose buffers");
+        for (int t = 0; t < 3; ++t)
+            game_tick();
         return p.text;
     });
 }

@@ -28,12 +28,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -47,14 +44,7 @@ Picture frame(const float position[3], const float rotation[9], float fov, const
     bvglClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
     bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     render_world(position, rotation, fov, -1);
-    Picture rgba(size_t(kW) * kH * 4), rgb(size_t(kW) * kH * 3);
-    bvglReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    for (size_t i = 0; i < size_t(kW) * kH; ++i)
-        for (int c = 0; c < 3; ++c)
-            rgb[i * 3 + c] = rgba[i * 4 + c];
-    fs::create_directories(BV_BUILD_DIR "/view_frames");
-    png_write_rgb((BV_BUILD_DIR "/view_frames/" + name + ".png").c_str(), rgb.data(), kW, kH);
-    return rgb;
+    return saved_frame(kW, kH, name);
 }
 
 const uint8_t* pixel(const Picture& p, int x, int y)

@@ -28,11 +28,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -65,14 +62,7 @@ Picture shoot(const std::string& name, View view)
     bvglClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
     bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     view();
-    Picture rgba(size_t(kW) * kH * 4), rgb(size_t(kW) * kH * 3);
-    bvglReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    for (size_t i = 0; i < size_t(kW) * kH; ++i)
-        for (int c = 0; c < 3; ++c)
-            rgb[i * 3 + c] = rgba[i * 4 + c];
-    fs::create_directories(BV_BUILD_DIR "/view_frames");
-    png_write_rgb((BV_BUILD_DIR "/view_frames/" + name + ".png").c_str(), rgb.data(), kW, kH);
-    return rgb;
+    return saved_frame(kW, kH, name);
 }
 
 // Solid colours, lit: one channel well above the others.

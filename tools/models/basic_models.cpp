@@ -6,16 +6,6 @@ namespace gen {
 
 namespace {
 
-part lit(double shininess, double r, double g, double b)
-{
-    part p;
-    p.s = shininess;
-    p.r = r;
-    p.g = g;
-    p.b = b;
-    return p;
-}
-
 model one_part(const std::string& name, part p)
 {
     model m;

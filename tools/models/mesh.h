@@ -69,6 +69,20 @@ struct part {
     void facing_quad(int i0, int i1, int i2, int i3);
 };
 
+// A part of the given kind and shininess and colour, with no geometry yet.
+inline part lit(double shininess, double r, double g, double b)
+{
+    part p;
+    p.s = shininess;
+    p.r = r;
+    p.g = g;
+    p.b = b;
+    return p;
+}
+
+// Every vertex on one bone alone.
+inline weights only(int bone) { return {{bone, 1.0}}; }
+
 // How a solid maps its local (s, t) in 0..1 into a cell; cell (-1, -1) uses the
 // whole texture, as number plates do.
 vertex make_vertex(vec3 p, vec3 n, uv_cell cell, double s, double t, const weights& w);

@@ -12,5 +12,7 @@ std::vector<model> basic_models();
 std::vector<model> bike_models();
 // The skinned rider, its head and its back number plate.
 std::vector<model> rider_models();
+// The sample track's marshal and turning sign, named under "tracks/sample/".
+std::vector<model> sample_track_models();
 
 }  // namespace gen

@@ -20,7 +20,6 @@ constexpr double joint_z = 0.01;
 constexpr double shoulder_x = 0.556, elbow_x = 1.456, hand_x = 1.456 + 1.15, arm_y = 0.875;
 constexpr double hip_x = 0.269, hip_y = -0.88, knee_y = -2.208, ankle_y = -2.208 - 1.701;
 
-weights only(int b) { return {{b, 1.0}}; }
 weights shared(int a, int b) { return {{a, 0.5}, {b, 0.5}}; }
 
 part cloth_part()

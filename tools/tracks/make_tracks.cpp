@@ -14,6 +14,7 @@
 #include "map_picture.h"
 #include "object_pictures.h"
 #include "racing_lines.h"
+#include "sample_script.h"
 #include "sky_pictures.h"
 #include "track_images.h"
 #include "track_objects.h"
@@ -33,6 +34,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -365,6 +367,26 @@ bool write_flat()
     return write_bytes("tracks/flat/desc", "Flat Test Ground\n") && ok;
 }
 
+// The sample's own script, from <data>/sample/nofrills.js with the positions it needs
+// written in front (after the objects, whose start slots it reads), and its files.
+bool write_sample_script(const std::string& data)
+{
+    course c;
+    std::string error;
+    if (!read_course(data + "/sample/course.txt", &c, &error))
+        return fail(error);
+    std::ifstream in(data + "/sample/nofrills.js", std::ios::binary);
+    if (!in.is_open())
+        return fail("cannot read the sample track's script");
+    const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bool ok = write_bytes("tracks/sample/nofrills.js",
+                          sample_script_positions(c, sample_centreline(c, c.cell)) + script);
+    ok = write_picture("tracks/sample/marshal.png", marshal_picture()) && ok;
+    ok = write_picture("tracks/sample/sign.png", sponsor_picture()) && ok;
+    ok = write_picture("tracks/sample/lamp.png", lamp_picture()) && ok;
+    return write_bytes("tracks/sample/horn.raw", horn_bytes()) && ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -388,6 +410,7 @@ int main(int argc, char** argv)
     ok = write_objects(std::string(argv[1]) + "/sample/objects.txt", "tracks/sample") && ok;
     // The lines follow the sample's timing gates, as write_objects has just laid them out.
     ok = write_sample_lines(argv[1]) && ok;
+    ok = write_sample_script(argv[1]) && ok;
     ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
     return ok ? 0 : 1;
 }
