@@ -9,9 +9,8 @@
 
 void results_draw(int32_t slot);
 
-// The overlay's switches are the settings' draw_fps, draw_time, draw_ping and
-// draw_speed; this is the same record under the console's older name.
-inline plain_settings& results_overlay = plain_values;
+// The overlay's switches are the settings' own: plain_values.draw_fps, draw_time,
+// draw_ping and draw_speed (race/settings_values.h).
 
 // The console's "renderstats" switch and the running maxima of the seven render
 // counters the overlay shows (ground and model polygons, billboards, decals, texture

@@ -6,6 +6,7 @@
 #include "gfx/shaders.h"
 #include "platform/qorl_gl.h"
 #include "race/hud_pictures.h"
+#include "race/projection.h"
 #include "race/startup.h"
 
 namespace fronttest {
@@ -49,6 +50,21 @@ Frame read_frame()
     f.h = program_window ? program_window->frame.height : 0;
     f.rgba.resize(size_t(f.w) * size_t(f.h) * 4);
     bvglReadPixels(0, 0, f.w, f.h, GL_RGBA, GL_UNSIGNED_BYTE, f.rgba.data());
+    return f;
+}
+
+Frame draw_over_grey(const std::function<void()>& draw)
+{
+    qorl_frame* frame = program_window ? qorl_begin_frame(program_window) : nullptr;
+    if (!frame)
+        return {};
+    set_projection(frame->width, frame->height, 110);
+    bvglClearColor(0.5f, 0.5f, 0.5f, 1);
+    bvglClear(GL_COLOR_BUFFER_BIT);
+    bvglDisable(GL_DEPTH_TEST);
+    draw();
+    Frame f = read_frame();
+    qorl_end_frame(program_window);
     return f;
 }
 

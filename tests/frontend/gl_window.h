@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ Frame read_frame();
 
 // Every progress frame drawn since the test began.
 extern std::vector<Frame> frames;
+
+// One frame of the program's window: the projection of fov 110, a mid-grey clear and no
+// depth test, then `draw`; the pixels read back (empty when no frame could begin).
+Frame draw_over_grey(const std::function<void()>& draw);
 
 class GlWindowTest : public testing::Test {
 protected:

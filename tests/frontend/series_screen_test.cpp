@@ -80,16 +80,9 @@ protected:
         choose_page.selected = 0;
         menu_screen = screen_series_standings;
         menu_item = 0;
-        qorl_frame* frame = qorl_begin_frame(window);
-        ASSERT_TRUE(frame);
-        set_projection(frame->width, frame->height, 110);
-        bvglClearColor(0.5f, 0.5f, 0.5f, 1);
-        bvglClear(GL_COLOR_BUFFER_BIT);
-        bvglDisable(GL_DEPTH_TEST);
         texts = std::make_unique<TextRecord>();
-        series_standings_draw();
-        const Frame f = read_frame();
-        qorl_end_frame(window);
+        const Frame f = draw_over_grey(series_standings_draw);
+        ASSERT_GT(f.w, 0);
         texts_drawn = texts->texts;
         texts.reset();
         if (png)

@@ -53,16 +53,8 @@ constexpr int kDeterminismSeconds = 40;
 
 void start(const bvtest::TempDir& root)
 {
-    racetest::start(root);
+    racetest::start_racing(root);
     bvtest::make_dirs(racetest::user_folder(root) + "/demos");
-    track_terrain_loader = racetest::ground_only;
-    scan_tracks();
-    race_rules_install();
-    demo_install_hooks();
-    ai_lines_learning_install();
-    // The network client's clearing of the per-slot tables and histories, as it
-    // installs it at start-up.
-    race_hooks.riders_clear = riders_clear;
     roost_density = kRoostDensity;
 }
 

@@ -16,6 +16,7 @@
 #include "race/program_window.h"
 #include "script/script_seams.h"
 #include "sim/race_clock.h"
+#include "terrain/track_list.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "support/fake_input.h"
@@ -26,6 +27,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -83,6 +85,9 @@ struct Ride {
     float forward[3] = {};
     int32_t menu_tick = 0;
     float menu_body[3] = {};
+    // What the HUD is to show in the screenshot, read as the key is pressed.
+    int32_t gear = -1;
+    float shot_body[3] = {};
     Problems problems;
 };
 Ride ride;
@@ -188,6 +193,8 @@ void observe()
             p.check(distance(now, r.start) > 10, "the throttle moves the rider more than 10 ft, got " +
                                                      std::to_string(distance(now, r.start)));
             p.check(ahead > 0, "the rider went ahead");
+            r.gear = rider_get_gear(&rider_slots[race.viewed_slot]);
+            std::copy(now, now + 3, r.shot_body);
             tap(XK_s);
             next_stage();
         }
@@ -201,6 +208,72 @@ void observe()
     default:
         break;
     }
+}
+
+using Pixels = const uint8_t*;
+
+bool dark(Pixels p, int w, int x, int y)
+{
+    const uint8_t* c = p + (size_t(y) * size_t(w) + size_t(x)) * 3;
+    return c[0] < 90 && c[1] < 90 && c[2] < 90;
+}
+
+// Ink on the pitboard's light face: the small glyphs' filtered strokes stay grey.
+bool inked(Pixels p, int w, int x, int y)
+{
+    const uint8_t* c = p + (size_t(y) * size_t(w) + size_t(x)) * 3;
+    return std::max({c[0], c[1], c[2]}) < 170;
+}
+
+bool white(Pixels p, int w, int x, int y)
+{
+    const uint8_t* c = p + (size_t(y) * size_t(w) + size_t(x)) * 3;
+    return c[0] > 225 && c[1] > 225 && c[2] > 225;
+}
+
+bool yellow(Pixels p, int w, int x, int y)
+{
+    const uint8_t* c = p + (size_t(y) * size_t(w) + size_t(x)) * 3;
+    return c[0] > 180 && c[1] > 150 && c[2] < 110;
+}
+
+template <typename Test>
+int count(Pixels p, int w, int x0, int y0, int x1, int y1, Test test)
+{
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += test(p, w, x, y) ? 1 : 0;
+    return n;
+}
+
+// The HUD in the screenshot (rows top first): the dial's gear digit in yellow at the
+// bottom right, the pitboard's black "999" on its light face at the bottom left, and
+// the white arrow at the rider's spot on the map at the top right.
+void check_hud(Pixels p, int w, int h)
+{
+    Problems& problems = ride.problems;
+    const int side = int(0.23340251 * h);
+    // The shifter cell spans the dial's middle third.
+    const int gear_x = w - side / 2 - side / 6, gear_y = h - side / 2 - side / 6;
+    problems.check(count(p, w, gear_x, gear_y, gear_x + side / 3, gear_y + side / 3, yellow) > 4,
+                   "no gear digit in the dial's middle (gear " + std::to_string(ride.gear) + ")");
+    problems.check(count(p, w, w - side, h - side, w, h, dark) > side * side / 4, "no dark dial at the bottom right");
+    // The number's line: 0.0703 of the pitboard's 0.311 H, its foot 0.68 of it up.
+    const double unit = 0.6227179 * h / 2;
+    const int nx0 = int(0.371 * unit), nx1 = int((0.371 + 0.0703 * 3) * unit);
+    const int ny1 = h - int(0.6797 * unit), ny0 = ny1 - int(0.0703 * unit) - 1;
+    problems.check(count(p, w, nx0, ny0, nx1, ny1 + 1, inked) > 8, "no dark \"999\" on the pitboard");
+    problems.check(count(p, w, nx1 + 10, ny0, nx1 + 30, ny1 + 1, white) > 20 * (ny1 - ny0) * 3 / 4,
+                   "the pitboard's face is not light beside the number");
+    // The map: x across, z down, over the terrain's extent.
+    const float extent = track_terrain.world_size;
+    const int mx = w - side + int(ride.shot_body[0] / extent * float(side));
+    const int mz = int(ride.shot_body[2] / extent * float(side));
+    problems.check(count(p, w, std::max(mx - 3, 0), std::max(mz - 3, 0), std::min(mx + 4, w), std::min(mz + 4, h),
+                         white) > 0,
+                   "no white arrow near the rider's spot on the map (" + std::to_string(mx) + ", " +
+                       std::to_string(mz) + ")");
 }
 
 // One run of the entry routine in this (fresh) process.
@@ -243,6 +316,12 @@ std::string ride_once(const std::string& home, KeySym throttle, KeySym other, co
         for (int i = 3; i < w * h * 3 && flat; ++i)
             flat = pixels[i] == pixels[i % 3];
         p.check(!flat, "the screenshot is not one flat colour");
+        if (w == 400 && h == 300) {
+            check_hud(pixels, w, h);
+            bvtest::make_dirs(BV_BUILD_DIR "/race_frames");
+            bvtest::write_file(std::string(BV_BUILD_DIR "/race_frames/practice_hud_") + screenshot,
+                               bvtest::read_file(user + "/" + screenshot));
+        }
         mem_free(pixels);
     } else {
         p.check(false, std::string("no ") + screenshot);

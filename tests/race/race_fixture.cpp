@@ -3,7 +3,13 @@
 #include "foundation/ripemd160.h"
 #include "foundation/vfs.h"
 #include "headless_race.h"
+#include "race/demo.h"
+#include "race/net_client.h"
+#include "race/race_hooks.h"
+#include "race/race_rules.h"
 #include "race/track_load.h"
+#include "sim/ai_lines_learning.h"
+#include "sim/wheel_sampling.h"
 #include "support/fresh_process.h"
 #include "terrain/track_list.h"
 
@@ -19,6 +25,20 @@ void start(const bvtest::TempDir& root)
     bvtest::make_dirs(user_folder(root));
     bvtest::use_folders(root / "user", BV_BUILD_DIR "/base_staging");
     headless_start();
+}
+
+void start_racing(const bvtest::TempDir& root)
+{
+    start(root);
+    track_terrain_loader = ground_only;
+    scan_tracks();
+    race_rules_install();
+    demo_install_hooks();
+    ai_lines_learning_install();
+    // The network client's clearing of the per-slot tables and histories, as it
+    // installs it at start-up.
+    race_hooks.riders_clear = riders_clear;
+    roost_density = 1000;   // the default; the roost draws from the race's generator
 }
 
 std::string data_bytes(const std::string& name)

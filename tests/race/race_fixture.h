@@ -14,6 +14,9 @@ namespace racetest {
 // In a fresh process: points the data paths at root/user and the base data, starts
 // the quiet GL table and the physics world, and installs the GL-free terrain loader.
 void start(const bvtest::TempDir& root);
+// start, then what racing automatic riders needs: the track list, the race rules,
+// the demo and line-learning hooks, the riders' clearing and the default roost.
+void start_racing(const bvtest::TempDir& root);
 // The user data folder ("@" names resolve here first).
 std::string user_folder(const bvtest::TempDir& root);
 // The bytes of data file "@" + name as the program reads it (".gz" inflated); empty

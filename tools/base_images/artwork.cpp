@@ -122,10 +122,11 @@ canvas shifter_grid(const glyph_set& glyphs)
 
 canvas pitboard(const glyph_set& glyphs)
 {
-    // The board fills rows 48..224, the part the HUD shows; text is written over it.
+    // The board fills rows 48..224, the part the HUD shows; the HUD writes on it in
+    // black, so the face is light inside a dark frame.
     canvas c(256, 256, transparent);
-    c.rounded_rectangle(4, 50, 252, 222, 10, {0.88f, 0.88f, 0.86f, 1});
-    c.rounded_rectangle(9, 55, 247, 217, 7, {0.04f, 0.04f, 0.05f, 1});
+    c.rounded_rectangle(4, 50, 252, 222, 10, {0.16f, 0.16f, 0.18f, 1});
+    c.rounded_rectangle(9, 55, 247, 217, 7, {0.93f, 0.93f, 0.9f, 1});
     for (float x : {20.0f, 236.0f})
         for (float y : {66.0f, 206.0f})
             c.disc(x, y, 3, {0.55f, 0.55f, 0.55f, 1});
