@@ -64,3 +64,60 @@ TEST(SampleTrackLines, EverySkillsFileReadsBackAndItsLinesJoinRoundTheLap)
 }
 
 }  // namespace
+
+namespace {
+
+// A double jump across the oval's start straight, the shape the track generator
+// gives one 7 ft high: a kicker, a flat gap, a wall and a long landing.
+float double_jump(float x, float z)
+{
+    const float along = x - 400;
+    if (z < 220 || z > 280 || along < 0 || along > 64)
+        return 0;
+    auto smooth = [](float t) { return t * t * (3 - 2 * t); };
+    if (along < 12)
+        return 7 * (along / 12) * (along / 12);
+    if (along < 16)
+        return 7 * (1 - smooth((along - 12) / 4));
+    if (along < 36)
+        return 0;
+    if (along < 40)
+        return 7 * smooth((along - 36) / 4);
+    return 7 * (1 - smooth((along - 40) / 24));
+}
+
+TEST_F(CentrelineRide, JumpsTheDoubleAtASpeedThatLandsOnItsFarSlope)
+{
+    lines_course oval = aitest::oval_course();
+    oval.ground = double_jump;
+    for (float top : {34.0f, 54.0f}) {
+        SCOPED_TRACE(top);
+        ai_lines_clear();
+        ASSERT_GT(ride_racing_line(oval, {top, 12, 0}), 0);
+        int flying = 0, in_gap = 0;
+        float landed_at = -1;
+        for (int t = 0; t < ai_lines.table_count; ++t)
+            for (const ai_line& line : ai_lines.tables[t].lines)
+                for (int i = 0; i < line.point_count; ++i) {
+                    const ai_line_point& p = line.points[i];
+                    const bool air = std::signbit(p.speed);
+                    flying += air;
+                    // Over the gap and the wall the rider is always in the air, above
+                    // the ground.
+                    if (p.z > 220 && p.z < 280 && p.x > 417 && p.x < 440) {
+                        ++in_gap;
+                        EXPECT_TRUE(air) << p.x;
+                        EXPECT_GT(p.y, double_jump(p.x, p.z) + 2) << p.x;
+                    }
+                    if (air && i + 1 < line.point_count && !std::signbit(line.points[i + 1].speed))
+                        landed_at = line.points[i + 1].x;
+                }
+        EXPECT_GT(flying, 0);
+        EXPECT_GT(in_gap, 0);
+        // Back on the ground on the landing's falling side, not past it.
+        EXPECT_GT(landed_at, 440.0f);
+        EXPECT_LT(landed_at, 464.0f);
+    }
+}
+
+}  // namespace

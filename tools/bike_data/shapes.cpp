@@ -27,12 +27,14 @@ std::vector<shape_file> stock_shapes()
         {"front_wheel.shp", {{0, 0, 0, 0.833333 + 0.333333}}},
         {"rear_wheel.shp", {{0, 0, 0, 0.75 + 0.333333}}},
         // The start gate's plate (3 ft wide, 1.75 ft long, hinged across its near end):
-        // down it lies flat on the riders' side, two rows of five spheres sunk just
-        // below the ground; raised it is tipped up by 33.75 degrees into a ramp.
-        {"startgate.shp", {{-1.2, -0.35, 0.7, 0.3}, {-0.6, -0.35, 0.7, 0.3}, {0, -0.35, 0.7, 0.3},
-                           {0.6, -0.35, 0.7, 0.3},  {1.2, -0.35, 0.7, 0.3},  {-1.2, -0.35, 1.4, 0.3},
-                           {-0.6, -0.35, 1.4, 0.3}, {0, -0.35, 1.4, 0.3},    {0.6, -0.35, 1.4, 0.3},
-                           {1.2, -0.35, 1.4, 0.3}}},
+        // down it lies flat on the riders' side, two rows of five spheres sunk well
+        // below the ground, deeper than a loaded tyre presses in, so that a bike
+        // crossing the dropped gate on a later lap rides over it; raised it is tipped
+        // up by 33.75 degrees into a ramp whose outer row stands half a foot high.
+        {"startgate.shp", {{-1.2, -0.75, 1.0, 0.3}, {-0.6, -0.75, 1.0, 0.3}, {0, -0.75, 1.0, 0.3},
+                           {0.6, -0.75, 1.0, 0.3},  {1.2, -0.75, 1.0, 0.3},  {-1.2, -0.75, 1.6, 0.3},
+                           {-0.6, -0.75, 1.6, 0.3}, {0, -0.75, 1.6, 0.3},    {0.6, -0.75, 1.6, 0.3},
+                           {1.2, -0.75, 1.6, 0.3}}},
     };
 }
 

@@ -4,24 +4,70 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr double tick = 1.0 / 128;
 constexpr float rest_height = 2.0f;   // frame above the wheel contacts
 constexpr float accelerate = 12.0f;   // ft/s^2 out of turns and off the start
-constexpr float brake = 18.0f;
+constexpr float brake = 12.0f;   // what an automatic rider brakes at with room to spare
+constexpr float gravity = 32.0f;
+constexpr float airborne_from = 1.0f;   // feet of air that make a jump of a take-off
+constexpr float landing_slope = -0.15f; // the ground falls at least this much where a jump lands
+constexpr float landing_room = 12.0f;   // and still falls this far past it (a bike flies a little long)
 
-// The speed the rider may have at every centreline sample: the turn's limit, then
-// what it can reach by accelerating forwards and braking backwards round the loop.
-std::vector<float> speed_profile(const std::vector<centre_sample>& line, const lines_rider& rider)
+// The ground the rider rides along the centreline (its lane beside it), and the
+// flights it makes off jumps at the speeds it plans.
+struct lap_ground {
+    std::vector<float> height;   // per centreline sample
+    float spacing = 1;           // feet between samples
+
+    size_t count() const { return height.size(); }
+    float at(size_t i) const { return height[i % count()]; }
+    float slope_behind(size_t i) const { return (at(i) - at(i + count() - 2)) / (2 * spacing); }
+    float slope_at(size_t i) const { return (at(i + 1) - at(i + count() - 1)) / (2 * spacing); }
+};
+
+struct flight {
+    size_t landing = 0;          // samples after the take-off
+    float air = 0;               // highest clearance over the ground
+    std::vector<float> y;        // the rider's path height per sample of the flight
+};
+
+// A ballistic flight off sample i at speed v along the ground's slope there.
+flight fly(const lap_ground& g, size_t i, float v)
+{
+    flight f;
+    const float slope = g.slope_behind(i);
+    const float horizontal = std::max(v / std::sqrt(1 + slope * slope), 0.5f);
+    const size_t most = std::min(g.count() - 1, size_t(400 / g.spacing));
+    for (size_t k = 1; k <= most; ++k) {
+        const float d = float(k) * g.spacing;
+        const float y = g.at(i) + slope * d - gravity * d * d / (2 * horizontal * horizontal);
+        if (y <= g.at(i + k)) {
+            f.landing = k;
+            return f;
+        }
+        f.air = std::max(f.air, y - g.at(i + k));
+        f.y.push_back(y);
+    }
+    f.landing = most;
+    return f;
+}
+
+// A flight worth the name that comes down well up a falling slope (the far side of a
+// table, a double's landing), not onto flat ground, a face or the next whoop.
+bool lands_well(const lap_ground& g, size_t i, const flight& f)
+{
+    const size_t room = size_t(std::lround(landing_room / g.spacing));
+    return f.air < airborne_from ||
+           (g.slope_at(i + f.landing) <= landing_slope && g.slope_at(i + f.landing + room) <= landing_slope);
+}
+
+void accelerate_and_brake(const std::vector<centre_sample>& line, std::vector<float>& v)
 {
     const size_t n = line.size();
-    std::vector<float> v(n);
-    for (size_t i = 0; i < n; ++i) {
-        const float k = std::fabs(line[i].curvature);
-        v[i] = k > 1e-6f ? std::min(rider.top_speed, std::sqrt(rider.grip / k)) : rider.top_speed;
-    }
     for (int pass = 0; pass < 2; ++pass)
         for (size_t step = 0; step < 2 * n; ++step) {
             const size_t i = step % n, next = (i + 1) % n;
@@ -30,7 +76,57 @@ std::vector<float> speed_profile(const std::vector<centre_sample>& line, const l
             const size_t j = (2 * n - step) % n, before = (j + n - 1) % n;
             v[before] = std::min(v[before], std::sqrt(v[j] * v[j] + 2 * brake * ds));
         }
+}
+
+// The speed the rider may have at every centreline sample: the turn's limit, then
+// what it can reach by accelerating forwards and braking backwards round the loop.
+// At every take-off it rides no faster than lands it on the jump's far slope, as a
+// rider picks the speed for a jump; a jump it cannot land well it takes as it comes.
+std::vector<float> speed_profile(const std::vector<centre_sample>& line, const lines_rider& rider,
+                                 const lap_ground& g)
+{
+    const size_t n = line.size();
+    std::vector<float> v(n);
+    for (size_t i = 0; i < n; ++i) {
+        const float k = std::fabs(line[i].curvature);
+        v[i] = k > 1e-6f ? std::min(rider.top_speed, std::sqrt(rider.grip / k)) : rider.top_speed;
+    }
+    accelerate_and_brake(line, v);
+    for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < n;) {
+            const flight f = fly(g, i, v[i]);
+            if (f.air < airborne_from) {
+                ++i;
+                continue;
+            }
+            for (float u = v[i]; u > 1; u -= 0.5f)
+                if (lands_well(g, i, fly(g, i, u))) {
+                    v[i] = std::min(v[i], u);
+                    break;
+                }
+            i += std::max<size_t>(fly(g, i, v[i]).landing, 1);
+        }
+        accelerate_and_brake(line, v);
+    }
     return v;
+}
+
+// Where the rider is in the air: per sample the height of its path, NaN on the ground.
+std::vector<float> flights(const lap_ground& g, const std::vector<float>& v)
+{
+    const size_t n = g.count();
+    std::vector<float> air(n, std::numeric_limits<float>::quiet_NaN());
+    for (size_t i = 0; i < n;) {
+        const flight f = fly(g, i, v[i]);
+        if (f.air < airborne_from) {
+            ++i;
+            continue;
+        }
+        for (size_t k = 0; k < f.y.size(); ++k)
+            air[(i + 1 + k) % n] = f.y[k];
+        i += std::max<size_t>(f.landing, 1);
+    }
+    return air;
 }
 
 struct place {
@@ -43,6 +139,7 @@ struct course_walker {
     const lines_course& course;
     const lines_rider& rider;
     std::vector<float> limit;
+    std::vector<float> air;   // the path's height in flight, NaN on the ground
     float length;
 
     float lap_s(double distance) const
@@ -58,10 +155,14 @@ struct course_walker {
     }
     place at(double distance, float launch_speed) const
     {
-        const centre_sample& c = course.centreline[index_at(lap_s(distance))];
-        const float v = std::min(limit[index_at(lap_s(distance))], launch_speed);
+        const size_t i = index_at(lap_s(distance));
+        const centre_sample& c = course.centreline[i];
+        const float v = std::min(limit[i], launch_speed);
         const float x = c.x + c.nx * rider.lane, z = c.z + c.nz * rider.lane;
         const float lean = -std::atan(v * v * c.curvature / 32.0f);
+        // In flight the speed carries the sign of both wheels off the ground.
+        if (!std::isnan(air[i]))
+            return {{x, air[i] + rest_height, z, -std::max(v, 1.0f), lean}, v};
         return {{x, course.ground(x, z) + rest_height, z, v, lean}, v};
     }
 };
@@ -93,7 +194,13 @@ int ride_racing_line(const lines_course& course, const lines_rider& rider)
     const int F = int(course.first_lap.size()), L = int(course.normal_lap.size());
     if (course.centreline.size() < 3 || F < 1 || L < 1 || int(course.position_s.size()) < F + L)
         return 0;
-    course_walker walk{course, rider, speed_profile(course.centreline, rider), 0};
+    const std::vector<centre_sample>& line = course.centreline;
+    lap_ground g;
+    for (const centre_sample& c : line)
+        g.height.push_back(course.ground(c.x + c.nx * rider.lane, c.z + c.nz * rider.lane));
+    g.spacing = std::max((line.back().s - line.front().s) / float(line.size() - 1), 0.1f);
+    course_walker walk{course, rider, speed_profile(line, rider, g), {}, 0};
+    walk.air = flights(g, walk.limit);
     walk.length = course.centreline.back().s + (course.centreline.back().s - course.centreline[course.centreline.size() - 2].s);
 
     // Distance from the start spot to every timing position of the ride, in order:
