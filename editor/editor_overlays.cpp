@@ -54,10 +54,7 @@ const gradient_point* profile_points(const gradient* g)
 
 void overlay_colour(float r, float g, float b, float a)
 {
-    imm_color[0] = r;
-    imm_color[1] = g;
-    imm_color[2] = b;
-    imm_color[3] = a;
+    imm_set_color(r, g, b, a);
 }
 
 void imm_vertex2(float x, float z)

@@ -110,10 +110,7 @@ void banner()
 
 void hud_colour(float r, float g, float b, float a)
 {
-    imm_color[0] = r;
-    imm_color[1] = g;
-    imm_color[2] = b;
-    imm_color[3] = a;
+    imm_set_color(r, g, b, a);
 }
 
 void hud_texcoord(float s, float t)

@@ -65,10 +65,7 @@ void ui_fill_rect(float r, float g, float b, float a, float x0, float y0, float 
     bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
     bvglEnable(GL_BLEND);
     bvglBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    imm_color[0] = r;
-    imm_color[1] = g;
-    imm_color[2] = b;
-    imm_color[3] = a;
+    imm_set_color(r, g, b, a);
     bvglBegin(GL_QUADS);
     bvglVertex2f(x0, y0);
     bvglVertex2f(x0, y1);
@@ -195,10 +192,7 @@ void ui_draw_text_cursor(const ui_text_field* field, float r, float g, float b, 
     gl_use_shader(shader_unlit);
     bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
     bvglDisable(GL_BLEND);
-    imm_color[0] = r;
-    imm_color[1] = g;
-    imm_color[2] = b;
-    imm_color[3] = 1;
+    imm_set_color(r, g, b, 1);
     bvglBegin(GL_QUADS);
     bvglVertex2f(x0, 1);
     bvglVertex2f(x0, 0);

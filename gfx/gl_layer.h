@@ -92,3 +92,11 @@ void bvglEnd();
 // The colour and texture coordinate the next vertex takes; callers write them directly.
 extern float imm_color[4];
 extern float imm_texcoord[4];
+
+inline void imm_set_color(float r, float g, float b, float a)
+{
+    imm_color[0] = r;
+    imm_color[1] = g;
+    imm_color[2] = b;
+    imm_color[3] = a;
+}
