@@ -3,17 +3,15 @@
 #include "settings_fixture.h"
 
 #include "frontend/menu.h"
-#include "frontend/setup_file.h"
-#include "race/game_settings.h"
+#include "frontend/menu_records.h"
 #include "race/controls.h"
+#include "race/game_settings.h"
 #include "race/menu_state.h"
 #include "race/player_setup.h"
 #include "race/race_state.h"
 #include "view/camera_views.h"
 #include "view/sound_listener.h"
 #include "view/view_settings.h"
-
-#include <cstring>
 
 namespace
 {
@@ -73,21 +71,12 @@ double shown(int screen, int item)
         }
     case screen_time_trial:
         return item == 3 ? ghost_fade_slider.value : time_trial_abort_choice.selected;
-    default: {
-        ui_slider* sliders[] = {&fov_slider,
-                                &first_person_height_slider,
-                                &first_person_angle_slider,
-                                &first_person_gimbal_slider,
-                                &third_person_height_slider,
-                                &third_person_distance_slider,
-                                &volume_slider,
-                                &comp_volume_slider};
+    default:
         if (item == 8)
             return hide_rider_choice.selected;
         if (item == 9)
             return rigid_camera_choice.selected;
-        return sliders[item - 10]->value;
-    }
+        return graphics_sound_sliders[item - 10]->value;
     }
 }
 
