@@ -11,6 +11,7 @@
 #include "frontend/setup_file.h"
 #include "platform/qorl_log.h"
 #include "race/bindings.h"
+#include "race/game_settings.h"
 #include "race/settings_values.h"
 
 #include <cstdio>
@@ -132,7 +133,7 @@ void apply_table_key(const config_key& c, const char* value)
         ui_choice_select(static_cast<ui_choice*>(c.value), value);
         break;
     case kind::track:
-        track_setting = intern_string(value);
+        game_settings.track = intern_string(value);
         break;
     case kind::server:
         ui_text_set(&server_field, value);
@@ -194,7 +195,7 @@ int write_key(vfs_file* f, const config_key& c)
     case kind::track: {
         // Until the track list stands, the text that was read goes back unchanged.
         const char* folder = track_choice_folder();
-        return vfs_printf(f, "track=%s\n", folder ? folder : track_setting) >= 0;
+        return vfs_printf(f, "track=%s\n", folder ? folder : game_settings.track) >= 0;
     }
     case kind::slots: {
         bool ok = true;

@@ -92,6 +92,7 @@ void cmd_readsetup(const char* arg)
             for (int i = 0; i < 4; ++i)
                 ui_choice_select(graphics_choices[i], kept_graphics_names[i]);
         }
+        local_profile_update();
         console_print("Setup updated");
     } else {
         console_print("Error reading setup");

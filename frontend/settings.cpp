@@ -8,11 +8,15 @@
 #include "gfx/texture_settings.h"
 #include "race/bindings.h"
 #include "race/game_settings.h"
+#include "race/player_setup.h"
 #include "race/race_state.h"
 #include "race/settings_values.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/terrain_settings.h"
 #include "terrain/track_list.h"
+#include "view/camera_views.h"
+#include "view/sound_listener.h"
+#include "view/view_settings.h"
 
 #include <algorithm>
 #include <array>
@@ -30,27 +34,13 @@ constexpr std::array<int, kGateSlots> default_gates = [] {
     return gates;
 }();
 
-// The values only the front end reads; the rest live where the race core, the
-// graphics and the simulation read them.
+// The values only the front end reads; the rest live where the race core, the views,
+// the graphics and the simulation read them. The track is the chooser's index: the
+// race is given its folder when it starts.
 struct front_values {
     int track = 0;
-    int record_demo = 0;
-    int robot_skill = 0;
-    double minutes = 0;
-    double laps = 5;
     std::array<int, kGateSlots> gates = default_gates;
-    double ghost_fade = 10;
-    int time_trial_abort = 1;
     int playback_mode = 0;
-    int hide_rider = 0;
-    int rigid_camera = 0;
-    double first_person_height = 0;
-    double first_person_angle = 0;
-    double first_person_gimbal = 0;
-    double third_person_height = 5;
-    double third_person_distance = 10;
-    double volume = 10;
-    double comp_volume = 8;
     int ground_texture_dim_old = 2;
     int use_fbo = 1;
     double reshade_delay = 0;
@@ -135,31 +125,31 @@ const char* const bike_names[kBikeModels] = {
 };
 
 ui_choice track_choice = {"Track", nullptr, 0, front.track, {-1, -1, -1, -1}};
-ui_choice record_demo_choice = choice("Record Demo", no_yes, front.record_demo);
-ui_choice robot_skill_choice = choice("Robot Skill", skills, front.robot_skill);
-ui_slider minutes_slider = slider("Minutes", front.minutes, 0, 60, 1);
-ui_slider laps_slider = slider("Laps", front.laps, 0, 50, 1);
+ui_choice record_demo_choice = choice("Record Demo", no_yes, game_settings.record);
+ui_choice robot_skill_choice = choice("Robot Skill", skills, game_settings.skill);
+ui_slider minutes_slider = slider("Minutes", game_settings.minutes, 0, 60, 1);
+ui_slider laps_slider = slider("Laps", game_settings.laps, 0, 50, 1);
 ui_choice gate_choices[kGateSlots] = {
     gate(0),  gate(1),  gate(2),  gate(3),  gate(4),  gate(5),  gate(6),  gate(7),  gate(8),  gate(9),
     gate(10), gate(11), gate(12), gate(13), gate(14), gate(15), gate(16), gate(17), gate(18), gate(19),
     gate(20), gate(21), gate(22), gate(23), gate(24), gate(25), gate(26), gate(27), gate(28), gate(29),
     gate(30), gate(31), gate(32), gate(33), gate(34), gate(35), gate(36), gate(37), gate(38), gate(39),
 };
-ui_slider ghost_fade_slider = slider("Ghost Fade Distance", front.ghost_fade, 0, 40, 1);
-ui_choice time_trial_abort_choice = choice("Backing Up Aborts Attempt", no_yes, front.time_trial_abort);
+ui_slider ghost_fade_slider = slider("Ghost Fade Distance", ghost_fade_distance, 0, 40, 1);
+ui_choice time_trial_abort_choice = choice("Backing Up Aborts Attempt", no_yes, game_settings.time_trial_abort);
 ui_choice playback_mode_choice = choice("Playback Mode", playback_items, front.playback_mode);
 
 ui_choice video_mode_choice = choice("Video Mode", video_fixed, plain_values.video_mode);
-ui_choice hide_rider_choice = choice("Hide 1st Person Rider", no_yes, front.hide_rider);
-ui_choice rigid_camera_choice = choice("Rigid 3rd person camera", no_yes, front.rigid_camera);
-ui_slider fov_slider = slider("Field Of View", game_settings.fov, 10, 170, 1);   // the views' own
-ui_slider first_person_height_slider = slider("1st Person Height", front.first_person_height, 0, 1, 0.03125);
-ui_slider first_person_angle_slider = slider("1st Person Angle", front.first_person_angle, 0, 40, 1);
-ui_slider first_person_gimbal_slider = slider("1st Person Gimbal", front.first_person_gimbal, 0, 100, 1);
-ui_slider third_person_height_slider = slider("3rd Person Height", front.third_person_height, 0, 20, 1);
-ui_slider third_person_distance_slider = slider("3rd Person Distance", front.third_person_distance, 5, 40, 1);
-ui_slider volume_slider = slider("Volume", front.volume, 0, 10, 1);
-ui_slider comp_volume_slider = slider("Competitor Volume", front.comp_volume, 0, 10, 1);
+ui_choice hide_rider_choice = choice("Hide 1st Person Rider", no_yes, hide_rider);
+ui_choice rigid_camera_choice = choice("Rigid 3rd person camera", no_yes, camera_settings.rigid_camera);
+ui_slider fov_slider = slider("Field Of View", game_settings.fov, 10, 170, 1);
+ui_slider first_person_height_slider = slider("1st Person Height", camera_settings.first_person_height, 0, 1, 0.03125);
+ui_slider first_person_angle_slider = slider("1st Person Angle", camera_settings.first_person_angle, 0, 40, 1);
+ui_slider first_person_gimbal_slider = slider("1st Person Gimbal", camera_settings.first_person_gimbal, 0, 100, 1);
+ui_slider third_person_height_slider = slider("3rd Person Height", camera_settings.third_person_height, 0, 20, 1);
+ui_slider third_person_distance_slider = slider("3rd Person Distance", camera_settings.third_person_distance, 5, 40, 1);
+ui_slider volume_slider = slider("Volume", volume, 0, 10, 1);
+ui_slider comp_volume_slider = slider("Competitor Volume", comp_volume, 0, 10, 1);
 ui_slider ground_detail_slider = slider("Ground Geometric Detail", graphics_settings.ground_detail, 0, 100, 1);
 ui_slider ground_texture_detail_slider =
     slider("Ground Texture Levels", graphics_settings.ground_texture_detail, 0, 10, 1);
@@ -260,8 +250,6 @@ ui_slider* const advanced_stability_sliders[16] = {
     &advanced[8], &advanced[9], &advanced[10], &advanced[11], &advanced[12], &advanced[13], &advanced[14], &advanced[15],
 };
 
-const char* track_setting = "rabbithill";
-
 void video_modes_build(const int32_t* sizes, int count)
 {
     // The selection is kept by its text: the list may differ from the last run's.
@@ -360,12 +348,21 @@ void local_profile_update()
     local_profile.head_texture = texture_choice_file(1);
     local_profile.bike_texture = texture_choice_file(2);
     local_profile.wheel_texture = texture_choice_file(3);
+    // What the server is told: the same selections, with the name.
+    const rider_profile& l = local_profile;
+    player_setup = {l.bike, l.body_texture, l.bike_texture, l.wheel_texture, l.head_texture, l.number,
+                    rider_name_field.buffer};
 }
 
 void settings_reset_static()
 {
     front = front_values{};
-    game_settings.fov = game_settings_values{}.fov;
+    game_settings = game_settings_values{};
+    ghost_fade_distance = 10;
+    hide_rider = 0;
+    camera_settings = camera_setting_values{};
+    volume = 10;
+    comp_volume = 8;
     setup = setup_values{};
     graphics_settings = graphics_values{};
     texture_compress = 1;
@@ -374,7 +371,6 @@ void settings_reset_static()
     memset(server_name_hist, 0, sizeof server_name_hist);
     message_lines = 5;
     plain_values = plain_settings{};
-    track_setting = "rabbithill";
     for (char* name : kept_graphics_names)
         snprintf(name, kKeptNameSize, "default");
     bindings_set_defaults();

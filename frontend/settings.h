@@ -73,9 +73,7 @@ extern ui_slider* const advanced_stability_sliders[16];
 extern const char* const bike_names[kBikeModels];
 
 // The plain settings (xres ... map_scale) are race/'s plain_values; message_lines is
-// the message line's.
-// The "track" text read from "@config" (interned), "rabbithill" until one is read.
-extern const char* track_setting;
+// the message line's. The "track" text read from "@config" is game_settings.track.
 
 // The graphics names kept by the setup lines until the lists stand: riding gear,
 // helmet, bike graphics, wheel graphics.
@@ -100,8 +98,9 @@ void settings_release_lists();
 // reflections and the local rider's profile. After "@config" is read and whenever a
 // screen changes a record.
 void settings_derive();
-// The race's profile of the local rider (bike, number, looks) from the bike setup's
-// selections: after start-up and after each change in the menus.
+// The race's profile of the local rider (bike, number, looks) and the rider info the
+// server is told (the same, with the name) from the bike setup's selections: after
+// start-up and after each change in the menus.
 void local_profile_update();
 // Every record and plain value back to its static initial value (tests).
 void settings_reset_static();

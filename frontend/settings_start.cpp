@@ -5,6 +5,7 @@
 #include "frontend/texture_choices.h"
 #include "platform/qorl_window.h"
 #include "race/command_line.h"
+#include "race/game_settings.h"
 #include "terrain/track_list.h"
 
 #include <vector>
@@ -38,7 +39,7 @@ void settings_lists_build()
     if (track_count <= 0)
         scan_tracks();
     const auto& named = command_line_options.track;
-    track_choice_build(named && !named->empty() ? named->c_str() : track_setting);
+    track_choice_build(named && !named->empty() ? named->c_str() : game_settings.track);
     settings_derive();
 }
 

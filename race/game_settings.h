@@ -1,10 +1,11 @@
 // The race settings the race core reads, with their built-in defaults (the window and
-// display values are plain_values in settings_values.h).
+// display values are plain_values in settings_values.h). The front end's menu records
+// and "@config" edit these in place.
 #pragma once
 #include <cstdint>
 
 struct game_settings_values {
-    const char* track = "rabbithill";   // interned once read; the selected track's folder
+    const char* track = "rabbithill";   // "@config"'s track folder, interned once read
     int32_t record = 0;                 // "No", "Yes"
     int32_t skill = 0;                  // "Novice", "Amateur", "Expert"
     double minutes = 0;                 // 0..60

@@ -3,10 +3,10 @@
 // print nothing; so do datagrams from any address but the server's.
 #include "foundation/intern.h"
 #include "foundation/front_door.h"
+#include "race/game_settings.h"
 #include "race/net_channel.h"
 #include "race/net_client.h"
 #include "race/net_rider_info.h"
-#include "race/player_setup.h"
 #include "race/rider_history.h"
 #include "race/startup.h"
 #include "race/wire_server.h"
@@ -109,7 +109,7 @@ void race_start_packet(uint8_t* packet, int length)
     net_lineup[net_own_slot] = 1;
     net_rider_info_parse(s->text.text, &net_rider_infos[net_own_slot]);
     // Online lineups hold no robots, so the skill only names the racing-lines file.
-    net_track_reset(net_lineup, 0, record_setting, net_time_limit_ticks, net_laps, 0);
+    net_track_reset(net_lineup, 0, game_settings.record, net_time_limit_ticks, net_laps, 0);
     net_state = 9;
     net_last_send_time = 0;
     if (memcmp(track_hash, net_track_hash, sizeof track_hash) != 0) {

@@ -1,4 +1,3 @@
 #include "race/player_setup.h"
 
 player_identity player_setup = {"yz250f(2017)", nullptr, nullptr, nullptr, nullptr, "999", "Quinlo Dust"};
-int32_t record_setting = 0;

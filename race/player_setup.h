@@ -1,6 +1,7 @@
-// The player's rider as the setup screens will keep it, and the "record" setting:
-// plain values here until the setup and config files arrive. Texture names are null
-// when none is chosen.
+// The player's rider as the server and the other clients are told of it. The front
+// end points it at the bike setup's own texts after start-up and after each change in
+// the menus; until then it holds the setup's defaults. Texture names are null when
+// none is chosen. (The "record" setting is the race core's game_settings.record.)
 #pragma once
 #include <cstdint>
 
@@ -14,5 +15,3 @@ struct player_identity {
     const char* name;
 };
 extern player_identity player_setup;
-
-extern int32_t record_setting;   // "record": 0 "No", 1 "Yes"

@@ -1,6 +1,7 @@
 #include "view/camera_views.h"
 
 #include "race/command_line.h"
+#include "race/game_settings.h"
 #include "race/world_view.h"
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"
@@ -105,7 +106,7 @@ void render_first_person(dBodyID body, int32_t viewer_slot)
         rotation[3 * k + 2] = std::sin(a) * up[k] + std::cos(a) * back[k];
     }
     copy_velocity(body);
-    draw(eye, rotation, float(camera_settings.fov), viewer_slot);
+    draw(eye, rotation, float(game_settings.fov), viewer_slot);
 }
 
 void render_chase(const rider_slot* rider, bool local, const chase_orbit& orbit, const float pivot[3])
@@ -159,7 +160,7 @@ void render_chase(const rider_slot* rider, bool local, const chase_orbit& orbit,
     vec::cross(up, back, right);
     float rotation[9];
     set_column(rotation, 0, right), set_column(rotation, 1, up), set_column(rotation, 2, back);
-    draw(eye, rotation, float(camera_settings.fov), -1);
+    draw(eye, rotation, float(game_settings.fov), -1);
     copy_velocity(frame);
 }
 

@@ -7,14 +7,14 @@
 
 struct rider_slot;
 
-// Camera settings of the "@config" file, by their keys.
+// Camera settings of the "@config" file, by their keys (the menus edit them here). The
+// field of view is the race core's game_settings.fov.
 struct camera_setting_values {
     double first_person_height = 0;      // feet
     double first_person_angle = 0;       // degrees, positive looks down
     double first_person_gimbal = 0;      // 0 rigid .. 100 slowest
     double third_person_height = 5;
     double third_person_distance = 10;
-    double fov = 110;                    // degrees
     int32_t rigid_camera = 0;            // "No", "Yes"
 };
 extern camera_setting_values camera_settings;

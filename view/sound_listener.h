@@ -7,7 +7,8 @@
 // The listener is the camera the last world render published (position and rotation)
 // moving at the velocity the views set (listener_velocity, view/camera_views.h).
 
-// "volume" (0..10, default 10) and "comp_volume" (0..10, default 8).
+// "volume" (0..10, default 10) and "comp_volume" (0..10, default 8), edited in place
+// by the menus' "Volume" and "Competitor Volume".
 extern double volume;
 extern double comp_volume;
 

@@ -1,5 +1,6 @@
 #include "view/trackside_view.h"
 
+#include "race/game_settings.h"
 #include "race/world_view.h"
 #include "sim/gate_times.h"
 #include "sim/physics_world.h"
@@ -245,7 +246,7 @@ void trackside_tick(int32_t timing_position, const float target[3], const float 
         free_camera.z += step * std::cos(free_camera.yaw) * std::cos(free_camera.pitch);
         free_camera.y = std::max(free_camera.y, terrain_height_smoothed(&track_terrain, free_camera.x, free_camera.z) + 2);
     }
-    free_camera.fov = float(camera_settings.fov);
+    free_camera.fov = float(game_settings.fov);
 }
 
 void (*trackside_running_order)() = nullptr;

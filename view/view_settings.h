@@ -1,7 +1,7 @@
-// Settings of the world drawing whose menu widgets are not built yet, kept as plain
-// data named by their "@config" keys. The model detail, lens flare and reflections
-// are the graphics settings of the race core (race/settings_values.h), and so is the
-// billboard window ("bbopt" on the console).
+// Settings of the world drawing, named by their "@config" keys; the menus' "Ghost Fade
+// Distance" and "Hide 1st Person Rider" edit them here. The model detail, lens flare
+// and reflections are the graphics settings of the race core (race/settings_values.h),
+// and so is the billboard window ("bbopt" on the console).
 #pragma once
 #include <cstdint>
 

@@ -106,7 +106,7 @@ TEST(ConfigFile, WriteReadWriteIsByteIdentical)
         defaults();
         tracks_listed();
         config_read();
-        track_choice_build(track_setting);
+        track_choice_build(game_settings.track);
         p.same(written(f), first, "second write");
     });
 }
@@ -205,7 +205,7 @@ TEST(ConfigFile, EverySettingSurvivesARestart)
             defaults();
             config_read();
             tracks_listed();
-            track_choice_build(track_setting);
+            track_choice_build(game_settings.track);
             p.check(plain_values.xres == 1000 && plain_values.spy == 1 && plain_values.demo_backups == 3, "integers");
             p.check(plain_values.map_scale == 2.5f && message_lines == 9, "map_scale, message_lines");
             p.check(track_choice.selected == 1, "track");

@@ -11,6 +11,7 @@
 #include "race/main_loop.h"
 #include "race/net_client.h"
 #include "race/net_upload.h"
+#include "race/player_setup.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "settings_fixture.h"
@@ -72,6 +73,8 @@ TEST(ConsoleFiles, SetupsWrittenAndRead)
         p.check(stability_slider.value == 60, "the value read back");
         p.same(bike_names[bike_choice.selected], "yz250f(2017)", "the bike");
         p.same(bike_graphics_choice.items[bike_graphics_choice.selected], "red", "the bike graphics reselected");
+        p.same(local_profile.bike ? local_profile.bike : "", "yz250f(2017)", "the race's bike follows");
+        p.same(player_setup.bike ? player_setup.bike : "", "yz250f(2017)", "the server is told the bike");
         p.check(bike_graphics_choice.count == 2, "the list rebuilt for the bike");
         p.check(net_rider_info_pending == 1, "the rider info is sent again");
         p.check(guarded == std::vector<int32_t>{4}, "the guard runs for the watched local rider");

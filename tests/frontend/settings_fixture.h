@@ -14,6 +14,7 @@
 #include "frontend/settings.h"
 #include "race/bike_setup.h"
 #include "race/detail_presets.h"
+#include "race/game_settings.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "terrain/track_list.h"
@@ -46,7 +47,7 @@ inline void tracks_listed()
     static track_entry tracks[2] = {{folders[0], titles[0]}, {folders[1], titles[1]}};
     track_list = tracks;
     track_count = 2;
-    track_choice_build(track_setting);
+    track_choice_build(game_settings.track);
 }
 
 struct folders {

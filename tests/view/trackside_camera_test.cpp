@@ -1,5 +1,6 @@
 // The trackside view's pure rules: steering a camera onto a rider, the key camera's
 // flight between keys, the quaternion rows, the free camera and the digit keys.
+#include "race/game_settings.h"
 #include "race/world_view.h"
 #include "sim/race_clock.h"
 #include "terrain/timing_gates.h"
@@ -226,7 +227,7 @@ TEST_F(Trackside, FieldsOfViewReachTheRendererClamped)
 TEST_F(Trackside, FreeCameraFliesAlongItsAimAboveTheGround)
 {
     camera_auto_switch = 0;
-    camera_settings.fov = 75;
+    game_settings.fov = 75;
     free_camera.yaw = 0.5f, free_camera.pitch = -0.2f, free_camera.y = 20;
     const trackside_controls forward{0, 0, 1, 0};
     float speed = 0;
@@ -247,7 +248,7 @@ TEST_F(Trackside, FreeCameraFliesAlongItsAimAboveTheGround)
     const float s0 = free_camera_speed;
     trackside_tick(0, kZero, kZero, trackside_controls{});
     EXPECT_NEAR(free_camera_speed, s0 - 60 * kDt, 1e-4f);
-    camera_settings.fov = 110;
+    game_settings.fov = 110;
 }
 
 TEST_F(Trackside, DigitKeysPickCamerasAndZeroIsFree)
