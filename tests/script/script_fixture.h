@@ -7,8 +7,9 @@
 
 namespace scripttest {
 
-// In a fresh process: the data folders, the quiet GL table, the physics world and the
-// script's entry points installed, with limits low enough to keep hostile scripts quick.
+// In a fresh process: the data folders, the quiet GL table, the physics world, the
+// ground loader that keeps the tiles' grip, and the script's entry points installed,
+// with limits low enough to keep hostile scripts quick.
 void start(const bvtest::TempDir& root);
 // "tracks/<name>" in the user folder: the flat track's ground and gates (laps
 // "0 1 2 3 0" then "1 100002 3 0"), three billboards, two statues (the second with a
