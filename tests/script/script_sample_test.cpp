@@ -52,6 +52,10 @@ TEST(ScriptSample, ATwoLapRaceOnTheSampleTrackWithItsScript)
         Problems p;
         bvtest::TempDir root;
         scripttest::start(root);
+        // The game's own time limits: they are wall-clock, and the fixture's tight ones
+        // (meant for hostile scripts) can stop this well-behaved script on a slow build or
+        // a busy machine, after which its handlers do nothing and the race goes uncalled.
+        script_limit = kDefaultScriptLimits;
         race_rules_install();   // the running order the script reads
         qorl_audio* audio = qorl_audio_open_readback(nullptr, 44100, 441);
         audio_device = audio;
@@ -64,9 +68,11 @@ TEST(ScriptSample, ATwoLapRaceOnTheSampleTrackWithItsScript)
         if (!script_current)
             return std::string("the sample track's script did not load");
         p.check(scripttest::count_of(lines.text(), "Welcome to Brovanta Valley MX\n") == 1, "no welcome line");
-        p.check(script_added.statue_end - script_added.statue_first == 2,
-                "the script added " + std::to_string(script_added.statue_end - script_added.statue_first) + " statues");
-        p.check(script_added.billboard_end - script_added.billboard_first == 1, "the script added no start light");
+        if (script_added.statue_end - script_added.statue_first != 2 ||
+            script_added.billboard_end - script_added.billboard_first != 1)
+            return p.text + "the script added " + std::to_string(script_added.statue_end - script_added.statue_first) +
+                   " statues and " + std::to_string(script_added.billboard_end - script_added.billboard_first) +
+                   " billboards: " + lines.text();
         const statue* marshal = statue_at(script_added.statue_first);
         const statue* sign = statue_at(script_added.statue_first + 1);
         const billboard* light = billboard_at(script_added.billboard_first);
@@ -130,7 +136,7 @@ TEST(ScriptSample, ATwoLapRaceOnTheSampleTrackWithItsScript)
         p.check(scripttest::count_of(text, "Last lap!\n") == 1,
                 "\"Last lap!\" printed " + std::to_string(scripttest::count_of(text, "Last lap!\n")) + " times by tick " +
                     std::to_string(race.tick));
-        p.check(text.find("javascript error") == std::string::npos, "script errors: " + text);
+        p.check(text.find("javascript error") == std::string::npos && !script_current->stopped, "script errors: " + text);
         script_unload();
         script_sounds_free();
         audio_device = nullptr;
