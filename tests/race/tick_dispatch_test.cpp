@@ -19,7 +19,7 @@
 #include "sim/race_clock.h"
 #include "sim/rider_slot.h"
 #include "support/fresh_process.h"
-#include "terrain/trackside_cameras.h"
+#include "race/world_view.h"
 
 #include <gtest/gtest.h>
 
@@ -122,15 +122,13 @@ TEST(TickDispatch, KeysMenusAndTheViewKeys)
         looptest::frame(clock, T);
         p.check(race.viewed_slot == followed, "the followed slot stays");
 
-        // Cameras: "0" the free camera, "7" the last of three.
-        trackside_cameras.count = 3;
-        events.events = {{code_of("7"), 1, 0}};
+        // Digits go to the trackside view's camera choice, "0" (the free camera) too.
+        static std::vector<int> digits;
+        camera_views.trackside_digit = [](int n) { digits.push_back(n); };
+        events.events = {{code_of("7"), 1, 0}, {code_of("7"), 0, 0}, {code_of("0"), 1, 0}};
         looptest::frame(clock, T);
-        p.check(loop.trackside_camera == 2, "7 selects index 2");
-        events.events = {{code_of("0"), 1, 0}};
-        looptest::frame(clock, T);
-        p.check(loop.trackside_camera == -1, "0 selects the free camera");
-        trackside_cameras.count = 0;
+        p.check(digits == std::vector<int>{7, 0}, "7 and 0 reach the camera choice, presses only");
+        camera_views.trackside_digit = nullptr;
 
         // Tab: to the chase view and, with a local rider, back to the rider's eye.
         events.events = {{code_of("tab"), 1, 0}, {code_of("tab"), 0, 0}};
