@@ -34,17 +34,11 @@
 #include <vector>
 
 using bvtest::Problems;
+using looptest::code_of;
 
 namespace {
 
 constexpr double T = 1.0 / 128.0;
-
-uint32_t code_of(const char* name)
-{
-    uint32_t code = kUnmatchedKey;
-    qorl_key_code(nullptr, &code, name);
-    return code;
-}
 
 struct Shot {
     float eye[3];
@@ -84,18 +78,7 @@ TEST(CameraLoop, ViewsFollowTheSettingsAndTheTracksideKeys)
     bvtest::in_fresh_process([] {
         Problems p;
         bvtest::TempDir root;
-        racetest::start(root);
-        race_requested_folder = "tracks/flat";
-        race.force_reload = 1;
-        reset_race(nullptr, 0, 0, 0, 1000, 0);
-        bindings_set_defaults();
-        for (input_binding& b : bindings)
-            binding_resolve(nullptr, &b);
-        control_values_zero();
-        menu_screen = -1;
-        command_line_options = command_line{};
-        net_server_name = nullptr;
-        program_hooks.net_step = [] {};
+        looptest::ride_on_flat(root);
         program_hooks.rider_name_draw = [](int32_t slot) { names_drawn.push_back(slot); };
         view_install();
         render_world_entry = [](const float eye[3], const float rotation[9], float, int32_t slot) {

@@ -28,17 +28,11 @@
 using bvtest::Problems;
 using looptest::FakeClock;
 using looptest::ScriptedEvents;
+using looptest::code_of;
 
 namespace {
 
 constexpr double T = 1.0 / 128.0;
-
-uint32_t code_of(const char* name)
-{
-    uint32_t code = kUnmatchedKey;
-    qorl_key_code(nullptr, &code, name);
-    return code;
-}
 
 std::vector<float> throttle_per_tick;
 std::vector<int32_t> menu_keys_seen;
@@ -46,20 +40,9 @@ std::vector<int32_t> menu_keys_seen;
 // A practice rider on the flat track, default bindings, no menu.
 void ride_ready(const bvtest::TempDir& root)
 {
-    racetest::start(root);
-    race_requested_folder = "tracks/flat";
-    race.force_reload = 1;
-    reset_race(nullptr, 0, 0, 0, 1000, 0);
-    bindings_set_defaults();
-    for (input_binding& b : bindings)
-        binding_resolve(nullptr, &b);
-    control_values_zero();
+    looptest::ride_on_flat(root);
     menu_keys.esc = int32_t(code_of("esc"));
     menu_keys.enter = int32_t(code_of("enter"));
-    menu_screen = -1;
-    command_line_options = command_line{};
-    net_server_name = nullptr;
-    program_hooks.net_step = [] {};
     program_hooks.game_tick = [] {
         throttle_per_tick.push_back(control_slots[1]);
         game_tick();
