@@ -90,6 +90,7 @@ void front_end_install()
                       settings_lists_free};
     program_hooks.hud_draw = hud_draw;
     program_hooks.results_draw = results_draw;
+    program_hooks.rider_name_draw = draw_rider_name_line;
     trackside_running_order = hud_draw_running_order;
     menus_install();
 }

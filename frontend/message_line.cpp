@@ -78,7 +78,13 @@ void message_line_retire()
 
 void draw_watched_rider_name(int slot)
 {
-    if (slot < 0 || slot >= kRaceSlots || race.kinds[slot] != rider_kind_remote)
+    if (slot >= 0 && slot < kRaceSlots && race.kinds[slot] == rider_kind_remote)
+        draw_rider_name_line(slot);
+}
+
+void draw_rider_name_line(int32_t slot)
+{
+    if (slot < 0 || slot >= kRaceSlots)
         return;
     const char* name = race.names[slot];
     if (!name || !*name)

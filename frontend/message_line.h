@@ -1,6 +1,7 @@
 // The message line: every message for the user goes into a ring of 1000 lines and
 // the log; the HUD shows the newest few for a while, the console screen the last 50.
 #pragma once
+#include <cstdint>
 
 inline constexpr int message_ring_lines = 1000;
 inline constexpr int message_line_bytes = 256;
@@ -29,6 +30,8 @@ void message_report_stutter(const char* label);
 void message_line_retire();
 // The name of a state-driven rider being watched, at the bottom of the window.
 void draw_watched_rider_name(int slot);
+// The name of the slot's rider (any kind), the same line; nothing for an empty name.
+void draw_rider_name_line(int32_t slot);
 // Every line emptied, the write index 0, nothing shown.
 void message_log_clear();
 

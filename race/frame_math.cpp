@@ -81,14 +81,3 @@ int32_t completed_laps(int32_t p, int32_t first, int32_t lap)
         return 0;
     return (p - first) / lap + 1;
 }
-
-int32_t first_lap_position(int32_t p, int32_t first, int32_t lap)
-{
-    if (first <= 0 || lap <= 0)
-        return -1;
-    if (p < 0)
-        return 0;
-    if (p < first)
-        return p;
-    return first + (p - first) % lap;
-}

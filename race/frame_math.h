@@ -20,5 +20,3 @@ int32_t screenshot_number(int32_t* counter, const std::vector<const char*>& name
 std::string setup_change_text(const char* letters, const int32_t* marks, int count);
 // Laps completed by a rider with p timing positions, F first-lap and N lap positions.
 int32_t completed_laps(int32_t p, int32_t first, int32_t lap);
-// The trackside auto-switch's lap position; -1 when lap positions are not defined.
-int32_t first_lap_position(int32_t p, int32_t first, int32_t lap);

@@ -131,6 +131,33 @@ void write_video_frame(int32_t w, int32_t h)
     }
 }
 
+// The rider's eye of the followed rider: the world presentation's view when it is
+// installed (race-only programs fall back on the plain stand-in).
+void first_person_view(float fov)
+{
+    const int32_t slot = followed();
+    if (camera_views.first_person && followed_has_rider())
+        camera_views.first_person(rider_get_rider_body(&rider_slots[slot]), slot);
+    else
+        render_first_person(slot, fov);
+}
+
+// The chase camera: behind the travel of a rider simulated here, else on the orbit the
+// ticks steer.
+void chase_view(float fov)
+{
+    const bool local = followed_is_local();
+    if (camera_views.chase) {
+        camera_views.chase(followed(), local, loop.orbit_angle, loop.orbit_distance, loop.orbit_height,
+                           loop.chase_target);
+        return;
+    }
+    render_chase(followed(), fov, local ? 0.0f : loop.orbit_angle, local ? 10.0f : loop.orbit_distance,
+                 local ? 5.0f : loop.orbit_height, loop.chase_target);
+}
+
+}  // namespace
+
 void draw_view(qorl_frame* frame)
 {
     gl_use_shader(shader_unlit);
@@ -145,26 +172,29 @@ void draw_view(qorl_frame* frame)
     const bool hud = !command_line_options.hidden_hud;
     switch (loop.view_mode) {
     case view_rider:
-        render_first_person(followed(), fov);
+        first_person_view(fov);
         if (hud) {
             program_hooks.hud_draw(followed());
             program_hooks.results_draw(followed());
         }
         break;
-    case view_chase: {
-        const bool local = followed_is_local();
-        render_chase(followed(), fov, local ? 0.0f : loop.orbit_angle, local ? 10.0f : loop.orbit_distance,
-                     local ? 5.0f : loop.orbit_height, loop.chase_target);
+    case view_chase:
+        chase_view(fov);
         if (hud) {
             program_hooks.hud_draw(followed());
             program_hooks.results_draw(followed());
         }
         break;
-    }
     case view_trackside:
-        render_trackside(followed(), fov);
-        if (hud)
+        if (camera_views.trackside)
+            camera_views.trackside();
+        else
+            render_trackside(followed(), fov);
+        if (hud) {
+            if (camera_auto_switch)
+                program_hooks.rider_name_draw(followed());
             program_hooks.results_draw(followed());
+        }
         break;
     case view_editor:
         program_hooks.editor_draw();
@@ -188,6 +218,8 @@ void draw_view(qorl_frame* frame)
     gl_use_shader(shader_unlit);
     program_hooks.menu_draw();
 }
+
+namespace {
 
 // Step 14: measure, pace and scale the frame's time step.
 double frame_step()

@@ -54,9 +54,6 @@ struct main_loop_state {
     float cursor_last[2] = {};
     int32_t screenshot_counter = 0;
     int32_t screenshot_pending = 0;
-    int32_t trackside_camera = -1;
-    int32_t trackside_auto = 0;
-    float free_camera_speed = 0;
     int32_t time_trial_restart_state = 0;
     int32_t sticky_dab_on = 0;
     float previous_dab = 0;
@@ -83,6 +80,11 @@ extern main_loop_io loop_io;
 // The window's own clock and event ring.
 frame_clock program_clock();
 event_source window_events(qorl_window* window);
+
+struct qorl_frame;
+// Steps 5-9 of a frame: the view by mode (through the installed camera views), its
+// HUD lines, the banners and the menu.
+void draw_view(qorl_frame* frame);
 
 // Runs frames until quit; 0 after the quit key, 1 when a swap failed.
 int main_loop_run();

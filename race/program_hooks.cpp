@@ -20,7 +20,6 @@ void cleanup()
     net_cleanup();
 }
 void no_banner(const char*, int32_t, int32_t) {}
-void no_trackside(int32_t, const float*, const float*, int) {}
 int no_item(int)
 {
     return -1;
@@ -46,13 +45,13 @@ program_hooks_table program_hooks = {
     no_item,          // menu_hover_item
     nothing_slot,     // hud_draw
     nothing_slot,     // results_draw
+    nothing_slot,     // rider_name_draw
     nothing_text,     // title_screen_draw
     nothing,          // message_lines_retire
     nothing_slot,     // lineup_rotate
     no_banner,        // banner_draw
     nothing_level,    // engine_sound_update
     nothing,          // engine_sound_caches_free
-    no_trackside,     // trackside_camera_update
     nothing,          // script_unload
     editor_never_uses,// editor_key
     nothing,          // editor_mouse

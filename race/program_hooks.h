@@ -26,6 +26,9 @@ struct program_hooks_table {
     int (*menu_hover_item)(int screen);
     void (*hud_draw)(int32_t slot);
     void (*results_draw)(int32_t slot);
+    // The slot's rider name, a line at the bottom of the window (over the trackside
+    // view while its cameras follow that rider).
+    void (*rider_name_draw)(int32_t slot);
     void (*title_screen_draw)(const char* message);
     void (*message_lines_retire)();
     // Moves the start lineup's entries on by `by` gates.
@@ -35,8 +38,6 @@ struct program_hooks_table {
     // World presentation.
     void (*engine_sound_update)(float level);
     void (*engine_sound_caches_free)();
-    void (*trackside_camera_update)(int32_t camera, const float* position, const float* velocity,
-                                    int switched);
     // Track script and editor.
     void (*script_unload)();
     int (*editor_key)(int32_t code, int pressed);   // 1 when the editor used the key

@@ -21,6 +21,7 @@
 #include "race/run_clock.h"
 #include "race/settings_values.h"
 #include "race/startup.h"
+#include "race/world_view.h"
 #include "foundation/vfs.h"
 #include "sim/bike_contacts.h"
 #include "sim/bike_build.h"
@@ -29,9 +30,7 @@
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "terrain/terrain_lod.h"
-#include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
-#include "terrain/trackside_cameras.h"
 
 #include <algorithm>
 #include <cmath>
@@ -83,12 +82,6 @@ bool code_is(uint32_t code, binding_id id)
 bool code_is(uint32_t code, int32_t menu_code)
 {
     return menu_code >= 0 && code == uint32_t(menu_code);
-}
-
-rider_slot* followed_rider()
-{
-    const int32_t slot = race.viewed_slot;
-    return slot >= 0 && slot < kRiderSlots && race_rider_exists(slot) ? &rider_slots[slot] : nullptr;
 }
 
 // Lifts every bike out of the ground when the editor view is left: up by 0.25 while
@@ -185,8 +178,8 @@ void game_key(uint32_t code, int pressed)
     // the picture is the frame on screen now.
     if (code_is(code, bind_screenshot) && loop.view_mode != view_editor)
         loop.screenshot_pending = 1;
-    if (const int digit = view_keys().digit(code); digit >= 0)
-        loop.trackside_camera = std::min(int32_t(trackside_cameras.count), int32_t(digit)) - 1;
+    if (const int digit = view_keys().digit(code); digit >= 0 && camera_views.trackside_digit)
+        camera_views.trackside_digit(digit);
 }
 
 // One event, in the dispatch order.
@@ -292,46 +285,19 @@ void chase_controls()
     loop.orbit_height += c[4] / 128;
 }
 
+// The trackside view: the sit/dab control rising through 0.5 flips the auto-switch;
+// the view's own tick then cuts by gate, steers the shown camera (turn: steering, look
+// up: shift) and flies the free camera (throttle forward, front brake back).
 void trackside_controls()
 {
     const float* c = control_slots;
     if (loop.previous_trackside_dab < 0.5f && c[6] >= 0.5f)
-        loop.trackside_auto = !loop.trackside_auto;
+        camera_auto_switch = !camera_auto_switch;
     loop.previous_trackside_dab = c[6];
-    rider_slot* r = followed_rider();
-    int switched = 0;
-    if (loop.trackside_auto && r) {
-        const int32_t t = first_lap_position(rider_get_timing_position(r), timing_gates.firstlap_length,
-                                             timing_gates.normallap_length);
-        if (t >= 0 && t < 2 * kMaxLapEntries) {
-            int32_t gate = timing_gates.lap_entries[t];
-            if (gate >= kFlaggedLapEntry)
-                gate -= kFlaggedLapEntry;
-            const int32_t camera = gate >= 0 && gate < kGateCameraEntries ? gate_camera_table[gate] : -1;
-            if (camera != -1 && camera != loop.trackside_camera && loop.trackside_camera != -1) {
-                loop.trackside_camera = camera;
-                switched = 1;
-            }
-        }
+    if (camera_views.trackside_tick) {
+        const float controls[4] = {c[0], c[4], c[1], c[2]};
+        camera_views.trackside_tick(race.viewed_slot, controls, loop.paused);
     }
-    float position[3] = {}, velocity[3] = {};
-    if (r) {
-        const dReal* p = dBodyGetPosition(rider_get_frame_body(r));
-        const dReal* v = dBodyGetLinearVel(rider_get_frame_body(r));
-        for (int k = 0; k < 3; ++k) {
-            position[k] = float(p[k]);
-            velocity[k] = loop.paused ? 0.0f : float(v[k]);
-        }
-    }
-    if (c[1] > 0.5f)
-        loop.free_camera_speed = std::min(loop.free_camera_speed + 80.0f / 128, 100.0f);
-    if (c[2] > 0.5f)
-        loop.free_camera_speed = std::max(loop.free_camera_speed - 80.0f / 128, -100.0f);
-    const float ease = 60.0f / 128;
-    loop.free_camera_speed = std::abs(loop.free_camera_speed) <= ease
-                                 ? 0.0f
-                                 : loop.free_camera_speed - std::copysign(ease, loop.free_camera_speed);
-    program_hooks.trackside_camera_update(loop.trackside_camera, position, velocity, switched);
 }
 
 // Step 6: 1 when the rest of the tick is skipped.

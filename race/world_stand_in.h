@@ -1,6 +1,6 @@
-// The views of the main loop: the rider's eye, the chase camera and the trackside
-// camera each make a camera and hand it to the world renderer. Until the world
-// presentation installs its renderer, the world is the cleared sky and the terrain.
+// Plain views for a program without the world presentation (race-only tools and tests):
+// the main loop uses them only while no camera views are installed. Without an
+// installed renderer the world is the cleared sky and the terrain.
 #pragma once
 #include <cstdint>
 

@@ -29,3 +29,8 @@ struct camera_view_entries {
     void (*trackside_digit)(int n);
 };
 extern camera_view_entries camera_views;
+
+// The trackside view's auto-switch: 1 = the cameras follow the viewed rider and the view
+// cuts from camera to camera by timing gate; 0 = the cameras turn under the player's
+// controls. The tick dispatch flips it; the trackside view reads it.
+extern int32_t camera_auto_switch;

@@ -18,7 +18,6 @@
 trackside_camera free_camera = {0, 0, 0, 0, 0, 0, 0, 90, 0};
 float free_camera_speed = 0;
 int32_t selected_camera = -1;
-int32_t camera_auto_switch = 0;
 growable_array camera_keys = {nullptr, 0, 0, sizeof(camera_key)};
 int32_t camera_key_playback = 0;
 

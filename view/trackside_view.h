@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "foundation/growable_array.h"
+#include "race/world_view.h"
 #include "terrain/trackside_cameras.h"
 
 // A recorded key of the key camera (36 bytes): q3 is the quaternion's scalar part.
@@ -20,7 +21,6 @@ static_assert(sizeof(camera_key) == 36);
 extern trackside_camera free_camera;
 extern float free_camera_speed;          // feet per second, -100..100
 extern int32_t selected_camera;          // -1 (or outside the table) = the free camera
-extern int32_t camera_auto_switch;       // 1: follow the rider and cut by gate
 extern growable_array camera_keys;       // of camera_key, in ascending tick order
 extern int32_t camera_key_playback;
 

@@ -99,11 +99,6 @@ TEST(FrameMath, HistogramSoundLevelLapsAndSetupText)
     EXPECT_EQ(completed_laps(12, 12, 8), 1);
     EXPECT_EQ(completed_laps(27, 12, 8), 2);
     EXPECT_EQ(completed_laps(50, 12, 0), 0) << "no lap positions: no division";
-    EXPECT_EQ(first_lap_position(-3, 12, 8), 0);
-    EXPECT_EQ(first_lap_position(5, 12, 8), 5);
-    EXPECT_EQ(first_lap_position(21, 12, 8), 13);
-    EXPECT_EQ(first_lap_position(21, 12, 0), -1);
-    EXPECT_EQ(first_lap_position(21, 0, 8), -1);
 
     int32_t marks[40] = {};
     marks[27] = 1;

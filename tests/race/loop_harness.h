@@ -2,7 +2,17 @@
 // scripted list of (code, pressed, stamp) events handed out as the platform's ring
 // does (next-until looks at the oldest event only).
 #pragma once
+#include "race_fixture.h"
+
+#include "platform/qorl_input.h"
+#include "race/bindings.h"
+#include "race/command_line.h"
+#include "race/controls.h"
 #include "race/main_loop.h"
+#include "race/net_client.h"
+#include "race/program_hooks.h"
+#include "race/race_state.h"
+#include "race/track_load.h"
 
 #include <cmath>
 #include <deque>
@@ -76,6 +86,32 @@ inline int frame(FakeClock& clock, double seconds)
 {
     clock.t += seconds;
     return main_loop_frame();
+}
+
+// The platform's code of a key by its name (kUnmatchedKey when it has none).
+inline uint32_t code_of(const char* name)
+{
+    uint32_t code = kUnmatchedKey;
+    qorl_key_code(nullptr, &code, name);
+    return code;
+}
+
+// In a fresh process: a practice rider on the flat track, the default bindings, no
+// menu, offline, and no network step.
+inline void ride_on_flat(const bvtest::TempDir& root)
+{
+    racetest::start(root);
+    race_requested_folder = "tracks/flat";
+    race.force_reload = 1;
+    reset_race(nullptr, 0, 0, 0, 1000, 0);
+    bindings_set_defaults();
+    for (input_binding& b : bindings)
+        binding_resolve(nullptr, &b);
+    control_values_zero();
+    menu_screen = -1;
+    command_line_options = command_line{};
+    net_server_name = nullptr;
+    program_hooks.net_step = [] {};
 }
 
 }  // namespace looptest

@@ -19,7 +19,7 @@
 #include "sim/race_clock.h"
 #include "sim/rider_slot.h"
 #include "support/fresh_process.h"
-#include "terrain/trackside_cameras.h"
+#include "race/world_view.h"
 
 #include <gtest/gtest.h>
 
@@ -28,17 +28,11 @@
 using bvtest::Problems;
 using looptest::FakeClock;
 using looptest::ScriptedEvents;
+using looptest::code_of;
 
 namespace {
 
 constexpr double T = 1.0 / 128.0;
-
-uint32_t code_of(const char* name)
-{
-    uint32_t code = kUnmatchedKey;
-    qorl_key_code(nullptr, &code, name);
-    return code;
-}
 
 std::vector<float> throttle_per_tick;
 std::vector<int32_t> menu_keys_seen;
@@ -46,20 +40,9 @@ std::vector<int32_t> menu_keys_seen;
 // A practice rider on the flat track, default bindings, no menu.
 void ride_ready(const bvtest::TempDir& root)
 {
-    racetest::start(root);
-    race_requested_folder = "tracks/flat";
-    race.force_reload = 1;
-    reset_race(nullptr, 0, 0, 0, 1000, 0);
-    bindings_set_defaults();
-    for (input_binding& b : bindings)
-        binding_resolve(nullptr, &b);
-    control_values_zero();
+    looptest::ride_on_flat(root);
     menu_keys.esc = int32_t(code_of("esc"));
     menu_keys.enter = int32_t(code_of("enter"));
-    menu_screen = -1;
-    command_line_options = command_line{};
-    net_server_name = nullptr;
-    program_hooks.net_step = [] {};
     program_hooks.game_tick = [] {
         throttle_per_tick.push_back(control_slots[1]);
         game_tick();
@@ -122,15 +105,13 @@ TEST(TickDispatch, KeysMenusAndTheViewKeys)
         looptest::frame(clock, T);
         p.check(race.viewed_slot == followed, "the followed slot stays");
 
-        // Cameras: "0" the free camera, "7" the last of three.
-        trackside_cameras.count = 3;
-        events.events = {{code_of("7"), 1, 0}};
+        // Digits go to the trackside view's camera choice, "0" (the free camera) too.
+        static std::vector<int> digits;
+        camera_views.trackside_digit = [](int n) { digits.push_back(n); };
+        events.events = {{code_of("7"), 1, 0}, {code_of("7"), 0, 0}, {code_of("0"), 1, 0}};
         looptest::frame(clock, T);
-        p.check(loop.trackside_camera == 2, "7 selects index 2");
-        events.events = {{code_of("0"), 1, 0}};
-        looptest::frame(clock, T);
-        p.check(loop.trackside_camera == -1, "0 selects the free camera");
-        trackside_cameras.count = 0;
+        p.check(digits == std::vector<int>{7, 0}, "7 and 0 reach the camera choice, presses only");
+        camera_views.trackside_digit = nullptr;
 
         // Tab: to the chase view and, with a local rider, back to the rider's eye.
         events.events = {{code_of("tab"), 1, 0}, {code_of("tab"), 0, 0}};
