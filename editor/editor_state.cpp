@@ -1,10 +1,13 @@
 #include "editor/editor_state.h"
 
 #include "editor/edinfo.h"
+#include "editor/editor_keys.h"
+#include "editor/editor_view.h"
 #include "editor/editor_widgets.h"
 #include "editor/gradients.h"
 #include "foundation/memory.h"
 #include "platform/qorl_window.h"
+#include "race/program_hooks.h"
 #include "race/race_hooks.h"
 #include "race/startup.h"
 #include "terrain/terrain_deform.h"
@@ -172,4 +175,8 @@ void editor_install()
 {
     race_hooks.editor_init = [] { editor_init(program_window, &track_terrain); };
     race_hooks.editor_leave = editor_free;
+    program_hooks.editor_key = editor_key;
+    program_hooks.editor_mouse = editor_mouse;
+    program_hooks.editor_draw = editor_draw;
+    program_hooks.editor_free = editor_free;
 }

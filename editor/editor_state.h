@@ -75,5 +75,6 @@ float screen_to_world(float* x, float* z);
 float pick_radius();
 float handle_distance();
 
-// Installs the editor's entry points for track load and teardown.
+// Installs the editor's entry points: track load and teardown, and the main loop's
+// keys, per-tick pointer work, view drawing and freeing.
 void editor_install();

@@ -10,6 +10,19 @@ Display* open_test_display()
     return XOpenDisplay(nullptr);
 }
 
+void close_window(Display* display, Window window)
+{
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &e);
+    XSync(display, False);
+}
+
 FakeInput::FakeInput()
 {
     void* library = dlopen("libXtst.so.6", RTLD_NOW | RTLD_LOCAL);

@@ -8,6 +8,9 @@ namespace bvtest {
 // The test's own connection (thread support first, as the library requires).
 Display* open_test_display();
 
+// Asks a window to close as a window manager's close button does (WM_DELETE_WINDOW).
+void close_window(Display* display, Window window);
+
 // Key and button presses as if typed: they go through the server's keyboard state and
 // focus, and carry real server times. available() is false without libXtst.
 class FakeInput {
