@@ -23,7 +23,6 @@
 #include "sim/autopilot_plan.h"
 #include "sim/race_clock.h"
 #include "terrain/billboards.h"
-#include "terrain/statues.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 
@@ -144,10 +143,7 @@ void load_script(const char* folder)
     progress_log_reset("Loading track script");
     race.no_frills = file_exists((std::string(folder) + "/nofrills.js").c_str());
     const std::string path = std::string("@") + folder + (race.no_frills ? "/nofrills.js" : "/frills.js");
-    // What the script adds while it loads is the script's: the track's files never hold it.
-    track_objects_from_script = 1;
     race_hooks.script_load(path.c_str());
-    track_objects_from_script = 0;
     progress_done("Loading track script");
 }
 
