@@ -4,26 +4,10 @@
 // its end handle, the Save button; a second start finds the raised path and the gate.
 #include <gtest/gtest.h>
 
-#include "editor/editor_state.h"
-#include "editor/editor_view.h"
 #include "editor/editor_widgets.h"
-#include "frontend/front_end.h"
-#include "platform/qorl_window.h"
-#include "platform/x11_native.h"
-#include "race/main_loop.h"
-#include "race/menu_state.h"
-#include "race/shutdown.h"
-#include "race/startup.h"
-#include "support/fake_input.h"
-#include "support/fresh_process.h"
-#include "support/test_support.h"
-#include "support/xvfb_server.h"
+#include "editor_xtest.h"
 #include "terrain/terrain_state.h"
 #include "terrain/timing_gates.h"
-#include "view/view_install.h"
-
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cmath>
@@ -36,62 +20,22 @@ using bvtest::Problems;
 
 namespace {
 
-struct PointerSession {
-    Display* display = nullptr;
-    bvtest::FakeInput input;
-    int second_run = 0;
-    int frame = 0, stage = 0, stage_frame = 0;
-    std::string home;
+using edx::click;
+using edx::close_window;
+using edx::move_to;
+using edx::next_stage;
+using edx::pixel_of;
+using edx::tap;
+
+struct PointerSession : edx::Session {
     std::vector<float> loaded;
     float a[2] = {}, b[2] = {};       // the drag's ends on the map
     int pa[2] = {}, pb[2] = {};       // and in window pixels
     int gate = -1, undos = 0;
     float gate_angle = 0;
     int handle[2] = {};
-    Problems problems;
 };
 PointerSession run;
-
-void tap(KeySym key)
-{
-    run.input.key(run.display, key, true);
-    run.input.key(run.display, key, false);
-}
-
-void move_to(int x, int y)
-{
-    int rx = 0, ry = 0;
-    Window child;
-    XTranslateCoordinates(run.display, loop_io.window->native->handle, DefaultRootWindow(run.display), x, y, &rx,
-                          &ry, &child);
-    run.input.move(run.display, rx, ry);
-}
-
-void click(const ui_rect& r)
-{
-    move_to((r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2);
-    run.input.button(run.display, 1, true);
-    run.input.button(run.display, 1, false);
-}
-
-void close_window()
-{
-    bvtest::close_window(run.display, loop_io.window->native->handle);
-}
-
-void next_stage()
-{
-    ++run.stage;
-    run.stage_frame = 0;
-}
-
-void pixel_of(float x, float z, int* px, int* py)
-{
-    const int H = program_window->height, W = program_window->width;
-    const float per = float(H) / editor_view_width();
-    *px = W / 2 + int(std::lround((x - editor_state.view_x) * per));
-    *py = H / 2 + int(std::lround((z - editor_state.view_z) * per));
-}
 
 std::vector<float> heights_now()
 {
@@ -323,36 +267,9 @@ void observe()
 {
     PointerSession& r = run;
     Problems& p = r.problems;
-    ++r.frame;
-    ++r.stage_frame;
-    if (r.frame > 3000) {
-        p.check(false, "the session took too many frames (stage " + std::to_string(r.stage) + ")");
-        close_window();
-        r.stage = 100;
+    if (edx::opening_frame())
         return;
-    }
     switch (r.stage) {
-    case 0:   // the main menu first: Esc closes it
-        if (r.stage_frame == 1) {
-            XSetInputFocus(r.display, loop_io.window->native->handle, RevertToParent, CurrentTime);
-            XSync(r.display, False);
-        }
-        if (r.stage_frame == 20)
-            tap(XK_Escape);
-        if (r.stage_frame > 20 && menu_screen < 0)
-            next_stage();
-        break;
-    case 1:   // Tab until the editor view shows
-        if (r.stage_frame % 15 == 1)
-            tap(XK_Tab);
-        if (loop.view_mode == view_editor)
-            next_stage();
-        else if (r.stage_frame > 100) {
-            p.check(false, "Tab never reached the editor view");
-            close_window();
-            r.stage = 100;
-        }
-        break;
     case 2:   // a few frames of the editor
         if (r.stage_frame == 5) {
             if (r.second_run) {
@@ -372,27 +289,7 @@ void observe()
 
 std::string session_once(const std::string& home, int second)
 {
-    setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
-    unsetenv("QORL_OPTIONS");
-    shutdown_pause_seconds = 0;
-    run.home = home;
-    run.second_run = second;
-    run.display = bvtest::open_test_display();
-    if (!run.display || !run.input.available())
-        return "no test display or no XTEST";
-    loop_io.frame_observer = observe;
-    view_install();
-    front_end_install();
-    editor_install();
-    const char* argv[] = {"brovanta", "--editor", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
-    const int status = brovanta_main(6, const_cast<char**>(argv));
-    Problems& p = run.problems;
-    p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
-    p.check(run.stage == (second ? 100 : 10), "the session reached its end (stage " + std::to_string(run.stage) + ")");
-    XCloseDisplay(run.display);
-    return p.text;
+    return edx::run_program(run, home, second, observe, 10);
 }
 
 }  // namespace
@@ -401,17 +298,5 @@ TEST(EditorPointerRealPath, RaiseUndoGateTurnSaveAndTheNextStart)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
-    // The re-executed children find the parent's user folder through the environment.
-    bvtest::TempDir temp;
-    const char* given = getenv("BV_POINTER_HOME");
-    const std::string home = given ? given : temp.path();
-    setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
-    if (!given) {
-        setenv("BV_POINTER_HOME", home.c_str(), 1);
-        bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=800\nyres=600\n");
-    }
-    bvtest::in_fresh_process([&] { return session_once(home, 0); });
-    bvtest::in_fresh_process([&] { return session_once(home, 1); });
-    unsetenv("BV_POINTER_HOME");
-    unsetenv("QORL_LOGFILE");
+    edx::two_starts("BV_POINTER_HOME", session_once);
 }
