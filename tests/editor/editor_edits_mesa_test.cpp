@@ -77,13 +77,6 @@ void one_tick_stroke()
     editor_key(menu_keys.cursor_left, 0);
 }
 
-void select_tool(int tool)
-{
-    if (tool != editor_state.tool)
-        take_snapshot();
-    editor_state.tool = tool;
-}
-
 int greenness(const Picture& p, int x, int y)
 {
     const auto c = p.at(x, y);
@@ -129,7 +122,7 @@ TEST(EditorEditsMesa, GrassPaintedOntoDirtShowsWhereItWasPainted)
         look_at(3, x, z);
         editor_widgets.radius.value = 32;
         const Picture before = settled_frame("grass_before");
-        select_tool(14);
+        edmesa::choose_tool(14);
         editor_widgets.tile.value = 2;
         one_tick_stroke();
         const Picture after = settled_frame("grass_after");
@@ -170,7 +163,7 @@ TEST(EditorEditsMesa, StampedDecalShowsAtItsPositionAtTheUsersDetail)
             return std::string("the sample track has no decals");
         editor_terrain_draw = observe_terrain_draw;
         graphics_settings.ground_texture_detail = 9;
-        select_tool(15);
+        edmesa::choose_tool(15);
         editor_state.selected_decal = 0;
         const decal primary = *terrain_decal(&track_terrain, 0);
         // Open ground two decal sizes beside the primary.
@@ -209,7 +202,7 @@ TEST(EditorEditsMesa, RaisedBumpShowsInTheLitGround)
         editor_widgets.strength.value = 5;
         editor_widgets.focus.value = 0;
         const Picture before = settled_frame("bump_before");
-        select_tool(0);
+        edmesa::choose_tool(0);
         one_tick_stroke();
         const Picture after = settled_frame("bump_after");
 

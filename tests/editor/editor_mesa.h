@@ -27,6 +27,7 @@
 #include "view/view_install.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -147,6 +148,22 @@ inline void point_at(int x, int y)
 {
     editor_state.window->pointer_x = x;
     editor_state.window->pointer_y = y;
+}
+
+// The pointer over world point (x, z) at the current view, to the nearest pixel.
+inline void point_at_world(float x, float z)
+{
+    const float per = editor_view_width() / float(kH);
+    point_at(kW / 2 + int(std::lround((x - editor_state.view_x) / per)),
+             kH / 2 + int(std::lround((z - editor_state.view_z) / per)));
+}
+
+// A tool picked as its button picks it: a change of tool keeps the heights first.
+inline void choose_tool(int tool)
+{
+    if (tool != editor_state.tool)
+        take_snapshot();
+    editor_state.tool = tool;
 }
 
 }  // namespace edmesa

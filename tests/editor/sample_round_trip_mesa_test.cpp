@@ -31,35 +31,21 @@ void centre_on(float x, float z)
     editor_state.view_z = z;
 }
 
-void point_at_world(float x, float z)
-{
-    const float per = editor_view_width() / float(kH);
-    edmesa::point_at(kW / 2 + int(std::lround((x - editor_state.view_x) / per)),
-                     kH / 2 + int(std::lround((z - editor_state.view_z) / per)));
-}
-
 // A main-button stroke: a press at the first point, a tick at each, the release.
 void stroke(const path_points& path)
 {
-    point_at_world(path.front().first, path.front().second);
+    edmesa::point_at_world(path.front().first, path.front().second);
     editor_key(menu_keys.cursor_left, 1);
     for (const auto& [x, z] : path) {
-        point_at_world(x, z);
+        edmesa::point_at_world(x, z);
         editor_mouse();
     }
     editor_key(menu_keys.cursor_left, 0);
 }
 
-void select_tool(int tool)
-{
-    if (tool != editor_state.tool)
-        take_snapshot();
-    editor_state.tool = tool;
-}
-
 void key_at(int32_t code, float x, float z)
 {
-    point_at_world(x, z);
+    edmesa::point_at_world(x, z);
     editor_key(code, 1);
     editor_key(code, 0);
 }
@@ -90,7 +76,7 @@ std::string edit_and_save(const std::string& root)
     const std::string loaded_heights = heights_bytes(), loaded_tiles = tile_bytes();
     editor_widgets.strength.value = 3;
     for (int tool = 0; tool <= 8; ++tool) {
-        select_tool(tool);
+        edmesa::choose_tool(tool);
         const float z = cz - 80 + 20.0f * float(tool);
         path_points path;
         for (int k = 0; k <= 6; ++k)
@@ -99,7 +85,7 @@ std::string edit_and_save(const std::string& root)
     }
     take_snapshot();
     // Tiles: along a path, a tile other than the one there.
-    select_tool(14);
+    edmesa::choose_tool(14);
     const size_t side = size_t(track_terrain.size - 1) / 2;
     const uint8_t there = track_terrain.tile_map[size_t(cz - 40) / 2 * side + size_t(cx + 50) / 2];
     editor_widgets.tile.value = (there + 1) % 3;
@@ -114,22 +100,22 @@ std::string edit_and_save(const std::string& root)
     if (!g)
         return p.text;
     centre_on(g->start_x, g->start_z);
-    select_tool(9);
+    edmesa::choose_tool(9);
     stroke({{g->end_x, g->end_z}, {g->end_x - 5, g->end_z + 10}});
-    select_tool(10);
+    edmesa::choose_tool(10);
     const float length = std::hypot(g->end_x - g->start_x, g->end_z - g->start_z);
     stroke({{g->start_x + length / 2, g->start_z}, {g->start_x + length / 2, g->start_z - 6}});
     p.check(g->points.count == 3, "the profile gained a point: " + std::to_string(g->points.count));
 
     // A gate's centre dragged.
-    select_tool(11);
+    edmesa::choose_tool(11);
     const timing_gate gate = timing_gates.checkpoints[0];
     centre_on(gate.x, gate.z);
     stroke({{gate.x, gate.z}, {gate.x + 4, gate.z + 3}});
     p.check(std::fabs(timing_gates.checkpoints[0].x - gate.x - 4) < 0.5f, "the gate moved");
 
     // A billboard of the track selected, then a trail of copies on open ground.
-    select_tool(12);
+    edmesa::choose_tool(12);
     int32_t named = -1;
     for (int32_t i = first_track_billboard; i < billboard_count() && named < 0; ++i)
         if (billboard_at(i)->name)
@@ -148,7 +134,7 @@ std::string edit_and_save(const std::string& root)
     p.check(billboard_count() > billboards + 1, "a billboard trail: " + std::to_string(billboard_count() - billboards));
 
     // A statue of the track moved, then turned by its handle.
-    select_tool(13);
+    edmesa::choose_tool(13);
     const int32_t si = first_track_statue;
     const statue before = *statue_at(si);
     centre_on(before.x, before.z);
@@ -161,7 +147,7 @@ std::string edit_and_save(const std::string& root)
             "the statue moved and turned");
 
     // Decals: a stamp on open ground, a step with "d", one erased with "x".
-    select_tool(15);
+    edmesa::choose_tool(15);
     editor_state.selected_decal = 0;
     const decal first = *terrain_decal(&track_terrain, 0);
     centre_on(first.x, first.z);
