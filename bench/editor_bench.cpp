@@ -326,7 +326,9 @@ void observe()
         // Settle, then one frame that reads the box before the stroke.
         if (!settled() && stage_frame < kSettleCap)
             return;
-        const int x = map_centre_x() + (k == 0 ? -1 : 1) * height() / 3, y = height() / 2;
+        // Fresh ground: a diagonal third of the height from the centre, clear of the circle
+        // the runs painted (a quarter of the height plus the brush).
+        const int x = map_centre_x() + (k == 0 ? -1 : 1) * height() / 3, y = height() / 2 + height() / 3;
         if (!read_box) {
             // Place the box, read it on the next frame.
             const int r = int(editor_widgets.radius.value) + 4;
