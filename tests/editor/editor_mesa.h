@@ -27,6 +27,7 @@
 #include "view/view_install.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -60,7 +61,7 @@ struct Picture {
 
 // The built archives as the process's folders, then the program's window offscreen
 // with the graphics start-up; null without GL here.
-inline qorl_window* open_window(const bvtest::TempDir& root)
+inline qorl_window* open_window(const std::string& root)
 {
     bvtest::use_built_data(root);
     qorl_window* window = qorl_gl_open_offscreen(kW, kH, 8, 24, 0);
@@ -83,10 +84,14 @@ inline qorl_window* open_window(const bvtest::TempDir& root)
     return window;
 }
 
-// A track of the built archives loaded in editor mode; "" or what went wrong.
-inline std::string load_track(const bvtest::TempDir& root, const char* folder)
+inline qorl_window* open_window(const bvtest::TempDir& root)
 {
-    (void)root;
+    return open_window(root.path());
+}
+
+// A track of the built archives loaded in editor mode; "" or what went wrong.
+inline std::string load_track(const std::string& root, const char* folder)
+{
     view_install();
     editor_install();
     if (!physics_world_init())
@@ -97,7 +102,7 @@ inline std::string load_track(const bvtest::TempDir& root, const char* folder)
     int32_t lineup[160] = {2};
     reset_race(lineup, 0, 0, 0, 3, 0);
     if (!track_folder) {
-        const std::string log = bvtest::read_file(root / "user/Brovanta/lastlog.txt");
+        const std::string log = bvtest::read_file(root + "/user/Brovanta/lastlog.txt");
         return std::string(folder) + " did not load: " + log.substr(log.size() > 1500 ? log.size() - 1500 : 0);
     }
     if (!font_main.texture)
@@ -134,7 +139,7 @@ inline void on_track(const char* folder, const std::function<std::string(const b
         bvtest::TempDir root;
         if (!open_window(root))
             return std::string();
-        const std::string loaded = load_track(root, folder);
+        const std::string loaded = load_track(root.path(), folder);
         return loaded.empty() ? scenario(root) : loaded;
     });
 }
@@ -143,6 +148,22 @@ inline void point_at(int x, int y)
 {
     editor_state.window->pointer_x = x;
     editor_state.window->pointer_y = y;
+}
+
+// The pointer over world point (x, z) at the current view, to the nearest pixel.
+inline void point_at_world(float x, float z)
+{
+    const float per = editor_view_width() / float(kH);
+    point_at(kW / 2 + int(std::lround((x - editor_state.view_x) / per)),
+             kH / 2 + int(std::lround((z - editor_state.view_z) / per)));
+}
+
+// A tool picked as its button picks it: a change of tool keeps the heights first.
+inline void choose_tool(int tool)
+{
+    if (tool != editor_state.tool)
+        take_snapshot();
+    editor_state.tool = tool;
 }
 
 }  // namespace edmesa

@@ -3,28 +3,12 @@
 // start in the same user folder finds what the first one saved.
 #include <gtest/gtest.h>
 
-#include "editor/editor_state.h"
-#include "editor/editor_view.h"
 #include "editor/editor_widgets.h"
 #include "editor/gradients.h"
-#include "frontend/front_end.h"
-#include "platform/qorl_window.h"
-#include "platform/x11_native.h"
-#include "race/main_loop.h"
-#include "race/menu_state.h"
-#include "race/shutdown.h"
-#include "race/startup.h"
-#include "support/fake_input.h"
-#include "support/fresh_process.h"
-#include "support/test_support.h"
-#include "support/xvfb_server.h"
+#include "editor_xtest.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_state.h"
-#include "view/view_install.h"
-
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
 
 #include <cmath>
 #include <cstdio>
@@ -35,65 +19,23 @@ using bvtest::Problems;
 
 namespace {
 
-struct Session {
-    Display* display = nullptr;
-    bvtest::FakeInput input;
-    int second_run = 0;
-    int frame = 0, stage = 0, stage_frame = 0;
+using edx::click;
+using edx::close_window;
+using edx::move_to;
+using edx::next_stage;
+using edx::pixel_of;
+using edx::tap;
+
+struct Session : edx::Session {
     int statues = 0, billboards = 0;
     float held_x = 0, held_z = 0;
-    std::string home;
     std::vector<std::string> texts;
-    Problems problems;
 };
 Session run;
 
 void keep_text(const char* text, float, float, const float*)
 {
     run.texts.push_back(text);
-}
-
-void tap(KeySym key)
-{
-    run.input.key(run.display, key, true);
-    run.input.key(run.display, key, false);
-}
-
-// The pointer to window pixel (x, y).
-void move_to(int x, int y)
-{
-    int rx = 0, ry = 0;
-    Window child;
-    XTranslateCoordinates(run.display, loop_io.window->native->handle, DefaultRootWindow(run.display), x, y, &rx,
-                          &ry, &child);
-    run.input.move(run.display, rx, ry);
-}
-
-void click(const ui_rect& r)
-{
-    move_to((r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2);
-    run.input.button(run.display, 1, true);
-    run.input.button(run.display, 1, false);
-}
-
-// The window pixel of world point (x, z) in the editor's view.
-void pixel_of(float x, float z, int* px, int* py)
-{
-    const int H = program_window->height, W = program_window->width;
-    const float per = float(H) / editor_view_width();
-    *px = W / 2 + int(std::lround((x - editor_state.view_x) * per));
-    *py = H / 2 + int(std::lround((z - editor_state.view_z) * per));
-}
-
-void close_window()
-{
-    bvtest::close_window(run.display, loop_io.window->native->handle);
-}
-
-void next_stage()
-{
-    ++run.stage;
-    run.stage_frame = 0;
 }
 
 bool shown(const char* text)
@@ -241,36 +183,9 @@ void observe()
 {
     Session& r = run;
     Problems& p = r.problems;
-    ++r.frame;
-    ++r.stage_frame;
-    if (r.frame > 3000) {
-        p.check(false, "the session took too many frames (stage " + std::to_string(r.stage) + ")");
-        close_window();
-        r.stage = 100;
+    if (edx::opening_frame())
         return;
-    }
     switch (r.stage) {
-    case 0:     // the main menu first: Esc closes it
-        if (r.stage_frame == 1) {
-            XSetInputFocus(r.display, loop_io.window->native->handle, RevertToParent, CurrentTime);
-            XSync(r.display, False);
-        }
-        if (r.stage_frame == 20)
-            tap(XK_Escape);
-        if (r.stage_frame > 20 && menu_screen < 0)
-            next_stage();
-        break;
-    case 1:     // Tab until the editor view shows
-        if (r.stage_frame % 15 == 1)
-            tap(XK_Tab);
-        if (loop.view_mode == view_editor)
-            next_stage();
-        else if (r.stage_frame > 100) {
-            p.check(false, "Tab never reached the editor view");
-            close_window();
-            r.stage = 100;
-        }
-        break;
     case 2:     // a frame of the editor: the panel and "OK"
         if (r.stage_frame == 1)
             r.texts.clear();
@@ -303,28 +218,8 @@ void observe()
 
 std::string session_once(const std::string& home, int second)
 {
-    setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
-    unsetenv("QORL_OPTIONS");
-    shutdown_pause_seconds = 0;
-    run.home = home;
-    run.second_run = second;
-    run.display = bvtest::open_test_display();
-    if (!run.display || !run.input.available())
-        return "no test display or no XTEST";
-    loop_io.frame_observer = observe;
     editor_text_observer = keep_text;
-    view_install();
-    front_end_install();
-    editor_install();
-    const char* argv[] = {"brovanta", "--editor", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
-    const int status = brovanta_main(6, const_cast<char**>(argv));
-    Problems& p = run.problems;
-    p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
-    p.check(run.stage == (second ? 100 : 8), "the session reached its end (stage " + std::to_string(run.stage) + ")");
-    XCloseDisplay(run.display);
-    return p.text;
+    return edx::run_program(run, home, second, observe, 8);
 }
 
 }  // namespace
@@ -333,16 +228,5 @@ TEST(EditorRealPath, TabKeysPointerSaveAndTheNextStart)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
-    bvtest::TempDir temp;
-    const char* given = getenv("BV_EDITOR_HOME");
-    const std::string home = given ? given : temp.path();
-    setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
-    if (!given) {
-        setenv("BV_EDITOR_HOME", home.c_str(), 1);
-        bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=800\nyres=600\n");
-    }
-    bvtest::in_fresh_process([&] { return session_once(home, 0); });
-    bvtest::in_fresh_process([&] { return session_once(home, 1); });
-    unsetenv("BV_EDITOR_HOME");
-    unsetenv("QORL_LOGFILE");
+    edx::two_starts("BV_EDITOR_HOME", session_once);
 }

@@ -69,14 +69,6 @@ bool same_gradients(const std::vector<gradient_copy>& a, const std::vector<gradi
     return true;
 }
 
-// The pointer over world point (x, z) at the current view.
-void point_at_world(float x, float z)
-{
-    const float per = editor_view_width() / float(kH);
-    edmesa::point_at(kW / 2 + int(std::lround((x - editor_state.view_x) / per)),
-                     kH / 2 + int(std::lround((z - editor_state.view_z) / per)));
-}
-
 void press(int32_t code)
 {
     editor_key(code, 1);
@@ -105,7 +97,7 @@ TEST(EditorTrackFiles, SampleSavedAndReloadedFromTheUserFolder)
         // A statue copied to open ground, a billboard of the track removed, a gradient added.
         editor_state.tool = 13;
         editor_state.selected_statue = first_track_statue;
-        point_at_world(500, 300);
+        edmesa::point_at_world(500, 300);
         const int32_t statues = statue_count(), billboards = billboard_count();
         press('d');
         editor_state.tool = 12;
@@ -114,7 +106,7 @@ TEST(EditorTrackFiles, SampleSavedAndReloadedFromTheUserFolder)
             ++far;
         const billboard gone = *billboard_at(far);
         editor_state.selected_billboard = first_track_billboard;
-        point_at_world(gone.x, gone.z);
+        edmesa::point_at_world(gone.x, gone.z);
         press('x');
         p.check(statue_count() == statues + 1 && billboard_count() == billboards - 1, "copied and removed");
         gradient_new();
@@ -122,7 +114,7 @@ TEST(EditorTrackFiles, SampleSavedAndReloadedFromTheUserFolder)
         const std::vector<float> heights(track_terrain.heights,
                                          track_terrain.heights + track_terrain.size * track_terrain.size);
         p.check((track_terrain.change_flags & 2) != 0, "the edits mark the track changed");
-        point_at_world(600, 600);
+        edmesa::point_at_world(600, 600);
         press('s');
         p.same(editor_state.status_text, "Saved!", "the save");
         p.check((track_terrain.change_flags & 2) == 0, "a saved track no longer warns at exit");

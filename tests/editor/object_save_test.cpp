@@ -4,55 +4,14 @@
 #include "editor/editor_commands.h"
 #include "editor_test_folder.h"
 #include "flat_track_fixture.h"
-#include "gfx/texture_cache.h"
+#include "saved_objects_text.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 using edtest::flat_track;
-
-namespace {
-
-std::string printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string printed(const char* format, ...)
-{
-    char line[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    return line;
-}
-
-// Every saved object as "%f" prints it.
-std::string objects_text()
-{
-    std::string s;
-    for (int g = 0; g < timing_gates.checkpoint_count; ++g) {
-        const timing_gate& c = timing_gates.checkpoints[g];
-        s += printed("gate %f %f %f %f %f %f %f\n", c.x, c.y, c.z, c.dx, c.dy, c.dz, c.length);
-    }
-    for (int i = first_track_statue; i < statue_count(); ++i) {
-        const statue* t = statue_at(i);
-        s += printed("statue %f %f %f %f %s\n", t->x, t->height_above_ground, t->z, t->angle, t->texture_file);
-    }
-    for (int i = first_track_billboard; i < billboard_count(); ++i) {
-        const billboard* b = billboard_at(i);
-        s += printed("billboard %f %f %f %f %f %s\n", b->x, b->height_above_ground, b->z, b->size, b->aspect,
-                     b->name);
-    }
-    for (int i = 0; i < track_terrain.decals.count; ++i) {
-        const decal* d = terrain_decal(&track_terrain, i);
-        s += printed("decal %f %f %f %f %f %s\n", d->x, d->z, d->angle, d->size, d->aspect, texture_name(d->texture));
-    }
-    return s;
-}
-
-}  // namespace
 
 TEST(ObjectSave, EditsOfEveryObjectToolReadBackAfterASave)
 {
@@ -88,14 +47,14 @@ TEST(ObjectSave, EditsOfEveryObjectToolReadBackAfterASave)
         p.check(billboard_count() > 5 && track_terrain.decals.count == 3, "the edits were made");
         editor_save();
         p.same(edtest::status(), "Saved!", "saved");
-        bvtest::write_file(root + "/expected", objects_text());
+        bvtest::write_file(root + "/expected", edtest::saved_objects_text());
         return p.text;
     });
     bvtest::in_fresh_process([&] {
         bvtest::Problems p;
         flat_track f(root, "", true);
         f.load_objects();
-        const std::string got = objects_text(), want = bvtest::read_file(root + "/expected");
+        const std::string got = edtest::saved_objects_text(), want = bvtest::read_file(root + "/expected");
         size_t at = 0;
         while (at < got.size() && at < want.size() && got[at] == want[at])
             ++at;
