@@ -386,11 +386,8 @@ void install_timing()
 int session(int w, int h)
 {
     bvtest::TempDir home;
-    bvtest::write_file(home / "xdg/Brovanta/config",
-                       "video_mode=Windowed\nxres=" + std::to_string(w) + "\nyres=" + std::to_string(h) + "\n");
-    setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
+    bvtest::use_built_program_in_window(home, w, h);
     setenv("HOME", home.path().c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
     shutdown_pause_seconds = 0;
     loop_io.clock = {fake_now, fake_sleep, nullptr};
     loop_io.events = {typed_next, typed_next_until, nullptr};

@@ -82,10 +82,7 @@ void observe()
 int run(int width, int height)
 {
     bvtest::TempDir home;
-    bvtest::write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=" + std::to_string(width) +
-                                                          "\nyres=" + std::to_string(height) + "\n");
-    setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    bvtest::use_built_program_in_window(home, width, height);
     shutdown_pause_seconds = 0;
     front_end_install();
     real_menu_draw = program_hooks.menu_draw;

@@ -76,10 +76,7 @@ void observe()
 int ride(int width, int height, bool hidden_hud)
 {
     bvtest::TempDir home;
-    bvtest::write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=" + std::to_string(width) +
-                                                          "\nyres=" + std::to_string(height) + "\n");
-    setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    bvtest::use_built_program_in_window(home, width, height);
     shutdown_pause_seconds = 0;
     loop_io.frame_observer = observe;
     if (hud_line) {

@@ -26,6 +26,10 @@ std::string read_file(const std::string& path);                       // "" when
 bool file_exists(const std::string& path);
 void make_dirs(const std::string& path);
 
+// A program run on the built data with a fresh user folder under home whose config asks
+// for a window of the given size.
+void use_built_program_in_window(const TempDir& home, int width, int height);
+
 struct ProcessResult {
     int status = -1;   // exit status, or 128 + signal
     std::string out;
