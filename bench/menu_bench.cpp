@@ -103,14 +103,17 @@ int main()
         fprintf(stderr, "Xvfb did not start\n");
         return 1;
     }
+    int failed = 0;
     for (auto [w, h] : {std::pair{1280, 720}, std::pair{640, 480}}) {
         const pid_t child = fork();
         if (child == 0)
             _exit(run(w, h));
         int status = 0;
         waitpid(child, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             fprintf(stderr, "the run at %d x %d failed\n", w, h);
+            failed = 1;
+        }
     }
-    return 0;
+    return failed;
 }

@@ -90,6 +90,8 @@ int ride(int width, int height, bool hidden_hud)
     return brovanta_main(hidden_hud ? 6 : 5, const_cast<char**>(argv));
 }
 
+int failed_rides = 0;
+
 void ride_in_child(int width, int height, bool hidden_hud)
 {
     const pid_t child = fork();
@@ -97,8 +99,10 @@ void ride_in_child(int width, int height, bool hidden_hud)
         _exit(ride(width, height, hidden_hud));
     int status = 0;
     waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         fprintf(stderr, "the ride at %d x %d failed\n", width, height);
+        failed_rides = 1;
+    }
 }
 
 }  // namespace
@@ -123,9 +127,9 @@ int main(int argc, char** argv)
         graph_on = 1;
         ride_in_child(1280, 720, false);
         printf("\n");
-        return 0;
+        return failed_rides;
     }
     for (auto [w, h] : {std::pair{1280, 720}, std::pair{640, 480}})
         ride_in_child(w, h, false);
-    return 0;
+    return failed_rides;
 }
