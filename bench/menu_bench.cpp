@@ -5,11 +5,11 @@
 // frame lock. Prints frames per second and the mean CPU time of menu_draw alone (the
 // thread's CPU clock around the call) for each.
 #include "frontend/front_end.h"
-#include "race/main_loop.h"
-#include "race/menu_state.h"
-#include "race/program_hooks.h"
-#include "race/shutdown.h"
-#include "race/startup.h"
+#include "race/program/main_loop.h"
+#include "race/program/menu_state.h"
+#include "race/program/program_hooks.h"
+#include "race/program/shutdown.h"
+#include "race/program/startup.h"
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
 

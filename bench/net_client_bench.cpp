@@ -7,9 +7,9 @@
 //   network step, 40 riders: mean <M> us, p99 <P> us per tick, <S>% of a tick
 // Argument: the number of timed ticks (7680 = 60 s of race by default).
 #include "race/headless_race.h"
-#include "race/net_client.h"
+#include "race/net/net_client.h"
 #include "race/race_state.h"
-#include "race/run_clock.h"
+#include "race/program/run_clock.h"
 #include "race/track_load.h"
 #include "sim/race_clock.h"
 #include "sim/stock_shapes.h"

@@ -10,7 +10,7 @@
 // the build's staging folder).
 #include "foundation/ripemd160.h"
 #include "race/headless_race.h"
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"

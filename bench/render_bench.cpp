@@ -10,7 +10,7 @@
 #include "gfx/model.h"
 #include "gfx/shaders.h"
 #include "platform/qorl_gl.h"
-#include "race/hud_pictures.h"
+#include "race/program/hud_pictures.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "sim/physics_world.h"

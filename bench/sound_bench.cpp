@@ -4,7 +4,7 @@
 // and the share of a 16.7 ms frame that 40 riders take. Data: the build's staging
 // folder unless BV_HOME names another.
 #include "platform/qorl_audio.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "race/race_state.h"
 #include "sim/rider_slot.h"
 #include "view/engine_sound.h"

@@ -1,9 +1,9 @@
-# One static library per subsystem folder: every .cpp in the folder is a source,
-# the folder's parent is the include root ("foundation/vfs.h").
+# One static library per subsystem folder: every .cpp in the folder (and in its
+# sub-folders, the library's rooms) is a source, the folder's parent is the include
+# root ("foundation/vfs.h", "race/net/net_channel.h").
 function(bv_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     # A folder whose sources have not arrived yet still makes a (empty) library.
     set(sources ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
@@ -14,10 +14,15 @@ function(bv_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# One GoogleTest program per test folder, every .cpp in it a part of that program.
+# One GoogleTest program per test folder, every .cpp in it a part of that program;
+# with ROOMS, the .cpp files of its sub-folders too.
 function(bv_test_folder folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  cmake_parse_arguments(ARG "ROOMS" "" "DEPS" ${ARGN})
+  if(ARG_ROOMS)
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  endif()
   if(NOT sources)
     return()
   endif()

@@ -8,7 +8,7 @@
 #include "editor/gradients.h"
 #include "editor/pov_export.h"
 #include "platform/qorl_window.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "terrain/billboards.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/terrain_state.h"

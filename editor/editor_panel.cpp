@@ -13,7 +13,7 @@
 #include "gfx/shaders.h"
 #include "gfx/texture_cache.h"
 #include "platform/qorl_window.h"
-#include "race/projection.h"
+#include "race/program/projection.h"
 #include "terrain/billboards.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/terrain_state.h"

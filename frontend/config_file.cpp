@@ -10,9 +10,9 @@
 #include "frontend/settings.h"
 #include "frontend/setup_file.h"
 #include "platform/qorl_log.h"
-#include "race/bindings.h"
+#include "race/program/bindings.h"
 #include "race/game_settings.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 
 #include <cstdio>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
 #include "frontend/settings.h"
-#include "race/startup.h"
+#include "race/program/startup.h"
 #include "sim/race_clock.h"
 #include "sim/rider_slot.h"
 #include "view/engine_sound.h"

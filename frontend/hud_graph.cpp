@@ -6,7 +6,7 @@
 #include "gfx/fonts.h"
 #include "gfx/gl_layer.h"
 #include "race/game_tick.h"
-#include "race/projection.h"
+#include "race/program/projection.h"
 
 #include <algorithm>
 

@@ -4,10 +4,10 @@
 #include "frontend/hud_parts.h"
 
 #include "gfx/gl_layer.h"
-#include "race/projection.h"
+#include "race/program/projection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 #include "terrain/track_list.h"
 
 #include <cmath>

@@ -5,12 +5,12 @@
 #include "frontend/ui_widgets.h"
 #include "gfx/fonts.h"
 #include "gfx/gl_layer.h"
-#include "race/net_connection.h"
-#include "race/projection.h"
+#include "race/net/net_connection.h"
+#include "race/program/projection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
-#include "race/run_clock.h"
-#include "race/startup.h"
+#include "race/program/run_clock.h"
+#include "race/program/startup.h"
 
 #include <cmath>
 #include <cstdio>

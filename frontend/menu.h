@@ -2,8 +2,8 @@
 // widgets edit the settings' own records (frontend/settings.h).
 #pragma once
 #include "frontend/ui_widgets.h"
-#include "race/menu_state.h"
-#include "race/startup.h"
+#include "race/program/menu_state.h"
+#include "race/program/startup.h"
 
 #include <cstdint>
 

@@ -6,8 +6,8 @@
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"
 #include "race/bike_setup.h"
-#include "race/controls.h"
-#include "race/net_client.h"
+#include "race/program/controls.h"
+#include "race/net/net_client.h"
 #include "sim/rider_slot.h"
 
 #include <cmath>

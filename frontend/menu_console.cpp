@@ -1,7 +1,7 @@
 // The console screen's keys: the input line, its history and the scroll-back.
 #include "frontend/menu.h"
 
-#include "race/controls.h"
+#include "race/program/controls.h"
 
 #include <algorithm>
 #include <cstring>

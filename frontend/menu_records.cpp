@@ -1,8 +1,8 @@
 #include "frontend/menu_records.h"
 
 #include "frontend/settings.h"
-#include "race/bindings.h"
-#include "race/controls.h"
+#include "race/program/bindings.h"
+#include "race/program/controls.h"
 
 namespace {
 constexpr ui_rect kNone = {-1, -1, -1, -1};

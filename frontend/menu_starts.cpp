@@ -3,11 +3,11 @@
 
 #include "foundation/intern.h"
 #include "frontend/settings.h"
-#include "race/net_client.h"
+#include "race/net/net_client.h"
 #include "race/race_restart.h"
 #include "race/race_state.h"
 #include "race/series.h"
-#include "race/startup.h"
+#include "race/program/startup.h"
 #include "sim/rider_slot.h"
 
 #include <algorithm>

@@ -5,9 +5,9 @@
 #include "gfx/fonts.h"
 #include "gfx/gl_layer.h"
 #include "platform/qorl_log.h"
-#include "race/projection.h"
+#include "race/program/projection.h"
 #include "race/race_state.h"
-#include "race/run_clock.h"
+#include "race/program/run_clock.h"
 
 #include <cstdio>
 #include <cstring>

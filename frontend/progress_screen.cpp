@@ -9,10 +9,10 @@
 #include "platform/qorl_events.h"
 #include "platform/qorl_gl.h"
 #include "platform/qorl_log.h"
-#include "race/controls.h"
-#include "race/projection.h"
+#include "race/program/controls.h"
+#include "race/program/projection.h"
 #include "race/race_state.h"
-#include "race/startup.h"
+#include "race/program/startup.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The results table over the race view once the leader has finished, its penalty
 // lines, and the statistics overlay in the top-left corner.
 #pragma once
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"
 #include "platform/qorl_window.h"
-#include "race/command_line.h"
+#include "race/program/command_line.h"
 #include "race/game_settings.h"
 #include "terrain/track_list.h"
 

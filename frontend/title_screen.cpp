@@ -5,9 +5,9 @@
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
 #include "gfx/shaders.h"
-#include "race/hud_pictures.h"
-#include "race/projection.h"
-#include "race/startup.h"
+#include "race/program/hud_pictures.h"
+#include "race/program/projection.h"
+#include "race/program/startup.h"
 
 void hud_textured_quad(uint32_t texture, float x0, float y0, float x1, float y1)
 {

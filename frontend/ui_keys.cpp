@@ -2,7 +2,7 @@
 // codes, characters as codes 0..255.
 #include "frontend/ui_widgets.h"
 
-#include "race/controls.h"
+#include "race/program/controls.h"
 
 #include <cctype>
 #include <cmath>

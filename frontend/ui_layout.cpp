@@ -2,8 +2,8 @@
 #include "frontend/ui_widgets.h"
 
 #include "gfx/gl_layer.h"
-#include "race/controls.h"
-#include "race/projection.h"
+#include "race/program/controls.h"
+#include "race/program/projection.h"
 
 #include <cmath>
 #include <cstdio>

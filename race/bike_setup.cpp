@@ -1,7 +1,7 @@
 #include "race/bike_setup.h"
 
-#include "race/net_client.h"
-#include "race/settings_values.h"
+#include "race/net/net_client.h"
+#include "race/program/settings_values.h"
 #include "sim/rider_access.h"
 
 #include <cmath>

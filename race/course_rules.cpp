@@ -1,6 +1,6 @@
 // The cutting penalty, the off-course test and the gap between two rows.
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "sim/race_clock.h"

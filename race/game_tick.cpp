@@ -4,12 +4,12 @@
 // The tick's lists are fixed arrays: nothing is allocated per tick.
 #include "race/game_tick.h"
 
-#include "race/demo.h"
-#include "race/net_connection.h"
+#include "race/demo/demo.h"
+#include "race/net/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "race/rider_visibility.h"
-#include "race/startup.h"
+#include "race/program/startup.h"
 #include "race/statue_grid.h"
 #include "sim/autopilot_drive.h"
 #include "sim/bike_build.h"

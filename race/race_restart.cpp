@@ -3,7 +3,7 @@
 #include "race/race_restart.h"
 
 #include "platform/qorl_log.h"
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/race_hooks.h"
 #include "race/race_results.h"

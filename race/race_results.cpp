@@ -1,8 +1,8 @@
 // The running order, the race length of a timed race and the finality of the results.
 #include "race/race_results.h"
 
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"

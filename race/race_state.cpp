@@ -1,7 +1,7 @@
 #include "race/race_state.h"
 
-#include "race/demo.h"
-#include "race/demo_reader.h"
+#include "race/demo/demo.h"
+#include "race/demo/demo_reader.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 

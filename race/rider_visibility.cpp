@@ -1,7 +1,7 @@
 #include "race/rider_visibility.h"
 
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"

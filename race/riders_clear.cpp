@@ -1,4 +1,4 @@
-#include "race/net_client.h"
+#include "race/net/net_client.h"
 #include "race/rider_history.h"
 
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "foundation/front_door.h"
 #include "race/bike_setup.h"
 #include "race/race_state.h"
-#include "race/run_clock.h"
+#include "race/program/run_clock.h"
 #include "sim/rider_slot.h"
 
 #include <cmath>

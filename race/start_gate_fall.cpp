@@ -5,7 +5,7 @@
 
 #include "foundation/front_door.h"
 #include "race/race_state.h"
-#include "race/startup.h"
+#include "race/program/startup.h"
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
 #include "terrain/statues.h"

@@ -6,7 +6,7 @@
 #include "foundation/data_paths.h"
 #include "foundation/vfs.h"
 #include "race/bot_personas.h"
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/race_hooks.h"
 #include "race/race_results.h"
 #include "race/race_state.h"

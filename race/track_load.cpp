@@ -17,7 +17,7 @@
 #include "race/race_riders.h"
 #include "race/race_start.h"
 #include "race/race_state.h"
-#include "race/startup.h"
+#include "race/program/startup.h"
 #include "sim/ai_lines.h"
 #include "sim/ai_lines_file.h"
 #include "sim/gate_times.h"

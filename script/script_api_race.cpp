@@ -3,9 +3,9 @@
 #include "script/script_host.h"
 
 #include "foundation/front_door.h"
-#include "race/net_channel.h"
-#include "race/net_client.h"
-#include "race/net_connection.h"
+#include "race/net/net_channel.h"
+#include "race/net/net_client.h"
+#include "race/net/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"

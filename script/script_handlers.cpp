@@ -4,7 +4,7 @@
 #include "script/script_seams.h"
 
 #include "race/game_tick.h"
-#include "race/program_hooks.h"
+#include "race/program/program_hooks.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "view/script_frame.h"

@@ -1,8 +1,8 @@
 #include "view/camera_views.h"
 
-#include "race/command_line.h"
+#include "race/program/command_line.h"
 #include "race/game_settings.h"
-#include "race/world_view.h"
+#include "race/program/world_view.h"
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"

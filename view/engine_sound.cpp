@@ -5,7 +5,7 @@
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
 #include "platform/qorl_audio.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "race/rider_visibility.h"
 #include "sim/bike_step.h"
 #include "sim/rider_access.h"

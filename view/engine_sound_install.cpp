@@ -1,6 +1,6 @@
 // The race core's sound entry points: a slot's engine loaded for its rider and
 // freed, and the script sounds emptied.
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/race_hooks.h"
 #include "sim/rider_slot.h"
 #include "view/engine_sound.h"

@@ -3,7 +3,7 @@
 // sounds) given its rate, volume and pan as heard from the last camera.
 #include "foundation/vec_math.h"
 #include "platform/qorl_audio.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "race/race_state.h"
 #include "view/engine_sound.h"
 #include "view/render_world.h"

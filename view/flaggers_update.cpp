@@ -1,6 +1,6 @@
 // The frame's flaggers: race state through the flagger rules into the billboards.
 #include "gfx/anim_texture.h"
-#include "race/net_connection.h"
+#include "race/net/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "sim/race_clock.h"

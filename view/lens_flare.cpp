@@ -2,7 +2,7 @@
 
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 #include "terrain/lighting.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
 #include "platform/qorl_audio.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 #include "gfx/model.h"
 #include "gfx/model_scene.h"
 #include "gfx/shaders.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 #include "terrain/lighting.h"
 #include "terrain/statues.h"
 #include "view/view_settings.h"

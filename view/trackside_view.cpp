@@ -1,7 +1,7 @@
 #include "view/trackside_view.h"
 
 #include "race/game_settings.h"
-#include "race/world_view.h"
+#include "race/program/world_view.h"
 #include "sim/gate_times.h"
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "foundation/growable_array.h"
-#include "race/world_view.h"
+#include "race/program/world_view.h"
 #include "terrain/trackside_cameras.h"
 
 // A recorded key of the key camera (36 bytes): q3 is the quaternion's scalar part.

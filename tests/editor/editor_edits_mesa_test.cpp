@@ -4,8 +4,8 @@
 #include "editor_mesa.h"
 
 #include "editor/editor_keys.h"
-#include "race/controls.h"
-#include "race/settings_values.h"
+#include "race/program/controls.h"
+#include "race/program/settings_values.h"
 #include "terrain/decals.h"
 #include "terrain/lighting.h"
 #include "terrain/terrain_lod.h"

@@ -8,7 +8,7 @@
 #include "editor/gradients.h"
 #include "editor/pov_export.h"
 #include "platform/qorl_window.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "editor_test_folder.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"

@@ -9,7 +9,7 @@
 #include "gfx/model.h"
 #include "script/script_seams.h"
 #include "gfx/texture_cache.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_state.h"

@@ -4,8 +4,8 @@
 
 #include "editor/editor_keys.h"
 #include "editor/gradients.h"
-#include "race/controls.h"
-#include "race/settings_values.h"
+#include "race/program/controls.h"
+#include "race/program/settings_values.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/terrain_textures.h"

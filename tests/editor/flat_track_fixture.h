@@ -9,7 +9,7 @@
 #include "gfx/fake_gl.h"
 #include "foundation/file_index.h"
 #include "platform/qorl_window.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"

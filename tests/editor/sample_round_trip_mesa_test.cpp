@@ -4,7 +4,7 @@
 #include "editor_mesa.h"
 
 #include "editor/editor_keys.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "saved_objects_text.h"
 
 #include <gtest/gtest.h>

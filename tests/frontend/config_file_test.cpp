@@ -5,8 +5,8 @@
 #include "frontend/message_line.h"
 #include "frontend/setup_file.h"
 #include "gfx/texture_settings.h"
-#include "race/bindings.h"
-#include "race/settings_values.h"
+#include "race/program/bindings.h"
+#include "race/program/settings_values.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

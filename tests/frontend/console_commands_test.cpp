@@ -4,9 +4,9 @@
 #include "frontend/settings.h"
 #include "race/game_settings.h"
 #include "race/game_tick.h"
-#include "race/main_loop.h"
+#include "race/program/main_loop.h"
 #include "race/race_state.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 #include "view/trackside_view.h"
 
 using fronttest::Console;

@@ -5,8 +5,8 @@
 #include "frontend/front_end.h"
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"
-#include "race/net_connection.h"
-#include "race/run_clock.h"
+#include "race/net/net_connection.h"
+#include "race/program/run_clock.h"
 #include "sim/wheel_sampling.h"
 #include "view/render_world.h"
 

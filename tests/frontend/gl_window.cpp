@@ -5,9 +5,9 @@
 #include "gfx/gl_startup.h"
 #include "gfx/shaders.h"
 #include "platform/qorl_gl.h"
-#include "race/hud_pictures.h"
-#include "race/projection.h"
-#include "race/startup.h"
+#include "race/program/hud_pictures.h"
+#include "race/program/projection.h"
+#include "race/program/startup.h"
 
 namespace fronttest {
 

@@ -8,7 +8,7 @@
 #include "platform/qorl_events.h"
 #include "platform/qorl_window.h"
 #include "platform/x_session.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 
 #include <X11/keysym.h>
 

@@ -5,7 +5,7 @@
 #include "frontend/message_line.h"
 #include "frontend_env.h"
 #include "gfx/log_capture.h"
-#include "race/run_clock.h"
+#include "race/program/run_clock.h"
 
 #include <gtest/gtest.h>
 

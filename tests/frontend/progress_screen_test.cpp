@@ -9,7 +9,7 @@
 #include "gl_window.h"
 #include "platform/qorl_events.h"
 #include "platform/qorl_gl.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "race/race_state.h"
 
 #include <algorithm>

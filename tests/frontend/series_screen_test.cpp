@@ -8,7 +8,7 @@
 #include "gfx/gl_state.h"
 #include "gl_window.h"
 #include "platform/qorl_gl.h"
-#include "race/projection.h"
+#include "race/program/projection.h"
 #include "race/series.h"
 #include "text_record.h"
 

@@ -13,7 +13,7 @@
 #include "frontend/config_file.h"
 #include "frontend/settings.h"
 #include "race/bike_setup.h"
-#include "race/detail_presets.h"
+#include "race/program/detail_presets.h"
 #include "race/game_settings.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"

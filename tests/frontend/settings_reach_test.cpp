@@ -4,10 +4,10 @@
 
 #include "frontend/menu.h"
 #include "frontend/menu_records.h"
-#include "race/controls.h"
+#include "race/program/controls.h"
 #include "race/game_settings.h"
-#include "race/menu_state.h"
-#include "race/player_setup.h"
+#include "race/program/menu_state.h"
+#include "race/net/player_setup.h"
 #include "race/race_state.h"
 #include "view/camera_views.h"
 #include "view/sound_listener.h"

@@ -3,7 +3,7 @@
 
 #include "foundation/vfs.h"
 #include "frontend/setup_file.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 #include "frontend/ui_widgets.h"
 #include "gfx/fake_gl.h"
 #include "gfx/fonts.h"
-#include "race/controls.h"
-#include "race/projection.h"
+#include "race/program/controls.h"
+#include "race/program/projection.h"
 
 #include <gtest/gtest.h>
 

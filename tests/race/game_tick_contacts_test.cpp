@@ -3,10 +3,10 @@
 // suspension graph's rings.
 #include "race_fixture.h"
 
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/game_tick.h"
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_results.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"

@@ -9,9 +9,9 @@
 
 #include "foundation/ripemd160.h"
 #include "foundation/vfs.h"
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/game_tick.h"
-#include "race/net_client.h"
+#include "race/net/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_results.h"
 #include "race/race_rules.h"

@@ -5,9 +5,9 @@
 
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/game_tick.h"
-#include "race/net_connection.h"
+#include "race/net/net_connection.h"
 #include "race/race_hooks.h"
 #include "race/race_restart.h"
 #include "race/race_results.h"

@@ -2,7 +2,7 @@
 
 #include "gfx/gl_state.h"
 #include "gfx/gl_table.h"
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/race_rules.h"
 #include "race/track_load.h"
 #include "sim/ai_lines_learning.h"

@@ -6,7 +6,7 @@
 #include "race_fixture.h"
 
 #include "race/game_tick.h"
-#include "race/net_client.h"
+#include "race/net/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"

@@ -1,8 +1,8 @@
 // The bike setup reaching a bike: the stability table, every value through the
 // bike's setters in its units on a real bike, and the setup-change watch.
 #include "race/bike_setup.h"
-#include "race/net_client.h"
-#include "race/settings_values.h"
+#include "race/net/net_client.h"
+#include "race/program/settings_values.h"
 #include "sim/rider_access.h"
 #include "sim/sim_fixture.h"
 

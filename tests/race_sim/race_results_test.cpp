@@ -2,8 +2,8 @@
 // the cutting penalty and its laps, "@results.txt", the off-course test and the gaps.
 #include "race_table.h"
 
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
 #include "sim/race_clock.h"

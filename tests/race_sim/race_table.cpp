@@ -1,7 +1,7 @@
 #include "race_table.h"
 
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"

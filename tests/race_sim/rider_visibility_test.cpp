@@ -2,8 +2,8 @@
 // the online contact filter lets the own rider meet.
 #include "race_table.h"
 
-#include "race/net_connection.h"
-#include "race/net_client.h"
+#include "race/net/net_connection.h"
+#include "race/net/net_client.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
 #include "race/rider_visibility.h"

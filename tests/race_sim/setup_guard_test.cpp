@@ -2,8 +2,8 @@
 // at most once in ten seconds of running clock.
 #include "race/bike_setup.h"
 #include "race/race_state.h"
-#include "race/run_clock.h"
-#include "race/settings_values.h"
+#include "race/program/run_clock.h"
+#include "race/program/settings_values.h"
 #include "race/setup_guard.h"
 #include "sim/sim_fixture.h"
 

@@ -4,8 +4,8 @@
 #include "script_fixture.h"
 
 #include "race/game_tick.h"
-#include "race/net_client.h"
-#include "race/net_connection.h"
+#include "race/net/net_client.h"
+#include "race/net/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "script/script_host.h"

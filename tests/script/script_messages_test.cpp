@@ -3,9 +3,9 @@
 // stay quiet while switched off or offline.
 #include "script_fixture.h"
 
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/race_hooks.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "script/script_host.h"
 #include "script/script_seams.h"
 #include "support/console_capture.h"

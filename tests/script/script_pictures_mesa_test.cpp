@@ -6,7 +6,7 @@
 #include "gfx/anim_texture.h"
 #include "gfx/gl_layer.h"
 #include "gfx/texture_cache.h"
-#include "race/projection.h"
+#include "race/program/projection.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "race_fixture.h"

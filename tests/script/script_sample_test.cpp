@@ -9,7 +9,7 @@
 #include "race/race_rules.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "race_fixture.h"
 #include "platform/qorl_audio.h"
 #include "script/script_host.h"

@@ -1,7 +1,7 @@
 // The rider's eye and the chase camera on real physics bodies, with the world
 // renderer's arguments captured instead of drawn.
-#include "race/command_line.h"
-#include "race/world_view.h"
+#include "race/program/command_line.h"
+#include "race/program/world_view.h"
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"
 #include "sim/rider_slot.h"

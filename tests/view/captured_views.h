@@ -1,7 +1,7 @@
 // The world renderer's arguments captured instead of drawn, with the listener
 // velocity as the view left it at the call.
 #pragma once
-#include "race/world_view.h"
+#include "race/program/world_view.h"
 #include "view/camera_views.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "engine_fixture.h"
 #include "platform/readback.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "race/race_state.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include "sim/ai_lines.h"
 #include "sim/rider_slot.h"
 #include "gfx/model.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 #include "terrain/lighting.h"
 #include "view/lens_flare.h"
 #include "view/view_settings.h"

@@ -1,6 +1,6 @@
 // The frame's flaggers on the race tables: gate flags raised where riders are down,
 // the gate marshals' alert pictures, the start marshal's walk and the lap board.
-#include "race/net_connection.h"
+#include "race/net/net_connection.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "sim/race_clock.h"

@@ -3,7 +3,7 @@
 #include "engine_fixture.h"
 #include "foundation/memory.h"
 #include "platform/readback.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 

@@ -1,7 +1,7 @@
 // The trackside view's pure rules: steering a camera onto a rider, the key camera's
 // flight between keys, the quaternion rows, the free camera and the digit keys.
 #include "race/game_settings.h"
-#include "race/world_view.h"
+#include "race/program/world_view.h"
 #include "sim/race_clock.h"
 #include "terrain/timing_gates.h"
 #include "view/camera_views.h"

@@ -12,7 +12,7 @@
 #include "gfx/shaders.h"
 #include "gfx/texture_settings.h"
 #include "sim/ai_line_point.h"
-#include "race/settings_values.h"
+#include "race/program/settings_values.h"
 #include "sim/bike_graphics.h"
 #include "view/rider_draw.h"
 

@@ -2,7 +2,7 @@
 // code, headless (no window, no sound), recorded for 45 s of race after the gate drop.
 //   make_demo <base data folder> <output .bvdemo>
 // The seed is fixed, so the same sources give the same bytes.
-#include "race/demo.h"
+#include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/headless_race.h"
 #include "race/race_state.h"

@@ -1,7 +1,7 @@
 #include "server_wire.h"
 
 #include "foundation/ripemd160.h"
-#include "race/wire_bytes.h"
+#include "race/net/wire_bytes.h"
 
 namespace test_server {
 namespace {

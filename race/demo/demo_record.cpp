@@ -1,0 +1,265 @@
+// The demo recorder: the header and rider entries at open, a block of sampled states
+// every 16 ticks, event blocks as the server sends them, and the header written again
+// with the final values at close.
+#include "race/demo/demo.h"
+#include "race/program/settings_values.h"
+
+#include "foundation/data_paths.h"
+#include "foundation/memory.h"
+#include "foundation/text_util.h"
+#include "foundation/vfs.h"
+#include "foundation/front_door.h"
+#include "race/race_state.h"
+#include "race/rider_history.h"
+#include "sim/race_clock.h"
+#include "terrain/track_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char* kDefaultDemo = "@demos/default.bvdemo";
+constexpr int32_t kMaxBackups = 100;
+
+struct recorder_state {
+    vfs_file* file = nullptr;
+    std::string path;                  // the data path being written
+    int32_t count = 0;                 // riders recorded, fixed at open
+    int32_t slots[kDemoRiders] = {};   // their slots, rider index order
+    uint32_t previous_length = 0;
+    uint8_t* block = nullptr;          // one state block, sized at open
+    size_t block_size = 0;
+    char name[kDemoNameSize] = {};
+};
+recorder_state rec;
+
+bool recorded_kind(int32_t kind, bool online, bool watching)
+{
+    if (!online)
+        return kind == rider_kind_local || kind == rider_kind_bot;
+    if (watching)
+        return kind == rider_kind_remote || kind == rider_kind_bot;
+    return kind == rider_kind_local || kind == rider_kind_remote || kind == rider_kind_bot;
+}
+
+bool sampled_kind(int32_t kind)
+{
+    return kind == rider_kind_local || kind == rider_kind_bot;
+}
+
+void put_u32(uint8_t* out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out[i] = uint8_t(v >> (8 * i));
+}
+
+// A field of a rider entry: line ends always go, and '|' from the '|'-separated ones,
+// so that an odd name cannot break the entry apart.
+std::string entry_field(const char* text, bool separated)
+{
+    std::string out;
+    for (const char* p = text ? text : ""; *p; ++p)
+        if (*p != '\r' && *p != '\n' && !(separated && *p == '|'))
+            out += *p;
+    return out;
+}
+
+bool write_header(vfs_file* f)
+{
+    char line[64];
+    format_string(line, sizeof line, "BV06 %3d %11d %11d %11d\n", rec.count, race.time_limit_ticks, race.laps,
+                  race.gate_drop_tick);
+    return vfs_write(f, line, strlen(line)) == strlen(line);
+}
+
+void release()
+{
+    mem_free(rec.block);
+    rec.block = nullptr;
+    rec.block_size = 0;
+    rec.file = nullptr;
+}
+
+// After a write or flush fails the recording ends where it is: the file keeps its
+// last whole block, which every reader takes as the end.
+void write_failed()
+{
+    char text[1100];
+    format_string(text, sizeof text, "Demo recording stopped: can't write %.900s\n", rec.path.c_str());
+    console_print(text);
+    vfs_close(rec.file);
+    release();
+}
+
+bool write_all(const void* data, size_t n)
+{
+    if (n == 0 || vfs_write(rec.file, data, n) == n)
+        return true;
+    write_failed();
+    return false;
+}
+
+void rotate_backups(int32_t backups)
+{
+    const int32_t b = std::min(backups, kMaxBackups);
+    char from[64], to[64];
+    for (int32_t i = b - 2; i >= 0; --i) {
+        format_string(from, sizeof from, "@demos/default%02d.bvdemo", i);
+        format_string(to, sizeof to, "@demos/default%02d.bvdemo", i + 1);
+        vfs_replace(from, to);
+    }
+    if (b > 0)
+        vfs_replace(kDefaultDemo, "@demos/default00.bvdemo");
+}
+
+bool name_acceptable(const char* name)
+{
+    const size_t n = strlen(name);
+    if (n >= size_t(kDemoNameSize) || strstr(name, ".."))
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c == '/' || c == '\\' || c < 0x20 || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int demo_recording()
+{
+    return rec.file != nullptr;
+}
+
+int demo_set_name(const char* name)
+{
+    if (!name || !name_acceptable(name))
+        return 0;
+    format_string(rec.name, sizeof rec.name, "%s", name);
+    return 1;
+}
+
+const char* demo_name()
+{
+    return rec.name;
+}
+
+void demo_record_open()
+{
+    if (rec.file)
+        demo_record_close();
+    if (race.practice && track_folder) {
+        rec.path = std::string("@") + track_folder + "/lastlap.bvdemo";
+    } else {
+        rotate_backups(plain_values.demo_backups);
+        rec.path = kDefaultDemo;
+    }
+    vfs_file* f = vfs_open(rec.path.c_str(), "wb");
+    if (!f)
+        return;
+    rec.file = f;
+
+    const bool online = demo_rider_seam.online() != 0;
+    const bool watching = online && race.own_lineup_value == kWatchOnlyValue;
+    rec.count = 0;
+    for (int32_t k = 0; k < kDemoRiders; ++k)
+        if (demo_rider_seam.occupied(k) && recorded_kind(race.kinds[k], online, watching))
+            rec.slots[rec.count++] = k;
+    rec.previous_length = 0;
+    rec.block_size = size_t(kDemoBlockHead) + size_t(rec.count) * kHistoryLength * kDemoEntrySize;
+    rec.block = static_cast<uint8_t*>(mem_alloc(rec.block_size));
+
+    std::string text;
+    text += track_folder ? track_folder : "";
+    text += '\n';
+    for (int32_t i = 0; i < rec.count; ++i) {
+        demo_rider_texts t{};
+        demo_rider_seam.texts(rec.slots[i], &t);
+        text += entry_field(t.bike, true) + '|' + entry_field(t.rider_texture, true) + '|' +
+                entry_field(t.bike_texture, true) + '|' + entry_field(t.wheel_texture, true) + '|' +
+                entry_field(t.head_texture, true) + '\n';
+        text += entry_field(t.number, false) + '\n' + entry_field(t.name, false) + "\n\n";
+    }
+    if (!write_header(f)) {
+        write_failed();
+        return;
+    }
+    write_all(text.data(), text.size());
+}
+
+void demo_record_states(int force)
+{
+    if (!rec.file)
+        return;
+    if (!force && current_tick % 4 != 0)
+        return;
+    for (int32_t k = 0; k < kDemoRiders; ++k) {
+        if (!sampled_kind(race.kinds[k]) || !demo_rider_seam.occupied(k))
+            continue;
+        packed_rider_state s;
+        demo_rider_seam.pack(k, &s);
+        add_state_to_history(k, &s, current_tick);
+    }
+    if (!force && current_tick % 16 != 0)
+        return;
+
+    uint8_t* out = rec.block + kDemoBlockHead;
+    for (int32_t i = 0; i < rec.count; ++i) {
+        const int32_t s = rec.slots[i];
+        const int32_t pending = std::clamp(history_pending[s], 0, kHistoryLength);
+        history_pending[s] = 0;
+        if (!demo_rider_seam.occupied(s))
+            continue;
+        for (int32_t j = 0; j < pending; ++j) {
+            const int32_t e = (history_newest[s] - pending + 1 + j + 2 * kHistoryLength) % kHistoryLength;
+            *out++ = uint8_t(i);
+            put_u32(out, uint32_t(history_ticks[s][e]));
+            memcpy(out + 4, history_states[s][e], kPackedStateSize);
+            out += 4 + kPackedStateSize;
+        }
+    }
+    const uint32_t length = uint32_t(out - rec.block - kDemoBlockHead);
+    if (length == 0)
+        return;
+    put_u32(rec.block, length ^ rec.previous_length);
+    put_u32(rec.block + 4, uint32_t(current_tick));
+    rec.block[8] = demo_block_states;
+    rec.previous_length = length;
+    if (!write_all(rec.block, kDemoBlockHead + length))
+        return;
+    if (vfs_flush(rec.file) != 0)
+        write_failed();
+}
+
+void demo_record_event(int type, const void* bytes, int32_t count)
+{
+    if (!rec.file || count < 0 || (count > 0 && !bytes))
+        return;
+    uint8_t head[kDemoBlockHead];
+    put_u32(head, uint32_t(count) ^ rec.previous_length);
+    put_u32(head + 4, uint32_t(current_tick));
+    head[8] = uint8_t(type);
+    rec.previous_length = uint32_t(count);
+    if (write_all(head, sizeof head))
+        write_all(bytes, size_t(count));
+}
+
+void demo_record_close()
+{
+    if (!rec.file)
+        return;
+    vfs_file* f = rec.file;
+    if (vfs_seek(f, 0))
+        write_header(f);
+    vfs_close(f);
+    release();
+    if (rec.name[0]) {
+        // Checked again: the name may have been set around the setter.
+        if (name_acceptable(rec.name))
+            vfs_replace(kDefaultDemo, (std::string("@demos/") + rec.name).c_str());
+        rec.name[0] = '\0';
+    }
+}

@@ -1,4 +1,0 @@
-#include "race/menu_state.h"
-
-int menu_screen = -1;
-int32_t menu_item = 0;

@@ -1,3 +1,0 @@
-#include "race/player_setup.h"
-
-player_identity player_setup = {"yz250f(2017)", nullptr, nullptr, nullptr, nullptr, "999", "Quinlo Dust"};

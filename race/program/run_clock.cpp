@@ -1,0 +1,3 @@
+#include "race/program/run_clock.h"
+
+double run_clock = 0.0;

@@ -1,3 +1,0 @@
-#include "race/run_clock.h"
-
-double run_clock = 0.0;

@@ -1,0 +1,300 @@
+// The demo recorder: its bytes against the test's own encoder, the worked example
+// and its backward walk, the backups, the time-trial file, the demo name, and a
+// folder that cannot be written.
+#include "demo_fixture.h"
+
+#include "race/rider_history.h"
+#include "race/program/settings_values.h"
+#include "sim/race_clock.h"
+#include "support/console_capture.h"
+#include "support/fresh_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <unistd.h>
+
+using namespace demotest;
+
+namespace {
+
+std::string states_payload(const std::vector<std::pair<uint8_t, int32_t>>& riders, const std::vector<int32_t>& ticks)
+{
+    std::string out;
+    for (const auto& [index, slot] : riders)
+        for (int32_t t : ticks)
+            out += Encoder::entry(index, uint32_t(t), state_of(slot, t));
+    return out;
+}
+
+uint32_t u32_at(const std::string& bytes, size_t at)
+{
+    uint32_t v = 0;
+    memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+
+// One recording of slot 0 with a chat line naming it, through the backups.
+void record_marked(const char* mark)
+{
+    demo_record_open();
+    demo_record_states(1);
+    demo_record_event(demo_block_chat, mark, int32_t(strlen(mark)));
+    demo_record_close();
+}
+
+}  // namespace
+
+TEST(DemoRecord, BytesMatchTheFormatWrittenByHand)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        put_rider(3, rider_kind_bot);
+        put_rider(5, rider_kind_remote);   // offline: not recorded
+        fake.texts[0] = {"yz|250\r", "@a|b.png", nullptr, "", nullptr, "9\n99", "Pl\ray|er"};
+        fake.texts[3] = {"cr125", "r.png", "b.png", "w.png", "h.png", "12345", ""};
+
+        demo_record_open();
+        record_until(20);
+        demo_record_event(demo_block_chat, "hello", 5);
+        while (current_tick < 36)
+            tick();
+        demo_record_states(1);   // tick 36 was sampled already: only its pending state
+        demo_record_states(1);   // nothing pending: no block
+        race.laps = 3;
+        race.gate_drop_tick = 2000;
+        demo_record_close();
+
+        Encoder e;
+        e.header(2, 0, 3, 2000);
+        e.rider("yz250|@ab.png|||", "999", "Play|er");
+        e.rider("cr125|r.png|b.png|w.png|h.png", "12345", "");
+        const std::vector<std::pair<uint8_t, int32_t>> riders = {{0, 0}, {1, 3}};
+        e.block(demo_block_states, 0, states_payload(riders, {0}));
+        e.block(demo_block_states, 16, states_payload(riders, {4, 8, 12, 16}));
+        e.block(demo_block_chat, 20, "hello");
+        e.block(demo_block_states, 32, states_payload(riders, {20, 24, 28, 32}));
+        e.block(demo_block_states, 36, states_payload(riders, {36}));
+        const std::string got = bvtest::read_file(user_file(root, "demos/default.bvdemo"));
+        p.check(got == e.bytes, "recorded bytes differ from the hand-written file (" + std::to_string(got.size()) +
+                                    " vs " + std::to_string(e.bytes.size()) + " bytes)");
+        p.same(got.substr(0, 45), "BV06   2           0           3        2000\n", "rewritten header");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, WorkedExampleChainsAndWalksBack)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        demo_record_open();
+        record_until(20);
+        demo_record_event(demo_block_chat, "hello", 5);
+        demo_record_close();
+
+        const std::string head = "BV06   1           0        1000        1792\ntracks/sample\n"
+                                 "yz250f(2017)|@rider_body-a.png|||\n999\nPlayer\n\n";
+        const std::string got = bvtest::read_file(user_file(root, "demos/default.bvdemo"));
+        p.same(got.substr(0, head.size()), head, "header and entry");
+        const size_t a = head.size(), b = a + 9 + 44, c = b + 9 + 176;
+        p.check(got.size() == c + 14, "three blocks");
+        p.check(u32_at(got, a) == 44 && u32_at(got, a + 4) == 0, "block A: chained 44 at tick 0");
+        p.check(u32_at(got, b) == 156 && u32_at(got, b + 4) == 16, "block B: chained 176 ^ 44");
+        p.check(u32_at(got, c) == 181 && u32_at(got, c + 4) == 20 && got[c + 8] == 2, "block C: chained 5 ^ 176");
+        // Walking back from the end with previous length 5.
+        uint32_t previous = 5;
+        size_t at = got.size();
+        std::vector<size_t> back;
+        while (at > a) {
+            at -= 9 + previous;
+            previous ^= u32_at(got, at);
+            back.push_back(at);
+        }
+        p.check(back == std::vector<size_t>({c, b, a}) && previous == 0, "backward walk");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, RaceWithoutRecordedRidersWritesHeaderAndTrackOnly)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(2, rider_kind_remote);
+        demo_record_open();
+        record_until(40);
+        demo_record_close();
+        p.same(bvtest::read_file(user_file(root, "demos/default.bvdemo")),
+               "BV06   0           0        1000        1792\ntracks/sample\n", "empty demo");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, OnlineRecordsRemoteRidersAndAWatcherNotItsOwn)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        fake.online = 1;
+        put_rider(0, rider_kind_local);
+        put_rider(1, rider_kind_remote);
+        put_rider(2, rider_kind_bot);
+        demo_record_open();
+        demo_record_close();
+        p.same(bvtest::read_file(user_file(root, "demos/default.bvdemo")).substr(5, 3), "  3", "racing: 3");
+        race.own_lineup_value = kWatchOnlyValue;
+        demo_record_open();
+        demo_record_close();
+        p.same(bvtest::read_file(user_file(root, "demos/default.bvdemo")).substr(5, 3), "  2", "watching: 2");
+        race.own_lineup_value = 0;
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, BackupsRotateAndStopAtAHundred)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        auto holds = [&](const std::string& name, const std::string& mark) {
+            const std::string bytes = bvtest::read_file(user_file(root, "demos/" + name));
+            p.check(bytes.find(mark) != std::string::npos, name + " should hold " + mark);
+        };
+        plain_values.demo_backups = 3;
+        for (const char* mark : {"race-1", "race-2", "race-3", "race-4", "race-5"})
+            record_marked(mark);
+        holds("default.bvdemo", "race-5");
+        holds("default00.bvdemo", "race-4");
+        holds("default01.bvdemo", "race-3");
+        holds("default02.bvdemo", "race-2");
+        p.check(!bvtest::file_exists(user_file(root, "demos/default03.bvdemo")), "race-1 dropped");
+
+        plain_values.demo_backups = 0;
+        record_marked("race-6");
+        holds("default.bvdemo", "race-6");
+        holds("default00.bvdemo", "race-4");   // untouched
+
+        char name[64];
+        for (int i = 0; i < 100; ++i) {
+            snprintf(name, sizeof name, "demos/default%02d.bvdemo", i);
+            bvtest::write_file(user_file(root, name), "old" + std::to_string(i));
+        }
+        plain_values.demo_backups = 150;
+        record_marked("race-7");
+        holds("default.bvdemo", "race-7");
+        holds("default00.bvdemo", "race-6");
+        p.same(bvtest::read_file(user_file(root, "demos/default99.bvdemo")), "old98", "99 holds the old 98");
+        p.check(!bvtest::file_exists(user_file(root, "demos/default100.bvdemo")), "no 100th backup");
+
+        // A time trial records the attempt beside the track and rotates nothing.
+        plain_values.demo_backups = 3;
+        race.practice = 1;
+        record_marked("lap-1");
+        race.practice = 0;
+        holds("default.bvdemo", "race-7");
+        p.check(bvtest::read_file(user_file(root, "tracks/sample/lastlap.bvdemo")).find("lap-1") != std::string::npos,
+                "lastlap.bvdemo written");
+        holds("default00.bvdemo", "race-6");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, DemoNameRenamesAtCloseAndRefusesPaths)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        for (const char* bad : {"../escape", "a/b", "a\\b", "..", "x\001y", "tab\there"})
+            p.check(demo_set_name(bad) == 0, std::string("refused: ") + bad);
+        p.check(demo_name()[0] == '\0', "refusals leave no name");
+        demo_record_open();
+        p.check(demo_set_name("best run.bvdemo") == 1, "plain name accepted");
+        demo_record_close();
+        p.check(bvtest::file_exists(user_file(root, "demos/best run.bvdemo")), "renamed at close");
+        p.check(!bvtest::file_exists(user_file(root, "demos/default.bvdemo")), "default moved");
+        p.check(demo_name()[0] == '\0', "name cleared");
+        record_marked("next");
+        p.check(bvtest::file_exists(user_file(root, "demos/default.bvdemo")), "next stays default");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, UnwritableFolderLeavesTheRecorderIdle)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        // Every search folder refuses: a plain file stands where "demos" would be.
+        bvtest::write_file(user_file(root, "demos"), "a plain file");
+        bvtest::write_file(root / "game/demos", "a plain file");
+        demo_record_open();
+        p.check(!demo_recording(), "idle");
+        record_until(64);
+        demo_record_event(demo_block_chat, "x", 1);
+        demo_record_close();
+        p.check(fake.packs == 0, "nothing sampled while idle");
+        p.same(bvtest::read_file(user_file(root, "demos")), "a plain file", "file untouched");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, StopForcesALastBlockAndRewritesTheHeader)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        put_rider(4, rider_kind_bot);
+        demo_record_open();
+        record_until(20);
+        race.laps = 5;
+        demo_stop();
+        p.check(!demo_recording() && demo_rider_count() == 0, "stopped");
+        p.check(race.kinds[4] == rider_kind_remote && race.kinds[0] == rider_kind_local, "slots 1.. state-driven");
+        const std::string got = bvtest::read_file(user_file(root, "demos/default.bvdemo"));
+        p.same(got.substr(0, 45), "BV06   2           0           5        1792\n", "header rewritten");
+        const std::vector<size_t> blocks = block_starts(got, got.find("\n\n", got.find("\n\n") + 2) + 2);
+        p.check(blocks.size() == 3 && u32_at(got, blocks[2] + 4) == 20 && got.size() == blocks[2] + 9 + 2 * 44,
+                "a last block at tick 20 with the state of tick 20");
+        return p.text;
+    });
+}
+
+TEST(DemoRecord, AFailedWriteEndsTheRecordingWithOneMessage)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        bvtest::make_dirs(user_file(root, "demos"));
+        p.check(symlink("/dev/full", user_file(root, "demos/default.bvdemo").c_str()) == 0, "link made");
+        ConsoleCapture console;
+        demo_record_open();
+        record_until(100);
+        demo_record_event(demo_block_chat, "x", 1);
+        demo_record_close();
+        p.check(!demo_recording(), "recording ended");
+        const std::string said = console.text();
+        p.check(said.find("Demo recording stopped") != std::string::npos &&
+                    said.find("Demo recording stopped") == said.rfind("Demo recording stopped"),
+                "one message: " + said);
+        return p.text;
+    });
+}

@@ -1,0 +1,603 @@
+// A newcomer's walk through the menus with the keyboard alone: the program's entry
+// routine on the sample track under the test's X server, every key typed through XTEST
+// from the frame observer, one at a time, each waited for until its effect shows. New
+// Race, Time Trial, the setup screens, a points-series event, the bundled demo, the
+// console, and Quit; then what "@config" kept.
+#include <gtest/gtest.h>
+
+#include "foundation/memory.h"
+#include "frontend/front_end.h"
+#include "gfx/images.h"
+#include "frontend/menu.h"
+#include "frontend/menu_records.h"
+#include "frontend/settings.h"
+#include "platform/qorl_window.h"
+#include "platform/x11_native.h"
+#include "race/demo/demo.h"
+#include "race/program/bindings.h"
+#include "race/program/detail_presets.h"
+#include "race/program/main_loop.h"
+#include "race/program/program_window.h"
+#include "race/race_restart.h"
+#include "race/net/net_client.h"
+#include "race/race_riders.h"
+#include "race/program/run_clock.h"
+#include "race/race_state.h"
+#include "race/series.h"
+#include "race/program/shutdown.h"
+#include "race/program/startup.h"
+#include "sim/race_clock.h"
+#include "sim/rider_access.h"
+#include "sim/rider_slot.h"
+#include "platform/fake_evdev.h"
+#include "support/fake_input.h"
+#include "support/fresh_process.h"
+#include "support/xvfb_server.h"
+#include "terrain/track_list.h"
+#include "test_server.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using bvtest::Problems;
+
+namespace {
+
+// One step: an action taken once, then frames until its effect shows.
+struct Step {
+    std::string what;
+    std::function<void()> act;
+    std::function<bool()> done;
+    int frames = 90;   // waited at most
+};
+
+struct Walk {
+    Display* display = nullptr;
+    bvtest::FakeInput input;
+    std::vector<Step> steps;
+    size_t at = 0;
+    int waited = -1;   // frames since the step's action; -1 = not taken yet
+    int frame = 0;
+    std::string user;   // the user folder
+    int screenshots = 0;
+    void (*each_frame)() = nullptr;
+    Problems problems;
+    // Values kept between steps.
+    int32_t tick_mark = 0;
+    float body_mark[3] = {};
+    double fov_mark = 0;
+};
+Walk walk;
+
+void close_window()
+{
+    bvtest::send_close(walk.display, loop_io.window->native->handle);
+}
+
+void tap(KeySym key, bool shift = false)
+{
+    if (shift)
+        walk.input.key(walk.display, XK_Shift_L, true);
+    walk.input.key(walk.display, key, true);
+    walk.input.key(walk.display, key, false);
+    if (shift)
+        walk.input.key(walk.display, XK_Shift_L, false);
+}
+
+void body_position(int32_t slot, float out[3])
+{
+    const dReal* p = dBodyGetPosition(rider_get_frame_body(&rider_slots[slot]));
+    for (int k = 0; k < 3; ++k)
+        out[k] = float(p[k]);
+}
+
+float distance(const float a[3], const float b[3])
+{
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+int count_kind(int32_t kind)
+{
+    int n = 0;
+    for (int32_t k = 0; k < kRiderSlots; ++k)
+        n += race_rider_exists(k) && race.kinds[k] == kind;
+    return n;
+}
+
+void add(std::string what, std::function<void()> act, std::function<bool()> done, int frames = 90)
+{
+    walk.steps.push_back({std::move(what), std::move(act), std::move(done), frames});
+}
+
+// A check on the state at this point of the walk.
+void check(std::string what, std::function<bool()> ok)
+{
+    add("check: " + what, [] {}, std::move(ok), 1);
+}
+
+// Frames pass with nothing typed.
+void wait_frames(int n)
+{
+    auto left = std::make_shared<int>(n);
+    add("wait", [left, n] { *left = n; }, [left] { return --*left <= 0; }, n + 2);
+}
+
+void key_to_item(KeySym key, int32_t item)
+{
+    add("key " + std::string(XKeysymToString(key)) + " to item " + std::to_string(item), [key] { tap(key); },
+        [item] { return menu_item == item; });
+}
+
+void down_to(int32_t item)
+{
+    for (int32_t i = 1; i <= item; ++i)
+        key_to_item(XK_Down, i);
+}
+
+void key_to_screen(KeySym key, int screen)
+{
+    add("key " + std::string(XKeysymToString(key)) + " to screen " + std::to_string(screen), [key] { tap(key); },
+        [screen] { return menu_screen == screen && menu_item == 0; });
+}
+
+void focus_first()
+{
+    add("the window has the focus", [] {
+        XSetInputFocus(walk.display, loop_io.window->native->handle, RevertToParent, CurrentTime);
+        XSync(walk.display, False);
+    }, [] { return true; });
+    check("the main menu is open on item 0", [] { return menu_screen == screen_main_menu && menu_item == 0; });
+}
+
+// The brightest of the main menu's boxes in the shown frame, read back as the
+// screenshot key reads it; -1 when no picture came.
+int brightest_main_item(const std::string& file)
+{
+    uint8_t* pixels = nullptr;
+    int w = 0, h = 0;
+    if (!image_load_rgb(file.c_str(), &pixels, &w, &h))
+        return -1;
+    int best = -1;
+    double best_mean = -1;
+    for (int i = 0; i < 9; ++i) {
+        const ui_rect& r = menu_buttons.main[i].rect;
+        double sum = 0;
+        int n = 0;
+        for (int y = std::max(r.y0, 0); y < std::min(r.y1, h); ++y)
+            for (int x = std::max(r.x0, 0); x < std::min(r.x1, w); ++x, ++n)
+                for (int c = 0; c < 3; ++c)
+                    sum += pixels[(size_t(y) * size_t(w) + size_t(x)) * 3 + size_t(c)];
+        if (n > 0 && sum / n > best_mean) {
+            best_mean = sum / n;
+            best = i;
+        }
+    }
+    mem_free(pixels);
+    return best;
+}
+
+void bright_box_in(int item)
+{
+    auto file = std::make_shared<std::string>();
+    add("the shown frame has the bright box in item " + std::to_string(item), [file] {
+        char name[32];
+        snprintf(name, sizeof name, "/screenshot%03d.png", ++walk.screenshots);
+        *file = walk.user + name;
+        loop.screenshot_pending = 1;
+    }, [file, item] { return bvtest::file_exists(*file) && brightest_main_item(*file) == item; }, 10);
+}
+
+// The keyboard walk, step by step.
+void plan_newcomer()
+{
+    focus_first();
+    add("the race goes on behind the menu (a robot is followed)", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick > walk.tick_mark + 64; });
+    bright_box_in(0);
+    key_to_item(XK_Down, 1);
+    bright_box_in(1);
+    key_to_item(XK_Up, 0);
+
+    // New Race -> Start.
+    key_to_screen(XK_Return, screen_new_race);
+    key_to_item(XK_Down, 1);
+    add("Start closes the menus", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    check("five automatic riders and one local rider, 5 laps, no time limit", [] {
+        return count_kind(rider_kind_bot) == 5 && count_kind(rider_kind_local) == 1 && race.laps == 5 &&
+               race.time_limit_ticks == 0;
+    });
+
+    // Time Trial -> Start.
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the race stands behind the menu with a local rider", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick == walk.tick_mark; }, 2);
+    wait_frames(10);
+    check("the tick stood", [] { return current_tick == walk.tick_mark; });
+    down_to(3);
+    key_to_screen(XK_Return, screen_time_trial);
+    key_to_item(XK_Down, 1);
+    add("Start rides the time trial", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    check("the local rider is alone in slot 0, tick at least 38400", [] {
+        return race_rider_exists(0) && race.kinds[0] == rider_kind_local && count_kind(rider_kind_bot) == 0 &&
+               count_kind(rider_kind_local) == 1 && current_tick >= 38400;
+    });
+    wait_frames(2);
+    add("x held for 60 frames", [] {
+        body_position(0, walk.body_mark);
+        walk.input.key(walk.display, XK_x, true);
+    }, [] { return true; });
+    wait_frames(60);
+    add("x released: the rider moved more than 5 ft", [] { walk.input.key(walk.display, XK_x, false); }, [] {
+        float now[3];
+        body_position(0, now);
+        return distance(now, walk.body_mark) > 5;
+    }, 2);
+
+    // Graphics/Sound: Field Of View three to the right, then the High FPS preset.
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(6);
+    key_to_screen(XK_Return, screen_graphics_sound);
+    down_to(10);
+    for (int i = 1; i <= 3; ++i)
+        add("Field Of View right", [] {
+            walk.fov_mark = fov_slider.value;
+            tap(XK_Right);
+        }, [] { return fov_slider.value == walk.fov_mark + 1; });
+    for (int32_t item = 9; item >= 3; --item)
+        key_to_item(XK_Up, item);
+    add("Use High FPS Settings", [] { tap(XK_Return); }, [] { return detail_preset_matches(1) != 0; });
+    key_to_item(XK_Up, 2);
+    key_to_item(XK_Up, 1);
+    key_to_item(XK_Up, 0);
+    key_to_screen(XK_Return, screen_main_menu);
+
+    // Bike Setup: the number typed as 4, 2; Stop Wheelies one to the right.
+    down_to(5);
+    key_to_screen(XK_Return, screen_bike_setup);
+    down_to(5);
+    add("4 typed into Number", [] { tap(XK_4); }, [] { return strncmp(rider_number_field.buffer, "4", 1) == 0; });
+    add("2 typed into Number", [] { tap(XK_2); }, [] { return strcmp(rider_number_field.buffer, "429") == 0; });
+    for (int32_t item = 6; item <= 18; ++item)
+        key_to_item(XK_Down, item);
+    add("Stop Wheelies right", [] { tap(XK_Right); }, [] { return assist_choices[3].selected == 1; });
+    add("Esc closes the menus", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_screen(XK_Escape, screen_main_menu);
+
+    // Points Series -> row 0 -> Enter Next Event.
+    down_to(2);
+    key_to_screen(XK_Return, screen_points_series);
+    key_to_item(XK_Down, 2);   // "Prev Page" is hidden on page 0
+    key_to_screen(XK_Return, screen_series_standings);
+    key_to_item(XK_Down, 1);
+    add("Enter Next Event starts the series race", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    check("the eight opponents at gates 0-7 and the player at gate 8", [] {
+        bool ok = start_lineup[8] == 1 && start_lineup[9] == 0;
+        for (int32_t i = 0; i < 8; ++i)
+            ok = ok && start_lineup[i] >= 1000;
+        return ok && count_kind(rider_kind_bot) == 8 && count_kind(rider_kind_local) == 1;
+    });
+
+    // Playback Race -> "sample".
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(1);
+    key_to_screen(XK_Return, screen_playback_race);
+    down_to(3);
+    check("the bundled demo is listed", [] { return choose_page.rows[0] && strcmp(choose_page.rows[0], "sample") == 0; });
+    add("Return plays the demo", [] { tap(XK_Return); }, [] { return menu_screen < 0 && demo_playing(); });
+    check("the demo riders fill their slots", [] { return count_kind(rider_kind_remote) >= 5; });
+    add("the replay runs", [] { walk.tick_mark = current_tick; }, [] { return current_tick > walk.tick_mark + 32; });
+
+    // The console opened by "t" does not receive the "t".
+    add("t opens the console", [] { tap(XK_t); }, [] { return menu_screen == screen_console; });
+    wait_frames(3);
+    check("the console's input is empty", [] { return console_field.buffer[0] == 0; });
+    add("Esc closes the console", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the replay runs behind the menu too", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick > walk.tick_mark + 32; });
+    down_to(8);
+    add("Quit opens the exit screen", [] { tap(XK_Return); }, [] { return menu_screen == screen_exit; });
+    add("y quits", [] { tap(XK_y); }, [] { return loop.quit != 0; });
+}
+
+void observe()
+{
+    Walk& w = walk;
+    ++w.frame;
+    if (w.each_frame)
+        w.each_frame();
+    if (w.at >= w.steps.size())
+        return;
+    Step& s = w.steps[w.at];
+    if (w.waited < 0) {
+        s.act();
+        w.waited = 0;
+    }
+    if (s.done()) {
+        ++w.at;
+        w.waited = -1;
+        return;
+    }
+    if (++w.waited > s.frames) {
+        w.problems.check(false, "step " + std::to_string(w.at) + " \"" + s.what + "\" never came (screen " +
+                                    std::to_string(menu_screen) + ", item " + std::to_string(menu_item) + ")");
+        w.at = w.steps.size();
+        close_window();
+    }
+}
+
+bool has_line(const std::string& text, const std::string& line)
+{
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+// The centre of a rectangle in window pixels, as root-window coordinates for XTEST.
+void point_at(int x, int y)
+{
+    Window child = 0;
+    int rx = 0, ry = 0;
+    XTranslateCoordinates(walk.display, loop_io.window->native->handle, DefaultRootWindow(walk.display), x, y, &rx,
+                          &ry, &child);
+    walk.input.move(walk.display, rx, ry);
+    XSync(walk.display, False);
+}
+void point_at(const ui_rect& r)
+{
+    point_at((r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2);
+}
+void click()
+{
+    walk.input.button(walk.display, 1, true);
+    walk.input.button(walk.display, 1, false);
+    XSync(walk.display, False);
+}
+
+const char* const kPad = "/dev/input/event7";
+bvtest::FakeEvdev* pad = nullptr;
+
+void trigger(int32_t value)
+{
+    pad->send(kPad, {bvtest::abs_event(evdev::abs_rz, value), bvtest::syn_event()});
+}
+
+bool throttle_on_pad()
+{
+    const char* axis = bindings[bind_throttle].axis_name;
+    return axis && strcmp(axis, "XInputGamepad0 axis 5") == 0;
+}
+
+// The third run: a pad's trigger bound to the throttle and ridden, then the pointer.
+void plan_pad_and_pointer()
+{
+    focus_first();
+    down_to(7);
+    key_to_screen(XK_Return, screen_customize_controls);
+    key_to_item(XK_Down, 1);
+    add("Return on Throttle waits for a key or an axis", [] { tap(XK_Return); },
+        [] { return capture_binding() == &bindings[bind_throttle]; });
+    add("the right trigger pulled fully and held", [] { trigger(1023); },
+        [] { return capture_binding() == nullptr && throttle_on_pad(); }, 200);
+    check("Throttle shows the pad axis",
+          [] { return binding_line_text(&bindings[bind_throttle], false).find("XInputGamepad0 axis 5") != std::string::npos; });
+    add("the trigger let go", [] { trigger(0); }, [] { return true; });
+    add("Esc closes the menus", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(3);
+    key_to_screen(XK_Return, screen_time_trial);
+    key_to_item(XK_Down, 1);
+    add("Start rides the time trial", [] { tap(XK_Return); }, [] { return menu_screen < 0; });
+    wait_frames(2);
+    add("the trigger pulled for 60 frames", [] {
+        body_position(0, walk.body_mark);
+        trigger(1023);
+    }, [] { return true; });
+    wait_frames(60);
+    add("the trigger moved the rider more than 5 ft", [] { trigger(0); }, [] {
+        float now[3];
+        body_position(0, now);
+        return distance(now, walk.body_mark) > 5;
+    }, 2);
+
+    // The pointer: the highlight follows it, a click takes the item.
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the pointer over Points Series", [] { point_at(menu_buttons.main[2].rect); }, [] { return menu_item == 2; });
+    add("a click opens it", [] { click(); }, [] { return menu_screen == screen_points_series; });
+    add("Esc closes the menus", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_screen(XK_Escape, screen_main_menu);
+    add("the pointer over New Race", [] { point_at(menu_buttons.main[1].rect); }, [] { return menu_item == 1; });
+    add("the pointer back on New Race", [] { point_at(menu_buttons.main[0].rect); }, [] { return menu_item == 0; });
+    add("a click opens New Race", [] { click(); }, [] { return menu_screen == screen_new_race; });
+    add("the pointer over Track", [] { point_at(track_choice.rect); }, [] { return menu_item == 2; });
+    add("a click opens Choose Track", [] { click(); }, [] { return menu_screen == screen_choose_list; });
+    check("fewer than 20 tracks", [] { return menu_buttons.rows[19].rect.x0 == -1; });
+    add("the pointer over the first row", [] { point_at(menu_buttons.rows[0].rect); }, [] { return menu_item == 2; });
+    add("the pointer over an empty row", [] {
+        const ui_rect& a = menu_buttons.rows[0].rect;
+        const ui_rect& b = menu_buttons.rows[1].rect;
+        point_at((a.x0 + a.x1) / 2, (a.y0 + a.y1) / 2 + 15 * (b.y0 - a.y0));
+    }, [] { return true; });
+    wait_frames(5);
+    check("the highlight stayed on the first row", [] { return menu_item == 2 && menu_screen == screen_choose_list; });
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
+// The second run: the loopback test server, stepped with the program's clock.
+test_server::Server* server = nullptr;
+std::vector<std::string> server_events;
+uint32_t server_ticks = 0;
+
+void step_server()
+{
+    while (server_ticks < uint32_t(run_clock * 128)) {
+        server->step(server_ticks / 128.0);
+        ++server_ticks;
+    }
+    for (std::string& e : server->take_events())
+        server_events.push_back(std::move(e));
+}
+
+bool server_logged(const std::string& event)
+{
+    return std::find(server_events.begin(), server_events.end(), event) != server_events.end();
+}
+
+void type_text(const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const std::string want = text.substr(0, i + 1);
+        const char c = text[i];
+        const KeySym key = c == ':' ? XK_semicolon : c == '.' ? XK_period : XK_0 + (c - '0');
+        add(std::string("typed ") + c, [key, c] { tap(key, c == ':'); },
+            [want] { return want == server_field.buffer; });
+    }
+}
+
+void plan_online()
+{
+    focus_first();
+    add("the server races the program's track", [] { memcpy(server->options().hash.data(), track_hash, 20); },
+        [] { return true; });
+    down_to(4);
+    key_to_screen(XK_Return, screen_multiplayer);
+    down_to(3);
+    type_text(server->address());
+    key_to_item(XK_Up, 2);
+    key_to_item(XK_Up, 1);
+    add("Connect reaches the race on the server's track", [] { tap(XK_Return); }, [] {
+        return menu_screen < 0 && net_state == 11 && net_track_name && strcmp(net_track_name, "tracks/sample") == 0;
+    }, 900);
+    key_to_screen(XK_Escape, screen_main_menu);
+    down_to(4);
+    key_to_screen(XK_Return, screen_multiplayer);
+    key_to_item(XK_Down, 1);
+    check("item 1 reads Disconnect", [] { return strcmp(menu_buttons.connect.label, "Disconnect") == 0; });
+    add("Disconnect leaves the server", [] { tap(XK_Return); }, [] {
+        return net_socket == -1 && server_logged("slot 0 left");
+    }, 300);
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
+std::string walk_once(const std::string& home, void (*plan)(), int argc, const char** argv,
+                      const std::vector<std::string>& config_lines)
+{
+    setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
+    setenv("HOME", home.c_str(), 1);
+    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_CHECK_ALLOC", "1", 1);
+    unsetenv("QORL_OPTIONS");
+    shutdown_pause_seconds = 0;
+    walk.display = bvtest::open_test_display();
+    if (!walk.display || !walk.input.available())
+        return "no test display or no XTEST";
+    walk.user = home + "/xdg/Brovanta";
+    plan();
+    loop_io.frame_observer = observe;
+    front_end_install();
+    const int status = brovanta_main(argc, const_cast<char**>(argv));
+    Problems& p = walk.problems;
+    p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
+    p.check(walk.at == walk.steps.size(), "the walk reached its end");
+    const std::string config = bvtest::read_file(home + "/xdg/Brovanta/config");
+    for (const std::string& line : config_lines)
+        p.check(has_line(config, line), "\"@config\" holds " + line);
+    const std::string log = bvtest::read_file(home + "/xdg/Brovanta/lastlog.txt");
+    p.check(log.find("Writing config files\n") != std::string::npos &&
+                log.find("Deleting OpenGL context\n") > log.find("Writing config files\n"),
+            "the shutdown lines are in order");
+    XCloseDisplay(walk.display);
+    return p.text;
+}
+
+// A fresh user folder named to the re-executed copy of this program through the
+// environment, with a 640 x 480 window.
+std::string walk_home(const bvtest::TempDir& temp)
+{
+    const char* given = getenv("BV_WALK_HOME");
+    const std::string home = given ? given : temp.path();
+    setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
+    if (!given) {
+        setenv("BV_WALK_HOME", home.c_str(), 1);
+        bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=640\nyres=480\nserver_name=\n");
+    }
+    return home;
+}
+
+void walk_done()
+{
+    unsetenv("BV_WALK_HOME");
+    unsetenv("QORL_LOGFILE");
+}
+
+}  // namespace
+
+TEST(MenuWalk, NewcomerWalksEveryRaceStartWithTheKeyboard)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+        return walk_once(home, plan_newcomer, 5, argv,
+                         {"fov=113.000000", "number=429", "stop_wheelies=Front Only", "roost_density=0.000000",
+                          "render_texture=Hardware/Direct", "texture_compress=Yes", "track=tracks/sample"});
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, ConnectsToTheTestServerAndLeaves)
+{
+    bvtest::XvfbServer server_x;
+    BV_REQUIRE_XVFB(server_x);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        test_server::Options o;
+        o.track = "tracks/sample";
+        test_server::Server loopback(o);
+        if (!loopback.open())
+            return "the test server does not open: " + loopback.error();
+        server = &loopback;
+        walk.each_frame = step_server;
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", nullptr};
+        const std::string address = loopback.address();
+        std::string problems = walk_once(home, plan_online, 3, argv,
+                                         {"server_name=" + address, "server_name_hist00=" + address});
+        walk.each_frame = nullptr;
+        server = nullptr;
+        return problems;
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, APadAxisIsBoundAndRiddenAndThePointerPicksItems)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        bvtest::FakeEvdev devices;
+        devices.plug(kPad, bvtest::pad_info("Test Pad"));
+        pad = &devices;
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+        std::string problems = walk_once(home, plan_pad_and_pointer, 5, argv, {});
+        const std::string config = bvtest::read_file(home + "/xdg/Brovanta/config");
+        const size_t at = config.find("\nthrottle_key=(");
+        const size_t end = config.find('\n', at + 1);
+        if (at == std::string::npos || config.substr(0, end).rfind(")XInputGamepad0 axis 5") + 22 != end)
+            problems += "\"@config\" keeps the throttle on the pad's axis 5\n";
+        pad = nullptr;
+        return problems;
+    });
+    walk_done();
+}
