@@ -24,7 +24,8 @@ struct vfs_file {
 };
 
 vfs_file* vfs_open(const char* name, const char* mode);
-void vfs_close(vfs_file* f);
+// 0, or EOF when the last buffered bytes could not be written.
+int vfs_close(vfs_file* f);
 int vfs_getc(vfs_file* f);
 char* vfs_gets(vfs_file* f, char* buffer, int size);
 int vfs_read(vfs_file* f, void* buffer, int n);

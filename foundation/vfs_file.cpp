@@ -22,14 +22,16 @@ vfs_file* vfs_open(const char* name, const char* mode)
     return f;
 }
 
-void vfs_close(vfs_file* f)
+int vfs_close(vfs_file* f)
 {
     if (!f)
-        return;
+        return 0;
     vfs_gzip_end(f);
+    int result = 0;
     if (f->file)
-        fclose(f->file);
+        result = fclose(f->file);
     mem_free(f);
+    return result;
 }
 
 int vfs_raw_getc(vfs_file* f)

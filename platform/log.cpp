@@ -1,9 +1,11 @@
 // The shared log file. It opens lazily: the first message decides. A first message
 // "QORL_LOGFILE=<path>" offers a file name (QORL_LOGFILE in the environment wins);
 // any other first message with QORL_LOGFILE unset leaves the log off for the run.
-// Each written line is "[h:mm:ss.cc] " + the message, flushed at once.
+// Each written line is "[h:mm:ss.cc] " + the message, flushed at once, until the file
+// reaches qorl_log_cap_bytes.
 #include "platform/qorl_log.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,7 @@ constexpr char screen_only = 0x13;
 std::mutex log_mutex;
 bool log_opened = false;
 FILE* log_stream = nullptr;
+long log_bytes = 0;   // written since the file was opened (appending starts at its size)
 
 std::string format_message(const char* format, va_list args)
 {
@@ -43,9 +46,23 @@ void write_line(const std::string& message)
     int32_t s = 0, us = 0;
     qorl_time(&s, &us);
     int hours = s / 3600;
-    fprintf(log_stream, "[%d:%02d:%02d.%02d] ", hours, s / 60 - hours * 60, s % 60, us / 10000);
+    char prefix[48];
+    const int n = snprintf(prefix, sizeof prefix, "[%d:%02d:%02d.%02d] ", hours, s / 60 - hours * 60, s % 60,
+                           us / 10000);
+    const long length = long(n) + long(message.size());
+    const long full_length = long(n) + long(sizeof qorl_log_full_line - 1);
+    if (log_bytes + length + full_length > qorl_log_cap_bytes) {
+        // The last line the file gets; the cap leaves room for it.
+        fwrite(prefix, 1, size_t(n), log_stream);
+        fwrite(qorl_log_full_line, 1, sizeof qorl_log_full_line - 1, log_stream);
+        fclose(log_stream);
+        log_stream = nullptr;
+        return;
+    }
+    fwrite(prefix, 1, size_t(n), log_stream);
     fwrite(message.data(), 1, message.size(), log_stream);
     fflush(log_stream);
+    log_bytes += length;
 }
 
 bool is_offer(const std::string& message)
@@ -78,6 +95,9 @@ void open_log(const std::string& first_message)
         mode = env_flags;
 
     log_stream = fopen(path.c_str(), mode.c_str());
+    log_bytes = 0;
+    if (log_stream && fseek(log_stream, 0, SEEK_END) == 0)
+        log_bytes = std::max(ftell(log_stream), 0L);
     write_line("Logfile \"" + path + "\" opened\n");
     write_line("QORL 0.31\n");
 }

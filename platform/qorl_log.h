@@ -5,6 +5,13 @@
 
 // printf-style; a null format closes the log for good.
 void qorl_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The most bytes the log file may hold. Anyone who can send the player text (a server's
+// chat, a track script) reaches the log, so it must not be able to fill the disk: a
+// line that would pass the cap is replaced by qorl_log_full_line and nothing more is
+// written for the run. Several hours of a normal session stay far below it.
+inline constexpr long qorl_log_cap_bytes = 8L << 20;
+inline constexpr char qorl_log_full_line[] = "Log is full: no more lines are written\n";
 void qorl_set_error(const char* text);
 const char* qorl_last_error();
 

@@ -17,8 +17,10 @@
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
+#include "foundation/front_door.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
+#include "race/race_values.h"
 #include "terrain/track_list.h"
 
 #include <cstdlib>
@@ -66,51 +68,62 @@ int32_t skill_of(const char* word)
     return 2;
 }
 
-bool read_event(vfs_file* f, series_event* e)
+// Null when the event is read, else why not.
+const char* read_event(vfs_file* f, series_event* e)
 {
     char name[kTextWidth + 1], track[kTextWidth + 1];
     if (!read_text(f, name) || !read_text(f, track))
-        return false;
+        return "an event is cut short";
     e->track = track_index(track);
     if (e->track < 0)
-        return false;
+        return "an event's track is not installed";
     if (verbose_level)
         qorl_log("  event %s (%s)\n", track, name);
     e->name = intern_string(name);
-    return vfs_scanf(f, "%d %d", &e->minutes, &e->laps) == 2 &&
-           read_ints(f, e->moto_points, kSeriesFilePoints) && read_ints(f, e->round_points, kSeriesFilePoints);
+    if (vfs_scanf(f, "%d %d", &e->minutes, &e->laps) != 2)
+        return "an event is cut short";
+    if (!race_minutes_in_range(e->minutes) || !race_value_in_range(e->laps))
+        return "an event's minutes or laps are out of range";
+    if (!read_ints(f, e->moto_points, kSeriesFilePoints) || !read_ints(f, e->round_points, kSeriesFilePoints))
+        return "an event's points are cut short";
+    return nullptr;
 }
 
-bool read_body(vfs_file* f, series* s, const char* file_name)
+// Null when the series is read, else why not.
+const char* read_body(vfs_file* f, series* s, const char* file_name)
 {
     char text[kTextWidth + 1];
     if (!read_text(f, text))
-        return false;
+        return "no title";
     s->title = intern_string(text);
     if (verbose_level)
         qorl_log("series %s (%s)\n", file_name, s->title);
     if (vfs_scanf(f, "%d %1023s", &s->opponent_count, text) != 2)
-        return false;
+        return "no rider count and skill";
     // The count is checked before any number is read: it sizes the table.
     if (s->opponent_count < 0 || s->opponent_count > kSeriesMaxOpponents)
-        return false;
+        return "rider count outside 0..159";
     s->skill = skill_of(text);
     if (!read_ints(f, s->opponents, s->opponent_count))
-        return false;
+        return "the rider numbers are cut short";
+    // Rider numbers become lineup values 1000 + number.
+    for (int32_t i = 0; i < s->opponent_count; ++i)
+        if (!race_value_in_range(s->opponents[i]))
+            return "a rider number is out of range";
     int32_t events;
     if (vfs_scanf(f, "%d", &events) != 1 || events < 0 || events > kSeriesMaxEvents)
-        return false;
+        return "event count missing or outside 0..1000";
     if (events > 0) {
         s->events = static_cast<series_event*>(mem_alloc(size_t(events) * sizeof(series_event)));
         if (!s->events)
-            return false;
+            return "out of memory";
         memset(s->events, 0, size_t(events) * sizeof(series_event));
     }
     s->event_count = events;
     for (int32_t k = 0; k < events; ++k)
-        if (!read_event(f, &s->events[k]))
-            return false;
-    return true;
+        if (const char* why = read_event(f, &s->events[k]))
+            return why;
+    return nullptr;
 }
 
 // One standings line: n + 1 places, each 1..n + 1. false for a short or damaged line.
@@ -163,9 +176,12 @@ int series_read(series* s, const char* file_name)
     vfs_file* f = vfs_open((std::string("@") + file_name).c_str(), "rb");
     if (!f)
         return 0;
-    const bool ok = read_body(f, s, file_name);
+    const char* why = read_body(f, s, file_name);
     vfs_close(f);
-    if (!ok) {
+    if (why) {
+        char line[1200];
+        format_string(line, sizeof line, "Series %.900s refused: %s\n", file_name, why);
+        console_print(line);
         series_free(s);
         return 0;
     }

@@ -57,7 +57,7 @@ void blend_quaternion(const uint8_t* a, const uint8_t* b, float f, uint8_t* out)
 
 void state_blend(const uint8_t* a, const uint8_t* b, int32_t ta, int32_t tb, int32_t d, int version, uint8_t* out)
 {
-    const float f = float(std::min(d, tb + kMaxExtrapolation) - ta) / float(tb - ta);
+    const float f = float(std::min<int64_t>(d, int64_t(tb) + kMaxExtrapolation) - ta) / float(int64_t(tb) - ta);
     if (f == 0 || version == 4) {
         memcpy(out, a, kPackedStateSize);
         return;

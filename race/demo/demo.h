@@ -17,6 +17,9 @@
 inline constexpr int kDemoRiders = 160;
 inline constexpr int kDemoNameSize = 1024;
 inline constexpr int kDemoTextCap = 1023;      // longest chat, erode or script text kept
+// Chat and script text a recording keeps per second of race: a server may send text
+// without end, and every byte of it would reach the disk. A busy chat is far below it.
+inline constexpr int kDemoTextPerSecond = 1024;
 inline constexpr int kDemoEntrySize = 1 + 4 + kPackedStateSize;   // one state of a type-1 block
 inline constexpr int kDemoBlockHead = 9;
 

@@ -12,6 +12,7 @@
 #include "foundation/front_door.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"
+#include "race/race_values.h"
 #include "race/rider_history.h"
 #include "sim/race_clock.h"
 #include "terrain/ruts.h"
@@ -26,7 +27,6 @@ demo_reader_state demo_reader;
 namespace {
 
 constexpr int kLineSize = 1025;                 // 1024 characters and the terminator
-constexpr int32_t kMaxValue = 1 << 30;          // limits, laps, gate drop and ticks
 constexpr int32_t kGateDropDefault = 1792;      // 14 s
 constexpr int kBlocksPerRead = 128;
 constexpr int32_t kAheadV6 = 64;
@@ -108,37 +108,46 @@ struct demo_header {
     int version = 0, count = 0, limit = 0, laps = 0, gate_drop = kGateDropDefault;
 };
 
-bool in_range(int v) { return v >= 0 && v <= kMaxValue; }
-
-bool read_header(vfs_file* f, demo_header* h)
+// Null when the header is whole and usable, else why not.
+const char* read_header(vfs_file* f, demo_header* h)
 {
     if (!read_line(f))
-        return false;
+        return "the first line is cut short";
     const int got = scan_string(line, "BV%d %d %d %d %d", &h->version, &h->count, &h->limit, &h->laps,
                                 &h->gate_drop);
-    if (got < 3 || h->version < 4 || h->version > 6)
-        return false;
+    if (got < 3)
+        return "the first line holds too few values";
+    if (h->version < 4 || h->version > 6)
+        return "unknown version";
     if (got < 4)
         h->laps = 0;
     if (got < 5)
         h->gate_drop = kGateDropDefault;
-    if (h->count < 0 || h->count > kDemoRiders || !in_range(h->limit) || !in_range(h->laps) ||
-        !in_range(h->gate_drop))
-        return false;
+    if (h->count < 0 || h->count > kDemoRiders)
+        return "rider count outside 0..160";
+    if (!race_value_in_range(h->limit) || !race_value_in_range(h->laps) || !race_value_in_range(h->gate_drop))
+        return "race length or gate drop out of range";
     if (!read_line(f))
-        return false;
+        return "the track line is cut short";
     const std::string folder = without_line_end(line);
     if (!track_list_title(folder.c_str())) {
-        char text[1100];
-        format_string(text, sizeof text, "Demo is of a track that is not installed: %.900s\n", folder.c_str());
-        console_print(text);
-        return false;
+        static char why[1100];
+        format_string(why, sizeof why, "its track %.900s is not installed", folder.c_str());
+        return why;
     }
     demo_reader.track = intern_string(folder.c_str());
     for (int i = 0; i < h->count; ++i)
         if (!read_rider(f, h->version, &riders[i]))
-            return false;
-    return true;
+            return "a rider entry is cut short";
+    return nullptr;
+}
+
+// One line, on the console and in the log, for every demo that is not played.
+void refuse(const std::string& path, const char* why)
+{
+    char text[1200];
+    format_string(text, sizeof text, "Can't play demo %.900s: %s\n", path.c_str(), why);
+    console_print(text);
 }
 
 void clear_tables()
@@ -212,7 +221,7 @@ bool read_states(vfs_file* f, uint32_t length)
             continue;
         }
         const int64_t tick = int64_t(int32_t(demo_u32(entry + 1))) + demo_reader.tick_offset;
-        if (tick < 0 || tick > INT32_MAX)
+        if (!race_value_in_range(tick))
             continue;
         packed_rider_state s;
         memcpy(s.bytes, entry + 5, kPackedStateSize);
@@ -230,7 +239,7 @@ bool read_block(vfs_file* f)
     const int64_t start = demo_reader.position;
     const uint32_t length = demo_u32(head) ^ demo_reader.previous_length;
     const int32_t tick = int32_t(demo_u32(head + 4));
-    if (tick < 0 || tick > kMaxValue) {
+    if (!race_value_in_range(tick)) {
         demo_reader.reposition = demo_reader.ended = true;
         return false;
     }
@@ -348,10 +357,15 @@ int demo_playback_open()
     else
         path = "@demos/default.bvdemo";
     vfs_file* f = vfs_open(path.c_str(), "rb");
-    if (!f)
+    if (!f) {
+        // The default demo and the ghost are often simply not there yet.
+        if (demo_settings.chosen[0])
+            refuse(path, "it cannot be opened");
         return 0;
+    }
     demo_header h;
-    if (!read_header(f, &h)) {
+    if (const char* why = read_header(f, &h)) {
+        refuse(path, why);
         vfs_close(f);
         clear_tables();
         demo_reader.track = nullptr;

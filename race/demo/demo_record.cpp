@@ -32,6 +32,8 @@ struct recorder_state {
     uint8_t* block = nullptr;          // one state block, sized at open
     size_t block_size = 0;
     char name[kDemoNameSize] = {};
+    int32_t text_second = -1;          // the race second (tick / 128) text was last kept in
+    int32_t text_bytes = 0;            // chat and script bytes kept in it
 };
 recorder_state rec;
 
@@ -169,6 +171,8 @@ void demo_record_open()
         if (demo_rider_seam.occupied(k) && recorded_kind(race.kinds[k], online, watching))
             rec.slots[rec.count++] = k;
     rec.previous_length = 0;
+    rec.text_second = -1;
+    rec.text_bytes = 0;
     rec.block_size = size_t(kDemoBlockHead) + size_t(rec.count) * kHistoryLength * kDemoEntrySize;
     rec.block = static_cast<uint8_t*>(mem_alloc(rec.block_size));
 
@@ -234,9 +238,25 @@ void demo_record_states(int force)
         write_failed();
 }
 
+// Whether the text fits what the current race second may still keep.
+bool text_allowed(int32_t count)
+{
+    const int32_t second = current_tick / 128;
+    if (second != rec.text_second) {
+        rec.text_second = second;
+        rec.text_bytes = 0;
+    }
+    if (count > kDemoTextPerSecond - rec.text_bytes)
+        return false;
+    rec.text_bytes += count;
+    return true;
+}
+
 void demo_record_event(int type, const void* bytes, int32_t count)
 {
     if (!rec.file || count < 0 || (count > 0 && !bytes))
+        return;
+    if ((type == demo_block_chat || type == demo_block_script) && !text_allowed(count))
         return;
     uint8_t head[kDemoBlockHead];
     put_u32(head, uint32_t(count) ^ rec.previous_length);
@@ -252,14 +272,17 @@ void demo_record_close()
     if (!rec.file)
         return;
     vfs_file* f = rec.file;
-    if (vfs_seek(f, 0))
-        write_header(f);
-    vfs_close(f);
+    bool written = vfs_seek(f, 0) && write_header(f);
+    written = vfs_close(f) == 0 && written;
     release();
-    if (rec.name[0]) {
+    if (!written) {
+        // The demo name would give an incomplete file a name the player trusts.
+        char text[1100];
+        format_string(text, sizeof text, "Demo recording failed at close: kept as %.900s\n", rec.path.c_str());
+        console_print(text);
+    } else if (rec.name[0] && name_acceptable(rec.name)) {
         // Checked again: the name may have been set around the setter.
-        if (name_acceptable(rec.name))
-            vfs_replace(kDefaultDemo, (std::string("@demos/") + rec.name).c_str());
-        rec.name[0] = '\0';
+        vfs_replace(kDefaultDemo, (std::string("@demos/") + rec.name).c_str());
     }
+    rec.name[0] = '\0';
 }

@@ -13,6 +13,8 @@
 #include <cstring>
 
 reliable_packet* net_outgoing_queue = nullptr;
+int net_outgoing_count = 0;
+bool net_outgoing_overflowed = false;
 held_packet* net_hold_list = nullptr;
 uint32_t net_next_outgoing_sequence = 0;
 uint32_t net_expected_sequence = 0;
@@ -29,6 +31,9 @@ void net_send_to_server(const void* bytes, int length)
 }
 
 namespace {
+
+// The newest queued packet, so that appending does not walk the queue.
+reliable_packet* outgoing_tail = nullptr;
 
 void send_ack(uint32_t sequence)
 {
@@ -59,6 +64,10 @@ void hold(const uint8_t* packet, int length, uint32_t sequence)
 
 reliable_packet* net_reliable_packet_new()
 {
+    if (net_outgoing_count >= net_outgoing_cap) {
+        net_outgoing_overflowed = true;
+        return nullptr;
+    }
     auto* packet = static_cast<reliable_packet*>(xmalloc(sizeof(reliable_packet)));
     memset(packet, 0, sizeof *packet);
     packet->sequence = net_next_outgoing_sequence++;
@@ -68,10 +77,12 @@ reliable_packet* net_reliable_packet_new()
     wire_put_u32(packet->data + 9, packet->sequence);
     packet->length = net_reliable_header;
 
-    reliable_packet** tail = &net_outgoing_queue;
-    while (*tail)
-        tail = &(*tail)->next;
-    *tail = packet;
+    if (net_outgoing_queue)
+        outgoing_tail->next = packet;
+    else
+        net_outgoing_queue = packet;
+    outgoing_tail = packet;
+    ++net_outgoing_count;
     return packet;
 }
 
@@ -86,6 +97,8 @@ int net_queue_reliable(int record_type, const void* bytes, int count)
     if (count > net_reliable_payload_max)
         count = net_reliable_payload_max;
     reliable_packet* packet = net_reliable_packet_new();
+    if (!packet)
+        return 0;
     packet->data[packet->length++] = uint8_t(record_type);
     if (count > 0)
         memcpy(packet->data + packet->length, bytes, size_t(count));
@@ -99,6 +112,8 @@ void net_reliable_resend()
     if (!oldest || !(run_clock > oldest->resend_time))
         return;
     oldest->resend_time = run_clock + net_resend_interval;
+    if (oldest->first_send_time == 0)
+        oldest->first_send_time = run_clock;
     net_send_to_server(oldest->data, int(oldest->length));
 }
 
@@ -109,7 +124,15 @@ void net_reliable_acknowledged(const uint8_t* packet, int length)
     if (!sequence || !oldest || *sequence != oldest->sequence)
         return;
     net_outgoing_queue = oldest->next;
+    --net_outgoing_count;
     mem_free(oldest);
+}
+
+bool net_reliable_stalled()
+{
+    const reliable_packet* oldest = net_outgoing_queue;
+    return net_outgoing_overflowed ||
+           (oldest && oldest->first_send_time > 0 && run_clock - oldest->first_send_time > net_acknowledge_limit);
 }
 
 void net_reliable_receive(uint8_t* packet, int length)
@@ -148,6 +171,9 @@ void net_reliable_reset()
         net_outgoing_queue = p->next;
         mem_free(p);
     }
+    outgoing_tail = nullptr;
+    net_outgoing_count = 0;
+    net_outgoing_overflowed = false;
     while (held_packet* h = net_hold_list) {
         net_hold_list = h->next;
         mem_free(h);

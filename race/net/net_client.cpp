@@ -34,6 +34,7 @@ int32_t net_reported_position = 0;
 uint32_t net_newest_server_tick = 0;
 int32_t net_server_tick = 0;
 double net_keepalive_time = 5.0;
+double net_last_heard_time = 0;
 int net_rider_info_pending = 0;
 char net_redirect_target[128] = {};
 double net_redirect_time = 0;
@@ -116,6 +117,7 @@ int connect()
     net_state = 0;
     net_nonce = net_calendar_seconds();
     net_last_send_time = run_clock;
+    net_last_heard_time = run_clock;
     send_hello();
     return 1;
 }
@@ -213,6 +215,11 @@ void net_step()
     net_receive_step();
     if (net_socket == -1)
         return;
+    if (run_clock - net_last_heard_time > net_silence_limit || net_reliable_stalled()) {
+        console_print("Connection to server lost\n");
+        net_reset();
+        return;
+    }
     net_upload_pump();
     net_reliable_resend();
     const double now = run_clock;

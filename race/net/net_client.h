@@ -34,6 +34,11 @@ extern int32_t net_reported_position;
 extern uint32_t net_newest_server_tick;     // 0 = none
 extern int32_t net_server_tick;             // estimate; the game tick waits while below 1
 extern double net_keepalive_time;
+// run_clock seconds of the last datagram from the server (or of the connect). A server
+// silent for net_silence_limit seconds, or one that stops acknowledging, has gone: the
+// client ends the connection with "Connection to server lost".
+extern double net_last_heard_time;
+inline constexpr double net_silence_limit = 60;
 extern int net_rider_info_pending;
 extern char net_redirect_target[128];
 extern double net_redirect_time;            // 0 = no redirect under way
@@ -68,7 +73,8 @@ extern void (*net_track_reset)(const int32_t* lineup, int replay, int record, in
                                int32_t laps, int32_t skill);
 extern uint32_t (*net_calendar_seconds)();
 
-// Datagrams dropped because they came from another address than the server's.
+// Datagrams dropped because they came from another address than the server's or were
+// too long; the log gets their count at most once a second.
 extern int net_stranger_datagrams;
 
 // The server text, cut to 127 characters and kept in the client's own storage; null

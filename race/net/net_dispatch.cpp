@@ -7,6 +7,8 @@
 #include "race/net/net_channel.h"
 #include "race/net/net_client.h"
 #include "race/net/net_rider_info.h"
+#include "race/race_values.h"
+#include "race/program/run_clock.h"
 #include "race/rider_history.h"
 #include "race/program/startup.h"
 #include "race/net/wire_server.h"
@@ -60,12 +62,25 @@ void hello_reply(const uint8_t* packet, int length)
     net_last_send_time = 0;
 }
 
+// A server value the race cannot use: one line, and the client leaves.
+void refuse_server_value(const char* what)
+{
+    print_line("Server sent an impossible %s: leaving the server\n", what);
+    net_state = 15;
+    net_last_send_time = 0;
+}
+
 void track_info(uint8_t* packet, int length)
 {
     std::optional<net_track_info> t = net_parse_track_info(packet, length);
     if (!t || !own_slot_set() || (net_state != 3 && net_state != 14) ||
         (net_race_id != 0 && net_race_id != t->race_id))
         return;
+    if (!race_value_in_range(t->time_limit_ticks) || !race_value_in_range(t->laps) ||
+        !race_value_in_range(t->gate_drop_tick)) {
+        refuse_server_value("race length");
+        return;
+    }
     net_race_id = t->race_id;
     net_time_limit_ticks = t->time_limit_ticks;
     net_laps = t->laps;
@@ -125,14 +140,20 @@ void own_ping(uint32_t echo)
         net_ping[net_own_slot] = int32_t(uint32_t(current_tick) - echo);
 }
 
-void tick_sync(uint32_t server_tick)
+// false when the tick is past what the race counts (the client then leaves).
+bool tick_sync(uint32_t server_tick)
 {
+    if (!race_value_in_range(server_tick)) {
+        refuse_server_value("tick");
+        return false;
+    }
     if (net_newest_server_tick == 0)
         current_tick = int32_t(server_tick);
     if (server_tick > net_newest_server_tick) {
         net_newest_server_tick = server_tick;
         net_server_tick = int32_t(server_tick);
     }
+    return true;
 }
 
 void racing_begins()
@@ -156,8 +177,8 @@ void tick_sync_packet(const uint8_t* packet, int length)
     if (!s || !race_packet_taken(s->race_id))
         return;
     own_ping(s->echo);
-    tick_sync(s->server_tick);
-    racing_begins();
+    if (tick_sync(s->server_tick))
+        racing_begins();
 }
 
 void rider_states(const uint8_t* packet, int length)
@@ -174,7 +195,7 @@ void rider_states(const uint8_t* packet, int length)
             const net_state_entry e = net_state_entry_at(*s, i);
             own_ping(s->sync.echo);
             if (e.slot >= uint32_t(kNetSlots) || race.kinds[e.slot] != rider_kind_remote ||
-                e.tick <= net_state_tick[e.slot])
+                e.tick <= net_state_tick[e.slot] || !race_value_in_range(e.tick))
                 continue;
             net_state_tick[e.slot] = e.tick;
             net_ping[e.slot] = int32_t(e.ping);
@@ -187,8 +208,8 @@ void rider_states(const uint8_t* packet, int length)
             return;
         }
     }
-    tick_sync(s->sync.server_tick);
-    racing_begins();
+    if (tick_sync(s->sync.server_tick))
+        racing_begins();
 }
 
 void new_race(const uint8_t* packet, int length)
@@ -231,6 +252,7 @@ void net_dispatch(uint8_t* packet, int length, const net_address& from)
         ++net_stranger_datagrams;
         return;
     }
+    net_last_heard_time = run_clock;
     switch (net_server_packet_type(packet, length)) {
     case net_in_server_full:
         console_print("Server is full\n");

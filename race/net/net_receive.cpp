@@ -5,12 +5,16 @@
 #include "race/net/net_client.h"
 #include "race/program/run_clock.h"
 #include "race/net/wire_server.h"
+#include "platform/qorl_log.h"
 
 #include <cstring>
 
 namespace {
 
 constexpr int kLagEntries = 1024;
+// Datagrams read in one step at most: a flood faster than the client reads must not
+// hold the tick in the receive loop. 2048 a tick is over 250,000 a second.
+constexpr int kDatagramsPerStep = 2048;
 constexpr int kLagBytes = 1024;
 
 struct lag_entry {
@@ -24,6 +28,8 @@ lag_entry lag_queue[kLagEntries];
 int lag_head = 0;   // the oldest entry
 int lag_count = 0;
 uint32_t loss_state = 1;
+int strangers_logged = 0;
+double strangers_log_time = 0;
 
 // 0..32767, the range the loss threshold is made for.
 int loss_random()
@@ -38,13 +44,25 @@ void print_receive_error()
         console_print(net_last_error);
 }
 
+// Anyone can send a datagram too long for the buffer: it is dropped alone, unprinted,
+// and the step reads on.
+bool dropped_too_long()
+{
+    if (net_last_error != net_too_long)
+        return false;
+    ++net_stranger_datagrams;
+    return true;
+}
+
 void receive_direct()
 {
     uint8_t buffer[net_receive_buffer];
-    for (;;) {
+    for (int k = 0; k < kDatagramsPerStep; ++k) {
         net_address from{};
         const int n = net_receive(net_socket, buffer, net_max_datagram, &from);
         if (n < 0) {
+            if (dropped_too_long())
+                continue;
             print_receive_error();
             return;
         }
@@ -57,11 +75,13 @@ void receive_direct()
 
 void receive_lagged()
 {
-    for (;;) {
+    for (int k = 0; k < kDatagramsPerStep; ++k) {
         bool failed = false;
-        while (lag_count < kLagEntries) {
+        for (int r = 0; lag_count < kLagEntries && r < kDatagramsPerStep; ++r) {
             lag_entry& e = lag_queue[(lag_head + lag_count) % kLagEntries];
             const int n = net_receive(net_socket, e.data, kLagBytes, &e.from);
+            if (n < 0 && dropped_too_long())
+                continue;
             if (n < 0) {
                 failed = true;
                 break;
@@ -112,4 +132,11 @@ void net_receive_step()
         receive_direct();
     else
         receive_lagged();
+    if (net_stranger_datagrams < strangers_logged)
+        strangers_logged = 0;   // the counter was reset
+    if (net_stranger_datagrams > strangers_logged && !(run_clock < strangers_log_time)) {
+        qorl_log("Dropped %d datagrams from other senders or too long\n", net_stranger_datagrams - strangers_logged);
+        strangers_logged = net_stranger_datagrams;
+        strangers_log_time = run_clock + 1;
+    }
 }

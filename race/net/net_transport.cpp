@@ -17,6 +17,7 @@
 static_assert(sizeof(sockaddr_in) == 16, "the address record holds a 16-byte IPv4 address");
 
 const char* net_last_error = nullptr;
+const char net_too_long[] = "EMSGSIZE";
 int net_started = 0;
 
 namespace {
@@ -149,7 +150,7 @@ int net_receive(int socket, void* buffer, int size, net_address* from)
         return -1;
     }
     if (got > size) {
-        net_last_error = "EMSGSIZE";
+        net_last_error = net_too_long;
         return -1;
     }
     memset(from, 0, sizeof *from);

@@ -36,6 +36,7 @@ int net_open_socket();
 void net_close_socket(int socket);
 int net_send(int socket, const void* bytes, int length, const net_address* to);
 // The datagram's length, or -1. A datagram longer than size is lost and fails the
-// receive with "EMSGSIZE"; the next receive reads the next datagram.
+// receive with net_too_long ("EMSGSIZE"); the next receive reads the next datagram.
 int net_receive(int socket, void* buffer, int size, net_address* from);
+extern const char net_too_long[];
 void net_error_name();

@@ -94,6 +94,26 @@ TEST(LogFile, PrefixCountsHoursPastADayAndScreenOnlyLinesAreSkipped)
     EXPECT_EQ(text.find("screen only"), std::string::npos);
 }
 
+// A sender of endless text (a server's chat) must not fill the disk through the log.
+TEST(LogFile, StopsAtItsCapWithOneLineSayingSo)
+{
+    const long lines = qorl_log_cap_bytes / 1000 + 100;
+    for (const char* env : {"@/log.txt", ">>@/log.txt"}) {
+        TempDir dir;
+        bvtest::write_file(dir / "log.txt", std::string(size_t(qorl_log_cap_bytes / 2), 'o') + "\n");
+        ASSERT_EQ(run_probe(dir.path(), {"log:first", "flood:" + std::to_string(lines), "log:after"},
+                            {{"QORL_LOGFILE", env}}).status, 0) << env;
+        const std::string text = bvtest::read_file(dir / "log.txt");
+        EXPECT_LE(long(text.size()), qorl_log_cap_bytes) << env;
+        EXPECT_GT(long(text.size()), qorl_log_cap_bytes - 1100) << env;
+        const std::vector<std::string> got = log_lines(dir / "log.txt");
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got.back() + "\n", qorl_log_full_line) << env;
+        EXPECT_EQ(std::count(got.begin(), got.end(), std::string(1000, 'x')) > 4000, true) << env;
+        EXPECT_EQ(text.find("after"), std::string::npos) << env;
+    }
+}
+
 TEST(LogFile, PathsAndPercentSignsAreNeverFormats)
 {
     TempDir dir;

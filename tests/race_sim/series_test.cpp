@@ -131,6 +131,14 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
     Event short_points;
     short_points.moto = points(25, 39);
     short_points.round = "";
+    // Race values past the race range overflowed in the race start ("minutes * 60",
+    // "1000 + number", "(laps + 1) / 2").
+    Event long_minutes;
+    long_minutes.times = "2147483647 3";
+    Event many_laps;
+    many_laps.times = "0 2147483647";
+    Event negative_laps;
+    negative_laps.times = "0 -2";
     std::string many_opponents = "Cup 160 Expert";
     for (int i = 0; i < 160; ++i)
         many_opponents += " " + std::to_string(20 + i);
@@ -144,9 +152,17 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
         "Cup 1 Expert 20 2147483647\n",
         "Cup 2 Expert 20\n",
         "",
+        series_text("Cup 1 Expert 20", {long_minutes}),
+        series_text("Cup 1 Expert 20", {many_laps}),
+        series_text("Cup 1 Expert 20", {negative_laps}),
+        series_text("Cup 1 Expert 2147483647", {Event{}}),
+        series_text("Cup 1 Expert -1001", {Event{}}),
     };
-    for (const std::string& text : texts)
+    for (const std::string& text : texts) {
+        const simtest::LogCapture said;
         EXPECT_EQ(read("bad.series", text), 0) << text.substr(0, 60);
+        EXPECT_TRUE(said.contains("Series bad.series refused: ")) << text.substr(0, 60) << said.text();
+    }
     EXPECT_EQ(s.events, nullptr);
     EXPECT_EQ(s.standings_path, nullptr);
 }

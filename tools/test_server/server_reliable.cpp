@@ -35,6 +35,9 @@ void Server::send_ticks(Connection& c)
 
 void Server::on_reliable(Connection& c, const ClientReliable& r)
 {
+    // Too far ahead to hold: no acknowledgment, so the client sends it again later.
+    if (r.sequence > c.expected && r.sequence - c.expected >= kHoldWindow)
+        return;
     // Every copy is acknowledged, duplicates included; each record is handed on once.
     send(c.address, ack(r.sequence));
     ++c.acks_sent;
@@ -54,6 +57,8 @@ void Server::on_reliable(Connection& c, const ClientReliable& r)
 
 void Server::deliver(Connection& c, const ClientReliable& r)
 {
+    if (records_.size() >= kKeptRecords)
+        records_.pop_front();
     records_.push_back({c.slot, r.record, r.payload});
     if (r.record == 27 && options_.echo_deformations)
         for (Connection& o : connections_)

@@ -62,8 +62,41 @@ void Server::forget(const Peer& address)
                            [&](const Connection& c) { return c.address == address; });
     if (it == connections_.end())
         return;
-    events_.push_back("slot " + std::to_string(it->slot) + " left");
+    note("slot " + std::to_string(it->slot) + " left");
     connections_.erase(it);
+}
+
+void Server::note(std::string event)
+{
+    if (events_.size() < kKeptEvents)
+        events_.push_back(std::move(event));
+}
+
+void Server::forget_silent()
+{
+    std::vector<Peer> silent;
+    for (const Connection& c : connections_)
+        if (now_ - c.last_heard > options_.silence_seconds || c.outgoing.size() > kOutgoingCap)
+            silent.push_back(c.address);
+    for (const Peer& p : silent)
+        forget(p);
+}
+
+size_t Server::bytes_held() const
+{
+    size_t n = 0;
+    for (const Received& r : received_)
+        n += r.bytes.capacity();
+    for (const Record& r : records_)
+        n += r.payload.capacity();
+    for (const Connection& c : connections_) {
+        for (const auto& [sequence, r] : c.held)
+            n += r.payload.capacity();
+        for (const Connection::Outgoing& o : c.outgoing)
+            n += o.packet.capacity();
+        n += c.rider_info.capacity();
+    }
+    return n;
 }
 
 void Server::step(double now)
@@ -72,10 +105,13 @@ void Server::step(double now)
     Bytes datagram;
     Peer from;
     while (socket_.receive(datagram, from)) {
+        if (received_.size() >= kKeptDatagrams)
+            received_.pop_front();
         received_.push_back({datagram, now, from});
         last_sender_ = from;
         take(datagram, from);
     }
+    forget_silent();
     ++tick_;
     for (Connection& c : connections_) {
         send_ticks(c);
@@ -103,6 +139,7 @@ void Server::take(const Bytes& p, const Peer& from)
     std::optional<ClientHead> head = read_head(p);
     if (!c || !head || head->slot != c->slot || head->connection_id != c->id)
         return;
+    c->last_heard = now_;
     switch (p[0]) {
     case 3:
         on_client_info(*c, p);
@@ -168,12 +205,14 @@ void Server::on_hello(const Bytes& p, const Peer& from)
         }
         Connection made;
         made.address = from;
+        made.last_heard = now_;
         made.slot = slot;
         made.id = options_.first_connection_id + connections_made_++;
         connections_.push_back(made);
         c = &connections_.back();
-        events_.push_back("slot " + std::to_string(slot) + " joined");
+        note("slot " + std::to_string(slot) + " joined");
     }
+    c->last_heard = now_;
     send(from, hello_reply(c->slot, c->id, options_.hello == Options::Hello::reply ? 6 : 5));
 }
 
@@ -214,7 +253,7 @@ void Server::on_race_ack(Connection& c, const ClientRaceAck& a)
         break;
     case 9:
         if (c.phase != Connection::Phase::racing)
-            events_.push_back("slot " + std::to_string(c.slot) + " racing");
+            note("slot " + std::to_string(c.slot) + " racing");
         c.phase = Connection::Phase::racing;
         break;
     default:

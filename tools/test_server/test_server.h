@@ -7,6 +7,7 @@
 #include "server_wire.h"
 #include "udp_endpoint.h"
 
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,7 +37,22 @@ struct Options {
     bool out_of_order = false;      // newest unacknowledged first
     bool duplicates = false;        // every send twice
     int64_t hold_back = -1;         // this sequence is not sent until release_held()
+    // A connection not heard from this long (seconds) is forgotten and its slot freed:
+    // a client sends at least once a second in every state.
+    double silence_seconds = 20;
 };
+
+// Bounds on what strangers and clients can make the server keep. Datagrams and records
+// are kept for the caller to look at, newest last, up to these counts (a datagram is at
+// most 2048 bytes, a record 480): at most about 9 MiB in all however much arrives.
+inline constexpr size_t kKeptDatagrams = 4096;
+inline constexpr size_t kKeptRecords = 1024;
+inline constexpr size_t kKeptEvents = 1024;
+// Early reliable packets are held only this far ahead of the expected sequence, and a
+// connection's own unacknowledged packets only up to this count (past it the client is
+// not acknowledging and is forgotten).
+inline constexpr uint32_t kHoldWindow = 64;
+inline constexpr size_t kOutgoingCap = 1024;
 
 struct Received {
     Bytes bytes;
@@ -74,6 +90,7 @@ struct Connection {
     std::vector<Outgoing> outgoing;
     uint32_t next_sequence = 0;
     int acks_sent = 0;
+    double last_heard = 0;            // the server's clock at its last datagram
 };
 
 class Server {
@@ -93,8 +110,11 @@ public:
     uint32_t server_tick() const { return tick_; }
     const std::vector<Connection>& connections() const { return connections_; }
     const Connection* connection(int32_t slot) const;
-    const std::vector<Received>& received() const { return received_; }
-    const std::vector<Record>& records() const { return records_; }
+    // The newest kKeptDatagrams datagrams and kKeptRecords records.
+    const std::deque<Received>& received() const { return received_; }
+    const std::deque<Record>& records() const { return records_; }
+    // Bytes of datagrams, records and packets the server holds (the bounds above).
+    size_t bytes_held() const;
     int restart_requests() const { return restart_requests_; }
     // "slot N joined", "slot N racing", "slot N left", oldest first; taking empties the list.
     std::vector<std::string> take_events();
@@ -128,8 +148,11 @@ private:
     Options options_;
     UdpEndpoint socket_;
     std::vector<Connection> connections_;
-    std::vector<Received> received_;
-    std::vector<Record> records_;
+    void forget_silent();
+    void note(std::string event);
+
+    std::deque<Received> received_;
+    std::deque<Record> records_;
     std::vector<std::string> events_;
     uint32_t race_id_;
     uint32_t tick_ = 0;

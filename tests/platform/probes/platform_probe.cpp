@@ -3,6 +3,7 @@
 //   log:TEXT       qorl_log("%s\n", TEXT)
 //   raw:TEXT       qorl_log("%s", TEXT)
 //   close          qorl_log(NULL)
+//   flood:N        N lines of 1000 'x' each
 //   clock:MS       the clock reads MS milliseconds from now on
 //   bool:NAME:DEF  prints qorl_option_bool(NAME, DEF)
 //   int:NAME:DEF   prints qorl_option_int(NAME, DEF)
@@ -30,6 +31,10 @@ int main(int argc, char** argv)
             qorl_log("%s\n", rest.c_str());
         } else if (verb == "raw") {
             qorl_log("%s", rest.c_str());
+        } else if (verb == "flood") {
+            const std::string line(1000, 'x');
+            for (long n = std::strtol(rest.c_str(), nullptr, 10); n > 0; --n)
+                qorl_log("%s\n", line.c_str());
         } else if (verb == "close") {
             qorl_log(nullptr);
         } else if (verb == "clock") {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -68,7 +69,11 @@ TEST(DemoBadInput, BadHeadersAreRefusedAndLeaveTheRaceAlone)
             race.time_limit_ticks = 11;
             race.laps = 22;
             race.gate_drop_tick = 33;
+            ConsoleCapture said;
             p.check(demo_playback_open() == 0, std::string(c.what) + ": refused");
+            p.check(count_of(said.text(), "Can't play demo @demos/default.bvdemo: ") == 1 &&
+                        count_of(said.text(), "\n") == 1,
+                    std::string(c.what) + ": one line naming the file: " + said.text());
             p.check(!demo_playing() && !demo_playback_track(), std::string(c.what) + ": nothing open");
             p.check(race.time_limit_ticks == 11 && race.laps == 22 && race.gate_drop_tick == 33,
                     std::string(c.what) + ": race untouched");
@@ -77,6 +82,16 @@ TEST(DemoBadInput, BadHeadersAreRefusedAndLeaveTheRaceAlone)
         bvtest::write_file(user_file(root, "demos/default.bvdemo"), "BV06 0 0 1 1792\ntracks/elsewhere\n");
         demo_playback_open();
         p.check(console.text().find("tracks/elsewhere") != std::string::npos, "the unknown track is named");
+        // A demo named on the command line that is not there says so; the default demo
+        // and the ghost, often simply not made yet, do not.
+        std::remove(user_file(root, "demos/default.bvdemo").c_str());
+        ConsoleCapture missing;
+        p.check(demo_playback_open() == 0 && missing.text().empty(), "no default demo: quiet");
+        snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "%s", (root / "nowhere.bvdemo").c_str());
+        p.check(demo_playback_open() == 0, "missing chosen demo refused");
+        p.check(missing.text() == "Can't play demo " + (root / "nowhere.bvdemo") + ": it cannot be opened\n",
+                "missing chosen demo named: " + missing.text());
+        demo_settings.chosen[0] = '\0';
         return p.text;
     });
 }
@@ -159,6 +174,17 @@ TEST(DemoBadInput, DamagedBlocksAreSkippedOrEndTheReading)
         far.block(demo_block_states, 1u << 31, good);
         play(far.bytes);
         p.check(!any_held(10) && current_tick == 0, "far tick refused");
+
+        // So is an entry tick past 2^30 (0x7fffffff froze the rider: the placement's
+        // tick + 64 overflowed); the block's other entries are kept.
+        Encoder far_entry;
+        far_entry.bytes = one_rider_head();
+        far_entry.block(demo_block_states, 0, Encoder::entry(0, 0x7fffffff, state_of(0, 4)) + good);
+        play(far_entry.bytes);
+        bool far_held = false;
+        for (int32_t k = 0; k < kHistoryLength; ++k)
+            far_held = far_held || history_ticks[10][k] > (1 << 30);
+        p.check(any_held(10) && !far_held, "far entry tick dropped, the good one kept");
 
         // A chain pointing before the block start stops the walk there: the file is
         // read to its end, then the last block's chained value is damaged under it.

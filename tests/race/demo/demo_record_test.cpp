@@ -298,3 +298,58 @@ TEST(DemoRecord, AFailedWriteEndsTheRecordingWithOneMessage)
         return p.text;
     });
 }
+
+// A write failure at the last close was silent and the demo name was still given to
+// the broken file: now it says so and the recording keeps its own name.
+TEST(DemoRecord, AFailedCloseSaysSoAndKeepsTheRecordingsName)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        bvtest::make_dirs(user_file(root, "demos"));
+        p.check(symlink("/dev/full", user_file(root, "demos/default.bvdemo").c_str()) == 0, "link made");
+        ConsoleCapture console;
+        demo_record_open();   // the header waits in the buffer: only the close can fail
+        p.check(demo_set_name("kept.bvdemo") == 1, "name set");
+        demo_record_close();
+        p.check(console.text() == "Demo recording failed at close: kept as @demos/default.bvdemo\n",
+                "one line: " + console.text());
+        p.check(!bvtest::file_exists(user_file(root, "demos/kept.bvdemo")), "not renamed");
+        p.check(demo_name()[0] == '\0', "name cleared");
+        return p.text;
+    });
+}
+
+// A server's chat reached the demo without end (61 MB in 25 s): each second of race
+// keeps at most kDemoTextPerSecond bytes of chat and script text.
+TEST(DemoRecord, ChatAndScriptTextAreCappedPerSecondOfRace)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        put_rider(0, rider_kind_local);
+        demo_record_open();
+        const std::string line(100, 'c');
+        for (int second = 0; second < 3; ++second) {
+            current_tick = race.tick = second * 128 + 5;
+            for (int i = 0; i < 1000; ++i) {
+                demo_record_event(i % 2 ? demo_block_script : demo_block_chat, line.data(), int32_t(line.size()));
+                demo_record_event(demo_block_erode, "erode 3", 7);   // not text: never capped
+            }
+        }
+        demo_record_close();
+        const std::string got = bvtest::read_file(user_file(root, "demos/default.bvdemo"));
+        size_t texts = 0, erodes = 0;
+        for (size_t at : block_starts(got, got.find("\n\n") + 2)) {
+            texts += got[at + 8] == demo_block_chat || got[at + 8] == demo_block_script;
+            erodes += got[at + 8] == demo_block_erode;
+        }
+        p.check(texts == 3 * size_t(kDemoTextPerSecond / 100), "ten lines a second: " + std::to_string(texts));
+        p.check(erodes == 3000, "every erode kept");
+        p.check(got.size() < 200000, "bounded file: " + std::to_string(got.size()));
+        return p.text;
+    });
+}

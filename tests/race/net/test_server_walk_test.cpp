@@ -9,12 +9,14 @@
 #include "race/net/wire_client.h"
 #include "race/net/wire_records.h"
 #include "race/net/wire_server.h"
+#include "race/net/wire_bytes.h"
 #include "support/child_server.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <tuple>
 
 using namespace nettest;
@@ -496,4 +498,105 @@ TEST_F(Walk, ManyRidersSpreadOverDatagramsOfAtMost21States)
             counts.push_back(s->whole);
         }
     EXPECT_EQ(counts, (std::vector<int>{21, 9}));
+}
+
+namespace {
+
+Bytes hello_bytes()
+{
+    uint8_t out[21];
+    return Bytes(out, out + net_build_hello(out, false, 7));
+}
+
+Bytes client_reliable(int32_t slot, uint32_t id, uint32_t sequence)
+{
+    uint8_t out[20] = {17};
+    wire_put_i32(out + 1, slot);
+    wire_put_u32(out + 5, id);
+    wire_put_u32(out + 9, sequence);
+    out[13] = 19;
+    out[14] = 'x';
+    return Bytes(out, out + 15);
+}
+
+}  // namespace
+
+// 907k junk datagrams took the server from 2.9 MB to 274 MB: everything was kept. Now
+// what it keeps has a fixed ceiling, however long the flood.
+TEST(TestServerBounds, AJunkFloodStaysUnderTheCap)
+{
+    test_server::Server server;
+    ASSERT_TRUE(server.open());
+    test_server::UdpEndpoint junk;
+    ASSERT_TRUE(junk.open());
+    const test_server::Peer to{0x7f000001, server.port()};
+    double now = 1;
+    for (int round = 0; round < 200; ++round, now += 1.0 / 128) {   // 10,000 datagrams
+        for (int k = 0; k < 50; ++k)
+            junk.send_to(to, Bytes(1400, uint8_t(round + k)));
+        server.step(now);
+        ASSERT_LE(server.received().size(), test_server::kKeptDatagrams);
+    }
+    EXPECT_EQ(server.received().size(), test_server::kKeptDatagrams);
+    EXPECT_LE(server.bytes_held(), test_server::kKeptDatagrams * 2048);
+    EXPECT_TRUE(server.connections().empty());
+}
+
+// Early reliable packets were held with no window (601 MB); now only 64 ahead are held
+// and acknowledged, and one farther ahead is left for the client to send again.
+TEST(TestServerBounds, EarlyReliablePacketsAreHeldInAWindow)
+{
+    test_server::Server server;
+    ASSERT_TRUE(server.open());
+    test_server::UdpEndpoint client;
+    ASSERT_TRUE(client.open());
+    const test_server::Peer to{0x7f000001, server.port()};
+    client.send_to(to, hello_bytes());
+    server.step(1);
+    ASSERT_EQ(server.connections().size(), 1u);
+    const test_server::Connection c = server.connections()[0];
+    peer_take(client);
+    for (uint32_t sequence : {test_server::kHoldWindow - 1, test_server::kHoldWindow, 0x7fffffffu})
+        client.send_to(to, client_reliable(c.slot, c.id, sequence));
+    server.step(1.01);
+    const std::vector<Bytes> acks = peer_take(client);
+    ASSERT_EQ(acks.size(), 1u) << "only the packet inside the window";
+    EXPECT_EQ(acks[0], test_server::ack(test_server::kHoldWindow - 1));
+    EXPECT_EQ(server.connections()[0].held.size(), 1u);
+}
+
+// 160 hellos from throw-away ports filled every slot for good; now a slot whose client
+// has been silent for silence_seconds is freed, and a client that talks keeps its own.
+TEST(TestServerBounds, SilentClientsFreeTheirSlots)
+{
+    test_server::Server server;
+    ASSERT_TRUE(server.open());
+    const test_server::Peer to{0x7f000001, server.port()};
+    std::vector<std::unique_ptr<test_server::UdpEndpoint>> throwaway;
+    for (int i = 0; i < 160; ++i) {
+        throwaway.push_back(std::make_unique<test_server::UdpEndpoint>());
+        ASSERT_TRUE(throwaway.back()->open());
+        throwaway.back()->send_to(to, hello_bytes());
+        if (i % 40 == 39)
+            server.step(1);
+    }
+    ASSERT_EQ(server.connections().size(), 160u);
+    test_server::UdpEndpoint late;
+    ASSERT_TRUE(late.open());
+    late.send_to(to, hello_bytes());
+    server.step(2);
+    std::vector<Bytes> answer = peer_take(late);
+    ASSERT_EQ(answer.size(), 1u);
+    EXPECT_EQ(answer[0], test_server::server_full());
+
+    throwaway[5]->send_to(to, hello_bytes());   // this one keeps talking
+    server.step(15);
+    server.step(1 + server.options().silence_seconds + 0.5);
+    ASSERT_EQ(server.connections().size(), 1u);
+    EXPECT_EQ(server.connections()[0].slot, 5);
+    late.send_to(to, hello_bytes());
+    server.step(25);
+    answer = peer_take(late);
+    ASSERT_EQ(answer.size(), 1u);
+    EXPECT_EQ(answer[0][0], 2) << "a hello reply: a slot was free again";
 }
