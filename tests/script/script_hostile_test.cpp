@@ -287,7 +287,8 @@ TEST(ScriptHostile, EndlessWorkInsideBuiltInsStopsWithinTheBudget)
                                  "var big = []; for (var i = 0; i < 200000; i++) big.push(-1);"
                                  "function grow(s, n) { while (s.length < n) s += s; return s; }"
                                  "var text = grow('a', 1 << 18), needle = grow('a', 1 << 12) + 'b';"
-                                 "var spaces = grow(' ', 1 << 18) + '1';";
+                                 "var spaces = grow(' ', 1 << 18) + '1';"
+                                 "var bytes = new Buffer(1 << 22), more = new Buffer(1 << 22), floats = new Float32Array(1 << 20);";
         const char* const bodies[] = {
             "small.sort(Math.min);",
             "for (;;) big.indexOf(0);",
@@ -306,6 +307,10 @@ TEST(ScriptHostile, EndlessWorkInsideBuiltInsStopsWithinTheBudget)
             "for (;;) { big.length = 0; big.length = 200000; }",
             "for (;;) Object.isFrozen(big);",
             "for (;;) big.forEach(Math.abs);",
+            "for (;;) bytes.fill(1);",
+            "for (;;) bytes.copy(more);",
+            "for (;;) bytes.equals(more);",
+            "for (;;) floats.set(new Uint8Array(bytes.buffer, 0, 1 << 20));",
         };
         int n = 0;
         for (const char* body : bodies)
