@@ -181,6 +181,7 @@ void billboard_delete_at_pointer()
         if (std::hypot(b->x - x, b->z - z) < r) {
             if (i >= first_track_billboard) {
                 billboard* base = billboard_at(0);
+                billboard_release(base + i);
                 memmove(base + i, base + i + 1, size_t(count - i - 1) * sizeof(billboard));
                 billboards.count -= 1;
                 if (billboard_work.items && billboard_work.count >= 2 * count)

@@ -10,11 +10,14 @@
 #include "race/race_riders.h"
 #include "race/race_state.h"
 #include "script/script_seams.h"
+#include "script/script_tables.h"
 #include "sim/gate_times.h"
 #include "sim/rider_access.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/timing_gates.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -22,9 +25,53 @@ using namespace script_api;
 
 int script_broadcasting = 0;
 
+namespace {
+
+struct message_gate {
+    double tokens;
+    double at;        // steady-clock seconds of the last refill
+    bool told;        // the dropping was said
+};
+message_gate messages = {kScriptMessageBurst, -1, false};
+
+double now_seconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool message_may_pass()
+{
+    const double now = now_seconds();
+    if (messages.at >= 0)
+        messages.tokens = std::min(kScriptMessageBurst, messages.tokens + (now - messages.at) * kScriptMessagesPerSecond);
+    messages.at = now;
+    if (messages.tokens >= 1) {
+        messages.tokens -= 1;
+        return true;
+    }
+    if (!messages.told) {
+        messages.told = true;
+        console_print("javascript error: the track script's messages come too fast; some are left out\n");
+    }
+    return false;
+}
+
+}  // namespace
+
+void script_messages_reset()
+{
+    messages = {kScriptMessageBurst, -1, false};
+}
+
 duk_ret_t script_message(duk_context* ctx)
 {
-    console_print(arg_text(ctx, 0));
+    const char* text = arg_text(ctx, 0);
+    if (!message_may_pass())
+        return 0;
+    char line[kScriptMessageBytes];
+    std::snprintf(line, sizeof line, "%s", text);
+    console_print(line);
     return 0;
 }
 

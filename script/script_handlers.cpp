@@ -8,6 +8,7 @@
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "view/script_frame.h"
+#include "view/script_sounds.h"
 
 #include <cstdio>
 
@@ -50,4 +51,6 @@ void script_install()
     race_hooks.script_call_message_handler = script_call_message_handler;
     script_frame_hook = script_call_frame_handler;
     game_tick_hooks.script_tick = script_call_tic_handler;
+    // A sound file read for the script counts against the script's own time.
+    script_sound_time_up = [] { return script_current ? bv_script_deadline_passed(script_current) : 0; };
 }

@@ -129,11 +129,12 @@ duk_ret_t error_to_text(duk_context* ctx, void* udata)
     return 0;
 }
 
+// Takes the error value a protected call left on top (the safe call consumes it).
+// Its text may be script code (a toString), so this runs while the deadline is armed.
 void take_error(script_host* host)
 {
     if (duk_safe_call(host->engine, error_to_text, host, 1, 0) != DUK_EXEC_SUCCESS)
         set_error(host, "error");
-    duk_pop(host->engine);
 }
 
 struct eval_job {
@@ -280,16 +281,13 @@ int script_eval(script_host* host, const char* text)
     eval_job job{host, text, 0};
     arm(host, script_limit.load_budget_ms);
     const int code = duk_safe_call(host->engine, eval_protected, &job, 0, 1);
-    const bool ran_out = disarm(host, "loading");
     if (code != DUK_EXEC_SUCCESS) {
         job.ok = 0;
-        if (!ran_out)
-            take_error(host);
-        else
-            duk_pop(host->engine);
+        take_error(host);
     } else {
         duk_pop(host->engine);
     }
+    const bool ran_out = disarm(host, "loading");
     if (ran_out)
         return 0;
     if (job.ok)
@@ -312,15 +310,13 @@ int script_call_path(script_host* host, const char* path, ...)
         return 0;
     arm(host, script_limit.call_budget_ms);
     const int code = duk_safe_call(host->engine, call_protected, &job, 0, 1);
+    if (code != DUK_EXEC_SUCCESS)
+        take_error(host);
+    else
+        duk_pop(host->engine);
     const bool ran_out = disarm(host, path);
-    if (code != DUK_EXEC_SUCCESS) {
-        if (!ran_out)
-            take_error(host);
-        else
-            duk_pop(host->engine);
+    if (code != DUK_EXEC_SUCCESS)
         return code;
-    }
-    duk_pop(host->engine);
     return ran_out ? DUK_EXEC_ERROR : job.result;
 }
 

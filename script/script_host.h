@@ -62,6 +62,10 @@ const char* script_error_text(const script_host* host);
 // Prints "javascript error: <text>" for a non-empty error text.
 void script_report_error(const script_host* host);
 
+// Nonzero once the armed deadline of the host (its heap's user data) has passed; the
+// engine asks this, and so does long work done for the script outside the engine.
+extern "C" int bv_script_deadline_passed(void* udata);
+
 int script_load(const char* path);
 void script_unload();
 

@@ -29,6 +29,8 @@ void script_additions_remove()
     }
     if (script_added.billboard_first >= 0 && script_added.billboard_end == billboard_count() &&
         billboard_work.count == 2 * billboard_count()) {
+        for (int32_t i = script_added.billboard_first; i < script_added.billboard_end; ++i)
+            billboard_release(billboard_at(i));
         billboards.count = script_added.billboard_first;
         billboard_work.count = 2 * script_added.billboard_first;
     }
@@ -93,12 +95,17 @@ bool path_ok(const char* name)
 
 int script_path_allowed(const char* name)
 {
-    if (path_ok(name))
+    const size_t length = std::strlen(name);
+    if (length <= kScriptNameMax && path_ok(name))
         return 1;
     if (script_added.path_messages < script_limit.max_path_messages) {
         ++script_added.path_messages;
         char line[1024];
-        std::snprintf(line, sizeof line, "javascript error: '%.900s' is not a game data path\n", name);
+        if (length > kScriptNameMax)
+            std::snprintf(line, sizeof line, "javascript error: '%.60s...' is too long for a file name (%zu characters)\n",
+                          name, length);
+        else
+            std::snprintf(line, sizeof line, "javascript error: '%.900s' is not a game data path\n", name);
         console_print(line);
     }
     return 0;
@@ -117,6 +124,7 @@ int script_load(const char* path)
         return 0;
     }
     script_additions_reset();
+    script_messages_reset();
     script_loading = 1;
     // What the script adds while it loads is its own: the track writers leave it out.
     track_objects_from_script = 1;

@@ -30,6 +30,16 @@ void script_additions_reset();
 // Removes the added objects when they are still the last of their tables.
 void script_additions_remove();
 
-// 1 when a script-given file name is a game data path the script may read; otherwise
-// prints why (a few lines per load at most) and gives 0.
+// What a script says reaches the screen and the log: each message is cut to one
+// message line, and past a burst the messages pass at a steady rate; the rest are
+// dropped, which is said once per load.
+inline constexpr int kScriptMessageBytes = 256;
+inline constexpr double kScriptMessageBurst = 32;
+inline constexpr double kScriptMessagesPerSecond = 8;
+void script_messages_reset();
+
+// 1 when a script-given file name is a game data path the script may read, at most
+// kScriptNameMax characters long; otherwise prints why (a few lines per load at most)
+// and gives 0.
+inline constexpr size_t kScriptNameMax = 255;
 int script_path_allowed(const char* name);

@@ -6,7 +6,6 @@
 // the colour is not white (alpha is not written).
 #include "terrain/billboards.h"
 
-#include "foundation/intern.h"
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
 #include "gfx/texture_cache.h"
@@ -22,8 +21,16 @@ growable_array billboards;
 growable_array billboard_work;
 int32_t first_track_billboard;
 
+void billboard_release(billboard* b)
+{
+    track_object_name_free(b->name, b->from_script);
+    b->name = nullptr;
+}
+
 void billboards_free()
 {
+    for (int32_t i = 0; i < billboard_count(); ++i)
+        billboard_release(billboard_at(i));
     array_free(&billboards);
     array_free(&billboard_work);
     billboards = {};
@@ -63,7 +70,7 @@ int create_billboard(float x, float height_above_ground, float z, float size, fl
     b.from_script = track_objects_from_script != 0;
     name = billboard_colour_prefix(name, b.colour);
     b.texture = name ? track_loaders.texture_load(name) : 0;
-    b.name = name ? intern_string(name) : nullptr;
+    b.name = track_object_name(name, b.from_script);
     b.x = x;
     b.y = terrain_height_at(&track_terrain, x, z) + height_above_ground;
     b.z = z;

@@ -16,7 +16,7 @@ struct billboard {
     int32_t depth_key;              // scratch of the world renderer's back-to-front sort
     uint32_t texture;               // 0 = not drawn
     uint8_t colour[4];              // r, g, b, a; a = 0 is not drawn
-    const char* name;               // interned texture name as given (null for none)
+    const char* name;               // texture name as given (track_object_name; null for none)
     int32_t from_script;            // made by the track's script: never saved with the track
 };
 
@@ -38,6 +38,9 @@ const char* billboard_colour_prefix(const char* name, uint8_t rgba[4]);
 // Appends a billboard at (x, ground + height, z); returns its index, -1 when memory
 // runs out. A null name gives texture 0.
 int create_billboard(float x, float height_above_ground, float z, float size, float aspect, const char* name);
+
+// Frees what a billboard owns (a script's billboard owns its name).
+void billboard_release(billboard* b);
 
 // Reads the "billboards" lines of a data path (nothing when it is missing).
 void billboards_read(const char* path);

@@ -42,10 +42,6 @@ void identity(float r[9])
         r[i] = i % 4 == 0 ? 1.0f : 0.0f;
 }
 
-const char* intern_or_null(const char* name)
-{
-    return name ? intern_string(name) : nullptr;
-}
 
 bool ends_with(const std::string& text, const char* end)
 {
@@ -120,6 +116,24 @@ uint32_t statue_companion_map(const char* texture_name, const char* model_name, 
     return first_loading(model.substr(0, dot), suffix, plain_endings);
 }
 
+const char* track_object_name(const char* name, int32_t from_script)
+{
+    if (!name)
+        return nullptr;
+    if (!from_script)
+        return intern_string(name);
+    const size_t size = strlen(name) + 1;
+    char* copy = static_cast<char*>(xmalloc(size));
+    memcpy(copy, name, size);
+    return copy;
+}
+
+void track_object_name_free(const char* name, int32_t from_script)
+{
+    if (from_script)
+        mem_free(const_cast<char*>(name));
+}
+
 int create_statue(float x, float height_above_ground, float z, float angle, const char* model_name,
                   const char* texture_name, const char* shape_name)
 {
@@ -128,9 +142,9 @@ int create_statue(float x, float height_above_ground, float z, float angle, cons
     statue s{};
     s.from_script = track_objects_from_script != 0;
     s.scale = angle >= kStatueScaledAngle ? std::exp2(angle) : 0.0f;
-    s.model_file = intern_or_null(model_name);
-    s.texture_file = intern_or_null(texture_name);
-    s.shape_file = intern_or_null(shape_name);
+    s.model_file = track_object_name(model_name, s.from_script);
+    s.texture_file = track_object_name(texture_name, s.from_script);
+    s.shape_file = track_object_name(shape_name, s.from_script);
     if (model_name)
         s.mesh = track_loaders.model_get(model_name);
     if (s.mesh && texture_name) {
@@ -166,6 +180,10 @@ void free_statue(statue* s)
     mem_free(s->bone_translations);
     mem_free(s->bone_rotations);
     s->shape = nullptr;
+    for (const char** name : {&s->model_file, &s->texture_file, &s->shape_file}) {
+        track_object_name_free(*name, s->from_script);
+        *name = nullptr;
+    }
     s->bone_count = 0;
     s->bone_centres = s->bone_translations = s->bone_rotations = nullptr;
 }

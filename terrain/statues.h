@@ -30,7 +30,7 @@ struct statue {
     float* bone_translations;
     float* bone_rotations;
     int32_t touched_tick;           // the last tick a rider touched its shape, 0 = never
-    // Interned names as given, so that a save keeps them when a file failed to load.
+    // Names as given (track_object_name), so that a save keeps them when a file failed to load.
     const char* model_file;
     const char* texture_file;
     const char* shape_file;
@@ -42,6 +42,12 @@ extern int32_t first_track_statue;          // first index read from the "statue
 // Non-zero while the track's script loads: statues and billboards made meanwhile are
 // marked as the script's and the track writers leave them out.
 extern int32_t track_objects_from_script;
+
+// A statue's or billboard's name as kept: interned for the track's own objects, a
+// copy of its own for a script's (a downloaded script may name thousands of files,
+// and the interned texts live until shutdown). The second frees such a copy.
+const char* track_object_name(const char* name, int32_t from_script);
+void track_object_name_free(const char* name, int32_t from_script);
 
 inline int32_t statue_count() { return statues.count; }
 inline statue* statue_at(int32_t i) { return static_cast<statue*>(statues.items) + i; }

@@ -1,46 +1,90 @@
 #include "view/script_sounds.h"
 
+#include "foundation/front_door.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
 #include "platform/qorl_audio.h"
 #include "race/program/audio_start.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 sound_entry sound_entries[kScriptSounds];
 int32_t sound_count = 0;
 
+int (*script_sound_time_up)() = nullptr;
+size_t script_sound_bytes = 0;
+
+namespace {
+
+void refuse(const char* file_name, const char* why)
+{
+    char line[1024];
+    std::snprintf(line, sizeof line, "Sound %.900s not loaded: %s", file_name, why);
+    console_print(line);
+}
+
+}  // namespace
+
+// The file is taken in blocks of 64 KiB (a gzip stream inflates as it is read), so
+// its size is known only at its end: the cap counts the bytes as they arrive.
 int32_t script_sound_read(const char* file_name, uint8_t** samples)
 {
     *samples = nullptr;
     vfs_file* f = vfs_open(file_name, "rb");
     if (!f)
         return 0;
-    int32_t capacity = 1024;
-    int32_t count = 0;
-    auto* data = static_cast<uint8_t*>(mem_alloc(static_cast<size_t>(capacity)));
-    uint8_t pair[2];
-    while (data && vfs_read(f, pair, 2) == 2) {
-        if (count == capacity) {
-            auto* grown = static_cast<uint8_t*>(mem_realloc(data, static_cast<size_t>(capacity) + 1024));
+    constexpr int kBlock = 1 << 16;
+    std::vector<uint8_t> block(kBlock);
+    uint8_t* data = nullptr;
+    size_t capacity = 0, count = 0, file_bytes = 0;
+    bool odd = false, failed = false;
+    for (;;) {
+        if (script_sound_time_up && script_sound_time_up()) {
+            failed = true;   // the script's own stop line says why
+            break;
+        }
+        const int n = vfs_read(f, block.data(), kBlock);
+        if (n <= 0)
+            break;
+        file_bytes += size_t(n);
+        if (file_bytes > kScriptSoundMaxBytes) {
+            refuse(file_name, "larger than 16 MiB");
+            failed = true;
+            break;
+        }
+        if (script_sound_bytes + file_bytes / 2 > kScriptSoundsMaxSamples) {
+            refuse(file_name, "the track's sounds would pass 32 MiB of samples");
+            failed = true;
+            break;
+        }
+        if (count + size_t(n) / 2 + 1 > capacity) {
+            const size_t grown_size = std::max(capacity * 2, count + size_t(n) / 2 + 1);
+            auto* grown = static_cast<uint8_t*>(mem_realloc(data, grown_size));
             if (!grown) {
-                mem_free(data);
-                data = nullptr;
+                failed = true;
                 break;
             }
             data = grown;
-            capacity += 1024;
+            capacity = grown_size;
         }
-        data[count++] = static_cast<uint8_t>(pair[1] ^ 0x80);
+        for (int i = 0; i < n; ++i) {
+            if (odd)
+                data[count++] = static_cast<uint8_t>(block[size_t(i)] ^ 0x80);
+            odd = !odd;
+        }
     }
     vfs_close(f);
-    if (!data || count == 0) {
+    if (failed || count == 0) {
         mem_free(data);
         return 0;
     }
     *samples = data;
-    return count;
+    script_sound_bytes += count;
+    return static_cast<int32_t>(count);
 }
 
 int32_t sound_add(const char* file_name)
@@ -139,4 +183,5 @@ void script_sounds_free()
         sound_entries[i] = sound_entry{};
     }
     sound_count = 0;
+    script_sound_bytes = 0;
 }

@@ -3,6 +3,7 @@
 // call these; the per-frame engine sound update turns position, velocity, rate and
 // volume into the voice's rate, volume and pan (as heard from the last camera).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct qorl_sound;
@@ -37,8 +38,19 @@ int sound_set_vel(int32_t id, const float velocity[3]);
 // Frees every entry's voice and empties the table (track load, race reset, shutdown).
 void script_sounds_free();
 
+// Scripts arrive with downloaded tracks: a sound file may hold at most this many
+// bytes (counted after a ".gz" file inflates: 3 minutes at 44.1 kHz), and a track's
+// sounds together this many samples. A file past either is refused with one line.
+inline constexpr size_t kScriptSoundMaxBytes = size_t(16) << 20;
+inline constexpr size_t kScriptSoundsMaxSamples = size_t(32) << 20;
+// Samples read for the table's sounds since it was last emptied.
+extern size_t script_sound_bytes;
+// Asked between blocks of a file being read: nonzero (the script's time ran out)
+// gives up the read. Installed by the script host; null reads to the end.
+extern int (*script_sound_time_up)();
+
 // Reads a raw 16-bit little-endian file as the driver's 8-bit samples: each pair's
 // high byte with its top bit flipped; an odd last byte is ignored. Returns the
 // sample count and a block the caller frees with mem_free; 0 (no block) when the
-// file does not open or holds no whole sample.
+// file does not open, holds no whole sample, is past the caps or runs out of time.
 int32_t script_sound_read(const char* file_name, uint8_t** samples);

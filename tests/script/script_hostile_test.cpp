@@ -1,21 +1,30 @@
-// Hostile track scripts, with the limits lowered: endless loops and endless memory at
-// load and in handlers, a catastrophic regular expression, a finalizer that never
-// ends, file names outside the game's data, and additions past their caps. None of
-// them may hang, abort or leak; the race goes on.
+// Hostile track scripts: endless loops and endless memory at load and in handlers, a
+// catastrophic regular expression, a finalizer that never ends, errors thrown where
+// the host reads them, endless work inside built-in functions, file names outside the
+// game's data or too long, additions past their caps, floods of messages and sounds
+// that inflate without end. None of them may hang, abort or leak; the race goes on.
 #include "script_fixture.h"
 
 #include "race/race_state.h"
 #include "script/script_host.h"
 #include "script/script_seams.h"
 #include "script/script_tables.h"
+#include "platform/qorl_audio.h"
+#include "race/audio_start.h"
+#include "race_fixture.h"
+#include "support/archive_bytes.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
+#include "view/script_sounds.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace {
@@ -46,6 +55,21 @@ constexpr double kSlowdown = 1;
 double seconds_since(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The game's own stop lines.
+const std::string kHandlerStop = "javascript error: track script stopped: bv.tic_handler_ ran longer than 100 ms\n";
+const std::string kLoadStop = "javascript error: track script stopped: loading ran longer than 2000 ms\n";
+
+// Runs what, which must end within the seconds given and print just the stop line.
+void stops_within(Problems& p, const std::function<void()>& what, double seconds, const std::string& stop_line,
+                  const std::string& name)
+{
+    ConsoleCapture lines;
+    const auto start = std::chrono::steady_clock::now();
+    what();
+    p.check(seconds_since(start) < seconds * kSlowdown, name + ": took too long");
+    p.same(script_lines(lines.text()), stop_line, name + ": the stop line");
 }
 
 TEST(ScriptHostile, RunawayScriptsStopOnceAtLoadAndInHandlers)
@@ -219,6 +243,185 @@ TEST(ScriptHostile, AdditionsStopAtTheirCaps)
         scripttest::race_on("caps");
         p.same(scripttest::js("s"), "[2,3,4,5,6,-1]", "statues");
         p.same(scripttest::js("b"), "[3,4,5,6,7,8,9,-1]", "billboards");
+        return p.text;
+    });
+}
+
+// Errors that the host itself turns into text: a getter on the handler trampoline, a
+// Proxy standing in for "bv" (on the tick and the message paths), and an error whose
+// toString never ends, thrown at load and in a handler.
+TEST(ScriptHostile, ErrorsTheHostReadsNeitherAbortNorHang)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit = kDefaultScriptLimits;
+        scripttest::write_track(root, "getter", "Object.defineProperty(bv, 'tic_handler_', {get: function () { throw 1; }});");
+        scripttest::write_track(root, "proxy", "bv = new Proxy(bv, {get: function () { throw new Error('no'); }});");
+        scripttest::write_track(root, "endless_text",
+                                "bv.tic_handler = function () { throw {toString: function () { for (;;) {} }}; };");
+        scripttest::write_track(root, "endless_at_load", "throw {toString: function () { for (;;) {} }};");
+        ConsoleCapture lines;
+        scripttest::race_on("getter");
+        script_call_tic_handler();
+        p.same(script_error_text(script_current), "1", "the getter's error");
+        scripttest::race_on("proxy");
+        script_call_tic_handler();
+        p.same(script_error_text(script_current), "Error: no", "the proxy on the tick path");
+        script_call_message_handler("hello");
+        p.same(script_error_text(script_current), "Error: no", "the proxy on the message path");
+        p.check(script_lines(lines.text()).empty(), "printed: " + lines.text());
+
+        scripttest::race_on("endless_text");
+        stops_within(p, script_call_tic_handler, 1, kHandlerStop, "the handler's error text");
+        stops_within(p, [] { scripttest::race_on("endless_at_load"); }, 3, kLoadStop, "the load's error text");
+        return p.text;
+    });
+}
+
+// Work done inside one built-in call, where no bytecode runs: each stops within the
+// game's own budget with the usual line, in a handler and (the sort) at load.
+TEST(ScriptHostile, EndlessWorkInsideBuiltInsStopsWithinTheBudget)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit = kDefaultScriptLimits;
+        const std::string data = "var small = []; for (var i = 0; i < 20000; i++) small.push(-1);"
+                                 "var big = []; for (var i = 0; i < 200000; i++) big.push(-1);"
+                                 "function grow(s, n) { while (s.length < n) s += s; return s; }"
+                                 "var text = grow('a', 1 << 18), needle = grow('a', 1 << 12) + 'b';"
+                                 "var spaces = grow(' ', 1 << 18) + '1';"
+                                 "var bytes = new Buffer(1 << 22), more = new Buffer(1 << 22), floats = new Float32Array(1 << 20);";
+        const char* const bodies[] = {
+            "small.sort(Math.min);",
+            "for (;;) big.indexOf(0);",
+            "for (;;) big.lastIndexOf(0);",
+            "for (;;) Duktape.gc();",
+            "for (;;) text.indexOf(needle);",
+            "for (;;) text.split(needle);",
+            "for (;;) text.replace(needle, '');",
+            "for (;;) text < text + 'b';",
+            "for (;;) big.join('');",
+            "for (;;) { big.splice(0, 1); big.push(-1); }",
+            "for (;;) big.reverse();",
+            "for (;;) JSON.parse(spaces);",
+            "for (;;) JSON.stringify(big);",
+            "for (;;) /b/.test(text);",
+            "for (;;) { big.length = 0; big.length = 200000; }",
+            "for (;;) Object.isFrozen(big);",
+            "for (;;) big.forEach(Math.abs);",
+            "for (;;) bytes.fill(1);",
+            "for (;;) bytes.copy(more);",
+            "for (;;) bytes.equals(more);",
+            "for (;;) floats.set(new Uint8Array(bytes.buffer, 0, 1 << 20));",
+        };
+        int n = 0;
+        for (const char* body : bodies)
+            scripttest::write_track(root, "b" + std::to_string(n++), data + "bv.tic_handler = function () {" + body + "};");
+        scripttest::write_track(root, "sort_at_load", data + "small.sort(Math.min);");
+        n = 0;
+        for (const char* body : bodies) {
+            scripttest::race_on("b" + std::to_string(n++));
+            if (!script_current || script_current->stopped) {
+                p.check(false, std::string("the script did not load: ") + body + ": " +
+                                   (script_current ? script_error_text(script_current) : ""));
+                continue;
+            }
+            // The second call finds the script stopped and says nothing more.
+            stops_within(p, [] { script_call_tic_handler(); script_call_tic_handler(); }, 0.5, kHandlerStop, body);
+        }
+        stops_within(p, [] { scripttest::race_on("sort_at_load"); }, 3, kLoadStop, "the sort at load");
+        return p.text;
+    });
+}
+
+TEST(ScriptHostile, MessagesAreCutAndHeldToARate)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit = kDefaultScriptLimits;
+        scripttest::write_track(root, "talk", "var line = new Array(65536).join('x');"
+                                              "for (var i = 0; i < 1000; i++) bv.message(line);"
+                                              "bv.tic_handler = function () { bv.message('tick'); };");
+        ConsoleCapture lines;
+        scripttest::race_on("talk");
+        const std::string text = lines.text();
+        p.check(scripttest::count_of(text, std::string(255, 'x') + "\n") == int(kScriptMessageBurst),
+                "the burst of cut lines");
+        p.check(text.find(std::string(256, 'x')) == std::string::npos, "a line longer than a message line");
+        p.check(scripttest::count_of(text, "messages come too fast") == 1, "the drop said once");
+        p.check(text.size() < 32 * 300 + 4096, "the log grew by " + std::to_string(text.size()));
+        // Later the messages pass again, at the steady rate.
+        ConsoleCapture later;
+        usleep(300000);
+        for (int i = 0; i < 100; ++i)
+            script_call_tic_handler();
+        const int ticks = scripttest::count_of(later.text(), "tick\n");
+        p.check(ticks >= 1 && ticks <= 4, "ticks heard: " + std::to_string(ticks));
+        return p.text;
+    });
+}
+
+// A small gzip file that inflates past the cap is refused quickly; a sound under it plays.
+TEST(ScriptHostile, SoundsAreCappedAfterInflation)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit = kDefaultScriptLimits;
+        audio_device = qorl_audio_open_readback(nullptr, 44100, 441);
+        const std::string folder = racetest::user_folder(root) + "/tracks/noise/";
+        bvtest::write_file(folder + "huge.raw.gz", bvtest::gzip_bytes(std::string(kScriptSoundMaxBytes + 2, '\0')));
+        bvtest::write_file(folder + "fits.raw.gz", bvtest::gzip_bytes(std::string(4096, '\0')));
+        scripttest::write_track(root, "noise", "var huge = bv.add_sound('@tracks/noise/huge.raw');"
+                                               "var fits = bv.add_sound('@tracks/noise/fits.raw');");
+        ConsoleCapture lines;
+        const auto start = std::chrono::steady_clock::now();
+        scripttest::race_on("noise");
+        p.check(seconds_since(start) < 3 * kSlowdown, "the load took too long");
+        p.same(scripttest::js("[huge, fits]"), "[-1,0]", "the oversized sound");
+        p.check(scripttest::count_of(lines.text(), "Sound @tracks/noise/huge.raw not loaded: larger than 16 MiB\n") == 1,
+                "lines: " + lines.text());
+        p.check(script_sound_bytes <= kScriptSoundsMaxSamples, "samples kept past the cap");
+        return p.text;
+    });
+}
+
+// Long names are refused; what a script adds goes with the track, so restarts with a
+// script that hoards names at the cap keep the process's memory level.
+TEST(ScriptHostile, AddedNamesAreCappedAndFreedWithTheTrack)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit = kDefaultScriptLimits;
+        scripttest::write_track(root, "names",
+                                "var pad = new Array(201).join('n');"
+                                "var long = [bv.add_billboard(0, 0, 0, 1, 1, '@' + pad + pad + '.png'),"
+                                " bv.add_statue(0, 0, 0, 0, '@' + pad + pad + '.jm', '', '')];"
+                                "var made = 0;"
+                                "for (var i = 0; i < 2000; i++) if (bv.add_billboard(i, 0, 0, 1, 1, '@' + pad + Math.random() + '.png') >= 0) made++;"
+                                "for (var i = 0; i < 500; i++) if (bv.add_statue(i, 0, 0, 0, '@' + pad + Math.random() + '.jm',"
+                                " '@' + pad + Math.random() + '.png', '') >= 0) made++;");
+        ConsoleCapture lines;
+        scripttest::race_on("names");
+        p.same(scripttest::js("long"), "[-1,-1]", "long names");
+        p.same(scripttest::js("made"), "2500", "names at the cap");
+        p.check(scripttest::count_of(lines.text(), "is too long for a file name") == 2,
+                "lines: " + script_lines(lines.text()));
+        scripttest::race_on("names");
+        const size_t before = mallinfo2().uordblks;
+        for (int i = 0; i < 10; ++i)
+            scripttest::race_on("names");
+        const size_t after = mallinfo2().uordblks;
+        p.check(after < before + (size_t(2) << 20), "ten restarts grew the heap by " + std::to_string(after - before));
         return p.text;
     });
 }
