@@ -36,6 +36,16 @@ double collide_torus_triangle_exact(vec3 centre, vec3 axle, double ring_radius,
                                     double tyre_radius, const vec3 tri[3], vec3* point,
                                     vec3* normal);
 
+// Cheap rejections for the loops over ground triangles, run before the tests above:
+// false only when that test is sure to find no contact. Nothing of the triangle is
+// within the shape's reach of its centre (for a wheel, also nothing within its tyre's
+// half width of the wheel plane), and the centre is not below the triangle inside its
+// outline seen from above (where a sunk sphere or wheel still finds it). Negative or
+// undefined sizes reject nothing.
+bool sphere_may_touch_triangle(vec3 centre, double radius, const vec3 tri[3]);
+bool wheel_may_touch_triangle(vec3 centre, vec3 axle, double ring_radius, double tyre_radius,
+                              const vec3 tri[3]);
+
 // At most four Newton steps on sum a[k] x^k (k = 0..4) from x; keeps x when the slope
 // is below 2^-30 and the previous x when a step does not bring |p| down.
 double quartic_refine_root(const double a[5], double x);

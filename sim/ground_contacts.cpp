@@ -111,7 +111,9 @@ int collide_point_terrain(const terrain_state* t, const float centre[3], float r
     vec3 p, n;
     const double best = deepest_in_box(
         t, cover_box(t, c, radius),
-        [&](const vec3* tri, vec3* tp, vec3* tn) { return collide_sphere_triangle(c, radius, tri, tp, tn); }, &p, &n);
+        [&](const vec3* tri, vec3* tp, vec3* tn) {
+            return sphere_may_touch_triangle(c, radius, tri) ? collide_sphere_triangle(c, radius, tri, tp, tn) : 0.0;
+        }, &p, &n);
     if (!(best > 0.0))
         return 0;
     store(p, point);
@@ -127,7 +129,11 @@ double ground_wheel_deepest(const terrain_state* t, vec3 centre, vec3 axle, doub
         return 0.0;
     return deepest_in_box(
         t, cover_box(t, centre, R + r),
-        [&](const vec3* tri, vec3* p, vec3* n) { return collide_torus_triangle_exact(centre, axle, R, r, tri, p, n); },
+        [&](const vec3* tri, vec3* p, vec3* n) {
+            return wheel_may_touch_triangle(centre, axle, R, r, tri)
+                       ? collide_torus_triangle_exact(centre, axle, R, r, tri, p, n)
+                       : 0.0;
+        },
         point, normal);
 }
 
@@ -144,6 +150,8 @@ double ground_wheel_probe(const terrain_state* t, vec3 centre, vec3 axle, double
             vec3 tri[2][3];
             ground_cell_triangles(t, i, j, tri);
             for (auto& triangle : tri) {
+                if (!wheel_may_touch_triangle(centre, axle, R, r, triangle))
+                    continue;
                 found = collide_torus_triangle(centre, axle, R, r, triangle, point, normal);
                 if (found > 0.0)
                     return true;
