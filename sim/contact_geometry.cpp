@@ -216,6 +216,11 @@ bool box_beyond_reach(vec3 c, double reach, const triangle_box& b)
 
 }  // namespace
 
+bool wholly_above(vec3 c, double reach, double top)
+{
+    return reach >= 0.0 && c.y - reach > top + kRejectMargin;
+}
+
 bool sphere_may_touch_triangle(vec3 c, double radius, const vec3 tri[3])
 {
     if (!(radius >= 0.0))
@@ -352,7 +357,7 @@ double collide_torus_triangle(vec3 centre, vec3 axle, double R, double r, const 
 }
 
 double collide_torus_triangle_exact(vec3 centre, vec3 axle, double R, double r,
-                                    const vec3 tri[3], vec3* point, vec3* normal)
+                                    const vec3 tri[3], vec3* point, vec3* normal, double beat)
 {
     const torus w{centre, axle, R, r};
     const face_test face = torus_face(w, tri);
@@ -361,9 +366,9 @@ double collide_torus_triangle_exact(vec3 centre, vec3 axle, double R, double r,
     if (face.result == face_result::none)
         return 0.0;
     // In front of the plane, no point of the triangle is nearer the ring than the plane
-    // is: a ring farther than r from the plane leaves the six candidates without contact.
-    if (face.result == face_result::front_beside && face.plane_gap > r + kRejectMargin &&
-        std::fabs(length2(axle) - 1.0) < 1e-9)
+    // is, so the six candidates give at most r - P's height over it.
+    if (face.result == face_result::front_beside && beat >= 0.0 &&
+        face.plane_gap > r - beat + kRejectMargin && std::fabs(length2(axle) - 1.0) < 1e-9)
         return 0.0;
     const vec3 n = face.n;
 

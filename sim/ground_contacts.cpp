@@ -4,6 +4,7 @@
 #include "sim/contact_geometry.h"
 #include "terrain/grid_index.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace contact_math;
@@ -39,19 +40,38 @@ bool have_ground(const terrain_state* t)
     return t && t->heights && t->size > 1;
 }
 
+// How far a wheel reaches from its centre; negative (nothing skipped) for sizes that
+// make no sense.
+double wheel_reach(double R, double r)
+{
+    return R >= 0.0 && r >= 0.0 ? R + r : -1.0;
+}
+
+// The highest of a cell's four grid heights.
+double cell_top(const terrain_state* t, int i, int j)
+{
+    const float* row = t->heights + size_t(j) * size_t(t->size) + size_t(i);
+    const float* next = row + t->size;
+    return double(std::max(std::max(row[0], row[1]), std::max(next[0], next[1])));
+}
+
 // The deepest contact of any triangle of the box's cells, its normal turned so that
-// it never pushes down. collide(triangle, &point, &normal) gives a depth.
+// it never pushes down. collide(triangle, deepest so far, &point, &normal) gives a
+// depth; cells wholly below the shape's reach are skipped.
 template <typename F>
-double deepest_in_box(const terrain_state* t, const grid_box& box, F&& collide, vec3* point, vec3* normal)
+double deepest_in_box(const terrain_state* t, const grid_box& box, vec3 centre, double reach, F&& collide,
+                      vec3* point, vec3* normal)
 {
     double best = 0.0;
     for (int j = box.z.first; j < box.z.last; ++j)
         for (int i = box.x.first; i < box.x.last; ++i) {
+            if (wholly_above(centre, reach, cell_top(t, i, j)))
+                continue;
             vec3 tri[2][3];
             ground_cell_triangles(t, i, j, tri);
             for (auto& triangle : tri) {
                 vec3 p, n;
-                const double d = collide(triangle, &p, &n);
+                const double d = collide(triangle, best, &p, &n);
                 if (d > best) {
                     best = d;
                     *point = p;
@@ -110,8 +130,8 @@ int collide_point_terrain(const terrain_state* t, const float centre[3], float r
     const vec3 c = load(centre);
     vec3 p, n;
     const double best = deepest_in_box(
-        t, cover_box(t, c, radius),
-        [&](const vec3* tri, vec3* tp, vec3* tn) {
+        t, cover_box(t, c, radius), c, radius,
+        [&](const vec3* tri, double, vec3* tp, vec3* tn) {
             return sphere_may_touch_triangle(c, radius, tri) ? collide_sphere_triangle(c, radius, tri, tp, tn) : 0.0;
         }, &p, &n);
     if (!(best > 0.0))
@@ -128,10 +148,10 @@ double ground_wheel_deepest(const terrain_state* t, vec3 centre, vec3 axle, doub
     if (!have_ground(t))
         return 0.0;
     return deepest_in_box(
-        t, cover_box(t, centre, R + r),
-        [&](const vec3* tri, vec3* p, vec3* n) {
+        t, cover_box(t, centre, R + r), centre, wheel_reach(R, r),
+        [&](const vec3* tri, double best, vec3* p, vec3* n) {
             return wheel_may_touch_triangle(centre, axle, R, r, tri)
-                       ? collide_torus_triangle_exact(centre, axle, R, r, tri, p, n)
+                       ? collide_torus_triangle_exact(centre, axle, R, r, tri, p, n, best)
                        : 0.0;
         },
         point, normal);
@@ -147,6 +167,8 @@ double ground_wheel_probe(const terrain_state* t, vec3 centre, vec3 axle, double
     double found = 0.0;
     visit_middle_out(box.z, floor_index(centre.z * t->inv_cell), [&](int j) {
         return visit_middle_out(box.x, floor_index(centre.x * t->inv_cell), [&](int i) {
+            if (wholly_above(centre, wheel_reach(R, r), cell_top(t, i, j)))
+                return false;
             vec3 tri[2][3];
             ground_cell_triangles(t, i, j, tri);
             for (auto& triangle : tri) {
