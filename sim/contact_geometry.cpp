@@ -406,6 +406,12 @@ double collide_torus_triangle_exact(vec3 centre, vec3 axle, double R, double r,
     return finish(r - best, best_point, best_normal, point, normal);
 }
 
+double torus_face_depth(vec3 centre, vec3 axle, double R, double r, const vec3 tri[3])
+{
+    const face_test face = torus_face({centre, axle, R, r}, tri);
+    return face.result == face_result::contact ? face.depth : 0.0;
+}
+
 double quartic_refine_root(const double a[5], double x)
 {
     auto value = [a](double t) { return (((a[4] * t + a[3]) * t + a[2]) * t + a[1]) * t + a[0]; };

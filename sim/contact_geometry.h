@@ -48,6 +48,10 @@ bool sphere_may_touch_triangle(vec3 centre, double radius, const vec3 tri[3]);
 bool wheel_may_touch_triangle(vec3 centre, vec3 axle, double ring_radius, double tyre_radius,
                               const vec3 tri[3]);
 
+// The depth of the exact test's face contact (sunk through or over the face), else 0:
+// what that test gives whenever this is above 0.
+double torus_face_depth(vec3 centre, vec3 axle, double ring_radius, double tyre_radius, const vec3 tri[3]);
+
 // The cheapest rejection, for a patch of ground whose highest point is `top`: true
 // when a sphere or wheel reaching `reach` from its centre is wholly above it, so that
 // every triangle of the patch is rejected by the tests above.
