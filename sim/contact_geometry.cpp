@@ -9,6 +9,9 @@ namespace {
 
 constexpr vec3 kUp{0.0, 1.0, 0.0};
 constexpr double kEdgeDepthBias = 1.0 / 1048576.0;  // 2^-20
+// Slack on every rejection, far above the rounding of the exact tests, so that a
+// rejected triangle is one they would certainly have found no contact with.
+constexpr double kRejectMargin = 1.0 / 4096.0;
 
 vec3 triangle_normal(const vec3 tri[3])
 {
@@ -64,6 +67,7 @@ enum class face_result {
 struct face_test {
     face_result result = face_result::none;
     vec3 n;  // the triangle's unit normal
+    double plane_gap = 0.0;  // P's height over the plane
     double depth = 0.0;
     vec3 point, normal;
 };
@@ -82,6 +86,7 @@ face_test torus_face(const torus& w, const vec3 tri[3])
     const vec3 Q = w.c - d * w.R;
     const double sP = dot(P - tri[0], n);
     const double sQ = dot(Q - tri[0], n);
+    f.plane_gap = sP;
     if (sP < 0.0) {
         if (sQ < 0.0) {
             if (!point_in_triangle_xz(w.c, tri)) {
@@ -177,7 +182,72 @@ double edge_ring_distance(const torus& w, vec3 T0, vec3 T1, vec3* edge_point, ve
     return best;
 }
 
+// The triangle's box, with the test of whether the centre could have sunk through it.
+struct triangle_box {
+    vec3 lo, hi;
+};
+
+triangle_box box_of(const vec3 tri[3])
+{
+    triangle_box b{tri[0], tri[0]};
+    for (int k = 1; k < 3; ++k) {
+        b.lo = {std::min(b.lo.x, tri[k].x), std::min(b.lo.y, tri[k].y), std::min(b.lo.z, tri[k].z)};
+        b.hi = {std::max(b.hi.x, tri[k].x), std::max(b.hi.y, tri[k].y), std::max(b.hi.z, tri[k].z)};
+    }
+    return b;
+}
+
+// Written so that an undefined coordinate counts as possibly sunk.
+bool may_be_sunk_through(vec3 c, const triangle_box& b)
+{
+    const double m = kRejectMargin;
+    return !(c.y > b.hi.y + m || c.x < b.lo.x - m || c.x > b.hi.x + m || c.z < b.lo.z - m ||
+             c.z > b.hi.z + m);
+}
+
+bool box_beyond_reach(vec3 c, double reach, const triangle_box& b)
+{
+    const double dx = std::max({b.lo.x - c.x, c.x - b.hi.x, 0.0});
+    const double dy = std::max({b.lo.y - c.y, c.y - b.hi.y, 0.0});
+    const double dz = std::max({b.lo.z - c.z, c.z - b.hi.z, 0.0});
+    const double limit = reach + kRejectMargin;
+    return dx * dx + dy * dy + dz * dz > limit * limit;
+}
+
 }  // namespace
+
+bool wholly_above(vec3 c, double reach, double top)
+{
+    return reach >= 0.0 && c.y - reach > top + kRejectMargin;
+}
+
+bool sphere_may_touch_triangle(vec3 c, double radius, const vec3 tri[3])
+{
+    if (!(radius >= 0.0))
+        return true;
+    const triangle_box b = box_of(tri);
+    return may_be_sunk_through(c, b) || !box_beyond_reach(c, radius, b);
+}
+
+bool wheel_may_touch_triangle(vec3 c, vec3 axle, double R, double r, const vec3 tri[3])
+{
+    if (!(R >= 0.0 && r >= 0.0))
+        return true;
+    const triangle_box b = box_of(tri);
+    if (may_be_sunk_through(c, b))
+        return true;
+    if (box_beyond_reach(c, R + r, b))
+        return false;
+    // Every point of the tyre lies within r of the wheel plane.
+    if (!(std::fabs(length2(axle) - 1.0) < 1e-9))
+        return true;
+    const double limit = r + kRejectMargin;
+    double h[3];
+    for (int k = 0; k < 3; ++k)
+        h[k] = dot(tri[k] - c, axle);
+    return !((h[0] > limit && h[1] > limit && h[2] > limit) ||
+             (h[0] < -limit && h[1] < -limit && h[2] < -limit));
+}
 
 bool point_projects_onto_triangle(vec3 p, const vec3 tri[3])
 {
@@ -287,13 +357,18 @@ double collide_torus_triangle(vec3 centre, vec3 axle, double R, double r, const 
 }
 
 double collide_torus_triangle_exact(vec3 centre, vec3 axle, double R, double r,
-                                    const vec3 tri[3], vec3* point, vec3* normal)
+                                    const vec3 tri[3], vec3* point, vec3* normal, double beat)
 {
     const torus w{centre, axle, R, r};
     const face_test face = torus_face(w, tri);
     if (face.result == face_result::contact)
         return finish(face.depth, face.point, face.normal, point, normal);
     if (face.result == face_result::none)
+        return 0.0;
+    // In front of the plane, no point of the triangle is nearer the ring than the plane
+    // is, so the six candidates give at most r - P's height over it.
+    if (face.result == face_result::front_beside && beat >= 0.0 &&
+        face.plane_gap > r - beat + kRejectMargin && std::fabs(length2(axle) - 1.0) < 1e-9)
         return 0.0;
     const vec3 n = face.n;
 
@@ -329,6 +404,12 @@ double collide_torus_triangle_exact(vec3 centre, vec3 axle, double R, double r,
         best_normal = h >= 0.0 ? -axle : axle;
     }
     return finish(r - best, best_point, best_normal, point, normal);
+}
+
+double torus_face_depth(vec3 centre, vec3 axle, double R, double r, const vec3 tri[3])
+{
+    const face_test face = torus_face({centre, axle, R, r}, tri);
+    return face.result == face_result::contact ? face.depth : 0.0;
 }
 
 double quartic_refine_root(const double a[5], double x)

@@ -31,10 +31,31 @@ double collide_torus_triangle(vec3 centre, vec3 axle, double ring_radius, double
                               const vec3 tri[3], vec3* point, vec3* normal);
 
 // The exact test: the face test, then the closest of the three edges (ring circle
-// against segment) and the three corners (against the wheel's disc).
+// against segment) and the three corners (against the wheel's disc). A search for the
+// deepest contact passes the depth it has already found as `beat`: a triangle that
+// surely cannot give a deeper one may then give 0 without its edge search.
 double collide_torus_triangle_exact(vec3 centre, vec3 axle, double ring_radius,
                                     double tyre_radius, const vec3 tri[3], vec3* point,
-                                    vec3* normal);
+                                    vec3* normal, double beat = 0.0);
+
+// Cheap rejections for the loops over ground triangles, run before the tests above:
+// false only when that test is sure to find no contact. Nothing of the triangle is
+// within the shape's reach of its centre (for a wheel, also nothing within its tyre's
+// half width of the wheel plane), and the centre is not below the triangle inside its
+// outline seen from above (where a sunk sphere or wheel still finds it). Negative or
+// undefined sizes reject nothing.
+bool sphere_may_touch_triangle(vec3 centre, double radius, const vec3 tri[3]);
+bool wheel_may_touch_triangle(vec3 centre, vec3 axle, double ring_radius, double tyre_radius,
+                              const vec3 tri[3]);
+
+// The depth of the exact test's face contact (sunk through or over the face), else 0:
+// what that test gives whenever this is above 0.
+double torus_face_depth(vec3 centre, vec3 axle, double ring_radius, double tyre_radius, const vec3 tri[3]);
+
+// The cheapest rejection, for a patch of ground whose highest point is `top`: true
+// when a sphere or wheel reaching `reach` from its centre is wholly above it, so that
+// every triangle of the patch is rejected by the tests above.
+bool wholly_above(vec3 centre, double reach, double top);
 
 // At most four Newton steps on sum a[k] x^k (k = 0..4) from x; keeps x when the slope
 // is below 2^-30 and the previous x when a step does not bring |p| down.

@@ -32,7 +32,8 @@ std::vector<uint8_t> placeholder(int32_t side)
     return texels;
 }
 
-uint32_t make_texture(int32_t side, const std::vector<uint8_t>& texels)
+// A new level texture; without texels its contents are left for the clear to black.
+uint32_t make_texture(int32_t side, const uint8_t* texels)
 {
     GLuint id = 0;
     bvglGenTextures(1, &id);
@@ -43,16 +44,18 @@ uint32_t make_texture(int32_t side, const std::vector<uint8_t>& texels)
                       terrain_ground_mipmaps ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
     bvglTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, terrain_ground_mipmaps ? GL_LINEAR : GL_NEAREST);
     bvglPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, side, side, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-    if (terrain_ground_mipmaps)
+    bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, side, side, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    if (terrain_ground_mipmaps && texels)
         bvglGenerateMipmap(GL_TEXTURE_2D);
     bvglBindTexture(GL_TEXTURE_2D, 0);
     return id;
 }
 
-void clear_to_black(terrain_state* t, uint32_t texture)
+// 0 when the framebuffer would not take the texture.
+int clear_to_black(terrain_state* t, uint32_t texture)
 {
-    if (terrain_framebuffer_bind(t, texture)) {
+    const int bound = terrain_framebuffer_bind(t, texture);
+    if (bound) {
         gl_use_shader(shader_unlit);
         bvglDisable(GL_BLEND);
         bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
@@ -72,6 +75,7 @@ void clear_to_black(terrain_state* t, uint32_t texture)
         bvglBindTexture(GL_TEXTURE_2D, 0);
     }
     bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return bound;
 }
 
 void announce(int32_t index, int32_t side, int32_t window)
@@ -131,20 +135,29 @@ int terrain_detail_levels_create(terrain_state* t)
     t->detail_level_count = count;
     t->detail_levels[kTerrainSpareLevel].window = whole;
 
-    const std::vector<uint8_t> texels = placeholder(T);
+    // Each texture starts as the placeholder and is then cleared to black; only one
+    // that the framebuffer refuses keeps the placeholder, so only that one uploads it
+    // (a level's placeholder and its mipmaps cost more than the clear at start-up).
+    std::vector<uint8_t> texels;
     for (int32_t k = 0; k <= kTerrainSpareLevel; ++k) {
         if (k >= count && k != kTerrainSpareLevel)
             continue;
         terrain_detail_level& level = t->detail_levels[k];
         announce(k, T, level.window);
-        level.colour_texture = make_texture(T, texels);
-        level.normal_texture = make_texture(T, texels);
-        level.specular_texture = make_texture(T, texels);
+        level.colour_texture = make_texture(T, nullptr);
+        level.normal_texture = make_texture(T, nullptr);
+        level.specular_texture = make_texture(T, nullptr);
         level.origin_x = whole + 1;
         level.origin_z = 0;
         level.redraw = 1;
-        for (uint32_t texture : {level.colour_texture, level.normal_texture, level.specular_texture})
-            clear_to_black(t, texture);
+        for (uint32_t* texture : {&level.colour_texture, &level.normal_texture, &level.specular_texture}) {
+            if (clear_to_black(t, *texture))
+                continue;
+            if (texels.empty())
+                texels = placeholder(T);
+            bvglDeleteTextures(1, texture);
+            *texture = make_texture(T, texels.data());
+        }
     }
     t->redraw_level = kTerrainSpareLevel;
     t->redraw_step = 0;

@@ -170,6 +170,52 @@ TEST(TorusTriangle, ExactMatchesBruteForceBesideTheFace)
     EXPECT_GT(compared, 100);
 }
 
+// The cheap rejections ahead of the exact tests: a rejected triangle never has a
+// contact in any test, over wheels and spheres above, beside, grazing and sunk through
+// steep and flat triangles; and they do reject most of the far ones.
+TEST(TriangleRejection, NeverDropsAContact)
+{
+    std::mt19937 rng(4242);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    int rejected = 0, touched = 0;
+    for (int trial = 0; trial < 20000; ++trial) {
+        const double steep = trial % 3 == 0 ? 3.0 : 0.4;
+        vec3 tri[3];
+        for (auto& corner : tri)
+            corner = {u(rng) * 1.5, u(rng) * steep, u(rng) * 1.5};
+        if (cross(tri[1] - tri[0], tri[2] - tri[0]).y < 0.0)
+            std::swap(tri[1], tri[2]);
+        const vec3 c{u(rng) * 3.0, u(rng) * 3.5, u(rng) * 3.0};
+        const vec3 axle = normalised_or({u(rng), u(rng) * 0.5, u(rng)}, {1, 0, 0});
+        const double R = 0.5 + 0.5 * (u(rng) + 1.0), r = 0.1 + 0.15 * (u(rng) + 1.0);
+        vec3 p, n;
+        if (!wheel_may_touch_triangle(c, axle, R, r, tri)) {
+            ++rejected;
+            EXPECT_EQ(collide_torus_triangle_exact(c, axle, R, r, tri, &p, &n), 0.0) << "trial " << trial;
+            EXPECT_EQ(collide_torus_triangle(c, axle, R, r, tri, &p, &n), 0.0) << "trial " << trial;
+        } else if (collide_torus_triangle_exact(c, axle, R, r, tri, &p, &n) > 0.0) {
+            ++touched;
+        }
+        const double radius = R;
+        if (!sphere_may_touch_triangle(c, radius, tri)) {
+            EXPECT_EQ(collide_sphere_triangle(c, radius, tri, &p, &n), 0.0) << "trial " << trial;
+        }
+    }
+    EXPECT_GT(rejected, 5000);
+    EXPECT_GT(touched, 1000);
+
+    // Sunk far below a triangle, inside its outline seen from above: never rejected.
+    const vec3 small[3] = {{0, 0, 0}, {0, 0, 4}, {4, 0, 0}};
+    EXPECT_TRUE(wheel_may_touch_triangle({1, -50, 1}, {1, 0, 0}, 1.0, 0.3, small));
+    EXPECT_TRUE(sphere_may_touch_triangle({1, -50, 1}, 0.5, small));
+    EXPECT_FALSE(wheel_may_touch_triangle({1, 50, 1}, {1, 0, 0}, 1.0, 0.3, small));
+    // Beside the wheel plane by more than the tyre's half width, within the ring's reach.
+    EXPECT_FALSE(wheel_may_touch_triangle({-0.5, 0.9, 1}, {1, 0, 0}, 1.0, 0.3, small));
+    // Sizes that make no sense reject nothing.
+    EXPECT_TRUE(wheel_may_touch_triangle({1, 50, 1}, {1, 0, 0}, -1.0, 0.3, small));
+    EXPECT_TRUE(sphere_may_touch_triangle({1, 50, 1}, std::nan(""), small));
+}
+
 TEST(QuarticRefine, NewtonStepsAndTheirStops)
 {
     // (x - 0.3)(x + 2)(x^2 + 1) = x^4 + 1.7 x^3 + 0.4 x^2 + 1.7 x - 0.6

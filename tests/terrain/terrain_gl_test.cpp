@@ -124,6 +124,16 @@ TEST_P(TerrainGl, DetailTexturesHoldTheTilesTheRightWayRoundAndTheDecal)
     make_track("gltiles");
     ASSERT_EQ(terrain_load(&terrain_, "gltiles"), 1);
     ASSERT_EQ(terrain_.detail_level_count, 1) << "a grid smaller than l has only the whole-grid level";
+    // Fresh from the load, before any update, each texture is cleared black: the
+    // placeholder's blue border and white squares never show.
+    for (int d : {0, int(kTerrainSpareLevel)}) {
+        const terrain_detail_level& fresh = terrain_.detail_levels[d];
+        for (uint32_t texture : {fresh.colour_texture, fresh.normal_texture, fresh.specular_texture}) {
+            const auto texels = read_texture(texture, 128);
+            EXPECT_TRUE(near(at(texels, 128, 0, 0), {0, 0, 0}, 0)) << "level " << d;
+            EXPECT_TRUE(near(at(texels, 128, 5, 5), {0, 0, 0}, 0)) << "level " << d;
+        }
+    }
     look_down(8, 20, 8);
     terrain_set_torture_test(1);
     terrain_update_textures(&terrain_);

@@ -1,0 +1,146 @@
+// How long the program takes to start: launched N times (default 5) on the built data
+// in a 1280 x 720 window under the benchmark's own X server, over the sample track with
+// an automatic rider behind the main menu. Each launch is a fresh process (forked,
+// before any of the program's start-up has run); it ends at its first frame. Prints
+// each launch, then the medians as the last line:
+//   startup: <T> s to the menu, track load <L> s
+// T runs from the launch to the first menu frame shown; L from the track load's first
+// progress screen ("Resetting...") to the last progress call before that frame.
+#include "foundation/front_door.h"
+#include "frontend/front_end.h"
+#include "race/main_loop.h"
+#include "race/race_hooks.h"
+#include "race/shutdown.h"
+#include "race/startup.h"
+#include "support/test_support.h"
+#include "support/xvfb_server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;   // one clock for the parent and its children
+
+clock_type::time_point launched;
+clock_type::time_point load_began, load_ended;
+bool loading = false;
+int result_pipe = -1;
+front_door_table real;
+void (*real_race_progress_screen)(const char*) = nullptr;
+
+// The track load's progress calls, timed through the door the front end installs.
+void mark_progress(const char* message)
+{
+    if (!loading && strcmp(message, "Resetting...") == 0) {
+        loading = true;
+        load_began = clock_type::now();
+    }
+}
+
+void progress_screen(const char* message)
+{
+    mark_progress(message);
+    real.draw_progress_screen(message);
+    load_ended = clock_type::now();
+}
+
+void race_progress_screen(const char* message)
+{
+    mark_progress(message);
+    real_race_progress_screen(message);
+    load_ended = clock_type::now();
+}
+
+template <void (*front_door_table::*call)(const char*)>
+void timed(const char* message)
+{
+    (real.*call)(message);
+    load_ended = clock_type::now();
+}
+
+void first_frame_shown()
+{
+    const auto now = clock_type::now();
+    const double seconds[2] = {std::chrono::duration<double>(now - launched).count(),
+                               loading ? std::chrono::duration<double>(load_ended - load_began).count() : -1.0};
+    if (write(result_pipe, seconds, sizeof seconds) != sizeof seconds)
+        _exit(3);
+    loop.quit = 1;
+    loop_io.frame_observer = nullptr;
+}
+
+int launch()
+{
+    bvtest::TempDir home;
+    bvtest::use_built_program_in_window(home, 1280, 720);
+    shutdown_pause_seconds = 0;
+    front_end_install();
+    real = front_door;
+    front_door.draw_progress_screen = progress_screen;
+    front_door.progress_log_reset = timed<&front_door_table::progress_log_reset>;
+    front_door.progress_dots = timed<&front_door_table::progress_dots>;
+    front_door.progress_done = timed<&front_door_table::progress_done>;
+    real_race_progress_screen = race_hooks.draw_progress_screen;
+    race_hooks.draw_progress_screen = race_progress_screen;
+    loop_io.frame_observer = first_frame_shown;
+    const char* argv[] = {"brovanta", "--track", "tracks/sample", "--nosound", nullptr};
+    return brovanta_main(4, const_cast<char**>(argv));
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? atoi(argv[1]) : 5;
+    if (runs < 1 || runs > 100) {
+        fprintf(stderr, "usage: startup_bench [launches 1..100]\n");
+        return 1;
+    }
+    bvtest::XvfbServer server;
+    if (!server.running()) {
+        fprintf(stderr, "Xvfb did not start\n");
+        return 1;
+    }
+    std::vector<double> to_menu, load;
+    for (int k = 0; k < runs; ++k) {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return 1;
+        fflush(stdout);
+        launched = clock_type::now();
+        const pid_t child = fork();
+        if (child == 0) {
+            close(fds[0]);
+            result_pipe = fds[1];
+            _exit(launch());
+        }
+        close(fds[1]);
+        double seconds[2] = {};
+        const bool got = read(fds[0], seconds, sizeof seconds) == sizeof seconds;
+        close(fds[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!got || seconds[1] < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            fprintf(stderr, "launch %d failed\n", k + 1);
+            return 1;
+        }
+        printf("launch %d: %.3f s to the menu, track load %.3f s\n", k + 1, seconds[0], seconds[1]);
+        to_menu.push_back(seconds[0]);
+        load.push_back(seconds[1]);
+    }
+    printf("startup: %.3f s to the menu, track load %.3f s\n", median(to_menu), median(load));
+    return 0;
+}
