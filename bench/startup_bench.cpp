@@ -8,10 +8,10 @@
 // progress screen ("Resetting...") to the last progress call before that frame.
 #include "foundation/front_door.h"
 #include "frontend/front_end.h"
-#include "race/main_loop.h"
+#include "race/program/main_loop.h"
 #include "race/race_hooks.h"
-#include "race/shutdown.h"
-#include "race/startup.h"
+#include "race/program/shutdown.h"
+#include "race/program/startup.h"
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
 

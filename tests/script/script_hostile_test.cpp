@@ -10,7 +10,7 @@
 #include "script/script_seams.h"
 #include "script/script_tables.h"
 #include "platform/qorl_audio.h"
-#include "race/audio_start.h"
+#include "race/program/audio_start.h"
 #include "race_fixture.h"
 #include "support/archive_bytes.h"
 #include "support/console_capture.h"
