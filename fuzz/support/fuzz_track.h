@@ -1,0 +1,18 @@
+// Targets whose reader places things on the loaded track: a flat ground of 129 x 129
+// points, 4 ft apart, loaded as the track "tracks/fuzz".
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fuzz {
+
+inline constexpr const char* kTrackFolder = "tracks/fuzz";
+
+// Makes the ground and names the loaded track once.
+void flat_track();
+
+// Writes the input as the track's file name; returns its data path.
+std::string put_track_file(const char* name, const uint8_t* data, size_t size);
+
+}  // namespace fuzz
