@@ -1,4 +1,5 @@
-// ".jm" models (statues, bikes, riders): read, checked and uploaded.
+// ".jm" models (statues, bikes, riders): read, checked and uploaded into the model
+// cache, as statues and bikes ask for them.
 #include "support/fuzz_gl.h"
 #include "support/fuzz_support.h"
 
@@ -8,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::start();
     fuzz::use_fake_gl();
-    model_load_file(fuzz::put("fuzz/model.jm", data, size).c_str());
+    model_get(fuzz::put("fuzz/model.jm", data, size).c_str());
     fuzz::drop_gl_objects();
     return 0;
 }
