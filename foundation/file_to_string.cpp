@@ -5,6 +5,9 @@
 
 namespace {
 constexpr int kMaxText = 16777216;
+// The buffer starts small and doubles: most texts are a few KiB, and taking the
+// whole cap for each one costs far more than the text under a checked allocator.
+constexpr int kFirstBuffer = 65536;
 }
 
 char* file_to_string(const char* name)
@@ -12,13 +15,23 @@ char* file_to_string(const char* name)
     vfs_file* f = vfs_open(name, "rb");
     if (!f)
         return nullptr;
-    auto* text = static_cast<char*>(mem_alloc(kMaxText));
-    if (!text) {
-        vfs_close(f);
-        return nullptr;
+    int capacity = kFirstBuffer;
+    auto* text = static_cast<char*>(mem_alloc(static_cast<size_t>(capacity)));
+    int length = 0;
+    while (text) {
+        const int n = vfs_read(f, text + length, capacity - length);
+        length += n > 0 ? n : 0;
+        if (length < capacity || capacity >= kMaxText)
+            break;
+        capacity *= 2;
+        void* grown = mem_realloc(text, static_cast<size_t>(capacity));
+        if (!grown)
+            mem_free(text);
+        text = static_cast<char*>(grown);
     }
-    int length = vfs_read(f, text, kMaxText);
     vfs_close(f);
+    if (!text)
+        return nullptr;
     // A full buffer leaves no room for the terminator and may be cut short.
     if (length >= kMaxText) {
         qorl_log("File %s too long for file_to_string\n", name);

@@ -97,7 +97,7 @@ int font_load(font* f, const char* name, const char* characters)
         f->advance[code] = static_cast<float>(right - left) / static_cast<float>(bottom - top);
         left = right;
     }
-    f->advance[' '] = f->advance['-'];
+    f->advance[uint8_t(' ')] = f->advance[uint8_t('-')];
 
     static const uint8_t transparent_white[4] = {255, 255, 255, 0};
     for (int y = 0; y < h; y = next_row_mark(image, w, h, y, marker))

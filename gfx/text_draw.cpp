@@ -130,7 +130,7 @@ void text_draw_raw(float r, float g, float b, float a, const char* text, int sta
         const float origin[3] = {m[12], m[13], m[14]};
         text_capture(text, caller, origin);
     }
-    const float space = font_main.advance[' '];
+    const float space = font_main.advance[uint8_t(' ')];
     gl_use_shader(shader_unlit);
     bvglEnable(GL_BLEND);
     bvglBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -169,7 +169,7 @@ void text_draw_raw(float r, float g, float b, float a, const char* text, int sta
 
 float text_width(const char* text)
 {
-    const float space = font_main.advance[' '];
+    const float space = font_main.advance[uint8_t(' ')];
     float x = 0, widest = 0;
     int state = 0;
     for (const char* p = text; p && *p;) {

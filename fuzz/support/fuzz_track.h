@@ -1,0 +1,25 @@
+// Targets whose reader places things on the loaded track: a flat ground of 129 x 129
+// points, 4 ft apart, loaded as the track "tracks/fuzz".
+#pragma once
+#include "terrain/terrain_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fuzz {
+
+inline constexpr const char* kTrackFolder = "tracks/fuzz";
+
+// Makes the ground and names the loaded track once.
+void flat_track();
+
+// A grid of its own of 129 x 129 points, 4 ft apart, with its decal lists, made once
+// (making and freeing one per input would cost more than the readers); the decals of
+// the last input are dropped.
+terrain_state* reused_grid();
+
+// Writes the input as the track's file name; returns its data path.
+std::string put_track_file(const char* name, const uint8_t* data, size_t size);
+
+}  // namespace fuzz
