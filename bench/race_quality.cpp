@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include <sys/wait.h>
@@ -226,6 +227,8 @@ int main(int argc, char** argv)
         figures f;
         if (!race_in_child(skill, riders, laps, seconds, &f) || !f.loaded) {
             fprintf(stderr, "race_quality: can't race tracks/sample on the %s lines\n", kSkillNames[skill]);
+            std::error_code ignored;
+            std::filesystem::remove_all(home, ignored);
             return 1;
         }
         char head[64];
@@ -243,5 +246,7 @@ int main(int argc, char** argv)
     }
     print_figures("quality: ", expert);
     printf("\n");
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
     return 0;
 }
