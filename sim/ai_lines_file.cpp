@@ -34,16 +34,16 @@ bool needs_halving(const ai_line& line)
 }
 
 // Huge statistics (an old file, or one edited by hand) are halved while keeping
-// their averages; a line never drops to 0 tests this way, only its failures fall.
+// their averages. Tests and failures halve together, so their ratio (the failure
+// share of the expected time) holds; a line with 0 or 1 tests cannot halve without
+// dropping to 0 tests, so it is left to the caps below.
 void limit_statistics(ai_line& line)
 {
-    for (int round = 0; round < halving_rounds && needs_halving(line); ++round) {
+    for (int round = 0; round < halving_rounds && needs_halving(line) && line.tested >= 2; ++round) {
         const int32_t halved = line.tested / 2;
-        if (halved > 0) {
-            line.segment_time_sum = halved * (line.segment_time_sum / line.tested);
-            line.extended_time_sum = halved * (line.extended_time_sum / line.tested);
-            line.tested = halved;
-        }
+        line.segment_time_sum = halved * (line.segment_time_sum / line.tested);
+        line.extended_time_sum = halved * (line.extended_time_sum / line.tested);
+        line.tested = halved;
         line.failures /= 2;
     }
     auto cap = [](int32_t& v, int32_t hi) { v = v > hi ? hi : v; };

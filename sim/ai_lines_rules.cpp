@@ -84,7 +84,8 @@ void prune_table(ai_line_table& table)
                 }
         int chosen = -1;
         for (int j = 0; j < ai_lines_per_table; ++j) {
-            if (!ai_line_used(table.lines[j]) || table.lines[j].point_count < 2 || crossings[j] == 0)
+            // With no crossings at all every line ties at 0 and the order below picks one.
+            if (!ai_line_used(table.lines[j]) || table.lines[j].point_count < 2)
                 continue;
             if (chosen < 0 || crossings[j] > crossings[chosen] ||
                 (crossings[j] == crossings[chosen] && prune_before(table.lines[j], table.lines[chosen])))
@@ -100,7 +101,7 @@ void prune_table(ai_line_table& table)
             ai_line_make_free(&table.lines[evicted]);
             freed = true;
         }
-        // Lines that neither cross nor fail stay: a table can remain above the limit.
+        // Only lines of fewer than 2 points that never fail can stop the pruning.
         if (!freed)
             break;
     }

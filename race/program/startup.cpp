@@ -27,11 +27,10 @@
 #include "race/program/settings_hooks.h"
 #include "race/program/settings_values.h"
 #include "race/program/detail_presets.h"
+#include "sim/ai_lines_learning.h"
 #include "sim/rider_slot.h"
-#include "race/program/bindings.h"
 #include "race/program/controls.h"
 #include "race/demo/demo.h"
-#include "race/program/detail_presets.h"
 #include "race/game_settings.h"
 #include "race/program/main_loop.h"
 #include "race/program/program_hooks.h"
@@ -214,6 +213,11 @@ int brovanta_main(int argc, char** argv)
     history_clear_all();
     net_client_install();
     race_rules_install();
+    // The racing lines learn from every ride: humans' laps are recorded and offered,
+    // automatic riders' runs credit or blame the lines they picked.
+    ai_lines_learning_install();
+    // A race start takes the applied setup as the watch's new reference.
+    race_hooks.smoothed_values_snap = setup_watch_arm;
     race_hooks.bike_apply_setup = [](int32_t slot) {
         if (slot >= 0 && slot < kRiderSlots)
             bike_apply_setup(&rider_slots[slot]);

@@ -4,6 +4,7 @@
 // the dropped start gate when it comes round again, nobody crashes off the jumps
 // lap after lap), and nobody strays far from the racing lines.
 #include "race_fixture.h"
+#include "line_stretches.h"
 
 #include "race/game_tick.h"
 #include "race/net/net_client.h"
@@ -39,31 +40,9 @@ constexpr int kFieldFalls = kBots;     // over both laps, all riders together
 constexpr int kRiderFalls = 2;
 constexpr float kFarthest = 60;        // feet from every racing line (the track is about 30 wide)
 
-struct stretch {
-    float ax, az, bx, bz;
-};
-
-// Every stretch between consecutive points of every loaded racing line.
-std::vector<stretch> line_stretches()
-{
-    std::vector<stretch> out;
-    for (int t = 0; t < ai_lines.table_count; ++t)
-        for (const ai_line& line : ai_table(t)->lines)
-            for (int i = 0; i + 1 < line.point_count; ++i)
-                out.push_back({line.points[i].x, line.points[i].z, line.points[i + 1].x, line.points[i + 1].z});
-    return out;
-}
-
-float distance_to(const std::vector<stretch>& lines, float x, float z)
-{
-    float best = 1e30f;
-    for (const stretch& s : lines) {
-        const float dx = s.bx - s.ax, dz = s.bz - s.az, l2 = dx * dx + dz * dz;
-        const float u = l2 > 0 ? std::clamp(((x - s.ax) * dx + (z - s.az) * dz) / l2, 0.0f, 1.0f) : 0.0f;
-        best = std::min(best, std::hypot(x - s.ax - u * dx, z - s.az - u * dz));
-    }
-    return best;
-}
+using racetest::distance_to;
+using racetest::line_stretches;
+using racetest::stretch;
 
 std::string story_file(pid_t parent)
 {

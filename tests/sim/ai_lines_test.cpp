@@ -105,7 +105,14 @@ TEST_F(LinesFile, HugeStatisticsAreHalvedKeepingTheirAverages)
         {"70000 1000000 1000000 70000000 70000000 140000", 17500, 35000, 17500000, 17500000},
         {"4 1000000 1000000 400 400000000 3", 1, 0, 100, 100000000},
         {"1 1000000 1000000 50 300000000 0", 1, 0, 50, 100000000},   // never down to 0 tests
-        {"0 1000000 1000000 0 0 900000", 0, 56250, 0, 0},
+        // Tests and failures halve together: with 0 or 1 tests nothing halves, the
+        // failures are only capped (halving them alone would change the line's share
+        // of failures and so its expected time).
+        {"0 1000000 1000000 0 0 900000", 0, 65535, 0, 0},
+        {"1 1000000 1000000 70 140 200000", 1, 65535, 70, 140},
+        // 3 tests: one halving to 1 test (sums 300 / 3 x 1, 3000 / 3 x 1, failures
+        // 70000), then the halving stops and the failures are capped.
+        {"3 1000000 1000000 300 3000 140000", 1, 65535, 100, 1000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stats);
@@ -245,6 +252,34 @@ TEST_F(Offer, PruningLeavesAtMost43LinesInFirstLapTablesOnly)
     ai_lines_prune();
     EXPECT_LE(ai_table_used_count(table(0)), 43);
     EXPECT_EQ(ai_table_used_count(table(4)), 45);
+}
+
+TEST_F(Offer, PruningFreesTwoLinesARoundWhenNoLinesCross)
+{
+    // 45 parallel lines 10 ft apart, untested, line i recorded in 1000 + 10 i ticks.
+    auto lay = [this] {
+        for (int i = 0; i < ai_lines_per_table; ++i)
+            put_line(table(1).lines[i], 3, 0, 10.0f * float(i), {0, 0, 0, 0, 500, 1000 + 10 * i});
+    };
+    // Every line ties at 0 crossings: the untested one with the smaller extended time
+    // goes (line 0); then the eviction choice: no line succeeds, so the largest
+    // expected time among the failing-or-untested ones, line 44 (1440 x 5/4 x 3/4).
+    lay();
+    ai_lines_prune();
+    EXPECT_EQ(ai_table_used_count(table(1)), 43);
+    EXPECT_FALSE(ai_line_used(table(1).lines[0]));
+    EXPECT_FALSE(ai_line_used(table(1).lines[44]));
+    EXPECT_TRUE(ai_line_used(table(1).lines[43]));
+
+    // A tested line goes before untested ones on equal crossings, whatever its time.
+    lay();
+    table(1).lines[20].tested = 2;
+    table(1).lines[20].extended_time_sum = 2 * 5000;
+    ai_lines_prune();
+    EXPECT_EQ(ai_table_used_count(table(1)), 43);
+    EXPECT_FALSE(ai_line_used(table(1).lines[20]));
+    EXPECT_FALSE(ai_line_used(table(1).lines[44]));
+    EXPECT_TRUE(ai_line_used(table(1).lines[0]));
 }
 
 TEST(SegmentOfPosition, CountsSwitchPointsThroughLapRepetition)
