@@ -188,6 +188,18 @@ TEST_F(ConsoleKeys, PipeDefaultsByClass)
                                  sizeof want.tone.pipe_gains))
             << c.line;
     }
+    // A value that is not a number would stay in the taps for good: refused, nothing changed.
+    watch("250f");
+    for (const char* line : {"/pipe 1 1 nan", "/pipe inf", "/pipe 1 1e39"}) {
+        engine_sounds[kSlot].tone = engine_tone{};
+        console_execute(line);
+        EXPECT_EQ(newest(), "Pipe values must be numbers") << line;
+        const engine_tone untouched{};
+        EXPECT_EQ(0, std::memcmp(engine_sounds[kSlot].tone.pipe_values, untouched.pipe_values,
+                                 sizeof untouched.pipe_values)) << line;
+        EXPECT_EQ(0, std::memcmp(engine_sounds[kSlot].tone.pipe_gains, untouched.pipe_gains,
+                                 sizeof untouched.pipe_gains)) << line;
+    }
 }
 
 std::string keys_text(int n)
