@@ -23,7 +23,7 @@ constexpr int32_t kMaxTableSide = 256;
 // small gzip member that inflates without end, cannot take the memory.
 constexpr uint32_t kMaxTableBytes = 1 << 20;
 constexpr uint32_t kMaxSampleBytes = 4 << 20;
-constexpr int64_t kMaxCachedSamples = int64_t(16) << 20;
+constexpr int64_t kMaxCachedSamples = int64_t(16) << 20;   // all samples together: 64 MiB of floats
 
 struct cached_sample {
     const char* name;

@@ -116,7 +116,7 @@ TEST(EngineDefinition, SearchChainAndClassDefaults)
         // Class defaults without any file.
         load("350", "");
         p.check(record.tone.firings == 1.0f && record.tone.hightorque == 3.5f &&
-                    record.tone.table == sound_table_default_four_stroke() && record.tone.pipe_values[0] == 32633,
+                    record.tone.table == sound_table_default_two_stroke() && record.tone.pipe_values[0] == 32633,
                 "class 350 keeps the two-stroke defaults");
         load("50", "");
         p.check(record.tone.hightorque == 1.5f && record.tone.lowtorque == -3.5f, "class 50");
