@@ -3,7 +3,7 @@
 //   n                                            sphere count, 0..4096
 //   cx cy cz radius friction spring damping      n times; centre in body space
 //
-// Every value must be finite, a radius 0..64 feet and a centre within 1024 feet of
+// Every value must be finite, a radius 0..256 feet and a centre within 1024 feet of
 // the body: a larger sphere would make every ground test under it, and the search
 // for a free start spot, scan ground by the acre.
 //
@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr float kMaxRadius = 64.0f;
+constexpr float kMaxRadius = 256.0f;
 constexpr float kMaxCentre = 1024.0f;
 
 growable_array cache{};   // of collision_shape*
@@ -35,7 +35,7 @@ const char* sphere_fault(const shape_sphere& s)
         if (!std::isfinite(v))
             return "a value that is not a number";
     if (s.radius < 0 || s.radius > kMaxRadius)
-        return "a radius outside 0..64";
+        return "a radius outside 0..256";
     for (float c : s.centre)
         if (std::fabs(c) > kMaxCentre)
             return "a centre more than 1024 from the body";

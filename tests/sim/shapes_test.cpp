@@ -137,7 +137,7 @@ TEST_F(ShapeTest, BadFilesGiveNullAndLeaveTheCacheAlone)
 
 // A downloaded shape with a sphere as big as the world used to hang the race start
 // (every ground test under it scanned the whole grid): values that are not numbers,
-// radii past 64 feet and centres past 1024 are refused with the file's name.
+// radii past 256 feet and centres past 1024 are refused with the file's name.
 TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
 {
     struct Case {
@@ -146,8 +146,8 @@ TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
     } const cases[] = {
         {"1\n0 0 0 1e39 1 1 1\n", "a value that is not a number"},
         {"1\n0 0 0 1 1 1e39 1\n", "a value that is not a number"},
-        {"2\n0 0 0 1 1 1 1\n0 0 0 1000 1 1 1\n", "a radius outside 0..64"},
-        {"1\n0 0 0 -1 1 1 1\n", "a radius outside 0..64"},
+        {"2\n0 0 0 1 1 1 1\n0 0 0 1000 1 1 1\n", "a radius outside 0..256"},
+        {"1\n0 0 0 -1 1 1 1\n", "a radius outside 0..256"},
         {"1\n0 5000 0 1 1 1 1\n", "a centre more than 1024 from the body"},
     };
     for (const Case& c : cases) {
@@ -158,9 +158,9 @@ TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
         EXPECT_TRUE(log.contains(c.why)) << log.text();
         EXPECT_EQ(shape_cache_count(), 0);
     }
-    collision_shape* edge = shape_load(file("edge.shp", "1\n1024 -1024 0 64 0.5 1e9 0\n").c_str());
+    collision_shape* edge = shape_load(file("edge.shp", "1\n1024 -1024 0 256 0.5 1e9 0\n").c_str());
     ASSERT_NE(edge, nullptr);
-    EXPECT_NEAR(shape_bound_radius(edge), 1024 * std::sqrt(2.0f) + 64, 1e-2);
+    EXPECT_NEAR(shape_bound_radius(edge), 1024 * std::sqrt(2.0f) + 256, 1e-2);
 }
 
 TEST_F(ShapeTest, StockShapesLoadFromTheBaseData)
