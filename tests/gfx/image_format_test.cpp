@@ -176,8 +176,9 @@ TEST(Netpbm, DataThatEndsAtOnceCostsItsOwnLength)
         const std::string name = file.substr(0, 2) + " " + std::to_string(file.size()) + " bytes";
         std::fprintf(stderr, "%s\n", bvtest::describe(name, cost).c_str());
         EXPECT_TRUE(cost.finished && cost.result == 1) << name << " refused";
-        EXPECT_LT(cost.grown_kib, 8 * 1024) << bvtest::describe(name, cost);
-        EXPECT_LT(cost.seconds, 0.5) << bvtest::describe(name, cost);
+        // Far below the declared chain (256 MiB and more): room for a sanitizer's shadow of it.
+        EXPECT_LT(cost.grown_kib, 64 * 1024) << bvtest::describe(name, cost);
+        EXPECT_LT(cost.seconds, 2.0) << bvtest::describe(name, cost);
     }
     // Half an image is still a picture: the rest reads as 0.
     Image half = read_with_word("P6\n256 256\n255\n" + std::string(256 * 128 * 3, '\x07'), 3, image_read_ppm);
