@@ -14,7 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,15 +43,21 @@ void reset_handle(vfs_file* f)
     f->read_pointer = f->output;
 }
 
-// Linux opens folders for reading; a folder is never a data file.
+// Only a regular file is data: Linux opens folders for reading, a device such as
+// "/dev/zero" never ends, and a FIFO would wait for a writer (O_NONBLOCK keeps the
+// open itself from waiting, and is dropped once the file is known to be regular).
 FILE* open_for_reading(const char* path, const char* mode)
 {
-    FILE* file = fopen(path, mode);
-    struct stat st;
-    if (file && (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode))) {
-        fclose(file);
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    }
+    struct stat st;
+    const int flags = fcntl(fd, F_GETFL);
+    FILE* file = nullptr;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = fdopen(fd, mode);
+    if (!file)
+        close(fd);
     return file;
 }
 

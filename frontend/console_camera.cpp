@@ -71,6 +71,11 @@ void cmd_pipe(const char* arg)
     float c = four_stroke ? -0.85f : -0.75f;
     int32_t first = 0, last = 15;
     scan_string(arg, "%f %f %f %d %d", &a, &b, &c, &first, &last);
+    // A tap that is not a number would stay in the engine sound for good.
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(c)) {
+        console_print("Pipe values must be numbers");
+        return;
+    }
     engine_pipe_tune(&engine_sounds[slot], a, b, c, first, last);
     console_print("Pipe updated");
 }

@@ -48,3 +48,9 @@ int chain_level_count(int w, int h)
     }
     return levels;
 }
+
+int image_short_data_usable(uint64_t present_bytes, uint64_t declared_bytes)
+{
+    constexpr uint64_t kSlack = 65536;
+    return declared_bytes <= present_bytes || declared_bytes - present_bytes <= present_bytes + kSlack;
+}

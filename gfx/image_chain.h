@@ -18,6 +18,12 @@ int64_t chain_texel_count(int w, int h);
 // An uninitialised chain buffer (xmalloc); null only when the sizes are refused.
 uint8_t* chain_alloc(int w, int h, int channels);
 
+// Whether image data that ended early is still read, the rest filled: when what is
+// missing is no more than what was there plus 64 KiB. A cut file keeps its picture;
+// a header that declares a huge image over little or no data is refused, having cost
+// no more than its own length (the chain's pages are never touched).
+int image_short_data_usable(uint64_t present_bytes, uint64_t declared_bytes);
+
 // Start of level `level` inside a chain (level 0 is the base).
 uint8_t* chain_level(uint8_t* chain, int w, int h, int channels, int level);
 

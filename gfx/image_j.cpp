@@ -6,8 +6,9 @@
 //   value = (prediction + residual) mod 256, per channel; the prediction is 0 at (0,0),
 //   the left texel along the top row, the texel above along the left column, and
 //   clamp(left + above - above-left, 0, 255) elsewhere.
-// Data missing at the end of the file reads as residual -1 (adds 255), as a byte
-// past the end always has; the size limits keep that bounded.
+// Data missing at the end of the file reads as residual -1 (adds 255) to the end of
+// its row; the rows after it are one fill of 0 (alpha 255 when no alpha is stored).
+// Data that ends far too early is refused instead (image_short_data_usable).
 #include "gfx/image_chain.h"
 #include "gfx/image_header.h"
 #include "gfx/images.h"
@@ -31,6 +32,19 @@ int word_channels(const char* word)
     return 0;
 }
 
+// Rows from first on, for data that ended before them.
+void fill_rows(uint8_t* chain, int w, int h, int first, int keep, int stored)
+{
+    uint8_t* from = chain + static_cast<size_t>(first) * w * keep;
+    const size_t texels = static_cast<size_t>(h - first) * w;
+    if (keep == 4 && stored == 3) {
+        for (size_t i = 0; i < texels; ++i)
+            memcpy(from + 4 * i, "\0\0\0\xff", 4);
+    } else {
+        memset(from, 0, texels * keep);
+    }
+}
+
 int read_j(const char* word, vfs_file* f, int keep, uint8_t** pixels, int* w_out, int* h_out)
 {
     const int stored = word_channels(word);
@@ -46,6 +60,14 @@ int read_j(const char* word, vfs_file* f, int keep, uint8_t** pixels, int* w_out
     std::vector<uint8_t> residuals(static_cast<size_t>(w) * stored);
     for (int y = 0; y < h; ++y) {
         const int got = std::max(vfs_read(f, residuals.data(), static_cast<int>(residuals.size())), 0);
+        if (got == 0) {
+            if (!image_short_data_usable(uint64_t(y) * residuals.size(), uint64_t(h) * residuals.size())) {
+                mem_free(chain);
+                return 0;
+            }
+            fill_rows(chain, w, h, y, keep, stored);
+            break;
+        }
         std::fill(residuals.begin() + got, residuals.end(), uint8_t(0xFF));
         uint8_t* row = chain + static_cast<size_t>(y) * w * keep;
         const uint8_t* above = row - static_cast<size_t>(w) * keep;

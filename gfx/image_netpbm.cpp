@@ -5,6 +5,8 @@
 //   (as netpbm writes them). Text forms: decimal samples, comments allowed between.
 //   PPM has R,G,B per texel, PGM one sample. Every sample becomes v x 255 / maximum,
 //   clamped to 0..255; a maximum below 1 or above 65535 makes the file unreadable.
+//   Samples missing at the end read as 0, unless far too many are missing
+//   (image_short_data_usable): then the file is unreadable.
 #include "gfx/image_chain.h"
 #include "gfx/image_header.h"
 #include "gfx/images.h"
@@ -38,32 +40,44 @@ uint8_t scale(int64_t v, int maximum)
     return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
 }
 
-// Reads n samples into out; missing raw data reads as 0, an unreadable text sample as -1.
-void read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
+// Reads n samples into out; 0 when the data ends too early to be used (see
+// image_short_data_usable). Usable data that ends early is filled once from the first
+// missing sample (0 for raw data, the scaled -1 of an unreadable text sample: 0 too).
+int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
 {
+    size_t done = 0;
     if (!raw) {
-        for (size_t i = 0; i < n; ++i) {
-            int v = -1;
-            if (!image_header_int(f, &v))
-                v = -1;
-            out[i] = scale(v, maximum);
-        }
-        return;
+        for (int v = 0; done < n && image_header_int(f, &v); ++done)
+            out[done] = scale(v, maximum);
+        if (done < n && !image_short_data_usable(done, n))
+            return 0;
+        std::fill(out + done, out + n, scale(-1, maximum));
+        return 1;
     }
     vfs_getc(f);
     const int bytes = maximum > 255 ? 2 : 1;
     std::vector<uint8_t> chunk(65536 * bytes);
-    size_t done = 0;
     while (done < n) {
         const size_t want = std::min<size_t>(n - done, 65536);
         const int got = std::max(vfs_read(f, chunk.data(), static_cast<int>(want * bytes)), 0);
-        std::fill(chunk.begin() + got, chunk.begin() + static_cast<long>(want * bytes), uint8_t(0));
-        for (size_t i = 0; i < want; ++i) {
+        const size_t whole = static_cast<size_t>(got) / bytes;
+        for (size_t i = 0; i < whole; ++i) {
             const int v = bytes == 2 ? chunk[2 * i] << 8 | chunk[2 * i + 1] : chunk[i];
             out[done + i] = scale(v, maximum);
         }
+        if (whole < want) {
+            size_t filled = done + whole;
+            if (!image_short_data_usable(filled, n))
+                return 0;
+            // A half sample at the end reads with its missing byte as 0.
+            if (bytes == 2 && got % 2)
+                out[filled++] = scale(chunk[2 * whole] << 8, maximum);
+            std::fill(out + filled, out + n, uint8_t(0));
+            return 1;
+        }
         done += want;
     }
+    return 1;
 }
 
 }  // namespace
@@ -74,7 +88,10 @@ int image_read_ppm(const char* word, vfs_file* f, uint8_t** pixels, int* w, int*
     if (!read_header(f, &hd))
         return 0;
     uint8_t* chain = chain_alloc(hd.w, hd.h, 3);
-    read_samples(f, strcmp(word, "P6") == 0, hd.maximum, chain, static_cast<size_t>(hd.w) * hd.h * 3);
+    if (!read_samples(f, strcmp(word, "P6") == 0, hd.maximum, chain, static_cast<size_t>(hd.w) * hd.h * 3)) {
+        mem_free(chain);
+        return 0;
+    }
     mipchain_rgb(chain, hd.w, hd.h);
     *pixels = chain;
     *w = hd.w;
@@ -84,17 +101,27 @@ int image_read_ppm(const char* word, vfs_file* f, uint8_t** pixels, int* w, int*
 
 int pgm_read(vfs_file* f, uint8_t** pixels, int* w, int* h)
 {
+    return pgm_read_sized(f, 0, 0, pixels, w, h);
+}
+
+int pgm_read_sized(vfs_file* f, int want_w, int want_h, uint8_t** pixels, int* w, int* h)
+{
     char word[16] = "";
     if (vfs_scanf(f, "%15s", word) != 1)
         return 0;
     netpbm_header hd;
     if (!read_header(f, &hd))
         return 0;
-    const size_t n = static_cast<size_t>(hd.w) * hd.h;
-    auto* out = static_cast<uint8_t*>(xmalloc(n));
-    read_samples(f, word[0] && word[1] == '5', hd.maximum, out, n);
-    *pixels = out;
     *w = hd.w;
     *h = hd.h;
+    if (want_w > 0 && (hd.w != want_w || hd.h != want_h))
+        return 0;
+    const size_t n = static_cast<size_t>(hd.w) * hd.h;
+    auto* out = static_cast<uint8_t*>(xmalloc(n));
+    if (!read_samples(f, word[0] && word[1] == '5', hd.maximum, out, n)) {
+        mem_free(out);
+        return 0;
+    }
+    *pixels = out;
     return 1;
 }

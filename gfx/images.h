@@ -19,6 +19,9 @@ int image_read_ppm(const char* word, vfs_file* f, uint8_t** pixels, int* w, int*
 // A grey map with its own word ("P5" raw, anything else text samples): one byte per
 // texel, no chain.
 int pgm_read(vfs_file* f, uint8_t** pixels, int* w, int* h);
+// The same for a map of a known size: a header declaring any other size is refused
+// before a sample is read (0, with the declared size in w and h).
+int pgm_read_sized(vfs_file* f, int want_w, int want_h, uint8_t** pixels, int* w, int* h);
 
 // Any PNG as 8-bit RGB or RGBA (alpha from an alpha channel or a tRNS chunk). The
 // info text (its text chunks, then the sidecar "<name>.info") is returned in *info

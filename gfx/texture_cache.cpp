@@ -100,10 +100,20 @@ int repeat_flags(const char* name)
     return flags;
 }
 
+// Links followed inside one another; each one is a level of recursion, so a long
+// chain of distinct names must end before the stack does.
+constexpr int kMaxLinkDepth = 16;
+int link_depth = 0;
+
 // A "LINK" file: the alias goes in first, pointing at the placeholder, so a request
 // for this name while its target loads (a cycle) gets the placeholder instead.
 uint32_t load_link(const char* name, vfs_file* f)
 {
+    if (link_depth >= kMaxLinkDepth) {
+        vfs_close(f);
+        print("Texture link chain longer than 16 at '%.900s'", name);
+        return texture_load(link_placeholder);
+    }
     texture_alias alias{intern_string(name), link_placeholder};
     const bool recorded = array_push(&aliases, &alias);
     const int alias_index = aliases.count - 1;
@@ -118,7 +128,9 @@ uint32_t load_link(const char* name, vfs_file* f)
     for (char* end = target + strlen(target); end > target && isspace(static_cast<unsigned char>(end[-1]));)
         *--end = '\0';
 
+    ++link_depth;
     const uint32_t id = texture_load(target);
+    --link_depth;
     if (recorded && id) {
         for (int i = 0; i < records.count; ++i)
             if (record_at(i)->tid == id) {
@@ -165,8 +177,10 @@ uint32_t load_simple(const char* word, vfs_file* f, int detail_drop, int flags, 
         ok = image_read_ppm(word, f, &pixels, w, h);
         channels = 3;
     }
-    if (!ok)
+    if (!ok) {
+        print("Can't read texture \"%.900s\": bad header or data", name);
         return 0;
+    }
     const uint32_t id = texture_reduce_upload(pixels, *w, *h, channels, detail_drop, flags, name);
     mem_free(pixels);
     return id;

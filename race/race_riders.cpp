@@ -19,7 +19,9 @@
 namespace {
 
 constexpr float kRestrictedLock = 0.04363323f;   // 2.5 degrees
-constexpr int kMaxRaises = 1 << 16;              // 16384 ft above the spot: nothing is that tall
+// A bike is placed no higher than this above the highest ground: a spot still
+// touching there (a hostile shape) is left to the physics, however many steps it took.
+constexpr float kPlaceMargin = 16;
 
 const char* rider_names[kRiderSlots];            // interned
 
@@ -91,17 +93,18 @@ float race_place_rider(int32_t slot, float x, float z, float yaw)
     rider_slot* r = slot_rider(slot);
     if (!r)
         return 0;
-    float h = cell_height(x, z), used = h;
-    for (int i = 0; i < kMaxRaises; ++i) {
+    float h = cell_height(x, z);
+    const float top = std::max(h, track_terrain.max_height) + kPlaceMargin;
+    for (;;) {
         bike_reset(r);
         bike_rotate(r, 0, 1, 0, yaw);
         bike_translate(r, x, h, z);
-        used = h;
-        h += 0.25f;
-        if (!race_bike_touches_ground(slot))
-            break;
+        const float next = h + 0.25f;
+        // The step is lost on heights this large; the top bounds the search either way.
+        if (!race_bike_touches_ground(slot) || !(next <= top) || next == h)
+            return h;
+        h = next;
     }
-    return used;
 }
 
 void race_settle_rider(int32_t slot, int remote)

@@ -3,20 +3,44 @@
 //   n                                            sphere count, 0..4096
 //   cx cy cz radius friction spring damping      n times; centre in body space
 //
+// Every value must be finite, a radius 0..256 feet and a centre within 1024 feet of
+// the body: a larger sphere would make every ground test under it, and the search
+// for a free start spot, scan ground by the acre.
+//
 // A shape is one block: the collision_shape header, the n spheres, then the name.
 #include "sim/shapes.h"
 
+#include "foundation/front_door.h"
 #include "foundation/growable_array.h"
 #include "foundation/memory.h"
 #include "foundation/scan.h"
+#include "foundation/text_util.h"
 #include "foundation/vfs.h"
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
+constexpr float kMaxRadius = 256.0f;
+constexpr float kMaxCentre = 1024.0f;
+
 growable_array cache{};   // of collision_shape*
+
+// Why sphere s cannot be used, or null.
+const char* sphere_fault(const shape_sphere& s)
+{
+    for (float v : {s.centre[0], s.centre[1], s.centre[2], s.radius, s.friction, s.spring, s.damping})
+        if (!std::isfinite(v))
+            return "a value that is not a number";
+    if (s.radius < 0 || s.radius > kMaxRadius)
+        return "a radius outside 0..256";
+    for (float c : s.centre)
+        if (std::fabs(c) > kMaxCentre)
+            return "a centre more than 1024 from the body";
+    return nullptr;
+}
 
 size_t block_size(int32_t count, size_t name_length)
 {
@@ -53,6 +77,14 @@ collision_shape* read_shape(const char* name)
         if (vfs_scanf(f, "%f", &s.centre[0]) != 1 || vfs_scanf(f, "%f", &s.centre[1]) != 1 ||
             vfs_scanf(f, "%f", &s.centre[2]) != 1 ||
             vfs_scanf(f, "%f %f %f %f", &s.radius, &s.friction, &s.spring, &s.damping) != 4) {
+            mem_free(shape);
+            vfs_close(f);
+            return nullptr;
+        }
+        if (const char* fault = sphere_fault(s)) {
+            char line[1200];
+            format_string(line, sizeof line, "Shape file %.900s refused: sphere %d has %s", name, int(i), fault);
+            console_print(line);
             mem_free(shape);
             vfs_close(f);
             return nullptr;

@@ -52,7 +52,7 @@ int read_tiles(terrain_state* t, const char* folder, std::vector<std::string>* n
     const char* kind = "tileinfo";
     vfs_file* f = vfs_open((base + "tileinfo").c_str(), "rb");
     if (f) {
-        terrain_read_tileinfo(t, f, texture_load, names);
+        terrain_read_tileinfo(t, f, texture_load, names, (base + "tileinfo").c_str());
     } else {
         kind = "texturelist";
         f = vfs_open((base + "texturelist").c_str(), "rb");

@@ -55,15 +55,15 @@ int terrain_read_shadows(terrain_state* t, const char* folder)
         return 1;   // no shadows: every point lit
     uint8_t* pixels = nullptr;
     int w = 0, h = 0;
-    const int ok = pgm_read(f, &pixels, &w, &h);
+    // The size is checked on the header, before any sample is read or kept.
+    const int ok = pgm_read_sized(f, t->size, t->size, &pixels, &w, &h);
     vfs_close(f);
-    if (!ok || !pixels) {
-        console_print("Error reading shadows");
+    if (!ok && w > 0 && (w != t->size || h != t->size)) {
+        qorl_log("Bad shadow dimensions (%dx%d)\n", w, h);
         return 0;
     }
-    if (w != t->size || h != t->size) {
-        qorl_log("Bad shadow dimensions (%dx%d)\n", w, h);
-        mem_free(pixels);
+    if (!ok || !pixels) {
+        console_print("Error reading shadows");
         return 0;
     }
     const size_t points = size_t(t->size) * size_t(t->size);

@@ -63,6 +63,10 @@ void warn(const char* text)
     console_print(line);
 }
 
+// What a wheel can dig, in feet (the default rut is 4 wide): every rut point walks
+// the square of the radius in grid points, so a radius of miles would stall the race.
+constexpr float kMaxErodeRadius = 8.0f;
+
 bool finite_all(std::initializer_list<float> values)
 {
     return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
@@ -129,8 +133,21 @@ void store_tile(terrain_state* t, working_tile& w, std::vector<std::string>* nam
     ++t->tile_count;
 }
 
+// The two radii are held to what a wheel can dig, saying so with the file's name.
+float erode_value(const erode_key& e, float v, const char* file_name)
+{
+    if ((e.offset != offsetof(tile_erode_params, radius) && e.offset != offsetof(tile_erode_params, inner_radius)) ||
+        (v >= 0.0f && v <= kMaxErodeRadius))
+        return v;
+    const float held = v < 0.0f ? 0.0f : kMaxErodeRadius;
+    char text[1100];
+    format_string(text, sizeof text, "%s %g in %.900s held to %g", e.keyword, double(v), file_name, double(held));
+    warn(text);
+    return held;
+}
+
 void keyword_line(terrain_state* t, working_tile& w, const char* key, const char* value,
-                  terrain_texture_loader load, std::vector<std::string>* names)
+                  terrain_texture_loader load, std::vector<std::string>* names, const char* file_name)
 {
     if (!strcmp(key, "name")) {
         w.name.assign(value, strnlen(value, kTerrainTileNameSize - 1));
@@ -205,6 +222,7 @@ void keyword_line(terrain_state* t, working_tile& w, const char* key, const char
                     format_string(text, sizeof text, "bad %s", e.keyword);
                     warn(text);
                 } else {
+                    v = erode_value(e, v, file_name);
                     memcpy(reinterpret_cast<char*>(&w.erode) + e.offset, &v, sizeof v);
                 }
                 return;
@@ -232,7 +250,7 @@ char* terrain_read_line(vfs_file* f, char* line, int size)
 }
 
 int terrain_read_tileinfo(terrain_state* t, vfs_file* f, terrain_texture_loader load,
-                          std::vector<std::string>* names)
+                          std::vector<std::string>* names, const char* file_name)
 {
     t->tile_count = 0;
     working_tile w;
@@ -251,7 +269,7 @@ int terrain_read_tileinfo(terrain_state* t, vfs_file* f, terrain_texture_loader 
             ++value;
         value[strcspn(value, "\r\n")] = '\0';
         *key_end = '\0';
-        keyword_line(t, w, p, value, load, names);
+        keyword_line(t, w, p, value, load, names, file_name);
     }
     return t->tile_count;
 }

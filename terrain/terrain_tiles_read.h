@@ -14,9 +14,9 @@ struct vfs_file;
 using terrain_texture_loader = uint32_t (*)(const char* name);
 
 // Reads "tileinfo" lines until the file ends or 256 tiles are stored; warnings go
-// to the console. Returns the tile count.
+// to the console, naming file_name where a value was changed. Returns the tile count.
 int terrain_read_tileinfo(terrain_state* terrain, vfs_file* f, terrain_texture_loader load,
-                          std::vector<std::string>* texture_names);
+                          std::vector<std::string>* texture_names, const char* file_name = "tileinfo");
 
 // Reads "texturelist" lines ("friction a b name"); returns the tile count.
 int terrain_read_texturelist(terrain_state* terrain, vfs_file* f, terrain_texture_loader load,

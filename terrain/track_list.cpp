@@ -1,8 +1,9 @@
 // The track list. A track is a folder of the file index that holds "terrain.hf" or
 // "terrain.hf.gz"; its optional "desc" file gives the title: the bytes up to the
-// first NUL, LF, CR or the end, untrimmed.
+// first NUL, LF, CR or the end (at most 255 of them), untrimmed.
 #include "terrain/track_list.h"
 
+#include "foundation/capped_read.h"
 #include "foundation/file_index.h"
 #include "foundation/memory.h"
 #include "foundation/text_util.h"
@@ -34,15 +35,21 @@ char* copy_text(const std::string& text)
     return out;
 }
 
+// A title is one line of text for the menus; a longer first line is cut there, so
+// a "desc" that inflates without end costs no more than this.
+constexpr uint32_t kMaxTitle = 255;
+
 std::string read_title(const std::string& folder)
 {
-    vfs_file* f = vfs_open(("@" + folder + "/desc").c_str(), "rb");
-    if (!f)
+    const std::string name = "@" + folder + "/desc";
+    capped_bytes text = vfs_read_file_capped(name.c_str(), kMaxTitle);
+    if (!text.data)
         return folder;
-    std::string title;
-    for (int c = vfs_getc(f); c > 0 && c != '\n' && c != '\r'; c = vfs_getc(f))
-        title += static_cast<char>(c);
-    vfs_close(f);
+    const size_t length = strcspn(text.data, "\n\r");
+    if (length == kMaxTitle && text.too_long)
+        qorl_log("Title in %s cut to %u bytes\n", name.c_str(), unsigned(kMaxTitle));
+    std::string title(text.data, length);
+    mem_free(text.data);
     return title;
 }
 

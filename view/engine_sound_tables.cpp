@@ -2,6 +2,7 @@
 // two built-in ones, and the cache of sample files they read.
 #include "view/engine_sound.h"
 
+#include "foundation/capped_read.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
@@ -17,6 +18,12 @@
 namespace {
 
 constexpr int32_t kMaxTableSide = 256;
+// A table is a page of numbers and names; a sample holds a few engine cycles (the
+// stock ones are a few KiB). Far above both, and low enough that a hostile file, or a
+// small gzip member that inflates without end, cannot take the memory.
+constexpr uint32_t kMaxTableBytes = 1 << 20;
+constexpr uint32_t kMaxSampleBytes = 4 << 20;
+constexpr int64_t kMaxCachedSamples = int64_t(16) << 20;   // all samples together: 64 MiB of floats
 
 struct cached_sample {
     const char* name;
@@ -40,8 +47,22 @@ void print(const char* format, int i, int j, const char* name)
     console_print(line);
 }
 
-// The samples of a raw 16-bit file, read once per run; null when it does not open or
-// holds no whole sample.
+int64_t cached_sample_count = 0;
+
+// Tables and samples come from the data folders only: a plain path could name a
+// device or a file anywhere on the machine.
+bool data_path_ok(const char* name, const char* what)
+{
+    if (name[0] == '@')
+        return true;
+    char line[700];
+    std::snprintf(line, sizeof line, "%s '%.512s' is not a data path (\"@...\")", what, name);
+    console_print(line);
+    return false;
+}
+
+// The samples of a raw 16-bit file, read once per run; null (after a line saying why,
+// when the file is there) when it does not open, holds no whole sample or is too long.
 const cached_sample* sample_get(const char* name)
 {
     const char* key = intern_string(name);
@@ -49,23 +70,30 @@ const cached_sample* sample_get(const char* name)
     for (int32_t i = 0; i < sample_cache.count; ++i)
         if (items[i].name == key)
             return &items[i];
-    vfs_file* f = vfs_open(name, "rb");
-    if (!f)
+    if (!data_path_ok(name, "Sound sample"))
         return nullptr;
-    std::vector<float> read;
-    uint8_t pair[2];
-    while (vfs_read(f, pair, 2) == 2)
-        read.push_back(static_cast<float>(static_cast<int16_t>(pair[0] | pair[1] << 8)) / 32768.0f);
-    vfs_close(f);
-    if (read.empty())
+    capped_bytes bytes = vfs_read_file_capped(name, kMaxSampleBytes);
+    const int32_t count = static_cast<int32_t>(bytes.length / 2);
+    const char* refusal = bytes.too_long ? "Sound sample '%.512s' is longer than 4 MiB"
+                          : cached_sample_count + count > kMaxCachedSamples
+                              ? "Sound sample '%.512s' refused: too many samples are loaded already"
+                              : nullptr;
+    if (refusal)
+        print(refusal, -1, 0, name);
+    if (!bytes.data || count == 0 || refusal) {
+        mem_free(bytes.data);
         return nullptr;
+    }
     if (!sample_cache.items && !array_init(&sample_cache, sizeof(cached_sample)))
         out_of_memory();
-    cached_sample entry{key, static_cast<float*>(xmalloc(read.size() * sizeof(float))),
-                        static_cast<int32_t>(read.size())};
-    std::memcpy(entry.data, read.data(), read.size() * sizeof(float));
+    cached_sample entry{key, static_cast<float*>(xmalloc(size_t(count) * sizeof(float))), count};
+    const auto* pairs = reinterpret_cast<const uint8_t*>(bytes.data);
+    for (int32_t k = 0; k < count; ++k)
+        entry.data[k] = static_cast<float>(static_cast<int16_t>(pairs[2 * k] | pairs[2 * k + 1] << 8)) / 32768.0f;
+    mem_free(bytes.data);
     if (!array_push(&sample_cache, &entry))
         out_of_memory();
+    cached_sample_count += count;
     return &static_cast<cached_sample*>(sample_cache.items)[sample_cache.count - 1];
 }
 
@@ -137,7 +165,10 @@ bool read_cell(vfs_file* f, sound_table_cell& cell, int32_t i, int32_t j)
 
 sound_table* table_load(const char* name)
 {
-    vfs_file* f = vfs_open(name, "r");
+    vfs_file* f = data_path_ok(name, "Sound table") ? vfs_open(name, "r") : nullptr;
+    // Past the cap the table reads as cut short, and is refused as such.
+    if (f)
+        vfs_cap_rest(f, kMaxTableBytes);
     int32_t rows = 0, columns = 0;
     bool ok = f && vfs_scanf(f, "SOUNDTABLE %d %d", &rows, &columns) == 2 && rows >= 1 &&
               columns >= 1 && rows <= kMaxTableSide && columns <= kMaxTableSide;
@@ -239,4 +270,5 @@ void sound_samples_free()
         mem_free(items[i].data);
     array_free(&sample_cache);
     sample_cache = growable_array{};
+    cached_sample_count = 0;
 }

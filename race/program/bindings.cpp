@@ -107,16 +107,23 @@ void binding_parse(input_binding* binding, const char* text)
 {
     while (*text && isspace(static_cast<unsigned char>(*text)))
         ++text;
-    binding_reset(binding);
     const char* close = strchr(text, ')');
-    if (text[0] == '(' && close) {
-        float low = 0, high = 0;
-        if (scan_string(text, "(%f,%f)", &low, &high) == 2) {
-            binding->range_low = low;
-            binding->range_high = high;
-            binding->axis_name = intern_string(close + 1);
-            return;
-        }
+    // "(low,high)axis"; "(k)" marks a key name instead.
+    const bool ranged = text[0] == '(' && close && strncmp(text, "(k)", 3) != 0 &&
+                        memchr(text, ',', static_cast<size_t>(close - text));
+    float low = 0, high = 0;
+    // A range that is not a pair of numbers could neither scale an axis nor be written
+    // back as read: the line is skipped like any other the reader does not understand.
+    if (ranged && (scan_string(text, "(%f,%f)", &low, &high) != 2 || !std::isfinite(low) || !std::isfinite(high))) {
+        qorl_log("Binding \"%.200s\" skipped: its range is not a pair of numbers\n", text);
+        return;
+    }
+    binding_reset(binding);
+    if (ranged) {
+        binding->range_low = low;
+        binding->range_high = high;
+        binding->axis_name = intern_string(close + 1);
+        return;
     }
     if (strncmp(text, "(k)", 3) == 0)
         text += 3;

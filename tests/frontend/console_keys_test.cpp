@@ -188,6 +188,19 @@ TEST_F(ConsoleKeys, PipeDefaultsByClass)
                                  sizeof want.tone.pipe_gains))
             << c.line;
     }
+    // A value that reads as infinity would put a tap that is not a number in for good:
+    // refused, nothing changed.
+    watch("250f");
+    for (const char* line : {"/pipe 1 1 1e39", "/pipe 1e39", "/pipe 1 -1e39"}) {
+        engine_sounds[kSlot].tone = engine_tone{};
+        console_execute(line);
+        EXPECT_EQ(newest(), "Pipe values must be numbers") << line;
+        const engine_tone untouched{};
+        EXPECT_EQ(0, std::memcmp(engine_sounds[kSlot].tone.pipe_values, untouched.pipe_values,
+                                 sizeof untouched.pipe_values)) << line;
+        EXPECT_EQ(0, std::memcmp(engine_sounds[kSlot].tone.pipe_gains, untouched.pipe_gains,
+                                 sizeof untouched.pipe_gains)) << line;
+    }
 }
 
 std::string keys_text(int n)

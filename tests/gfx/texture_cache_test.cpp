@@ -1,5 +1,5 @@
 // The texture cache on the fake GL: format dispatch, name rules, LINK aliases and
-// their cycles, generations and purge, repeat and compression flags.
+// their cycles and chains, generations and purge, repeat and compression flags.
 #include "fake_gl.h"
 #include "image_fixtures.h"
 #include "log_capture.h"
@@ -123,6 +123,30 @@ TEST_F(TextureCache, LinkCyclesAndFailedTargetsEndOnThePlaceholder)
     remove_data("colors/white.png");
     EXPECT_EQ(texture_load("@self.png"), 0u);
     EXPECT_EQ(texture_load("@a.png"), 0u);
+}
+
+// Each link is a level of recursion: 7000 distinct names used to overflow the stack.
+// Sixteen links still reach their target; a longer chain ends on the placeholder
+// with one line naming where it was cut.
+TEST_F(TextureCache, LinkChainsEndAfterSixteenLinks)
+{
+    put_data("target.png", png_of(2, 2, 3, noise(12, 4)));
+    auto chain = [](const std::string& prefix, int links) {
+        for (int i = 0; i < links; ++i)
+            put_data(prefix + std::to_string(i) + ".png",
+                     "LINK @" + (i + 1 < links ? prefix + std::to_string(i + 1) + ".png" : std::string("target.png")));
+    };
+    chain("short/", 16);
+    chain("long/", 7000);
+    LogCapture log;
+    const GLuint target = texture_load("@short/0.png");
+    ASSERT_NE(target, 0u);
+    EXPECT_STREQ(texture_name(target), "@target.png");
+    EXPECT_EQ(log.text(), "");
+    const GLuint cut = texture_load("@long/0.png");
+    ASSERT_NE(cut, 0u);
+    EXPECT_STREQ(texture_name(cut), "@colors/white.png");
+    EXPECT_EQ(log.text(), "Texture link chain longer than 16 at '@long/16.png'\n");
 }
 
 TEST_F(TextureCache, GenerationsKeepStartUpTexturesAndPurgeTheOldTrack)

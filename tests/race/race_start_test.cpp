@@ -1,5 +1,6 @@
 // The rules of a race start: who rides in which slot, where the start spots lie,
-// which automatic rider a lineup value draws, and a bike raised clear of a bump.
+// which automatic rider a lineup value draws, and a bike raised clear of a bump (and no
+// higher than the ground allows).
 #include "race_fixture.h"
 
 #include "race/bot_personas.h"
@@ -141,6 +142,16 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
         p.check(!race_bike_touches_ground(0), "free of the bump");
         race_place_rider(0, 60, 60, 0);
         p.check(race_bike_touches_ground(0) == 0, "flat ground");
+        // A bike that touches at any height (a hostile shape) is raised no higher than
+        // 16 ft over the highest ground: a bounded search, not 65536 raises.
+        auto* real = race_bike_touches_ground;
+        static int probes;
+        probes = 0;
+        race_bike_touches_ground = [](int32_t) { return ++probes, 1; };
+        const float top = race_place_rider(0, 32, 32, 0);
+        race_bike_touches_ground = real;
+        p.check(top <= 10.0f + 16.0f && top > 10.0f + 15.0f, "raised to the top: " + std::to_string(top));
+        p.check(probes <= 16 * 4 + 10 * 4 + 1, "probes: " + std::to_string(probes));
         race_destroy_rider(0);
         p.check(!race_rider_exists(0), "destroyed");
         terrain_free(&track_terrain);

@@ -135,6 +135,34 @@ TEST_F(ShapeTest, BadFilesGiveNullAndLeaveTheCacheAlone)
     EXPECT_EQ(shape_cache_count(), 1);
 }
 
+// A downloaded shape with a sphere as big as the world used to hang the race start
+// (every ground test under it scanned the whole grid): values that are not numbers,
+// radii past 256 feet and centres past 1024 are refused with the file's name.
+TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
+{
+    struct Case {
+        const char* text;
+        const char* why;
+    } const cases[] = {
+        {"1\n0 0 0 1e39 1 1 1\n", "a value that is not a number"},
+        {"1\n0 0 0 1 1 1e39 1\n", "a value that is not a number"},
+        {"2\n0 0 0 1 1 1 1\n0 0 0 1000 1 1 1\n", "a radius outside 0..256"},
+        {"1\n0 0 0 -1 1 1 1\n", "a radius outside 0..256"},
+        {"1\n0 5000 0 1 1 1 1\n", "a centre more than 1024 from the body"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = file("huge.shp", c.text);
+        simtest::LogCapture log;
+        EXPECT_EQ(shape_load(name.c_str()), nullptr) << c.text;
+        EXPECT_TRUE(log.contains("Shape file " + name + " refused: sphere ")) << log.text();
+        EXPECT_TRUE(log.contains(c.why)) << log.text();
+        EXPECT_EQ(shape_cache_count(), 0);
+    }
+    collision_shape* edge = shape_load(file("edge.shp", "1\n1024 -1024 0 256 0.5 1e9 0\n").c_str());
+    ASSERT_NE(edge, nullptr);
+    EXPECT_NEAR(shape_bound_radius(edge), 1024 * std::sqrt(2.0f) + 256, 1e-2);
+}
+
 TEST_F(ShapeTest, StockShapesLoadFromTheBaseData)
 {
     for (const char* name : {"@generic_frame.shp", "@generic_fork_upper.shp", "@generic_fork_lower.shp",

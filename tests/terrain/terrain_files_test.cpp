@@ -1,7 +1,8 @@
 // The terrain files on the CPU: heights inline and from PNG with their digest, bad
-// headers and short data, shadows, the tile map, decal lines, and the save: its
+// headers and short data, shadows (their size checked first), the tile map, decal lines, and the save: its
 // formats, its round trip, and what a failed save leaves behind.
 #include "foundation/ripemd160.h"
+#include "support/measured_child.h"
 #include "gfx/images.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
@@ -9,6 +10,7 @@
 #include "track_files.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -138,6 +140,19 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     put("tracks/shade/shadows.pgm", "P5\nfive five\n255\n");
     EXPECT_EQ(terrain_read_shadows(t.get(), "tracks/shade"), 0);
     EXPECT_NE(console.text().find("Error reading shadows"), std::string::npos);
+    // A 17-byte file declaring 64 million samples of text is refused on its header,
+    // before a sample is read or a byte kept for them.
+    for (const char* word : {"P2", "P5"}) {
+        put("tracks/shade/shadows.pgm", std::string(word) + "\n8192 8192\n255\n");
+        const bvtest::ChildCost cost =
+            bvtest::run_measured([&] { return terrain_read_shadows(t.get(), "tracks/shade") == 0 ? 1 : 0; });
+        const std::string name = std::string(word) + " shadows 8192x8192";
+        std::fprintf(stderr, "%s\n", bvtest::describe(name, cost).c_str());
+        EXPECT_TRUE(cost.finished && cost.result == 1) << name;
+        EXPECT_LT(cost.grown_kib, 4096) << bvtest::describe(name, cost);
+        EXPECT_LT(cost.seconds, 0.5) << bvtest::describe(name, cost);
+    }
+    EXPECT_NE(console.text().find("Bad shadow dimensions (8192x8192)"), std::string::npos);
 
     t->tile_count = 3;
     put("tracks/shade/tilemap", std::string("\x00\x01\x02\xff", 4));

@@ -1,11 +1,14 @@
-// The tile files: "tileinfo" keywords, their limits and warnings, roost items, and
-// the older "texturelist".
+// The tile files: "tileinfo" keywords, their limits and warnings, the erosion radii
+// held to a wheel's reach, roost items, and the older "texturelist".
 #include "foundation/vfs.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
+#include "terrain/terrain_deform.h"
 #include "terrain/terrain_tiles_read.h"
 #include "terrain_fixture.h"
 #include "track_files.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -117,6 +120,37 @@ TEST(Tileinfo, BadLinesWarnAndChangeNothing)
     EXPECT_FLOAT_EQ(t->friction_speeds[0][7], 7.0f);
     EXPECT_EQ(t->erode_params[0].limit_count, 8);
     EXPECT_FLOAT_EQ(t->erode_params[0].limit_depth[7], 9.0f);
+}
+
+// Every rut point walks the square of the erosion radius in grid points: a radius of
+// 1e9 cost most of a second per point on a 1025-point grid. Both radii are held to
+// what a wheel can dig, the file named in the warning.
+TEST(Tileinfo, ErosionRadiiAreHeldToWhatAWheelCanDig)
+{
+    bvtest::TempDir dir;
+    const std::string name = dir / "tileinfo";
+    bvtest::write_file(name, "erode_radius 1e9\nerode_inner_radius -3\naddtile\nerode_radius 8\naddtile\n");
+    TestTerrain t{10, 1.0f};
+    vfs_file* f = vfs_open(name.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ConsoleCapture console;
+    EXPECT_EQ(terrain_read_tileinfo(t.get(), f, fake_load, nullptr, name.c_str()), 2);
+    vfs_close(f);
+    EXPECT_EQ(console.text(), "tileinfo warning: erode_radius 1e+09 in " + name + " held to 8\n" +
+                                  "tileinfo warning: erode_inner_radius -3 in " + name + " held to 0\n");
+    const tile_erode_params& e = t->erode_params[0];
+    EXPECT_FLOAT_EQ(e.radius, 8.0f);
+    EXPECT_FLOAT_EQ(e.inner_radius, 0.0f);
+    EXPECT_FLOAT_EQ(t->erode_params[1].radius, 8.0f) << "the largest radius stands";
+    // One rut point's three brushes on the 1025-point grid.
+    const bvtest::ChildCost cost = bvtest::run_measured([&] {
+        const float removed = brush_add(t.get(), 512, 512, e.radius, -0.1f) + brush_add(t.get(), 512, 512, e.inner_radius, -0.1f);
+        brush_add_normalised(t.get(), 514, 512, e.radius, -removed);
+        return 1;
+    });
+    std::fprintf(stderr, "%s\n", bvtest::describe("rut point, erode_radius 1e9", cost).c_str());
+    EXPECT_TRUE(cost.finished);
+    EXPECT_LT(cost.seconds, 0.25) << bvtest::describe("rut point", cost);
 }
 
 TEST(Tileinfo, RoostItemsQuotesAndLimits)

@@ -1,9 +1,13 @@
 // The track list from a data index of its own: a gzip-only terrain counts, a folder
 // without "desc" is titled by its name, titles are ordered ignoring case and equal
-// ones keep their index order, and an index without terrain has no tracks.
+// ones keep their index order, an index without terrain has no tracks, and a title
+// is one line of bounded length.
 #include "foundation/file_index.h"
 #include "foundation/front_door.h"
+#include "support/archive_bytes.h"
+#include "support/console_capture.h"
 #include "support/fresh_process.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
 #include "terrain/track_list.h"
 
@@ -56,6 +60,34 @@ TEST(TrackList, IsEmptyWithoutAnyTerrain)
         bvtest::write_file(root / "user/Brovanta/tracks/a/desc", "A");
         bvtest::use_folders(root / "user", root / "game");
         p.check(scan_tracks() == 0 && track_count == 0, "no tracks");
+        return p.text;
+    });
+}
+
+// A title is one line: a "desc" that inflates to 64 MiB with no line end is cut to
+// 255 bytes, read no further, and the cut is logged with the file's name.
+TEST(TrackList, TitleIsOneBoundedLine)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        const std::string data = root / "user/Brovanta";
+        bvtest::write_file(data + "/tracks/big/terrain.hf", "x");
+        bvtest::write_file(data + "/tracks/big/desc.gz", bvtest::gzip_repeated('a', size_t(64) << 20));
+        bvtest::write_file(data + "/tracks/body/terrain.hf", "x");
+        bvtest::write_file(data + "/tracks/body/desc", "Body\n" + std::string(100000, 'b'));
+        bvtest::use_folders(root / "user", root / "game");
+        const bvtest::ChildCost cost = bvtest::run_measured([] {
+            ConsoleCapture lines;
+            const bool listed = scan_tracks() == 1 && track_count == 2;
+            const bool cut = listed && track_list_title("tracks/big") == std::string(255, 'a');
+            const bool body = listed && track_list_title("tracks/body") == std::string("Body");
+            const bool logged = lines.text().find("Title in @tracks/big/desc cut to 255 bytes\n") != std::string::npos;
+            return listed && cut && body && logged ? 1 : 0;
+        });
+        fprintf(stderr, "%s\n", bvtest::describe("64 MiB title", cost).c_str());
+        p.check(cost.finished && cost.result == 1, "the title is cut to one bounded line and the cut logged");
+        p.check(cost.seconds < 2 && cost.grown_kib < 16 * 1024, bvtest::describe("64 MiB title", cost));
         return p.text;
     });
 }

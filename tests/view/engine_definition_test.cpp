@@ -1,14 +1,19 @@
 #include "view/engine_sound.h"
 
 #include "engine_fixture.h"
+#include "support/archive_bytes.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -244,6 +249,66 @@ TEST(EngineTables, LoadShareAndFail)
         p.check(record.tone.minrpm == 1500, "the other lines still apply");
         p.same(again.text(), "Error reading '@s/noheader.table'\n", "a failed table is tried again");
         engine_sound_caches_free();
+        return p.text;
+    });
+}
+
+// A downloaded bike folder's tables may name anything: only data files of a sane size
+// are read, and each refusal says why with the name. Each case runs on its own to
+// show what it costs.
+TEST(EngineTables, HostileNamesAndSizes)
+{
+    bvtest::in_fresh_process([] {
+        const std::string cell = "SOUNDTABLE 1 1\n0\n0\n-1 4 ";
+        Folder folder({
+            {"plain.braap", "soundtable /dev/zero\n"},
+            {"devzero.braap", "soundtable @s/devzero.table\n"},
+            {"s/devzero.table", cell + "/dev/zero\n"},
+            {"fifo.braap", "soundtable @s/fifo.table\n"},
+            {"s/fifo.table", cell + "@s/fifo.raw\n"},
+            {"linked.braap", "soundtable @s/linked.table\n"},
+            {"s/linked.table", cell + "@s/linked.raw\n"},
+            {"bomb.braap", "soundtable @s/bomb.table\n"},
+            {"s/bomb.table", cell + "@s/bomb.raw\n"},
+            {"s/bomb.raw.gz", bvtest::gzip_repeated(1, size_t(64) << 20)},
+            {"endless.braap", "soundtable @s/endless.table\n"},
+        });
+        // A remap list that never ends: "1 " over and over, 32 MiB of it.
+        std::string endless = "SOUNDTABLE 1 1\n0\n0\n";
+        for (int i = 0; i < 16 << 20; ++i)
+            endless += "1 ";
+        bvtest::write_file(folder.root / "game/s/endless.table.gz", bvtest::gzip_bytes(endless));
+        mkfifo((folder.root / "game/s/fifo.raw").c_str(), 0600);
+        symlink("/dev/zero", (folder.root / "game/s/linked.raw").c_str());
+        bvtest::Problems p;
+        struct Case {
+            const char* definition;
+            std::string lines;
+        };
+        const std::vector<Case> cases = {
+            {"@plain.x", "Sound table '/dev/zero' is not a data path (\"@...\")\nError reading '/dev/zero'\n"},
+            {"@devzero.x", "Sound sample '/dev/zero' is not a data path (\"@...\")\n"
+                           "(0, 0) Error reading '/dev/zero'\nError reading '@s/devzero.table'\n"},
+            {"@fifo.x", "(0, 0) Error reading '@s/fifo.raw'\nError reading '@s/fifo.table'\n"},
+            {"@linked.x", "(0, 0) Error reading '@s/linked.raw'\nError reading '@s/linked.table'\n"},
+            {"@bomb.x", "Sound sample '@s/bomb.raw' is longer than 4 MiB\n"
+                        "(0, 0) Error reading '@s/bomb.raw'\nError reading '@s/bomb.table'\n"},
+            {"@endless.x", "(0, 0) Bad remap entry\nError reading '@s/endless.table'\n"},
+        };
+        for (const Case& c : cases) {
+            const bvtest::ChildCost cost = bvtest::run_measured([&] {
+                ConsoleCapture lines;
+                enginetest::install();
+                engine_sound_load(&record, nullptr, c.definition);
+                const bool ok = lines.text() == c.lines && record.tone.table == sound_table_default_four_stroke();
+                if (!ok)
+                    fprintf(stderr, "%s printed [%s]\n", c.definition, lines.text().c_str());
+                return ok ? 1 : 0;
+            });
+            fprintf(stderr, "%s\n", bvtest::describe(c.definition, cost).c_str());
+            p.check(cost.finished && cost.result == 1, std::string(c.definition) + " refused with its lines");
+            p.check(cost.seconds < 2 && cost.grown_kib < 64 * 1024, bvtest::describe(c.definition, cost));
+        }
         return p.text;
     });
 }

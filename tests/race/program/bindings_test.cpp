@@ -163,6 +163,18 @@ TEST(Bindings, ConfigLinesParseAndWriteBack)
     binding_parse(&b, "(0.5)q");
     EXPECT_STREQ(b.key_name, "(0.5)q");
     EXPECT_EQ(b.range_high, 1.0f);
+    // A range that is not two numbers is skipped like a line not understood: the
+    // binding keeps what it had (it used to become a key name, losing the throttle,
+    // and 1e39 was written back as "inf").
+    for (const char* text : {"(nan,nan)pad0.axis[0]", "(1e39,0.5)pad0.axis[0]", "(0.1,-inf)pad0.axis[0]",
+                             "(x,y)pad0.axis[0]"}) {
+        binding_parse(&b, "(0.062500,0.937500)pad0.axis[1]");
+        binding_parse(&b, text);
+        EXPECT_EQ(b.key_name, nullptr) << text;
+        EXPECT_STREQ(b.axis_name, "pad0.axis[1]") << text;
+        EXPECT_FLOAT_EQ(b.range_low, 0.0625f) << text;
+        EXPECT_FLOAT_EQ(b.range_high, 0.9375f) << text;
+    }
 
     bvtest::TempDir dir;
     const std::string path = dir / "lines";
