@@ -13,6 +13,7 @@
 #include "race/game_settings.h"
 #include "race/race_restart.h"
 #include "race/main_loop.h"
+#include "race/menu_state.h"
 #include "race/program_hooks.h"
 #include "race/race_hooks.h"
 #include "race/race_results.h"
@@ -186,6 +187,13 @@ void game_key(uint32_t code, int pressed)
 void dispatch_event(uint32_t code, int pressed)
 {
     if (code == QORL_CLOSE) {
+        // Unsaved editor work: the first close shows the exit screen's warning, and a
+        // close while it shows quits.
+        if (editor_unsaved_changes() && menu_screen != screen_exit) {
+            menu_screen = screen_exit;
+            menu_item = 0;
+            return;
+        }
         loop.quit = 1;
         return;
     }
