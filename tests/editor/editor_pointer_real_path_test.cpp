@@ -148,9 +148,19 @@ int gate_in_view(int* hx, int* hy)
     return -1;
 }
 
-void first_run_stage(Problems& p)
+// The drag's ends: across the map to the right of the panel, a little downward.
+void plan_drag()
 {
     const int W = program_window->width, H = program_window->height;
+    const int left = editor_widgets.dummy.rect.x1;
+    run.pa[0] = left + (W - left) * 3 / 10;
+    run.pa[1] = H * 2 / 5;
+    run.pb[0] = left + (W - left) * 7 / 10;
+    run.pb[1] = H * 3 / 5;
+}
+
+void first_run_stage(Problems& p)
+{
     const int f = run.stage_frame;
     switch (run.stage) {
     case 3:   // the Raise button
@@ -160,11 +170,7 @@ void first_run_stage(Problems& p)
         }
         if (f == 10) {
             p.check(editor_state.tool == 0, "the Raise button picks tool 0");
-            const int left = editor_widgets.dummy.rect.x1;
-            run.pa[0] = left + (W - left) * 3 / 10;
-            run.pa[1] = H * 2 / 5;
-            run.pb[0] = left + (W - left) * 7 / 10;
-            run.pb[1] = H * 3 / 5;
+            plan_drag();
             next_stage();
         }
         break;
@@ -324,12 +330,7 @@ void close_observe()
             run.loaded = heights_now();
             click(editor_widgets.tools[0].rect);
         } else if (f == 15) {
-            const int W = program_window->width, H = program_window->height;
-            const int left = editor_widgets.dummy.rect.x1;
-            run.pa[0] = left + (W - left) * 3 / 10;
-            run.pa[1] = H * 2 / 5;
-            run.pb[0] = left + (W - left) * 7 / 10;
-            run.pb[1] = H * 2 / 5;
+            plan_drag();
             next_stage();
         }
         break;
