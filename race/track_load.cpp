@@ -112,9 +112,10 @@ void remember_lines()
     progress_done("Remembering lines");
 }
 
-// Steps 13 to 27 of a full load. 0 when the terrain does not load.
+// Why the last load stopped; empty after one that went through.
 std::string load_failure;
 
+// Steps 13 to 27 of a full load. 0 when the terrain does not load.
 int load_track(const char* folder, bool online)
 {
     ripemd160_ctx digest;
