@@ -42,6 +42,15 @@ void remove_statue(int index)
     statues.count -= 1;
 }
 
+// A selection in a table after entry `removed` left it: the removed entry is no longer
+// selected, and those after it moved down one place.
+int index_after_removal(int selected, int removed)
+{
+    if (selected == removed)
+        return -1;
+    return selected > removed ? selected - 1 : selected;
+}
+
 }  // namespace
 
 float editor_wrap_angle(float angle)
@@ -87,6 +96,7 @@ void statue_delete_at_pointer()
         const statue* s = statue_at(i);
         if (std::hypot(s->x - x, s->z - z) < r) {
             remove_statue(i);
+            editor_state.selected_statue = index_after_removal(editor_state.selected_statue, i);
             statue_grid_build();
             changed();
             return;
@@ -184,6 +194,8 @@ void billboard_delete_at_pointer()
                 billboard_release(base + i);
                 memmove(base + i, base + i + 1, size_t(count - i - 1) * sizeof(billboard));
                 billboards.count -= 1;
+                editor_state.selected_billboard = index_after_removal(editor_state.selected_billboard, i);
+                editor_state.copied_billboard = index_after_removal(editor_state.copied_billboard, i);
                 if (billboard_work.items && billboard_work.count >= 2 * count)
                     billboard_work.count -= 2;
                 changed();

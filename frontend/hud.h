@@ -14,6 +14,11 @@ void hud_draw_graph_frame();
 void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4]);
 // The running-order ticker of the trackside view.
 void hud_draw_running_order();
+// Set by the ticker when it is drawn; the results overlay, drawn after it in the same
+// frame, moves below it and clears it.
+extern bool hud_ticker_drawn;
+// How far the ticker reaches down from the window's top, in window heights.
+inline constexpr float hud_ticker_depth = 2.25f / 40;
 // The rows the ticker shows: the final order once final, else the running order,
 // without the local riders' rows while only watching online.
 std::vector<order_row> hud_ticker_rows();

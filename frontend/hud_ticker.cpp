@@ -105,8 +105,11 @@ std::vector<order_row> hud_ticker_rows()
     return rows;
 }
 
+bool hud_ticker_drawn = false;
+
 void hud_draw_running_order()
 {
+    hud_ticker_drawn = true;
     const float w = projection_half_width, h = projection_half_height;
     const double t = run_clock;
     const double step = std::floor(t / 2);

@@ -69,8 +69,10 @@ void bike_setup_draw()
     }
     f.advance(0, -1.875f);
     for (int i = 0; i < 10; ++i) {
+        // Back up the four pitches of the first column and one more, which the next
+        // line's pitch takes back: item 20 level with item 15.
         if (i == 5)
-            f.advance(21.663334f, 5.5f);
+            f.advance(21.663334f, 4 * kPitch + kPitch);
         if (i > 0)
             f.advance(0, -kPitch);
         ui_draw_choice(&assist_choices[i], focus(15 + i), f.pen, f.scale, 20.3333f, 0, 0.67f);

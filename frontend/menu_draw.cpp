@@ -170,10 +170,8 @@ void customize_controls()
     for (int i = 0; i < 20; ++i) {
         f.advance(0, i == 0 ? -1.875f : -kPitch);
         input_binding& b = bindings[controls_order[i]];
-        menu_binding_line(&b, f.pen.x, f.pen.y, f.scale.x, f.scale.y);
+        menu_binding_line(&b, focus(i + 1), f.pen, f.scale);
         menu_buttons.binding_rects[i] = {b.rect[0], b.rect[1], b.rect[2], b.rect[3]};
-        if (menu_item == i + 1)
-            ui_draw_bevel_box(ui_start_box[0], 0, 1, 70, 0);
     }
     ui_end();
 }
@@ -331,7 +329,7 @@ void exit_screen()
     bvglTranslatef(0, -1.5f, 0);
     text_draw_centered(1, 1, 1, 1, -12.5f, 12.5f, "Press any key to exit or ESC to keep playing");
     const double twice = 2 * run_clock;
-    if (race_opts.editor && (track_terrain.change_flags & 2) && twice - std::floor(twice) > 0.5) {
+    if (editor_unsaved_changes() && twice - std::floor(twice) > 0.5) {
         bvglTranslatef(0, -1.5f, 0);
         text_draw_centered(1, 0, 0, 1, -12.5f, 12.5f, "Track has been modified since last save!  Think about it!!!");
     }

@@ -12,6 +12,11 @@ struct menu_frame {
 // `back_label`); the frame stays open for the caller's items.
 menu_frame menu_frame_begin(const char* title, const char* back_label, ui_button* back = nullptr);
 
+struct input_binding;
+// A line of the controls screen: the binding's title and what it is bound to (or
+// "<<PRESS A KEY>>" while it is being assigned); records the line's rectangle.
+void menu_binding_line(input_binding* binding, int focused, ui_vec2 pen, ui_vec2 pixel_scale);
+
 void bike_setup_draw();
 void suspension_gearing_draw();
 void advanced_stability_draw();

@@ -152,7 +152,11 @@ std::vector<std::string> results_overlay_lines(int32_t slot)
 
 void results_draw(int32_t slot)
 {
-    ui_begin_2d(50);
+    constexpr float lines = 50;
+    ui_begin_2d(lines);
+    if (hud_ticker_drawn)
+        bvglTranslatef(0, -std::ceil(hud_ticker_depth * lines), 0);
+    hud_ticker_drawn = false;
     const results_table_text t = results_table_texts();
     if (!t.title.empty()) {
         bvglPushMatrix();

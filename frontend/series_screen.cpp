@@ -157,13 +157,16 @@ void series_standings_draw()
         return;
     }
     bvglTranslatef(2.333334f, -2, 0);
-    band(0.5f);
+    // The heading is drawn at full scale over the width of the table below it, which
+    // is drawn at two thirds.
+    const float heading_width = kWidth * 2 / 3;
+    ui_fill_rect(0, 0, 0, 0.5f, 0, 1, heading_width, 0);
     char text[1024];
     if (s->completed < s->event_count)
         std::snprintf(text, sizeof text, "Next Event: %.900s", or_empty(s->events[s->completed].name));
     else
         std::snprintf(text, sizeof text, "%.900s Final Standings", or_empty(s->title));
-    text_draw_centered(1, 1, 1, 1, 0, kWidth, text);
+    text_draw_centered(1, 1, 1, 1, 0, heading_width, text);
     bvglScalef(2.0f / 3, 2.0f / 3, 1);
     bvglTranslatef(0, -1, 0);
     const std::vector<series_standing> order = series_standings_order(*s);

@@ -13,14 +13,18 @@
 
 const float ui_start_box[2][4] = {{0, 1, 0, 0.3f}, {0, 1, 0, 0.8f}};
 const float ui_start_text[2][4] = {{0.9f, 0.9f, 0.9f, 0.8f}, {0.9f, 0.9f, 0.9f, 1}};
+const float ui_label_box[4] = {0, 0, 0, 0.25f};
+const float ui_label_text[4] = {0.9f, 0.9f, 0.9f, 1};
+const float ui_button_box[2][4] = {{0.5f, 0.5f, 0.5f, 0.25f}, {0.9f, 0.9f, 0.9f, 0.8f}};
+const float ui_button_text[2][4] = {{0.9f, 0.9f, 0.9f, 0.8f}, {0, 0, 0, 1}};
 
 namespace {
 
 constexpr float m = ui_margin;
-constexpr float label_box[4] = {0, 0, 0, 0.25f};
-constexpr float label_text[4] = {0.9f, 0.9f, 0.9f, 1};
-constexpr float button_box[2][4] = {{0.5f, 0.5f, 0.5f, 0.25f}, {0.9f, 0.9f, 0.9f, 0.8f}};
-constexpr float button_text[2][4] = {{0.9f, 0.9f, 0.9f, 0.8f}, {0, 0, 0, 1}};
+const auto& label_box = ui_label_box;
+const auto& label_text = ui_label_text;
+const auto& button_box = ui_button_box;
+const auto& button_text = ui_button_text;
 constexpr float row_box[2][4] = {{0.3f, 0.3f, 0.3f, 0.25f}, {0.2f, 0.2f, 0.2f, 0.25f}};
 
 void record_rect(ui_rect* rect, ui_vec2 pen, ui_vec2 s, float width)

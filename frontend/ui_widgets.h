@@ -92,6 +92,11 @@ void ui_draw_text_cursor(const ui_text_field* field, float r, float g, float b, 
 // The colours of the start action's label box, not focused and focused.
 extern const float ui_start_box[2][4];
 extern const float ui_start_text[2][4];
+// A label's box and text; a button's box and text, not focused and focused.
+extern const float ui_label_box[4];
+extern const float ui_label_text[4];
+extern const float ui_button_box[2][4];
+extern const float ui_button_text[2][4];
 
 // The choice's shown text: the selected item, with the type-ahead match in red when
 // this choice owns it. Empty for a choice without items.

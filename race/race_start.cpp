@@ -134,6 +134,7 @@ void build_riders(bool online)
         race_settle_rider(k, s.kind == rider_kind_remote);
         if (s.kind == rider_kind_bot)
             race_set_personality(k, race_opts.tester ? "tester" : s.personality);
+        progress_dots("Loading bikes");
     }
     progress_done("Loading bikes");
 }

@@ -112,6 +112,9 @@ void remember_lines()
     progress_done("Remembering lines");
 }
 
+// Why the last load stopped; empty after one that went through.
+std::string load_failure;
+
 // Steps 13 to 27 of a full load. 0 when the terrain does not load.
 int load_track(const char* folder, bool online)
 {
@@ -131,8 +134,11 @@ int load_track(const char* folder, bool online)
     const int32_t erosion = track_terrain.erosion_amount;
     if (!track_terrain_loader(folder)) {
         set_track_names(nullptr, nullptr);
+        // The loader's own line names the file; it scrolls away, this stays.
+        load_failure = std::string("Can't load track '") + folder + "'";
         return 0;
     }
+    load_failure.clear();
     track_terrain.erosion_amount = erosion;
     memory_line("%lu bytes texture memory used after hf creation\n");
 
@@ -192,6 +198,11 @@ int load_track(const char* folder, bool online)
 }
 
 }  // namespace
+
+const char* track_load_failure()
+{
+    return load_failure.c_str();
+}
 
 static bool entry_points_installed = false;
 

@@ -17,6 +17,10 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
 // it; tests that replace them call it first.
 void race_install_track_entry_points();
 
+// Empty, or what went wrong with the last track that did not load; the title view
+// shows it while no track is loaded.
+const char* track_load_failure();
+
 // track_free is in race/race_restart.h.
 #include "race/race_restart.h"
 

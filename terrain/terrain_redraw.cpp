@@ -394,6 +394,19 @@ bool any_served(const terrain_state* t)
     return false;
 }
 
+// About two dozen steps redraw one level; the bound only guards against a level that
+// could never be placed.
+constexpr int32_t kFirstDrawSteps = 1000;
+
+bool never_drawn(const terrain_state* t)
+{
+    // Levels start with their window off the grid (origin N) until first drawn.
+    for (int32_t k = 0; k < t->detail_level_count; ++k)
+        if (t->detail_levels[k].origin_x >= t->size)
+            return true;
+    return false;
+}
+
 void idle_upkeep(terrain_state* t)
 {
     for (int32_t cell = 0; cell < kTerrainBucketsPerSide * kTerrainBucketsPerSide; ++cell)
@@ -443,6 +456,10 @@ void terrain_update_textures(terrain_state* t)
     t->camera_cell_z = floor_index(double(t->camera_position[2]) * t->inv_cell);
     if (!torture_test) {
         redraw_step(t);
+        // A level not drawn since the load is black: the first frame of a track draws
+        // them whole rather than show black ground while they come piece by piece.
+        for (int32_t guard = 0; never_drawn(t) && guard < kFirstDrawSteps && redraw_step(t); ++guard) {
+        }
     } else {
         for (int32_t k = 0; k < t->detail_level_count; ++k)
             t->detail_levels[k].redraw |= 2;

@@ -76,6 +76,19 @@ void draw_sky()
     bvglDepthMask(GL_FALSE);
     bvglDisable(GL_BLEND);
     white();
+    // A cube round the eye looks the same at any size. Its faces are at least its half
+    // size away, so along the view's corner rays, the farthest off the axis, their depth
+    // is at least that over the length of the ray per unit depth: a wide field of view
+    // would bring the unit cube inside the near plane, and the cube is made big enough
+    // that no visible part of it is nearer (nor its corners beyond the far plane).
+    const float w = projection_half_width, h = projection_half_height;
+    const float corner_ray = std::sqrt(1 + w * w + h * h);
+    const float near_plane = lighting.near_plane;
+    float size = 1;
+    if (std::isfinite(corner_ray) && std::isfinite(near_plane) && near_plane * corner_ray * 1.01f > 1)
+        size = std::min(near_plane * corner_ray * 1.01f, lighting.far_plane / 1.75f);
+    bvglPushMatrix();
+    bvglScalef(size, size, size);
     for (int face = 0; face < 5; ++face) {
         bvglBindTexture(GL_TEXTURE_2D, lighting.sky[face]);
         bvglBegin(GL_QUADS);
@@ -85,6 +98,7 @@ void draw_sky()
         }
         bvglEnd();
     }
+    bvglPopMatrix();
     bvglDepthMask(GL_TRUE);
 }
 

@@ -191,12 +191,12 @@ std::string binding_line_text(const input_binding* binding, bool assigning)
     return text;
 }
 
-void menu_binding_line(input_binding* binding, float pen_x, float pen_y, float scale_x,
+void binding_line_rect(input_binding* binding, float pen_x, float pen_y, float scale_x,
                        float scale_y)
 {
     binding->rect[0] = int32_t(pen_x * scale_x);
     binding->rect[1] = int32_t((pen_y + 1) * scale_y);
-    binding->rect[2] = int32_t((pen_x + 41.99667f) * scale_x);
+    binding->rect[2] = int32_t((pen_x + binding_line_width) * scale_x);
     binding->rect[3] = int32_t(pen_y * scale_y);
 }
 

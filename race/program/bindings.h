@@ -70,10 +70,12 @@ float axis_value(int raw, float low, float high);
 // Every control value back to 0 (start-up and the progress screen).
 void control_values_zero();
 
-// The controls screen's line: its binding text and its rectangle in window pixels.
+// The controls screen's line: its binding text and its rectangle in window pixels (the
+// front end draws it).
 std::string binding_line_text(const input_binding* binding, bool assigning);
-void menu_binding_line(input_binding* binding, float pen_x, float pen_y, float scale_x,
+void binding_line_rect(input_binding* binding, float pen_x, float pen_y, float scale_x,
                        float scale_y);
+inline constexpr float binding_line_width = 41.99667f;
 inline constexpr float binding_title_column = 10.499167f;
 inline constexpr float binding_text_column = 31.497502f;
 

@@ -202,7 +202,7 @@ void draw_view(qorl_frame* frame)
             program_hooks.results_draw(followed());
         break;
     default:
-        program_hooks.title_screen_draw("");
+        program_hooks.title_screen_draw(track_load_failure());
         if (hud)
             program_hooks.results_draw(followed());
         break;

@@ -24,3 +24,7 @@ enum menu_screen_id : int {
 
 extern int menu_screen;  // negative: no menu open
 extern int32_t menu_item;  // the highlighted item of the open screen
+
+// Running as the track editor with edits not yet saved: the exit screen warns, and
+// the window's close request opens it instead of quitting.
+bool editor_unsaved_changes();

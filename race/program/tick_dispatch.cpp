@@ -14,6 +14,7 @@
 #include "race/race_restart.h"
 #include "race/program/main_loop.h"
 #include "race/program/program_hooks.h"
+#include "race/program/menu_state.h"
 #include "race/race_hooks.h"
 #include "race/race_results.h"
 #include "race/race_riders.h"
@@ -186,6 +187,13 @@ void game_key(uint32_t code, int pressed)
 void dispatch_event(uint32_t code, int pressed)
 {
     if (code == QORL_CLOSE) {
+        // Unsaved editor work: the first close shows the exit screen's warning, and a
+        // close while it shows quits.
+        if (editor_unsaved_changes() && menu_screen != screen_exit) {
+            menu_screen = screen_exit;
+            menu_item = 0;
+            return;
+        }
         loop.quit = 1;
         return;
     }

@@ -218,6 +218,18 @@ TEST(EditorKeys, StatueBillboardAndGateCommands)
         key_fixture::press('x');
         p.check(statue_count() == n, "the lock refuses deletion");
         f.terrain.edit_lock = 0;
+        // The selection stays on its statue as the table closes up, and a deleted
+        // statue is no longer selected.
+        editor_state.selected_statue = statue_count() - 1;
+        f.point_at(statue_at(1)->x, statue_at(1)->z);
+        key_fixture::press('x');
+        p.check(editor_state.selected_statue == n - 2 && statue_at(n - 2)->x == 50,
+                "the selection follows its statue down");
+        editor_state.selected_statue = 1;
+        f.point_at(statue_at(1)->x, statue_at(1)->z);
+        key_fixture::press('x');
+        p.check(statue_count() == n - 2 && editor_state.selected_statue == -1,
+                "the deleted statue is no longer selected");
 
         // Snap to a gradient from (0, 0) to (100, 0).
         gradient_new();
@@ -253,6 +265,16 @@ TEST(EditorKeys, StatueBillboardAndGateCommands)
         editor_state.selected_billboard = 0;
         key_fixture::press('x');
         p.check(billboard_count() == 2 && billboard_at(1)->x == 80, "the track's billboard removed");
+        create_billboard(30, 0, 30, 1, 1, nullptr);
+        editor_state.selected_billboard = 2;
+        f.point_at(80, 80);
+        key_fixture::press('x');
+        p.check(billboard_count() == 2 && editor_state.selected_billboard == 1 && billboard_at(1)->x == 30,
+                "the selection follows its billboard down");
+        f.point_at(30, 30);
+        key_fixture::press('x');
+        p.check(billboard_count() == 1 && editor_state.selected_billboard == -1,
+                "the removed billboard is no longer selected");
 
         // Switch points.
         timing_gates.checkpoint_count = 3;

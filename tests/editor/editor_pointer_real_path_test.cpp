@@ -148,9 +148,19 @@ int gate_in_view(int* hx, int* hy)
     return -1;
 }
 
-void first_run_stage(Problems& p)
+// The drag's ends: across the map to the right of the panel, a little downward.
+void plan_drag()
 {
     const int W = program_window->width, H = program_window->height;
+    const int left = editor_widgets.dummy.rect.x1;
+    run.pa[0] = left + (W - left) * 3 / 10;
+    run.pa[1] = H * 2 / 5;
+    run.pb[0] = left + (W - left) * 7 / 10;
+    run.pb[1] = H * 3 / 5;
+}
+
+void first_run_stage(Problems& p)
+{
     const int f = run.stage_frame;
     switch (run.stage) {
     case 3:   // the Raise button
@@ -160,11 +170,7 @@ void first_run_stage(Problems& p)
         }
         if (f == 10) {
             p.check(editor_state.tool == 0, "the Raise button picks tool 0");
-            const int left = editor_widgets.dummy.rect.x1;
-            run.pa[0] = left + (W - left) * 3 / 10;
-            run.pa[1] = H * 2 / 5;
-            run.pb[0] = left + (W - left) * 7 / 10;
-            run.pb[1] = H * 3 / 5;
+            plan_drag();
             next_stage();
         }
         break;
@@ -299,4 +305,64 @@ TEST(EditorPointerRealPath, RaiseUndoGateTurnSaveAndTheNextStart)
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     edx::two_starts("BV_POINTER_HOME", session_once);
+}
+
+namespace {
+
+// The window's close box with a Raise stroke not saved: the first close opens the exit
+// screen with its warning, the second quits; the next start finds the loaded ground.
+void close_observe()
+{
+    PointerSession& r = run;
+    Problems& p = r.problems;
+    if (edx::opening_frame())
+        return;
+    const int f = r.stage_frame;
+    switch (r.stage) {
+    case 2:
+        if (f == 5 && r.second_run) {
+            p.check(!bvtest::file_exists(r.home + "/xdg/Brovanta/tracks/sample/terrain.hf"),
+                    "nothing was saved by the close");
+            p.check(!editor_unsaved_changes(), "a fresh start has nothing to save");
+            close_window();
+            r.stage = 100;
+        } else if (f == 5) {
+            run.loaded = heights_now();
+            click(editor_widgets.tools[0].rect);
+        } else if (f == 15) {
+            plan_drag();
+            next_stage();
+        }
+        break;
+    case 3:
+        if (drag(f, run.pa, run.pb, nullptr, nullptr)) {
+            p.check(heights_now() != run.loaded && editor_unsaved_changes(), "the stroke changed the heights");
+            close_window();
+            next_stage();
+        }
+        break;
+    case 4:
+        if (f == 15) {
+            p.check(menu_screen == screen_exit && !loop.quit, "the first close opens the exit screen");
+            close_window();
+            next_stage();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+std::string close_session(const std::string& home, int second)
+{
+    return edx::run_program(run, home, second, close_observe, 5);
+}
+
+}  // namespace
+
+TEST(EditorPointerRealPath, CloseWithUnsavedWorkShowsTheWarningThenQuits)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    edx::two_starts("BV_CLOSE_HOME", close_session);
 }

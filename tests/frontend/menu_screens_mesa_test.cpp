@@ -14,6 +14,7 @@
 #include "race/net/net_client.h"
 #include "race/program/projection.h"
 #include "race/program/run_clock.h"
+#include "race/program/bindings.h"
 #include "race/race_state.h"
 #include "race/series.h"
 #include "terrain/track_list.h"
@@ -173,8 +174,6 @@ TEST_F(MenuScreensOnMesa, EveryScreenAtBothSizes)
                     }
                 }
             }
-            if (screen == screen_customize_controls)
-                continue;   // the binding lines draw their text beside the rectangle
             for (int i = 0; i < count; ++i) {
                 if (d.rects[size_t(i)].x0 >= 0) {
                     EXPECT_GE(text_pixels(d.frame, d.rects[size_t(i)]), 8) << screen << " item " << i;
@@ -208,10 +207,14 @@ TEST_F(MenuScreensOnMesa, MainMenuPlacesAndListRows)
     d = draw_screen(window, screen_new_race);
     EXPECT_EQ(d.rects[7].y0, d.rects[27].y0);
     EXPECT_GT(d.rects[27].x0, d.rects[7].x1);
-    // Bike setup: item 20 one row below item 15, in the second column.
+    // Bike setup: the second column of assists starts level with the first ("Dab
+    // When Stopped" beside "Arcade Physics"), one row apart down both.
     d = draw_screen(window, screen_bike_setup);
-    EXPECT_EQ(d.rects[20].y0, d.rects[16].y0);
-    EXPECT_GT(d.rects[20].x0, d.rects[15].x1);
+    save_frame("menu_bike_setup_assists", d.frame.w, d.frame.h, d.frame.rgb());
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(d.rects[size_t(20 + k)].y0, d.rects[size_t(15 + k)].y0) << 20 + k;
+        EXPECT_GT(d.rects[size_t(20 + k)].x0, d.rects[size_t(15 + k)].x1) << 20 + k;
+    }
 
     // The pointer: over "Points Series" it picks item 2; over an empty row, nothing.
     d = draw_screen(window, screen_main_menu);
@@ -274,6 +277,56 @@ TEST_F(MenuScreensOnMesa, CurrentSettingsNameThePresetInUse)
     draw_screen(window, screen_graphics_sound);
     EXPECT_TRUE(texts.has("Current Settings: Custom"));
     menu_close();
+}
+
+// Each line of the controls screen shows its title and, beside it, its key, its axis
+// with the direction, "None", or "<<PRESS A KEY>>" while it is being assigned; every
+// line lies inside the window and the highlighted one is the brightest.
+TEST_F(MenuScreensOnMesa, ControlsShowEachTitleAndItsBinding)
+{
+    for (const auto& size : {std::pair{640, 480}, std::pair{1280, 720}}) {
+        open(size.first, size.second);
+        if (!window)
+            return;
+        bindings_set_defaults();
+        binding_parse(&bindings[bind_clutch], "(0.062500,-0.937500)pad0.axis[1]");
+        binding_reset(&bindings[bind_back_up]);
+        menu_keys.enter = 0x101C;
+        pots_watch(nullptr, &bindings[bind_throttle], 0x101C, 0);
+        TextRecord texts;
+        const Drawn d = draw_screen(window, screen_customize_controls, 2);
+        capture_end();
+        save_frame("menu_controls_" + std::to_string(size.first), d.frame.w, d.frame.h, d.frame.rgb());
+        const std::pair<const char*, const char*> lines[] = {{"Throttle", "<<PRESS A KEY>>"},
+                                                             {"Front Brake", "c"},
+                                                             {"Left", "left"},
+                                                             {"Clutch", "pad0.axis[1] (Negative)"},
+                                                             {"Sit/Dab", "right ctrl"},
+                                                             {"Back up", "None"},
+                                                             {"Screenshot", "s"}};
+        for (const auto& [title, bound] : lines) {
+            const DrawnText* t = texts.find(title);
+            ASSERT_NE(t, nullptr) << title;
+            const std::vector<std::string> row = texts.row_at(t->origin[1], 0.01f);
+            EXPECT_EQ(row, (std::vector<std::string>{title, bound})) << title;
+        }
+        ASSERT_EQ(d.rects.size(), 21u);
+        double brightest = 0;
+        int brightest_item = -1;
+        for (int item = 1; item <= 20; ++item) {
+            const ui_rect r = d.rects[size_t(item)];
+            EXPECT_TRUE(r.x0 >= 0 && r.x1 <= d.frame.w && r.y0 >= 0 && r.y1 <= d.frame.h) << item;
+            const int middle = (r.x0 + r.x1) / 2;
+            const ui_rect left{r.x0, r.y0, middle, r.y1}, right{middle, r.y0, r.x1, r.y1};
+            EXPECT_GE(text_pixels(d.frame, left), 8) << "title of line " << item;
+            EXPECT_GE(text_pixels(d.frame, right), 8) << "binding of line " << item;
+            if (mean_brightness(d.frame, right) > brightest) {
+                brightest = mean_brightness(d.frame, right);
+                brightest_item = item;
+            }
+        }
+        EXPECT_EQ(brightest_item, 2);
+    }
 }
 
 // Multiplayer while racing lists the lineup's human slots with their pings in ms.

@@ -2,6 +2,9 @@
 // row in white and every other row in grey, a band under every second row, and the
 // unofficial table with only the finished riders. The picture goes to
 // "<build>/frontend_frames/".
+#include "foundation/front_door.h"
+#include "frontend/hud.h"
+#include "frontend/message_line.h"
 #include "frontend/results_screen.h"
 #include "frontend_env.h"
 #include "gfx/gl_layer.h"
@@ -127,6 +130,40 @@ TEST_F(ResultsOnMesa, UnofficialShowsOnlyTheFinished)
     EXPECT_FALSE(texts.has("Final Results"));
     // The overlay goes right of the table: a message line starts at x 19.5 + 0.25.
     EXPECT_FALSE(texts.has("Total Race Time: 1:02.500"));
+}
+
+// The trackside view draws the running-order ticker across the top: the message lines
+// of the overlay come below it there, and at the top elsewhere.
+TEST_F(ResultsOnMesa, MessageLinesBelowTheTracksideTicker)
+{
+    if (!window)
+        return;
+    message_log_clear();
+    message_log.hide_spam = 0;
+    message_lines = 5;
+    console_print("Holeshot to 12");
+    const float h = projection_half_height;
+    // The window fraction from the top to the top of the text line drawn at plane y.
+    auto top_of = [&](const DrawnText* t) { return (h - (t->origin[1] + 2 * h / 50)) / (2 * h); };
+    {
+        TextRecord texts;
+        const Frame f = draw_over_grey([] {
+            hud_draw_running_order();
+            results_draw(0);
+        });
+        save_frame("ticker_and_messages_800", f.w, f.h, f.rgb());
+        const DrawnText* line = texts.find("Holeshot to 12");
+        ASSERT_TRUE(line);
+        EXPECT_GE(top_of(line), hud_ticker_depth);
+    }
+    {
+        TextRecord texts;
+        draw(0);
+        const DrawnText* line = texts.find("Holeshot to 12");
+        ASSERT_TRUE(line);
+        EXPECT_NEAR(top_of(line), 0, 1e-4);
+    }
+    message_log_clear();
 }
 
 }  // namespace

@@ -83,6 +83,7 @@ protected:
         texts = std::make_unique<TextRecord>();
         const Frame f = draw_over_grey(series_standings_draw);
         ASSERT_GT(f.w, 0);
+        frame = f;
         texts_drawn = texts->texts;
         texts.reset();
         if (png)
@@ -105,6 +106,7 @@ protected:
     growable_array saved_table{};
     std::unique_ptr<TextRecord> texts;
     std::vector<DrawnText> texts_drawn;
+    Frame frame;
 };
 
 TEST_F(SeriesScreen, TenRoundsInTwoGroupsAndTheFinalStandings)
@@ -120,6 +122,14 @@ TEST_F(SeriesScreen, TenRoundsInTwoGroupsAndTheFinalStandings)
         EXPECT_EQ(gl_state.gl_es, es ? 1 : 0);
         draw(x.s, es ? "series_standings_final_es" : "series_standings_final");
         EXPECT_TRUE(drawn("Synthetic Final Standings"));
+        // The heading's band spans the table's width and stops short of the window's
+        // right edge, where the row shows the backdrop as the corner above it does.
+        const DrawnText* heading = first("Synthetic Final Standings");
+        ASSERT_TRUE(heading);
+        const float h = projection_half_height;
+        const int row = int((1 - (heading->origin[1] + h / 32) / h) / 2 * float(frame.h));
+        EXPECT_EQ(frame.at(frame.w - 3, row), frame.at(frame.w - 3, 3)) << "row " << row;
+        EXPECT_NE(frame.at(frame.w / 2 - 60, row), frame.at(frame.w / 2 - 60, 3)) << "row " << row;
         // Rounds 1-8, then 9-10 in the second group's first two columns.
         for (int r = 1; r <= 10; ++r)
             EXPECT_TRUE(drawn("Rd " + std::to_string(r))) << r;

@@ -4,6 +4,7 @@
 // track file; a folder without terrain leaves no track loaded.
 #include "race_fixture.h"
 
+#include "foundation/front_door.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"
 #include "race/race_start.h"
@@ -58,7 +59,14 @@ TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
         race_requested_folder = "tracks/sample";
         race_opts.seed = 7;
         int32_t lineup[160] = {1, 2, 2, 1054};
+        // The progress line's dots move on while each rider loads.
+        static int bike_dots;
+        bike_dots = 0;
+        const auto dots_before = front_door.progress_dots;
+        front_door.progress_dots = [](const char* message) { bike_dots += strcmp(message, "Loading bikes") == 0; };
         reset_race(lineup, 0, 0, 0, 3, 0);
+        front_door.progress_dots = dots_before;
+        p.check(bike_dots == 4, "progress dots while loading bikes: " + std::to_string(bike_dots));
 
         p.check(track_folder && strcmp(track_folder, "tracks/sample") == 0, "track folder");
         p.same(track_title ? track_title : "", "Brovanta Valley MX", "title from desc");
@@ -196,9 +204,12 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         race_requested_folder = "tracks/again";
         reset_race(nullptr, 0, 0, 0, 1, 0);
         p.check(track_folder && track_terrain.heights, "loaded again");
+        p.same(track_load_failure(), "", "nothing to report after a load");
         race_requested_folder = "tracks/nowhere";
         reset_race(nullptr, 0, 0, 0, 1, 0);
         p.check(track_folder == nullptr && track_title == nullptr, "a folder without terrain loads no track");
+        // The title view shows why (the loader's own line soon scrolls off).
+        p.same(track_load_failure(), "Can't load track 'tracks/nowhere'", "the failure kept for the title view");
         return p.text;
     });
 }

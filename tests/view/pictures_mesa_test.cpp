@@ -238,4 +238,46 @@ TEST(ViewPictures, SkyStartGateBillboardsAndFlareOnTheSampleTrack)
     });
 }
 
+// The first frame after the track loads shows the ground with its texture, not the
+// black of detail textures still waiting to be drawn; and the sky stays whole at every
+// field of view the settings allow, up to 170 on a 16:9 window.
+TEST(ViewPictures, FirstFrameGroundAndTheSkyAtEveryFieldOfView)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        OffscreenWindow w(kW, kH);
+        if (!w.failure.empty())
+            return std::string();
+        const std::string loaded = load_sample(root);
+        if (!loaded.empty())
+            return loaded;
+
+        const float x = 512, z = 512;
+        const float eye[3] = {x, terrain_height_at(&track_terrain, x, z) + 6, z};
+        float r[9];
+        camera(0.3f, -0.35f, r);
+        const Picture ground = frame(eye, r, 90, "first_frame_ground");
+        int black = 0;
+        for (size_t i = 0; i < size_t(kW) * kH / 2; ++i)
+            black += ground[i * 3] < 12 && ground[i * 3 + 1] < 12 && ground[i * 3 + 2] < 12;
+        p.check(black < kW * kH / 200, "black ground in the first frame: " + std::to_string(black) + " pixels");
+
+        const float high[3] = {x, terrain_height_at(&track_terrain, x, z) + 200, z};
+        for (int fov : {110, 140, 155, 170}) {
+            for (float pitch : {0.0f, 0.5f, float(M_PI) / 2}) {
+                camera(float(M_PI) / 4, pitch, r);
+                const std::string name = "sky_fov_" + std::to_string(fov) + "_" + std::to_string(int(pitch * 100));
+                const Picture pic = frame(high, r, float(fov), name);
+                int holes = 0;
+                for (size_t i = 0; i < size_t(kW) * kH; ++i)
+                    holes += pic[i * 3] == 50 && pic[i * 3 + 1] == 153 && pic[i * 3 + 2] == 204;
+                p.check(holes == 0, name + ": the clear colour shows through the sky in " + std::to_string(holes) +
+                                        " pixels");
+            }
+        }
+        return p.text;
+    });
+}
+
 }  // namespace

@@ -135,7 +135,7 @@ TEST(Bindings, AxisRangesAndTheControlsScreenLine)
     binding_parse(&b, "right ctrl");
     EXPECT_EQ(binding_line_text(&b, false), "right ctrl");
 
-    menu_binding_line(&b, 2.0f, 5.0f, 10.0f, 20.0f);
+    binding_line_rect(&b, 2.0f, 5.0f, 10.0f, 20.0f);
     EXPECT_EQ(b.rect[0], 20);
     EXPECT_EQ(b.rect[1], 120);
     EXPECT_EQ(b.rect[2], 439);    // (2 + 41.99667) x 10 = 439.9667
