@@ -36,9 +36,11 @@ void record_finish()
     bool ok = !record_failed && vfs_flush(audio_record_file) == 0 && !ferror(audio_record_file->file);
     vfs_close(audio_record_file);
     audio_record_file = nullptr;
-    ok = ok && rename(record_temporary.c_str(), record_target.c_str()) == 0;
+    const bool in_place = record_temporary == record_target;
+    ok = ok && (in_place || rename(record_temporary.c_str(), record_target.c_str()) == 0);
     if (!ok) {
-        remove(record_temporary.c_str());
+        if (!in_place)
+            remove(record_temporary.c_str());
         record_fail_line(record_target.c_str());
     }
 }
@@ -62,7 +64,10 @@ int audio_start(const audio_request& request, qorl_window* window)
             const char* folder = data_search_dir(0);
             record_target = std::string(folder ? folder : "") + (request.record_path + 1);
         }
-        record_temporary = record_target + ".tmp-" + std::to_string(os_process_id());
+        // A device or pipe is written to as it is, never replaced by a renamed file.
+        record_temporary = os_is_device_or_pipe(record_target.c_str())
+                               ? record_target
+                               : record_target + ".tmp-" + std::to_string(os_process_id());
         record_failed = false;
         audio_record_file = vfs_open(record_temporary.c_str(), "wb");
         if (!audio_record_file) {
@@ -74,7 +79,8 @@ int audio_start(const audio_request& request, qorl_window* window)
         if (!audio_device) {
             vfs_close(audio_record_file);
             audio_record_file = nullptr;
-            remove(record_temporary.c_str());
+            if (record_temporary != record_target)
+                remove(record_temporary.c_str());
         }
         return 1;
     }
