@@ -107,3 +107,9 @@ bool os_path_exists(const char* path)
     struct stat info;
     return stat(path, &info) == 0;
 }
+
+bool os_is_device_or_pipe(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}

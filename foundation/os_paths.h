@@ -33,3 +33,6 @@ int os_process_id();
 bool os_flush_to_disk(FILE* file);
 // True when something (a file or a folder) has this path.
 bool os_path_exists(const char* path);
+// True when the path names something that is neither a file nor a folder (a device,
+// a pipe, a socket): a write must go to it in place, never to a file renamed over it.
+bool os_is_device_or_pipe(const char* path);

@@ -98,7 +98,9 @@ void cmd_readsetup(const char* arg)
         console_print("Error reading setup");
     }
     net_rider_info_pending = 1;
-    const int32_t slot = race.viewed_slot;
+    // The player's own slot, as the bike setup menus use: the watched rider may be a
+    // robot, which is simulated here too.
+    const int32_t slot = menu_own_slot();
     if (slot >= 0 && slot < kRiderSlots && (rider_slots[slot].state_flags & state_simulated_locally) &&
         menu_seams.setup_change_guard)
         menu_seams.setup_change_guard(slot);

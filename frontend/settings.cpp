@@ -331,6 +331,7 @@ void settings_derive()
     texture_detail_drop = int(std::clamp(10 - g.model_texture_detail, 0.0, 10.0));
     terrain_error_scale = float(0.125 / g.ground_detail);
     terrain_texture_dim_index = g.ground_texture_dim_new;
+    terrain_texture_drop = int(std::clamp(10 - g.ground_texture_detail, 0.0, 10.0));
     terrain_ground_mipmaps = g.ground_mipmaps;
     float s = float(std::clamp(100 - g.model_detail, 0.0, 100.0) * 0.02);
     lod_scale = s > 1 ? s * s * s : s;

@@ -1,6 +1,7 @@
 #include "frontend/settings_start.h"
 
 #include "frontend/config_file.h"
+#include "frontend/results_screen.h"
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"
 #include "platform/qorl_window.h"
@@ -40,7 +41,10 @@ void settings_lists_build()
         scan_tracks();
     const auto& named = command_line_options.track;
     track_choice_build(named && !named->empty() ? named->c_str() : game_settings.track);
-    settings_derive();
+    // Only the profile: deriving the detail values again would undo the command line's.
+    local_profile_update();
+    if (command_line_options.draw_render_stats.value_or(0) != 0)
+        render_stats_restart();
 }
 
 void settings_shutdown_write()

@@ -7,6 +7,7 @@
 
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
+#include "foundation/whole_file.h"
 
 #include <bit>
 #include <csetjmp>
@@ -50,19 +51,19 @@ int run_libpng(vfs_file* f, png_write_job* job)
     return 1;
 }
 
+int write_job(vfs_file* f, void* context)
+{
+    return run_libpng(f, static_cast<png_write_job*>(context));
+}
+
+// Through a temporary file: a full disk leaves the old picture (or none), never a cut one.
 int write_png(const char* name, png_write_job job)
 {
     if (!job.data || !image_dimensions_ok(job.w, job.h))
         return 0;
-    vfs_file* f = vfs_open(name, "wb");
-    if (!f)
-        return 0;
     job.rows = static_cast<png_bytep*>(xmalloc(sizeof(png_bytep) * static_cast<size_t>(job.h)));
-    int ok = run_libpng(f, &job);
-    if (ok && vfs_flush(f) != 0)
-        ok = 0;
+    const int ok = whole_file_write(name, write_job, &job);
     mem_free(job.rows);
-    vfs_close(f);
     return ok;
 }
 

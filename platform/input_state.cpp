@@ -79,6 +79,17 @@ void qorl_input_push_now(qorl_input* input, uint32_t code, int pressed)
     qorl_input_push(input, code, pressed, s, us);
 }
 
+int qorl_input_close_waiting(qorl_input* input)
+{
+    pump_or_yield(input);
+    ring_lock lock(input);
+    const qorl_event_ring& ring = input->ring;
+    for (uint32_t i = 0; i < ring.count; ++i)
+        if (ring.code[(ring.head + i) % QORL_RING_SIZE] == QORL_CLOSE)
+            return 1;
+    return 0;
+}
+
 int qorl_input_next_event(qorl_input* input, uint32_t* code, int* pressed)
 {
     return next_event(input, code, pressed, false, 0, 0);

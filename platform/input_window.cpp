@@ -15,6 +15,12 @@ int qorl_next_event_until(qorl_window* window, uint32_t* code, int* pressed, int
     return input ? qorl_input_next_event_until(input, code, pressed, seconds, microseconds) : 0;
 }
 
+int qorl_close_waiting(qorl_window* window)
+{
+    qorl_input* input = window ? qorl_window_input(window) : nullptr;
+    return input ? qorl_input_close_waiting(input) : 0;
+}
+
 const char* qorl_key_name(qorl_window* window, uint32_t code)
 {
     return qorl_input_key_name(window ? qorl_window_input(window) : nullptr, code);

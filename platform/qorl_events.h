@@ -45,6 +45,10 @@ int qorl_next_event(qorl_window* window, uint32_t* code, int* pressed);
 int qorl_next_event_until(qorl_window* window, uint32_t* code, int* pressed, int32_t seconds,
                           int32_t microseconds);
 
+// Pumps (unthreaded) or yields, then says whether the window's close request waits in
+// the ring; takes nothing out of it. For a caller that waits long between events.
+int qorl_close_waiting(qorl_window* window);
+
 // Names: interned, never freed. key_code leaves *code alone when the name is unknown.
 const char* qorl_key_name(qorl_window* window, uint32_t code);
 int qorl_key_code(qorl_window* window, uint32_t* code, const char* name);

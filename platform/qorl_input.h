@@ -47,6 +47,7 @@ void qorl_input_push_now(qorl_input* input, uint32_t code, int pressed);
 int qorl_input_next_event(qorl_input* input, uint32_t* code, int* pressed);
 int qorl_input_next_event_until(qorl_input* input, uint32_t* code, int* pressed,
                                 int32_t seconds, int32_t microseconds);
+int qorl_input_close_waiting(qorl_input* input);
 const char* qorl_input_key_name(qorl_input* input, uint32_t code);
 int qorl_input_key_code(qorl_input* input, uint32_t* code, const char* name);
 

@@ -3,6 +3,7 @@
 
 #include "race/net/net_connection.h"
 #include "race/net/net_client.h"
+#include "foundation/front_door.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
@@ -249,7 +250,8 @@ void race_results_compute()
         apply_penalty(final_order.rows[i]);
     sort_rows(final_order);
     if (running_order.count >= 1 && final_order.count >= 1 && results_riders.has_finished(final_order.rows[0].slot))
-        results_file_write();
+        if (!results_file_write())
+            console_print("Can't write \"results.txt\"");
     race.results_written = 1;
     race_hooks.series_record_round();
 }

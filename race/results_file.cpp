@@ -7,6 +7,7 @@
 //   split of each position ("%8.3f" seconds after the drop, "%8d" -1 when missed),
 //   one lap to a line.
 #include "foundation/vfs.h"
+#include "foundation/whole_file.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "terrain/track_list.h"
@@ -57,24 +58,26 @@ void splits(vfs_file* f, const order_row& row)
     }
 }
 
-}  // namespace
-
-int results_file_write()
+int write_results(vfs_file* f, void*)
 {
-    vfs_file* f = vfs_open("@results.txt", "wb");
-    if (!f)
-        return 0;
-    vfs_printf(f, "Time=%.2f|Laps=%d|Track=%s|Date=%ld\r\n", race.time_limit_ticks * kTick, race.laps,
-               track_folder ? track_folder : "", long(results_calendar_time()));
-    vfs_printf(f, "%4s | %12s | %4s | %10s | %4s | %10s\r\n", "No.", "Bike", "Laps", "Total Time", "BLap",
-               "Best Time");
+    bool ok = vfs_printf(f, "Time=%.2f|Laps=%d|Track=%s|Date=%ld\r\n", race.time_limit_ticks * kTick, race.laps,
+                         track_folder ? track_folder : "", long(results_calendar_time())) > 0;
+    ok = vfs_printf(f, "%4s | %12s | %4s | %10s | %4s | %10s\r\n", "No.", "Bike", "Laps", "Total Time", "BLap",
+                    "Best Time") > 0 && ok;
     for (int32_t i = 0; i < final_order.count; ++i)
         if (results_riders.has_finished(final_order.rows[i].slot))
             summary_line(f, final_order.rows[i]);
     for (int32_t i = 0; i < final_order.count; ++i)
         if (results_riders.has_finished(final_order.rows[i].slot))
             splits(f, final_order.rows[i]);
-    const int ok = vfs_flush(f) == 0;
-    vfs_close(f);
-    return ok;
+    return ok ? 1 : 0;
+}
+
+}  // namespace
+
+// Whole or not at all: the writer's stream errors and the flush are checked before the
+// temporary file takes the name.
+int results_file_write()
+{
+    return whole_file_write("@results.txt", write_results, nullptr);
 }

@@ -121,7 +121,9 @@ void terrain_map_world(float x0, float z0, float x1, float z1)
 
 int terrain_detail_levels_create(terrain_state* t)
 {
-    const int32_t T = 128 << (terrain_texture_dim_index < 0 ? 0 : (terrain_texture_dim_index > 5 ? 5 : terrain_texture_dim_index));
+    int32_t T = 128 << (terrain_texture_dim_index < 0 ? 0 : (terrain_texture_dim_index > 5 ? 5 : terrain_texture_dim_index));
+    for (int32_t drop = terrain_texture_drop; drop > 0 && T > 128; --drop)
+        T >>= 1;
     t->detail_texture_size = T;
     int32_t l, m;
     terrain_window_sizes(t->cell, &l, &m);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 command_line command_line_options;
@@ -125,6 +126,25 @@ bool texture_detail_option(parse_state& s, const char* value, const char**)
     return true;
 }
 
+// A frame rate a player can wait through and a period the frame step can keep: below
+// one frame a second the window would sit still for minutes between frames, above
+// the bound the period is shorter than the sleep the platform can give.
+bool lock_fps_option(parse_state& s, const char* value, const char**)
+{
+    float v = 0;
+    if (!scan_real(value, &v))
+        return false;
+    if (v > 0 && (v < kLockFpsLowest || v > kLockFpsHighest)) {
+        const float bounded = v < kLockFpsLowest ? kLockFpsLowest : kLockFpsHighest;
+        char line[96];
+        snprintf(line, sizeof line, "--lock-fps %g is out of range: using %g\n", double(v), double(bounded));
+        s.lines.emplace_back(line);
+        v = bounded;
+    }
+    s.out.lock_fps = v;
+    return true;
+}
+
 bool erode_option(parse_state& s, const char* value, const char**)
 {
     float v = 0;
@@ -235,7 +255,7 @@ const option_entry options[] = {
     {"--max-detail-distance", true, "Bad arg for --max-detail-distance\n", real<&command_line::max_detail_distance>},
     {"--lod-scale", true, "Bad arg for --lod-scale\n", lod_scale_option},
     {"--lod-bias", true, "Bad arg for --lod-bias\n", real<&command_line::lod_bias>},
-    {"--lock-fps", true, "Bad arg for --lock-fps\n", real<&command_line::lock_fps>},
+    {"--lock-fps", true, "Bad arg for --lock-fps\n", lock_fps_option},
     {"--fake-lag", true, "Bad arg for --fake-lag\n", fake_lag_option},
     {"--fake-loss", true, "Bad arg for --fake-loss\n", clamped<&command_line::fake_loss, 0, 100>},
     {kRecordAudio, true, nullptr, text<&command_line::record_audio>},

@@ -17,6 +17,10 @@ struct gl_version_choice {
     int profile = 1;  // 0 compatibility (any), 1 core, 2 ES
 };
 
+// The frame rates "--lock-fps" may pace to; a rate outside is brought to the nearer end.
+inline constexpr float kLockFpsLowest = 1;
+inline constexpr float kLockFpsHighest = 1000;
+
 struct command_line {
     // Flags.
     bool fugly = false;               // the world renderer clears instead of drawing the sky
@@ -42,7 +46,7 @@ struct command_line {
     std::optional<float> max_detail_distance;    // the second distance is this + 5
     std::optional<float> lod_scale;
     std::optional<float> lod_bias;
-    std::optional<float> lock_fps;               // 0 or less: off
+    std::optional<float> lock_fps;               // 0 or less: off, else kLockFpsLowest..kLockFpsHighest
     std::optional<double> fake_lag;              // seconds, 0..1
     std::optional<int> fake_loss;                // percent
     std::optional<std::string> record_audio;
@@ -83,8 +87,11 @@ command_line_result parse_command_line(int argc, const char* const* argv);
 // The command line start-up parsed, for the parts that read its settings later.
 extern command_line command_line_options;
 
-// Sets the program's settings that the command line overrides and whose readers
-// exist: the diagnostic level, racing-line learning, model texture reduction, terrain
-// error, model level-of-detail scale and bias, editor mode, erosion, and the server
-// field and its history. The window, GL version and audio are read by start-up.
+// Sets the program's settings that the command line overrides: the diagnostic level,
+// racing-line learning, the model and ground texture reductions, terrain error, the most
+// detailed distances, model level-of-detail scale and bias, roost density, the HUD's
+// draw_* switches, editor mode, erosion, and the server field and its history. Start-up
+// applies it after the settings' derivation, which leaves it alone from then on. The
+// window, GL version and audio are read by start-up, the render statistics by the
+// front end.
 void command_line_apply(const command_line& settings);

@@ -20,6 +20,12 @@ void command_line_apply(const command_line& c)
         ai_lines_learning = *c.learning;
     if (c.model_texture_drop)
         texture_detail_drop = *c.model_texture_drop;
+    if (c.ground_texture_drop)
+        terrain_texture_drop = *c.ground_texture_drop;
+    if (c.max_detail_distance) {
+        terrain_max_detail_distance = *c.max_detail_distance;
+        terrain_max_detail_distance_outer = *c.max_detail_distance + 5;
+    }
     if (c.terrain_error_scale)
         terrain_error_scale = *c.terrain_error_scale;
     if (c.lod_scale)
@@ -28,6 +34,14 @@ void command_line_apply(const command_line& c)
         lod_bias = *c.lod_bias;
     if (c.roost_density)
         roost_density = *c.roost_density;
+    if (c.draw_fps)
+        plain_values.draw_fps = *c.draw_fps;
+    if (c.draw_time)
+        plain_values.draw_time = *c.draw_time;
+    if (c.draw_ping)
+        plain_values.draw_ping = *c.draw_ping;
+    if (c.draw_speed)
+        plain_values.draw_speed = *c.draw_speed;
     if (c.fugly)
         race_opts.fugly = 1;
     if (c.editor)

@@ -88,6 +88,11 @@ int window_next(void* context, uint32_t* code, int* pressed)
     return qorl_next_event(static_cast<qorl_window*>(context), code, pressed);
 }
 
+int window_close_waiting(void* context)
+{
+    return qorl_close_waiting(static_cast<qorl_window*>(context));
+}
+
 int window_next_until(void* context, uint32_t* code, int* pressed, int32_t s, int32_t us)
 {
     return qorl_next_event_until(static_cast<qorl_window*>(context), code, pressed, s, us);
@@ -221,6 +226,23 @@ void draw_view(qorl_frame* frame)
 
 namespace {
 
+// The longest single sleep of a paced frame: the window's close request is looked
+// for between sleeps, so closing the window ends a slow-paced run this soon.
+constexpr double kPacedSleepSlice = 0.05;
+
+// Sleeps until `period` has passed since the frame started (d of it already has), in
+// slices, and stops early when the window asks to close. The elapsed time is returned.
+double paced_wait(double period, double d)
+{
+    while (d < period) {
+        if (loop_io.events.close_waiting && loop_io.events.close_waiting(loop_io.events.context))
+            break;
+        sleep_for(std::min(period - d, kPacedSleepSlice));
+        d = now() - loop.frame_start;
+    }
+    return d;
+}
+
 // Step 14: measure, pace and scale the frame's time step.
 double frame_step()
 {
@@ -230,10 +252,7 @@ double frame_step()
     ++loop.histogram[frame_histogram_bucket(d, tick)];
     double step;
     if (!online && loop.lock_period > 0) {
-        if (d < loop.lock_period) {
-            sleep_for(loop.lock_period - d);
-            d = now() - loop.frame_start;
-        }
+        d = paced_wait(loop.lock_period, d);
         step = loop.lock_period;
     } else if (!online && command_line_options.warp) {
         step = 100 * tick;
@@ -267,6 +286,9 @@ void menu_cursor()
     const bool moved = value[0] != loop.cursor_last[0] || value[1] != loop.cursor_last[1];
     if (menu_screen >= 0 && moved) {
         if (loop.cursor_held) {
+            // One cursor key per movement: the next frame compares with where it is now.
+            loop.cursor_last[0] = value[0];
+            loop.cursor_last[1] = value[1];
             if (!loop.screen_changed)
                 program_hooks.menu_key(16);
         } else if (!capture_binding()) {
@@ -347,7 +369,7 @@ frame_clock program_clock()
 
 event_source window_events(qorl_window* window)
 {
-    return {window_next, window_next_until, window};
+    return {window_next, window_next_until, window, window_close_waiting};
 }
 
 bool server_set()

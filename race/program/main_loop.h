@@ -21,6 +21,8 @@ struct event_source {
     int (*next_until)(void* context, uint32_t* code, int* pressed, int32_t seconds,
                       int32_t microseconds);
     void* context;
+    // Whether a close request waits, taking no event; null: never asked.
+    int (*close_waiting)(void* context) = nullptr;
 };
 
 enum view_mode_id : int32_t {

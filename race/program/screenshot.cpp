@@ -46,8 +46,9 @@ void take_screenshot()
     }
     char name[64];
     snprintf(name, sizeof name, "@screenshot%03d.png", number);
-    png_write_rgb(name, pixels.data(), w, h);
+    const bool saved = png_write_rgb(name, pixels.data(), w, h) == 1;
     char text[80];
-    snprintf(text, sizeof text, "Saved \"screenshot%03d.png\"", number);
+    snprintf(text, sizeof text, saved ? "Saved \"screenshot%03d.png\"" : "Can't save \"screenshot%03d.png\"",
+             number);
     console_print(text);
 }

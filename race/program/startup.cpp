@@ -139,9 +139,15 @@ qorl_window* open_window(const command_line& options)
     if (mode < 0 || mode >= video_mode_count)
         mode = 0;
     plain_values.video_mode = mode;
-    if (mode == kVideoModeWindowed)
-        return qorl_gl_open("Brovanta", options.width.value_or(plain_values.xres),
-                            options.height.value_or(plain_values.yres), colour, 0, depth, 0, 0);
+    if (mode == kVideoModeWindowed) {
+        int32_t w = options.width.value_or(plain_values.xres), h = options.height.value_or(plain_values.yres);
+        const int32_t asked_w = w, asked_h = h;
+        if (window_size_bound(qorl_desktop_mode(), &w, &h)) {
+            fprintf(stderr, "Window size %dx%d is more than the screen allows: using %dx%d\n", asked_w, asked_h, w, h);
+            qorl_log("Window size %dx%d is more than the screen allows: using %dx%d\n", asked_w, asked_h, w, h);
+        }
+        return qorl_gl_open("Brovanta", w, h, colour, 0, depth, 0, 0);
+    }
     return qorl_gl_open("Brovanta", video_mode_sizes[mode].width, video_mode_sizes[mode].height,
                         colour | QORL_FULLSCREEN, 0, depth, 0, 0);
 }

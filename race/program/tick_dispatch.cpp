@@ -355,7 +355,7 @@ void run_one_tick(double tick_time, bool last_of_frame)
         program_hooks.game_tick();
     if (audio_record_file && audio_device) {
         if (const uint8_t* block = qorl_audio_readback(audio_device))
-            vfs_write(audio_record_file, block, size_t(record_audio_block) * 2);
+            audio_record_block(block);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "foundation/memory.h"
 #include "platform/qorl_window.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -56,4 +57,18 @@ void video_modes_free()
     video_mode_names = nullptr;
     video_mode_sizes = nullptr;
     video_mode_count = 0;
+}
+
+bool window_size_bound(const qorl_display_mode* modes, int32_t* width, int32_t* height)
+{
+    // The desktop's size is the screen; without a display list only the GL cap holds.
+    const int32_t most_w = modes && modes[0].width > 0 ? std::min(modes[0].width, kLargestWindowSide)
+                                                       : kLargestWindowSide;
+    const int32_t most_h = modes && modes[0].height > 0 ? std::min(modes[0].height, kLargestWindowSide)
+                                                        : kLargestWindowSide;
+    const int32_t w = std::clamp(*width, 0, most_w), h = std::clamp(*height, 0, most_h);
+    const bool changed = w != *width || h != *height;
+    *width = w;
+    *height = h;
+    return changed;
 }

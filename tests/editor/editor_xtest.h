@@ -128,7 +128,7 @@ inline std::string run_program(Session& r, const std::string& home, int second, 
 {
     setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
     setenv("HOME", home.c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
     unsetenv("QORL_OPTIONS");
     shutdown_pause_seconds = 0;
     current = &r;

@@ -52,8 +52,13 @@ TEST(ConsoleFiles, SetupsWrittenAndRead)
         texture_lists_build();
         ui_choice_select(&bike_graphics_choice, "red");
         menu_seams.setup_change_guard = [](int32_t slot) { guarded.push_back(slot); };
+        // The player in slot 4, a robot in slot 7 being watched: both simulated here.
+        net_socket = -1;
         rider_slots[4].state_flags = state_simulated_locally;
-        race.viewed_slot = 4;
+        race.kinds[4] = rider_kind_local;
+        rider_slots[7].state_flags = state_simulated_locally;
+        race.kinds[7] = rider_kind_bot;
+        race.viewed_slot = 7;
 
         stability_slider.value = 60;
         p.same(run("/writesetup fast"), "Setup written", "writesetup");
@@ -77,7 +82,7 @@ TEST(ConsoleFiles, SetupsWrittenAndRead)
         p.same(player_setup.bike ? player_setup.bike : "", "yz250f(2017)", "the server is told the bike");
         p.check(bike_graphics_choice.count == 2, "the list rebuilt for the bike");
         p.check(net_rider_info_pending == 1, "the rider info is sent again");
-        p.check(guarded == std::vector<int32_t>{4}, "the guard runs for the watched local rider");
+        p.check(guarded == std::vector<int32_t>{4}, "the guard runs for the player's own rider, not the robot watched");
 
         // A missing file: the error, and still the rider info and the guard.
         rider_slots[4].state_flags = 0;

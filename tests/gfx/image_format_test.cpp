@@ -17,6 +17,8 @@
 #include <array>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 using namespace imgtest;
 
 namespace {
@@ -348,7 +350,10 @@ TEST(PngWrite, EveryWriterRoundTripsAndFailsCleanlyWhereItCannotWrite)
 
     const std::string blocker = scratch_file("blocker", "x");   // a file where a folder should be
     EXPECT_FALSE(png_write_rgba((blocker + "/x.png").c_str(), rgba.data(), 1, 1));
+    // A device is written in place: never a temporary file renamed over it.
     EXPECT_FALSE(png_write_rgb("/dev/full", rgba.data(), 1, 1));
+    struct stat full {};
+    EXPECT_TRUE(stat("/dev/full", &full) == 0 && S_ISCHR(full.st_mode)) << "/dev/full is no longer a device";
     EXPECT_FALSE(png_write_rgba(scratch_path("empty.png").c_str(), rgba.data(), 0, 1));
 }
 

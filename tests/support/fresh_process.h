@@ -48,8 +48,8 @@ inline void use_folders(const std::string& user_base, const std::string& game)
 // both used as the process's folders.
 inline void use_built_data(const std::string& root)
 {
-    write_file(root + "/game/zzzz.saf", read_file(BV_BUILD_DIR "/zzzz.saf"));
-    write_file(root + "/game/tracks.saf", read_file(BV_BUILD_DIR "/tracks.saf"));
+    write_file(root + "/game/zzzz.saf", read_file(BV_BUILD_DIR "/game/zzzz.saf"));
+    write_file(root + "/game/tracks.saf", read_file(BV_BUILD_DIR "/game/tracks.saf"));
     make_dirs(root + "/user");
     use_folders(root + "/user", root + "/game");
 }

@@ -130,7 +130,7 @@ void use_built_program_in_window(const TempDir& home, int width, int height)
     write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=" + std::to_string(width) +
                                                  "\nyres=" + std::to_string(height) + "\n");
     setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
 }
 
 }  // namespace bvtest

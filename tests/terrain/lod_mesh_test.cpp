@@ -2,11 +2,13 @@
 // detail, culling drops what lies behind, and the detail windows force their nodes.
 // Then the mesh as the recording GL table receives it: batches that never overrun the
 // streamed buffer, every triangle drawn with the textures of a detail level whose
-// window holds it; and the height blocks uploaded under their budget.
+// window holds it; and the height blocks uploaded under their budget. The most detailed
+// distance forces the finest nodes around the camera.
 #include "gl_recorder.h"
 #include "mesh_check.h"
 #include "terrain/terrain_deform.h"
 #include "terrain/terrain_lod.h"
+#include "terrain/terrain_settings.h"
 #include "terrain_fixture.h"
 
 #include <algorithm>
@@ -191,4 +193,48 @@ TEST_F(LodMesh, HeightBlocksUploadUnderTheirBudget)
         {0, 0, 0, 128, 128}, {0, 256, 128, 128, 128}, {0, 384, 384, 128, 128}, {0, 0, 0, 16, 16}};
     EXPECT_EQ(uploads, expected);
     EXPECT_EQ(row_lengths, (std::vector<int64_t>{513, 0, 513, 0, 513, 0, 17, 0})) << "the length is reset";
+}
+
+// "--max-detail-distance 2": the finest nodes within 2 ft of the camera, one level
+// coarser out to 7 ft, balanced and crack-free; nothing forced without it.
+TEST_F(LodMesh, TheMostDetailedDistanceRefinesAroundTheCamera)
+{
+    TestTerrain t(4, 1.0f);
+    ready(t, 1e9f);
+    look(t, 16.5f, 5, 16.5f);
+    terrain_lod_mark(t.get());
+    std::set<std::vector<int>> before;   // what the refine distances mark alone
+    for (int k = 0; k <= 4; ++k)
+        for (int r = 0; r < (1 << k); ++r)
+            for (int c = 0; c < (1 << k); ++c)
+                if (terrain_lod_marked(t.get(), k, r, c))
+                    before.insert({k, r, c});
+    EXPECT_FALSE(before.count({4, 7, 7})) << "the error alone leaves the finest nodes near the camera";
+
+    terrain_max_detail_distance = 2;
+    terrain_max_detail_distance_outer = 7;
+    terrain_lod_mark(t.get());
+    // Level 4 nodes are 2 ft wide: 14.5 .. 18.5 ft is columns and rows 7 .. 9; level 3
+    // nodes are 4 ft wide: 9.5 .. 23.5 ft is 2 .. 5.
+    for (int k : {3, 4})
+        for (int r = 0; r < (1 << k); ++r)
+            for (int c = 0; c < (1 << k); ++c) {
+                const int first = k == 4 ? 7 : 2, last = k == 4 ? 9 : 5;
+                const bool inside = r >= first && r <= last && c >= first && c <= last;
+                EXPECT_EQ(terrain_lod_marked(t.get(), k, r, c), inside || before.count({k, r, c}) ? 1 : 0)
+                    << k << " " << r << " " << c;
+            }
+    expect_crack_free(draw(t), 32);
+
+    // A camera off the grid and a huge distance give the nodes of the grid, no others.
+    look(t, -1000, 5, 1000);
+    terrain_max_detail_distance = terrain_max_detail_distance_outer = 1e30f;
+    terrain_lod_mark(t.get());
+    EXPECT_EQ(terrain_lod_marked(t.get(), 4, 0, 0), 1);
+    EXPECT_EQ(terrain_lod_marked(t.get(), 4, 15, 15), 1);
+    look(t, -1000, 5, 1000);
+    terrain_max_detail_distance = terrain_max_detail_distance_outer = 10;
+    terrain_lod_mark(t.get());
+    EXPECT_EQ(terrain_lod_marked(t.get(), 4, 0, 15), 0) << "out of reach";
+    terrain_max_detail_distance = terrain_max_detail_distance_outer = 0;
 }

@@ -22,7 +22,7 @@ TEST(EngineBundled, StockDefinitionsAndTheBikeOfItsOwn)
 {
     bvtest::in_fresh_process([] {
         bvtest::TempDir root;
-        bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+        bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/game/zzzz.saf"));
         bvtest::make_dirs(root / "user");
         bvtest::use_folders(root / "user", root / "game");
         file_index_list();   // start-up builds the archive's index

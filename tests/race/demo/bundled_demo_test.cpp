@@ -17,7 +17,7 @@ TEST(BundledDemo, TheToolGivesTheSameBytesTwiceAndTheBuiltFile)
     }
     const std::string first = bvtest::read_file(root / "first.bvdemo");
     EXPECT_EQ(first, bvtest::read_file(root / "second.bvdemo"));
-    EXPECT_EQ(first, bvtest::read_file(BV_BUILD_DIR "/demos/sample.bvdemo"));
+    EXPECT_EQ(first, bvtest::read_file(BV_BUILD_DIR "/game/demos/sample.bvdemo"));
     // Five riders, no time limit, on the sample track.
     ASSERT_GT(first.size(), 1000u);
     EXPECT_EQ(first.substr(0, 9), "BV06   5 ");

@@ -188,6 +188,37 @@ TEST(CommandLine, ClampsAndConversions)
     expect_failure({"--chase-center", "1,1e999,2"}, "Bad arg for --chase-center\n");
 }
 
+// A rate a player can wait through: 1e-12 once made a period beyond any int, 0.001 a
+// frame every 1000 s. Out-of-range rates come to the nearer end with a line; 0 or less
+// is off, as it always was.
+TEST(CommandLine, LockFpsIsBoundedAndSaysSo)
+{
+    struct {
+        const char* value;
+        float rate;
+        const char* line;
+    } const cases[] = {
+        {"1e-12", 1, "--lock-fps 1e-12 is out of range: using 1\n"},
+        {"0.001", 1, "--lock-fps 0.001 is out of range: using 1\n"},
+        {"1e9", 1000, "--lock-fps 1e+09 is out of range: using 1000\n"},
+        {"30", 30, nullptr},
+        {"1", 1, nullptr},
+        {"0", 0, nullptr},
+        {"-5", -5, nullptr},
+    };
+    for (const auto& c : cases) {
+        const command_line_result r = parse({"--lock-fps", c.value});
+        EXPECT_EQ(r.outcome, command_line_outcome::go_on) << c.value;
+        EXPECT_EQ(r.settings.lock_fps, c.rate) << c.value;
+        if (c.line) {
+            ASSERT_EQ(r.lines.size(), 1u) << c.value;
+            EXPECT_EQ(r.lines[0], c.line);
+        } else {
+            EXPECT_TRUE(r.lines.empty()) << c.value;
+        }
+    }
+}
+
 TEST(CommandLine, GlVersionAndDialect)
 {
     EXPECT_FALSE(settings({"--nosound"}).glversion);

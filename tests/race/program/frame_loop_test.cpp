@@ -250,3 +250,78 @@ TEST(FrameLoop, WithoutATrackTheTitleScreenRunsNoUpkeep)
     EXPECT_EQ(ticks, 0);
     EXPECT_GT(events.next_calls, 0) << "the ticks still take their events";
 }
+
+// A slow "--lock-fps" still lets the window close: the wait sleeps in short slices and
+// stops once a close request waits in the ring (which the next tick then takes).
+TEST(FramePacing, ASlowLockedFrameEndsWhenTheWindowAsksToClose)
+{
+    FakeClock clock;
+    ScriptedEvents events;
+    plain_loop(clock, events);
+    static int asked = 0;
+    asked = 0;
+    loop_io.events.close_waiting = [](void*) { return ++asked > 3 ? 1 : 0; };
+    loop.lock_period = 1.0 / kLockFpsLowest;
+    const int sleeps = clock.sleeps;
+    looptest::frame(clock, 0.001);
+    EXPECT_LT(clock.t - 100.0, 0.2) << "the close request cut the one-second wait short";
+    EXPECT_EQ(clock.sleeps - sleeps, 3);
+    EXPECT_DOUBLE_EQ(loop.accumulated, 1.0) << "the frame still moves the race by its period";
+
+    // Without a request the whole period passes, in slices of at most 0.05 s.
+    asked = -1000;
+    const double before = clock.t;
+    looptest::frame(clock, 0.001);
+    EXPECT_NEAR(clock.t - before, 1.0, 1e-6);
+    EXPECT_GE(clock.sleeps - sleeps, 3 + 20);
+    loop_io.events.close_waiting = nullptr;
+}
+
+// Dragging with the button held sends the cursor key once per movement, not every frame.
+TEST(FrameLoop, AHeldPointerSendsOneCursorKeyPerMovement)
+{
+    FakeClock clock;
+    ScriptedEvents events;
+    plain_loop(clock, events);
+    static std::vector<int32_t> keys;
+    keys.clear();
+    const auto kept = program_hooks.menu_key;
+    program_hooks.menu_key = [](int32_t code) { keys.push_back(code); };
+    menu_screen = 0;
+    loop.cursor_held = 1;
+    loop.cursor_last[0] = 5;   // the axes (absent here) read 0: one movement
+    loop.cursor_last[1] = 5;
+    for (int i = 0; i < 4; ++i)
+        looptest::frame(clock, 0.02);
+    EXPECT_EQ(keys, std::vector<int32_t>{16});
+    menu_screen = -1;
+    loop.cursor_held = 0;
+    program_hooks.menu_key = kept;
+}
+
+// "--width 100000 --height 100000" (or "xres"/"yres" as large) once crashed the GL driver.
+TEST(StartupMath, WindowSizesStayWithinTheScreenAndTheGlCap)
+{
+    const qorl_display_mode screen[] = {{1024, 768, 24}, {800, 600, 24}, {0, 0, 0}};
+    struct {
+        int32_t w, h, want_w, want_h;
+        bool changed;
+    } const cases[] = {
+        {100000, 100000, 1024, 768, true},
+        {800, 600, 800, 600, false},
+        {1024, 768, 1024, 768, false},
+        {2000, 500, 1024, 500, true},
+        {-5, 300, 0, 300, true},   // 0: the desktop's size
+        {0, 0, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        int32_t w = c.w, h = c.h;
+        EXPECT_EQ(window_size_bound(screen, &w, &h), c.changed) << c.w << "x" << c.h;
+        EXPECT_EQ(w, c.want_w) << c.w << "x" << c.h;
+        EXPECT_EQ(h, c.want_h) << c.w << "x" << c.h;
+    }
+    int32_t w = 100000, h = 100000;
+    EXPECT_TRUE(window_size_bound(nullptr, &w, &h)) << "no display list: the GL cap alone";
+    EXPECT_EQ(w, kLargestWindowSide);
+    EXPECT_EQ(h, kLargestWindowSide);
+}

@@ -491,7 +491,7 @@ std::string walk_once(const std::string& home, void (*plan)(), int argc, const c
 {
     setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
     setenv("HOME", home.c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
     setenv("BV_CHECK_ALLOC", "1", 1);
     unsetenv("QORL_OPTIONS");
     shutdown_pause_seconds = 0;

@@ -33,7 +33,7 @@ void run_until_memory_fails()
     atexit([] { delete home; });
     setenv("XDG_DATA_HOME", (*home / "xdg").c_str(), 1);
     setenv("HOME", home->path().c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
     setenv("QORL_LOGFILE", "/dev/stderr", 1);
     setenv("QORL_OPTIONS", "[dsnd:off]", 1);  // the waveOut driver logs its close
     qorl_pcm_set_device_name("null");

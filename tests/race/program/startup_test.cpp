@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +20,7 @@ using bvtest::TempDir;
 namespace {
 
 const std::string& program = bvtest::program_path;
-const std::string built_archive = BV_BUILD_DIR "/zzzz.saf";
+const std::string built_archive = BV_BUILD_DIR "/game/zzzz.saf";
 
 // The program's environment with a file browser that notes each folder it is handed
 // in home/opened, one line each.
@@ -72,13 +77,57 @@ TEST(Startup, FindsBuiltArchiveBesideTheProgramAndWritesItsLog)
     EXPECT_NE(log.find("] Brovanta version 2023-06-18-1650 snapshot\n"), std::string::npos) << log;
 }
 
+// The program's folder is read whole as data: once it also held the build's staging
+// folders, and every list showed its entries two or three times (the first "Brovanta
+// Valley MX" a staging copy that "@config" then kept as the track).
+TEST(Startup, TheProgramsFolderHoldsTheGameAndEachListShowsItsEntriesOnce)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::canonical(program).parent_path();
+    std::set<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (!e.is_directory())
+            files.insert(fs::relative(e.path(), folder).string());
+    EXPECT_EQ(files, (std::set<std::string>{"brovanta", "demos/sample.bvdemo", "tracks.saf", "zzzz.saf"}))
+        << "in " << folder;
+
+    // Started as the README says; "--debug" logs the track, series and demo lists.
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    const auto run = bvtest::run_and_close_window({program, "--track", "tracks/sample", "--debug"},
+                                                  bvtest::program_env(home));
+    EXPECT_EQ(run.result.status, 0) << run.result.err;
+    std::map<std::string, int> shown;   // list entry -> times listed
+    std::istringstream log(bvtest::read_file(home / "xdg/Brovanta/lastlog.txt"));
+    for (std::string line; std::getline(log, line);) {
+        const size_t at = line.find("] ");
+        const std::string text = at == std::string::npos ? line : line.substr(at + 2);
+        const size_t arrow = text.find(" -> ");
+        if (text.rfind("tracks/", 0) == 0 && arrow != std::string::npos)
+            ++shown["track " + text.substr(arrow + 4)];
+        else if (text.rfind("demos/", 0) == 0 && arrow != std::string::npos)
+            ++shown["demo " + text.substr(arrow + 4)];
+        else if (text.rfind("series ", 0) == 0)
+            ++shown[text.substr(text.find(" (") + 1)];
+        else if (text.find("staging") != std::string::npos)
+            ++shown["a staging name: " + text];
+    }
+    for (const char* entry : {"track Brovanta Valley MX", "track Flat Test Ground", "demo sample",
+                              "(Brovanta Valley Championship)"})
+        EXPECT_EQ(shown[entry], 1) << entry;
+    for (const auto& [entry, times] : shown)
+        EXPECT_EQ(times, 1) << entry;
+    EXPECT_NE(bvtest::read_file(home / "xdg/Brovanta/config").find("\ntrack=tracks/sample\n"), std::string::npos);
+}
+
 TEST(Startup, ArchiveInUserFolderIsFoundToo)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     TempDir home;
     bvtest::write_file(home / "xdg/Brovanta/zzzz.saf", bvtest::read_file(built_archive));
-    bvtest::write_file(home / "xdg/Brovanta/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/tracks.saf"));
+    bvtest::write_file(home / "xdg/Brovanta/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/game/tracks.saf"));
     auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "empty"});
     EXPECT_EQ(bvtest::run_and_close_window({program}, env).result.status, 0);

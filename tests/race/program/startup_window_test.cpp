@@ -87,12 +87,35 @@ TEST(ProgramWindow, OldGlVersionIsLoggedAndEndsWithoutWaiting)
     EXPECT_EQ(r.err, "");
 }
 
+// A window of 100000 x 100000 once ended in SIGSEGV inside the GL driver, from the
+// command line and from "@config" alike: the screen's size is taken, with a line.
+TEST(ProgramWindow, AHugeWindowSizeIsBroughtToTheScreen)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    const std::string said = "Window size 100000x100000 is more than the screen allows: using 1024x768\n";
+    for (bool from_config : {false, true}) {
+        SCOPED_TRACE(from_config ? "xres and yres" : "--width and --height");
+        TempDir home;
+        bvtest::write_file(home / "xdg/Brovanta/config",
+                           from_config ? "video_mode=Windowed\nxres=100000\nyres=100000\n" : "video_mode=Windowed\n");
+        std::vector<std::string> argv = {program};
+        if (!from_config)
+            argv.insert(argv.end(), {"--width", "100000", "--height", "100000"});
+        const bvtest::WindowedRun run = bvtest::run_and_close_window(argv, bvtest::program_env(home));
+        EXPECT_TRUE(run.window_seen);
+        EXPECT_EQ(run.result.status, 0);
+        EXPECT_EQ(run.result.err, said);
+        EXPECT_TRUE(has(bvtest::program_log(home), said));
+    }
+}
+
 TEST(ProgramWindow, OnlyTheBaseArchiveMeansNoTracks)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     TempDir home;
-    bvtest::write_file(home / "data/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/zzzz.saf"));
+    bvtest::write_file(home / "data/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/game/zzzz.saf"));
     auto env = bvtest::program_env(home);
     env.push_back({"BV_HOME", home / "data"});
     auto r = bvtest::run_process({program}, env);

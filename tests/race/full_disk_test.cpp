@@ -1,0 +1,111 @@
+// Files the program writes while it runs, on a full file system (a file-size limit, its
+// signal ignored, so that writes fail as they do on a full disk): a screenshot, the
+// results and the "--record-audio" recording are whole or absent, never cut, and a
+// failure is said, not reported as a success.
+#include "race/program/program_window.h"
+#include "support/fresh_process.h"
+#include "support/xvfb_server.h"
+
+#include "foundation/front_door.h"
+#include "gfx/fake_gl.h"
+#include "race/program/main_loop.h"
+#include "race/race_results.h"
+#include "race/race_state.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+using bvtest::TempDir;
+
+namespace {
+
+// Files of at most `bytes` bytes from now on, in this process and the ones it starts.
+struct FileSizeLimit {
+    rlimit kept{};
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &kept);
+        rlimit small = kept;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &kept);
+        signal(SIGXFSZ, SIG_DFL);
+    }
+};
+
+std::vector<std::string> names_in(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+std::vector<std::string> printed;
+
+}  // namespace
+
+TEST(FullDisk, ScreenshotAndResultsAreWholeOrAbsentAndAFailureIsSaid)
+{
+    TempDir root;
+    bvtest::in_fresh_process([&] {
+        bvtest::Problems p;
+        bvtest::use_folders(root / "user", root / "game");
+        const std::string user = root / "user/Brovanta";
+        bvtest::write_file(user + "/results.txt", "the last race\r\n");
+        fakegl::install();
+        front_door.console_print = [](const char* text) { printed.emplace_back(text); };
+        window_width = 64;
+        window_height = 48;
+        loop.screenshot_counter = 7;
+        final_order.count = 0;
+        {
+            FileSizeLimit full(64);
+            take_screenshot();
+            p.check(results_file_write() == 0, "results.txt reported written on a full disk");
+        }
+        p.check(printed == std::vector<std::string>{"Can't save \"screenshot007.png\""},
+                "the failed screenshot is said: " + (printed.empty() ? std::string("nothing") : printed.back()));
+        p.same(bvtest::read_file(user + "/results.txt"), "the last race\r\n", "the old results untouched");
+        const std::vector<std::string> left = names_in(user);
+        p.check(left == std::vector<std::string>{"results.txt"}, "no cut picture or temporary file left behind");
+
+        // With room again both are written whole.
+        printed.clear();
+        take_screenshot();
+        p.check(printed == std::vector<std::string>{"Saved \"screenshot008.png\""}, "the next screenshot saved");
+        p.same(bvtest::read_file(user + "/screenshot008.png").substr(1, 3), "PNG", "a picture");
+        p.check(results_file_write() == 1, "results.txt written");
+        p.same(bvtest::read_file(user + "/results.txt").substr(0, 5), "Time=", "the new results");
+        return p.text;
+    });
+}
+
+TEST(FullDisk, ARecordingThatCannotBeWrittenLeavesNoFileAndSaysSo)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    bvtest::WindowedRun run;
+    {
+        // Less than one tick's block: the first one already fails.
+        FileSizeLimit full(1000);
+        run = bvtest::run_and_close_window({bvtest::program_path, "--record-audio", home / "race.raw"},
+                                           bvtest::program_env(home));
+    }
+    EXPECT_TRUE(run.window_seen);
+    EXPECT_NE(run.result.err.find("Can't write " + (home / "race.raw") + " for --record-audio\n"), std::string::npos)
+        << run.result.err;
+    for (const std::string& name : names_in(home.path()))
+        EXPECT_EQ(name.find("race.raw"), std::string::npos) << name << " left behind";
+}
