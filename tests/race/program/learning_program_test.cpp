@@ -126,7 +126,7 @@ std::string learn_once(const std::string& home)
 {
     setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
     setenv("HOME", home.c_str(), 1);
-    setenv("BV_HOME", BV_BUILD_DIR, 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
     unsetenv("QORL_OPTIONS");
     run.display = bvtest::open_test_display();
     if (!run.display)
