@@ -142,9 +142,12 @@ TEST_F(ResultsOnMesa, MessageLinesBelowTheTracksideTicker)
     message_log.hide_spam = 0;
     message_lines = 5;
     console_print("Holeshot to 12");
-    const float h = projection_half_height;
-    // The window fraction from the top to the top of the text line drawn at plane y.
-    auto top_of = [&](const DrawnText* t) { return (h - (t->origin[1] + 2 * h / 50)) / (2 * h); };
+    // The window fraction from the top to the top of the text line drawn at plane y, in
+    // the projection of the frame just drawn.
+    auto top_of = [](const DrawnText* t) {
+        const float h = projection_half_height;
+        return (h - (t->origin[1] + 2 * h / 50)) / (2 * h);
+    };
     {
         TextRecord texts;
         const Frame f = draw_over_grey([] {
