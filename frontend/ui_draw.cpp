@@ -56,32 +56,56 @@ const char* shown_label(const char* label)
 
 }  // namespace
 
-void ui_fill_rect(float r, float g, float b, float a, float x0, float y0, float x1, float y1)
+namespace {
+
+void blended_flat_begin(const float c[4])
 {
-    // Counter-clockwise whichever corner comes first, so face culling never hides a fill.
-    if ((x1 - x0) * (y0 - y1) < 0)
-        std::swap(y0, y1);
     gl_use_shader(shader_unlit);
     bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
     bvglEnable(GL_BLEND);
     bvglBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    imm_set_color(r, g, b, a);
+    imm_set_color(c[0], c[1], c[2], c[3]);
     bvglBegin(GL_QUADS);
-    bvglVertex2f(x0, y0);
-    bvglVertex2f(x0, y1);
-    bvglVertex2f(x1, y1);
-    bvglVertex2f(x1, y0);
+}
+
+void blended_flat_end()
+{
     bvglEnd();
     bvglDisable(GL_BLEND);
 }
 
+void quad(float x0, float y0, float x1, float y1)
+{
+    // Counter-clockwise whichever corner comes first, so face culling never hides a fill.
+    if ((x1 - x0) * (y0 - y1) < 0)
+        std::swap(y0, y1);
+    bvglVertex2f(x0, y0);
+    bvglVertex2f(x0, y1);
+    bvglVertex2f(x1, y1);
+    bvglVertex2f(x1, y0);
+}
+
+}  // namespace
+
+void ui_fill_rect(float r, float g, float b, float a, float x0, float y0, float x1, float y1)
+{
+    const float c[4] = {r, g, b, a};
+    blended_flat_begin(c);
+    quad(x0, y0, x1, y1);
+    blended_flat_end();
+}
+
+// The border strips and the whole box in one draw: the same colour blended in the same
+// order, so the same pixels as five fills, for a fifth of the draws and state changes.
 void ui_draw_bevel_box(const float c[4], float x0, float y0, float x1, float y1)
 {
-    ui_fill_rect(c[0], c[1], c[2], c[3], x0 - m, y0 + m, x1 + m, y0);
-    ui_fill_rect(c[0], c[1], c[2], c[3], x0 - m, y1, x1 + m, y1 - m);
-    ui_fill_rect(c[0], c[1], c[2], c[3], x0 - m, y0, x0, y1);
-    ui_fill_rect(c[0], c[1], c[2], c[3], x1, y0, x1 + m, y1);
-    ui_fill_rect(c[0], c[1], c[2], c[3], x0 - m, y0 + m, x1 + m, y1 - m);
+    blended_flat_begin(c);
+    quad(x0 - m, y0 + m, x1 + m, y0);
+    quad(x0 - m, y1, x1 + m, y1 - m);
+    quad(x0 - m, y0, x0, y1);
+    quad(x1, y0, x1 + m, y1);
+    quad(x0 - m, y0 + m, x1 + m, y1 - m);
+    blended_flat_end();
 }
 
 void ui_draw_text_box(const char* text, const float text_colour[4], const float box_colour[4],
