@@ -37,16 +37,26 @@ void draw_text(const float colour[4], const char* text)
 }
 
 // A box of at least min_width holding the text, offset by the spare width times align.
+// Its two halves apart, so that a widget can draw all its boxes before its texts.
+void text_box_only(const char* text, const float box_colour[4], float min_width)
+{
+    ui_draw_bevel_box(box_colour, 0, 1, std::max(min_width, text_width(text)), 0);
+}
+
+void text_in_box(const char* text, const float text_colour[4], float min_width, float align)
+{
+    const float tw = text_width(text);
+    bvglPushMatrix();
+    bvglTranslatef((std::max(min_width, tw) - tw) * align, 0, 0);
+    draw_text(text_colour, text);
+    bvglPopMatrix();
+}
+
 void boxed_text(const char* text, const float text_colour[4], const float box_colour[4],
                 float min_width, float align)
 {
-    const float tw = text_width(text);
-    const float box = std::max(min_width, tw);
-    ui_draw_bevel_box(box_colour, 0, 1, box, 0);
-    bvglPushMatrix();
-    bvglTranslatef((box - tw) * align, 0, 0);
-    draw_text(text_colour, text);
-    bvglPopMatrix();
+    text_box_only(text, box_colour, min_width);
+    text_in_box(text, text_colour, min_width, align);
 }
 
 const char* shown_label(const char* label)
@@ -161,12 +171,27 @@ void ui_draw_choice(ui_choice* choice, int focused, ui_vec2 pen, ui_vec2 pixel_s
 {
     const int f = focused ? 1 : 0;
     record_rect(&choice->rect, pen, pixel_scale, width);
-    boxed_text(shown_label(choice->label), label_text, label_box, width * split - m, align);
+    const char* label = shown_label(choice->label);
+    const float label_min = width * split - m;
     char text[1400];
     ui_choice_text(choice, text, sizeof text);
+    // Switching between the box and the font texture costs software GL dearly, so when
+    // the label fits its box (no box then covers another's text) both boxes go first.
+    const bool fits = text_width(label) <= label_min;
+    if (fits)
+        text_box_only(label, label_box, label_min);
+    else
+        boxed_text(label, label_text, label_box, label_min, align);
     bvglPushMatrix();
     bvglTranslatef(width * split + m, 0, 0);
-    boxed_text(text, button_text[f], button_box[f], (1 - split) * width - m, align);
+    text_box_only(text, button_box[f], (1 - split) * width - m);
+    if (fits) {
+        bvglPopMatrix();
+        text_in_box(label, label_text, label_min, align);
+        bvglPushMatrix();
+        bvglTranslatef(width * split + m, 0, 0);
+    }
+    text_in_box(text, button_text[f], (1 - split) * width - m, align);
     bvglPopMatrix();
 }
 
