@@ -166,32 +166,57 @@ void ui_choice_text(const ui_choice* choice, char* out, int size)
     snprintf(out, size_t(size), "%.*s\033[31m%s\033[0m%s", at, cut, ui_typeahead.typed, cut + at + n);
 }
 
-void ui_draw_choice(ui_choice* choice, int focused, ui_vec2 pen, ui_vec2 pixel_scale, float width,
-                    float align, float split)
+bool ui_choice_fits(const ui_choice* choice, float width, float split)
+{
+    char text[1400];
+    ui_choice_text(choice, text, sizeof text);
+    const char* label = shown_label(choice->label);
+    return !strchr(label, '\n') && !strchr(text, '\n') && text_width(label) <= width * split - m &&
+           text_width(text) <= (1 - split) * width - m;
+}
+
+void ui_draw_choice_boxes(ui_choice* choice, int focused, ui_vec2 pen, ui_vec2 pixel_scale, float width,
+                          float split)
 {
     const int f = focused ? 1 : 0;
     record_rect(&choice->rect, pen, pixel_scale, width);
-    const char* label = shown_label(choice->label);
-    const float label_min = width * split - m;
+    text_box_only(shown_label(choice->label), label_box, width * split - m);
     char text[1400];
     ui_choice_text(choice, text, sizeof text);
-    // Switching between the box and the font texture costs software GL dearly, so when
-    // the label fits its box (no box then covers another's text) both boxes go first.
-    const bool fits = text_width(label) <= label_min;
-    if (fits)
-        text_box_only(label, label_box, label_min);
-    else
-        boxed_text(label, label_text, label_box, label_min, align);
     bvglPushMatrix();
     bvglTranslatef(width * split + m, 0, 0);
     text_box_only(text, button_box[f], (1 - split) * width - m);
-    if (fits) {
-        bvglPopMatrix();
-        text_in_box(label, label_text, label_min, align);
-        bvglPushMatrix();
-        bvglTranslatef(width * split + m, 0, 0);
-    }
+    bvglPopMatrix();
+}
+
+void ui_draw_choice_texts(const ui_choice* choice, int focused, float width, float align, float split)
+{
+    const int f = focused ? 1 : 0;
+    text_in_box(shown_label(choice->label), label_text, width * split - m, align);
+    char text[1400];
+    ui_choice_text(choice, text, sizeof text);
+    bvglPushMatrix();
+    bvglTranslatef(width * split + m, 0, 0);
     text_in_box(text, button_text[f], (1 - split) * width - m, align);
+    bvglPopMatrix();
+}
+
+void ui_draw_choice(ui_choice* choice, int focused, ui_vec2 pen, ui_vec2 pixel_scale, float width,
+                    float align, float split)
+{
+    if (ui_choice_fits(choice, width, split)) {
+        ui_draw_choice_boxes(choice, focused, pen, pixel_scale, width, split);
+        ui_draw_choice_texts(choice, focused, width, align, split);
+        return;
+    }
+    const int f = focused ? 1 : 0;
+    record_rect(&choice->rect, pen, pixel_scale, width);
+    boxed_text(shown_label(choice->label), label_text, label_box, width * split - m, align);
+    char text[1400];
+    ui_choice_text(choice, text, sizeof text);
+    bvglPushMatrix();
+    bvglTranslatef(width * split + m, 0, 0);
+    boxed_text(text, button_text[f], button_box[f], (1 - split) * width - m, align);
     bvglPopMatrix();
 }
 

@@ -457,6 +457,25 @@ TEST_F(MenuScreensOnMesa, WidgetPicturesKeepTheirPixels)
     }
 }
 
+// A gate whose text outgrows its box keeps the one-at-a-time order (its box may then
+// cover a neighbour's text); the others go boxes first.
+TEST_F(MenuScreensOnMesa, OnlyChoicesWhoseTextsFitSplitTheirDrawing)
+{
+    if (!window)
+        return;
+    static const char* const items[3] = {"Empty", "A rider's name far too long for the gate box", "Two\nlines"};
+    int selected = 0;
+    ui_choice c{"Gate 1", items, 3, selected, {}};
+    EXPECT_TRUE(ui_choice_fits(&c, 18.6667f, 0.33f));
+    selected = 1;
+    EXPECT_FALSE(ui_choice_fits(&c, 18.6667f, 0.33f));
+    selected = 2;
+    EXPECT_FALSE(ui_choice_fits(&c, 18.6667f, 0.33f)) << "a second line lands on the next row";
+    selected = 0;
+    c.label = "A label far too long for its part";
+    EXPECT_FALSE(ui_choice_fits(&c, 18.6667f, 0.33f));
+}
+
 }  // namespace
 }  // namespace fronttest
 
