@@ -232,16 +232,26 @@ void ui_draw_slider(ui_slider* slider, int focused, ui_vec2 pen, ui_vec2 pixel_s
     if (slider->max > slider->min)
         F = std::clamp((slider->value - slider->min) / (slider->max - slider->min), 0.0, 1.0);
 
-    boxed_text(shown_label(slider->label), label_text, label_box, width * split - V - 3 * m, align);
-
+    const char* label = shown_label(slider->label);
+    const float label_min = width * split - V - 3 * m;
     snprintf(text, sizeof text, "%.2f", slider->value);
     const float value_width = text_width(text);
     const float value_box = std::max(V, value_width);
+    // With every text inside its box the boxes go first, saving texture switches.
+    const bool fits = !strchr(label, '\n') && text_width(label) <= label_min && value_width <= V;
+
+    if (fits)
+        text_box_only(label, label_box, label_min);
+    else
+        boxed_text(label, label_text, label_box, label_min, align);
+
     bvglPushMatrix();
     bvglTranslatef(width * split - V - m, 0, 0);
     ui_draw_bevel_box(label_box, 0, 1, value_box, 0);
-    bvglTranslatef(value_box - value_width, 0, 0);
-    draw_text(label_text, text);
+    if (!fits) {
+        bvglTranslatef(value_box - value_width, 0, 0);
+        draw_text(label_text, text);
+    }
     bvglPopMatrix();
 
     const float bar = width * split + m;
@@ -251,6 +261,14 @@ void ui_draw_slider(ui_slider* slider, int focused, ui_vec2 pen, ui_vec2 pixel_s
     const float* fill = button_text[f];
     if (F > 0)
         ui_fill_rect(fill[0], fill[1], fill[2], fill[3], bar, 1, bar + (width - bar) * float(F), 0);
+    if (!fits)
+        return;
+    text_in_box(label, label_text, label_min, align);
+    bvglPushMatrix();
+    bvglTranslatef(width * split - V - m, 0, 0);
+    bvglTranslatef(value_box - value_width, 0, 0);
+    draw_text(label_text, text);
+    bvglPopMatrix();
 }
 
 void ui_draw_text_cursor(const ui_text_field* field, float r, float g, float b, int position)
