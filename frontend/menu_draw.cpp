@@ -64,6 +64,41 @@ void start_button(menu_frame& f)
     ui_draw_label_box(&menu_buttons.start, f.pen, f.scale, 15, 0, ui_start_text[k], ui_start_box[k]);
 }
 
+// pass: 0 whole choices, 1 boxes only, 2 texts only.
+void gate_column_pass(menu_frame& f, int pass)
+{
+    constexpr float width = 18.6667f, split = 0.33f;
+    for (int i = 0; i < kGateSlots; ++i) {
+        if (i == 20)
+            f.advance(28, 27.5f);
+        if (i > 0)
+            f.advance(0, -kPitch);
+        ui_choice* c = &gate_choices[i];
+        if (pass == 0)
+            ui_draw_choice(c, focus(7 + i), f.pen, f.scale, width, 0, split);
+        else if (pass == 1)
+            ui_draw_choice_boxes(c, focus(7 + i), f.pen, f.scale, width, split);
+        else
+            ui_draw_choice_texts(c, focus(7 + i), width, 0, split);
+    }
+}
+
+// The forty gates, all boxes first and then all texts when every text fits its box.
+void gate_columns(menu_frame& f)
+{
+    bool fit = true;
+    for (int i = 0; i < kGateSlots && fit; ++i)
+        fit = ui_choice_fits(&gate_choices[i], 18.6667f, 0.33f);
+    if (!fit)
+        return gate_column_pass(f, 0);
+    const menu_frame start = f;
+    bvglPushMatrix();
+    gate_column_pass(f, 1);
+    bvglPopMatrix();
+    f = start;
+    gate_column_pass(f, 2);
+}
+
 void new_race()
 {
     menu_frame f = menu_frame_begin("New Race", "Back to Main Menu");
@@ -82,13 +117,7 @@ void new_race()
     ui_draw_slider(&laps_slider, focus(6), f.pen, f.scale, w, 0, 0.375f);
     ui_end();
     ui_begin_menu(42, 4.6667f, -13.5f, &f.pen, &f.scale);
-    for (int i = 0; i < kGateSlots; ++i) {
-        if (i == 20)
-            f.advance(28, 27.5f);
-        if (i > 0)
-            f.advance(0, -kPitch);
-        ui_draw_choice(&gate_choices[i], focus(7 + i), f.pen, f.scale, 18.6667f, 0, 0.33f);
-    }
+    gate_columns(f);
     ui_end();
 }
 

@@ -470,6 +470,65 @@ TEST_F(MenuScreensOnMesa, ConsoleLinesAndScrollBack)
     message_log = {};
 }
 
+uint64_t frame_hash(const Frame& f)
+{
+    uint64_t h = 1469598103934665603ull;
+    for (uint8_t byte : f.rgba)
+        h = (h ^ byte) * 1099511628211ull;
+    return h;
+}
+
+// The widgets are drawn in fewer, larger draws for speed; the pictures must stay the
+// same to the bit. The hashes were taken from the pictures of the one-draw-per-rectangle
+// drawing on this machine's Mesa llvmpipe (another Mesa may round differently and then
+// needs them taken anew from a known-good build).
+TEST_F(MenuScreensOnMesa, WidgetPicturesKeepTheirPixels)
+{
+    struct Shot {
+        int width, screen, item;
+        uint64_t hash;
+    };
+    const Shot shots[] = {
+        {640, screen_main_menu, 0, 0x806dba320137d36eull},      {640, screen_new_race, 0, 0x726b5af2b6774101ull},
+        {640, screen_new_race, 5, 0xdb67b745b3f3f8full},       {640, screen_new_race, 30, 0xfad9a61fc1480008ull},
+        {640, screen_graphics_sound, 12, 0xcab6d11e92b36b87ull}, {640, screen_choose_list, 3, 0x9c40973c2b70e703ull},
+        {1280, screen_new_race, 1, 0x4ac55bb8609f2cb7ull},      {1280, screen_new_race, 9, 0x5d43212faee25c9dull},
+        {1280, screen_customize_controls, 2, 0x70ba8808ba3df43cull},
+    };
+    int width = 0;
+    for (const Shot& s : shots) {
+        if (s.width != width) {
+            width = s.width;
+            open(width, width == 640 ? 480 : 720);
+        }
+        if (!window)
+            return;
+        const Drawn d = draw_screen(window, s.screen, s.item);
+        const uint64_t h = frame_hash(d.frame);
+        EXPECT_EQ(h, s.hash) << "screen " << s.screen << " item " << s.item << " at " << width << ": 0x"
+                             << std::hex << h;
+    }
+}
+
+// A gate whose text outgrows its box keeps the one-at-a-time order (its box may then
+// cover a neighbour's text); the others go boxes first.
+TEST_F(MenuScreensOnMesa, OnlyChoicesWhoseTextsFitSplitTheirDrawing)
+{
+    if (!window)
+        return;
+    static const char* const items[3] = {"Empty", "A rider's name far too long for the gate box", "Two\nlines"};
+    int selected = 0;
+    ui_choice c{"Gate 1", items, 3, selected, {}};
+    EXPECT_TRUE(ui_choice_fits(&c, 18.6667f, 0.33f));
+    selected = 1;
+    EXPECT_FALSE(ui_choice_fits(&c, 18.6667f, 0.33f));
+    selected = 2;
+    EXPECT_FALSE(ui_choice_fits(&c, 18.6667f, 0.33f)) << "a second line lands on the next row";
+    selected = 0;
+    c.label = "A label far too long for its part";
+    EXPECT_FALSE(ui_choice_fits(&c, 18.6667f, 0.33f));
+}
+
 }  // namespace
 }  // namespace fronttest
 
