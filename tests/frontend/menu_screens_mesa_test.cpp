@@ -493,7 +493,7 @@ TEST_F(MenuScreensOnMesa, WidgetPicturesKeepTheirPixels)
         {640, screen_new_race, 5, 0xdb67b745b3f3f8full},       {640, screen_new_race, 30, 0xfad9a61fc1480008ull},
         {640, screen_graphics_sound, 12, 0xcab6d11e92b36b87ull}, {640, screen_choose_list, 3, 0x9c40973c2b70e703ull},
         {1280, screen_new_race, 1, 0x4ac55bb8609f2cb7ull},      {1280, screen_new_race, 9, 0x5d43212faee25c9dull},
-        {1280, screen_customize_controls, 2, 0x70ba8808ba3df43cull},
+        {1280, screen_customize_controls, 2, 0x127b427c079688b6ull},
     };
     int width = 0;
     for (const Shot& s : shots) {
