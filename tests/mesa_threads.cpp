@@ -1,11 +1,12 @@
-// Every test program draws on Mesa's software renderer with no threads of its own:
-// the rasteriser works in the drawing thread and the shader cache is off. Worker
-// threads still alive when the process ends race the leak checker's stop-the-world
-// pass at exit, which then crashes ("Tracer caught signal 11") on a passed test.
-// The pictures are the same either way. Set before main(), so that children started
-// by a test inherit it; a value already in the environment is kept.
+// Under the sanitizers every test program draws on Mesa's software renderer with no
+// threads of its own: the rasteriser works in the drawing thread and the shader cache
+// is off. Worker threads still alive when the process ends race the leak checker's
+// stop-the-world pass at exit, which then crashes ("Tracer caught signal 11") after a
+// passed test. The pictures are the same either way. Set before main(), so that
+// children started by a test inherit it; a value already in the environment is kept.
 #include <cstdlib>
 
+#if defined(__SANITIZE_ADDRESS__)
 namespace {
 
 const bool single_threaded_mesa = [] {
@@ -15,3 +16,4 @@ const bool single_threaded_mesa = [] {
 }();
 
 }  // namespace
+#endif
