@@ -62,14 +62,19 @@ struct gearing {
 
 enum gearing_id { g125_five, g125_six, g250f_five, g250f_six, g250_five, g450f_five, g350_five, g50_six };
 
+// Besides the reference "cr125" and the "rs50" boxes, the ratios are spread so that
+// automatic shifting uses the whole box on a motocross course: first gear reaches its
+// family's shift-up speed near 28 ft/s (29 on the 125s), and each gear's ratio is a
+// fixed share of the one below (0.82 on the 125s, 0.68 to 0.75 on the others) that
+// lands an up-shift above the shift-down speed, so the box never hunts.
 constexpr gearing gearings[] = {
     {3.15f, 13, 52, {2.357143f, 1.866667f, 1.578947f, 1.294118f, 1.133333f, -1}},
-    {3.2f, 13, 50, {2.285714f, 1.866667f, 1.571429f, 1.35f, 1.181818f, 1.043478f}},
-    {3.35f, 13, 48, {2.142857f, 1.75f, 1.45f, 1.227273f, 1.086957f, -1}},
-    {3.32f, 13, 48, {2.142857f, 1.785714f, 1.5f, 1.294118f, 1.125f, 1.0f}},
-    {2.9f, 14, 50, {1.857143f, 1.5f, 1.25f, 1.045455f, 0.913043f, -1}},
-    {3.0f, 13, 49, {1.785714f, 1.444444f, 1.2f, 1.0f, 0.863636f, -1}},
-    {3.1f, 13, 50, {1.928571f, 1.5625f, 1.277778f, 1.083333f, 0.956522f, -1}},
+    {3.2f, 13, 50, {3.8141f, 3.1276f, 2.5646f, 2.1030f, 1.7245f, 1.4141f}},
+    {3.35f, 13, 48, {4.0945f, 2.9480f, 2.1226f, 1.5283f, 1.1003f, -1}},
+    {3.32f, 13, 48, {4.1315f, 3.0986f, 2.3240f, 1.7430f, 1.3072f, 0.9804f}},
+    {2.9f, 14, 50, {3.5208f, 2.6054f, 1.9280f, 1.4267f, 1.0558f, -1}},
+    {3.0f, 13, 49, {3.7623f, 2.5583f, 1.7397f, 1.1830f, 0.8044f, -1}},
+    {3.1f, 13, 50, {3.5681f, 2.4977f, 1.7484f, 1.2238f, 0.8567f, -1}},
     {3.714286f, 12, 55, {3.0909f, 2.0f, 1.5f, 1.2f, 1.0455f, 0.9565f}},
 };
 

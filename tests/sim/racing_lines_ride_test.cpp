@@ -6,6 +6,7 @@
 #include "sim/autopilot_plan.h"
 #include "sim_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -19,9 +20,9 @@ protected:
 TEST_F(CentrelineRide, FillsEveryTableWithJoiningLinesAndTheirTimes)
 {
     const lines_course oval = aitest::oval_course(3);
-    EXPECT_EQ(ride_racing_line(oval, {40, 12, 0}), 16);   // 17 switch points, the first ends no segment
-    EXPECT_EQ(ride_racing_line(oval, {40, 12, 0}), 0);   // the same ride again: duplicates
-    EXPECT_EQ(ride_racing_line(oval, {38, 12, 2.0f}), 16);
+    EXPECT_EQ(ride_racing_line(oval, {40, 12, 0, 0}), 16);   // 17 switch points, the first ends no segment
+    EXPECT_EQ(ride_racing_line(oval, {40, 12, 0, 0}), 0);   // the same ride again: duplicates
+    EXPECT_EQ(ride_racing_line(oval, {38, 12, 2.0f, 2.0f}), 16);
     for (int t = 0; t < 9; ++t) {
         const ai_line& line = ai_lines.tables[t].lines[0];
         SCOPED_TRACE(t);
@@ -93,7 +94,7 @@ TEST_F(CentrelineRide, JumpsTheDoubleAtASpeedThatLandsOnItsFarSlope)
     for (float top : {34.0f, 54.0f}) {
         SCOPED_TRACE(top);
         ai_lines_clear();
-        ASSERT_GT(ride_racing_line(oval, {top, 12, 0}), 0);
+        ASSERT_GT(ride_racing_line(oval, {top, 12, 0, 0}), 0);
         int flying = 0, in_gap = 0;
         float landed_at = -1;
         for (int t = 0; t < ai_lines.table_count; ++t)
@@ -118,6 +119,64 @@ TEST_F(CentrelineRide, JumpsTheDoubleAtASpeedThatLandsOnItsFarSlope)
         EXPECT_GT(landed_at, 440.0f);
         EXPECT_LT(landed_at, 464.0f);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The first segment's lines leave from the rider's start slot and merge into its lane;
+// past the merge the ride is the lane's own, which the tables turn down as duplicates.
+TEST_F(CentrelineRide, ALineFromAStartSlotMergesIntoItsLane)
+{
+    const lines_course oval = aitest::oval_course();
+    ASSERT_EQ(ride_racing_line(oval, {40, 12, 0, 0}), 16);
+    int before[9];
+    for (int t = 0; t < 9; ++t)
+        before[t] = ai_table_used_count(ai_lines.tables[t]);
+    // Only the segments of the merge are new; the rest are the lane's own lines.
+    const int stored = ride_racing_line(oval, {40, 12, 0, -15});
+    EXPECT_GE(stored, 1);
+    EXPECT_LE(stored, 2);
+    const ai_line& centre = ai_lines.tables[0].lines[0];
+    const ai_line& slot = ai_lines.tables[0].lines[1];
+    ASSERT_EQ(slot.point_count, centre.point_count);
+    EXPECT_NEAR(std::hypot(slot.points[0].x - centre.points[0].x, slot.points[0].z - centre.points[0].z), 15.0f,
+                0.5f);
+    EXPECT_GT(slot.points[0].z, centre.points[0].z);   // to the right of a rider heading +x
+    EXPECT_EQ(slot.segment_time, centre.segment_time);
+    for (int t = 2; t < 9; ++t)
+        EXPECT_EQ(ai_table_used_count(ai_lines.tables[t]), before[t]) << t;
+}
+
+// Whoops along the oval's far side: crests 13 ft apart, 1 ft high.
+float whoops(float x, float z)
+{
+    if (z < 500 || x < 300 || x > 500)
+        return 0;
+    const float s = std::sin(3.1415927f * (x - 300) / 13.0f);
+    return s * s;
+}
+
+TEST_F(CentrelineRide, RollsThroughWhoopsAtOneSteadySpeed)
+{
+    lines_course oval = aitest::oval_course();
+    oval.ground = whoops;
+    ASSERT_GT(ride_racing_line(oval, {54, 18, 0, 0}), 0);
+    float slowest = 1e9f, fastest = 0;
+    for (int t = 0; t < ai_lines.table_count; ++t)
+        for (const ai_line& line : ai_lines.tables[t].lines)
+            for (int i = 0; i < line.point_count; ++i) {
+                const ai_line_point& p = line.points[i];
+                if (p.z < 500 || p.x < 330 || p.x > 450)
+                    continue;
+                slowest = std::min(slowest, std::fabs(p.speed));
+                fastest = std::max(fastest, std::fabs(p.speed));
+                EXPECT_FALSE(std::signbit(p.speed)) << "a whoop jumped at x " << p.x;
+            }
+    ASSERT_GT(fastest, 0.0f);
+    EXPECT_LT(fastest - slowest, 6.0f);   // no braking for each crest and opening up between
+    EXPECT_GT(slowest, 10.0f);
 }
 
 }  // namespace

@@ -324,16 +324,38 @@ bool write_sample_lines(const std::string& data)
         }
 
     const lines_rider riders[3][3] = {
-        {{34, 10, 0}, {32, 10, 2.5f}, {32, 10, -2.5f}},
-        {{44, 14, 0}, {42, 14, 2.5f}, {42, 14, -2.5f}},
-        {{54, 18, 0}, {52, 18, 2.5f}, {52, 18, -2.5f}},
+        {{34, 10, 0, 0}, {32, 10, 2.5f, 2.5f}, {32, 10, -2.5f, -2.5f}},
+        {{44, 14, 0, 0}, {42, 14, 2.5f, 2.5f}, {42, 14, -2.5f, -2.5f}},
+        {{54, 18, 0, 0}, {52, 18, 2.5f, 2.5f}, {52, 18, -2.5f, -2.5f}},
     };
+    // Every start slot gets a line that leaves from it: a bike at the side of the gate
+    // has no line to join a few feet ahead of it in the middle of the straight.
+    std::vector<float> slot_lanes;
+    const centre_sample& at_start = lc.centreline[size_t(
+        std::min_element(lc.centreline.begin(), lc.centreline.end(),
+                         [&](const centre_sample& a, const centre_sample& b) {
+                             return std::fabs(a.s - lc.start_s) < std::fabs(b.s - lc.start_s);
+                         }) -
+        lc.centreline.begin())];
+    for (int i = 0; i < gates.start_slot_count; ++i)
+        slot_lanes.push_back((gates.start_slot_position[i][0] - at_start.x) * at_start.nx +
+                             (gates.start_slot_position[i][2] - at_start.z) * at_start.nz);
     ai_lines_learning = 1;
     bool ok = true;
     for (int skill = 0; skill < 3; ++skill) {
         ai_lines_clear();
         for (const lines_rider& r : riders[skill])
             ride_racing_line(lc, r);
+        for (float slot_lane : slot_lanes) {
+            // It merges into the nearest lane, so that past the start it rides that
+            // lane's line exactly (which the tables then turn down as a duplicate).
+            lines_rider r = riders[skill][0];
+            for (const lines_rider& other : riders[skill])
+                if (std::fabs(other.lane - slot_lane) < std::fabs(r.lane - slot_lane))
+                    r = other;
+            r.start_lane = slot_lane;
+            ride_racing_line(lc, r);
+        }
         ok = ai_lines_write("tracks/sample", ai_lines_file_name(skill)) == 1 && ok;
     }
     ai_lines_free();

@@ -16,6 +16,9 @@ constexpr float gravity = 32.0f;
 constexpr float airborne_from = 1.0f;   // feet of air that make a jump of a take-off
 constexpr float landing_slope = -0.15f; // the ground falls at least this much where a jump lands
 constexpr float landing_room = 12.0f;   // and still falls this far past it (a bike flies a little long)
+constexpr float merge_length = 150.0f;  // feet from the start slot into the rider's own lane
+constexpr float rough_stretch = 30.0f;  // take-offs closer than this make one rough stretch
+constexpr float rough_speed_share = 0.8f;  // of its slowest crest's speed, so the bike stays on the ground
 
 // The ground the rider rides along the centreline (its lane beside it), and the
 // flights it makes off jumps at the speeds it plans.
@@ -93,6 +96,7 @@ std::vector<float> speed_profile(const std::vector<centre_sample>& line, const l
     }
     accelerate_and_brake(line, v);
     for (int round = 0; round < 3; ++round) {
+        std::vector<size_t> held;   // take-offs whose speed the landing decided
         for (size_t i = 0; i < n;) {
             const flight f = fly(g, i, v[i]);
             if (f.air < airborne_from) {
@@ -102,9 +106,23 @@ std::vector<float> speed_profile(const std::vector<centre_sample>& line, const l
             for (float u = v[i]; u > 1; u -= 0.5f)
                 if (lands_well(g, i, fly(g, i, u))) {
                     v[i] = std::min(v[i], u);
+                    held.push_back(i);
                     break;
                 }
             i += std::max<size_t>(fly(g, i, v[i]).landing, 1);
+        }
+        // Through whoops a rider rolls at one steady speed, below the slowest crest's,
+        // rather than braking for every crest and opening up between them: a bike
+        // bucked about at crest speed lands on one wheel and tips over.
+        const size_t close = size_t(std::lround(rough_stretch / g.spacing));
+        for (size_t k = 0; k + 1 < held.size();) {
+            size_t last = k;
+            float slowest = v[held[k]];
+            while (last + 1 < held.size() && held[last + 1] - held[last] <= close)
+                slowest = std::min(slowest, v[held[++last]]);
+            for (size_t i = held[k]; last > k && i <= held[last]; ++i)
+                v[i] = std::min(v[i], slowest * rough_speed_share);
+            k = last + 1;
         }
         accelerate_and_brake(line, v);
     }
@@ -158,7 +176,9 @@ struct course_walker {
         const size_t i = index_at(lap_s(distance));
         const centre_sample& c = course.centreline[i];
         const float v = std::min(limit[i], launch_speed);
-        const float x = c.x + c.nx * rider.lane, z = c.z + c.nz * rider.lane;
+        const float merged = std::clamp(float(distance) / merge_length, 0.0f, 1.0f);
+        const float lane = rider.start_lane + (rider.lane - rider.start_lane) * merged * merged * (3 - 2 * merged);
+        const float x = c.x + c.nx * lane, z = c.z + c.nz * lane;
         const float lean = -std::atan(v * v * c.curvature / 32.0f);
         // In flight the speed carries the sign of both wheels off the ground.
         if (!std::isnan(air[i]))

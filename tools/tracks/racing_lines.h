@@ -12,6 +12,7 @@ struct lines_rider {
     float top_speed;       // ft/s
     float grip;            // lateral acceleration it turns at, ft/s^2
     float lane;            // feet beside the centreline, to the left when positive
+    float start_lane;      // its lane at the start spot (its start slot), merging into `lane`
 };
 
 struct lines_course {
