@@ -55,6 +55,18 @@ struct lines {
     uint32_t ar, br, cr, dr, er;
 };
 
+// One step of a line: f is the round's function of b, c and d.
+inline void step(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e, uint32_t f, uint32_t word,
+                 uint32_t k, int shift)
+{
+    const uint32_t t = rol(a + f + word + k, shift) + e;
+    a = e;
+    e = d;
+    d = rol(c, 10);
+    c = b;
+    b = t;
+}
+
 // One round of 16 steps on both lines, unrolled so that the function, the word
 // order and the rotations are constants: the digest covers every track file and the
 // heights at each track load.
@@ -64,20 +76,10 @@ inline void run_round(lines& v, const uint32_t x[16])
 #pragma GCC unroll 16
     for (int k = 0; k < 16; ++k) {
         const int j = round * 16 + k;
-        uint32_t t = rol(v.al + mix<round>(v.bl, v.cl, v.dl) + x[kWordLeft[j]] + kConstLeft[round], kShiftLeft[j]) +
-                     v.el;
-        v.al = v.el;
-        v.el = v.dl;
-        v.dl = rol(v.cl, 10);
-        v.cl = v.bl;
-        v.bl = t;
-        t = rol(v.ar + mix<4 - round>(v.br, v.cr, v.dr) + x[kWordRight[j]] + kConstRight[round], kShiftRight[j]) +
-            v.er;
-        v.ar = v.er;
-        v.er = v.dr;
-        v.dr = rol(v.cr, 10);
-        v.cr = v.br;
-        v.br = t;
+        step(v.al, v.bl, v.cl, v.dl, v.el, mix<round>(v.bl, v.cl, v.dl), x[kWordLeft[j]], kConstLeft[round],
+             kShiftLeft[j]);
+        step(v.ar, v.br, v.cr, v.dr, v.er, mix<4 - round>(v.br, v.cr, v.dr), x[kWordRight[j]], kConstRight[round],
+             kShiftRight[j]);
     }
 }
 

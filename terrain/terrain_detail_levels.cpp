@@ -9,6 +9,7 @@
 #include "terrain/terrain_settings.h"
 #include "terrain/terrain_textures.h"
 
+#include <bit>
 #include <vector>
 
 namespace {
@@ -32,14 +33,10 @@ std::vector<uint8_t> placeholder(int32_t side)
     return texels;
 }
 
+// Levels of a full chain down to 1 x 1 for a power-of-two side.
 int32_t mip_levels(int32_t side)
 {
-    int32_t levels = 1;
-    while (side > 1) {
-        side >>= 1;
-        ++levels;
-    }
-    return levels;
+    return int32_t(std::bit_width(uint32_t(side)));
 }
 
 // A new level texture. Without texels every level of its chain is defined but left
