@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
-#include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -66,46 +62,6 @@ float node_value(const terrain_state* t, int32_t k, int32_t i, int32_t j, float 
     return value;
 }
 
-// The largest |h - plane| of `count` points of one row, s = 0 .. count - 1: the point
-// s at first[step * s] (step 1 or -1), its plane value base + along[s]; at least worst.
-// Four points at a time: every point's value is computed exactly as one at a time,
-// and the largest of them does not depend on the order taken, so the pyramid is the
-// same to the bit. Building it is a good part of a track load.
-float row_error(const float* first, int32_t step, int32_t count, float base, const float* along, float worst)
-{
-    int32_t s = 0;
-#if defined(__SSE2__)
-    if (count >= 4) {
-        const __m128 vbase = _mm_set1_ps(base);
-        const __m128 sign = _mm_set1_ps(-0.0f);
-        __m128 largest = _mm_set1_ps(worst);
-        for (; s + 4 <= count; s += 4) {
-            __m128 h;
-            if (step > 0) {
-                h = _mm_loadu_ps(first + s);
-            } else {
-                h = _mm_loadu_ps(first - s - 3);
-                h = _mm_shuffle_ps(h, h, _MM_SHUFFLE(0, 1, 2, 3));   // points s .. s + 3
-            }
-            const __m128 plane = _mm_add_ps(vbase, _mm_loadu_ps(along + s));
-            const __m128 e = _mm_andnot_ps(sign, _mm_sub_ps(h, plane));
-            largest = _mm_max_ps(e, largest);   // e > largest ? e : largest, per lane
-        }
-        float four[4];
-        _mm_storeu_ps(four, largest);
-        for (float v : four)
-            if (v > worst)
-                worst = v;
-    }
-#endif
-    for (; s < count; ++s) {
-        const float e = std::fabs(first[step * s] - (base + along[s]));
-        if (e > worst)
-            worst = e;
-    }
-    return worst;
-}
-
 }  // namespace
 
 int terrain_triangle_error(terrain_state* t, int32_t c0, int32_t r0, int32_t c1, int32_t r1)
@@ -118,20 +74,17 @@ int terrain_triangle_error(terrain_state* t, int32_t c0, int32_t r0, int32_t c1,
     const float dz = height(t, c0, r1) - hp;
     const float inv = L > 0 ? 1.0f / float(L) : 0.0f;
 
-    // The plane's rise along the row, the same at every row: dx * s / L as one point
-    // at a time computes it.
-    thread_local std::vector<float> along;
-    along.resize(size_t(L) + 1);
-    for (int32_t s = 0; s <= L; ++s)
-        along[size_t(s)] = dx * float(s) * inv;
-
     int64_t budget = int64_t(t->work_budget) - 10;
     float worst = t->build_triangle_max;
     for (int32_t row = t->build_triangle_row; row <= L; ++row) {
         const int32_t j = r0 + sz * row;
         const float base = hp + dz * float(row) * inv;
-        worst = row_error(&t->heights[size_t(j) * size_t(t->size) + size_t(c0)], sx, L - row + 1, base, along.data(),
-                          worst);
+        for (int32_t s = 0; s <= L - row; ++s) {
+            const float plane = base + dx * float(s) * inv;
+            const float e = std::fabs(height(t, c0 + sx * s, j) - plane);
+            if (e > worst)
+                worst = e;
+        }
         budget -= L - row - 1;
         if (budget < 0) {
             t->work_budget = int32_t(std::max<int64_t>(budget, INT32_MIN));

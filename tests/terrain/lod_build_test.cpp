@@ -4,8 +4,6 @@
 #include "terrain/terrain_lod.h"
 #include "terrain_fixture.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,22 +12,6 @@ namespace {
 std::vector<float> pyramid(TestTerrain& t)
 {
     return std::vector<float>(t->lod_error_a, t->lod_error_a + terrain_pyramid_nodes(t->n));
-}
-
-// The triangle error point by point, as its definition reads.
-float reference_error(TestTerrain& t, int c0, int r0, int c1, int r1)
-{
-    const int L = std::abs(c1 - c0), sx = c1 > c0 ? 1 : -1, sz = r1 > r0 ? 1 : -1;
-    const float hp = t.h(c0, r0), dx = t.h(c1, r0) - hp, dz = t.h(c0, r1) - hp;
-    const float inv = L > 0 ? 1.0f / float(L) : 0.0f;
-    float worst = 0.0f;
-    for (int row = 0; row <= L; ++row)
-        for (int s = 0; s <= L - row; ++s) {
-            const float plane = hp + dz * float(row) * inv + dx * float(s) * inv;
-            const float e = std::fabs(t.h(c0 + sx * s, r0 + sz * row) - plane);
-            worst = e > worst ? e : worst;
-        }
-    return worst;
 }
 
 // Calls until the build is done; returns how many calls it took.
@@ -61,30 +43,6 @@ TEST(LodPyramid, NodeValuesFollowTheErrorTheNodeSizeAndTheNeighboursChildren)
     ASSERT_EQ(terrain_lod_build(g.get(), kTerrainUnlimitedBudget), 1);
     const float reach = 8.0f * 0.7071067811865476f * 0.25f + 8.0f * 1.5826829301659018f * 0.25f;
     EXPECT_FLOAT_EQ(g->lod_error_a[terrain_node_index(1, 0, 0)], reach * reach);
-}
-
-TEST(LodPyramid, TriangleErrorIsThePointByPointMaximumToTheBitInEveryOrientation)
-{
-    // Rough ground, and legs of every length up to 32 points, odd ones too, which
-    // leave rows that do not fill a group of four.
-    TestTerrain t(5, 1.0f);
-    for (int j = 0; j < t->size; ++j)
-        for (int i = 0; i < t->size; ++i)
-            t.h(i, j) = float((i * 7919 + j * 104729) % 1013) * 0.013f - 6.0f + 0.001f * float(i * j);
-    for (int L = 0; L <= 32; ++L)
-        for (int sx : {1, -1})
-            for (int sz : {1, -1}) {
-                const int c0 = sx > 0 ? 32 - L : L, r0 = sz > 0 ? 32 - L : L;
-                const int c1 = c0 + sx * L, r1 = r0 + sz * L;
-                t->work_budget = kTerrainUnlimitedBudget;
-                t->build_triangle_row = 0;
-                t->build_triangle_max = 0.0f;
-                ASSERT_EQ(terrain_triangle_error(t.get(), c0, r0, c1, r1), 1);
-                const float expected = reference_error(t, c0, r0, c1, r1);
-                EXPECT_EQ(std::memcmp(&t->build_triangle_max, &expected, sizeof expected), 0)
-                    << "leg " << L << " towards " << sx << "," << sz << ": " << t->build_triangle_max << " against "
-                    << expected;
-            }
 }
 
 TEST(LodPyramid, BudgetedBuildEqualsTheUnlimitedBuildBitForBit)
