@@ -6,6 +6,8 @@
 //   startup: <T> s to the menu, track load <L> s
 // T runs from the launch to the first menu frame shown; L from the track load's first
 // progress screen ("Resetting...") to the last progress call before that frame.
+// "startup_bench <launches> trace" also prints, per launch, the time since the launch
+// at every progress call, to show where the start-up spends its time.
 #include "foundation/front_door.h"
 #include "frontend/front_end.h"
 #include "race/program/main_loop.h"
@@ -32,44 +34,54 @@ clock_type::time_point launched;
 clock_type::time_point load_began, load_ended;
 bool loading = false;
 int result_pipe = -1;
+bool tracing = false;
 front_door_table real;
 void (*real_race_progress_screen)(const char*) = nullptr;
 
-// The track load's progress calls, timed through the door the front end installs.
-void mark_progress(const char* message)
+double since(clock_type::time_point from, clock_type::time_point to)
 {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// The track load's progress calls, timed through the door the front end installs.
+// Traced, each shows when it began and how long its own frame took.
+template <typename Call>
+void progress_call(const char* message, Call call)
+{
+    const auto began = clock_type::now();
     if (!loading && strcmp(message, "Resetting...") == 0) {
         loading = true;
-        load_began = clock_type::now();
+        load_began = began;
     }
+    call();
+    load_ended = clock_type::now();
+    if (tracing)
+        fprintf(stderr, "  %7.3f s  %6.1f ms  %s\n", since(launched, began), 1000.0 * since(began, load_ended),
+                message);
 }
 
 void progress_screen(const char* message)
 {
-    mark_progress(message);
-    real.draw_progress_screen(message);
-    load_ended = clock_type::now();
+    progress_call(message, [message] { real.draw_progress_screen(message); });
 }
 
 void race_progress_screen(const char* message)
 {
-    mark_progress(message);
-    real_race_progress_screen(message);
-    load_ended = clock_type::now();
+    progress_call(message, [message] { real_race_progress_screen(message); });
 }
 
 template <void (*front_door_table::*call)(const char*)>
 void timed(const char* message)
 {
-    (real.*call)(message);
-    load_ended = clock_type::now();
+    progress_call(message, [message] { (real.*call)(message); });
 }
 
 void first_frame_shown()
 {
     const auto now = clock_type::now();
-    const double seconds[2] = {std::chrono::duration<double>(now - launched).count(),
-                               loading ? std::chrono::duration<double>(load_ended - load_began).count() : -1.0};
+    if (tracing)
+        fprintf(stderr, "  %7.3f s  (first menu frame)\n", since(launched, now));
+    const double seconds[2] = {since(launched, now), loading ? since(load_began, load_ended) : -1.0};
     if (write(result_pipe, seconds, sizeof seconds) != sizeof seconds)
         _exit(3);
     loop.quit = 1;
@@ -105,8 +117,9 @@ double median(std::vector<double> v)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? atoi(argv[1]) : 5;
-    if (runs < 1 || runs > 100) {
-        fprintf(stderr, "usage: startup_bench [launches 1..100]\n");
+    tracing = argc > 2 && strcmp(argv[2], "trace") == 0;
+    if (runs < 1 || runs > 100 || (argc > 2 && !tracing)) {
+        fprintf(stderr, "usage: startup_bench [launches 1..100] [trace]\n");
         return 1;
     }
     bvtest::XvfbServer server;

@@ -35,14 +35,51 @@ constexpr uint32_t kConstRight[5] = {0x50A28BE6, 0x5C4DD124, 0x6D703EF3, 0x7A6D7
 constexpr uint32_t rol(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
 // The five boolean functions; the right line uses them in reverse order.
-constexpr uint32_t mix(int round, uint32_t x, uint32_t y, uint32_t z)
+template <int round>
+constexpr uint32_t mix(uint32_t x, uint32_t y, uint32_t z)
 {
-    switch (round) {
-    case 0: return x ^ y ^ z;
-    case 1: return (x & y) | (~x & z);
-    case 2: return (x | ~y) ^ z;
-    case 3: return (x & z) | (y & ~z);
-    default: return x ^ (y | ~z);
+    if constexpr (round == 0)
+        return x ^ y ^ z;
+    else if constexpr (round == 1)
+        return (x & y) | (~x & z);
+    else if constexpr (round == 2)
+        return (x | ~y) ^ z;
+    else if constexpr (round == 3)
+        return (x & z) | (y & ~z);
+    else
+        return x ^ (y | ~z);
+}
+
+struct lines {
+    uint32_t al, bl, cl, dl, el;
+    uint32_t ar, br, cr, dr, er;
+};
+
+// One step of a line: f is the round's function of b, c and d.
+inline void step(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e, uint32_t f, uint32_t word,
+                 uint32_t k, int shift)
+{
+    const uint32_t t = rol(a + f + word + k, shift) + e;
+    a = e;
+    e = d;
+    d = rol(c, 10);
+    c = b;
+    b = t;
+}
+
+// One round of 16 steps on both lines, unrolled so that the function, the word
+// order and the rotations are constants: the digest covers every track file and the
+// heights at each track load.
+template <int round>
+inline void run_round(lines& v, const uint32_t x[16])
+{
+#pragma GCC unroll 16
+    for (int k = 0; k < 16; ++k) {
+        const int j = round * 16 + k;
+        step(v.al, v.bl, v.cl, v.dl, v.el, mix<round>(v.bl, v.cl, v.dl), x[kWordLeft[j]], kConstLeft[round],
+             kShiftLeft[j]);
+        step(v.ar, v.br, v.cr, v.dr, v.er, mix<4 - round>(v.br, v.cr, v.dr), x[kWordRight[j]], kConstRight[round],
+             kShiftRight[j]);
     }
 }
 
@@ -53,28 +90,17 @@ void compress(uint32_t state[5], const uint8_t block[64])
         x[i] = uint32_t(block[4 * i]) | uint32_t(block[4 * i + 1]) << 8 |
                uint32_t(block[4 * i + 2]) << 16 | uint32_t(block[4 * i + 3]) << 24;
 
-    uint32_t al = state[0], bl = state[1], cl = state[2], dl = state[3], el = state[4];
-    uint32_t ar = al, br = bl, cr = cl, dr = dl, er = el;
-    for (int j = 0; j < 80; ++j) {
-        int round = j / 16;
-        uint32_t t = rol(al + mix(round, bl, cl, dl) + x[kWordLeft[j]] + kConstLeft[round], kShiftLeft[j]) + el;
-        al = el;
-        el = dl;
-        dl = rol(cl, 10);
-        cl = bl;
-        bl = t;
-        t = rol(ar + mix(4 - round, br, cr, dr) + x[kWordRight[j]] + kConstRight[round], kShiftRight[j]) + er;
-        ar = er;
-        er = dr;
-        dr = rol(cr, 10);
-        cr = br;
-        br = t;
-    }
-    uint32_t t = state[1] + cl + dr;
-    state[1] = state[2] + dl + er;
-    state[2] = state[3] + el + ar;
-    state[3] = state[4] + al + br;
-    state[4] = state[0] + bl + cr;
+    lines v{state[0], state[1], state[2], state[3], state[4], state[0], state[1], state[2], state[3], state[4]};
+    run_round<0>(v, x);
+    run_round<1>(v, x);
+    run_round<2>(v, x);
+    run_round<3>(v, x);
+    run_round<4>(v, x);
+    uint32_t t = state[1] + v.cl + v.dr;
+    state[1] = state[2] + v.dl + v.er;
+    state[2] = state[3] + v.el + v.ar;
+    state[3] = state[4] + v.al + v.br;
+    state[4] = state[0] + v.bl + v.cr;
     state[0] = t;
 }
 

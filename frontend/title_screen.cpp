@@ -37,8 +37,10 @@ void title_screen_draw(const char* message)
     bvglDisable(GL_DEPTH_TEST);
     bvglPushMatrix();
     bvglTranslatef(0, 0, -1);
-    ui_fill_rect(0, 0, 0, 1, -w, h, w, -h);
-    // The picture is twice as wide as high: it fills the width or the height.
+    // The picture is twice as wide as high: it fills the width or the height, and
+    // overflows the other side, so it covers the whole view (unblended; without a
+    // picture it samples black). No background fill is needed under it: a full-window
+    // blended pass is a good part of every progress frame on a software renderer.
     if (w > 2 * h)
         hud_textured_quad(hud_pictures.title, -w, 0.5f * w, w, -0.5f * w);
     else

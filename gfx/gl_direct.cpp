@@ -52,6 +52,12 @@ void bvglClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
     gl.ClearColor(r, g, b, a);
 }
 
+void bvglClearBufferfv(GLenum buffer, GLint drawbuffer, const GLfloat* value)
+{
+    gl_replay_queue();
+    gl.ClearBufferfv(buffer, drawbuffer, value);
+}
+
 void bvglDeleteBuffers(GLsizei n, const GLuint* buffers)
 {
     gl_replay_queue();

@@ -47,6 +47,7 @@ void bvglBufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, const vo
 GLenum bvglCheckFramebufferStatus(GLenum target);
 void bvglClear(GLbitfield mask);
 void bvglClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a);
+void bvglClearBufferfv(GLenum buffer, GLint drawbuffer, const GLfloat* value);
 void bvglDeleteBuffers(GLsizei n, const GLuint* buffers);
 void bvglDeleteFramebuffers(GLsizei n, const GLuint* framebuffers);
 void bvglDeleteTextures(GLsizei n, const GLuint* textures);

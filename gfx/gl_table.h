@@ -75,7 +75,8 @@
     X(PFNGLGENBUFFERSPROC, GenBuffers)                                       \
     X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays)                             \
     X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                               \
-    X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)
+    X(PFNGLVERTEXATTRIBPOINTERPROC, VertexAttribPointer)                     \
+    X(PFNGLCLEARBUFFERFVPROC, ClearBufferfv)
 
 struct gl_table {
 #define BV_GL_MEMBER(type, name) type name;
@@ -86,7 +87,7 @@ struct gl_table {
 // The table every GL call of the layer goes through.
 extern gl_table gl;
 
-inline constexpr int gl_table_size = 69;
+inline constexpr int gl_table_size = 70;
 
 // Looks a GL function up by its full name ("glBindTexture"); null when not found.
 // The context is handed back unchanged (the window, for the platform's call).

@@ -9,6 +9,7 @@
 #include "terrain/terrain_settings.h"
 #include "terrain/terrain_textures.h"
 
+#include <bit>
 #include <vector>
 
 namespace {
@@ -32,7 +33,14 @@ std::vector<uint8_t> placeholder(int32_t side)
     return texels;
 }
 
-// A new level texture; without texels its contents are left for the clear to black.
+// Levels of a full chain down to 1 x 1 for a power-of-two side.
+int32_t mip_levels(int32_t side)
+{
+    return int32_t(std::bit_width(uint32_t(side)));
+}
+
+// A new level texture. Without texels every level of its chain is defined but left
+// for the clear to black, which needs each one to exist to attach it.
 uint32_t make_texture(int32_t side, const uint8_t* texels)
 {
     GLuint id = 0;
@@ -47,32 +55,41 @@ uint32_t make_texture(int32_t side, const uint8_t* texels)
     bvglTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, side, side, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
     if (terrain_ground_mipmaps && texels)
         bvglGenerateMipmap(GL_TEXTURE_2D);
+    else if (terrain_ground_mipmaps)
+        for (int32_t level = 1, levels = mip_levels(side); level < levels; ++level)
+            bvglTexImage2D(GL_TEXTURE_2D, level, GL_RGB8, side >> level, side >> level, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                           nullptr);
     bvglBindTexture(GL_TEXTURE_2D, 0);
     return id;
 }
 
-// 0 when the framebuffer would not take the texture.
+// 0 when the framebuffer would not take the texture. Each mip level is cleared on its
+// own: a plain clear is a memory fill for the driver, where a drawn quad and generated
+// mipmaps first have it build shaders, a large part of the whole track load.
 int clear_to_black(terrain_state* t, uint32_t texture)
 {
     const int bound = terrain_framebuffer_bind(t, texture);
     if (bound) {
+        static const GLfloat black[4] = {0, 0, 0, 1};
         gl_use_shader(shader_unlit);
         bvglDisable(GL_BLEND);
-        bvglBindTexture(GL_TEXTURE_2D, gl_state.gl_white_texture);
-        imm_color[0] = imm_color[1] = imm_color[2] = 0.0f;
-        imm_color[3] = 1.0f;
-        bvglBegin(GL_QUADS);
-        bvglVertex2f(-1, -1);
-        bvglVertex2f(1, -1);
-        bvglVertex2f(1, 1);
-        bvglVertex2f(-1, 1);
-        bvglEnd();
-        imm_color[0] = imm_color[1] = imm_color[2] = 1.0f;
-        if (terrain_ground_mipmaps) {
-            bvglBindTexture(GL_TEXTURE_2D, texture);
-            bvglGenerateMipmap(GL_TEXTURE_2D);
+        bvglClearBufferfv(GL_COLOR, 0, black);
+        const int32_t levels = terrain_ground_mipmaps ? mip_levels(t->detail_texture_size) : 1;
+        for (int32_t level = 1; level < levels; ++level) {
+            bvglFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, level);
+            if (bvglCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+                // A driver that cannot draw into a smaller level still makes them from
+                // the cleared base.
+                bvglBindTexture(GL_TEXTURE_2D, texture);
+                bvglGenerateMipmap(GL_TEXTURE_2D);
+                bvglBindTexture(GL_TEXTURE_2D, 0);
+                break;
+            }
+            bvglClearBufferfv(GL_COLOR, 0, black);
         }
+        // What the loader draws next starts from white and no texture.
         bvglBindTexture(GL_TEXTURE_2D, 0);
+        imm_color[0] = imm_color[1] = imm_color[2] = imm_color[3] = 1.0f;
     }
     bvglBindFramebuffer(GL_FRAMEBUFFER, 0);
     return bound;

@@ -45,12 +45,6 @@ inline float sample_height(float low, float high, uint32_t v)
     return float(double(low) + (double(high) - double(low)) * double(v) / 65535.0);
 }
 
-void feed(ripemd160_ctx* digest, uint16_t v)
-{
-    const uint8_t bytes[2] = {uint8_t(v & 0xff), uint8_t(v >> 8)};
-    ripemd160_update(digest, bytes, 2);
-}
-
 bool read_inline(terrain_state* t, vfs_file* f, ripemd160_ctx* digest)
 {
     const size_t count = size_t(t->size) * size_t(t->size);
@@ -65,9 +59,10 @@ bool read_inline(terrain_state* t, vfs_file* f, ripemd160_ctx* digest)
     }
     if (got < bytes.size())
         return false;
+    // The file holds the samples as the digest takes them.
+    ripemd160_update(digest, bytes.data(), bytes.size());
     for (size_t k = 0; k < count; ++k) {
         const uint16_t v = uint16_t(bytes[2 * k] | (bytes[2 * k + 1] << 8));
-        feed(digest, v);
         t->heights[k] = sample_height(t->min_height, t->max_height, v);
     }
     return true;
@@ -83,13 +78,17 @@ bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
         return false;
     }
     const int32_t N = t->size;
+    // A row at a time into the digest, low byte first: the same bytes as one by one.
+    std::vector<uint8_t> bytes(size_t(N) * 2);
     for (int32_t j = 0; j < N; ++j) {
         const uint16_t* row = samples + size_t(j < h ? j : h - 1) * size_t(w);
         for (int32_t i = 0; i < N; ++i) {
             const uint16_t v = row[i < w ? i : w - 1];
-            feed(digest, v);
+            bytes[2 * size_t(i)] = uint8_t(v & 0xff);
+            bytes[2 * size_t(i) + 1] = uint8_t(v >> 8);
             t->heights[size_t(j) * size_t(N) + size_t(i)] = sample_height(t->min_height, t->max_height, v);
         }
+        ripemd160_update(digest, bytes.data(), bytes.size());
     }
     mem_free(samples);
     return true;
