@@ -138,12 +138,13 @@ float tile_grip_angle(const terrain_state* terrain, float x, float z)
     return std::min(std::atan(std::max(terrain->friction_values[tile][0], 0.0f)), 1.1780972f);
 }
 
-// The ground's lean across the bike at (x, z): negative when it falls to the right.
-float ground_lean(const terrain_state* terrain, float x, float z, const vec3f& right)
+// The ground's slope across the bike at (x, z), along the bike's own sideways axis:
+// positive when it falls to the bike's right.
+float slope_across(const terrain_state* terrain, float x, float z, const vec3f& right)
 {
     float n[3];
     terrain_normal_at(terrain, x, z, n);
-    return -std::asin(std::clamp(n[0] * right.x + n[1] * right.y + n[2] * right.z, -1.0f, 1.0f));
+    return std::asin(std::clamp(n[0] * right.x + n[1] * right.y + n[2] * right.z, -1.0f, 1.0f));
 }
 
 }  // namespace
@@ -282,9 +283,8 @@ void autopilot_drive(rider_slot* rider)
         const vec3f fv = velocity(rider->bodies[body_front_wheel]);
         const float before = wanted;
         auto limit_at = [&](float x, float z) {
-            const float slope = ground_lean(ground, x, z, right);
-            const float grip = tile_grip_angle(ground, x, z);
-            wanted = std::clamp(wanted, slope - grip, slope + grip);
+            wanted = autopilot_ground_lean_limit(wanted, lean, slope_across(ground, x, z, right),
+                                                 tile_grip_angle(ground, x, z));
         };
         for (int i = std::min(l + 4, count - 1); i >= l; --i)
             limit_at(path[i].x, path[i].z);

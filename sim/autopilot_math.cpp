@@ -55,6 +55,14 @@ float autopilot_lean_radius(float speed, float grip, float lean)
     return -speed * speed / (32.0f * grip * t);
 }
 
+float autopilot_ground_lean_limit(float wanted, float lean, float slope, float grip_angle)
+{
+    // The slope is taken across the leaning bike, so it carries the lean itself: a bike
+    // leant over on flat ground sees the ground fall away by its own lean.
+    const float ground = lean - slope;
+    return clampf(wanted, ground - grip_angle, ground + grip_angle);
+}
+
 controls_out autopilot_controls(const controls_situation& s, float v, float d)
 {
     controls_out c{0, 0, 0, 0};

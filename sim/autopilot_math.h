@@ -17,6 +17,12 @@ float autopilot_arc_radius(const vec3f& frame, const vec3f& velocity, const vec3
 // straight line, 1e6 ft to the side the bike leans.
 float autopilot_lean_radius(float speed, float grip, float lean);
 
+// The wanted lean clamped into what the ground allows at one spot: the ground's own
+// lean (the bike's lean less the ground's slope across the bike, `slope` being measured
+// along the bike's own sideways axis, positive when the ground falls to its right) plus
+// or minus the tile's grip angle.
+float autopilot_ground_lean_limit(float wanted, float lean, float slope, float grip_angle);
+
 struct controls_situation {
     bool rear_on_ground;
     bool front_below_rear;        // front wheel lower than the rear

@@ -33,6 +33,23 @@ TEST(LeanRadius, UprightIsAStraightLineNotADivisionByZero)
     EXPECT_TRUE(std::isfinite(autopilot_arc_radius({0, 0, 0}, {0, 0, 0}, {0, 0, -5}, autopilot_lean_radius(0, 1, 0))));
 }
 
+TEST(GroundLean, TheGripAngleCountsFromTheGroundNotFromTheLeaningBike)
+{
+    // The slope is read along the bike's own sideways axis, so a bike leant over on
+    // flat ground sees the ground fall away by its own lean. Dirt: grip 1.05.
+    const float grip = std::atan(1.05f), right35 = -0.61f;
+    // Flat ground: a 35 degree lean into a turn is well within the tyres' grip (taken
+    // from the bike, it was cut to 12 degrees and the rider braked in every turn).
+    EXPECT_FLOAT_EQ(autopilot_ground_lean_limit(right35, right35, right35, grip), right35);
+    EXPECT_FLOAT_EQ(autopilot_ground_lean_limit(-1.2f, 0, 0, grip), -grip);
+    EXPECT_FLOAT_EQ(autopilot_ground_lean_limit(1.2f, right35, right35, grip), grip);
+    // A berm falling 0.4 rad to the right carries a rider leant 0.9 rad into it (the
+    // slope across the bike is then 0.5 rad the other way) and allows down to -0.4 - grip.
+    EXPECT_FLOAT_EQ(autopilot_ground_lean_limit(-1.1f, -0.9f, -0.5f, grip), -1.1f);
+    EXPECT_FLOAT_EQ(autopilot_ground_lean_limit(-1.3f, -0.9f, -0.5f, grip), -0.4f - grip);
+    EXPECT_FLOAT_EQ(autopilot_ground_lean_limit(0.5f, -0.9f, -0.5f, grip), -0.4f + grip);
+}
+
 TEST(Controls, ThrottleBrakesAndClutchFollowTheTargetSpeed)
 {
     const controls_situation ground{true, false, false, 0, false, 2, 6000, 7000};

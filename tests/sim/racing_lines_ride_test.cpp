@@ -95,7 +95,7 @@ TEST_F(CentrelineRide, JumpsTheDoubleAtASpeedThatLandsOnItsFarSlope)
         SCOPED_TRACE(top);
         ai_lines_clear();
         ASSERT_GT(ride_racing_line(oval, {top, 12, 0, 0}), 0);
-        int flying = 0, in_gap = 0;
+        int flying = 0, in_gap = 0, run_ups = 0;
         float landed_at = -1;
         for (int t = 0; t < ai_lines.table_count; ++t)
             for (const ai_line& line : ai_lines.tables[t].lines)
@@ -112,9 +112,18 @@ TEST_F(CentrelineRide, JumpsTheDoubleAtASpeedThatLandsOnItsFarSlope)
                     }
                     if (air && i + 1 < line.point_count && !std::signbit(line.points[i + 1].speed))
                         landed_at = line.points[i + 1].x;
+                    // In the last 3 s (12 points) before the take-off a rider opens up
+                    // rather than brakes, so the line has already slowed to the jump's speed
+                    // (as far back as this segment's line goes).
+                    if (air && i >= 2 && !std::signbit(line.points[i - 1].speed)) {
+                        ++run_ups;
+                        for (int k = std::max(i - 12, 0); k < i; ++k)
+                            EXPECT_NEAR(line.points[k].speed, line.points[i - 1].speed, 2.5f) << k - i;
+                    }
                 }
         EXPECT_GT(flying, 0);
         EXPECT_GT(in_gap, 0);
+        EXPECT_GT(run_ups, 0);
         // Back on the ground on the landing's falling side, not past it.
         EXPECT_GT(landed_at, 440.0f);
         EXPECT_LT(landed_at, 464.0f);

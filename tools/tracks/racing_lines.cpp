@@ -10,7 +10,8 @@ namespace {
 
 constexpr double tick = 1.0 / 128;
 constexpr float rest_height = 2.0f;   // frame above the wheel contacts
-constexpr float accelerate = 12.0f;   // ft/s^2 out of turns and off the start
+constexpr float accelerate = 12.0f;   // ft/s^2 out of turns
+constexpr float launch = 20.0f;       // ft/s^2 off the start, full throttle on packed dirt
 constexpr float brake = 12.0f;   // what an automatic rider brakes at with room to spare
 constexpr float gravity = 32.0f;
 constexpr float airborne_from = 1.0f;   // feet of air that make a jump of a take-off
@@ -19,6 +20,8 @@ constexpr float landing_room = 12.0f;   // and still falls this far past it (a b
 constexpr float merge_length = 150.0f;  // feet from the start slot into the rider's own lane
 constexpr float rough_stretch = 30.0f;  // take-offs closer than this make one rough stretch
 constexpr float rough_speed_share = 0.8f;  // of its slowest crest's speed, so the bike stays on the ground
+constexpr float run_up_seconds = 3.0f;  // before a take-off a rider holds its speed and no longer brakes
+constexpr float run_up_margin = 2.0f;   // ft/s: and runs up this much faster than the line asks
 
 // The ground the rider rides along the centreline (its lane beside it), and the
 // flights it makes off jumps at the speeds it plans.
@@ -95,8 +98,9 @@ std::vector<float> speed_profile(const std::vector<centre_sample>& line, const l
         v[i] = k > 1e-6f ? std::min(rider.top_speed, std::sqrt(rider.grip / k)) : rider.top_speed;
     }
     accelerate_and_brake(line, v);
+    std::vector<size_t> held;   // take-offs whose speed the landing decided
     for (int round = 0; round < 3; ++round) {
-        std::vector<size_t> held;   // take-offs whose speed the landing decided
+        held.clear();
         for (size_t i = 0; i < n;) {
             const flight f = fly(g, i, v[i]);
             if (f.air < airborne_from) {
@@ -126,6 +130,21 @@ std::vector<float> speed_profile(const std::vector<centre_sample>& line, const l
         }
         accelerate_and_brake(line, v);
     }
+    // The jump's speed is settled before the run-up: in its last seconds a rider
+    // opens up rather than brakes, so a line still slowing there sends it long.
+    const std::vector<float> settled = v;
+    for (size_t i : held) {
+        if (fly(g, i, settled[i]).air < airborne_from)
+            continue;   // rolled over, not jumped
+        const float run_up = std::max(settled[i] - run_up_margin, 1.0f);
+        float back = 0;
+        for (size_t j = (i + n - 1) % n; j != i && back < run_up_seconds * settled[i]; j = (j + n - 1) % n) {
+            back += std::max(line[(j + 1) % n].s - line[j].s, 0.5f);
+            if (!std::binary_search(held.begin(), held.end(), j))
+                v[j] = std::min(v[j], run_up);
+        }
+    }
+    accelerate_and_brake(line, v);
     return v;
 }
 
@@ -246,7 +265,7 @@ int ride_racing_line(const lines_course& course, const lines_rider& rider)
         const place here = walk.at(distance, float(launch_speed));
         if (now % 32 == 0)
             buffer[switch_points_before(course, position) % 2].push_back(here.point);
-        launch_speed = std::min(launch_speed + accelerate * tick, 1e9);
+        launch_speed = std::min(launch_speed + launch * tick, 1e9);
         distance += double(std::max(here.speed, 1.0f)) * tick;
         if (distance < reached_at[size_t(position)])
             continue;
