@@ -21,6 +21,10 @@ GLuint make_pixel_texture(const GLubyte rgb[3])
     gl.BindTexture(GL_TEXTURE_2D, id);
     gl.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     gl.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    // One texel reads the same under any filter; nearest spares the sampler its level
+    // of detail and its blend of four texels, on every pixel of a flat fill.
+    gl.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.TexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     gl.BindTexture(GL_TEXTURE_2D, 0);
     return id;

@@ -32,6 +32,13 @@ struct model {
     uint32_t* triangles;        // t x 3
     float lod_key;              // 0 for the model itself, 2^k for variant "_lod<k>"
     model* next_lod;            // next coarser variant, keys ascending
+    // A sphere round every position, so that a part out of the view is not sent to GL.
+    // Skinned: skin_bones is 1 + the highest bone a weight names, or -1 when a vertex's
+    // weights are no blend (negative, or not adding up to 1) and nothing bounds it.
+    int32_t bounds_known;       // 0: never left out
+    float bound_centre[3];
+    float bound_radius;
+    int32_t skin_bones;
 };
 
 inline constexpr float model_reflection_part = -1.0f;
@@ -59,6 +66,7 @@ int model_cache_count();
 void model_tangents(model* m);
 void model_drop_degenerate(model* m);
 void model_upload(model* m);
+void model_bounds(model* m);
 // Triangles dropped since the current file began; model_load_file reports them.
 extern int32_t model_degenerate_count;
 

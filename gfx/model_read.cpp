@@ -102,6 +102,7 @@ model* read_part_body(vfs_file* f, const char* name, const part_header& h, int b
     }
     model_tangents(m);
     model_drop_degenerate(m);
+    model_bounds(m);
     model_upload(m);
     return m;
 }

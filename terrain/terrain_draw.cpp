@@ -2,6 +2,7 @@
 // the track's light.
 #include "gfx/gl_layer.h"
 #include "gfx/shaders.h"
+#include "gfx/view_frustum.h"
 #include "terrain/grid_index.h"
 #include "terrain/lighting.h"
 #include "terrain/terrain_lod.h"
@@ -36,7 +37,8 @@ void terrain_draw(terrain_state* t)
     gl_uniform_diffuse(lighting.sun_color[0], lighting.sun_color[1], lighting.sun_color[2]);
     gl_uniform_specular_color(lighting.sun_color[0], lighting.sun_color[1], lighting.sun_color[2]);
 
-    terrain_mesh_build(t);
+    const view_frustum view = gl_current_frustum();
+    terrain_mesh_build(t, &view);
     terrain_mesh_flush(t);
 
     gl_use_shader(shader_unlit);

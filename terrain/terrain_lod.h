@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+struct view_frustum;
+
 constexpr int32_t kTerrainUnlimitedBudget = 0x7fffffff;
 constexpr int32_t kTerrainFrameBuildBudget = 8000;
 constexpr int32_t kTerrainMeshVertices = 16384;       // the streamed buffer holds this many
@@ -68,9 +70,9 @@ void terrain_lod_mark(terrain_state* terrain);
 int terrain_lod_marked(const terrain_state* terrain, int32_t k, int32_t row, int32_t column);
 
 // Walks the marked tree from the root and queues its fans, culling nodes that lie
-// wholly behind the view; flushes whenever the queue passes 16380 vertices. The
-// caller flushes what is left.
-void terrain_mesh_build(terrain_state* terrain);
+// wholly behind the view, and with a frustum also those wholly outside it; flushes
+// whenever the queue passes 16380 vertices. The caller flushes what is left.
+void terrain_mesh_build(terrain_state* terrain, const view_frustum* view = nullptr);
 
 // Draws the queued vertices segment by segment and empties the queue; the last
 // segment stays open, with no vertices, for the next batch.

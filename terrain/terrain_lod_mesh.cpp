@@ -7,6 +7,7 @@
 #include "terrain/terrain_lod.h"
 
 #include "foundation/memory.h"
+#include "gfx/view_frustum.h"
 
 #include <cstring>
 
@@ -199,10 +200,21 @@ bool culled(const terrain_state* t, const node_frame& f)
     return (x - c[0]) * d[0] + (y - c[1]) * d[1] + (z - c[2]) * d[2] < 0.0f;
 }
 
-void build_node(terrain_state* t, int32_t k, int32_t i, int32_t j)
+// The node's column, from the lowest to the highest ground, lies wholly off one side of
+// the view, so none of its triangles reaches a pixel.
+bool outside(const terrain_state* t, const node_frame& f, const view_frustum* view)
+{
+    if (!view)
+        return false;
+    const float low[3] = {float(f.cx - f.half) * t->cell, t->min_height, float(f.cz - f.half) * t->cell};
+    const float high[3] = {float(f.cx + f.half) * t->cell, t->max_height, float(f.cz + f.half) * t->cell};
+    return frustum_misses_box(*view, low, high);
+}
+
+void build_node(terrain_state* t, const view_frustum* view, int32_t k, int32_t i, int32_t j)
 {
     const node_frame f = frame_of(t, k, i, j);
-    if (culled(t, f))
+    if (culled(t, f) || outside(t, f, view))
         return;
     bool marked[4] = {false, false, false, false};
     bool any = false;
@@ -219,7 +231,7 @@ void build_node(terrain_state* t, int32_t k, int32_t i, int32_t j)
     const int32_t q = (t->camera_cell_x >= f.cx ? 1 : 0) + (t->camera_cell_z >= f.cz ? 2 : 0);
     for (int32_t c : kChildOrder[q]) {
         if (marked[c])
-            build_node(t, k + 1, 2 * i + (c >> 1), 2 * j + (c & 1));
+            build_node(t, view, k + 1, 2 * i + (c >> 1), 2 * j + (c & 1));
         else
             draw_quarter(t, f, c);
     }
@@ -238,9 +250,9 @@ int terrain_mesh_alloc(terrain_state* t)
     return t->mesh_vertices != nullptr;
 }
 
-void terrain_mesh_build(terrain_state* t)
+void terrain_mesh_build(terrain_state* t, const view_frustum* view)
 {
     if (!t->mesh_vertices || !t->draw_segments.items || !t->heights || t->size < 3)
         return;
-    build_node(t, 0, 0, 0);
+    build_node(t, view, 0, 0, 0);
 }

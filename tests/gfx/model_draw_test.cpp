@@ -140,6 +140,34 @@ TEST_F(ModelDraw, EachPartKindGetsItsMaterialInEachPass)
     EXPECT_EQ(fakegl::calls_named("UniformMatrix3fv").at(0).args[1], 2);
 }
 
+// The fake table keeps identity matrices: the view is the cube from -1 to 1. A
+// skinned part is bounded where its bones carry it, not where it rests; one whose
+// weights do not add up to 1 is always drawn.
+TEST_F(ModelDraw, PartsOutOfTheViewAreLeftOutWhereverTheirBonesCarryThem)
+{
+    use_lit_program();
+    auto draws = [&](const model* m, float bone_x) {
+        const float centre[3] = {0, 0, 0}, translation[3] = {bone_x, 0, 0};
+        const float rotation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        fakegl::clear_calls();
+        model_draw_skinned(m, origin, centre, translation, rotation, 1);
+        return fakegl::calls_named("DrawElements").size();
+    };
+    owned_model weighted = load("JM2 1 s\n8 1 1 1 1 3 1\n0 0 0  0 0 1  0 0 1\n1 0 0  0 0 1  1 0 1\n"
+                                "0 1 0  0 0 1  0 1 1\n0 1 2\n");
+    ASSERT_TRUE(weighted);
+    EXPECT_EQ(draws(weighted.get(), 0), 1u);
+    EXPECT_EQ(draws(weighted.get(), -1.5f), 1u);   // its far corner still reaches in
+    EXPECT_EQ(draws(weighted.get(), 5), 0u);
+    fakegl::clear_calls();
+    model_draw(weighted.get(), origin);   // without bones, where it rests
+    EXPECT_EQ(fakegl::calls_named("DrawElements").size(), 1u);
+    // Files are normalised as they are read; weights changed since are no blend.
+    weighted->bone_weights[0] = 0.5f;
+    model_bounds(weighted.get());
+    EXPECT_EQ(draws(weighted.get(), 5), 1u);
+}
+
 TEST_F(ModelDraw, ReflectionsNeedTheSettingAndALayerAndEdgesComeFromTheCoarsestVariant)
 {
     owned_model shiny = load("JM1\n" + triangle_part("8 1 1 1 1") + triangle_part("-1 1 1 1 1"));

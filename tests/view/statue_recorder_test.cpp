@@ -3,6 +3,7 @@
 #include "view/statue_draw.h"
 
 #include "gfx/fake_gl.h"
+#include "gfx/gl_layer.h"
 #include "gfx/gl_queue.h"
 #include "gfx/gl_state.h"
 #include "gfx/model.h"
@@ -41,6 +42,12 @@ struct Statues : ::testing::Test {
         gl_use_shader(shader_norm_spec_lit);
         gl_state.gl_white_texture = 91;
         gl_state.gl_normal_texture = 92;
+        // A view wide enough for every statue here: parts out of the view are not drawn.
+        bvglMatrixMode(GL_PROJECTION);
+        bvglLoadIdentity();
+        bvglOrtho(-1e5, 1e5, -1e5, 1e5, -1e5, 1e5);
+        bvglMatrixMode(GL_MODELVIEW);
+        bvglLoadIdentity();
     }
     void TearDown() override
     {
@@ -85,6 +92,23 @@ TEST_F(Statues, DistanceCullOnlyAtLowDetail)
     EXPECT_EQ(drawn_triangles(very_far, origin), 0);
     graphics_settings.model_detail = 11;
     EXPECT_GT(drawn_triangles(very_far, origin), 0);
+}
+
+// Looking down -z from the origin with a 90-degree view: a cube just inside an edge
+// of the view is drawn, one just past it, or behind the eye, or past the far plane, is not.
+TEST_F(Statues, OnlyStatuesThatReachTheViewAreDrawn)
+{
+    bvglMatrixMode(GL_PROJECTION);
+    bvglLoadIdentity();
+    bvglFrustum(-1, 1, -1, 1, 1, 100);
+    bvglMatrixMode(GL_MODELVIEW);
+    const float origin[3] = {0, 0, 0};
+    // The cube's corners lie within sqrt(3) of its centre.
+    EXPECT_GT(drawn_triangles(add(0, -10, 5), origin), 0);
+    EXPECT_GT(drawn_triangles(add(11, -10, 5), origin), 0);      // its near side inside
+    EXPECT_EQ(drawn_triangles(add(13, -10, 5), origin), 0);      // wholly right of the view
+    EXPECT_EQ(drawn_triangles(add(0, 10, 5), origin), 0);        // behind the eye
+    EXPECT_EQ(drawn_triangles(add(0, -110, 5), origin), 0);      // past the far plane
 }
 
 TEST_F(Statues, CameraFacingIsKeptAndHeldUpClose)

@@ -4,6 +4,7 @@
 #include "../sim/sim_fixture.h"
 
 #include "gfx/fake_gl.h"
+#include "gfx/gl_layer.h"
 #include "gfx/gl_queue.h"
 #include "gfx/gl_state.h"
 #include "gfx/model.h"
@@ -60,6 +61,12 @@ struct Modes : BikeTest {
         lod_scale = 1, lod_bias = 0;
         gl_state.gl_white_texture = 91;
         gl_state.gl_normal_texture = 92;
+        // A view wide enough for the whole bike: parts out of the view are not drawn.
+        bvglMatrixMode(GL_PROJECTION);
+        bvglLoadIdentity();
+        bvglOrtho(-1e5, 1e5, -1e5, 1e5, -1e5, 1e5);
+        bvglMatrixMode(GL_MODELVIEW);
+        bvglLoadIdentity();
         r->frame_model = load("frame");
         r->fork_upper_model = load("fork_upper");
         r->fork_lower_model = load("fork_lower");
