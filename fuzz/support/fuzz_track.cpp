@@ -50,4 +50,12 @@ std::string put_track_file(const char* name, const uint8_t* data, size_t size)
     return put(std::string(kTrackFolder) + "/" + name, data, size);
 }
 
+void put_track_file_or_gzip(const char* name, const uint8_t* data, size_t size)
+{
+    const std::string plain = std::string(kTrackFolder) + "/" + name, packed = plain + ".gz";
+    const bool gzip = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
+    remove(gzip ? plain : packed);
+    put(gzip ? packed : plain, data, size);
+}
+
 }  // namespace fuzz
