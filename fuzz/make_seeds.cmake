@@ -41,7 +41,15 @@ seed_text(seq inline.seq "ANIM1\n3 2 16 1\n0 1 0\nJ7 2\n2\nabcdefghijklmnop\nJ7 
 seed_text(link chain "LINK @fuzz/t1\n----\nLINK @fuzz/t2\n----\nP3\n1 1\n255\n9 9 9\n")
 seed_text(link loop "LINK @fuzz/t1\n----\nLINK @fuzz/t0\n")
 seed(jm ${T}/sample/*.jm ${DATA}/models/cube.jm ${DATA}/rider_head.jm)
-seed(terrain_heights ${T}/sample/terrain.hf)
+seed(terrain_heights ${T}/flat/terrain.hf)
+# The sample's header, whose samples are a picture beside it: here its small map
+# (a picture of any size and kind serves, its last row and column repeated).
+file(READ ${T}/sample/terrain.hf hf)
+string(STRIP "${hf}" hf)
+file(WRITE ${OUT}/terrain_heights/sample_header "${hf}\n----\n")
+execute_process(COMMAND cat ${OUT}/terrain_heights/sample_header ${T}/sample/map.png
+                OUTPUT_FILE ${OUT}/terrain_heights/sample_with_picture)
+file(REMOVE ${OUT}/terrain_heights/sample_header)
 seed_text(terrain_heights inline "5 4.0 0.0 10.0\n:ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx")
 seed(shadows ${T}/sample/shadows.pgm.gz)
 seed_text(shadows small "P5\n129 129\n255\n")
