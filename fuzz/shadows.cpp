@@ -5,20 +5,10 @@
 #include "support/fuzz_track.h"
 
 #include "terrain/terrain_files.h"
-#include "terrain/terrain_state.h"
-
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static terrain_state* const grid = [] {
-        fuzz::start();
-        auto* t = new terrain_state;
-        terrain_init(t);
-        if (!terrain_alloc(t, 9, 1.0f, 0.0f, 0.0f))
-            abort();
-        return t;
-    }();
+    static terrain_state* const grid = (fuzz::start(), fuzz::new_grid(9, 1.0f));
     fuzz::put_track_file_or_gzip("shadows.pgm", data, size);
     terrain_read_shadows(grid, fuzz::kTrackFolder);
     return 0;

@@ -6,18 +6,12 @@
 #include "support/fuzz_track.h"
 
 #include "terrain/terrain_files.h"
-#include "terrain/terrain_state.h"
-
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static terrain_state* const grid = [] {
         fuzz::start();
-        auto* t = new terrain_state;
-        terrain_init(t);
-        if (!terrain_alloc(t, 5, 2.0f, 0.0f, 0.0f))
-            abort();
+        terrain_state* t = fuzz::new_grid(5, 2.0f);
         t->tile_count = 2;
         return t;
     }();

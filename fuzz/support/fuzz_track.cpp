@@ -25,12 +25,20 @@ void flat_track()
     (void)made;
 }
 
+terrain_state* new_grid(int32_t n, float cell)
+{
+    auto* t = new terrain_state;
+    terrain_init(t);
+    if (!terrain_alloc(t, n, cell, 0.0f, 10.0f))
+        abort();
+    return t;
+}
+
 terrain_state* reused_grid()
 {
     static terrain_state* const grid = [] {
-        auto* t = new terrain_state;
-        terrain_init(t);
-        if (!terrain_alloc(t, 7, 4.0f, 0.0f, 10.0f) || !terrain_decals_alloc(t))
+        terrain_state* t = new_grid(7, 4.0f);
+        if (!terrain_decals_alloc(t))
             abort();
         return t;
     }();

@@ -14,6 +14,10 @@ inline constexpr const char* kTrackFolder = "tracks/fuzz";
 // Makes the ground and names the loaded track once.
 void flat_track();
 
+// A grid of its own of 2^(n+1) + 1 points a side, cell feet apart, as a track of that
+// shape has after its heights; made once by each target that wants one.
+terrain_state* new_grid(int32_t n, float cell);
+
 // A grid of its own of 257 x 257 points, 4 ft apart, with its decal lists, made once
 // (making and freeing one per input would cost more than the readers); the decals of
 // the last input are dropped.
