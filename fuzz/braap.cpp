@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::start();
+    fuzz::start(true);   // the tables the stock definitions name, and their samples
     const std::string name = fuzz::put("fuzz/bike.braap", data, size);
     // One record for every input: it holds the sound's whole ring.
     static engine_sound* const record = new engine_sound();

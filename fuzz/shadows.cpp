@@ -1,5 +1,6 @@
-// The ground's shading, "shadows.pgm" (a grey map the size of the grid), read into a grid of
-// 129 x 129 points as the track load does after the heights.
+// The ground's shading, "shadows.pgm" (a grey map the size of the grid) or its gzip
+// member "shadows.pgm.gz", read as the track load does after the heights: into a grid
+// shaped like the sample track's (1025 x 1025 points), whose own map is a seed.
 #include "support/fuzz_support.h"
 #include "support/fuzz_track.h"
 
@@ -7,8 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::start();
-    fuzz::put("tracks/fuzz/shadows.pgm", data, size);
-    terrain_read_shadows(fuzz::reused_grid(), "tracks/fuzz");
+    static terrain_state* const grid = (fuzz::start(), fuzz::new_grid(9, 1.0f));
+    fuzz::put_track_file_or_gzip("shadows.pgm", data, size);
+    terrain_read_shadows(grid, fuzz::kTrackFolder);
     return 0;
 }

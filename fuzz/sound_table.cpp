@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::start();
+    fuzz::start(true);   // the stock tables' samples
     const fuzz::Split parts = fuzz::split(data, size);
     const std::string name = fuzz::put("fuzz/engine.table", parts.first);
     fuzz::put("fuzz/cell.raw", parts.rest);

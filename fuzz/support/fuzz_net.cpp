@@ -2,53 +2,23 @@
 
 #include "support/fuzz_support.h"
 
-#include "race/program/menu_state.h"
-#include "race/net/net_channel.h"
+#include "race/net/client_stand_ins.h"
 #include "race/net/net_client.h"
-#include "race/net/net_messages.h"
-#include "race/race_hooks.h"
 #include "race/program/run_clock.h"
 #include "sim/race_clock.h"
-#include "terrain/track_list.h"
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 namespace fuzz {
-namespace {
-
-track_entry listed[1] = {{const_cast<char*>("tracks/flat"), const_cast<char*>("Flat")}};
-
-void stand_in_reset(const int32_t* lineup, int, int, int32_t, int32_t, int32_t)
-{
-    for (int k = 0; k < 160; ++k)
-        race.kinds[k] = lineup[k] == 1 ? rider_kind_local : lineup[k] == 5 ? rider_kind_remote : rider_kind_bot;
-    for (size_t i = 0; i < sizeof track_hash; ++i)
-        track_hash[i] = uint8_t(0xA0 + i);
-    current_tick = 0;
-}
-
-}  // namespace
 
 void net_client_at(int state)
 {
     start();
-    track_list = listed;
-    track_count = 1;
-    net_client_restore();
-    net_message_handler = net_handle_message;
-    net_fake_lag = 0;
-    net_fake_loss = 0;
-    net_password = "secret";
-    net_calendar_seconds = [] { return 0x5F5E1000u; };
-    net_track_reset = stand_in_reset;
-    race_hooks.demo_record_event = [](int, const void*, int) {};
-    race_hooks.script_call_message_handler = [](const char*) {};
-    race_hooks.race_results_refresh = [] {};
-    menu_screen = -1;
-    run_clock = 1.5;
-    current_tick = 0;
-    memset(race.kinds, 0, sizeof race.kinds);
+    client_stand_ins::restore_client({[](const int32_t* lineup, int, int, int32_t, int32_t, int32_t) {
+                                          client_stand_ins::start_race(lineup);
+                                      },
+                                      [](int, const void*, int) {}, [](const char*) {}, [] {}});
     net_resolve(&net_server_address, "127.0.0.1:9", 9);
     net_state = state;
     if (state > 0) {

@@ -25,12 +25,20 @@ void flat_track()
     (void)made;
 }
 
+terrain_state* new_grid(int32_t n, float cell)
+{
+    auto* t = new terrain_state;
+    terrain_init(t);
+    if (!terrain_alloc(t, n, cell, 0.0f, 10.0f))
+        abort();
+    return t;
+}
+
 terrain_state* reused_grid()
 {
     static terrain_state* const grid = [] {
-        auto* t = new terrain_state;
-        terrain_init(t);
-        if (!terrain_alloc(t, 7, 4.0f, 0.0f, 10.0f) || !terrain_decals_alloc(t))
+        terrain_state* t = new_grid(7, 4.0f);
+        if (!terrain_decals_alloc(t))
             abort();
         return t;
     }();
@@ -48,6 +56,14 @@ terrain_state* reused_grid()
 std::string put_track_file(const char* name, const uint8_t* data, size_t size)
 {
     return put(std::string(kTrackFolder) + "/" + name, data, size);
+}
+
+void put_track_file_or_gzip(const char* name, const uint8_t* data, size_t size)
+{
+    const std::string plain = std::string(kTrackFolder) + "/" + name, packed = plain + ".gz";
+    const bool gzip = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
+    remove(gzip ? plain : packed);
+    put(gzip ? packed : plain, data, size);
 }
 
 }  // namespace fuzz

@@ -1,5 +1,7 @@
 #include "net_client_fixture.h"
 
+#include "client_stand_ins.h"
+
 #include "race/program/menu_state.h"
 #include "race/net/net_channel.h"
 #include "race/net/net_messages.h"
@@ -15,7 +17,6 @@
 namespace nettest {
 namespace {
 
-track_entry listed[1] = {{const_cast<char*>("tracks/flat"), const_cast<char*>("Flat")}};
 track_entry* saved_list = nullptr;
 int32_t saved_count = 0;
 race_hooks_table saved_hooks;
@@ -23,11 +24,7 @@ race_hooks_table saved_hooks;
 void stand_in_reset(const int32_t* lineup, int replay, int record, int32_t limit, int32_t laps, int32_t)
 {
     reset_calls().push_back({std::vector<int32_t>(lineup, lineup + 161), replay, record, limit, laps});
-    for (int k = 0; k < 160; ++k)
-        race.kinds[k] = lineup[k] == 1 ? rider_kind_local : lineup[k] == 5 ? rider_kind_remote : rider_kind_bot;
-    const test_server::TrackHash h = known_hash();
-    memcpy(track_hash, h.data(), 20);
-    current_tick = 0;
+    client_stand_ins::start_race(lineup);
 }
 
 }  // namespace
@@ -66,29 +63,17 @@ void ClientFixture::SetUp()
     saved_hooks = race_hooks;
     saved_list = track_list;
     saved_count = track_count;
-    track_list = listed;
-    track_count = 1;
-    net_client_restore();
-    net_message_handler = net_handle_message;
-    net_fake_lag = 0;
-    net_fake_loss = 0;
-    net_password = "secret";
+    client_stand_ins::restore_client(
+        {stand_in_reset,
+         [](int type, const void* bytes, int length) {
+             demo_events().push_back({type, std::string(static_cast<const char*>(bytes), size_t(length))});
+         },
+         [](const char* m) { script_messages().push_back(m); }, [] { ++results_refreshes(); }});
     stock_shapes_flag = 1;
-    net_calendar_seconds = [] { return kNonce; };
-    net_track_reset = stand_in_reset;
-    race_hooks.demo_record_event = [](int type, const void* bytes, int length) {
-        demo_events().push_back({type, std::string(static_cast<const char*>(bytes), size_t(length))});
-    };
-    race_hooks.script_call_message_handler = [](const char* m) { script_messages().push_back(m); };
-    race_hooks.race_results_refresh = [] { ++results_refreshes(); };
     reset_calls().clear();
     demo_events().clear();
     script_messages().clear();
     results_refreshes() = 0;
-    menu_screen = -1;
-    run_clock = 1.5;
-    current_tick = 0;
-    memset(race.kinds, 0, sizeof race.kinds);
 }
 
 void ClientFixture::TearDown()

@@ -4,6 +4,7 @@
 // records its arguments, makes the lineup's riders kinds (1 local, 5 remote) and
 // leaves a known track hash.
 #pragma once
+#include "client_stand_ins.h"
 #include "net_test_peer.h"
 #include "race/net/net_client.h"
 #include "server_wire.h"
@@ -16,7 +17,7 @@
 
 namespace nettest {
 
-inline constexpr uint32_t kNonce = 0x5F5E1000;
+inline constexpr uint32_t kNonce = client_stand_ins::kCalendarSeconds;
 inline constexpr uint32_t kConnection = 0x01020304;
 inline const std::string kTrack = "tracks/flat";
 
