@@ -1,5 +1,5 @@
 // One damaged-file case run in a forked child, so that what it costs is its own: the
-// wall time and how far the resident set grew over the case, with a kill past a
+// processor time and how far the resident set grew over the case, with a kill past a
 // limit so a case that hangs fails instead of stalling the suite.
 #pragma once
 #include <functional>
