@@ -535,6 +535,9 @@ void menu_open(int screen)
     menu_item = 0;
     if (is_list_screen(screen))
         fill_rows(screen);
+    // Typing goes after the address already there, not in front of it.
+    if (screen == screen_multiplayer)
+        server_field.cursor = int(strlen(server_field.buffer));
 }
 
 void menu_close()

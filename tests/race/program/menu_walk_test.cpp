@@ -428,6 +428,13 @@ void plan_pad_and_pointer()
     }, [] { return true; });
     wait_frames(5);
     check("the highlight stayed on the first row", [] { return menu_item == 2 && menu_screen == screen_choose_list; });
+    // A click is for the row under the pointer even when the keyboard moved the
+    // highlight since the pointer last moved (it once did nothing until the pointer moved).
+    add("the pointer over the second row", [] { point_at(menu_buttons.rows[1].rect); }, [] { return menu_item == 3; });
+    key_to_item(XK_Up, 2);
+    add("a click chooses the second row", [] { click(); }, [] {
+        return menu_screen == screen_new_race && strcmp(track_choice.items[track_choice.selected], "Flat Test Ground") == 0;
+    });
     add("the window closed", [] { close_window(); }, [] { return true; });
 }
 
