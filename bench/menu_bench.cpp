@@ -98,7 +98,7 @@ int run(int width, int height)
 
 int main()
 {
-    bvtest::XvfbServer server;
+    bvtest::XvfbServer server("1280x720x24");  // the measured window fits the screen
     if (!server.running()) {
         fprintf(stderr, "Xvfb did not start\n");
         return 1;

@@ -109,7 +109,7 @@ void ride_in_child(int width, int height, bool hidden_hud)
 
 int main(int argc, char** argv)
 {
-    bvtest::XvfbServer server;
+    bvtest::XvfbServer server("1280x720x24");  // the measured window fits the screen
     if (!server.running()) {
         fprintf(stderr, "Xvfb did not start\n");
         return 1;

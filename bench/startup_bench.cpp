@@ -122,7 +122,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: startup_bench [launches 1..100] [trace]\n");
         return 1;
     }
-    bvtest::XvfbServer server;
+    bvtest::XvfbServer server("1280x720x24");  // the measured window fits the screen
     if (!server.running()) {
         fprintf(stderr, "Xvfb did not start\n");
         return 1;

@@ -18,6 +18,7 @@
 #include "race/program/run_clock.h"
 #include "race/series.h"
 #include "race/program/settings_values.h"
+#include "race/program/video_modes.h"
 #include "race/setup_guard.h"
 #include "race/program/startup.h"
 #include "race/track_load.h"
@@ -392,6 +393,7 @@ void switch_video_mode()
         menu_seams.set_video_mode(width, height, QORL_FULLSCREEN);
     }
     plain_values.video_mode = mode;
+    video_mode_in_effect = mode;
 }
 
 void graphics_sound_key(int32_t key)
@@ -533,6 +535,9 @@ void menu_open(int screen)
     menu_item = 0;
     if (is_list_screen(screen))
         fill_rows(screen);
+    // Typing goes after the address already there, not in front of it.
+    if (screen == screen_multiplayer)
+        server_field.cursor = int(strlen(server_field.buffer));
 }
 
 void menu_close()

@@ -69,10 +69,11 @@ results_table_text results_table_texts()
             continue;
         int32_t g = rows.count < 2 ? 0 : rider_gap(i, i == 0 ? 1 : i - 1);
         g = g > 0 ? 0 : -g;
+        // Below two laps there is no best lap: its cells stay empty, as the HUD shows none.
         const int32_t b = results_best_lap(row.slot);
         out.rows.push_back({row.slot, format("%d", i + 1), format("%3s", results_riders.number(row.slot)),
                             format("L%d", lap_count(row.positions)), format("%7.3f", g * tick_length),
-                            clock_ms(b ? results_riders.lap_time(row.slot, b) : 0), format("(%d)", b)});
+                            b ? clock_ms(results_riders.lap_time(row.slot, b)) : "", b ? format("(%d)", b) : ""});
     }
     if (!final)
         return out;

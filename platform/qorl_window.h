@@ -71,6 +71,10 @@ int qorl_set_video_mode(qorl_window* window, int width, int height, int flags);
 // The list is read once per process, so it stays valid for the whole run.
 const qorl_display_mode* qorl_desktop_mode();
 
+// The screen's size as it is now (the list above is read once and may be older).
+// 0 and both sizes 0 when there is no display.
+int qorl_screen_size(int32_t* width, int32_t* height);
+
 // The fullscreen size for a request: among the listed modes at least width x height, the
 // one with the smallest width + height (first listed on a tie), else the desktop size.
 // Width or height 0 asks for the desktop size; an unknown desktop (0 x 0) counts as 640 x 480.

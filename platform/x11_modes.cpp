@@ -162,6 +162,20 @@ const qorl_display_mode* qorl_desktop_mode()
     return mode_list_ok ? mode_list : nullptr;
 }
 
+int qorl_screen_size(int32_t* width, int32_t* height)
+{
+    *width = *height = 0;
+    Display* display = x11_open_display();
+    if (!display)
+        return 0;
+    int w = 0, h = 0;
+    x11_desktop_size(display, &w, &h);
+    XCloseDisplay(display);
+    *width = w;
+    *height = h;
+    return 1;
+}
+
 void qorl_display_modes_build(qorl_display_mode desktop, const qorl_offered_mode* offered, int count,
                               qorl_display_mode* list, int capacity)
 {

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -40,6 +41,17 @@ struct capture_state {
     std::vector<capture_axis> axes;
 };
 capture_state capture;
+
+// Keyboard keys are named in lower case, as the default bindings name them; a device
+// button keeps its device's name.
+std::string binding_key_name(uint32_t code, const char* name)
+{
+    std::string out = name;
+    if (code >= QORL_KEY_BASE && code < QORL_KEY_BASE + QORL_SCAN_LIMIT)
+        for (char& c : out)
+            c = char(tolower(static_cast<unsigned char>(c)));
+    return out;
+}
 
 void close_axis(qorl_axis*& axis)
 {
@@ -291,7 +303,7 @@ void capture_step(double run_clock)
     }
     if (capture.key_name && run_clock - capture.change_time > 0.25) {
         binding_reset(b);
-        b->key_name = intern_string(capture.key_name);
+        b->key_name = intern_string(binding_key_name(capture.key_code, capture.key_name).c_str());
         b->key_code = capture.key_code;
         capture_end();
     }

@@ -145,6 +145,16 @@ bool lock_fps_option(parse_state& s, const char* value, const char**)
     return true;
 }
 
+// 0 leaves the terrain's detail alone; a negative distance means nothing.
+bool distance_option(parse_state& s, const char* value, const char**)
+{
+    float v = 0;
+    if (!scan_real(value, &v) || v < 0)
+        return false;
+    s.out.max_detail_distance = v;
+    return true;
+}
+
 bool erode_option(parse_state& s, const char* value, const char**)
 {
     float v = 0;
@@ -252,7 +262,7 @@ const option_entry options[] = {
     {"--roostfrequency", true, "Bad arg for --roostfrequency\n", clamped<&command_line::roost_density, 0, 1000>},
     {"--erode", true, "Bad arg for --erode\n", erode_option},
     {"--detail", true, "Bad arg for --detail\n", real<&command_line::terrain_error_scale>},
-    {"--max-detail-distance", true, "Bad arg for --max-detail-distance\n", real<&command_line::max_detail_distance>},
+    {"--max-detail-distance", true, "Bad arg for --max-detail-distance\n", distance_option},
     {"--lod-scale", true, "Bad arg for --lod-scale\n", lod_scale_option},
     {"--lod-bias", true, "Bad arg for --lod-bias\n", real<&command_line::lod_bias>},
     {"--lock-fps", true, "Bad arg for --lock-fps\n", lock_fps_option},

@@ -166,9 +166,12 @@ void chase_view(float fov)
 void draw_view(qorl_frame* frame)
 {
     gl_use_shader(shader_unlit);
+    // Only a resize while windowed is the player's size: the frames of a switch still
+    // show the old mode's size for a while after the switch was asked for.
+    const bool resized = frame->width != window_width || frame->height != window_height;
     window_width = frame->width;
     window_height = frame->height;
-    if (plain_values.video_mode == kVideoModeWindowed) {
+    if (resized && video_mode_in_effect == kVideoModeWindowed) {
         plain_values.xres = frame->width;
         plain_values.yres = frame->height;
     }

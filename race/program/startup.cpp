@@ -139,12 +139,17 @@ qorl_window* open_window(const command_line& options)
     if (mode < 0 || mode >= video_mode_count)
         mode = 0;
     plain_values.video_mode = mode;
+    video_mode_in_effect = mode;
     if (mode == kVideoModeWindowed) {
         int32_t w = options.width.value_or(plain_values.xres), h = options.height.value_or(plain_values.yres);
         const int32_t asked_w = w, asked_h = h;
-        if (window_size_bound(qorl_desktop_mode(), &w, &h)) {
-            fprintf(stderr, "Window size %dx%d is more than the screen allows: using %dx%d\n", asked_w, asked_h, w, h);
-            qorl_log("Window size %dx%d is more than the screen allows: using %dx%d\n", asked_w, asked_h, w, h);
+        int32_t screen_w = 0, screen_h = 0;
+        qorl_screen_size(&screen_w, &screen_h);
+        const window_size_fit fit = window_size_bound(screen_w, screen_h, &w, &h);
+        if (fit != window_size_fit::kept) {
+            const char* why = fit == window_size_fit::cut ? "is more than the screen allows" : "is out of range";
+            fprintf(stderr, "Window size %dx%d %s: using %dx%d\n", asked_w, asked_h, why, w, h);
+            qorl_log("Window size %dx%d %s: using %dx%d\n", asked_w, asked_h, why, w, h);
         }
         return qorl_gl_open("Brovanta", w, h, colour, 0, depth, 0, 0);
     }

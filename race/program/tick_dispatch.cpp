@@ -201,8 +201,14 @@ void dispatch_event(uint32_t code, int pressed)
         loop.screen_changed = 1;
     loop.last_event_screen = menu_screen;
     bindings_key_event(code, pressed);
-    if (code_is(code, menu_keys.cursor_left))
+    if (code_is(code, menu_keys.cursor_left)) {
         loop.cursor_held = pressed;
+        // The keyboard may have moved the highlight since the pointer last moved: the
+        // click is for the item under the pointer.
+        if (pressed && menu_screen >= 0 && !capture_binding())
+            if (const int item = program_hooks.menu_hover_item(menu_screen); item >= 0)
+                menu_item = item;
+    }
     if (capture_binding() && capture_key_event(loop_io.window, code, pressed, run_clock))
         return;
     if (code_is(code, menu_keys.esc) && pressed) {

@@ -2,6 +2,7 @@
 
 #include "foundation/memory.h"
 #include "platform/qorl_window.h"
+#include "race/program/settings_values.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +11,7 @@
 int32_t video_mode_count = 0;
 const char** video_mode_names = nullptr;
 video_mode_size* video_mode_sizes = nullptr;
+int32_t video_mode_in_effect = 0;
 
 namespace {
 
@@ -59,16 +61,24 @@ void video_modes_free()
     video_mode_count = 0;
 }
 
-bool window_size_bound(const qorl_display_mode* modes, int32_t* width, int32_t* height)
+window_size_fit window_size_bound(int32_t screen_width, int32_t screen_height, int32_t* width, int32_t* height)
 {
-    // The desktop's size is the screen; without a display list only the GL cap holds.
-    const int32_t most_w = modes && modes[0].width > 0 ? std::min(modes[0].width, kLargestWindowSide)
-                                                       : kLargestWindowSide;
-    const int32_t most_h = modes && modes[0].height > 0 ? std::min(modes[0].height, kLargestWindowSide)
-                                                        : kLargestWindowSide;
-    const int32_t w = std::clamp(*width, 0, most_w), h = std::clamp(*height, 0, most_h);
-    const bool changed = w != *width || h != *height;
-    *width = w;
-    *height = h;
-    return changed;
+    const plain_settings defaults;
+    window_size_fit fit = window_size_fit::kept;
+    if (*width <= 0 || *height <= 0) {
+        fit = window_size_fit::out_of_range;
+        if (*width <= 0)
+            *width = defaults.xres;
+        if (*height <= 0)
+            *height = defaults.yres;
+    }
+    const int32_t most_w = screen_width > 0 ? std::min(screen_width, kLargestWindowSide) : kLargestWindowSide;
+    const int32_t most_h = screen_height > 0 ? std::min(screen_height, kLargestWindowSide) : kLargestWindowSide;
+    if (*width > most_w || *height > most_h) {
+        *width = std::min(*width, most_w);
+        *height = std::min(*height, most_h);
+        if (fit == window_size_fit::kept)
+            fit = window_size_fit::cut;
+    }
+    return fit;
 }

@@ -16,6 +16,10 @@ extern video_mode_size* video_mode_sizes;
 
 inline constexpr int kVideoModeWindowed = 1;
 
+// The mode the window is in: the "Video Mode" choice changes the setting at once, the
+// window only when the player switches to it.
+extern int32_t video_mode_in_effect;
+
 // Builds the list from the platform's zero-terminated mode list (desktop first; null
 // gives the two fixed entries only). The list is one allocation; a failed one is fatal.
 void video_modes_build(const qorl_display_mode* modes);
@@ -25,6 +29,10 @@ void video_modes_free();
 // than a software renderer can give and crashes it.
 inline constexpr int32_t kLargestWindowSide = 8192;
 
-// Brings a window size within the screen (the desktop mode, modes[0]) and the GL cap;
-// a negative side becomes 0 (the desktop's). True when the size had to change.
-bool window_size_bound(const qorl_display_mode* modes, int32_t* width, int32_t* height);
+// How a window size from "@config" or the command line was taken.
+enum class window_size_fit { kept, cut, out_of_range };
+
+// Brings a window size within the screen's current size and the GL cap; a side of 0
+// or less is out of range and takes the "Windowed" default (640 x 480) instead. A
+// screen side of 0 (no display) leaves only the cap.
+window_size_fit window_size_bound(int32_t screen_width, int32_t screen_height, int32_t* width, int32_t* height);

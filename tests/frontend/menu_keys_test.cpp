@@ -395,6 +395,24 @@ TEST_F(MenuKeys, ServerHistoryBrowsing)
     EXPECT_STREQ(server_field.buffer, "typed");
 }
 
+// The field once opened with the cursor in front of "localhost", so typing went there.
+TEST_F(MenuKeys, TheServerFieldTypesAfterTheAddressItShows)
+{
+    server_field.cursor = 0;   // as the program starts
+    EXPECT_STREQ(server_field.buffer, "localhost");
+    menu_open(screen_multiplayer);
+    press(kDown, 3);
+    press(':');
+    press('7');
+    EXPECT_STREQ(server_field.buffer, "localhost:7");
+    // An address from "@config" or "--connect" alike.
+    ui_text_set(&server_field, "127.0.0.1:5000");
+    server_field.cursor = 0;
+    menu_open(screen_main_menu);
+    menu_open(screen_multiplayer);
+    EXPECT_EQ(server_field.cursor, 14);
+}
+
 TEST_F(MenuKeys, TheConsoleScreenRunsTheCommands)
 {
     menu_seams.console_execute = program_console_execute;

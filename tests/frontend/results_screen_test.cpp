@@ -106,8 +106,10 @@ TEST_F(Results, UnofficialThenFinal)
     EXPECT_EQ(t.rows[1].gap, "  2.000");
     EXPECT_EQ(t.rows[0].best, "0:28.500");
     EXPECT_EQ(t.rows[0].best_lap, "(2)");
+    // One lap is no best lap: nothing shown, where "0:00.000 (0)" once stood.
     EXPECT_EQ(t.rows[2].lap, "L1");
-    EXPECT_EQ(t.rows[2].best_lap, "(0)");
+    EXPECT_EQ(t.rows[2].best, "");
+    EXPECT_EQ(t.rows[2].best_lap, "");
     EXPECT_EQ(t.total, "Total Race Time: 1:02.500");
     EXPECT_TRUE(t.penalties.empty());
 }

@@ -53,7 +53,7 @@ bool XvfbServer::installed()
     return false;
 }
 
-void XvfbServer::start(int number)
+void XvfbServer::start(int number, const char* screen)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
@@ -68,7 +68,7 @@ void XvfbServer::start(int number)
         dup2(null, 2);
         std::string fd_text = std::to_string(keep);
         execlp("Xvfb", "Xvfb", name.c_str(), "-displayfd", fd_text.c_str(), "-screen", "0",
-               "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
+               screen, "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -83,7 +83,7 @@ void XvfbServer::start(int number)
         pid_ = -1;
 }
 
-XvfbServer::XvfbServer()
+XvfbServer::XvfbServer(const char* screen)
 {
     // Mesa's software renderer: the same pixels on every machine, no GPU needed.
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
@@ -103,7 +103,7 @@ XvfbServer::XvfbServer()
         std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
         if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0)
             continue;
-        start(number);
+        start(number, screen);
     }
     if (display_.empty())
         return;

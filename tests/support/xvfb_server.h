@@ -1,5 +1,5 @@
-// A private X server for tests that need a display: Xvfb at 1024x768x24 on a display
-// number it picks itself, with DISPLAY pointing at it while the object lives. A test
+// A private X server for tests that need a display: Xvfb at 1024x768x24 (or the screen
+// given as "WxHxD") on a display number it picks itself, with DISPLAY pointing at it while the object lives. A test
 // process re-run by a death test reuses its parent's server instead of starting one.
 #pragma once
 #include <string>
@@ -9,7 +9,7 @@ namespace bvtest {
 
 class XvfbServer {
 public:
-    XvfbServer();
+    explicit XvfbServer(const char* screen = "1024x768x24");
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
@@ -19,7 +19,7 @@ public:
     const std::string& display() const { return display_; }  // ":N"
 
 private:
-    void start(int number);
+    void start(int number, const char* screen);
 
     pid_t pid_ = -1;
     bool owner_ = false;

@@ -62,6 +62,13 @@ TEST(SampleTracks, TheBaseArchiveOffersThemAndTheyReadBack)
             terrain_free(t);
         }
         delete t;
+
+        // Both under the generated sky: a track without one once showed black above it.
+        for (const char* track : {"tracks/sample", "tracks/flat"}) {
+            lighting_read((std::string("@") + track + "/lighting").c_str());
+            for (int s = 0; s < sky_count; ++s)
+                problems.check(lighting.sky[s] != 0, std::string(track) + ": sky face " + std::to_string(s));
+        }
         return problems.text;
     });
 }

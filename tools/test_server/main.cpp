@@ -1,6 +1,8 @@
 // bv_test_server: the loopback game server as a program, to race the game against
-// without a real server. Prints "listening on 127.0.0.1:PORT", then one line per
+// without a real server. Without --hash it loads the track from the installed data as
+// the game does, for its hash. Prints "listening on 127.0.0.1:PORT", then one line per
 // connection event, and runs at 128 ticks per second until SIGINT or SIGTERM.
+#include "installed_hash.h"
 #include "test_server.h"
 
 #include <cctype>
@@ -64,6 +66,8 @@ int usage()
 int main(int argc, char** argv)
 {
     test_server::Options options;
+    options.track = "tracks/flat";
+    bool hash_given = false;
     long port = 0;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
@@ -76,7 +80,7 @@ int main(int argc, char** argv)
         else if (name == "--track")
             options.track = value;
         else if (name == "--hash" && parse_hash(value, options.hash))
-            continue;
+            hash_given = true;
         else if (name == "--riders" && parse_number(value, 0, 159, n))
             options.riders = int(n);
         else if (name == "--laps" && parse_number(value, 0, 1000, n))
@@ -89,6 +93,13 @@ int main(int argc, char** argv)
             options.password = value;
         else
             return usage();
+    }
+
+    // Without a hash, the one a client with the same installed data computes.
+    std::string why;
+    if (!hash_given && !test_server::installed_track_hash(options.track, &options.hash, &why)) {
+        fprintf(stderr, "bv_test_server: %s\n", why.c_str());
+        return 1;
     }
 
     test_server::Server server(options);

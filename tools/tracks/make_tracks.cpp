@@ -1,6 +1,7 @@
 // Makes the bundled track folders, always the same bytes for the same sources:
 //   tracks/sample  the course of <data>/sample/course.txt on a 1025 x 1025 ground
-//   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf"
+//   tracks/flat    a tiny flat ground for tests, its heights inline in "terrain.hf",
+//                  under the sample's sky
 // each with the placed objects of <data>/<track>/objects.txt (timing gates, start
 // gate, statues, billboards, flaggers, cameras), plus the pictures they name:
 // tiles/*.png, decals/*.png with their "_tnorm" and "_tspec" maps, roost.png, the HUD map "map.png", the
@@ -386,6 +387,10 @@ bool write_flat()
     for (char tile : map)
         g.tiles.push_back(tile ? tile_grass : tile_dirt);
     ok = write_picture("tracks/flat/map.png", map_picture_plain(g, 64)) && ok;
+    // Without a "lighting" file no sky is loaded and it stays black: the sample's sky.
+    ok = write_bytes("tracks/flat/lighting", "sky_n @sky-n.ppm\nsky_e @sky-e.ppm\nsky_s @sky-s.ppm\n"
+                                              "sky_w @sky-w.ppm\nsky_u @sky-u.ppm\nsky_env @sky-env.ppm\n") &&
+         ok;
     return write_bytes("tracks/flat/desc", "Flat Test Ground\n") && ok;
 }
 

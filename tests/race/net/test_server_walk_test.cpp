@@ -2,6 +2,13 @@
 // whole session against the loopback test server: join, race, a new race and leave,
 // each reply checked; then the server's switches, and once against the program.
 #include "net_test_peer.h"
+#include "race/race_fixture.h"
+#include "race/net/net_client.h"
+#include "race/track_load.h"
+#include "sim/race_clock.h"
+#include "sim/stock_shapes.h"
+#include "support/fresh_process.h"
+#include "terrain/track_list.h"
 #include "race/net/net_channel.h"
 #include "race/net/net_connection.h"
 #include "race/net/net_messages.h"
@@ -16,6 +23,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <sstream>
+#include <thread>
 #include <memory>
 #include <tuple>
 
@@ -479,6 +489,77 @@ TEST(TestServerProgram, JoinsAndRacesUpToTheFirstTickSync)
     EXPECT_EQ(child.next_line(), "slot 1 racing");
     disconnect_client();
     EXPECT_EQ(child.stop(), 0);
+}
+
+// The README's example command line as written (not its synopsis, with "[...]").
+std::vector<std::string> readme_server_command()
+{
+    std::istringstream readme(bvtest::read_file(BV_SOURCE_DIR "/tools/test_server/README.md"));
+    std::vector<std::string> argv;
+    for (std::string line; std::getline(readme, line) && argv.empty();) {
+        if (line.find('[') != std::string::npos)
+            continue;
+        std::istringstream words(line);
+        for (std::string word; words >> word;)
+            if (word == "build/tools/bv_test_server")
+                argv.push_back(BV_BUILD_DIR "/tools/bv_test_server");
+            else if (!argv.empty() && word != "&")
+                argv.push_back(word);
+    }
+    return argv;
+}
+
+// Without --hash the server announces the hash of the track as the installed data
+// holds it, so a client with the same data races on it; a short track name, which the
+// client would not find, is refused at once with the names it has.
+TEST(TestServerProgram, WorksTheHashOutForAClientWithTheInstalledData)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);   // the child servers find the same data through the environment
+        const bvtest::ProcessResult refused =
+            bvtest::run_process({BV_BUILD_DIR "/tools/bv_test_server", "--track", "sample"});
+        p.check(refused.status == 1, "a short name refused, status " + std::to_string(refused.status));
+        p.same(refused.err,
+               "bv_test_server: no track 'sample' in the installed data; the tracks are: tracks/sample tracks/flat\n",
+               "the refusal");
+
+        const std::vector<std::string> argv = readme_server_command();
+        p.check(argv.size() > 2 && std::find(argv.begin(), argv.end(), "--hash") == argv.end(),
+                "the README's example gives no hash");
+        bvtest::ChildServer child(argv);
+        p.check(child.port() > 0, "the README's example listens: " + child.first_line());
+        if (child.port() <= 0)
+            return p.text;
+        scan_tracks();
+        net_client_install();
+        net_fake_loss = 0;
+        net_password = nullptr;
+        stock_shapes_flag = 1;
+        run_clock = 1.5;
+        current_tick = 0;
+        net_menu_connect(("127.0.0.1:" + std::to_string(child.port())).c_str());
+        // The server runs on its own clock: the client's steps follow the wall clock.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (net_state != 11 && net_state != 15 && std::chrono::steady_clock::now() < deadline) {
+            net_step();
+            run_clock += 1.0 / 128;
+            ++current_tick;
+            std::this_thread::sleep_for(std::chrono::microseconds(7812));
+        }
+        p.check(net_state == 11, "the client races on the server's track, state " + std::to_string(net_state));
+        p.check(net_track_name && strcmp(net_track_name, "tracks/sample") == 0, "on tracks/sample");
+        p.check(memcmp(track_hash, net_track_hash, 20) == 0, "the announced hash is the client's own");
+        net_menu_disconnect();
+        for (int i = 0; i < 400 && net_socket != -1; ++i) {
+            net_step();
+            run_clock += 1.0 / 128;
+            std::this_thread::sleep_for(std::chrono::microseconds(7812));
+        }
+        p.check(child.stop() == 0, "the server stops cleanly");
+        return p.text;
+    });
 }
 
 TEST_F(Walk, ManyRidersSpreadOverDatagramsOfAtMost21States)

@@ -182,6 +182,11 @@ TEST(CommandLine, ClampsAndConversions)
     EXPECT_EQ(settings({"--depth", "-99999999999"}).depth, INT32_MIN);
     expect_failure({"--chase-center", "1,2"}, "Bad arg for --chase-center\n");
     expect_failure({"--detail", "fine"}, "Bad arg for --detail\n");
+    // A distance below 0 was once taken silently; 0 is the terrain's own detail.
+    expect_failure({"--max-detail-distance", "-50"}, "Bad arg for --max-detail-distance\n");
+    expect_failure({"--max-detail-distance", "-0.001"}, "Bad arg for --max-detail-distance\n");
+    EXPECT_EQ(settings({"--max-detail-distance", "0"}).max_detail_distance, 0.0f);
+    EXPECT_EQ(settings({"--max-detail-distance", "0.001"}).max_detail_distance, 0.001f);
     expect_failure({"--texture-detail", "high"}, "Bad arg for --texture-detail\n");
     // A real that scans to infinity does not convert.
     expect_failure({"--lock-fps", "1e999"}, "Bad arg for --lock-fps\n");

@@ -299,29 +299,38 @@ TEST(FrameLoop, AHeldPointerSendsOneCursorKeyPerMovement)
     program_hooks.menu_key = kept;
 }
 
-// "--width 100000 --height 100000" (or "xres"/"yres" as large) once crashed the GL driver.
+// "--width 100000 --height 100000" (or "xres"/"yres" as large) once crashed the GL driver;
+// a 1280 x 720 window on a 1280 x 720 screen was once cut to the first listed mode's
+// width; "xres=-640" was once taken as "more than the screen".
 TEST(StartupMath, WindowSizesStayWithinTheScreenAndTheGlCap)
 {
-    const qorl_display_mode screen[] = {{1024, 768, 24}, {800, 600, 24}, {0, 0, 0}};
+    using fit = window_size_fit;
     struct {
-        int32_t w, h, want_w, want_h;
-        bool changed;
+        int32_t screen_w, screen_h, w, h, want_w, want_h;
+        fit how;
     } const cases[] = {
-        {100000, 100000, 1024, 768, true},
-        {800, 600, 800, 600, false},
-        {1024, 768, 1024, 768, false},
-        {2000, 500, 1024, 500, true},
-        {-5, 300, 0, 300, true},   // 0: the desktop's size
-        {0, 0, 0, 0, false},
+        {1280, 720, 1280, 720, 1280, 720, fit::kept},      // exactly the screen
+        {1280, 720, 1281, 720, 1280, 720, fit::cut},       // one more
+        {1280, 720, 1280, 721, 1280, 720, fit::cut},
+        {1280, 720, 100000, 100000, 1280, 720, fit::cut},
+        {1024, 768, 800, 600, 800, 600, fit::kept},
+        {1280, 720, 1, 1, 1, 1, fit::kept},                // the smallest side kept
+        {1280, 720, 0, 600, 640, 600, fit::out_of_range},  // the "Windowed" default instead
+        {1280, 720, 800, 0, 800, 480, fit::out_of_range},
+        {1280, 720, -640, -480, 640, 480, fit::out_of_range},
+        {480, 320, -640, 300, 480, 300, fit::out_of_range},  // the default, within a small screen
+        // Two 8K monitors side by side: the GL cap, not the screen, bounds the width.
+        {15360, 4320, 8192, 4320, 8192, 4320, fit::kept},
+        {15360, 4320, 8193, 4320, 8192, 4320, fit::cut},
+        {0, 0, 8192, 8192, 8192, 8192, fit::kept},         // no display: the cap alone
+        {0, 0, 8193, 100000, 8192, 8192, fit::cut},
     };
     for (const auto& c : cases) {
         int32_t w = c.w, h = c.h;
-        EXPECT_EQ(window_size_bound(screen, &w, &h), c.changed) << c.w << "x" << c.h;
-        EXPECT_EQ(w, c.want_w) << c.w << "x" << c.h;
-        EXPECT_EQ(h, c.want_h) << c.w << "x" << c.h;
+        const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " on " +
+                                 std::to_string(c.screen_w) + "x" + std::to_string(c.screen_h);
+        EXPECT_EQ(window_size_bound(c.screen_w, c.screen_h, &w, &h), c.how) << what;
+        EXPECT_EQ(w, c.want_w) << what;
+        EXPECT_EQ(h, c.want_h) << what;
     }
-    int32_t w = 100000, h = 100000;
-    EXPECT_TRUE(window_size_bound(nullptr, &w, &h)) << "no display list: the GL cap alone";
-    EXPECT_EQ(w, kLargestWindowSide);
-    EXPECT_EQ(h, kLargestWindowSide);
 }

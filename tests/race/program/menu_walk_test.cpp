@@ -22,6 +22,7 @@
 #include "race/net/net_client.h"
 #include "race/race_riders.h"
 #include "race/program/run_clock.h"
+#include "race/program/settings_values.h"
 #include "race/race_state.h"
 #include "race/series.h"
 #include "race/program/shutdown.h"
@@ -427,6 +428,54 @@ void plan_pad_and_pointer()
     }, [] { return true; });
     wait_frames(5);
     check("the highlight stayed on the first row", [] { return menu_item == 2 && menu_screen == screen_choose_list; });
+    // A click is for the row under the pointer even when the keyboard moved the
+    // highlight since the pointer last moved (it once did nothing until the pointer moved).
+    add("the pointer over the second row", [] { point_at(menu_buttons.rows[1].rect); }, [] { return menu_item == 3; });
+    key_to_item(XK_Up, 2);
+    add("a click chooses the second row", [] { click(); }, [] {
+        return menu_screen == screen_new_race && strcmp(track_choice.items[track_choice.selected], "Flat Test Ground") == 0;
+    });
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
+// Windowed at 800 x 600, to the screen's full-screen mode and back to "Windowed": the
+// size the player had comes back and stays saved. Choosing "Windowed" while still full
+// screen once copied the screen's size into "xres" and "yres" at the next frame.
+bool window_is(int32_t w, int32_t h)
+{
+    return window_width == w && window_height == h;
+}
+
+bool windowed_size_kept()
+{
+    return plain_values.xres == 800 && plain_values.yres == 600;
+}
+
+void plan_video_modes()
+{
+    focus_first();
+    check("the window opened at 800 x 600", [] { return window_is(800, 600) && windowed_size_kept(); });
+    down_to(6);
+    key_to_screen(XK_Return, screen_graphics_sound);
+    down_to(6);
+    add("Video Mode right to the screen's mode", [] { tap(XK_Right); }, [] {
+        return video_mode_choice.selected == 2 && strcmp(video_mode_choice.items[2], "1024x768") == 0;
+    });
+    key_to_item(XK_Down, 7);
+    add("Switch To Selected Mode Now fills the screen", [] { tap(XK_Return); }, [] { return window_is(1024, 768); },
+        300);
+    wait_frames(5);
+    check("full screen leaves the windowed size alone", windowed_size_kept);
+    key_to_item(XK_Up, 6);
+    add("Video Mode left to Windowed", [] { tap(XK_Left); }, [] { return video_mode_choice.selected == 1; });
+    wait_frames(10);
+    check("choosing Windowed while full screen leaves the windowed size alone",
+          [] { return window_is(1024, 768) && windowed_size_kept(); });
+    key_to_item(XK_Down, 7);
+    add("Switch To Selected Mode Now gives the window back", [] { tap(XK_Return); },
+        [] { return window_is(800, 600); }, 300);
+    wait_frames(5);
+    check("the windowed size is the player's", windowed_size_kept);
     add("the window closed", [] { close_window(); }, [] { return true; });
 }
 
@@ -575,6 +624,20 @@ TEST(MenuWalk, ConnectsToTheTestServerAndLeaves)
         walk.each_frame = nullptr;
         server = nullptr;
         return problems;
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, TheWindowedSizeSurvivesFullScreenAndBack)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=800\nyres=600\nserver_name=\n");
+    bvtest::in_fresh_process([&] {
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+        return walk_once(home, plan_video_modes, 5, argv, {"xres=800", "yres=600", "video_mode=Windowed"});
     });
     walk_done();
 }

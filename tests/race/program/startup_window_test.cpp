@@ -110,6 +110,38 @@ TEST(ProgramWindow, AHugeWindowSizeIsBroughtToTheScreen)
     }
 }
 
+// On a 1280 x 720 screen a 1280 x 720 window was once cut to 1024 x 720, and "xres=-640"
+// was called more than the screen: the screen's own size is the bound, and a size of 0
+// or less is out of range and takes the default. The size the window got is saved.
+TEST(ProgramWindow, TheWindowFitsTheScreenItOpensOn)
+{
+    bvtest::XvfbServer server("1280x720x24");
+    BV_REQUIRE_XVFB(server);
+    struct {
+        const char* config;
+        std::string said;
+        const char* saved;
+    } const cases[] = {
+        {"xres=1280\nyres=720\n", "", "xres=1280\nyres=720\n"},
+        {"xres=1281\nyres=720\n", "Window size 1281x720 is more than the screen allows: using 1280x720\n",
+         "xres=1280\nyres=720\n"},
+        {"xres=1\nyres=1\n", "", "xres=1\nyres=1\n"},
+        {"xres=0\nyres=600\n", "Window size 0x600 is out of range: using 640x600\n", "xres=640\nyres=600\n"},
+        {"xres=-640\nyres=-480\n", "Window size -640x-480 is out of range: using 640x480\n",
+         "xres=640\nyres=480\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.config);
+        TempDir home;
+        bvtest::write_file(home / "xdg/Brovanta/config", std::string("video_mode=Windowed\n") + c.config);
+        const bvtest::WindowedRun run = bvtest::run_and_close_window({program}, bvtest::program_env(home));
+        EXPECT_TRUE(run.window_seen);
+        EXPECT_EQ(run.result.status, 0);
+        EXPECT_EQ(run.result.err, c.said);
+        EXPECT_TRUE(has(bvtest::read_file(home / "xdg/Brovanta/config"), c.saved));
+    }
+}
+
 TEST(ProgramWindow, OnlyTheBaseArchiveMeansNoTracks)
 {
     bvtest::XvfbServer server;
