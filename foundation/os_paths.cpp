@@ -113,3 +113,16 @@ bool os_is_device_or_pipe(const char* path)
     struct stat info;
     return stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
 }
+
+bool os_link_target(const char* path, std::string& out)
+{
+    struct stat info;
+    if (lstat(path, &info) != 0 || !S_ISLNK(info.st_mode))
+        return false;
+    char* real = realpath(path, nullptr);
+    if (!real)
+        return false;
+    out = real;
+    free(real);
+    return true;
+}

@@ -1,8 +1,10 @@
 // Writing a whole file so that a crash, a kill or a full disk never leaves it cut:
 // the text goes to a temporary file beside the target (named after this process, so
 // two running copies never mix their bytes), every write, the flush to disk and the
-// close are checked, and only then the temporary file replaces the target.
+// close are checked, and only then the temporary file replaces the target. A target
+// that is a link to a file keeps its link: the file it names is replaced.
 #pragma once
+#include <string>
 
 struct vfs_file;
 
@@ -11,3 +13,15 @@ struct vfs_file;
 // temporary file is removed, the old file is untouched and 0 is returned. A device or
 // pipe ("/dev/null") is written in place instead, with the same checks.
 int whole_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
+
+// The same in two steps, for a file written over a while (a recording).
+struct whole_file {
+    vfs_file* f = nullptr;
+    std::string target;   // the file that ends up with the bytes
+    std::string temp;     // the file written; the target itself for a device or pipe
+};
+// Opens the file to write; 0 when it does not open.
+int whole_file_open(const char* name, whole_file* w);
+// wrote: every write succeeded. Flushes, checks, closes and puts the file in place, as
+// whole_file_write does after its writer; 1 on success.
+int whole_file_close(whole_file* w, bool wrote);

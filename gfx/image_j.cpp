@@ -6,9 +6,8 @@
 //   value = (prediction + residual) mod 256, per channel; the prediction is 0 at (0,0),
 //   the left texel along the top row, the texel above along the left column, and
 //   clamp(left + above - above-left, 0, 255) elsewhere.
-// Data missing at the end of the file reads as residual -1 (adds 255) to the end of
-// its row; the rows after it are one fill of 0 (alpha 255 when no alpha is stored).
-// Data that ends far too early is refused instead (image_short_data_usable).
+// Every byte missing at the end of the file reads as residual -1 (adds 255), to the
+// last row. Data that ends far too early is refused instead (image_short_data_usable).
 #include "gfx/image_chain.h"
 #include "gfx/image_header.h"
 #include "gfx/images.h"
@@ -32,19 +31,6 @@ int word_channels(const char* word)
     return 0;
 }
 
-// Rows from first on, for data that ended before them.
-void fill_rows(uint8_t* chain, int w, int h, int first, int keep, int stored)
-{
-    uint8_t* from = chain + static_cast<size_t>(first) * w * keep;
-    const size_t texels = static_cast<size_t>(h - first) * w;
-    if (keep == 4 && stored == 3) {
-        for (size_t i = 0; i < texels; ++i)
-            memcpy(from + 4 * i, "\0\0\0\xff", 4);
-    } else {
-        memset(from, 0, texels * keep);
-    }
-}
-
 int read_j(const char* word, vfs_file* f, int keep, uint8_t** pixels, int* w_out, int* h_out)
 {
     const int stored = word_channels(word);
@@ -58,15 +44,15 @@ int read_j(const char* word, vfs_file* f, int keep, uint8_t** pixels, int* w_out
     uint8_t* chain = chain_alloc(w, h, keep);
     const int decoded = std::min(stored, keep);
     std::vector<uint8_t> residuals(static_cast<size_t>(w) * stored);
+    bool ended = false;
     for (int y = 0; y < h; ++y) {
-        const int got = std::max(vfs_read(f, residuals.data(), static_cast<int>(residuals.size())), 0);
-        if (got == 0) {
+        const int got = ended ? 0 : std::max(vfs_read(f, residuals.data(), static_cast<int>(residuals.size())), 0);
+        if (got == 0 && !ended) {
             if (!image_short_data_usable(uint64_t(y) * residuals.size(), uint64_t(h) * residuals.size())) {
                 mem_free(chain);
                 return 0;
             }
-            fill_rows(chain, w, h, y, keep, stored);
-            break;
+            ended = true;
         }
         std::fill(residuals.begin() + got, residuals.end(), uint8_t(0xFF));
         uint8_t* row = chain + static_cast<size_t>(y) * w * keep;

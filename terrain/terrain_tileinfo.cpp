@@ -63,9 +63,10 @@ void warn(const char* text)
     console_print(line);
 }
 
-// What a wheel can dig, in feet (the default rut is 4 wide): every rut point walks
-// the square of the radius in grid points, so a radius of miles would stall the race.
-constexpr float kMaxErodeRadius = 8.0f;
+// Bounded by cost, not by what a wheel digs (soft ground may want wide ruts): every rut
+// point walks the square of the radius in grid points, so a radius of miles would stall
+// the race, while 64 ft on a 1 ft grid is about 16,000 points a brush.
+constexpr float kMaxErodeRadius = 64.0f;
 
 bool finite_all(std::initializer_list<float> values)
 {
@@ -133,7 +134,7 @@ void store_tile(terrain_state* t, working_tile& w, std::vector<std::string>* nam
     ++t->tile_count;
 }
 
-// The two radii are held to what a wheel can dig, saying so with the file's name.
+// The two radii are held to what a rut point can afford, saying so with the file's name.
 float erode_value(const erode_key& e, float v, const char* file_name)
 {
     if ((e.offset != offsetof(tile_erode_params, radius) && e.offset != offsetof(tile_erode_params, inner_radius)) ||

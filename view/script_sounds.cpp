@@ -52,12 +52,12 @@ int32_t script_sound_read(const char* file_name, uint8_t** samples)
             break;
         file_bytes += size_t(n);
         if (file_bytes > kScriptSoundMaxBytes) {
-            refuse(file_name, "larger than 16 MiB");
+            refuse(file_name, "longer than 10 minutes at 44.1 kHz");
             failed = true;
             break;
         }
         if (script_sound_bytes + file_bytes / 2 > kScriptSoundsMaxSamples) {
-            refuse(file_name, "the track's sounds would pass 32 MiB of samples");
+            refuse(file_name, "the track's sounds would pass 30 minutes at 44.1 kHz");
             failed = true;
             break;
         }

@@ -38,11 +38,13 @@ int sound_set_vel(int32_t id, const float velocity[3]);
 // Frees every entry's voice and empties the table (track load, race reset, shutdown).
 void script_sounds_free();
 
-// Scripts arrive with downloaded tracks: a sound file may hold at most this many
-// bytes (counted after a ".gz" file inflates: 3 minutes at 44.1 kHz), and a track's
-// sounds together this many samples. A file past either is refused with one line.
-inline constexpr size_t kScriptSoundMaxBytes = size_t(16) << 20;
-inline constexpr size_t kScriptSoundsMaxSamples = size_t(32) << 20;
+// Scripts arrive with downloaded tracks: a sound file may hold at most 10 minutes of
+// 16-bit samples at 44.1 kHz, the richest the driver plays (counted after a ".gz" file
+// inflates), and a track's sounds together three such sounds: music and two long
+// ambient loops, about 76 MiB of 8-bit samples kept. A file past either is refused
+// with one line.
+inline constexpr size_t kScriptSoundMaxBytes = size_t(2) * 44100 * 600;
+inline constexpr size_t kScriptSoundsMaxSamples = 3 * kScriptSoundMaxBytes / 2;
 // Samples read for the table's sounds since it was last emptied.
 extern size_t script_sound_bytes;
 // Asked between blocks of a file being read: nonzero (the script's time ran out)

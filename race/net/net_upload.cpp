@@ -16,6 +16,10 @@ namespace {
 constexpr int kPartBytes = 256;
 constexpr double kPartInterval = 0.25;
 constexpr char kPartPrefix[] = "sendpart -";
+// The channel delivers one packet a round trip, slower than a part every 0.25 s once
+// the server is far: the parts wait while this many packets are still on their way,
+// so an upload never fills the queue, whose cap is for a server that stopped answering.
+constexpr int kQueueHoldMark = 8;
 
 vfs_file* upload_file = nullptr;
 int upload_allowed = 0;
@@ -61,7 +65,7 @@ int net_upload_start(const char* name)
 void net_upload_pump()
 {
     const double now = run_clock;
-    if (!upload_allowed || !upload_file || now < next_part_time)
+    if (!upload_allowed || !upload_file || now < next_part_time || net_outgoing_count > kQueueHoldMark)
         return;
     next_part_time = now + kPartInterval;
     uint8_t part[sizeof kPartPrefix - 1 + kPartBytes];

@@ -1,9 +1,8 @@
 // Start-up's audio step and its counterpart at shutdown.
 #include "race/program/audio_start.h"
 
-#include "foundation/data_paths.h"
-#include "foundation/os_paths.h"
 #include "foundation/vfs.h"
+#include "foundation/whole_file.h"
 #include "platform/qorl_audio.h"
 #include "platform/qorl_log.h"
 #include "race/program/startup.h"
@@ -18,10 +17,8 @@ vfs_file* audio_record_file = nullptr;
 
 namespace {
 
-// The recording goes to a temporary file beside its target and takes the target's name
-// only when every block was written: a full disk leaves no cut recording behind.
-std::string record_target;
-std::string record_temporary;
+// The recording is a whole file: a full disk leaves no cut recording behind.
+whole_file record_file;
 bool record_failed = false;
 
 void record_fail_line(const char* path)
@@ -30,19 +27,11 @@ void record_fail_line(const char* path)
     qorl_log("Can't write %s for --record-audio\n", path);
 }
 
-// Closes the temporary file; on success it becomes the target.
 void record_finish()
 {
-    bool ok = !record_failed && vfs_flush(audio_record_file) == 0 && !ferror(audio_record_file->file);
-    vfs_close(audio_record_file);
     audio_record_file = nullptr;
-    const bool in_place = record_temporary == record_target;
-    ok = ok && (in_place || rename(record_temporary.c_str(), record_target.c_str()) == 0);
-    if (!ok) {
-        if (!in_place)
-            remove(record_temporary.c_str());
-        record_fail_line(record_target.c_str());
-    }
+    if (!whole_file_close(&record_file, !record_failed))
+        record_fail_line(record_file.target.c_str());
 }
 
 }  // namespace
@@ -59,17 +48,8 @@ void audio_record_block(const uint8_t* block)
 int audio_start(const audio_request& request, qorl_window* window)
 {
     if (request.record_path) {
-        record_target = request.record_path;
-        if (record_target[0] == '@') {
-            const char* folder = data_search_dir(0);
-            record_target = std::string(folder ? folder : "") + (request.record_path + 1);
-        }
-        // A device or pipe is written to as it is, never replaced by a renamed file.
-        record_temporary = os_is_device_or_pipe(record_target.c_str())
-                               ? record_target
-                               : record_target + ".tmp-" + std::to_string(os_process_id());
         record_failed = false;
-        audio_record_file = vfs_open(record_temporary.c_str(), "wb");
+        audio_record_file = whole_file_open(request.record_path, &record_file) ? record_file.f : nullptr;
         if (!audio_record_file) {
             fprintf(stderr, "Can't open %s for --record-audio\n", request.record_path);
             qorl_log("Can't open %s for --record-audio\n", request.record_path);
@@ -77,10 +57,8 @@ int audio_start(const audio_request& request, qorl_window* window)
         }
         audio_device = qorl_audio_open_readback(window, record_audio_rate, record_audio_block);
         if (!audio_device) {
-            vfs_close(audio_record_file);
             audio_record_file = nullptr;
-            if (record_temporary != record_target)
-                remove(record_temporary.c_str());
+            whole_file_close(&record_file, false);
         }
         return 1;
     }

@@ -126,20 +126,19 @@ bool texture_detail_option(parse_state& s, const char* value, const char**)
     return true;
 }
 
-// A frame rate a player can wait through and a period the frame step can keep: below
-// one frame a second the window would sit still for minutes between frames, above
-// the bound the period is shorter than the sleep the platform can give.
+// A frame rate a player can wait through: below one frame a second the window would
+// sit still for minutes between frames. No upper end: a fast rate only stops the wait
+// sleeping, and slow-motion captures ask for thousands.
 bool lock_fps_option(parse_state& s, const char* value, const char**)
 {
     float v = 0;
     if (!scan_real(value, &v))
         return false;
-    if (v > 0 && (v < kLockFpsLowest || v > kLockFpsHighest)) {
-        const float bounded = v < kLockFpsLowest ? kLockFpsLowest : kLockFpsHighest;
+    if (v > 0 && v < kLockFpsLowest) {
         char line[96];
-        snprintf(line, sizeof line, "--lock-fps %g is out of range: using %g\n", double(v), double(bounded));
+        snprintf(line, sizeof line, "--lock-fps %g is out of range: using %g\n", double(v), double(kLockFpsLowest));
         s.lines.emplace_back(line);
-        v = bounded;
+        v = kLockFpsLowest;
     }
     s.out.lock_fps = v;
     return true;

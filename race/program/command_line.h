@@ -17,9 +17,8 @@ struct gl_version_choice {
     int profile = 1;  // 0 compatibility (any), 1 core, 2 ES
 };
 
-// The frame rates "--lock-fps" may pace to; a rate outside is brought to the nearer end.
+// The slowest frame rate "--lock-fps" may pace to; a slower one is brought up to it.
 inline constexpr float kLockFpsLowest = 1;
-inline constexpr float kLockFpsHighest = 1000;
 
 struct command_line {
     // Flags.
@@ -46,7 +45,7 @@ struct command_line {
     std::optional<float> max_detail_distance;    // the second distance is this + 5
     std::optional<float> lod_scale;
     std::optional<float> lod_bias;
-    std::optional<float> lock_fps;               // 0 or less: off, else kLockFpsLowest..kLockFpsHighest
+    std::optional<float> lock_fps;               // 0 or less: off, else at least kLockFpsLowest
     std::optional<double> fake_lag;              // seconds, 0..1
     std::optional<int> fake_loss;                // percent
     std::optional<std::string> record_audio;

@@ -192,13 +192,26 @@ TEST(Netpbm, DataThatEndsAtOnceCostsItsOwnLength)
     EXPECT_EQ(read_with_word("P3\n2 1\n255\n1 2 3 4", 3, image_read_ppm).level(0), (Bytes{1, 2, 3, 4, 0, 0}));
     EXPECT_EQ(read_with_word("P6\n2 1\n65535\n" + bytes_of({1, 0, 2}), 3, image_read_ppm).level(0),
               (Bytes{0, 1, 0, 0, 0, 0}));
-    // J: the row the data ends in reads its missing residuals as -1, the rows after are the fill.
+    // J: every residual past the end of the file reads as -1, to the last row.
     Image cut = read_with_word("J6\n4 4\n" + std::string(12, '\x01') + std::string(5, '\x02'), 3, image_read_j_rgb);
     ASSERT_TRUE(cut.ok);
     EXPECT_EQ(cut.at(0, 1), (Bytes{3, 3, 3}));
     EXPECT_EQ(cut.at(2, 1), (Bytes{6, 6, 3}));   // left + above - above-left, minus one
-    EXPECT_EQ(cut.at(0, 2), (Bytes{0, 0, 0}));
-    EXPECT_EQ(cut.at(3, 3), (Bytes{0, 0, 0}));
+    EXPECT_EQ(cut.at(0, 2), (Bytes{2, 2, 2}));
+    EXPECT_EQ(cut.at(3, 2), (Bytes{2, 2, 255}));
+    EXPECT_EQ(cut.at(3, 3), (Bytes{255, 255, 254}));
+    // A missing J7 row is opaque white (0 + 255 in every channel), not transparent black.
+    Image clear = read_with_word("J7\n1 2\n" + bytes_of({0, 0, 0, 0}), 4, image_read_j_rgba);
+    ASSERT_TRUE(clear.ok);
+    EXPECT_EQ(clear.at(0, 1), (Bytes{255, 255, 255, 255}));
+    // A 256 x 256 J6 (768-byte rows) may lack what it holds plus 64 KiB: 86 rows read, 85 refused.
+    for (const int rows : {86, 85}) {
+        Image part = read_with_word("J6\n256 256\n" + std::string(size_t(rows) * 768, '\0'), 3, image_read_j_rgb);
+        EXPECT_EQ(part.ok, rows == 86 ? 1 : 0) << rows;
+        if (part.ok) {
+            EXPECT_EQ(part.at(5, 200), (Bytes{23, 23, 23}));   // rows of -1 under black, not a fill of 0
+        }
+    }
 }
 
 TEST(PngRead, EveryColourTypeBecomesEightBitRgbOrRgba)

@@ -390,7 +390,7 @@ TEST(ScriptHostile, SoundsAreCappedAfterInflation)
         scripttest::race_on("noise");
         p.check(seconds_since(start) < 3 * kSlowdown, "the load took too long");
         p.same(scripttest::js("[huge, fits]"), "[-1,0]", "the oversized sound");
-        p.check(scripttest::count_of(lines.text(), "Sound @tracks/noise/huge.raw not loaded: larger than 16 MiB\n") == 1,
+        p.check(scripttest::count_of(lines.text(), "Sound @tracks/noise/huge.raw not loaded: longer than 10 minutes at 44.1 kHz\n") == 1,
                 "lines: " + lines.text());
         p.check(script_sound_bytes <= kScriptSoundsMaxSamples, "samples kept past the cap");
         return p.text;

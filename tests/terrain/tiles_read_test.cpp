@@ -1,5 +1,5 @@
 // The tile files: "tileinfo" keywords, their limits and warnings, the erosion radii
-// held to a wheel's reach, roost items, and the older "texturelist".
+// held to what a rut point can afford, roost items, and the older "texturelist".
 #include "foundation/vfs.h"
 #include "support/measured_child.h"
 #include "support/test_support.h"
@@ -124,31 +124,38 @@ TEST(Tileinfo, BadLinesWarnAndChangeNothing)
 
 // Every rut point walks the square of the erosion radius in grid points: a radius of
 // 1e9 cost most of a second per point on a 1025-point grid. Both radii are held to
-// what a wheel can dig, the file named in the warning.
-TEST(Tileinfo, ErosionRadiiAreHeldToWhatAWheelCanDig)
+// what a rut point can afford, the file named in the warning; soft ground's wide ruts
+// (32 ft, and 64 at the edge) stand.
+TEST(Tileinfo, ErosionRadiiAreHeldToWhatARutPointCanAfford)
 {
     bvtest::TempDir dir;
     const std::string name = dir / "tileinfo";
-    bvtest::write_file(name, "erode_radius 1e9\nerode_inner_radius -3\naddtile\nerode_radius 8\naddtile\n");
+    bvtest::write_file(name, "erode_radius 1e9\nerode_inner_radius -3\naddtile\n"
+                             "erode_radius 64\nerode_inner_radius 32\naddtile\n"
+                             "erode_radius 64.01\nerode_inner_radius 0\naddtile\n");
     TestTerrain t{10, 1.0f};
     vfs_file* f = vfs_open(name.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     ConsoleCapture console;
-    EXPECT_EQ(terrain_read_tileinfo(t.get(), f, fake_load, nullptr, name.c_str()), 2);
+    EXPECT_EQ(terrain_read_tileinfo(t.get(), f, fake_load, nullptr, name.c_str()), 3);
     vfs_close(f);
-    EXPECT_EQ(console.text(), "tileinfo warning: erode_radius 1e+09 in " + name + " held to 8\n" +
-                                  "tileinfo warning: erode_inner_radius -3 in " + name + " held to 0\n");
+    EXPECT_EQ(console.text(), "tileinfo warning: erode_radius 1e+09 in " + name + " held to 64\n" +
+                                  "tileinfo warning: erode_inner_radius -3 in " + name + " held to 0\n" +
+                                  "tileinfo warning: erode_radius 64.01 in " + name + " held to 64\n");
     const tile_erode_params& e = t->erode_params[0];
-    EXPECT_FLOAT_EQ(e.radius, 8.0f);
+    EXPECT_FLOAT_EQ(e.radius, 64.0f);
     EXPECT_FLOAT_EQ(e.inner_radius, 0.0f);
-    EXPECT_FLOAT_EQ(t->erode_params[1].radius, 8.0f) << "the largest radius stands";
+    EXPECT_FLOAT_EQ(t->erode_params[1].radius, 64.0f) << "the largest radius stands";
+    EXPECT_FLOAT_EQ(t->erode_params[1].inner_radius, 32.0f) << "a soft-ground radius stands";
+    EXPECT_FLOAT_EQ(t->erode_params[2].radius, 64.0f);
+    EXPECT_FLOAT_EQ(t->erode_params[2].inner_radius, 0.0f) << "zero is the smallest radius";
     // One rut point's three brushes on the 1025-point grid.
     const bvtest::ChildCost cost = bvtest::run_measured([&] {
         const float removed = brush_add(t.get(), 512, 512, e.radius, -0.1f) + brush_add(t.get(), 512, 512, e.inner_radius, -0.1f);
         brush_add_normalised(t.get(), 514, 512, e.radius, -removed);
         return 1;
     });
-    std::fprintf(stderr, "%s\n", bvtest::describe("rut point, erode_radius 1e9", cost).c_str());
+    std::fprintf(stderr, "%s\n", bvtest::describe("rut point, erode_radius 64", cost).c_str());
     EXPECT_TRUE(cost.finished);
     EXPECT_LT(cost.seconds, 0.25) << bvtest::describe("rut point", cost);
 }

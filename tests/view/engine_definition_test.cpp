@@ -222,6 +222,17 @@ TEST(EngineTables, LoadShareAndFail)
         p.check(t->cells[1].samples == t->cells[3].samples, "a sample read once");
         engine_sound_load(&record, nullptr, "@two.x");
         p.check(record.tone.table == t, "two definitions share one table");
+        // Samples named by plain paths inside the data folders load like data paths.
+        const std::string game = folder.root / "game";
+        bvtest::write_file(game + "/plain.braap", "soundtable @s/plain.table\n");
+        bvtest::write_file(game + "/s/plain.table",
+                           "SOUNDTABLE 1 2\n0\n0 1\n-1 4 " + game + "/s/lo0.raw\n-1 4 s/hi0.raw\n");
+        const bool moved = chdir(game.c_str()) == 0;
+        engine_sound_load(&record, nullptr, "@plain.x");
+        const sound_table* plain = record.tone.table;
+        p.check(moved && plain && std::string(plain->name) == "@s/plain.table" && plain->cells[0].length == 40 &&
+                    plain->cells[1].length == 40 && plain->cells[1].samples != plain->cells[0].samples,
+                "plain sample paths inside the data folders, whole and relative");
         p.same(quiet.text(), "", "a good table prints nothing");
 
         struct Failure {
@@ -278,6 +289,18 @@ TEST(EngineTables, HostileNamesAndSizes)
         for (int i = 0; i < 16 << 20; ++i)
             endless += "1 ";
         bvtest::write_file(folder.root / "game/s/endless.table.gz", bvtest::gzip_bytes(endless));
+        // Plain sample paths: the same FIFO and link, a file beside the data folders, and
+        // a climb out of them.
+        const std::string game = folder.root / "game";
+        const std::string outside = folder.root / "elsewhere.raw";
+        bvtest::write_file(outside, raw(40));
+        const std::vector<std::pair<std::string, std::string>> plain = {
+            {"plainfifo", game + "/s/fifo.raw"}, {"outside", outside},
+            {"climb", game + "/s/../../elsewhere.raw"}, {"plainlink", game + "/s/linked.raw"}};
+        for (const auto& [table, sample] : plain) {
+            bvtest::write_file(game + "/" + table + ".braap", "soundtable @s/" + table + ".table\n");
+            bvtest::write_file(game + "/s/" + table + ".table", cell + sample + "\n");
+        }
         mkfifo((folder.root / "game/s/fifo.raw").c_str(), 0600);
         symlink("/dev/zero", (folder.root / "game/s/linked.raw").c_str());
         bvtest::Problems p;
@@ -287,13 +310,20 @@ TEST(EngineTables, HostileNamesAndSizes)
         };
         const std::vector<Case> cases = {
             {"@plain.x", "Sound table '/dev/zero' is not a data path (\"@...\")\nError reading '/dev/zero'\n"},
-            {"@devzero.x", "Sound sample '/dev/zero' is not a data path (\"@...\")\n"
+            {"@devzero.x", "Sound sample '/dev/zero' is outside the data folders\n"
                            "(0, 0) Error reading '/dev/zero'\nError reading '@s/devzero.table'\n"},
             {"@fifo.x", "(0, 0) Error reading '@s/fifo.raw'\nError reading '@s/fifo.table'\n"},
             {"@linked.x", "(0, 0) Error reading '@s/linked.raw'\nError reading '@s/linked.table'\n"},
             {"@bomb.x", "Sound sample '@s/bomb.raw' is longer than 4 MiB\n"
                         "(0, 0) Error reading '@s/bomb.raw'\nError reading '@s/bomb.table'\n"},
             {"@endless.x", "(0, 0) Bad remap entry\nError reading '@s/endless.table'\n"},
+            {"@plainfifo.x", "(0, 0) Error reading '" + game + "/s/fifo.raw'\nError reading '@s/plainfifo.table'\n"},
+            {"@outside.x", "Sound sample '" + outside + "' is outside the data folders\n"
+                           "(0, 0) Error reading '" + outside + "'\nError reading '@s/outside.table'\n"},
+            {"@climb.x", "Sound sample '" + game + "/s/../../elsewhere.raw' is outside the data folders\n"
+                         "(0, 0) Error reading '" + game + "/s/../../elsewhere.raw'\nError reading '@s/climb.table'\n"},
+            {"@plainlink.x", "Sound sample '" + game + "/s/linked.raw' is outside the data folders\n"
+                             "(0, 0) Error reading '" + game + "/s/linked.raw'\nError reading '@s/plainlink.table'\n"},
         };
         for (const Case& c : cases) {
             const bvtest::ChildCost cost = bvtest::run_measured([&] {

@@ -3,6 +3,8 @@
 #include "engine_fixture.h"
 #include "foundation/memory.h"
 #include "platform/readback.h"
+#include "support/archive_bytes.h"
+#include "support/console_capture.h"
 #include "race/program/audio_start.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
@@ -28,6 +30,7 @@ struct ScriptSounds : bvtest::Readback {
     {
         bvtest::in_fresh_process([&] {
             bvtest::TempDir root;
+            game_ = root / "game";
             std::string tone;
             for (int i = 0; i < 2000; ++i)
                 tone += std::string("\x00\x40", 2);   // 0x4000: 8-bit 0xC0
@@ -52,6 +55,7 @@ struct ScriptSounds : bvtest::Readback {
         });
     }
     void TearDown() override {}
+    std::string game_;   // the game folder of the files
     // One frame: the update at level 1, then one block; the left channel.
     bvtest::samples frame(bvtest::samples* right = nullptr)
     {
@@ -141,6 +145,34 @@ TEST_F(ScriptSounds, ControlsStartStopAndLoop)
         sound_stop(id);
         frame();
         p.check(silent(frame()), "stopped");
+    });
+}
+
+// A sound may last 10 minutes (16-bit at 44.1 kHz, after inflation), a track's sounds
+// three times that together; one sample past either is refused with its line.
+TEST_F(ScriptSounds, TenMinuteSoundsUpToTheTracksTotal)
+{
+    with_files([this](bvtest::Problems& p) {
+        const std::string& game = game_;
+        for (const char* name : {"ten_a", "ten_b", "ten_c"})
+            bvtest::write_file(game + "/s/" + name + ".raw.gz", bvtest::gzip_repeated('\x01', kScriptSoundMaxBytes));
+        bvtest::write_file(game + "/s/over.raw.gz", bvtest::gzip_repeated('\x01', kScriptSoundMaxBytes + 2));
+        bvtest::write_file(game + "/s/sample.raw", "\x01\x01");
+        {
+            ConsoleCapture lines;
+            p.check(sound_add("@s/over.raw") == -1, "a sample past 10 minutes");
+            p.same(lines.text(), "Sound @s/over.raw not loaded: longer than 10 minutes at 44.1 kHz\n", "its line");
+        }
+        p.check(script_sound_bytes == 0, "nothing kept of it");
+        p.check(sound_add("@s/ten_a.raw") == 0, "10 minutes");
+        p.check(script_sound_bytes == 600 * 44100, "held: " + std::to_string(script_sound_bytes));
+        p.check(sound_add("@s/ten_b.raw") == 1 && sound_add("@s/ten_c.raw") == 2, "30 minutes in three sounds");
+        p.check(script_sound_bytes == kScriptSoundsMaxSamples, "the total reached");
+        ConsoleCapture lines;
+        p.check(sound_add("@s/sample.raw") == -1, "one sample past the total");
+        p.same(lines.text(), "Sound @s/sample.raw not loaded: the track's sounds would pass 30 minutes at 44.1 kHz\n",
+               "its line");
+        p.check(sound_add("@s/ten_a.raw") == 3, "a voice of a loaded sound takes no more");
     });
 }
 

@@ -60,6 +60,7 @@ void Server::deliver(Connection& c, const ClientReliable& r)
     if (records_.size() >= kKeptRecords)
         records_.pop_front();
     records_.push_back({c.slot, r.record, r.payload});
+    ++records_total_;
     if (r.record == 27 && options_.echo_deformations)
         for (Connection& o : connections_)
             if (o.phase == Connection::Phase::racing || &o == &c)

@@ -113,6 +113,8 @@ public:
     // The newest kKeptDatagrams datagrams and kKeptRecords records.
     const std::deque<Received>& received() const { return received_; }
     const std::deque<Record>& records() const { return records_; }
+    // Records handed on since the start, the ones no longer kept included.
+    uint64_t records_total() const { return records_total_; }
     // Bytes of datagrams, records and packets the server holds (the bounds above).
     size_t bytes_held() const;
     int restart_requests() const { return restart_requests_; }
@@ -158,6 +160,7 @@ private:
     uint32_t tick_ = 0;
     uint32_t connections_made_ = 0;
     int restart_requests_ = 0;
+    uint64_t records_total_ = 0;
     double now_ = 0;
     Peer last_sender_;
 };

@@ -24,7 +24,10 @@
 #include "terrain/track_list.h"
 #include "test_server.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <deque>
 
 namespace {
 
@@ -224,6 +227,57 @@ TEST(NetSession, AFileGoesUpInPartsOnceTheServerIsReady)
         for (const ts::Record& r : s.records_of(24))
             names += std::string(r.payload.begin(), r.payload.end()) == "namefile lap.txt";
         p.check(names == 1, "the denied upload never names its file");
+        net_reset();
+        return p.text;
+    });
+}
+
+// At a 300 ms round trip the channel carries about three packets a second, fewer than
+// the four parts a second the upload offers: the queue used to grow until its cap ended
+// the connection, some 1.3 MB in, though the server acknowledged everything. The parts
+// now wait for the queue, and 2 MiB (8192 packets through a queue of 1024) goes up whole.
+TEST(NetSession, AFarServerTakesALargeUploadWhole)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        std::string bytes(size_t(2) << 20, '\0');
+        uint32_t noise = 1;
+        for (char& c : bytes)
+            c = char((noise = noise * 1664525u + 1013904223u) >> 24);
+        bvtest::write_file(racetest::user_folder(root) + "/outgoing/big.bin", bytes);
+        Session s(flat_track_server());
+        p.check(s.until_state(11), "racing");
+        net_fake_lag = 0.3;
+        p.check(net_upload_start("big.bin") == 1, "the upload starts");
+        s.server.send_reliable(net_own_slot, 24, nettest::bytes_of("sendready"));
+        std::string got, last;
+        uint64_t seen = s.server.records_total();
+        int fullest = 0;
+        const double start = run_clock;
+        while (last.empty() && net_socket != -1 && run_clock < start + 4000) {
+            s.step();
+            fullest = std::max(fullest, net_outgoing_count);
+            const std::deque<ts::Record>& kept = s.server.records();
+            const uint64_t fresh = s.server.records_total() - seen;
+            seen = s.server.records_total();
+            for (size_t i = kept.size() - size_t(fresh); i < kept.size(); ++i) {
+                const std::string t(kept[i].payload.begin(), kept[i].payload.end());
+                if (kept[i].type != 24)
+                    continue;
+                if (t.rfind("sendpart -", 0) == 0)
+                    got += t.substr(10);
+                else if (t != "sendfile")
+                    last = t;
+            }
+        }
+        std::fprintf(stderr, "2 MiB at a 300 ms round trip: %.0f s, queue at most %d\n", run_clock - start, fullest);
+        p.check(net_socket != -1 && net_state == 11, "the connection stays up");
+        p.check(got.size() == bytes.size() && got == bytes, "every byte arrives, in order");
+        p.check(last == "namefile big.bin", "then the name: " + last);
+        p.check(fullest < 16, "the queue stays short: " + std::to_string(fullest));
+        net_fake_lag = 0;
         net_reset();
         return p.text;
     });

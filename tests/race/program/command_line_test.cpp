@@ -194,8 +194,8 @@ TEST(CommandLine, ClampsAndConversions)
 }
 
 // A rate a player can wait through: 1e-12 once made a period beyond any int, 0.001 a
-// frame every 1000 s. Out-of-range rates come to the nearer end with a line; 0 or less
-// is off, as it always was.
+// frame every 1000 s. Slower rates come up to 1 a second with a line; 0 or less is off,
+// as it always was; fast rates (a 2000 fps slow-motion capture) pass as given.
 TEST(CommandLine, LockFpsIsBoundedAndSaysSo)
 {
     struct {
@@ -205,9 +205,13 @@ TEST(CommandLine, LockFpsIsBoundedAndSaysSo)
     } const cases[] = {
         {"1e-12", 1, "--lock-fps 1e-12 is out of range: using 1\n"},
         {"0.001", 1, "--lock-fps 0.001 is out of range: using 1\n"},
-        {"1e9", 1000, "--lock-fps 1e+09 is out of range: using 1000\n"},
-        {"30", 30, nullptr},
+        {"0.999", 1, "--lock-fps 0.999 is out of range: using 1\n"},
         {"1", 1, nullptr},
+        {"30", 30, nullptr},
+        {"1000", 1000, nullptr},
+        {"1001", 1001, nullptr},
+        {"2000", 2000, nullptr},
+        {"1e9", 1e9f, nullptr},
         {"0", 0, nullptr},
         {"-5", -5, nullptr},
     };
@@ -222,6 +226,10 @@ TEST(CommandLine, LockFpsIsBoundedAndSaysSo)
             EXPECT_TRUE(r.lines.empty()) << c.value;
         }
     }
+    // The largest rate a float holds passes; the next step up scans to infinity.
+    EXPECT_EQ(settings({"--lock-fps", "3.4e38"}).lock_fps, 3.4e38f);
+    expect_failure({"--lock-fps", "3.5e38"}, "Bad arg for --lock-fps\n");
+    expect_failure({"--lock-fps", "nan"}, "Bad arg for --lock-fps\n");
 }
 
 TEST(CommandLine, GlVersionAndDialect)

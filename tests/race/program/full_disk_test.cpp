@@ -8,6 +8,7 @@
 
 #include "foundation/front_door.h"
 #include "gfx/fake_gl.h"
+#include "race/program/audio_start.h"
 #include "race/program/main_loop.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 using bvtest::TempDir;
 
@@ -87,6 +89,41 @@ TEST(FullDisk, ScreenshotAndResultsAreWholeOrAbsentAndAFailureIsSaid)
         p.same(bvtest::read_file(user + "/screenshot008.png").substr(1, 3), "PNG", "a picture");
         p.check(results_file_write() == 1, "results.txt written");
         p.same(bvtest::read_file(user + "/results.txt").substr(0, 5), "Time=", "the new results");
+        return p.text;
+    });
+}
+
+// A results.txt or a recording that is a link to a file elsewhere stays a link: the
+// file it names takes the new bytes, with no temporary file left beside either.
+TEST(FullDisk, ResultsAndRecordingThroughALinkUpdateTheLinkedFile)
+{
+    TempDir root;
+    bvtest::in_fresh_process([&] {
+        bvtest::Problems p;
+        bvtest::use_folders(root / "user", root / "game");
+        const std::string user = root / "user/Brovanta";
+        const std::string kept = root / "kept";
+        bvtest::write_file(kept + "/results.txt", "the last race\r\n");
+        bvtest::write_file(kept + "/race.raw", "an old recording");
+        bvtest::make_dirs(user);
+        symlink((kept + "/results.txt").c_str(), (user + "/results.txt").c_str());
+        symlink((kept + "/race.raw").c_str(), (root / "race.raw").c_str());
+        final_order.count = 0;
+        p.check(results_file_write() == 1, "results.txt written");
+        p.check(std::filesystem::is_symlink(user + "/results.txt"), "results.txt is still a link");
+        p.same(bvtest::read_file(kept + "/results.txt").substr(0, 5), "Time=", "the linked file holds the results");
+
+        const std::string path = root / "race.raw";
+        audio_request request;
+        request.record_path = path.c_str();
+        p.check(audio_start(request, nullptr) == 1 && audio_record_file, "recording");
+        const std::vector<uint8_t> block(size_t(record_audio_block) * 2, 0x5a);
+        audio_record_block(block.data());
+        audio_record_block(block.data());
+        audio_stop();
+        p.check(std::filesystem::is_symlink(path), "the recording is still a link");
+        p.same(bvtest::read_file(kept + "/race.raw"), std::string(block.size() * 2, '\x5a'), "the linked recording");
+        p.check(names_in(kept).size() == 2 && names_in(user).size() == 1, "no temporary file left");
         return p.text;
     });
 }
