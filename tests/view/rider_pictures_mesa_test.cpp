@@ -201,6 +201,19 @@ TEST(RiderPictures, TheLocalRiderFromEachView)
         p.check(count(chase, 0, cx0, 0, cx1, kH / 2) > 20, "chase: no bike red below the rider");
         p.check(count(chase, 1, 0, 0, kW, kH) > 5, "chase: no plate green on the rider's back");
 
+        // The first trackside frame after the chase: the free camera starts where the chase
+        // camera was, aimed at the rider; the next frame keeps what the ticks made of it.
+        const float chase_eye[3] = {camera_position[0], camera_position[1], camera_position[2]};
+        selected_camera = -1;
+        const Picture start = shoot("rider_trackside_start", [] { render_trackside_camera(); });
+        p.check(distance({free_camera.x, free_camera.y, free_camera.z}, chase_eye) < 1e-3f,
+                "trackside start: the free camera is not where the chase camera was");
+        p.check(count(start, 2, cx0, kH / 3, cx1, kH * 2 / 3) > 20, "trackside start: no rider blue at the centre");
+        p.check(count(start, 0, cx0, kH / 4, cx1, kH * 3 / 4) > 20, "trackside start: no bike red at the centre");
+        free_camera.x += 5;
+        shoot("rider_trackside_next", [] { render_trackside_camera(); });
+        p.check(free_camera.x == chase_eye[0] + 5, "trackside: a later frame puts the free camera back");
+
         dBodyID body = rider_get_rider_body(r);
         const Picture eye = shoot("rider_eye", [&] { render_first_person(body, 0); });
         p.check(count(eye, 0, 0, 0, kW, kH / 2) > 20, "rider's eye: no bike red in the lower half");
