@@ -110,6 +110,11 @@ void take_snapshot()
     s.snapshot_stale = 0;
     memcpy(s.height_snapshot, s.terrain->heights, grid_bytes());
     s.terrain->change_flags &= ~4;
+    // Object edits mark the heights changed too; a copy of the newest level would make
+    // the next undo step back to where it already is.
+    const float* newest = s.undo_buffers[(s.undo_next + kEditorUndoLevels - 1) % kEditorUndoLevels];
+    if (s.undo_levels > 0 && memcmp(newest, s.terrain->heights, grid_bytes()) == 0)
+        return;
     memcpy(s.undo_buffers[s.undo_next], s.terrain->heights, grid_bytes());
     s.undo_next = (s.undo_next + 1) % kEditorUndoLevels;
     s.undo_levels = std::min(s.undo_levels + 1, kEditorUndoLevels);
@@ -132,6 +137,8 @@ void editor_undo()
     memcpy(s.height_snapshot, slot, grid_bytes());
     memcpy(s.terrain->heights, slot, grid_bytes());
     s.terrain->height_change_count += 1;
+    // Unsaved but not stale: the snapshot already holds these heights.
+    s.terrain->change_flags |= 3;
     terrain_mark_blocks_dirty(s.terrain, 0, 0, s.terrain->size, s.terrain->size);
     s.status_text = "Undo!";
 }

@@ -63,7 +63,8 @@ void editor_init(qorl_window* window, terrain_state* terrain);
 // twice or before any init.
 void editor_free();
 
-// Records the heights as the stroke base and a new undo level when they changed.
+// Records the heights as the stroke base, and as a new undo level unless the newest
+// level holds them already.
 void take_snapshot();
 // Steps back one undo level (the backspace key).
 void editor_undo();

@@ -10,6 +10,7 @@
 #include "terrain/terrain_queries.h"
 #include "terrain/track_list.h"
 #include "view/limb.h"
+#include "view/trackside_view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +32,7 @@ float chase_direction[3] = {0, 0, 1};
 
 void draw(const float eye[3], const float rotation[9], float fov, int32_t slot)
 {
+    trackside_view_left();
     if (render_world_entry)
         render_world_entry(eye, rotation, fov, slot);
 }

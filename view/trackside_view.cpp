@@ -1,7 +1,9 @@
 #include "view/trackside_view.h"
 
+#include "gfx/model_scene.h"
 #include "race/game_settings.h"
 #include "race/program/world_view.h"
+#include "race/race_state.h"
 #include "sim/gate_times.h"
 #include "sim/physics_world.h"
 #include "sim/race_clock.h"
@@ -57,7 +59,35 @@ void draw(const float position[3], const float rotation[9], float fov)
         render_world_entry(position, rotation, clamp_fov(fov), -1);
 }
 
+// Whether the last world view drawn was this one.
+bool trackside_on_screen = false;
+
+// The free camera at the last drawn camera's place, at rest, aimed at the slot's frame
+// body when it has one.
+void free_camera_take_over(int32_t slot)
+{
+    trackside_camera& c = free_camera;
+    c.x = camera_position[0], c.y = camera_position[1], c.z = camera_position[2];
+    c.yaw_rate = c.pitch_rate = 0;
+    free_camera_speed = 0;
+    c.fov = float(game_settings.fov);
+    dBodyID frame = slot >= 0 && slot < kRiderSlots ? rider_get_frame_body(&rider_slots[slot]) : nullptr;
+    if (!frame)
+        return;
+    const dReal* p = dBodyGetPosition(frame);
+    const float d[3] = {float(p[0]) - c.x, float(p[1]) - c.y, float(p[2]) - c.z};
+    if (d[0] == 0 && d[2] == 0)
+        return;
+    c.yaw = std::atan2(d[0], d[2]);
+    c.pitch = std::atan2(d[1], std::hypot(d[0], d[2]));
+}
+
 }  // namespace
+
+void trackside_view_left()
+{
+    trackside_on_screen = false;
+}
 
 void camera_track(trackside_camera* c, float yaw_control, float pitch_control, const float target[3],
                   const float velocity[3], int new_target)
@@ -183,6 +213,10 @@ void render_trackside_camera()
     if (key_camera_view(position, q, &fov)) {
         render_quaternion_camera(position, q, fov);
         return;
+    }
+    if (!trackside_on_screen) {
+        trackside_on_screen = true;
+        free_camera_take_over(race.viewed_slot);
     }
     const trackside_camera* c = shown_camera();
     float rotation[9];

@@ -40,8 +40,12 @@ void yaw_pitch_rotation(float yaw, float pitch, float rotation[9]);
 bool key_camera_view(float position[3], float q[4], float* fov);
 
 // The view of the frame: key playback, else the selected (or free) camera, and the
-// running-order ticker over a trackside camera.
+// running-order ticker over a trackside camera. The first frame after another view
+// starts the free camera where that view's camera was, at rest, aimed at the viewed
+// rider.
 void render_trackside_camera();
+// Another world view was drawn: the next trackside frame is a new start.
+void trackside_view_left();
 
 // Digit key n (0..9): camera min(n, count) - 1; 0 is the free camera.
 void trackside_select_digit(int n);

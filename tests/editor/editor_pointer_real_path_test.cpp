@@ -2,6 +2,7 @@
 // sample track under the test's X server, keys and the pointer through XTEST. A Raise
 // drag, Backspace back to the loaded ground, the drag again, a timing gate turned by
 // its end handle, the Save button; a second start finds the raised path and the gate.
+// Closes with unsaved work, and an undo after a save, warn before quitting.
 #include <gtest/gtest.h>
 
 #include "editor/editor_widgets.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -365,4 +367,118 @@ TEST(EditorPointerRealPath, CloseWithUnsavedWorkShowsTheWarningThenQuits)
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     edx::two_starts("BV_CLOSE_HOME", close_session);
+}
+
+namespace {
+
+// The track's saved files, each name with its bytes, in name order.
+std::string saved_files()
+{
+    const std::filesystem::path folder = run.home + "/xdg/Brovanta/tracks/sample";
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const std::string& name : names)
+        all += name + " " + bvtest::read_file((folder / name).string()) + "\n";
+    return all;
+}
+
+// A Raise stroke, a gate turned, Save, then Backspace over the map: the first Backspace
+// takes the stroke back, and the close after it warns; the saved files stay as saved.
+void undo_close_observe()
+{
+    PointerSession& r = run;
+    Problems& p = r.problems;
+    if (edx::opening_frame())
+        return;
+    const int f = r.stage_frame;
+    const std::string record = r.home + "/undo_close.saved";
+    switch (r.stage) {
+    case 2:
+        if (f == 5 && r.second_run) {
+            p.check(saved_files() == bvtest::read_file(record), "the next start finds the files as saved");
+            close_window();
+            r.stage = 100;
+        } else if (f == 5) {
+            run.loaded = heights_now();
+            click(editor_widgets.tools[0].rect);
+        } else if (f == 15) {
+            plan_drag();
+            next_stage();
+        }
+        break;
+    case 3:
+        if (drag(f, run.pa, run.pb, nullptr, nullptr))
+            next_stage();
+        break;
+    case 4:   // the timing-gate tool and a gate's end handle
+        if (f == 1)
+            tap(XK_9);
+        if (f == 10) {
+            run.gate = gate_in_view(&run.handle[0], &run.handle[1]);
+            p.check(editor_state.tool == 11 && run.gate >= 0, "a timing gate's end handle in view");
+            if (run.gate < 0) {
+                close_window();
+                run.stage = 100;
+                return;
+            }
+            next_stage();
+        }
+        break;
+    case 5: {  // the handle dragged a little: the track changes, the heights do not
+        static int to[2];
+        if (f == 1) {
+            to[0] = run.handle[0] + 30;
+            to[1] = run.handle[1] + 30;
+        }
+        if (drag(f, run.handle, to, nullptr, nullptr))
+            next_stage();
+        break;
+    }
+    case 6:
+        if (f == 1)
+            click(editor_widgets.save.rect);
+        if (f == 10) {
+            p.same(editor_state.status_text, "Saved!", "the Save button saves");
+            bvtest::write_file(record, saved_files());
+            move_to(run.pa[0], run.pa[1]);
+        }
+        if (f == 15)
+            tap(XK_BackSpace);
+        if (f == 25) {
+            p.check(heights_now() == run.loaded, "the first Backspace after the gate turn takes the stroke back");
+            p.same(editor_state.status_text, "Undo!", "the Backspace's status");
+            p.check(editor_unsaved_changes(), "the undo is work to save");
+            close_window();
+            next_stage();
+        }
+        break;
+    case 7:
+        if (f == 15) {
+            p.check(menu_screen == screen_exit && !loop.quit, "the close after an undo shows the exit screen");
+            p.check(saved_files() == bvtest::read_file(record), "the undo and the close write nothing");
+            close_window();
+            next_stage();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+std::string undo_close_session(const std::string& home, int second)
+{
+    return edx::run_program(run, home, second, undo_close_observe, 8);
+}
+
+}  // namespace
+
+TEST(EditorPointerRealPath, UndoAfterSaveWarnsAtCloseAndKeepsTheSavedFiles)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    edx::two_starts("BV_UNDO_CLOSE_HOME", undo_close_session);
 }

@@ -114,6 +114,35 @@ TEST(EditorState, InitUndoRingAndLock)
     });
 }
 
+// Object edits mark the heights changed without changing them; undo changes them
+// without making the snapshot stale, but leaves work to save.
+TEST(EditorState, UndoAfterObjectEditsAndUnsavedMark)
+{
+    in_track_folder([](bvtest::TempDir&) {
+        bvtest::Problems p;
+        editor_fixture f;
+        const std::vector<float> loaded = f.grid();
+        for (int k = 0; k < 2; ++k) {   // the same stroke twice: one level
+            f.stroke(100.0f);
+            take_snapshot();
+        }
+        gradient_new();
+        editor_check_stale();
+        take_snapshot();
+        gradient_new();
+        editor_check_stale();
+        f.terrain.change_flags &= ~2;   // saved
+        editor_undo();
+        p.check(f.grid() == loaded, "the first undo after object edits steps back over the stroke");
+        p.check((f.terrain.change_flags & 2) != 0, "an undo leaves work to save");
+        editor_check_stale();
+        p.same(status(), "Undo!", "no update needed after an undo");
+        editor_undo();
+        p.same(status(), "No more undo levels!", "the loaded heights are the oldest level");
+        return p.text;
+    });
+}
+
 TEST(EditorState, PointerMapping)
 {
     in_track_folder([](bvtest::TempDir&) {

@@ -22,17 +22,25 @@
 #include <X11/keysym.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 
+#include <unistd.h>
+
 namespace edx {
+
+// Frames a close may take to end the program before the run fails.
+constexpr int kQuitFrames = 150;
 
 struct Session {
     Display* display = nullptr;
     bvtest::FakeInput input;
     int second_run = 0;
     int frame = 0, stage = 0, stage_frame = 0;
+    int end_stage = 100;                // the stage after the run's last close
+    int last_stage = 0, stage_since = 0;   // the frame at which the stage was entered
     std::string home;
     bvtest::Problems problems;
 };
@@ -82,13 +90,26 @@ inline void pixel_of(float x, float z, int* px, int* py)
     *py = H / 2 + int(std::lround((z - editor_state.view_z) * per));
 }
 
-// Counts the frame; runs the frame cap and the opening stages (0: Esc closes the main
-// menu; 1: Tab until the editor view shows). True when the frame was theirs.
+// Counts the frame; runs the frame cap, the limit on the last close and the opening
+// stages (0: Esc closes the main menu; 1: Tab until the editor view shows). True when
+// the frame was theirs.
 inline bool opening_frame()
 {
     Session& r = *current;
     ++r.frame;
     ++r.stage_frame;
+    if (r.stage != r.last_stage) {
+        r.last_stage = r.stage;
+        r.stage_since = r.frame;
+    }
+    if (r.stage >= r.end_stage && r.frame - r.stage_since > kQuitFrames) {
+        // A run that will not end would otherwise wait for its window forever.
+        r.problems.check(false, "the window's close did not end the program within " + std::to_string(kQuitFrames) +
+                                    " frames (stage " + std::to_string(r.stage) + ")");
+        fputs(r.problems.text.c_str(), stderr);
+        fflush(stderr);
+        _exit(1);
+    }
     if (r.frame > 3000) {
         r.problems.check(false, "the session took too many frames (stage " + std::to_string(r.stage) + ")");
         close_window();
@@ -134,6 +155,7 @@ inline std::string run_program(Session& r, const std::string& home, int second, 
     current = &r;
     r.home = home;
     r.second_run = second;
+    r.end_stage = second ? 100 : end_stage;
     r.display = bvtest::open_test_display();
     if (!r.display || !r.input.available())
         return "no test display or no XTEST";

@@ -4,20 +4,26 @@
 #include "gfx/gl_layer.h"
 #include "gfx/gl_startup.h"
 #include "gfx/images.h"
+#include "gfx/model.h"
+#include "gfx/model_scene.h"
 #include "gfx/shaders.h"
 #include "platform/qorl_gl.h"
 #include "race/program/main_loop.h"
+#include "race/program/projection.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "race/program/world_view.h"
 #include "sim/bike_build.h"
+#include "sim/bike_info.h"
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
+#include "terrain/lighting.h"
 #include "terrain/track_list.h"
 #include "view/camera_views.h"
+#include "view/rider_pose.h"
 #include "view/render_world.h"
 #include "view/trackside_view.h"
 #include "view/view_install.h"
@@ -27,6 +33,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -85,6 +93,81 @@ int count(const Picture& p, int channel, int x0, int y0, int x1, int y1, bool (*
     return n;
 }
 
+using Point = std::array<float, 3>;
+
+float distance(const Point& a, const float* b)
+{
+    return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+}
+
+// Every vertex of a skinned model where the rider's bones put it, as the shader does.
+std::vector<Point> skinned_points(const model* m, const rider_slot* r)
+{
+    rider_pose pose;
+    rider_pose_compute(r, &pose);
+    const float* centres = bike_infos[r->bike_index].pose_points + kPoseBoneCentres;
+    std::vector<Point> out;
+    for (const model* part = m; part; part = part->next_part)
+        for (int v = 0; part->bone_weights && v < part->vertex_count; ++v) {
+            Point q = {0, 0, 0};
+            for (int i = 0; i < 4; ++i) {
+                const float w = part->bone_weights[4 * v + i];
+                const int b = part->bone_numbers[4 * v + i];
+                if (w == 0 || b < 0 || b >= kRiderBones)
+                    continue;
+                const float* c = centres + 3 * b;
+                const float* rot = pose.rotations + 9 * b;
+                const float* t = pose.translations + 3 * b;
+                const float d[3] = {part->positions[3 * v] - c[0], part->positions[3 * v + 1] - c[1],
+                                    part->positions[3 * v + 2] - c[2]};
+                for (int k = 0; k < 3; ++k)
+                    q[k] += w * (rot[k] * d[0] + rot[3 + k] * d[1] + rot[6 + k] * d[2] + t[k]);
+            }
+            out.push_back(q);
+        }
+    return out;
+}
+
+// The rider's own view with the default settings: the forearms reach the grips from
+// outside the picture, and no part of the rider passes close to the eye or fills the top.
+void check_own_view(bvtest::Problems& p, const rider_slot* r, const Picture& eye)
+{
+    const std::vector<Point> points = skinned_points(r->rider_body_fp_model, r);
+    float nearest = 1e9f;
+    for (const Point& q : points)
+        nearest = std::min(nearest, distance(q, camera_position));
+    p.check(!points.empty() && nearest > 4 * lighting.near_plane,
+            "rider's eye: the own-view model comes within " + std::to_string(nearest) + " of the eye");
+
+    const bike_info& bike = bike_infos[r->bike_index];
+    const dReal* rot = dBodyGetRotation(rider_get_rider_body(r));
+    for (int side = 0; side < 2; ++side) {
+        const float* g = bike.pose_points + kPoseGrips + 3 * side;
+        dVector3 w;
+        dBodyGetRelPointPos(r->bodies[body_fork_upper], g[0], g[1], g[2], w);
+        const float grip[3] = {float(w[0]), float(w[1]), float(w[2])};
+        float reach = 1e9f;
+        for (const Point& q : points)
+            reach = std::min(reach, distance(q, grip));
+        const std::string name = side ? "right" : "left";
+        p.check(reach < 0.3f, "rider's eye: the " + name + " glove ends " + std::to_string(reach) + " from its grip");
+        // The grip in the picture (the eye looks along the rider body's -z), kept inside it.
+        float e[3];
+        for (int k = 0; k < 3; ++k)
+            e[k] = grip[k] - camera_position[k];
+        const float ahead = -float(e[0] * rot[2] + e[1] * rot[6] + e[2] * rot[10]);
+        const float sx = float(e[0] * rot[0] + e[1] * rot[4] + e[2] * rot[8]) / ahead / projection_half_width;
+        const float sy = float(e[0] * rot[1] + e[1] * rot[5] + e[2] * rot[9]) / ahead / projection_half_height;
+        const int gx = std::clamp(int((sx + 1) / 2 * kW), 0, kW - 1), gy = std::clamp(int((sy + 1) / 2 * kH), 0, kH - 1);
+        p.check(ahead > 0 && count(eye, 2, std::max(gx - kW / 10, 0), std::max(gy - kH / 8, 0),
+                                   std::min(gx + kW / 10, kW), std::min(gy + kH / 8, kH)) > 20,
+                "rider's eye: no arm blue at the " + name + " grip (pixel " + std::to_string(gx) + ", " +
+                    std::to_string(gy) + ")");
+    }
+    p.check(count(eye, 2, 0, kH * 2 / 3, kW / 4, kH) == 0 && count(eye, 2, kW * 3 / 4, kH * 2 / 3, kW, kH) == 0,
+            "rider's eye: arm blue in the top corners");
+}
+
 TEST(RiderPictures, TheLocalRiderFromEachView)
 {
     bvtest::in_fresh_process([] {
@@ -118,10 +201,24 @@ TEST(RiderPictures, TheLocalRiderFromEachView)
         p.check(count(chase, 0, cx0, 0, cx1, kH / 2) > 20, "chase: no bike red below the rider");
         p.check(count(chase, 1, 0, 0, kW, kH) > 5, "chase: no plate green on the rider's back");
 
+        // The first trackside frame after the chase: the free camera starts where the chase
+        // camera was, aimed at the rider; the next frame keeps what the ticks made of it.
+        const float chase_eye[3] = {camera_position[0], camera_position[1], camera_position[2]};
+        selected_camera = -1;
+        const Picture start = shoot("rider_trackside_start", [] { render_trackside_camera(); });
+        p.check(distance({free_camera.x, free_camera.y, free_camera.z}, chase_eye) < 1e-3f,
+                "trackside start: the free camera is not where the chase camera was");
+        p.check(count(start, 2, cx0, kH / 3, cx1, kH * 2 / 3) > 20, "trackside start: no rider blue at the centre");
+        p.check(count(start, 0, cx0, kH / 4, cx1, kH * 3 / 4) > 20, "trackside start: no bike red at the centre");
+        free_camera.x += 5;
+        shoot("rider_trackside_next", [] { render_trackside_camera(); });
+        p.check(free_camera.x == chase_eye[0] + 5, "trackside: a later frame puts the free camera back");
+
         dBodyID body = rider_get_rider_body(r);
         const Picture eye = shoot("rider_eye", [&] { render_first_person(body, 0); });
         p.check(count(eye, 0, 0, 0, kW, kH / 2) > 20, "rider's eye: no bike red in the lower half");
         p.check(count(eye, 2, 0, 0, kW, kH / 2) > 20, "rider's eye: no arm blue in the lower half");
+        check_own_view(p, r, eye);
         hide_rider = 1;
         const Picture hidden = shoot("rider_eye_hidden", [&] { render_first_person(body, 0); });
         hide_rider = 0;

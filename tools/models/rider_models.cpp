@@ -30,13 +30,14 @@ part cloth_part()
     return p;
 }
 
-void add_arm(part& cloth, part& gloves, double side, int upper, int fore)
+void add_arm(part& cloth, part& gloves, double side, int upper, int fore, bool with_upper = true)
 {
     const vec3 shoulder{side * (shoulder_x - 0.06), arm_y, joint_z};
     const vec3 elbow{side * elbow_x, arm_y, joint_z};
     const vec3 wrist{side * (hand_x - 0.16), arm_y, joint_z};
     const vec3 hand{side * (hand_x + 0.1), arm_y, joint_z};
-    add_beam(cloth, shoulder, elbow, 0.15, 0.15, {0, 0, 1}, swatch::cloth, only(upper), shared(upper, fore));
+    if (with_upper)
+        add_beam(cloth, shoulder, elbow, 0.15, 0.15, {0, 0, 1}, swatch::cloth, only(upper), shared(upper, fore));
     add_beam(cloth, elbow, wrist, 0.13, 0.13, {0, 0, 1}, swatch::cloth, shared(upper, fore), only(fore));
     add_beam(gloves, wrist, hand, 0.12, 0.1, {0, 0, 1}, swatch::rubber, only(fore), only(fore));
 }
@@ -53,10 +54,10 @@ void add_leg(part& cloth, part& boots, double side, int thigh, int shin)
             swatch::accent, only(shin));
 }
 
-void add_limbs(part& cloth, part& gear)
+void add_limbs(part& cloth, part& gear, bool upper_arms = true)
 {
-    add_arm(cloth, gear, -1, left_upper_arm, left_forearm);
-    add_arm(cloth, gear, 1, right_upper_arm, right_forearm);
+    add_arm(cloth, gear, -1, left_upper_arm, left_forearm, upper_arms);
+    add_arm(cloth, gear, 1, right_upper_arm, right_forearm, upper_arms);
     add_leg(cloth, gear, -1, left_thigh, left_shin);
     add_leg(cloth, gear, 1, right_thigh, right_shin);
 }
@@ -86,8 +87,10 @@ model rider_body()
     return m;
 }
 
-// The rider seen from his own eyes: the same bones, only arms, gloves, legs and boots,
-// so nothing stands in front of the eye point (0, 0.5, -0.4) of the rider body.
+// The rider seen from his own eyes: the same bones, only forearms, gloves, legs and
+// boots. The eye point (0, 0.5, -0.4) of the rider body lies below and behind the
+// shoulders, and the elbows bend back past it, so the upper arms would pass beside the
+// eye; the forearms run from behind it down to the grips.
 model rider_body_fp()
 {
     model m;
@@ -96,7 +99,7 @@ model rider_body_fp()
     m.skeleton = "rider";
     part cloth = cloth_part();
     part gear = gear_part();
-    add_limbs(cloth, gear);
+    add_limbs(cloth, gear, false);
     m.parts = {cloth, gear};
     return m;
 }
