@@ -45,7 +45,6 @@
 #include <cstring>
 
 main_loop_state loop;
-int32_t time_trial_active = 0;
 main_loop_io loop_io;
 int32_t window_width = 0;
 int32_t window_height = 0;

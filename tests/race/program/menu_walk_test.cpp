@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "foundation/memory.h"
+#include "frontend/console_commands.h"
 #include "frontend/front_end.h"
+#include "frontend/message_line.h"
+#include "gfx/fonts.h"
 #include "gfx/images.h"
 #include "frontend/menu.h"
 #include "frontend/menu_records.h"
@@ -14,6 +17,7 @@
 #include "platform/qorl_window.h"
 #include "platform/x11_native.h"
 #include "race/demo/demo.h"
+#include "race/game_tick.h"
 #include "race/program/bindings.h"
 #include "race/program/detail_presets.h"
 #include "race/program/main_loop.h"
@@ -195,6 +199,56 @@ void bright_box_in(int item)
     }, [file, item] { return bvtest::file_exists(*file) && brightest_main_item(*file) == item; }, 10);
 }
 
+// The texts drawn in the frame before the last.
+std::vector<std::string> texts_drawn, texts_drawing;
+
+void record_texts()
+{
+    texts_drawn.swap(texts_drawing);
+    texts_drawing.clear();
+}
+
+bool text_drawn(const std::string& text)
+{
+    return std::find(texts_drawn.begin(), texts_drawn.end(), text) != texts_drawn.end();
+}
+
+// On the time trial that the menu started: the pitboard's time-trial panel, backing
+// up ends the attempt once per press, and a recorded lap cannot be renamed.
+void time_trial_shows()
+{
+    add("the pitboard is recorded", [] {
+        text_capture = [](const char* text, const float*, const float*) { texts_drawing.push_back(text); };
+        walk.each_frame = record_texts;
+    }, [] { return text_drawn("P1"); }, 10);
+    check("the pitboard shows the position alone", [] { return !text_drawn("L1 P1"); });
+    add("a ridden lap's times", [] {
+        time_trial.last_lap = 61 * 128;
+        time_trial.best_lap = 60 * 128 + 70;
+    }, [] { return text_drawn("Last - 1:01.0 ") && text_drawn("Best - 1:00.5"); }, 10);
+    add("the pitboard is no longer recorded", [] {
+        text_capture = nullptr;
+        walk.each_frame = nullptr;
+        time_trial = {};
+    }, [] { return true; });
+    add("b held: the attempt starts again", [] {
+        walk.tick_mark = race.restart_counter;
+        walk.input.key(walk.display, XK_b, true);
+    }, [] { return race.restart_counter == walk.tick_mark + 1; });
+    wait_frames(10);
+    add("b released: once for the press", [] { walk.input.key(walk.display, XK_b, false); },
+        [] { return race.restart_counter == walk.tick_mark + 1; }, 2);
+    check("a recorded lap keeps its name", [] {
+        demo_record_open();
+        const std::string before = demo_name();
+        console_execute("/namedemo lap");
+        const bool kept = demo_recording() && before == demo_name() &&
+                          strcmp(message_line_back(0), "Not currently recording a demo") == 0;
+        demo_stop();
+        return kept;
+    });
+}
+
 // The keyboard walk, step by step.
 void plan_newcomer()
 {
@@ -240,6 +294,8 @@ void plan_newcomer()
         body_position(0, now);
         return distance(now, walk.body_mark) > 5;
     }, 2);
+
+    time_trial_shows();
 
     // Graphics/Sound: Field Of View three to the right, then the High FPS preset.
     key_to_screen(XK_Escape, screen_main_menu);
