@@ -213,22 +213,37 @@ bool text_drawn(const std::string& text)
     return std::find(texts_drawn.begin(), texts_drawn.end(), text) != texts_drawn.end();
 }
 
+void texts_recorded(bool on)
+{
+    if (on)
+        text_capture = [](const char* text, const float*, const float*) { texts_drawing.push_back(text); };
+    else
+        text_capture = nullptr;
+    walk.each_frame = on ? record_texts : nullptr;
+}
+
+// A race's pitboard: the lap with the position.
+void race_pitboard_shows()
+{
+    add("the pitboard shows the lap and the position", [] { texts_recorded(true); }, [] {
+        return std::any_of(texts_drawn.begin(), texts_drawn.end(),
+                           [](const std::string& t) { return t.rfind("L1 P", 0) == 0; });
+    }, 10);
+    add("the pitboard is no longer recorded", [] { texts_recorded(false); }, [] { return true; });
+}
+
 // On the time trial that the menu started: the pitboard's time-trial panel, backing
 // up ends the attempt once per press, and a recorded lap cannot be renamed.
 void time_trial_shows()
 {
-    add("the pitboard is recorded", [] {
-        text_capture = [](const char* text, const float*, const float*) { texts_drawing.push_back(text); };
-        walk.each_frame = record_texts;
-    }, [] { return text_drawn("P1"); }, 10);
+    add("the pitboard is recorded", [] { texts_recorded(true); }, [] { return text_drawn("P1"); }, 10);
     check("the pitboard shows the position alone", [] { return !text_drawn("L1 P1"); });
     add("a ridden lap's times", [] {
         time_trial.last_lap = 61 * 128;
         time_trial.best_lap = 60 * 128 + 70;
     }, [] { return text_drawn("Last - 1:01.0 ") && text_drawn("Best - 1:00.5"); }, 10);
     add("the pitboard is no longer recorded", [] {
-        text_capture = nullptr;
-        walk.each_frame = nullptr;
+        texts_recorded(false);
         time_trial = {};
     }, [] { return true; });
     add("b held: the attempt starts again", [] {
@@ -268,6 +283,7 @@ void plan_newcomer()
         return count_kind(rider_kind_bot) == 5 && count_kind(rider_kind_local) == 1 && race.laps == 5 &&
                race.time_limit_ticks == 0;
     });
+    race_pitboard_shows();
 
     // Time Trial -> Start.
     key_to_screen(XK_Escape, screen_main_menu);
