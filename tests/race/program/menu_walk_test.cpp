@@ -16,6 +16,7 @@
 #include "frontend/settings.h"
 #include "platform/qorl_window.h"
 #include "platform/x11_native.h"
+#include "race/bike_setup.h"
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/program/bindings.h"
@@ -26,6 +27,7 @@
 #include "race/net/net_client.h"
 #include "race/race_riders.h"
 #include "race/program/run_clock.h"
+#include "race/program/settings_values.h"
 #include "race/race_state.h"
 #include "race/series.h"
 #include "race/program/shutdown.h"
@@ -546,6 +548,15 @@ void plan_online()
     key_to_item(XK_Up, 1);
     add("Connect reaches the race on the server's track", [] { tap(XK_Return); }, [] {
         return menu_screen < 0 && net_state == 11 && net_track_name && strcmp(net_track_name, "tracks/sample") == 0;
+    }, 900);
+    add("a changed setup goes to the server as chat", [] {
+        setup.leveling += 7;
+        setup_watch_mark();
+    }, [] {
+        for (const test_server::Record& r : server->records())
+            if (r.type == 19 && std::string(r.payload.begin(), r.payload.end()).rfind("[SPAM] Setup change ", 0) == 0)
+                return true;
+        return false;
     }, 900);
     key_to_screen(XK_Escape, screen_main_menu);
     down_to(4);
