@@ -47,6 +47,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -94,7 +95,7 @@ struct Table {
     }
 };
 
-std::vector<Table> tables;
+std::deque<Table> tables;   // references stay good as tables are added
 
 template <class T>
 Table& audit(const char* name, T& table)
