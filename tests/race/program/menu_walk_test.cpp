@@ -1,13 +1,13 @@
 // A newcomer's walk through the menus with the keyboard alone: the program's entry
-// routine on the sample track under the test's X server, every key typed through XTEST
+// routine, installed as main() installs it, on the sample track under the test's X server, every key typed through XTEST
 // from the frame observer, one at a time, each waited for until its effect shows. New
 // Race, Time Trial, the setup screens, a points-series event, the bundled demo, the
 // console, and Quit; then what "@config" kept.
 #include <gtest/gtest.h>
 
+#include "app/program_install.h"
 #include "foundation/memory.h"
 #include "frontend/console_commands.h"
-#include "frontend/front_end.h"
 #include "frontend/message_line.h"
 #include "gfx/fonts.h"
 #include "gfx/images.h"
@@ -584,7 +584,7 @@ std::string walk_once(const std::string& home, void (*plan)(), int argc, const c
     walk.user = home + "/xdg/Brovanta";
     plan();
     loop_io.frame_observer = observe;
-    front_end_install();
+    program_install();
     const int status = brovanta_main(argc, const_cast<char**>(argv));
     Problems& p = walk.problems;
     p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
