@@ -1,7 +1,7 @@
-// The program as main() starts it, on the sample track: every entry point through
-// which a lower library calls up is what start-up installed, not the stand-in its
-// table was built with. Then, in the same run, what three of those entries show: the
-// message lines retire, pausing shows the "Paused" banner.
+// The program as main() starts it, on the sample track and on a missing one: every
+// entry point through which a lower library calls up is what start-up installed, not
+// the stand-in its table was built with. Then, in the same run, what some of those
+// entries show: the message lines retire, pausing shows the "Paused" banner.
 #include <gtest/gtest.h>
 
 #include "app/program_install.h"
@@ -199,6 +199,8 @@ struct Run {
     bool retired = false;
     bool paused_banner = false;
     bool banner_before_pause = false;
+    int view_mode = -1;         // on the first frame
+    bool load_failure_shown = false;
     std::vector<std::string> texts;
 };
 Run run;
@@ -224,9 +226,12 @@ void observe()
         run.stand_ins = check_tables();
         loop_io.frame_observer = observe;
         run.shown_first = message_log.shown;
+        run.view_mode = loop.view_mode;
         text_capture = capture;
         return;
     }
+    for (const std::string& t : run.texts)
+        run.load_failure_shown = run.load_failure_shown || t.rfind("Can't load track", 0) == 0;
     if (!run.retired && message_log.shown < run.shown_first) {
         run.retired = true;
         run.banner_before_pause = drawn("Paused");
@@ -245,7 +250,8 @@ void observe()
         bvtest::send_close(run.display, loop_io.window->native->handle);
 }
 
-std::string start_once(const std::string& home)
+// The program started on the track, as main() starts it.
+std::string start_once(const std::string& home, const char* track)
 {
     setenv("XDG_DATA_HOME", (home + "/xdg").c_str(), 1);
     setenv("HOME", home.c_str(), 1);
@@ -257,7 +263,7 @@ std::string start_once(const std::string& home)
     take_tables();
     program_install();
     loop_io.frame_observer = observe;
-    const char* argv[] = {"brovanta", "--track", "tracks/sample", nullptr};
+    const char* argv[] = {"brovanta", "--track", track, nullptr};
     const int status = brovanta_main(3, const_cast<char**>(argv));
     bvtest::Problems p;
     p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
@@ -267,17 +273,19 @@ std::string start_once(const std::string& home)
     p.check(run.retired, "the message lines never retired");
     p.check(!run.banner_before_pause, "\"Paused\" was drawn before the pause");
     p.check(run.paused_banner, "pausing drew no \"Paused\" banner");
+    const bool loaded = strcmp(track, "tracks/sample") == 0;
+    p.check((run.view_mode == view_title) != loaded, "the first frame's view mode is " + std::to_string(run.view_mode));
+    p.check(run.load_failure_shown != loaded, "the title screen's load failure shown: " +
+                                                  std::to_string(run.load_failure_shown));
     XCloseDisplay(run.display);
     return p.text;
 }
 
 }  // namespace
 
-TEST(ProgramStart, EveryEntryPointIsInstalledAndTheirWorkShows)
+// A user folder named to the re-executed copy of this program, with a small window.
+std::string audit_home(const bvtest::TempDir& temp)
 {
-    bvtest::XvfbServer server;
-    BV_REQUIRE_XVFB(server);
-    bvtest::TempDir temp;
     const char* given = getenv("BV_AUDIT_HOME");
     const std::string home = given ? given : temp.path();
     setenv("QORL_LOGFILE", (home + "/xdg/Brovanta/lastlog.txt").c_str(), 1);
@@ -285,7 +293,32 @@ TEST(ProgramStart, EveryEntryPointIsInstalledAndTheirWorkShows)
         setenv("BV_AUDIT_HOME", home.c_str(), 1);
         bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=320\nyres=240\n");
     }
-    bvtest::in_fresh_process([&] { return start_once(home); });
+    return home;
+}
+
+void audit_done()
+{
     unsetenv("BV_AUDIT_HOME");
     unsetenv("QORL_LOGFILE");
+}
+
+TEST(ProgramStart, EveryEntryPointIsInstalledAndTheirWorkShows)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = audit_home(temp);
+    bvtest::in_fresh_process([&] { return start_once(home, "tracks/sample"); });
+    audit_done();
+}
+
+// Without a track the title screen says why, and the message lines over it retire too.
+TEST(ProgramStart, OnTheTitleScreenOfAMissingTrackTheLinesRetire)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = audit_home(temp);
+    bvtest::in_fresh_process([&] { return start_once(home, "tracks/missing"); });
+    audit_done();
 }
