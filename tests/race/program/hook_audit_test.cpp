@@ -177,7 +177,8 @@ std::string check_tables()
     std::string found;
     for (const Table& t : tables)
         for (size_t k = 0; k < t.slots; ++k) {
-            const std::string name = t.name + (t.slots > 1 ? " slot " + std::to_string(k) : "");
+            const std::string name =
+                t.name + (t.slots > 1 ? " entry " + std::to_string(k) + " (from 0, in the order of its struct)" : "");
             const entry now = t.now(k);
             if (t.left_empty.count(k)) {
                 if (now != t.before[k])
