@@ -11,6 +11,7 @@
 #include "race/game_tick.h"
 #include "race/program/main_loop.h"
 #include "race/net/net_channel.h"
+#include "race/net/net_client.h"
 #include "race/net/net_connection.h"
 #include "race/net/net_messages.h"
 #include "race/race_riders.h"
@@ -154,7 +155,7 @@ void cmd_log(const char* arg)
 
 void cmd_namedemo(const char* arg)
 {
-    if (!demo_recording() || time_trial_active) {
+    if (!demo_recording() || race.time_trial_active) {
         console_print("Not currently recording a demo");
         return;
     }
@@ -278,7 +279,7 @@ int chat(const char* line)
     if (net_socket < 0)
         console_print("Not connected to server");
     else
-        net_queue_reliable(net_record_chat, line, int(std::strlen(line)));
+        net_chat_send(line);
     return 1;
 }
 

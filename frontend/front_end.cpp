@@ -91,6 +91,8 @@ void front_end_install()
     program_hooks.hud_draw = hud_draw;
     program_hooks.results_draw = results_draw;
     program_hooks.rider_name_draw = draw_rider_name_line;
+    program_hooks.message_lines_retire = message_line_retire;
+    program_hooks.banner_draw = banner_draw;
     trackside_running_order = hud_draw_running_order;
     menus_install();
 }

@@ -223,7 +223,7 @@ void hud_draw_arc(float a0, float a1, const float inner[4], const float outer[4]
 void hud_draw_race_panel(int32_t slot)
 {
     const float w = projection_half_width, h = projection_half_height;
-    const hud_panel_text t = hud_panel_texts(slot, time_trial_active, time_trial.last_lap * tick_length,
+    const hud_panel_text t = hud_panel_texts(slot, race.time_trial_active, time_trial.last_lap * tick_length,
                                              time_trial.best_lap * tick_length);
     bvglEnable(GL_BLEND);
     bvglBindTexture(GL_TEXTURE_2D, hud_pictures.pitboard);

@@ -87,12 +87,16 @@ void draw_rider_name_line(int32_t slot)
     if (slot < 0 || slot >= kRaceSlots)
         return;
     const char* name = race.names[slot];
-    if (!name || !*name)
-        return;
-    ui_begin_2d(30);
-    bvglTranslatef(0, -28, 0);
-    const float width = 30.0f * projection_window_width / projection_window_height;
-    text_draw_centered(1, 1, 1, 1, 0, width, name);
+    if (name && *name)
+        banner_draw(name, 28, 30);
+}
+
+void banner_draw(const char* text, int32_t line, int32_t lines)
+{
+    ui_begin_2d(float(lines));
+    bvglTranslatef(0, -float(line), 0);
+    const float width = float(lines) * projection_window_width / projection_window_height;
+    text_draw_centered(1, 1, 1, 1, 0, width, text);
     ui_end();
 }
 

@@ -32,6 +32,9 @@ void message_line_retire();
 void draw_watched_rider_name(int slot);
 // The name of the slot's rider (any kind), the same line; nothing for an empty name.
 void draw_rider_name_line(int32_t slot);
+// Text in white with its shadow on a line of a frame of `lines` lines, centred across
+// the window (the "Paused" and warm-up banners).
+void banner_draw(const char* text, int32_t line, int32_t lines);
 // Every line emptied, the write index 0, nothing shown.
 void message_log_clear();
 

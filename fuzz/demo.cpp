@@ -37,7 +37,7 @@ void setup()
     rider_table_init();
     for (int32_t k = 0; k < kRaceSlots; ++k)
         race.kinds[k] = rider_kind_remote;
-    race.practice = 0;
+    race.time_trial_active = 0;
     snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "@demos/fuzz.bvdemo");
 }
 

@@ -241,7 +241,7 @@ void game_tick()
 {
     game_tick_hooks.script_tick();
     place_state_driven();
-    if (race.practice)
+    if (race.time_trial_active)
         time_trial_remember_laps();
     if (online())
         contacts_online();
@@ -261,7 +261,7 @@ void game_tick()
         race_results_compute();
     demo_record_states(0);
     demo_playback_read();
-    if (race.practice)
+    if (race.time_trial_active)
         time_trial_laps();
     suspension_graph_record();
 }

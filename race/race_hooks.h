@@ -46,8 +46,6 @@ struct race_hooks_table {
     // Editor.
     void (*editor_init)();
     void (*editor_leave)();
-    // The program clock, seconds.
-    double (*clock)();
     // What the network client hands on: an event block for the demo being recorded
     // (2 chat, 3 erosion text, 5 deformation, 6 script message), a server's script
     // message for the track script, and the results after server timing.

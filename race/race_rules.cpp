@@ -18,6 +18,7 @@ void race_rules_install()
     race_hooks.statue_grid_free = statue_grid_free;
     gate_timing_hooks.leader_slot = [] { return running_order.count > 0 ? running_order.rows[0].slot : -1; };
     gate_timing_hooks.results_refresh = race_results_refresh;
+    race_hooks.race_results_refresh = race_results_refresh;
     // The laps that end the race: the laps setting, or once a timed race's length is
     // settled, the laps it was settled at.
     gate_timing_hooks.laps = [] { return race.lap_counts[1]; };

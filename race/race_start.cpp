@@ -260,7 +260,7 @@ void race_start(const int32_t* lineup, int record, int32_t skill)
         race.start_gate_state[i][1] = 0.0f;
     }
     false_start_hold = 0;
-    if (race.practice) {
+    if (race.time_trial_active) {
         race.restart_counter = 2;
         local_rider_reset();
         race.restart_counter += 1;

@@ -25,7 +25,6 @@ void nothing_text(const char*) {}
 const char* no_track() { return nullptr; }
 const rider_request* no_rider(int32_t) { return nullptr; }
 int no_script(const char*) { return 0; }
-double zero_clock() { return 0; }
 
 }  // namespace
 
@@ -57,7 +56,6 @@ race_hooks_table race_hooks = {
     nothing,        // rider_histories_clear
     nothing,        // editor_init
     nothing,        // editor_leave
-    zero_clock,     // clock
     demo_record_event,
     nothing_text,   // script_call_message_handler
     nothing,        // race_results_refresh

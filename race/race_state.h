@@ -17,7 +17,7 @@ struct race_state {
     int32_t laps;
     int32_t lap_counts[2];              // (laps + 1) / 2 and laps, or 1000000 twice with a time limit
     int32_t flagger_timer;
-    int32_t practice;                   // 1 when no lineup was given
+    int32_t time_trial_active;          // a solo time trial: set by track reset offline without a lineup
     int32_t watch_only;                 // 127 while only watching an online race
     int32_t viewed_slot;
     int32_t lineup[kRaceSlots];

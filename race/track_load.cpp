@@ -256,13 +256,13 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     if (online) {
         race.gate_drop_tick = lineup[kRaceSlots];
         track_terrain.erosion_amount = -1;
-        race.practice = 0;
+        race.time_trial_active = 0;
         race.watch_only = race.own_lineup_value == kWatchOnlyValue ? 127 : 0;
     } else {
         race.gate_drop_tick = int32_t((13 + (random_next() & 0x7fffffffu) * (1.0 / 1073741824.0)) / tick_length);
         track_terrain.erosion_amount = race_opts.erode;
         race.watch_only = 0;
-        race.practice = lineup ? 0 : 1;
+        race.time_trial_active = lineup ? 0 : 1;
         race_hooks.riders_clear();
     }
     // A played demo sets the time limit, laps and gate drop from its header.

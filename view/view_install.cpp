@@ -1,5 +1,6 @@
 #include "view/view_install.h"
 
+#include "race/game_tick.h"
 #include "race/program/main_loop.h"
 #include "race/race_hooks.h"
 #include "race/program/world_view.h"
@@ -26,6 +27,7 @@ void view_install()
     camera_views.trackside_digit = trackside_select_digit;
     roost_set_spawn(roost_particle_spawn);
     race_hooks.roost_particles_free = roost_particles_free;
+    game_tick_hooks.particles_move = roost_particles_step;
     engine_sound_install();
     program_hooks.engine_sound_update = engine_sound_update;
     program_hooks.engine_sound_caches_free = engine_sound_caches_free;

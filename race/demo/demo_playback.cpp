@@ -196,7 +196,7 @@ bool read_exact(vfs_file* f, void* out, int n)
 void first_state_block(int32_t tick)
 {
     demo_reader.first_block_tick = tick;
-    if (race.practice)
+    if (race.time_trial_active)
         demo_reader.tick_offset = current_tick - tick;
     else
         demo_set_current_tick(tick);
@@ -352,7 +352,7 @@ int demo_playback_open()
     std::string path;
     if (demo_settings.chosen[0])
         path = demo_settings.chosen;
-    else if (race.practice && track_folder)
+    else if (race.time_trial_active && track_folder)
         path = std::string("@") + track_folder + "/fastlap.bvdemo";
     else
         path = "@demos/default.bvdemo";

@@ -153,7 +153,7 @@ void demo_record_open()
 {
     if (rec.file)
         demo_record_close();
-    if (race.practice && track_folder) {
+    if (race.time_trial_active && track_folder) {
         rec.path = std::string("@") + track_folder + "/lastlap.bvdemo";
     } else {
         rotate_backups(plain_values.demo_backups);

@@ -11,6 +11,8 @@
 #include "race/program/run_clock.h"
 #include "race/track_load.h"
 #include "race/net/wire_client.h"
+#include "race/net/wire_records.h"
+#include "race/program/program_hooks.h"
 #include "sim/bike_step.h"
 #include "sim/stock_shapes.h"
 #include "terrain/ruts.h"
@@ -151,8 +153,14 @@ void net_set_server_name(const char* text)
     net_server_name = server_name_storage;
 }
 
+void net_chat_send(const char* text)
+{
+    net_queue_reliable(net_record_chat, text, int(strlen(text)));
+}
+
 void net_client_install()
 {
+    program_hooks.chat_send = net_chat_send;
     race_hooks.network_track = network_track;
     race_hooks.network_rider = network_rider;
     race_hooks.riders_clear = riders_clear;

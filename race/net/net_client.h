@@ -81,8 +81,11 @@ extern int net_stranger_datagrams;
 // clears it. A text set while no socket is open connects at the next step.
 void net_set_server_name(const char* text);
 
+// Queues a chat line for the server (reliable record 19, cut to the packet's room).
+void net_chat_send(const char* text);
 // Installs the client's entry points (track and riders for the race start, the
-// per-slot clearing, the deformation sender) and seeds the fake loss from the clock.
+// per-slot clearing, the deformation sender, the chat line) and seeds the fake loss
+// from the clock.
 void net_client_install();
 
 // The network step: connect, receive and dispatch, upload, resend, redirect, send.

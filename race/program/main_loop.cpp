@@ -45,7 +45,6 @@
 #include <cstring>
 
 main_loop_state loop;
-int32_t time_trial_active = 0;
 main_loop_io loop_io;
 int32_t window_width = 0;
 int32_t window_height = 0;
@@ -429,8 +428,9 @@ int main_loop_frame()
                                     ? 2147483647
                                     : int32_t(1) << std::clamp(int(graphics_settings.terrain_resync_rate), 0, 30);
         terrain_update_step(&track_terrain);
-        program_hooks.message_lines_retire();
     }
+    // The lines retire on the title screen too, or they would cover "Can't load track".
+    program_hooks.message_lines_retire();
     setup_change_report();
     loop.frame_start = loop.measured;
     if (loop_io.frame_observer)

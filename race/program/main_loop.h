@@ -66,8 +66,6 @@ struct main_loop_state {
 };
 
 extern main_loop_state loop;
-// A time trial is being ridden (set by the time-trial start).
-extern int32_t time_trial_active;
 
 // The program's window, its clock and events.
 struct main_loop_io {

@@ -249,7 +249,7 @@ void take_events(double tick_time, bool last)
 void local_controls()
 {
     const float* c = control_slots;
-    if (time_trial_active) {
+    if (race.time_trial_active) {
         if (loop.time_trial_restart_state == 1 && c[7] > 0.5f && game_settings.time_trial_abort) {
             local_rider_reset();
             ++race.restart_counter;

@@ -176,7 +176,7 @@ TEST_F(HudOnMesa, PitboardTextsRaceAndTimeTrial)
         EXPECT_LT(texts.find("999")->origin[1], 0);
     }
     // A time trial: the position alone and the times of the time-trial record (ticks).
-    time_trial_active = 1;
+    race.time_trial_active = 1;
     time_trial.last_lap = 61 * 128;
     time_trial.best_lap = 60 * 128 + 70;
     {
@@ -187,7 +187,7 @@ TEST_F(HudOnMesa, PitboardTextsRaceAndTimeTrial)
         EXPECT_TRUE(texts.has("Last - 1:01.0 "));
         EXPECT_TRUE(texts.has("Best - 1:00.5"));
     }
-    time_trial_active = 0;
+    race.time_trial_active = 0;
     time_trial = {};
 }
 

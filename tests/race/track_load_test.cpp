@@ -164,7 +164,7 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         copy_flat(root, "tracks/again");
         race_requested_folder = "tracks/again";
         reset_race(nullptr, 0, 0, 0, 1, 0);
-        p.check(race.practice == 1 && race.tick == 38400 && race.lineup[0] == 1, "practice alone");
+        p.check(race.time_trial_active == 1 && race.tick == 38400 && race.lineup[0] == 1, "practice alone");
         const float* heights = track_terrain.heights;
         track_terrain.heights[0] = 42;   // as if the ruts had dug here
         const std::string gates = racetest::user_folder(root) + "/tracks/again/timing_gates";
@@ -192,7 +192,7 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         };
         bvtest::write_file(gates, "checkpoints:\n");
         reset_race(race.network_lineup, 0, 0, 0, 1, 0);
-        p.check(race.gate_drop_tick == 5000 && race.practice == 0 && track_terrain.read_only == 1, "online start");
+        p.check(race.gate_drop_tick == 5000 && race.time_trial_active == 0 && track_terrain.read_only == 1, "online start");
         p.check(timing_gates.checkpoint_count == 0, "online reload");
         p.check(race.kinds[1] == rider_kind_remote && race_rider_exists(1) && !bike_is_awake(&rider_slots[1]),
                 "a remote rider, asleep");

@@ -33,9 +33,9 @@ TEST(ConsoleDemo, NamesTheRecording)
         p.same(said("/namedemo lap"), "Not currently recording a demo", "not recording");
         demo_record_open();
         p.check(demo_recording() == 1, "recording");
-        time_trial_active = 1;
+        race.time_trial_active = 1;
         p.same(said("/namedemo lap"), "Not currently recording a demo", "a time-trial lap");
-        time_trial_active = 0;
+        race.time_trial_active = 0;
 
         const struct {
             const char* line;

@@ -60,7 +60,7 @@ void start(const bvtest::TempDir& root)
     erosion_queue_clear();
     for (int32_t k = 0; k < kRaceSlots; ++k)
         race.kinds[k] = rider_kind_remote;
-    race.practice = 0;
+    race.time_trial_active = 0;
     race.time_limit_ticks = 0;
     race.laps = 1000;
     race.gate_drop_tick = 1792;

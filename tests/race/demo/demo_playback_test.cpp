@@ -164,7 +164,7 @@ TEST(DemoPlayback, ReplayJumpsToTheFirstBlockAndAGhostShiftsInstead)
         p.check(holds_state(10, 50, 0), "first state at its own tick");
 
         history_clear_all();
-        race.practice = 1;
+        race.time_trial_active = 1;
         current_tick = race.tick = 1000;
         demo_playback_open();
         take_seats();

@@ -199,9 +199,9 @@ TEST(DemoRecord, BackupsRotateAndStopAtAHundred)
 
         // A time trial records the attempt beside the track and rotates nothing.
         plain_values.demo_backups = 3;
-        race.practice = 1;
+        race.time_trial_active = 1;
         record_marked("lap-1");
-        race.practice = 0;
+        race.time_trial_active = 0;
         holds("default.bvdemo", "race-7");
         p.check(bvtest::read_file(user_file(root, "tracks/sample/lastlap.bvdemo")).find("lap-1") != std::string::npos,
                 "lastlap.bvdemo written");

@@ -207,9 +207,9 @@ TEST(DemoSeek, SkipRunsGameTicksWithoutRoostAndRefusalsDoNothing)
         race.kinds[20] = rider_kind_remote;
 
         // Recording (a time-trial file, so the playing one is kept).
-        race.practice = 1;
+        race.time_trial_active = 1;
         demo_record_open();
-        race.practice = 0;
+        race.time_trial_active = 0;
         unmoved("recording refuses");
         demo_record_close();
         demo_playback_close();

@@ -1,19 +1,24 @@
 // A newcomer's walk through the menus with the keyboard alone: the program's entry
-// routine on the sample track under the test's X server, every key typed through XTEST
+// routine, installed as main() installs it, on the sample track under the test's X server, every key typed through XTEST
 // from the frame observer, one at a time, each waited for until its effect shows. New
 // Race, Time Trial, the setup screens, a points-series event, the bundled demo, the
 // console, and Quit; then what "@config" kept.
 #include <gtest/gtest.h>
 
+#include "app/program_install.h"
 #include "foundation/memory.h"
-#include "frontend/front_end.h"
+#include "frontend/console_commands.h"
+#include "frontend/message_line.h"
+#include "gfx/fonts.h"
 #include "gfx/images.h"
 #include "frontend/menu.h"
 #include "frontend/menu_records.h"
 #include "frontend/settings.h"
 #include "platform/qorl_window.h"
 #include "platform/x11_native.h"
+#include "race/bike_setup.h"
 #include "race/demo/demo.h"
+#include "race/game_tick.h"
 #include "race/program/bindings.h"
 #include "race/program/detail_presets.h"
 #include "race/program/main_loop.h"
@@ -196,6 +201,71 @@ void bright_box_in(int item)
     }, [file, item] { return bvtest::file_exists(*file) && brightest_main_item(*file) == item; }, 10);
 }
 
+// The texts drawn in the frame before the last.
+std::vector<std::string> texts_drawn, texts_drawing;
+
+void record_texts()
+{
+    texts_drawn.swap(texts_drawing);
+    texts_drawing.clear();
+}
+
+bool text_drawn(const std::string& text)
+{
+    return std::find(texts_drawn.begin(), texts_drawn.end(), text) != texts_drawn.end();
+}
+
+void texts_recorded(bool on)
+{
+    if (on)
+        text_capture = [](const char* text, const float*, const float*) { texts_drawing.push_back(text); };
+    else
+        text_capture = nullptr;
+    walk.each_frame = on ? record_texts : nullptr;
+}
+
+// A race's pitboard: the lap with the position.
+void race_pitboard_shows()
+{
+    add("the pitboard shows the lap and the position", [] { texts_recorded(true); }, [] {
+        return std::any_of(texts_drawn.begin(), texts_drawn.end(),
+                           [](const std::string& t) { return t.rfind("L1 P", 0) == 0; });
+    }, 10);
+    add("the pitboard is no longer recorded", [] { texts_recorded(false); }, [] { return true; });
+}
+
+// On the time trial that the menu started: the pitboard's time-trial panel, backing
+// up ends the attempt once per press, and a recorded lap cannot be renamed.
+void time_trial_shows()
+{
+    add("the pitboard is recorded", [] { texts_recorded(true); }, [] { return text_drawn("P1"); }, 10);
+    check("the pitboard shows the position alone", [] { return !text_drawn("L1 P1"); });
+    add("a ridden lap's times", [] {
+        time_trial.last_lap = 61 * 128;
+        time_trial.best_lap = 60 * 128 + 70;
+    }, [] { return text_drawn("Last - 1:01.0 ") && text_drawn("Best - 1:00.5"); }, 10);
+    add("the pitboard is no longer recorded", [] {
+        texts_recorded(false);
+        time_trial = {};
+    }, [] { return true; });
+    add("b held: the attempt starts again", [] {
+        walk.tick_mark = race.restart_counter;
+        walk.input.key(walk.display, XK_b, true);
+    }, [] { return race.restart_counter == walk.tick_mark + 1; });
+    wait_frames(10);
+    add("b released: once for the press", [] { walk.input.key(walk.display, XK_b, false); },
+        [] { return race.restart_counter == walk.tick_mark + 1; }, 2);
+    check("a recorded lap keeps its name", [] {
+        demo_record_open();
+        const std::string before = demo_name();
+        console_execute("/namedemo lap");
+        const bool kept = demo_recording() && before == demo_name() &&
+                          strcmp(message_line_back(0), "Not currently recording a demo") == 0;
+        demo_stop();
+        return kept;
+    });
+}
+
 // The keyboard walk, step by step.
 void plan_newcomer()
 {
@@ -215,6 +285,7 @@ void plan_newcomer()
         return count_kind(rider_kind_bot) == 5 && count_kind(rider_kind_local) == 1 && race.laps == 5 &&
                race.time_limit_ticks == 0;
     });
+    race_pitboard_shows();
 
     // Time Trial -> Start.
     key_to_screen(XK_Escape, screen_main_menu);
@@ -241,6 +312,8 @@ void plan_newcomer()
         body_position(0, now);
         return distance(now, walk.body_mark) > 5;
     }, 2);
+
+    time_trial_shows();
 
     // Graphics/Sound: Field Of View three to the right, then the High FPS preset.
     key_to_screen(XK_Escape, screen_main_menu);
@@ -524,6 +597,15 @@ void plan_online()
     add("Connect reaches the race on the server's track", [] { tap(XK_Return); }, [] {
         return menu_screen < 0 && net_state == 11 && net_track_name && strcmp(net_track_name, "tracks/sample") == 0;
     }, 900);
+    add("a changed setup goes to the server as chat", [] {
+        setup.leveling += 7;
+        setup_watch_mark();
+    }, [] {
+        for (const test_server::Record& r : server->records())
+            if (r.type == 19 && std::string(r.payload.begin(), r.payload.end()).rfind("[SPAM] Setup change ", 0) == 0)
+                return true;
+        return false;
+    }, 900);
     key_to_screen(XK_Escape, screen_main_menu);
     down_to(4);
     key_to_screen(XK_Return, screen_multiplayer);
@@ -550,7 +632,7 @@ std::string walk_once(const std::string& home, void (*plan)(), int argc, const c
     walk.user = home + "/xdg/Brovanta";
     plan();
     loop_io.frame_observer = observe;
-    front_end_install();
+    program_install();
     const int status = brovanta_main(argc, const_cast<char**>(argv));
     Problems& p = walk.problems;
     p.check(status == 0, "the entry routine returns 0, got " + std::to_string(status));
