@@ -229,6 +229,16 @@ TEST(DemoBadInput, DamagedBlocksAreSkippedOrEndTheReading)
             far_held = far_held || history_ticks[10][k] > (1 << 30);
         }
         p.check(edge_held && !far_held, "entry tick 2^30 kept, 2^30 + 1 dropped");
+        // And at the low end: 0 kept, -1 dropped.
+        Encoder low_entry;
+        low_entry.bytes = one_rider_head();
+        low_entry.block(demo_block_states, 0,
+                        Encoder::entry(0, 0xffffffffu, state_of(0, 4)) + Encoder::entry(0, 0, state_of(0, 4)));
+        play(low_entry.bytes);
+        int held = 0;
+        for (int32_t k = 0; k < kHistoryLength; ++k)
+            held += history_ticks[10][k] >= 0;
+        p.check(held == 1 && history_ticks[10][history_newest[10]] == 0, "entry tick 0 kept, -1 dropped");
 
         // A chain pointing before the block start stops the walk there: the file is
         // read to its end, then the last block's chained value is damaged under it.
