@@ -146,6 +146,8 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
     minutes_past.times = "139811 3";
     Event laps_past;
     laps_past.times = "0 1073741825";
+    Event negative_minutes;
+    negative_minutes.times = "-1 3";
     std::string many_opponents = "Cup 160 Expert";
     for (int i = 0; i < 160; ++i)
         many_opponents += " " + std::to_string(20 + i);
@@ -166,6 +168,7 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
         series_text("Cup 1 Expert -1001", {Event{}}),
         series_text("Cup 1 Expert 20", {minutes_past}),
         series_text("Cup 1 Expert 20", {laps_past}),
+        series_text("Cup 1 Expert 20", {negative_minutes}),
         series_text("Cup 1 Expert 1073741825", {Event{}}),
         series_text("Cup 1 Expert -1", {Event{}}),
     };
