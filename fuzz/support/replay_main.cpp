@@ -1,6 +1,7 @@
 // The fuzz targets built without libFuzzer: each argument (a file, or a folder of
 // files) is given to the target once, in name order, as libFuzzer gives one input.
-// A folder that does not exist holds no inputs.
+// A path that is not there, or no input at all, fails the run: a replay that runs
+// nothing would pass whatever the reader does.
 #include "support/fuzz_support.h"
 
 #include <algorithm>
@@ -25,6 +26,9 @@ int main(int argc, char** argv)
                     inputs.push_back(e.path());
         } else if (fs::exists(p, ec)) {
             inputs.push_back(p);
+        } else {
+            fprintf(stderr, "No such input: %s\n", p.c_str());
+            return 1;
         }
     }
     std::sort(inputs.begin(), inputs.end());
@@ -35,5 +39,9 @@ int main(int argc, char** argv)
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     fprintf(stderr, "Replayed %zu inputs\n", inputs.size());
+    if (inputs.empty()) {
+        fprintf(stderr, "No input replayed\n");
+        return 1;
+    }
     return 0;
 }

@@ -113,11 +113,23 @@ TEST(JFormat, DecodesThePredictorAndClampsThePrediction)
 TEST(JFormat, RefusesMissingZeroNegativeAndOversizedSides)
 {
     for (const char* header : {"J6\n", "J6\n4\n", "J6\n0 4\n", "J6\n4 -2\n", "J7\n-1 -1\n", "J6\n20000 1\n",
-                               "J6\n16384 16384\n", "J6\n2147483647 2147483647\n", "J5\n1 1\n"}) {
+                               "J6\n16384 16384\n", "J6\n2147483647 2147483647\n", "J5\n1 1\n",
+                               "J6\n16385 1\n", "J6\n1 16385\n", "J6\n16384 4097\n"}) {
         Image image = read_with_word(std::string(header) + std::string(64, '\0'), 3, image_read_j_rgb);
         EXPECT_FALSE(image.ok) << header;
         EXPECT_EQ(image.pixels, nullptr) << header;
     }
+    // The longest side is read; the largest area is allowed (too large to read here).
+    for (const char* header : {"J6\n16384 1\n", "J6\n1 16384\n"}) {
+        Image image = read_with_word(std::string(header) + std::string(16384 * 3, '\x01'), 3, image_read_j_rgb);
+        EXPECT_TRUE(image.ok) << header;
+        EXPECT_EQ(image.w * image.h, 16384) << header;
+    }
+    EXPECT_TRUE(image_dimensions_ok(16384, 4096));
+    EXPECT_TRUE(image_dimensions_ok(4096, 16384));
+    EXPECT_FALSE(image_dimensions_ok(4097, 16384));
+    EXPECT_TRUE(image_dimensions_ok(1, 1));
+    EXPECT_FALSE(image_dimensions_ok(1, 0));
 }
 
 TEST(Netpbm, ScalesSmallAndWideMaximaClampsAndReadsTextWithComments)
@@ -188,6 +200,26 @@ TEST(Netpbm, DataThatEndsAtOnceCostsItsOwnLength)
     EXPECT_EQ(half.at(255, 127), (Bytes{7, 7, 7}));
     EXPECT_EQ(half.at(0, 128), (Bytes{0, 0, 0}));
     EXPECT_FALSE(read_with_word("P6\n256 256\n255\n" + std::string(60000, '\x07'), 3, image_read_ppm).ok);
+    // At the edge: the data may miss up to what is there plus 64 KiB. 256 x 1024 samples
+    // are read from 98304 present ((262144 - 65536) / 2), refused from one fewer; the
+    // same for text samples, and for J rows: 86 of 256 rows of 768 residuals, not 85.
+    EXPECT_TRUE(image_short_data_usable(98304, 262144));
+    EXPECT_FALSE(image_short_data_usable(98303, 262144));
+    EXPECT_EQ(grey_map("P5\n256 1024\n255\n" + std::string(98304, '\x07')).size(), 262144u);
+    EXPECT_EQ(grey_map("P5\n256 1024\n255\n" + std::string(98303, '\x07')), Bytes{});
+    // An odd count: 97920 of 261375 missing 65535 more than present, 97919 missing 65537.
+    EXPECT_EQ(grey_map("P5\n255 1025\n255\n" + std::string(97920, '\x07')).size(), 261375u);
+    EXPECT_EQ(grey_map("P5\n255 1025\n255\n" + std::string(97919, '\x07')), Bytes{});
+    // Two-byte samples: 360448 of 786432 ((786432 - 65536) / 2); a half sample is none.
+    EXPECT_TRUE(read_with_word("P6\n256 1024\n65535\n" + std::string(2 * 360448, '\x07'), 3, image_read_ppm).ok);
+    EXPECT_FALSE(read_with_word("P6\n256 1024\n65535\n" + std::string(2 * 360448 - 1, '\x07'), 3, image_read_ppm).ok);
+    std::string samples;
+    for (int i = 0; i < 98304; ++i)
+        samples += "7 ";
+    EXPECT_EQ(grey_map("P2\n256 1024\n255\n" + samples).size(), 262144u);
+    EXPECT_EQ(grey_map("P2\n256 1024\n255\n" + samples.substr(2)), Bytes{});
+    EXPECT_TRUE(read_with_word("J6\n256 256\n" + std::string(86 * 768, '\x01'), 3, image_read_j_rgb).ok);
+    EXPECT_FALSE(read_with_word("J6\n256 256\n" + std::string(85 * 768, '\x01'), 3, image_read_j_rgb).ok);
     // The first sample that is missing ends the reading: what came before stays.
     EXPECT_EQ(read_with_word("P3\n2 1\n255\n1 2 3 4", 3, image_read_ppm).level(0), (Bytes{1, 2, 3, 4, 0, 0}));
     EXPECT_EQ(read_with_word("P6\n2 1\n65535\n" + bytes_of({1, 0, 2}), 3, image_read_ppm).level(0),
@@ -274,6 +306,12 @@ TEST(PngRead, RefusesOtherFilesTruncatedDataAndOversizedImages)
     Image wide = read_png_bytes(png_bytes({20000, 1, PNG_COLOR_TYPE_GRAY, 8, Bytes(20000, 7)}));
     EXPECT_FALSE(wide.ok);
     EXPECT_EQ(wide.pixels, nullptr);
+    // At the edge: 16384 is the longest side read, 16385 is refused.
+    EXPECT_FALSE(read_png_bytes(png_bytes({16385, 1, PNG_COLOR_TYPE_GRAY, 8, Bytes(16385, 7)})).ok);
+    EXPECT_FALSE(read_png_bytes(png_bytes({1, 16385, PNG_COLOR_TYPE_GRAY, 8, Bytes(16385, 7)})).ok);
+    Image widest = read_png_bytes(png_bytes({16384, 1, PNG_COLOR_TYPE_GRAY, 8, Bytes(16384, 7)}));
+    EXPECT_TRUE(widest.ok);
+    EXPECT_EQ(widest.w, 16384);
 }
 
 TEST(PngRead, CustomMipLevelsFollowTheCursorRule)

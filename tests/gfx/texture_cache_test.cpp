@@ -147,6 +147,11 @@ TEST_F(TextureCache, LinkChainsEndAfterSixteenLinks)
     ASSERT_NE(cut, 0u);
     EXPECT_STREQ(texture_name(cut), "@colors/white.png");
     EXPECT_EQ(log.text(), "Texture link chain longer than 16 at '@long/16.png'\n");
+    // Seventeen links are the shortest chain cut.
+    chain("seventeen/", 17);
+    LogCapture edge;
+    EXPECT_STREQ(texture_name(texture_load("@seventeen/0.png")), "@colors/white.png");
+    EXPECT_EQ(edge.text(), "Texture link chain longer than 16 at '@seventeen/16.png'\n");
 }
 
 TEST_F(TextureCache, GenerationsKeepStartUpTexturesAndPurgeTheOldTrack)

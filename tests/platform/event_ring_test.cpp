@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -95,12 +98,15 @@ TEST(InputState, ThreadsPushAndPopUnderTheRingLock)
     ASSERT_TRUE(qorl_input_init(&input, nullptr));  // no pump: a threaded window yields
     constexpr int producers = 3;
     constexpr int per_producer = 4000;
+    // A lost event or a ring that never drains fails the test instead of holding it.
+    std::atomic<bool> given_up{false};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     std::vector<std::thread> threads;
     for (int p = 0; p < producers; p++)
-        threads.emplace_back([&input, p] {
-            for (int i = 0; i < per_producer; i++) {
+        threads.emplace_back([&input, &given_up, p] {
+            for (int i = 0; i < per_producer && !given_up; i++) {
                 // Wait for room rather than lose events, so every one must arrive.
-                for (;;) {
+                while (!given_up) {
                     pthread_mutex_lock(&input.ring_mutex);
                     bool room = input.ring.count < QORL_RING_SIZE;
                     if (room)
@@ -114,19 +120,28 @@ TEST(InputState, ThreadsPushAndPopUnderTheRingLock)
         });
     std::vector<int> next(producers, 0);
     int received = 0;
-    while (received < producers * per_producer) {
+    std::string wrong;
+    while (received < producers * per_producer && wrong.empty()) {
         uint32_t code = 0;
         int pressed = 0;
-        if (!qorl_input_next_event(&input, &code, &pressed))
+        if (!qorl_input_next_event(&input, &code, &pressed)) {
+            if (std::chrono::steady_clock::now() > deadline)
+                wrong = "only " + std::to_string(received) + " events arrived";
             continue;
+        }
         int p = static_cast<int>(code >> 16);
-        ASSERT_LT(p, producers);
-        ASSERT_EQ(static_cast<int>(code & 0xFFFF), next[p]) << "producer " << p;  // per-thread order
-        next[p]++;
+        if (p >= producers)
+            wrong = "a producer that does not exist: " + std::to_string(p);
+        else if (static_cast<int>(code & 0xFFFF) != next[p])  // per-thread order
+            wrong = "producer " + std::to_string(p) + " out of order";
+        else
+            next[p]++;
         received++;
     }
+    given_up = !wrong.empty();
     for (auto& t : threads)
         t.join();
+    ASSERT_EQ(wrong, "");
     qorl_input_shutdown(&input);
 }
 

@@ -112,6 +112,28 @@ TEST(LogFile, StopsAtItsCapWithOneLineSayingSo)
         EXPECT_EQ(std::count(got.begin(), got.end(), std::string(1000, 'x')) > 4000, true) << env;
         EXPECT_EQ(text.find("after"), std::string::npos) << env;
     }
+
+    // A long line coming when the log is nearly full: written whole while it leaves room
+    // for the closing line, refused when the file held one byte more before it.
+    const long prefix = long(sizeof "[0:00:00.00] " - 1);
+    const long closing = prefix + long(sizeof qorl_log_full_line - 1);
+    const std::string long_line(5000, 'y');
+    TempDir measure;
+    ASSERT_EQ(run_probe(measure.path(), {"clock:0", "log:z"}, {{"QORL_LOGFILE", ">@/log.txt"}}).status, 0);
+    const long opening = long(bvtest::read_file(measure / "log.txt").size()) - (prefix + 2);
+    for (const long extra : {0L, 1L}) {
+        TempDir dir;  // the same length of path as measure's, so the same opening lines
+        const long before = qorl_log_cap_bytes - opening - (prefix + long(long_line.size()) + 1) - closing + extra;
+        bvtest::write_file(dir / "log.txt", std::string(size_t(before - 1), 'o') + "\n");
+        ASSERT_EQ(run_probe(dir.path(), {"clock:0", "log:" + long_line, "log:after"},
+                            {{"QORL_LOGFILE", ">>@/log.txt"}}).status, 0);
+        const std::vector<std::string> got = log_lines(dir / "log.txt");
+        ASSERT_GE(got.size(), 2u);
+        EXPECT_EQ(got.back() + "\n", qorl_log_full_line) << extra;
+        EXPECT_EQ(got[got.size() - 2] == long_line, extra == 0) << extra;
+        EXPECT_EQ(long(bvtest::read_file(dir / "log.txt").size()),
+                  extra == 0 ? qorl_log_cap_bytes : before + opening + closing) << extra;
+    }
 }
 
 TEST(LogFile, PathsAndPercentSignsAreNeverFormats)

@@ -3,6 +3,7 @@
 // the pages of the choose screens.
 #include "race_table.h"
 
+#include "race/program/startup.h"
 #include "race/race_hooks.h"
 #include "race/race_state.h"
 #include "race/series.h"
@@ -139,6 +140,14 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
     many_laps.times = "0 2147483647";
     Event negative_laps;
     negative_laps.times = "0 -2";
+    // The first values past the range: 139811 minutes is 2^30 ticks and a little more
+    // (2^30 / 128 / 60 = 139810.1), laps and rider numbers 2^30 + 1.
+    Event minutes_past;
+    minutes_past.times = "139811 3";
+    Event laps_past;
+    laps_past.times = "0 1073741825";
+    Event negative_minutes;
+    negative_minutes.times = "-1 3";
     std::string many_opponents = "Cup 160 Expert";
     for (int i = 0; i < 160; ++i)
         many_opponents += " " + std::to_string(20 + i);
@@ -157,6 +166,11 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
         series_text("Cup 1 Expert 20", {negative_laps}),
         series_text("Cup 1 Expert 2147483647", {Event{}}),
         series_text("Cup 1 Expert -1001", {Event{}}),
+        series_text("Cup 1 Expert 20", {minutes_past}),
+        series_text("Cup 1 Expert 20", {laps_past}),
+        series_text("Cup 1 Expert 20", {negative_minutes}),
+        series_text("Cup 1 Expert 1073741825", {Event{}}),
+        series_text("Cup 1 Expert -1", {Event{}}),
     };
     for (const std::string& text : texts) {
         const simtest::LogCapture said;
@@ -165,6 +179,28 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
     }
     EXPECT_EQ(s.events, nullptr);
     EXPECT_EQ(s.standings_path, nullptr);
+
+    // The last values in range are read, and the race start's sums with them stay
+    // within 2^30 ticks.
+    Event longest;
+    longest.times = "139810 1073741824";
+    Event shortest;
+    shortest.times = "0 0";
+    std::string most_opponents = "Cup 159 Expert";
+    for (int i = 0; i < 158; ++i)
+        most_opponents += " " + std::to_string(20 + i);
+    most_opponents += " 1073741824";
+    ASSERT_EQ(read("edge.series", series_text(most_opponents, {longest, shortest})), 1);
+    EXPECT_EQ(s.opponent_count, 159);
+    EXPECT_EQ(s.opponents[158], 1 << 30);
+    EXPECT_EQ(s.events[0].minutes, 139810);
+    EXPECT_EQ(s.events[0].laps, 1 << 30);
+    EXPECT_LE(int64_t(s.events[0].minutes * 60 / tick_length), int64_t(1) << 30);
+    EXPECT_EQ(s.events[1].minutes, 0);
+    ASSERT_EQ(read("zero.series", series_text("Cup 1 Expert 0", {Event{}})), 1);
+    EXPECT_EQ(s.opponents[0], 0);
+    ASSERT_EQ(read("most.series", series_text("Cup 0 Expert", std::vector<Event>(1000))), 1);
+    EXPECT_EQ(s.event_count, 1000);
 }
 
 TEST_F(Series, TheStandingsFileCountsCompleteLinesOfValidPlaces)

@@ -214,6 +214,26 @@ TEST(TriangleRejection, NeverDropsAContact)
     // Sizes that make no sense reject nothing.
     EXPECT_TRUE(wheel_may_touch_triangle({1, 50, 1}, {1, 0, 0}, -1.0, 0.3, small));
     EXPECT_TRUE(sphere_may_touch_triangle({1, 50, 1}, std::nan(""), small));
+
+    // At the edge of reach (reach plus a slack of 1/4096): kept just inside it, rejected
+    // just past it, above the triangle, beside its outline and beside the wheel plane.
+    const vec3 square[3] = {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}};
+    const double slack = 1.0 / 4096, in = 0.99 * slack, out = 1.01 * slack;
+    EXPECT_TRUE(sphere_may_touch_triangle({0.2, 1.0 + in, 0.2}, 1.0, square));
+    EXPECT_FALSE(sphere_may_touch_triangle({0.2, 1.0 + out, 0.2}, 1.0, square));
+    EXPECT_TRUE(sphere_may_touch_triangle({0.2, 0.0, 1.0 + 1.0 + in}, 1.0, square));
+    EXPECT_FALSE(sphere_may_touch_triangle({0.2, 0.0, 1.0 + 1.0 + out}, 1.0, square));
+    EXPECT_TRUE(sphere_may_touch_triangle({-1.0 - in, 0.0, 0.2}, 1.0, square));
+    EXPECT_FALSE(sphere_may_touch_triangle({-1.0 - out, 0.0, 0.2}, 1.0, square));
+    EXPECT_TRUE(wheel_may_touch_triangle({0.2, 0.7 + in, 0.2}, {1, 0, 0}, 0.5, 0.2, square));
+    EXPECT_FALSE(wheel_may_touch_triangle({0.2, 0.7 + out, 0.2}, {1, 0, 0}, 0.5, 0.2, square));
+    EXPECT_TRUE(wheel_may_touch_triangle({-0.2 - in, 0.1, 0.2}, {1, 0, 0}, 0.5, 0.2, square));
+    EXPECT_FALSE(wheel_may_touch_triangle({-0.2 - out, 0.1, 0.2}, {1, 0, 0}, 0.5, 0.2, square));
+    EXPECT_TRUE(wheel_may_touch_triangle({1.2 + in, 0.1, 0.2}, {1, 0, 0}, 0.5, 0.2, square));
+    EXPECT_FALSE(wheel_may_touch_triangle({1.2 + out, 0.1, 0.2}, {1, 0, 0}, 0.5, 0.2, square));
+    // Below the triangle: sunk through while inside its outline (plus the slack).
+    EXPECT_TRUE(sphere_may_touch_triangle({-in, -50, 0.2}, 1.0, square));
+    EXPECT_FALSE(sphere_may_touch_triangle({-out, -50, 0.2}, 1.0, square));
 }
 
 TEST(QuarticRefine, NewtonStepsAndTheirStops)

@@ -62,6 +62,17 @@ bool file_exists(const std::string& path)
     return access(path.c_str(), F_OK) == 0;
 }
 
+std::string read_file_once(const std::string& path, const std::string& want, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    std::string text = read_file(path);
+    while (text != want && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        text = read_file(path);
+    }
+    return text;
+}
+
 void exec_or_exit(const std::vector<std::string>& argv)
 {
     std::vector<char*> args;

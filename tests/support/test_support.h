@@ -24,6 +24,9 @@ private:
 void write_file(const std::string& path, const std::string& bytes);  // makes parent folders
 std::string read_file(const std::string& path);                       // "" when missing
 bool file_exists(const std::string& path);
+// What path holds once it is exactly want, or what it last held when seconds pass: a
+// writer in another process may have made the file and not yet written all of it.
+std::string read_file_once(const std::string& path, const std::string& want, double seconds = 30);
 void make_dirs(const std::string& path);
 
 // A program run on the built data with a fresh user folder under home whose config asks

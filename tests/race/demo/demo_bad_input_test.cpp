@@ -56,8 +56,12 @@ TEST(DemoBadInput, BadHeadersAreRefusedAndLeaveTheRaceAlone)
             {"negative riders", "BV06 -1 0 1 1792\ntracks/sample\n"},
             {"161 riders", "BV06 161 0 1 1792\ntracks/sample\n"},
             {"huge limit", "BV06 0 1073741825 1 1792\ntracks/sample\n"},
+            {"negative limit", "BV06 0 -1 1 1792\ntracks/sample\n"},
             {"negative laps", "BV06 0 0 -4 1792\ntracks/sample\n"},
+            {"2^30 + 1 laps", "BV06 0 0 1073741825 1792\ntracks/sample\n"},
             {"huge gate drop", "BV06 0 0 1 2000000000\ntracks/sample\n"},
+            {"gate drop 2^30 + 1", "BV06 0 0 1 1073741825\ntracks/sample\n"},
+            {"negative gate drop", "BV06 0 0 1 -1\ntracks/sample\n"},
             {"unknown track", "BV06 0 0 1 1792\ntracks/elsewhere\n"},
             {"track line cut", "BV06 0 0 1 1792\ntracks/sample"},
             {"rider cut", "BV06 1 0 1 1792\ntracks/sample\ncr125||||\n7\n"},
@@ -78,6 +82,23 @@ TEST(DemoBadInput, BadHeadersAreRefusedAndLeaveTheRaceAlone)
             p.check(race.time_limit_ticks == 11 && race.laps == 22 && race.gate_drop_tick == 33,
                     std::string(c.what) + ": race untouched");
         }
+        // The last values in range are taken as they are.
+        bvtest::write_file(user_file(root, "demos/default.bvdemo"),
+                           "BV06 0 1073741824 1073741824 1073741824\ntracks/sample\n");
+        p.check(demo_playback_open() == 1, "2^30 limit, laps and gate drop: opens");
+        p.check(race.time_limit_ticks == 1 << 30 && race.laps == 1 << 30 && race.gate_drop_tick == 1 << 30,
+                "2^30 limit, laps and gate drop: taken");
+        demo_playback_close();
+        bvtest::write_file(user_file(root, "demos/default.bvdemo"), "BV06 160 0 0 0\ntracks/sample\n" + [&] {
+            std::string riders;
+            for (int i = 0; i < 160; ++i)
+                riders += rider;
+            return riders;
+        }());
+        p.check(demo_playback_open() == 1 && race.demo_rider_count == 160 && race.laps == 0 &&
+                    race.gate_drop_tick == 0,
+                "160 riders, no laps, gate drop 0: opens");
+        demo_playback_close();
         ConsoleCapture console;
         bvtest::write_file(user_file(root, "demos/default.bvdemo"), "BV06 0 0 1 1792\ntracks/elsewhere\n");
         demo_playback_open();
@@ -168,12 +189,22 @@ TEST(DemoBadInput, DamagedBlocksAreSkippedOrEndTheReading)
         p.check(demo_rider_slot(200) == -1 && !any_held(10), "nothing stored");
         p.check(count_of(unmapped.text(), "add_state_to_history: slot out of range") == 1, "one message");
 
-        // A block tick past 2^30 ends the reading like a short read.
+        // A block tick past 2^30 ends the reading like a short read; 2^30 is read.
         Encoder far;
         far.bytes = one_rider_head();
         far.block(demo_block_states, 1u << 31, good);
         play(far.bytes);
         p.check(!any_held(10) && current_tick == 0, "far tick refused");
+        Encoder past;
+        past.bytes = one_rider_head();
+        past.block(demo_block_states, (1u << 30) + 1, good);
+        play(past.bytes);
+        p.check(!any_held(10) && current_tick == 0, "block tick 2^30 + 1 refused");
+        Encoder edge;
+        edge.bytes = one_rider_head();
+        edge.block(demo_block_states, 1u << 30, good);
+        play(edge.bytes);
+        p.check(any_held(10) && current_tick == 1 << 30, "block tick 2^30 read");
 
         // So is an entry tick past 2^30 (0x7fffffff froze the rider: the placement's
         // tick + 64 overflowed); the block's other entries are kept.
@@ -185,6 +216,29 @@ TEST(DemoBadInput, DamagedBlocksAreSkippedOrEndTheReading)
         for (int32_t k = 0; k < kHistoryLength; ++k)
             far_held = far_held || history_ticks[10][k] > (1 << 30);
         p.check(any_held(10) && !far_held, "far entry tick dropped, the good one kept");
+        // At the edge: 2^30 + 1 dropped, 2^30 kept.
+        Encoder edge_entry;
+        edge_entry.bytes = one_rider_head();
+        edge_entry.block(demo_block_states, 0,
+                         Encoder::entry(0, (1u << 30) + 1, state_of(0, 4)) + Encoder::entry(0, 1u << 30, state_of(0, 4)));
+        play(edge_entry.bytes);
+        bool edge_held = false;
+        far_held = false;
+        for (int32_t k = 0; k < kHistoryLength; ++k) {
+            edge_held = edge_held || history_ticks[10][k] == 1 << 30;
+            far_held = far_held || history_ticks[10][k] > (1 << 30);
+        }
+        p.check(edge_held && !far_held, "entry tick 2^30 kept, 2^30 + 1 dropped");
+        // And at the low end: 0 kept, -1 dropped.
+        Encoder low_entry;
+        low_entry.bytes = one_rider_head();
+        low_entry.block(demo_block_states, 0,
+                        Encoder::entry(0, 0xffffffffu, state_of(0, 4)) + Encoder::entry(0, 0, state_of(0, 4)));
+        play(low_entry.bytes);
+        int held = 0;
+        for (int32_t k = 0; k < kHistoryLength; ++k)
+            held += history_ticks[10][k] >= 0;
+        p.check(held == 1 && history_ticks[10][history_newest[10]] == 0, "entry tick 0 kept, -1 dropped");
 
         // A chain pointing before the block start stops the walk there: the file is
         // read to its end, then the last block's chained value is damaged under it.

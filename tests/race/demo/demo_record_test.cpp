@@ -340,13 +340,46 @@ TEST(DemoRecord, ChatAndScriptTextAreCappedPerSecondOfRace)
                 demo_record_event(demo_block_erode, "erode 3", 7);   // not text: never capped
             }
         }
+        // At the edge, with the text spread over the ticks of a second and over both
+        // kinds: 1024 bytes kept, one more refused; the next second starts afresh.
+        const struct {
+            int32_t tick;
+            uint8_t type;
+            int32_t count;
+            bool kept;
+        } edge[] = {
+            {3 * 128, demo_block_chat, 500, true},       {3 * 128 + 40, demo_block_script, 500, true},
+            {3 * 128 + 127, demo_block_chat, 24, true},  {3 * 128 + 127, demo_block_script, 1, false},
+            {4 * 128, demo_block_script, 1, true},       {4 * 128 + 1, demo_block_chat, 1023, true},
+            {4 * 128 + 2, demo_block_chat, 1, false},    {5 * 128 + 64, demo_block_script, 1025, false},
+            {5 * 128 + 65, demo_block_script, 1024, true},
+        };
+        const std::string text(1100, 't');
+        std::string want;
+        for (const auto& e : edge) {
+            current_tick = race.tick = e.tick;
+            demo_record_event(e.type, text.data(), e.count);
+            if (e.kept)
+                want += std::to_string(e.tick) + ":" + std::to_string(e.count) + " ";
+        }
         demo_record_close();
         const std::string got = bvtest::read_file(user_file(root, "demos/default.bvdemo"));
         size_t texts = 0, erodes = 0;
-        for (size_t at : block_starts(got, got.find("\n\n") + 2)) {
-            texts += got[at + 8] == demo_block_chat || got[at + 8] == demo_block_script;
+        std::string edge_kept;
+        const std::vector<size_t> starts = block_starts(got, got.find("\n\n") + 2);
+        for (size_t k = 0; k < starts.size(); ++k) {
+            const size_t at = starts[k];
+            const bool is_text = got[at + 8] == demo_block_chat || got[at + 8] == demo_block_script;
             erodes += got[at + 8] == demo_block_erode;
+            uint32_t tick = 0;
+            memcpy(&tick, got.data() + at + 4, 4);
+            if (is_text && tick < 3 * 128)
+                ++texts;
+            else if (is_text)
+                edge_kept += std::to_string(tick) + ":" +
+                             std::to_string((k + 1 < starts.size() ? starts[k + 1] : got.size()) - at - 9) + " ";
         }
+        p.same(edge_kept, want, "the text kept at the cap's edge");
         p.check(texts == 3 * size_t(kDemoTextPerSecond / 100), "ten lines a second: " + std::to_string(texts));
         p.check(erodes == 3000, "every erode kept");
         p.check(got.size() < 200000, "bounded file: " + std::to_string(got.size()));

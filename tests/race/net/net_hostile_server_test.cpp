@@ -55,6 +55,11 @@ TEST_F(Scripted, RaceValuesPastTheRaceRangeAreRefusedAndTheClientLeaves)
         {"gate drop 0x7fffffff", 3, ts::track_info(race_id, 0, 3, 0x7fffffff, hash, kTrack)},
         {"negative time limit", 3, ts::track_info(race_id, -1, 3, 640, hash, kTrack)},
         {"first tick 0x7fffff00", 9, ts::tick_sync(race_id, 0x7fffff00u, 0)},
+        {"first tick 2^30 + 1", 9, ts::tick_sync(race_id, (1u << 30) + 1, 0)},
+        {"rider states of tick 2^30 + 1", 11, ts::rider_states(race_id, (1u << 30) + 1, 0, {})},
+        {"time limit 2^30 + 1", 3, ts::track_info(race_id, (1 << 30) + 1, 3, 640, hash, kTrack)},
+        {"laps 2^30 + 1", 3, ts::track_info(race_id, 0, (1 << 30) + 1, 640, hash, kTrack)},
+        {"gate drop 2^30 + 1", 3, ts::track_info(race_id, 0, 3, (1 << 30) + 1, hash, kTrack)},
     };
     for (const value_case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -75,6 +80,27 @@ TEST_F(Scripted, RaceValuesPastTheRaceRangeAreRefusedAndTheClientLeaves)
         push(ts::disconnected());
         EXPECT_EQ(net_socket, -1);
     }
+
+    // The last values in the range are taken.
+    const value_case edges[] = {
+        {"first tick 2^30", 9, ts::tick_sync(race_id, 1u << 30, 0)},
+        {"tick sync of 2^30", 11, ts::tick_sync(race_id, 1u << 30, 0)},
+        {"rider states of tick 2^30", 11, ts::rider_states(race_id, 1u << 30, 0, {})},
+        {"track info of 2^30", 3, ts::track_info(race_id, 1 << 30, 1 << 30, 1 << 30, hash, kTrack)},
+    };
+    for (const value_case& c : edges) {
+        SCOPED_TRACE(c.what);
+        reconnect(server, client, [] { net_step(); });
+        walk_to(c.walk);
+        const ConsoleCapture out;
+        push(c.packet);
+        EXPECT_EQ(count_of(out.text(), "Server sent an impossible"), 0u) << out.text();
+        EXPECT_NE(net_state, 15);
+        if (c.walk == 3)
+            EXPECT_TRUE(net_time_limit_ticks == 1 << 30 && net_laps == 1 << 30 && net_lineup[kRaceSlots] == 1 << 30);
+        else
+            EXPECT_EQ(net_newest_server_tick, 1u << 30);
+    }
 }
 
 // An entry tick of 0x7fffffff froze that rider for the race: the placement's tick + 64
@@ -87,6 +113,13 @@ TEST_F(Scripted, RiderStateTicksPastTheRaceRangeAreDropped)
     push(ts::rider_states(race_id, 1200, 0, {far, near}));
     EXPECT_EQ(net_state_tick[4], 0u);
     EXPECT_EQ(net_state_tick[5], 1200u);
+    EXPECT_EQ(net_state, 11);
+    // At the range's end: 2^30 + 1 dropped, 2^30 taken.
+    race.kinds[6] = rider_kind_remote;
+    ts::StateEntry past{4, 9, (1u << 30) + 1, {}}, last{6, 9, 1u << 30, {}};
+    push(ts::rider_states(race_id, 1300, 0, {past, last}));
+    EXPECT_EQ(net_state_tick[4], 0u);
+    EXPECT_EQ(net_state_tick[6], 1u << 30);
     EXPECT_EQ(net_state, 11);
 
     // The placement itself stays finite next to the race range's end.

@@ -384,19 +384,38 @@ TEST_F(Scripted, TheLagQueueCutsA1024ByteDatagramAndRefusesLongerOnes)
     net_fake_lag = 0.01;
     Bytes kick(1024, 'k');
     kick[0] = 16;
-    Bytes too_long(1100, 'x');
-    too_long[0] = 16;
+    Bytes too_long(1100, 'x'), one_too_long(1025, 'x');
+    too_long[0] = one_too_long[0] = 16;
     server.send_to(client, too_long);
+    server.send_to(client, one_too_long);
     ConsoleCapture out;
     step();
     EXPECT_EQ(out.text().find("EMSGSIZE"), std::string::npos) << "dropped without a line: " << out.text();
-    EXPECT_EQ(net_stranger_datagrams, 1);
+    EXPECT_EQ(net_stranger_datagrams, 2);
     EXPECT_EQ(net_state, 11);
     server.send_to(client, kick);
     run_for(0.05);
     EXPECT_EQ(net_state, 15);
     EXPECT_NE(out.text().find(std::string(1022, 'k') + "\n"), std::string::npos);
     EXPECT_EQ(out.text().find(std::string(1023, 'k')), std::string::npos);
+}
+
+// Without fake lag the buffer holds 1023 bytes: a datagram that long is taken whole,
+// one byte longer is dropped alone.
+TEST_F(Scripted, TheDirectReceiveTakesA1023ByteDatagramAndRefusesLongerOnes)
+{
+    walk_to(11);
+    Bytes kick(1023, 'k'), one_too_long(1024, 'x');
+    kick[0] = one_too_long[0] = 16;
+    ConsoleCapture out;
+    push(one_too_long);
+    EXPECT_EQ(out.text().find("EMSGSIZE"), std::string::npos) << "dropped without a line: " << out.text();
+    EXPECT_EQ(net_stranger_datagrams, 1);
+    EXPECT_EQ(net_state, 11);
+    push(kick);
+    EXPECT_EQ(net_state, 15);
+    EXPECT_NE(out.text().find(std::string(1022, 'k') + "\n"), std::string::npos);
+    EXPECT_EQ(net_stranger_datagrams, 1);
 }
 
 TEST_F(Scripted, FakeLossDropsNearlyEverythingAndRepeatsForOneSeed)
