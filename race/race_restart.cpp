@@ -22,6 +22,7 @@
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 #include "terrain/trackside_cameras.h"
+#include "terrain/ruts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,6 +79,9 @@ void place_in_race(int32_t slot, float x, float z, float yaw)
                     r->path.count, r->path_index, r->path_count, r->segment_counter, {},
                     r->progress_tick, r->recovery, r->limit_tick, r->start_timer};
     std::copy(r->picked_lines, r->picked_lines + 4, k.picked_lines);
+    // The ruts dug on the way out stay: the reset would drop the runs not yet sent.
+    wheel_ruts_pack(&r->front_contact.ruts, &track_terrain);
+    wheel_ruts_pack(&r->rear_contact.ruts, &track_terrain);
     place(slot, on_terrain(x), on_terrain(z), std::isfinite(yaw) ? yaw : 0.0f);
     r->timing_position = k.timing_position;
     r->gate_times.count = k.gate_times;
