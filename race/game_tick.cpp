@@ -6,6 +6,7 @@
 
 #include "race/demo/demo.h"
 #include "race/net/net_connection.h"
+#include "race/race_restart.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "race/rider_visibility.h"
@@ -196,6 +197,7 @@ void riders()
         if (!r)
             continue;
         const int32_t kind = race.kinds[k];
+        rider_put_back_if_lost(k);
         if (kind == rider_kind_bot)
             autopilot_tick(r);
         if (on) {

@@ -8,9 +8,11 @@
 #include "race/race_hooks.h"
 #include "race/race_results.h"
 #include "race/race_riders.h"
+#include "race/race_start.h"
 #include "race/race_state.h"
 #include "race/statue_grid.h"
 #include "sim/ai_lines.h"
+#include "sim/autopilot_drive.h"
 #include "sim/gate_times.h"
 #include "sim/physics_world.h"
 #include "terrain/billboards.h"
@@ -20,6 +22,7 @@
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 #include "terrain/trackside_cameras.h"
+#include "terrain/ruts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,7 +39,100 @@ float on_terrain(float v)
     return std::clamp(v, 0.0f, std::max(track_terrain.world_size, 0.0f));
 }
 
+// Where a rider goes on the timing gate of a lap entry: on the gate, facing its
+// direction of travel. False when the entry names no gate.
+bool gate_pose(int32_t entry, float* x, float* z, float* yaw)
+{
+    if (entry >= kFlaggedLapEntry)
+        entry -= kFlaggedLapEntry;
+    if (entry < 0 || entry >= timing_gates.checkpoint_count)
+        return false;
+    const timing_gate& g = timing_gates.checkpoints[entry];
+    // The bike faces (-sin a, -cos a) after a turn by a: this faces (dx, dz).
+    const float heading = std::atan2(-g.dx, -g.dz);
+    *x = on_terrain(g.x);
+    *z = on_terrain(g.z);
+    *yaw = std::isfinite(heading) ? heading : 0.0f;
+    return true;
+}
+
+void place(int32_t slot, float x, float z, float yaw)
+{
+    race_place_rider(slot, x, z, yaw);
+    dJointGroupEmpty(contact_group);
+}
+
+// What the bike's reset clears of a rider's place in the race: its timing, its crashes
+// and the path it follows with the lines it picked.
+struct race_progress {
+    int32_t timing_position, gate_times, finished, crash_count;
+    int32_t path_points, path_index, path_count, segment_counter, picked_lines[4];
+    int32_t progress_tick, recovery, limit_tick;
+    float start_timer;
+};
+
+// The race start's placement, keeping the rider's place in the race.
+void place_in_race(int32_t slot, float x, float z, float yaw)
+{
+    rider_slot* r = &rider_slots[slot];
+    race_progress k{r->timing_position, r->gate_times.count, r->finished, r->crash_count,
+                    r->path.count, r->path_index, r->path_count, r->segment_counter, {},
+                    r->progress_tick, r->recovery, r->limit_tick, r->start_timer};
+    std::copy(r->picked_lines, r->picked_lines + 4, k.picked_lines);
+    // The ruts dug on the way out stay: the reset would drop the runs not yet sent.
+    wheel_ruts_pack(&r->front_contact.ruts, &track_terrain);
+    wheel_ruts_pack(&r->rear_contact.ruts, &track_terrain);
+    place(slot, on_terrain(x), on_terrain(z), std::isfinite(yaw) ? yaw : 0.0f);
+    r->timing_position = k.timing_position;
+    r->gate_times.count = k.gate_times;
+    r->finished = k.finished;
+    r->crash_count = k.crash_count;
+    r->path.count = k.path_points;
+    r->path_index = k.path_index;
+    r->path_count = k.path_count;
+    r->segment_counter = k.segment_counter;
+    std::copy(k.picked_lines, k.picked_lines + 4, r->picked_lines);
+    r->progress_tick = k.progress_tick;
+    r->recovery = k.recovery;
+    r->limit_tick = k.limit_tick;
+    r->start_timer = k.start_timer;
+}
+
 }  // namespace
+
+bool rider_lost_at(float x, float y, float z)
+{
+    const terrain_state& t = track_terrain;
+    if (!t.heights || !(t.world_size > 0))
+        return false;
+    const bool on_ground = x >= 0 && z >= 0 && x <= t.world_size && z <= t.world_size;
+    return !on_ground || !(y >= t.min_height - kLostDepth);
+}
+
+bool rider_put_back_if_lost(int32_t slot)
+{
+    if (slot < 0 || slot >= kRaceSlots || race.kinds[slot] == rider_kind_remote)
+        return false;
+    rider_slot* r = &rider_slots[slot];
+    if (!r->bodies[body_frame])
+        return false;
+    const dReal* at = dBodyGetPosition(r->bodies[body_frame]);
+    if (!rider_lost_at(float(at[0]), float(at[1]), float(at[2])))
+        return false;
+    if (race.kinds[slot] == rider_kind_bot) {
+        if (const ai_line_point* p = autopilot_restart_recovery(r)) {
+            const ai_line_point* path = static_cast<const ai_line_point*>(r->path.items);
+            const ai_line_point& next = path[(r->path_index + 1) % r->path_count];
+            place_in_race(slot, p->x, p->z, std::atan2(-(next.x - p->x), -(next.z - p->z)));
+            return true;
+        }
+    }
+    float x, z, yaw;
+    if (!gate_pose(timing_gates_entry_at(std::max(0, rider_get_timing_position(r))), &x, &z, &yaw))
+        race_start_spot(slot, &x, &z, &yaw);
+    place_in_race(slot, x, z, yaw);
+    return true;
+}
 
 int32_t restart_position(int32_t F, int32_t N, int32_t k)
 {
@@ -55,16 +151,9 @@ void local_rider_reset()
     if (!r->bodies[body_frame] || timing_gates.checkpoint_count <= 0)
         return;
     const int32_t F = results_first_lap_positions(), N = results_lap_positions();
-    int32_t entry = timing_gates_entry_at(restart_position(F, N, race.restart_counter));
-    if (entry >= kFlaggedLapEntry)
-        entry -= kFlaggedLapEntry;
-    if (entry >= 0 && entry < timing_gates.checkpoint_count) {
-        const timing_gate& g = timing_gates.checkpoints[entry];
-        // The bike faces (-sin a, -cos a) after a turn by a: this faces (dx, dz).
-        const float heading = std::atan2(-g.dx, -g.dz);
-        race_place_rider(0, on_terrain(g.x), on_terrain(g.z), std::isfinite(heading) ? heading : 0.0f);
-        dJointGroupEmpty(contact_group);
-    }
+    float x, z, yaw;
+    if (gate_pose(timing_gates_entry_at(restart_position(F, N, race.restart_counter)), &x, &z, &yaw))
+        place(0, x, z, yaw);
     rider_truncate_timing(r, std::max(0, F - 1));
     time_trial.last_lap = 0;
     if (!race_results_final())

@@ -22,5 +22,8 @@ void autopilot_drive(rider_slot* rider);
 // The line to follow next from a table, or null when the rider has finished or the
 // table has none.
 ai_line* autopilot_pick_line(rider_slot* rider, int table_index);
+// Starts the recovery over at a path point chosen by the tick, as after 40 s without
+// progress; the point, or null when the rider has no path.
+const ai_line_point* autopilot_restart_recovery(rider_slot* rider);
 // Sets the rider's personality by name; returns its id.
 int autopilot_set_personality(rider_slot* rider, const char* name);

@@ -190,11 +190,8 @@ bool start(rider_slot* rider)
 void recover(rider_slot* rider, int now)
 {
     dBodyID frame = rider->bodies[body_frame];
-    if (now - rider->progress_tick > 40 * ticks_per_second) {
-        rider->progress_tick = now;
-        rider->recovery = 3;
-        rider->path_index = now % rider->path_count;
-    }
+    if (now - rider->progress_tick > 40 * ticks_per_second)
+        autopilot_restart_recovery(rider);
     const ai_line_point& target = path_of(rider)[std::clamp(rider->path_index, 0, rider->path_count - 1)];
     const bool crashed = rider->crash_counter > 0;
     const float lean = bike_lean_angle(frame);
@@ -250,6 +247,17 @@ void recover(rider_slot* rider, int now)
 }
 
 }  // namespace
+
+const ai_line_point* autopilot_restart_recovery(rider_slot* rider)
+{
+    if (rider->path_count <= 0)
+        return nullptr;
+    const int now = autopilot_now();
+    rider->progress_tick = now;
+    rider->recovery = 3;
+    rider->path_index = now % rider->path_count;
+    return &path_of(rider)[rider->path_index];
+}
 
 void autopilot_tick(rider_slot* rider)
 {

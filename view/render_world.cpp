@@ -72,7 +72,10 @@ void draw_sky()
         bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
     }
-    bvglClear(GL_DEPTH_BUFFER_BIT);
+    // The sky cube has no bottom face: below the horizon only this clear keeps the
+    // last frame out, in the colour the fog fades the distant ground to.
+    bvglClearColor(lighting.fog_color[0], lighting.fog_color[1], lighting.fog_color[2], 1);
+    bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     bvglDepthMask(GL_FALSE);
     bvglDisable(GL_BLEND);
     white();

@@ -1,6 +1,6 @@
 // The game tick's rules on the flat test track: the falling start gate, the online
-// false start, putting the local rider back on the course, the time trial's laps and
-// ghost, and the track teardown.
+// false start, putting the local rider back on the course, putting back a rider who
+// fell off the world, the time trial's laps and ghost, and the track teardown.
 #include "race_fixture.h"
 
 #include "foundation/memory.h"
@@ -15,6 +15,7 @@
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "sim/ai_lines.h"
+#include "sim/autopilot_drive.h"
 #include "sim/bike_build.h"
 #include "sim/gate_times.h"
 #include "sim/physics_world.h"
@@ -74,7 +75,7 @@ TEST(StartGate, RaisedUntilTheDropThenFallsUnlessLeanedOnAndRestsAfterTenSeconds
         racetest::start(root);
         int32_t lineup[160] = {0, 0, 0, 2};
         load_flat(lineup);
-        p.check(timing_gates.start_slot_count == 4 && timing_gates.start_slot_statue[0] >= 0, "no gate pieces");
+        p.check(timing_gates.start_slot_count == 24 && timing_gates.start_slot_statue[0] >= 0, "no gate pieces");
         if (!p.text.empty())
             return p.text;
         statue* s = statue_at(timing_gates.start_slot_statue[0]);
@@ -250,6 +251,100 @@ TEST(Restart, TheLocalRiderGoesBackOnTheGateFacingItsDirectionOfTravel)
         local_rider_reset();
         p.check(r->timing_position == F + 1, "no gates: the rider stays as it is");
         timing_gates.checkpoint_count = gates;
+        return p.text;
+    });
+}
+
+// The rider's frame body moved to (x, y, z) at rest, the bike upright facing -z.
+void move_frame_to(rider_slot* r, float x, float y, float z)
+{
+    bike_reset(r);
+    const dReal* at = dBodyGetPosition(r->bodies[body_frame]);
+    const float from[3] = {float(at[0]), float(at[1]), float(at[2])};
+    bike_translate(r, x - from[0], y - from[1], z - from[2]);
+}
+
+std::string at_problem(int slot, float x, float z, float fx, float fz)
+{
+    const dReal* at = dBodyGetPosition(rider_slots[slot].bodies[body_frame]);
+    float hx, hz;
+    facing(slot, &hx, &hz);
+    const float ground = track_terrain.min_height;
+    if (std::hypot(at[0] - x, at[2] - z) < 5 && at[1] > ground && at[1] < ground + 8 && hx * fx + hz * fz > 0.99f)
+        return "";
+    return "at (" + std::to_string(at[0]) + ", " + std::to_string(at[1]) + ", " + std::to_string(at[2]) +
+           ") facing (" + std::to_string(hx) + ", " + std::to_string(hz) + ")";
+}
+
+TEST(PutBack, ARiderFiftyFeetUnderTheLowestGroundOrOffItGoesBackOnTheCourse)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        int32_t lineup[160] = {1, 2, 2};
+        load_flat(lineup);
+        const terrain_state& t = track_terrain;
+        const float low = t.min_height - kLostDepth, side = t.world_size;
+        p.check(!rider_lost_at(30, low, 30) && rider_lost_at(30, std::nextafter(low, -1e9f), 30),
+                "the depth's edge");
+        p.check(!rider_lost_at(0, 5, 0) && rider_lost_at(-0.01f, 5, 30) && rider_lost_at(30, 5, -0.01f),
+                "the low borders");
+        p.check(!rider_lost_at(side, 5, side) && rider_lost_at(side + 0.01f, 5, 30) &&
+                    rider_lost_at(30, 5, side + 0.01f),
+                "the high borders");
+        p.check(rider_lost_at(NAN, 5, 30) && rider_lost_at(30, NAN, 30), "nowhere is lost");
+
+        // The player: kept at the edge, a little deeper back on the gate it reached last
+        // (checkpoint 2 at (64, 104), heading -x) with its timing as it was.
+        rider_slot* r = &rider_slots[0];
+        move_frame_to(r, 30, low, 30);
+        r->timing_position = 2;
+        p.check(!rider_put_back_if_lost(0), "put back at exactly 50 ft under");
+        move_frame_to(r, 30, low - 0.01f, 30);
+        r->timing_position = 2;
+        p.check(rider_put_back_if_lost(0), "left 50.01 ft under");
+        p.check(at_problem(0, 64, 104, -1, 0).empty(), "the player put back " + at_problem(0, 64, 104, -1, 0));
+        p.check(r->timing_position == 2, "the put-back changed the timing");
+        move_frame_to(r, -0.5f, 5, 30);
+        r->timing_position = 2;
+        p.check(rider_put_back_if_lost(0) && at_problem(0, 64, 104, -1, 0).empty(), "left off the terrain");
+
+        // Through the game tick, falling fast far below.
+        move_frame_to(r, 30, -500, 30);
+        r->timing_position = 2;
+        for (int b = 0; b < kBikeBodies; ++b)
+            dBodySetLinearVel(r->bodies[b], 0, -300, 0);
+        game_tick();
+        const dReal* v = dBodyGetLinearVel(r->bodies[body_frame]);
+        p.check(at_problem(0, 64, 104, -1, 0).empty() && std::fabs(v[1]) < 10,
+                "the game tick left the falling player " + at_problem(0, 64, 104, -1, 0));
+
+        // A robot starts its recovery over at the path point the tick picks, facing the
+        // next one.
+        rider_slot* bot = &rider_slots[1];
+        const ai_line_point path[3] = {{20, 0, 40, 30, 0}, {40, 0, 40, 30, 0}, {60, 0, 60, 30, 0}};
+        move_frame_to(bot, 30, low - 0.01f, 30);
+        for (const ai_line_point& point : path)
+            array_push(&bot->path, &point);
+        bot->path_count = bot->path.count;
+        bot->timing_position = 3;
+        p.check(rider_put_back_if_lost(1), "the robot left 50.01 ft under");
+        const int k = current_tick % 3;
+        const ai_line_point &to = path[k], &next = path[(k + 1) % 3];
+        const float d = std::hypot(next.x - to.x, next.z - to.z);
+        p.check(bot->recovery == 3 && bot->progress_tick == current_tick && bot->path_index == k &&
+                    bot->path_count == 3,
+                "the robot's recovery did not start over on its path");
+        p.check(bot->timing_position == 3, "the robot's put-back changed its timing");
+        p.check(at_problem(1, to.x, to.z, (next.x - to.x) / d, (next.z - to.z) / d).empty(),
+                "the robot put back " + at_problem(1, to.x, to.z, (next.x - to.x) / d, (next.z - to.z) / d));
+
+        // A rider driven by states from elsewhere is never moved here.
+        rider_slot* other = &rider_slots[2];
+        race.kinds[2] = rider_kind_remote;
+        move_frame_to(other, 30, -500, 30);
+        p.check(!rider_put_back_if_lost(2), "a state-driven rider was put back");
         return p.text;
     });
 }

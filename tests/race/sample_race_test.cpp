@@ -2,22 +2,31 @@
 // real game tick, with no display, on the novice and the expert lines: every rider
 // finishes both laps in a sensible time, the field seldom falls (nobody trips over
 // the dropped start gate when it comes round again, nobody crashes off the jumps
-// lap after lap), and nobody strays far from the racing lines.
+// lap after lap), and nobody strays far from the racing lines. A rider who misses a
+// turn at full throttle stays on the ground, and every default gate slot's rider is
+// held behind a raised gate piece until the drop.
 #include "race_fixture.h"
 #include "line_stretches.h"
 
 #include "race/game_tick.h"
 #include "race/net/net_client.h"
 #include "race/race_hooks.h"
+#include "race/race_riders.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "sim/ai_lines.h"
 #include "sim/ai_lines_learning.h"
+#include "sim/autopilot_body.h"
+#include "sim/bike_step.h"
 #include "sim/gate_times.h"
 #include "sim/race_clock.h"
+#include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "support/fresh_process.h"
+#include "terrain/statues.h"
+#include "terrain/terrain_queries.h"
+#include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +66,20 @@ void start(const bvtest::TempDir& root)
     race_rules_install();
     ai_lines_learning_install();
     race_hooks.riders_clear = riders_clear;
+}
+
+// What the scenarios of this process's children told, to the test's output.
+void print_story()
+{
+    std::string story;
+    if (FILE* f = fopen(story_file(getpid()).c_str(), "r")) {
+        char buffer[512];
+        while (fgets(buffer, sizeof buffer, f))
+            story += buffer;
+        fclose(f);
+    }
+    printf("%s", story.c_str());
+    std::remove(story_file(getpid()).c_str());
 }
 
 // Races the field on one skill's lines; the problems found, with what each rider did.
@@ -138,15 +161,153 @@ TEST(SampleRace, FiveRidersFinishTwoLapsOnTheCourse)
             start(root);
             return race_two_laps(skill);
         });
-    std::string story;
-    if (FILE* f = fopen(story_file(getpid()).c_str(), "r")) {
-        char buffer[512];
-        while (fgets(buffer, sizeof buffer, f))
-            story += buffer;
+    print_story();
+}
+
+// The middle of the start slots.
+void start_middle(float* x, float* z)
+{
+    const timing_gates_state& g = timing_gates;
+    *x = *z = 0;
+    for (int i = 0; i < g.start_slot_count; ++i) {
+        *x += g.start_slot_position[i][0] / float(g.start_slot_count);
+        *z += g.start_slot_position[i][2] / float(g.start_slot_count);
+    }
+}
+
+// Full throttle for 60 s from the middle of the start slots towards (tx, tz), from rest
+// or launched at speed (ft/s), steered by the automatic riders' own balance law: the
+// problems found (off the ground, more than 50 ft under it or put back, or never as
+// far as the climb to the border).
+std::string ride_flat_out(float tx, float tz, float speed, const char* name)
+{
+    using namespace autopilot_body;
+    bvtest::Problems p;
+    rider_slot* r = &rider_slots[0];
+    float sx, sz;
+    start_middle(&sx, &sz);
+    race_place_rider(0, sx, sz, std::atan2(-(tx - sx), -(tz - sz)));
+    const float to_target = std::hypot(tx - sx, tz - sz);
+    for (dBodyID body : r->bodies)
+        dBodySetLinearVel(body, speed * (tx - sx) / to_target, 0, speed * (tz - sz) / to_target);
+    dBodyID frame = r->bodies[body_frame];
+    const float side = track_terrain.world_size;
+    auto to_border = [side](const vec3f& at) {
+        return std::min(std::min(at.x, at.z), std::min(side - at.x, side - at.z));
+    };
+    vec3f last = position(frame);
+    float nearest = to_border(last), deepest = 0, fastest = 0;
+    for (int t = 0; t < 60 * 128; ++t) {
+        const vec3f o{tx - last.x, 0, tz - last.z};
+        const float x = dot(o, axis(frame, 0)), z = dot(o, axis(frame, 2)), lean = bike_lean_angle(frame);
+        const float wanted = std::fabs(x) > -z ? (x >= 0 ? -0.5f : 0.5f) : std::clamp(x / (2 * z), -0.5f, 0.5f);
+        rider_set_steering(r, std::clamp(2 * (spin_about(frame, 2) - std::clamp(4 * (wanted - lean), -4.0f, 4.0f)),
+                                         -1.0f, 1.0f));
+        rider_set_throttle(r, 1);
+        rider_set_clutch(r, 1);
+        bike_set_auto_shift(r, 1);
+        game_tick();
+        const vec3f at = position(frame);
+        const float jump = std::hypot(at.x - last.x, at.z - last.z);
+        last = at;
+        fastest = std::max(fastest, length(velocity(frame)));
+        nearest = std::min(nearest, to_border(at));
+        deepest = std::max(deepest, terrain_height_at(&track_terrain, at.x, at.z) - at.y);
+        if (jump > 8 || to_border(at) < 0 || deepest > 50) {
+            p.check(false, std::string(name) + ": off the world after " + std::to_string(t) + " ticks at (" +
+                               std::to_string(at.x) + ", " + std::to_string(at.y) + ", " + std::to_string(at.z) + ")");
+            break;
+        }
+    }
+    if (FILE* f = fopen(story_file(getppid()).c_str(), "a")) {
+        fprintf(f, "%s: at most %.1f mph, %.1f ft from the border at the nearest, %.1f ft under the ground at the deepest\n",
+                name, double(fastest) * 3600 / 5280, double(nearest), double(deepest));
         fclose(f);
     }
-    printf("%s", story.c_str());
-    std::remove(story_file(getpid()).c_str());
+    p.check(nearest < 150, std::string(name) + ": never reached the climb to the border");
+    return p.text;
+}
+
+TEST(SampleCourse, FullThrottleOffTheCourseStaysOnTheGround)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::TempDir root;
+        start(root);
+        race_requested_folder = "tracks/sample";
+        race_opts.seed = 5;
+        reset_race(nullptr, 0, 0, 0, 3, 0);
+        if (!rider_slots[0].bodies[body_frame])
+            return std::string("no practice rider");
+        float x, z;
+        start_middle(&x, &z);
+        const float side = track_terrain.world_size;
+        // Straight on down the start straight past the first turn, and to the border
+        // nearest the start.
+        std::string problems = ride_flat_out(side, z, 0, "straight on");
+        const float edges[4][2] = {{0, z}, {side, z}, {x, 0}, {x, side}};
+        const float* edge = edges[0];
+        for (const float* e : edges)
+            if (std::hypot(e[0] - x, e[1] - z) < std::hypot(edge[0] - x, edge[1] - z))
+                edge = e;
+        problems += ride_flat_out(edge[0], edge[1], 0, "to the nearest border");
+        // Already at 97 mph when it leaves the course.
+        problems += ride_flat_out(edge[0], edge[1], 97 * 5280.0f / 3600, "at 97 mph to the nearest border");
+        return problems;
+    });
+    print_story();
+}
+
+// Each default gate slot's rider alone on the sample track, holding full throttle in
+// first gear from the start: a raised gate piece stands just ahead of it, and it is
+// still behind that piece when the gate drops.
+TEST(SampleStart, EveryDefaultSlotIsHeldBehindARaisedGatePieceUntilTheDrop)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        start(root);
+        race_requested_folder = "tracks/sample";
+        race_opts.seed = 5;
+        for (int slot = 17; slot <= 22; ++slot) {
+            int32_t lineup[160] = {};
+            lineup[slot] = 1;
+            reset_race(lineup, 0, 0, 0, 3, 0);
+            const std::string name = "gate " + std::to_string(slot + 1);
+            const timing_gates_state& g = timing_gates;
+            rider_slot* r = &rider_slots[slot];
+            if (!r->bodies[body_frame] || slot >= g.start_slot_count || g.start_slot_statue[slot] < 0) {
+                p.check(false, name + ": no rider or no gate piece");
+                continue;
+            }
+            const statue* piece = statue_at(g.start_slot_statue[slot]);
+            const float yaw = g.start_slot_yaw[slot], ahead_x = -std::sin(yaw), ahead_z = -std::cos(yaw);
+            auto along = [&](const dReal* at) {
+                return float(at[0] - piece->x) * ahead_x + float(at[2] - piece->z) * ahead_z;
+            };
+            auto across = [&](const dReal* at) {
+                return float(at[0] - piece->x) * -ahead_z + float(at[2] - piece->z) * ahead_x;
+            };
+            const dReal* frame = dBodyGetPosition(r->bodies[body_frame]);
+            const dReal* front = dBodyGetPosition(r->bodies[body_front_wheel]);
+            p.check(along(frame) < -1 && along(frame) > -10 && std::fabs(across(frame)) < 1,
+                    name + ": the piece is not just ahead (" + std::to_string(along(frame)) + " ft along, " +
+                        std::to_string(across(frame)) + " across)");
+            float furthest = -100;
+            bool raised = true;
+            while (current_tick < race.gate_drop_tick) {
+                rider_set_throttle(r, 1);
+                rider_set_clutch(r, 1);
+                rider_set_gear(r, 0);
+                game_tick();
+                raised = raised && race.start_gate_state[slot][0] == 1;
+                furthest = std::max(furthest, along(front));
+            }
+            p.check(raised, name + ": the piece fell before the drop");
+            p.check(furthest < 0, name + ": the front wheel came " + std::to_string(furthest) +
+                                      " ft past the piece before the drop");
+        }
+        return p.text;
+    });
 }
 
 }  // namespace

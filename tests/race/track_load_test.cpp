@@ -70,17 +70,17 @@ TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
 
         p.check(track_folder && strcmp(track_folder, "tracks/sample") == 0, "track folder");
         p.same(track_title ? track_title : "", "Brovanta Valley MX", "title from desc");
-        p.check(timing_gates.start_slot_count == 8 && timing_gates.checkpoint_count == 5 &&
+        p.check(timing_gates.start_slot_count == 40 && timing_gates.checkpoint_count == 5 &&
                     timing_gates.segment_count == 11,
                 "gates: " + std::to_string(timing_gates.start_slot_count) + " slots, " +
                     std::to_string(timing_gates.checkpoint_count) + " checkpoints");
-        p.check(first_track_statue == 8 && statue_count() == 13, "start gates, then the track's statues");
+        p.check(first_track_statue == 40 && statue_count() == 45, "start gates, then the track's statues");
         p.check(billboard_count() == 2000 + 6 + 10 && first_track_billboard == 2006,
                 "particles, flaggers, then the track's billboards: " + std::to_string(billboard_count()));
         p.check(trackside_cameras.count == 4 && gate_camera_table[0] == 0 && gate_camera_table[3] == 3 &&
                     gate_camera_table[4] == -1,
                 "cameras and their gates");
-        // The start gates' shape leads the shapes, once for all eight.
+        // The start gates' shape leads the shapes, once for all forty.
         const std::string gate_shape = racetest::data_bytes("startgate.shp");
         p.check(!gate_shape.empty(), "the start gate's shape is in the base data");
         p.same(racetest::hex(track_hash),
@@ -98,7 +98,7 @@ TEST(TrackLoad, TheSampleTrackLoadsWholeAndEveryRiderStandsOnItsSpot)
             float x, z, yaw, frame[3], speed;
             race_start_spot(k, &x, &z, &yaw);
             race_rider_frame(k, frame, &speed);
-            p.check(std::fabs(x - (262 - 0.625f)) < 1e-4f && std::fabs(z - (152.5f + 5 * k)) < 1e-4f, slot + " spot");
+            p.check(std::fabs(x - (282 - 0.625f)) < 1e-4f && std::fabs(z - (179.625f + 3.25f * k)) < 1e-4f, slot + " spot");
             // The frame sits a few feet behind the bike's origin, which is on the spot.
             p.check(std::fabs(frame[2] - z) < 1e-3f && frame[0] < x && frame[0] > x - 6, slot + " frame on its spot");
             // Free of the ground, and a quarter foot lower it would not be.

@@ -47,6 +47,25 @@ Picture frame(const float position[3], const float rotation[9], float fov, const
     return saved_frame(kW, kH, name);
 }
 
+// While it lives, the frame clears to the start-up colour with the fog off, so that
+// a hole in the sky shows that colour and no fogged ground can match it.
+struct HoleColour {
+    float colour[3], density;
+    HoleColour() : colour{lighting.fog_color[0], lighting.fog_color[1], lighting.fog_color[2]}, density(lighting.fog_density)
+    {
+        lighting.fog_color[0] = 0.196078f;
+        lighting.fog_color[1] = 0.6f;
+        lighting.fog_color[2] = 0.8f;
+        lighting.fog_density = 0;
+    }
+    ~HoleColour()
+    {
+        for (int k = 0; k < 3; ++k)
+            lighting.fog_color[k] = colour[k];
+        lighting.fog_density = density;
+    }
+};
+
 const uint8_t* pixel(const Picture& p, int x, int y)
 {
     return &p[(size_t(y) * kW + size_t(x)) * 3];
@@ -123,6 +142,7 @@ TEST(ViewPictures, SkyStartGateBillboardsAndFlareOnTheSampleTrack)
         {
             float r[9];
             camera(float(M_PI) / 4, float(M_PI) / 6, r);
+            const HoleColour marked;
             const Picture pic = frame(eye, r, 110, "sky_corners");
             int holes = 0;
             for (size_t i = 0; i < size_t(kW) * kH; ++i)
@@ -264,6 +284,7 @@ TEST(ViewPictures, FirstFrameGroundAndTheSkyAtEveryFieldOfView)
         p.check(black < kW * kH / 200, "black ground in the first frame: " + std::to_string(black) + " pixels");
 
         const float high[3] = {x, terrain_height_at(&track_terrain, x, z) + 200, z};
+        const HoleColour marked;
         for (int fov : {110, 140, 155, 170}) {
             for (float pitch : {0.0f, 0.5f, float(M_PI) / 2}) {
                 camera(float(M_PI) / 4, pitch, r);
@@ -276,6 +297,41 @@ TEST(ViewPictures, FirstFrameGroundAndTheSkyAtEveryFieldOfView)
                                         " pixels");
             }
         }
+        return p.text;
+    });
+}
+
+// Far out beyond the ground's border, looking away from it and down: below the
+// horizon there is nothing to draw, and what the last frame left there must not show.
+TEST(ViewPictures, NothingButSkyBelowTheHorizonShowsNoOldFrame)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        OffscreenWindow w(kW, kH);
+        if (!w.failure.empty())
+            return std::string();
+        const std::string loaded = load_sample(root);
+        if (!loaded.empty())
+            return loaded;
+        const float eye[3] = {-3000, 300, track_terrain.world_size / 2};
+        float r[9];
+        camera(-float(M_PI) / 2, -0.35f, r);
+        // An old frame in a colour nothing here is drawn in.
+        bvglClearColor(1, 0, 0, 1);
+        bvglClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        render_world(eye, r, 90, -1);
+        const Picture pic = saved_frame(kW, kH, "below_an_empty_horizon");
+        int old = 0;
+        for (size_t i = 0; i < size_t(kW) * kH; ++i)
+            old += pic[i * 3] == 255 && pic[i * 3 + 1] == 0 && pic[i * 3 + 2] == 0;
+        p.check(old == 0, "the old frame shows in " + std::to_string(old) + " pixels");
+        const uint8_t* bottom = pixel(pic, kW / 2, 2);
+        const float* fog = lighting.fog_color;
+        for (int c = 0; c < 3; ++c)
+            p.check(std::abs(int(bottom[c]) - int(fog[c] * 255 + 0.5f)) <= 2,
+                    "below the horizon is not the fog's colour: " + std::to_string(bottom[0]) + "," +
+                        std::to_string(bottom[1]) + "," + std::to_string(bottom[2]));
         return p.text;
     });
 }

@@ -26,15 +26,16 @@ std::vector<shape_file> stock_shapes()
         // Whole wheels: ring plus tyre radius.
         {"front_wheel.shp", {{0, 0, 0, 0.833333 + 0.333333}}},
         {"rear_wheel.shp", {{0, 0, 0, 0.75 + 0.333333}}},
-        // The start gate's plate (3 ft wide, 1.75 ft long, hinged across its near end):
-        // down it lies flat on the riders' side, two rows of five spheres sunk well
-        // below the ground, deeper than a loaded tyre presses in, so that a bike
-        // crossing the dropped gate on a later lap rides over it; raised it is tipped
-        // up by 33.75 degrees into a ramp whose outer row stands half a foot high.
+        // The start gate's plate (3 ft wide, 3 ft long, hinged across its near end):
+        // down it lies flat on the riders' side, two rows of five spheres sunk below
+        // the ground, deeper than a loaded tyre presses in, so that a bike crossing the
+        // dropped gate on a later lap rides over it; raised it is tipped up by 33.75
+        // degrees and its outer row stands as high as a wheel's axle, which a bike
+        // pushing at full throttle from the slot behind cannot climb.
         {"startgate.shp", {{-1.2, -0.75, 1.0, 0.3}, {-0.6, -0.75, 1.0, 0.3}, {0, -0.75, 1.0, 0.3},
-                           {0.6, -0.75, 1.0, 0.3},  {1.2, -0.75, 1.0, 0.3},  {-1.2, -0.75, 1.6, 0.3},
-                           {-0.6, -0.75, 1.6, 0.3}, {0, -0.75, 1.6, 0.3},    {0.6, -0.75, 1.6, 0.3},
-                           {1.2, -0.75, 1.6, 0.3}}},
+                           {0.6, -0.75, 1.0, 0.3},  {1.2, -0.75, 1.0, 0.3},  {-1.2, -0.6, 2.9, 0.35},
+                           {-0.6, -0.6, 2.9, 0.35}, {0, -0.6, 2.9, 0.35},    {0.6, -0.6, 2.9, 0.35},
+                           {1.2, -0.6, 2.9, 0.35}}},
     };
 }
 

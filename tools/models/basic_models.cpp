@@ -56,10 +56,10 @@ model start_gate(const std::string& name, bool full)
     model m;
     m.name = name;
     part plate = lit(24, 0.6, 0.6, 0.6);
-    add_box(plate, {-1.5, 0, 0}, {1.5, 0.1, 1.75}, swatch::body);
+    add_box(plate, {-1.5, 0, 0}, {1.5, 0.1, 3.0}, swatch::body);
     if (full) {
-        add_box(plate, {-1.6, 0, 0}, {-1.5, 0.14, 1.75}, swatch::metal);
-        add_box(plate, {1.5, 0, 0}, {1.6, 0.14, 1.75}, swatch::metal);
+        add_box(plate, {-1.6, 0, 0}, {-1.5, 0.14, 3.0}, swatch::metal);
+        add_box(plate, {1.5, 0, 0}, {1.6, 0.14, 3.0}, swatch::metal);
     }
     m.parts.push_back(std::move(plate));
     if (full) {
@@ -68,7 +68,7 @@ model start_gate(const std::string& name, bool full)
         lamp.r = 1.0;
         lamp.g = 0.55;
         lamp.b = 0.1;
-        add_box(lamp, {-1.6, 0.14, 1.6}, {-1.5, 0.24, 1.72}, swatch::accent);
+        add_box(lamp, {-1.6, 0.14, 2.85}, {-1.5, 0.24, 2.97}, swatch::accent);
         m.parts.push_back(std::move(lamp));
     }
     return m;

@@ -5,6 +5,7 @@
 // "decal <point> <texture> <along> <across>"; '#' starts a comment.
 #include "course.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -185,4 +186,14 @@ std::vector<centre_sample> sample_centreline(const course& c, float step)
         out[i].curvature = float(std::atan2(cross, dot) / (20.0 * step));
     }
     return out;
+}
+
+float distance_to_border(const std::vector<centre_sample>& line, float side)
+{
+    float nearest = side;
+    for (const centre_sample& s : line) {
+        const float inside = std::min(std::min(s.x, s.z), std::min(side - s.x, side - s.z));
+        nearest = std::min(nearest, inside - s.width / 2);
+    }
+    return nearest;
 }

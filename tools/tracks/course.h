@@ -54,3 +54,7 @@ bool read_course(const std::string& path, course* out, std::string* error);
 // The closed centreline through the control points (a Catmull-Rom loop), resampled
 // every `step` feet of arclength.
 std::vector<centre_sample> sample_centreline(const course& c, float step);
+
+// The least distance, in feet, from the track's edges to the border of a square
+// ground `side` feet wide.
+float distance_to_border(const std::vector<centre_sample>& line, float side);

@@ -13,6 +13,10 @@ namespace {
 
 constexpr float kShoulder = 14.0f;   // feet from the track edge back to the land
 constexpr float kEdgeMound = 0.9f;   // feet
+// The land climbs steeply towards the ground's border, high enough that a rider at
+// full speed runs out of it on the climb instead of riding off the world.
+constexpr float kRimWidth = 130.0f;   // feet in from the border
+constexpr float kRimHeight = 360.0f;  // feet at the border
 
 float smoothstep(float t)
 {
@@ -65,6 +69,12 @@ float natural(const course& c, float x, float z)
     h += 3.0f * value_noise(x / 150.0f, z / 150.0f, 11, 0);
     h += 1.2f * value_noise(x / 45.0f, z / 45.0f, 12, 0);
     h += 0.25f * value_noise(x / 9.0f, z / 9.0f, 13, 0);
+    const float side = float(1 << (c.n + 1)) * c.cell;
+    const float inside = std::min(std::min(x, z), std::min(side - x, side - z));
+    if (inside < kRimWidth) {
+        const float t = 1 - std::max(inside, 0.0f) / kRimWidth;
+        h += kRimHeight * t * t * t;
+    }
     return h;
 }
 

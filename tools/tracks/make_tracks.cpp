@@ -246,6 +246,7 @@ std::string edinfo_lines(const course& c)
 }
 
 constexpr int kMapSide = 256;
+constexpr float kLeastBorderMargin = 150.0f;   // feet
 
 bool write_sample(const std::string& data)
 {
@@ -255,6 +256,11 @@ bool write_sample(const std::string& data)
         return fail(error);
     const std::vector<centre_sample> line = sample_centreline(c, c.cell);
     const ground g = build_ground(c, line);
+    // A rider who misses a turn must find ground, and the climb to the border, first.
+    const float margin = distance_to_border(line, float(g.size - 1) * g.cell);
+    printf("make_tracks: the sample track's edge comes %.1f ft from the ground's border\n", double(margin));
+    if (margin < kLeastBorderMargin)
+        return fail("the sample track comes nearer than 150 ft to the ground's border");
 
     // The heights go through the program's own writer: "terrain.png" and the header.
     terrain_state* t = new terrain_state;
