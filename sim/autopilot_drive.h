@@ -22,5 +22,19 @@ void autopilot_drive(rider_slot* rider);
 // The line to follow next from a table, or null when the rider has finished or the
 // table has none.
 ai_line* autopilot_pick_line(rider_slot* rider, int table_index);
+// Standing still: a rider that has not moved 5 ft from a spot for this long, neither
+// down nor finished, is put back on its path.
+inline constexpr int autopilot_still_ticks = 30 * 128;
+// Starts the watch afresh from where the rider is now.
+void autopilot_watch_reset(rider_slot* rider, int now);
+// True when the rider has stood still for autopilot_still_ticks; moving on restarts
+// the watch.
+bool autopilot_stood_still(rider_slot* rider, int now);
+// The bike at rest, upright, turned by yaw (0 faces -z), its wheels just clear of the
+// ground at (x, z); the race state is kept.
+void autopilot_stand_at(rider_slot* rider, float x, float z, float yaw);
+// Lifts the rider onto its path point (the next to reach), at rest, facing along the
+// path, and lets it drive on from there.
+void autopilot_put_back(rider_slot* rider, int now);
 // Sets the rider's personality by name; returns its id.
 int autopilot_set_personality(rider_slot* rider, const char* name);
