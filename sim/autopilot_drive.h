@@ -22,14 +22,15 @@ void autopilot_drive(rider_slot* rider);
 // The line to follow next from a table, or null when the rider has finished or the
 // table has none.
 ai_line* autopilot_pick_line(rider_slot* rider, int table_index);
-// Standing still: a rider that has not moved 5 ft from a spot for this long, neither
-// down nor finished, is put back on its path.
-inline constexpr int autopilot_still_ticks = 30 * 128;
+// Making no progress: a rider that has not ridden 5 ft on, driving normally within
+// 15 ft of its path, for this long, neither down nor finished, is put back on its
+// path. Recovering, creeping beside the path or standing do not count as riding on.
+inline constexpr int autopilot_stuck_ticks = 30 * 128;
 // Starts the watch afresh from where the rider is now.
 void autopilot_watch_reset(rider_slot* rider, int now);
-// True when the rider has stood still for autopilot_still_ticks; moving on restarts
-// the watch.
-bool autopilot_stood_still(rider_slot* rider, int now);
+// True when the rider has made no progress for autopilot_stuck_ticks; riding on
+// restarts the watch.
+bool autopilot_stuck(rider_slot* rider, int now);
 // The bike at rest, upright, turned by yaw (0 faces -z), its wheels just clear of the
 // ground at (x, z); the race state is kept.
 void autopilot_stand_at(rider_slot* rider, float x, float z, float yaw);

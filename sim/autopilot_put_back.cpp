@@ -1,6 +1,7 @@
-// An automatic rider that has stood on one spot too long, whatever held it there
-// (stuck in the grass, caught on something, a recovery that keeps pushing into the
-// same place), is lifted back onto its followed path, at rest and facing along it.
+// An automatic rider that makes no progress for too long, standing on one spot or
+// creeping along off its path (stuck in the grass, caught on something, a recovery
+// that keeps chasing a point beside it), is lifted back onto its followed path, at
+// rest and facing along it.
 #include "sim/autopilot_drive.h"
 
 #include "sim/autopilot_body.h"
@@ -18,7 +19,9 @@ using namespace autopilot_body;
 
 namespace {
 
-constexpr float kStillFeet = 5;          // moving less than this from a spot is standing still
+constexpr float kMovedFeet = 5;          // less than this from a spot is standing still
+constexpr float kNearPath = 15;          // farther from the path's steps near the next point is off it
+constexpr int kPointsBehind = 12;        // 3 s of the path
 constexpr float kLiftStep = 0.25f;
 constexpr int kMostLiftSteps = 64;
 
@@ -42,6 +45,25 @@ bool wheels_touch_ground(const rider_slot* r)
     return false;
 }
 
+// Within kNearPath of the path's steps from kPointsBehind before the next point (which
+// runs ahead of a rider at speed) to two after it.
+bool near_path(const rider_slot* r, const vec3f& p)
+{
+    const ai_line_point* path = static_cast<const ai_line_point*>(r->path.items);
+    const int W = r->path_count;
+    if (!path || W <= 0)
+        return false;
+    const int n = std::clamp(r->path_index, 0, W - 1);
+    for (int a = std::max(n - kPointsBehind, 0); a <= std::min(n + 2, W - 1); ++a) {
+        const int b = std::min(a + 1, W - 1);
+        const float dx = path[b].x - path[a].x, dz = path[b].z - path[a].z, l2 = dx * dx + dz * dz;
+        const float u = l2 > 0 ? std::clamp(((p.x - path[a].x) * dx + (p.z - path[a].z) * dz) / l2, 0.0f, 1.0f) : 0.0f;
+        if (std::hypot(p.x - path[a].x - u * dx, p.z - path[a].z - u * dz) <= kNearPath)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void autopilot_stand_at(rider_slot* rider, float x, float z, float yaw)
@@ -58,19 +80,20 @@ void autopilot_stand_at(rider_slot* rider, float x, float z, float yaw)
 void autopilot_watch_reset(rider_slot* rider, int now)
 {
     const vec3f p = position(rider->bodies[body_frame]);
-    rider->still_at[0] = p.x;
-    rider->still_at[1] = p.z;
-    rider->still_tick = now;
+    rider->moved_from[0] = p.x;
+    rider->moved_from[1] = p.z;
+    rider->moved_tick = now;
 }
 
-bool autopilot_stood_still(rider_slot* rider, int now)
+bool autopilot_stuck(rider_slot* rider, int now)
 {
     const vec3f p = position(rider->bodies[body_frame]);
-    if (rider->still_tick < 0 || std::hypot(p.x - rider->still_at[0], p.z - rider->still_at[1]) > kStillFeet) {
+    const bool moved = std::hypot(p.x - rider->moved_from[0], p.z - rider->moved_from[1]) > kMovedFeet;
+    if (rider->moved_tick < 0 || (moved && rider->recovery == 0 && near_path(rider, p))) {
         autopilot_watch_reset(rider, now);
         return false;
     }
-    return now - rider->still_tick >= autopilot_still_ticks && rider->crash_counter == 0 &&
+    return now - rider->moved_tick >= autopilot_stuck_ticks && rider->crash_counter == 0 &&
            !rider_has_finished(rider);
 }
 

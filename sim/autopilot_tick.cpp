@@ -272,7 +272,7 @@ void autopilot_tick(rider_slot* rider)
         stop(rider);
         return;
     }
-    if (autopilot_stood_still(rider, now))
+    if (autopilot_stuck(rider, now))
         autopilot_put_back(rider, now);
     if (rider->recovery == 0)
         autopilot_drive(rider);
