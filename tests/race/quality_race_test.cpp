@@ -173,7 +173,7 @@ TEST(QualityRace, RiderHeldStandingInTheGrassIsPutBackAndFinishes)
                         continue;
                     autopilot_stand_at(&r, x, z, std::atan2(-sx, -sz));   // facing across the course
                     held = std::make_unique<held_pose>(r);
-                    watched_from = r.moved_tick;   // it last moved on near its path before
+                    watched_from = r.moved_tick;   // it last rode on along its path before this
                     spot[0] = x;
                     spot[1] = z;
                     held_at = tick;
