@@ -6,32 +6,16 @@
 // figures again as the last line:
 //   quality: <falls> falls per rider-lap, <first>% in first gear, clean laps <pct>% over
 //   the lines' laps, worst <ft> ft off a line, <finished>/<riders> finished
-// A fall is the crash counter becoming non-zero; a clean lap is one without a fall and
-// without a recovery; the lines' own lap is the sum, over the tables of that lap (first
-// or further), of the fastest recorded segment time; "off a line" is the frame's
-// horizontal distance to the nearest stretch of any loaded line, every 16 ticks.
-// First gear and straying count only until the rider has its laps. The figures never
+// The race and what counts as a fall, a clean lap, the lines' own lap and straying are
+// those of tests/race/quality_race.h, which the race tests share. The figures never
 // fail the run: it fails only when the track does not load.
-#include "race/demo/demo.h"
-#include "race/game_tick.h"
 #include "race/headless_race.h"
-#include "race/line_stretches.h"
-#include "race/race_state.h"
-#include "race/track_load.h"
-#include "sim/ai_lines.h"
-#include "sim/gate_times.h"
-#include "sim/race_clock.h"
-#include "sim/rider_access.h"
-#include "sim/rider_slot.h"
+#include "race/quality_race.h"
 #include "sim/wheel_sampling.h"
-#include "terrain/track_list.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,128 +28,20 @@ constexpr int kSeed = 11;
 constexpr int kMaxRiders = 40;
 const char* const kSkillNames[] = {"novice", "amateur", "expert"};
 
-struct figures {
-    int riders = 0, laps = 0, finished = 0, falls = 0, recoveries = 0;
-    long first_gear_ticks = 0, riding_ticks = 0;
-    long gear_ticks[6] = {};
-    int clean_laps = 0;
-    double clean_ratio_sum = 0;   // clean lap time / the lines' lap, summed
-    double lines_first_lap = 0, lines_lap = 0;   // seconds
-    float worst = 0;
-    float worst_at[2] = {};
-    bool loaded = false;
-};
-
-using racetest::distance_to;
-using racetest::line_stretches;
-using racetest::stretch;
-
-// Seconds of the fastest line of each table from `first` on, `count` tables.
-double fastest_lines(int first, int count)
-{
-    double total = 0;
-    for (int t = first; t < first + count; ++t) {
-        int32_t best = ai_line_no_time;
-        for (const ai_line& line : ai_table(t)->lines)
-            if (ai_line_used(line))
-                best = std::min(best, line.segment_time);
-        if (best < ai_line_no_time)
-            total += best / 128.0;
-    }
-    return total;
-}
+using figures = racetest::quality_figures;
+using racetest::clean_percent_over;
+using racetest::falls_per_rider_lap;
+using racetest::first_gear_percent;
 
 figures race_skill(int skill, int riders, int laps, int seconds)
 {
-    figures f;
-    f.riders = riders;
-    f.laps = laps;
-    race_requested_folder = "tracks/sample";
-    race_opts.seed = kSeed;
-    race_opts.erode = -1;
-    int32_t lineup[160] = {};
-    for (int k = 0; k < riders; ++k)
-        lineup[k] = 2;
-    reset_race(lineup, 0, 0, 0, laps, skill);
-    if (!track_terrain.heights)
-        return f;
-    f.loaded = true;
-    const std::vector<stretch> lines = line_stretches();
-    if (ai_lines_exist()) {
-        f.lines_first_lap = fastest_lines(0, ai_lines.first_lap_segments);
-        f.lines_lap = fastest_lines(ai_lines.first_lap_segments, ai_lines.normal_lap_segments);
-    }
-
-    std::vector<char> down(size_t(riders), 0), recovering(size_t(riders), 0);
-    // Per rider and lap (1-based): an incident happened during it.
-    std::vector<std::vector<char>> incident(size_t(riders), std::vector<char>(size_t(laps) + 2, 0));
-    const int32_t cap = race.gate_drop_tick + seconds * 128;
-    auto all_done = [&] {
-        for (int k = 0; k < riders; ++k)
-            if (rider_laps_completed(&rider_slots[k]) < laps)
-                return false;
-        return true;
-    };
-    while (current_tick < cap && !all_done()) {
-        game_tick();
-        if (current_tick <= race.gate_drop_tick)
-            continue;
-        for (int k = 0; k < riders; ++k) {
-            const rider_slot& r = rider_slots[k];
-            const int done = rider_laps_completed(&r);
-            if (done >= laps)
-                continue;
-            const size_t lap = size_t(done + 1);
-            ++f.riding_ticks;
-            const int gear = std::clamp(rider_get_gear(&r), 0, 5);
-            ++f.gear_ticks[gear];
-            f.first_gear_ticks += gear == 0 ? 1 : 0;   // gear 0 is the first
-            const bool fell = r.crash_counter > 0 && !down[size_t(k)];
-            const bool recovers = r.recovery != 0 && !recovering[size_t(k)];
-            f.falls += fell ? 1 : 0;
-            f.recoveries += recovers ? 1 : 0;
-            if (fell || recovers)
-                incident[size_t(k)][lap] = 1;
-            down[size_t(k)] = r.crash_counter > 0;
-            recovering[size_t(k)] = r.recovery != 0;
-            if (current_tick % 16 == 0 && !lines.empty()) {
-                const dReal* at = dBodyGetPosition(r.bodies[body_frame]);
-                const float off = distance_to(lines, float(at[0]), float(at[2]));
-                if (off > f.worst) {
-                    f.worst = off;
-                    f.worst_at[0] = float(at[0]);
-                    f.worst_at[1] = float(at[2]);
-                }
-            }
-        }
-    }
-    for (int k = 0; k < riders; ++k) {
-        const rider_slot& r = rider_slots[k];
-        const int done = rider_laps_completed(&r);
-        f.finished += done >= laps ? 1 : 0;
-        for (int lap = 1; lap <= std::min(done, laps); ++lap) {
-            const double own = lap == 1 ? f.lines_first_lap : f.lines_lap;
-            const double took = rider_lap_time(&r, lap);
-            if (incident[size_t(k)][size_t(lap)] || own <= 0 || took <= 0)
-                continue;
-            ++f.clean_laps;
-            f.clean_ratio_sum += took / own;
-        }
-    }
-    return f;
-}
-
-double falls_per_rider_lap(const figures& f)
-{
-    return f.riders * f.laps > 0 ? double(f.falls) / (f.riders * f.laps) : 0;
-}
-double first_gear_percent(const figures& f)
-{
-    return f.riding_ticks > 0 ? 100.0 * double(f.first_gear_ticks) / double(f.riding_ticks) : 0;
-}
-double clean_percent_over(const figures& f)
-{
-    return f.clean_laps > 0 ? 100.0 * (f.clean_ratio_sum / f.clean_laps - 1) : 0;
+    racetest::quality_race_setup setup;
+    setup.seed = kSeed;
+    setup.skill = skill;
+    setup.riders = riders;
+    setup.laps = laps;
+    setup.seconds = seconds;
+    return racetest::quality_race(setup);
 }
 
 void print_figures(const char* head, const figures& f)

@@ -271,12 +271,17 @@ void autopilot_tick(rider_slot* rider)
 
     advance(rider, now);
     supply_path(rider);
-    if (start(rider))
+    if (start(rider)) {
+        autopilot_watch_reset(rider, now);
         return;
+    }
     if (rider->path_count <= 0 || rider->path_index >= rider->path_count) {
+        autopilot_watch_reset(rider, now);
         stop(rider);
         return;
     }
+    if (autopilot_stuck(rider, now))
+        autopilot_put_back(rider, now);
     if (rider->recovery == 0)
         autopilot_drive(rider);
     else

@@ -67,6 +67,8 @@ void bike_reset(rider_slot* r)
     r->start_timer = 0;
     r->limit_tick = 0;
     r->smoothed_throttle = 0;
+    r->moved_from[0] = r->moved_from[1] = 0;
+    r->moved_tick = -1;
 
     r->last_contact_tick = -1;
     r->rider_down = 0;

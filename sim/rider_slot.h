@@ -122,6 +122,8 @@ struct rider_slot {
     float start_timer;                      // seconds, 0 = not drawn yet
     int32_t limit_tick;
     float smoothed_throttle;
+    float moved_from[2];                    // x, z where the rider last rode on along its path
+    int32_t moved_tick;                     // when; -1 = not yet watched
 
     float total_mass;
 
