@@ -3,6 +3,7 @@
 #include "foundation/memory.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
+#include "sim/ai_lines_file.h"
 #include "sim/line_crossings.h"
 
 #include <cstring>
@@ -132,7 +133,8 @@ ai_offer_result ai_lines_offer(int table_index, const ai_line_point* points, int
                                int32_t segment_time, int32_t extended_time)
 {
     ai_line_table* table = ai_table(table_index);
-    if (!table || count <= 0 || cancelled) {
+    // A line longer than the lines file takes would have the whole file refused next time.
+    if (!table || count <= 0 || count > ai_line_max_points || cancelled) {
         if (verbose_level)
             qorl_log("auto pilot: %d canceled\n", table_index);
         return ai_offer_result::canceled;

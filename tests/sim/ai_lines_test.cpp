@@ -220,6 +220,9 @@ TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
     const std::string huge = dir / "huge/lines_novice";   // read through "lines_novice.gz"
     bvtest::write_file(huge + ".gz", bvtest::gzip_bytes(big));
     big.clear();
+    // A header, then white space that inflates far past what a lines file may hold.
+    const std::string spaces = dir / "spaces/lines_novice";
+    bvtest::write_file(spaces + ".gz", bvtest::gzip_bytes(tables("0\n") + std::string(size_t(40) << 20, ' ')));
     struct hostile {
         const char* name;
         std::string path;
@@ -229,6 +232,7 @@ TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
         {"45 lines x 3000 identical points", identical, 45, ""},
         {"45 lines x 4800 points along one stretch", tangled, 45, ""},
         {"11 x 45 x 100000 points, gzip", huge, 0, "refused: a line of more than 4800 points\n"},
+        {"40 MiB of white space, gzip", spaces, 0, "refused: more than 33554432 bytes\n"},
     };
     for (const hostile& c : cases) {
         const bvtest::ChildCost cost = bvtest::run_measured([&c] {
@@ -295,6 +299,11 @@ TEST_F(Offer, StoresNewLinesAndRejectsCancelledAndDuplicateOnes)
     points[2].x += 0.1f;
     EXPECT_EQ(ai_lines_offer(1, points, 4, false, 500, 1100), ai_offer_result::stored);
     EXPECT_EQ(table(1).lines[1].segment_time, 500);
+
+    // No longer a line than the lines file takes back: the last count stored, the first refused.
+    std::vector<ai_line_point> idle(size_t(ai_line_max_points) + 1, points[0]);
+    EXPECT_EQ(ai_lines_offer(2, idle.data(), ai_line_max_points + 1, false, 500, 1100), ai_offer_result::canceled);
+    EXPECT_EQ(ai_lines_offer(2, idle.data(), ai_line_max_points, false, 500, 1100), ai_offer_result::stored);
 }
 
 TEST_F(Offer, AFullTableReplacesItsWeakestLineOrRejectsASlowerOne)
