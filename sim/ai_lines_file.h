@@ -12,8 +12,9 @@ struct vfs_file;
 // are 20 minutes, five times a long 4-minute lap ridden as a single segment.
 inline constexpr int ai_line_max_points = 4800;
 // Largest text a lines file may give, after inflating: 45 lines of every table of a
-// track with a 4-minute lap make about 5 MB (some 55 bytes a point).
-inline constexpr uint32_t ai_lines_file_max_bytes = uint32_t(32) << 20;
+// track with a 4-minute lap make about 5 MB (some 55 bytes a point), so 16 MiB holds
+// a track of 12-minute laps.
+inline constexpr uint32_t ai_lines_file_max_bytes = uint32_t(16) << 20;
 
 // The learning switch: the lines file is written only while it is on ("--learn").
 extern int ai_lines_learning;

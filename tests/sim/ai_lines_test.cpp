@@ -180,7 +180,7 @@ TEST_F(LinesFile, LinesAndFilesPastTheirCapsAreRefusedWholeWithOneLine)
         bvtest::write_file(path, text + std::string(size - text.size(), ' '));
         const bool refused = size > ai_lines_file_max_bytes;
         EXPECT_EQ(read(), refused ? 0 : 1) << size;
-        EXPECT_EQ(lines.text(), refused ? "Lines file " + path + " refused: more than 33554432 bytes\n" : "");
+        EXPECT_EQ(lines.text(), refused ? "Lines file " + path + " refused: more than 16777216 bytes\n" : "");
     }
 }
 
@@ -222,7 +222,7 @@ TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
     big.clear();
     // A header, then white space that inflates far past what a lines file may hold.
     const std::string spaces = dir / "spaces/lines_novice";
-    bvtest::write_file(spaces + ".gz", bvtest::gzip_bytes(tables("0\n") + std::string(size_t(40) << 20, ' ')));
+    bvtest::write_file(spaces + ".gz", bvtest::gzip_bytes(tables("0\n") + std::string(size_t(24) << 20, ' ')));
     struct hostile {
         const char* name;
         std::string path;
@@ -232,7 +232,7 @@ TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
         {"45 lines x 3000 identical points", identical, 45, ""},
         {"45 lines x 4800 points along one stretch", tangled, 45, ""},
         {"11 x 45 x 100000 points, gzip", huge, 0, "refused: a line of more than 4800 points\n"},
-        {"40 MiB of white space, gzip", spaces, 0, "refused: more than 33554432 bytes\n"},
+        {"24 MiB of white space, gzip", spaces, 0, "refused: more than 16777216 bytes\n"},
     };
     for (const hostile& c : cases) {
         const bvtest::ChildCost cost = bvtest::run_measured([&c] {
