@@ -1,13 +1,17 @@
 // The recursive listing of a search folder. Names are taken in byte order so the
-// index is the same on every file system. Symlinks are followed, but a folder already
-// on the current path is skipped, so a link back up the tree cannot recurse for ever.
+// index is the same on every file system. Links are followed only to folders inside
+// the search folder, and a folder already on the current path is skipped, so a link
+// back up the tree cannot recurse for ever. Links that fan out could still list the
+// same folders exponentially often, so the entries and the depth are bounded too.
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
 #include "foundation/memory.h"
+#include "platform/qorl_log.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -27,9 +31,43 @@ struct listing {
     size_t top_length;        // characters of the search folder text, trailing "/" included
     int priority;
     std::vector<folder_id> open_folders;
+    std::string top_real;     // the search folder with its links resolved
+    int entries_left = kListingMaxEntries;
+    bool stopped = false;
 };
 
-std::vector<std::string> sorted_names(const char* folder)
+// Stops the whole listing of the search folder, with one line naming where.
+void stop(listing& l, const std::string& dir, const char* why)
+{
+    if (!l.stopped)
+        qorl_log("Listing stopped in %s: %s\n", dir.empty() ? "/" : dir.c_str(), why);
+    l.stopped = true;
+}
+
+bool inside(const listing& l, const char* real)
+{
+    const size_t n = l.top_real.size();
+    if (l.top_real == "/")
+        return true;
+    return strncmp(real, l.top_real.c_str(), n) == 0 && (real[n] == 0 || real[n] == '/');
+}
+
+// A link to a folder is followed only when the folder lies inside the search folder.
+bool may_enter(const listing& l, const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return false;
+    if (!S_ISLNK(st.st_mode))
+        return true;
+    char* real = realpath(path.c_str(), nullptr);
+    const bool ok = real && inside(l, real);
+    free(real);
+    return ok;
+}
+
+// At most `room` names; one more tells the caller the folder holds too many.
+std::vector<std::string> sorted_names(const char* folder, int room)
 {
     std::vector<std::string> names;
     DIR* dir = opendir(folder);
@@ -38,6 +76,8 @@ std::vector<std::string> sorted_names(const char* folder)
     while (dirent* entry = readdir(dir)) {
         if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
             names.emplace_back(entry->d_name);
+        if (names.size() > size_t(room))
+            break;
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
@@ -60,9 +100,15 @@ bool add_loose_file(listing& l, const std::string& path, off_t size)
     return true;
 }
 
-// dir has no trailing "/" ("" stands for the root).
-void list_folder(listing& l, const std::string& dir)
+// dir has no trailing "/" ("" stands for the root); depth counts the folders above it.
+void list_folder(listing& l, const std::string& dir, int depth)
 {
+    if (l.stopped)
+        return;
+    if (depth > kListingMaxDepth) {
+        stop(l, dir, "folders nested too deep");
+        return;
+    }
     file_index_spin();
     const char* dir_name = dir.empty() ? "/" : dir.c_str();
     struct stat st;
@@ -73,12 +119,19 @@ void list_folder(listing& l, const std::string& dir)
         return;
     l.open_folders.push_back(id);
 
-    for (const std::string& name : sorted_names(dir_name)) {
+    for (const std::string& name : sorted_names(dir_name, l.entries_left)) {
+        if (l.stopped)
+            break;
+        if (--l.entries_left < 0) {
+            stop(l, dir, "too many entries");
+            break;
+        }
         std::string path = dir + "/" + name;
         if (stat(path.c_str(), &st) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
-            list_folder(l, path);
+            if (may_enter(l, path))
+                list_folder(l, path, depth + 1);
         } else if (S_ISREG(st.st_mode)) {
             // Pipes and devices are not data: opening one could block the index build.
             if (!add_loose_file(l, path, st.st_size))
@@ -92,9 +145,12 @@ void list_folder(listing& l, const std::string& dir)
 
 void list_folder_into(growable_array* entries, const char* folder, int priority)
 {
-    listing l{entries, strlen(folder), priority, {}};
+    listing l{entries, strlen(folder), priority, {}, {}};
     std::string top = folder;
     while (!top.empty() && top.back() == '/')
         top.pop_back();
-    list_folder(l, top);
+    char* real = realpath(top.empty() ? "/" : top.c_str(), nullptr);
+    l.top_real = real ? real : top;
+    free(real);
+    list_folder(l, top, 0);
 }

@@ -59,8 +59,9 @@ void race_rider_table_init()
 
 void race_install_statue_shapes()
 {
-    track_loaders.shape_instance = shape_instance;
-    track_loaders.shape_free = [](collision_shape* shape) { mem_free(shape); };
+    track_loaders.shape_instance = shape_shared_instance;
+    track_loaders.shape_free = [](collision_shape*) {};   // the shape cache owns the shared instances
+    statue_shape_spheres = [](const collision_shape* shape) { return shape->sphere_count; };
 }
 
 void race_destroy_rider(int32_t slot)

@@ -11,6 +11,7 @@
 // Only the first 45 lines of a table are kept; later ones are read and dropped.
 #include "sim/ai_lines_file.h"
 
+#include "foundation/capped_read.h"
 #include "foundation/memory.h"
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
@@ -66,7 +67,10 @@ const char* ai_lines_file_name(int skill)
     return skill >= 0 && skill < 3 ? names[skill] : nullptr;
 }
 
-int ai_line_read(vfs_file* f, ai_line* line)
+namespace {
+
+// As ai_line_read; *too_many is set when the point count is above the cap.
+int read_line(vfs_file* f, ai_line* line, bool* too_many)
 {
     int32_t v[9];
     int n = vfs_scanf(f, " %d %d %d %d %d %d %d %d %d ", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
@@ -76,6 +80,7 @@ int ai_line_read(vfs_file* f, ai_line* line)
     if (n != 9)
         return n;
     const int count = v[0];
+    *too_many = count > ai_line_max_points;
     if (count < 0 || count > ai_line_max_points)
         return 0;
     if (!line) {
@@ -107,13 +112,25 @@ int ai_line_read(vfs_file* f, ai_line* line)
     return 9;
 }
 
-int ai_lines_read(vfs_file* f)
+}  // namespace
+
+int ai_line_read(vfs_file* f, ai_line* line)
+{
+    bool too_many = false;
+    return read_line(f, line, &too_many);
+}
+
+int ai_lines_read(vfs_file* f, const char* name)
 {
     ai_lines_clear();
     int tables = 0;
+    const uint32_t start = f->position;
+    // One byte past the cap tells a file that is too long from one that just fits.
+    vfs_cap_rest(f, ai_lines_file_max_bytes + 1);
     if (!ai_lines_exist() || vfs_scanf(f, "ct03 %d ", &tables) != 1 || tables != ai_lines.table_count)
         return 0;
     int stored = 0;
+    bool too_many = false;
     for (int t = 0; t < tables; ++t) {
         int lines = 0;
         if (vfs_scanf(f, " %d ", &lines) != 1)
@@ -123,11 +140,19 @@ int ai_lines_read(vfs_file* f)
         bool ok = true;
         for (int i = 0; i < lines && ok; ++i) {
             ai_line* line = i < ai_lines_per_table ? &ai_lines.tables[t].lines[i] : nullptr;
-            ok = ai_line_read(f, line) == 9;
+            ok = read_line(f, line, &too_many) == 9;
             stored += ok && line && ai_line_used(*line) ? 1 : 0;
         }
         if (!ok)
             break;
+    }
+    if (too_many || f->position - start > ai_lines_file_max_bytes) {
+        if (too_many)
+            qorl_log("Lines file %s refused: a line of more than %d points\n", name, ai_line_max_points);
+        else
+            qorl_log("Lines file %s refused: more than %u bytes\n", name, unsigned(ai_lines_file_max_bytes));
+        ai_lines_clear();
+        return 0;
     }
     return stored;
 }
@@ -141,7 +166,7 @@ int ai_lines_load(const char* folder, int skill)
     vfs_file* f = vfs_open(path.c_str(), "rb");
     if (!f)
         return 0;
-    int stored = ai_lines_read(f);
+    int stored = ai_lines_read(f, path.c_str());
     vfs_close(f);
     return stored;
 }

@@ -3,10 +3,18 @@
 #pragma once
 #include "sim/ai_lines.h"
 
+#include <cstdint>
+
 struct vfs_file;
 
-// Largest point count a line of a lines file may give; more is a damaged file.
-inline constexpr int ai_line_max_points = 100000;
+// Largest point count a line of a lines file may give; more is a damaged file. A line
+// is sampled 4 times a second and covers one segment, at most about a lap: 4800 points
+// are 20 minutes, five times a long 4-minute lap ridden as a single segment.
+inline constexpr int ai_line_max_points = 4800;
+// Largest text a lines file may give, after inflating: 45 lines of every table of a
+// track with a 4-minute lap make about 5 MB (some 55 bytes a point), so 16 MiB holds
+// a track of 12-minute laps.
+inline constexpr uint32_t ai_lines_file_max_bytes = uint32_t(16) << 20;
 
 // The learning switch: the lines file is written only while it is on ("--learn").
 extern int ai_lines_learning;
@@ -22,8 +30,10 @@ int ai_line_read(vfs_file* f, ai_line* line);
 
 // Fills the loaded track's tables from an open lines file. Every table is emptied
 // first; a header whose table count differs from the track's leaves them all free.
-// Returns the number of lines stored.
-int ai_lines_read(vfs_file* f);
+// A line of more than ai_line_max_points points, or more than ai_lines_file_max_bytes
+// of text, refuses the whole file: every table is left free and one line naming the
+// file (name) is logged. Returns the number of lines stored.
+int ai_lines_read(vfs_file* f, const char* name = "lines file");
 // Opens "@" + folder + "/" + the skill's file name and reads it; 0 when it is
 // missing or does not match.
 int ai_lines_load(const char* folder, int skill);

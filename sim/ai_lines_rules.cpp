@@ -3,6 +3,8 @@
 #include "foundation/memory.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
+#include "sim/ai_lines_file.h"
+#include "sim/line_crossings.h"
 
 #include <cstring>
 
@@ -36,29 +38,9 @@ double seconds(int64_t ticks)
     return double(ticks) / 128.0;
 }
 
-// Orientation of c against the directed segment a -> b in the x-z plane.
-int orientation(const ai_line_point& a, const ai_line_point& b, const ai_line_point& c)
+bool lines_cross(const ai_line& p, const ai_line& q, int64_t* budget)
 {
-    const double v = (double(b.x) - a.x) * (double(c.z) - a.z) - (double(b.z) - a.z) * (double(c.x) - a.x);
-    return v > 0 ? 1 : v < 0 ? -1 : 0;
-}
-
-bool segments_cross(const ai_line_point& a, const ai_line_point& b, const ai_line_point& c, const ai_line_point& d)
-{
-    const int o1 = orientation(a, b, c), o2 = orientation(a, b, d);
-    const int o3 = orientation(c, d, a), o4 = orientation(c, d, b);
-    return o1 * o2 < 0 && o3 * o4 < 0;
-}
-
-bool lines_cross(const ai_line& p, const ai_line& q)
-{
-    if (p.point_count < 2 || q.point_count < 2)
-        return false;
-    for (int i = 0; i + 1 < p.point_count; ++i)
-        for (int j = 0; j + 1 < q.point_count; ++j)
-            if (segments_cross(p.points[i], p.points[i + 1], q.points[j], q.points[j + 1]))
-                return true;
-    return false;
+    return ai_polylines_cross(p.points, p.point_count, q.points, q.point_count, budget);
 }
 
 // True when line j should be freed before the line chosen so far (equal crossings).
@@ -71,14 +53,14 @@ bool prune_before(const ai_line& j, const ai_line& chosen)
     return j.extended_time < chosen.extended_time;
 }
 
-void prune_table(ai_line_table& table)
+void prune_table(ai_line_table& table, int64_t* budget)
 {
     while (ai_table_used_count(table) > pruned_table_size) {
         int crossings[ai_lines_per_table] = {};
         for (int a = 0; a < ai_lines_per_table; ++a)
             for (int b = a + 1; b < ai_lines_per_table; ++b)
                 if (ai_line_used(table.lines[a]) && ai_line_used(table.lines[b]) &&
-                    lines_cross(table.lines[a], table.lines[b])) {
+                    lines_cross(table.lines[a], table.lines[b], budget)) {
                     ++crossings[a];
                     ++crossings[b];
                 }
@@ -151,7 +133,8 @@ ai_offer_result ai_lines_offer(int table_index, const ai_line_point* points, int
                                int32_t segment_time, int32_t extended_time)
 {
     ai_line_table* table = ai_table(table_index);
-    if (!table || count <= 0 || cancelled) {
+    // A line longer than the lines file takes would have the whole file refused next time.
+    if (!table || count <= 0 || count > ai_line_max_points || cancelled) {
         if (verbose_level)
             qorl_log("auto pilot: %d canceled\n", table_index);
         return ai_offer_result::canceled;
@@ -195,8 +178,9 @@ ai_offer_result ai_lines_offer(int table_index, const ai_line_point* points, int
 
 void ai_lines_prune()
 {
+    int64_t budget = ai_prune_work_budget;
     for (int t = 0; t < ai_lines.first_lap_segments && ai_lines_exist(); ++t)
-        prune_table(ai_lines.tables[t]);
+        prune_table(ai_lines.tables[t], &budget);
 }
 
 int ai_segment_of_position_in(const int32_t* first_lap, int first_lap_length, const int32_t* normal_lap,

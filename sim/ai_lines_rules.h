@@ -21,6 +21,11 @@ enum class ai_offer_result { canceled, duplicate, too_slow, stored };
 ai_offer_result ai_lines_offer(int table_index, const ai_line_point* points, int count, bool cancelled,
                                int32_t segment_time, int32_t extended_time);
 
+// Crossing-test work (segment tests and grid entries) one pruning may spend: honest
+// tables of 45 lines need well under a hundredth of it, and lines tangled on purpose
+// are counted as not crossing once it is spent, so the load keeps its pace.
+inline constexpr int64_t ai_prune_work_budget = int64_t(1) << 26;
+
 // Frees lines of every over-full first-lap table until at most 43 are used.
 void ai_lines_prune();
 

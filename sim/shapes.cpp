@@ -3,9 +3,10 @@
 //   n                                            sphere count, 0..4096
 //   cx cy cz radius friction spring damping      n times; centre in body space
 //
-// Every value must be finite, a radius 0..256 feet and a centre within 1024 feet of
-// the body: a larger sphere would make every ground test under it, and the search
-// for a free start spot, scan ground by the acre.
+// Every value must be finite, a radius 0..256 feet and a centre within the world of
+// the loaded track (at least 1024 feet) of the body: a larger sphere would make every
+// ground test under it, and the search for a free start spot, scan ground by the acre.
+// A statue at the origin may carry a whole track's fence in world coordinates.
 //
 // A shape is one block: the collision_shape header, the n spheres, then the name.
 #include "sim/shapes.h"
@@ -16,6 +17,7 @@
 #include "foundation/scan.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
+#include "terrain/track_list.h"
 
 #include <cmath>
 #include <cstring>
@@ -24,7 +26,7 @@
 namespace {
 
 constexpr float kMaxRadius = 256.0f;
-constexpr float kMaxCentre = 1024.0f;
+constexpr float kMinCentreBound = 1024.0f;
 
 growable_array cache{};   // of collision_shape*
 
@@ -37,8 +39,8 @@ const char* sphere_fault(const shape_sphere& s)
     if (s.radius < 0 || s.radius > kMaxRadius)
         return "a radius outside 0..256";
     for (float c : s.centre)
-        if (std::fabs(c) > kMaxCentre)
-            return "a centre more than 1024 from the body";
+        if (std::fabs(c) > shape_centre_bound())
+            return "a centre farther from the body than the world is wide";
     return nullptr;
 }
 
@@ -71,6 +73,7 @@ collision_shape* read_shape(const char* name)
     memcpy(shape->name, name, name_length + 1);
     shape->sphere_count = count;
     shape->source = nullptr;
+    shape->shared = nullptr;
     float bound = 0;
     for (int32_t i = 0; i < count; ++i) {
         shape_sphere& s = shape->spheres[i];
@@ -99,7 +102,24 @@ collision_shape* read_shape(const char* name)
     return shape;
 }
 
+collision_shape* copy_of(collision_shape* cached)
+{
+    const size_t size = block_size(cached->sphere_count, strlen(cached->name));
+    auto* copy = static_cast<collision_shape*>(xmalloc(size));
+    memcpy(copy, cached, size);
+    link_block(copy, cached->sphere_count);
+    copy->source = cached;
+    copy->shared = nullptr;
+    return copy;
+}
+
 }  // namespace
+
+float shape_centre_bound()
+{
+    const float world = track_terrain.world_size;
+    return world > kMinCentreBound ? world : kMinCentreBound;
+}
 
 collision_shape* shape_load(const char* name)
 {
@@ -122,14 +142,15 @@ collision_shape* shape_load(const char* name)
 collision_shape* shape_instance(const char* name)
 {
     collision_shape* cached = shape_load(name);
-    if (!cached)
-        return nullptr;
-    const size_t size = block_size(cached->sphere_count, strlen(cached->name));
-    auto* copy = static_cast<collision_shape*>(xmalloc(size));
-    memcpy(copy, cached, size);
-    link_block(copy, cached->sphere_count);
-    copy->source = cached;
-    return copy;
+    return cached ? copy_of(cached) : nullptr;
+}
+
+collision_shape* shape_shared_instance(const char* name)
+{
+    collision_shape* cached = shape_load(name);
+    if (cached && !cached->shared)
+        cached->shared = copy_of(cached);
+    return cached ? cached->shared : nullptr;
 }
 
 void shape_place(collision_shape* instance, const float position[3], const float rotation[9])
@@ -169,8 +190,11 @@ int shape_get_sphere(const collision_shape* shape, int i, float centre[3], float
 
 void shapes_free_all()
 {
-    for (int32_t i = 0; i < cache.count; ++i)
-        mem_free(static_cast<collision_shape**>(cache.items)[i]);
+    for (int32_t i = 0; i < cache.count; ++i) {
+        collision_shape* shape = static_cast<collision_shape**>(cache.items)[i];
+        mem_free(shape->shared);
+        mem_free(shape);
+    }
     array_free(&cache);
     cache = growable_array{};
 }

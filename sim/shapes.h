@@ -1,5 +1,5 @@
 // Collision sphere sets read from ".shp" files: cached once by name, copied into a
-// private instance per body, whose centres are rewritten in world space before each
+// private instance per bike body (statues share one instance per shape), whose centres are rewritten in world space before each
 // collision test.
 #pragma once
 #include <cstdint>
@@ -21,6 +21,7 @@ struct collision_shape {
     int32_t sphere_count;
     shape_sphere* spheres;
     collision_shape* source;   // null in a cached shape; the cached shape in an instance
+    collision_shape* shared;   // a cached shape's one shared instance, made on first use
     float bound_radius;        // max |centre| + radius about the body origin
 };
 
@@ -30,6 +31,13 @@ collision_shape* shape_load(const char* name);
 // A private copy of the cached shape (freed with mem_free by its owner); null when
 // shape_load fails.
 collision_shape* shape_instance(const char* name);
+// The one instance of the cached shape that every statue using it shares: it is
+// placed again before each use, so a statue keeps only its own placement. It belongs
+// to the cache (freed by shapes_free_all); null when shape_load fails.
+collision_shape* shape_shared_instance(const char* name);
+// How far a sphere's centre may lie from the body on each axis: the loaded track's
+// world size, and never less than 1024 feet.
+float shape_centre_bound();
 // Every centre = rotation (3x3 row-major) x source centre + position.
 void shape_place(collision_shape* instance, const float position[3], const float rotation[9]);
 const char* shape_name(const collision_shape* shape);

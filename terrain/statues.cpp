@@ -24,6 +24,7 @@
 growable_array statues;
 int32_t first_track_statue;
 int32_t track_objects_from_script;
+int64_t statue_spheres_placed;
 
 namespace {
 
@@ -33,6 +34,30 @@ collision_shape* no_shape(const char*)
 }
 
 void no_shape_free(collision_shape*) {}
+
+int32_t no_spheres(const collision_shape*)
+{
+    return 0;
+}
+
+const char* reading_path = nullptr;   // the statues file being read, for the refusal line
+int32_t reading_line = 0;
+bool refusal_logged = false;
+
+// Logs the first refusal since the reset.
+void refuse(const char* why)
+{
+    if (refusal_logged)
+        return;
+    refusal_logged = true;
+    char line[1200];
+    if (reading_path)
+        format_string(line, sizeof line, "Statues file %.900s: line %d and later refused, %s", reading_path,
+                      int(reading_line), why);
+    else
+        format_string(line, sizeof line, "Statue refused: %s", why);
+    console_print(line);
+}
 
 constexpr float kTwoPi = 6.28318530717958647692f;
 
@@ -61,6 +86,7 @@ uint32_t first_loading(const std::string& stem, const char* suffix, const char* 
 }  // namespace
 
 track_object_loaders track_loaders = {texture_load, model_get, no_shape, no_shape_free};
+int32_t (*statue_shape_spheres)(const collision_shape* shape) = no_spheres;
 
 void orient_on_terrain(float r[9], float x, float z, float heading)
 {
@@ -139,6 +165,10 @@ int create_statue(float x, float height_above_ground, float z, float angle, cons
 {
     if (statues.element_size == 0)
         statues_reset();
+    if (statues.count >= kMaxStatues) {
+        refuse("more than 16384 statues");
+        return -1;
+    }
     statue s{};
     s.from_script = track_objects_from_script != 0;
     s.scale = angle >= kStatueScaledAngle ? std::exp2(angle) : 0.0f;
@@ -154,6 +184,13 @@ int create_statue(float x, float height_above_ground, float z, float angle, cons
     }
     if (shape_name) {
         s.shape = track_loaders.shape_instance(shape_name);
+        s.shape_spheres = s.shape ? statue_shape_spheres(s.shape) : 0;
+        if (statue_spheres_placed + s.shape_spheres > kMaxStatueSpheres) {
+            s.shape_spheres = 0;   // never counted
+            free_statue(&s);
+            refuse("more than 1048576 collision spheres");
+            return -1;
+        }
         if (!s.shape) {
             char line[1024];
             format_string(line, sizeof line, "Warning: missing shape file %.900s", shape_name);
@@ -165,6 +202,7 @@ int create_statue(float x, float height_above_ground, float z, float angle, cons
     s.height_above_ground = height_above_ground;
     s.angle = angle;
     place_statue(&s);
+    statue_spheres_placed += s.shape_spheres;
     if (!array_push(&statues, &s)) {
         free_statue(&s);
         return -1;
@@ -176,6 +214,8 @@ void free_statue(statue* s)
 {
     if (s->shape)
         track_loaders.shape_free(s->shape);
+    statue_spheres_placed -= s->shape_spheres;
+    s->shape_spheres = 0;
     mem_free(s->bone_centres);
     mem_free(s->bone_translations);
     mem_free(s->bone_rotations);
@@ -195,6 +235,8 @@ void statues_free()
     array_free(&statues);
     statues = {};
     first_track_statue = 0;
+    statue_spheres_placed = 0;
+    refusal_logged = false;
 }
 
 void statues_reset()
@@ -210,13 +252,18 @@ void statues_read(const char* path)
         return;
     float x, h, z, angle;
     char names[3][1024];
+    reading_path = path;
+    reading_line = 0;
     while (vfs_scanf(f, " [ %f %f %f ] %f %1023s %1023s %1023s ", &x, &h, &z, &angle, names[0], names[1],
                      names[2]) == 7) {
         const char* given[3];
         for (int i = 0; i < 3; ++i)
             given[i] = strcmp(names[i], "null") == 0 ? nullptr : names[i];
-        create_statue(x, h, z, angle, given[0], given[1], given[2]);
+        ++reading_line;
+        if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0)
+            break;
     }
+    reading_path = nullptr;
     vfs_close(f);
 }
 

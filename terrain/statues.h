@@ -13,10 +13,16 @@ struct model;
 struct collision_shape;
 
 inline constexpr float kStatueScaledAngle = 3.25f;
+// What one track may place: a busy track sets a few thousand objects, and every statue
+// is drawn and gathered into the contact grid; every sphere is one more test for each
+// rider that comes near its statue. Statues past either bound are refused.
+inline constexpr int32_t kMaxStatues = 16384;
+inline constexpr int64_t kMaxStatueSpheres = int64_t(1) << 20;
 
 struct statue {
     model* mesh;                    // null = none
-    collision_shape* shape;         // owned private copy, null = none
+    collision_shape* shape;         // the instance its shape's statues share (placed before each use), null = none
+    int32_t shape_spheres;          // the shape's sphere count, held against the track's bound
     uint32_t texture;
     uint32_t normal_map;
     uint32_t specular_map;
@@ -61,13 +67,20 @@ struct track_object_loaders {
     collision_shape* (*shape_instance)(const char* name);
     void (*shape_free)(collision_shape* shape);
 };
+// The sphere count of a statue's shape, held against kMaxStatueSpheres; installed
+// with the shape loaders (0 for every shape until then).
+extern int32_t (*statue_shape_spheres)(const collision_shape* shape);
+// Spheres of the shapes of the statues now placed.
+extern int64_t statue_spheres_placed;
 extern track_object_loaders track_loaders;
 
 // Empties the table (capacity 16) for a track load; frees every statue first.
 void statues_reset();
 void statues_free();
 
-// Appends a statue; any name may be null. Returns its index, -1 when memory runs out.
+// Appends a statue; any name may be null. Returns its index, -1 when memory runs out
+// or the statue would pass kMaxStatues or kMaxStatueSpheres (the first such refusal
+// after a reset logs one line).
 int create_statue(float x, float height_above_ground, float z, float angle, const char* model_name,
                   const char* texture_name, const char* shape_name);
 // Recomputes y and the rotation from x, z, height above ground and angle.

@@ -125,6 +125,9 @@ TEST(EditorViewMesa, SampleTrackGatesStatuesGradientsAndCollidable)
             editor_widgets.show_collidable.selected = 0;
             t->mesh = mesh;
             t->height_above_ground -= 5;
+            // The start gates share this shape's instance: placed again where this one stood.
+            const float lifted[3] = {t->x, t->y, t->z};
+            shape_place(t->shape, lifted, t->rotation);
             int circles = 0;
             for (int k = 0; k < t->shape->sphere_count; ++k) {
                 float centre[3], r = 0;

@@ -4,7 +4,11 @@
 
 #include "fixtures.h"
 #include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/memory.h"
+#include "support/measured_child.h"
+
+#include <unistd.h>
 
 namespace {
 
@@ -153,22 +157,108 @@ TEST(IndexBuild, EmptyThenRebuiltAfterShutdownWithNothingLeft)
     });
 }
 
-TEST(IndexBuild, SymlinkCyclesEndAndLinkedFilesAreListed)
+// Sends this fresh process's log to a file; what it holds so far.
+struct LogFile {
+    TempDir dir;
+    LogFile() { setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1); }
+    std::string text() const { return read_file(dir / "log.txt"); }
+};
+
+// The log's "Listing stopped" lines.
+std::string stops(const std::string& console)
+{
+    std::string kept;
+    for (size_t at = console.find("Listing stopped"); at != std::string::npos;
+         at = console.find("Listing stopped", at + 1))
+        kept += console.substr(at, console.find('\n', at) + 1 - at);
+    return kept;
+}
+
+TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
 {
     in_fresh_folders([](Problems& p, const TempDir& elsewhere, const TempDir& game) {
         write_file(game / "a/b/y.txt", "y");
-        write_file(elsewhere / "shared.txt", "s");
+        write_file(game / "shared/s.txt", "s");
+        write_file(elsewhere / "outside.txt", "o");
         symlink(game.path().c_str(), (game / "loop").c_str());
         symlink((game / "a").c_str(), (game / "a/b/up").c_str());
         // Reached twice, never from inside itself: both are listed.
-        symlink(elsewhere.path().c_str(), (game / "d1").c_str());
-        symlink(elsewhere.path().c_str(), (game / "d2").c_str());
+        symlink((game / "shared").c_str(), (game / "d1").c_str());
+        symlink("../shared", (game / "a/d2").c_str());
+        // Folders outside the search folder are not entered: not even the whole disc.
+        symlink(elsewhere.path().c_str(), (game / "out").c_str());
+        symlink("/", (game / "root").c_str());
+        // A linked file stays a file wherever it lies.
+        symlink((elsewhere / "outside.txt").c_str(), (game / "file.txt").c_str());
+        LogFile console;
         file_index_list();
         p.check(file_index_find("a/b/y.txt") >= 0, "a/b/y.txt");
         p.check(file_index_find("loop/a/b/y.txt") == -1 && file_index_find("a/b/up/b/y.txt") == -1,
                 "listed through a cycle");
-        p.check(file_index_find("d1/shared.txt") >= 0 && file_index_find("d2/shared.txt") >= 0, "linked folders");
+        p.check(file_index_find("d1/s.txt") >= 0 && file_index_find("a/d2/s.txt") >= 0, "linked folders inside");
+        p.check(file_index_find("out/outside.txt") == -1, "a linked folder outside");
+        p.check(file_index_find("root/etc/passwd") == -1, "the root folder");
+        p.check(file_index_find("file.txt") >= 0, "a linked file");
+        p.check(console.text().find("Listing stopped") == std::string::npos, "no bound reached");
     });
+}
+
+// Links that fan out (each folder linking twice to the next) once listed 2^23 paths.
+// Depth and entries are bounded, the last accepted and the first refused tried; a stop
+// is one line naming the folder.
+TEST(IndexBuild, ListingStopsPastItsDepthOrEntriesWithOneLine)
+{
+    in_fresh_folders([](Problems& p, const TempDir&, const TempDir& game) {
+        for (int i = 0; i < 23; ++i) {
+            bvtest::make_dirs(game / ("fan/d" + std::to_string(i)));
+            for (const char* link : {"a", "b"})
+                symlink(("../d" + std::to_string(i + 1)).c_str(),
+                        (game / ("fan/d" + std::to_string(i) + "/" + link)).c_str());
+        }
+        bvtest::make_dirs(game / "fan/d23");
+        const bvtest::ChildCost cost = bvtest::run_measured([&game] {
+            LogFile console;
+            file_index_list();
+            std::string deepest = game / "fan/d0";
+            for (int i = 0; i < 15; ++i)
+                deepest += "/a";
+            return stops(console.text()) == "Listing stopped in " + deepest + ": folders nested too deep\n" ? 1 : 0;
+        });
+        fprintf(stderr, "%s\n", bvtest::describe("23-folder fan-out of links", cost).c_str());
+        p.check(cost.finished && cost.result == 1, "the fan-out stops at the depth bound with one line");
+        p.check(cost.seconds < 2 && cost.grown_kib < 200 * 1024, bvtest::describe("fan-out", cost));
+    });
+    for (int depth : {kListingMaxDepth, kListingMaxDepth + 1})
+        in_fresh_folders([depth](Problems& p, const TempDir&, const TempDir& game) {
+            std::string folder = game.path();
+            for (int i = 0; i < depth; ++i)
+                folder += "/n";
+            write_file(folder + "/deep.txt", "d");
+            write_file(game / "z.txt", "z");
+            LogFile console;
+            file_index_list();
+            const bool listed = depth <= kListingMaxDepth;
+            p.check((file_index_find("z.txt") >= 0) == listed, "the listing goes on to the end " + std::to_string(depth));
+            const std::string stop = "Listing stopped in " + folder + ": folders nested too deep\n";
+            p.same(stops(console.text()), listed ? "" : stop, "depth " + std::to_string(depth));
+        });
+    // One folder of 999 files reached through itself and 99 links, and 100 names at the
+    // top: 100,000 names; one more file at the top passes the bound at the last name.
+    for (int extra : {0, 1})
+        in_fresh_folders([extra](Problems& p, const TempDir&, const TempDir& game) {
+            for (int i = 0; i < 999; ++i)
+                write_file(game / ("f/" + std::to_string(i)), "");
+            for (int i = 0; i < 99; ++i)
+                symlink("f", (game / ("l" + std::to_string(100 + i))).c_str());
+            if (extra)
+                write_file(game / "a.txt", "a");
+            LogFile console;
+            file_index_list();
+            const std::string stop = "Listing stopped in " + (game / "l198") + ": too many entries\n";
+            p.same(stops(console.text()), extra ? stop : "", "entries");
+            p.check((file_index_find("l198/998") >= 0) == !extra, "the last name");
+            p.check(file_index_find("l198/997") >= 0, "the name before it");
+        });
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "sim/race_clock.h"
 #include "sim/sim_fixture.h"
 #include "foundation/memory.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
 #include "terrain/statues.h"
 #include "terrain/timing_gates.h"
@@ -32,18 +33,21 @@ struct Tested {
 };
 Tested tested;
 
-int32_t index_of(const collision_shape* shape)
+// Statues of one shape share its instance: the position tells them apart.
+int32_t index_of(const collision_shape* shape, const float* position)
 {
-    for (int32_t i = 0; i < statue_count(); ++i)
-        if (statue_at(i)->shape == shape)
+    for (int32_t i = 0; i < statue_count(); ++i) {
+        const statue* s = statue_at(i);
+        if (s->shape == shape && s->x == position[0] && s->z == position[2])
             return i;
+    }
     return -1;
 }
 
 const statue_contact_calls recorder = {
     [](rider_slot*) { return ++tested.terrain, 0; },
-    [](rider_slot*, collision_shape* shape, dBodyID, const float*, const float* rotation) {
-        const int32_t i = index_of(shape);
+    [](rider_slot*, collision_shape* shape, dBodyID, const float* position, const float* rotation) {
+        const int32_t i = index_of(shape, position);
         tested.statues.push_back(i);
         tested.rotations.emplace_back(rotation, rotation + 9);
         return tested.touching.count(i) ? part_front_wheel : 0;
@@ -199,6 +203,40 @@ TEST_F(StatueGrid, GatheringAllocatesNothingOnceTheScratchListsHaveGrown)
     mem_set_system_allocator(nullptr);
     EXPECT_EQ(allocations, 0);
     EXPECT_EQ(tested.statues.size(), first * 101);
+}
+
+// A big shape placed by many statue lines: the statues share its spheres, and those
+// past the track's sphere bound are refused in one line naming the file.
+TEST_F(StatueGrid, ABigShapeOnManyStatueLinesCostsLittle)
+{
+    std::string shape = "4096\n";
+    for (int i = 0; i < 4096; ++i)
+        shape += std::to_string(i % 64) + " 1.5 " + std::to_string(i / 64) + " 0.75 0.8 10000 500\n";
+    bvtest::write_file(simtest::root() + "/user/Brovanta/many.shp", shape);
+    for (int lines : {20000, 100000}) {
+        std::string text;
+        for (int i = 0; i < lines; ++i)
+            text += "[" + std::to_string(100 + i % 800) + " 0 " + std::to_string(100 + i / 800 % 800) +
+                    "] 0 null null @many.shp\n";
+        const std::string path = simtest::root() + "/statues";
+        bvtest::write_file(path, text);
+        const bvtest::ChildCost cost = bvtest::run_measured([&path] {
+            simtest::LogCapture console;
+            statues_reset();
+            statues_read(path.c_str());
+            statue_grid_build();
+            const bool placed = statue_count() == 256 && statue_at(0)->shape == statue_at(255)->shape;
+            const bool logged = console.text() == "Statues file " + path +
+                                                      ": line 257 and later refused, more than 1048576 collision "
+                                                      "spheres\n";
+            return placed && logged ? 1 : 0;
+        });
+        const std::string label = "4096-sphere shape x " + std::to_string(lines) + " statue lines";
+        fprintf(stderr, "%s\n", bvtest::describe(label, cost).c_str());
+        EXPECT_TRUE(cost.finished && cost.result == 1) << label;
+        EXPECT_LT(cost.seconds, 2.0) << bvtest::describe(label, cost);
+        EXPECT_LT(cost.grown_kib, 200 * 1024) << bvtest::describe(label, cost);
+    }
 }
 
 // A bike dropped onto a post on flat ground stamps the post's touched tick.

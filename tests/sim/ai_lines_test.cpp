@@ -5,11 +5,16 @@
 #include "sim/ai_lines_rules.h"
 
 #include "foundation/vfs.h"
+#include "sim/line_crossings.h"
 #include "sim_fixture.h"
+#include "support/archive_bytes.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
 
 #include <cmath>
+#include <random>
 #include <string>
+#include <vector>
 
 using aitest::line_stats;
 using aitest::put_line;
@@ -32,7 +37,7 @@ protected:
     {
         vfs_file* f = vfs_open(path.c_str(), "rb");
         EXPECT_NE(f, nullptr);
-        int stored = f ? ai_lines_read(f) : -1;
+        int stored = f ? ai_lines_read(f, path.c_str()) : -1;
         if (f)
             vfs_close(f);
         return stored;
@@ -144,6 +149,114 @@ TEST_F(LinesFile, DamagedFilesLeaveTheTablesFreeWithoutCrashing)
     }
 }
 
+// Line records of `count` copies of the same point.
+std::string repeated_lines(int lines, int count)
+{
+    std::string points;
+    for (int i = 0; i < count; ++i)
+        points += "[5 0 5] 1 0\n";
+    std::string text;
+    for (int i = 0; i < lines; ++i)
+        text += std::to_string(count) + " 10 20 0 1000000 1000000 0 0 0\n" + points;
+    return text;
+}
+
+TEST_F(LinesFile, LinesAndFilesPastTheirCapsAreRefusedWholeWithOneLine)
+{
+    const std::string good = "1 10 20 0 1000000 1000000 0 0 0\n[1 2 3] 4 0\n";
+    // The last point count accepted and the first refused; the refusal frees the
+    // lines read before it too.
+    for (int count : {ai_line_max_points, ai_line_max_points + 1}) {
+        simtest::LogCapture lines;
+        read_text("ct03 6\n2\n" + good + repeated_lines(1, count));
+        const bool refused = count > ai_line_max_points;
+        EXPECT_EQ(ai_table_used_count(table(0)), refused ? 0 : 2) << count;
+        EXPECT_EQ(lines.text(), refused ? "Lines file " + path + " refused: a line of more than 4800 points\n" : "");
+    }
+    // The last byte count accepted and the first refused: white space after the lines.
+    const std::string text = "ct03 6\n1\n" + good;
+    for (uint32_t size : {ai_lines_file_max_bytes, ai_lines_file_max_bytes + 1}) {
+        simtest::LogCapture lines;
+        bvtest::write_file(path, text + std::string(size - text.size(), ' '));
+        const bool refused = size > ai_lines_file_max_bytes;
+        EXPECT_EQ(read(), refused ? 0 : 1) << size;
+        EXPECT_EQ(lines.text(), refused ? "Lines file " + path + " refused: more than 16777216 bytes\n" : "");
+    }
+}
+
+// Hostile lines files of an 11-table track, each loaded and pruned in a child whose
+// processor time and memory growth are measured.
+TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
+{
+    bvtest::TempDir dir;
+    auto tables = [](const std::string& first) {
+        std::string text = "ct03 11\n" + first;
+        for (int t = 1; t < 11; ++t)
+            text += "0\n";
+        return text;
+    };
+    // Pruning once compared every segment pair of these 45 lines.
+    const std::string identical = dir / "identical/lines_novice";
+    bvtest::write_file(identical, tables("45\n" + repeated_lines(45, 3000)));
+    // 45 lines of 4800 points running back and forth along one stretch, a hair apart:
+    // every segment shares every grid cell of its row, so only the budget bounds them.
+    std::string stretch = "45\n";
+    for (int k = 0; k < 45; ++k) {
+        stretch += "4800 10 20 0 1000000 1000000 0 0 0\n";
+        const std::string z = std::to_string(0.01 * k);
+        for (int i = 0; i < 4800; ++i)
+            stretch += (i % 2 ? "[1000 0 " : "[0 0 ") + z + "] 1 0\n";
+    }
+    const std::string tangled = dir / "tangled/lines_novice";
+    bvtest::write_file(tangled, tables(stretch));
+    // 45 lines of 100,000 points in every table, inflating from a small gzip file.
+    std::string big = "ct03 11\n";
+    const std::string line = repeated_lines(1, 100000);
+    for (int t = 0; t < 11; ++t) {
+        big += "45\n";
+        for (int i = 0; i < (t == 0 ? 45 : 1); ++i)
+            big += line;
+    }
+    const std::string huge = dir / "huge/lines_novice";   // read through "lines_novice.gz"
+    bvtest::write_file(huge + ".gz", bvtest::gzip_bytes(big));
+    big.clear();
+    // A header, then white space that inflates far past what a lines file may hold.
+    const std::string spaces = dir / "spaces/lines_novice";
+    bvtest::write_file(spaces + ".gz", bvtest::gzip_bytes(tables("0\n") + std::string(size_t(24) << 20, ' ')));
+    struct hostile {
+        const char* name;
+        std::string path;
+        int stored;
+        const char* line;
+    } cases[] = {
+        {"45 lines x 3000 identical points", identical, 45, ""},
+        {"45 lines x 4800 points along one stretch", tangled, 45, ""},
+        {"11 x 45 x 100000 points, gzip", huge, 0, "refused: a line of more than 4800 points\n"},
+        {"24 MiB of white space, gzip", spaces, 0, "refused: more than 16777216 bytes\n"},
+    };
+    for (const hostile& c : cases) {
+        const bvtest::ChildCost cost = bvtest::run_measured([&c] {
+            simtest::LogCapture lines;
+            if (ai_lines_resize(6, 5) != 1)
+                return 0;
+            vfs_file* f = vfs_open(c.path.c_str(), "rb");
+            const int stored = f ? ai_lines_read(f, c.path.c_str()) : -1;
+            if (f)
+                vfs_close(f);
+            ai_lines_prune();
+            const bool pruned = ai_table_used_count(ai_lines.tables[0]) <= 43;
+            const std::string said = lines.text();
+            const bool logged = *c.line ? said == "Lines file " + c.path + " " + c.line : said.empty();
+            ai_lines_free();
+            return stored == c.stored && pruned && logged ? 1 : 0;
+        });
+        fprintf(stderr, "%s\n", bvtest::describe(c.name, cost).c_str());
+        EXPECT_TRUE(cost.finished && cost.result == 1) << c.name;
+        EXPECT_LT(cost.seconds, 2.0) << bvtest::describe(c.name, cost);
+        EXPECT_LT(cost.grown_kib, 200 * 1024) << bvtest::describe(c.name, cost);
+    }
+}
+
 TEST_F(LinesFile, WrittenOnlyWithLearningOnThroughAFileThatReplacesTheOldOneWhole)
 {
     const std::string folder = simtest::root() + "/user/Brovanta/tracks/learnt";
@@ -186,6 +299,11 @@ TEST_F(Offer, StoresNewLinesAndRejectsCancelledAndDuplicateOnes)
     points[2].x += 0.1f;
     EXPECT_EQ(ai_lines_offer(1, points, 4, false, 500, 1100), ai_offer_result::stored);
     EXPECT_EQ(table(1).lines[1].segment_time, 500);
+
+    // No longer a line than the lines file takes back: the last count stored, the first refused.
+    std::vector<ai_line_point> idle(size_t(ai_line_max_points) + 1, points[0]);
+    EXPECT_EQ(ai_lines_offer(2, idle.data(), ai_line_max_points + 1, false, 500, 1100), ai_offer_result::canceled);
+    EXPECT_EQ(ai_lines_offer(2, idle.data(), ai_line_max_points, false, 500, 1100), ai_offer_result::stored);
 }
 
 TEST_F(Offer, AFullTableReplacesItsWeakestLineOrRejectsASlowerOne)
@@ -280,6 +398,106 @@ TEST_F(Offer, PruningFreesTwoLinesARoundWhenNoLinesCross)
     EXPECT_FALSE(ai_line_used(table(1).lines[20]));
     EXPECT_FALSE(ai_line_used(table(1).lines[44]));
     EXPECT_TRUE(ai_line_used(table(1).lines[0]));
+}
+
+// The test the grid replaces: every segment of p against every segment of q.
+bool cross_all_pairs(const std::vector<ai_line_point>& p, const std::vector<ai_line_point>& q)
+{
+    for (size_t i = 0; i + 1 < p.size(); ++i)
+        for (size_t j = 0; j + 1 < q.size(); ++j)
+            if (ai_segments_cross(p[i], p[i + 1], q[j], q[j + 1]))
+                return true;
+    return false;
+}
+
+bool cross_by_grid(const std::vector<ai_line_point>& p, const std::vector<ai_line_point>& q, int64_t* budget)
+{
+    return ai_polylines_cross(p.data(), int(p.size()), q.data(), int(q.size()), budget);
+}
+
+// Random walks of every kind the grid must not miss: long and short steps, repeated
+// points, steps along one axis only, points on a coarse lattice (touching and
+// collinear segments), lines apart or on top of each other.
+std::vector<ai_line_point> random_line(std::mt19937& random, int shape)
+{
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const int count = 2 + int(unit(random) * (shape % 2 ? 12 : 200));
+    float x = unit(random) * 100, z = unit(random) * 100;
+    const float step = shape % 3 == 0 ? 2.0f : 40.0f;
+    std::vector<ai_line_point> line;
+    for (int i = 0; i < count; ++i) {
+        line.push_back({x, 0, z, 10, 0});
+        const float r = unit(random);
+        if (shape == 4 && r < 0.3f)
+            continue;   // the same point again
+        if (shape == 5) {
+            (r < 0.5f ? x : z) += (unit(random) - 0.5f) * step;
+            continue;
+        }
+        x += (unit(random) - 0.5f) * step;
+        z += (unit(random) - 0.5f) * step;
+        if (shape == 6) {
+            x = std::round(x / 10) * 10;
+            z = std::round(z / 10) * 10;
+        }
+    }
+    return line;
+}
+
+TEST(LineCrossings, TheGridFindsExactlyTheCrossingsOfTheAllPairsTest)
+{
+    std::mt19937 random(48);
+    int crossing = 0, apart = 0;
+    for (int n = 0; n < 4000; ++n) {
+        const std::vector<ai_line_point> p = random_line(random, n % 7), q = random_line(random, (n / 7) % 7);
+        int64_t budget = ai_prune_work_budget;
+        const bool expected = cross_all_pairs(p, q);
+        ASSERT_EQ(cross_by_grid(p, q, &budget), expected) << n;
+        ASSERT_EQ(cross_by_grid(q, p, &budget), expected) << n;
+        (expected ? crossing : apart) += 1;
+    }
+    EXPECT_GT(crossing, 500);
+    EXPECT_GT(apart, 500);
+}
+
+TEST(LineCrossings, TheSampleTracksLinesCrossAsBeforeForAFractionOfTheBudget)
+{
+    // Every skill's lines of a table follow the same segment, so they meet and cross.
+    std::vector<std::vector<ai_line_point>> tables[11];
+    for (int skill = 0; skill < 3; ++skill) {
+        ASSERT_EQ(ai_lines_resize(6, 5), 1);
+        ASSERT_GT(ai_lines_load("tracks/sample", skill), 0);
+        for (int t = 0; t < 11; ++t)
+            for (const ai_line& line : ai_lines.tables[t].lines)
+                if (ai_line_used(line))
+                    tables[t].emplace_back(line.points, line.points + line.point_count);
+        ai_lines_free();
+    }
+    int64_t budget = ai_prune_work_budget;
+    int pairs = 0, crossing = 0;
+    for (const auto& lines : tables)
+        for (size_t a = 0; a < lines.size(); ++a)
+            for (size_t b = a + 1; b < lines.size(); ++b) {
+                const bool expected = cross_all_pairs(lines[a], lines[b]);
+                EXPECT_EQ(cross_by_grid(lines[a], lines[b], &budget), expected);
+                ++pairs;
+                crossing += expected ? 1 : 0;
+            }
+    EXPECT_GT(crossing, 0);
+    EXPECT_LT(crossing, pairs);
+    // Pruning spends the budget on at most 990 pairs a table.
+    const int64_t spent = ai_prune_work_budget - budget;
+    fprintf(stderr, "%d pairs of sample lines: %lld units\n", pairs, static_cast<long long>(spent));
+    EXPECT_LT(spent * 990 / pairs, ai_prune_work_budget / 100);
+}
+
+TEST(LineCrossings, ASpentBudgetCountsNoFurtherCrossings)
+{
+    const std::vector<ai_line_point> p{{0, 0, 0, 1, 0}, {10, 0, 10, 1, 0}}, q{{0, 0, 10, 1, 0}, {10, 0, 0, 1, 0}};
+    int64_t budget = ai_prune_work_budget;
+    EXPECT_TRUE(cross_by_grid(p, q, &budget));
+    budget = 0;
+    EXPECT_FALSE(cross_by_grid(p, q, &budget));
 }
 
 TEST(SegmentOfPosition, CountsSwitchPointsThroughLapRepetition)

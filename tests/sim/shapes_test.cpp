@@ -5,6 +5,7 @@
 
 #include "foundation/memory.h"
 #include "foundation/ripemd160.h"
+#include "terrain/track_list.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -137,7 +138,8 @@ TEST_F(ShapeTest, BadFilesGiveNullAndLeaveTheCacheAlone)
 
 // A downloaded shape with a sphere as big as the world used to hang the race start
 // (every ground test under it scanned the whole grid): values that are not numbers,
-// radii past 256 feet and centres past 1024 are refused with the file's name.
+// radii past 256 feet and centres past the world's size (at least 1024) are refused
+// with the file's name.
 TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
 {
     struct Case {
@@ -148,7 +150,8 @@ TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
         {"1\n0 0 0 1 1 1e39 1\n", "a value that is not a number"},
         {"2\n0 0 0 1 1 1 1\n0 0 0 1000 1 1 1\n", "a radius outside 0..256"},
         {"1\n0 0 0 -1 1 1 1\n", "a radius outside 0..256"},
-        {"1\n0 5000 0 1 1 1 1\n", "a centre more than 1024 from the body"},
+        {"1\n0 5000 0 1 1 1 1\n", "a centre farther from the body than the world is wide"},
+        {"1\n0 1024.0001 0 1 1 1 1\n", "a centre farther from the body than the world is wide"},
     };
     for (const Case& c : cases) {
         const std::string name = file("huge.shp", c.text);
@@ -161,6 +164,47 @@ TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
     collision_shape* edge = shape_load(file("edge.shp", "1\n1024 -1024 0 256 0.5 1e9 0\n").c_str());
     ASSERT_NE(edge, nullptr);
     EXPECT_NEAR(shape_bound_radius(edge), 1024 * std::sqrt(2.0f) + 256, 1e-2);
+}
+
+// One fence shape in world coordinates for a whole track, its statue at the origin:
+// on a track 3072 ft wide its centres may lie up to 3072 ft out, and no farther.
+TEST_F(ShapeTest, CentresMayReachAcrossTheLoadedTracksWorld)
+{
+    const float saved = track_terrain.world_size;
+    track_terrain.world_size = 3072;
+    const std::string fence = file("fence.shp", "2\n3000 12 5 2 1 1 1\n3072 -3072 3072 2 1 1 1\n");
+    EXPECT_NE(shape_load(fence.c_str()), nullptr);
+    {
+        simtest::LogCapture log;
+        EXPECT_EQ(shape_load(file("past.shp", "1\n0 0 3072.0002 2 1 1 1\n").c_str()), nullptr);
+        EXPECT_TRUE(log.contains("sphere 0 has a centre farther from the body than the world is wide"))
+            << log.text();
+    }
+    // A smaller world keeps the old 1024 ft.
+    track_terrain.world_size = 512;
+    EXPECT_FLOAT_EQ(shape_centre_bound(), 1024.0f);
+    track_terrain.world_size = saved;
+}
+
+// Statues share one instance per shape: it is placed again before each use.
+TEST_F(ShapeTest, StatuesShareOneInstanceThatTheCacheFrees)
+{
+    const std::string name = file("bale.shp", "1\n1 0 0 1 1 1 1\n");
+    collision_shape* shared = shape_shared_instance(name.c_str());
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(shape_shared_instance(name.c_str()), shared);
+    EXPECT_NE(shared, shape_load(name.c_str()));
+    EXPECT_EQ(shape_cache_count(), 1);
+    const float turn[9] = {0, 0, 1, 0, 1, 0, -1, 0, 0};
+    for (float x : {10.0f, 20.0f}) {
+        const float p[3] = {x, 0, 0};
+        shape_place(shared, p, turn);
+        float centre[3], radius;
+        shape_get_sphere(shared, 0, centre, &radius);
+        EXPECT_FLOAT_EQ(centre[0], x);
+        EXPECT_FLOAT_EQ(centre[2], -1);
+    }
+    EXPECT_EQ(shape_shared_instance((dir / "missing.shp").c_str()), nullptr);
 }
 
 TEST_F(ShapeTest, StockShapesLoadFromTheBaseData)

@@ -181,6 +181,57 @@ TEST(Statues, AreWrittenAndReadBackWithTheirNames)
     EXPECT_EQ(statue_at(1)->texture_file, nullptr);
 }
 
+// A track places at most 16384 statues and 2^20 collision spheres: the statue that
+// would pass either is refused with the rest of the file, in one line naming it.
+TEST(Statues, PastTheTracksBoundsAreRefusedWithTheRestOfTheFileInOneLine)
+{
+    TrackObjectStubs stubs;
+    stubs.shapes = {"@fence.shp"};
+    auto saved = statue_shape_spheres;
+    statue_shape_spheres = [](const collision_shape*) { return int32_t(4096); };
+    const std::string path = trackfiles::root() + "/statues";
+    auto lines = [](int n, const char* shape) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += "[1 0 1] 0 null null " + std::string(shape) + "\n";
+        return text;
+    };
+    struct bound {
+        int lines;
+        const char* shape;
+        int placed;
+        const char* refusal;   // null: none
+    } const cases[] = {
+        {256, "@fence.shp", 256, nullptr},   // 256 x 4096 spheres = 2^20
+        {257, "@fence.shp", 256, "line 257 and later refused, more than 1048576 collision spheres"},
+        {int(kMaxStatues), "null", int(kMaxStatues), nullptr},
+        {int(kMaxStatues) + 2, "null", int(kMaxStatues), "line 16385 and later refused, more than 16384 statues"},
+    };
+    for (const bound& c : cases) {
+        statues_reset();
+        bvtest::write_file(path, lines(c.lines, c.shape));
+        ConsoleCapture console;
+        statues_read(path.c_str());
+        EXPECT_EQ(statue_count(), c.placed) << c.lines;
+        const std::string expected = c.refusal ? "Statues file " + path + ": " + c.refusal + "\n" : "";
+        EXPECT_EQ(console.text(), expected) << c.lines;
+    }
+    // Freed statues give their spheres back; a script's statue past the bound is refused too.
+    statues_reset();
+    bvtest::write_file(path, lines(256, "@fence.shp"));
+    statues_read(path.c_str());
+    EXPECT_EQ(statue_spheres_placed, int64_t(1) << 20);
+    {
+        ConsoleCapture console;
+        EXPECT_EQ(create_statue(2, 0, 2, 0, nullptr, nullptr, "@fence.shp"), -1);
+        EXPECT_EQ(console.text(), "Statue refused: more than 1048576 collision spheres\n");
+    }
+    free_statue(statue_at(0));
+    EXPECT_EQ(statue_spheres_placed, (int64_t(1) << 20) - 4096);
+    EXPECT_GE(create_statue(2, 0, 2, 0, nullptr, nullptr, "@fence.shp"), 0);
+    statue_shape_spheres = saved;
+}
+
 TEST(Flaggers, ShareTwoSpritesAndClampTheirGates)
 {
     TrackObjectStubs stubs;
