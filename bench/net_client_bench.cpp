@@ -6,7 +6,6 @@
 // dispatch, the history insertions and the own send). Prints
 //   network step, 40 riders: mean <M> us, p99 <P> us per tick, <S>% of a tick
 // Argument: the number of timed ticks (7680 = 60 s of race by default).
-#include "race/headless_race.h"
 #include "race/net/net_client.h"
 #include "race/race_state.h"
 #include "race/program/run_clock.h"
@@ -15,6 +14,7 @@
 #include "sim/stock_shapes.h"
 #include "terrain/track_list.h"
 #include "test_server.h"
+#include "tools/headless/headless_race.h"
 
 #include <algorithm>
 #include <chrono>
@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     }
     setenv("XDG_DATA_HOME", user, 1);
     setenv("BV_HOME", BV_BUILD_DIR "/base_staging", 0);
-    racetest::headless_start();
+    headless::start();
     if (!scan_tracks()) {
         fputs("no tracks found\n", stderr);
         return 1;

@@ -9,7 +9,6 @@
 // taskset -c 0 on a busy machine. The base data is found through BV_HOME (default:
 // the build's staging folder).
 #include "foundation/ripemd160.h"
-#include "race/headless_race.h"
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/race_rules.h"
@@ -20,6 +19,7 @@
 #include "sim/rider_slot.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/track_list.h"
+#include "tools/headless/headless_race.h"
 
 #include <chrono>
 #include <cstdio>
@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     char home[] = "/tmp/race_bench.XXXXXX";
     if (mkdtemp(home))
         setenv("XDG_DATA_HOME", home, 1);
-    racetest::headless_race_start();
+    headless::race_start();
     roost_density = kRoostDensity;
 
     race_requested_folder = "tracks/sample";

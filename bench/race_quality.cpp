@@ -9,9 +9,9 @@
 // The race and what counts as a fall, a clean lap, the lines' own lap and straying are
 // those of tests/race/quality_race.h, which the race tests share. The figures never
 // fail the run: it fails only when the track does not load.
-#include "race/headless_race.h"
 #include "race/quality_race.h"
 #include "sim/wheel_sampling.h"
+#include "tools/headless/headless_race.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,7 +65,7 @@ bool race_in_child(int skill, int riders, int laps, int seconds, figures* out)
         return false;
     if (child == 0) {
         close(ends[0]);
-        racetest::headless_race_start();
+        headless::race_start();
         roost_density = kRoostDensity;
         const figures f = race_skill(skill, riders, laps, seconds);
         const bool sent = write(ends[1], &f, sizeof f) == ssize_t(sizeof f);

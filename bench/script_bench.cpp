@@ -6,10 +6,10 @@
 #include "race/race_rules.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
-#include "headless_race.h"
 #include "script/script_host.h"
 #include "script/script_seams.h"
 #include "terrain/track_list.h"
+#include "tools/headless/headless_race.h"
 
 #include "duktape.h"
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder);
     setenv("XDG_DATA_HOME", user, 1);
     setenv("BV_HOME", BV_BUILD_DIR "/base_staging", 0);
-    racetest::headless_start();
+    headless::start();
     race_rules_install();   // the running order the scripts read
     script_install();
 

@@ -4,13 +4,13 @@
 // goes. (libFuzzer's time limit for this target is raised above the 2 s load budget.)
 #include "support/fuzz_support.h"
 
-#include "headless_race.h"
 #include "race/race_rules.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "script/script_host.h"
 #include "script/script_seams.h"
 #include "terrain/track_list.h"
+#include "tools/headless/headless_race.h"
 
 #include <cstdlib>
 
@@ -19,7 +19,7 @@ namespace {
 void race_on_flat()
 {
     fuzz::start(true);
-    racetest::headless_start();
+    headless::start();
     race_rules_install();
     script_install();
     if (!scan_tracks())

@@ -119,7 +119,7 @@ TEST(TickRules, RutsOnlyWithErosionAndNeverForStateDrivenRiders)
         Problems p;
         bvtest::TempDir root;
         racetest::start(root);
-        track_terrain_loader = racetest::ground_only;   // the tiles' rut parameters
+        track_terrain_loader = headless::ground_only;   // the tiles' rut parameters
         int32_t lineup[160] = {1};
         load_flat(lineup);
         // Offline the network client hands each rut record straight to the erosion.

@@ -1,7 +1,7 @@
 // A headless race of automatic riders on a track's lines with fixed seed and no
 // erosion, counting how well they race: falls, recoveries, gears, clean laps and
 // straying from the lines. The race-quality benchmark prints these figures; the race
-// tests hold them to limits. Needs headless_race_start (or the fixture's
+// tests hold them to limits. Needs headless::race_start (or the fixture's
 // start_racing) in a fresh process.
 #pragma once
 

@@ -2,7 +2,6 @@
 
 #include "foundation/ripemd160.h"
 #include "foundation/vfs.h"
-#include "headless_race.h"
 #include "race/demo/demo.h"
 #include "race/net/net_client.h"
 #include "race/race_hooks.h"
@@ -12,6 +11,7 @@
 #include "sim/wheel_sampling.h"
 #include "support/fresh_process.h"
 #include "terrain/track_list.h"
+#include "tools/headless/headless_race.h"
 
 namespace racetest {
 
@@ -24,13 +24,13 @@ void start(const bvtest::TempDir& root)
 {
     bvtest::make_dirs(user_folder(root));
     bvtest::use_folders(root / "user", BV_BUILD_DIR "/base_staging");
-    headless_start();
+    headless::start();
 }
 
 void start_racing(const bvtest::TempDir& root)
 {
     start(root);
-    track_terrain_loader = ground_only;
+    track_terrain_loader = headless::ground_only;
     scan_tracks();
     race_rules_install();
     demo_install_hooks();

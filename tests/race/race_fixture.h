@@ -3,8 +3,8 @@
 // objects, and the data folders of a fresh process: a temporary user folder first,
 // then the generated base data.
 #pragma once
-#include "headless_race.h"
 #include "support/test_support.h"
+#include "tools/headless/headless_race.h"
 
 #include <cstdint>
 #include <string>

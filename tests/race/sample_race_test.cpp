@@ -61,7 +61,7 @@ std::string story_file(pid_t parent)
 void start(const bvtest::TempDir& root)
 {
     racetest::start(root);
-    track_terrain_loader = racetest::ground_only;
+    track_terrain_loader = headless::ground_only;
     scan_tracks();
     race_rules_install();
     ai_lines_learning_install();

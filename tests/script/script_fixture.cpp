@@ -16,7 +16,7 @@ void start(const bvtest::TempDir& root)
     racetest::start(root);
     // The ground with its tiles' materials: on heights alone every tile has no grip,
     // and automatic riders slide off the start and never get round.
-    track_terrain_loader = racetest::ground_only;
+    track_terrain_loader = headless::ground_only;
     script_install();
     script_limit.call_budget_ms = 20;
     script_limit.load_budget_ms = 200;

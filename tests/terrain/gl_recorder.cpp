@@ -3,7 +3,7 @@
 #include "gfx/gl_state.h"
 #include "gfx/gl_table.h"
 #include "gfx/shaders.h"
-#include "support/quiet_call.h"
+#include "tools/headless/quiet_call.h"
 
 namespace glrec {
 namespace {
@@ -58,7 +58,7 @@ void APIENTRY GenTextures(GLsizei n, GLuint* out)
 
 void install()
 {
-#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
+#define BV_QUIET(type, name) gl.name = headless::quiet_call<type>::call;
     BV_GL_FUNCTIONS(BV_QUIET)
 #undef BV_QUIET
     gl.BufferSubData = BufferSubData;

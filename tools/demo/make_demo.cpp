@@ -4,12 +4,12 @@
 // The seed is fixed, so the same sources give the same bytes.
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
-#include "race/headless_race.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "sim/race_clock.h"
 #include "sim/wheel_sampling.h"
 #include "terrain/track_list.h"
+#include "tools/headless/headless_race.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(home + "/Brovanta/demos");
     setenv("XDG_DATA_HOME", home.c_str(), 1);
     unsetenv("QORL_LOGFILE");
-    racetest::headless_race_start();
+    headless::race_start();
     roost_density = kRoostDensity;
 
     race_requested_folder = "tracks/sample";

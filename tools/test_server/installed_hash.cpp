@@ -1,9 +1,9 @@
 #include "installed_hash.h"
 
-#include "race/headless_race.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "terrain/track_list.h"
+#include "tools/headless/headless_race.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +14,7 @@ bool installed_track_hash(const std::string& folder, TrackHash* hash, std::strin
 {
     // This program does not sit beside the game's data as the game does.
     setenv("BV_HOME", BV_GAME_DIR, 0);
-    racetest::headless_start();
+    headless::start();
     if (!scan_tracks()) {
         *why = "no tracks in the installed data (is BV_HOME the game's data folder?)";
         return false;

@@ -1,4 +1,4 @@
-#include "headless_race.h"
+#include "tools/headless/headless_race.h"
 
 #include "gfx/gl_state.h"
 #include "gfx/gl_table.h"
@@ -7,16 +7,16 @@
 #include "race/track_load.h"
 #include "sim/ai_lines_learning.h"
 #include "sim/physics_world.h"
-#include "support/quiet_call.h"
 #include "foundation/vfs.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_tiles_read.h"
 #include "terrain/track_list.h"
+#include "tools/headless/quiet_call.h"
 
 #include <string>
 #include <vector>
 
-namespace racetest {
+namespace headless {
 namespace {
 
 GLuint next_name = 1;
@@ -28,7 +28,7 @@ void APIENTRY names(GLsizei n, GLuint* out)
 
 void quiet_gl()
 {
-#define BV_QUIET(type, name) gl.name = bvtest::quiet_call<type>::call;
+#define BV_QUIET(type, name) gl.name = headless::quiet_call<type>::call;
     BV_GL_FUNCTIONS(BV_QUIET)
 #undef BV_QUIET
     gl.GenTextures = names;
@@ -68,16 +68,16 @@ int ground_only(const char* folder)
     return 1;
 }
 
-void headless_start()
+void start()
 {
     quiet_gl();
     physics_world_init();
     track_terrain_loader = heights_only;
 }
 
-void headless_race_start()
+void race_start()
 {
-    headless_start();
+    start();
     track_terrain_loader = ground_only;
     scan_tracks();
     race_rules_install();
@@ -85,4 +85,4 @@ void headless_race_start()
     ai_lines_learning_install();
 }
 
-}  // namespace racetest
+}  // namespace headless
