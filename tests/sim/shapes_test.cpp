@@ -152,6 +152,7 @@ TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
         {"1\n0 0 0 -1 1 1 1\n", "a radius outside 0..256"},
         {"1\n0 5000 0 1 1 1 1\n", "a centre farther from the body than the world is wide"},
         {"1\n0 1024.0001 0 1 1 1 1\n", "a centre farther from the body than the world is wide"},
+        {"1\n0 -1024.0001 0 1 1 1 1\n", "a centre farther from the body than the world is wide"},
     };
     for (const Case& c : cases) {
         const std::string name = file("huge.shp", c.text);
@@ -167,16 +168,17 @@ TEST_F(ShapeTest, AbsurdSpheresAreRefusedNamingTheFile)
 }
 
 // One fence shape in world coordinates for a whole track, its statue at the origin:
-// on a track 3072 ft wide its centres may lie up to 3072 ft out, and no farther.
+// on a track 3072 ft wide its centres may lie up to 3072 ft out either way, and no
+// farther.
 TEST_F(ShapeTest, CentresMayReachAcrossTheLoadedTracksWorld)
 {
     const float saved = track_terrain.world_size;
     track_terrain.world_size = 3072;
     const std::string fence = file("fence.shp", "2\n3000 12 5 2 1 1 1\n3072 -3072 3072 2 1 1 1\n");
     EXPECT_NE(shape_load(fence.c_str()), nullptr);
-    {
+    for (const char* past : {"1\n0 0 3072.0002 2 1 1 1\n", "1\n-3072.0002 0 0 2 1 1 1\n"}) {
         simtest::LogCapture log;
-        EXPECT_EQ(shape_load(file("past.shp", "1\n0 0 3072.0002 2 1 1 1\n").c_str()), nullptr);
+        EXPECT_EQ(shape_load(file("past.shp", past).c_str()), nullptr) << past;
         EXPECT_TRUE(log.contains("sphere 0 has a centre farther from the body than the world is wide"))
             << log.text();
     }

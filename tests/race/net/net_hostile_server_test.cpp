@@ -60,6 +60,8 @@ TEST_F(Scripted, RaceValuesPastTheRaceRangeAreRefusedAndTheClientLeaves)
         {"time limit 2^30 + 1", 3, ts::track_info(race_id, (1 << 30) + 1, 3, 640, hash, kTrack)},
         {"laps 2^30 + 1", 3, ts::track_info(race_id, 0, (1 << 30) + 1, 640, hash, kTrack)},
         {"gate drop 2^30 + 1", 3, ts::track_info(race_id, 0, 3, (1 << 30) + 1, hash, kTrack)},
+        {"negative laps", 3, ts::track_info(race_id, 0, -1, 640, hash, kTrack)},
+        {"negative gate drop", 3, ts::track_info(race_id, 0, 3, -1, hash, kTrack)},
     };
     for (const value_case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -226,9 +226,11 @@ TEST(CommandLine, LockFpsIsBoundedAndSaysSo)
             EXPECT_TRUE(r.lines.empty()) << c.value;
         }
     }
-    // The largest rate a float holds passes; the next step up scans to infinity.
+    // The largest rate a float holds passes either way; the next step scans to infinity.
     EXPECT_EQ(settings({"--lock-fps", "3.4e38"}).lock_fps, 3.4e38f);
     expect_failure({"--lock-fps", "3.5e38"}, "Bad arg for --lock-fps\n");
+    EXPECT_EQ(settings({"--lock-fps", "-3.4e38"}).lock_fps, -3.4e38f);
+    expect_failure({"--lock-fps", "-3.5e38"}, "Bad arg for --lock-fps\n");
     expect_failure({"--lock-fps", "nan"}, "Bad arg for --lock-fps\n");
 }
 
