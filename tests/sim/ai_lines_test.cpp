@@ -150,6 +150,20 @@ TEST_F(LinesFile, DamagedFilesLeaveTheTablesFreeWithoutCrashing)
 }
 
 // Line records of `count` copies of the same point.
+// A line from (0, 0) to (1000, 1000), shifted by dz, that runs back and forth along
+// half a foot of that diagonal on the way: lines of different dz never cross, and the
+// segments of the middle all fall in the one grid cell around (500, 500).
+std::vector<ai_line_point> piled_line(int count, float dz)
+{
+    std::vector<ai_line_point> line{{0, 0, dz, 10, 0}};
+    for (int i = 1; i + 1 < count; ++i) {
+        const float x = i % 2 ? 500.0f : 500.5f;
+        line.push_back({x, 0, x + dz, 10, 0});
+    }
+    line.push_back({1000, 0, 1000 + dz, 10, 0});
+    return line;
+}
+
 std::string repeated_lines(int lines, int count)
 {
     std::string points;
@@ -198,14 +212,14 @@ TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
     // Pruning once compared every segment pair of these 45 lines.
     const std::string identical = dir / "identical/lines_novice";
     bvtest::write_file(identical, tables("45\n" + repeated_lines(45, 3000)));
-    // 45 lines of 4800 points running back and forth along one stretch, a hair apart:
-    // every segment shares every grid cell of its row, so only the budget bounds them.
+    // 45 lines of 4800 points running back and forth along one short stretch, a hair
+    // apart and never crossing: their segments pile into one grid cell, so only the
+    // budget's charge for each cell looked at bounds them.
     std::string stretch = "45\n";
     for (int k = 0; k < 45; ++k) {
         stretch += "4800 10 20 0 1000000 1000000 0 0 0\n";
-        const std::string z = std::to_string(0.01 * k);
-        for (int i = 0; i < 4800; ++i)
-            stretch += (i % 2 ? "[1000 0 " : "[0 0 ") + z + "] 1 0\n";
+        for (const ai_line_point& q : piled_line(4800, 0.01f * float(k)))
+            stretch += "[" + std::to_string(q.x) + " 0 " + std::to_string(q.z) + "] 1 0\n";
     }
     const std::string tangled = dir / "tangled/lines_novice";
     bvtest::write_file(tangled, tables(stretch));
@@ -489,6 +503,21 @@ TEST(LineCrossings, TheSampleTracksLinesCrossAsBeforeForAFractionOfTheBudget)
     const int64_t spent = ai_prune_work_budget - budget;
     fprintf(stderr, "%d pairs of sample lines: %lld units\n", pairs, static_cast<long long>(spent));
     EXPECT_LT(spent * 990 / pairs, ai_prune_work_budget / 100);
+}
+
+// Every q segment a p segment looks at in a cell costs one unit, even when the lines
+// run apart: two lines piled into one cell spend a unit for each pair of their
+// segments there, so three such pairs spend what pruning may.
+TEST(LineCrossings, SegmentsPiledInOneCellSpendTheBudgetPairByPair)
+{
+    const std::vector<ai_line_point> p = piled_line(4800, 0), q = piled_line(4800, 0.01f);
+    const int64_t piled = 4797;   // the short segments of the middle cell
+    int64_t budget = ai_prune_work_budget;
+    EXPECT_FALSE(cross_by_grid(p, q, &budget));
+    const int64_t spent = ai_prune_work_budget - budget;
+    fprintf(stderr, "two piled lines: %lld units\n", static_cast<long long>(spent));
+    EXPECT_GE(spent, piled * piled);
+    EXPECT_LT(spent, piled * piled * 11 / 10);
 }
 
 TEST(LineCrossings, ASpentBudgetCountsNoFurtherCrossings)
