@@ -168,6 +168,13 @@ int vfs_open_into(vfs_file* f, const char* name, const char* mode)
     return open_from_index(f, rest) ? 1 : 0;
 }
 
+int vfs_adopt_into(vfs_file* f, FILE* file)
+{
+    reset_handle(f);
+    f->file = file;
+    return file ? 1 : 0;
+}
+
 int vfs_replace(const char* source, const char* target)
 {
     std::string from, to;

@@ -2,12 +2,14 @@
 // process tuning done at track load.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 struct vfs_file;
 
 // The index-th search folder (ending in one "/"), or null past the end.
 const char* data_search_dir(int index);
 int vfs_open_into(vfs_file* f, const char* name, const char* mode);
+int vfs_adopt_into(vfs_file* f, FILE* file);
 int vfs_replace(const char* source, const char* target);
 void open_user_folder();
 int startup_check_data();

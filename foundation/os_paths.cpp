@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -100,6 +101,17 @@ int os_process_id()
 bool os_flush_to_disk(FILE* file)
 {
     return fsync(fileno(file)) == 0;
+}
+
+FILE* os_create_new_file(const char* path)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file)
+        close(fd);
+    return file;
 }
 
 bool os_path_exists(const char* path)

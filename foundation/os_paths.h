@@ -36,5 +36,8 @@ bool os_path_exists(const char* path);
 // True when the path names something that is neither a file nor a folder (a device,
 // a pipe, a socket): a write must go to it in place, never to a file renamed over it.
 bool os_is_device_or_pipe(const char* path);
+// Creates path as a new empty file open for writing; refuses (errno EEXIST, ELOOP)
+// when anything at all, a dangling link included, already has the name.
+FILE* os_create_new_file(const char* path);
 // When path is a symbolic link to something that exists, the real path it leads to.
 bool os_link_target(const char* path, std::string& out);

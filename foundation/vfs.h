@@ -25,6 +25,8 @@ struct vfs_file {
 
 vfs_file* vfs_open(const char* name, const char* mode);
 // 0, or EOF when the last buffered bytes could not be written.
+// A handle on a file already open for writing; the handle owns it from now on.
+vfs_file* vfs_adopt(FILE* file);
 int vfs_close(vfs_file* f);
 int vfs_getc(vfs_file* f);
 char* vfs_gets(vfs_file* f, char* buffer, int size);

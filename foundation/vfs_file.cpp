@@ -22,6 +22,16 @@ vfs_file* vfs_open(const char* name, const char* mode)
     return f;
 }
 
+vfs_file* vfs_adopt(FILE* file)
+{
+    auto* f = file ? static_cast<vfs_file*>(mem_alloc(sizeof(vfs_file))) : nullptr;
+    if (!f)
+        return nullptr;
+    f->gzip = 0;
+    vfs_adopt_into(f, file);
+    return f;
+}
+
 int vfs_close(vfs_file* f)
 {
     if (!f)

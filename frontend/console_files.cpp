@@ -4,6 +4,7 @@
 
 #include "foundation/file_index.h"
 #include "foundation/vfs.h"
+#include "foundation/fresh_file.h"
 #include "foundation/whole_file.h"
 #include "frontend/menu.h"
 #include "frontend/settings.h"
@@ -65,8 +66,9 @@ void cmd_savetrackinfo(const char*)
 {
     if (!track_loaded())
         return;
+    // Beside the track folders, where downloaded tracks unpack: never through a link.
     const std::string path = std::string("@") + track_folder + ".trackinfo";
-    if (!whole_file_write(path.c_str(), write_track_info, nullptr)) {
+    if (!fresh_file_write(path.c_str(), write_track_info, nullptr)) {
         say("Error opening \"%s.trackinfo\" for writing", track_folder);
         return;
     }

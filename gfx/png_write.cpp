@@ -67,13 +67,29 @@ int write_png(const char* name, png_write_job job)
     return ok;
 }
 
+png_write_job gray16_job(const uint16_t* samples, int w, int h)
+{
+    const int swap = std::endian::native == std::endian::little ? PNG_TRANSFORM_SWAP_ENDIAN : 0;
+    return {reinterpret_cast<const uint8_t*>(samples), nullptr, w, h, 16, PNG_COLOR_TYPE_GRAY,
+            swap, static_cast<size_t>(w) * 2, false};
+}
+
 }  // namespace
 
 int png_write_gray16(const char* name, const uint16_t* samples, int w, int h)
 {
-    const int swap = std::endian::native == std::endian::little ? PNG_TRANSFORM_SWAP_ENDIAN : 0;
-    return write_png(name, {reinterpret_cast<const uint8_t*>(samples), nullptr, w, h, 16, PNG_COLOR_TYPE_GRAY,
-                            swap, static_cast<size_t>(w) * 2, false});
+    return write_png(name, gray16_job(samples, w, h));
+}
+
+int png_write_gray16_to(vfs_file* f, const uint16_t* samples, int w, int h)
+{
+    png_write_job job = gray16_job(samples, w, h);
+    if (!f || !job.data || !image_dimensions_ok(w, h))
+        return 0;
+    job.rows = static_cast<png_bytep*>(xmalloc(sizeof(png_bytep) * static_cast<size_t>(h)));
+    const int ok = run_libpng(f, &job);
+    mem_free(job.rows);
+    return ok;
 }
 
 int png_write_rgb(const char* name, const uint8_t* pixels, int w, int h)

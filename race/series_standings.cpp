@@ -2,6 +2,7 @@
 #include "race/series.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/fresh_file.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
 #include "race/race_results.h"
@@ -107,30 +108,27 @@ void series_record_round()
     series_write_standings(s);
 }
 
-int series_write_standings(const series* s)
+namespace {
+
+int write_places(vfs_file* f, void* context)
 {
-    if (!s->standings_path)
-        return 0;
-    // The temporary stands in the user folder itself: a data path opened for writing
-    // could fall through to a later search folder, away from the file it replaces.
-    const char* user = data_search_dir(0);
-    if (!user || s->standings_path[0] != '@')
-        return 0;
-    const std::string temporary = std::string(s->standings_path) + ".tmp";
-    const std::string temporary_file = std::string(user) + (temporary.c_str() + 1);
-    vfs_file* f = vfs_open(temporary_file.c_str(), "wb");
-    if (!f)
-        return 0;
+    const series* s = static_cast<const series*>(context);
     bool ok = true;
     for (int32_t k = 0; k < s->completed && ok; ++k) {
         for (int32_t r = 0; r <= s->opponent_count && ok; ++r)
             ok = vfs_printf(f, "%d ", s->events[k].places[r] + 1) > 0;
         ok = ok && vfs_printf(f, "\n") > 0;
     }
-    ok = ok && vfs_flush(f) == 0 && !ferror(f->file);
-    vfs_close(f);
-    if (ok && vfs_replace(temporary.c_str(), s->standings_path))
-        return 1;
-    std::remove(temporary_file.c_str());
-    return 0;
+    return ok ? 1 : 0;
+}
+
+}  // namespace
+
+int series_write_standings(const series* s)
+{
+    // A series may come inside a downloaded track folder, so its standings are made as a
+    // new file in the user folder that replaces the old one whole (fresh_file.h).
+    if (!s->standings_path || s->standings_path[0] != '@' || !data_search_dir(0))
+        return 0;
+    return fresh_file_write(s->standings_path, write_places, const_cast<series*>(s));
 }

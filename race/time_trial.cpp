@@ -4,6 +4,7 @@
 #include "race/game_tick.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/fresh_file.h"
 #include "foundation/vfs.h"
 #include "race/bot_personas.h"
 #include "race/demo/demo.h"
@@ -113,32 +114,25 @@ void player_lap_done()
 
 int time_trial_copy_ghost()
 {
-    const char* user = data_search_dir(0);
-    if (!track_folder || !user)
+    if (!track_folder || !data_search_dir(0))
         return 0;
     const std::string folder = std::string("@") + track_folder + "/";
     vfs_file* in = vfs_open((folder + "lastlap.bvdemo").c_str(), "rb");
     if (!in)
         return 0;
-    // The temporary stands in the user folder itself, beside the ghost it replaces.
-    const std::string temporary = folder + "fastlap.bvdemo.tmp";
-    const std::string temporary_file = std::string(user) + (temporary.c_str() + 1);
-    vfs_file* out = vfs_open(temporary_file.c_str(), "wb");
-    if (!out) {
+    // A new file of ours in the user folder replaces the ghost, never anything that
+    // stood in the track folder under either name.
+    fresh_file out;
+    if (!fresh_file_open((folder + "fastlap.bvdemo").c_str(), &out)) {
         vfs_close(in);
         return 0;
     }
     bool ok = true;
     uint8_t chunk[1024];
     for (int n; ok && (n = vfs_read(in, chunk, sizeof chunk)) > 0;)
-        ok = vfs_write(out, chunk, size_t(n)) == size_t(n);
+        ok = vfs_write(out.f, chunk, size_t(n)) == size_t(n);
     vfs_close(in);
-    ok = ok && vfs_flush(out) == 0 && !ferror(out->file);
-    vfs_close(out);
-    if (ok && vfs_replace(temporary.c_str(), (folder + "fastlap.bvdemo").c_str()))
-        return 1;
-    std::remove(temporary_file.c_str());
-    return 0;
+    return fresh_file_close(&out, ok);
 }
 
 void time_trial_remember_laps()

@@ -1,5 +1,6 @@
 #include "terrain/save_set.h"
 
+#include "foundation/fresh_file.h"
 #include "foundation/front_door.h"
 
 #include <cstdio>
@@ -24,10 +25,11 @@ struct save_set_state {
 int fail_file = 0;
 int fail_stage = 0;
 
-bool exists(const std::string& path)
+// Whatever has the name, a link to nothing included: it is moved aside, never opened.
+bool present(const std::string& path)
 {
     struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -75,39 +77,44 @@ int save_set_commit()
         save_set_abandon();
         return 0;
     }
-    // Each old file steps aside to "<name>.old" until every new one is in place.
+    // Each old file steps aside, under a fresh name of our own, until every new one is
+    // in place.
     struct done_file {
         const pending_file* file;
-        bool had_old;
+        std::string aside;   // empty when there was no old file
     };
     std::vector<done_file> done;
     bool ok = true;
     int index = 0;
     for (const pending_file& p : set.pending) {
         ++index;
-        const std::string old = p.target + ".old";
-        const bool had_old = exists(p.target) && rename(p.target.c_str(), old.c_str()) == 0;
+        std::string aside;
+        bool stepped_aside = true;
+        if (present(p.target)) {
+            stepped_aside = fresh_file_reserve(p.target, aside) && rename(p.target.c_str(), aside.c_str()) == 0;
+            if (!stepped_aside && !aside.empty())
+                remove(aside.c_str());
+        }
         const bool forced = fail_file != 0 && fail_stage == 2 && index == fail_file;
-        if (forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
-            if (had_old)
-                rename(old.c_str(), p.target.c_str());
+        if (!stepped_aside || forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
+            if (stepped_aside && !aside.empty())
+                rename(aside.c_str(), p.target.c_str());
             ok = false;
             const size_t slash = p.target.find_last_of('/');
             const std::string line = "Can't open '" + p.target.substr(slash == std::string::npos ? 0 : slash + 1) + "'";
             console_print(line.c_str());
             break;
         }
-        done.push_back({&p, had_old});
+        done.push_back({&p, aside});
     }
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
-        const std::string old = it->file->target + ".old";
         if (ok) {
-            if (it->had_old)
-                remove(old.c_str());
+            if (!it->aside.empty())
+                remove(it->aside.c_str());
         } else {
             remove(it->file->target.c_str());
-            if (it->had_old)
-                rename(old.c_str(), it->file->target.c_str());
+            if (!it->aside.empty())
+                rename(it->aside.c_str(), it->file->target.c_str());
         }
     }
     save_set_abandon();

@@ -1,5 +1,6 @@
 // A save of several track files that replaces the old ones only when every new one is
-// complete. While a set is open the track writers leave their files as "<name>.new";
+// complete. While a set is open the track writers leave each file as a sealed
+// temporary under a fresh name of its own (fresh_file.h) and the set keeps the list;
 // the commit renames them into place in the order they were written, and any failure
 // removes every temporary and puts back what was already replaced.
 #pragma once

@@ -1,13 +1,15 @@
-// Writing a track file so that a failure never leaves a half-written one in place:
-// the bytes go to "<name>.new" beside it, which replaces the old file only once it
-// is complete. Everything happens in the first search folder (the user data folder
-// when there is one), where data-path writes go: writing a temporary through the
-// data path could land in a later folder than the rename looks in.
+// Writing a track file so that a failure never leaves a half-written one in place and
+// nothing planted in the folder is ever written through: the bytes go to a new file
+// under a fresh name beside the target (fresh_file.h), which replaces the old file
+// only once it is complete. Everything happens in the first search folder (the user
+// data folder when there is one), where data-path writes go: writing a temporary
+// through the data path could land in a later folder than the rename looks in.
 #include "terrain/terrain_files.h"
 
 #include "terrain/save_set.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/fresh_file.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
 #include "foundation/front_door.h"
@@ -27,23 +29,20 @@ int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_f
                        void* context)
 {
     const std::string target = terrain_write_path(folder, name);
-    const std::string temp = target + ".new";
     bool ok = false;
     const bool in_set = save_set_active();
     const int test_fail = in_set ? save_set_file_starts() : -1;
-    if (!target.empty() && test_fail != 0)
-        if (vfs_file* f = vfs_open(temp.c_str(), "wb")) {
-            ok = writer(f, context) == 1 && test_fail != 1;
-            ok = vfs_flush(f) == 0 && ok;
-            ok = !ferror(f->file) && ok;
-            vfs_close(f);
-            if (ok && in_set)
-                save_set_add(temp, target);   // the set renames it with the others
-            else
-                ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-            if (!ok)
-                remove(temp.c_str());
+    fresh_file w;
+    if (!target.empty() && test_fail != 0 && fresh_file_open(target.c_str(), &w)) {
+        const bool wrote = writer(w.f, context) == 1 && test_fail != 1;
+        if (in_set) {
+            ok = fresh_file_seal(&w, wrote) == 1;
+            if (ok)
+                save_set_add(w.temp, w.target);   // the set renames it with the others
+        } else {
+            ok = fresh_file_close(&w, wrote) == 1;
         }
+    }
     if (!ok && in_set)
         save_set_fail();
     if (!ok) {

@@ -9,6 +9,7 @@
 #include "terrain/terrain_files.h"
 #include "terrain/save_set.h"
 
+#include "foundation/fresh_file.h"
 #include "foundation/memory.h"
 #include "foundation/ripemd160.h"
 #include "foundation/scan.h"
@@ -169,51 +170,40 @@ int terrain_write_heights(terrain_state* t, const char* folder)
         }
     }
 
-    // Both files are complete before either replaces its old copy, and the old
-    // heights image is kept aside until the header is in place: a failure leaves the
-    // old pair, never a header that does not match its heights.
+    // Both files are complete before either replaces its old copy, and the old pair is
+    // kept aside until both new files are in place: a failure leaves the old pair, never
+    // a header that does not match its heights. The save set does the replacing (a set
+    // of their own when none is open).
     const std::string png = terrain_write_path(folder, "terrain.png");
     const std::string hf = terrain_write_path(folder, "terrain.hf");
-    const std::string png_new = png + ".new", hf_new = hf + ".new", png_old = png + ".old";
     const bool in_set = save_set_active();
+    if (!in_set)
+        save_set_begin();
     const int png_fail = in_set ? save_set_file_starts() : -1;
-    bool png_ok = !png.empty() && png_fail != 0 &&
-                  png_write_gray16(png_new.c_str(), samples.data(), t->size, t->size) == 1 && png_fail != 1;
+    fresh_file png_file, hf_file;
+    bool png_ok = !png.empty() && png_fail != 0 && fresh_file_open(png.c_str(), &png_file);
+    if (png_ok) {
+        const bool wrote = png_write_gray16_to(png_file.f, samples.data(), t->size, t->size) == 1 && png_fail != 1;
+        png_ok = fresh_file_seal(&png_file, wrote) == 1;
+    }
     bool hf_ok = false;
     const int hf_fail = in_set && png_ok ? save_set_file_starts() : -1;
-    if (png_ok && hf_fail != 0)
-        if (vfs_file* f = vfs_open(hf_new.c_str(), "wb")) {
-            hf_ok = vfs_printf(f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0;
-            hf_ok = vfs_flush(f) == 0 && !ferror(f->file) && hf_ok && hf_fail != 1;
-            vfs_close(f);
-        }
-    bool ok = png_ok && hf_ok;
-    if (ok && in_set) {
-        // The open save set renames both with its other files.
-        save_set_add(png_new, png);
-        save_set_add(hf_new, hf);
-        return 1;
+    if (png_ok && hf_fail != 0 && fresh_file_open(hf.c_str(), &hf_file)) {
+        const bool wrote =
+            vfs_printf(hf_file.f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0 &&
+            hf_fail != 1;
+        hf_ok = fresh_file_seal(&hf_file, wrote) == 1;
+    }
+    if (png_ok && hf_ok) {
+        save_set_add(png_file.temp, png);
+        save_set_add(hf_file.temp, hf);
+    } else {
+        if (png_ok)
+            remove(png_file.temp.c_str());
+        say("Can't open '%.950s'", png_ok ? "terrain.hf" : "terrain.png");
+        save_set_fail();
     }
     if (in_set)
-        save_set_fail();
-    if (ok) {
-        const bool had_png = rename(png.c_str(), png_old.c_str()) == 0;
-        ok = rename(png_new.c_str(), png.c_str()) == 0;
-        if (ok && rename(hf_new.c_str(), hf.c_str()) != 0) {
-            ok = false;
-            remove(png.c_str());
-        }
-        if (had_png) {
-            if (ok)
-                remove(png_old.c_str());
-            else
-                rename(png_old.c_str(), png.c_str());
-        }
-    }
-    if (!ok) {
-        say("Can't open '%.950s'", png_ok ? "terrain.hf" : "terrain.png");
-        remove(png_new.c_str());
-        remove(hf_new.c_str());
-    }
-    return ok ? 1 : 0;
+        return png_ok && hf_ok ? 1 : 0;
+    return save_set_commit();
 }

@@ -5,6 +5,7 @@
 #include "race/program/settings_values.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/fresh_file.h"
 #include "foundation/memory.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
@@ -153,13 +154,16 @@ void demo_record_open()
 {
     if (rec.file)
         demo_record_close();
-    if (race.time_trial_active && track_folder) {
+    const bool in_track = race.time_trial_active && track_folder;
+    if (in_track) {
         rec.path = std::string("@") + track_folder + "/lastlap.bvdemo";
     } else {
         rotate_backups(plain_values.demo_backups);
         rec.path = kDefaultDemo;
     }
-    vfs_file* f = vfs_open(rec.path.c_str(), "wb");
+    // The track folder may have come from anyone: the lap goes to a new file of ours
+    // that takes the name's place, never through whatever stood there.
+    vfs_file* f = in_track ? fresh_file_create(rec.path.c_str()) : vfs_open(rec.path.c_str(), "wb");
     if (!f)
         return;
     rec.file = f;

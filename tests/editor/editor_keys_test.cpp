@@ -12,6 +12,7 @@
 #include "editor_test_folder.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
+#include "foundation/growable_array.h"
 #include "terrain/billboards.h"
 #include "terrain/save_set.h"
 #include "terrain/statues.h"
@@ -25,9 +26,13 @@
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <map>
 #include <numbers>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using edtest::in_track_folder;
 using edtest::status;
@@ -339,10 +344,64 @@ TEST(EditorSave, OneSetReplacesAllOrNothing)
                     bvtest::read_file(folder + "/billboards").find("script.png") == std::string::npos &&
                     statues_text.find("a.png") != std::string::npos,
                 "the script's objects stay out of the saved files");
-        // A folder squatting on a temporary's name.
-        bvtest::make_dirs(folder + "/statues.new/x");
+        // A folder squatting on a file's name: the files renamed before it go back.
+        std::remove((folder + "/statues").c_str());
+        bvtest::make_dirs(folder + "/statues/x");
+        const auto before = folder_files(folder);
         key_fixture::press('s');
         p.same(status(), "Save failed!", "a real failure");
+        p.check(folder_files(folder) == before, "a real failure leaves the previous files");
+        return p.text;
+    });
+}
+
+// A downloaded track folder with a link at every name a save writes or once wrote
+// through (the files, the old fixed temporaries, the old set-aside names) and FIFOs at
+// two of them: the save and the scene export replace each file with a plain one of
+// their own and leave every file outside byte-identical and every other link as it was.
+TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        alarm(120);   // a FIFO opened for writing would wait for ever
+        key_fixture f;
+        const std::string folder = root / "user/Brovanta/tracks/t";
+        const std::string outside = root / "outside";
+        const decal blank{};
+        array_push(&f.terrain.decals, &blank);
+        std::map<std::string, std::string> planted;   // link name -> outside file
+        const char* saved[] = {"terrain.hf", "terrain.png", "shading.ppm", "shadingx2.ppm", "tilemap", "decals",
+                               "timing_gates", "statues", "billboards", "edinfo", "track.pov"};
+        for (const char* name : saved)
+            for (const char* tail : {"", ".new", ".old"}) {
+                const std::string link = std::string(name) + tail;
+                if (link == "tilemap" || link == "edinfo.new")
+                    continue;
+                bvtest::write_file(outside + "/" + link, "outside " + link);
+                planted[link] = outside + "/" + link;
+                p.check(symlink(planted[link].c_str(), (folder + "/" + link).c_str()) == 0, "link " + link);
+            }
+        p.check(mkfifo((folder + "/tilemap").c_str(), 0600) == 0 && mkfifo((folder + "/edinfo.new").c_str(), 0600) == 0,
+                "FIFOs made");
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "saved");
+        key_fixture::press('p');
+        p.same(status(), "Pov!", "exported");
+        alarm(0);
+        for (const char* name : saved) {
+            struct stat st;
+            p.check(lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode),
+                    std::string("a plain file at ") + name);
+        }
+        for (const auto& [link, target] : planted) {
+            p.same(bvtest::read_file(target), "outside " + link, "outside file behind " + link);
+            if (link.ends_with(".new") || link.ends_with(".old"))
+                p.check(std::filesystem::is_symlink(folder + "/" + link), link + " left as it was");
+        }
+        struct stat st;
+        p.check(lstat((folder + "/edinfo.new").c_str(), &st) == 0 && S_ISFIFO(st.st_mode), "edinfo.new untouched");
+        const auto names = std::distance(std::filesystem::directory_iterator(folder), {});
+        p.check(names == std::ptrdiff_t(std::size(saved) * 3), "no temporary left: " + std::to_string(names));
         return p.text;
     });
 }
@@ -365,7 +424,8 @@ TEST(EditorExport, SceneFileAndIdentifiers)
                  double(f.terrain.max_height - f.terrain.min_height), double(f.terrain.world_size),
                  double(f.terrain.min_height));
         p.check(pov.find(ground) != std::string::npos, "the ground's scale and minimum");
-        bvtest::make_dirs(root / "user/Brovanta/tracks/t/track.pov.new/x");
+        std::remove((root / "user/Brovanta/tracks/t/track.pov").c_str());
+        bvtest::make_dirs(root / "user/Brovanta/tracks/t/track.pov/x");
         key_fixture::press('p');
         p.same(status(), "Pov failed!", "an export that cannot be written");
         return p.text;

@@ -1,12 +1,17 @@
 // File handles: reads around the pushed-back character, opens that must fail (folders,
-// devices, FIFOs), gzip streams (header acceptance, many blocks, early ends), reads
-// with a cap, file_to_string at its limit.
+// devices, FIFOs), writes into a folder strangers filled, gzip streams (header
+// acceptance, many blocks, early ends), reads with a cap, file_to_string at its limit.
+#include <cerrno>
 #include <cstring>
+#include <set>
 
 #include "fixtures.h"
 #include "foundation/capped_read.h"
+#include "foundation/fresh_file.h"
 #include "foundation/memory.h"
+#include "foundation/os_paths.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace {
@@ -73,6 +78,89 @@ TEST(VfsOpen, DevicesAndFifosDoNotOpen)
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(vfs_getc(f), 'x');
     vfs_close(f);
+}
+
+bool plain_file(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::set<std::string> names_in(const std::string& folder)
+{
+    std::set<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.')
+                names.insert(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+int write_text(vfs_file* f, void* text)
+{
+    return vfs_puts(f, static_cast<const char*>(text)) >= 0 ? 1 : 0;
+}
+
+// A downloaded track folder may hold a link, a dangling link or a FIFO at any name the
+// game writes: each is replaced by a new file and never opened (a FIFO opened for
+// writing would wait for ever; the alarm turns that into a failure). A failed write
+// changes nothing and leaves no temporary; nothing at an existing name is ever created.
+TEST(FreshFile, ReplacesWhatStandsAtTheNameAndNeverWritesThroughIt)
+{
+    alarm(120);
+    TempDir dir, outside;
+    const std::string track = dir / "track";
+    write_file(outside / "kept", "outside bytes");
+    write_file(track + "/plain", "old bytes");
+    ASSERT_EQ(symlink((outside / "kept").c_str(), (track + "/linked").c_str()), 0);
+    ASSERT_EQ(symlink((outside / "none").c_str(), (track + "/dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo((track + "/pipe").c_str(), 0600), 0);
+    const std::set<std::string> names{"plain", "linked", "dangling", "pipe"};
+    for (const std::string name : {"linked", "dangling", "pipe", "plain"}) {
+        EXPECT_EQ(fresh_file_write((track + "/" + name).c_str(), write_text, const_cast<char*>("new")), 1) << name;
+        EXPECT_TRUE(plain_file(track + "/" + name)) << name;
+        EXPECT_EQ(read_file(track + "/" + name), "new") << name;
+    }
+    EXPECT_EQ(read_file(outside / "kept"), "outside bytes");
+    EXPECT_FALSE(bvtest::file_exists(outside / "none"));
+
+    ASSERT_EQ(symlink((outside / "kept").c_str(), (track + "/relinked").c_str()), 0);
+    auto refuse = [](vfs_file* f, void*) {
+        vfs_puts(f, "half");
+        return 0;
+    };
+    EXPECT_EQ(fresh_file_write((track + "/plain").c_str(), refuse, nullptr), 0);
+    EXPECT_EQ(fresh_file_write((track + "/relinked").c_str(), refuse, nullptr), 0);
+    EXPECT_EQ(read_file(track + "/plain"), "new");
+    EXPECT_EQ(read_file(outside / "kept"), "outside bytes");
+    std::set<std::string> now = names;
+    now.insert("relinked");
+    EXPECT_EQ(names_in(track), now) << "no temporary left behind";
+
+    // A recording stands at its name at once and writes the new file.
+    vfs_file* f = fresh_file_create((track + "/relinked").c_str());
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(plain_file(track + "/relinked"));
+    vfs_puts(f, "lap");
+    EXPECT_EQ(vfs_close(f), 0);
+    EXPECT_EQ(read_file(track + "/relinked"), "lap");
+    EXPECT_EQ(read_file(outside / "kept"), "outside bytes");
+    EXPECT_EQ(names_in(track), now);
+
+    // The new file is made only where nothing has the name, not even a dangling link.
+    ASSERT_EQ(symlink((outside / "kept").c_str(), (track + "/link2").c_str()), 0);
+    ASSERT_EQ(symlink((outside / "none").c_str(), (track + "/dangling2").c_str()), 0);
+    for (const std::string name : {"plain", "link2", "dangling2"}) {
+        errno = 0;
+        EXPECT_EQ(os_create_new_file((track + "/" + name).c_str()), nullptr) << name;
+        EXPECT_EQ(errno, EEXIST) << name;
+    }
+    EXPECT_EQ(read_file(track + "/plain"), "new");
+    EXPECT_EQ(read_file(outside / "kept"), "outside bytes");
+    EXPECT_FALSE(bvtest::file_exists(outside / "none"));
+    alarm(0);
 }
 
 // The capped reader keeps at most the cap, says when more followed, and reads past

@@ -33,9 +33,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <numbers>
 #include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 // The leak checker's entry point, present only in the sanitizer build.
 extern "C" int __lsan_do_recoverable_leak_check() __attribute__((weak));
@@ -349,6 +354,16 @@ TEST(PutBack, ARiderFiftyFeetUnderTheLowestGroundOrOffItGoesBackOnTheCourse)
     });
 }
 
+// Names of the folder that look like a temporary of ours.
+std::string temporaries(const std::string& folder)
+{
+    std::string found;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().find(".tmp-") != std::string::npos)
+            found += e.path().filename().string() + " ";
+    return found;
+}
+
 // Gives a rider times for positions first..last and the timing position after them.
 void ride(rider_slot* r, int32_t first, int32_t last, int32_t tick0, int32_t step)
 {
@@ -380,7 +395,7 @@ TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
         p.check(bvtest::read_file(folder + "fastlap.bvdemo") == bvtest::read_file(folder + "lastlap.bvdemo") ||
                     demo_recording(),
                 "fastlap is a copy of lastlap");
-        p.check(!std::filesystem::exists(folder + "fastlap.bvdemo.tmp"), "no temporary left");
+        p.check(temporaries(folder).empty(), "no temporary left: " + temporaries(folder));
         rider_slot* ghost = &rider_slots[1];
         p.check(ghost->bodies[body_frame] && race.kinds[1] == rider_kind_remote && !bike_is_awake(ghost),
                 "the ghost sleeps in slot 1, state-driven");
@@ -403,14 +418,67 @@ TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
         time_trial_laps();
         p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "an equal lap does not replace the ghost");
 
-        // A failing copy keeps the old ghost whole.
-        std::filesystem::create_directory(folder + "fastlap.bvdemo.tmp");
-        p.check(time_trial_copy_ghost() == 0, "the copy reports its failure");
+        // A copy the disk cannot hold (a file-size limit, its signal ignored) keeps the
+        // old ghost whole and leaves no temporary.
+        demo_record_close();
+        p.check(bvtest::read_file(folder + "lastlap.bvdemo").size() > 16, "a lap to copy");
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit kept{};
+        getrlimit(RLIMIT_FSIZE, &kept);
+        rlimit small = kept;
+        small.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const int copied = time_trial_copy_ghost();
+        setrlimit(RLIMIT_FSIZE, &kept);
+        p.check(copied == 0, "the copy reports its failure");
         p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "a failed copy keeps the ghost");
-        std::filesystem::remove(folder + "fastlap.bvdemo.tmp");
+        p.check(temporaries(folder).empty(), "no temporary left: " + temporaries(folder));
         p.check(time_trial_copy_ghost() == 1 &&
                     bvtest::read_file(folder + "fastlap.bvdemo") == bvtest::read_file(folder + "lastlap.bvdemo"),
                 "the copy replaces the ghost");
+        return p.text;
+    });
+}
+
+// A downloaded track folder with links to files elsewhere at the demo names and at the
+// old fixed temporaries: starting the time trial, finishing a lap (the ghost copy) and
+// starting the next leave every file outside as it was and plain files of the game's
+// own at the names it writes; the other links stay links.
+TEST(TimeTrial, LinksInTheTrackFolderAreReplacedNeverWrittenThrough)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        const std::string folder = racetest::user_folder(root) + "/tracks/flat/";
+        const std::string outside = root / "outside/";
+        bvtest::make_dirs(folder);
+        const std::vector<std::string> links{"lastlap.bvdemo", "fastlap.bvdemo", "fastlap.bvdemo.tmp",
+                                             "lastlap.bvdemo.tmp", "lastlap.bvdemo.new", "fastlap.bvdemo.new"};
+        for (const std::string& name : links) {
+            bvtest::write_file(outside + name, "outside " + name);
+            p.check(symlink((outside + name).c_str(), (folder + name).c_str()) == 0, "link " + name);
+        }
+        load_flat(nullptr, 1);
+        demo_record_open();
+        p.check(race.time_trial_active && demo_recording(), "a time trial records its lap");
+        p.check(!std::filesystem::is_symlink(folder + "lastlap.bvdemo"), "the lap is recorded into a file of its own");
+        const int32_t F = results_first_lap_positions(), N = results_lap_positions();
+        time_trial_remember_laps();
+        ride(&rider_slots[0], F - 1, F + N - 1, 1000, 100);
+        time_trial_laps();
+        p.check(demo_recording(), "recording restarted");
+        for (const char* name : {"lastlap.bvdemo", "fastlap.bvdemo"})
+            p.check(std::filesystem::is_regular_file(std::filesystem::symlink_status(folder + name)),
+                    std::string("a plain file at ") + name);
+        p.check(bvtest::read_file(folder + "fastlap.bvdemo").rfind("BV06", 0) == 0, "the lap became the ghost");
+        for (const std::string& name : links) {
+            p.same(bvtest::read_file(outside + name), "outside " + name, "the file behind " + name);
+            if (name.find("lap.bvdemo.") != std::string::npos)
+                p.check(std::filesystem::is_symlink(folder + name), name + " left as it was");
+        }
+        p.check(std::distance(std::filesystem::directory_iterator(folder), {}) == std::ptrdiff_t(links.size()),
+                "no temporary left");
         return p.text;
     });
 }

@@ -12,9 +12,12 @@
 #include "support/test_support.h"
 #include "terrain/track_list.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -326,18 +329,31 @@ TEST_F(Series, AFailedRewriteKeepsTheOldStandings)
     activate();
     ride(0, {1900}, rider_kind_local).finished = true;
 
-    // A folder where the temporary would go.
-    bvtest::make_dirs(user_file("keep.series_standings.tmp"));
+    // A disk that cannot hold the new standings (a file-size limit, its signal ignored).
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit kept{};
+    getrlimit(RLIMIT_FSIZE, &kept);
+    rlimit small = kept;
+    small.rlim_cur = 4;
+    setrlimit(RLIMIT_FSIZE, &small);
     race_results_compute();
+    setrlimit(RLIMIT_FSIZE, &kept);
+    signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(listed().completed, 2);
     EXPECT_EQ(bvtest::read_file(user_file("keep.series_standings")), "2 1 \n");
-    rmdir(user_file("keep.series_standings.tmp").c_str());
+    auto temporaries = [] {
+        int found = 0;
+        for (const auto& e : std::filesystem::directory_iterator(user_file("")))
+            found += e.path().filename().string().find(".tmp") != std::string::npos;
+        return found;
+    };
+    EXPECT_EQ(temporaries(), 0);
 
     // A folder standing in the place of the standings: the temporary goes again.
     unlink(user_file("keep.series_standings").c_str());
     bvtest::make_dirs(user_file("keep.series_standings/inside"));
     EXPECT_EQ(series_write_standings(&listed()), 0);
-    EXPECT_FALSE(bvtest::file_exists(user_file("keep.series_standings.tmp")));
+    EXPECT_EQ(temporaries(), 0);
     rmdir(user_file("keep.series_standings/inside").c_str());
     rmdir(user_file("keep.series_standings").c_str());
     EXPECT_EQ(series_write_standings(&listed()), 1);

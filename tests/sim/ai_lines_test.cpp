@@ -12,9 +12,12 @@
 #include "support/test_support.h"
 
 #include <cmath>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using aitest::line_stats;
 using aitest::put_line;
@@ -273,9 +276,16 @@ TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
 
 TEST_F(LinesFile, WrittenOnlyWithLearningOnThroughAFileThatReplacesTheOldOneWhole)
 {
+    // A downloaded track may hold links at the file's name and at its old temporary's:
+    // both outside files stay as they were and the lines become a plain file.
     const std::string folder = simtest::root() + "/user/Brovanta/tracks/learnt";
+    const std::string outside = simtest::root() + "/outside_lines";
+    std::filesystem::remove_all(folder);
     bvtest::make_dirs(folder);
-    bvtest::write_file(folder + "/lines_novice", "the old lines");
+    bvtest::write_file(outside + "/old", "the old lines");
+    bvtest::write_file(outside + "/new", "not ours");
+    ASSERT_EQ(symlink((outside + "/old").c_str(), (folder + "/lines_novice").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/new").c_str(), (folder + "/lines_novice.new").c_str()), 0);
     put_line(table(0).lines[0], 3, 0, 0);
     ai_lines_learning = 0;
     EXPECT_EQ(ai_lines_write("tracks/learnt", "lines_novice"), 0);
@@ -284,7 +294,11 @@ TEST_F(LinesFile, WrittenOnlyWithLearningOnThroughAFileThatReplacesTheOldOneWhol
     EXPECT_EQ(ai_lines_write("tracks/learnt", "lines_novice"), 1);
     ai_lines_learning = 0;
     EXPECT_EQ(bvtest::read_file(folder + "/lines_novice").rfind("ct03 6\n1\n3 ", 0), 0u);
-    EXPECT_FALSE(bvtest::file_exists(folder + "/lines_novice.new"));
+    EXPECT_FALSE(std::filesystem::is_symlink(folder + "/lines_novice"));
+    EXPECT_EQ(bvtest::read_file(outside + "/old"), "the old lines");
+    EXPECT_EQ(bvtest::read_file(outside + "/new"), "not ours");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder + "/lines_novice.new"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2) << "no temporary left";
     EXPECT_STREQ(ai_lines_file_name(1), "lines_amateur");
     EXPECT_EQ(ai_lines_file_name(3), nullptr);
 }

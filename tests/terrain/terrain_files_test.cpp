@@ -270,16 +270,27 @@ TEST(TerrainFiles, AFailedSaveNeverLeavesAMismatchedPair)
     const std::string hf = get("tracks/stuck/terrain.hf"), png = get("tracks/stuck/terrain.png");
 
     l.t->heights[3] = 55.0f;   // a new maximum: both files would change
-    for (const char* blocked : {"tracks/stuck/terrain.png.new", "tracks/stuck/terrain.hf.new"}) {
-        std::filesystem::create_directories(path(blocked));
+    auto names = [] {
+        std::string all;
+        for (const auto& e : std::filesystem::directory_iterator(path("tracks/stuck")))
+            all += e.path().filename().string() + " ";
+        return all;
+    };
+    const std::string listed = names();
+    // A folder squatting on either name: the new pair is complete, but the image already
+    // renamed into place must go back when the header cannot follow.
+    for (const char* blocked : {"tracks/stuck/terrain.png", "tracks/stuck/terrain.hf"}) {
+        const std::string kept = get(blocked);
+        std::filesystem::remove(path(blocked));
+        std::filesystem::create_directories(path(blocked) + "/x");
         ConsoleCapture console;
         EXPECT_EQ(terrain_save_to(l.t.get(), "tracks/stuck", &light), 0) << blocked;
         EXPECT_NE(console.text().find("Can't open"), std::string::npos);
+        EXPECT_EQ(names(), listed) << blocked << ": no temporary left";
+        std::filesystem::remove_all(path(blocked));
+        put(blocked, kept);
         EXPECT_EQ(get("tracks/stuck/terrain.hf"), hf) << blocked;
         EXPECT_EQ(get("tracks/stuck/terrain.png"), png) << blocked;
-        for (const char* temporary : {"tracks/stuck/terrain.png.new", "tracks/stuck/terrain.hf.new"})
-            EXPECT_FALSE(std::filesystem::is_regular_file(path(temporary)));
-        std::filesystem::remove_all(path(blocked));
     }
     ASSERT_EQ(terrain_save_to(l.t.get(), "tracks/stuck", &light), 1);
     EXPECT_EQ(get("tracks/stuck/terrain.hf"), "1 1.000000 0.000000 55.000000\n");

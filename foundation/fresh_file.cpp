@@ -1,0 +1,148 @@
+#include "foundation/fresh_file.h"
+
+#include "foundation/data_paths.h"
+#include "foundation/os_paths.h"
+#include "foundation/vfs.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// Names tried before giving up: a folder would have to hold this many of our
+// unguessable names already.
+constexpr int kNameTries = 64;
+constexpr size_t kMakeFoldersPathMax = 1023;
+
+// A name nobody could have planted in advance: the process, a count and the clock,
+// mixed so that consecutive names share no visible pattern.
+std::string fresh_name(const std::string& target)
+{
+    static uint64_t count = 0;
+    uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (uint64_t(os_process_id()) << 40) ^ (++count * 0x9e3779b97f4a7c15ull);
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    x ^= x >> 31;
+    char tail[24];
+    snprintf(tail, sizeof tail, ".tmp-%012llx", static_cast<unsigned long long>(x & 0xffffffffffffull));
+    return target + tail;
+}
+
+// A new file under a fresh name beside target; only EEXIST (the name is taken, by a
+// file or by a link) makes another name worth trying.
+FILE* create_beside(const std::string& target, std::string& name)
+{
+    for (int k = 0; k < kNameTries; ++k) {
+        name = fresh_name(target);
+        if (FILE* file = os_create_new_file(name.c_str()))
+            return file;
+        if (errno != EEXIST)
+            break;
+    }
+    name.clear();
+    return nullptr;
+}
+
+bool resolve(const char* name, std::string& out)
+{
+    if (!name || !*name)
+        return false;
+    out = name;
+    if (name[0] == '@') {
+        const char* folder = data_search_dir(0);
+        if (!folder)
+            return false;
+        out = std::string(folder) + (name + 1);
+    }
+    if (out.size() <= kMakeFoldersPathMax)
+        os_make_parent_folders(out.c_str());
+    return true;
+}
+
+}  // namespace
+
+int fresh_file_open(const char* name, fresh_file* w)
+{
+    w->f = nullptr;
+    w->temp.clear();
+    if (!resolve(name, w->target))
+        return 0;
+    FILE* file = create_beside(w->target, w->temp);
+    if (!file)
+        return 0;
+    w->f = vfs_adopt(file);
+    if (!w->f) {
+        fclose(file);
+        remove(w->temp.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+int fresh_file_seal(fresh_file* w, bool wrote)
+{
+    vfs_file* f = w->f;
+    w->f = nullptr;
+    if (!f)
+        return 0;
+    bool ok = vfs_flush(f) == 0 && wrote;
+    ok = !ferror(f->file) && ok;
+    ok = ok && os_flush_to_disk(f->file);
+    ok = vfs_close(f) == 0 && ok;
+    if (!ok)
+        remove(w->temp.c_str());
+    return ok ? 1 : 0;
+}
+
+int fresh_file_place(const std::string& temp, const std::string& target)
+{
+    if (rename(temp.c_str(), target.c_str()) == 0)
+        return 1;
+    remove(temp.c_str());
+    return 0;
+}
+
+int fresh_file_close(fresh_file* w, bool wrote)
+{
+    return fresh_file_seal(w, wrote) && fresh_file_place(w->temp, w->target) ? 1 : 0;
+}
+
+int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context)
+{
+    fresh_file w;
+    if (!fresh_file_open(name, &w))
+        return 0;
+    const bool wrote = writer(w.f, context) == 1;
+    return fresh_file_close(&w, wrote);
+}
+
+int fresh_file_reserve(const std::string& target, std::string& out)
+{
+    FILE* file = create_beside(target, out);
+    if (!file)
+        return 0;
+    if (fclose(file) != 0) {
+        remove(out.c_str());
+        out.clear();
+        return 0;
+    }
+    return 1;
+}
+
+vfs_file* fresh_file_create(const char* name)
+{
+    fresh_file w;
+    if (!fresh_file_open(name, &w))
+        return nullptr;
+    if (rename(w.temp.c_str(), w.target.c_str()) != 0) {
+        vfs_close(w.f);
+        remove(w.temp.c_str());
+        return nullptr;
+    }
+    return w.f;
+}

@@ -1,0 +1,46 @@
+// Writing into a folder that strangers filled (a downloaded track folder), where any
+// name may already hold a link to some other file, a pipe or a device. Nothing that
+// stands in such a folder is ever opened for writing: the bytes go to a temporary made
+// under a new, unguessable name in the target's own folder, created with
+// O_CREAT|O_EXCL|O_NOFOLLOW so it can only be a new file of ours, then flushed, pushed
+// to disk, closed and renamed over the target. rename replaces whatever stands at the
+// target name (a link itself, never the file it names), so the only bytes that change
+// are the ones we wrote. On any failure the temporary is removed and the target stays
+// as it was.
+//
+// The user's own files outside such folders ("@config", "@results.txt") go through
+// whole_file.h instead, which keeps a link the player made.
+#pragma once
+#include <string>
+
+struct vfs_file;
+
+struct fresh_file {
+    vfs_file* f = nullptr;
+    std::string target;   // the name that ends up with the bytes
+    std::string temp;     // the new file being written
+};
+
+// name: a data path ("@tracks/t/edinfo" lands in the first search folder) or a plain
+// path; missing folders on the way are made. 1 with w->f open on the new temporary.
+int fresh_file_open(const char* name, fresh_file* w);
+// wrote: every write succeeded. Flushes, checks, syncs and closes the temporary, which
+// stays under its own name for a later fresh_file_place. 1 on success; 0 with the
+// temporary removed.
+int fresh_file_seal(fresh_file* w, bool wrote);
+// The sealed temporary replaces target; 0 with the temporary removed.
+int fresh_file_place(const std::string& temp, const std::string& target);
+// fresh_file_seal, then fresh_file_place.
+int fresh_file_close(fresh_file* w, bool wrote);
+// The three steps around writer, which returns 1 when it wrote everything.
+int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
+
+// An empty new file under a fresh name beside target, for moving the old target aside
+// by rename (which then replaces this file of ours, never anything planted). 1 on
+// success with its path in out.
+int fresh_file_reserve(const std::string& target, std::string& out);
+
+// For a recording that stands at its name while it grows: a new file is made under a
+// fresh name and at once renamed over the target, so the handle writes that file and
+// nothing that stood there before. Null when it cannot be made or placed.
+vfs_file* fresh_file_create(const char* name);
