@@ -122,6 +122,25 @@ TEST(RaceStartSpots, StandInRowsBehindTheGateOrAlongTheMiddleWithoutOne)
     track_terrain.world_size = saved_size;
 }
 
+// Step k of the placement heights is the start height with k quarter feet added one
+// at a time in float: rounded wherever the grid coarsens, stuck where a quarter foot
+// is lost.
+TEST(RaceStartSpots, PlacementHeightsAreQuarterFeetSummedInFloat)
+{
+    for (const float bottom : {0.3f, -1000.1f, -4e6f, -4194303.75f, 3e-39f, 1e-7f, 4194303.5f, -3e38f}) {
+        float h = bottom;
+        int64_t k = 0;
+        for (; k < (int64_t(1) << 26) && h + 0.25f != h; ++k, h += 0.25f) {
+            if (k % 9973 == 0 || k < 70) {
+                ASSERT_EQ(place_step_height(bottom, k), h) << "from " << bottom << " step " << k;
+            }
+        }
+        EXPECT_EQ(place_step_height(bottom, k), h) << "from " << bottom << " stuck at step " << k;
+        EXPECT_EQ(place_step_height(bottom, int64_t(1) << 28), h) << "from " << bottom;
+    }
+    EXPECT_TRUE(std::isnan(place_step_height(NAN, 5)));
+}
+
 // The start rule as written: from the grid height of the spot's cell up in quarter
 // feet, one probe each, up to 16 above the highest ground. What the bounded search of
 // race_place_rider must agree with.
