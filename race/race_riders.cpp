@@ -163,16 +163,18 @@ float race_place_rider(int32_t slot, float x, float z, float yaw)
     // Touching at the last step too: left there, as stepping would have left it.
     if (touches_at(last))
         return place_step_height(bottom, last);
-    // The first free step between a touching one and a free one.
-    int64_t touching = kSteppedProbes - 1, free = last, probed = last;
-    while (free - touching > 1) {
-        const int64_t mid = touching + (free - touching) / 2;
+    // Halving between a touching step and a free one ends on a free step right above a
+    // touching one: the first free step, as the ground under a bike only touches it
+    // less the higher it stands.
+    int64_t touching = kSteppedProbes - 1, clear = last, probed = last;
+    while (clear - touching > 1) {
+        const int64_t mid = touching + (clear - touching) / 2;
         probed = mid;
-        (touches_at(mid) ? touching : free) = mid;
+        (touches_at(mid) ? touching : clear) = mid;
     }
-    if (probed != free)
-        touches_at(free);
-    return place_step_height(bottom, free);
+    if (probed != clear)
+        touches_at(clear);
+    return place_step_height(bottom, clear);
 }
 
 void race_settle_rider(int32_t slot, int remote)
