@@ -98,6 +98,23 @@ void place_in_race(int32_t slot, float x, float z, float yaw)
     r->start_timer = k.start_timer;
 }
 
+// The index of the followed path's point horizontally nearest to (x, z), the first
+// on ties; 0 without a path.
+int32_t nearest_path_point(const rider_slot* r, float x, float z)
+{
+    const ai_line_point* path = static_cast<const ai_line_point*>(r->path.items);
+    int32_t best = 0;
+    float best_d2 = INFINITY;
+    for (int32_t i = 0; path && i < std::min(r->path_count, r->path.count); ++i) {
+        const float dx = path[i].x - x, dz = path[i].z - z, d2 = dx * dx + dz * dz;
+        if (d2 < best_d2) {
+            best = i;
+            best_d2 = d2;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 bool rider_lost_at(float x, float y, float z)
@@ -119,18 +136,19 @@ bool rider_put_back_if_lost(int32_t slot)
     const dReal* at = dBodyGetPosition(r->bodies[body_frame]);
     if (!rider_lost_at(float(at[0]), float(at[1]), float(at[2])))
         return false;
-    if (race.kinds[slot] == rider_kind_bot) {
-        if (const ai_line_point* p = autopilot_restart_recovery(r)) {
-            const ai_line_point* path = static_cast<const ai_line_point*>(r->path.items);
-            const ai_line_point& next = path[(r->path_index + 1) % r->path_count];
-            place_in_race(slot, p->x, p->z, std::atan2(-(next.x - p->x), -(next.z - p->z)));
-            return true;
-        }
-    }
+    // Back where it last counted: the gate it reached last, its start spot before the
+    // first. Not the gate still to reach (nor a robot's path point, which may lie
+    // past it): the next gate tick would credit that gate, and falling off the world
+    // would skip the stretch to it.
+    const int32_t reached = rider_get_timing_position(r);
     float x, z, yaw;
-    if (!gate_pose(timing_gates_entry_at(std::max(0, rider_get_timing_position(r))), &x, &z, &yaw))
+    if (reached <= 0 || !gate_pose(timing_gates_entry_at(reached - 1), &x, &z, &yaw))
         race_start_spot(slot, &x, &z, &yaw);
     place_in_race(slot, x, z, yaw);
+    // A robot starts its recovery over, heading for the point of its path nearest to
+    // where it stands.
+    if (race.kinds[slot] == rider_kind_bot && autopilot_restart_recovery(r))
+        r->path_index = nearest_path_point(r, x, z);
     return true;
 }
 

@@ -13,9 +13,10 @@ inline constexpr float kLostDepth = 50.0f;
 // True when a frame at (x, y, z) is off the terrain or more than kLostDepth below its
 // lowest ground; never without a loaded terrain.
 bool rider_lost_at(float x, float y, float z);
-// A lost rider of the slot goes back on the course and true is returned: an automatic
-// rider where its recovery starts over, any other at the timing gate it reached
-// last (the start spot without gates), its timing untouched.
+// A lost rider of the slot goes back on the course and true is returned: on the
+// timing gate it reached last, facing along it (its start spot before the first gate
+// or without gates), its timing untouched; an automatic rider starts its recovery
+// over towards the nearest point of its path.
 bool rider_put_back_if_lost(int32_t slot);
 // The timing position a restart uses, from the first-lap count F, the further-lap
 // count N and the restart counter k: the second-to-last of a lap at k = 2, one earlier

@@ -20,8 +20,17 @@ namespace {
 
 constexpr float kRestrictedLock = 0.04363323f;   // 2.5 degrees
 // A bike is placed no higher than this above the highest ground: a spot still
-// touching there (a hostile shape) is left to the physics, however many steps it took.
+// touching there (a hostile shape) is left to the physics.
 constexpr float kPlaceMargin = 16;
+// The placement steps tried one after another from the ground up: every honest spot
+// is free well within 16 ft of its cell's height. Past them the free step is found by
+// halving, so a spot at the bottom of a pit millions of feet deep costs a few dozen
+// probes instead of one per quarter foot.
+constexpr int kSteppedProbes = 64;
+// The quarter-foot steps summed in float either pass the top or stop moving long
+// before this many, whatever the start: from -2^22 up to 2^22, where a quarter foot
+// is lost to rounding, is 2^25 steps.
+constexpr int64_t kMostSteps = int64_t(1) << 28;
 
 const char* rider_names[kRiderSlots];            // interned
 
@@ -89,23 +98,83 @@ const char* race_rider_name(int32_t slot)
     return name ? name : "";
 }
 
+float place_step_height(float h, int64_t k)
+{
+    while (k > 0) {
+        const float next = h + 0.25f;
+        if (!(next > h))
+            return h;   // the step is lost at this size (or h is not a number)
+        // Every multiple of g no larger than 2^24 g is a float, g being the coarsest
+        // power of two that divides both h and the step: sums staying within that
+        // are exact, so any number of them is one multiplication.
+        int e = 0;
+        const double m = std::frexp(std::fabs(double(h)), &e);
+        const uint32_t bits = uint32_t(std::ldexp(m, 24));
+        const double g = h == 0 ? 0.25 : std::min(std::ldexp(double(bits & (~bits + 1)), e - 24), 0.25);
+        const double limit = std::ldexp(g, 24);
+        const double room = std::fabs(double(h)) <= limit ? std::floor((limit - double(h)) / 0.25) : 0.0;
+        if (room >= 1) {
+            const int64_t n = std::min(k, int64_t(std::min(room, double(kMostSteps))));
+            h = float(double(h) + 0.25 * double(n));
+            k -= n;
+        } else {
+            h = next;   // rounded onto a coarser grid: a few hundred times at most
+            --k;
+        }
+    }
+    return h;
+}
+
 float race_place_rider(int32_t slot, float x, float z, float yaw)
 {
     rider_slot* r = slot_rider(slot);
     if (!r)
         return 0;
-    float h = cell_height(x, z);
-    const float top = std::max(h, track_terrain.max_height) + kPlaceMargin;
-    for (;;) {
+    const float bottom = cell_height(x, z);
+    const float top = std::max(bottom, track_terrain.max_height) + kPlaceMargin;
+    // The last step the search may take: the one before a step past the top or a step
+    // lost to rounding.
+    auto beyond = [&](int64_t k) {
+        const float h = place_step_height(bottom, k), next = place_step_height(h, 1);
+        return !(next <= top) || next == h;
+    };
+    int64_t lo = 0, hi = kMostSteps;
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (beyond(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    const int64_t last = lo;
+    // Each probe's contact joints go at once: placement never runs with a step's
+    // contacts pending, and a long search must not pile them up.
+    auto touches_at = [&](int64_t k) {
         bike_reset(r);
         bike_rotate(r, 0, 1, 0, yaw);
-        bike_translate(r, x, h, z);
-        const float next = h + 0.25f;
-        // The step is lost on heights this large; the top bounds the search either way.
-        if (!race_bike_touches_ground(slot) || !(next <= top) || next == h)
-            return h;
-        h = next;
+        bike_translate(r, x, place_step_height(bottom, k), z);
+        const int touching = race_bike_touches_ground(slot);
+        race_empty_contacts();
+        return touching != 0;
+    };
+    for (int64_t k = 0; k < kSteppedProbes; ++k)
+        if (!touches_at(k) || k == last)
+            return place_step_height(bottom, k);
+    // Touching at the last step too: left there, as stepping would have left it.
+    if (touches_at(last))
+        return place_step_height(bottom, last);
+    // Halving between a touching step and a free one ends on a free step right above a
+    // touching one: the first free step, as the ground under a bike only touches it
+    // less the higher it stands.
+    int64_t touching = kSteppedProbes - 1, clear = last, probed = last;
+    while (clear - touching > 1) {
+        const int64_t mid = touching + (clear - touching) / 2;
+        probed = mid;
+        (touches_at(mid) ? touching : clear) = mid;
     }
+    if (probed != clear)
+        touches_at(clear);
+    return place_step_height(bottom, clear);
 }
 
 void race_settle_rider(int32_t slot, int remote)

@@ -27,12 +27,17 @@ int race_rider_exists(int32_t slot);
 // The name the slot's rider was created with ("" when none was given).
 const char* race_rider_name(int32_t slot);
 // The ground test of the placement: 1 when the slot's bike touches the ground
-// (the contact pass's terrain test by default; its contact joints go when the race
-// start empties the contact group).
+// (the contact pass's terrain test by default).
 extern int (*race_bike_touches_ground)(int32_t slot);
-// Raises the slot's bike from the ground height under (x, z) in steps of 0.25 until
-// it touches nothing, turned by yaw about the vertical. Returns the height used.
+// Raises the slot's bike from the grid height of the cell under (x, z) in steps of
+// 0.25 until it touches nothing, turned by yaw about the vertical, but no higher
+// than 16 above the highest ground. Returns the height used. The answer is that of
+// trying every step in turn, in a few dozen probes; each probe's contact joints are
+// emptied at once, with the rest of the contact group.
 float race_place_rider(int32_t slot, float x, float z, float yaw);
+// Step k of the placement heights h, h + 0.25, ... each sum rounded to float as the
+// steps go; the sums stop moving where 0.25 is lost to rounding.
+float place_step_height(float h, int64_t k);
 // A remote rider sleeps with its damped steering; every other rider is awake.
 void race_settle_rider(int32_t slot, int remote);
 void race_set_personality(int32_t slot, const char* personality);

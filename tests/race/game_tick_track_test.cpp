@@ -12,6 +12,7 @@
 #include "race/race_restart.h"
 #include "race/race_results.h"
 #include "race/race_rules.h"
+#include "race/race_start.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
 #include "sim/ai_lines.h"
@@ -281,6 +282,21 @@ std::string at_problem(int slot, float x, float z, float fx, float fz)
            ") facing (" + std::to_string(hx) + ", " + std::to_string(hz) + ")";
 }
 
+// Gives a rider times for positions first..last and the timing position after them.
+void ride(rider_slot* r, int32_t first, int32_t last, int32_t tick0, int32_t step)
+{
+    for (int32_t p = first; p <= last; ++p)
+        rider_set_gate_time(r, p, tick0 + (p - first) * step);
+    r->timing_position = last + 1;
+}
+
+// A rider's place in the race: timing position, gate times kept, laps completed.
+std::string timing_of(const rider_slot* r)
+{
+    return std::to_string(r->timing_position) + "/" + std::to_string(r->gate_times.count) + "/" +
+           std::to_string(rider_laps_completed(r));
+}
+
 TEST(PutBack, ARiderFiftyFeetUnderTheLowestGroundOrOffItGoesBackOnTheCourse)
 {
     bvtest::in_fresh_process([] {
@@ -300,50 +316,81 @@ TEST(PutBack, ARiderFiftyFeetUnderTheLowestGroundOrOffItGoesBackOnTheCourse)
                 "the high borders");
         p.check(rider_lost_at(NAN, 5, 30) && rider_lost_at(30, NAN, 30), "nowhere is lost");
 
-        // The player: kept at the edge, a little deeper back on the gate it reached last
-        // (checkpoint 2 at (64, 104), heading -x) with its timing as it was.
+        // The player goes back on the gate it reached last, with its timing as it was,
+        // and riding on from there the next gate tick credits nothing: not the gate
+        // still to reach. Positions 0..4 are checkpoints 0 1 2 3 0 (the lap line), then
+        // 1 2 3 0 a lap.
         rider_slot* r = &rider_slots[0];
-        move_frame_to(r, 30, low, 30);
-        r->timing_position = 2;
-        p.check(!rider_put_back_if_lost(0), "put back at exactly 50 ft under");
-        move_frame_to(r, 30, low - 0.01f, 30);
-        r->timing_position = 2;
-        p.check(rider_put_back_if_lost(0), "left 50.01 ft under");
-        p.check(at_problem(0, 64, 104, -1, 0).empty(), "the player put back " + at_problem(0, 64, 104, -1, 0));
-        p.check(r->timing_position == 2, "the put-back changed the timing");
+        float sx, sz, syaw;
+        race_start_spot(0, &sx, &sz, &syaw);
+        const struct {
+            int32_t position;
+            float x, z, fx, fz;
+            const char* what;
+        } cases[] = {
+            {2, 104, 64, 0, 1, "reached position 1, checkpoint 1"},
+            {5, 64, 24, 1, 0, "reached the lap line, checkpoint 0"},
+            {0, sx, sz, -std::sin(syaw), -std::cos(syaw), "before the first gate: the start spot"},
+        };
+        for (const auto& c : cases) {
+            // (Moving the frame resets the bike, timing included.)
+            auto reach = [&] {
+                if (c.position > 0)
+                    ride(r, 0, c.position - 1, 100, 100);
+            };
+            move_frame_to(r, 30, low, 30);
+            reach();
+            p.check(!rider_put_back_if_lost(0), std::string(c.what) + ": put back at exactly 50 ft under");
+            move_frame_to(r, 30, low - 0.01f, 30);
+            reach();
+            const std::string timing = timing_of(r);
+            p.check(rider_put_back_if_lost(0), std::string(c.what) + ": left 50.01 ft under");
+            p.check(at_problem(0, c.x, c.z, c.fx, c.fz).empty(),
+                    std::string(c.what) + ": put back " + at_problem(0, c.x, c.z, c.fx, c.fz));
+            p.check(timing_of(r) == timing, std::string(c.what) + ": the put-back changed the timing");
+            // (The front wheel stands a foot short of the spot: ride on past it.)
+            float hx, hz;
+            facing(0, &hx, &hz);
+            bike_translate(r, 3 * hx, 0, 3 * hz);
+            game_tick();
+            p.check(timing_of(r) == timing,
+                    std::string(c.what) + ": timing " + timing + " became " + timing_of(r) + " riding on");
+        }
         move_frame_to(r, -0.5f, 5, 30);
-        r->timing_position = 2;
-        p.check(rider_put_back_if_lost(0) && at_problem(0, 64, 104, -1, 0).empty(), "left off the terrain");
+        ride(r, 0, 1, 100, 100);
+        p.check(rider_put_back_if_lost(0) && at_problem(0, 104, 64, 0, 1).empty(), "left off the terrain");
 
         // Through the game tick, falling fast far below.
         move_frame_to(r, 30, -500, 30);
-        r->timing_position = 2;
+        ride(r, 0, 1, 100, 100);
         for (int b = 0; b < kBikeBodies; ++b)
             dBodySetLinearVel(r->bodies[b], 0, -300, 0);
         game_tick();
         const dReal* v = dBodyGetLinearVel(r->bodies[body_frame]);
-        p.check(at_problem(0, 64, 104, -1, 0).empty() && std::fabs(v[1]) < 10,
-                "the game tick left the falling player " + at_problem(0, 64, 104, -1, 0));
+        p.check(at_problem(0, 104, 64, 0, 1).empty() && std::fabs(v[1]) < 10,
+                "the game tick left the falling player " + at_problem(0, 104, 64, 0, 1));
+        p.check(timing_of(r) == "2/2/0", "the falling player's timing became " + timing_of(r));
 
-        // A robot starts its recovery over at the path point the tick picks, facing the
-        // next one.
+        // A robot too (its path may run on past the gate still to reach), its recovery
+        // started over towards the point of its path nearest to the gate.
         rider_slot* bot = &rider_slots[1];
-        const ai_line_point path[3] = {{20, 0, 40, 30, 0}, {40, 0, 40, 30, 0}, {60, 0, 60, 30, 0}};
+        const ai_line_point path[3] = {{20, 0, 40, 30, 0}, {70, 0, 100, 30, 0}, {30, 0, 110, 30, 0}};
         move_frame_to(bot, 30, low - 0.01f, 30);
         for (const ai_line_point& point : path)
             array_push(&bot->path, &point);
         bot->path_count = bot->path.count;
-        bot->timing_position = 3;
+        ride(bot, 0, 2, 100, 100);
         p.check(rider_put_back_if_lost(1), "the robot left 50.01 ft under");
-        const int k = current_tick % 3;
-        const ai_line_point &to = path[k], &next = path[(k + 1) % 3];
-        const float d = std::hypot(next.x - to.x, next.z - to.z);
-        p.check(bot->recovery == 3 && bot->progress_tick == current_tick && bot->path_index == k &&
+        p.check(bot->recovery == 3 && bot->progress_tick == current_tick && bot->path_index == 1 &&
                     bot->path_count == 3,
-                "the robot's recovery did not start over on its path");
-        p.check(bot->timing_position == 3, "the robot's put-back changed its timing");
-        p.check(at_problem(1, to.x, to.z, (next.x - to.x) / d, (next.z - to.z) / d).empty(),
-                "the robot put back " + at_problem(1, to.x, to.z, (next.x - to.x) / d, (next.z - to.z) / d));
+                "the robot's recovery did not start over towards its path");
+        p.check(timing_of(bot) == "3/3/0", "the robot's put-back changed its timing");
+        p.check(at_problem(1, 64, 104, -1, 0).empty(), "the robot put back " + at_problem(1, 64, 104, -1, 0));
+        float hx, hz;
+        facing(1, &hx, &hz);
+        bike_translate(bot, 3 * hx, 0, 3 * hz);
+        game_tick();
+        p.check(timing_of(bot) == "3/3/0", "the robot's timing became " + timing_of(bot) + " riding on");
 
         // A rider driven by states from elsewhere is never moved here.
         rider_slot* other = &rider_slots[2];
@@ -362,14 +409,6 @@ std::string temporaries(const std::string& folder)
         if (e.path().filename().string().find(".tmp-") != std::string::npos)
             found += e.path().filename().string() + " ";
     return found;
-}
-
-// Gives a rider times for positions first..last and the timing position after them.
-void ride(rider_slot* r, int32_t first, int32_t last, int32_t tick0, int32_t step)
-{
-    for (int32_t p = first; p <= last; ++p)
-        rider_set_gate_time(r, p, tick0 + (p - first) * step);
-    r->timing_position = last + 1;
 }
 
 TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)

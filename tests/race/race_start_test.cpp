@@ -7,6 +7,9 @@
 #include "race/race_riders.h"
 #include "race/race_start.h"
 #include "race/race_state.h"
+#include "sim/bike_build.h"
+#include "sim/physics_world.h"
+#include "sim/rider_slot.h"
 #include "support/fresh_process.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
@@ -119,6 +122,52 @@ TEST(RaceStartSpots, StandInRowsBehindTheGateOrAlongTheMiddleWithoutOne)
     track_terrain.world_size = saved_size;
 }
 
+// Step k of the placement heights is the start height with k quarter feet added one
+// at a time in float: rounded wherever the grid coarsens, stuck where a quarter foot
+// is lost.
+TEST(RaceStartSpots, PlacementHeightsAreQuarterFeetSummedInFloat)
+{
+    for (const float bottom : {0.3f, -1000.1f, -4e6f, -4194303.75f, 3e-39f, 1e-7f, 4194303.5f, -3e38f}) {
+        float h = bottom;
+        int64_t k = 0;
+        for (; k < (int64_t(1) << 26) && h + 0.25f != h; ++k, h += 0.25f) {
+            if (k % 9973 == 0 || k < 70) {
+                ASSERT_EQ(place_step_height(bottom, k), h) << "from " << bottom << " step " << k;
+            }
+        }
+        EXPECT_EQ(place_step_height(bottom, k), h) << "from " << bottom << " stuck at step " << k;
+        EXPECT_EQ(place_step_height(bottom, int64_t(1) << 28), h) << "from " << bottom;
+    }
+    EXPECT_TRUE(std::isnan(place_step_height(NAN, 5)));
+}
+
+// The start rule as written: from the grid height of the spot's cell up in quarter
+// feet, one probe each, up to 16 above the highest ground. What the bounded search of
+// race_place_rider must agree with.
+float stepped_placement(float x, float z, float yaw, int* probes)
+{
+    const terrain_state& t = track_terrain;
+    float h = t.heights[int(z / t.cell) * t.size + int(x / t.cell)];
+    const float top = std::max(h, t.max_height) + 16;
+    for (*probes = 1;; ++*probes) {
+        rider_slot* r = &rider_slots[0];
+        bike_reset(r);
+        bike_rotate(r, 0, 1, 0, yaw);
+        bike_translate(r, x, h, z);
+        const int touching = race_bike_touches_ground(0);
+        race_empty_contacts();
+        const float next = h + 0.25f;
+        if (!touching || !(next <= top) || next == h)
+            return h;
+        h = next;
+    }
+}
+
+double frame_y()
+{
+    return dBodyGetPosition(rider_slots[0].bodies[body_frame])[1];
+}
+
 TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
 {
     bvtest::in_fresh_process([] {
@@ -126,32 +175,91 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
         bvtest::TempDir root;
         racetest::start(root);
         terrain_init(&track_terrain);
-        terrain_alloc(&track_terrain, 4, 2.0f, 0.0f, 10.0f);
-        // A 3 ft bump under the middle, the cell of the spot itself flat.
-        for (int j = 0; j < track_terrain.size; ++j)
-            for (int i = 0; i < track_terrain.size; ++i)
+        terrain_alloc(&track_terrain, 5, 2.0f, 0.0f, 60.0f);
+        terrain_state& t = track_terrain;
+        // A 3 ft bump under (32, 32) and a 40 ft hill under (90, 90), the cells of the
+        // spots themselves low (one of them off the quarter-foot grid).
+        for (int j = 0; j < t.size; ++j)
+            for (int i = 0; i < t.size; ++i) {
                 if (std::abs(i - 16) <= 4 && std::abs(j - 16) <= 4 && !(i == 16 && j == 16))
-                    track_terrain.heights[j * track_terrain.size + i] = 3.0f;
+                    t.heights[j * t.size + i] = 3.0f;
+                if (std::abs(i - 45) <= 4 && std::abs(j - 45) <= 4)
+                    t.heights[j * t.size + i] = i == 45 && j == 45 ? 0.1f : 40.0f;
+            }
         rider_request q{};
         q.bike = "cr125";
         q.number = "7";
         q.locally_simulated = 1;
         p.check(race_create_rider(0, q) == 1, "rider built");
-        const float h = race_place_rider(0, 32, 32, 0.3f);
-        p.check(h >= 0.25f && std::fmod(h, 0.25f) == 0, "raised in steps: " + std::to_string(h));
-        p.check(!race_bike_touches_ground(0), "free of the bump");
+        auto joints = [] {
+            int n = 0;
+            for (int b = 0; b < kBikeBodies; ++b)
+                n += dBodyGetNumJoints(rider_slots[0].bodies[b]);
+            return n;
+        };
         race_place_rider(0, 60, 60, 0);
         p.check(race_bike_touches_ground(0) == 0, "flat ground");
-        // A bike that touches at any height (a hostile shape) is raised no higher than
-        // 16 ft over the highest ground: a bounded search, not 65536 raises.
+        race_empty_contacts();
+        const int own_joints = joints();
+        for (const float spot : {32.0f, 90.0f}) {
+            const std::string where = "spot " + std::to_string(spot) + ": ";
+            int steps = 0;
+            const float want = stepped_placement(spot, spot, 0.3f, &steps);
+            const double want_y = frame_y();
+            const float h = race_place_rider(0, spot, spot, 0.3f);
+            p.check(h == want && frame_y() == want_y,
+                    where + "placed at " + std::to_string(h) + ", stepping gives " + std::to_string(want));
+            p.check(steps > (spot < 50 ? 4 : 150), where + "only " + std::to_string(steps) + " steps");
+            p.check(joints() == own_joints, where + "probes' contact joints left behind");
+            p.check(!race_bike_touches_ground(0), where + "touching");
+            race_empty_contacts();
+        }
+
+        // Ground tests standing in for hostile shapes, counted: one that touches at any
+        // height leaves the bike no higher than 16 ft over the highest ground; one that
+        // touches below a height is left at the first free step, the quarter-foot sums
+        // rounded to float as stepping rounds them, a pit millions of feet deep and a
+        // start off the quarter-foot grid included.
         auto* real = race_bike_touches_ground;
         static int probes;
+        static double free_from;
+        race_bike_touches_ground = [](int32_t) { return ++probes, int(frame_y() < free_from); };
+        free_from = INFINITY;
         probes = 0;
-        race_bike_touches_ground = [](int32_t) { return ++probes, 1; };
         const float top = race_place_rider(0, 32, 32, 0);
+        p.check(top <= 60.0f + 16.0f && top > 60.0f + 15.75f, "raised to the top: " + std::to_string(top));
+        p.check(probes <= 70, "probes: " + std::to_string(probes));
+        const double rest_y = frame_y() - top;
+        const float high = 4e6f;
+        t.max_height = high;
+        for (const float bottom : {-4e6f, -1000.1f, 0.3f}) {
+            t.heights[16 * t.size + 16] = bottom;
+            for (const double free_height : {-3999990.2, -1.3, 0.3, 77.7, 1234567.3, 3e6, 4e6 + 12.6, 5e6}) {
+                if (free_height < bottom)
+                    continue;
+                free_from = rest_y + free_height;
+                float want = bottom;
+                for (;;) {
+                    const float next = want + 0.25f;
+                    if (rest_y + want >= free_from || !(next <= high + 16) || next == want)
+                        break;
+                    want = next;
+                }
+                probes = 0;
+                const float h = race_place_rider(0, 32, 32, 0);
+                const std::string c = "from " + std::to_string(bottom) + " free at " + std::to_string(free_height);
+                p.check(h == want && std::fabs(frame_y() - (rest_y + want)) < 1e-3,
+                        c + ": placed at " + std::to_string(h) + ", stepping gives " + std::to_string(want));
+                p.check(probes <= 100, c + ": probes: " + std::to_string(probes));
+            }
+        }
+        // Heights so large that a quarter foot is lost: one probe, where it stands.
+        t.heights[16 * t.size + 16] = -3e38f;
+        t.max_height = 3e38f;
+        free_from = INFINITY;
+        probes = 0;
+        p.check(race_place_rider(0, 32, 32, 0) == -3e38f && probes == 1, "a step lost to rounding");
         race_bike_touches_ground = real;
-        p.check(top <= 10.0f + 16.0f && top > 10.0f + 15.0f, "raised to the top: " + std::to_string(top));
-        p.check(probes <= 16 * 4 + 10 * 4 + 1, "probes: " + std::to_string(probes));
         race_destroy_rider(0);
         p.check(!race_rider_exists(0), "destroyed");
         terrain_free(&track_terrain);

@@ -1,7 +1,8 @@
 // A race on the generated tracks, with no display: the sample track loads whole and
-// its riders stand on their start spots; the identity digest agrees with an
-// independent RIPEMD-160 over the track's files; a reset on the same track reads no
-// track file; a folder without terrain leaves no track loaded.
+// its riders stand on their start spots (on pits millions of feet deep too, cheaply);
+// the identity digest agrees with an independent RIPEMD-160 over the track's files; a
+// reset on the same track reads no track file; a folder without terrain leaves no
+// track loaded.
 #include "race_fixture.h"
 
 #include "foundation/front_door.h"
@@ -14,6 +15,7 @@
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "support/fresh_process.h"
+#include "support/measured_child.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"
 #include "terrain/timing_gates.h"
@@ -151,6 +153,68 @@ TEST(TrackLoad, TheDigestFeedsEachStatueShapeOnceAndSkipsMissingFiles)
         p.same(racetest::hex(track_hash),
                racetest::openssl_rmd160(track_files_bytes("tracks/hashed") + gate_shape, root),
                "digest without statues");
+        return p.text;
+    });
+}
+
+// An 8-cell track (16 ft cells) whose heights span low..high: the grid points under
+// the eight start spots (two rows behind four gate slots), the gate pieces and the two
+// checkpoints at the bottom, every other point at the top.
+void write_pit_track(const bvtest::TempDir& root, const std::string& folder, const std::string& range)
+{
+    const std::string dir = racetest::user_folder(root) + "/" + folder + "/";
+    std::string samples;
+    for (int j = 0; j < 9; ++j)
+        for (int i = 0; i < 9; ++i) {
+            const bool bottom = (i >= 1 && i <= 4 && j >= 2 && j <= 3) || (i == 6 && (j == 1 || j == 6));
+            samples += bottom ? std::string(2, '\0') : std::string(2, '\xff');
+        }
+    bvtest::write_file(dir + "terrain.hf", "2 16 " + range + "\n:" + samples);
+    bvtest::write_file(dir + "tilemap", std::string(16, '\0'));
+    bvtest::write_file(dir + "tileinfo", racetest::data_bytes("tracks/flat/tileinfo"));
+    bvtest::write_file(dir + "timing_gates", "startinggate:\n[24 0 40] 0\n[40 0 40] 0\n[56 0 40] 0\n[72 0 40] 0\n"
+                                             "checkpoints:\n12 [104 0 104] [1 0 0]\n12 [104 0 24] [0 0 -1]\n"
+                                             "firstlap:\n0 1\nnormallap:\n0 1\n");
+}
+
+// Eight riders start on a track with pits millions of feet deep under their spots:
+// each stands at the first free quarter foot, and the start costs about what it costs
+// on a plain track.
+TEST(TrackLoad, PitsUnderTheStartSpotsCostAFewProbesPerRider)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        racetest::start(root);
+        write_pit_track(root, "tracks/plain", "0 0");
+        write_pit_track(root, "tracks/pit", "-4000000 4000000");
+        write_pit_track(root, "tracks/shallow", "0 5000");
+        auto start_on = [](const char* folder) {
+            return bvtest::run_measured([folder] {
+                race_requested_folder = folder;
+                int32_t lineup[160] = {1, 2, 2, 2, 2, 2, 2, 2};
+                reset_race(lineup, 0, 0, 0, 3, 0);
+                int placed = 0;
+                for (int32_t k = 0; k < 8 && track_folder; ++k) {
+                    if (!race_rider_exists(k) || race_bike_touches_ground(k))
+                        continue;
+                    bike_translate(&rider_slots[k], 0, -0.25f, 0);
+                    placed += race_bike_touches_ground(k);
+                }
+                return placed;
+            });
+        };
+        const bvtest::ChildCost plain = start_on("tracks/plain");
+        fprintf(stderr, "%s\n", bvtest::describe("plain 8-cell track", plain).c_str());
+        p.check(plain.finished && plain.result == 8, "the plain track: " + std::to_string(plain.result) + " placed");
+        for (const char* folder : {"tracks/pit", "tracks/shallow"}) {
+            const bvtest::ChildCost cost = start_on(folder);
+            const std::string label = bvtest::describe(folder, cost);
+            fprintf(stderr, "%s\n", label.c_str());
+            p.check(cost.finished && cost.result == 8, label + ": " + std::to_string(cost.result) + " placed");
+            p.check(cost.seconds < 2.0, label);
+            p.check(cost.grown_kib - plain.grown_kib < 200 * 1024, label);
+        }
         return p.text;
     });
 }
