@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+listing_bounds file_index_listing_bounds = kListingBounds;
+
 namespace {
 
 bool built = false;
@@ -65,7 +67,7 @@ void build_index()
     qorl_log("Listing directories\n");
     const int folders = search_folder_count();
     for (int i = 0; i < folders; ++i)
-        list_folder_into(&entries, data_search_dir(i), i);
+        list_folder_into(&entries, data_search_dir(i), i, file_index_listing_bounds);
     sort_entries();
 
     qorl_log("Listing archives\n");

@@ -2,7 +2,8 @@
 // index is the same on every file system. Links are followed only to folders inside
 // the search folder, and a folder already on the current path is skipped, so a link
 // back up the tree cannot recurse for ever. Links that fan out could still list the
-// same folders exponentially often, so the entries and the depth are bounded too.
+// same folders exponentially often, so the names and the depth are bounded too. One
+// bad folder is skipped on its own so that it cannot hide the folders beside it.
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
@@ -32,16 +33,32 @@ struct listing {
     int priority;
     std::vector<folder_id> open_folders;
     std::string top_real;     // the search folder with its links resolved
-    int entries_left = kListingMaxEntries;
+    listing_bounds bounds;
+    int names_left;
+    int skips_left;
     bool stopped = false;
 };
+
+const char* shown(const std::string& dir)
+{
+    return dir.empty() ? "/" : dir.c_str();
+}
 
 // Stops the whole listing of the search folder, with one line naming where.
 void stop(listing& l, const std::string& dir, const char* why)
 {
     if (!l.stopped)
-        qorl_log("Listing stopped in %s: %s\n", dir.empty() ? "/" : dir.c_str(), why);
+        qorl_log("Listing stopped in %s: %s\n", shown(dir), why);
     l.stopped = true;
+}
+
+// Leaves one folder out, with one line naming it; too many of those stop the listing.
+void skip(listing& l, const std::string& dir, const char* why)
+{
+    if (--l.skips_left < 0)
+        stop(l, dir, "too many folders skipped");
+    else
+        qorl_log("Listing skipped %s: %s\n", shown(dir), why);
 }
 
 bool inside(const listing& l, const char* real)
@@ -66,22 +83,33 @@ bool may_enter(const listing& l, const std::string& path)
     return ok;
 }
 
-// At most `room` names; one more tells the caller the folder holds too many.
-std::vector<std::string> sorted_names(const char* folder, int room)
+enum class names_read { whole, too_many, total_passed };
+
+// The folder's names in byte order. Reading ends at the first name past the folder's
+// bound or the listing's total, so an oversized folder costs no more than that.
+names_read sorted_names(listing& l, const char* folder, std::vector<std::string>& names)
 {
-    std::vector<std::string> names;
     DIR* dir = opendir(folder);
     if (!dir)
-        return names;
+        return names_read::whole;
+    names_read result = names_read::whole;
     while (dirent* entry = readdir(dir)) {
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-        if (names.size() > size_t(room))
+        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (--l.names_left < 0) {
+            result = names_read::total_passed;
             break;
+        }
+        if (names.size() == size_t(l.bounds.folder_names)) {
+            result = names_read::too_many;
+            break;
+        }
+        names.emplace_back(entry->d_name);
     }
     closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    if (result == names_read::whole)
+        std::sort(names.begin(), names.end());
+    return result;
 }
 
 // False when an entry could not be stored: the listing of this folder stops there.
@@ -105,27 +133,34 @@ void list_folder(listing& l, const std::string& dir, int depth)
 {
     if (l.stopped)
         return;
-    if (depth > kListingMaxDepth) {
-        stop(l, dir, "folders nested too deep");
+    if (depth > l.bounds.depth) {
+        skip(l, dir, "folders nested too deep");
         return;
     }
     file_index_spin();
-    const char* dir_name = dir.empty() ? "/" : dir.c_str();
+    const char* dir_name = shown(dir);
     struct stat st;
     if (stat(dir_name, &st) != 0)
         return;
     folder_id id{st.st_dev, st.st_ino};
     if (std::find(l.open_folders.begin(), l.open_folders.end(), id) != l.open_folders.end())
         return;
-    l.open_folders.push_back(id);
 
-    for (const std::string& name : sorted_names(dir_name, l.entries_left)) {
+    std::vector<std::string> names;
+    switch (sorted_names(l, dir_name, names)) {
+    case names_read::whole:
+        break;
+    case names_read::too_many:
+        skip(l, dir, "too many entries");
+        return;
+    case names_read::total_passed:
+        stop(l, dir, "too many entries in all");
+        return;
+    }
+    l.open_folders.push_back(id);
+    for (const std::string& name : names) {
         if (l.stopped)
             break;
-        if (--l.entries_left < 0) {
-            stop(l, dir, "too many entries");
-            break;
-        }
         std::string path = dir + "/" + name;
         if (stat(path.c_str(), &st) != 0)
             continue;
@@ -143,9 +178,9 @@ void list_folder(listing& l, const std::string& dir, int depth)
 
 }  // namespace
 
-void list_folder_into(growable_array* entries, const char* folder, int priority)
+void list_folder_into(growable_array* entries, const char* folder, int priority, const listing_bounds& bounds)
 {
-    listing l{entries, strlen(folder), priority, {}, {}};
+    listing l{entries, strlen(folder), priority, {}, {}, bounds, bounds.names, bounds.skipped};
     std::string top = folder;
     while (!top.empty() && top.back() == '/')
         top.pop_back();

@@ -10,8 +10,20 @@
 
 inline constexpr int32_t kSeriesPlaces = 160;
 inline constexpr int32_t kSeriesMaxOpponents = 159;
-inline constexpr int32_t kSeriesMaxEvents = 1000;
 inline constexpr int32_t kSeriesFilePoints = 40;
+
+// What reading series may cost. Every ".series" among the data files is read at
+// start-up, and strangers' track folders hold them too. A season runs some twenty
+// rounds of two or three motos: 200 events is three times that, and 200 events at
+// their widest (two texts of 1023 characters and 80 numbers of 11 characters each) fit in
+// 1 MiB. In all, 10,000 events (26 MB of records) and 8 MiB of text (under a second
+// of scanning) hold fifty series at those bounds, or hundreds of honest ones, and a
+// page of the series menu shows 20, so 200 files are ten pages.
+inline constexpr int32_t kSeriesMaxEvents = 200;
+inline constexpr uint32_t kSeriesMaxFileBytes = 1 << 20;
+inline constexpr int32_t kSeriesMaxFiles = 200;
+inline constexpr int32_t kSeriesMaxEventsInAll = 10000;
+inline constexpr uint32_t kSeriesMaxBytesInAll = 8 << 20;
 
 struct series_event {
     const char* name;                       // interned
@@ -45,11 +57,12 @@ extern int32_t series_active_index;
 extern int32_t series_active_event;
 
 // Reads "@" + file name and its standings; 1 when the series is usable. On failure the
-// record owns nothing.
+// record owns nothing and one line says why. Within the bounds of one file.
 int series_read(series* s, const char* file_name);
 // Frees what a read series owns.
 void series_free(series* s);
-// Reads every data file ending ".series" into the table (start-up).
+// Reads every data file ending ".series" into the table (start-up), within the bounds
+// in all; a file that would pass them is refused with one line.
 void series_read_all();
 void series_free_all();
 // The round rankings of every completed event.

@@ -2,15 +2,18 @@
 //   "Title" or Title                   quoted (up to 1023 characters) or one word
 //   n Skill                            opponents 0..159; Novice, Amateur, else Expert
 //   n rider numbers                    series riders 0..n-1 (the player is rider n)
-//   E                                  events, 0..1000
+//   E                                  events, 0..200
 //   per event: name track              each quoted or one word; the track is listed
 //              minutes laps
 //              40 moto points          for places 1..40 (the rest score 0)
 //              40 round points         for round places 1..40; first 0 = no round ends
 // The standings file holds one line per completed event: the 1-based place of each
 // series rider, in series-rider order, each followed by a blank.
+// A file whose series needs more than 1 MiB of text, or more than 200 events, is
+// refused; bytes past the series are not read.
 #include "race/series.h"
 
+#include "foundation/capped_read.h"
 #include "foundation/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
@@ -23,6 +26,7 @@
 #include "race/race_values.h"
 #include "terrain/track_list.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -34,6 +38,12 @@ int32_t series_active_event = -1;
 namespace {
 
 constexpr int kTextWidth = 1023;
+
+// What is left to read: of one file, or of the start-up's reading in all.
+struct series_budget {
+    uint32_t bytes;
+    int32_t events;
+};
 
 // A quoted text or one word.
 bool read_text(vfs_file* f, char text[kTextWidth + 1])
@@ -90,7 +100,7 @@ const char* read_event(vfs_file* f, series_event* e)
 }
 
 // Null when the series is read, else why not.
-const char* read_body(vfs_file* f, series* s, const char* file_name)
+const char* read_body(vfs_file* f, series* s, const char* file_name, int32_t events_left)
 {
     char text[kTextWidth + 1];
     if (!read_text(f, text))
@@ -112,7 +122,9 @@ const char* read_body(vfs_file* f, series* s, const char* file_name)
             return "a rider number is out of range";
     int32_t events;
     if (vfs_scanf(f, "%d", &events) != 1 || events < 0 || events > kSeriesMaxEvents)
-        return "event count missing or outside 0..1000";
+        return "event count missing or outside 0..200";
+    if (events > events_left)
+        return "series events past 10000 in all";
     if (events > 0) {
         s->events = static_cast<series_event*>(mem_alloc(size_t(events) * sizeof(series_event)));
         if (!s->events)
@@ -170,14 +182,25 @@ void series_free(series* s)
     s->event_count = s->completed = 0;
 }
 
-int series_read(series* s, const char* file_name)
+namespace {
+
+// series_read within what is left; the bytes scanned and the events kept come off it.
+int read_within(series* s, const char* file_name, series_budget& left)
 {
     memset(s, 0, sizeof *s);
     vfs_file* f = vfs_open((std::string("@") + file_name).c_str(), "rb");
     if (!f)
         return 0;
-    const char* why = read_body(f, s, file_name);
+    const uint32_t start = f->position;
+    const uint32_t cap = std::min(kSeriesMaxFileBytes, left.bytes);
+    // One byte past the cap tells a series that needs more from one that just fits.
+    vfs_cap_rest(f, cap + 1);
+    const char* why = read_body(f, s, file_name, left.events);
+    const uint32_t scanned = f->position - start - (f->pushed_back >= 0 ? 1 : 0);
     vfs_close(f);
+    if (scanned > cap)
+        why = cap == kSeriesMaxFileBytes ? "longer than 1048576 bytes" : "series files past 8 MiB in all";
+    left.bytes -= std::min(scanned, left.bytes);
     if (why) {
         char line[1200];
         format_string(line, sizeof line, "Series %.900s refused: %s\n", file_name, why);
@@ -185,6 +208,7 @@ int series_read(series* s, const char* file_name)
         series_free(s);
         return 0;
     }
+    left.events -= s->event_count;
     const std::string path = std::string("@") + file_name + "_standings";
     s->standings_path = static_cast<char*>(xmalloc(path.size() + 1));
     memcpy(s->standings_path, path.c_str(), path.size() + 1);
@@ -193,16 +217,33 @@ int series_read(series* s, const char* file_name)
     return 1;
 }
 
+}  // namespace
+
+int series_read(series* s, const char* file_name)
+{
+    series_budget one{kSeriesMaxFileBytes, kSeriesMaxEvents};
+    return read_within(s, file_name, one);
+}
+
 void series_read_all()
 {
     series_free_all();
     array_init(&series_table, sizeof(series));
+    series_budget all{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll};
+    int32_t files = 0;
     char** names = file_index_list();
     for (; names && *names; ++names) {
         if (!str_ends_with(*names, ".series"))
             continue;
+        if (++files > kSeriesMaxFiles) {
+            char line[1200];
+            format_string(line, sizeof line, "Series %.900s refused: more than 200 series files, the rest not read\n",
+                          *names);
+            console_print(line);
+            break;
+        }
         series s;
-        if (series_read(&s, *names) && !array_push(&series_table, &s))
+        if (read_within(&s, *names, all) && !array_push(&series_table, &s))
             series_free(&s);
     }
 }

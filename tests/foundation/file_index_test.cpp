@@ -164,12 +164,11 @@ struct LogFile {
     std::string text() const { return read_file(dir / "log.txt"); }
 };
 
-// The log's "Listing stopped" lines.
-std::string stops(const std::string& console)
+// The log's "Listing skipped" and "Listing stopped" lines.
+std::string listing_lines(const std::string& console)
 {
     std::string kept;
-    for (size_t at = console.find("Listing stopped"); at != std::string::npos;
-         at = console.find("Listing stopped", at + 1))
+    for (size_t at = console.find("Listing s"); at != std::string::npos; at = console.find("Listing s", at + 1))
         kept += console.substr(at, console.find('\n', at) + 1 - at);
     return kept;
 }
@@ -199,14 +198,14 @@ TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
         p.check(file_index_find("out/outside.txt") == -1, "a linked folder outside");
         p.check(file_index_find("root/etc/passwd") == -1, "the root folder");
         p.check(file_index_find("file.txt") >= 0, "a linked file");
-        p.check(console.text().find("Listing stopped") == std::string::npos, "no bound reached");
+        p.same(listing_lines(console.text()), "", "no bound reached");
     });
 }
 
 // Links that fan out (each folder linking twice to the next) once listed 2^23 paths.
-// Depth and entries are bounded, the last accepted and the first refused tried; a stop
-// is one line naming the folder.
-TEST(IndexBuild, ListingStopsPastItsDepthOrEntriesWithOneLine)
+// Each folder past the depth bound is skipped with its own line, and skipping a
+// hundred stops the listing.
+TEST(IndexBuild, ListingSkipsFoldersPastTheDepthAndStopsAfterAHundred)
 {
     in_fresh_folders([](Problems& p, const TempDir&, const TempDir& game) {
         for (int i = 0; i < 23; ++i) {
@@ -219,45 +218,60 @@ TEST(IndexBuild, ListingStopsPastItsDepthOrEntriesWithOneLine)
         const bvtest::ChildCost cost = bvtest::run_measured([&game] {
             LogFile console;
             file_index_list();
+            const std::string lines = listing_lines(console.text());
             std::string deepest = game / "fan/d0";
             for (int i = 0; i < 15; ++i)
                 deepest += "/a";
-            return stops(console.text()) == "Listing stopped in " + deepest + ": folders nested too deep\n" ? 1 : 0;
+            const std::string first = "Listing skipped " + deepest + ": folders nested too deep\n";
+            int skipped = 0;
+            for (size_t at = lines.find("Listing skipped"); at != std::string::npos; at = lines.find("Listing skipped", at + 1))
+                ++skipped;
+            const size_t last = lines.rfind("Listing s");
+            return lines.starts_with(first) && skipped == kListingBounds.skipped &&
+                           lines.find(": too many folders skipped\n", last) != std::string::npos &&
+                           lines.compare(last, 16, "Listing stopped ") == 0
+                       ? 1
+                       : 0;
         });
         fprintf(stderr, "%s\n", bvtest::describe("23-folder fan-out of links", cost).c_str());
-        p.check(cost.finished && cost.result == 1, "the fan-out stops at the depth bound with one line");
+        p.check(cost.finished && cost.result == 1, "a hundred folders skipped past the depth, then a stop");
         p.check(cost.seconds < 2 && cost.grown_kib < 200 * 1024, bvtest::describe("fan-out", cost));
     });
-    for (int depth : {kListingMaxDepth, kListingMaxDepth + 1})
-        in_fresh_folders([depth](Problems& p, const TempDir&, const TempDir& game) {
-            std::string folder = game.path();
-            for (int i = 0; i < depth; ++i)
-                folder += "/n";
-            write_file(folder + "/deep.txt", "d");
-            write_file(game / "z.txt", "z");
+}
+
+// The totals of a listing, with bounds lowered so that few files reach them: two
+// folders past the names bound of 5 are skipped, each read no further than its sixth
+// name (19 names in all: 4 at the top, 3 in a, 6 in each big folder); one name fewer
+// in all, or one skip fewer, stops the listing there and z.txt is not listed.
+TEST(IndexBuild, ListingTotalsCountTheNamesReadFromSkippedFolders)
+{
+    const struct {
+        listing_bounds bounds;
+        const char* lines;   // "%s" is the game folder
+        bool z_listed;
+    } cases[] = {
+        {{5, 16, 19, 2}, "Listing skipped %s/big1: too many entries\nListing skipped %s/big2: too many entries\n", true},
+        {{5, 16, 18, 2}, "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many entries in all\n",
+         false},
+        {{5, 16, 19, 1}, "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many folders skipped\n",
+         false},
+    };
+    for (const auto& c : cases)
+        in_fresh_folders([&c](Problems& p, const TempDir&, const TempDir& game) {
+            for (const char* file : {"a/1", "a/2", "a/3", "z.txt"})
+                write_file(game / file, "");
+            for (int i = 0; i < 50; ++i)
+                for (const char* big : {"big1/", "big2/"})
+                    write_file(game / (big + std::to_string(i)), "");
+            file_index_listing_bounds = c.bounds;
             LogFile console;
             file_index_list();
-            const bool listed = depth <= kListingMaxDepth;
-            p.check((file_index_find("z.txt") >= 0) == listed, "the listing goes on to the end " + std::to_string(depth));
-            const std::string stop = "Listing stopped in " + folder + ": folders nested too deep\n";
-            p.same(stops(console.text()), listed ? "" : stop, "depth " + std::to_string(depth));
-        });
-    // One folder of 999 files reached through itself and 99 links, and 100 names at the
-    // top: 100,000 names; one more file at the top passes the bound at the last name.
-    for (int extra : {0, 1})
-        in_fresh_folders([extra](Problems& p, const TempDir&, const TempDir& game) {
-            for (int i = 0; i < 999; ++i)
-                write_file(game / ("f/" + std::to_string(i)), "");
-            for (int i = 0; i < 99; ++i)
-                symlink("f", (game / ("l" + std::to_string(100 + i))).c_str());
-            if (extra)
-                write_file(game / "a.txt", "a");
-            LogFile console;
-            file_index_list();
-            const std::string stop = "Listing stopped in " + (game / "l198") + ": too many entries\n";
-            p.same(stops(console.text()), extra ? stop : "", "entries");
-            p.check((file_index_find("l198/998") >= 0) == !extra, "the last name");
-            p.check(file_index_find("l198/997") >= 0, "the name before it");
+            char lines[1000];
+            snprintf(lines, sizeof lines, c.lines, game.path().c_str(), game.path().c_str());
+            const std::string name = "bounds " + std::to_string(c.bounds.names) + "/" + std::to_string(c.bounds.skipped);
+            p.same(listing_lines(console.text()), lines, name);
+            p.check(file_index_find("a/3") >= 0 && file_index_find("big1/0") == -1, name + ": a listed, big1 not");
+            p.check((file_index_find("z.txt") >= 0) == c.z_listed, name + ": z.txt");
         });
 }
 

@@ -8,7 +8,9 @@
 #include "race/race_state.h"
 #include "race/series.h"
 #include "sim/sim_fixture.h"
+#include "support/archive_bytes.h"
 #include "support/fresh_process.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
 #include "terrain/track_list.h"
 
@@ -159,7 +161,7 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
         series_text(many_opponents, {}),
         series_text("Cup -1 Expert", {}),
         series_text("Cup 1 Expert 20", {short_points}),
-        "Cup 1 Expert 20 1001\n",
+        "Cup 1 Expert 20 201\n",
         "Cup 1 Expert 20 -1\n",
         "Cup 1 Expert 20 2147483647\n",
         "Cup 2 Expert 20\n",
@@ -202,8 +204,58 @@ TEST_F(Series, DamagedSeriesFilesAreRejected)
     EXPECT_EQ(s.events[1].minutes, 0);
     ASSERT_EQ(read("zero.series", series_text("Cup 1 Expert 0", {Event{}})), 1);
     EXPECT_EQ(s.opponents[0], 0);
-    ASSERT_EQ(read("most.series", series_text("Cup 0 Expert", std::vector<Event>(1000))), 1);
-    EXPECT_EQ(s.event_count, 1000);
+}
+
+// The text made exactly `bytes` long by spaces after its one-word title; it ends on its
+// last number, so the reader needs every byte.
+std::string sized(std::string text, size_t bytes)
+{
+    while (!text.empty() && isspace(static_cast<unsigned char>(text.back())))
+        text.pop_back();
+    text.insert(text.find(' '), bytes - text.size(), ' ');
+    return text;
+}
+
+// A file is read whole at 200 events and 1 MiB, and refused one past either. Bytes
+// after the series are not read; the file of 1000 events against 159 riders
+// and a small gzip file of 512 MiB of blanks are refused at once.
+TEST_F(Series, AFileIsReadWithinItsEventsAndBytes)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        int32_t events;   // -1: refused
+        const char* why;
+    } cases[] = {
+        {"most.series", series_text("Cup 0 Expert", std::vector<Event>(200)), 200, ""},
+        {"past.series", series_text("Cup 0 Expert", std::vector<Event>(201)), -1, "event count missing or outside 0..200"},
+        {"mib.series", sized(series_text("Cup 0 Expert", std::vector<Event>(2)), 1 << 20), 2, ""},
+        {"over.series", sized(series_text("Cup 0 Expert", std::vector<Event>(2)), (1 << 20) + 1), -1,
+         "longer than 1048576 bytes"},
+        {"tail.series", sized(series_text("Cup 0 Expert", {Event{}}), 1 << 20) + "\n" + std::string(2 << 20, 'x'), 1, ""},
+    };
+    for (const auto& c : cases) {
+        const simtest::LogCapture said;
+        EXPECT_EQ(read(c.name, c.text), c.events >= 0 ? 1 : 0) << c.name;
+        if (c.events >= 0)
+            EXPECT_EQ(s.event_count, c.events) << c.name;
+        else
+            EXPECT_TRUE(said.contains(std::string("Series ") + c.name + " refused: " + c.why)) << said.text();
+    }
+    std::string riders = "Swamp 159 Expert";
+    for (int i = 0; i < 159; ++i)
+        riders += " " + std::to_string(20 + i);
+    bvtest::write_file(user_file("swamp.series"), series_text(riders, std::vector<Event>(1000)));
+    bvtest::write_file(user_file("blank.series.gz"), bvtest::gzip_repeated(' ', size_t(512) << 20));
+    for (const char* name : {"swamp.series", "blank.series"}) {
+        const bvtest::ChildCost cost = bvtest::run_measured([name] {
+            series one{};
+            return series_read(&one, name);
+        });
+        fprintf(stderr, "%s\n", bvtest::describe(name, cost).c_str());
+        EXPECT_TRUE(cost.finished && cost.result == 0) << name;
+        EXPECT_TRUE(cost.seconds < 2 && cost.grown_kib < 200 * 1024) << bvtest::describe(name, cost);
+    }
 }
 
 TEST_F(Series, TheStandingsFileCountsCompleteLinesOfValidPlaces)
@@ -431,6 +483,61 @@ TEST(SeriesFiles, TracksComeFromTheTrackListAndTheBundledSeriesReads)
         }
         return p.text;
     });
+}
+
+// Start-up reads at most 10,000 events, 8 MiB and 200 files of series in all: each
+// read whole at its bound, and the next file refused with one line. Files of the same
+// name sort in the order written here.
+TEST(SeriesFiles, StartUpReadsWithinItsBoundsInAll)
+{
+    const Event alpha{"M", "tracks/alpha"};
+    const std::string full = series_text("E 0 Novice", std::vector<Event>(200, alpha));
+    const std::string mib = sized("A 0 Novice 0", 1 << 20);
+    const struct {
+        std::vector<std::pair<std::string, std::string>> files;
+        int32_t read;
+        const char* lines;
+    } cases[] = {
+        {{{"e", full}, {"f", series_text("F 0 Novice", {alpha})}, {"g", "G 0 Novice 0"}}, 51,
+         "Series f.series refused: series events past 10000 in all\n"},
+        {{{"a", mib}, {"b", sized("B 0 Novice 0", (1 << 20) - 12)}, {"c", "C 0 Novice 0"}, {"d", "D 0 Novice 0"}}, 9,
+         "Series d.series refused: series files past 8 MiB in all\n"},
+        {{{"a", mib}, {"b", sized("B 0 Novice 0", (1 << 20) - 12)}, {"c", "CC 0 Novice 0"}}, 8,
+         "Series c.series refused: series files past 8 MiB in all\n"},
+        {{{"x", "X 0 Novice 0"}, {"y", "Y 0 Novice 0"}, {"z", "Z 0 Novice 0"}}, 200,
+         "Series y.series refused: more than 200 series files, the rest not read\n"},
+    };
+    for (const auto& c : cases) {
+        bvtest::TempDir root;
+        bvtest::make_dirs(root / "user/Brovanta");
+        bvtest::write_file(root / "game/tracks/alpha/terrain.hf", "x");
+        // "e": 50 files, "a": 7 files, "x": 200 files; the others one each.
+        for (const auto& [stem, text] : c.files) {
+            const int copies = stem == "e" ? 50 : stem == "a" ? 7 : stem == "x" ? 200 : 1;
+            for (int i = 0; i < copies; ++i)
+                bvtest::write_file(root / ("user/Brovanta/" + stem + (copies > 1 ? std::to_string(1000 + i) : "") + ".series"),
+                                   text);
+        }
+        const std::string user = root / "user", game = root / "game";
+        const std::string expected = c.lines;
+        const int32_t read = c.read;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            bvtest::use_folders(user, game);
+            p.check(scan_tracks() == 1, "tracks found");
+            const bvtest::ChildCost cost = bvtest::run_measured([&] {
+                const simtest::LogCapture said;
+                series_read_all();
+                std::string refused;
+                for (size_t at = said.text().find("Series "); at != std::string::npos; at = said.text().find("Series ", at + 1))
+                    refused += said.text().substr(at, said.text().find('\n', at) + 1 - at);
+                return series_count() == read && refused == expected ? 1 : 0;
+            });
+            p.check(cost.finished && cost.result == 1, expected);
+            p.check(cost.seconds < 2 && cost.grown_kib < 200 * 1024, bvtest::describe(expected, cost));
+            return p.text;
+        });
+    }
 }
 
 }  // namespace

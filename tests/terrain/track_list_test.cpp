@@ -1,8 +1,9 @@
 // The track list from a data index of its own: a gzip-only terrain counts, a folder
 // without "desc" is titled by its name, titles are ordered ignoring case and equal
 // ones keep their index order, an index without terrain has no tracks, and a title
-// is one line of bounded length.
+// is one line of bounded length, and a folder past a listing bound hides no other.
 #include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/front_door.h"
 #include "support/archive_bytes.h"
 #include "support/console_capture.h"
@@ -91,3 +92,48 @@ TEST(TrackList, TitleIsOneBoundedLine)
         return p.text;
     });
 }
+
+// A downloaded folder with too many names, or nested too deep, is left out on its own
+// with one line naming it: the tracks listed after it stay. At each bound the folder
+// is listed whole, the track inside it too.
+TEST(TrackList, AFolderPastAListingBoundHidesNoOtherTrack)
+{
+    for (int past : {0, 1})
+        bvtest::in_fresh_process([past] {
+            bvtest::Problems p;
+            bvtest::TempDir root;
+            const std::string tracks = root / "user/Brovanta/tracks";
+            // The real names bound takes 100,000 files to reach: a lower one stands in.
+            file_index_listing_bounds.folder_names = 40;
+            const std::string junk = tracks + "/aaa_download/junk";
+            bvtest::write_file(junk + "/terrain.hf", "x");
+            for (int i = 1; i < 40 + past; ++i)
+                bvtest::write_file(junk + "/" + std::to_string(i), "");
+            // The user folder lies at depth 0, "tracks" at 1 and "aaa_deep" at 2.
+            std::string deep = tracks + "/aaa_deep";
+            for (int depth = 2; depth < kListingBounds.depth + past; ++depth)
+                deep += "/n";
+            bvtest::write_file(deep + "/terrain.hf", "x");
+            bvtest::write_file(tracks + "/zz/terrain.hf", "x");
+            bvtest::use_folders(root / "user", root / "game");
+            ConsoleCapture lines;
+            scan_tracks();
+            std::string listed;
+            for (int i = 0; i < track_count; ++i)
+                listed += std::string(track_list[i].folder) + ";";
+            const std::string deep_track = deep.substr(deep.find("tracks/aaa_deep")) + ";";
+            p.same(listed, past ? "tracks/zz;" : deep_track + "tracks/aaa_download/junk;tracks/zz;", "tracks");
+            std::string said;
+            for (size_t at = lines.text().find("Listing s"); at != std::string::npos;
+                 at = lines.text().find("Listing s", at + 1))
+                said += lines.text().substr(at, lines.text().find('\n', at) + 1 - at);
+            p.same(said,
+                   past ? "Listing skipped " + deep + ": folders nested too deep\nListing skipped " + junk +
+                              ": too many entries\n"
+                        : "",
+                   "lines");
+            free_track_list();
+            return p.text;
+        });
+}
+
