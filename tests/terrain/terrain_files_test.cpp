@@ -314,8 +314,9 @@ TEST(TerrainFiles, SaveRoundTripsByteForByte)
     EXPECT_EQ(flat.t->heights[13], 7.5f);
     EXPECT_EQ(flat.digest_text(), digest_of(std::vector<uint16_t>(25, 0)));
 
-    // Ranges -top..top whose span is past the largest float (3.4e38) or just within
-    // it (1.7e38): the save keeps every sample, and the saved pair loads the same heights.
+    // Ranges -top..top whose span is past the largest float (3.4e38), or so near it
+    // that its reciprocal is below the smallest normal float: the save keeps every
+    // sample, and the saved pair loads the same heights.
     for (const float top : {3.4e38f, 1.75e38f, 1.7e38f}) {
         remove_folder("tracks/wide");
         put("tracks/wide/terrain.hf", inline_heights(1, 2.0f, -top, top, samples));
