@@ -26,11 +26,12 @@ struct netpbm_header {
     int w = 0, h = 0, maximum = 0;
 };
 
+// The sizes are the caller's to check.
 int read_header(vfs_file* f, netpbm_header* hd)
 {
     if (!image_header_int(f, &hd->w) || !image_header_int(f, &hd->h) || !image_header_int(f, &hd->maximum))
         return 0;
-    return image_dimensions_ok(hd->w, hd->h) && hd->maximum >= 1 && hd->maximum <= 65535;
+    return hd->maximum >= 1 && hd->maximum <= 65535;
 }
 
 uint8_t scale(int64_t v, int maximum)
@@ -40,18 +41,21 @@ uint8_t scale(int64_t v, int maximum)
     return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
 }
 
-// Reads n samples into out; 0 when the data ends too early to be used (see
-// image_short_data_usable). Usable data that ends early is filled once from the first
-// missing sample (0 for raw data, the scaled -1 of an unreadable text sample: 0 too).
+// Reads n samples into out (or drops them when out is null); 0 when the data ends too
+// early to be used (see image_short_data_usable). Usable data that ends early is filled
+// once from the first missing sample (0 for raw data, the scaled -1 of an unreadable
+// text sample: 0 too).
 int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
 {
     size_t done = 0;
     if (!raw) {
         for (int v = 0; done < n && image_header_int(f, &v); ++done)
-            out[done] = scale(v, maximum);
+            if (out)
+                out[done] = scale(v, maximum);
         if (done < n && !image_short_data_usable(done, n))
             return 0;
-        std::fill(out + done, out + n, scale(-1, maximum));
+        if (out)
+            std::fill(out + done, out + n, scale(-1, maximum));
         return 1;
     }
     vfs_getc(f);
@@ -61,7 +65,7 @@ int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
         const size_t want = std::min<size_t>(n - done, 65536);
         const int got = std::max(vfs_read(f, chunk.data(), static_cast<int>(want * bytes)), 0);
         const size_t whole = static_cast<size_t>(got) / bytes;
-        for (size_t i = 0; i < whole; ++i) {
+        for (size_t i = 0; out && i < whole; ++i) {
             const int v = bytes == 2 ? chunk[2 * i] << 8 | chunk[2 * i + 1] : chunk[i];
             out[done + i] = scale(v, maximum);
         }
@@ -69,6 +73,8 @@ int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
             size_t filled = done + whole;
             if (!image_short_data_usable(filled, n))
                 return 0;
+            if (!out)
+                return 1;
             // A half sample at the end reads with its missing byte as 0.
             if (bytes == 2 && got % 2)
                 out[filled++] = scale(chunk[2 * whole] << 8, maximum);
@@ -85,7 +91,7 @@ int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
 int image_read_ppm(const char* word, vfs_file* f, uint8_t** pixels, int* w, int* h)
 {
     netpbm_header hd;
-    if (!read_header(f, &hd))
+    if (!read_header(f, &hd) || !image_dimensions_ok(hd.w, hd.h))
         return 0;
     uint8_t* chain = chain_alloc(hd.w, hd.h, 3);
     if (!read_samples(f, strcmp(word, "P6") == 0, hd.maximum, chain, static_cast<size_t>(hd.w) * hd.h * 3)) {
@@ -112,9 +118,11 @@ int pgm_read_sized(vfs_file* f, int want_w, int want_h, uint8_t** pixels, int* w
     netpbm_header hd;
     if (!read_header(f, &hd))
         return 0;
+    // A size the caller asks for is its own bound (a terrain's 8193 x 8193 shadows are
+    // past the image limit); any other must be within the limit.
     *w = hd.w;
     *h = hd.h;
-    if (want_w > 0 && (hd.w != want_w || hd.h != want_h))
+    if (want_w > 0 ? hd.w != want_w || hd.h != want_h : !image_dimensions_ok(hd.w, hd.h))
         return 0;
     const size_t n = static_cast<size_t>(hd.w) * hd.h;
     auto* out = static_cast<uint8_t*>(xmalloc(n));
@@ -124,4 +132,14 @@ int pgm_read_sized(vfs_file* f, int want_w, int want_h, uint8_t** pixels, int* w
     }
     *pixels = out;
     return 1;
+}
+
+int pgm_samples_present(vfs_file* f, int64_t max_samples)
+{
+    char word[16] = "";
+    netpbm_header hd;
+    if (vfs_scanf(f, "%15s", word) != 1 || !read_header(f, &hd) || hd.w < 1 || hd.h < 1 ||
+        int64_t(hd.w) * hd.h > max_samples)
+        return 1;
+    return read_samples(f, word[0] && word[1] == '5', hd.maximum, nullptr, size_t(hd.w) * size_t(hd.h));
 }

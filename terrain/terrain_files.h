@@ -41,6 +41,9 @@ int terrain_write_heights(terrain_state* terrain, const char* folder);
 
 // "shadows.pgm" (brightness, stored inverted). 1 also when the file is missing.
 int terrain_read_shadows(terrain_state* terrain, const char* folder);
+// 0, with the console line, when "shadows.pgm" holds far less than its header
+// declares; the grid need not exist yet, so such a file costs no grid.
+int terrain_shadows_present(const char* folder);
 // "tilemap", each byte clamped to the last tile. 0 when missing or short.
 int terrain_read_tilemap(terrain_state* terrain, const char* folder);
 // "decals": appends every readable line's decal, with its maps, and buckets them.

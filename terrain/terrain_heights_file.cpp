@@ -9,6 +9,7 @@
 #include "terrain/terrain_files.h"
 #include "terrain/save_set.h"
 
+#include "foundation/capped_read.h"
 #include "foundation/fresh_file.h"
 #include "foundation/memory.h"
 #include "foundation/ripemd160.h"
@@ -46,27 +47,25 @@ inline float sample_height(float low, float high, uint32_t v)
     return float(double(low) + (double(high) - double(low)) * double(v) / 65535.0);
 }
 
-bool read_inline(terrain_state* t, vfs_file* f, ripemd160_ctx* digest)
+// The inline samples are read before the grid is made, and kept only as they
+// arrive: a header that declares the largest grid over a few bytes costs those bytes
+// and is refused, instead of a gigabyte of grid and seconds of filling it.
+size_t inline_bytes(int32_t n)
+{
+    const size_t side = (size_t(1) << (n + 1)) + 1;
+    return side * side * 2;
+}
+
+void use_inline(terrain_state* t, const capped_bytes& bytes, ripemd160_ctx* digest)
 {
     const size_t count = size_t(t->size) * size_t(t->size);
-    std::vector<uint8_t> bytes(count * 2);
-    size_t got = 0;
-    while (got < bytes.size()) {
-        const size_t chunk = std::min<size_t>(bytes.size() - got, 1 << 20);
-        const int n = vfs_read(f, bytes.data() + got, int(chunk));
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
-    if (got < bytes.size())
-        return false;
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data);
     // The file holds the samples as the digest takes them.
-    ripemd160_update(digest, bytes.data(), bytes.size());
+    ripemd160_update(digest, b, count * 2);
     for (size_t k = 0; k < count; ++k) {
-        const uint16_t v = uint16_t(bytes[2 * k] | (bytes[2 * k + 1] << 8));
+        const uint16_t v = uint16_t(b[2 * k] | (b[2 * k + 1] << 8));
         t->heights[k] = sample_height(t->min_height, t->max_height, v);
     }
-    return true;
 }
 
 bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
@@ -118,27 +117,38 @@ int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_ou
     }
     int32_t n = 0;
     float cell = 0, low = 0, high = 0;
-    if (vfs_scanf(f, "%d %f %f %f ", &n, &cell, &low, &high) != 4 || !terrain_alloc(t, n, cell, low, high)) {
+    if (vfs_scanf(f, "%d %f %f %f ", &n, &cell, &low, &high) != 4 || !terrain_grid_ok(n, cell, low, high)) {
         bad_header();
         vfs_close(f);
         return 0;
     }
     const int next = vfs_getc(f);
+    capped_bytes samples{nullptr, 0, 0};
+    if (next == ':') {
+        samples = vfs_read_rest_capped(f, uint32_t(inline_bytes(n)));
+        if (!samples.data || samples.length < inline_bytes(n)) {
+            mem_free(samples.data);
+            vfs_close(f);
+            say("Error reading heights: '%.900s' is too short", (base + "terrain.hf").c_str());
+            return 0;
+        }
+    }
+    vfs_close(f);
+    if (!terrain_alloc(t, n, cell, low, high)) {
+        mem_free(samples.data);
+        bad_header();
+        return 0;
+    }
 
     ripemd160_ctx digest;
     ripemd160_init(&digest);
-    bool ok = true;
-    if (next == ':') {
-        ok = read_inline(t, f, &digest);
-        if (!ok)
-            say("Error reading heights: '%.900s' is too short", (base + "terrain.hf").c_str());
+    if (samples.data) {
+        use_inline(t, samples, &digest);
+        mem_free(samples.data);
     } else if (!read_png(t, base + "terrain.png", &digest)) {
         // The ground stays flat at the minimum, as the grid was made.
         say("Can't open '%.950s'", (base + "terrain.png").c_str());
     }
-    vfs_close(f);
-    if (!ok)
-        return 0;
     ripemd160_final(&digest);
     for (int k = 0; k < 20; ++k)
         digest_out[k] = digest.digest[k];
@@ -163,10 +173,12 @@ int terrain_write_heights(terrain_state* t, const char* folder)
     const float file_low = as_written(low), file_high = as_written(high);
     std::vector<uint16_t> samples(points, 0);
     if (file_high > file_low) {
-        const float scale = 1.0f / (file_high - file_low);
+        // In double: a range wider than the largest float (-3e38..3e38) overflows a
+        // float span, and every sample would come out 0.
+        const double scale = 1.0 / (double(file_high) - double(file_low));
         for (size_t k = 0; k < points; ++k) {
-            const float v = (t->heights[k] - file_low) * scale * 65535.0f + 0.5f;
-            samples[k] = uint16_t(v >= 65535.0f ? 65535 : (v >= 0.0f ? int(v) : 0));
+            const double v = (double(t->heights[k]) - double(file_low)) * scale * 65535.0 + 0.5;
+            samples[k] = uint16_t(v >= 65535.0 ? 65535 : (v >= 0.0 ? int(v) : 0));
         }
     }
 

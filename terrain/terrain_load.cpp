@@ -1,4 +1,4 @@
-// Loading a track folder's terrain: heights, the level-of-detail pyramid, shadows,
+// Loading a track folder's terrain: heights and shadows, the level-of-detail pyramid,
 // tiles and their atlas, the tile map, the detail levels and the decals, with the GL
 // objects that draw them. A failure frees whatever was made.
 #include "foundation/ripemd160.h"
@@ -78,7 +78,11 @@ int terrain_load(terrain_state* t, const char* folder)
     terrain_init(t);
     progress_log_reset("Loading terrain");
     uint8_t digest[20];
-    if (!terrain_read_heights(t, folder, digest))
+    // A shadows file is refused before it costs the grid (far too little data for its
+    // header), or else before the level-of-detail pyramid (any other fault): the
+    // largest grid alone takes seconds and most of a gigabyte to make.
+    if (!terrain_shadows_present(folder) || !terrain_read_heights(t, folder, digest) ||
+        !terrain_read_shadows(t, folder))
         return fail(t);
     progress_dots("Loading heights");
     if (verbose_level == 2) {
@@ -99,8 +103,6 @@ int terrain_load(terrain_state* t, const char* folder)
         return fail(t);
 
     progress_log_reset("Loading shadows");
-    if (!terrain_read_shadows(t, folder))
-        return fail(t);
     terrain_shadow_texture_create(t);
     progress_done("Loading shadows");
     memory_line("%lu bytes texture memory used before ground tiles loaded\n");

@@ -73,6 +73,19 @@ int terrain_read_shadows(terrain_state* t, const char* folder)
     return 1;
 }
 
+int terrain_shadows_present(const char* folder)
+{
+    vfs_file* f = vfs_open(path_in(folder, "shadows.pgm").c_str(), "rb");
+    if (!f)
+        return 1;
+    const int64_t side = (int64_t{1} << (kTerrainMaxExponent + 1)) + 1;
+    const int present = pgm_samples_present(f, side * side);
+    vfs_close(f);
+    if (!present)
+        console_print("Error reading shadows");
+    return present;
+}
+
 int terrain_read_tilemap(terrain_state* t, const char* folder)
 {
     const std::string name = path_in(folder, "tilemap");

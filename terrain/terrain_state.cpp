@@ -110,12 +110,17 @@ void terrain_init(terrain_state* terrain)
         }
 }
 
-int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, float max_height)
+int terrain_grid_ok(int32_t n, float cell, float min_height, float max_height)
 {
     // A cell below 1/256 would make the 10-unit smoothing window and the detail-window
     // sizing run over millions of points; nothing real is that fine.
-    if (n < 0 || n > kTerrainMaxExponent || !std::isfinite(cell) || cell < 1.0f / 256.0f ||
-        cell > 1048576.0f || !std::isfinite(min_height) || !std::isfinite(max_height))
+    return n >= 0 && n <= kTerrainMaxExponent && std::isfinite(cell) && cell >= 1.0f / 256.0f &&
+           cell <= 1048576.0f && std::isfinite(min_height) && std::isfinite(max_height);
+}
+
+int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, float max_height)
+{
+    if (!terrain_grid_ok(n, cell, min_height, max_height))
         return 0;
 
     const int32_t side = (1 << (n + 1)) + 1;

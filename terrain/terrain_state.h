@@ -218,6 +218,8 @@ void terrain_init(terrain_state* terrain);
 // finite number in [1/256, 2^20], or heights that are not finite; 0 on refusal or
 // when memory runs out, with nothing allocated.
 int terrain_alloc(terrain_state* terrain, int32_t n, float cell, float min_height, float max_height);
+// The same checks alone: 1 when terrain_alloc would take these values.
+int terrain_grid_ok(int32_t n, float cell, float min_height, float max_height);
 
 // Releases every array and decal list and leaves the record ready for the next load.
 void terrain_free(terrain_state* terrain);

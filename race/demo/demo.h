@@ -10,6 +10,7 @@
 // Versions 4 and 5 are read too: after the header, one frame per tick of R records of
 // 26 or 39 bytes.
 #pragma once
+#include "race/rider_history.h"
 #include "sim/packed_state.h"
 
 #include <cstdint>
@@ -22,6 +23,10 @@ inline constexpr int kDemoTextCap = 1023;      // longest chat, erode or script 
 inline constexpr int kDemoTextPerSecond = 1024;
 inline constexpr int kDemoEntrySize = 1 + 4 + kPackedStateSize;   // one state of a type-1 block
 inline constexpr int kDemoBlockHead = 9;
+// The largest states block a recorder writes: every rider with a full history of
+// states not yet written (160 x 128 entries, 880 KiB). The reader skips a larger one
+// whole instead of feeding the histories for seconds.
+inline constexpr uint32_t kDemoStatesMax = uint32_t(kDemoRiders) * uint32_t(kHistoryLength) * uint32_t(kDemoEntrySize);
 
 enum demo_block_type : uint8_t {
     demo_block_states = 1,

@@ -246,7 +246,7 @@ bool read_block(vfs_file* f)
     const int64_t body = start + kDemoBlockHead, end = body + int64_t(length);
     const uint8_t type = head[8];
     const uint32_t kept = length < uint32_t(kDemoTextCap) ? length : uint32_t(kDemoTextCap);
-    if (type == demo_block_states && length % kDemoEntrySize == 0) {
+    if (type == demo_block_states && length % kDemoEntrySize == 0 && length <= kDemoStatesMax) {
         if (demo_reader.first_block_tick == -1)
             first_state_block(tick);
         if (!read_states(f, length))

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <map>
 
+#include <unistd.h>
+
 using namespace trackfiles;
 
 namespace {
@@ -111,6 +113,22 @@ TEST(TerrainFiles, BadHeadersAndShortDataAreRefused)
     Loaded short_samples("tracks/bad");
     EXPECT_EQ(short_samples.ok, 0);
     EXPECT_NE(short_samples.console.find("tracks/bad/terrain.hf' is too short"), std::string::npos);
+    const std::string whole = inline_heights(1, 1, 0, 1, ramp());
+    put("tracks/bad/terrain.hf", whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(Loaded("tracks/bad").ok, 0) << "one byte short";
+
+    // The largest grid's header over 100 bytes of samples is refused on what the file
+    // holds, before the grid is made: it costs its own length, not a gigabyte.
+    put("tracks/bad/terrain.hf", "12 1 0 1\n:" + std::string(100, 'x'));
+    const bvtest::ChildCost cost = bvtest::run_measured([] {
+        Loaded l("tracks/bad");
+        return l.ok == 0 && l.t->heights == nullptr && l.console.find("is too short") != std::string::npos;
+    });
+    std::fprintf(stderr, "%s\n", bvtest::describe("heights 8193x8193 over 100 bytes", cost).c_str());
+    EXPECT_TRUE(cost.finished && cost.result == 1);
+    EXPECT_LT(cost.seconds, 2.0) << bvtest::describe("heights", cost);
+    EXPECT_LT(cost.grown_kib, 200 * 1024) << bvtest::describe("heights", cost);
+
     remove_folder("tracks/none");
     EXPECT_EQ(Loaded("tracks/none").console, "Can't open '@tracks/none/terrain.hf'\n");
 
@@ -153,6 +171,45 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
         EXPECT_LT(cost.seconds, 0.5) << bvtest::describe(name, cost);
     }
     EXPECT_NE(console.text().find("Bad shadow dimensions (8192x8192)"), std::string::npos);
+
+    // At the largest grid, 8193 x 8193 (past the image limit): a header over a few
+    // bytes is refused at the cost of those bytes; a whole file (sparse: zeros, all
+    // lit) is read.
+    auto cap = std::make_unique<terrain_state>();
+    terrain_init(cap.get());
+    cap->size = 8193;
+    std::vector<uint8_t> cap_shadow(size_t(cap->size) * size_t(cap->size), 7);
+    cap->shadow = cap_shadow.data();
+    put("tracks/shade/shadows.pgm", "P5\n8193 8193\n255\n" + std::string(100, 'x'));
+    const bvtest::ChildCost cost =
+        bvtest::run_measured([&] { return terrain_read_shadows(cap.get(), "tracks/shade") == 0 ? 1 : 0; });
+    std::fprintf(stderr, "%s\n", bvtest::describe("shadows 8193x8193 over 100 bytes", cost).c_str());
+    EXPECT_TRUE(cost.finished && cost.result == 1);
+    EXPECT_LT(cost.seconds, 2.0) << bvtest::describe("shadows", cost);
+    EXPECT_LT(cost.grown_kib, 200 * 1024) << bvtest::describe("shadows", cost);
+    // In a track's load such a file is refused before the largest grid is made for it
+    // (seconds and most of a gigabyte of its own).
+    put("tracks/capload/terrain.hf", "12 1 0 1\n");
+    for (const char* word : {"P5", "P2"}) {
+        put("tracks/capload/shadows.pgm", std::string(word) + "\n8193 8193\n255\n" + std::string(100, '1'));
+        const bvtest::ChildCost load = bvtest::run_measured([] {
+            auto loaded = std::make_unique<terrain_state>();
+            ConsoleCapture refusal;
+            return terrain_load(loaded.get(), "tracks/capload") == 0 &&
+                   refusal.text().find("Error reading shadows") != std::string::npos;
+        });
+        const std::string name = std::string(word) + " shadows 8193x8193 over 100 bytes, in a load";
+        std::fprintf(stderr, "%s\n", bvtest::describe(name, load).c_str());
+        EXPECT_TRUE(load.finished && load.result == 1) << name;
+        EXPECT_LT(load.seconds, 2.0) << bvtest::describe(name, load);
+        EXPECT_LT(load.grown_kib, 200 * 1024) << bvtest::describe(name, load);
+    }
+    const std::string header = "P5\n8193 8193\n255\n";
+    put("tracks/shade/shadows.pgm", header);
+    ASSERT_EQ(truncate(path("tracks/shade/shadows.pgm").c_str(), off_t(header.size() + cap_shadow.size())), 0);
+    EXPECT_EQ(terrain_read_shadows(cap.get(), "tracks/shade"), 1);
+    EXPECT_EQ(cap_shadow.front(), 255);
+    EXPECT_EQ(cap_shadow.back(), 255);
 
     t->tile_count = 3;
     put("tracks/shade/tilemap", std::string("\x00\x01\x02\xff", 4));
@@ -256,6 +313,22 @@ TEST(TerrainFiles, SaveRoundTripsByteForByte)
     ASSERT_EQ(flat.ok, 1);
     EXPECT_EQ(flat.t->heights[13], 7.5f);
     EXPECT_EQ(flat.digest_text(), digest_of(std::vector<uint16_t>(25, 0)));
+
+    // Ranges -top..top whose span is past the largest float (3.4e38), or so near it
+    // that its reciprocal is below the smallest normal float: the save keeps every
+    // sample, and the saved pair loads the same heights.
+    for (const float top : {3.4e38f, 1.75e38f, 1.7e38f}) {
+        remove_folder("tracks/wide");
+        put("tracks/wide/terrain.hf", inline_heights(1, 2.0f, -top, top, samples));
+        put("tracks/wide/tilemap", std::string(4, '\0'));
+        Loaded wide("tracks/wide");
+        ASSERT_EQ(wide.ok, 1) << wide.console;
+        ASSERT_EQ(terrain_save_to(wide.t.get(), "tracks/wide", &light), 1);
+        Loaded back("tracks/wide");
+        ASSERT_EQ(back.ok, 1) << back.console;
+        EXPECT_EQ(back.digest_text(), digest_of(samples)) << top;
+        EXPECT_EQ(std::memcmp(back.t->heights, wide.t->heights, 25 * sizeof(float)), 0) << top;
+    }
 }
 
 TEST(TerrainFiles, AFailedSaveNeverLeavesAMismatchedPair)

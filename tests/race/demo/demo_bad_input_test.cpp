@@ -8,12 +8,15 @@
 #include "sim/race_clock.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
+#include "support/measured_child.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <random>
+
+#include <unistd.h>
 
 using namespace demotest;
 
@@ -239,6 +242,45 @@ TEST(DemoBadInput, DamagedBlocksAreSkippedOrEndTheReading)
         for (int32_t k = 0; k < kHistoryLength; ++k)
             held += history_ticks[10][k] >= 0;
         p.check(held == 1 && history_ticks[10][history_newest[10]] == 0, "entry tick 0 kept, -1 dropped");
+
+        // A states block is read up to the most a recorder writes, 160 riders with 128
+        // states each; one entry more and it is skipped whole, the next block read.
+        std::string most;
+        for (uint32_t k = 0; k < kDemoStatesMax / kDemoEntrySize; ++k)
+            most += Encoder::entry(0, 8, state_of(0, 8));
+        for (const bool over : {false, true}) {
+            Encoder big;
+            big.bytes = one_rider_head();
+            big.block(demo_block_states, 0, over ? most + good : most);
+            big.block(demo_block_states, 0, good);
+            play(big.bytes);
+            bool eight = false;
+            for (int32_t k = 0; k < kHistoryLength; ++k)
+                eight = eight || history_ticks[10][k] == 8;
+            p.check(eight != over, over ? "one entry past the most skipped" : "the most a block holds read");
+            p.check(demo_reader.previous_length == 44, "and the next block read");
+        }
+        // 2 GB of one states block of zeros (sparse, so no disk) costs next to nothing:
+        // its 48 million entries are never read one by one.
+        Encoder zeros;
+        zeros.bytes = one_rider_head();
+        const uint32_t huge = 0x7fff0000u / kDemoEntrySize * kDemoEntrySize;
+        zeros.bytes += u32(huge) + u32(0) + char(demo_block_states);
+        const std::string zeros_file = user_file(root, "demos/default.bvdemo");
+        bvtest::write_file(zeros_file, zeros.bytes);
+        p.check(truncate(zeros_file.c_str(), off_t(zeros.bytes.size()) + off_t(huge)) == 0, "sparse file made");
+        history_clear_all();
+        current_tick = race.tick = 0;
+        p.check(demo_playback_open() == 1, "the zeros open");
+        demo_set_rider_slot(0, 10);
+        const bvtest::ChildCost cost = bvtest::run_measured([] {
+            demo_playback_read();
+            return any_held(10) ? 0 : 1;
+        });
+        fprintf(stderr, "%s\n", bvtest::describe("2 GB states block", cost).c_str());
+        p.check(cost.finished && cost.result == 1, "the zeros skipped: " + bvtest::describe("2 GB", cost));
+        p.check(cost.seconds < 2.0 && cost.grown_kib < 200 * 1024, bvtest::describe("2 GB states block", cost));
+        demo_playback_close();
 
         // A chain pointing before the block start stops the walk there: the file is
         // read to its end, then the last block's chained value is damaged under it.
