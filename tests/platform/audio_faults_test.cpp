@@ -106,7 +106,7 @@ TEST(MixerTinyLoops, HighRatesFinishAndStayInTune)
 {
     EXPECT_EXIT(
         {
-            alarm(20);
+            alarm(120);
             qorl_audio* audio = qorl_audio_open_readback(nullptr, 22050, 690);
             std::vector<qorl_sound*> voices;
             for (int length = 1; length <= 4; ++length) {

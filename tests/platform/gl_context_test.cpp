@@ -96,7 +96,7 @@ void expect_window_scenario(const char* options,
 {
     EXPECT_EXIT(
         {
-            alarm(20);  // a hang ends the child with a signal, failing the test
+            alarm(120);  // a hang ends the child with a signal, failing the test
             setenv("QORL_OPTIONS", options, 1);
             qorl_window* window = open_default_window();
             if (!window)
@@ -213,7 +213,8 @@ TEST_F(GlUnderXvfb, EventsPumpedInsideAFrameOnTheUnthreadedWindow)
         check(qorl_begin_frame(window) != nullptr, "no frame");
         XResizeWindow(display, window->native->handle, 200, 150);
         XSync(display, False);
-        for (int i = 0; i < 100 && window->width != 200; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (window->width != 200 && std::chrono::steady_clock::now() < deadline) {
             qorl_next_event(window, &code, &pressed);
             usleep(10000);
         }

@@ -298,8 +298,13 @@ TEST(ScriptApi, TheGameTickCallsTheTickHandlerFirstAndGoesOnAfterAStop)
         scripttest::race_on("ticks");
         const int32_t first = race.tick;
         ConsoleCapture lines;
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 6; ++i) {
+            // The game's own budget stops the endless third call; the calls before it
+            // may wait as long as a busy machine likes.
+            if (i == 2)
+                script_limit.call_budget_ms = kDefaultScriptLimits.call_budget_ms;
             game_tick();
+        }
         p.same(scripttest::js("seen"),
                "[" + std::to_string(first) + "," + std::to_string(first + 1) + "," + std::to_string(first + 2) + "]",
                "the ticks the handler saw");

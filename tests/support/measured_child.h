@@ -1,6 +1,7 @@
 // One damaged-file case run in a forked child, so that what it costs is its own: the
 // processor time and how far the resident set grew over the case, with a kill past a
-// limit so a case that hangs fails instead of stalling the suite.
+// limit so a case that hangs fails instead of stalling the suite: limit_seconds of the
+// child's processor time, or ten times that on the wall clock for a case that waits.
 #pragma once
 #include <functional>
 #include <string>

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <time.h>
 #include <xmmintrin.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,6 +82,13 @@ void exec_or_exit(const std::vector<std::string>& argv)
     args.push_back(nullptr);
     execv(args[0], args.data());
     _exit(127);
+}
+
+double thread_cpu_seconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,

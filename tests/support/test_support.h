@@ -1,5 +1,6 @@
-// Shared helpers for the tests: temporary folders, whole-file reads and writes, and
-// running a program as a child process with its output captured.
+// Shared helpers for the tests: temporary folders, whole-file reads and writes,
+// running a program as a child process with its output captured, and the processor
+// time of the calling thread.
 #pragma once
 #include <string>
 #include <utility>
@@ -49,9 +50,15 @@ struct EnvChange {
 [[noreturn]] void exec_or_exit(const std::vector<std::string>& argv);
 
 // Runs argv[0] with the current environment changed as listed; waits at most
-// timeout_seconds (then kills it and reports status -1).
+// timeout_seconds (then kills it and reports status -1), a time that only fails a
+// test and leaves room for a busy machine.
 ProcessResult run_process(const std::vector<std::string>& argv,
                           const std::vector<EnvChange>& env = {},
-                          int timeout_seconds = 60);
+                          int timeout_seconds = 240);
+
+// Processor time the calling thread has used, in seconds. A test that bounds how long
+// work takes measures this, not the wall clock: a busy machine keeps a thread waiting
+// for as long as it likes, but the work done does not grow.
+double thread_cpu_seconds();
 
 }  // namespace bvtest

@@ -27,7 +27,7 @@ void* die_once_sound_is_open(size_t size)
 // The program's run up to its first failed allocation; it must never come back.
 void run_until_memory_fails()
 {
-    alarm(60);  // a run that goes on would wait for its window to be closed
+    alarm(240);  // a run that goes on would wait for its window to be closed
     // The run ends in exit(), past every destructor: the user folder goes at exit.
     static auto* home = new bvtest::TempDir;
     atexit([] { delete home; });

@@ -42,6 +42,6 @@ struct WindowedRun {
 void send_close(_XDisplay* display, unsigned long window);
 
 WindowedRun run_and_close_window(const std::vector<std::string>& argv,
-                                 const std::vector<EnvChange>& env, int timeout_seconds = 60);
+                                 const std::vector<EnvChange>& env, int timeout_seconds = 240);
 
 }  // namespace bvtest
