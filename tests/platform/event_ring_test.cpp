@@ -97,10 +97,13 @@ TEST(InputState, ThreadsPushAndPopUnderTheRingLock)
     qorl_input input;
     ASSERT_TRUE(qorl_input_init(&input, nullptr));  // no pump: a threaded window yields
     constexpr int producers = 3;
-    constexpr int per_producer = 4000;
-    // A lost event or a ring that never drains fails the test instead of holding it.
+    // Each pop yields the processor, which on a busy machine may cost a whole round of
+    // the scheduler: a thousand each still fill the ring a dozen times.
+    constexpr int per_producer = 1000;
+    // A lost event or a ring that never drains fails the test instead of holding it:
+    // a minute without an event, however slowly a busy machine lets them through.
     std::atomic<bool> given_up{false};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     std::vector<std::thread> threads;
     for (int p = 0; p < producers; p++)
         threads.emplace_back([&input, &given_up, p] {
@@ -129,6 +132,7 @@ TEST(InputState, ThreadsPushAndPopUnderTheRingLock)
                 wrong = "only " + std::to_string(received) + " events arrived";
             continue;
         }
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         int p = static_cast<int>(code >> 16);
         if (p >= producers)
             wrong = "a producer that does not exist: " + std::to_string(p);
