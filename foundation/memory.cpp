@@ -117,6 +117,17 @@ void* xmalloc(size_t size)
     return block;
 }
 
+void mem_repeat(void* block, size_t unit, size_t count)
+{
+    auto* bytes = static_cast<unsigned char*>(block);
+    const size_t total = unit * count;
+    for (size_t done = count > 0 ? unit : 0; done < total;) {
+        const size_t step = done < total - done ? done : total - done;
+        memcpy(bytes + done, bytes, step);
+        done += step;
+    }
+}
+
 void mem_report_leaks()
 {
     // Buffered by hand: stderr is unbuffered and a full table is a million lines.

@@ -10,6 +10,11 @@ void mem_free(void* block);
 void* xmalloc(size_t size);   // never null: runs out_of_memory instead
 void mem_report_leaks();
 
+// Copies the first `unit` bytes of `block` over the rest of its `count` units, doubling
+// the stretch copied each time: a fill of any pattern at the speed of memcpy, for
+// grids of tens of millions of points.
+void mem_repeat(void* block, size_t unit, size_t count);
+
 // The fatal stop for an allocation that cannot be satisfied: runs the shutdown hook
 // (audio device, window and context), shows "Error" / "Out of virtual memory", exits 1.
 [[noreturn]] void out_of_memory();

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -78,15 +79,27 @@ bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
         return false;
     }
     const int32_t N = t->size;
+    const size_t row_points = size_t(N);
+    const size_t inside = size_t(std::min(N, w));
     // A row at a time into the digest, low byte first: the same bytes as one by one.
-    std::vector<uint8_t> bytes(size_t(N) * 2);
+    // Past the image's last column the row repeats that sample, and past its last row
+    // the grid repeats that row; both copy what is made once, so a small image over
+    // the largest grid costs the grid's memory and the digest, not a sum per point.
+    std::vector<uint8_t> bytes(row_points * 2);
     for (int32_t j = 0; j < N; ++j) {
-        const uint16_t* row = samples + size_t(j < h ? j : h - 1) * size_t(w);
-        for (int32_t i = 0; i < N; ++i) {
-            const uint16_t v = row[i < w ? i : w - 1];
-            bytes[2 * size_t(i)] = uint8_t(v & 0xff);
-            bytes[2 * size_t(i) + 1] = uint8_t(v >> 8);
-            t->heights[size_t(j) * size_t(N) + size_t(i)] = sample_height(t->min_height, t->max_height, v);
+        float* heights = t->heights + size_t(j) * row_points;
+        if (j >= h) {
+            memcpy(heights, heights - row_points, row_points * sizeof(float));
+        } else {
+            const uint16_t* row = samples + size_t(j) * size_t(w);
+            for (size_t i = 0; i < inside; ++i) {
+                const uint16_t v = row[i];
+                bytes[2 * i] = uint8_t(v & 0xff);
+                bytes[2 * i + 1] = uint8_t(v >> 8);
+                heights[i] = sample_height(t->min_height, t->max_height, v);
+            }
+            mem_repeat(bytes.data() + 2 * (inside - 1), 2, row_points - inside + 1);
+            mem_repeat(heights + inside - 1, sizeof(float), row_points - inside + 1);
         }
         ripemd160_update(digest, bytes.data(), bytes.size());
     }

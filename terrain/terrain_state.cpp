@@ -153,8 +153,8 @@ int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, flo
         return 0;
     }
     t->heights_copy = t->heights + points;
-    for (size_t i = 0; i < points * 2; ++i)
-        t->heights[i] = min_height;
+    t->heights[0] = min_height;
+    mem_repeat(t->heights, sizeof(float), points * 2);
     return 1;
 }
 

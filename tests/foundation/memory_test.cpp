@@ -2,6 +2,7 @@
 // a fresh process that sets BV_CHECK_ALLOC itself.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -178,6 +179,23 @@ TEST(MemoryTracking, XmallocPassesLargeSizesWhole)
     };
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(scenario(), ::testing::ExitedWithCode(1), "asked for 5368709123\n(.|\n)*Error: Out of virtual memory");
+}
+
+TEST(MemoryRepeat, FillsEveryUnitOfAnyCountAndTouchesNothingPast)
+{
+    // Counts that are and are not powers of two, with a three-byte unit, so a doubling
+    // that stops one step short or runs one past shows in the last units or the guard.
+    for (size_t count : {size_t(0), size_t(1), size_t(2), size_t(3), size_t(5), size_t(8), size_t(1000), size_t(1025)}) {
+        std::vector<unsigned char> block(3 * count + 4, 0xee);
+        if (count > 0) {
+            block[0] = 1, block[1] = 2, block[2] = 3;
+        }
+        mem_repeat(block.data(), 3, count);
+        for (size_t k = 0; k < 3 * count; ++k)
+            ASSERT_EQ(block[k], k % 3 + 1) << "count " << count << " byte " << k;
+        for (size_t k = 3 * count; k < block.size(); ++k)
+            ASSERT_EQ(block[k], 0xee) << "count " << count << " wrote past at " << k;
+    }
 }
 
 }  // namespace
