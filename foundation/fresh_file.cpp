@@ -3,6 +3,7 @@
 #include "foundation/data_paths.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
+#include "foundation/whole_file.h"
 
 #include <cerrno>
 #include <chrono>
@@ -90,10 +91,7 @@ int fresh_file_seal(fresh_file* w, bool wrote)
     w->f = nullptr;
     if (!f)
         return 0;
-    bool ok = vfs_flush(f) == 0 && wrote;
-    ok = !ferror(f->file) && ok;
-    ok = ok && os_flush_to_disk(f->file);
-    ok = vfs_close(f) == 0 && ok;
+    const bool ok = file_finish(f, wrote, true) == 1;
     if (!ok)
         remove(w->temp.c_str());
     return ok ? 1 : 0;

@@ -27,20 +27,26 @@ int whole_file_open(const char* name, whole_file* w)
     return w->f ? 1 : 0;
 }
 
+int file_finish(vfs_file* f, bool wrote, bool to_disk)
+{
+    bool ok = vfs_flush(f) == 0 && wrote;
+    ok = !ferror(f->file) && ok;
+    ok = ok && (!to_disk || os_flush_to_disk(f->file));
+    ok = vfs_close(f) == 0 && ok;
+    return ok ? 1 : 0;
+}
+
 int whole_file_close(whole_file* w, bool wrote)
 {
     vfs_file* f = w->f;
     w->f = nullptr;
     if (!f)
         return 0;
-    bool ok = vfs_flush(f) == 0 && wrote;
-    ok = !ferror(f->file) && ok;
-    if (w->temp == w->target) {
-        vfs_close(f);
+    // A device or pipe written in place has no disk copy to wait for and nothing to rename.
+    const bool in_place = w->temp == w->target;
+    bool ok = file_finish(f, wrote, !in_place) == 1;
+    if (in_place)
         return ok ? 1 : 0;
-    }
-    ok = ok && os_flush_to_disk(f->file);
-    vfs_close(f);
     ok = ok && rename(w->temp.c_str(), w->target.c_str()) == 0;
     if (!ok)
         remove(w->temp.c_str());

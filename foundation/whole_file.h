@@ -25,3 +25,8 @@ int whole_file_open(const char* name, whole_file* w);
 // wrote: every write succeeded. Flushes, checks, closes and puts the file in place, as
 // whole_file_write does after its writer; 1 on success.
 int whole_file_close(whole_file* w, bool wrote);
+
+// The end of every checked write: flushes, checks the stream for an error, puts the
+// bytes on disk when asked, and closes. 1 when all of that and the writer (wrote)
+// succeeded; the file is closed either way.
+int file_finish(vfs_file* f, bool wrote, bool to_disk);
