@@ -2,8 +2,9 @@
 // rider racing behind), windowed at 1280 x 720 and at 640 x 480, drawn with no menu,
 // the main menu, New Race and the console, interleaved in blocks of 20 frames so the
 // race behind weighs the same on each: 60 warm-up frames, then 1200 frames without a
-// frame lock. Prints frames per second and the mean CPU time of menu_draw alone (the
-// thread's CPU clock around the call) for each.
+// frame lock ("menu_bench N": N frames, rounded up to whole rounds of the four modes).
+// Prints frames per second and the mean CPU time of menu_draw alone (the thread's CPU
+// clock around the call) for each.
 #include "frontend/front_end.h"
 #include "race/program/main_loop.h"
 #include "race/program/menu_state.h"
@@ -13,6 +14,7 @@
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,12 +26,12 @@ namespace {
 
 constexpr int kWarmup = 60;
 constexpr int kBlock = 20;          // frames of one mode before the next takes over
-constexpr int kFrames = 1200;       // timed frames, the modes interleaved in blocks
 constexpr int kModes = 4;
 constexpr int kScreens[kModes] = {-1, screen_main_menu, screen_new_race, screen_console};
 constexpr const char* kNames[kModes] = {"no menu", "main menu", "New Race", "console"};
 
 using clock_type = std::chrono::steady_clock;
+int timed_frames = 1200;   // the modes interleaved in blocks
 int frames = 0;
 int drawn = 0;   // the mode of the frame being drawn
 clock_type::time_point last;
@@ -67,7 +69,7 @@ void observe()
         ++frame_count[drawn];
     }
     last = now;
-    if (frames == kWarmup + kFrames) {
+    if (frames == kWarmup + timed_frames) {
         for (int m = 0; m < kModes; ++m)
             printf("  %-10s %7.1f fps  menu_draw %7.3f ms\n", kNames[m], frame_count[m] / frame_seconds[m],
                    draws[m] ? draw_seconds[m] * 1000 / draws[m] : 0.0);
@@ -96,8 +98,13 @@ int run(int width, int height)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1) {
+        const int round = kBlock * kModes;
+        const int asked = std::clamp(atoi(argv[1]), 1, 1000000);
+        timed_frames = (asked + round - 1) / round * round;
+    }
     bvtest::XvfbServer server("1280x720x24");  // the measured window fits the screen
     if (!server.running()) {
         fprintf(stderr, "Xvfb did not start\n");

@@ -1,6 +1,6 @@
 // A practice ride's frame rate under llvmpipe: the sample track windowed at 1280 x 720
 // and at 640 x 480, throttle held, 60 warm-up frames, then 600 frames without a frame
-// lock. Prints frames per second, mean and 95th-percentile frame time, and ticks per
+// lock ("practice_bench N": N frames). Prints frames per second, mean and 95th-percentile frame time, and ticks per
 // second, with the world as it is drawn today.
 //
 // "practice_bench hud": the program's own world drawing and HUD at 1280 x 720, three
@@ -31,7 +31,7 @@
 namespace {
 
 constexpr int kWarmup = 60;
-constexpr int kFrames = 600;
+int timed_frames = 600;
 
 using clock_type = std::chrono::steady_clock;
 int frames = 0;
@@ -55,7 +55,7 @@ void observe()
         frame_ms.push_back(std::chrono::duration<double, std::milli>(now - last).count());
     }
     last = now;
-    if (frames == kWarmup + kFrames) {
+    if (frames == kWarmup + timed_frames) {
         const double seconds = std::chrono::duration<double>(now - first).count();
         std::vector<double> sorted = frame_ms;
         std::sort(sorted.begin(), sorted.end());
@@ -64,9 +64,9 @@ void observe()
             mean += ms;
         mean /= double(frame_ms.size());
         if (hud_line)
-            printf(" %6.1f fps", kFrames / seconds);
+            printf(" %6.1f fps", timed_frames / seconds);
         else
-            printf("%6.1f fps  mean %6.2f ms  p95 %6.2f ms  %7.1f ticks/s\n", kFrames / seconds, mean,
+            printf("%6.1f fps  mean %6.2f ms  p95 %6.2f ms  %7.1f ticks/s\n", timed_frames / seconds, mean,
                    sorted[size_t(sorted.size() * 0.95)], (current_tick - first_tick) / seconds);
         fflush(stdout);
         loop.quit = 1;
@@ -129,6 +129,8 @@ int main(int argc, char** argv)
         printf("\n");
         return failed_rides;
     }
+    if (argc > 1)
+        timed_frames = std::clamp(atoi(argv[1]), 1, 1000000);
     for (auto [w, h] : {std::pair{1280, 720}, std::pair{640, 480}})
         ride_in_child(w, h, false);
     return failed_rides;
