@@ -13,10 +13,16 @@ namespace {
 
 constexpr float kShoulder = 14.0f;   // feet from the track edge back to the land
 constexpr float kEdgeMound = 0.9f;   // feet
-// The land climbs steeply towards the ground's border, high enough that a rider at
-// full speed runs out of it on the climb instead of riding off the world.
-constexpr float kRimWidth = 130.0f;   // feet in from the border
-constexpr float kRimHeight = 360.0f;  // feet at the border
+// A steep wall stands at the ground's border: a rider at full speed hits its foot and
+// stops there instead of riding off the world, where a gentle climb would need to be
+// hundreds of feet high and would fill the sky behind the course. It is a power of two
+// wide, so the terrain's detail level of that size holds its ramp exactly and no
+// finer one is drawn along the border. A rider at 97 mph gets within a foot of the
+// border over a 28 ft wall, and about 8 ft short of it at this height. Its top also
+// sets the height samples' 16-bit step over the whole ground, which the robots' races
+// on the course follow down to a few thousandths of a foot.
+constexpr float kRimWidth = 8.0f;    // feet in from the border
+constexpr float kRimHeight = 44.0f;  // feet at the border
 
 float smoothstep(float t)
 {
@@ -73,7 +79,7 @@ float natural(const course& c, float x, float z)
     const float inside = std::min(std::min(x, z), std::min(side - x, side - z));
     if (inside < kRimWidth) {
         const float t = 1 - std::max(inside, 0.0f) / kRimWidth;
-        h += kRimHeight * t * t * t;
+        h += kRimHeight * t;
     }
     return h;
 }

@@ -256,7 +256,7 @@ bool write_sample(const std::string& data)
         return fail(error);
     const std::vector<centre_sample> line = sample_centreline(c, c.cell);
     const ground g = build_ground(c, line);
-    // A rider who misses a turn must find ground, and the climb to the border, first.
+    // A rider who misses a turn must find ground, and the wall at the border, first.
     const float margin = distance_to_border(line, float(g.size - 1) * g.cell);
     printf("make_tracks: the sample track's edge comes %.1f ft from the ground's border\n", double(margin));
     if (margin < kLeastBorderMargin)
