@@ -24,6 +24,7 @@
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
 #include "support/console_capture.h"
+#include "support/file_size_limit.h"
 #include "support/fresh_process.h"
 #include "terrain/billboards.h"
 #include "terrain/lighting.h"
@@ -34,13 +35,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 // The leak checker's entry point, present only in the sanitizer build.
@@ -461,14 +460,10 @@ TEST(TimeTrial, LapsSetTheBestAndTheGhostIsReplacedOnlyWhenBeaten)
         // old ghost whole and leaves no temporary.
         demo_record_close();
         p.check(bvtest::read_file(folder + "lastlap.bvdemo").size() > 16, "a lap to copy");
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit kept{};
-        getrlimit(RLIMIT_FSIZE, &kept);
-        rlimit small = kept;
-        small.rlim_cur = 16;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const int copied = time_trial_copy_ghost();
-        setrlimit(RLIMIT_FSIZE, &kept);
+        const int copied = [] {
+            bvtest::FileSizeLimit full(16);
+            return time_trial_copy_ghost();
+        }();
         p.check(copied == 0, "the copy reports its failure");
         p.check(bvtest::read_file(folder + "fastlap.bvdemo") == "marker", "a failed copy keeps the ghost");
         p.check(temporaries(folder).empty(), "no temporary left: " + temporaries(folder));

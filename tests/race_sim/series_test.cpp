@@ -9,16 +9,15 @@
 #include "race/series.h"
 #include "sim/sim_fixture.h"
 #include "support/archive_bytes.h"
+#include "support/file_size_limit.h"
 #include "support/fresh_process.h"
 #include "support/measured_child.h"
 #include "support/test_support.h"
 #include "terrain/track_list.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <sstream>
 
@@ -382,15 +381,10 @@ TEST_F(Series, AFailedRewriteKeepsTheOldStandings)
     ride(0, {1900}, rider_kind_local).finished = true;
 
     // A disk that cannot hold the new standings (a file-size limit, its signal ignored).
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit kept{};
-    getrlimit(RLIMIT_FSIZE, &kept);
-    rlimit small = kept;
-    small.rlim_cur = 4;
-    setrlimit(RLIMIT_FSIZE, &small);
-    race_results_compute();
-    setrlimit(RLIMIT_FSIZE, &kept);
-    signal(SIGXFSZ, SIG_DFL);
+    {
+        bvtest::FileSizeLimit full(4);
+        race_results_compute();
+    }
     EXPECT_EQ(listed().completed, 2);
     EXPECT_EQ(bvtest::read_file(user_file("keep.series_standings")), "2 1 \n");
     auto temporaries = [] {

@@ -3,6 +3,7 @@
 // results and the "--record-audio" recording are whole or absent, never cut, and a
 // failure is said, not reported as a success.
 #include "race/program/program_window.h"
+#include "support/file_size_limit.h"
 #include "support/fresh_process.h"
 #include "support/xvfb_server.h"
 
@@ -15,35 +16,16 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
+using bvtest::FileSizeLimit;
 using bvtest::TempDir;
 
 namespace {
-
-// Files of at most `bytes` bytes from now on, in this process and the ones it starts.
-struct FileSizeLimit {
-    rlimit kept{};
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &kept);
-        rlimit small = kept;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &kept);
-        signal(SIGXFSZ, SIG_DFL);
-    }
-};
 
 std::vector<std::string> names_in(const std::string& folder)
 {
