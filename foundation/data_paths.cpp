@@ -1,6 +1,7 @@
 // Turns a name and an open mode into an opened container file: plain paths as they
 // stand (read: the file, else "<file>.gz"), "@" data paths over the search folders in
 // order and then, for reads, over the file index.
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
@@ -144,8 +145,9 @@ bool replace_path(std::string& out, const char* name)
         out = name;
         return out.size() <= kDataPathMax;
     }
+    std::string normal;
     const char* folder = data_search_dir(0);
-    return folder && join_data_path(out, folder, name + 1);
+    return folder && !data_name_check(name, &normal) && join_data_path(out, folder, normal.c_str() + 1);
 }
 
 }  // namespace
@@ -156,7 +158,12 @@ int vfs_open_into(vfs_file* f, const char* name, const char* mode)
     if (name[0] != '@')
         return open_plain(f, name, mode) ? 1 : 0;
 
-    const char* rest = name + 1;
+    // A data path only leads down from the search folders; its callers tell where a
+    // refused name came from.
+    std::string normal;
+    if (data_name_check(name, &normal))
+        return 0;
+    const char* rest = normal.c_str() + 1;
     std::string candidate;
     for (int i = 0; const char* folder = data_search_dir(i); ++i) {
         if (join_data_path(candidate, folder, rest) && open_plain(f, candidate.c_str(), mode))

@@ -3,7 +3,10 @@
 // the search folder, and a folder already on the current path is skipped, so a link
 // back up the tree cannot recurse for ever. Links that fan out could still list the
 // same folders exponentially often, so the names and the depth are bounded too. One
-// bad folder is skipped on its own so that it cannot hide the folders beside it.
+// bad folder is skipped on its own so that it cannot hide the folders beside it. A
+// name the data-name door refuses (a line break in it, say) is left out with its
+// files, since such a name would end up in the settings or a menu.
+#include "foundation/data_name.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
@@ -37,6 +40,7 @@ struct listing {
     int names_left;
     int skips_left;
     bool stopped = false;
+    int names_refused = 0;
 };
 
 const char* shown(const std::string& dir)
@@ -59,6 +63,21 @@ void skip(listing& l, const std::string& dir, const char* why)
         stop(l, dir, "too many folders skipped");
     else
         qorl_log("Listing skipped %s: %s\n", shown(dir), why);
+}
+
+// Lines for the first few refused names only: one folder can hold many of them.
+constexpr int kRefusedNamesTold = 8;
+
+bool name_refused(listing& l, const std::string& dir, const std::string& name)
+{
+    const char* why = data_name_check(name.c_str(), nullptr);
+    if (!why)
+        return false;
+    if (++l.names_refused <= kRefusedNamesTold)
+        qorl_log("Listing skipped %s/%s: %s\n", shown(dir), data_name_shown(name.c_str()).c_str(), why);
+    else if (l.names_refused == kRefusedNamesTold + 1)
+        qorl_log("Listing skipped more names it refused\n");
+    return true;
 }
 
 bool inside(const listing& l, const char* real)
@@ -161,6 +180,8 @@ void list_folder(listing& l, const std::string& dir, int depth)
     for (const std::string& name : names) {
         if (l.stopped)
             break;
+        if (name_refused(l, dir, name))
+            continue;
         std::string path = dir + "/" + name;
         if (stat(path.c_str(), &st) != 0)
             continue;

@@ -1,5 +1,6 @@
 #include "foundation/fresh_file.h"
 
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -60,6 +62,11 @@ bool resolve(const char* name, std::string& out)
             return false;
         out = std::string(folder) + (name + 1);
     }
+    // A write into the user folder stays there, however the name or the links on
+    // its way were made.
+    const char* base = data_search_dir(0);
+    if (base && out.compare(0, strlen(base), base) == 0)
+        return out.size() <= kMakeFoldersPathMax && data_write_folder_inside(out, base);
     if (out.size() <= kMakeFoldersPathMax)
         os_make_parent_folders(out.c_str());
     return true;

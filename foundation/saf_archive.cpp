@@ -7,18 +7,24 @@
 //   entry data          back to back in header order, no padding
 // Entry k starts at the header length (every line above with its "\n", the "-" line
 // included) plus the sizes of entries 0..k-1. Anything else makes the archive
-// malformed, and a malformed archive contributes no entries at all.
+// malformed, and a malformed archive contributes no entries at all. An entry whose
+// name the data-name door refuses (one that climbs out with "..", say) is left out on
+// its own: its bytes still lie between the others, and the rest of the archive stands.
+#include "foundation/data_name.h"
 #include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
+#include "foundation/front_door.h"
 #include "foundation/memory.h"
+#include "foundation/text_util.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -31,13 +37,20 @@ file_index_entry* entry_at(growable_array* entries, int i)
 
 enum class line_result { entry, end, malformed };
 
+// The entries an archive had refused, told in one line once the header is read.
+struct refused_names {
+    int count = 0;
+    std::string first;
+    const char* why = nullptr;
+};
+
 // One header line already stripped of its "\n". Sizes are untrusted: a sign, a value
 // beyond 32 bits or a number with nothing after it must not turn into an entry. Each
 // entry's offset is first kept relative to the data start; data_length runs over every
 // entry of the header, also those that could not be kept, since their bytes still
 // lie between the others.
 line_result parse_line(growable_array* entries, char* line, char* container_path, int priority,
-                       int64_t* data_length)
+                       int64_t* data_length, refused_names* refused)
 {
     if (strcmp(line, "-") == 0)
         return line_result::end;
@@ -53,6 +66,16 @@ line_result parse_line(growable_array* entries, char* line, char* container_path
     char* name = copy_collapsing_slashes(end + 1, strlen(end + 1), false);
     if (!name)
         return line_result::entry;
+    std::string normal;
+    if (const char* why = data_name_check(name, &normal)) {
+        if (refused->count++ == 0) {
+            refused->first = data_name_shown(name);
+            refused->why = why;
+        }
+        mem_free(name);
+        return line_result::entry;
+    }
+    memcpy(name, normal.c_str(), normal.size() + 1);   // never longer than the name
     file_index_entry entry{name, container_path, name, static_cast<int32_t>(offset), static_cast<int32_t>(size),
                            priority};
     // A full index drops this entry; the archive's other entries may still fit.
@@ -91,6 +114,7 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
     int64_t data_length = 0;
     char line[kLineBuffer];
     bool ok = false;
+    refused_names refused;
     for (;;) {
         if (!fgets(line, sizeof line, file))
             break;
@@ -100,7 +124,7 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
             break;
         header_length += static_cast<int64_t>(length);
         line[length - 1] = '\0';
-        line_result r = parse_line(entries, line, container_path, priority, &data_length);
+        line_result r = parse_line(entries, line, container_path, priority, &data_length, &refused);
         if (r == line_result::malformed)
             break;
         if (r == line_result::end) {
@@ -111,4 +135,10 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
     fclose(file);
     if (!ok)
         drop_entries(entries, first);
+    if (ok && refused.count > 0) {
+        char text[1600];
+        format_string(text, sizeof text, "Archive %.900s: %d entries refused, the first \"%s\": %s",
+                      data_name_shown(container_path).c_str(), refused.count, refused.first.c_str(), refused.why);
+        console_print(text);
+    }
 }

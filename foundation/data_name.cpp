@@ -1,0 +1,73 @@
+#include "foundation/data_name.h"
+
+#include "foundation/front_door.h"
+#include "foundation/text_util.h"
+
+#include <cstring>
+
+namespace {
+
+bool control_character(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+}  // namespace
+
+const char* data_name_check(const char* name, std::string* normal)
+{
+    if (!name)
+        return "no name";
+    const bool data_path = name[0] == '@';
+    const char* p = data_path ? name + 1 : name;
+    if (*p == '/')
+        return "it begins with \"/\"";
+    std::string out = data_path ? "@" : "";
+    const size_t start = out.size();
+    for (;;) {
+        const char* end = p;
+        while (*end && *end != '/') {
+            if (control_character(static_cast<unsigned char>(*end)))
+                return "it holds a control character";
+            ++end;
+        }
+        const size_t length = size_t(end - p);
+        if (length == 0)
+            return "it holds an empty component";
+        if (length == 2 && p[0] == '.' && p[1] == '.')
+            return "it holds a \"..\" component";
+        if (!(length == 1 && p[0] == '.')) {
+            if (out.size() > start)
+                out += '/';
+            out.append(p, length);
+        }
+        if (!*end)
+            break;
+        p = end + 1;
+    }
+    if (out.size() == start)
+        return "it names no file";
+    if (normal)
+        *normal = std::move(out);
+    return nullptr;
+}
+
+std::string data_name_shown(const char* name)
+{
+    std::string out;
+    for (const char* p = name; *p && out.size() < 200; ++p)
+        out += control_character(static_cast<unsigned char>(*p)) ? '?' : *p;
+    return out;
+}
+
+bool data_name_accept(const char* name, const char* from, std::string* normal)
+{
+    const char* why = data_name_check(name, normal);
+    if (!why)
+        return true;
+    char line[600];
+    format_string(line, sizeof line, "%.200s: name \"%s\" refused: %s", from,
+                  name ? data_name_shown(name).c_str() : "", why);
+    console_print(line);
+    return false;
+}
