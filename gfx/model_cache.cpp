@@ -6,6 +6,7 @@
 #include "gfx/model_parts.h"
 #include "gfx/model_scene.h"
 
+#include "foundation/data_name.h"
 #include "foundation/file_index.h"
 #include "foundation/growable_array.h"
 #include "foundation/text_util.h"
@@ -93,8 +94,13 @@ model* model_find(const char* name)
     return nullptr;
 }
 
-model* model_get(const char* name)
+model* model_get(const char* requested)
 {
+    // A name from a track file only leads down from the data folders.
+    std::string normal;
+    if (!data_name_accept(requested, "Model", &normal))
+        return nullptr;
+    const char* name = normal.c_str();
     if (model* cached = model_find(name))
         return cached;
     model* m = model_load_file(name);

@@ -10,6 +10,7 @@
 #include "gfx/images.h"
 #include "gfx/texture_settings.h"
 
+#include "foundation/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
@@ -214,6 +215,12 @@ uint32_t texture_load(const char* requested)
         detail_drop = 0;
         ++name;
     }
+    // One record per file, under the name's one spelling; and a name from a track file
+    // only leads down from the data folders.
+    std::string normal;
+    if (!data_name_accept(name, "Texture", &normal))
+        return 0;
+    name = normal.c_str();
     for (int i = 0; i < aliases.count; ++i)
         if (strcmp(alias_at(i).from, name) == 0) {
             if (alias_at(i).to)

@@ -1,6 +1,7 @@
 // The model cache: lookups by name and letter case, generations and the purge, levels
 // of detail found in the data-file index (in a fresh process, since the search folders
 // and the index are decided once per process), and the models the build generates.
+#include "image_fixtures.h"
 #include "model_fixtures.h"
 
 #include "foundation/data_paths.h"
@@ -17,22 +18,23 @@ using ModelCache = modeltest::ModelTest;
 
 TEST_F(ModelCache, LookupsStampTheGenerationEvenAcrossLetterCase)
 {
-    const std::string path = file("Crate.jm", "JM1\n" + triangle_part("1 1 1 1 1"));
+    imgtest::put_data("cache/Crate.jm", "JM1\n" + triangle_part("1 1 1 1 1"));
+    const std::string path = "@cache/Crate.jm";
     model* crate = model_get(path.c_str());
     ASSERT_TRUE(crate);
     EXPECT_EQ(crate->generation, 0);
     EXPECT_EQ(model_get(path.c_str()), crate);
     model_generation = 7;
-    const std::string lowered = dir / "crate.jm";
+    const std::string lowered = "@cache/crate.jm";
     LogCapture log;
     EXPECT_EQ(model_find(lowered.c_str()), crate);
     EXPECT_EQ(crate->generation, 7);
     EXPECT_NE(log.text().find("Warning: case mismatch on '" + lowered + "'"), std::string::npos) << log.text();
     EXPECT_EQ(model_find("nothing.jm"), nullptr);
     // A failed load caches nothing, so a later request tries again.
-    const std::string late = dir / "late.jm";
+    const std::string late = "@cache/late.jm";
     EXPECT_EQ(model_get(late.c_str()), nullptr);
-    file("late.jm", "JM1\n" + triangle_part("1 1 1 1 1"));
+    imgtest::put_data("cache/late.jm", "JM1\n" + triangle_part("1 1 1 1 1"));
     EXPECT_NE(model_get(late.c_str()), nullptr);
     EXPECT_EQ(model_cache_count(), 2);
 }
@@ -40,8 +42,12 @@ TEST_F(ModelCache, LookupsStampTheGenerationEvenAcrossLetterCase)
 TEST_F(ModelCache, PurgeDropsOnlyModelsTheCurrentTrackDidNotAskFor)
 {
     const std::string text = "JM1\n" + triangle_part("1 1 1 1 1") + triangle_part("-1 1 1 1 1");
-    const std::string menu = file("menu.jm", text), kept = file("kept.jm", text), gone = file("gone.jm", text),
-                      fresh = file("fresh.jm", text), old = file("old.jm", text);
+    auto data = [&](const std::string& name) {
+        imgtest::put_data("purge/" + name, text);
+        return "@purge/" + name;
+    };
+    const std::string menu = data("menu.jm"), kept = data("kept.jm"), gone = data("gone.jm"),
+                      fresh = data("fresh.jm"), old = data("old.jm");
     for (auto [generation, name] : {std::pair{0, menu}, {1, old}, {1, kept}, {1, gone}, {2, kept}, {2, fresh}}) {
         model_generation = generation;
         ASSERT_TRUE(model_get(name.c_str())) << name;
@@ -98,9 +104,10 @@ TEST(ModelVariants, IndexNamesBecomeVariantsInKeyOrder)
         p.same(chain, "3@0.000000 4@1.414214 5@2.000000 6@2.000000 7@4.000000 ", "chain");
         p.same(model_name(gate->next_lod->next_lod), "@props/gate_lod1.jm", "variant name");
         p.check(model_cache_count() == 1, "variants must stay out of the cache list");
-        // Without '@' the name is not looked up in the index.
-        model* direct = model_get((std::string(data_search_dir(1)) + "props/gate.jm").c_str());
-        p.check(direct && !direct->next_lod, "a plain path gets no variants");
+        // A name leading out of the data folders is refused, and its one spelling is kept.
+        p.check(!model_get((std::string(data_search_dir(1)) + "props/gate.jm").c_str()), "an absolute path");
+        p.check(!model_get("@props/../game/props/gate.jm"), "a name climbing out");
+        p.check(model_get("@props/./gate.jm") == gate, "a spelling with a \".\" component");
         model_purge(1);
         return p.text;
     });

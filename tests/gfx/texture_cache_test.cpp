@@ -84,6 +84,36 @@ TEST_F(TextureCache, CaseMismatchFindsTheCachedTextureWithAWarning)
     EXPECT_EQ(texture_record_count(), 1);
 }
 
+// A picture is decoded once whatever the spelling of its name: "." components are
+// dropped before the cache is searched. A name that climbs out of the data folders, or
+// starts at the root, is refused before anything is opened.
+TEST_F(TextureCache, OneRecordPerFileAndNoNameLeadsOutOfTheDataFolders)
+{
+    put_data("tracks/x/p.png", png_of(2, 2, 3, noise(12, 9)));
+    const GLuint id = texture_load("@tracks/x/p.png");
+    ASSERT_NE(id, 0u);
+    const int uploads = fakegl::count("TexImage2D");
+    for (const char* name : {"@tracks/x/./p.png", "@tracks/x/././p.png", "@./tracks/x/p.png", "!@tracks/./x/./p.png"})
+        EXPECT_EQ(texture_load(name), id) << name;
+    EXPECT_EQ(texture_record_count(), 1);
+    EXPECT_EQ(fakegl::count("TexImage2D"), uploads);
+    EXPECT_STREQ(texture_name(id), "@tracks/x/p.png");
+
+    // "../scratch" is a real folder beside the game's data folder.
+    const std::string outside = scratch_file("outside.png", png_of(2, 2, 3, noise(12, 10)));
+    LogCapture log;
+    for (const char* name : {"@tracks/x/../../../scratch/outside.png", "@../scratch/outside.png",
+                             "@tracks//x/p.png", "@tracks/x/p.png/", "@tracks/x\n/p.png"})
+        EXPECT_EQ(texture_load(name), 0u) << name;
+    EXPECT_EQ(texture_load(outside.c_str()), 0u);
+    EXPECT_EQ(texture_record_count(), 1);
+    EXPECT_EQ(fakegl::count("TexImage2D"), uploads);
+    EXPECT_NE(log.text().find("Texture: name \"@../scratch/outside.png\" refused: it holds a \"..\" component"),
+              std::string::npos)
+        << log.text();
+    EXPECT_NE(log.text().find("name \"@tracks/x?/p.png\" refused: it holds a control character"), std::string::npos);
+}
+
 TEST_F(TextureCache, LinksAndTheBangPrefixShareTheTargetsRecordAndOnlyTheFirstLoadDecides)
 {
     for (const char* name : {"big.png", "big2.png"})
