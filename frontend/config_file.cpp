@@ -191,26 +191,32 @@ int write_key(vfs_file* f, const config_key& c)
     case kind::real:
         return vfs_printf(f, "%s=%f\n", c.key, static_cast<ui_slider*>(c.value)->value) >= 0;
     case kind::choice:
-        return vfs_printf(f, "%s=%s\n", c.key, choice_text(static_cast<ui_choice*>(c.value))) >= 0;
+        return setting_line_write(f, c.key, choice_text(static_cast<ui_choice*>(c.value))) >= 0;
     case kind::track: {
         // Until the track list stands, the text that was read goes back unchanged.
         const char* folder = track_choice_folder();
-        return vfs_printf(f, "track=%s\n", folder ? folder : game_settings.track) >= 0;
+        return setting_line_write(f, "track", folder ? folder : game_settings.track) >= 0;
     }
     case kind::slots: {
         bool ok = true;
-        for (int i = 0; i < kGateSlots; ++i)
-            ok = vfs_printf(f, "slot%02d=%s\n", i, choice_text(&gate_choices[i])) >= 0 && ok;
+        char key[16];
+        for (int i = 0; i < kGateSlots; ++i) {
+            snprintf(key, sizeof key, "slot%02d", i);
+            ok = setting_line_write(f, key, choice_text(&gate_choices[i])) >= 0 && ok;
+        }
         return ok;
     }
     case kind::setup:
         return setup_write(f);
     case kind::server:
-        return vfs_printf(f, "server_name=%.127s\n", server_name) >= 0;
+        return setting_line_write(f, "server_name", std::string(server_name, strnlen(server_name, 127)).c_str()) >= 0;
     case kind::history: {
         bool ok = true;
-        for (int i = 0; i < kServerHistory; ++i)
-            ok = vfs_printf(f, "server_name_hist%02d=%.127s\n", i, server_name_hist[i]) >= 0 && ok;
+        char key[32];
+        for (int i = 0; i < kServerHistory; ++i) {
+            snprintf(key, sizeof key, "server_name_hist%02d", i);
+            ok = setting_line_write(f, key, std::string(server_name_hist[i], strnlen(server_name_hist[i], 127)).c_str()) >= 0 && ok;
+        }
         return ok;
     }
     case kind::map_scale:

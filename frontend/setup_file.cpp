@@ -3,6 +3,7 @@
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
+#include "platform/qorl_log.h"
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"
 #include "race/bike_setup.h"
@@ -202,10 +203,10 @@ int setup_write(vfs_file* f)
         int n = 0;
         switch (k.kind) {
         case setup_kind::text:
-            n = vfs_printf(f, "%s=%s\n", k.key, static_cast<ui_text_field*>(k.record)->buffer);
+            n = setting_line_write(f, k.key, static_cast<ui_text_field*>(k.record)->buffer);
             break;
         case setup_kind::graphics:
-            n = vfs_printf(f, "%s=%s\n", k.key, graphics_name(k.index));
+            n = setting_line_write(f, k.key, graphics_name(k.index));
             break;
         case setup_kind::stability:
         case setup_kind::real:
@@ -215,13 +216,22 @@ int setup_write(vfs_file* f)
         case setup_kind::choice: {
             const auto* c = static_cast<ui_choice*>(k.record);
             const bool valid = c->selected >= 0 && c->selected < c->count;
-            n = vfs_printf(f, "%s=%s\n", k.key, valid ? c->items[c->selected] : "");
+            n = setting_line_write(f, k.key, valid ? c->items[c->selected] : "");
             break;
         }
         }
         ok = ok && n >= 0;
     }
     return ok ? 1 : 0;
+}
+
+int setting_line_write(vfs_file* f, const char* key, const char* value)
+{
+    if (strpbrk(value, "\r\n")) {
+        qorl_log("Setting %s not written: its value holds a line break\n", key);
+        return 1;
+    }
+    return vfs_printf(f, "%s=%s\n", key, value);
 }
 
 int setting_line_split(char* line, const char** key, const char** value)

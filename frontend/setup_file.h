@@ -32,6 +32,11 @@ int setting_real(ui_slider* slider, const char* text);
 // Splits one "@config" line in place: the key before the first "=", the value after
 // it without its trailing "\r" and "\n". 0 for a line without "=".
 int setting_line_split(char* line, const char** key, const char** value);
+// Writes the line key + "=" + value + "\n". A value holding a line break would put
+// lines of its own into the file, read back as settings at the next start: such a
+// value is left out, with one line saying so, and 1 is returned as for a written
+// line. Else the vfs_printf result.
+int setting_line_write(vfs_file* f, const char* key, const char* value);
 // Reads every line of an open file and hands each pair to `apply`.
 void setting_lines_read(vfs_file* f, void (*apply)(const char* key, const char* value));
 

@@ -14,6 +14,7 @@
 #include "race/series.h"
 
 #include "foundation/capped_read.h"
+#include "foundation/data_name.h"
 #include "foundation/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
@@ -188,6 +189,9 @@ namespace {
 int read_within(series* s, const char* file_name, series_budget& left)
 {
     memset(s, 0, sizeof *s);
+    // The standings file is kept beside the series: both names must stay inside.
+    if (!data_name_accept(file_name, "Series", nullptr))
+        return 0;
     vfs_file* f = vfs_open((std::string("@") + file_name).c_str(), "rb");
     if (!f)
         return 0;

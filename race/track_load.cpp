@@ -3,6 +3,7 @@
 // digest is made over the files that decide how the track rides.
 #include "race/track_load.h"
 
+#include "foundation/data_name.h"
 #include "foundation/memory.h"
 #include "foundation/random.h"
 #include "foundation/ripemd160.h"
@@ -197,6 +198,21 @@ int load_track(const char* folder, bool online)
     return 1;
 }
 
+// A folder named by config, the command line, a demo or a server passes the data-name
+// door and must not be a link leading out of its data folder: the list leaves such
+// folders out, and a name typed or sent must not bring them back. False, with the
+// failure noted, when it is refused; else folder holds the name's one spelling.
+bool folder_usable(std::string& folder, const char* from)
+{
+    std::string normal;
+    if (data_name_accept(folder.c_str(), from, &normal) && data_name_stays_inside(normal.c_str(), from)) {
+        folder = normal;
+        return true;
+    }
+    load_failure = "Can't load track '" + data_name_shown(folder.c_str()) + "'";
+    return false;
+}
+
 }  // namespace
 
 const char* track_load_failure()
@@ -270,6 +286,8 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     const char* named = demo ? race_hooks.demo_playback_track()
                              : online ? race_hooks.network_track() : race_requested_folder;
     std::string folder = named ? named : "";
+    if (!folder.empty() && !folder_usable(folder, demo ? "Demo's track" : online ? "Server's track" : "Track"))
+        folder.clear();
 
     race_hooks.script_unload();
     race_hooks.script_sounds_free();

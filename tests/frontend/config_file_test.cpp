@@ -294,6 +294,26 @@ TEST(ConfigFile, AnUnknownTrackIsWrittenAsTheShownOne)
         false);
 }
 
+// A value holding a line break would add lines of its own, read as settings at the next
+// start: it is left out, and every other line is written.
+TEST(ConfigFile, AValueWithALineBreakIsLeftOutAndTheRestWritten)
+{
+    in_fresh_settings(
+        [](Problems& p, const folders& f) {
+            const size_t whole = lines_of(written(f)).size();
+            game_settings.track = "tracks/evil\nxres=7\rspy=1";
+            ui_text_set(&rider_name_field, "Rider\nmessage_lines=77");
+            const std::string text = written(f);
+            for (const std::string line : {"xres=7", "spy=1", "message_lines=77"})
+                p.check(!has_line(text, line), line + " was written");
+            p.check(text.find("track=") == std::string::npos, "a track line");
+            p.check(text.find("name=Rider") == std::string::npos, "a name line");
+            p.same(std::to_string(lines_of(text).size()), std::to_string(whole - 2), "lines written");
+            p.check(has_line(text, "xres=" + std::to_string(plain_values.xres)), "the rest");
+        },
+        false);
+}
+
 // Each damaged file keeps the other settings, and the next write is complete.
 TEST(ConfigFile, DamagedAndHandEditedFilesCostOnlyTheirBadLines)
 {

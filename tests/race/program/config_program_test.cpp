@@ -106,3 +106,27 @@ TEST(ProgramConfig, AnUnreadableConfigIsLeftAlone)
 }
 
 }  // namespace
+
+namespace {
+
+// A downloaded folder named "evil" + line break + "xres=7" + line break + "spy=1", named on
+// the command line and left by quitting: it is neither listed nor loaded, and the config
+// written at exit is the one a run without it writes.
+TEST(ProgramConfig, AFolderNameWithLineBreaksWritesNoSettings)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir plain_home, home;
+    const std::string evil = "tracks/evil\nxres=7\nspy=1";
+    bvtest::write_file(home / ("xdg/Brovanta/" + evil + "/terrain.hf"), "no terrain");
+    bvtest::WindowedRun run = bvtest::run_and_close_window({bvtest::program_path}, bvtest::program_env(plain_home));
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    run = bvtest::run_and_close_window({bvtest::program_path, "--track", evil}, bvtest::program_env(home));
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    const std::string text = config_of(home);
+    EXPECT_FALSE(has(text, "\nxres=7\n")) << text;
+    EXPECT_EQ(text, config_of(plain_home));
+    EXPECT_TRUE(has(bvtest::program_log(home), "Listing skipped ")) << bvtest::program_log(home);
+}
+
+}  // namespace
