@@ -3,8 +3,10 @@
 #include <strings.h>
 
 #include "fixtures.h"
+#include "foundation/data_name.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
+#include "foundation/fresh_file.h"
 #include "foundation/memory.h"
 #include "support/measured_child.h"
 
@@ -273,6 +275,68 @@ TEST(IndexBuild, ListingTotalsCountTheNamesReadFromSkippedFolders)
             p.check(file_index_find("a/3") >= 0 && file_index_find("big1/0") == -1, name + ": a listed, big1 not");
             p.check((file_index_find("z.txt") >= 0) == c.z_listed, name + ": z.txt");
         });
+}
+
+// A downloaded archive whose entries climb out of the data folders: those entries are
+// refused with one line and the rest of the archive is listed ("." components dropped).
+// Nothing outside the user folder is opened, written or made, neither through such a
+// name nor through a link planted as a track folder, while the honest track's files
+// are written where they always were.
+TEST(SafArchive, NamesThatClimbOutAreRefusedAndNothingOutsideIsTouched)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
+        TempDir outside;
+        write_file(outside / "statues", "outside statues");
+        write_file(outside / "secret.png", "outside picture");
+        std::string up = "tracks/";
+        for (int i = 0; i < 40; ++i)
+            up += "../";
+        const std::string climb = up + (outside.path().c_str() + 1);   // the outside folder, from "/"
+        write_file(game / "tracks/x.saf",
+                   saf_bytes({{climb + "/terrain.hf", "bad"}, {"tracks/ok/terrain.hf", "OK"}, {"..", "x"},
+                              {"tracks/ok/../../../secret.png", "x"}, {"/etc/x", "x"}, {"tracks/ok/", "x"},
+                              {"tracks/ctl\x01/terrain.hf", "x"}, {"tracks/./dot/./terrain.hf", "DOT"},
+                              {"tracks/ok/desc", "Honest"}}));
+        LogFile console;
+        char** names = file_index_list();
+        int listed = 0;
+        for (char** n = names; n && *n; ++n) {
+            ++listed;
+            p.check(!strstr(*n, "..") && !strchr(*n, '\x01') && (*n)[0] != '/', std::string("listed: ") + *n);
+        }
+        p.check(listed == 4, "names listed: " + std::to_string(listed));   // x.saf and three entries
+        p.same(read_named("@tracks/ok/terrain.hf"), "OK", "an honest entry");
+        p.same(read_named("@tracks/ok/desc"), "Honest", "the entry after the refused ones");
+        p.same(read_named("@tracks/dot/terrain.hf"), "DOT", "a name with \".\" components");
+        p.same(read_named("@tracks/./ok/./terrain.hf"), "OK", "a spelling with \".\" components");
+        const std::string refused = "entries refused, the first \"" + climb + "/terrain.hf\": it holds a \"..\"";
+        p.check(console.text().find("tracks/x.saf: 6 " + refused) != std::string::npos, "the line:\n" + console.text());
+
+        // Reads and writes through a climbing name.
+        p.same(read_named("@" + climb + "/statues"), "(none)", "read outside");
+        p.same(read_named("@tracks/../../secret.png"), "(none)", "read outside through \"..\"");
+        auto write = [](const std::string& name) {
+            return fresh_file_write(name.c_str(), [](vfs_file* f, void*) { return vfs_puts(f, "new") >= 0 ? 1 : 0; },
+                                    nullptr);
+        };
+        p.check(write("@" + climb + "/statues") == 0, "a write through \"..\"");
+        p.check(write("@" + climb + "/made/lastlap.bvdemo") == 0, "a write making folders outside");
+        p.check(!bvtest::file_exists(outside / "made"), "a folder made outside");
+        // A link planted as the track folder, by the data name and by the plain path.
+        bvtest::make_dirs(user / "Brovanta/tracks");
+        p.check(symlink(outside.path().c_str(), (user / "Brovanta/tracks/linked").c_str()) == 0, "no link");
+        p.check(write("@tracks/linked/statues") == 0, "a write through a linked track folder");
+        p.check(write(user / "Brovanta/tracks/linked/sub/statues") == 0, "a plain write through the link");
+        p.check(!data_name_stays_inside("tracks/linked", "Track"), "a linked track folder is loaded");
+        p.same(read_file(outside / "statues"), "outside statues", "the outside file");
+        p.check(!bvtest::file_exists(outside / "sub"), "a folder made through the link");
+        // The honest track is written as before, its folder made in the user folder.
+        p.check(write("@tracks/ok/statues") == 1, "the honest track's write");
+        p.same(read_file(user / "Brovanta/tracks/ok/statues"), "new", "the honest track's file");
+        p.check(write("@tracks/./ok/./edinfo") == 1, "a write under a spelling with \".\"");
+        p.same(read_file(user / "Brovanta/tracks/ok/edinfo"), "new", "the file of that spelling");
+        p.check(data_name_stays_inside("tracks/ok", "Track"), "the honest track folder");
+    });
 }
 
 }  // namespace
