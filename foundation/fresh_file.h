@@ -22,7 +22,9 @@ struct fresh_file {
 };
 
 // name: a data path ("@tracks/t/edinfo" lands in the first search folder) or a plain
-// path; missing folders on the way are made. 1 with w->f open on the new temporary.
+// path; missing folders on the way are made. A name in the first search folder passes
+// the data-name door and is written only where its folder, links resolved, lies inside
+// that search folder (data_name.h). 1 with w->f open on the new temporary.
 int fresh_file_open(const char* name, fresh_file* w);
 // wrote: every write succeeded. Flushes, checks, syncs and closes the temporary, which
 // stays under its own name for a later fresh_file_place. 1 on success; 0 with the
