@@ -2,7 +2,7 @@
 // its riders stand on their start spots (on pits millions of feet deep too, cheaply);
 // the identity digest agrees with an independent RIPEMD-160 over the track's files; a
 // reset on the same track reads no track file; a folder without terrain leaves no
-// track loaded.
+// track loaded, nor does one that climbs out or is a link leading out of the user folder.
 #include "race_fixture.h"
 
 #include "foundation/front_door.h"
@@ -274,6 +274,25 @@ TEST(TrackLoad, ASecondResetOnTheSameTrackReadsNoTrackFileUnlessTold)
         p.check(track_folder == nullptr && track_title == nullptr, "a folder without terrain loads no track");
         // The title view shows why (the loader's own line soon scrolls off).
         p.same(track_load_failure(), "Can't load track 'tracks/nowhere'", "the failure kept for the title view");
+
+        // A folder named by config, a demo or a server that climbs out, or is a link
+        // leading out of the user folder, is neither loaded nor written through.
+        bvtest::TempDir outside;
+        copy_flat(outside, "tracks/flat");
+        const std::string real = racetest::user_folder(outside) + "/tracks/flat";
+        symlink(real.c_str(), (racetest::user_folder(root) + "/tracks/linked").c_str());
+        const std::string statues = bvtest::read_file(real + "/statues");
+        for (const char* named : {"tracks/linked", "tracks/../../../../../../../../../../../../../../../..",
+                                  "tracks/again/../again"}) {
+            race_requested_folder = named;
+            reset_race(nullptr, 0, 0, 0, 1, 0);
+            p.check(track_folder == nullptr, std::string("loaded: ") + named);
+            p.same(track_load_failure(), std::string("Can't load track '") + named + "'", "the failure");
+        }
+        p.same(bvtest::read_file(real + "/statues"), statues, "the outside track's statues");
+        race_requested_folder = "tracks/./again";
+        reset_race(nullptr, 0, 0, 0, 1, 0);
+        p.same(track_folder ? track_folder : "(none)", "tracks/again", "a name with \".\" components");
         return p.text;
     });
 }
