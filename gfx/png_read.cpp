@@ -1,12 +1,13 @@
 // PNG reading through libpng: any colour type and bit depth becomes 8-bit RGB or RGBA
 // (textures) or host-order 16-bit grey (heights). The info text is the text of every
-// tEXt/zTXt/iTXt chunk (before the image data, then after it, texts only), followed
+// tEXt/zTXt/iTXt chunk in file order (texts only, within png_text.h's bounds), followed
 // by the whole sidecar file "<name>.info".
 #include "gfx/image_chain.h"
 #include "gfx/images.h"
 #include "gfx/mip_chain.h"
 #include "gfx/mip_custom.h"
 #include "gfx/png_io.h"
+#include "gfx/png_text.h"
 
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
@@ -22,44 +23,23 @@ namespace {
 struct png_read_result {
     uint8_t* pixels;
     uint8_t** rows;
-    char* info;
-    size_t info_length;
+    png_text_reader text;
     int w, h, channels;
 };
-
-void append_text(png_read_result* r, const char* text, size_t n)
-{
-    r->info = static_cast<char*>(mem_realloc(r->info, r->info_length + n + 1));
-    if (!r->info)
-        out_of_memory();
-    memcpy(r->info + r->info_length, text, n);
-    r->info_length += n;
-    r->info[r->info_length] = '\0';
-}
-
-void append_chunk_texts(png_structp png, png_infop info, png_read_result* r)
-{
-    png_textp texts = nullptr;
-    int count = 0;
-    png_get_text(png, info, &texts, &count);
-    for (int i = 0; i < count; ++i)
-        if (texts[i].text)
-            append_text(r, texts[i].text, strlen(texts[i].text));
-}
 
 void release(png_read_result* r)
 {
     mem_free(r->pixels);
     mem_free(r->rows);
-    mem_free(r->info);
+    mem_free(r->text.text);
     r->pixels = nullptr;
     r->rows = nullptr;
-    r->info = nullptr;
+    r->text.text = nullptr;
 }
 
 // The libpng part of both readers. gray16 selects the height transforms; otherwise the
 // pixels are the base of a chain buffer with room for every level. 1 / 0.
-int run_libpng(vfs_file* f, bool gray16, png_read_result* r)
+int run_libpng(vfs_file* f, const char* name, bool gray16, png_read_result* r)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
@@ -77,6 +57,7 @@ int run_libpng(vfs_file* f, bool gray16, png_read_result* r)
     }
     png_set_read_fn(png, f, png_io_read);
     png_set_sig_bytes(png, 8);
+    png_text_install(png, &r->text, name);
     png_read_info(png, info);
     png_uint_32 w = 0, h = 0;
     int depth = 0, type = 0;
@@ -132,8 +113,6 @@ int run_libpng(vfs_file* f, bool gray16, png_read_result* r)
         r->rows[y] = r->pixels + y * row_bytes;
     png_read_image(png, r->rows);
     png_read_end(png, end_info);
-    append_chunk_texts(png, info, r);
-    append_chunk_texts(png, end_info, r);
     png_destroy_read_struct(&png, &info, &end_info);
     mem_free(r->rows);
     r->rows = nullptr;
@@ -148,20 +127,21 @@ int image_read_png(const char* name, uint8_t** pixels, int* w, int* h, int* chan
     if (!f)
         return 0;
     png_read_result r{};
-    const int ok = run_libpng(f, false, &r);
+    const int ok = run_libpng(f, name, false, &r);
     vfs_close(f);
     if (!ok)
         return 0;
 
     if (char* sidecar = file_to_string((std::string(name) + ".info").c_str())) {
-        append_text(&r, sidecar, strlen(sidecar));
+        png_text_append(&r.text, sidecar, strlen(sidecar));
         mem_free(sidecar);
     }
-    const bool custom = r.info && strstr(r.info, "[mip_custom]");
+    char* text = r.text.text;
+    const bool custom = text && strstr(text, "[mip_custom]");
     if (custom) {
         mip_custom_unpack(name, &r.pixels, &r.w, &r.h, r.channels);
     } else if (r.channels == 4) {
-        mipchain_rgba_flags(r.pixels, r.w, r.h, r.info && strstr(r.info, "[mip_max_alpha]") ? mip_max_alpha : 0);
+        mipchain_rgba_flags(r.pixels, r.w, r.h, text && strstr(text, "[mip_max_alpha]") ? mip_max_alpha : 0);
     } else {
         mipchain_rgb(r.pixels, r.w, r.h);
     }
@@ -170,9 +150,9 @@ int image_read_png(const char* name, uint8_t** pixels, int* w, int* h, int* chan
     *h = r.h;
     *channels = r.channels;
     if (info)
-        *info = r.info;
+        *info = text;
     else
-        mem_free(r.info);
+        mem_free(text);
     return 1;
 }
 
@@ -182,11 +162,11 @@ int png_read_gray16(const char* name, uint16_t** samples, int* w, int* h)
     if (!f)
         return 0;
     png_read_result r{};
-    const int ok = run_libpng(f, true, &r);
+    const int ok = run_libpng(f, name, true, &r);
     vfs_close(f);
     if (!ok)
         return 0;
-    mem_free(r.info);
+    mem_free(r.text.text);
     auto* out = reinterpret_cast<uint16_t*>(r.pixels);
     if (r.channels == 1) {
         // Backwards, so no byte is overwritten before it has been widened.

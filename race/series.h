@@ -14,13 +14,14 @@ inline constexpr int32_t kSeriesFilePoints = 40;
 
 // What reading series may cost. Every ".series" among the data files is read at
 // start-up, and strangers' track folders hold them too. A season runs some twenty
-// rounds of two or three motos: 200 events is three times that, and 200 events at
-// their widest (two texts of 1023 characters and 80 numbers of 11 characters each) fit in
-// 1 MiB. In all, 10,000 events (26 MB of records) and 8 MiB of text (under a second
-// of scanning) hold fifty series at those bounds, or hundreds of honest ones, and a
-// page of the series menu shows 20, so 200 files are ten pages.
-inline constexpr int32_t kSeriesMaxEvents = 200;
-inline constexpr uint32_t kSeriesMaxFileBytes = 1 << 20;
+// rounds of two or three motos; series stored by earlier versions hold up to 1000
+// events, and those are read as they were. 1000 events at their widest (two texts of
+// 1023 characters and 82 numbers of 11 characters each, about 3 KB an event) and the
+// widest head fit in 4 MiB. In all, 10,000 events (26 MB of records) and 8 MiB of text
+// (under a second of scanning) hold ten series at those bounds, or hundreds of honest
+// ones, and a page of the series menu shows 20, so 200 files are ten pages.
+inline constexpr int32_t kSeriesMaxEvents = 1000;
+inline constexpr uint32_t kSeriesMaxFileBytes = 4 << 20;
 inline constexpr int32_t kSeriesMaxFiles = 200;
 inline constexpr int32_t kSeriesMaxEventsInAll = 10000;
 inline constexpr uint32_t kSeriesMaxBytesInAll = 8 << 20;

@@ -2,14 +2,14 @@
 //   "Title" or Title                   quoted (up to 1023 characters) or one word
 //   n Skill                            opponents 0..159; Novice, Amateur, else Expert
 //   n rider numbers                    series riders 0..n-1 (the player is rider n)
-//   E                                  events, 0..200
+//   E                                  events, 0..1000
 //   per event: name track              each quoted or one word; the track is listed
 //              minutes laps
 //              40 moto points          for places 1..40 (the rest score 0)
 //              40 round points         for round places 1..40; first 0 = no round ends
 // The standings file holds one line per completed event: the 1-based place of each
 // series rider, in series-rider order, each followed by a blank.
-// A file whose series needs more than 1 MiB of text, or more than 200 events, is
+// A file whose series needs more than 4 MiB of text, or more than 1000 events, is
 // refused; bytes past the series are not read.
 #include "race/series.h"
 
@@ -123,7 +123,7 @@ const char* read_body(vfs_file* f, series* s, const char* file_name, int32_t eve
             return "a rider number is out of range";
     int32_t events;
     if (vfs_scanf(f, "%d", &events) != 1 || events < 0 || events > kSeriesMaxEvents)
-        return "event count missing or outside 0..200";
+        return "event count missing or outside 0..1000";
     if (events > events_left)
         return "series events past 10000 in all";
     if (events > 0) {
@@ -203,7 +203,7 @@ int read_within(series* s, const char* file_name, series_budget& left)
     const uint32_t scanned = f->position - start - (f->pushed_back >= 0 ? 1 : 0);
     vfs_close(f);
     if (scanned > cap)
-        why = cap == kSeriesMaxFileBytes ? "longer than 1048576 bytes" : "series files past 8 MiB in all";
+        why = cap == kSeriesMaxFileBytes ? "longer than 4194304 bytes" : "series files past 8 MiB in all";
     left.bytes -= std::min(scanned, left.bytes);
     if (why) {
         char line[1200];

@@ -6,7 +6,9 @@
 // the colour is not white (alpha is not written).
 #include "terrain/billboards.h"
 
+#include "foundation/front_door.h"
 #include "foundation/scan.h"
+#include "foundation/text_util.h"
 #include "foundation/vfs.h"
 #include "gfx/texture_cache.h"
 #include "terrain/statues.h"
@@ -20,6 +22,29 @@
 growable_array billboards;
 growable_array billboard_work;
 int32_t first_track_billboard;
+
+namespace {
+
+const char* reading_path = nullptr;   // the billboards file being read, for the refusal line
+int32_t reading_line = 0;
+bool refusal_logged = false;
+
+// Logs the first refusal since the reset.
+void refuse()
+{
+    if (refusal_logged)
+        return;
+    refusal_logged = true;
+    char line[1200];
+    if (reading_path)
+        format_string(line, sizeof line, "Billboards file %.900s: line %d and later refused, more than 65536 billboards",
+                      reading_path, int(reading_line));
+    else
+        format_string(line, sizeof line, "Billboard refused: more than 65536 billboards");
+    console_print(line);
+}
+
+}  // namespace
 
 void billboard_release(billboard* b)
 {
@@ -36,6 +61,7 @@ void billboards_free()
     billboards = {};
     billboard_work = {};
     first_track_billboard = 0;
+    refusal_logged = false;
 }
 
 void billboards_reset()
@@ -66,6 +92,10 @@ int create_billboard(float x, float height_above_ground, float z, float size, fl
 {
     if (billboards.element_size == 0)
         billboards_reset();
+    if (billboards.count >= kMaxBillboards) {
+        refuse();
+        return -1;
+    }
     billboard b{};
     b.from_script = track_objects_from_script != 0;
     name = billboard_colour_prefix(name, b.colour);
@@ -94,8 +124,17 @@ void billboards_read(const char* path)
         return;
     float x, h, z, size, aspect;
     char name[1024];
-    while (vfs_scanf(f, " [ %f %f %f ] %f %f %1023s ", &x, &h, &z, &size, &aspect, name) == 6)
+    reading_path = path;
+    reading_line = 0;
+    while (vfs_scanf(f, " [ %f %f %f ] %f %f %1023s ", &x, &h, &z, &size, &aspect, name) == 6) {
+        ++reading_line;
+        if (billboards.count >= kMaxBillboards) {
+            refuse();
+            break;
+        }
         create_billboard(x, h, z, size, aspect, name);
+    }
+    reading_path = nullptr;
     vfs_close(f);
 }
 

@@ -8,6 +8,11 @@
 
 #include "foundation/growable_array.h"
 
+// What one track may hold, the 2000 dirt-spray particles and the flaggers included.
+// Trackside signs and trees come to a few thousand on a busy track; every billboard
+// is sorted and drawn each frame. Billboards past the bound are refused.
+inline constexpr int32_t kMaxBillboards = 65536;
+
 struct billboard {
     float x, y, z;                  // y = terrain height + height above ground
     float size;
@@ -36,7 +41,8 @@ void billboards_free();
 const char* billboard_colour_prefix(const char* name, uint8_t rgba[4]);
 
 // Appends a billboard at (x, ground + height, z); returns its index, -1 when memory
-// runs out. A null name gives texture 0.
+// runs out or the track holds kMaxBillboards already (the first such refusal after a
+// reset logs one line). A null name gives texture 0.
 int create_billboard(float x, float height_above_ground, float z, float size, float aspect, const char* name);
 
 // Frees what a billboard owns (a script's billboard owns its name).

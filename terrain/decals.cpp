@@ -6,6 +6,7 @@
 #include "terrain/grid_index.h"
 #include "terrain/terrain_deform.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -145,10 +146,10 @@ void decal_bucket(terrain_state* t, int32_t index)
     for (int32_t r = range.r0; r <= range.r1; ++r)
         for (int32_t c = range.c0; c <= range.c1; ++c) {
             growable_array* cell = &t->decal_buckets[r][c];
-            // Equal indices are passed over: bucketing twice lists the decal twice.
-            int32_t at = 0;
-            while (at < cell->count && entries(cell)[at] <= index)
-                ++at;
+            // Equal indices are passed over: bucketing twice lists the decal twice. A
+            // search from the front would make a load of n decals cost n^2 per cell.
+            const int32_t at = int32_t(std::upper_bound(entries(cell), entries(cell) + cell->count, index) -
+                                       entries(cell));
             if (!list_reserve(cell, int64_t(cell->count) + 1))
                 continue;
             int32_t* e = entries(cell);
@@ -206,6 +207,10 @@ int decal_insert(terrain_state* t, const decal* record, int32_t index)
 {
     if (index < 0 || index > t->decals.count) {
         out_of_range();
+        return 0;
+    }
+    if (t->decals.count >= kMaxDecals) {
+        console_print("Decal not added: the track holds 8192 decals already");
         return 0;
     }
     t->decals.element_size = sizeof(decal);

@@ -5,6 +5,12 @@
 #pragma once
 #include "terrain/terrain_state.h"
 
+// What one track may lay on its ground. Decals are placed one at a time in the editor,
+// and a busy track has a few hundred; each is drawn into every bucket cell its box
+// covers (up to all 64) at every ground-texture update, so 8192 decals of the largest
+// box are half a million quads. Decals past the bound are refused with one line.
+inline constexpr int32_t kMaxDecals = 8192;
+
 // Room for 16 decals, the two scratch lists and every cell's index and run lists.
 // 0 when memory runs out (whatever was made is released by terrain_free).
 int terrain_decals_alloc(terrain_state* terrain);
@@ -22,7 +28,7 @@ void decal_bucket(terrain_state* terrain, int32_t index);
 void decal_unbucket(terrain_state* terrain, int32_t index);
 void decals_rebuild(terrain_state* terrain);
 // "Out of range decal index" on the console and 0 for a bad index; 0 as well when the
-// array cannot grow. Nothing changes then.
+// array cannot grow or already holds kMaxDecals (with a line). Nothing changes then.
 int decal_delete(terrain_state* terrain, int32_t index);
 int decal_insert(terrain_state* terrain, const decal* record, int32_t index);  // null: zeroed
 int decal_set(terrain_state* terrain, const decal* record, int32_t index);

@@ -119,10 +119,20 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
 {
     if (!t->decals.items)
         return 0;
-    if (vfs_file* f = vfs_open(path_in(folder, "decals").c_str(), "rb")) {
+    const std::string name = path_in(folder, "decals");
+    if (vfs_file* f = vfs_open(name.c_str(), "rb")) {
         char texture[1024];
         float x, z, angle, size, aspect;
+        int32_t line = 0;
         while (vfs_scanf(f, "[ %f %f ] %f %f %f %1023s ", &x, &z, &angle, &size, &aspect, texture) == 6) {
+            ++line;
+            if (t->decals.count >= kMaxDecals) {
+                char refusal[1200];
+                format_string(refusal, sizeof refusal, "Decals file %.900s: line %d and later refused, more than 8192 decals",
+                              name.c_str(), int(line));
+                console_print(refusal);
+                break;
+            }
             progress_dots("Loading decals");
             if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(angle) || !std::isfinite(size) ||
                 !std::isfinite(aspect))

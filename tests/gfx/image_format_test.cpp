@@ -5,6 +5,7 @@
 
 #include "gfx/image_chain.h"
 #include "gfx/images.h"
+#include "gfx/png_text.h"
 
 #include "foundation/memory.h"
 #include "foundation/scan.h"
@@ -13,6 +14,7 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <array>
 #include <cstdio>
@@ -293,6 +295,109 @@ TEST(PngRead, InfoTextJoinsChunksAndTheSidecarAndMaxAlphaChangesTheLevels)
     EXPECT_EQ(read_png(clear).level(1), (Bytes{10, 20, 30, 63}));
     bvtest::write_file(clear + ".info", "[mip_max_alpha]");
     EXPECT_EQ(read_png(clear).level(1), (Bytes{10, 20, 30, 255}));
+}
+
+std::string png_chunk(const std::string& type, const std::string& data)
+{
+    std::string out;
+    auto be32 = [&out](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += char(v >> shift);
+    };
+    be32(uint32_t(data.size()));
+    out += type + data;
+    const std::string crc_over = type + data;
+    be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(crc_over.data()), uInt(crc_over.size()))));
+    return out;
+}
+
+std::string deflated(const std::string& text)
+{
+    uLongf n = compressBound(uLong(text.size()));
+    std::string out(n, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(text.data()), uLong(text.size()), 9);
+    out.resize(n);
+    return out;
+}
+
+std::string ztxt(const std::string& text) { return png_chunk("zTXt", std::string("Comment\0\0", 9) + deflated(text)); }
+std::string itxt(const std::string& text, bool compressed)
+{
+    return png_chunk("iTXt", std::string("Comment\0", 8) + char(compressed) + std::string("\0en\0\0", 5) +
+                                 (compressed ? deflated(text) : text));
+}
+std::string text_chunk(const std::string& text) { return png_chunk("tEXt", std::string("Comment\0", 8) + text); }
+
+// A one-texel picture with these chunks between its header and its image data.
+std::string picture_with(const std::string& chunks)
+{
+    std::string png = png_of(1, 1, 3, {1, 2, 3});
+    return png.insert(33, chunks);   // signature 8 + IHDR 25
+}
+
+std::string repeated(const std::string& chunk, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += chunk;
+    return out;
+}
+
+// A picture keeps 64 KiB of chunk text: a chunk that does not fit is dropped whole
+// with one line, later short ones are still kept. Inflating stops after 1 MiB of a
+// picture's text, dropped chunks included. Honest short texts of every kind read as
+// before, and 200 chunks of 7.5 MB each cost no more than a plain picture does.
+TEST(PngRead, ChunkTextIsKeptWithinItsBoundsWithOneLine)
+{
+    const std::string most(kPngTextKept, 'k'), past(kPngTextKept + 1, 'p'), half(kPngTextKept / 2, 'h');
+    const struct {
+        const char* label;
+        std::string chunks;
+        std::string info;
+        bool dropped;
+    } cases[] = {
+        {"kinds", itxt("[a]", true) + itxt("[b]", false) + ztxt("[c]") + text_chunk("[d]"), "[a][b][c][d]", false},
+        {"most", ztxt(most), most, false},
+        {"past", ztxt(past) + text_chunk("[compress]"), "[compress]", true},
+        {"plain past", text_chunk(past) + ztxt("[compress]"), "[compress]", true},
+        {"halves", text_chunk(half) + itxt(half, true), half + half, false},
+        {"halves and one", text_chunk(half) + itxt(half, true) + itxt("x", false), half + half, true},
+        {"work left", repeated(ztxt(past), 15) + ztxt("[late]"), "[late]", true},
+        {"work gone", repeated(ztxt(past), 16) + ztxt("[late]") + text_chunk("[plain]"), "[plain]", true},
+    };
+    for (const auto& c : cases) {
+        const std::string path = scratch_file("text.png", picture_with(c.chunks));
+        LogCapture log;
+        Image image = read_png(path);
+        ASSERT_TRUE(image.ok) << c.label;
+        EXPECT_EQ(image.at(0, 0), (Bytes{1, 2, 3})) << c.label;
+        EXPECT_TRUE(image.info == c.info) << c.label << ": " << image.info.size() << " bytes";
+        const std::string line = "Picture " + path + ": text chunks past 64 KiB dropped";
+        const size_t at = log.text().find(line);
+        EXPECT_EQ(at != std::string::npos, c.dropped) << c.label << ": " << log.text();
+        if (at != std::string::npos)
+            EXPECT_EQ(log.text().find(line, at + 1), std::string::npos) << c.label << ": one line a picture";
+    }
+
+    auto read_cost = [](const std::string& path) {
+        return bvtest::run_measured([path] {
+            Image image = read_png(path);
+            return image.ok;
+        });
+    };
+    const bvtest::ChildCost plain = read_cost(scratch_file("plain.png", picture_with("")));
+    const std::string swamps[] = {
+        scratch_file("swamp.png", picture_with(repeated(ztxt(std::string(7500000, 'x')), 200))),
+        scratch_file("many.png", picture_with(repeated(ztxt(past), 16000))),
+    };
+    fprintf(stderr, "%s\n", bvtest::describe("plain picture", plain).c_str());
+    for (const std::string& path : swamps) {
+        const bvtest::ChildCost cost = read_cost(path);
+        fprintf(stderr, "%s\n", bvtest::describe(path, cost).c_str());
+        EXPECT_TRUE(cost.finished && cost.result == 1) << bvtest::describe(path, cost);
+        EXPECT_LT(cost.seconds, plain.seconds + 2) << path;
+        EXPECT_LT(cost.grown_kib, plain.grown_kib + 200 * 1024) << path;
+    }
 }
 
 TEST(PngRead, RefusesOtherFilesTruncatedDataAndOversizedImages)

@@ -3,6 +3,7 @@
 // formats, its round trip, and what a failed save leaves behind.
 #include "foundation/ripemd160.h"
 #include "support/measured_child.h"
+#include "support/test_support.h"
 #include "gfx/images.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
@@ -243,6 +244,78 @@ TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)
     EXPECT_FLOAT_EQ(d[0].aspect, 1.5f);
     EXPECT_EQ(d[1].normal_map, 0u) << "a name without '.' has no maps";
     EXPECT_EQ(t->decal_buckets[7][6].count, 1) << "bucketed as read";
+}
+
+// A track lays at most 8192 decals: the line that would pass the bound is refused with
+// the rest of the file in one line, and so is the editor's insert. 20,000 decals that
+// each cover every bucket cost a load no more than a few do: bucketing a decal costs
+// its own cells, not the decals before it.
+TEST(TerrainFiles, DecalsPastTheTracksBoundAreRefusedInOneLine)
+{
+    auto load = [](const char* name) -> uint32_t { return strcmp(name, "@d/plain") == 0 ? 7 : 0; };
+    const std::string everywhere = "[ 2 2 ] 0.3 1000 1 @d/plain\n";   // every cell of the 8 x 8
+    auto lines = [&](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += everywhere;
+        return text;
+    };
+    const struct {
+        int lines;
+        const char* refusal;   // null: none
+    } cases[] = {
+        {int(kMaxDecals), nullptr},
+        {int(kMaxDecals) + 1, "line 8193 and later refused, more than 8192 decals"},
+    };
+    for (const auto& c : cases) {
+        TestTerrain t(3, 1.0f);
+        ASSERT_EQ(terrain_decals_alloc(t.get()), 1);
+        put("tracks/decals/decals", lines(c.lines));
+        ConsoleCapture capture;
+        ASSERT_EQ(terrain_read_decals(t.get(), "tracks/decals", load), 1);
+        EXPECT_EQ(t->decals.count, kMaxDecals) << c.lines;
+        EXPECT_EQ(t->decal_buckets[0][0].count, kMaxDecals);
+        EXPECT_EQ(t->decal_buckets[7][7].count, kMaxDecals);
+        const std::string said = capture.text();
+        if (c.refusal)
+            EXPECT_NE(said.find(std::string("Decals file @tracks/decals/decals: ") + c.refusal + "\n"), std::string::npos)
+                << said;
+        else
+            EXPECT_EQ(said.find("refused"), std::string::npos) << said;
+        if (!c.refusal) {
+            // Each rebuild appends every decal to all 64 cells: 0.5 million insertions,
+            // a few milliseconds when each costs its cell, seconds when it walks the list.
+            const double start = bvtest::thread_cpu_seconds();
+            for (int k = 0; k < 4; ++k)
+                decals_rebuild(t.get());
+            EXPECT_LT(bvtest::thread_cpu_seconds() - start, 0.5) << "four rebuilds of 8192 decals in every cell";
+            EXPECT_EQ(t->decal_buckets[3][4].count, kMaxDecals);
+        } else {
+            ConsoleCapture refused;
+            const decal d{};
+            EXPECT_EQ(decal_insert(t.get(), &d, 0), 0);
+            EXPECT_EQ(t->decals.count, kMaxDecals);
+            EXPECT_EQ(refused.text(), "Decal not added: the track holds 8192 decals already\n");
+        }
+    }
+
+    auto read_cost = [&](int n) {
+        put("tracks/decals/decals", lines(n));
+        return bvtest::run_measured([&] {
+            TestTerrain t(3, 1.0f);
+            terrain_decals_alloc(t.get());
+            terrain_read_decals(t.get(), "tracks/decals", load);
+            return t->decals.count;
+        });
+    };
+    const bvtest::ChildCost plain = read_cost(10);
+    const bvtest::ChildCost swamp = read_cost(20000);
+    fprintf(stderr, "%s\n%s\n", bvtest::describe("10 decals", plain).c_str(),
+            bvtest::describe("20,000 decals", swamp).c_str());
+    EXPECT_TRUE(plain.finished && plain.result == 10);
+    EXPECT_TRUE(swamp.finished && swamp.result == kMaxDecals) << bvtest::describe("20,000 decals", swamp);
+    EXPECT_LT(swamp.seconds, plain.seconds + 2);
+    EXPECT_LT(swamp.grown_kib, plain.grown_kib + 200 * 1024);
 }
 
 TEST(TerrainFiles, ShadingFollowsTheSunAndTheShadows)

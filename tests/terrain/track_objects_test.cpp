@@ -7,6 +7,7 @@
 
 #include "foundation/vfs.h"
 #include "support/console_capture.h"
+#include "support/measured_child.h"
 #include "support/test_support.h"
 #include "gfx/texture_settings.h"
 #include "terrain/timing_gates.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -230,6 +232,72 @@ TEST(Statues, PastTheTracksBoundsAreRefusedWithTheRestOfTheFileInOneLine)
     EXPECT_EQ(statue_spheres_placed, (int64_t(1) << 20) - 4096);
     EXPECT_GE(create_statue(2, 0, 2, 0, nullptr, nullptr, "@fence.shp"), 0);
     statue_shape_spheres = saved;
+}
+
+// A track holds at most 65536 billboards, the particles and flaggers among them: the
+// file's billboard that would pass it is refused with the rest of the file in one line,
+// and a script's after it too. Two million lines cost a load no more than a few do.
+TEST(Billboards, PastTheTracksBoundAreRefusedWithTheRestOfTheFileInOneLine)
+{
+    TrackObjectStubs stubs;
+    TestTerrain ground(2, 4.0f, 0.0f, 10.0f);
+    GroundSwap swap(ground.get());
+    stubs.textures = {"tree.png"};
+    const std::string path = trackfiles::root() + "/billboards";
+    auto lines = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += "[1 0 1] 2 1 tree.png\n";
+        return text;
+    };
+    const struct {
+        int lines;
+        const char* refusal;   // null: none
+    } cases[] = {
+        {int(kMaxBillboards) - 2000, nullptr},
+        {int(kMaxBillboards) - 1999, "line 63537 and later refused, more than 65536 billboards"},
+    };
+    for (const auto& c : cases) {
+        billboards_reset();
+        for (int k = 0; k < 2000; ++k)   // the dirt-spray particles come first
+            create_billboard(0, 0, 0, 1, 1, nullptr);
+        bvtest::write_file(path, lines(c.lines));
+        ConsoleCapture console;
+        billboards_read(path.c_str());
+        EXPECT_EQ(billboard_count(), kMaxBillboards) << c.lines;
+        EXPECT_EQ(billboard_work.count, 2 * kMaxBillboards);
+        const std::string expected = c.refusal ? "Billboards file " + path + ": " + c.refusal + "\n" : "";
+        EXPECT_EQ(console.text(), expected) << c.lines;
+    }
+    {
+        billboards_reset();
+        bvtest::write_file(path, lines(int(kMaxBillboards)));
+        billboards_read(path.c_str());
+        ConsoleCapture console;
+        EXPECT_EQ(create_billboard(2, 0, 2, 1, 1, "tree.png"), -1);
+        EXPECT_EQ(create_billboard(2, 0, 2, 1, 1, "tree.png"), -1);
+        EXPECT_EQ(console.text(), "Billboard refused: more than 65536 billboards\n") << "once after a reset";
+    }
+
+    bvtest::write_file(path, lines(10));
+    const bvtest::ChildCost plain = bvtest::run_measured([&] {
+        billboards_reset();
+        billboards_read(path.c_str());
+        return billboard_count();
+    });
+    bvtest::write_file(path, lines(2000000));
+    const bvtest::ChildCost swamp = bvtest::run_measured([&] {
+        billboards_reset();
+        billboards_read(path.c_str());
+        return billboard_count() == kMaxBillboards ? 1 : 0;
+    });
+    std::remove(path.c_str());
+    fprintf(stderr, "%s\n%s\n", bvtest::describe("10 billboards", plain).c_str(),
+            bvtest::describe("2,000,000 billboards", swamp).c_str());
+    EXPECT_TRUE(plain.finished && plain.result == 10);
+    EXPECT_TRUE(swamp.finished && swamp.result == 1) << bvtest::describe("2,000,000 billboards", swamp);
+    EXPECT_LT(swamp.seconds, plain.seconds + 2);
+    EXPECT_LT(swamp.grown_kib, plain.grown_kib + 200 * 1024);
 }
 
 TEST(Flaggers, ShareTwoSpritesAndClampTheirGates)
