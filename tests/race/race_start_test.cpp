@@ -256,6 +256,19 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
                 p.check(probes <= 100, c + ": probes: " + std::to_string(probes));
             }
         }
+        // First free at the last stepped probe (step 63), at the first step the halving
+        // finds (64, 16 ft up) and just past it.
+        for (const float bottom : {0.3f, -1000.1f}) {
+            t.heights[16 * t.size + 16] = bottom;
+            for (const int64_t k : {63, 64, 65}) {
+                const float want = place_step_height(bottom, k);
+                free_from = rest_y + (double(want) + double(place_step_height(bottom, k - 1))) / 2;
+                probes = 0;
+                const float h = race_place_rider(0, 32, 32, 0);
+                p.check(h == want, "from " + std::to_string(bottom) + " first free at step " + std::to_string(k) +
+                                       ": placed at " + std::to_string(h) + ", not " + std::to_string(want));
+            }
+        }
         // Heights so large that a quarter foot is lost: one probe, where it stands.
         t.heights[16 * t.size + 16] = -3e38f;
         t.max_height = 3e38f;
