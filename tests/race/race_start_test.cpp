@@ -8,9 +8,12 @@
 #include "race/race_start.h"
 #include "race/race_state.h"
 #include "race/track_load.h"
+#include "foundation/memory.h"
 #include "sim/bike_build.h"
+#include "sim/bike_contacts.h"
 #include "sim/physics_world.h"
 #include "sim/rider_slot.h"
+#include "sim/shapes.h"
 #include "support/fresh_process.h"
 #include "support/measured_child.h"
 #include "terrain/timing_gates.h"
@@ -269,6 +272,43 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
                                        ": placed at " + std::to_string(h) + ", not " + std::to_string(want));
             }
         }
+        // The probes cover at most 2^17 ground cells in all. A search of N probes is
+        // whole when each covers at most 2^17 / N; a little more stops it one probe
+        // short, on a free step above the first.
+        t.heights[16 * t.size + 16] = 0.3f;
+        free_from = rest_y + 0.3 + 50.1;
+        probes = 0;
+        const float first_free = race_place_rider(0, 32, 32, 0);
+        const int whole = probes;
+        collision_shape* own_frame = rider_slots[0].shapes[body_frame];
+        auto cells_with = [&](int spheres) {
+            std::string text = std::to_string(spheres) + "\n";
+            for (int i = 0; i < spheres; ++i)
+                text += "0 0 0 0 1 2500 250\n";
+            const std::string name = root.path() + "/frame" + std::to_string(spheres) + ".shp";
+            bvtest::write_file(name, text);
+            if (rider_slots[0].shapes[body_frame] != own_frame)
+                mem_free(rider_slots[0].shapes[body_frame]);
+            rider_slots[0].shapes[body_frame] = shape_instance(name.c_str());
+            return bike_ground_cells(&rider_slots[0], &track_terrain);
+        };
+        int spheres = 0;
+        while (cells_with(spheres + 1) * whole <= double(1 << 17))
+            ++spheres;
+        for (const int n : {spheres, spheres + 1}) {
+            const std::string c = std::to_string(n) + " spheres of " + std::to_string(cells_with(n)) + " cells: ";
+            probes = 0;
+            const float h = race_place_rider(0, 32, 32, 0);
+            if (n == spheres)
+                p.check(h == first_free && probes == whole, c + "placed at " + std::to_string(h) + " in " +
+                                                                std::to_string(probes) + " probes, not " +
+                                                                std::to_string(first_free));
+            else
+                p.check(h > first_free && frame_y() >= free_from && probes == whole - 1,
+                        c + "placed at " + std::to_string(h) + " in " + std::to_string(probes) + " probes");
+        }
+        mem_free(rider_slots[0].shapes[body_frame]);
+        rider_slots[0].shapes[body_frame] = own_frame;
         // Heights so large that a quarter foot is lost: one probe, where it stands.
         t.heights[16 * t.size + 16] = -3e38f;
         t.max_height = 3e38f;
