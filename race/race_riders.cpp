@@ -1,13 +1,13 @@
 // The race start's side of the rider simulation.
 #include "race/race_riders.h"
 
+#include "foundation/front_door.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
+#include "foundation/text_util.h"
 #include "sim/autopilot_drive.h"
 #include "sim/bike_build.h"
 #include "sim/bike_contacts.h"
-#include "foundation/front_door.h"
-#include "foundation/text_util.h"
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
@@ -37,7 +37,7 @@ constexpr int64_t kMostSteps = int64_t(1) << 28;
 // covers about 190 cells of a 1 ft grid; a spot on flat ground takes a probe or two,
 // the deepest pit under a spot at most 96 probes: some 18,000 cells. A bike whose
 // shapes cost more (spheres hundreds of feet wide) stops its search here, so a start
-// of 160 such riders still places them in about a second.
+// of 160 such riders places them in under two seconds (1.6 s measured at the worst).
 constexpr double kPlaceCells = 1 << 17;
 
 const char* rider_names[kRiderSlots];            // interned
