@@ -33,7 +33,9 @@ extern int (*race_bike_touches_ground)(int32_t slot);
 // 0.25 until it touches nothing, turned by yaw about the vertical, but no higher
 // than 16 above the highest ground. Returns the height used. The answer is that of
 // trying every step in turn, in a few dozen probes; each probe's contact joints are
-// emptied at once, with the rest of the contact group.
+// emptied at once, with the rest of the contact group. The probes cover a bounded
+// number of ground cells in all: a bike whose shapes cover more stops where its
+// search stopped (the lowest step found free, else the highest step), with one line.
 float race_place_rider(int32_t slot, float x, float z, float yaw);
 // Step k of the placement heights h, h + 0.25, ... each sum rounded to float as the
 // steps go; the sums stop moving where 0.25 is lost to rounding.

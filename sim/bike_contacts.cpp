@@ -106,6 +106,57 @@ int bike_collide_terrain(rider_slot* r)
     return (result | down) ? 1 : 0;
 }
 
+namespace {
+
+// The cells of the box of a sphere or wheel reaching `reach` from its centre, as the
+// ground tests cover it: at most two more a side than it spans, at most the grid.
+double box_cells(const terrain_state* t, double reach)
+{
+    const double span = reach > 0 ? 2.0 * reach * double(t->inv_cell) : 0.0;
+    const double side = std::min(span + 2.0, double(t->size - 1));
+    return side * side;
+}
+
+double shape_cells(const terrain_state* t, const collision_shape* shape)
+{
+    double cells = 0;
+    for (int i = 0; shape && i < shape->sphere_count; ++i)
+        cells += box_cells(t, shape->spheres[i].radius);
+    return cells;
+}
+
+constexpr bike_body kGroundBodies[] = {body_frame, body_fork_upper, body_fork_lower, body_swingarm, body_rider};
+
+bool have_grid(const terrain_state* t)
+{
+    return t && t->heights && t->size > 1;
+}
+
+}  // namespace
+
+double bike_ground_cells(const rider_slot* r, const terrain_state* t)
+{
+    if (!have_grid(t))
+        return 0;
+    double cells = box_cells(t, double(r->front_contact.ring_radius) + r->front_contact.tyre_radius) +
+                   box_cells(t, double(r->rear_contact.ring_radius) + r->rear_contact.tyre_radius);
+    for (const bike_body b : kGroundBodies)
+        cells += shape_cells(t, r->shapes[b]);
+    return cells;
+}
+
+const collision_shape* bike_costliest_shape(const rider_slot* r, const terrain_state* t)
+{
+    const collision_shape* costliest = nullptr;
+    double most = -1;
+    for (const bike_body b : kGroundBodies)
+        if (r->shapes[b] && have_grid(t) && shape_cells(t, r->shapes[b]) > most) {
+            most = shape_cells(t, r->shapes[b]);
+            costliest = r->shapes[b];
+        }
+    return costliest;
+}
+
 int bike_collide_object(rider_slot* r, collision_shape* shape, dBodyID body, const float position[3],
                         const float rotation[9])
 {

@@ -5,6 +5,7 @@
 // 0x20 swingarm, 0x40 rider.
 #pragma once
 #include "sim/rider_slot.h"
+#include "terrain/terrain_state.h"
 
 inline constexpr int part_frame = 0x01;
 inline constexpr int part_front_wheel = 0x02;
@@ -22,6 +23,12 @@ int bike_collide_shape(rider_slot* b, collision_shape* shape, dBodyID body, int 
 // Wheels and bodies of a locally simulated rider on the loaded ground, with the crash
 // and rider-down rules. Bit 0: a wheel touched; 1 when anything touched.
 int bike_collide_terrain(rider_slot* rider);
+// How many ground cells one bike_collide_terrain may visit on this terrain, wherever
+// the bike stands: the cell boxes of its wheels and of every sphere of its bodies'
+// shapes, each no larger than the grid. What a search by ground tests is charged.
+double bike_ground_cells(const rider_slot* rider, const terrain_state* terrain);
+// The body shape with the largest share of those cells (null without shapes).
+const collision_shape* bike_costliest_shape(const rider_slot* rider, const terrain_state* terrain);
 
 // The rider against one placed object's sphere set (body null for a static object).
 // Returns the rider's part flags that touched.

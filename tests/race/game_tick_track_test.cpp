@@ -17,6 +17,7 @@
 #include "race/track_load.h"
 #include "sim/ai_lines.h"
 #include "sim/autopilot_drive.h"
+#include "sim/autopilot_race.h"
 #include "sim/bike_build.h"
 #include "sim/gate_times.h"
 #include "sim/physics_world.h"
@@ -34,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -373,16 +375,21 @@ TEST(PutBack, ARiderFiftyFeetUnderTheLowestGroundOrOffItGoesBackOnTheCourse)
         // A robot too (its path may run on past the gate still to reach), its recovery
         // started over towards the point of its path nearest to the gate.
         rider_slot* bot = &rider_slots[1];
-        const ai_line_point path[3] = {{20, 0, 40, 30, 0}, {70, 0, 100, 30, 0}, {30, 0, 110, 30, 0}};
+        // The nearest point is not the one the recovery's restart picks by the clock.
+        ai_line_point path[4] = {{20, 0, 40, 30, 0}, {30, 0, 110, 30, 0}, {120, 0, 20, 30, 0}, {}};
+        const int32_t nearest = (autopilot_now() + 2) % 4;
+        std::rotate(path + nearest, path + 3, path + 4);
+        path[nearest] = {70, 0, 100, 30, 0};
         move_frame_to(bot, 30, low - 0.01f, 30);
         for (const ai_line_point& point : path)
             array_push(&bot->path, &point);
         bot->path_count = bot->path.count;
         ride(bot, 0, 2, 100, 100);
         p.check(rider_put_back_if_lost(1), "the robot left 50.01 ft under");
-        p.check(bot->recovery == 3 && bot->progress_tick == current_tick && bot->path_index == 1 &&
-                    bot->path_count == 3,
-                "the robot's recovery did not start over towards its path");
+        p.check(bot->recovery == 3 && bot->progress_tick == current_tick && bot->path_index == nearest &&
+                    bot->path_count == 4,
+                "the robot's recovery did not start over towards its path's nearest point " +
+                    std::to_string(nearest) + ": heading for " + std::to_string(bot->path_index));
         p.check(timing_of(bot) == "3/3/0", "the robot's put-back changed its timing");
         p.check(at_problem(1, 64, 104, -1, 0).empty(), "the robot put back " + at_problem(1, 64, 104, -1, 0));
         float hx, hz;

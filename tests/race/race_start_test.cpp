@@ -7,16 +7,22 @@
 #include "race/race_riders.h"
 #include "race/race_start.h"
 #include "race/race_state.h"
+#include "race/track_load.h"
+#include "foundation/memory.h"
 #include "sim/bike_build.h"
+#include "sim/bike_contacts.h"
 #include "sim/physics_world.h"
 #include "sim/rider_slot.h"
+#include "sim/shapes.h"
 #include "support/fresh_process.h"
+#include "support/measured_child.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <vector>
@@ -144,17 +150,17 @@ TEST(RaceStartSpots, PlacementHeightsAreQuarterFeetSummedInFloat)
 // The start rule as written: from the grid height of the spot's cell up in quarter
 // feet, one probe each, up to 16 above the highest ground. What the bounded search of
 // race_place_rider must agree with.
-float stepped_placement(float x, float z, float yaw, int* probes)
+float stepped_placement(float x, float z, float yaw, int* probes, int32_t slot = 0)
 {
     const terrain_state& t = track_terrain;
     float h = t.heights[int(z / t.cell) * t.size + int(x / t.cell)];
     const float top = std::max(h, t.max_height) + 16;
     for (*probes = 1;; ++*probes) {
-        rider_slot* r = &rider_slots[0];
+        rider_slot* r = &rider_slots[slot];
         bike_reset(r);
         bike_rotate(r, 0, 1, 0, yaw);
         bike_translate(r, x, h, z);
-        const int touching = race_bike_touches_ground(0);
+        const int touching = race_bike_touches_ground(slot);
         race_empty_contacts();
         const float next = h + 0.25f;
         if (!touching || !(next <= top) || next == h)
@@ -253,6 +259,56 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
                 p.check(probes <= 100, c + ": probes: " + std::to_string(probes));
             }
         }
+        // First free at the last stepped probe (step 63), at the first step the halving
+        // finds (64, 16 ft up) and just past it.
+        for (const float bottom : {0.3f, -1000.1f}) {
+            t.heights[16 * t.size + 16] = bottom;
+            for (const int64_t k : {63, 64, 65}) {
+                const float want = place_step_height(bottom, k);
+                free_from = rest_y + (double(want) + double(place_step_height(bottom, k - 1))) / 2;
+                probes = 0;
+                const float h = race_place_rider(0, 32, 32, 0);
+                p.check(h == want, "from " + std::to_string(bottom) + " first free at step " + std::to_string(k) +
+                                       ": placed at " + std::to_string(h) + ", not " + std::to_string(want));
+            }
+        }
+        // The probes cover at most 2^17 ground cells in all. A search of N probes is
+        // whole when each covers at most 2^17 / N; a little more stops it one probe
+        // short, on a free step above the first.
+        t.heights[16 * t.size + 16] = 0.3f;
+        free_from = rest_y + 0.3 + 50.1;
+        probes = 0;
+        const float first_free = race_place_rider(0, 32, 32, 0);
+        const int whole = probes;
+        collision_shape* own_frame = rider_slots[0].shapes[body_frame];
+        auto cells_with = [&](int spheres) {
+            std::string text = std::to_string(spheres) + "\n";
+            for (int i = 0; i < spheres; ++i)
+                text += "0 0 0 0 1 2500 250\n";
+            const std::string name = root.path() + "/frame" + std::to_string(spheres) + ".shp";
+            bvtest::write_file(name, text);
+            if (rider_slots[0].shapes[body_frame] != own_frame)
+                mem_free(rider_slots[0].shapes[body_frame]);
+            rider_slots[0].shapes[body_frame] = shape_instance(name.c_str());
+            return bike_ground_cells(&rider_slots[0], &track_terrain);
+        };
+        int spheres = 0;
+        while (cells_with(spheres + 1) * whole <= double(1 << 17))
+            ++spheres;
+        for (const int n : {spheres, spheres + 1}) {
+            const std::string c = std::to_string(n) + " spheres of " + std::to_string(cells_with(n)) + " cells: ";
+            probes = 0;
+            const float h = race_place_rider(0, 32, 32, 0);
+            if (n == spheres)
+                p.check(h == first_free && probes == whole, c + "placed at " + std::to_string(h) + " in " +
+                                                                std::to_string(probes) + " probes, not " +
+                                                                std::to_string(first_free));
+            else
+                p.check(h > first_free && frame_y() >= free_from && probes == whole - 1,
+                        c + "placed at " + std::to_string(h) + " in " + std::to_string(probes) + " probes");
+        }
+        mem_free(rider_slots[0].shapes[body_frame]);
+        rider_slots[0].shapes[body_frame] = own_frame;
         // Heights so large that a quarter foot is lost: one probe, where it stands.
         t.heights[16 * t.size + 16] = -3e38f;
         t.max_height = 3e38f;
@@ -263,6 +319,62 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
         race_destroy_rider(0);
         p.check(!race_rider_exists(0), "destroyed");
         terrain_free(&track_terrain);
+        return p.text;
+    });
+}
+
+// A field started on the sample track: the honest bikes where stepping puts them, and
+// a frame shape of 4096 spheres of radius 256 (as large as the shape reader takes)
+// costing the start no more than 2 s and 200 MB over the honest field's own.
+TEST(RaceStartSpots, AHugeFrameShapeCostsTheStartLittleAndHonestBikesStandWhereSteppingPutsThem)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        racetest::start_racing(root);
+        race_requested_folder = "tracks/sample";
+        constexpr int kField = 8;
+        auto start_field = [](bool check_heights) {
+            return [check_heights] {
+                int32_t lineup[160] = {1};
+                for (int k = 1; k < kField; ++k)
+                    lineup[k] = 2;
+                reset_race(lineup, 0, 0, 0, 1, 0);
+                int wrong = 0;
+                for (int k = 0; k < kField; ++k) {
+                    if (!race_rider_exists(k))
+                        return 100;
+                    const collision_shape* frame = rider_slots[k].shapes[body_frame];
+                    if (!check_heights) {
+                        wrong += !frame || frame->sphere_count != 4096;
+                        continue;
+                    }
+                    const dReal* at = dBodyGetPosition(rider_slots[k].bodies[body_frame]);
+                    const dReal placed[3] = {at[0], at[1], at[2]};
+                    float x, z, yaw;
+                    race_start_spot(k, &x, &z, &yaw);
+                    int steps = 0;
+                    stepped_placement(x, z, yaw, &steps, k);
+                    wrong += at[0] != placed[0] || at[1] != placed[1] || at[2] != placed[2];
+                }
+                return wrong;
+            };
+        };
+        const bvtest::ChildCost honest = bvtest::run_measured(start_field(true), 120);
+        std::string huge = "4096\n";
+        for (int i = 0; i < 4096; ++i)
+            huge += std::to_string(i % 16 * 0.25) + " " + std::to_string(i / 16 % 16 * 0.25) + " " +
+                    std::to_string(i / 256 * 0.25) + " 256 1 2500 250\n";
+        bvtest::write_file(racetest::user_folder(root) + "/generic_frame.shp", huge);
+        const bvtest::ChildCost hostile = bvtest::run_measured(start_field(false), 600);
+        fprintf(stderr, "%s\n%s\n", bvtest::describe("honest field", honest).c_str(),
+                bvtest::describe("huge frame shape", hostile).c_str());
+        p.check(honest.finished && honest.result == 0,
+                "honest field: " + std::to_string(honest.result) + " riders not where stepping puts them");
+        p.check(hostile.finished && hostile.result == 0,
+                "huge frame shape: " + std::to_string(hostile.result) + " riders missing or on another shape");
+        p.check(hostile.seconds < honest.seconds + 2, bvtest::describe("huge frame shape", hostile));
+        p.check(hostile.grown_kib < honest.grown_kib + 200 * 1024, bvtest::describe("huge frame shape", hostile));
         return p.text;
     });
 }
