@@ -80,16 +80,17 @@ void drop_entries(growable_array* entries, int first)
 
 }  // namespace
 
-void read_archive_into(growable_array* entries, char* container_path, int priority)
+int read_archive_into(growable_array* entries, char* container_path, int priority, int max_entries)
 {
     file_index_spin();
     FILE* file = fopen(container_path, "rb");
     if (!file)
-        return;
+        return 0;
     const int first = entries->count;
     int64_t header_length = 0;
     int64_t data_length = 0;
     char line[kLineBuffer];
+    int read = 0;
     bool ok = false;
     for (;;) {
         if (!fgets(line, sizeof line, file))
@@ -100,6 +101,10 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
             break;
         header_length += static_cast<int64_t>(length);
         line[length - 1] = '\0';
+        // The bound is checked before the line is taken, so an archive of millions of
+        // entries costs no more than its first few.
+        if (strcmp(line, "-") != 0 && ++read > max_entries)
+            break;
         line_result r = parse_line(entries, line, container_path, priority, &data_length);
         if (r == line_result::malformed)
             break;
@@ -111,4 +116,5 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
     fclose(file);
     if (!ok)
         drop_entries(entries, first);
+    return read;
 }
