@@ -161,6 +161,14 @@ std::string listing_lines(const std::string& console)
     return said;
 }
 
+// The sanitizer build runs unoptimised and keeps freed blocks for a while: a start
+// costs it about four times the time, and the memory, of the shipped build's.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kSlowdown = 4;
+#else
+constexpr double kSlowdown = 1;
+#endif
+
 // n empty files in folder, made without the per-file folder checks of write_file.
 void empty_files(const std::string& folder, int n)
 {
@@ -278,7 +286,8 @@ TEST(TrackList, NoOneDownloadCostsTheStartMoreThanTwoSecondsOr200MB)
                     bvtest::describe(c.name, cost).c_str());
             p.check(plain.finished && plain.result == 1, "the plain start");
             p.check(cost.finished && cost.result == 1, std::string(c.name) + ": the plain track and no other listed");
-            p.check(cost.seconds < plain.seconds + 2 && cost.grown_kib < plain.grown_kib + 200 * 1024,
+            p.check(cost.seconds < plain.seconds + 2 * kSlowdown &&
+                        cost.grown_kib < plain.grown_kib + long(200 * 1024 * kSlowdown),
                     bvtest::describe(c.name, cost) + " against " + bvtest::describe("plain", plain));
             return p.text;
         });
@@ -309,7 +318,7 @@ TEST(TrackList, HoldsFiftyThousandTracksAndCutsThoseAfter)
                 return track_count == 50000 && said && last ? 1 : 0;
             });
             p.check(cost.finished && cost.result == 1, "50,000 tracks listed, the cut said");
-            p.check(cost.seconds < 2, bvtest::describe("50,000 tracks", cost));
+            p.check(cost.seconds < 2 * kSlowdown, bvtest::describe("50,000 tracks", cost));
             return p.text;
         });
 }
