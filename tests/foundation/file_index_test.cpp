@@ -311,7 +311,8 @@ TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
                    "lines");
             const bool whole = !past;
             p.check((file_index_find("top0") >= 0) == whole && (file_index_find("top4") >= 0) == whole, "a.saf");
-            p.check((file_index_find("tracks/c/1.txt") >= 0) == whole && (file_index_find("tracks/c/z/2") >= 0) == whole,
+            p.check((file_index_find("tracks/c/1.txt") >= 0) == whole &&
+                        (file_index_find("tracks/c/z/2") >= 0) == whole,
                     "tracks/c");
             p.check((file_index_find("in3") >= 0) == whole && file_index_find("in4") == -1, "in.saf");
             p.check(file_index_find("tracks/b/terrain.hf") >= 0, "the loose files beside a refused archive");
