@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 listing_bounds file_index_listing_bounds = kListingBounds;
 
@@ -66,8 +67,10 @@ void build_index()
     array_init(&entries, sizeof(file_index_entry));
     qorl_log("Listing directories\n");
     const int folders = search_folder_count();
+    // Each search folder's archives spend what its loose files left.
+    std::vector<listing_budget> budgets(size_t(std::max(folders, 0)), listing_budget(file_index_listing_bounds));
     for (int i = 0; i < folders; ++i)
-        list_folder_into(&entries, data_search_dir(i), i, file_index_listing_bounds);
+        list_folder_into(&entries, data_search_dir(i), i, budgets[size_t(i)]);
     sort_entries();
 
     qorl_log("Listing archives\n");
@@ -75,12 +78,9 @@ void build_index()
     const int loose = entries.count;
     int archive_priority = folders;
     for (int i = 0; i < loose; ++i) {
-        file_index_entry& e = all_entries()[i];
-        if (is_archive_name(e.relative_name)) {
-            // The reader may move the array; the path text itself stays put.
-            char* container = e.container_path;
-            read_archive_into(&entries, container, archive_priority++);
-        }
+        const file_index_entry& e = all_entries()[i];
+        if (is_archive_name(e.relative_name))
+            list_archive_into(&entries, e, archive_priority++, budgets[size_t(e.priority)]);
     }
     sort_entries();
 

@@ -3,9 +3,10 @@
 // the search folder, and a folder already on the current path is skipped, so a link
 // back up the tree cannot recurse for ever. Links that fan out could still list the
 // same folders exponentially often, so the names and the depth are bounded too. One
-// bad folder is skipped on its own so that it cannot hide the folders beside it. A
-// name the data-name door refuses (a line break in it, say) is left out with its
-// files, since such a name would end up in the settings or a menu.
+// bad folder is skipped on its own so that it cannot hide the folders beside it, and
+// one download spends a bound of its own so that it cannot hide the others. A name the
+// data-name door refuses (a line break in it, say) is left out with its files, since
+// such a name would end up in the settings or a menu.
 #include "foundation/data_name.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
@@ -17,6 +18,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
 #include <dirent.h>
@@ -36,10 +38,8 @@ struct listing {
     int priority;
     std::vector<folder_id> open_folders;
     std::string top_real;     // the search folder with its links resolved
-    listing_bounds bounds;
-    int names_left;
-    int skips_left;
-    bool stopped = false;
+    listing_budget& budget;
+    int* download_left = nullptr;   // of the download being listed, if any
     int names_refused = 0;
 };
 
@@ -48,21 +48,19 @@ const char* shown(const std::string& dir)
     return dir.empty() ? "/" : dir.c_str();
 }
 
-// Stops the whole listing of the search folder, with one line naming where.
 void stop(listing& l, const std::string& dir, const char* why)
 {
-    if (!l.stopped)
-        qorl_log("Listing stopped in %s: %s\n", shown(dir), why);
-    l.stopped = true;
+    listing_stop(l.budget, shown(dir), why);
 }
 
-// Leaves one folder out, with one line naming it; too many of those stop the listing.
 void skip(listing& l, const std::string& dir, const char* why)
 {
-    if (--l.skips_left < 0)
-        stop(l, dir, "too many folders skipped");
-    else
-        qorl_log("Listing skipped %s: %s\n", shown(dir), why);
+    listing_skip(l.budget, shown(dir), why);
+}
+
+bool download_passed(const listing& l)
+{
+    return l.download_left && *l.download_left < 0;
 }
 
 // Lines for the first few refused names only: one folder can hold many of them.
@@ -102,10 +100,11 @@ bool may_enter(const listing& l, const std::string& path)
     return ok;
 }
 
-enum class names_read { whole, too_many, total_passed };
+enum class names_read { whole, too_many, download_passed, total_passed };
 
 // The folder's names in byte order. Reading ends at the first name past the folder's
-// bound or the listing's total, so an oversized folder costs no more than that.
+// bound, its download's or the listing's total, so an oversized folder costs no more
+// than that.
 names_read sorted_names(listing& l, const char* folder, std::vector<std::string>& names)
 {
     DIR* dir = opendir(folder);
@@ -115,11 +114,15 @@ names_read sorted_names(listing& l, const char* folder, std::vector<std::string>
     while (dirent* entry = readdir(dir)) {
         if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0)
             continue;
-        if (--l.names_left < 0) {
+        if (--l.budget.names_left < 0) {
             result = names_read::total_passed;
             break;
         }
-        if (names.size() == size_t(l.bounds.folder_names)) {
+        if (l.download_left && --*l.download_left < 0) {
+            result = names_read::download_passed;
+            break;
+        }
+        if (names.size() == size_t(l.budget.bounds.folder_names)) {
             result = names_read::too_many;
             break;
         }
@@ -147,12 +150,46 @@ bool add_loose_file(listing& l, const std::string& path, off_t size)
     return true;
 }
 
+void drop_entries(growable_array* entries, int first)
+{
+    for (int i = first; i < entries->count; ++i)
+        mem_free(static_cast<file_index_entry*>(entries->items)[i].owned_text);
+    entries->count = first;
+}
+
+void list_folder(listing& l, const std::string& dir, int depth);
+
+// Lists a download folder whole or not at all, and keeps what it has left for the
+// archives in it.
+void list_download(listing& l, const std::string& dir, int depth, const std::string& relative)
+{
+    int& left = l.budget.downloads_left[relative];
+    left = l.budget.bounds.download_names;
+    const int first = l.entries->count;
+    l.download_left = &left;
+    list_folder(l, dir, depth);
+    l.download_left = nullptr;
+    if (left >= 0 && !l.budget.stopped)
+        return;
+    drop_entries(l.entries, first);
+    l.budget.downloads_left.erase(relative);
+    if (!l.budget.stopped)
+        skip(l, dir, "too many entries in one download");
+}
+
 // dir has no trailing "/" ("" stands for the root); depth counts the folders above it.
 void list_folder(listing& l, const std::string& dir, int depth)
 {
-    if (l.stopped)
+    if (l.budget.stopped || download_passed(l))
         return;
-    if (depth > l.bounds.depth) {
+    if (!l.download_left && depth > 0) {
+        const std::string relative = dir.substr(l.top_length);
+        if (download_length(relative.c_str()) == relative.size() && strcasecmp(relative.c_str(), "tracks") != 0) {
+            list_download(l, dir, depth, relative);
+            return;
+        }
+    }
+    if (depth > l.budget.bounds.depth) {
         skip(l, dir, "folders nested too deep");
         return;
     }
@@ -172,13 +209,15 @@ void list_folder(listing& l, const std::string& dir, int depth)
     case names_read::too_many:
         skip(l, dir, "too many entries");
         return;
+    case names_read::download_passed:
+        return;
     case names_read::total_passed:
         stop(l, dir, "too many entries in all");
         return;
     }
     l.open_folders.push_back(id);
     for (const std::string& name : names) {
-        if (l.stopped)
+        if (l.budget.stopped || download_passed(l))
             break;
         if (name_refused(l, dir, name))
             continue;
@@ -199,9 +238,9 @@ void list_folder(listing& l, const std::string& dir, int depth)
 
 }  // namespace
 
-void list_folder_into(growable_array* entries, const char* folder, int priority, const listing_bounds& bounds)
+void list_folder_into(growable_array* entries, const char* folder, int priority, listing_budget& budget)
 {
-    listing l{entries, strlen(folder), priority, {}, {}, bounds, bounds.names, bounds.skipped};
+    listing l{entries, strlen(folder), priority, {}, {}, budget};
     std::string top = folder;
     while (!top.empty() && top.back() == '/')
         top.pop_back();

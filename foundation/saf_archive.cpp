@@ -103,16 +103,17 @@ void drop_entries(growable_array* entries, int first)
 
 }  // namespace
 
-void read_archive_into(growable_array* entries, char* container_path, int priority)
+int read_archive_into(growable_array* entries, char* container_path, int priority, int max_entries)
 {
     file_index_spin();
     FILE* file = fopen(container_path, "rb");
     if (!file)
-        return;
+        return 0;
     const int first = entries->count;
     int64_t header_length = 0;
     int64_t data_length = 0;
     char line[kLineBuffer];
+    int read = 0;
     bool ok = false;
     refused_names refused;
     for (;;) {
@@ -124,6 +125,10 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
             break;
         header_length += static_cast<int64_t>(length);
         line[length - 1] = '\0';
+        // The bound is checked before the line is taken, so an archive of millions of
+        // entries costs no more than its first few.
+        if (strcmp(line, "-") != 0 && ++read > max_entries)
+            break;
         line_result r = parse_line(entries, line, container_path, priority, &data_length, &refused);
         if (r == line_result::malformed)
             break;
@@ -141,4 +146,5 @@ void read_archive_into(growable_array* entries, char* container_path, int priori
                       data_name_shown(container_path).c_str(), refused.count, refused.first.c_str(), refused.why);
         console_print(text);
     }
+    return read;
 }

@@ -252,11 +252,11 @@ TEST(IndexBuild, ListingTotalsCountTheNamesReadFromSkippedFolders)
         const char* lines;   // "%s" is the game folder
         bool z_listed;
     } cases[] = {
-        {{5, 16, 19, 2}, "Listing skipped %s/big1: too many entries\nListing skipped %s/big2: too many entries\n", true},
-        {{5, 16, 18, 2}, "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many entries in all\n",
-         false},
-        {{5, 16, 19, 1}, "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many folders skipped\n",
-         false},
+        {{5, 16, 19, 2, 100}, "Listing skipped %s/big1: too many entries\nListing skipped %s/big2: too many entries\n", true},
+        {{5, 16, 18, 2, 100},
+         "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many entries in all\n", false},
+        {{5, 16, 19, 1, 100},
+         "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many folders skipped\n", false},
     };
     for (const auto& c : cases)
         in_fresh_folders([&c](Problems& p, const TempDir&, const TempDir& game) {
@@ -337,6 +337,73 @@ TEST(SafArchive, NamesThatClimbOutAreRefusedAndNothingOutsideIsTouched)
         p.same(read_file(user / "Brovanta/tracks/ok/edinfo"), "new", "the file of that spelling");
         p.check(data_name_stays_inside("tracks/ok", "Track"), "the honest track folder");
     });
+}
+
+// One download (a folder or archive directly in the search folder or in its "tracks")
+// spends a bound of its own, lowered here to 5 names: its loose names in all its
+// folders and the entries of the archives in it count alike. At the bound each is
+// listed whole; one name more leaves that download out whole, with one line naming
+// it, and the rest listed. Archive entries count against the listing's total too.
+TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
+{
+    for (int past : {0, 1})
+        in_fresh_folders([past](Problems& p, const TempDir&, const TempDir& game) {
+            std::vector<std::pair<std::string, std::string>> five;
+            for (int i = 0; i < 5 + past; ++i)
+                five.push_back({"top" + std::to_string(i), ""});
+            write_file(game / "a.saf", saf_bytes(five));
+            // Two names in the folder, then the archive's three entries (four, past).
+            std::vector<std::pair<std::string, std::string>> three{{"in1", ""}, {"in2", ""}, {"in3", ""}};
+            if (past)
+                three.push_back({"in4", ""});
+            write_file(game / "tracks/b/terrain.hf", "");
+            write_file(game / "tracks/b/in.saf", saf_bytes(three));
+            // Names count in all the download's folders; the file listed first goes too.
+            write_file(game / "tracks/c/1.txt", "");
+            for (int i = 0; i < 3 + past; ++i)
+                write_file(game / ("tracks/c/z/" + std::to_string(i)), "");
+            write_file(game / "z.txt", "");
+            file_index_listing_bounds = {100, 16, 100, 100, 5};
+            LogFile console;
+            file_index_list();
+            const std::string g = game.path();
+            p.same(listing_lines(console.text()),
+                   past ? "Listing skipped " + g + "/tracks/c: too many entries in one download\n"
+                          "Listing skipped " + g + "/a.saf: too many entries in one download\n"
+                          "Listing skipped " + g + "/tracks/b/in.saf: too many entries in one download\n"
+                        : "",
+                   "lines");
+            const bool whole = !past;
+            p.check((file_index_find("top0") >= 0) == whole && (file_index_find("top4") >= 0) == whole, "a.saf");
+            p.check((file_index_find("tracks/c/1.txt") >= 0) == whole &&
+                        (file_index_find("tracks/c/z/2") >= 0) == whole,
+                    "tracks/c");
+            p.check((file_index_find("in3") >= 0) == whole && file_index_find("in4") == -1, "in.saf");
+            p.check(file_index_find("tracks/b/terrain.hf") >= 0, "the loose files beside a refused archive");
+            p.check(file_index_find("z.txt") >= 0, "z.txt");
+        });
+}
+
+// Past the listing's total, an archive stops the listing of its search folder: 4 loose
+// names and the archive's entries, at most 6 in all (so 2 entries, 3 past).
+TEST(IndexBuild, ArchiveEntriesCountAgainstTheListingTotal)
+{
+    for (int past : {0, 1})
+        in_fresh_folders([past](Problems& p, const TempDir&, const TempDir& game) {
+            std::vector<std::pair<std::string, std::string>> entries{{"e1", ""}, {"e2", ""}};
+            if (past)
+                entries.push_back({"e3", ""});
+            write_file(game / "a.saf", saf_bytes(entries));
+            write_file(game / "b.saf", saf_bytes({}));
+            write_file(game / "c.txt", "");
+            write_file(game / "d.txt", "");
+            file_index_listing_bounds = {100, 16, 6, 100, 100};
+            LogFile console;
+            file_index_list();
+            p.same(listing_lines(console.text()),
+                   past ? "Listing stopped in " + game / "a.saf" + ": too many entries in all\n" : "", "lines");
+            p.check((file_index_find("e2") >= 0) == !past && file_index_find("d.txt") >= 0, "entries");
+        });
 }
 
 }  // namespace
