@@ -375,8 +375,9 @@ TEST(PngRead, ChunkTextIsKeptWithinItsBoundsWithOneLine)
         const std::string line = "Picture " + path + ": text chunks past 64 KiB dropped";
         const size_t at = log.text().find(line);
         EXPECT_EQ(at != std::string::npos, c.dropped) << c.label << ": " << log.text();
-        if (at != std::string::npos)
+        if (at != std::string::npos) {
             EXPECT_EQ(log.text().find(line, at + 1), std::string::npos) << c.label << ": one line a picture";
+        }
     }
 
     auto read_cost = [](const std::string& path) {
