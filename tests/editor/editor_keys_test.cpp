@@ -446,6 +446,47 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
     });
 }
 
+// What a killed save leaves (a name, ".tmp-" and 12 hex digits, as a file or a link)
+// goes at the next save of that folder; names near that form stay, and so do the
+// file a link names and the leftovers of other folders.
+TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        key_fixture f;
+        const std::string folder = root / "user/Brovanta/tracks/t";
+        const std::string other = root / "user/Brovanta/tracks/other";
+        const std::string outside = root / "outside";
+        bvtest::write_file(outside, "outside");
+        const std::vector<std::string> gone = {"terrain.png.tmp-0123456789ab", "statues.tmp-fedcba987654",
+                                               "x.tmp-000000000000"};
+        const std::vector<std::string> kept = {
+            "x.tmp-12345678901",   "x.tmp-1234567890abc", "x.tmp-12345678901g", "x.tmp-z12345678901", "x.tmp-ABCDEF012345",
+            "x.tmp_0123456789ab",  "x.temp-0123456789ab", ".tmp-0123456789ab",  "x.tmp-0123456789ab.png",
+            "x.tmp-0123456789ab~", "edinfo.tmp-12345",    "tmp-0123456789ab"};
+        for (const std::string& name : gone)
+            bvtest::write_file(folder + "/" + name, name);
+        for (const std::string& name : kept)
+            bvtest::write_file(folder + "/" + name, name);
+        p.check(symlink(outside.c_str(), (folder + "/edinfo.tmp-a1b2c3d4e5f6").c_str()) == 0, "link planted");
+        bvtest::make_dirs(folder + "/d.tmp-0123456789ab/x");
+        bvtest::write_file(other + "/terrain.png.tmp-0123456789ab", "other");
+
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "saved");
+        const auto now = folder_files(folder);
+        for (const std::string& name : gone)
+            p.check(now.count(name) == 0, name + " removed");
+        p.check(!std::filesystem::is_symlink(folder + "/edinfo.tmp-a1b2c3d4e5f6"), "the link removed");
+        p.same(bvtest::read_file(outside), "outside", "the file it named kept");
+        for (const std::string& name : kept)
+            p.same(bvtest::read_file(folder + "/" + name), name, name + " kept");
+        p.check(std::filesystem::is_directory(folder + "/d.tmp-0123456789ab/x"), "a folder of that name kept");
+        p.same(bvtest::read_file(other + "/terrain.png.tmp-0123456789ab"), "other", "another folder's kept");
+        return p.text;
+    });
+}
+
 // A downloaded track folder with a link at every name a save writes or once wrote
 // through (the files, the old fixed temporaries, the old set-aside names) and FIFOs at
 // two of them: the save and the scene export replace each file with a plain one of
