@@ -78,6 +78,19 @@ bool resolve(const char* name, std::string& out)
     return true;
 }
 
+// Some name, ".tmp-" and exactly the digits fresh_file_name writes.
+bool is_leftover(const char* name)
+{
+    const size_t length = strlen(name);
+    constexpr size_t kTail = 5 + kNameDigits;   // ".tmp-" and the digits
+    if (length <= kTail || memcmp(name + length - kTail, ".tmp-", 5) != 0)
+        return false;
+    for (size_t k = length - kNameDigits; k < length; ++k)
+        if (!((name[k] >= '0' && name[k] <= '9') || (name[k] >= 'a' && name[k] <= 'f')))
+            return false;
+    return true;
+}
+
 }  // namespace
 
 int fresh_file_open(const char* name, fresh_file* w)
@@ -132,18 +145,6 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
     return fresh_file_close(&w, wrote);
 }
 
-bool fresh_file_is_leftover(const char* name)
-{
-    const size_t length = strlen(name);
-    constexpr size_t kTail = 5 + kNameDigits;   // ".tmp-" and the digits
-    if (length <= kTail || memcmp(name + length - kTail, ".tmp-", 5) != 0)
-        return false;
-    for (size_t k = length - kNameDigits; k < length; ++k)
-        if (!((name[k] >= '0' && name[k] <= '9') || (name[k] >= 'a' && name[k] <= 'f')))
-            return false;
-    return true;
-}
-
 int fresh_file_sweep(const std::string& folder)
 {
     DIR* dir = opendir(folder.c_str());
@@ -154,7 +155,7 @@ int fresh_file_sweep(const std::string& folder)
     while (dirent* entry = readdir(dir))
         if (++names > kSweepNames)
             break;
-        else if (fresh_file_is_leftover(entry->d_name))
+        else if (is_leftover(entry->d_name))
             leftovers.emplace_back(entry->d_name);
     closedir(dir);
     int removed = 0;

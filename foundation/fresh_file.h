@@ -39,9 +39,8 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
 // advance: every temporary and kept-aside file beside target is named so.
 std::string fresh_file_name(const std::string& target);
 
-// A name of that form: some name, ".tmp-" and exactly 12 lower-case hex digits.
-bool fresh_file_is_leftover(const char* name);
-// Removes from folder every entry so named, which only a write that was killed before
+// Removes from folder every entry named as fresh_file_name names (some name, ".tmp-"
+// and exactly 12 lower-case hex digits), which only a write that was killed before
 // it ended leaves behind; a link is removed itself, never what it names. Reads at most
 // 100,000 names. Returns how many went.
 int fresh_file_sweep(const std::string& folder);
