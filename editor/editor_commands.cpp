@@ -3,6 +3,7 @@
 #include "editor/edinfo.h"
 #include "editor/editor_state.h"
 #include "editor/gradients.h"
+#include "foundation/fresh_file.h"
 #include "foundation/intern.h"
 #include "race/statue_grid.h"
 #include "terrain/billboards.h"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -27,6 +29,19 @@ bool locked()
 void changed()
 {
     editor_state.terrain->change_flags = 7;
+}
+
+// The temporaries and kept old files a killed save left in the folder (up to a few
+// hundred MB with the heights and shading), removed before this save makes its own.
+void sweep_leftovers(const char* folder)
+{
+    if (!folder || !*folder)
+        return;
+    std::string path = terrain_write_path(folder, "");
+    if (path.empty())
+        return;
+    path.pop_back();
+    fresh_file_sweep(path);
 }
 
 bool valid_statue(int s)
@@ -223,6 +238,9 @@ void editor_save()
 {
     if (!editor_state.initialised)
         return;
+    sweep_leftovers(track_folder);
+    if (!track_folder || strcmp(terrain_folder(), track_folder) != 0)
+        sweep_leftovers(terrain_folder());
     save_set_begin();
     bool ok = write_billboards() == 1;
     ok = write_timing_gates() == 1 && ok;

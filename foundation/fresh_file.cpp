@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,10 +22,16 @@ namespace {
 // unguessable names already.
 constexpr int kNameTries = 64;
 constexpr size_t kMakeFoldersPathMax = 1023;
+constexpr size_t kNameDigits = 12;
+// Names a sweep reads: as many as the file index lists in one folder, so a folder it
+// would skip costs a save no more than the listing.
+constexpr int kSweepNames = 100000;
+
+}  // namespace
 
 // A name nobody could have planted in advance: the process, a count and the clock,
 // mixed so that consecutive names share no visible pattern.
-std::string fresh_name(const std::string& target)
+std::string fresh_file_name(const std::string& target)
 {
     static uint64_t count = 0;
     uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
@@ -36,12 +46,14 @@ std::string fresh_name(const std::string& target)
     return target + tail;
 }
 
+namespace {
+
 // A new file under a fresh name beside target; only EEXIST (the name is taken, by a
 // file or by a link) makes another name worth trying.
 FILE* create_beside(const std::string& target, std::string& name)
 {
     for (int k = 0; k < kNameTries; ++k) {
-        name = fresh_name(target);
+        name = fresh_file_name(target);
         if (FILE* file = os_create_new_file(name.c_str()))
             return file;
         if (errno != EEXIST)
@@ -69,6 +81,19 @@ bool resolve(const char* name, std::string& out)
         return out.size() <= kMakeFoldersPathMax && data_write_folder_inside(out, base);
     if (out.size() <= kMakeFoldersPathMax)
         os_make_parent_folders(out.c_str());
+    return true;
+}
+
+// Some name, ".tmp-" and exactly the digits fresh_file_name writes.
+bool is_leftover(const char* name)
+{
+    const size_t length = strlen(name);
+    constexpr size_t kTail = 5 + kNameDigits;   // ".tmp-" and the digits
+    if (length <= kTail || memcmp(name + length - kTail, ".tmp-", 5) != 0)
+        return false;
+    for (size_t k = length - kNameDigits; k < length; ++k)
+        if (!((name[k] >= '0' && name[k] <= '9') || (name[k] >= 'a' && name[k] <= 'f')))
+            return false;
     return true;
 }
 
@@ -126,17 +151,28 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
     return fresh_file_close(&w, wrote);
 }
 
-int fresh_file_reserve(const std::string& target, std::string& out)
+int fresh_file_sweep(const std::string& folder)
 {
-    FILE* file = create_beside(target, out);
-    if (!file)
+    // Only a folder that lies, links resolved, inside the user folder is swept: a track
+    // folder planted as a link must not cost files elsewhere.
+    const char* base = data_search_dir(0);
+    if (!base || !data_write_folder_inside(folder + "/x", base))
         return 0;
-    if (fclose(file) != 0) {
-        remove(out.c_str());
-        out.clear();
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
         return 0;
-    }
-    return 1;
+    std::vector<std::string> leftovers;
+    int names = 0;
+    while (dirent* entry = readdir(dir))
+        if (++names > kSweepNames)
+            break;
+        else if (is_leftover(entry->d_name))
+            leftovers.emplace_back(entry->d_name);
+    closedir(dir);
+    int removed = 0;
+    for (const std::string& name : leftovers)
+        removed += unlink((folder + "/" + name).c_str()) == 0 ? 1 : 0;
+    return removed;
 }
 
 vfs_file* fresh_file_create(const char* name)

@@ -37,10 +37,15 @@ int fresh_file_close(fresh_file* w, bool wrote);
 // The three steps around writer, which returns 1 when it wrote everything.
 int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
 
-// An empty new file under a fresh name beside target, for moving the old target aside
-// by rename (which then replaces this file of ours, never anything planted). 1 on
-// success with its path in out.
-int fresh_file_reserve(const std::string& target, std::string& out);
+// target + ".tmp-" + 12 lower-case hex digits, a name nobody could have guessed in
+// advance: every temporary and kept-aside file beside target is named so.
+std::string fresh_file_name(const std::string& target);
+
+// Removes from folder every entry named as fresh_file_name names (some name, ".tmp-"
+// and exactly 12 lower-case hex digits), which only a write that was killed before
+// it ended leaves behind; a link is removed itself, never what it names. Reads at most
+// 100,000 names. Returns how many went.
+int fresh_file_sweep(const std::string& folder);
 
 // For a recording that stands at its name while it grows: a new file is made under a
 // fresh name and at once renamed over the target, so the handle writes that file and

@@ -3,10 +3,13 @@
 #include "foundation/fresh_file.h"
 #include "foundation/front_door.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,12 +27,45 @@ struct save_set_state {
 
 int fail_file = 0;
 int fail_stage = 0;
+int stop_after = -1;   // steps before a simulated crash; -1 = off
 
-// Whatever has the name, a link to nothing included: it is moved aside, never opened.
+// Whatever has the name, a link to nothing included: it is kept aside by a hard link
+// to the entry itself, never opened.
 bool present(const std::string& path)
 {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+// A second name for the entry at target under a fresh name of our own beside it.
+// link() makes the new name for the entry itself (a link stays a link, nothing is
+// followed) and never replaces what stands at the new name.
+bool keep_aside(const std::string& target, std::string& aside)
+{
+    for (int tries = 0; tries < 64; ++tries) {
+        aside = fresh_file_name(target);
+        if (linkat(AT_FDCWD, target.c_str(), AT_FDCWD, aside.c_str(), 0) == 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    aside.clear();
+    return false;
+}
+
+// What a stop leaves: the temporaries and kept files stay where they are, as after a
+// kill, for the next save to sweep away.
+int save_set_crash()
+{
+    set.pending.clear();
+    set.active = false;
+    return 0;
+}
+
+// The test switch's crash: true once the given number of steps have been taken.
+bool crashed(int& steps)
+{
+    return stop_after >= 0 && steps++ >= stop_after;
 }
 
 }  // namespace
@@ -77,45 +113,61 @@ int save_set_commit()
         save_set_abandon();
         return 0;
     }
-    // Each old file steps aside, under a fresh name of our own, until every new one is
-    // in place.
-    struct done_file {
-        const pending_file* file;
-        std::string aside;   // empty when there was no old file
-    };
-    std::vector<done_file> done;
+    // The old files stay under second names of their own until every new one is in
+    // place, and each new one arrives by a rename over its target: at every moment
+    // each name holds a whole file, the old or the new, whenever the game stops. A
+    // failure renames the kept files back, each in one step. The renames follow one
+    // another with nothing between them, so a stop is least likely to fall between
+    // the heights' header and its image.
+    std::vector<std::string> aside(set.pending.size());
     bool ok = true;
-    int index = 0;
-    for (const pending_file& p : set.pending) {
-        ++index;
-        std::string aside;
-        bool stepped_aside = true;
-        if (present(p.target)) {
-            stepped_aside = fresh_file_reserve(p.target, aside) && rename(p.target.c_str(), aside.c_str()) == 0;
-            if (!stepped_aside && !aside.empty())
-                remove(aside.c_str());
-        }
-        const bool forced = fail_file != 0 && fail_stage == 2 && index == fail_file;
-        if (!stepped_aside || forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
-            if (stepped_aside && !aside.empty())
-                rename(aside.c_str(), p.target.c_str());
+    int steps = 0;
+    size_t failed_at = 0;
+    for (size_t k = 0; k < set.pending.size() && ok; ++k) {
+        if (crashed(steps))
+            return save_set_crash();
+        if (present(set.pending[k].target) && !keep_aside(set.pending[k].target, aside[k])) {
             ok = false;
-            const size_t slash = p.target.find_last_of('/');
-            const std::string line = "Can't open '" + p.target.substr(slash == std::string::npos ? 0 : slash + 1) + "'";
-            console_print(line.c_str());
-            break;
+            failed_at = k;
         }
-        done.push_back({&p, aside});
     }
-    for (auto it = done.rbegin(); it != done.rend(); ++it) {
-        if (ok) {
-            if (!it->aside.empty())
-                remove(it->aside.c_str());
+    size_t placed = 0;   // new files renamed in
+    while (ok && placed < set.pending.size()) {
+        if (crashed(steps))
+            return save_set_crash();
+        const pending_file& p = set.pending[placed];
+        const bool forced = fail_file != 0 && fail_stage == 2 && int(placed) + 1 == fail_file;
+        if (forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
+            ok = false;
+            failed_at = placed;
         } else {
-            remove(it->file->target.c_str());
-            if (!it->aside.empty())
-                rename(it->aside.c_str(), it->file->target.c_str());
+            ++placed;
         }
+    }
+    if (!ok) {
+        const std::string& target = set.pending[failed_at].target;
+        const size_t slash = target.find_last_of('/');
+        const std::string line = "Can't open '" + target.substr(slash == std::string::npos ? 0 : slash + 1) + "'";
+        console_print(line.c_str());
+    }
+    // Back to the old files when a rename failed: each kept file over its target in
+    // one step; a target that had none loses the new file.
+    for (size_t k = placed; !ok && k-- > 0;) {
+        if (crashed(steps))
+            return save_set_crash();
+        // A kept file that cannot go back stays under its own name rather than be lost.
+        if (!aside[k].empty())
+            rename(aside[k].c_str(), set.pending[k].target.c_str());
+        else
+            remove(set.pending[k].target.c_str());
+        aside[k].clear();
+    }
+    for (const std::string& name : aside) {
+        if (name.empty())
+            continue;
+        if (crashed(steps))
+            return save_set_crash();
+        remove(name.c_str());
     }
     save_set_abandon();
     return ok ? 1 : 0;
@@ -125,4 +177,9 @@ void save_set_test_fail(int k, int stage)
 {
     fail_file = k;
     fail_stage = stage;
+}
+
+void save_set_test_stop(int steps)
+{
+    stop_after = steps;
 }

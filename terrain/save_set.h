@@ -1,8 +1,10 @@
 // A save of several track files that replaces the old ones only when every new one is
 // complete. While a set is open the track writers leave each file as a sealed
 // temporary under a fresh name of its own (fresh_file.h) and the set keeps the list;
-// the commit renames them into place in the order they were written, and any failure
-// removes every temporary and puts back what was already replaced.
+// the commit keeps each old file under a second name, renames the new ones into place
+// in the order they were written, and any failure removes every temporary and puts
+// back what was already replaced. Whenever the game stops, each name holds a whole
+// file, the old or the new.
 #pragma once
 #include <string>
 
@@ -23,3 +25,7 @@ void save_set_abandon();
 
 // Test switch: the k-th file (counting from 1) of every set fails at stage; 0 = off.
 void save_set_test_fail(int k, int stage);
+// Test switch: every commit stops after this many of its steps on the disk (keeping a
+// file aside, renaming one in or back, removing a kept one), leaving everything as a
+// killed game would; -1 = off.
+void save_set_test_stop(int steps);

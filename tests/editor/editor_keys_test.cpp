@@ -12,6 +12,7 @@
 #include "editor_test_folder.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
+#include "foundation/fresh_file.h"
 #include "foundation/growable_array.h"
 #include "terrain/billboards.h"
 #include "terrain/save_set.h"
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
@@ -30,6 +32,7 @@
 #include <map>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -351,6 +354,142 @@ TEST(EditorSave, OneSetReplacesAllOrNothing)
         key_fixture::press('s');
         p.same(status(), "Save failed!", "a real failure");
         p.check(folder_files(folder) == before, "a real failure leaves the previous files");
+        return p.text;
+    });
+}
+
+// The heights a load of the track folder gives (none when it fails).
+std::vector<float> loaded_heights()
+{
+    terrain_state t{};
+    terrain_init(&t);
+    uint8_t digest[20];
+    std::vector<float> heights;
+    if (terrain_read_heights(&t, "tracks/t", digest) == 1)
+        heights.assign(t.heights, t.heights + size_t(t.size) * size_t(t.size));
+    terrain_free(&t);
+    return heights;
+}
+
+void put_files(const std::string& folder, const std::map<std::string, std::string>& files)
+{
+    std::filesystem::remove_all(folder);
+    bvtest::make_dirs(folder);
+    for (const auto& [name, bytes] : files)
+        bvtest::write_file(folder + "/" + name, bytes);
+}
+
+// A save stopped after each of its steps on the disk, as a killed game stops it, with
+// every rename in succeeding and with the last one failing (so that the stops fall in
+// the putting back too): each name holds its old or its new bytes, the heights load as
+// the old track or the new one and never flat, and the next save removes whatever the
+// stopped one left.
+TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        key_fixture f;
+        const std::string folder = root / "user/Brovanta/tracks/t";
+        const size_t points = size_t(f.terrain.size) * size_t(f.terrain.size);
+        for (size_t k = 0; k < points; ++k)
+            f.terrain.heights[k] = float(k % 7);
+        create_statue(10, 1, 10, 0.5f, nullptr, "a.png", nullptr);
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "the old track saved");
+        const auto old_files = folder_files(folder);
+        const auto old_heights = loaded_heights();
+
+        f.terrain.heights[3] = 25.0f;   // a new maximum: both heights files change
+        create_statue(20, 1, 20, 0.5f, nullptr, "b.png", nullptr);
+        key_fixture::press('s');
+        const auto new_files = folder_files(folder);
+        const auto new_heights = loaded_heights();
+        p.check(new_heights.size() == points && new_heights != old_heights, "the new track differs");
+        for (const auto& [name, bytes] : old_files)
+            p.check(new_files.count(name) == 1, "the new save has " + name);
+
+        for (const int failing : {0, int(new_files.size())}) {
+            int stop = 0;
+            for (; stop < 100; ++stop) {
+                put_files(folder, old_files);
+                save_set_test_fail(failing, 2);
+                save_set_test_stop(stop);
+                key_fixture::press('s');
+                save_set_test_stop(-1);
+                save_set_test_fail(0, 0);
+                const bool ended = status() == "Saved!" || (failing != 0 && folder_files(folder) == old_files);
+                const std::string what = "failing " + std::to_string(failing) + " stop " + std::to_string(stop);
+                const auto now = folder_files(folder);
+                for (const auto& [name, bytes] : new_files)
+                    p.check(now.count(name) == 1 && (now.at(name) == old_files.at(name) || now.at(name) == bytes),
+                            what + ": " + name + " holds its old or new bytes");
+                const auto heights = loaded_heights();
+                p.check(heights.size() == points &&
+                            std::any_of(heights.begin(), heights.end(), [&](float h) { return h != heights[0]; }),
+                        what + ": the heights load, and not flat");
+                // The image and its header are renamed one right after the other; a
+                // stop between those two renames is the one moment the new samples
+                // meet the old range.
+                const bool between = now.count("terrain.png") == 1 && now.count("terrain.hf") == 1 &&
+                                     now.at("terrain.png") == new_files.at("terrain.png") &&
+                                     now.at("terrain.hf") == old_files.at("terrain.hf");
+                p.check(heights == old_heights || heights == new_heights || between,
+                        what + ": the old track or the new one");
+                key_fixture::press('s');
+                p.same(status(), "Saved!", what + ": the next save");
+                p.check(folder_files(folder) == new_files, what + ": the next save leaves the new files alone");
+                if (ended)
+                    break;
+            }
+            p.check(stop > 4 && stop < 100, "the save ran to its end: " + std::to_string(stop));
+        }
+        return p.text;
+    });
+}
+
+// What a killed save leaves (a name, ".tmp-" and 12 hex digits, as a file or a link)
+// goes at the next save of that folder; names near that form stay, and so do the
+// file a link names and the leftovers of other folders.
+TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        key_fixture f;
+        const std::string folder = root / "user/Brovanta/tracks/t";
+        const std::string other = root / "user/Brovanta/tracks/other";
+        const std::string outside = root / "outside";
+        bvtest::write_file(outside, "outside");
+        const std::vector<std::string> gone = {"terrain.png.tmp-0123456789ab", "statues.tmp-fedcba987654",
+                                               "x.tmp-000000000000"};
+        const std::vector<std::string> kept = {
+            "x.tmp-12345678901",   "x.tmp-1234567890abc", "x.tmp-12345678901g", "x.tmp-z12345678901", "x.tmp-ABCDEF012345",
+            "x.tmp_0123456789ab",  "x.temp-0123456789ab", ".tmp-0123456789ab",  "x.tmp-0123456789ab.png",
+            "x.tmp-0123456789ab~", "edinfo.tmp-12345",    "tmp-0123456789ab"};
+        for (const std::string& name : gone)
+            bvtest::write_file(folder + "/" + name, name);
+        for (const std::string& name : kept)
+            bvtest::write_file(folder + "/" + name, name);
+        p.check(symlink(outside.c_str(), (folder + "/edinfo.tmp-a1b2c3d4e5f6").c_str()) == 0, "link planted");
+        bvtest::make_dirs(folder + "/d.tmp-0123456789ab/x");
+        bvtest::write_file(other + "/terrain.png.tmp-0123456789ab", "other");
+
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "saved");
+        const auto now = folder_files(folder);
+        for (const std::string& name : gone)
+            p.check(now.count(name) == 0, name + " removed");
+        p.check(!std::filesystem::is_symlink(folder + "/edinfo.tmp-a1b2c3d4e5f6"), "the link removed");
+        p.same(bvtest::read_file(outside), "outside", "the file it named kept");
+        for (const std::string& name : kept)
+            p.same(bvtest::read_file(folder + "/" + name), name, name + " kept");
+        p.check(std::filesystem::is_directory(folder + "/d.tmp-0123456789ab/x"), "a folder of that name kept");
+        p.same(bvtest::read_file(other + "/terrain.png.tmp-0123456789ab"), "other", "another folder's kept");
+        // A track folder planted as a link to a folder outside is never swept.
+        const std::string away = root / "away";
+        bvtest::write_file(away + "/terrain.png.tmp-0123456789ab", "away");
+        p.check(symlink(away.c_str(), (root / "user/Brovanta/tracks/linked").c_str()) == 0, "folder link planted");
+        p.check(fresh_file_sweep(root / "user/Brovanta/tracks/linked") == 0, "a linked folder swept");
+        p.same(bvtest::read_file(away + "/terrain.png.tmp-0123456789ab"), "away", "a leftover outside kept");
         return p.text;
     });
 }

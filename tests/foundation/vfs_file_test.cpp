@@ -3,6 +3,7 @@
 // acceptance, many blocks, early ends), reads with a cap, file_to_string at its limit.
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "fixtures.h"
@@ -10,9 +11,43 @@
 #include "foundation/fresh_file.h"
 #include "foundation/memory.h"
 #include "foundation/os_paths.h"
+#include "foundation/whole_file.h"
+#include "support/file_size_limit.h"
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <sys/stat.h>
+
+// A stream whose flush or close is made to fail, once: what the C library says when a
+// disk fails under a write. Every other stream goes to the library's own.
+namespace {
+FILE* failing_flush = nullptr;
+FILE* failing_close = nullptr;
+}  // namespace
+
+extern "C" int fflush(FILE* stream)
+{
+    static const auto real = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fflush"));
+    if (stream && stream == failing_flush) {
+        failing_flush = nullptr;
+        errno = EIO;
+        return EOF;
+    }
+    return real(stream);
+}
+
+extern "C" int fclose(FILE* stream)
+{
+    static const auto real = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
+    const bool fail = stream && stream == failing_close;
+    if (fail)
+        failing_close = nullptr;
+    const int result = real(stream);
+    if (!fail)
+        return result;
+    errno = EIO;
+    return EOF;
+}
 
 namespace {
 
@@ -161,6 +196,55 @@ TEST(FreshFile, ReplacesWhatStandsAtTheNameAndNeverWritesThroughIt)
     EXPECT_EQ(read_file(outside / "kept"), "outside bytes");
     EXPECT_FALSE(bvtest::file_exists(outside / "none"));
     alarm(0);
+}
+
+// The end of the safe write and of the whole-file write, each step failing in turn: a
+// disk that cannot hold the bytes, a flush or a close the library reports failed with
+// the bytes all there, and a rename the folder refuses (a folder stands at the name).
+// Each write says it failed, the old file keeps its bytes, and no temporary stays.
+TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
+{
+    TempDir dir;
+    const std::string track = dir / "track";
+    using write_fn = int (*)(const char*, int (*)(vfs_file*, void*), void*);
+    const std::pair<const char*, write_fn> writers[] = {{"fresh", fresh_file_write}, {"whole", whole_file_write}};
+    enum class fault { full_disk, flush, close };
+    auto arm = [](vfs_file* f, void* what) {
+        const fault kind = *static_cast<fault*>(what);
+        if (kind == fault::flush)
+            failing_flush = f->file;
+        if (kind == fault::close)
+            failing_close = f->file;
+        return vfs_puts(f, "new bytes") >= 0 ? 1 : 0;
+    };
+    for (const auto& [label, write] : writers) {
+        const std::string plain = track + "/" + label;
+        write_file(plain, "old");
+        for (fault kind : {fault::full_disk, fault::flush, fault::close}) {
+            const std::string what = std::string(label) + " fault " + std::to_string(int(kind));
+            {
+                std::optional<bvtest::FileSizeLimit> full;
+                if (kind == fault::full_disk)
+                    full.emplace(4);
+                EXPECT_EQ(write(plain.c_str(), arm, &kind), 0) << what;
+            }
+            EXPECT_EQ(failing_flush, nullptr) << what;
+            EXPECT_EQ(failing_close, nullptr) << what;
+            EXPECT_EQ(read_file(plain), "old") << what;
+        }
+        fault none = fault::full_disk;   // no limit set: nothing fails
+        EXPECT_EQ(write(plain.c_str(), arm, &none), 1) << label;
+        EXPECT_EQ(read_file(plain), "new bytes") << label;
+
+        const std::string blocked = track + "/" + label + "-folder";
+        write_file(blocked + "/inside", "kept");
+        EXPECT_EQ(write(blocked.c_str(), arm, &none), 0) << label << ": the rename is refused";
+        EXPECT_EQ(read_file(blocked + "/inside"), "kept") << label;
+    }
+    std::set<std::string> names;
+    for (const auto& [label, write] : writers)
+        names.insert({label, std::string(label) + "-folder"});
+    EXPECT_EQ(names_in(track), names) << "no temporary left behind";
 }
 
 // The capped reader keeps at most the cap, says when more followed, and reads past
