@@ -17,6 +17,7 @@
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
 #include "foundation/front_door.h"
+#include "gfx/image_chain.h"
 #include "gfx/images.h"
 
 #include <algorithm>
@@ -28,6 +29,10 @@
 #include <vector>
 
 namespace {
+
+// Every grid the loader accepts is saved as one picture, and read back from it.
+constexpr int64_t kLargestSide = (int64_t{1} << (kTerrainMaxExponent + 1)) + 1;
+static_assert(kLargestSide <= image_max_side && kLargestSide * kLargestSide <= image_max_gray16_texels);
 
 void say(const char* format, const char* text)
 {

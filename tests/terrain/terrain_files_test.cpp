@@ -331,6 +331,62 @@ TEST(TerrainFiles, SaveRoundTripsByteForByte)
     }
 }
 
+// The largest grid the loader accepts, 8193 x 8193, saves as one picture and loads
+// back from it. One pixel stretched over the grid makes it; the load, the save and the
+// second load run in a child, so the gigabyte they take is theirs alone.
+TEST(TerrainFiles, TheLargestGridSavesAndLoadsBack)
+{
+    remove_folder("tracks/largest");
+    put("tracks/largest/terrain.hf", "12 0.5 -20.0 80.0\n");
+    const uint16_t pixel = 0x8000;
+    ASSERT_EQ(png_write_gray16(path("tracks/largest/terrain.png").c_str(), &pixel, 1, 1), 1);
+    // Heights over the whole range, two sample steps apart along a row and six down a
+    // column: a slip of a row or a column shows. (Smooth ground, as tracks are, which
+    // compresses in half the time that noise takes.)
+    auto height = [](size_t i, size_t j) { return -20.0f + 100.0f * float(i + 3 * j) / float(4 * 8192); };
+    const bvtest::ChildCost cost = bvtest::run_measured(
+        [&] {
+            const size_t side = 8193;
+            {
+                Loaded first("tracks/largest");
+                const float stretched = float(-20.0 + 100.0 * 0x8000 / 65535.0);
+                if (first.ok != 1 || size_t(first.t->size) != side || first.t->heights[0] != stretched ||
+                    first.t->heights[side * side - 1] != stretched) {
+                    std::fprintf(stderr, "first load: %s\n", first.console.c_str());
+                    return 2;
+                }
+                for (size_t j = 0; j < side; ++j)
+                    for (size_t i = 0; i < side; ++i)
+                        first.t->heights[j * side + i] = height(i, j);
+                ConsoleCapture console;
+                if (terrain_write_heights(first.t.get(), "tracks/largest") != 1) {
+                    std::fprintf(stderr, "save: %s\n", console.text().c_str());
+                    return 3;
+                }
+            }
+            Loaded back("tracks/largest");
+            if (back.ok != 1 || size_t(back.t->size) != side || !back.console.empty()) {
+                std::fprintf(stderr, "second load: %s\n", back.console.c_str());
+                return 4;
+            }
+            // Half a sample step, and the header's six decimals.
+            const double within = 0.5 * 100.0 / 65535.0 + 1e-5;
+            for (size_t j = 0; j < side; ++j)
+                for (size_t i = 0; i < side; ++i)
+                    if (std::fabs(double(back.t->heights[j * side + i]) - double(height(i, j))) > within) {
+                        std::fprintf(stderr, "(%zu, %zu): %.6f for %.6f\n", i, j,
+                                     double(back.t->heights[j * side + i]), double(height(i, j)));
+                        return 5;
+                    }
+            return 1;
+        },
+        300);
+    std::fprintf(stderr, "%s\n", bvtest::describe("largest grid saved and loaded back", cost).c_str());
+    EXPECT_TRUE(cost.finished);
+    EXPECT_EQ(cost.result, 1) << "2: first load, 3: save, 4: second load, 5: a height off";
+    remove_folder("tracks/largest");
+}
+
 TEST(TerrainFiles, AFailedSaveNeverLeavesAMismatchedPair)
 {
     remove_folder("tracks/stuck");
