@@ -39,11 +39,26 @@ int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t dig
 // the minimum and maximum.
 int terrain_write_heights(terrain_state* terrain, const char* folder);
 
+// The side of the grid "terrain.hf" declares, 0 when its header is refused (without a
+// line: terrain_read_heights gives it).
+int32_t terrain_heights_side(const char* folder);
+
 // "shadows.pgm" (brightness, stored inverted). 1 also when the file is missing.
 int terrain_read_shadows(terrain_state* terrain, const char* folder);
-// 0, with the console line, when "shadows.pgm" holds far less than its header
-// declares; the grid need not exist yet, so such a file costs no grid.
-int terrain_shadows_present(const char* folder);
+// The same in two steps, so that the file is read once and before the grid is made:
+// take reads it for a grid of side x side points, refusing (0, with the line
+// terrain_read_shadows gives) a map of another size, or one that is unreadable or
+// holds far less than its header declares, at the cost of what the file holds. It
+// holds no brightness when the file is missing. put stores what was taken into the
+// grid and lets it go (0, nothing stored, when the grid's side is not the one taken
+// for); drop lets it go unused.
+struct terrain_shadow_map {
+    uint8_t* brightness = nullptr;
+    int32_t side = 0;
+};
+int terrain_shadows_take(const char* folder, int32_t side, terrain_shadow_map* map);
+int terrain_shadows_put(terrain_state* terrain, terrain_shadow_map* map);
+void terrain_shadows_drop(terrain_shadow_map* map);
 // "tilemap", each byte clamped to the last tile. 0 when missing or short.
 int terrain_read_tilemap(terrain_state* terrain, const char* folder);
 // "decals": appends every readable line's decal, with its maps, and buckets them.

@@ -125,6 +125,18 @@ float as_written(float v)
 
 }  // namespace
 
+int32_t terrain_heights_side(const char* folder)
+{
+    vfs_file* f = vfs_open((std::string("@") + folder + "/terrain.hf").c_str(), "rb");
+    if (!f)
+        return 0;
+    int32_t n = 0;
+    float cell = 0, low = 0, high = 0;
+    const bool ok = vfs_scanf(f, "%d %f %f %f ", &n, &cell, &low, &high) == 4 && terrain_grid_ok(n, cell, low, high);
+    vfs_close(f);
+    return ok ? (int32_t{1} << (n + 1)) + 1 : 0;
+}
+
 int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20])
 {
     const std::string base = std::string("@") + folder + "/";

@@ -4,6 +4,7 @@
 #include "foundation/ripemd160.h"
 #include "support/measured_child.h"
 #include "gfx/images.h"
+#include "gl_recorder.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
 #include "terrain_fixture.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include <unistd.h>
@@ -57,6 +59,18 @@ std::vector<uint16_t> ramp()
     for (int k = 0; k < 25; ++k)
         s[k] = uint16_t(k == 7 ? 12345 : k * 65535 / 24);
     return s;
+}
+
+// Bytes this process has read from files so far.
+long long bytes_read()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
 }
 
 }  // namespace
@@ -188,17 +202,26 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     EXPECT_LT(cost.seconds, 2.0) << bvtest::describe("shadows", cost);
     EXPECT_LT(cost.grown_kib, 200 * 1024) << bvtest::describe("shadows", cost);
     // In a track's load such a file is refused before the largest grid is made for it
-    // (seconds and most of a gigabyte of its own).
+    // (seconds and most of a gigabyte of its own), and so is a whole map of another
+    // size (sparse: 64 MiB of zeros).
     put("tracks/capload/terrain.hf", "12 1 0 1\n");
-    for (const char* word : {"P5", "P2"}) {
-        put("tracks/capload/shadows.pgm", std::string(word) + "\n8193 8193\n255\n" + std::string(100, '1'));
-        const bvtest::ChildCost load = bvtest::run_measured([] {
+    const std::string other_size = "P5\n8192 8192\n255\n";
+    for (const char* word : {"P5", "P2", ""}) {
+        const bool whole = !*word;
+        if (whole) {
+            put("tracks/capload/shadows.pgm", other_size);
+            ASSERT_EQ(truncate(path("tracks/capload/shadows.pgm").c_str(), off_t(other_size.size() + 8192 * 8192)), 0);
+        } else {
+            put("tracks/capload/shadows.pgm", std::string(word) + "\n8193 8193\n255\n" + std::string(100, '1'));
+        }
+        const bvtest::ChildCost load = bvtest::run_measured([whole] {
             auto loaded = std::make_unique<terrain_state>();
             ConsoleCapture refusal;
-            return terrain_load(loaded.get(), "tracks/capload") == 0 &&
-                   refusal.text().find("Error reading shadows") != std::string::npos;
+            const char* why = whole ? "Bad shadow dimensions (8192x8192)" : "Error reading shadows";
+            return terrain_load(loaded.get(), "tracks/capload") == 0 && refusal.text().find(why) != std::string::npos;
         });
-        const std::string name = std::string(word) + " shadows 8193x8193 over 100 bytes, in a load";
+        const std::string name = whole ? "a whole 8192x8192 map for the 8193x8193 grid, in a load"
+                                       : std::string(word) + " shadows 8193x8193 over 100 bytes, in a load";
         std::fprintf(stderr, "%s\n", bvtest::describe(name, load).c_str());
         EXPECT_TRUE(load.finished && load.result == 1) << name;
         EXPECT_LT(load.seconds, 2.0) << bvtest::describe(name, load);
@@ -215,6 +238,49 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     put("tracks/shade/tilemap", std::string("\x00\x01\x02\xff", 4));
     ASSERT_EQ(terrain_read_tilemap(t.get(), "tracks/shade"), 1);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(t->tile_map), 4), std::string("\x00\x01\x02\x02", 4));
+}
+
+// A load reads the shadows once, before the grid is made, and stores them after: the
+// bytes it reads are the megabyte of the map once, beside a few of heights and tiles.
+TEST(TerrainFiles, ALoadReadsTheShadowsOnce)
+{
+    remove_folder("tracks/once");
+    put("tracks/once/terrain.hf", "9 1.0 0.0 10.0\n");
+    const uint16_t pixel = 1000;
+    ASSERT_EQ(png_write_gray16(path("tracks/once/terrain.png").c_str(), &pixel, 1, 1), 1);
+    const int side = 1025;
+    std::vector<uint8_t> bright(size_t(side) * side);
+    for (size_t k = 0; k < bright.size(); ++k)
+        bright[k] = uint8_t(k * 7 + k / 1025);
+    const std::string map = pgm(side, side, bright);
+    put("tracks/once/shadows.pgm", map);
+    const std::string tilemap(512 * 512, '\0');
+    put("tracks/once/tilemap", tilemap);
+    put("tracks/once/texturelist", "1 5 15 @tracks/once/tile.png\n");
+    const std::vector<uint8_t> tile(16 * 16 * 4, 128);
+    ASSERT_EQ(png_write_rgba(path("tracks/once/tile.png").c_str(), tile.data(), 16, 16), 1);
+    const bvtest::ChildCost cost = bvtest::run_measured([&] {
+        glrec::install();
+        auto t = std::make_unique<terrain_state>();
+        ConsoleCapture console;
+        const long long before = bytes_read();
+        const int loaded = terrain_load(t.get(), "tracks/once");
+        const long long read = bytes_read() - before;
+        std::fprintf(stderr, "load %d read %lld bytes; shadows %zu, tile map %zu\n", loaded, read, map.size(),
+                     tilemap.size());
+        if (!loaded) {
+            std::fprintf(stderr, "%s", console.text().c_str());
+            return 2;
+        }
+        for (size_t k = 0; k < bright.size(); ++k)
+            if (t->shadow[k] != 255 - bright[k])
+                return 3;
+        terrain_free(t.get());
+        // Once: the map and the tile map, and less than 64 KiB of everything else.
+        return read >= 0 && size_t(read) < map.size() + tilemap.size() + 65536 ? 1 : 4;
+    });
+    EXPECT_TRUE(cost.finished);
+    EXPECT_EQ(cost.result, 1) << "2: the load failed, 3: shadows not stored, 4: the shadows read more than once";
 }
 
 TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)
