@@ -30,10 +30,14 @@ void terrain_remember_folder(const char* folder);
 // The sun, its colour and the ambient light of the track's lighting file.
 terrain_light terrain_track_light();
 
+struct terrain_shadow_map;
 // "terrain.hf" and its samples (inline or "terrain.png") into an initialised record:
 // allocates the grid, fills the heights and their copy, and leaves the RIPEMD-160
-// digest of the samples in digest. 0 on failure, with a console line.
-int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t digest[20]);
+// digest of the samples in digest. 0 on failure, with a console line. Shadows taken
+// for a grid of the side the header declares become the grid's own (the map is left
+// empty); other shadows stay in the map.
+int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t digest[20],
+                         terrain_shadow_map* shadows = nullptr);
 // "terrain.png" then "terrain.hf" (header only), each written under a temporary name
 // first, and both moved into place only when both are complete. Rescans and stores
 // the minimum and maximum.
@@ -45,15 +49,15 @@ int32_t terrain_heights_side(const char* folder);
 
 // "shadows.pgm" (brightness, stored inverted). 1 also when the file is missing.
 int terrain_read_shadows(terrain_state* terrain, const char* folder);
-// The same in two steps, so that the file is read once and before the grid is made:
+// The same in steps, so that a load reads the file once and before the grid is made:
 // take reads it for a grid of side x side points, refusing (0, with the line
 // terrain_read_shadows gives) a map of another size, or one that is unreadable or
-// holds far less than its header declares, at the cost of what the file holds. It
-// holds no brightness when the file is missing. put stores what was taken into the
-// grid and lets it go (0, nothing stored, when the grid's side is not the one taken
-// for); drop lets it go unused.
+// holds far less than its header declares, at the cost of what the file holds. The
+// map holds nothing when the file is missing. terrain_read_heights makes what was
+// taken the grid's own; put stores it into a grid that exists (0, nothing stored,
+// when the grid's side is not the one taken for); drop lets it go unused.
 struct terrain_shadow_map {
-    uint8_t* brightness = nullptr;
+    uint8_t* shadow = nullptr;   // side x side shadow bytes, as the record keeps them
     int32_t side = 0;
 };
 int terrain_shadows_take(const char* folder, int32_t side, terrain_shadow_map* map);

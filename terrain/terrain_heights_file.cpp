@@ -137,7 +137,7 @@ int32_t terrain_heights_side(const char* folder)
     return ok ? (int32_t{1} << (n + 1)) + 1 : 0;
 }
 
-int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20])
+int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20], terrain_shadow_map* shadows)
 {
     const std::string base = std::string("@") + folder + "/";
     vfs_file* f = vfs_open((base + "terrain.hf").c_str(), "rb");
@@ -164,7 +164,14 @@ int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_ou
         }
     }
     vfs_close(f);
-    if (!terrain_alloc(t, n, cell, low, high)) {
+    // Shadows read for this grid become its own, so they are never held twice.
+    uint8_t* shadow = nullptr;
+    if (shadows && shadows->shadow && shadows->side == (int32_t{1} << (n + 1)) + 1) {
+        shadow = shadows->shadow;
+        shadows->shadow = nullptr;
+        shadows->side = 0;
+    }
+    if (!terrain_alloc(t, n, cell, low, high, shadow)) {
         mem_free(samples.data);
         bad_header();
         return 0;

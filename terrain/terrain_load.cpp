@@ -80,11 +80,12 @@ int terrain_load(terrain_state* t, const char* folder)
     uint8_t digest[20];
     // The shadows are read once, before the grid is made: a map of another size, or
     // one with far too little data for its header, is refused without costing the
-    // grid (the largest alone takes seconds and most of a gigabyte to make).
+    // grid (the largest alone takes seconds and most of a gigabyte to make). The grid
+    // takes the map's block as its own shadows.
     terrain_shadow_map shadows;
     const int32_t side = terrain_heights_side(folder);
-    if ((side > 0 && !terrain_shadows_take(folder, side, &shadows)) || !terrain_read_heights(t, folder, digest) ||
-        !terrain_shadows_put(t, &shadows)) {
+    if ((side > 0 && !terrain_shadows_take(folder, side, &shadows)) ||
+        !terrain_read_heights(t, folder, digest, &shadows) || !terrain_shadows_put(t, &shadows)) {
         terrain_shadows_drop(&shadows);
         return fail(t);
     }

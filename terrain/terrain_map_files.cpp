@@ -68,31 +68,32 @@ int terrain_shadows_take(const char* folder, int32_t side, terrain_shadow_map* m
         console_print("Error reading shadows");
         return 0;
     }
-    map->brightness = pixels;
+    const size_t points = size_t(side) * size_t(side);
+    for (size_t k = 0; k < points; ++k)
+        pixels[k] = uint8_t(255 - pixels[k]);
+    map->shadow = pixels;
     map->side = side;
     return 1;
 }
 
 int terrain_shadows_put(terrain_state* t, terrain_shadow_map* map)
 {
-    if (!map->brightness)
+    if (!map->shadow)
         return 1;
     if (map->side != t->size) {
         qorl_log("Bad shadow dimensions (%dx%d)\n", map->side, map->side);
         terrain_shadows_drop(map);
         return 0;
     }
-    const size_t points = size_t(t->size) * size_t(t->size);
-    for (size_t k = 0; k < points; ++k)
-        t->shadow[k] = uint8_t(255 - map->brightness[k]);
+    memcpy(t->shadow, map->shadow, size_t(t->size) * size_t(t->size));
     terrain_shadows_drop(map);
     return 1;
 }
 
 void terrain_shadows_drop(terrain_shadow_map* map)
 {
-    mem_free(map->brightness);
-    map->brightness = nullptr;
+    mem_free(map->shadow);
+    map->shadow = nullptr;
     map->side = 0;
 }
 

@@ -172,6 +172,15 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     put("tracks/shade/shadows.pgm", "P5\nfive five\n255\n");
     EXPECT_EQ(terrain_read_shadows(t.get(), "tracks/shade"), 0);
     EXPECT_NE(console.text().find("Error reading shadows"), std::string::npos);
+    // A map taken for one grid is not stored into a grid of another side.
+    put("tracks/shade/shadows.pgm", pgm(5, 5, bright));
+    terrain_shadow_map taken;
+    ASSERT_EQ(terrain_shadows_take("tracks/shade", 5, &taken), 1);
+    TestTerrain wider(2, 1.0f);
+    EXPECT_EQ(terrain_shadows_put(wider.get(), &taken), 0);
+    EXPECT_EQ(taken.shadow, nullptr);
+    EXPECT_EQ(wider->shadow[0], 0);
+    EXPECT_NE(console.text().find("Bad shadow dimensions (5x5)"), std::string::npos);
     // A 17-byte file declaring 64 million samples of text is refused on its header,
     // before a sample is read or a byte kept for them.
     for (const char* word : {"P2", "P5"}) {
