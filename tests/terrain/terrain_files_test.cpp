@@ -1,6 +1,7 @@
 // The terrain files on the CPU: heights inline and from PNG with their digest, bad
-// headers and short data, shadows (their size checked first), the tile map, decal lines, and the save: its
-// formats, its round trip, and what a failed save leaves behind.
+// headers and short data, shadows (their size checked first, read once per load), the
+// tile map, decal lines, and the save: its formats, its round trip (the largest grid's
+// too), and what a failed save leaves behind.
 #include "foundation/ripemd160.h"
 #include "support/measured_child.h"
 #include "gfx/images.h"
@@ -459,6 +460,8 @@ TEST(TerrainFiles, TheLargestGridSavesAndLoadsBack)
     std::fprintf(stderr, "%s\n", bvtest::describe("largest grid saved and loaded back", cost).c_str());
     EXPECT_TRUE(cost.finished);
     EXPECT_EQ(cost.result, 1) << "2: first load, 3: save, 4: second load, 5: a height off";
+    // One grid (about 800 MiB with its arrays) and the picture's samples at a time, not two grids.
+    EXPECT_LT(cost.grown_kib, 1600 * 1024) << bvtest::describe("largest grid", cost);
     remove_folder("tracks/largest");
 }
 
