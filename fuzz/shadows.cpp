@@ -1,5 +1,5 @@
 // The ground's shading, "shadows.pgm" (a grey map the size of the grid) or its gzip
-// member "shadows.pgm.gz", read as the track load does after the heights: into a grid
+// member "shadows.pgm.gz", read as the track load reads it, for a grid
 // shaped like the sample track's (1025 x 1025 points), whose own map is a seed.
 #include "support/fuzz_support.h"
 #include "support/fuzz_track.h"

@@ -7,6 +7,11 @@ int image_dimensions_ok(int64_t w, int64_t h)
     return w >= 1 && h >= 1 && w <= image_max_side && h <= image_max_side && w * h <= image_max_texels;
 }
 
+int image_gray16_dimensions_ok(int64_t w, int64_t h)
+{
+    return w >= 1 && h >= 1 && w <= image_max_side && h <= image_max_side && w * h <= image_max_gray16_texels;
+}
+
 int64_t chain_texel_count(int w, int h)
 {
     if (w < 1 || h < 1)

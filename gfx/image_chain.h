@@ -12,6 +12,13 @@ inline constexpr int64_t image_max_texels = int64_t(1) << 26;
 // 1 when both sides are 1..image_max_side and their product is within the limit.
 int image_dimensions_ok(int64_t w, int64_t h);
 
+// The 16-bit grey pictures hold terrain heights, one texel per grid point, and the
+// largest grid is 8193 x 8193: a few texels past the general limit. At two bytes a
+// texel and no chain, such a picture still takes less memory than the largest texture.
+inline constexpr int64_t image_max_gray16_texels = int64_t(8193) * 8193;
+// The same for those pictures: sides 1..image_max_side, product up to the limit above.
+int image_gray16_dimensions_ok(int64_t w, int64_t h);
+
 // Texels in a whole chain for a w x h base (one texel for an empty image).
 int64_t chain_texel_count(int w, int h);
 

@@ -41,21 +41,18 @@ uint8_t scale(int64_t v, int maximum)
     return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
 }
 
-// Reads n samples into out (or drops them when out is null); 0 when the data ends too
-// early to be used (see image_short_data_usable). Usable data that ends early is filled
-// once from the first missing sample (0 for raw data, the scaled -1 of an unreadable
-// text sample: 0 too).
+// Reads n samples into out; 0 when the data ends too early to be used (see
+// image_short_data_usable). Usable data that ends early is filled once from the first
+// missing sample (0 for raw data, the scaled -1 of an unreadable text sample: 0 too).
 int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
 {
     size_t done = 0;
     if (!raw) {
         for (int v = 0; done < n && image_header_int(f, &v); ++done)
-            if (out)
-                out[done] = scale(v, maximum);
+            out[done] = scale(v, maximum);
         if (done < n && !image_short_data_usable(done, n))
             return 0;
-        if (out)
-            std::fill(out + done, out + n, scale(-1, maximum));
+        std::fill(out + done, out + n, scale(-1, maximum));
         return 1;
     }
     vfs_getc(f);
@@ -65,7 +62,7 @@ int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
         const size_t want = std::min<size_t>(n - done, 65536);
         const int got = std::max(vfs_read(f, chunk.data(), static_cast<int>(want * bytes)), 0);
         const size_t whole = static_cast<size_t>(got) / bytes;
-        for (size_t i = 0; out && i < whole; ++i) {
+        for (size_t i = 0; i < whole; ++i) {
             const int v = bytes == 2 ? chunk[2 * i] << 8 | chunk[2 * i + 1] : chunk[i];
             out[done + i] = scale(v, maximum);
         }
@@ -73,8 +70,6 @@ int read_samples(vfs_file* f, bool raw, int maximum, uint8_t* out, size_t n)
             size_t filled = done + whole;
             if (!image_short_data_usable(filled, n))
                 return 0;
-            if (!out)
-                return 1;
             // A half sample at the end reads with its missing byte as 0.
             if (bytes == 2 && got % 2)
                 out[filled++] = scale(chunk[2 * whole] << 8, maximum);
@@ -132,14 +127,4 @@ int pgm_read_sized(vfs_file* f, int want_w, int want_h, uint8_t** pixels, int* w
     }
     *pixels = out;
     return 1;
-}
-
-int pgm_samples_present(vfs_file* f, int64_t max_samples)
-{
-    char word[16] = "";
-    netpbm_header hd;
-    if (vfs_scanf(f, "%15s", word) != 1 || !read_header(f, &hd) || hd.w < 1 || hd.h < 1 ||
-        int64_t(hd.w) * hd.h > max_samples)
-        return 1;
-    return read_samples(f, word[0] && word[1] == '5', hd.maximum, nullptr, size_t(hd.w) * size_t(hd.h));
 }

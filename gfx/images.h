@@ -22,12 +22,6 @@ int pgm_read(vfs_file* f, uint8_t** pixels, int* w, int* h);
 // The same for a map of a known size: a header declaring any other size is refused
 // before a sample is read (0, with the declared size in w and h).
 int pgm_read_sized(vfs_file* f, int want_w, int want_h, uint8_t** pixels, int* w, int* h);
-// Whether the samples a grey map's header declares are there as pgm_read_sized would
-// take them (a cut file still is, far too little data is not), read and dropped
-// without keeping any: a caller can refuse the file before it makes what the map
-// would fill. 1 when the header does not read or declares more than max_samples: the
-// real read refuses those on their header.
-int pgm_samples_present(vfs_file* f, int64_t max_samples);
 
 // Any PNG as 8-bit RGB or RGBA (alpha from an alpha channel or a tRNS chunk). The
 // info text (its text chunks, then the sidecar "<name>.info") is returned in *info

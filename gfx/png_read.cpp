@@ -62,7 +62,7 @@ int run_libpng(vfs_file* f, const char* name, bool gray16, png_read_result* r)
     png_uint_32 w = 0, h = 0;
     int depth = 0, type = 0;
     png_get_IHDR(png, info, &w, &h, &depth, &type, nullptr, nullptr, nullptr);
-    if (!image_dimensions_ok(w, h))
+    if (!(gray16 ? image_gray16_dimensions_ok(w, h) : image_dimensions_ok(w, h)))
         png_error(png, "image too large");
 
     const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;

@@ -59,7 +59,8 @@ int write_job(vfs_file* f, void* context)
 // Through a temporary file: a full disk leaves the old picture (or none), never a cut one.
 int write_png(const char* name, png_write_job job)
 {
-    if (!job.data || !image_dimensions_ok(job.w, job.h))
+    const bool gray16 = job.depth == 16 && job.type == PNG_COLOR_TYPE_GRAY;
+    if (!job.data || !(gray16 ? image_gray16_dimensions_ok(job.w, job.h) : image_dimensions_ok(job.w, job.h)))
         return 0;
     job.rows = static_cast<png_bytep*>(xmalloc(sizeof(png_bytep) * static_cast<size_t>(job.h)));
     const int ok = whole_file_write(name, write_job, &job);
@@ -84,7 +85,7 @@ int png_write_gray16(const char* name, const uint16_t* samples, int w, int h)
 int png_write_gray16_to(vfs_file* f, const uint16_t* samples, int w, int h)
 {
     png_write_job job = gray16_job(samples, w, h);
-    if (!f || !job.data || !image_dimensions_ok(w, h))
+    if (!f || !job.data || !image_gray16_dimensions_ok(w, h))
         return 0;
     job.rows = static_cast<png_bytep*>(xmalloc(sizeof(png_bytep) * static_cast<size_t>(h)));
     const int ok = run_libpng(f, &job);

@@ -30,20 +30,39 @@ void terrain_remember_folder(const char* folder);
 // The sun, its colour and the ambient light of the track's lighting file.
 terrain_light terrain_track_light();
 
+struct terrain_shadow_map;
 // "terrain.hf" and its samples (inline or "terrain.png") into an initialised record:
 // allocates the grid, fills the heights and their copy, and leaves the RIPEMD-160
-// digest of the samples in digest. 0 on failure, with a console line.
-int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t digest[20]);
+// digest of the samples in digest. 0 on failure, with a console line. Shadows taken
+// for a grid of the side the header declares become the grid's own (the map is left
+// empty); other shadows stay in the map.
+int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t digest[20],
+                         terrain_shadow_map* shadows = nullptr);
 // "terrain.png" then "terrain.hf" (header only), each written under a temporary name
 // first, and both moved into place only when both are complete. Rescans and stores
 // the minimum and maximum.
 int terrain_write_heights(terrain_state* terrain, const char* folder);
 
+// The side of the grid "terrain.hf" declares, 0 when its header is refused (without a
+// line: terrain_read_heights gives it).
+int32_t terrain_heights_side(const char* folder);
+
 // "shadows.pgm" (brightness, stored inverted). 1 also when the file is missing.
 int terrain_read_shadows(terrain_state* terrain, const char* folder);
-// 0, with the console line, when "shadows.pgm" holds far less than its header
-// declares; the grid need not exist yet, so such a file costs no grid.
-int terrain_shadows_present(const char* folder);
+// The same in steps, so that a load reads the file once and before the grid is made:
+// take reads it for a grid of side x side points, refusing (0, with the line
+// terrain_read_shadows gives) a map of another size, or one that is unreadable or
+// holds far less than its header declares, at the cost of what the file holds. The
+// map holds nothing when the file is missing. terrain_read_heights makes what was
+// taken the grid's own; put stores it into a grid that exists (0, nothing stored,
+// when the grid's side is not the one taken for); drop lets it go unused.
+struct terrain_shadow_map {
+    uint8_t* shadow = nullptr;   // side x side shadow bytes, as the record keeps them
+    int32_t side = 0;
+};
+int terrain_shadows_take(const char* folder, int32_t side, terrain_shadow_map* map);
+int terrain_shadows_put(terrain_state* terrain, terrain_shadow_map* map);
+void terrain_shadows_drop(terrain_shadow_map* map);
 // "tilemap", each byte clamped to the last tile. 0 when missing or short.
 int terrain_read_tilemap(terrain_state* terrain, const char* folder);
 // "decals": appends every readable line's decal, with its maps, and buckets them.

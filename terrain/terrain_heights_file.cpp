@@ -17,6 +17,7 @@
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
 #include "foundation/front_door.h"
+#include "gfx/image_chain.h"
 #include "gfx/images.h"
 
 #include <algorithm>
@@ -28,6 +29,10 @@
 #include <vector>
 
 namespace {
+
+// Every grid the loader accepts is saved as one picture, and read back from it.
+constexpr int64_t kLargestSide = (int64_t{1} << (kTerrainMaxExponent + 1)) + 1;
+static_assert(kLargestSide <= image_max_side && kLargestSide * kLargestSide <= image_max_gray16_texels);
 
 void say(const char* format, const char* text)
 {
@@ -120,7 +125,19 @@ float as_written(float v)
 
 }  // namespace
 
-int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20])
+int32_t terrain_heights_side(const char* folder)
+{
+    vfs_file* f = vfs_open((std::string("@") + folder + "/terrain.hf").c_str(), "rb");
+    if (!f)
+        return 0;
+    int32_t n = 0;
+    float cell = 0, low = 0, high = 0;
+    const bool ok = vfs_scanf(f, "%d %f %f %f ", &n, &cell, &low, &high) == 4 && terrain_grid_ok(n, cell, low, high);
+    vfs_close(f);
+    return ok ? (int32_t{1} << (n + 1)) + 1 : 0;
+}
+
+int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20], terrain_shadow_map* shadows)
 {
     const std::string base = std::string("@") + folder + "/";
     vfs_file* f = vfs_open((base + "terrain.hf").c_str(), "rb");
@@ -147,7 +164,14 @@ int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_ou
         }
     }
     vfs_close(f);
-    if (!terrain_alloc(t, n, cell, low, high)) {
+    // Shadows read for this grid become its own, so they are never held twice.
+    uint8_t* shadow = nullptr;
+    if (shadows && shadows->shadow && shadows->side == (int32_t{1} << (n + 1)) + 1) {
+        shadow = shadows->shadow;
+        shadows->shadow = nullptr;
+        shadows->side = 0;
+    }
+    if (!terrain_alloc(t, n, cell, low, high, shadow)) {
         mem_free(samples.data);
         bad_header();
         return 0;

@@ -78,12 +78,17 @@ int terrain_load(terrain_state* t, const char* folder)
     terrain_init(t);
     progress_log_reset("Loading terrain");
     uint8_t digest[20];
-    // A shadows file is refused before it costs the grid (far too little data for its
-    // header), or else before the level-of-detail pyramid (any other fault): the
-    // largest grid alone takes seconds and most of a gigabyte to make.
-    if (!terrain_shadows_present(folder) || !terrain_read_heights(t, folder, digest) ||
-        !terrain_read_shadows(t, folder))
+    // The shadows are read once, before the grid is made: a map of another size, or
+    // one with far too little data for its header, is refused without costing the
+    // grid (the largest alone takes seconds and most of a gigabyte to make). The grid
+    // takes the map's block as its own shadows.
+    terrain_shadow_map shadows;
+    const int32_t side = terrain_heights_side(folder);
+    if ((side > 0 && !terrain_shadows_take(folder, side, &shadows)) ||
+        !terrain_read_heights(t, folder, digest, &shadows) || !terrain_shadows_put(t, &shadows)) {
+        terrain_shadows_drop(&shadows);
         return fail(t);
+    }
     progress_dots("Loading heights");
     if (verbose_level == 2) {
         char hex[41];

@@ -48,17 +48,19 @@ uint32_t decal_map(const std::string& texture, const char* ending, uint32_t (*lo
 
 }  // namespace
 
-int terrain_read_shadows(terrain_state* t, const char* folder)
+int terrain_shadows_take(const char* folder, int32_t side, terrain_shadow_map* map)
 {
+    terrain_shadows_drop(map);
     vfs_file* f = vfs_open(path_in(folder, "shadows.pgm").c_str(), "rb");
     if (!f)
         return 1;   // no shadows: every point lit
     uint8_t* pixels = nullptr;
     int w = 0, h = 0;
-    // The size is checked on the header, before any sample is read or kept.
-    const int ok = pgm_read_sized(f, t->size, t->size, &pixels, &w, &h);
+    // The size is checked on the header, before any sample is read or kept; a map far
+    // shorter than it declares is refused on what it holds.
+    const int ok = pgm_read_sized(f, side, side, &pixels, &w, &h);
     vfs_close(f);
-    if (!ok && w > 0 && (w != t->size || h != t->size)) {
+    if (!ok && w > 0 && (w != side || h != side)) {
         qorl_log("Bad shadow dimensions (%dx%d)\n", w, h);
         return 0;
     }
@@ -66,24 +68,39 @@ int terrain_read_shadows(terrain_state* t, const char* folder)
         console_print("Error reading shadows");
         return 0;
     }
-    const size_t points = size_t(t->size) * size_t(t->size);
+    const size_t points = size_t(side) * size_t(side);
     for (size_t k = 0; k < points; ++k)
-        t->shadow[k] = uint8_t(255 - pixels[k]);
-    mem_free(pixels);
+        pixels[k] = uint8_t(255 - pixels[k]);
+    map->shadow = pixels;
+    map->side = side;
     return 1;
 }
 
-int terrain_shadows_present(const char* folder)
+int terrain_shadows_put(terrain_state* t, terrain_shadow_map* map)
 {
-    vfs_file* f = vfs_open(path_in(folder, "shadows.pgm").c_str(), "rb");
-    if (!f)
+    if (!map->shadow)
         return 1;
-    const int64_t side = (int64_t{1} << (kTerrainMaxExponent + 1)) + 1;
-    const int present = pgm_samples_present(f, side * side);
-    vfs_close(f);
-    if (!present)
-        console_print("Error reading shadows");
-    return present;
+    if (map->side != t->size) {
+        qorl_log("Bad shadow dimensions (%dx%d)\n", map->side, map->side);
+        terrain_shadows_drop(map);
+        return 0;
+    }
+    memcpy(t->shadow, map->shadow, size_t(t->size) * size_t(t->size));
+    terrain_shadows_drop(map);
+    return 1;
+}
+
+void terrain_shadows_drop(terrain_shadow_map* map)
+{
+    mem_free(map->shadow);
+    map->shadow = nullptr;
+    map->side = 0;
+}
+
+int terrain_read_shadows(terrain_state* t, const char* folder)
+{
+    terrain_shadow_map map;
+    return terrain_shadows_take(folder, t->size, &map) && terrain_shadows_put(t, &map);
 }
 
 int terrain_read_tilemap(terrain_state* t, const char* folder)

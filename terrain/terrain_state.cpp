@@ -118,10 +118,12 @@ int terrain_grid_ok(int32_t n, float cell, float min_height, float max_height)
            cell <= 1048576.0f && std::isfinite(min_height) && std::isfinite(max_height);
 }
 
-int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, float max_height)
+int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, float max_height, uint8_t* shadow)
 {
-    if (!terrain_grid_ok(n, cell, min_height, max_height))
+    if (!terrain_grid_ok(n, cell, min_height, max_height)) {
+        mem_free(shadow);
         return 0;
+    }
 
     const int32_t side = (1 << (n + 1)) + 1;
     const size_t points = size_t(side) * size_t(side);
@@ -141,7 +143,7 @@ int terrain_alloc(terrain_state* t, int32_t n, float cell, float min_height, flo
     t->heights = static_cast<float*>(mem_alloc(points * 2 * sizeof(float)));
     t->lod_error_a = static_cast<float*>(zeroed_block(nodes * sizeof(float)));
     t->lod_error_b = static_cast<float*>(zeroed_block(nodes * sizeof(float)));
-    t->shadow = static_cast<uint8_t*>(zeroed_block(points));
+    t->shadow = shadow ? shadow : static_cast<uint8_t*>(zeroed_block(points));
     t->tile_map = static_cast<uint8_t*>(zeroed_block(tiles));
     t->lod_marks = static_cast<uint8_t*>(zeroed_block((nodes + 7) / 8));
     t->dirty_blocks = static_cast<uint8_t*>(zeroed_block((size_t(blocks) * blocks + 7) / 8));

@@ -216,8 +216,11 @@ void terrain_init(terrain_state* terrain);
 // Sets the grid geometry and allocates every per-point and per-node array, zeroed
 // (heights = minimum). Refuses an exponent outside 0..12, a cell size that is not a
 // finite number in [1/256, 2^20], or heights that are not finite; 0 on refusal or
-// when memory runs out, with nothing allocated.
-int terrain_alloc(terrain_state* terrain, int32_t n, float cell, float min_height, float max_height);
+// when memory runs out, with nothing allocated. Given shadow (N x N shadow bytes
+// from mem_alloc), the grid takes that block as its shadows instead of zeroed ones;
+// it is the grid's (or freed) in every case.
+int terrain_alloc(terrain_state* terrain, int32_t n, float cell, float min_height, float max_height,
+                  uint8_t* shadow = nullptr);
 // The same checks alone: 1 when terrain_alloc would take these values.
 int terrain_grid_ok(int32_t n, float cell, float min_height, float max_height);
 

@@ -132,6 +132,13 @@ TEST(JFormat, RefusesMissingZeroNegativeAndOversizedSides)
     EXPECT_FALSE(image_dimensions_ok(4097, 16384));
     EXPECT_TRUE(image_dimensions_ok(1, 1));
     EXPECT_FALSE(image_dimensions_ok(1, 0));
+    // The grey pictures of heights go to the largest terrain grid, 8193 x 8193.
+    EXPECT_TRUE(image_gray16_dimensions_ok(8193, 8193));
+    EXPECT_FALSE(image_gray16_dimensions_ok(8193, 8194));
+    EXPECT_FALSE(image_gray16_dimensions_ok(8194, 8193));
+    EXPECT_TRUE(image_gray16_dimensions_ok(16384, 4097));
+    EXPECT_FALSE(image_gray16_dimensions_ok(16385, 1));
+    EXPECT_FALSE(image_gray16_dimensions_ok(1, -1));
 }
 
 TEST(Netpbm, ScalesSmallAndWideMaximaClampsAndReadsTextWithComments)

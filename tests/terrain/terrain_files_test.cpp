@@ -1,10 +1,12 @@
 // The terrain files on the CPU: heights inline and from PNG with their digest, bad
-// headers and short data, shadows (their size checked first), the tile map, decal lines, and the save: its
-// formats, its round trip, and what a failed save leaves behind.
+// headers and short data, shadows (their size checked first, read once per load), the
+// tile map, decal lines, and the save: its formats, its round trip (the largest grid's
+// too), and what a failed save leaves behind.
 #include "foundation/ripemd160.h"
 #include "support/measured_child.h"
 #include "support/test_support.h"
 #include "gfx/images.h"
+#include "gl_recorder.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
 #include "terrain_fixture.h"
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include <unistd.h>
@@ -58,6 +61,18 @@ std::vector<uint16_t> ramp()
     for (int k = 0; k < 25; ++k)
         s[k] = uint16_t(k == 7 ? 12345 : k * 65535 / 24);
     return s;
+}
+
+// Bytes this process has read from files so far.
+long long bytes_read()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
 }
 
 }  // namespace
@@ -159,6 +174,15 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     put("tracks/shade/shadows.pgm", "P5\nfive five\n255\n");
     EXPECT_EQ(terrain_read_shadows(t.get(), "tracks/shade"), 0);
     EXPECT_NE(console.text().find("Error reading shadows"), std::string::npos);
+    // A map taken for one grid is not stored into a grid of another side.
+    put("tracks/shade/shadows.pgm", pgm(5, 5, bright));
+    terrain_shadow_map taken;
+    ASSERT_EQ(terrain_shadows_take("tracks/shade", 5, &taken), 1);
+    TestTerrain wider(2, 1.0f);
+    EXPECT_EQ(terrain_shadows_put(wider.get(), &taken), 0);
+    EXPECT_EQ(taken.shadow, nullptr);
+    EXPECT_EQ(wider->shadow[0], 0);
+    EXPECT_NE(console.text().find("Bad shadow dimensions (5x5)"), std::string::npos);
     // A 17-byte file declaring 64 million samples of text is refused on its header,
     // before a sample is read or a byte kept for them.
     for (const char* word : {"P2", "P5"}) {
@@ -189,17 +213,26 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     EXPECT_LT(cost.seconds, 2.0) << bvtest::describe("shadows", cost);
     EXPECT_LT(cost.grown_kib, 200 * 1024) << bvtest::describe("shadows", cost);
     // In a track's load such a file is refused before the largest grid is made for it
-    // (seconds and most of a gigabyte of its own).
+    // (seconds and most of a gigabyte of its own), and so is a whole map of another
+    // size (sparse: 64 MiB of zeros).
     put("tracks/capload/terrain.hf", "12 1 0 1\n");
-    for (const char* word : {"P5", "P2"}) {
-        put("tracks/capload/shadows.pgm", std::string(word) + "\n8193 8193\n255\n" + std::string(100, '1'));
-        const bvtest::ChildCost load = bvtest::run_measured([] {
+    const std::string other_size = "P5\n8192 8192\n255\n";
+    for (const char* word : {"P5", "P2", ""}) {
+        const bool whole = !*word;
+        if (whole) {
+            put("tracks/capload/shadows.pgm", other_size);
+            ASSERT_EQ(truncate(path("tracks/capload/shadows.pgm").c_str(), off_t(other_size.size() + 8192 * 8192)), 0);
+        } else {
+            put("tracks/capload/shadows.pgm", std::string(word) + "\n8193 8193\n255\n" + std::string(100, '1'));
+        }
+        const bvtest::ChildCost load = bvtest::run_measured([whole] {
             auto loaded = std::make_unique<terrain_state>();
             ConsoleCapture refusal;
-            return terrain_load(loaded.get(), "tracks/capload") == 0 &&
-                   refusal.text().find("Error reading shadows") != std::string::npos;
+            const char* why = whole ? "Bad shadow dimensions (8192x8192)" : "Error reading shadows";
+            return terrain_load(loaded.get(), "tracks/capload") == 0 && refusal.text().find(why) != std::string::npos;
         });
-        const std::string name = std::string(word) + " shadows 8193x8193 over 100 bytes, in a load";
+        const std::string name = whole ? "a whole 8192x8192 map for the 8193x8193 grid, in a load"
+                                       : std::string(word) + " shadows 8193x8193 over 100 bytes, in a load";
         std::fprintf(stderr, "%s\n", bvtest::describe(name, load).c_str());
         EXPECT_TRUE(load.finished && load.result == 1) << name;
         EXPECT_LT(load.seconds, 2.0) << bvtest::describe(name, load);
@@ -216,6 +249,49 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
     put("tracks/shade/tilemap", std::string("\x00\x01\x02\xff", 4));
     ASSERT_EQ(terrain_read_tilemap(t.get(), "tracks/shade"), 1);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(t->tile_map), 4), std::string("\x00\x01\x02\x02", 4));
+}
+
+// A load reads the shadows once, before the grid is made, and stores them after: the
+// bytes it reads are the megabyte of the map once, beside a few of heights and tiles.
+TEST(TerrainFiles, ALoadReadsTheShadowsOnce)
+{
+    remove_folder("tracks/once");
+    put("tracks/once/terrain.hf", "9 1.0 0.0 10.0\n");
+    const uint16_t pixel = 1000;
+    ASSERT_EQ(png_write_gray16(path("tracks/once/terrain.png").c_str(), &pixel, 1, 1), 1);
+    const int side = 1025;
+    std::vector<uint8_t> bright(size_t(side) * side);
+    for (size_t k = 0; k < bright.size(); ++k)
+        bright[k] = uint8_t(k * 7 + k / 1025);
+    const std::string map = pgm(side, side, bright);
+    put("tracks/once/shadows.pgm", map);
+    const std::string tilemap(512 * 512, '\0');
+    put("tracks/once/tilemap", tilemap);
+    put("tracks/once/texturelist", "1 5 15 @tracks/once/tile.png\n");
+    const std::vector<uint8_t> tile(16 * 16 * 4, 128);
+    ASSERT_EQ(png_write_rgba(path("tracks/once/tile.png").c_str(), tile.data(), 16, 16), 1);
+    const bvtest::ChildCost cost = bvtest::run_measured([&] {
+        glrec::install();
+        auto t = std::make_unique<terrain_state>();
+        ConsoleCapture console;
+        const long long before = bytes_read();
+        const int loaded = terrain_load(t.get(), "tracks/once");
+        const long long read = bytes_read() - before;
+        std::fprintf(stderr, "load %d read %lld bytes; shadows %zu, tile map %zu\n", loaded, read, map.size(),
+                     tilemap.size());
+        if (!loaded) {
+            std::fprintf(stderr, "%s", console.text().c_str());
+            return 2;
+        }
+        for (size_t k = 0; k < bright.size(); ++k)
+            if (t->shadow[k] != 255 - bright[k])
+                return 3;
+        terrain_free(t.get());
+        // Once: the map and the tile map, and less than 64 KiB of everything else.
+        return read >= 0 && size_t(read) < map.size() + tilemap.size() + 65536 ? 1 : 4;
+    });
+    EXPECT_TRUE(cost.finished);
+    EXPECT_EQ(cost.result, 1) << "2: the load failed, 3: shadows not stored, 4: the shadows read more than once";
 }
 
 TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)
@@ -402,6 +478,64 @@ TEST(TerrainFiles, SaveRoundTripsByteForByte)
         EXPECT_EQ(back.digest_text(), digest_of(samples)) << top;
         EXPECT_EQ(std::memcmp(back.t->heights, wide.t->heights, 25 * sizeof(float)), 0) << top;
     }
+}
+
+// The largest grid the loader accepts, 8193 x 8193, saves as one picture and loads
+// back from it. One pixel stretched over the grid makes it; the load, the save and the
+// second load run in a child, so the gigabyte they take is theirs alone.
+TEST(TerrainFiles, TheLargestGridSavesAndLoadsBack)
+{
+    remove_folder("tracks/largest");
+    put("tracks/largest/terrain.hf", "12 0.5 -20.0 80.0\n");
+    const uint16_t pixel = 0x8000;
+    ASSERT_EQ(png_write_gray16(path("tracks/largest/terrain.png").c_str(), &pixel, 1, 1), 1);
+    // Heights over the whole range, two sample steps apart along a row and six down a
+    // column: a slip of a row or a column shows. (Smooth ground, as tracks are, which
+    // compresses in half the time that noise takes.)
+    auto height = [](size_t i, size_t j) { return -20.0f + 100.0f * float(i + 3 * j) / float(4 * 8192); };
+    const bvtest::ChildCost cost = bvtest::run_measured(
+        [&] {
+            const size_t side = 8193;
+            {
+                Loaded first("tracks/largest");
+                const float stretched = float(-20.0 + 100.0 * 0x8000 / 65535.0);
+                if (first.ok != 1 || size_t(first.t->size) != side || first.t->heights[0] != stretched ||
+                    first.t->heights[side * side - 1] != stretched) {
+                    std::fprintf(stderr, "first load: %s\n", first.console.c_str());
+                    return 2;
+                }
+                for (size_t j = 0; j < side; ++j)
+                    for (size_t i = 0; i < side; ++i)
+                        first.t->heights[j * side + i] = height(i, j);
+                ConsoleCapture console;
+                if (terrain_write_heights(first.t.get(), "tracks/largest") != 1) {
+                    std::fprintf(stderr, "save: %s\n", console.text().c_str());
+                    return 3;
+                }
+            }
+            Loaded back("tracks/largest");
+            if (back.ok != 1 || size_t(back.t->size) != side || !back.console.empty()) {
+                std::fprintf(stderr, "second load: %s\n", back.console.c_str());
+                return 4;
+            }
+            // Half a sample step, and the header's six decimals.
+            const double within = 0.5 * 100.0 / 65535.0 + 1e-5;
+            for (size_t j = 0; j < side; ++j)
+                for (size_t i = 0; i < side; ++i)
+                    if (std::fabs(double(back.t->heights[j * side + i]) - double(height(i, j))) > within) {
+                        std::fprintf(stderr, "(%zu, %zu): %.6f for %.6f\n", i, j,
+                                     double(back.t->heights[j * side + i]), double(height(i, j)));
+                        return 5;
+                    }
+            return 1;
+        },
+        300);
+    std::fprintf(stderr, "%s\n", bvtest::describe("largest grid saved and loaded back", cost).c_str());
+    EXPECT_TRUE(cost.finished);
+    EXPECT_EQ(cost.result, 1) << "2: first load, 3: save, 4: second load, 5: a height off";
+    // One grid (about 800 MiB with its arrays) and the picture's samples at a time, not two grids.
+    EXPECT_LT(cost.grown_kib, 1600 * 1024) << bvtest::describe("largest grid", cost);
+    remove_folder("tracks/largest");
 }
 
 TEST(TerrainFiles, AFailedSaveNeverLeavesAMismatchedPair)
