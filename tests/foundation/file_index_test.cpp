@@ -166,15 +166,6 @@ struct LogFile {
     std::string text() const { return read_file(dir / "log.txt"); }
 };
 
-// The log's "Listing skipped" and "Listing stopped" lines.
-std::string listing_lines(const std::string& console)
-{
-    std::string kept;
-    for (size_t at = console.find("Listing s"); at != std::string::npos; at = console.find("Listing s", at + 1))
-        kept += console.substr(at, console.find('\n', at) + 1 - at);
-    return kept;
-}
-
 TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
 {
     in_fresh_folders([](Problems& p, const TempDir& elsewhere, const TempDir& game) {
@@ -200,7 +191,7 @@ TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
         p.check(file_index_find("out/outside.txt") == -1, "a linked folder outside");
         p.check(file_index_find("root/etc/passwd") == -1, "the root folder");
         p.check(file_index_find("file.txt") >= 0, "a linked file");
-        p.same(listing_lines(console.text()), "", "no bound reached");
+        p.same(bvtest::listing_lines(console.text()), "", "no bound reached");
     });
 }
 
@@ -220,7 +211,7 @@ TEST(IndexBuild, ListingSkipsFoldersPastTheDepthAndStopsAfterAHundred)
         const bvtest::ChildCost cost = bvtest::run_measured([&game] {
             LogFile console;
             file_index_list();
-            const std::string lines = listing_lines(console.text());
+            const std::string lines = bvtest::listing_lines(console.text());
             std::string deepest = game / "fan/d0";
             for (int i = 0; i < 15; ++i)
                 deepest += "/a";
@@ -271,7 +262,7 @@ TEST(IndexBuild, ListingTotalsCountTheNamesReadFromSkippedFolders)
             char lines[1000];
             snprintf(lines, sizeof lines, c.lines, game.path().c_str(), game.path().c_str());
             const std::string name = "bounds " + std::to_string(c.bounds.names) + "/" + std::to_string(c.bounds.skipped);
-            p.same(listing_lines(console.text()), lines, name);
+            p.same(bvtest::listing_lines(console.text()), lines, name);
             p.check(file_index_find("a/3") >= 0 && file_index_find("big1/0") == -1, name + ": a listed, big1 not");
             p.check((file_index_find("z.txt") >= 0) == c.z_listed, name + ": z.txt");
         });
@@ -367,7 +358,7 @@ TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
             LogFile console;
             file_index_list();
             const std::string g = game.path();
-            p.same(listing_lines(console.text()),
+            p.same(bvtest::listing_lines(console.text()),
                    past ? "Listing skipped " + g + "/tracks/c: too many entries in one download\n"
                           "Listing skipped " + g + "/a.saf: too many entries in one download\n"
                           "Listing skipped " + g + "/tracks/b/in.saf: too many entries in one download\n"
@@ -400,7 +391,7 @@ TEST(IndexBuild, ArchiveEntriesCountAgainstTheListingTotal)
             file_index_listing_bounds = {100, 16, 6, 100, 100};
             LogFile console;
             file_index_list();
-            p.same(listing_lines(console.text()),
+            p.same(bvtest::listing_lines(console.text()),
                    past ? "Listing stopped in " + game / "a.saf" + ": too many entries in all\n" : "", "lines");
             p.check((file_index_find("e2") >= 0) == !past && file_index_find("d.txt") >= 0, "entries");
         });

@@ -91,6 +91,14 @@ double thread_cpu_seconds()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+std::string listing_lines(const std::string& log)
+{
+    std::string kept;
+    for (size_t at = log.find("Listing s"); at != std::string::npos; at = log.find("Listing s", at + 1))
+        kept += log.substr(at, log.find('\n', at) + 1 - at);
+    return kept;
+}
+
 ProcessResult run_process(const std::vector<std::string>& argv, const std::vector<EnvChange>& env,
                           int timeout_seconds)
 {

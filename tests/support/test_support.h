@@ -61,4 +61,8 @@ ProcessResult run_process(const std::vector<std::string>& argv,
 // for as long as it likes, but the work done does not grow.
 double thread_cpu_seconds();
 
+// The log's "Listing skipped" and "Listing stopped" lines, each from those words to
+// its end.
+std::string listing_lines(const std::string& log);
+
 }  // namespace bvtest

@@ -128,11 +128,7 @@ TEST(TrackList, AFolderPastAListingBoundHidesNoOtherTrack)
                 listed += std::string(track_list[i].folder) + ";";
             const std::string deep_track = deep.substr(deep.find("tracks/aaa_deep")) + ";";
             p.same(listed, past ? "tracks/zz;" : deep_track + "tracks/aaa_download/junk;tracks/zz;", "tracks");
-            std::string said;
-            for (size_t at = lines.text().find("Listing s"); at != std::string::npos;
-                 at = lines.text().find("Listing s", at + 1))
-                said += lines.text().substr(at, lines.text().find('\n', at) + 1 - at);
-            p.same(said,
+            p.same(bvtest::listing_lines(lines.text()),
                    past ? "Listing skipped " + deep + ": folders nested too deep\nListing skipped " + junk +
                               ": too many entries\n"
                         : "",
@@ -151,14 +147,6 @@ std::string listed_folders()
     for (int i = 0; i < track_count; ++i)
         listed += std::string(track_list[i].folder) + ";";
     return listed;
-}
-
-std::string listing_lines(const std::string& console)
-{
-    std::string said;
-    for (size_t at = console.find("Listing s"); at != std::string::npos; at = console.find("Listing s", at + 1))
-        said += console.substr(at, console.find('\n', at) + 1 - at);
-    return said;
 }
 
 // The sanitizer build runs unoptimised and keeps freed blocks for a while: a start
@@ -218,7 +206,7 @@ TEST(TrackList, OversizedDownloadsFirstInNameOrderHideNoLaterTrack)
             std::string said;
             for (const char* download : {"/aaa1", "/aaa2", "/aaa3"})
                 said += "Listing skipped " + tracks + download + ": too many entries in one download\n";
-            p.same(listing_lines(lines.text()), whole ? "" : said, std::to_string(names) + " names: lines");
+            p.same(bvtest::listing_lines(lines.text()), whole ? "" : said, std::to_string(names) + " names: lines");
             free_track_list();
             return p.text;
         });
