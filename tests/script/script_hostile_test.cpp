@@ -49,11 +49,7 @@ std::string script_lines(const std::string& text)
 }
 
 // Time bounds stretch in the sanitizer build, which runs script code several times slower.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kSlowdown = 5;
-#else
-constexpr double kSlowdown = 1;
-#endif
+constexpr double kSlowdown = bvtest::kUnderSanitizers ? 5 : 1;
 
 // Timed by this thread's processor time: a script its deadline stopped has used no
 // more than the deadline, however long a busy machine kept it waiting.

@@ -205,11 +205,7 @@ TEST_F(LinesFile, LinesAndFilesPastTheirCapsAreRefusedWholeWithOneLine)
 // processor time and memory growth are measured.
 // The sanitizer build runs unoptimised and checks every access: pruning to the end of
 // its budget costs it about fifteen times the shipped build's time.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kSlowdown = 16;
-#else
-constexpr double kSlowdown = 1;
-#endif
+constexpr double kSlowdown = bvtest::kUnderSanitizers ? 16 : 1;
 
 TEST(HostileLinesFiles, LoadOrAreRefusedWithinTwoSecondsAnd200MiB)
 {

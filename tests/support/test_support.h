@@ -56,6 +56,14 @@ ProcessResult run_process(const std::vector<std::string>& argv,
                           const std::vector<EnvChange>& env = {},
                           int timeout_seconds = 240);
 
+// True in the sanitizer build, which runs unoptimised and checks every access: the
+// time and memory bounds of measured work stretch there by a factor each test knows.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kUnderSanitizers = true;
+#else
+inline constexpr bool kUnderSanitizers = false;
+#endif
+
 // Processor time the calling thread has used, in seconds. A test that bounds how long
 // work takes measures this, not the wall clock: a busy machine keeps a thread waiting
 // for as long as it likes, but the work done does not grow.

@@ -151,11 +151,7 @@ std::string listed_folders()
 
 // The sanitizer build runs unoptimised and keeps freed blocks for a while: a start
 // costs it about four times the time, and the memory, of the shipped build's.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kSlowdown = 4;
-#else
-constexpr double kSlowdown = 1;
-#endif
+constexpr double kSlowdown = bvtest::kUnderSanitizers ? 4 : 1;
 
 // n empty files in folder, made without the per-file folder checks of write_file.
 void empty_files(const std::string& folder, int n)
