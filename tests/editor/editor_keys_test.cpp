@@ -415,7 +415,10 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
             return files;
         }();
 
-        f.terrain.heights[3] = 25.0f;   // a new maximum: both heights files change
+        // A new minimum and maximum: both heights files change, and the ground of a
+        // header without its image lies elsewhere too.
+        f.terrain.heights[3] = 25.0f;
+        f.terrain.heights[5] = -3.0f;
         create_statue(20, 1, 20, 0.5f, nullptr, "b.png", nullptr);
         key_fixture::press('s');
         const auto new_files = folder_files(folder);
