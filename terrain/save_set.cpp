@@ -127,8 +127,7 @@ int save_set_commit()
     // place, and each new one arrives by a rename over its target: at every moment
     // each name holds a whole file, the old or the new, whenever the game stops. A
     // failure renames the kept files back, each in one step. The renames follow one
-    // another with nothing between them, so a stop is least likely to fall between
-    // the heights' header and its image.
+    // another with nothing between them.
     //
     // A target named twice goes through the earlier file on the way to the later one;
     // what the later one replaces is that earlier file, so that one is what is kept

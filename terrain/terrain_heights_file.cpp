@@ -5,8 +5,8 @@
 // N = 2^(n+1) + 1, each 2 bytes low byte first, rows of constant z in order. Any other
 // byte (or none): the samples are the 16-bit grey "terrain.png" beside it, whose last
 // row and column repeat when it is smaller than N x N. Sample v is the height
-// min + (max - min) * v / 65535. The saver leaves the header line alone, and on its
-// way there a header with the new samples inline (terrain_write_heights).
+// min + (max - min) * v / 65535. A finished save leaves the header line alone; while
+// it replaces the image, terrain.hf holds the new samples inline.
 #include "terrain/terrain_files.h"
 #include "terrain/save_set.h"
 
