@@ -37,14 +37,14 @@ bool present(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-// A second name for the entry at target under a fresh name of our own beside it.
+// A second name for the entry at from under a fresh name of our own beside target.
 // link() makes the new name for the entry itself (a link stays a link, nothing is
 // followed) and never replaces what stands at the new name.
-bool keep_aside(const std::string& target, std::string& aside)
+bool keep_aside(const std::string& from, const std::string& target, std::string& aside)
 {
     for (int tries = 0; tries < 64; ++tries) {
         aside = fresh_file_name(target);
-        if (linkat(AT_FDCWD, target.c_str(), AT_FDCWD, aside.c_str(), 0) == 0)
+        if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), 0) == 0)
             return true;
         if (errno != EEXIST)
             break;
@@ -60,6 +60,16 @@ int save_set_crash()
     set.pending.clear();
     set.active = false;
     return 0;
+}
+
+// The entry before k with the same target (its file stands there when k goes in), or
+// k itself when there is none.
+size_t earlier_same_target(size_t k)
+{
+    for (size_t j = k; j-- > 0;)
+        if (set.pending[j].target == set.pending[k].target)
+            return j;
+    return k;
 }
 
 // The test switch's crash: true once the given number of steps have been taken.
@@ -117,8 +127,12 @@ int save_set_commit()
     // place, and each new one arrives by a rename over its target: at every moment
     // each name holds a whole file, the old or the new, whenever the game stops. A
     // failure renames the kept files back, each in one step. The renames follow one
-    // another with nothing between them, so a stop is least likely to fall between
-    // the heights' header and its image.
+    // another with nothing between them.
+    //
+    // A target named twice goes through the earlier file on the way to the later one;
+    // what the later one replaces is that earlier file, so that one is what is kept
+    // for it (a second name for the temporary, taken before anything is replaced) and
+    // what a failure puts back first.
     std::vector<std::string> aside(set.pending.size());
     bool ok = true;
     int steps = 0;
@@ -126,7 +140,11 @@ int save_set_commit()
     for (size_t k = 0; k < set.pending.size() && ok; ++k) {
         if (crashed(steps))
             return save_set_crash();
-        if (present(set.pending[k].target) && !keep_aside(set.pending[k].target, aside[k])) {
+        const std::string& target = set.pending[k].target;
+        const size_t before = earlier_same_target(k);
+        const bool kept = before != k ? keep_aside(set.pending[before].temp, target, aside[k])
+                                      : !present(target) || keep_aside(target, target, aside[k]);
+        if (!kept) {
             ok = false;
             failed_at = k;
         }

@@ -4,7 +4,8 @@
 // the commit keeps each old file under a second name, renames the new ones into place
 // in the order they were written, and any failure removes every temporary and puts
 // back what was already replaced. Whenever the game stops, each name holds a whole
-// file, the old or the new.
+// file, the old or the new. A target added twice takes both files in turn (a whole
+// file in between while another name changes) and goes back through them in turn.
 #pragma once
 #include <string>
 
@@ -13,7 +14,7 @@ int save_set_active();
 // A writer's file: returns the stage (0 open, 1 write, 2 rename) at which the test
 // switch makes it fail, or -1.
 int save_set_file_starts();
-// A complete temporary and the file it replaces.
+// A complete temporary and the file it replaces; the files go in in this order.
 void save_set_add(const std::string& temp, const std::string& target);
 // A writer failed: the set will replace nothing.
 void save_set_fail();

@@ -5,7 +5,8 @@
 // N = 2^(n+1) + 1, each 2 bytes low byte first, rows of constant z in order. Any other
 // byte (or none): the samples are the 16-bit grey "terrain.png" beside it, whose last
 // row and column repeat when it is smaller than N x N. Sample v is the height
-// min + (max - min) * v / 65535. The saver writes the header line alone.
+// min + (max - min) * v / 65535. A finished save leaves the header line alone; while
+// it replaces the image, terrain.hf holds the new samples inline.
 #include "terrain/terrain_files.h"
 #include "terrain/save_set.h"
 
@@ -123,6 +124,26 @@ float as_written(float v)
     return read;
 }
 
+// The header and the samples inline after ':', a row at a time so the largest grid
+// costs a row of memory beside the samples, not another copy of them.
+bool write_inline(vfs_file* f, const terrain_state* t, float low, float high, const uint16_t* samples)
+{
+    if (vfs_printf(f, "%d %f %f %f\n:", t->n, double(t->cell), double(low), double(high)) <= 0)
+        return false;
+    const size_t side = size_t(t->size);
+    std::vector<uint8_t> row(side * 2);
+    for (size_t j = 0; j < side; ++j) {
+        const uint16_t* from = samples + j * side;
+        for (size_t i = 0; i < side; ++i) {
+            row[2 * i] = uint8_t(from[i] & 0xff);
+            row[2 * i + 1] = uint8_t(from[i] >> 8);
+        }
+        if (vfs_write(f, row.data(), row.size()) != row.size())
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int32_t terrain_heights_side(const char* folder)
@@ -219,18 +240,28 @@ int terrain_write_heights(terrain_state* t, const char* folder)
         }
     }
 
-    // Both files are complete before either replaces its old copy, and the old pair is
-    // kept aside until both new files are in place: a failure leaves the old pair, never
-    // a header that does not match its heights. The save set does the replacing (a set
-    // of their own when none is open).
+    // Every file is complete before any replaces its old copy, and the old pair is kept
+    // aside until the new one is in place: a failure leaves the old pair, never a header
+    // that does not match its heights. The save set does the replacing (a set of its
+    // own when none is open). The pair cannot change in one step, and a header with one
+    // track's range over the other's image loads neither, so terrain.hf first becomes a
+    // header with the new samples inline, which never reads the image; the new image
+    // goes in under it, then the header alone. At every moment, a failure's putting
+    // back included, the next load gives the old heights or the new ones.
     const std::string png = terrain_write_path(folder, "terrain.png");
     const std::string hf = terrain_write_path(folder, "terrain.hf");
     const bool in_set = save_set_active();
     if (!in_set)
         save_set_begin();
-    const int png_fail = in_set ? save_set_file_starts() : -1;
-    fresh_file png_file, hf_file;
-    bool png_ok = !png.empty() && png_fail != 0 && fresh_file_open(png.c_str(), &png_file);
+    fresh_file bridge_file, png_file, hf_file;
+    const int bridge_fail = in_set ? save_set_file_starts() : -1;
+    bool bridge_ok = !hf.empty() && bridge_fail != 0 && fresh_file_open(hf.c_str(), &bridge_file);
+    if (bridge_ok) {
+        const bool wrote = write_inline(bridge_file.f, t, file_low, file_high, samples.data()) && bridge_fail != 1;
+        bridge_ok = fresh_file_seal(&bridge_file, wrote) == 1;
+    }
+    const int png_fail = in_set && bridge_ok ? save_set_file_starts() : -1;
+    bool png_ok = bridge_ok && !png.empty() && png_fail != 0 && fresh_file_open(png.c_str(), &png_file);
     if (png_ok) {
         const bool wrote = png_write_gray16_to(png_file.f, samples.data(), t->size, t->size) == 1 && png_fail != 1;
         png_ok = fresh_file_seal(&png_file, wrote) == 1;
@@ -243,16 +274,19 @@ int terrain_write_heights(terrain_state* t, const char* folder)
             hf_fail != 1;
         hf_ok = fresh_file_seal(&hf_file, wrote) == 1;
     }
-    if (png_ok && hf_ok) {
+    if (hf_ok) {
+        save_set_add(bridge_file.temp, hf);
         save_set_add(png_file.temp, png);
         save_set_add(hf_file.temp, hf);
     } else {
+        if (bridge_ok)
+            remove(bridge_file.temp.c_str());
         if (png_ok)
             remove(png_file.temp.c_str());
-        say("Can't open '%.950s'", png_ok ? "terrain.hf" : "terrain.png");
+        say("Can't open '%.950s'", png_ok || !bridge_ok ? "terrain.hf" : "terrain.png");
         save_set_fail();
     }
     if (in_set)
-        return png_ok && hf_ok ? 1 : 0;
+        return hf_ok ? 1 : 0;
     return save_set_commit();
 }

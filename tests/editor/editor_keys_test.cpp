@@ -322,13 +322,15 @@ TEST(EditorSave, OneSetReplacesAllOrNothing)
             p.check(saved.count(name) == 1, std::string("saved ") + name);
 
         create_statue(20, 1, 20, 0.5f, nullptr, "a.png", nullptr);
-        for (int k = 1; k <= int(saved.size()) + 1; ++k)
+        // The heights go in through one file more than the folder keeps.
+        const int set_files = int(saved.size()) + 1;
+        for (int k = 1; k <= set_files + 1; ++k)
             for (int stage = 0; stage < 3; ++stage) {
                 save_set_test_fail(k, stage);
                 f.terrain.change_flags = 7;
                 key_fixture::press('s');
                 save_set_test_fail(0, 0);
-                if (k > int(saved.size()))
+                if (k > set_files)
                     continue;
                 const std::string what = "file " + std::to_string(k) + " stage " + std::to_string(stage);
                 p.check(folder_files(folder) == saved, what + " leaves the previous files");
@@ -358,17 +360,25 @@ TEST(EditorSave, OneSetReplacesAllOrNothing)
     });
 }
 
-// The heights a load of the track folder gives (none when it fails).
-std::vector<float> loaded_heights()
+// The heights a load of the track folder gives and their digest (none when it fails).
+struct loaded {
+    std::vector<float> heights;
+    std::string digest;
+    bool operator==(const loaded&) const = default;
+};
+
+loaded load_heights()
 {
     terrain_state t{};
     terrain_init(&t);
     uint8_t digest[20];
-    std::vector<float> heights;
-    if (terrain_read_heights(&t, "tracks/t", digest) == 1)
-        heights.assign(t.heights, t.heights + size_t(t.size) * size_t(t.size));
+    loaded l;
+    if (terrain_read_heights(&t, "tracks/t", digest) == 1) {
+        l.heights.assign(t.heights, t.heights + size_t(t.size) * size_t(t.size));
+        l.digest.assign(reinterpret_cast<const char*>(digest), sizeof digest);
+    }
     terrain_free(&t);
-    return heights;
+    return l;
 }
 
 void put_files(const std::string& folder, const std::map<std::string, std::string>& files)
@@ -381,9 +391,11 @@ void put_files(const std::string& folder, const std::map<std::string, std::strin
 
 // A save stopped after each of its steps on the disk, as a killed game stops it, with
 // every rename in succeeding and with the last one failing (so that the stops fall in
-// the putting back too): each name holds its old or its new bytes, the heights load as
-// the old track or the new one and never flat, and the next save removes whatever the
-// stopped one left.
+// the putting back too), over the old track as saved and over one without its image
+// (its ground flat): each name holds its old or its new bytes (terrain.hf also the new
+// header with the new samples inline), the heights load exactly as the old track or
+// the new one, never the new image under the old range or the reverse, and the next
+// save removes whatever the stopped one left.
 TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
 {
     in_track_folder([](bvtest::TempDir& root) {
@@ -396,52 +408,71 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
         create_statue(10, 1, 10, 0.5f, nullptr, "a.png", nullptr);
         key_fixture::press('s');
         p.same(status(), "Saved!", "the old track saved");
-        const auto old_files = folder_files(folder);
-        const auto old_heights = loaded_heights();
+        const auto saved_files = folder_files(folder);
+        const auto no_image = [&] {
+            auto files = saved_files;
+            files.erase("terrain.png");
+            return files;
+        }();
 
-        f.terrain.heights[3] = 25.0f;   // a new maximum: both heights files change
+        // A new minimum and maximum: both heights files change, and the ground of a
+        // header without its image lies elsewhere too.
+        f.terrain.heights[3] = 25.0f;
+        f.terrain.heights[5] = -3.0f;
         create_statue(20, 1, 20, 0.5f, nullptr, "b.png", nullptr);
         key_fixture::press('s');
         const auto new_files = folder_files(folder);
-        const auto new_heights = loaded_heights();
-        p.check(new_heights.size() == points && new_heights != old_heights, "the new track differs");
-        for (const auto& [name, bytes] : old_files)
+        const auto new_load = load_heights();
+        p.check(new_load.heights.size() == points, "the new track loads");
+        for (const auto& [name, bytes] : saved_files)
             p.check(new_files.count(name) == 1, "the new save has " + name);
+        // The new samples inline: the image's samples, which the digest takes as they
+        // stand in the file.
+        const std::string new_hf = new_files.at("terrain.hf");
 
-        for (const int failing : {0, int(new_files.size())}) {
-            int stop = 0;
-            for (; stop < 100; ++stop) {
-                put_files(folder, old_files);
-                save_set_test_fail(failing, 2);
-                save_set_test_stop(stop);
-                key_fixture::press('s');
-                save_set_test_stop(-1);
-                save_set_test_fail(0, 0);
-                const bool ended = status() == "Saved!" || (failing != 0 && folder_files(folder) == old_files);
-                const std::string what = "failing " + std::to_string(failing) + " stop " + std::to_string(stop);
-                const auto now = folder_files(folder);
-                for (const auto& [name, bytes] : new_files)
-                    p.check(now.count(name) == 1 && (now.at(name) == old_files.at(name) || now.at(name) == bytes),
-                            what + ": " + name + " holds its old or new bytes");
-                const auto heights = loaded_heights();
-                p.check(heights.size() == points &&
-                            std::any_of(heights.begin(), heights.end(), [&](float h) { return h != heights[0]; }),
-                        what + ": the heights load, and not flat");
-                // The image and its header are renamed one right after the other; a
-                // stop between those two renames is the one moment the new samples
-                // meet the old range.
-                const bool between = now.count("terrain.png") == 1 && now.count("terrain.hf") == 1 &&
-                                     now.at("terrain.png") == new_files.at("terrain.png") &&
-                                     now.at("terrain.hf") == old_files.at("terrain.hf");
-                p.check(heights == old_heights || heights == new_heights || between,
-                        what + ": the old track or the new one");
-                key_fixture::press('s');
-                p.same(status(), "Saved!", what + ": the next save");
-                p.check(folder_files(folder) == new_files, what + ": the next save leaves the new files alone");
-                if (ended)
-                    break;
+        for (const auto* old_files : {&saved_files, &no_image}) {
+            put_files(folder, *old_files);
+            const auto old_load = load_heights();
+            p.check(old_load.heights.size() == points && old_load.heights != new_load.heights &&
+                        old_load.digest != new_load.digest,
+                    "the old track differs");
+            const std::string kind = old_files == &saved_files ? "saved" : "no image";
+            // The heights pass through one file more than the folder keeps; the last one
+            // failing puts back every one.
+            for (const int failing : {0, int(new_files.size()) + 1}) {
+                int stop = 0;
+                for (; stop < 100; ++stop) {
+                    put_files(folder, *old_files);
+                    save_set_test_fail(failing, 2);
+                    save_set_test_stop(stop);
+                    key_fixture::press('s');
+                    save_set_test_stop(-1);
+                    save_set_test_fail(0, 0);
+                    const bool ended = status() == "Saved!" || (failing != 0 && folder_files(folder) == *old_files);
+                    const std::string what =
+                        kind + " failing " + std::to_string(failing) + " stop " + std::to_string(stop);
+                    const auto now = folder_files(folder);
+                    for (const auto& [name, bytes] : new_files) {
+                        const bool was = old_files->count(name) == 1;
+                        const bool has = now.count(name) == 1;
+                        const bool bridge = name == "terrain.hf" && has &&
+                                            now.at(name).size() == new_hf.size() + 1 + 2 * points &&
+                                            now.at(name).compare(0, new_hf.size() + 1, new_hf + ":") == 0;
+                        p.check((!has && !was) || (has && was && now.at(name) == old_files->at(name)) ||
+                                    (has && now.at(name) == bytes) || bridge,
+                                what + ": " + name + " holds its old or new bytes");
+                    }
+                    const auto heights = load_heights();
+                    p.check(heights == old_load || heights == new_load,
+                            what + ": the heights load as the old track or the new one exactly");
+                    key_fixture::press('s');
+                    p.same(status(), "Saved!", what + ": the next save");
+                    p.check(folder_files(folder) == new_files, what + ": the next save leaves the new files alone");
+                    if (ended)
+                        break;
+                }
+                p.check(stop > 4 && stop < 100, kind + " the save ran to its end: " + std::to_string(stop));
             }
-            p.check(stop > 4 && stop < 100, "the save ran to its end: " + std::to_string(stop));
         }
         return p.text;
     });
