@@ -1,6 +1,7 @@
 // Rider slots, and a bike built as seven bodies and six joints at its rest pose.
 #include "sim/bike_build.h"
 
+#include "sim/bike_body_shapes.h"
 #include "sim/bike_graphics.h"
 #include "sim/bike_info.h"
 #include "sim/bike_looks.h"
@@ -8,6 +9,7 @@
 #include "sim/physics_world.h"
 
 #include "foundation/memory.h"
+#include "terrain/track_list.h"
 
 #include <cmath>
 #include <cstring>
@@ -167,8 +169,11 @@ void bike_build(rider_slot* rider, int bike_index, const char* number, const cha
         {body_rider, bike_file_rider_shape},       {body_front_wheel, bike_file_front_wheel_shape},
         {body_rear_wheel, bike_file_rear_wheel_shape},
     };
+    // The wheels meet the ground as tyres; their shapes only meet other bikes.
     for (const auto& [body, file] : shape_order)
-        rider->shapes[body] = shape_instance(b->file_names[file]);
+        rider->shapes[body] = body == body_front_wheel || body == body_rear_wheel
+                                  ? shape_instance(b->file_names[file])
+                                  : ground_body_shape_instance(b->file_names[file], &track_terrain);
 
     // The plate shows at most seven characters.
     memset(rider->number, 0, sizeof rider->number);

@@ -145,6 +145,11 @@ double bike_ground_cells(const rider_slot* r, const terrain_state* t)
     return cells;
 }
 
+double shape_ground_cells(const collision_shape* shape, const terrain_state* t)
+{
+    return have_grid(t) ? shape_cells(t, shape) : 0;
+}
+
 const collision_shape* bike_costliest_shape(const rider_slot* r, const terrain_state* t)
 {
     const collision_shape* costliest = nullptr;

@@ -27,6 +27,9 @@ int bike_collide_terrain(rider_slot* rider);
 // the bike stands: the cell boxes of its wheels and of every sphere of its bodies'
 // shapes, each no larger than the grid. What a search by ground tests is charged.
 double bike_ground_cells(const rider_slot* rider, const terrain_state* terrain);
+// The ground cells one ground test of a body's shape may visit on this terrain: the
+// cell boxes of its spheres, each no larger than the grid (0 without a grid or shape).
+double shape_ground_cells(const collision_shape* shape, const terrain_state* terrain);
 // The body shape with the largest share of those cells (null without shapes).
 const collision_shape* bike_costliest_shape(const rider_slot* rider, const terrain_state* terrain);
 
