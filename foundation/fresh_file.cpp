@@ -166,10 +166,11 @@ int fresh_file_sweep(const std::string& folder)
     while (dirent* entry = readdir(dir))
         if (++names > kSweepNames)
             break;
-        else if (is_leftover(entry->d_name))
+        else if (is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
             leftovers.emplace_back(entry->d_name);
     closedir(dir);
     int removed = 0;
+    // Each name is one entry of this folder that passed the data-name door.
     for (const std::string& name : leftovers)
         removed += unlink((folder + "/" + name).c_str()) == 0 ? 1 : 0;
     return removed;
