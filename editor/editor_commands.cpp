@@ -40,7 +40,6 @@ void sweep_leftovers(const char* folder)
     std::string path = terrain_write_path(folder, "");
     if (path.empty())
         return;
-    path.pop_back();
     fresh_file_sweep(path);
 }
 

@@ -18,6 +18,8 @@ const char* data_name_check(const char* name, std::string* normal)
 {
     if (!name)
         return "no name";
+    if (strlen(name) > kDataNameMax)
+        return "it is longer than 255 characters";
     const bool data_path = name[0] == '@';
     const char* p = data_path ? name + 1 : name;
     if (*p == '/')
@@ -32,11 +34,9 @@ const char* data_name_check(const char* name, std::string* normal)
             ++end;
         }
         const size_t length = size_t(end - p);
-        if (length == 0)
-            return "it holds an empty component";
         if (length == 2 && p[0] == '.' && p[1] == '.')
             return "it holds a \"..\" component";
-        if (!(length == 1 && p[0] == '.')) {
+        if (length > 0 && !(length == 1 && p[0] == '.')) {
             if (out.size() > start)
                 out += '/';
             out.append(p, length);
@@ -68,6 +68,28 @@ bool data_name_accept(const char* name, const char* from, std::string* normal)
     char line[600];
     format_string(line, sizeof line, "%.200s: name \"%s\" refused: %s", from,
                   name ? data_name_shown(name).c_str() : "", why);
+    console_print(line);
+    return false;
+}
+
+bool data_file_accept(const char* name, const char* from, std::string* normal)
+{
+    if (!data_name_accept(name, from, normal))
+        return false;
+    if (normal && (normal->empty() || (*normal)[0] != '@'))
+        *normal = "@" + *normal;
+    return true;
+}
+
+bool data_file_name_accept(const char* name, const char* from)
+{
+    if (!data_name_accept(name, from, nullptr))
+        return false;
+    if (!strchr(name, '/'))
+        return true;
+    char line[600];
+    format_string(line, sizeof line, "%.200s: name \"%s\" refused: it names a file in another folder", from,
+                  data_name_shown(name).c_str());
     console_print(line);
     return false;
 }

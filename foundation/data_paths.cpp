@@ -1,6 +1,7 @@
-// Turns a name and an open mode into an opened container file: plain paths as they
-// stand (read: the file, else "<file>.gz"), "@" data paths over the search folders in
-// order and then, for reads, over the file index.
+// Turns a name and an open mode into an opened container file: absolute paths of the
+// program's own as they stand (read: the file, else "<file>.gz"); data names, with
+// "@" or without, over the search folders in order and then over the file index.
+// Writes go where the data-name door puts them (data_name.h).
 #include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
@@ -72,21 +73,35 @@ bool begin_gzip(vfs_file* f)
     return false;
 }
 
-bool open_plain(vfs_file* f, const char* path, const char* mode)
+bool open_plain_write(vfs_file* f, const char* path, const char* mode)
 {
-    if (is_write_mode(mode)) {
-        if (strlen(path) <= kMakeFoldersPathMax)
-            os_make_parent_folders(path);
-        f->file = open_with_backup(path, mode);
-        return f->file != nullptr;
+    if (strlen(path) <= kMakeFoldersPathMax)
+        os_make_parent_folders(path);
+    f->file = open_with_backup(path, mode);
+    return f->file != nullptr;
+}
+
+// The file, else "<file>.gz". A file found in a search folder (folder >= 0) is read
+// only when it lies there with its links resolved.
+bool open_plain_read(vfs_file* f, const char* path, const char* mode, int folder)
+{
+    if ((f->file = open_for_reading(path, mode))) {
+        if (folder < 0 || data_read_inside(path, folder))
+            return true;
+        fclose(f->file);
+        f->file = nullptr;
+        return false;
     }
-    if ((f->file = open_for_reading(path, mode)))
-        return true;
     std::string variant = std::string(path) + ".gz";
     if (variant.size() > kVariantPathMax)
         return false;
     if (!(f->file = open_for_reading(variant.c_str(), mode)))
         return false;
+    if (folder >= 0 && !data_read_inside(variant, folder)) {
+        fclose(f->file);
+        f->file = nullptr;
+        return false;
+    }
     return begin_gzip(f);
 }
 
@@ -138,41 +153,30 @@ bool open_from_index(vfs_file* f, const char* name)
     return false;
 }
 
-// "@name" means folder 0 + name; other names stand as they are.
-bool replace_path(std::string& out, const char* name)
-{
-    if (name[0] != '@') {
-        out = name;
-        return out.size() <= kDataPathMax;
-    }
-    std::string normal;
-    const char* folder = data_search_dir(0);
-    return folder && !data_name_check(name, &normal) && join_data_path(out, folder, normal.c_str() + 1);
-}
-
 }  // namespace
 
 int vfs_open_into(vfs_file* f, const char* name, const char* mode)
 {
     reset_handle(f);
-    if (name[0] != '@')
-        return open_plain(f, name, mode) ? 1 : 0;
+    if (is_write_mode(mode)) {
+        std::string path;
+        return data_write_path(name, data_link::follow, path) && open_plain_write(f, path.c_str(), mode) ? 1 : 0;
+    }
+    if (name[0] == '/')
+        return open_plain_read(f, name, mode, -1) ? 1 : 0;
 
-    // A data path only leads down from the search folders; its callers tell where a
-    // refused name came from.
+    // A data name (with "@" or without) only leads down from the search folders; its
+    // callers tell where a refused name came from.
     std::string normal;
-    if (data_name_check(name, &normal))
+    if (data_name_check(name[0] == '@' ? name + 1 : name, &normal))
         return 0;
-    const char* rest = normal.c_str() + 1;
     std::string candidate;
-    for (int i = 0; const char* folder = data_search_dir(i); ++i) {
-        if (join_data_path(candidate, folder, rest) && open_plain(f, candidate.c_str(), mode))
+    for (int i = 0; data_search_dir(i); ++i) {
+        if (data_read_path(normal.c_str(), i, candidate) && open_plain_read(f, candidate.c_str(), mode, i))
             return 1;
         reset_handle(f);
     }
-    if (is_write_mode(mode))
-        return 0;
-    return open_from_index(f, rest) ? 1 : 0;
+    return open_from_index(f, normal.c_str()) ? 1 : 0;
 }
 
 int vfs_adopt_into(vfs_file* f, FILE* file)
@@ -185,7 +189,7 @@ int vfs_adopt_into(vfs_file* f, FILE* file)
 int vfs_replace(const char* source, const char* target)
 {
     std::string from, to;
-    if (!replace_path(from, source) || !replace_path(to, target))
+    if (!data_write_path(source, data_link::replace, from) || !data_write_path(target, data_link::replace, to))
         return 0;
     // rename(2) replaces the target atomically: if anything fails, the old file stays.
     return rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;

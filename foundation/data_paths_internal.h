@@ -18,9 +18,6 @@ void search_folders_free();
 // count as "/" when asked. Null when the copy cannot be allocated.
 char* copy_collapsing_slashes(const char* text, size_t length, bool backslashes);
 
-// folder + name into out; false when the result would be longer than kDataPathMax,
-// since a cut path names some other file.
-bool join_data_path(std::string& out, const char* folder, const char* name);
 
 // fopen, honouring a leading "~" in mode: an existing file is first copied to the
 // first free "<path>.~N~" (N = 1..9999). Null when the backup cannot be made.

@@ -63,23 +63,13 @@ FILE* create_beside(const std::string& target, std::string& name)
     return nullptr;
 }
 
+// A write into the user folder stays there, however the name or the links on its way
+// were made; a link at the target is replaced, never followed.
 bool resolve(const char* name, std::string& out)
 {
-    if (!name || !*name)
+    if (!name || !*name || !data_write_path(name, data_link::replace, out))
         return false;
-    out = name;
-    if (name[0] == '@') {
-        const char* folder = data_search_dir(0);
-        if (!folder)
-            return false;
-        out = std::string(folder) + (name + 1);
-    }
-    // A write into the user folder stays there, however the name or the links on
-    // its way were made.
-    const char* base = data_search_dir(0);
-    if (base && out.compare(0, strlen(base), base) == 0)
-        return out.size() <= kMakeFoldersPathMax && data_write_folder_inside(out, base);
-    if (out.size() <= kMakeFoldersPathMax)
+    if (name[0] == '/' && out.size() <= kMakeFoldersPathMax)
         os_make_parent_folders(out.c_str());
     return true;
 }
@@ -155,8 +145,8 @@ int fresh_file_sweep(const std::string& folder)
 {
     // Only a folder that lies, links resolved, inside the user folder is swept: a track
     // folder planted as a link must not cost files elsewhere.
-    const char* base = data_search_dir(0);
-    if (!base || !data_write_folder_inside(folder + "/x", base))
+    std::string probe;
+    if (!data_in_user_folder(folder.c_str()) || !data_write_path((folder + "/x").c_str(), data_link::replace, probe))
         return 0;
     DIR* dir = opendir(folder.c_str());
     if (!dir)

@@ -138,3 +138,13 @@ bool os_link_target(const char* path, std::string& out)
     free(real);
     return true;
 }
+
+std::string os_from_working_folder(const std::string& path)
+{
+    if (path.empty() || path[0] == '/' || path[0] == '@')
+        return path;
+    char* here = getcwd(nullptr, 0);
+    const std::string out = here ? std::string(here) + "/" + path : path;
+    free(here);
+    return out;
+}

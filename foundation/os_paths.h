@@ -39,5 +39,9 @@ bool os_is_device_or_pipe(const char* path);
 // Creates path as a new empty file open for writing; refuses (errno EEXIST, ELOOP)
 // when anything at all, a dangling link included, already has the name.
 FILE* os_create_new_file(const char* path);
+// A file named on the command line as the working folder sees it: a relative path
+// becomes absolute, since a relative name given to the data paths is a data name.
+// Absolute paths and "@" data paths stand as they are.
+std::string os_from_working_folder(const std::string& path);
 // When path is a symbolic link to something that exists, the real path it leads to.
 bool os_link_target(const char* path, std::string& out);

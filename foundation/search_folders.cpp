@@ -91,14 +91,3 @@ void search_folders_free()
     folder_count = -1;
     has_user_folder = false;
 }
-
-bool join_data_path(std::string& out, const char* folder, const char* name)
-{
-    size_t folder_length = strlen(folder);
-    size_t name_length = strlen(name);
-    if (folder_length + name_length > kDataPathMax)
-        return false;
-    out.assign(folder, folder_length);
-    out.append(name, name_length);
-    return true;
-}

@@ -1,5 +1,6 @@
 // The start-up data check: make the user data folder, offer the log its file name,
 // and find a base archive whose first 1 MiB has the digest the program was built with.
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
 #include "foundation/os_paths.h"
@@ -54,18 +55,18 @@ void set_base_archive_digest(const char* hex40)
 int startup_check_data()
 {
     // Nothing may reach the log before the offer: the first message decides its file.
-    if (const char* folder0 = data_search_dir(0)) {
-        if (strlen(folder0) <= kFolderTextMax)
-            os_make_parent_folders(folder0);
+    std::string path;
+    if (data_read_path("@lastlog.txt", 0, path)) {
+        if (path.size() <= kFolderTextMax)
+            os_make_parent_folders(path.c_str());
         // A cut offer would name another file, which the log would then truncate.
-        std::string offer = std::string("QORL_LOGFILE=") + folder0 + "lastlog.txt";
+        std::string offer = "QORL_LOGFILE=" + path;
         if (offer.size() <= kOfferMax)
             qorl_log("%s", offer.c_str());
     }
 
-    std::string path;
-    for (int i = 0; const char* folder = data_search_dir(i); ++i) {
-        if (join_data_path(path, folder, "zzzz.saf") && archive_matches(path))
+    for (int i = 0; data_search_dir(i); ++i) {
+        if (data_read_path("@zzzz.saf", i, path) && archive_matches(path))
             return 1;
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "foundation/whole_file.h"
 
-#include "foundation/data_paths.h"
+#include "foundation/data_name.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
 
@@ -9,17 +9,10 @@
 int whole_file_open(const char* name, whole_file* w)
 {
     w->f = nullptr;
-    w->target = name;
-    if (name[0] == '@') {
-        const char* folder = data_search_dir(0);
-        if (!folder)
-            return 0;
-        w->target = std::string(folder) + (name + 1);
-    }
-    // A link's file is replaced beside itself, so the link goes on naming the new bytes.
-    std::string linked;
-    if (os_link_target(w->target.c_str(), linked))
-        w->target = linked;
+    // A link's file is replaced beside itself, so the link goes on naming the new bytes;
+    // the door refuses a link that leads out of the user folder.
+    if (!data_write_path(name, data_link::follow, w->target))
+        return 0;
     // "/dev/null" or a pipe stays what it is: written in place, with the same checks.
     w->temp = os_is_device_or_pipe(w->target.c_str()) ? w->target
                                                       : w->target + ".tmp-" + std::to_string(os_process_id());

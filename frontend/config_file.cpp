@@ -1,5 +1,6 @@
 #include "frontend/config_file.h"
 
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/intern.h"
 #include "foundation/os_paths.h"
@@ -241,8 +242,8 @@ int write_config(vfs_file* f, void*)
 
 std::string user_config_path()
 {
-    const char* folder = data_search_dir(0);
-    return folder ? std::string(folder) + "config" : std::string();
+    std::string path;
+    return data_read_path("@config", 0, path) ? path : std::string();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "frontend/console_commands.h"
 #include "frontend/console_commands_parts.h"
 
+#include "foundation/data_name.h"
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
@@ -26,10 +27,10 @@ camera_key* keys()
     return static_cast<camera_key*>(camera_keys.items);
 }
 
-// A name for "@keycam/": none, or one leaving the folder, is refused.
+// A name for "@keycam/": none, or one the data-name door refuses, is refused.
 bool keycam_name_ok(const std::string& name)
 {
-    return !name.empty() && name.find("..") == std::string::npos;
+    return !name.empty() && data_name_accept(("keycam/" + name).c_str(), "Key camera", nullptr);
 }
 
 int write_keys(vfs_file* f, void*)

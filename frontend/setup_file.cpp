@@ -1,5 +1,6 @@
 #include "frontend/setup_file.h"
 
+#include "foundation/data_name.h"
 #include "foundation/scan.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
@@ -121,8 +122,7 @@ void copy_cut(char* out, size_t capacity, const char* text)
 
 bool setup_name_ok(const char* name)
 {
-    return name && name[0] && !strchr(name, '/') && !strchr(name, '\\') && strcmp(name, "..") != 0 &&
-           strcmp(name, ".") != 0;
+    return name && name[0] && !strchr(name, '\\') && strcmp(name, ".") != 0 && data_file_name_accept(name, "Setup");
 }
 
 int write_setup_file(vfs_file* f, void*)

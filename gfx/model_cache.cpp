@@ -98,7 +98,7 @@ model* model_get(const char* requested)
 {
     // A name from a track file only leads down from the data folders.
     std::string normal;
-    if (!data_name_accept(requested, "Model", &normal))
+    if (!data_file_accept(requested, "Model", &normal))
         return nullptr;
     const char* name = normal.c_str();
     if (model* cached = model_find(name))

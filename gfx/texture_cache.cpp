@@ -218,7 +218,7 @@ uint32_t texture_load(const char* requested)
     // One record per file, under the name's one spelling; and a name from a track file
     // only leads down from the data folders.
     std::string normal;
-    if (!data_name_accept(name, "Texture", &normal))
+    if (!data_file_accept(name, "Texture", &normal))
         return 0;
     name = normal.c_str();
     for (int i = 0; i < aliases.count; ++i)

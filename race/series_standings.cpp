@@ -1,6 +1,7 @@
 // The round rankings of a series, and the recording of a finished event.
 #include "race/series.h"
 
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/fresh_file.h"
 #include "foundation/text_util.h"
@@ -128,7 +129,7 @@ int series_write_standings(const series* s)
 {
     // A series may come inside a downloaded track folder, so its standings are made as a
     // new file in the user folder that replaces the old one whole (fresh_file.h).
-    if (!s->standings_path || s->standings_path[0] != '@' || !data_search_dir(0))
+    if (!s->standings_path || s->standings_path[0] != '@' || !data_user_folder_known())
         return 0;
     return fresh_file_write(s->standings_path, write_places, const_cast<series*>(s));
 }

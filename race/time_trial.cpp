@@ -3,6 +3,7 @@
 // one, the recording of that lap may become the new ghost, and the ghost starts over.
 #include "race/game_tick.h"
 
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/fresh_file.h"
 #include "foundation/vfs.h"
@@ -114,7 +115,7 @@ void player_lap_done()
 
 int time_trial_copy_ghost()
 {
-    if (!track_folder || !data_search_dir(0))
+    if (!track_folder || !data_user_folder_known())
         return 0;
     const std::string folder = std::string("@") + track_folder + "/";
     vfs_file* in = vfs_open((folder + "lastlap.bvdemo").c_str(), "rb");

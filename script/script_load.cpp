@@ -2,6 +2,7 @@
 #include "script/script_host.h"
 #include "script/script_tables.h"
 
+#include "foundation/data_name.h"
 #include "foundation/memory.h"
 #include "foundation/vfs.h"
 #include "foundation/front_door.h"
@@ -39,18 +40,6 @@ void script_additions_remove()
 
 namespace {
 
-bool clean_component(const char* s, size_t n)
-{
-    if (n == 0 || (n == 1 && s[0] == '.') || (n == 2 && s[0] == '.' && s[1] == '.'))
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c < 0x20 || c == 0x7f || c == '\\' || c == ':')
-            return false;
-    }
-    return true;
-}
-
 // A kind of file the loaders take: models, images, animations, shapes and sounds.
 bool data_kind(const char* rest)
 {
@@ -69,18 +58,11 @@ bool data_kind(const char* rest)
 // folders and the player's own files (configuration, results) are out of reach.
 bool path_ok(const char* name)
 {
-    if (name[0] != '@')
+    // The data-name door's checks, and no backslash or drive colon either.
+    std::string normal;
+    if (name[0] != '@' || std::strpbrk(name, "\\:") || data_name_check(name, &normal))
         return false;
-    const char* rest = name + 1;
-    for (const char* c = rest;;) {
-        const char* slash = std::strchr(c, '/');
-        const size_t n = slash ? size_t(slash - c) : std::strlen(c);
-        if (!clean_component(c, n))
-            return false;
-        if (!slash)
-            break;
-        c = slash + 1;
-    }
+    const char* rest = normal.c_str() + 1;
     if (!data_kind(rest))
         return false;
     if (strncasecmp(rest, "tracks/", 7) != 0)

@@ -10,6 +10,7 @@
 //
 // A shape is one block: the collision_shape header, the n spheres, then the name.
 #include "sim/shapes.h"
+#include "foundation/data_name.h"
 
 #include "foundation/front_door.h"
 #include "foundation/growable_array.h"
@@ -121,10 +122,13 @@ float shape_centre_bound()
     return world > kMinCentreBound ? world : kMinCentreBound;
 }
 
-collision_shape* shape_load(const char* name)
+collision_shape* shape_load(const char* requested)
 {
-    if (!name)
+    // Every spelling of one file is one record, and no name leads out of the data folders.
+    std::string normal;
+    if (!requested || !data_file_accept(requested, "Shape", &normal))
         return nullptr;
+    const char* name = normal.c_str();
     for (int32_t i = 0; i < cache.count; ++i) {
         collision_shape* shape = static_cast<collision_shape**>(cache.items)[i];
         if (strcmp(shape->name, name) == 0)

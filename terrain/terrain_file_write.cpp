@@ -8,7 +8,7 @@
 
 #include "terrain/save_set.h"
 
-#include "foundation/data_paths.h"
+#include "foundation/data_name.h"
 #include "foundation/fresh_file.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
@@ -19,10 +19,10 @@
 
 std::string terrain_write_path(const char* folder, const char* name)
 {
-    const char* base = data_search_dir(0);
-    if (!base || !folder || !name)
+    std::string path;
+    if (!folder || !name || !data_user_path((std::string(folder) + "/" + name).c_str(), path))
         return {};
-    return std::string(base) + folder + "/" + name;
+    return path;
 }
 
 int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_file* f, void* context),

@@ -3,7 +3,7 @@
 #include "view/engine_sound.h"
 
 #include "foundation/capped_read.h"
-#include "foundation/data_paths.h"
+#include "foundation/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
@@ -51,46 +51,6 @@ void print(const char* format, int i, int j, const char* name)
 
 int64_t cached_sample_count = 0;
 
-// Tables come from the data folders only: a plain path could name a device or a file
-// anywhere on the machine.
-bool data_path_ok(const char* name, const char* what)
-{
-    if (name[0] == '@')
-        return true;
-    char line[700];
-    std::snprintf(line, sizeof line, "%s '%.512s' is not a data path (\"@...\")", what, name);
-    console_print(line);
-    return false;
-}
-
-// True when the real file (links followed) lies under the folder.
-bool real_path_under(const char* real, const char* folder)
-{
-    char* base = realpath(folder, nullptr);
-    const size_t n = base ? std::strlen(base) : 0;
-    const bool under = base && std::strncmp(real, base, n) == 0 && (real[n] == '/' || (n == 1 && base[0] == '/'));
-    std::free(base);
-    return under;
-}
-
-// Tables may name samples by plain paths as well, as long as the file they reach lies
-// in a data folder. A name that reaches no file reads as one that does not open.
-bool sample_path_ok(const char* name)
-{
-    if (name[0] == '@')
-        return true;
-    char* real = realpath(name, nullptr);
-    if (!real)
-        return false;
-    bool inside = false;
-    for (int i = 0; const char* folder = data_search_dir(i); ++i)
-        inside = inside || real_path_under(real, folder);
-    std::free(real);
-    if (!inside)
-        print("Sound sample '%.512s' is outside the data folders", -1, 0, name);
-    return inside;
-}
-
 // The samples of a raw 16-bit file, read once per run; null (after a line saying why,
 // when the file is there) when it does not open, holds no whole sample or is too long.
 const cached_sample* sample_get(const char* name)
@@ -100,7 +60,9 @@ const cached_sample* sample_get(const char* name)
     for (int32_t i = 0; i < sample_cache.count; ++i)
         if (items[i].name == key)
             return &items[i];
-    if (!sample_path_ok(name))
+    // Samples come from the data folders only: a plain path could name a device or a
+    // file anywhere on the machine.
+    if (!data_name_accept(name, "Sound sample", nullptr))
         return nullptr;
     capped_bytes bytes = vfs_read_file_capped(name, kMaxSampleBytes);
     const int32_t count = static_cast<int32_t>(bytes.length / 2);
@@ -195,7 +157,7 @@ bool read_cell(vfs_file* f, sound_table_cell& cell, int32_t i, int32_t j)
 
 sound_table* table_load(const char* name)
 {
-    vfs_file* f = data_path_ok(name, "Sound table") ? vfs_open(name, "r") : nullptr;
+    vfs_file* f = data_name_accept(name, "Sound table", nullptr) ? vfs_open(name, "r") : nullptr;
     // Past the cap the table reads as cut short, and is refused as such.
     if (f)
         vfs_cap_rest(f, kMaxTableBytes);

@@ -4,6 +4,7 @@
 #include "race/demo/demo.h"
 #include "race/program/settings_values.h"
 
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/fresh_file.h"
 #include "foundation/memory.h"
@@ -119,15 +120,10 @@ void rotate_backups(int32_t backups)
 
 bool name_acceptable(const char* name)
 {
-    const size_t n = strlen(name);
-    if (n >= size_t(kDemoNameSize) || strstr(name, ".."))
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c == '/' || c == '\\' || c < 0x20 || c == 0x7f)
-            return false;
-    }
-    return true;
+    if (!*name)
+        return true;   // no name: the recording stays "default.bvdemo"
+    return strlen(name) < size_t(kDemoNameSize) && !strchr(name, '\\') && strcmp(name, ".") != 0 &&
+           data_file_name_accept(name, "Demo");
 }
 
 }  // namespace

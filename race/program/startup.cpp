@@ -5,6 +5,7 @@
 #include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "foundation/front_door.h"
+#include "foundation/os_paths.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_startup.h"
 #include "gfx/gl_state.h"
@@ -268,7 +269,9 @@ int brovanta_main(int argc, char** argv)
     const gl_version_choice version = options.glversion.value_or(gl_version_choice{});
     audio_request audio;
     audio.nosound = options.nosound;
-    audio.record_path = options.record_audio ? options.record_audio->c_str() : nullptr;
+    static std::string record_path;
+    record_path = options.record_audio ? os_from_working_folder(*options.record_audio) : std::string();
+    audio.record_path = options.record_audio ? record_path.c_str() : nullptr;
 
     qorl_gl_request_version(version.major, version.minor, version.profile);
     qorl_window* window = open_window(options);
@@ -325,7 +328,8 @@ int brovanta_main(int argc, char** argv)
 
     int replay = 0;
     if (options.demo_file) {
-        snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "%s", options.demo_file->c_str());
+        snprintf(demo_settings.chosen, sizeof demo_settings.chosen, "%s",
+                 os_from_working_folder(*options.demo_file).c_str());
         if (demo_playback_open()) {
             replay = 1;
             if (const char* track = demo_playback_track())

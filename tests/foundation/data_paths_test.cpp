@@ -1,16 +1,19 @@
 // Search folders and data paths, each scenario in a fresh process with its own
 // XDG_DATA_HOME, HOME and BV_HOME.
 #include <climits>
+#include <filesystem>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "fixtures.h"
+#include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/file_index.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
 #include "foundation/text_util.h"
+#include "foundation/whole_file.h"
 
 namespace {
 
@@ -69,7 +72,8 @@ TEST(DataPaths, ReadsTakeTheBestCopyPlainOrPacked)
         p.same(read_all(vfs_open_in_folder("@tracks/hill", "desc", "rb")), "user desc", "a data folder's file");
         p.same(read_all(vfs_open_in_folder((game / "tracks/hill").c_str(), "desc", "rb")), "game desc",
                "a plain folder's file");
-        p.check(vfs_open_in_folder("tracks/hill", "desc", "rb") == nullptr, "a relative plain folder was searched");
+        p.same(read_all(vfs_open_in_folder("tracks/hill", "desc", "rb")), "user desc",
+               "a relative folder is a data folder");
         p.same(read_named("@notes.txt"), "loose packed", "loose .gz");
         p.same(read_named("@dual.txt"), "user packed", "loose .gz before an archive entry");
         p.same(read_named("@packed.txt"), "archived packed", "archived .gz");
@@ -104,16 +108,19 @@ TEST(DataPaths, ArchiveEntriesAreWindowsIntoTheArchive)
 TEST(DataPaths, WritesLandInFolderZeroAndOverlongPathsAreNotCut)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
-        // The game folder text is the longer, so a name too long for folder 0 fits nowhere.
-        use_folders(user.path(), game / "a-longer-game-folder");
+        // The game folder text is the longer, so a name too long for folder 0 fits nowhere;
+        // folder 0 is long enough that such a name is within the 255 characters a name
+        // may have.
+        const std::string deep = user / (std::string(150, 'u') + "/" + std::string(150, 'v'));
+        use_folders(deep, game / (std::string(150, 'g') + "/" + std::string(160, 'h')));
         vfs_file* f = vfs_open_in_folder("@demos", "new.bvdemo", "w");
         vfs_puts(f, "done");
         vfs_close(f);
-        p.same(read_file(user / "Brovanta/demos/new.bvdemo"), "done", "written file");
+        p.same(read_file(deep + "/Brovanta/demos/new.bvdemo"), "done", "written file");
 
         std::string folder0 = data_search_dir(0);
         std::string sub = std::string(100, 's') + "/";
-        std::string fits = sub + sub + sub + sub;
+        std::string fits = sub;
         fits += std::string(511 - folder0.size() - fits.size(), 'f');
         p.check(vfs_open(("@" + fits + "g").c_str(), "wb") == nullptr, "a 512-character path opened");
         p.check(!bvtest::file_exists(folder0 + fits), "the overlong path was cut and created");
@@ -240,3 +247,84 @@ TEST(WorkingSet, TuningLogsOnlyWhatReallyHappened)
 }
 
 }  // namespace
+
+// The door's write step: the player's own files (setups, key cameras, demos, config)
+// are written through a link only when it leads to a file inside the user folder, and
+// never through a folder on the way that leads out, a sibling folder whose name begins
+// with the user folder's included.
+TEST(DataDoor, WritesFollowNoLinkOutOfTheUserFolder)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string own = user / "Brovanta/";
+        const std::string sibling = user / "Brovanta2/";
+        const std::string outside = user / "outside/";
+        for (const std::string& folder : {own + "setups", own + "demos", own + "kept", sibling, outside})
+            bvtest::make_dirs(folder);
+        write_file(outside + "precious", "PRECIOUS");
+        write_file(sibling + "config", "SIBLING");
+        write_file(own + "kept/fast", "old");
+        symlink((outside + "precious").c_str(), (own + "setups/fast").c_str());
+        symlink(outside.c_str(), (own + "keycam").c_str());
+        symlink((outside + "precious").c_str(), (own + "demos/default.bvdemo").c_str());
+        symlink((sibling + "config").c_str(), (own + "config").c_str());
+        symlink((outside + "none").c_str(), (own + "setups/dangling").c_str());
+        symlink((own + "kept/fast").c_str(), (own + "setups/inside").c_str());
+        LogFile log;
+        auto whole = [](const char* name) {
+            return whole_file_write(name, [](vfs_file* f, void*) { return vfs_puts(f, "new") >= 0 ? 1 : 0; }, nullptr);
+        };
+        p.check(whole("@setups/fast") == 0, "a setup written through a link to a file outside");
+        p.check(whole("@keycam/start") == 0, "a key camera written through a linked folder");
+        p.check(vfs_open("@demos/default.bvdemo", "wb") == nullptr, "a demo opened through a link");
+        p.check(vfs_replace("@keycam/start", "@keycam/end") == 0, "a rename through a linked folder");
+        p.check(whole("@config") == 0, "config written into a sibling folder named like the user folder");
+        p.check(whole("@setups/dangling") == 0, "a write through a link to nothing");
+        p.same(read_file(outside + "precious"), "PRECIOUS", "the outside file");
+        p.same(read_file(sibling + "config"), "SIBLING", "the sibling's file");
+        p.check(!bvtest::file_exists(outside + "start") && !bvtest::file_exists(outside + "none"),
+                "a file made outside");
+        const std::string text = log.text();
+        for (const char* link : {"setups/fast", "keycam/start", "demos/default.bvdemo", "config"})
+            p.check(text.find("Write to " + own + link + " refused") != std::string::npos,
+                    std::string("no line naming ") + link + ":\n" + text);
+
+        // A link that stays inside is followed and stays a link.
+        p.check(whole("@setups/inside") == 1, "a setup written through a link inside");
+        p.same(read_file(own + "kept/fast"), "new", "the file the inside link names");
+        p.check(std::filesystem::is_symlink(own + "setups/inside"), "the inside link kept");
+    });
+}
+
+// The door's read step and its names: a name without "@" is looked up among the data
+// folders, never against the working folder; a link out of a search folder is not read
+// through; "//" and a trailing "/" are dropped like "."; a control character (DEL
+// included) or a name past 255 characters is refused.
+TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
+        TempDir work;
+        write_file(work / "statues/hay.png", "WORKING FOLDER");
+        write_file(game / "statues/hay.png", "DATA");
+        write_file(user / "outside.txt", "OUTSIDE");
+        symlink((user / "outside.txt").c_str(), (game / "linked.txt").c_str());
+        write_file(game / "real.txt", "REAL");
+        symlink((game / "real.txt").c_str(), (game / "inside.txt").c_str());
+        p.check(chdir(work.path().c_str()) == 0, "no working folder");
+        p.same(read_named("statues/hay.png"), "DATA", "a name without \"@\"");
+        p.same(read_named("@statues//hay.png"), "DATA", "a name with \"//\"");
+        p.same(read_named("@statues/hay.png/"), "DATA", "a name with a trailing \"/\"");
+        p.same(read_named("@linked.txt"), "(none)", "a link out of the game folder");
+        p.same(read_named("@inside.txt"), "REAL", "a link inside the game folder");
+
+        std::string normal;
+        p.check(data_name_check("@statues//hay.png", &normal) == nullptr && normal == "@statues/hay.png",
+                "the one spelling: " + normal);
+        p.check(data_name_check("@/statues/hay.png", nullptr) != nullptr, "a leading \"/\" after \"@\"");
+        p.check(data_name_check("/statues/hay.png", nullptr) != nullptr, "a leading \"/\"");
+        p.check(data_name_check("@statues/h\x7f.png", nullptr) != nullptr, "DEL in a name");
+        p.check(data_name_check("@statues/h~.png", nullptr) == nullptr, "the last printable character");
+        const std::string longest = "@" + std::string(250, 'n') + ".png";   // 255 characters
+        p.check(data_name_check(longest.c_str(), nullptr) == nullptr, "a 255-character name refused");
+        p.check(data_name_check((longest + "x").c_str(), nullptr) != nullptr, "a 256-character name taken");
+    });
+}

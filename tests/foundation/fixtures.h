@@ -94,6 +94,13 @@ inline std::string read_named(const std::string& name)
     return read_all(vfs_open(name.c_str(), "rb"));
 }
 
+// The log of a fresh process, where console lines land before a front end is installed.
+struct LogFile {
+    TempDir dir;
+    LogFile() { setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1); }
+    std::string text() const { return read_file(dir / "log.txt"); }
+};
+
 enum class ScanSource { text, file };
 
 // The same bytes scanned as a text (scan_string) or as a file (vfs_scanf).

@@ -288,8 +288,8 @@ TEST(RaceStartSpots, ABikeOnABumpIsRaisedInQuarterFeetUntilFree)
             std::string text = std::to_string(spheres) + "\n";
             for (int i = 0; i < spheres; ++i)
                 text += "0 0 0 0 1 2500 250\n";
-            const std::string name = root.path() + "/frame" + std::to_string(spheres) + ".shp";
-            bvtest::write_file(name, text);
+            const std::string name = "@frame" + std::to_string(spheres) + ".shp";
+            bvtest::write_file(racetest::user_folder(root) + "/" + name.substr(1), text);
             if (rider_slots[0].shapes[body_frame] != own_frame)
                 mem_free(rider_slots[0].shapes[body_frame]);
             rider_slots[0].shapes[body_frame] = shape_instance(name.c_str());

@@ -3,6 +3,7 @@
 #include "sim/shapes.h"
 #include "sim/stock_shapes.h"
 
+#include "foundation/data_paths.h"
 #include "foundation/memory.h"
 #include "foundation/ripemd160.h"
 #include "terrain/track_list.h"
@@ -11,19 +12,25 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
+
+#include <unistd.h>
 
 namespace {
 
 class ShapeTest : public ::testing::Test {
 protected:
     ~ShapeTest() override { shapes_free_all(); }
+    // A shape file of this test's own in the user folder, by its data name.
     std::string file(const std::string& name, const std::string& text)
     {
-        bvtest::write_file(dir / name, text);
-        return dir / name;
+        bvtest::write_file(std::string(data_search_dir(0)) + folder + "/" + name, text);
+        return data_name(name);
     }
-    bvtest::TempDir dir;
+    std::string data_name(const std::string& name) const { return "@" + folder + "/" + name; }
+    const std::string folder = "shapes-" + std::to_string(++tests_made);
+    static inline int tests_made = 0;
 };
 
 TEST_F(ShapeTest, TwoSpheresGiveTheLargerReach)
@@ -58,7 +65,17 @@ TEST_F(ShapeTest, TheCacheHandsOutOneShapeAndInstancesOfIt)
     EXPECT_EQ(shape_load(name.c_str()), cached);
     EXPECT_EQ(shape_cache_count(), 1);
     // The name is matched exactly.
-    EXPECT_EQ(shape_load((dir / "ONE.shp").c_str()), nullptr);
+    EXPECT_EQ(shape_load(data_name("ONE.shp").c_str()), nullptr);
+    // Without "@", or with "//", it is the same file: the working folder's file of that
+    // name is never read.
+    bvtest::TempDir work;
+    bvtest::write_file(work / (folder + "/one.shp"), "1 9 9 9 5 5 10000 500");
+    const std::string before = std::filesystem::current_path();
+    ASSERT_EQ(chdir(work.path().c_str()), 0);
+    EXPECT_EQ(shape_load((folder + "/one.shp").c_str()), cached);
+    EXPECT_EQ(shape_load(("@" + folder + "//one.shp").c_str()), cached);
+    ASSERT_EQ(chdir(before.c_str()), 0);
+    EXPECT_EQ(shape_cache_count(), 1);
 
     collision_shape* a = shape_instance(name.c_str());
     collision_shape* b = shape_instance(name.c_str());
@@ -131,7 +148,7 @@ TEST_F(ShapeTest, BadFilesGiveNullAndLeaveTheCacheAlone)
         EXPECT_EQ(shape_instance(name.c_str()), nullptr) << c.label;
         EXPECT_EQ(shape_cache_count(), 1) << c.label;
     }
-    EXPECT_EQ(shape_load((dir / "missing.shp").c_str()), nullptr);
+    EXPECT_EQ(shape_load(data_name("missing.shp").c_str()), nullptr);
     EXPECT_EQ(shape_load(nullptr), nullptr);
     EXPECT_EQ(shape_cache_count(), 1);
 }
@@ -206,7 +223,7 @@ TEST_F(ShapeTest, StatuesShareOneInstanceThatTheCacheFrees)
         EXPECT_FLOAT_EQ(centre[0], x);
         EXPECT_FLOAT_EQ(centre[2], -1);
     }
-    EXPECT_EQ(shape_shared_instance((dir / "missing.shp").c_str()), nullptr);
+    EXPECT_EQ(shape_shared_instance(data_name("missing.shp").c_str()), nullptr);
 }
 
 TEST_F(ShapeTest, StockShapesLoadFromTheBaseData)
