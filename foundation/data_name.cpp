@@ -18,10 +18,11 @@ const char* data_name_check(const char* name, std::string* normal)
 {
     if (!name)
         return "no name";
-    if (strlen(name) > kDataNameMax)
-        return "it is longer than 255 characters";
     const bool data_path = name[0] == '@';
     const char* p = data_path ? name + 1 : name;
+    // Counted as its "@" spelling, which names the same file.
+    if (strlen(p) + 1 > kDataNameMax)
+        return "it is longer than 255 characters";
     if (*p == '/')
         return "it begins with \"/\"";
     std::string out = data_path ? "@" : "";

@@ -12,7 +12,8 @@
 #include <cstddef>
 #include <string>
 
-// The longest name from data that is taken, a leading "@" included.
+// The longest name from data that is taken, counted with its leading "@" (a name
+// written without one names the same file as its "@" spelling).
 inline constexpr size_t kDataNameMax = 255;
 
 // Null when name may be used; then *normal (when given) is its one spelling: every "."
