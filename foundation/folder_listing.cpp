@@ -243,8 +243,8 @@ void list_own_folder(listing& l, const std::string& dir, int depth)
     list_folder(l, dir, depth);
     l.own_left = nullptr;
     if (l.own_cut > 0)
-        qorl_log("Listing shortened %s: %d names past %d left out\n", shown(dir), l.own_cut,
-                 l.budget.bounds.download_names);
+        qorl_log("Listing shortened %s: names past %d left out: %d\n", shown(dir), l.budget.bounds.download_names,
+                 l.own_cut);
 }
 
 // dir has no trailing "/" ("" stands for the root); depth counts the folders above it.
