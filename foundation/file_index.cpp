@@ -82,6 +82,8 @@ void build_index()
         if (is_archive_name(e.relative_name))
             list_archive_into(&entries, e, archive_priority++, budgets[size_t(e.priority)]);
     }
+    // A folder download whose archive passed what its loose files left goes whole.
+    drop_left_out_downloads(&entries, budgets);
     sort_entries();
 
     qorl_log("Creating file list\n");
@@ -144,6 +146,17 @@ const file_index_entry* file_index_get(int i)
     if (!built || i < 0 || i >= entries.count)
         return nullptr;
     return &all_entries()[i];
+}
+
+size_t file_index_download_length(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    if (!e)
+        return 0;
+    if (e->owned_text != e->container_path)
+        return strlen(e->container_path);   // an archive entry: the archive
+    const size_t folder = strlen(e->container_path) - strlen(e->relative_name);
+    return folder + download_length(e->relative_name);
 }
 
 int file_index_describe(int i, char* buffer, int size)

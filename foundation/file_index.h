@@ -1,6 +1,7 @@
 // The file index: every loose data file under the search folders and every entry of
 // every ".saf" archive among them, sorted by name (case-insensitive), then priority.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct file_index_entry {
@@ -17,6 +18,10 @@ int file_index_find(const char* name);
 int file_exists(const char* name);
 const file_index_entry* file_index_get(int i);
 int file_index_describe(int i, char* buffer, int size);
+// How many leading characters of entry i's container path name the download it came
+// in: the archive for an archive entry, the folder directly in "tracks" (or in the
+// search folder) for a loose file; 0 when there is no entry i.
+size_t file_index_download_length(int i);
 void vfs_shutdown();
 
 // Called once per listed folder and once per archive while the index is built.

@@ -2,7 +2,9 @@
 #pragma once
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 struct growable_array;
 struct file_index_entry;
@@ -17,20 +19,27 @@ int file_index_compare_names(const char* a, const char* b);
 // too deep, is skipped with one line naming it and its siblings are listed; the
 // totals keep a swamp of such folders, or links that list the same folders again and
 // again, from costing without end. Names count each time a link leads to them again,
-// and the names read from a skipped folder count too (reading them is the cost). An
-// archive's entries count as the names of loose files would.
+// and the names read from a skipped folder count too (reading them is the cost).
 //
 // A download is what a player unpacks or drops in as one piece: a folder or archive
-// directly in "tracks", or any other folder or archive directly in the search folder.
-// Each has a bound of its own, so that no one download, whatever its shape, can spend
-// the totals that the player's other tracks need. A download past it is left out
-// whole (a track half listed would only fail to load).
+// directly in "tracks", or an archive anywhere else. What one download holds (its
+// names in all its folders, the entries of the archives in it, the folders it has
+// skipped) is charged to that download alone, never to the totals, so that no number
+// of downloads can spend what the player's other tracks need. A download past its
+// bound is left out whole (a track half listed would only fail to load), with one
+// line, and the listing goes on with the next. The loose files directly in "tracks"
+// are charged together, as one download of their own. The game's own folders (every
+// other folder directly in the search folder: "demos", "setups" and the rest) spend
+// the totals, and each of them is cut past download_names names, with one line that
+// says how many were left out.
 struct listing_bounds {
     int folder_names;   // names in one folder
     int depth;          // folders nested under the search folder
-    int names;          // names read in all
-    int skipped;        // folders skipped before the listing stops
-    int download_names; // names read under one download, archive entries included
+    int names;          // names read in all, outside downloads
+    int skipped;        // folders skipped before the listing stops; in one download,
+                        // before that download is left out
+    int download_names; // names read under one download, archive entries included;
+                        // names kept under one of the game's own folders
 };
 // An installation with every track ever published holds some tens of thousands of
 // files a few folders deep, and its largest folder, "tracks", some thousands; the
@@ -39,10 +48,10 @@ struct listing_bounds {
 // oversized folder beside it are read in full, which costs a second or two and some
 // 30 MB at most. A hundred skipped folders is far past what damaged downloads leave.
 // One track is some tens of files and a pack of them some thousands, so 10,000 names
-// is room for any honest download. One at that bound, naming as many tracks, adds
-// 0.06 s and 2 MB to the start (index and track list); 0.9 s and 40 MB when every name
-// is near the longest a line holds. A dozen of them still leave the totals room for
-// the largest installation.
+// is room for any honest download, and for the demos or setups a player keeps. One
+// download at that bound, naming as many tracks, adds 0.06 s and 2 MB to the start
+// (index and track list); 0.9 s and 40 MB when every name is near the longest a line
+// holds. Many downloads cost the sum of what each costs.
 inline constexpr listing_bounds kListingBounds{100000, 16, 250000, 100, 10000};
 // The bounds the file index lists with; tests lower them to reach them with few files.
 extern listing_bounds file_index_listing_bounds;
@@ -54,12 +63,17 @@ struct listing_budget {
     listing_bounds bounds;
     int names_left;
     int skips_left;
-    bool stopped = false;
+    bool stopped = false;   // the totals are spent: only downloads are still listed
     // What each download folder read whole has left, by its relative name.
     std::map<std::string, int> downloads_left;
+    // The downloads left out whole, by relative name: their entries are dropped.
+    std::set<std::string> left_out;
+    // The download each archive's entries belong to, by the archive's priority.
+    std::map<int, std::string> archive_downloads;
 };
 
-// Ends the listing of the search folder, with one line naming where (the first time).
+// Ends the listing of the search folder outside its downloads, with one line naming
+// where (the first time).
 void listing_stop(listing_budget& budget, const char* where, const char* why);
 // Leaves one folder or archive out, with one line naming it; too many of those stop
 // the listing.
@@ -68,6 +82,11 @@ void listing_skip(listing_budget& budget, const char* where, const char* why);
 // "tracks/x/terrain.hf", "models" of "models/a.jm"); the whole length when the name is
 // a download itself.
 size_t download_length(const char* relative_name);
+// Whether a relative name lies in "tracks" (any letter case), or is "tracks" itself.
+bool in_tracks(const char* relative_name);
+// The download folder in "tracks" that a relative name lies inside, as its relative
+// name; empty when it lies in none.
+std::string tracks_download_of(const char* relative_name);
 
 // Appends every regular file under the search folder text (ending in "/") as a loose
 // entry of this priority; links to folders outside it are not followed. A folder past
@@ -78,6 +97,11 @@ void list_folder_into(growable_array* entries, const char* folder, int priority,
 // this priority, spending the budget of the download it lies in.
 void list_archive_into(growable_array* entries, const file_index_entry& archive, int priority,
                        listing_budget& budget);
+
+// Drops every entry of the downloads left out (loose files and archive entries alike);
+// budgets are the search folders' in order, and a loose entry's priority is its
+// search folder's index.
+void drop_left_out_downloads(growable_array* entries, const std::vector<listing_budget>& budgets);
 
 // Appends the entries of the ".saf" archive at container_path (which the entries then
 // share); a malformed archive adds nothing, and neither does one naming more than

@@ -1,7 +1,10 @@
-// What a search folder's listing may spend, shared by its loose files and its
-// archives: the totals, and each download's own bound.
+// What a search folder's listing may spend: the totals, shared by its loose files
+// outside downloads, and each download's own bound, shared by its loose files and the
+// archives in it.
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
+#include "foundation/growable_array.h"
+#include "foundation/memory.h"
 #include "platform/qorl_log.h"
 
 #include <algorithm>
@@ -23,6 +26,18 @@ void listing_skip(listing_budget& budget, const char* where, const char* why)
         qorl_log("Listing skipped %s: %s\n", where, why);
 }
 
+namespace {
+
+// The search folder text that the loose entry's path starts with (its trailing "/"
+// included).
+std::string container_path_prefix(const file_index_entry& e)
+{
+    const std::string path = e.container_path;
+    return path.substr(0, path.size() - strlen(e.relative_name));
+}
+
+}  // namespace
+
 size_t download_length(const char* relative_name)
 {
     const char* slash = strchr(relative_name, '/');
@@ -31,32 +46,80 @@ size_t download_length(const char* relative_name)
     return slash ? size_t(slash - relative_name) : strlen(relative_name);
 }
 
+bool in_tracks(const char* relative_name)
+{
+    return strncasecmp(relative_name, "tracks", 6) == 0 && (relative_name[6] == '/' || relative_name[6] == 0);
+}
+
+std::string tracks_download_of(const char* relative_name)
+{
+    if (!in_tracks(relative_name) || relative_name[6] == 0)
+        return {};
+    const size_t download = download_length(relative_name);
+    if (download == strlen(relative_name))
+        return {};
+    return std::string(relative_name, download);
+}
+
 void list_archive_into(growable_array* entries, const file_index_entry& archive, int priority,
                        listing_budget& budget)
 {
-    if (budget.stopped)
-        return;
     // The reader may move the array that holds the archive's own entry.
     char* const container = archive.container_path;
     const std::string name = archive.relative_name;
-    // An archive inside a download spends what its folder left; any other is a
+    const std::string folder = container_path_prefix(archive);
+    // An archive inside a download folder spends what that folder left; any other is a
     // download of its own.
+    std::string download = tracks_download_of(name.c_str());
     int own = budget.bounds.download_names;
     int* left = &own;
-    const size_t download = download_length(name.c_str());
-    if (download < name.size()) {
-        auto folder = budget.downloads_left.find(name.substr(0, download));
-        if (folder != budget.downloads_left.end())
-            left = &folder->second;
+    if (download.empty()) {
+        download = name;
+    } else {
+        if (budget.left_out.count(download))
+            return;
+        auto found = budget.downloads_left.find(download);
+        if (found != budget.downloads_left.end())
+            left = &found->second;
     }
-    const int allowed = std::max(0, std::min(*left, budget.names_left));
+    budget.archive_downloads[priority] = download;
+    const int allowed = std::max(0, *left);
     const int read = read_archive_into(entries, container, priority, allowed);
     *left -= read;
-    budget.names_left -= read;
     if (read <= allowed)
         return;
-    if (budget.names_left < 0)
-        listing_stop(budget, container, "too many entries in all");
-    else
-        listing_skip(budget, container, "too many entries in one download");
+    budget.left_out.insert(download);
+    qorl_log("Listing skipped %s%s: too many entries in one download\n", folder.c_str(), download.c_str());
+}
+
+void drop_left_out_downloads(growable_array* entries, const std::vector<listing_budget>& budgets)
+{
+    bool any = false;
+    for (const listing_budget& b : budgets)
+        any = any || !b.left_out.empty();
+    if (!any)
+        return;
+    auto* all = static_cast<file_index_entry*>(entries->items);
+    int kept = 0;
+    for (int i = 0; i < entries->count; ++i) {
+        file_index_entry& e = all[i];
+        bool dropped = false;
+        if (e.priority >= 0 && size_t(e.priority) < budgets.size()) {
+            const std::string download = tracks_download_of(e.relative_name);
+            dropped = !download.empty() && budgets[size_t(e.priority)].left_out.count(download);
+        } else {
+            for (const listing_budget& b : budgets) {
+                auto found = b.archive_downloads.find(e.priority);
+                if (found != b.archive_downloads.end()) {
+                    dropped = b.left_out.count(found->second) > 0;
+                    break;
+                }
+            }
+        }
+        if (dropped)
+            mem_free(e.owned_text);
+        else
+            all[kept++] = e;
+    }
+    entries->count = kept;
 }

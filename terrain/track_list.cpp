@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -55,8 +57,8 @@ std::string read_title(const std::string& folder)
 }
 
 // The tracks listed at most. Every track ever published is some thousands; one
-// download can name as many tracks as it has names (kListingBounds.download_names,
-// 10,000), so the list holds several such downloads beside the largest installation.
+// download can name as many tracks as it has names (10,000, the listing's download
+// bound), so the list holds several such downloads beside the largest installation.
 // Full, the list costs the start some 0.3 s and 15 MB.
 constexpr size_t kMaxTracks = 50000;
 
@@ -73,10 +75,15 @@ bool title_before(const track_entry& a, const track_entry& b)
     }
 }
 
-// The track folders in index order, each once, at most kMaxTracks of them.
-std::vector<std::string> track_folders()
+struct found_track {
+    std::string folder;
+    std::string download;   // where it came from: an archive, or a folder in "tracks"
+};
+
+// The track folders in index order, each once.
+std::vector<found_track> all_track_folders()
 {
-    std::vector<std::string> folders;
+    std::vector<found_track> found;
     std::set<std::string> seen;
     char** names = file_index_list();
     for (; names && *names; ++names) {
@@ -84,16 +91,45 @@ std::vector<std::string> track_folders()
             continue;
         // A folder holding both the plain and the ".gz" terrain is one track.
         std::string folder(*names, strrchr(*names, '/') - *names);
-        if (seen.count(folder))
+        if (!seen.insert(folder).second)
             continue;
-        if (folders.size() == kMaxTracks) {
-            qorl_log("Track list cut at %zu tracks: %s and the tracks after it left out\n", kMaxTracks,
-                     folder.c_str());
-            break;
-        }
-        seen.insert(folder);
-        folders.push_back(std::move(folder));
+        const int entry = file_index_find(*names);
+        const file_index_entry* e = file_index_get(entry);
+        std::string download = e ? std::string(e->container_path, file_index_download_length(entry)) : folder;
+        found.push_back({std::move(folder), std::move(download)});
     }
+    return found;
+}
+
+// The track folders in index order, at most kMaxTracks of them. Past that the
+// downloads naming the most tracks are left out first, whole, each with one line, so
+// that the installed tracks and a player's own track folder stay listed.
+std::vector<std::string> track_folders()
+{
+    std::vector<found_track> found = all_track_folders();
+    std::set<std::string> left_out;
+    if (found.size() > kMaxTracks) {
+        std::map<std::string, size_t> per_download;
+        for (const found_track& t : found)
+            ++per_download[t.download];
+        std::vector<std::pair<size_t, std::string>> largest;
+        for (const auto& [download, count] : per_download)
+            largest.emplace_back(count, download);
+        // The most tracks first; of downloads naming as many, the last in name order.
+        std::sort(largest.begin(), largest.end(), std::greater<>());
+        size_t listed = found.size();
+        for (const auto& [count, download] : largest) {
+            if (listed <= kMaxTracks)
+                break;
+            qorl_log("Track list full at %zu tracks: %s left out, %zu tracks\n", kMaxTracks, download.c_str(), count);
+            left_out.insert(download);
+            listed -= count;
+        }
+    }
+    std::vector<std::string> folders;
+    for (found_track& t : found)
+        if (!left_out.count(t.download))
+            folders.push_back(std::move(t.folder));
     return folders;
 }
 

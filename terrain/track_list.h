@@ -15,8 +15,8 @@ extern track_entry* track_list;
 extern int32_t track_count;
 
 // Rebuilds the list from the file index, sorted by title ignoring letter case (equal
-// titles keep index order); past 50,000 tracks the rest, in index order, are left out
-// with one line. 1 when a track was found.
+// titles keep index order); past 50,000 tracks the downloads naming the most tracks
+// are left out first, whole, each with one line. 1 when a track was found.
 int scan_tracks();
 // The title of a listed folder (exact comparison), null when not listed.
 const char* track_list_title(const char* folder);

@@ -10,6 +10,7 @@
 #include "foundation/memory.h"
 #include "support/measured_child.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -176,8 +177,9 @@ TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
         // Folders outside the search folder are not entered: not even the whole disc.
         symlink(elsewhere.path().c_str(), (game / "out").c_str());
         symlink("/", (game / "root").c_str());
-        // A linked file stays a file wherever it lies.
+        // A linked file is listed only when it lies inside too.
         symlink((elsewhere / "outside.txt").c_str(), (game / "file.txt").c_str());
+        symlink("a/b/y.txt", (game / "inside.txt").c_str());
         LogFile console;
         file_index_list();
         p.check(file_index_find("a/b/y.txt") >= 0, "a/b/y.txt");
@@ -186,8 +188,13 @@ TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
         p.check(file_index_find("d1/s.txt") >= 0 && file_index_find("a/d2/s.txt") >= 0, "linked folders inside");
         p.check(file_index_find("out/outside.txt") == -1, "a linked folder outside");
         p.check(file_index_find("root/etc/passwd") == -1, "the root folder");
-        p.check(file_index_find("file.txt") >= 0, "a linked file");
-        p.same(bvtest::listing_lines(console.text()), "", "no bound reached");
+        p.check(file_index_find("file.txt") == -1, "a linked file outside");
+        p.same(read_named("@inside.txt"), "y", "a linked file inside");
+        const std::string out = ": a link leading out of the search folder\n";
+        p.same(bvtest::listing_lines(console.text()),
+               "Listing skipped " + game / "file.txt" + out + "Listing skipped " + game / "out" + out +
+                   "Listing skipped " + game / "root" + out,
+               "one line for each link leading out");
     });
 }
 
@@ -340,12 +347,15 @@ TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
             for (int i = 0; i < 5 + past; ++i)
                 five.push_back({"top" + std::to_string(i), ""});
             write_file(game / "a.saf", saf_bytes(five));
-            // Two names in the folder, then the archive's three entries (four, past).
-            std::vector<std::pair<std::string, std::string>> three{{"in1", ""}, {"in2", ""}, {"in3", ""}};
+            // Three names in the folder, then two archives that each fit in what is
+            // left but together pass it (one entry and one, or two past): the folder
+            // goes whole, its loose files and the archive that fitted too.
+            std::vector<std::pair<std::string, std::string>> second{{"in2", ""}};
             if (past)
-                three.push_back({"in4", ""});
+                second.push_back({"in3", ""});
             write_file(game / "tracks/b/terrain.hf", "");
-            write_file(game / "tracks/b/in.saf", saf_bytes(three));
+            write_file(game / "tracks/b/in1.saf", saf_bytes({{"in1", ""}}));
+            write_file(game / "tracks/b/in2.saf", saf_bytes(second));
             // Names count in all the download's folders; the file listed first goes too.
             write_file(game / "tracks/c/1.txt", "");
             for (int i = 0; i < 3 + past; ++i)
@@ -358,7 +368,7 @@ TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
             p.same(bvtest::listing_lines(console.text()),
                    past ? "Listing skipped " + g + "/tracks/c: too many entries in one download\n"
                           "Listing skipped " + g + "/a.saf: too many entries in one download\n"
-                          "Listing skipped " + g + "/tracks/b/in.saf: too many entries in one download\n"
+                          "Listing skipped " + g + "/tracks/b: too many entries in one download\n"
                         : "",
                    "lines");
             const bool whole = !past;
@@ -366,31 +376,104 @@ TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
             p.check((file_index_find("tracks/c/1.txt") >= 0) == whole &&
                         (file_index_find("tracks/c/z/2") >= 0) == whole,
                     "tracks/c");
-            p.check((file_index_find("in3") >= 0) == whole && file_index_find("in4") == -1, "in.saf");
-            p.check(file_index_find("tracks/b/terrain.hf") >= 0, "the loose files beside a refused archive");
+            p.check((file_index_find("in1") >= 0) == whole && (file_index_find("in2") >= 0) == whole &&
+                        file_index_find("in3") == -1,
+                    "the archives of tracks/b");
+            p.check((file_index_find("tracks/b/terrain.hf") >= 0) == whole &&
+                        (file_index_find("tracks/b/in1.saf") >= 0) == whole,
+                    "the loose files of tracks/b");
             p.check(file_index_find("z.txt") >= 0, "z.txt");
         });
 }
 
-// Past the listing's total, an archive stops the listing of its search folder: 4 loose
-// names and the archive's entries, at most 6 in all (so 2 entries, 3 past).
-TEST(IndexBuild, ArchiveEntriesCountAgainstTheListingTotal)
+// An archive is a download: its entries are charged to it alone, never to the
+// listing's total (4 here, spent whole by the 4 loose names). At its own bound (3
+// entries) it is listed; past it (bound 2) it is left out with one line and the
+// loose files stay.
+TEST(IndexBuild, ArchiveEntriesAreChargedToTheirArchiveAlone)
 {
     for (int past : {0, 1})
         in_fresh_folders([past](Problems& p, const TempDir&, const TempDir& game) {
-            std::vector<std::pair<std::string, std::string>> entries{{"e1", ""}, {"e2", ""}};
-            if (past)
-                entries.push_back({"e3", ""});
-            write_file(game / "a.saf", saf_bytes(entries));
+            write_file(game / "a.saf", saf_bytes({{"e1", ""}, {"e2", ""}, {"e3", ""}}));
             write_file(game / "b.saf", saf_bytes({}));
             write_file(game / "c.txt", "");
             write_file(game / "d.txt", "");
-            file_index_listing_bounds = {100, 16, 6, 100, 100};
+            file_index_listing_bounds = {100, 16, 4, 100, 3 - past};
             LogFile console;
             file_index_list();
             p.same(bvtest::listing_lines(console.text()),
-                   past ? "Listing stopped in " + game / "a.saf" + ": too many entries in all\n" : "", "lines");
-            p.check((file_index_find("e2") >= 0) == !past && file_index_find("d.txt") >= 0, "entries");
+                   past ? "Listing skipped " + game / "a.saf" + ": too many entries in one download\n" : "", "lines");
+            p.check((file_index_find("e3") >= 0) == !past && file_index_find("d.txt") >= 0, "entries");
+        });
+}
+
+// Folders skipped inside a download are charged to that download (2 skips here): at
+// its bound it is listed with a line for each, one skip more leaves it out whole with
+// one line, and the listing goes on with the next. The loose files straight in
+// "tracks" are one download of their own (5 names here): one more leaves them all
+// out, while "tracks" itself, holding more names than one folder may, is listed.
+TEST(IndexBuild, ADownloadSpendsOnlyItsOwnSkipsAndTheLooseFilesOfTracksTheirOwnBound)
+{
+    for (int past : {0, 1})
+        in_fresh_folders([past](Problems& p, const TempDir& user, const TempDir&) {
+            const std::string tracks = user / "Brovanta/tracks";
+            // "tracks" lies at depth 2 under "Brovanta": the leaves at 4 are too deep.
+            for (int i = 0; i < 2 + past; ++i)
+                bvtest::make_dirs(tracks + "/aaa/c/" + std::to_string(i));
+            for (int i = 0; i < 2; ++i)
+                bvtest::make_dirs(tracks + "/bbb/c/" + std::to_string(i));
+            write_file(tracks + "/aaa/terrain.hf", "");
+            write_file(tracks + "/bbb/terrain.hf", "");
+            for (int i = 0; i < 5 + past; ++i)
+                write_file(tracks + "/loose" + std::to_string(i), "");
+            write_file(tracks + "/x.saf", saf_bytes({{"tracks/x/terrain.hf", ""}}));
+            write_file(tracks + "/zz/terrain.hf", "");
+            file_index_listing_bounds = {4, 3, 100, 2, 5};
+            LogFile console;
+            file_index_list();
+            std::string lines;
+            for (const char* download : {"/aaa", "/bbb"})
+                for (int i = 0; i < 2; ++i)
+                    lines += "Listing skipped " + tracks + download + "/c/" + std::to_string(i) +
+                             ": folders nested too deep\n";
+            if (past) {
+                lines.insert(lines.find("Listing skipped " + tracks + "/bbb"),
+                             "Listing skipped " + tracks + "/aaa: too many folders skipped in one download\n");
+                lines.insert(0, "Listing skipped the loose files in " + tracks + ": too many entries in one download\n");
+            }
+            p.same(bvtest::listing_lines(console.text()), lines, "lines");
+            p.check((file_index_find("tracks/aaa/terrain.hf") >= 0) == !past, "tracks/aaa");
+            p.check((file_index_find("tracks/loose0") >= 0) == !past && (file_index_find("tracks/loose4") >= 0) == !past,
+                    "the loose files");
+            p.check(file_index_find("tracks/bbb/terrain.hf") >= 0 && file_index_find("tracks/zz/terrain.hf") >= 0 &&
+                        file_index_find("tracks/x/terrain.hf") >= 0,
+                    "the downloads beside them");
+        });
+}
+
+// The game's own folders ("demos" here) are no downloads: past the bound (10,000
+// names) they are cut, not left out, with one line that says how many names went.
+TEST(IndexBuild, TheGamesOwnFoldersAreCutAtTheirBound)
+{
+    for (int past : {0, 1})
+        in_fresh_folders([past](Problems& p, const TempDir& user, const TempDir&) {
+            const std::string demos = user / "Brovanta/demos";
+            bvtest::make_dirs(demos);
+            const int bound = kListingBounds.download_names;
+            char name[32];
+            for (int i = 0; i < bound + past; ++i) {
+                snprintf(name, sizeof name, "/d%05d.bvdemo", i);
+                close(creat((demos + name).c_str(), 0644));
+            }
+            write_file(user / "Brovanta/tracks/zz/terrain.hf", "");
+            LogFile console;
+            file_index_list();
+            p.same(bvtest::listing_lines(console.text()),
+                   past ? "Listing shortened " + demos + ": names past 10000 left out: 1\n" : "", "lines");
+            p.check(file_index_find("demos/d00000.bvdemo") >= 0 && file_index_find("demos/d09999.bvdemo") >= 0,
+                    "the demos up to the bound");
+            p.check(file_index_find("demos/d10000.bvdemo") == -1, "the demo past it");
+            p.check(file_index_find("tracks/zz/terrain.hf") >= 0, "the track");
         });
 }
 

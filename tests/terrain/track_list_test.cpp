@@ -246,6 +246,31 @@ TEST(TrackList, NoOneDownloadCostsTheStartMoreThanTwoSecondsOr200MB)
              }
          },
          0},
+        // Downloads within their bounds that once hid the plain track.
+        {"a chain of folders past the depth with 110 leaves",
+         [](const std::string& tracks) {
+             // tracks is at depth 1: the chain reaches 16 and the leaves one past it.
+             std::string chain = tracks + "/aaa";
+             for (int depth = 3; depth <= kListingBounds.depth; ++depth)
+                 chain += "/c";
+             for (int i = 0; i < 110; ++i)
+                 bvtest::make_dirs(chain + "/" + std::to_string(i));
+         },
+         0},
+        {"100,001 loose files in tracks", [](const std::string& tracks) { empty_files(tracks, 100001); }, 0},
+        {"five archives of 10,000 tracks",
+         [](const std::string& tracks) {
+             for (const char* name : {"a", "b", "c", "d", "e"})
+                 bvtest::write_file(tracks + "/" + name + ".saf", empty_entries(name, 10000, true));
+         },
+         40000},
+        {"half a download",
+         [bound](const std::string& tracks) {
+             empty_files(tracks + "/half", 10);
+             bvtest::write_file(tracks + "/half/terrain.hf", "x");
+             bvtest::write_file(tracks + "/half/in.saf", empty_entries("e", bound - 11, false));
+         },
+         0},
     };
     for (const hostile& c : cases)
         bvtest::in_fresh_process([&c] {
@@ -278,31 +303,70 @@ TEST(TrackList, NoOneDownloadCostsTheStartMoreThanTwoSecondsOr200MB)
 }
 
 // The list holds 50,000 tracks, room for several downloads at their bound beside every
-// track ever published. Past it the tracks last in index order are left out, with one
-// line naming the first of them. Finding each folder once takes n log n: the list is
-// built in well under 2 s (a search through the folders found so far took 3 s).
-TEST(TrackList, HoldsFiftyThousandTracksAndCutsThoseAfter)
+// track ever published. Past it the downloads naming the most tracks are left out
+// first, whole (of equal ones the last in name order), each with one line, so the
+// bundled tracks and the player's own track stay. Finding each folder once takes
+// n log n: the list is built in well under 2 s (a search through the folders found so
+// far took 3 s).
+TEST(TrackList, HoldsFiftyThousandTracksAndLeavesOutTheLargestDownloadsFirst)
 {
     for (int past : {0, 1})
         bvtest::in_fresh_process([past] {
             bvtest::Problems p;
             bvtest::TempDir root;
+            bvtest::use_built_data(root);   // two bundled tracks in one archive
             const std::string tracks = root / "user/Brovanta/tracks";
+            bvtest::write_file(tracks + "/plain/terrain.hf", "x");
             for (const char* name : {"a", "b", "c", "d", "e"})
-                bvtest::write_file(tracks + "/" + name + ".saf", empty_entries(name, 10000, true));
-            bvtest::write_file(tracks + "/f.saf", empty_entries("f", past, true));
-            bvtest::use_folders(root / "user", root / "game");
-            const bvtest::ChildCost cost = bvtest::run_measured([past] {
+                bvtest::write_file(tracks + "/" + name + ".saf", empty_entries(name, 9999, true));
+            bvtest::write_file(tracks + "/f.saf", empty_entries("f", 2 + past, true));
+            const bvtest::ChildCost cost = bvtest::run_measured([past, &tracks] {
                 ConsoleCapture lines;
                 scan_tracks();
-                const std::string cut =
-                    "Track list cut at 50000 tracks: tracks/f0000000 and the tracks after it left out\n";
-                const bool said = (lines.text().find(cut) != std::string::npos) == bool(past);
-                const bool last = track_list_title("tracks/e0009999") && !track_list_title("tracks/f0000000");
-                return track_count == 50000 && said && last ? 1 : 0;
+                const std::string full =
+                    "Track list full at 50000 tracks: " + tracks + "/e.saf left out, 9999 tracks\n";
+                const bool said = (lines.text().find(full) != std::string::npos) == bool(past) &&
+                                  (lines.text().find("Track list full") != std::string::npos) == bool(past);
+                const bool kept = track_list_title("tracks/plain") && track_list_title("tracks/sample") &&
+                                  track_list_title("tracks/d0009998") && track_list_title("tracks/f0000001");
+                const bool e = track_list_title("tracks/e0000000") != nullptr;
+                return track_count == (past ? 40002 : 50000) && said && kept && e == !past ? 1 : 0;
             });
-            p.check(cost.finished && cost.result == 1, "50,000 tracks listed, the cut said");
+            p.check(cost.finished && cost.result == 1, "the largest download left out past 50,000 tracks, and said");
             p.check(cost.seconds < 2 * kSlowdown, bvtest::describe("50,000 tracks", cost));
             return p.text;
         });
+}
+
+// A downloaded track folder whose "desc" and script are links to a file outside the
+// user folder: neither is listed, each with one line. A link to a file inside the
+// track folder is listed, and its title read.
+TEST(TrackList, FileLinksLeadingOutOfTheUserFolderAreNotListed)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root, outside;
+        bvtest::write_file(outside / "secret", "PRECIOUS first line");
+        const std::string tracks = root / "user/Brovanta/tracks";
+        bvtest::write_file(tracks + "/out/terrain.hf", "x");
+        bvtest::write_file(tracks + "/in/terrain.hf", "x");
+        bvtest::write_file(tracks + "/in/title.txt", "Inside title");
+        for (const char* name : {"/desc", "/nofrills.js"})
+            p.check(symlink((outside / "secret").c_str(), (tracks + "/out" + name).c_str()) == 0, "no link");
+        p.check(symlink("title.txt", (tracks + "/in/desc").c_str()) == 0, "no link");
+        bvtest::use_folders(root / "user", root / "game");
+        ConsoleCapture lines;
+        scan_tracks();
+        p.check(file_index_find("tracks/out/desc") == -1 && file_index_find("tracks/out/nofrills.js") == -1,
+                "a link leading out listed");
+        p.check(file_index_find("tracks/out/terrain.hf") >= 0, "the track beside them");
+        p.check(file_index_find("tracks/in/desc") >= 0, "a link inside");
+        p.same(track_list_title("tracks/in") ? track_list_title("tracks/in") : "", "Inside title", "title inside");
+        const std::string why = ": a link leading out of the search folder\n";
+        p.same(bvtest::listing_lines(lines.text()),
+               "Listing skipped " + tracks + "/out/desc" + why + "Listing skipped " + tracks + "/out/nofrills.js" + why,
+               "lines");
+        free_track_list();
+        return p.text;
+    });
 }

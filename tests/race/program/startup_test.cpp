@@ -1,6 +1,9 @@
 // The program as a user starts it: finding (or not finding) its data, writing its
 // log into the user data folder, and "--open-home".
+#include "foundation/file_index.h"
 #include "race/program/program_window.h"
+#include "race/program/startup_lists.h"
+#include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
 
@@ -11,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,4 +211,29 @@ TEST(Startup, BadCommandLinesEndBeforeTheWindow)
         EXPECT_EQ(r.err, run.err) << run.args[0];
         EXPECT_FALSE(bvtest::file_exists(home / "xdg/Brovanta/config")) << "no @config after " << run.args[0];
     }
+}
+
+// A player with more demos than the demos folder keeps (10,000) still sees the first
+// 10,000 in the demo menu: the folder is cut at its bound, not left out.
+TEST(Startup, TheDemoMenuKeepsTenThousandOfTenThousandAndOneDemos)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        TempDir root;
+        const std::string demos = root / "user/Brovanta/demos";
+        bvtest::make_dirs(demos);
+        char name[32];
+        for (int i = 0; i <= 10000; ++i) {
+            snprintf(name, sizeof name, "/d%05d.bvdemo", i);
+            close(creat((demos + name).c_str(), 0644));
+        }
+        bvtest::make_dirs(root / "game");
+        bvtest::use_folders(root / "user", root / "game");
+        file_index_list();   // built by the start before the lists
+        demo_list_build(0);
+        p.check(demo_list_names.size() == 10000, "demos listed: " + std::to_string(demo_list_names.size()));
+        p.same(demo_list_short.empty() ? "" : demo_list_short.back(), "d09999", "the last demo listed");
+        demo_list_free();
+        return p.text;
+    });
 }
