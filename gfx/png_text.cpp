@@ -41,27 +41,32 @@ void keep(png_text_reader* r, const char* text, size_t n)
     png_text_append(r, text, n);
 }
 
-// Inflates a zlib stream into at most room bytes of out; the length, or room + 1 when
-// the text is longer, or SIZE_MAX when the stream is damaged.
-size_t inflate_into(const png_byte* in, size_t n, char* out, size_t room)
+// What inflating one stream gave: the bytes it produced, whatever the stream, and
+// whether they are the whole text (the stream ended well within room).
+struct inflated {
+    size_t produced;
+    bool whole;
+};
+
+// Inflates a zlib stream into at most room + 1 bytes of out.
+inflated inflate_into(const png_byte* in, size_t n, char* out, size_t room)
 {
     z_stream z{};
     if (inflateInit(&z) != Z_OK)
-        return SIZE_MAX;
+        return {0, false};
     z.next_in = const_cast<png_byte*>(in);
     z.avail_in = uInt(std::min<size_t>(n, UINT32_MAX));
     z.next_out = reinterpret_cast<Bytef*>(out);
     z.avail_out = uInt(room + 1);
     const int result = inflate(&z, Z_FINISH);
     const size_t produced = z.total_out;
-    const bool full = z.avail_out == 0;
     inflateEnd(&z);
-    if (result == Z_STREAM_END && !full)
-        return produced;
-    return full ? room + 1 : SIZE_MAX;
+    return {produced, result == Z_STREAM_END && produced <= room};
 }
 
-// A compressed text: inflated within what a picture may still spend and keep.
+// A compressed text: inflated within what a picture may still spend and keep. Every
+// byte inflated is spent, whether the stream was whole, too long, cut or damaged: a
+// picture of many damaged streams costs no more than one of good ones.
 void keep_compressed(png_text_reader* r, const png_byte* data, size_t n)
 {
     if (r->work_left == 0) {
@@ -72,16 +77,13 @@ void keep_compressed(png_text_reader* r, const png_byte* data, size_t n)
     char* out = static_cast<char*>(mem_alloc(room + 1));
     if (!out)
         return;
-    const size_t got = inflate_into(data, n, out, room);
-    if (got == SIZE_MAX) {
-        mem_free(out);
-        return;   // a damaged stream has no text, as libpng would have it
-    }
-    r->work_left -= std::min(got, r->work_left);
-    if (got > room)
+    const inflated got = inflate_into(data, n, out, room);
+    r->work_left -= std::min(got.produced, r->work_left);
+    if (got.whole)
+        keep(r, out, got.produced);
+    else if (got.produced > room)
         drop(r);
-    else
-        keep(r, out, got);
+    // else a damaged stream: no text, as libpng would have it
     mem_free(out);
 }
 

@@ -137,6 +137,24 @@ int32_t decal_bucket_coordinate(const terrain_state* t, float v)
     return clamp_index(floor_index(v * 8.0f / t->world_size), 0, kSide - 1);
 }
 
+int32_t decal_cells(const terrain_state* t, const decal* d)
+{
+    float hx, hz;
+    decal_box(d, &hx, &hz);
+    const int32_t columns = decal_bucket_coordinate(t, d->x + hx) - decal_bucket_coordinate(t, d->x - hx) + 1;
+    const int32_t rows = decal_bucket_coordinate(t, d->z + hz) - decal_bucket_coordinate(t, d->z - hz) + 1;
+    return columns > 0 && rows > 0 ? columns * rows : 0;
+}
+
+int64_t decal_cells_used(const terrain_state* t)
+{
+    int64_t used = 0;
+    for (int r = 0; r < kSide; ++r)
+        for (int c = 0; c < kSide; ++c)
+            used += t->decal_buckets[r][c].count;
+    return used;
+}
+
 void decal_bucket(terrain_state* t, int32_t index)
 {
     const decal* d = terrain_decal(t, index);
@@ -213,6 +231,11 @@ int decal_insert(terrain_state* t, const decal* record, int32_t index)
         console_print("Decal not added: the track holds 8192 decals already");
         return 0;
     }
+    const decal zeroed{};
+    if (decal_cells_used(t) + decal_cells(t, record ? record : &zeroed) > kMaxDecalCells) {
+        console_print("Decal not added: the track's decals would cover more than 16384 decal cells");
+        return 0;
+    }
     t->decals.element_size = sizeof(decal);
     if (!list_reserve(&t->decals, int64_t(t->decals.count) + 1))
         return 0;
@@ -241,6 +264,10 @@ int decal_set(terrain_state* t, const decal* record, int32_t index)
     }
     if (!record)
         return 0;
+    if (decal_cells_used(t) - decal_cells(t, records(t) + index) + decal_cells(t, record) > kMaxDecalCells) {
+        console_print("Decal not changed: the track's decals would cover more than 16384 decal cells");
+        return 0;
+    }
     t->appended_decals = -1;
     decal_unbucket(t, index);
     records(t)[index] = *record;

@@ -11,6 +11,14 @@
 // box are half a million quads. Decals past the bound are refused with one line.
 inline constexpr int32_t kMaxDecals = 8192;
 
+// What drawing them costs grows with the cells each decal covers, so all of a track's
+// decals may cover at most this many bucket cells, a decal counting each cell its box
+// touches (1 to 64). Small decals touch one cell, or two to four where they cross a
+// cell's edge: a track at the count bound fits when its decals touch two cells each,
+// while 256 decals over the whole track reach it. A decal that would pass it is
+// refused with one line, as one past the count bound is.
+inline constexpr int32_t kMaxDecalCells = 16384;
+
 // Room for 16 decals, the two scratch lists and every cell's index and run lists.
 // 0 when memory runs out (whatever was made is released by terrain_free).
 int terrain_decals_alloc(terrain_state* terrain);
@@ -24,11 +32,16 @@ void decal_box(const decal* d, float* half_x, float* half_z);
 // Bucket cell of a world coordinate along one axis: floor(v * 8 / world size), 0..7.
 int32_t decal_bucket_coordinate(const terrain_state* terrain, float v);
 
+// The bucket cells the decal's box touches, and those all bucketed decals touch.
+int32_t decal_cells(const terrain_state* terrain, const decal* d);
+int64_t decal_cells_used(const terrain_state* terrain);
+
 void decal_bucket(terrain_state* terrain, int32_t index);
 void decal_unbucket(terrain_state* terrain, int32_t index);
 void decals_rebuild(terrain_state* terrain);
 // "Out of range decal index" on the console and 0 for a bad index; 0 as well when the
-// array cannot grow or already holds kMaxDecals (with a line). Nothing changes then.
+// array cannot grow, already holds kMaxDecals, or the decal would pass kMaxDecalCells
+// (with a line). Nothing changes then.
 int decal_delete(terrain_state* terrain, int32_t index);
 int decal_insert(terrain_state* terrain, const decal* record, int32_t index);  // null: zeroed
 int decal_set(terrain_state* terrain, const decal* record, int32_t index);

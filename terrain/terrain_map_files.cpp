@@ -141,13 +141,17 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
         char texture[1024];
         float x, z, angle, size, aspect;
         int32_t line = 0;
+        int64_t cells = 0;   // bucket cells the decals kept so far touch
+        auto refuse = [&name, &line](const char* why) {
+            char refusal[1200];
+            format_string(refusal, sizeof refusal, "Decals file %.900s: line %d and later refused, %s", name.c_str(),
+                          int(line), why);
+            console_print(refusal);
+        };
         while (vfs_scanf(f, "[ %f %f ] %f %f %f %1023s ", &x, &z, &angle, &size, &aspect, texture) == 6) {
             ++line;
             if (t->decals.count >= kMaxDecals) {
-                char refusal[1200];
-                format_string(refusal, sizeof refusal, "Decals file %.900s: line %d and later refused, more than 8192 decals",
-                              name.c_str(), int(line));
-                console_print(refusal);
+                refuse("more than 8192 decals");
                 break;
             }
             progress_dots("Loading decals");
@@ -155,11 +159,6 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
                 !std::isfinite(aspect))
                 continue;   // a decal nowhere would only spoil the buckets
             decal d{};
-            d.texture = load(texture);
-            if (!d.texture)
-                continue;
-            d.normal_map = decal_map(texture, "_tnorm", load);
-            d.specular_map = decal_map(texture, "_tspec", load);
             d.x = x;
             d.z = z;
             d.angle = angle;
@@ -167,7 +166,18 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
             d.aspect = aspect;
             d.sine = std::sin(angle);
             d.cosine = std::cos(angle);
-            array_push(&t->decals, &d);   // a failed growth skips the decal
+            const int32_t covered = decal_cells(t, &d);
+            if (cells + covered > kMaxDecalCells) {
+                refuse("more than 16384 decal cells");
+                break;
+            }
+            d.texture = load(texture);
+            if (!d.texture)
+                continue;
+            d.normal_map = decal_map(texture, "_tnorm", load);
+            d.specular_map = decal_map(texture, "_tspec", load);
+            if (array_push(&t->decals, &d))   // a failed growth skips the decal
+                cells += covered;
         }
         vfs_close(f);
         progress_done("Loading decals");

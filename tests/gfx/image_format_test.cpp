@@ -335,6 +335,25 @@ std::string itxt(const std::string& text, bool compressed)
 }
 std::string text_chunk(const std::string& text) { return png_chunk("tEXt", std::string("Comment\0", 8) + text); }
 
+// Damaged streams: the text with its checksum wrong, or the stream cut before its end.
+std::string bad_sum(const std::string& text)
+{
+    std::string stream = deflated(text);
+    stream.back() = char(stream.back() ^ 1);
+    return png_chunk("zTXt", std::string("Comment\0\0", 9) + stream);
+}
+std::string cut(const std::string& text)
+{
+    const std::string stream = deflated(text);
+    return png_chunk("zTXt", std::string("Comment\0\0", 9) + stream.substr(0, stream.size() - 6));
+}
+// Compression method 1, which no reader knows, in a zTXt and in a compressed iTXt.
+std::string unknown_methods(const std::string& text)
+{
+    return png_chunk("zTXt", std::string("Comment\0\1", 9) + deflated(text)) +
+           png_chunk("iTXt", std::string("Comment\0\1\1en\0\0", 14) + deflated(text));
+}
+
 // A one-texel picture with these chunks between its header and its image data.
 std::string picture_with(const std::string& chunks)
 {
@@ -352,8 +371,10 @@ std::string repeated(const std::string& chunk, int n)
 
 // A picture keeps 64 KiB of chunk text: a chunk that does not fit is dropped whole
 // with one line, later short ones are still kept. Inflating stops after 1 MiB of a
-// picture's text, dropped chunks included. Honest short texts of every kind read as
-// before, and 200 chunks of 7.5 MB each cost no more than a plain picture does.
+// picture's text, dropped chunks included, and damaged streams too: whatever a stream
+// inflates to is spent. A text of a compression method no reader knows is left out.
+// Honest short texts of every kind read as before, and 200 chunks of 7.5 MB each, or
+// 100,000 damaged ones in 10 MB, cost no more than a plain picture does.
 TEST(PngRead, ChunkTextIsKeptWithinItsBoundsWithOneLine)
 {
     const std::string most(kPngTextKept, 'k'), past(kPngTextKept + 1, 'p'), half(kPngTextKept / 2, 'h');
@@ -371,6 +392,10 @@ TEST(PngRead, ChunkTextIsKeptWithinItsBoundsWithOneLine)
         {"halves and one", text_chunk(half) + itxt(half, true) + itxt("x", false), half + half, true},
         {"work left", repeated(ztxt(past), 15) + ztxt("[late]"), "[late]", true},
         {"work gone", repeated(ztxt(past), 16) + ztxt("[late]") + text_chunk("[plain]"), "[plain]", true},
+        {"damaged", bad_sum("[a]") + cut(most) + text_chunk("[d]"), "[d]", false},
+        {"damaged work left", repeated(bad_sum(most), 15) + ztxt("[late]"), "[late]", false},
+        {"damaged work gone", repeated(bad_sum(most), 16) + ztxt("[late]") + text_chunk("[plain]"), "[plain]", true},
+        {"unknown method", unknown_methods("[m]") + text_chunk("[d]"), "[d]", false},
     };
     for (const auto& c : cases) {
         const std::string path = scratch_file("text.png", picture_with(c.chunks));
@@ -397,6 +422,7 @@ TEST(PngRead, ChunkTextIsKeptWithinItsBoundsWithOneLine)
     const std::string swamps[] = {
         scratch_file("swamp.png", picture_with(repeated(ztxt(std::string(7500000, 'x')), 200))),
         scratch_file("many.png", picture_with(repeated(ztxt(past), 16000))),
+        scratch_file("damaged.png", picture_with(repeated(bad_sum(most) + cut(most), 50000))),
     };
     fprintf(stderr, "%s\n", bvtest::describe("plain picture", plain).c_str());
     for (const std::string& path : swamps) {
@@ -415,6 +441,9 @@ TEST(PngRead, RefusesOtherFilesTruncatedDataAndOversizedImages)
     const std::string good = png_of(8, 8, 3, noise(192, 1));
     EXPECT_FALSE(read_png_bytes(good.substr(0, good.size() / 2)).ok);
     EXPECT_FALSE(read_png_bytes(good.substr(0, 8)).ok);
+    // A chunk no reader knows is passed over when ancillary; when critical it is refused.
+    EXPECT_TRUE(read_png_bytes(picture_with(png_chunk("ruSt", "abc"))).ok);
+    EXPECT_FALSE(read_png_bytes(picture_with(png_chunk("RuSt", "abc"))).ok);
     // 20000 x 1: a valid PNG, but beyond the side limit.
     Image wide = read_png_bytes(png_bytes({20000, 1, PNG_COLOR_TYPE_GRAY, 8, Bytes(20000, 7)}));
     EXPECT_FALSE(wide.ok);

@@ -322,61 +322,90 @@ TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)
     EXPECT_EQ(t->decal_buckets[7][6].count, 1) << "bucketed as read";
 }
 
-// A track lays at most 8192 decals: the line that would pass the bound is refused with
-// the rest of the file in one line, and so is the editor's insert. 20,000 decals that
-// each cover every bucket cost a load no more than a few do: bucketing a decal costs
-// its own cells, not the decals before it.
-TEST(TerrainFiles, DecalsPastTheTracksBoundAreRefusedInOneLine)
+// A track lays at most 8192 decals, and its decals cover at most 16384 bucket cells:
+// the line that would pass either bound is refused with the rest of the file in one
+// line, and so is the editor's insert or change. 8192 small decals fit; 256 that each
+// cover all 64 cells fit, the 257th does not. 20,000 decals over every cell cost a
+// load no more than a few do, and bucketing a decal costs its own cells, not the
+// decals before it.
+TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
 {
     auto load = [](const char* name) -> uint32_t { return strcmp(name, "@d/plain") == 0 ? 7 : 0; };
     const std::string everywhere = "[ 2 2 ] 0.3 1000 1 @d/plain\n";   // every cell of the 8 x 8
-    auto lines = [&](int n) {
+    const std::string small = "[ 0.5 0.5 ] 0.3 0.1 1 @d/plain\n";     // cell (0, 0) alone
+    auto lines = [&](const std::string& line, int n) {
         std::string text;
         for (int i = 0; i < n; ++i)
-            text += everywhere;
+            text += line;
         return text;
     };
+    const int whole = kMaxDecalCells / 64;
     const struct {
-        int lines;
+        const std::string& line;
+        int lines, kept;
         const char* refusal;   // null: none
     } cases[] = {
-        {int(kMaxDecals), nullptr},
-        {int(kMaxDecals) + 1, "line 8193 and later refused, more than 8192 decals"},
+        {small, int(kMaxDecals), int(kMaxDecals), nullptr},
+        {small, int(kMaxDecals) + 1, int(kMaxDecals), "line 8193 and later refused, more than 8192 decals"},
+        {everywhere, whole, whole, nullptr},
+        {everywhere, whole + 1, whole, "line 257 and later refused, more than 16384 decal cells"},
     };
     for (const auto& c : cases) {
         TestTerrain t(3, 1.0f);
         ASSERT_EQ(terrain_decals_alloc(t.get()), 1);
-        put("tracks/decals/decals", lines(c.lines));
+        put("tracks/decals/decals", lines(c.line, c.lines));
         ConsoleCapture capture;
         ASSERT_EQ(terrain_read_decals(t.get(), "tracks/decals", load), 1);
-        EXPECT_EQ(t->decals.count, kMaxDecals) << c.lines;
-        EXPECT_EQ(t->decal_buckets[0][0].count, kMaxDecals);
-        EXPECT_EQ(t->decal_buckets[7][7].count, kMaxDecals);
+        EXPECT_EQ(t->decals.count, c.kept) << c.lines;
+        EXPECT_EQ(t->decal_buckets[0][0].count, c.kept);
+        EXPECT_EQ(t->decal_buckets[7][7].count, &c.line == &everywhere ? c.kept : 0);
         const std::string said = capture.text();
         if (c.refusal)
             EXPECT_NE(said.find(std::string("Decals file @tracks/decals/decals: ") + c.refusal + "\n"), std::string::npos)
                 << said;
         else
             EXPECT_EQ(said.find("refused"), std::string::npos) << said;
-        if (!c.refusal) {
-            // Each rebuild appends every decal to all 64 cells: 0.5 million insertions,
-            // a few milliseconds when each costs its cell, seconds when it walks the list.
-            const double start = bvtest::thread_cpu_seconds();
-            for (int k = 0; k < 4; ++k)
-                decals_rebuild(t.get());
-            EXPECT_LT(bvtest::thread_cpu_seconds() - start, 0.5) << "four rebuilds of 8192 decals in every cell";
-            EXPECT_EQ(t->decal_buckets[3][4].count, kMaxDecals);
-        } else {
-            ConsoleCapture refused;
-            const decal d{};
-            EXPECT_EQ(decal_insert(t.get(), &d, 0), 0);
+        if (!c.refusal)
+            continue;
+        ConsoleCapture refused;
+        const decal one{7, 0, 0, 0.5f, 0.5f, 0, 0.1f, 1, 0, 1};
+        decal all = one;
+        all.size = 1000;
+        if (c.kept == int(kMaxDecals)) {
+            EXPECT_EQ(decal_insert(t.get(), &one, 0), 0);
             EXPECT_EQ(t->decals.count, kMaxDecals);
             EXPECT_EQ(refused.text(), "Decal not added: the track holds 8192 decals already\n");
+            continue;
         }
+        // 16384 cells covered: one more is refused, until a decal gives up 63 of its own.
+        EXPECT_EQ(decal_insert(t.get(), &one, t->decals.count), 0);
+        EXPECT_EQ(decal_set(t.get(), &one, 0), 1);
+        EXPECT_EQ(decal_insert(t.get(), &all, t->decals.count), 0);
+        EXPECT_EQ(decal_insert(t.get(), &one, t->decals.count), 1);
+        EXPECT_EQ(decal_set(t.get(), &all, 0), 0);
+        EXPECT_EQ(decal_cells_used(t.get()), kMaxDecalCells - 62);
+        EXPECT_EQ(refused.text(), "Decal not added: the track's decals would cover more than 16384 decal cells\n"
+                                  "Decal not added: the track's decals would cover more than 16384 decal cells\n"
+                                  "Decal not changed: the track's decals would cover more than 16384 decal cells\n");
+    }
+
+    {
+        // Each rebuild appends every decal to all 64 cells: 0.5 million insertions, a
+        // few milliseconds when each costs its cell, seconds when it walks the list.
+        TestTerrain t(3, 1.0f);
+        ASSERT_EQ(terrain_decals_alloc(t.get()), 1);
+        const decal all{7, 0, 0, 2, 2, 0, 1000, 1, 0, 1};
+        for (int k = 0; k < kMaxDecals; ++k)
+            ASSERT_EQ(array_push(&t->decals, &all), 1);
+        const double start = bvtest::thread_cpu_seconds();
+        for (int k = 0; k < 4; ++k)
+            decals_rebuild(t.get());
+        EXPECT_LT(bvtest::thread_cpu_seconds() - start, 0.5) << "four rebuilds of 8192 decals in every cell";
+        EXPECT_EQ(t->decal_buckets[3][4].count, kMaxDecals);
     }
 
     auto read_cost = [&](int n) {
-        put("tracks/decals/decals", lines(n));
+        put("tracks/decals/decals", lines(everywhere, n));
         return bvtest::run_measured([&] {
             TestTerrain t(3, 1.0f);
             terrain_decals_alloc(t.get());
@@ -389,7 +418,7 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundAreRefusedInOneLine)
     fprintf(stderr, "%s\n%s\n", bvtest::describe("10 decals", plain).c_str(),
             bvtest::describe("20,000 decals", swamp).c_str());
     EXPECT_TRUE(plain.finished && plain.result == 10);
-    EXPECT_TRUE(swamp.finished && swamp.result == kMaxDecals) << bvtest::describe("20,000 decals", swamp);
+    EXPECT_TRUE(swamp.finished && swamp.result == whole) << bvtest::describe("20,000 decals", swamp);
     EXPECT_LT(swamp.seconds, plain.seconds + 2);
     EXPECT_LT(swamp.grown_kib, plain.grown_kib + 200 * 1024);
 }
