@@ -94,9 +94,14 @@ void tell_refused(listing& l, const std::string& dir, const std::string& name, c
         qorl_log("Listing skipped more names it refused\n");
 }
 
+// A name the door refuses, or one whose data name below the search folder would be
+// longer than the door takes (nothing could open it, and a folder of such names costs
+// the listing and the track list for nothing).
 bool name_refused(listing& l, const std::string& dir, const std::string& name)
 {
-    const char* why = data_name_check(name.c_str(), nullptr);
+    const size_t below = dir.size() + 1 + name.size() - std::min(dir.size() + 1, l.top_length);
+    const char* why = below + 1 > kDataNameMax ? "its data name is longer than 255 characters"
+                                                : data_name_check(name.c_str(), nullptr);
     if (!why)
         return false;
     tell_refused(l, dir, name, why);

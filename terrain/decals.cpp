@@ -233,7 +233,7 @@ int decal_insert(terrain_state* t, const decal* record, int32_t index)
     }
     const decal zeroed{};
     if (decal_cells_used(t) + decal_cells(t, record ? record : &zeroed) > kMaxDecalCells) {
-        console_print("Decal not added: the track's decals would cover more than 16384 decal cells");
+        console_print("Decal not added: the track's decals would cover more than 8192 decal cells");
         return 0;
     }
     t->decals.element_size = sizeof(decal);
@@ -265,7 +265,7 @@ int decal_set(terrain_state* t, const decal* record, int32_t index)
     if (!record)
         return 0;
     if (decal_cells_used(t) - decal_cells(t, records(t) + index) + decal_cells(t, record) > kMaxDecalCells) {
-        console_print("Decal not changed: the track's decals would cover more than 16384 decal cells");
+        console_print("Decal not changed: the track's decals would cover more than 8192 decal cells");
         return 0;
     }
     t->appended_decals = -1;

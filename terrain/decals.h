@@ -14,10 +14,12 @@ inline constexpr int32_t kMaxDecals = 8192;
 // What drawing them costs grows with the cells each decal covers, so all of a track's
 // decals may cover at most this many bucket cells, a decal counting each cell its box
 // touches (1 to 64). Small decals touch one cell, or two to four where they cross a
-// cell's edge: a track at the count bound fits when its decals touch two cells each,
-// while 256 decals over the whole track reach it. A decal that would pass it is
-// refused with one line, as one past the count bound is.
-inline constexpr int32_t kMaxDecalCells = 16384;
+// cell's edge: a busy track's few hundred use some hundreds of cells, a track at the
+// count bound fits when its decals touch one cell each, and 128 decals over the whole
+// track reach it. Past that, a start on a software renderer would spend more than two
+// seconds drawing them. A decal that would pass it is refused with one line, as one
+// past the count bound is.
+inline constexpr int32_t kMaxDecalCells = 8192;
 
 // Room for 16 decals, the two scratch lists and every cell's index and run lists.
 // 0 when memory runs out (whatever was made is released by terrain_free).

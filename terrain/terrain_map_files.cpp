@@ -168,7 +168,7 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
             d.cosine = std::cos(angle);
             const int32_t covered = decal_cells(t, &d);
             if (cells + covered > kMaxDecalCells) {
-                refuse("more than 16384 decal cells");
+                refuse("more than 8192 decal cells");
                 break;
             }
             d.texture = load(texture);

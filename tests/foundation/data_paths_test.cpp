@@ -330,5 +330,14 @@ TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
         p.same(read_named("@" + name + "x"), "(none)", "a 256-character name");
         p.same(read_named(name), "LONGEST", "the same name without \"@\"");
         p.same(read_named(name + "x"), "(none)", "the longer one without \"@\"");
+        // The listing leaves out what the door would not open, folders of such names too.
+        const std::string deep = std::string(200, 'd') + "/" + std::string(53, 'e');   // 254 characters
+        write_file(game / deep, "DEEP");
+        write_file(game / (deep + "x"), "DEEPER");
+        file_index_list();
+        p.check(file_index_find(name.c_str()) >= 0, "a 255-character name not listed");
+        p.check(file_index_find((name + "x").c_str()) < 0, "a 256-character name listed");
+        p.check(file_index_find(deep.c_str()) >= 0, "a 255-character name below a folder not listed");
+        p.check(file_index_find((deep + "x").c_str()) < 0, "a 256-character name below a folder listed");
     });
 }

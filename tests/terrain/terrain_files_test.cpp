@@ -322,10 +322,10 @@ TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)
     EXPECT_EQ(t->decal_buckets[7][6].count, 1) << "bucketed as read";
 }
 
-// A track lays at most 8192 decals, and its decals cover at most 16384 bucket cells:
+// A track lays at most 8192 decals, and its decals cover at most 8192 bucket cells:
 // the line that would pass either bound is refused with the rest of the file in one
-// line, and so is the editor's insert or change. 8192 small decals fit; 256 that each
-// cover all 64 cells fit, the 257th does not. 20,000 decals over every cell cost a
+// line, and so is the editor's insert or change. 8192 small decals fit; 128 that each
+// cover all 64 cells fit, the 129th does not. 20,000 decals over every cell cost a
 // load no more than a few do, and bucketing a decal costs its own cells, not the
 // decals before it.
 TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
@@ -348,7 +348,7 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
         {small, int(kMaxDecals), int(kMaxDecals), nullptr},
         {small, int(kMaxDecals) + 1, int(kMaxDecals), "line 8193 and later refused, more than 8192 decals"},
         {everywhere, whole, whole, nullptr},
-        {everywhere, whole + 1, whole, "line 257 and later refused, more than 16384 decal cells"},
+        {everywhere, whole + 1, whole, "line 129 and later refused, more than 8192 decal cells"},
     };
     for (const auto& c : cases) {
         TestTerrain t(3, 1.0f);
@@ -377,16 +377,16 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
             EXPECT_EQ(refused.text(), "Decal not added: the track holds 8192 decals already\n");
             continue;
         }
-        // 16384 cells covered: one more is refused, until a decal gives up 63 of its own.
+        // 8192 cells covered: one more is refused, until a decal gives up 63 of its own.
         EXPECT_EQ(decal_insert(t.get(), &one, t->decals.count), 0);
         EXPECT_EQ(decal_set(t.get(), &one, 0), 1);
         EXPECT_EQ(decal_insert(t.get(), &all, t->decals.count), 0);
         EXPECT_EQ(decal_insert(t.get(), &one, t->decals.count), 1);
         EXPECT_EQ(decal_set(t.get(), &all, 0), 0);
         EXPECT_EQ(decal_cells_used(t.get()), kMaxDecalCells - 62);
-        EXPECT_EQ(refused.text(), "Decal not added: the track's decals would cover more than 16384 decal cells\n"
-                                  "Decal not added: the track's decals would cover more than 16384 decal cells\n"
-                                  "Decal not changed: the track's decals would cover more than 16384 decal cells\n");
+        EXPECT_EQ(refused.text(), "Decal not added: the track's decals would cover more than 8192 decal cells\n"
+                                  "Decal not added: the track's decals would cover more than 8192 decal cells\n"
+                                  "Decal not changed: the track's decals would cover more than 8192 decal cells\n");
     }
 
     {
