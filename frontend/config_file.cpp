@@ -222,11 +222,14 @@ int write_key(vfs_file* f, const config_key& c)
     }
     case kind::map_scale:
         return vfs_printf(f, "map_scale=%f\n", double(*static_cast<float*>(c.value))) >= 0;
-    case kind::bindings:
-        // A failed binding line shows in the stream's error state, checked at the end.
+    case kind::bindings: {
+        bool ok = true;
+        std::string value;
         for (const binding_config_key& b : binding_config_keys)
-            binding_write(f, b.key, &bindings[b.id]);
-        return 1;
+            if (binding_config_value(&bindings[b.id], &value))
+                ok = setting_line_write(f, b.key, value.c_str()) >= 0 && ok;
+        return ok;
+    }
     default:
         return 1;
     }
@@ -259,11 +262,14 @@ int config_read()
         qorl_log("Can't read '%s': it is kept as it is\n", own.c_str());
         return 0;
     }
-    if (!f)
-        f = vfs_open("@config", "rb");
+    const char* name = own.c_str();
+    if (!f) {
+        name = "@config";
+        f = vfs_open(name, "rb");
+    }
     if (!f)
         return 0;
-    setting_lines_read(f, apply_config_line);
+    setting_lines_read(f, name, apply_config_line);
     if (ferror(f->file)) {
         unreadable = true;
         qorl_log("Can't read '%s': it is kept as it is\n", own.c_str());

@@ -228,7 +228,11 @@ int setup_write(vfs_file* f)
 int setting_line_write(vfs_file* f, const char* key, const char* value)
 {
     if (strpbrk(value, "\r\n")) {
-        qorl_log("Setting %s not written: its value holds a line break\n", key);
+        qorl_log("Setting %s not written: its value holds a line break or a carriage return\n", key);
+        return 1;
+    }
+    if (strlen(key) + 1 + strlen(value) > size_t(kSettingLineMax)) {
+        qorl_log("Setting %s not written: its line would be longer than %d characters\n", key, kSettingLineMax);
         return 1;
     }
     return vfs_printf(f, "%s=%s\n", key, value);
@@ -248,16 +252,40 @@ int setting_line_split(char* line, const char** key, const char** value)
     return 1;
 }
 
-void setting_lines_read(vfs_file* f, void (*apply)(const char* key, const char* value))
+void setting_lines_read(vfs_file* f, const char* name, void (*apply)(const char* key, const char* value))
 {
-    // A line longer than the buffer arrives in pieces, each read as a line.
-    char line[1024];
-    while (vfs_gets(f, line, sizeof line)) {
+    // Each line is taken up to its line break. One longer than the buffer is read on
+    // to its end and dropped, so that no part of it is ever taken as a line. A hand-
+    // edited file's carriage return before the line break does not count.
+    char line[kSettingLineMax + 2];
+    long long number = 0;
+    long long skipped = 0;
+    for (int c = vfs_getc(f); c >= 0; c = vfs_getc(f)) {
+        ++number;
+        int stored = 0;
+        bool whole = true;
+        for (; c >= 0 && c != '\n'; c = vfs_getc(f)) {
+            if (stored <= kSettingLineMax)
+                line[stored++] = static_cast<char>(c);
+            else
+                whole = false;
+        }
+        if (stored > kSettingLineMax && line[kSettingLineMax] != '\r')
+            whole = false;
+        line[stored] = '\0';
         const char* key = nullptr;
         const char* value = nullptr;
-        if (setting_line_split(line, &key, &value))
+        if (!whole) {
+            if (++skipped == 1)
+                qorl_log("'%s' line %lld skipped: longer than %d characters\n", name, number, kSettingLineMax);
+        } else if (setting_line_split(line, &key, &value)) {
             apply(key, value);
+        }
+        if (c < 0)
+            break;
     }
+    if (skipped > 1)
+        qorl_log("'%s': %lld more lines longer than %d characters skipped\n", name, skipped - 1, kSettingLineMax);
 }
 
 int setup_file_write(const char* name)
@@ -276,7 +304,7 @@ int setup_file_read(const char* name)
     vfs_file* f = vfs_open(path.c_str(), "rb");
     if (!f)
         return 0;
-    setting_lines_read(f, apply_setup_line);
+    setting_lines_read(f, path.c_str(), apply_setup_line);
     vfs_close(f);
     return 1;
 }

@@ -29,16 +29,22 @@ int setup_file_read(const char* name);
 // slider unchanged) when the text does not scan.
 int setting_real(ui_slider* slider, const char* text);
 
+// The longest line the reader takes, in characters before its line break; the writer
+// writes no longer line, so that every line written is read back whole.
+inline constexpr int kSettingLineMax = 1023;
+
 // Splits one "@config" line in place: the key before the first "=", the value after
 // it without its trailing "\r" and "\n". 0 for a line without "=".
 int setting_line_split(char* line, const char** key, const char** value);
-// Writes the line key + "=" + value + "\n". A value holding a line break would put
-// lines of its own into the file, read back as settings at the next start: such a
-// value is left out, with one line saying so, and 1 is returned as for a written
-// line. Else the vfs_printf result.
+// Writes the line key + "=" + value + "\n". A value holding a line break or a carriage
+// return would put lines of its own into the file, and one that makes the line longer
+// than kSettingLineMax would be read back cut: such a value is left out, with one line
+// saying so, and 1 is returned as for a written line. Else the vfs_printf result.
 int setting_line_write(vfs_file* f, const char* key, const char* value);
-// Reads every line of an open file and hands each pair to `apply`.
-void setting_lines_read(vfs_file* f, void (*apply)(const char* key, const char* value));
+// Reads every line of an open file and hands each pair to `apply`. A line longer than
+// kSettingLineMax (a carriage return before its line break not counted) is skipped
+// whole, to its line break; the log names the file (`name`).
+void setting_lines_read(vfs_file* f, const char* name, void (*apply)(const char* key, const char* value));
 
 // The graphics name a setup line writes for choice i (riding gear, helmet, bike
 // graphics, wheels): the selected item once its list is built, else the kept name.

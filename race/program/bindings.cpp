@@ -1,7 +1,6 @@
 #include "race/program/bindings.h"
 
 #include "foundation/intern.h"
-#include "foundation/vfs.h"
 #include "foundation/scan.h"
 #include "platform/qorl_events.h"
 #include "platform/qorl_input.h"
@@ -142,13 +141,18 @@ void binding_parse(input_binding* binding, const char* text)
     binding->key_name = intern_string(text);
 }
 
-void binding_write(vfs_file* file, const char* key, const input_binding* binding)
+int binding_config_value(const input_binding* binding, std::string* value)
 {
-    if (binding->key_name)
-        vfs_printf(file, "%s=(k)%s\n", key, binding->key_name);
-    else if (binding->axis_name)
-        vfs_printf(file, "%s=(%f,%f)%s\n", key, binding->range_low, binding->range_high,
-                   binding->axis_name);
+    if (binding->key_name) {
+        *value = std::string("(k)") + binding->key_name;
+        return 1;
+    }
+    if (!binding->axis_name)
+        return 0;
+    char range[128];   // two finite floats by "%f" take at most 47 characters each
+    snprintf(range, sizeof range, "(%f,%f)", binding->range_low, binding->range_high);
+    *value = range + std::string(binding->axis_name);
+    return 1;
 }
 
 void bindings_close_axes()

@@ -8,7 +8,6 @@
 
 struct qorl_axis;
 struct qorl_window;
-struct vfs_file;
 
 struct input_binding {
     const char* title;
@@ -56,8 +55,11 @@ void binding_reset(input_binding* binding);
 void binding_resolve(qorl_window* window, input_binding* binding);
 // "(low,high)axis", "(k)key" or "key" (see the "@config" lines).
 void binding_parse(input_binding* binding, const char* text);
-// One "@config" line, or nothing when the binding has neither key nor axis.
-void binding_write(vfs_file* file, const char* key, const input_binding* binding);
+// The value of the binding's "@config" line ("(k)key" or "(low,high)axis"); 0 when the
+// binding has neither key nor axis and so has no line. The line itself goes through the
+// settings' line writer, which leaves out a value it could not read back whole (a
+// device name holding a line break, say).
+int binding_config_value(const input_binding* binding, std::string* value);
 // The axes of every binding closed (shutdown).
 void bindings_close_axes();
 

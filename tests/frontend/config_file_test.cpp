@@ -2,8 +2,10 @@
 // trips, the reader's edge cases, damaged and hand-edited files, and safe writing.
 #include "settings_fixture.h"
 
+#include "foundation/intern.h"
 #include "frontend/message_line.h"
 #include "frontend/setup_file.h"
+#include "gfx/log_capture.h"
 #include "gfx/texture_settings.h"
 #include "race/program/bindings.h"
 #include "race/program/settings_values.h"
@@ -294,8 +296,9 @@ TEST(ConfigFile, AnUnknownTrackIsWrittenAsTheShownOne)
         false);
 }
 
-// A value holding a line break would add lines of its own, read as settings at the next
-// start: it is left out, and every other line is written.
+// A value holding a line break or a carriage return would add lines of its own, read
+// as settings at the next start: it is left out, with one line each, and every other
+// line is written. A device name comes from the kernel (or a virtual device) as it is.
 TEST(ConfigFile, AValueWithALineBreakIsLeftOutAndTheRestWritten)
 {
     in_fresh_settings(
@@ -303,13 +306,77 @@ TEST(ConfigFile, AValueWithALineBreakIsLeftOutAndTheRestWritten)
             const size_t whole = lines_of(written(f)).size();
             game_settings.track = "tracks/evil\nxres=7\rspy=1";
             ui_text_set(&rider_name_field, "Rider\nmessage_lines=77");
+            ui_text_set(&rider_number_field, "42\rdraw_fps=3");
+            input_binding& throttle = bindings[bind_throttle];
+            binding_reset(&throttle);
+            throttle.axis_name = intern_string("Pad\nlaps=9.000000 axis 5");
+            LogCapture log;
             const std::string text = written(f);
-            for (const std::string line : {"xres=7", "spy=1", "message_lines=77"})
+            for (const std::string line : {"xres=7", "spy=1", "message_lines=77", "draw_fps=3"})
                 p.check(!has_line(text, line), line + " was written");
+            p.check(text.find("\nlaps=9") == std::string::npos, "the device name's laps line was written");
+            p.check(text.find('\r') == std::string::npos, "a carriage return was written");
             p.check(text.find("track=") == std::string::npos, "a track line");
             p.check(text.find("name=Rider") == std::string::npos, "a name line");
-            p.same(std::to_string(lines_of(text).size()), std::to_string(whole - 2), "lines written");
+            p.check(text.find("number=42") == std::string::npos, "a number line");
+            p.check(text.find("throttle_key=") == std::string::npos, "a throttle line");
+            p.same(std::to_string(lines_of(text).size()), std::to_string(whole - 4), "lines written");
             p.check(has_line(text, "xres=" + std::to_string(plain_values.xres)), "the rest");
+            size_t told = 0;
+            for (const std::string& line : lines_of(log.text()))
+                told += line.find(" not written: its value holds a line break") != std::string::npos;
+            p.same(std::to_string(told), "4", "log lines");
+        },
+        false);
+}
+
+// The reader keeps lines of up to 1023 characters and skips a longer one whole, and
+// the writer writes no line the reader would skip. A longer line used to be read in
+// pieces, each taken as a line, so a track folder of about 1020 characters ending in
+// "xres=7" set the screen width at the next start.
+TEST(ConfigFile, ALineLongerThanTheReaderKeepsIsNeitherWrittenNorReadInPieces)
+{
+    in_fresh_settings(
+        [](Problems& p, const folders& f) {
+            const std::string longest = "tracks/" + std::string(1010, 'a');   // "track=" + 1017: 1023
+            const std::string plain = written(f);
+            game_settings.track = intern_string(longest.c_str());
+            p.check(has_line(written(f), "track=" + longest), "the longest line is written");
+            game_settings.track = intern_string((longest + "b").c_str());
+            p.check(written(f).find("track=") == std::string::npos, "one character more is left out");
+
+            read_config_text(f, "track=" + longest + "\nfov=95\n");
+            p.same(game_settings.track, longest, "the longest line is read");
+            game_settings.track = "rabbithill";
+            read_config_text(f, "fov=96\ntrack=" + longest + "\r\n");
+            p.same(game_settings.track, longest, "the longest line before a carriage return and line break");
+            game_settings.track = "rabbithill";
+            read_config_text(f, "fov=97\ntrack=" + longest);
+            p.same(game_settings.track, longest, "the longest line at the end of the file");
+            p.check(fov_slider.value == 97, "the line before it");
+
+            defaults();
+            game_settings.track = "rabbithill";
+            LogCapture log;
+            read_config_text(f, "track=" + longest + "b\nfov=95\ntrack=" + longest + "xres=7\nvolume=3\ntrack=" +
+                                    longest + "b\r\ntrack=" + longest + "b");
+            p.same(game_settings.track, "rabbithill", "a longer line is read");
+            p.check(fov_slider.value == 95 && volume_slider.value == 3, "the lines after a longer one");
+            p.check(plain_values.xres == 640, "a piece of a longer line is read as a line");
+            p.check(log.text().find("config' line 1 skipped: longer than 1023 characters\n") != std::string::npos &&
+                        log.text().find("config': 3 more lines longer than 1023 characters skipped\n") !=
+                            std::string::npos,
+                    "the log: " + log.text());
+
+            // A folder of about 1020 characters set as the track, then a restart: no
+            // line the player did not set.
+            defaults();
+            game_settings.track = intern_string((longest + "xres=7").c_str());
+            config_write();
+            defaults();
+            config_read();
+            for (const std::string& line : lines_of(written(f)))
+                p.check(has_line(plain, line), "a line not set: " + line.substr(0, 80));
         },
         false);
 }

@@ -101,6 +101,14 @@ TEST(SetupFile, AStabilityLineRederivesTheAdvancedValues)
         write_file(f.user / "Brovanta/setups/order", "leveling=3\nstability=40\nroll_damping=4\n");
         setup_file_read("order");
         p.check(setup.leveling != 3 && setup.roll_damping == 4, "before: overwritten; after: kept");
+        // A downloaded setup's line too long for the reader is skipped whole: no piece
+        // of it is taken as a line.
+        stability_derive(100);
+        stability_slider.value = 100;
+        write_file(f.user / "Brovanta/setups/long", "name=" + std::string(1018, 'n') + "stability=40\nnumber=5\n");
+        p.check(setup_file_read("long") == 1, "read with a long line");
+        p.check(stability_slider.value == 100, "a piece of the long line taken as a line");
+        p.check(rider_name_field.buffer[0] != 'n' && strcmp(rider_number_field.buffer, "5") == 0, "the long line skipped whole");
         p.check(setup_file_read("missing") == 0, "a missing file");
         for (const char* name : {"", "../config", "sub/name", ".."})
             p.check(setup_file_write(name) == 0 && setup_file_read(name) == 0, std::string("refused: ") + name);

@@ -130,3 +130,36 @@ TEST(ProgramConfig, AFolderNameWithLineBreaksWritesNoSettings)
 }
 
 }  // namespace
+
+namespace {
+
+// A downloaded track folder whose name, as the track line, is longer than a config line
+// may be and ends in "xres=7", set on the command line and left by quitting: the config
+// written at exit holds no line the player did not set (that line used to be read back
+// in pieces, the last one setting the screen width).
+TEST(ProgramConfig, ATrackFolderTooLongForAConfigLineWritesNoSettings)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir plain_home, home;
+    std::string folder = "tracks";
+    for (int i = 0; i < 4; ++i)
+        folder += "/" + std::string(250, char('a' + i));
+    folder += "/bbbbbbxres=7";   // "track=" and the folder's first 1017 characters fill a line
+    ASSERT_EQ(folder.size(), 1023u);
+    bvtest::write_file(home / ("xdg/Brovanta/" + folder + "/terrain.hf"), "no terrain");
+    bvtest::WindowedRun run = bvtest::run_and_close_window({bvtest::program_path}, bvtest::program_env(plain_home));
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    run = bvtest::run_and_close_window({bvtest::program_path, "--track", folder}, bvtest::program_env(home));
+    ASSERT_EQ(run.result.status, 0) << run.result.err;
+    const std::string plain = "\n" + config_of(plain_home);
+    std::istringstream in(config_of(home));
+    size_t lines = 0;
+    for (std::string line; std::getline(in, line); ++lines)
+        EXPECT_TRUE(has(plain, "\n" + line + "\n")) << line.substr(0, 80) << "... of " << line.size();
+    EXPECT_EQ(lines, 179u);
+    EXPECT_TRUE(has(bvtest::program_log(home), "Setting track not written: its line would be longer than 1023"))
+        << bvtest::program_log(home).substr(0, 2000);
+}
+
+}  // namespace
