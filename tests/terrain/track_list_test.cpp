@@ -265,6 +265,17 @@ TEST(TrackList, NoOneDownloadCostsTheStartMoreThanTwoSecondsOr200MB)
                  bvtest::write_file(tracks + "/" + name + ".saf", empty_entries(name, 10000, true));
          },
          40000},
+        // Titles sharing a long prefix: as long as a data name may be, and far past it.
+        {"9,990 tracks sharing a 220-character prefix",
+         [](const std::string& tracks) {
+             bvtest::write_file(tracks + "/long.saf", empty_entries(std::string(220, 'p'), 9990, true));
+         },
+         9990},
+        {"9,990 tracks sharing a 900-character prefix",
+         [](const std::string& tracks) {
+             bvtest::write_file(tracks + "/longer.saf", empty_entries(std::string(900, 'p'), 9990, true));
+         },
+         0},
         {"half a download",
          [bound](const std::string& tracks) {
              empty_files(tracks + "/half", 10);
