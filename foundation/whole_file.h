@@ -30,3 +30,11 @@ int whole_file_close(whole_file* w, bool wrote);
 // bytes on disk when asked, and closes. 1 when all of that and the writer (wrote)
 // succeeded; the file is closed either way.
 int file_finish(vfs_file* f, bool wrote, bool to_disk);
+
+// Test seam: the next file_finish of this one stream finds its flush or its close
+// failed, as the C library reports a disk failing under a write (the stream is still
+// flushed and closed). Every other stream finishes as usual; none clears it.
+enum class finish_fault { none, flush, close };
+void file_finish_test_fault(const vfs_file* f, finish_fault fault);
+// True while a fault set there has not yet met its stream.
+bool file_finish_test_armed();
