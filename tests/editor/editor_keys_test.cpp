@@ -519,8 +519,9 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
 }
 
 // What a killed save leaves (a name, ".tmp-" and 12 hex digits, as a file or a link)
-// goes at the next save of that folder; names near that form stay, and so do the
-// file a link names and the leftovers of other folders.
+// goes at the next save of that folder, and of the folder that holds the track's
+// ground; names near that form stay, and so do the file a link names and the
+// leftovers of other folders.
 TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
 {
     in_track_folder([](bvtest::TempDir& root) {
@@ -561,6 +562,15 @@ TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
         p.check(symlink(away.c_str(), (root / "user/Brovanta/tracks/linked").c_str()) == 0, "folder link planted");
         p.check(fresh_file_sweep(root / "user/Brovanta/tracks/linked") == 0, "a linked folder swept");
         p.same(bvtest::read_file(away + "/terrain.png.tmp-0123456789ab"), "away", "a leftover outside kept");
+        // A track whose ground lies in a folder of its own: the save sweeps that one too.
+        const std::string ground = root / "user/Brovanta/tracks/ground";
+        bvtest::write_file(ground + "/terrain.png.tmp-0123456789ab", "ground");
+        terrain_remember_folder("tracks/ground");
+        key_fixture::press('s');
+        terrain_remember_folder("tracks/t");
+        p.same(status(), "Saved!", "saved with the ground elsewhere");
+        p.check(bvtest::file_exists(ground + "/terrain.hf"), "the ground saved in its folder");
+        p.check(!bvtest::file_exists(ground + "/terrain.png.tmp-0123456789ab"), "the ground folder's leftover removed");
         return p.text;
     });
 }
