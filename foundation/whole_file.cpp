@@ -1,6 +1,7 @@
 #include "foundation/whole_file.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/fresh_file.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
 
@@ -21,8 +22,9 @@ int whole_file_open(const char* name, whole_file* w)
     if (os_link_target(w->target.c_str(), linked))
         w->target = linked;
     // "/dev/null" or a pipe stays what it is: written in place, with the same checks.
-    w->temp = os_is_device_or_pipe(w->target.c_str()) ? w->target
-                                                      : w->target + ".tmp-" + std::to_string(os_process_id());
+    // The temporary is named as every writer's is, so the start-up sweep finds what a
+    // killed write left.
+    w->temp = os_is_device_or_pipe(w->target.c_str()) ? w->target : fresh_file_name(w->target);
     w->f = vfs_open(w->temp.c_str(), "wb");
     return w->f ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 // Writing a whole file so that a crash, a kill or a full disk never leaves it cut:
-// the text goes to a temporary file beside the target (named after this process, so
-// two running copies never mix their bytes), every write, the flush to disk and the
+// the text goes to a temporary file beside the target (under a fresh name of its own,
+// fresh_file.h, so two running copies never mix their bytes and the start-up sweep
+// finds what a killed write left), every write, the flush to disk and the
 // close are checked, and only then the temporary file replaces the target. A target
 // that is a link to a file keeps its link: the file it names is replaced.
 #pragma once
