@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -87,6 +88,18 @@ bool is_leftover(const char* name)
     return true;
 }
 
+// A folder of its own in folder, not "." or "..", and never a link to one: the
+// entry's type as the listing gives it, else as lstat sees the entry itself.
+bool is_folder(const std::string& folder, const dirent& entry)
+{
+    if (strcmp(entry.d_name, ".") == 0 || strcmp(entry.d_name, "..") == 0)
+        return false;
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_DIR;
+    struct stat st;
+    return lstat((folder + "/" + entry.d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 int fresh_file_open(const char* name, fresh_file* w)
@@ -143,6 +156,11 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
 
 int fresh_file_sweep(const std::string& folder)
 {
+    return fresh_file_sweep(folder, nullptr);
+}
+
+int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
+{
     // Only a folder that lies, links resolved, inside the user folder is swept: a track
     // folder planted as a link must not cost files elsewhere.
     std::string probe;
@@ -153,12 +171,17 @@ int fresh_file_sweep(const std::string& folder)
         return 0;
     std::vector<std::string> leftovers;
     int names = 0;
-    while (dirent* entry = readdir(dir))
+    while (dirent* entry = readdir(dir)) {
         if (++names > kSweepNames)
             break;
-        else if (is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
+        if (is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
             leftovers.emplace_back(entry->d_name);
+        else if (walk && is_folder(folder, *entry))
+            walk->folders.push_back(folder + "/" + entry->d_name);
+    }
     closedir(dir);
+    if (walk)
+        walk->names += names;
     int removed = 0;
     // Each name is one entry of this folder that passed the data-name door.
     for (const std::string& name : leftovers)

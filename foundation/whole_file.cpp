@@ -1,6 +1,7 @@
 #include "foundation/whole_file.h"
 
 #include "foundation/data_name.h"
+#include "foundation/fresh_file.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
 
@@ -14,18 +15,47 @@ int whole_file_open(const char* name, whole_file* w)
     if (!data_write_path(name, data_link::follow, w->target))
         return 0;
     // "/dev/null" or a pipe stays what it is: written in place, with the same checks.
-    w->temp = os_is_device_or_pipe(w->target.c_str()) ? w->target
-                                                      : w->target + ".tmp-" + std::to_string(os_process_id());
+    // The temporary is named as every writer's is, so the start-up sweep finds what a
+    // killed write left.
+    w->temp = os_is_device_or_pipe(w->target.c_str()) ? w->target : fresh_file_name(w->target);
     w->f = vfs_open(w->temp.c_str(), "wb");
     return w->f ? 1 : 0;
 }
 
+namespace {
+
+const vfs_file* fault_stream = nullptr;
+finish_fault fault_kind = finish_fault::none;
+
+}  // namespace
+
+void file_finish_test_fault(const vfs_file* f, finish_fault fault)
+{
+    fault_stream = fault == finish_fault::none ? nullptr : f;
+    fault_kind = fault;
+}
+
+bool file_finish_test_armed()
+{
+    return fault_stream != nullptr;
+}
+
 int file_finish(vfs_file* f, bool wrote, bool to_disk)
 {
-    bool ok = vfs_flush(f) == 0 && wrote;
+    const finish_fault fault = f == fault_stream ? fault_kind : finish_fault::none;
+    if (f == fault_stream)
+        file_finish_test_fault(nullptr, finish_fault::none);
+    // The test seam stands in for the library's answer; the checks are the same.
+    int flushed = vfs_flush(f);
+    if (fault == finish_fault::flush)
+        flushed = EOF;
+    bool ok = flushed == 0 && wrote;
     ok = !ferror(f->file) && ok;
     ok = ok && (!to_disk || os_flush_to_disk(f->file));
-    ok = vfs_close(f) == 0 && ok;
+    int closed = vfs_close(f);
+    if (fault == finish_fault::close)
+        closed = EOF;
+    ok = closed == 0 && ok;
     return ok ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 // Writing a whole file so that a crash, a kill or a full disk never leaves it cut:
-// the text goes to a temporary file beside the target (named after this process, so
-// two running copies never mix their bytes), every write, the flush to disk and the
+// the text goes to a temporary file beside the target (under a fresh name of its own,
+// fresh_file.h, so two running copies never mix their bytes and the start-up sweep
+// finds what a killed write left), every write, the flush to disk and the
 // close are checked, and only then the temporary file replaces the target. A target
 // that is a link to a file keeps its link: the file it names is replaced.
 #pragma once
@@ -30,3 +31,11 @@ int whole_file_close(whole_file* w, bool wrote);
 // bytes on disk when asked, and closes. 1 when all of that and the writer (wrote)
 // succeeded; the file is closed either way.
 int file_finish(vfs_file* f, bool wrote, bool to_disk);
+
+// Test seam: the next file_finish of this one stream finds its flush or its close
+// failed, as the C library reports a disk failing under a write (the stream is still
+// flushed and closed). Every other stream finishes as usual; none clears it.
+enum class finish_fault { none, flush, close };
+void file_finish_test_fault(const vfs_file* f, finish_fault fault);
+// True while a fault set there has not yet met its stream.
+bool file_finish_test_armed();

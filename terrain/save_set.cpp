@@ -2,6 +2,7 @@
 
 #include "foundation/fresh_file.h"
 #include "foundation/front_door.h"
+#include "foundation/os_paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -37,15 +38,61 @@ bool present(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
+int (*link_call)(const char* from, const char* to) = nullptr;   // test seam; null: linkat
+bool said_no_links = false;
+
+// What link() says where the file system has no hard links (FAT and exFAT, shares
+// without Unix extensions, some FUSE mounts) or will take no more for this file.
+bool links_refused(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == EMLINK || error == ENOSYS;
+}
+
+enum class kept_by { link, rename, none };
+
 // A second name for the entry at from under a fresh name of our own beside target.
 // link() makes the new name for the entry itself (a link stays a link, nothing is
-// followed) and never replaces what stands at the new name.
-bool keep_aside(const std::string& from, const std::string& target, std::string& aside)
+// followed) and never replaces what stands at the new name. Where the file system
+// refuses hard links the entry is to be renamed aside as it is replaced (kept_by::rename);
+// the log says so once.
+kept_by keep_aside(const std::string& from, const std::string& target, std::string& aside)
 {
     for (int tries = 0; tries < 64; ++tries) {
         aside = fresh_file_name(target);
-        if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), 0) == 0)
-            return true;
+        const int made = link_call ? link_call(from.c_str(), aside.c_str())
+                                   : linkat(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), 0);
+        if (made == 0)
+            return kept_by::link;
+        if (errno != EEXIST)
+            break;
+    }
+    const int error = errno;
+    aside.clear();
+    if (!links_refused(error))
+        return kept_by::none;
+    if (!said_no_links) {
+        said_no_links = true;
+        const size_t slash = target.find_last_of('/');
+        const std::string line = "No hard links in '" + target.substr(0, slash == std::string::npos ? 0 : slash) +
+                                 "': a save keeps each old file aside by renaming it";
+        console_print(line.c_str());
+    }
+    return kept_by::rename;
+}
+
+// Without hard links: whatever stands at target goes under a fresh name of our own,
+// reserved first as a new empty file so that the rename replaces nothing but it.
+bool move_aside(const std::string& target, std::string& aside)
+{
+    for (int tries = 0; tries < 64; ++tries) {
+        aside = fresh_file_name(target);
+        if (FILE* reserved = os_create_new_file(aside.c_str())) {
+            const bool closed = fclose(reserved) == 0;
+            if (closed && rename(target.c_str(), aside.c_str()) == 0)
+                return true;
+            remove(aside.c_str());
+            break;
+        }
         if (errno != EEXIST)
             break;
     }
@@ -133,7 +180,12 @@ int save_set_commit()
     // what the later one replaces is that earlier file, so that one is what is kept
     // for it (a second name for the temporary, taken before anything is replaced) and
     // what a failure puts back first.
+    //
+    // Where the file system refuses hard links, an old file is renamed aside just
+    // before its new one is renamed in, and put back at once when that fails: between
+    // those two renames its name holds no file.
     std::vector<std::string> aside(set.pending.size());
+    std::vector<bool> by_rename(set.pending.size(), false);
     bool ok = true;
     int steps = 0;
     size_t failed_at = 0;
@@ -142,9 +194,13 @@ int save_set_commit()
             return save_set_crash();
         const std::string& target = set.pending[k].target;
         const size_t before = earlier_same_target(k);
-        const bool kept = before != k ? keep_aside(set.pending[before].temp, target, aside[k])
-                                      : !present(target) || keep_aside(target, target, aside[k]);
-        if (!kept) {
+        kept_by kept = kept_by::link;
+        if (before != k)
+            kept = keep_aside(set.pending[before].temp, target, aside[k]);
+        else if (present(target))
+            kept = keep_aside(target, target, aside[k]);
+        by_rename[k] = kept == kept_by::rename;
+        if (kept == kept_by::none) {
             ok = false;
             failed_at = k;
         }
@@ -154,10 +210,26 @@ int save_set_commit()
         if (crashed(steps))
             return save_set_crash();
         const pending_file& p = set.pending[placed];
+        if (by_rename[placed] && present(p.target)) {
+            if (!move_aside(p.target, aside[placed])) {
+                ok = false;
+                failed_at = placed;
+                break;
+            }
+            if (crashed(steps))
+                return save_set_crash();
+        }
         const bool forced = fail_file != 0 && fail_stage == 2 && int(placed) + 1 == fail_file;
         if (forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
             ok = false;
             failed_at = placed;
+            // An old file renamed aside for this one goes straight back.
+            if (by_rename[placed] && !aside[placed].empty()) {
+                if (crashed(steps))
+                    return save_set_crash();
+                rename(aside[placed].c_str(), p.target.c_str());
+                aside[placed].clear();
+            }
         } else {
             ++placed;
         }
@@ -200,4 +272,9 @@ void save_set_test_fail(int k, int stage)
 void save_set_test_stop(int steps)
 {
     stop_after = steps;
+}
+
+void save_set_test_link(int (*link_fn)(const char* from, const char* to))
+{
+    link_call = link_fn;
 }

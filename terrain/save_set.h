@@ -6,6 +6,9 @@
 // back what was already replaced. Whenever the game stops, each name holds a whole
 // file, the old or the new. A target added twice takes both files in turn (a whole
 // file in between while another name changes) and goes back through them in turn.
+// Where the file system refuses hard links, each old file is renamed aside just before
+// its new one comes in, as a save did before, and only there a stop between the two
+// renames leaves that name without a file (the old one waits under its second name).
 #pragma once
 #include <string>
 
@@ -30,3 +33,6 @@ void save_set_test_fail(int k, int stage);
 // file aside, renaming one in or back, removing a kept one), leaving everything as a
 // killed game would; -1 = off.
 void save_set_test_stop(int steps);
+// Test seam: the call that gives an entry a second name, with link()'s arguments and
+// result (errno set on failure); null puts back the system's own.
+void save_set_test_link(int (*link_fn)(const char* from, const char* to));

@@ -19,6 +19,7 @@
 #include "race/program/bindings.h"
 #include "race/program/command_line.h"
 #include "race/program/hud_pictures.h"
+#include "race/program/leftover_sweep.h"
 #include "race/net/net_client.h"
 #include "race/program/out_of_memory_stop.h"
 #include "race/race_hooks.h"
@@ -222,6 +223,8 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
+    // Before anything is read or written: what killed writes left goes.
+    leftover_sweep_user_folder();
     history_clear_all();
     net_client_install();
     race_rules_install();

@@ -15,39 +15,7 @@
 #include "support/file_size_limit.h"
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <sys/stat.h>
-
-// A stream whose flush or close is made to fail, once: what the C library says when a
-// disk fails under a write. Every other stream goes to the library's own.
-namespace {
-FILE* failing_flush = nullptr;
-FILE* failing_close = nullptr;
-}  // namespace
-
-extern "C" int fflush(FILE* stream)
-{
-    static const auto real = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fflush"));
-    if (stream && stream == failing_flush) {
-        failing_flush = nullptr;
-        errno = EIO;
-        return EOF;
-    }
-    return real(stream);
-}
-
-extern "C" int fclose(FILE* stream)
-{
-    static const auto real = reinterpret_cast<int (*)(FILE*)>(dlsym(RTLD_NEXT, "fclose"));
-    const bool fail = stream && stream == failing_close;
-    if (fail)
-        failing_close = nullptr;
-    const int result = real(stream);
-    if (!fail)
-        return result;
-    errno = EIO;
-    return EOF;
-}
 
 namespace {
 
@@ -200,41 +168,48 @@ TEST(FreshFile, ReplacesWhatStandsAtTheNameAndNeverWritesThroughIt)
 
 // The end of the safe write and of the whole-file write, each step failing in turn: a
 // disk that cannot hold the bytes, a flush or a close the library reports failed with
-// the bytes all there, and a rename the folder refuses (a folder stands at the name).
-// Each write says it failed, the old file keeps its bytes, and no temporary stays.
+// the bytes all there (the finish's seam for that one stream), and a rename the folder
+// refuses (a folder stands at the name). Each write says it failed, the old file keeps
+// its bytes, and no temporary stays; a fault set for one stream spares the others.
 TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
 {
     TempDir dir;
     const std::string track = dir / "track";
     using write_fn = int (*)(const char*, int (*)(vfs_file*, void*), void*);
     const std::pair<const char*, write_fn> writers[] = {{"fresh", fresh_file_write}, {"whole", whole_file_write}};
-    enum class fault { full_disk, flush, close };
+    // none with the file size limit below stands for a full disk.
     auto arm = [](vfs_file* f, void* what) {
-        const fault kind = *static_cast<fault*>(what);
-        if (kind == fault::flush)
-            failing_flush = f->file;
-        if (kind == fault::close)
-            failing_close = f->file;
+        file_finish_test_fault(f, *static_cast<finish_fault*>(what));
         return vfs_puts(f, "new bytes") >= 0 ? 1 : 0;
     };
     for (const auto& [label, write] : writers) {
         const std::string plain = track + "/" + label;
         write_file(plain, "old");
-        for (fault kind : {fault::full_disk, fault::flush, fault::close}) {
+        for (finish_fault kind : {finish_fault::none, finish_fault::flush, finish_fault::close}) {
             const std::string what = std::string(label) + " fault " + std::to_string(int(kind));
             {
                 std::optional<bvtest::FileSizeLimit> full;
-                if (kind == fault::full_disk)
+                if (kind == finish_fault::none)
                     full.emplace(4);
                 EXPECT_EQ(write(plain.c_str(), arm, &kind), 0) << what;
             }
-            EXPECT_EQ(failing_flush, nullptr) << what;
-            EXPECT_EQ(failing_close, nullptr) << what;
+            EXPECT_FALSE(file_finish_test_armed()) << what << ": the fault met its stream";
             EXPECT_EQ(read_file(plain), "old") << what;
         }
-        fault none = fault::full_disk;   // no limit set: nothing fails
+        finish_fault none = finish_fault::none;   // no limit set: nothing fails
         EXPECT_EQ(write(plain.c_str(), arm, &none), 1) << label;
         EXPECT_EQ(read_file(plain), "new bytes") << label;
+        // A fault set for another stream leaves this one alone.
+        vfs_file* other = vfs_open((dir / "other").c_str(), "wb");
+        ASSERT_NE(other, nullptr);
+        file_finish_test_fault(other, finish_fault::close);
+        EXPECT_EQ(write(plain.c_str(), [](vfs_file* f, void*) { return vfs_puts(f, "newer") >= 0 ? 1 : 0; },
+                        nullptr),
+                  1)
+            << label;
+        EXPECT_TRUE(file_finish_test_armed()) << label;
+        EXPECT_EQ(file_finish(other, true, false), 0) << label << ": the stream it was set for";
+        EXPECT_EQ(read_file(plain), "newer") << label;
 
         const std::string blocked = track + "/" + label + "-folder";
         write_file(blocked + "/inside", "kept");

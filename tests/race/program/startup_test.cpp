@@ -1,16 +1,23 @@
 // The program as a user starts it: finding (or not finding) its data, writing its
 // log into the user data folder, and "--open-home".
 #include "foundation/file_index.h"
+#include "foundation/fresh_file.h"
+#include "foundation/vfs.h"
+#include "foundation/whole_file.h"
 #include "race/program/program_window.h"
 #include "race/program/startup_lists.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
+#include "terrain/save_set.h"
+#include "terrain/terrain_files.h"
+#include "terrain/terrain_state.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -234,6 +241,138 @@ TEST(Startup, TheDemoMenuKeepsTenThousandOfTenThousandAndOneDemos)
         p.check(demo_list_names.size() == 10000, "demos listed: " + std::to_string(demo_list_names.size()));
         p.same(demo_list_short.empty() ? "" : demo_list_short.back(), "d09999", "the last demo listed");
         demo_list_free();
+        return p.text;
+    });
+}
+
+namespace {
+
+// Every entry under folder, links not followed: a file's bytes, a link's target, or a
+// folder's mark, by path.
+std::map<std::string, std::string> tree(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> entries;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string path = e.path().string();
+        if (e.is_symlink())
+            entries[path] = "link to " + fs::read_symlink(e.path()).string();
+        else if (e.is_directory())
+            entries[path] = "folder";
+        else
+            entries[path] = bvtest::read_file(path);
+    }
+    return entries;
+}
+
+}  // namespace
+
+// Writes stopped by a kill, as each writer leaves them (the whole-file writes of config,
+// results, frame times, a screenshot, a setup and a key camera; the fresh-file writes
+// of series standings, a fast lap, track info and a demo; an editor save stopped in its
+// commit with the old files kept aside), then the next start: every leftover in the
+// folders the game writes goes, down to the deepest folder the listing reads, and
+// nothing else changes: names near the pattern, a folder so named, the file a leftover
+// link names, a folder the game does not write, folders reached through links (inside
+// the user folder or out of it), and a folder one level past the depth.
+TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
+{
+    // The writers run in a process of their own, whose search folders are this home's.
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        TempDir home;
+        const std::string user = home / "xdg/Brovanta";
+        std::string chain = user + "/tracks";
+        std::vector<std::string> swept = {user,           user + "/setups", user + "/keycam",   user + "/demos",
+                                          user + "/series", user + "/tracks", user + "/tracks/t", user + "/tracks/pack/deep"};
+        for (int depth = 2; depth <= 17; ++depth) {
+            chain += "/d";
+            bvtest::write_file(chain + "/fastlap.bvdemo.tmp-0123456789ab", "deep");
+            if (depth <= 16)
+                swept.push_back(chain);
+        }
+        for (const char* folder : {"setups", "keycam", "series", "demos", "tracks/pack/deep"})
+            bvtest::make_dirs(user + "/" + folder);
+        bvtest::use_folders(home / "xdg", home / "game");
+        for (const char* name :
+             {"@config", "@results.txt", "@frametimes.txt", "@screenshot001.png", "@setups/fast", "@keycam/cam"}) {
+            whole_file w;
+            p.check(whole_file_open(name, &w) == 1 && vfs_puts(w.f, "half") >= 0 && vfs_flush(w.f) == 0,
+                    std::string("a whole-file write of ") + name + " begun");
+        }
+        for (const char* name : {"@series/cup.series_standings", "@tracks/t/fastlap.bvdemo", "@tracks/t.trackinfo",
+                                 "@demos/default.bvdemo", "@tracks/pack/deep/fastlap.bvdemo"}) {
+            fresh_file w;
+            p.check(fresh_file_open(name, &w) == 1 && vfs_puts(w.f, "half") >= 0 && vfs_flush(w.f) == 0,
+                    std::string("a fresh-file write of ") + name + " begun");
+        }
+        terrain_state t{};
+        terrain_init(&t);
+        terrain_alloc(&t, 2, 8.0f, 0.0f, 10.0f);
+        p.check(terrain_write_heights(&t, "tracks/t") == 1, "the heights saved");
+        t.heights[3] = 5.0f;
+        save_set_test_stop(3);   // the three old files kept aside, none replaced
+        terrain_write_heights(&t, "tracks/t");
+        save_set_test_stop(-1);
+
+        const std::string outside = home / "outside";
+        bvtest::write_file(outside + "/kept", "outside");
+        bvtest::write_file(outside + "/dir/terrain.png.tmp-0123456789ab", "outside folder");
+        bvtest::write_file(user + "/other/terrain.png.tmp-0123456789ab", "a folder the game does not write");
+        const std::string near = user + "/tracks/t/";
+        for (const char* name : {"config.tmp-12345", "x.tmp-0123456789AB", "x.tmp-0123456789ab.png",
+                                 "x.tmp-12345678901", "x.tmp-1234567890abc", "x.tmp_0123456789ab"}) {
+            bvtest::write_file(user + "/" + name, name);
+            bvtest::write_file(near + name, name);
+        }
+        bvtest::write_file(user + "/d.tmp-0123456789ab/inner", "a folder so named");
+        p.check(symlink((outside + "/kept").c_str(), (near + "edinfo.tmp-a1b2c3d4e5f6").c_str()) == 0 &&
+                    symlink((outside + "/dir").c_str(), (user + "/tracks/linked").c_str()) == 0 &&
+                    symlink((user + "/other").c_str(), (user + "/tracks/inside").c_str()) == 0 &&
+                    symlink((user + "/other").c_str(), (user + "/series/inside").c_str()) == 0,
+                "links planted");
+
+        const std::regex leftover(".*\\.tmp-[0-9a-f]{12}");
+        const std::set<std::string> swept_folders(swept.begin(), swept.end());
+        auto before = tree(home.path());
+        std::map<std::string, int> left;   // leftovers by folder
+        for (auto it = before.begin(); it != before.end();) {
+            const std::filesystem::path path(it->first);
+            if (it->second != "folder" && swept_folders.count(path.parent_path().string()) &&
+                std::regex_match(path.filename().string(), leftover)) {
+                ++left[path.parent_path().string()];
+                it = before.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        // The writers' own: four in the user folder, one for each other writer, and in
+        // the track folder the fast lap's, the stopped save's three new files and its
+        // three kept old ones, and the planted link.
+        const std::map<std::string, int> writers_left = {
+            {user, 4},
+            {user + "/setups", 1},
+            {user + "/keycam", 1},
+            {user + "/series", 1},
+            {user + "/demos", 1},
+            {user + "/tracks", 1},
+            {user + "/tracks/t", 8},
+            {user + "/tracks/pack/deep", 1},
+        };
+        for (const auto& [folder, count] : writers_left)
+            p.check(left[folder] == count,
+                    folder + " held " + std::to_string(left[folder]) + " leftovers, not " + std::to_string(count));
+
+        auto env = bvtest::program_env(home);
+        env.push_back({"DISPLAY", "", true});
+        const auto r = bvtest::run_process({program, "--bogus"}, env);
+        p.check(r.status == 1, "the start ended on its command line: " + r.err);
+        auto after = tree(home.path());
+        after.erase(user + "/lastlog.txt");
+        for (const auto& [path, what] : before)
+            p.check(after.count(path) && after.at(path) == what, path + " changed or went");
+        for (const auto& [path, what] : after)
+            p.check(before.count(path) == 1, path + " stayed");
         return p.text;
     });
 }
