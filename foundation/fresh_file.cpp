@@ -163,8 +163,9 @@ int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
 {
     // Only a folder that lies, links resolved, inside the user folder is swept: a track
     // folder planted as a link must not cost files elsewhere.
+    const std::string probe_name = folder + "/x";
     std::string probe;
-    if (!data_in_user_folder(folder.c_str()) || !data_write_path((folder + "/x").c_str(), data_link::replace, probe))
+    if (!data_in_user_folder(probe_name.c_str()) || !data_write_path(probe_name.c_str(), data_link::replace, probe))
         return 0;
     DIR* dir = opendir(folder.c_str());
     if (!dir)
