@@ -46,6 +46,19 @@ void record_marked(const char* mark)
     demo_record_close();
 }
 
+// The console's lines from now on, taken where the console prints them: on a full disk
+// the log cannot hold them.
+const std::string& lines_printed()
+{
+    static std::string said;
+    front_door.console_print = [](const char* text) {
+        said += text;
+        if (said.empty() || said.back() != '\n')
+            said += '\n';
+    };
+    return said;
+}
+
 }  // namespace
 
 TEST(DemoRecord, BytesMatchTheFormatWrittenByHand)
@@ -286,15 +299,8 @@ TEST(DemoRecord, AFailedWriteEndsTheRecordingWithOneMessage)
         start(root);
         put_rider(0, rider_kind_local);
         bvtest::make_dirs(user_file(root, "demos"));
-        // A disk that holds nothing more; the log is on it too, so the lines are taken
-        // where the console prints them.
-        static std::string said;
-        front_door.console_print = [](const char* text) {
-            said += text;
-            if (said.empty() || said.back() != '\n')
-                said += '\n';
-        };
-        bvtest::FileSizeLimit full(1);
+        const std::string& said = lines_printed();
+        bvtest::FileSizeLimit full(1);   // a disk that holds nothing more
         demo_record_open();
         record_until(100);
         demo_record_event(demo_block_chat, "x", 1);
@@ -317,15 +323,8 @@ TEST(DemoRecord, AFailedCloseSaysSoAndKeepsTheRecordingsName)
         start(root);
         put_rider(0, rider_kind_local);
         bvtest::make_dirs(user_file(root, "demos"));
-        // A disk that holds nothing more; the log is on it too, so the lines are taken
-        // where the console prints them.
-        static std::string said;
-        front_door.console_print = [](const char* text) {
-            said += text;
-            if (said.empty() || said.back() != '\n')
-                said += '\n';
-        };
-        bvtest::FileSizeLimit full(1);
+        const std::string& said = lines_printed();
+        bvtest::FileSizeLimit full(1);   // a disk that holds nothing more
         demo_record_open();   // the header waits in the buffer: only the close can fail
         p.check(demo_set_name("kept.bvdemo") == 1, "name set");
         demo_record_close();
