@@ -139,6 +139,17 @@ bool data_user_path(const char* name, std::string& out)
     return base && name && data_name_accept(below_folder(name), "Write", &normal) && join(out, base, normal);
 }
 
+bool data_user_folder_path(std::string& out)
+{
+    const char* base = data_search_dir(0);
+    if (!base)
+        return false;
+    out = base;
+    while (out.size() > 1 && out.back() == '/')
+        out.pop_back();
+    return true;
+}
+
 bool data_in_user_folder(const char* path)
 {
     const char* base = data_search_dir(0);

@@ -71,6 +71,10 @@ bool data_user_path(const char* name, std::string& out);
 // a link planted as a track folder must not be read through either.
 bool data_name_stays_inside(const char* relative, const char* from);
 
+// The first search folder itself, without its trailing "/": for a sweep of the files
+// a killed write left there. False when there is none.
+bool data_user_folder_path(std::string& out);
+
 // True when path (a plain path) is one in the first search folder's text.
 bool data_in_user_folder(const char* path);
 

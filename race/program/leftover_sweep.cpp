@@ -1,6 +1,6 @@
 #include "race/program/leftover_sweep.h"
 
-#include "foundation/data_paths.h"
+#include "foundation/data_name.h"
 #include "foundation/fresh_file.h"
 
 #include <string>
@@ -26,22 +26,19 @@ bool real_folder(const std::string& path)
 
 int leftover_sweep_user_folder()
 {
-    const char* base = data_search_dir(0);
-    if (!base)
+    std::string root, path;
+    if (!data_user_folder_path(root))
         return 0;
-    std::string root(base);
-    while (root.size() > 1 && root.back() == '/')
-        root.pop_back();
     fresh_file_walk walk;
     int removed = fresh_file_sweep(root);
     for (const char* folder : {"setups", "keycam", "demos", "series"})
-        if (real_folder(root + "/" + folder))
-            removed += fresh_file_sweep(root + "/" + folder);
+        if (data_user_path(folder, path) && real_folder(path))
+            removed += fresh_file_sweep(path);
     // The tracks tree a level at a time, so that the bounds cut the deepest folders;
     // depth counts the folders under the user folder, "tracks" itself being 1.
     std::vector<std::string> level;
-    if (real_folder(root + "/tracks"))
-        level.push_back(root + "/tracks");
+    if (data_user_path("tracks", path) && real_folder(path))
+        level.push_back(path);
     for (int depth = 1; depth <= kDepth && !level.empty(); ++depth) {
         walk.folders.clear();
         for (const std::string& folder : level) {
