@@ -400,7 +400,10 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
         const double start = bvtest::thread_cpu_seconds();
         for (int k = 0; k < 4; ++k)
             decals_rebuild(t.get());
-        EXPECT_LT(bvtest::thread_cpu_seconds() - start, 0.5) << "four rebuilds of 8192 decals in every cell";
+        // The sanitizer build stretches the insertions by a few times; walking the list
+        // would still take many times longer.
+        const double bound = bvtest::kUnderSanitizers ? 2.0 : 0.5;
+        EXPECT_LT(bvtest::thread_cpu_seconds() - start, bound) << "four rebuilds of 8192 decals in every cell";
         EXPECT_EQ(t->decal_buckets[3][4].count, kMaxDecals);
     }
 
