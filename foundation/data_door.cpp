@@ -17,15 +17,6 @@
 
 namespace {
 
-// The resolved path, empty when it cannot be resolved.
-std::string resolved(const std::string& path)
-{
-    char* real = realpath(path.c_str(), nullptr);
-    std::string out = real ? real : "";
-    free(real);
-    return out;
-}
-
 // A search folder's resolved path, kept while the folder text stays the same: every
 // read checks against it.
 const std::string& resolved_folder(int index)
@@ -37,18 +28,9 @@ const std::string& resolved_folder(int index)
         return none;
     if (real[index].empty() || texts[index] != folder) {
         texts[index] = folder;
-        real[index] = resolved(folder);
+        real[index] = data_resolved(folder);
     }
     return real[index];
-}
-
-bool lies_inside(const std::string& real, const std::string& top)
-{
-    if (real.empty() || top.empty())
-        return false;
-    if (top == "/")
-        return true;
-    return real.compare(0, top.size(), top) == 0 && (real.size() == top.size() || real[top.size()] == '/');
 }
 
 void say_refused(const char* what, const std::string& path, const char* why)
@@ -86,7 +68,7 @@ bool folders_inside(const std::string& target, const char* base, const std::stri
     for (size_t from = 0, slash; (slash = relative.find('/', from)) != std::string::npos; from = slash + 1) {
         folder.append(relative, from, slash - from);
         mkdir(folder.c_str(), 0777);   // an existing one is checked as a made one is
-        if (!lies_inside(resolved(folder), top)) {
+        if (!data_lies_inside(data_resolved(folder), top)) {
             say_refused("Write to", target, "it leads outside the user folder");
             return false;
         }
@@ -102,12 +84,12 @@ bool link_at_target_ok(std::string& out, data_link link)
     struct stat st;
     if (link == data_link::replace || lstat(out.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return true;
-    const std::string real = resolved(out);
+    const std::string real = data_resolved(out);
     if (real.empty()) {
         say_refused("Write to", out, "the link there leads to nothing");
         return false;
     }
-    if (!lies_inside(real, resolved_folder(0))) {
+    if (!data_lies_inside(real, resolved_folder(0))) {
         say_refused("Write to", out, "the link there leads outside the user folder");
         return false;
     }
@@ -126,7 +108,7 @@ bool data_read_path(const char* name, int folder, std::string& out)
 
 bool data_read_inside(const std::string& path, int folder)
 {
-    if (lies_inside(resolved(path), resolved_folder(folder)))
+    if (data_lies_inside(data_resolved(path), resolved_folder(folder)))
         return true;
     say_refused("Read of", path, "it leads outside its data folder");
     return false;
@@ -154,6 +136,21 @@ bool data_in_user_folder(const char* path)
 {
     const char* base = data_search_dir(0);
     return base && path && strncmp(path, base, strlen(base)) == 0;
+}
+
+std::string data_resolved(const std::string& path)
+{
+    std::string out;
+    return os_real_path(path.c_str(), out) ? out : std::string();
+}
+
+bool data_lies_inside(const std::string& real, const std::string& top)
+{
+    if (real.empty() || top.empty())
+        return false;
+    if (top == "/")
+        return true;
+    return real.compare(0, top.size(), top) == 0 && (real.size() == top.size() || real[top.size()] == '/');
 }
 
 bool data_user_folder_known()
@@ -193,7 +190,7 @@ bool data_name_stays_inside(const char* relative, const char* from)
         struct stat st;
         if (!data_read_path(relative, i, path) || lstat(path.c_str(), &st) != 0)
             continue;
-        if (!lies_inside(resolved(path), resolved_folder(i))) {
+        if (!data_lies_inside(data_resolved(path), resolved_folder(i))) {
             say_refused(from, path, "it leads outside its data folder");
             return false;
         }

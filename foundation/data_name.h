@@ -80,3 +80,10 @@ bool data_in_user_folder(const char* path);
 
 // True when the first search folder exists for writes at all.
 bool data_user_folder_known();
+
+// The path with every link resolved (what os_real_path gives), empty when it names
+// nothing.
+std::string data_resolved(const std::string& path);
+// True when real (a resolved path) is top (a resolved folder) or lies below it: "/"
+// bounds a component, so "/a/b2" does not lie inside "/a/b".
+bool data_lies_inside(const std::string& real, const std::string& top);

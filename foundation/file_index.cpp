@@ -40,12 +40,6 @@ void sort_entries()
     std::stable_sort(all_entries(), all_entries() + entries.count, entry_before);
 }
 
-bool is_archive_name(const char* name)
-{
-    size_t n = strlen(name);
-    return n > 4 && file_index_compare_names(name + n - 4, ".saf") == 0;
-}
-
 void build_unique_names()
 {
     unique_names = static_cast<char**>(mem_alloc((static_cast<size_t>(entries.count) + 1) * sizeof(char*)));

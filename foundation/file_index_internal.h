@@ -82,6 +82,8 @@ void listing_skip(listing_budget& budget, const char* where, const char* why);
 // "tracks/x/terrain.hf", "models" of "models/a.jm"); the whole length when the name is
 // a download itself.
 size_t download_length(const char* relative_name);
+// Whether a name ends in ".saf" (any letter case): an archive the index opens.
+bool is_archive_name(const char* name);
 // Whether a relative name lies in "tracks" (any letter case), or is "tracks" itself.
 bool in_tracks(const char* relative_name);
 // The download folder in "tracks" that a relative name lies inside, as its relative

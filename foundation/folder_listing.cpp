@@ -108,14 +108,6 @@ bool name_refused(listing& l, const std::string& dir, const std::string& name)
     return true;
 }
 
-bool inside(const listing& l, const char* real)
-{
-    const size_t n = l.top_real.size();
-    if (l.top_real == "/")
-        return true;
-    return strncmp(real, l.top_real.c_str(), n) == 0 && (real[n] == 0 || real[n] == '/');
-}
-
 // A link, to a folder or a file, is followed only when it leads inside the search
 // folder; one that leads out is told in one line.
 bool may_enter(listing& l, const std::string& dir, const std::string& name, const std::string& path)
@@ -125,18 +117,10 @@ bool may_enter(listing& l, const std::string& dir, const std::string& name, cons
         return false;
     if (!S_ISLNK(st.st_mode))
         return true;
-    char* real = realpath(path.c_str(), nullptr);
-    const bool ok = real && inside(l, real);
-    free(real);
+    const bool ok = data_lies_inside(data_resolved(path), l.top_real);
     if (!ok)
         tell_refused(l, dir, name, "a link leading out of the search folder");
     return ok;
-}
-
-bool is_archive_name(const char* name)
-{
-    const size_t n = strlen(name);
-    return n > 4 && strcasecmp(name + n - 4, ".saf") == 0;
 }
 
 // A loose file straight in "tracks": a regular file, or a link to one, that is no
@@ -339,8 +323,8 @@ void list_folder_into(growable_array* entries, const char* folder, int priority,
     std::string top = folder;
     while (!top.empty() && top.back() == '/')
         top.pop_back();
-    char* real = realpath(top.empty() ? "/" : top.c_str(), nullptr);
-    l.top_real = real ? real : top;
-    free(real);
+    l.top_real = data_resolved(top.empty() ? "/" : top);
+    if (l.top_real.empty())
+        l.top_real = top;
     list_folder(l, top, 0);
 }

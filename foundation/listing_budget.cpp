@@ -46,6 +46,12 @@ size_t download_length(const char* relative_name)
     return slash ? size_t(slash - relative_name) : strlen(relative_name);
 }
 
+bool is_archive_name(const char* name)
+{
+    const size_t n = strlen(name);
+    return n > 4 && strcasecmp(name + n - 4, ".saf") == 0;
+}
+
 bool in_tracks(const char* relative_name)
 {
     return strncasecmp(relative_name, "tracks", 6) == 0 && (relative_name[6] == '/' || relative_name[6] == 0);

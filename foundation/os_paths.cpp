@@ -126,17 +126,20 @@ bool os_is_device_or_pipe(const char* path)
     return stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
 }
 
-bool os_link_target(const char* path, std::string& out)
+bool os_real_path(const char* path, std::string& out)
 {
-    struct stat info;
-    if (lstat(path, &info) != 0 || !S_ISLNK(info.st_mode))
-        return false;
     char* real = realpath(path, nullptr);
     if (!real)
         return false;
     out = real;
     free(real);
     return true;
+}
+
+bool os_link_target(const char* path, std::string& out)
+{
+    struct stat info;
+    return lstat(path, &info) == 0 && S_ISLNK(info.st_mode) && os_real_path(path, out);
 }
 
 std::string os_from_working_folder(const std::string& path)

@@ -43,5 +43,7 @@ FILE* os_create_new_file(const char* path);
 // becomes absolute, since a relative name given to the data paths is a data name.
 // Absolute paths and "@" data paths stand as they are.
 std::string os_from_working_folder(const std::string& path);
+// The path with every link resolved; false when it names nothing.
+bool os_real_path(const char* path, std::string& out);
 // When path is a symbolic link to something that exists, the real path it leads to.
 bool os_link_target(const char* path, std::string& out);
