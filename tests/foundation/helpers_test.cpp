@@ -141,45 +141,55 @@ TEST(Intern, SameTextSharesOneCopyAndAllAreFreedAtShutdown)
     });
 }
 
-// The track list interns every title at each start. Twice the titles cost about twice
-// the time: a search through the texts interned before would cost four times. The
-// best of a few rounds is taken, so that a round slowed by the machine counts less.
-// Long titles make the work on each one count for more than where its copy lies in
-// memory (the caches hold fewer of twice the titles).
-TEST(Intern, TwiceTheTitlesCostAboutTwiceTheTime)
+// Titles a stranger picked to share a 240-character prefix and to fall on one stretch
+// of a table hashed without a key (FNV-1a: the low 8 bits of the slot number all 0,
+// which 1 title in 256 manages). Interning and looking up each costs about three slots
+// visited an operation, growth included, and the shared prefix is compared only on a
+// hit, whatever the stranger picked: a table they could aim at visits over a hundred,
+// and a compare on every visit doubles the compares. The key is drawn afresh each run.
+TEST(Intern, CraftedTitlesCostAFewProbesEachAndTheKeyDiffersEachRun)
 {
-    in_fresh_process([] {
-        // A title of the longest kept, different from the others in its first bytes.
-        const std::string format = "%07d " + std::string(247, 't');
-        const char* kTitle = format.c_str();
+    const std::string prefix(240, 't');
+    uint64_t start = 14695981039346656037ull;
+    for (const char c : prefix)
+        start = (start ^ uint8_t(c)) * 1099511628211ull;
+    std::vector<std::string> titles;
+    char suffix[16];
+    for (uint32_t i = 0; titles.size() < 25000; ++i) {
+        snprintf(suffix, sizeof suffix, "%08u", i);
+        uint64_t h = start;
+        for (const char* c = suffix; *c; ++c)
+            h = (h ^ uint8_t(*c)) * 1099511628211ull;
+        if (((h ^ (h >> 29)) & 0xff) == 0)
+            titles.push_back(prefix + suffix);
+    }
+    in_fresh_process([&titles] {
         Problems p;
-        auto round_of = [&p, kTitle](int n) {
-            const double start = bvtest::thread_cpu_seconds();
-            std::vector<const char*> kept(static_cast<size_t>(n));
-            char title[256];
-            for (int i = 0; i < n; ++i) {
-                snprintf(title, sizeof title, kTitle, i);
-                kept[size_t(i)] = intern_string(title);
-            }
-            for (int i = 0; i < n; ++i) {
-                snprintf(title, sizeof title, kTitle, i);
-                if (intern_string(title) != kept[size_t(i)])
-                    p.check(false, std::string(title) + " not shared");
-            }
-            const double took = bvtest::thread_cpu_seconds() - start;
-            intern_free_all();
-            return took;
-        };
-        // Rounds of both sizes in turn, so that both meet the machine's same moments.
-        double fewer = 1e9, more = 1e9;
-        for (int round = 0; round < 9 && (round == 0 || more < 0.5); ++round) {
-            fewer = std::min(fewer, round_of(25000));
-            more = std::min(more, round_of(50000));
-        }
-        fprintf(stderr, "25,000 titles %.4f s, 50,000 titles %.4f s\n", fewer, more);
-        p.check(more < 3 * fewer, "50,000 titles took " + std::to_string(more) + " s against " +
-                                      std::to_string(fewer) + " s for 25,000");
+        const intern_work before = intern_work_done();
+        std::vector<const char*> kept;
+        for (const std::string& t : titles)
+            kept.push_back(intern_string(t.c_str()));
+        for (size_t i = 0; i < titles.size(); ++i)
+            if (intern_string(titles[i].c_str()) != kept[i])
+                p.check(false, titles[i].substr(240) + " not shared");
+        const intern_work after = intern_work_done();
+        const double operations = 2.0 * double(titles.size());
+        const double probes = double(after.probes - before.probes) / operations;
+        const double compares = double(after.compares - before.compares) / double(titles.size());
+        fprintf(stderr, "%zu crafted titles: %.2f slots visited an operation, %.4f texts compared a lookup\n",
+                titles.size(), probes, compares);
+        p.check(probes < 8, std::to_string(probes) + " slots visited an operation");
+        p.check(compares < 1.01, std::to_string(compares) + " texts compared a lookup that hits");
         return p.text;
+    });
+
+    // The child is this test run again in a fresh process: it keeps the value its parent
+    // set and compares its own with it.
+    const std::string here = std::to_string(intern_hash("Brovanta Valley Championship"));
+    setenv("BV_TEST_PARENT_INTERN_HASH", here.c_str(), 0);
+    in_fresh_process([] {
+        const std::string there = std::to_string(intern_hash("Brovanta Valley Championship"));
+        return there == getenv("BV_TEST_PARENT_INTERN_HASH") ? std::string("the same key in two runs\n") : "";
     });
 }
 
