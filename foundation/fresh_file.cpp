@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,4 +202,22 @@ vfs_file* fresh_file_create(const char* name)
         return nullptr;
     }
     return w.f;
+}
+
+// A rename that refuses to replace; where the file system has no such rename, a hard
+// link, which never replaces either, and the temporary's name removed after it.
+int fresh_file_place_new(const std::string& temp, const std::string& target)
+{
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return 1;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+        if (link(temp.c_str(), target.c_str()) == 0) {
+            unlink(temp.c_str());
+            return 1;
+        }
+    }
+    if (errno == EEXIST)
+        return 0;
+    remove(temp.c_str());
+    return -1;
 }

@@ -60,3 +60,9 @@ int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk);
 // fresh name and at once renamed over the target, so the handle writes that file and
 // nothing that stood there before. Null when it cannot be made or placed.
 vfs_file* fresh_file_create(const char* name);
+
+// For a numbered file (a screenshot), which must never take the place of one that
+// stands on disk, whatever the index says: the sealed temporary takes target only when
+// nothing (no file, no link) stands there. 1 placed; 0 when target is taken, the
+// temporary kept for another name; -1 with the temporary removed.
+int fresh_file_place_new(const std::string& temp, const std::string& target);

@@ -41,5 +41,7 @@ int png_write_gray16(const char* name, const uint16_t* samples, int w, int h);
 int png_write_gray16_to(vfs_file* f, const uint16_t* samples, int w, int h);
 // 8-bit RGB whose first file row is the buffer's last row (GL read-back order).
 int png_write_rgb(const char* name, const uint8_t* pixels, int w, int h);
+// The same onto a file the caller opened and will close.
+int png_write_rgb_to(vfs_file* f, const uint8_t* pixels, int w, int h);
 // 8-bit RGBA, rows top first (bundled artwork and test images).
 int png_write_rgba(const char* name, const uint8_t* pixels, int w, int h);

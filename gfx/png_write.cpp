@@ -99,6 +99,18 @@ int png_write_rgb(const char* name, const uint8_t* pixels, int w, int h)
                             static_cast<size_t>(w) * 3, true});
 }
 
+int png_write_rgb_to(vfs_file* f, const uint8_t* pixels, int w, int h)
+{
+    png_write_job job{pixels, nullptr, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_TRANSFORM_IDENTITY, static_cast<size_t>(w) * 3,
+                      true};
+    if (!f || !pixels || !image_dimensions_ok(w, h))
+        return 0;
+    job.rows = static_cast<png_bytep*>(xmalloc(sizeof(png_bytep) * static_cast<size_t>(h)));
+    const int ok = run_libpng(f, &job);
+    mem_free(job.rows);
+    return ok;
+}
+
 int png_write_rgba(const char* name, const uint8_t* pixels, int w, int h)
 {
     return write_png(name, {pixels, nullptr, w, h, 8, PNG_COLOR_TYPE_RGBA, PNG_TRANSFORM_IDENTITY,

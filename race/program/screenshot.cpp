@@ -3,13 +3,16 @@
 #include "race/program/main_loop.h"
 
 #include "foundation/file_index.h"
+#include "foundation/fresh_file.h"
 #include "foundation/front_door.h"
 #include "gfx/gl_layer.h"
 #include "gfx/images.h"
 #include "race/program/frame_math.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 extern int32_t window_width;
@@ -26,6 +29,40 @@ void bvgl_read_pixels_rgb(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t* r
         rgb[3 * i + 2] = rgba[4 * i + 2];
     }
 }
+
+namespace {
+
+// Numbers tried past the first: the index may be missing any number of pictures that
+// stand on disk (a listing cut short), but not more than a thousand in a row.
+constexpr int32_t kShotTries = 1000;
+
+std::string shot_name(int32_t number)
+{
+    char name[64];
+    snprintf(name, sizeof name, "screenshot%03d.png", number);
+    return name;
+}
+
+// The picture goes to a fresh temporary and takes the first free name from number on,
+// never the place of a file that stands there. The number it took, or -1.
+int32_t save_shot(int32_t number, const std::vector<uint8_t>& pixels, int32_t w, int32_t h)
+{
+    fresh_file file;
+    if (!fresh_file_open(("@" + shot_name(number)).c_str(), &file))
+        return -1;
+    if (!fresh_file_seal(&file, png_write_rgb_to(file.f, pixels.data(), w, h) == 1))
+        return -1;
+    const std::string folder = file.target.substr(0, file.target.size() - shot_name(number).size());
+    for (int32_t k = 0; k <= kShotTries; ++k) {
+        const int placed = fresh_file_place_new(file.temp, folder + shot_name(number + k));
+        if (placed != 0)
+            return placed == 1 ? number + k : -1;
+    }
+    remove(file.temp.c_str());
+    return -1;
+}
+
+}  // namespace
 
 void take_screenshot()
 {
@@ -44,11 +81,9 @@ void take_screenshot()
     } catch (const std::bad_alloc&) {
         return;  // no room: no screenshot, no message
     }
-    char name[64];
-    snprintf(name, sizeof name, "@screenshot%03d.png", number);
-    const bool saved = png_write_rgb(name, pixels.data(), w, h) == 1;
-    char text[80];
-    snprintf(text, sizeof text, saved ? "Saved \"screenshot%03d.png\"" : "Can't save \"screenshot%03d.png\"",
-             number);
-    console_print(text);
+    const int32_t saved = save_shot(number, pixels, w, h);
+    if (saved >= 0)
+        loop.screenshot_counter = saved + 1;
+    const std::string text = saved >= 0 ? "Saved \"" + shot_name(saved) + "\"" : "Can't save \"" + shot_name(number) + "\"";
+    console_print(text.c_str());
 }

@@ -1,12 +1,13 @@
 // Files the program writes while it runs, on a full file system (a file-size limit, its
 // signal ignored, so that writes fail as they do on a full disk): a screenshot, the
 // results and the "--record-audio" recording are whole or absent, never cut, and a
-// failure is said, not reported as a success.
+// failure is said, not reported as a success; a screenshot never replaces a file.
 #include "race/program/program_window.h"
 #include "support/file_size_limit.h"
 #include "support/fresh_process.h"
 #include "support/xvfb_server.h"
 
+#include "foundation/file_index.h"
 #include "foundation/front_door.h"
 #include "gfx/fake_gl.h"
 #include "race/program/audio_start.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -73,6 +75,61 @@ TEST(FullDisk, ScreenshotAndResultsAreWholeOrAbsentAndAFailureIsSaid)
         p.same(bvtest::read_file(user + "/results.txt").substr(0, 5), "Time=", "the new results");
         return p.text;
     });
+}
+
+// The index may miss pictures that stand on disk (a listing cut short, or a copy that
+// saved since): a screenshot then takes the next name free on disk, never the place of
+// the player's picture or of a link, and past a thousand taken names in a row none.
+TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
+{
+    const struct {
+        int taken;              // screenshot001.png on, beside the index's view
+        const char* said;
+    } cases[] = {
+        {2, "Saved \"screenshot003.png\""},
+        {1000, "Saved \"screenshot1001.png\""},
+        {1001, "Can't save \"screenshot001.png\""},
+    };
+    for (const auto& c : cases) {
+        TempDir root;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            bvtest::use_folders(root / "user", root / "game");
+            const std::string user = root / "user/Brovanta";
+            bvtest::make_dirs(user);
+            file_index_list();   // listed while the folder held no picture
+            bvtest::write_file(user + "/screenshot001.png", "the player's picture");
+            symlink((root / "elsewhere").c_str(), (user + "/screenshot002.png").c_str());
+            char name[64];
+            for (int n = 3; n <= c.taken; ++n) {
+                snprintf(name, sizeof name, "/screenshot%03d.png", n);
+                bvtest::write_file(user + name, "");
+            }
+            fakegl::install();
+            printed.clear();
+            front_door.console_print = [](const char* text) { printed.emplace_back(text); };
+            window_width = 8;
+            window_height = 6;
+            loop.screenshot_counter = 0;
+            take_screenshot();
+            p.check(printed == std::vector<std::string>{c.said}, std::string("said ") + c.said + ", got " +
+                                                                   (printed.empty() ? "nothing" : printed.back()));
+            p.same(bvtest::read_file(user + "/screenshot001.png"), "the player's picture", "the player's picture");
+            p.check(std::filesystem::is_symlink(user + "/screenshot002.png") && !std::filesystem::exists(root / "elsewhere"),
+                    "the link stays a link to nothing");
+            const size_t saved = c.taken <= 1000 ? 1 : 0;
+            p.check(names_in(user).size() == size_t(std::max(c.taken, 2)) + saved, "one picture more, no temporary");
+            if (saved) {
+                snprintf(name, sizeof name, "/screenshot%03d.png", c.taken + 1);
+                p.same(bvtest::read_file(user + name).substr(0, 4), "\x89PNG", std::string("a picture at ") + name);
+                printed.clear();
+                take_screenshot();
+                snprintf(name, sizeof name, "Saved \"screenshot%03d.png\"", c.taken + 2);
+                p.check(printed == std::vector<std::string>{name}, std::string("then ") + name);
+            }
+            return p.text;
+        });
+    }
 }
 
 // A results.txt that is a link to a file elsewhere in the user folder, or a recording
