@@ -19,7 +19,9 @@ inline constexpr int32_t kSeriesFilePoints = 40;
 // 1023 characters and 82 numbers of 11 characters each, about 3 KB an event) and the
 // widest head fit in 4 MiB. In all, 10,000 events (26 MB of records) and 8 MiB of text
 // (under a second of scanning) hold ten series at those bounds, or hundreds of honest
-// ones, and a page of the series menu shows 20, so 200 files are ten pages.
+// ones, and a page of the series menu shows 20, so 200 files are ten pages. The file
+// bound is charged per download (series_read_all), and the program's own series are
+// read beside whatever the downloads bring.
 inline constexpr int32_t kSeriesMaxEvents = 1000;
 inline constexpr uint32_t kSeriesMaxFileBytes = 4 << 20;
 inline constexpr int32_t kSeriesMaxFiles = 200;

@@ -16,6 +16,7 @@
 #include "foundation/capped_read.h"
 #include "foundation/data_name.h"
 #include "foundation/file_index.h"
+#include "foundation/index_downloads.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "foundation/scan.h"
@@ -30,6 +31,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 growable_array series_table = {};
@@ -234,19 +236,34 @@ void series_read_all()
     series_free_all();
     array_init(&series_table, sizeof(series));
     series_budget all{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll};
-    int32_t files = 0;
+    // Each download may bring kSeriesMaxFiles, so that none hides another's; the
+    // program's own championships are read whatever the downloads spent, each within
+    // the bounds of one file.
+    std::map<std::string, int32_t> files_from;
     char** names = file_index_list();
     for (; names && *names; ++names) {
         if (!str_ends_with(*names, ".series"))
             continue;
-        if (++files > kSeriesMaxFiles) {
-            char line[1200];
-            format_string(line, sizeof line, "Series %.900s refused: more than 200 series files, the rest not read\n",
-                          *names);
-            console_print(line);
-            break;
-        }
+        const int entry = file_index_find(*names);
         series s;
+        if (file_index_from_program(entry)) {
+            series_budget one{kSeriesMaxFileBytes, kSeriesMaxEvents};
+            if (read_within(&s, *names, one) && !array_push(&series_table, &s))
+                series_free(&s);
+            continue;
+        }
+        const std::string download = file_index_download(entry);
+        const int32_t files = ++files_from[download];
+        if (files > kSeriesMaxFiles) {
+            if (files == kSeriesMaxFiles + 1) {
+                char line[1200];
+                format_string(line, sizeof line,
+                              "Series %.500s refused: more than 200 series files from %.500s, the rest of them not read\n",
+                              *names, download.c_str());
+                console_print(line);
+            }
+            continue;
+        }
         if (read_within(&s, *names, all) && !array_push(&series_table, &s))
             series_free(&s);
     }

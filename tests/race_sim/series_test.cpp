@@ -515,7 +515,7 @@ TEST(SeriesFiles, StartUpReadsWithinItsBoundsInAll)
         {{{"a", mib}, {"b", sized("B 0 Novice 0", (1 << 20) - 12)}, {"c", "CC 0 Novice 0"}}, 8,
          "Series c.series refused: series files past 8 MiB in all\n"},
         {{{"x", "X 0 Novice 0"}, {"y", "Y 0 Novice 0"}, {"z", "Z 0 Novice 0"}}, 200,
-         "Series y.series refused: more than 200 series files, the rest not read\n"},
+         "Series y.series refused: more than 200 series files from @USER@, the rest of them not read\n"},
     };
     for (const auto& c : cases) {
         bvtest::TempDir root;
@@ -529,7 +529,9 @@ TEST(SeriesFiles, StartUpReadsWithinItsBoundsInAll)
                                    text);
         }
         const std::string user = root / "user", game = root / "game";
-        const std::string expected = c.lines;
+        std::string expected = c.lines;
+        if (const size_t at = expected.find("@USER@"); at != std::string::npos)
+            expected.replace(at, 6, user + "/Brovanta/");
         const int32_t read = c.read;
         bvtest::in_fresh_process([&] {
             bvtest::Problems p;
@@ -545,6 +547,70 @@ TEST(SeriesFiles, StartUpReadsWithinItsBoundsInAll)
             });
             p.check(cost.finished && cost.result == 1, expected);
             p.check(cost.seconds < 2 && cost.grown_kib < 200 * 1024, bvtest::describe(expected, cost));
+            return p.text;
+        });
+    }
+}
+
+// One download of more series than the bound (an archive of "a/s000.series" on, or a
+// loose pack in "demos") is cut at 200 with one line; the player's series and the
+// bundled championship, with the player's standings in it, are still read. The bundled
+// one is read too when a download has spent the bytes all series share.
+TEST(SeriesFiles, EachDownloadBringsAtMost200AndTheBundledSeriesIsAlwaysRead)
+{
+    const struct {
+        bool archive;
+        int files;
+        uint32_t bytes;        // of each file
+        const char* refused;   // the first file left out, null when none is
+        const char* why;
+        int32_t read;
+    } cases[] = {
+        {true, 200, 12, nullptr, nullptr, 202},
+        {true, 201, 12, "a/s200.series", "more than 200 series files from @A@, the rest of them not read", 202},
+        {false, 201, 12, "demos/s200.series", "more than 200 series files from @A@, the rest of them not read", 202},
+        {true, 2, kSeriesMaxFileBytes, "series/mine.series", "series files past 8 MiB in all", 3},
+    };
+    for (const auto& c : cases) {
+        bvtest::TempDir root;
+        const std::string user = root / "user/Brovanta";
+        bvtest::use_built_data(root);
+        std::vector<std::pair<std::string, std::string>> entries;
+        char name[32];
+        for (int i = 0; i < c.files; ++i) {
+            snprintf(name, sizeof name, "s%03d.series", i);
+            if (c.archive)
+                entries.emplace_back(std::string("a/") + name, sized("S 0 Novice 0", c.bytes));
+            else
+                bvtest::write_file(user + "/demos/" + name, sized("S 0 Novice 0", c.bytes));
+        }
+        if (c.archive)
+            bvtest::write_file(user + "/a.saf", bvtest::saf_bytes(entries));
+        bvtest::write_file(user + "/series/mine.series", "Mine 0 Novice 0");
+        bvtest::write_file(user + "/series/valley.series_standings", "3 1 2 4 5 6 7 8 9 \n");
+        std::string line = c.refused ? std::string("Series ") + c.refused + " refused: " + c.why + "\n" : "";
+        if (const size_t at = line.find("@A@"); at != std::string::npos)
+            line.replace(at, 3, user + (c.archive ? "/a.saf" : "/demos"));
+        const int32_t read = c.read;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            p.check(scan_tracks() == 1, "tracks found");
+            const simtest::LogCapture said;
+            series_read_all();
+            std::string refused;
+            for (size_t at = said.text().find("Series "); at != std::string::npos; at = said.text().find("Series ", at + 1))
+                refused += said.text().substr(at, said.text().find('\n', at) + 1 - at);
+            p.same(refused, line, "what was said");
+            p.check(series_count() == read, std::to_string(series_count()) + " series read, want " + std::to_string(read));
+            bool bundled = false, mine = false;
+            for (int32_t i = 0; i < series_count(); ++i) {
+                const std::string title = series_at(i)->title;
+                mine = mine || title == "Mine";
+                if (title == "Brovanta Valley Championship")
+                    bundled = series_at(i)->completed == 1 && series_at(i)->events[0].places[1] == 0;
+            }
+            p.check(bundled, "the bundled championship with the player's standings");
+            p.check(mine == (read == 202), "the player's series");
             return p.text;
         });
     }

@@ -1,0 +1,14 @@
+// What a reader of the file index charges a bound of its own to: the download each
+// entry came in, and whether it came with the program itself.
+#pragma once
+#include <string>
+
+// The path text of the download index entry i came in: its archive, its folder in
+// "tracks", or its folder at the top of its search folder. The loose files directly in
+// a search folder are charged together, to that folder's text. Empty when there is no
+// entry i.
+std::string file_index_download(int i);
+
+// True when entry i is one of the program's own: a loose file in the program's folder,
+// or an entry of an archive that lies there.
+bool file_index_from_program(int i);
