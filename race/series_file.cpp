@@ -235,11 +235,12 @@ void series_read_all()
 {
     series_free_all();
     array_init(&series_table, sizeof(series));
-    series_budget all{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll};
-    // Each download may bring kSeriesMaxFiles, so that none hides another's; the
-    // program's own championships are read whatever the downloads spent, each within
-    // the bounds of one file.
+    // Each download may bring kSeriesMaxFiles, and as many bytes and events as the
+    // totals allow, so that none hides another's or the player's; the program's own
+    // championships are read whatever the downloads spent, each within the bounds of
+    // one file.
     std::map<std::string, int32_t> files_from;
+    std::map<std::string, series_budget> left_of;
     char** names = file_index_list();
     for (; names && *names; ++names) {
         if (!str_ends_with(*names, ".series"))
@@ -264,7 +265,9 @@ void series_read_all()
             }
             continue;
         }
-        if (read_within(&s, *names, all) && !array_push(&series_table, &s))
+        series_budget& left = left_of.try_emplace(download, series_budget{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll})
+                                  .first->second;
+        if (read_within(&s, *names, left) && !array_push(&series_table, &s))
             series_free(&s);
     }
 }
