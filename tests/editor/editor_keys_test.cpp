@@ -470,8 +470,11 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
             refused_with = refused;
             save_set_test_link(refused ? refuse_links : nullptr);
             // The heights pass through one file more than the folder keeps; the last one
-            // failing puts back every one.
+            // failing puts back every one. The other ways of refusing links take the same
+            // steps as EPERM once the copy is chosen: each is stopped on the way in only.
             for (const int failing : {0, int(new_files.size()) + 1}) {
+                if (failing != 0 && refused != 0 && refused != EPERM)
+                    continue;
                 int stop = 0;
                 for (; stop < 100; ++stop) {
                     put_files(folder, *old_files);
