@@ -136,7 +136,7 @@ void billboards_read(const char* path)
         ++reading_line;
         if (billboards.count >= kMaxBillboards) {
             refuse();
-            refused_tail_take(&file_refused, path, line_start);
+            refused_tail_take(&file_refused, f, path, line_start);
             break;
         }
         create_billboard(x, h, z, size, aspect, name);

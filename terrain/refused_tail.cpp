@@ -13,14 +13,15 @@ uint32_t refused_tail_mark(const vfs_file* f)
     return f->position - (f->pushed_back >= 0 ? 1u : 0u);
 }
 
-void refused_tail_take(refused_tail* tail, const char* path, uint32_t offset)
+void refused_tail_take(refused_tail* tail, vfs_file* reading, const char* path, uint32_t offset)
 {
     refused_tail_clear(tail);
     tail->cut = true;
-    // The file once more from its start: a compressed one cannot seek back.
-    vfs_file* f = vfs_open(path, "rb");
     char buffer[65536];
-    uint32_t skipped = 0;
+    // A plain file seeks back to the refused line; a compressed one is read once more
+    // from its start.
+    vfs_file* f = vfs_seek(reading, offset) ? reading : vfs_open(path, "rb");
+    uint32_t skipped = f == reading ? offset : 0;
     while (f && skipped < offset) {
         const uint32_t want = offset - skipped < sizeof buffer ? offset - skipped : uint32_t(sizeof buffer);
         const int got = vfs_read(f, buffer, int(want));
@@ -42,7 +43,7 @@ void refused_tail_take(refused_tail* tail, const char* path, uint32_t offset)
         tail->too_long = true;   // what was refused could not be read again
     if (tail->too_long)
         tail->bytes.clear();
-    if (f)
+    if (f && f != reading)
         vfs_close(f);
 }
 

@@ -267,7 +267,7 @@ void statues_read(const char* path)
             given[i] = strcmp(names[i], "null") == 0 ? nullptr : names[i];
         ++reading_line;
         if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0) {
-            refused_tail_take(&file_refused, path, line_start);
+            refused_tail_take(&file_refused, f, path, line_start);
             break;
         }
     }

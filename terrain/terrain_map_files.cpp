@@ -153,7 +153,7 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
                           int(line), why);
             console_print(refusal);
             t->decals_refused = new refused_tail;
-            refused_tail_take(t->decals_refused, name.c_str(), line_start);
+            refused_tail_take(t->decals_refused, f, name.c_str(), line_start);
         };
         for (;;) {
             line_start = refused_tail_mark(f);
