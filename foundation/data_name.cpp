@@ -56,7 +56,8 @@ const char* data_name_check(const char* name, std::string* normal)
 std::string data_name_shown(const char* name)
 {
     std::string out;
-    for (const char* p = name; *p && out.size() < 200; ++p)
+    const size_t kept = text_cut_length(name, 200);
+    for (const char* p = name; p < name + kept; ++p)
         out += control_character(static_cast<unsigned char>(*p)) ? '?' : *p;
     return out;
 }

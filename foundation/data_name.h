@@ -33,7 +33,7 @@ bool data_file_accept(const char* name, const char* from, std::string* normal);
 bool data_file_name_accept(const char* name, const char* from);
 
 // The name fit for one line of a message: control characters shown as "?", cut at
-// 200 characters.
+// 200 bytes, never inside a multibyte character.
 std::string data_name_shown(const char* name);
 
 // Reading: the path of a data name ("@a/b"; a name without "@" is taken as its "@"

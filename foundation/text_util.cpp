@@ -69,6 +69,21 @@ int format_string(char* buffer, size_t size, const char* format, ...)
     return size_t(wanted) < size ? wanted : int(size - 1);
 }
 
+size_t text_cut_length(const char* text, size_t max)
+{
+    size_t n = strnlen(text, max + 1);
+    if (n <= max)
+        return n;
+    n = max;
+    // The byte past the cut continues a character: the cut moves back to its start
+    // (a character is at most four bytes; stray continuation bytes stand alone).
+    for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80; ++back)
+        --n;
+    if ((static_cast<unsigned char>(text[n]) & 0xC0) != 0xC0)
+        n = max;
+    return n;
+}
+
 int str_ends_with(const char* text, const char* suffix)
 {
     const size_t length = strlen(text), suffix_length = strlen(suffix);

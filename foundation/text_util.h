@@ -12,6 +12,10 @@ void parse_colour_tag(const char* text, const char* tag, uint8_t rgb[3]);
 // a plain folder a plain path.
 vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* mode);
 // 1 when text is at least as long as suffix and ends with it.
+// The bytes of text a message keeps when it cuts the text at max: never more than
+// max, and never the first bytes of a multibyte UTF-8 character without the rest.
+size_t text_cut_length(const char* text, size_t max);
+
 int str_ends_with(const char* text, const char* suffix);
 // vsnprintf into buffer of size bytes (truncating); returns the length written.
 int format_string(char* buffer, size_t size, const char* format, ...)

@@ -27,10 +27,13 @@ camera_key* keys()
     return static_cast<camera_key*>(camera_keys.items);
 }
 
-// A name for "@keycam/": none, or one the data-name door refuses, is refused.
+// A name for "@keycam/" names one file directly in that folder, as a setup name does in
+// "setups": none, one the data-name door refuses, one with a "/" (a sub-folder) and one
+// with a "\\" (a sub-folder where the player's other systems read it so) are refused.
 bool keycam_name_ok(const std::string& name)
 {
-    return !name.empty() && data_name_accept(("keycam/" + name).c_str(), "Key camera", nullptr);
+    return !name.empty() && name.find('\\') == std::string::npos && data_file_name_accept(name.c_str(), "Key camera") &&
+           data_name_accept(("keycam/" + name).c_str(), "Key camera", nullptr);
 }
 
 int write_keys(vfs_file* f, void*)

@@ -5,6 +5,7 @@
 
 #include "duktape.h"
 #include "foundation/front_door.h"
+#include "foundation/text_util.h"
 
 #include <chrono>
 #include <cmath>
@@ -115,8 +116,8 @@ bool disarm(script_host* host, const char* what)
     host->expired = 0;
     if (ran_out && !host->stopped) {
         host->stopped = 1;
-        std::snprintf(host->error_text, sizeof host->error_text, "track script stopped: %.200s ran longer than %d ms",
-                      what, int(host->budget_ms));
+        std::snprintf(host->error_text, sizeof host->error_text, "track script stopped: %.*s ran longer than %d ms",
+                      int(text_cut_length(what, 200)), what, int(host->budget_ms));
         script_report_error(host);
     }
     return ran_out;

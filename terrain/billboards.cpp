@@ -11,6 +11,7 @@
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
 #include "gfx/texture_cache.h"
+#include "terrain/refused_tail.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_queries.h"
@@ -25,6 +26,7 @@ int32_t first_track_billboard;
 
 namespace {
 
+refused_tail file_refused;   // what the track's billboards file was refused at its load
 const char* reading_path = nullptr;   // the billboards file being read, for the refusal line
 int32_t reading_line = 0;
 bool refusal_logged = false;
@@ -62,6 +64,7 @@ void billboards_free()
     billboard_work = {};
     first_track_billboard = 0;
     refusal_logged = false;
+    refused_tail_clear(&file_refused);
 }
 
 void billboards_reset()
@@ -126,10 +129,14 @@ void billboards_read(const char* path)
     char name[1024];
     reading_path = path;
     reading_line = 0;
-    while (vfs_scanf(f, " [ %f %f %f ] %f %f %1023s ", &x, &h, &z, &size, &aspect, name) == 6) {
+    for (;;) {
+        const uint32_t line_start = refused_tail_mark(f);
+        if (vfs_scanf(f, " [ %f %f %f ] %f %f %1023s ", &x, &h, &z, &size, &aspect, name) != 6)
+            break;
         ++reading_line;
         if (billboards.count >= kMaxBillboards) {
             refuse();
+            refused_tail_take(&file_refused, f, path, line_start);
             break;
         }
         create_billboard(x, h, z, size, aspect, name);
@@ -154,10 +161,12 @@ int billboards_write_to(vfs_file* f)
         else
             vfs_printf(f, "#%02x%02x%02x#%s\n", b->colour[0], b->colour[1], b->colour[2], name);
     }
-    return 1;
+    return refused_tail_put(&file_refused, f);
 }
 
 int write_billboards()
 {
+    if (refused_tail_keeps_file(&file_refused, "billboards"))
+        return 1;
     return track_file_write("billboards", [](vfs_file* f, void*) { return billboards_write_to(f); });
 }

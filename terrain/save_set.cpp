@@ -2,7 +2,6 @@
 
 #include "foundation/fresh_file.h"
 #include "foundation/front_door.h"
-#include "foundation/os_paths.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -31,7 +30,7 @@ int fail_stage = 0;
 int stop_after = -1;   // steps before a simulated crash; -1 = off
 
 // Whatever has the name, a link to nothing included: it is kept aside by a hard link
-// to the entry itself, never opened.
+// to the entry itself (or a copy of a regular file or a link, never followed).
 bool present(const std::string& path)
 {
     struct stat st;
@@ -48,50 +47,104 @@ bool links_refused(int error)
     return error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == EMLINK || error == ENOSYS;
 }
 
-enum class kept_by { link, rename, none };
+bool write_all(int fd, const char* bytes, size_t n)
+{
+    while (n > 0) {
+        const ssize_t put = write(fd, bytes, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        bytes += put;
+        n -= size_t(put);
+    }
+    return true;
+}
+
+// The bytes of the regular file at from into the new file at to, pushed to disk before
+// it is closed; nothing at from is followed or left open.
+bool copy_bytes(const std::string& from, int to)
+{
+    const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat st;
+    bool ok = fstat(in, &st) == 0 && S_ISREG(st.st_mode) && fchmod(to, st.st_mode & 0777) == 0;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t got = read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        ok = write_all(to, buffer, size_t(got));
+    }
+    close(in);
+    return ok && fsync(to) == 0;
+}
+
+// Where hard links are refused: a copy of the entry at from under the fresh name
+// aside, made as a new file of ours (a link is copied as a link). The old file itself
+// stays at its name until its new one is renamed over it, so the name is never empty.
+bool copy_aside(const std::string& from, const std::string& aside)
+{
+    struct stat st;
+    if (lstat(from.c_str(), &st) != 0)
+        return false;
+    if (S_ISLNK(st.st_mode)) {
+        std::string to(size_t(st.st_size) + 1, '\0');
+        const ssize_t n = readlink(from.c_str(), to.data(), to.size());
+        if (n < 0 || size_t(n) >= to.size())
+            return false;
+        to.resize(size_t(n));
+        return symlink(to.c_str(), aside.c_str()) == 0;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
+    const int out = open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0)
+        return false;
+    const bool copied = copy_bytes(from, out);
+    if (close(out) == 0 && copied)
+        return true;
+    remove(aside.c_str());
+    errno = EIO;
+    return false;
+}
 
 // A second name for the entry at from under a fresh name of our own beside target.
 // link() makes the new name for the entry itself (a link stays a link, nothing is
 // followed) and never replaces what stands at the new name. Where the file system
-// refuses hard links the entry is to be renamed aside as it is replaced (kept_by::rename);
-// the log says so once.
-kept_by keep_aside(const std::string& from, const std::string& target, std::string& aside)
+// refuses hard links the entry is copied aside instead; the log says so once.
+bool keep_aside(const std::string& from, const std::string& target, std::string& aside)
 {
+    bool copy = false;
     for (int tries = 0; tries < 64; ++tries) {
         aside = fresh_file_name(target);
-        const int made = link_call ? link_call(from.c_str(), aside.c_str())
-                                   : linkat(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), 0);
+        int made = -1;
+        if (copy)
+            made = copy_aside(from, aside) ? 0 : -1;
+        else
+            made = link_call ? link_call(from.c_str(), aside.c_str())
+                             : linkat(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), 0);
         if (made == 0)
-            return kept_by::link;
-        if (errno != EEXIST)
-            break;
-    }
-    const int error = errno;
-    aside.clear();
-    if (!links_refused(error))
-        return kept_by::none;
-    if (!said_no_links) {
-        said_no_links = true;
-        const size_t slash = target.find_last_of('/');
-        const std::string line = "No hard links in '" + target.substr(0, slash == std::string::npos ? 0 : slash) +
-                                 "': a save keeps each old file aside by renaming it";
-        console_print(line.c_str());
-    }
-    return kept_by::rename;
-}
-
-// Without hard links: whatever stands at target goes under a fresh name of our own,
-// reserved first as a new empty file so that the rename replaces nothing but it.
-bool move_aside(const std::string& target, std::string& aside)
-{
-    for (int tries = 0; tries < 64; ++tries) {
-        aside = fresh_file_name(target);
-        if (FILE* reserved = os_create_new_file(aside.c_str())) {
-            const bool closed = fclose(reserved) == 0;
-            if (closed && rename(target.c_str(), aside.c_str()) == 0)
-                return true;
-            remove(aside.c_str());
-            break;
+            return true;
+        if (!copy && links_refused(errno)) {
+            copy = true;
+            --tries;
+            if (!said_no_links) {
+                said_no_links = true;
+                const size_t slash = target.find_last_of('/');
+                const std::string line = "No hard links in '" +
+                                         target.substr(0, slash == std::string::npos ? 0 : slash) +
+                                         "': a save keeps a copy of each old file aside";
+                console_print(line.c_str());
+            }
+            continue;
         }
         if (errno != EEXIST)
             break;
@@ -181,11 +234,9 @@ int save_set_commit()
     // for it (a second name for the temporary, taken before anything is replaced) and
     // what a failure puts back first.
     //
-    // Where the file system refuses hard links, an old file is renamed aside just
-    // before its new one is renamed in, and put back at once when that fails: between
-    // those two renames its name holds no file.
+    // Where the file system refuses hard links, the kept file is a copy made before
+    // anything is replaced, so the steps are the same and the name is never empty.
     std::vector<std::string> aside(set.pending.size());
-    std::vector<bool> by_rename(set.pending.size(), false);
     bool ok = true;
     int steps = 0;
     size_t failed_at = 0;
@@ -194,13 +245,12 @@ int save_set_commit()
             return save_set_crash();
         const std::string& target = set.pending[k].target;
         const size_t before = earlier_same_target(k);
-        kept_by kept = kept_by::link;
+        bool kept = true;
         if (before != k)
             kept = keep_aside(set.pending[before].temp, target, aside[k]);
         else if (present(target))
             kept = keep_aside(target, target, aside[k]);
-        by_rename[k] = kept == kept_by::rename;
-        if (kept == kept_by::none) {
+        if (!kept) {
             ok = false;
             failed_at = k;
         }
@@ -210,26 +260,10 @@ int save_set_commit()
         if (crashed(steps))
             return save_set_crash();
         const pending_file& p = set.pending[placed];
-        if (by_rename[placed] && present(p.target)) {
-            if (!move_aside(p.target, aside[placed])) {
-                ok = false;
-                failed_at = placed;
-                break;
-            }
-            if (crashed(steps))
-                return save_set_crash();
-        }
         const bool forced = fail_file != 0 && fail_stage == 2 && int(placed) + 1 == fail_file;
         if (forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
             ok = false;
             failed_at = placed;
-            // An old file renamed aside for this one goes straight back.
-            if (by_rename[placed] && !aside[placed].empty()) {
-                if (crashed(steps))
-                    return save_set_crash();
-                rename(aside[placed].c_str(), p.target.c_str());
-                aside[placed].clear();
-            }
         } else {
             ++placed;
         }

@@ -6,9 +6,11 @@
 // back what was already replaced. Whenever the game stops, each name holds a whole
 // file, the old or the new. A target added twice takes both files in turn (a whole
 // file in between while another name changes) and goes back through them in turn.
-// Where the file system refuses hard links, each old file is renamed aside just before
-// its new one comes in, as a save did before, and only there a stop between the two
-// renames leaves that name without a file (the old one waits under its second name).
+// Where the file system refuses hard links, each old file is kept aside as a copy
+// (a new file of the save's own, its bytes pushed to disk) before anything is
+// replaced, and the old file stays at its name until its new one is renamed over it:
+// there too every name holds its old or its new file at every stop. Whatever a stop
+// leaves under the second names is a leftover, and the next start removes it.
 #pragma once
 #include <string>
 

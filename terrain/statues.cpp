@@ -14,6 +14,7 @@
 #include "foundation/front_door.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
+#include "terrain/refused_tail.h"
 #include "terrain/terrain_queries.h"
 #include "terrain/track_list.h"
 
@@ -40,6 +41,7 @@ int32_t no_spheres(const collision_shape*)
     return 0;
 }
 
+refused_tail file_refused;   // what the track's statues file was refused at its load
 const char* reading_path = nullptr;   // the statues file being read, for the refusal line
 int32_t reading_line = 0;
 bool refusal_logged = false;
@@ -237,6 +239,7 @@ void statues_free()
     first_track_statue = 0;
     statue_spheres_placed = 0;
     refusal_logged = false;
+    refused_tail_clear(&file_refused);
 }
 
 void statues_reset()
@@ -254,14 +257,19 @@ void statues_read(const char* path)
     char names[3][1024];
     reading_path = path;
     reading_line = 0;
-    while (vfs_scanf(f, " [ %f %f %f ] %f %1023s %1023s %1023s ", &x, &h, &z, &angle, names[0], names[1],
-                     names[2]) == 7) {
+    for (;;) {
+        const uint32_t line_start = refused_tail_mark(f);
+        if (vfs_scanf(f, " [ %f %f %f ] %f %1023s %1023s %1023s ", &x, &h, &z, &angle, names[0], names[1],
+                      names[2]) != 7)
+            break;
         const char* given[3];
         for (int i = 0; i < 3; ++i)
             given[i] = strcmp(names[i], "null") == 0 ? nullptr : names[i];
         ++reading_line;
-        if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0)
+        if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0) {
+            refused_tail_take(&file_refused, f, path, line_start);
             break;
+        }
     }
     reading_path = nullptr;
     vfs_close(f);
@@ -277,10 +285,12 @@ int statues_write_to(vfs_file* f)
         vfs_printf(f, "[%f %f %f] %f %s %s %s\n", s->x, s->height_above_ground, s->z, s->angle, name(s->model_file),
                    name(s->texture_file), name(s->shape_file));
     }
-    return 1;
+    return refused_tail_put(&file_refused, f);
 }
 
 int write_statues()
 {
+    if (refused_tail_keeps_file(&file_refused, "statues"))
+        return 1;
     return track_file_write("statues", [](vfs_file* f, void*) { return statues_write_to(f); });
 }

@@ -16,6 +16,7 @@
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
 #include "terrain/decals.h"
+#include "terrain/refused_tail.h"
 
 #include <cmath>
 #include <cstring>
@@ -136,19 +137,28 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
 {
     if (!t->decals.items)
         return 0;
+    delete t->decals_refused;
+    t->decals_refused = nullptr;
     const std::string name = path_in(folder, "decals");
     if (vfs_file* f = vfs_open(name.c_str(), "rb")) {
         char texture[1024];
         float x, z, angle, size, aspect;
         int32_t line = 0;
         int64_t cells = 0;   // bucket cells the decals kept so far touch
-        auto refuse = [&name, &line](const char* why) {
+        uint32_t line_start = 0;
+        // The refused lines are kept for the next save to write back.
+        auto refuse = [&](const char* why) {
             char refusal[1200];
             format_string(refusal, sizeof refusal, "Decals file %.900s: line %d and later refused, %s", name.c_str(),
                           int(line), why);
             console_print(refusal);
+            t->decals_refused = new refused_tail;
+            refused_tail_take(t->decals_refused, f, name.c_str(), line_start);
         };
-        while (vfs_scanf(f, "[ %f %f ] %f %f %f %1023s ", &x, &z, &angle, &size, &aspect, texture) == 6) {
+        for (;;) {
+            line_start = refused_tail_mark(f);
+            if (vfs_scanf(f, "[ %f %f ] %f %f %f %1023s ", &x, &z, &angle, &size, &aspect, texture) != 6)
+                break;
             ++line;
             if (t->decals.count >= kMaxDecals) {
                 refuse("more than 8192 decals");

@@ -11,6 +11,7 @@
 #include "foundation/vfs.h"
 #include "gfx/texture_cache.h"
 #include "terrain/lighting.h"
+#include "terrain/refused_tail.h"
 
 #include <cmath>
 #include <cstring>
@@ -68,7 +69,7 @@ int write_decals(vfs_file* f, void* context)
                        double(d[k].size), double(d[k].aspect), name) <= 0)
             return 0;
     }
-    return 1;
+    return t->decals_refused ? refused_tail_put(t->decals_refused, f) : 1;
 }
 
 inline float height(const terrain_state* t, int32_t i, int32_t j)
@@ -138,7 +139,8 @@ int terrain_save_to(terrain_state* t, const char* folder, const terrain_light* l
         !terrain_write_file(folder, "shadingx2.ppm", write_shading, &plain) ||
         !terrain_write_file(folder, "tilemap", write_tilemap, t))
         return 0;
-    if (t->decals.items && !terrain_write_file(folder, "decals", write_decals, t))
+    if (t->decals.items && !(t->decals_refused && refused_tail_keeps_file(t->decals_refused, "decals")) &&
+        !terrain_write_file(folder, "decals", write_decals, t))
         return 0;
     return 1;
 }

@@ -1,6 +1,8 @@
 // Lifecycle of the terrain record: the fresh state, the grid allocation and the release.
 #include "terrain/terrain_state.h"
 
+#include "terrain/refused_tail.h"
+
 #include "foundation/memory.h"
 #include "terrain/terrain_gl.h"
 
@@ -35,6 +37,8 @@ void release_list(growable_array& list)
 
 void release_decal_lists(terrain_state* t)
 {
+    delete t->decals_refused;
+    t->decals_refused = nullptr;
     release_list(t->decals);
     release_list(t->decal_scratch[0]);
     release_list(t->decal_scratch[1]);

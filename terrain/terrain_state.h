@@ -118,6 +118,7 @@ struct terrain_state {
     growable_array decal_scratch[2];                                     // of int32_t
     uint64_t changed_cells;         // bit row * 8 + column per bucket whose list changed
     int32_t appended_decals;        // appended since the last texture update, -1 after other changes
+    struct refused_tail* decals_refused;   // what the decals file's load refused, or null
 
     // GL objects.
     uint32_t heights_texture;

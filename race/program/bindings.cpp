@@ -2,6 +2,7 @@
 
 #include "foundation/intern.h"
 #include "foundation/scan.h"
+#include "foundation/text_util.h"
 #include "platform/qorl_events.h"
 #include "platform/qorl_input.h"
 #include "platform/qorl_log.h"
@@ -126,7 +127,8 @@ void binding_parse(input_binding* binding, const char* text)
     // A range that is not a pair of numbers could neither scale an axis nor be written
     // back as read: the line is skipped like any other the reader does not understand.
     if (ranged && (scan_string(text, "(%f,%f)", &low, &high) != 2 || !std::isfinite(low) || !std::isfinite(high))) {
-        qorl_log("Binding \"%.200s\" skipped: its range is not a pair of numbers\n", text);
+        qorl_log("Binding \"%.*s\" skipped: its range is not a pair of numbers\n", int(text_cut_length(text, 200)),
+                 text);
         return;
     }
     binding_reset(binding);

@@ -6,6 +6,7 @@
 #include "foundation/memory.h"
 #include "foundation/front_door.h"
 #include "foundation/os_paths.h"
+#include "foundation/running_lock.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_startup.h"
 #include "gfx/gl_state.h"
@@ -223,8 +224,11 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     qorl_log("Brovanta version %s\n", build_string);
-    // Before anything is read or written: what killed writes left goes.
-    leftover_sweep_user_folder();
+    // Before anything is read or written: what killed writes left goes, unless another
+    // copy of the game runs, whose writes in flight look just like those leftovers.
+    if (running_lock_alone())
+        leftover_sweep_user_folder();
+    running_lock_share();
     history_clear_all();
     net_client_install();
     race_rules_install();

@@ -64,3 +64,44 @@ TEST(ObjectSave, EditsOfEveryObjectToolReadBackAfterASave)
     });
     unsetenv("BV_SAVED_TRACK_ROOT");
 }
+
+// A track past the bounds a load holds it to (decals over more than 8192 decal cells,
+// more billboards and statues than a track may have) loads cut, with one line each;
+// saved unchanged, every file keeps every line: the kept ones as the editor writes
+// them, the refused ones after them as they stood.
+TEST(ObjectSave, ASaveWritesBackWhatTheLoadRefused)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        const std::string folder = root / "user/Brovanta/tracks/flat";
+        auto lines = [](int n, const char* format) {
+            std::string text;
+            char line[200];
+            for (int i = 0; i < n; ++i) {
+                snprintf(line, sizeof line, format, double(i % 97) + 0.5);
+                text += line;
+            }
+            return text;
+        };
+        // Each decal covers all 64 cells: 128 reach the bound, the rest are refused.
+        const std::string decals = lines(kMaxDecalCells / 64 + 3, "[%f 2.000000] 0.300000 1000.000000 1.000000 "
+                                                                  "@decals/start_line.png\n");
+        const std::string billboards = lines(kMaxBillboards + 2, "[%f 1.000000 3.000000] 2.000000 1.000000 a\n");
+        const std::string statues = lines(int(kMaxStatues) + 2, "[%f 0.000000 5.000000] 0.000000 null null null\n");
+        flat_track f(root.path(), decals, true);
+        bvtest::write_file(folder + "/billboards", billboards);
+        bvtest::write_file(folder + "/statues", statues);
+        f.load_objects();
+        p.check(track_terrain.decals.count == kMaxDecalCells / 64, "the decals loaded cut");
+        p.check(billboard_count() == kMaxBillboards && statue_count() == kMaxStatues, "billboards and statues cut");
+        for (const char* refused : {"Decals file", "Billboards file", "Statues file"})
+            p.check(bvtest::console_log_text().find(refused) != std::string::npos, std::string("a line: ") + refused);
+        editor_save();
+        p.same(edtest::status(), "Saved!", "saved");
+        p.check(bvtest::read_file(folder + "/decals") == decals, "the decals file keeps every line");
+        p.check(bvtest::read_file(folder + "/billboards") == billboards, "the billboards file keeps every line");
+        p.check(bvtest::read_file(folder + "/statues") == statues, "the statues file keeps every line");
+        return p.text;
+    });
+}

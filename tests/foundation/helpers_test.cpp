@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fixtures.h"
+#include "foundation/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
@@ -220,3 +221,26 @@ TEST(FormatString, CutsToTheBufferAndReportsWhatItWrote)
 }
 
 }  // namespace
+
+// A name shown in a message is cut at 200 bytes, back to the start of a multibyte
+// character that would pass the cut: a character ending at byte 200 stays, one
+// ending at 201 goes whole. Control characters show as "?".
+TEST(DataNameShown, CutsAtTwoHundredBytesNeverInsideACharacter)
+{
+    const std::string a(200, 'a');
+    const struct {
+        std::string name, shown;
+    } cases[] = {
+        {a + "b", a},
+        {a.substr(0, 198) + "\xc3\xa9" "x", a.substr(0, 198) + "\xc3\xa9"},
+        {a.substr(0, 199) + "\xc3\xa9" "x", a.substr(0, 199)},
+        {a.substr(0, 197) + "\xe2\x82\xac", a.substr(0, 197) + "\xe2\x82\xac"},
+        {a.substr(0, 198) + "\xe2\x82\xac", a.substr(0, 198)},
+        {a.substr(0, 199) + "\xe2\x82\xac", a.substr(0, 199)},
+        {a.substr(0, 197) + "\xf0\x9f\x98\x80", a.substr(0, 197)},
+        {a.substr(0, 196) + "\xf0\x9f\x98\x80" "b", a.substr(0, 196) + "\xf0\x9f\x98\x80"},
+        {"tab\there", "tab?here"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(data_name_shown(c.name.c_str()), c.shown) << c.name.size() << " bytes";
+}

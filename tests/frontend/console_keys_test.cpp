@@ -258,12 +258,14 @@ TEST(ConsoleKeyFiles, WrittenAndReadBack)
             p.same(said(), "Error reading camera keys", line);
         }
         p.check(camera_keys.count == 3, "a refused read keeps the keys");
-        for (const char* line : {"/writekeys", "/writekeys ../escape"}) {
+        for (const char* line : {"/writekeys", "/writekeys ../escape", "/writekeys sub/keys", "/writekeys sub\\keys"}) {
             message_log_clear();
             console_execute(line);
             p.same(said(), "Error saving camera keys", line);
         }
         p.check(!bvtest::file_exists(f.user / "Brovanta/escape"), "nothing written outside keycam");
+        p.check(!bvtest::file_exists(f.user / "Brovanta/keycam/sub") && !bvtest::file_exists(f.user / "Brovanta/keycam/sub\\keys"),
+                "no sub-folder made in keycam, no name with a backslash written");
         // A failed write keeps the old file whole.
         bvtest::make_dirs(f.user / "Brovanta/keycam/folder");
         console_execute("/writekeys folder");

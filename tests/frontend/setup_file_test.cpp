@@ -110,7 +110,7 @@ TEST(SetupFile, AStabilityLineRederivesTheAdvancedValues)
         p.check(stability_slider.value == 100, "a piece of the long line taken as a line");
         p.check(rider_name_field.buffer[0] != 'n' && strcmp(rider_number_field.buffer, "5") == 0, "the long line skipped whole");
         p.check(setup_file_read("missing") == 0, "a missing file");
-        for (const char* name : {"", "../config", "sub/name", ".."})
+        for (const char* name : {"", "../config", "sub/name", "..", "sub\\name"})
             p.check(setup_file_write(name) == 0 && setup_file_read(name) == 0, std::string("refused: ") + name);
         p.check(!bvtest::file_exists(f.user / "Brovanta/config"), "nothing written outside setups");
     });

@@ -365,12 +365,23 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
                 << said;
         else
             EXPECT_EQ(said.find("refused"), std::string::npos) << said;
-        if (!c.refusal)
-            continue;
-        ConsoleCapture refused;
         const decal one{7, 0, 0, 0.5f, 0.5f, 0, 0.1f, 1, 0, 1};
         decal all = one;
         all.size = 1000;
+        if (!c.refusal && &c.line == &everywhere) {
+            // The editor's insert and change that bring the cells to exactly 8192 are
+            // taken; one cell more is not.
+            ConsoleCapture edits;
+            EXPECT_EQ(decal_delete(t.get(), c.kept - 1), 1);
+            EXPECT_EQ(decal_insert(t.get(), &all, c.kept - 1), 1) << "an insert up to 8192 cells";
+            EXPECT_EQ(decal_set(t.get(), &all, 0), 1) << "a change that keeps 8192 cells";
+            EXPECT_EQ(decal_cells_used(t.get()), kMaxDecalCells);
+            EXPECT_EQ(decal_insert(t.get(), &one, 0), 0) << "an insert to 8193 cells";
+            EXPECT_EQ(edits.text(), "Decal not added: the track's decals would cover more than 8192 decal cells\n");
+        }
+        if (!c.refusal)
+            continue;
+        ConsoleCapture refused;
         if (c.kept == int(kMaxDecals)) {
             EXPECT_EQ(decal_insert(t.get(), &one, 0), 0);
             EXPECT_EQ(t->decals.count, kMaxDecals);

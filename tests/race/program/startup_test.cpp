@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -369,10 +370,64 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
         p.check(r.status == 1, "the start ended on its command line: " + r.err);
         auto after = tree(home.path());
         after.erase(user + "/lastlog.txt");
+        after.erase(user + "/running.lock");
         for (const auto& [path, what] : before)
             p.check(after.count(path) && after.at(path) == what, path + " changed or went");
         for (const auto& [path, what] : after)
             p.check(before.count(path) == 1, path + " stayed");
         return p.text;
     });
+}
+
+// A second copy starting while a first one runs: the first copy holds the lock (here
+// the test, through an open file of its own) and a write in flight in the user folder
+// and in a track folder, which the second start leaves alone, with one line. Once the
+// first copy has ended, the next start removes them. A link planted at the lock's name
+// is never followed: the start keeps the leftovers and the file it names stays as it is.
+TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
+{
+    TempDir home;
+    const std::string user = home / "xdg/Brovanta";
+    const std::vector<std::string> in_flight = {user + "/config.tmp-0123456789ab",
+                                                user + "/tracks/t/decals.tmp-a1b2c3d4e5f6"};
+    for (const std::string& path : in_flight)
+        bvtest::write_file(path, "half");
+    const std::string outside = home / "outside";
+    bvtest::write_file(outside, "outside");
+    ASSERT_EQ(symlink(outside.c_str(), (user + "/running.lock").c_str()), 0);
+    auto env = bvtest::program_env(home);
+    env.push_back({"DISPLAY", "", true});
+    const auto start = [&](const std::string& when) {
+        const auto r = bvtest::run_process({program, "--bogus"}, env);
+        EXPECT_EQ(r.status, 1) << when << ": the start ended on its command line: " << r.err;
+        return bvtest::read_file(user + "/lastlog.txt");
+    };
+    const auto left = [&] {
+        int n = 0;
+        for (const std::string& path : in_flight)
+            n += access(path.c_str(), F_OK) == 0 ? 1 : 0;
+        return n;
+    };
+
+    std::string log = start("a link at the lock");
+    EXPECT_EQ(left(), 2) << "with a link at the lock's name";
+    EXPECT_EQ(bvtest::read_file(outside), "outside");
+    EXPECT_NE(log.find("running.lock' (Too many levels of symbolic links): leftovers of stopped writes are kept"),
+              std::string::npos)
+        << log;
+    ASSERT_EQ(unlink((user + "/running.lock").c_str()), 0);
+
+    const int first = open((user + "/running.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(first, 0);
+    ASSERT_EQ(flock(first, LOCK_SH), 0);
+    log = start("a second copy");
+    EXPECT_EQ(left(), 2) << "while the first copy runs";
+    const std::string line = "Another copy of the game is running: leftovers of stopped writes are kept\n";
+    EXPECT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line), log.rfind(line)) << log;
+    close(first);
+
+    log = start("after the first copy ended");
+    EXPECT_EQ(left(), 0) << "after the first copy ended";
+    EXPECT_EQ(log.find("Another copy"), std::string::npos) << log;
 }
