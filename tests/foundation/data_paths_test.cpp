@@ -9,6 +9,7 @@
 #include "fixtures.h"
 #include "foundation/data_name.h"
 #include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
