@@ -52,7 +52,8 @@ void data_place_unlink(const data_place& place, const std::string& temp_leaf);
 void data_place_close(data_place& place);
 
 // The temporary's name for a target's last component: the component (cut so the whole
-// fits a file system's 255-byte name), ".tmp-" and 12 lower-case hex digits.
+// is at most 254 bytes, within a file system's 255 and a name the door takes), ".tmp-"
+// and 12 lower-case hex digits.
 std::string data_temp_leaf(const std::string& leaf);
 
 // Test seam: called with a folder's path just before the walk opens it and with the

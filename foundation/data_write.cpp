@@ -22,8 +22,9 @@ namespace {
 // Names tried before giving up: a folder would have to hold this many of our
 // unguessable names already.
 constexpr int kNameTries = 64;
-// The longest name one component may have on the file systems the game runs on.
-constexpr size_t kComponentMax = 255;
+// The longest temporary's name: within the 255 bytes a file system gives a name, and
+// one the sweep's name check (kDataNameMax, counted with an "@") still takes.
+constexpr size_t kTempNameMax = kDataNameMax - 1;
 constexpr size_t kTempTail = 17;   // ".tmp-" and 12 digits
 
 void (*test_hook)(const std::string& path) = nullptr;
@@ -121,7 +122,7 @@ std::string data_temp_leaf(const std::string& leaf)
     x ^= x >> 31;
     char tail[24];
     snprintf(tail, sizeof tail, ".tmp-%012llx", static_cast<unsigned long long>(x & 0xffffffffffffull));
-    return leaf.substr(0, kComponentMax - kTempTail) + tail;
+    return leaf.substr(0, kTempNameMax - kTempTail) + tail;
 }
 
 bool data_place_open(const char* name, data_place& place, bool quiet)
