@@ -395,7 +395,9 @@ TEST(DataDoor, APipeAtTheTargetIsReplacedAndAFolderRefused)
             mkfifo(target.c_str(), 0600);
             const std::string name = "@" + std::string(w.name);
             p.check(ends_within(2.0, [&] { _exit(w.write(name.c_str()) == 1 ? 0 : 1); }), what + "the write waited");
-            p.same(read_file(target), "new", what + "the file in the pipe's place");
+            const bool replaced = std::filesystem::is_regular_file(std::filesystem::symlink_status(target));
+            p.check(replaced, what + "the pipe still stands");
+            p.same(replaced ? read_file(target) : "(a pipe)", "new", what + "the file in the pipe's place");
             std::filesystem::remove(target);
             bvtest::make_dirs(target);
             p.check(w.write(name.c_str()) == 0, what + "written over a folder");
