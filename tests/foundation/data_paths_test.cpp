@@ -303,8 +303,9 @@ std::string folder_of(const std::string& name)
 }
 
 // True when body ends within the time in a child process of its own (which is then
-// killed), so that a write that blocks fails the test instead of hanging it.
-bool ends_within(double seconds, const std::function<void()>& body)
+// killed), so that a write that blocks fails the test instead of hanging it; *code is
+// the child's exit code then.
+bool ends_within(double seconds, const std::function<void()>& body, int* code = nullptr)
 {
     const pid_t child = fork();
     if (child == 0) {
@@ -313,8 +314,11 @@ bool ends_within(double seconds, const std::function<void()>& body)
     }
     int status = 0;
     for (int k = 0; k < int(seconds * 100); ++k) {
-        if (waitpid(child, &status, WNOHANG) == child)
+        if (waitpid(child, &status, WNOHANG) == child) {
+            if (code)
+                *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             return true;
+        }
         usleep(10000);
     }
     kill(child, SIGKILL);
@@ -514,8 +518,9 @@ TEST(DataDoor, TheLogConfigAndBaseArchiveGoThroughTheDoor)
         symlink((user / "outside/config").c_str(), (own + "config").c_str());
         mkfifo((game / "zzzz.saf").c_str(), 0600);
         set_base_archive_digest(std::string(40, '0').c_str());
-        p.check(ends_within(2.0, [] { _exit(startup_check_data()); }), "the check waited on a pipe");
-        p.check(startup_check_data() == 0, "a pipe taken for the base archive");
+        int matched = -1;
+        p.check(ends_within(2.0, [] { _exit(startup_check_data()); }, &matched), "the check waited on a pipe");
+        p.check(matched == 0, "a pipe taken for the base archive");
         p.same(read_file(user / "outside/log.txt"), "OUTSIDE LOG", "the file the log's link named");
         p.check(!std::filesystem::is_symlink(own + "lastlog.txt") &&
                     read_file(own + "lastlog.txt").find("Logfile \"" + own + "lastlog.txt\" opened") != std::string::npos,
