@@ -14,7 +14,8 @@ struct vfs_file;
 // name: a data path ("@config" is written in the user folder) or a plain path.
 // writer returns 1 when it wrote everything. 1 on success; on any failure the
 // temporary file is removed, the old file is untouched and 0 is returned. A device or
-// pipe ("/dev/null") is written in place instead, with the same checks.
+// pipe the player named outside the user folder ("/dev/null") is written in place
+// instead, with the same checks.
 int whole_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
 
 // The same in two steps, for a file written over a while (a recording).
