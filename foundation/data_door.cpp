@@ -1,19 +1,22 @@
-// Where a data name lands on disk, links resolved: the one place that joins names to
-// the search folders. Reads only ever look among the search folders and take nothing
-// that a link leads out of them to; writes stay inside the user folder, whatever links
-// stand on the way or at the target.
+// Where a data name lands on disk, and the door's read step (data_door.h): the one
+// place that joins names to the search folders and opens what they name for reading.
+#include "foundation/data_door.h"
 #include "foundation/data_name.h"
 
-#include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/front_door.h"
 #include "foundation/os_paths.h"
 #include "foundation/text_util.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,12 +43,6 @@ void say_refused(const char* what, const std::string& path, const char* why)
     console_print(line);
 }
 
-// The name below the search folder: "@a/b" and "a/b" alike.
-const char* below_folder(const char* name)
-{
-    return name[0] == '@' ? name + 1 : name;
-}
-
 // folder + name into out; false when the result would be longer than kDataPathMax,
 // since a cut path names some other file.
 bool join(std::string& out, const char* folder, const std::string& name)
@@ -58,83 +55,113 @@ bool join(std::string& out, const char* folder, const std::string& name)
     return true;
 }
 
-// Makes the folders on the way to target (base + relative) one by one, each only after
-// the one above it was found to lie, links resolved, inside base's own resolved path.
-bool folders_inside(const std::string& target, const char* base, const std::string& relative)
+bool is_user_folder(int folder)
 {
-    os_make_parent_folders(base);
-    const std::string top = resolved_folder(0);
-    std::string folder = base;
-    for (size_t from = 0, slash; (slash = relative.find('/', from)) != std::string::npos; from = slash + 1) {
-        folder.append(relative, from, slash - from);
-        mkdir(folder.c_str(), 0777);   // an existing one is checked as a made one is
-        if (!data_lies_inside(data_resolved(folder), top)) {
-            say_refused("Write to", target, "it leads outside the user folder");
-            return false;
-        }
-        folder += '/';
-    }
-    return true;
+    return folder == 0 && user_data_folder() != nullptr;
 }
 
-// With follow, a link at the target is written through only when what it names lies
-// inside the user folder; out becomes that file, so the link keeps naming the bytes.
-bool link_at_target_ok(std::string& out, data_link link)
+// The file an open descriptor holds, every link resolved: what was opened, not what a
+// path names now.
+std::string opened_file(int fd)
 {
-    struct stat st;
-    if (link == data_link::replace || lstat(out.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return true;
-    const std::string real = data_resolved(out);
-    if (real.empty()) {
-        say_refused("Write to", out, "the link there leads to nothing");
-        return false;
-    }
-    if (!data_lies_inside(real, resolved_folder(0))) {
-        say_refused("Write to", out, "the link there leads outside the user folder");
-        return false;
-    }
-    out = real;
-    return true;
+    char link[40], real[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(link, real, sizeof real - 1);
+    return n > 0 ? std::string(real, size_t(n)) : std::string();
+}
+
+// Why the file opened for relative in the user folder is not read, or null: it must
+// be the file the name spells, or lie in the same download.
+const char* user_folder_refusal(int fd, const std::string& relative)
+{
+    const std::string& top = resolved_folder(0);
+    const std::string real = opened_file(fd);
+    const std::string top_slash = top == "/" ? top : top + "/";
+    if (real == top_slash + relative)
+        return nullptr;
+    if (!data_lies_inside(real, top))
+        return "it leads outside its data folder";
+    if (data_lies_inside(real, top_slash + relative.substr(0, download_length(relative.c_str()))))
+        return nullptr;
+    return "a link there leads out of its download";
 }
 
 }  // namespace
 
-bool data_read_path(const char* name, int folder, std::string& out)
+bool data_relative(const char* name, std::string& relative)
 {
-    const char* base = data_search_dir(folder);
-    std::string normal;
-    return base && name && !data_name_check(below_folder(name), &normal) && join(out, base, normal);
+    return name && !data_name_check(name[0] == '@' ? name + 1 : name, &relative);
 }
 
-bool data_read_inside(const std::string& path, int folder)
+FILE* data_read_open(const std::string& relative, int folder, const char* mode, bool* refused)
 {
-    if (data_lies_inside(data_resolved(path), resolved_folder(folder)))
-        return true;
-    say_refused("Read of", path, "it leads outside its data folder");
-    return false;
+    if (refused)
+        *refused = false;
+    const char* base = data_search_dir(folder);
+    std::string path;
+    if (!base || !join(path, base, relative))
+        return nullptr;
+    // Only a regular file is data: Linux opens folders for reading, a device such as
+    // "/dev/zero" never ends, and a FIFO would wait for a writer (O_NONBLOCK keeps the
+    // open itself from waiting, and is dropped once the file is known to be regular).
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    const int flags = fcntl(fd, F_GETFL);
+    const char* why = nullptr;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0)
+        why = "";
+    else if (is_user_folder(folder))
+        why = user_folder_refusal(fd, relative);
+    FILE* file = nullptr;
+    if (!why && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = fdopen(fd, mode);
+    if (!file)
+        close(fd);
+    if (why && *why)
+        say_refused("Read of", path, why);
+    if (refused)
+        *refused = why != nullptr;
+    return file;
 }
 
 bool data_user_path(const char* name, std::string& out)
 {
-    const char* base = data_search_dir(0);
+    const char* base = user_data_folder();
     std::string normal;
-    return base && name && data_name_accept(below_folder(name), "Write", &normal) && join(out, base, normal);
+    if (!base) {
+        data_say_no_user_folder();
+        return false;
+    }
+    return name && data_name_accept(name[0] == '@' ? name + 1 : name, "Write", &normal) && join(out, base, normal);
 }
 
 bool data_user_folder_path(std::string& out)
 {
-    const char* base = data_search_dir(0);
-    if (!base)
+    const char* base = user_data_folder();
+    if (!base) {
+        data_say_no_user_folder();
         return false;
+    }
     out = base;
     while (out.size() > 1 && out.back() == '/')
         out.pop_back();
     return true;
 }
 
+void data_say_no_user_folder()
+{
+    static bool said = false;
+    if (said)
+        return;
+    said = true;
+    console_print("No user folder: neither XDG_DATA_HOME nor HOME names one, so nothing is written or swept");
+}
+
 bool data_in_user_folder(const char* path)
 {
-    const char* base = data_search_dir(0);
+    const char* base = user_data_folder();
     return base && path && strncmp(path, base, strlen(base)) == 0;
 }
 
@@ -155,45 +182,20 @@ bool data_lies_inside(const std::string& real, const std::string& top)
 
 bool data_user_folder_known()
 {
-    return data_search_dir(0) != nullptr;
-}
-
-bool data_write_path(const char* name, data_link link, std::string& out)
-{
-    if (!name || !*name)
-        return false;
-    const char* base = data_search_dir(0);
-    const char* relative = below_folder(name);
-    if (name[0] == '/') {
-        // A path of the program's own: one into the user folder is checked as a data
-        // name is, any other stands as it is.
-        const size_t base_length = base ? strlen(base) : 0;
-        if (!base || strncmp(name, base, base_length) != 0) {
-            out = name;
-            std::string linked;
-            if (link == data_link::follow && os_link_target(name, linked))
-                out = linked;
-            return true;
-        }
-        relative = name + base_length;
-    }
-    std::string normal;
-    if (!base || !data_name_accept(relative, "Write", &normal) || !join(out, base, normal))
-        return false;
-    return folders_inside(out, base, normal) && link_at_target_ok(out, link);
+    return user_data_folder() != nullptr;
 }
 
 bool data_name_stays_inside(const char* relative, const char* from)
 {
-    for (int i = 0; data_search_dir(i); ++i) {
-        std::string path;
-        struct stat st;
-        if (!data_read_path(relative, i, path) || lstat(path.c_str(), &st) != 0)
-            continue;
-        if (!data_lies_inside(data_resolved(path), resolved_folder(i))) {
-            say_refused(from, path, "it leads outside its data folder");
-            return false;
-        }
-    }
-    return true;
+    // Only the user folder binds: the program's own folders are trusted, links and all.
+    std::string path;
+    struct stat st;
+    const char* base = user_data_folder();
+    if (!base || !join(path, base, relative) || lstat(path.c_str(), &st) != 0)
+        return true;
+    const std::string& top = resolved_folder(0);
+    if (data_resolved(path) == (top == "/" ? top : top + "/") + relative)
+        return true;
+    say_refused(from, path, "a link there leads out of its download");
+    return false;
 }

@@ -78,7 +78,9 @@ bool data_file_accept(const char* name, const char* from, std::string* normal)
 {
     if (!data_name_accept(name, from, normal))
         return false;
-    if (normal && (normal->empty() || (*normal)[0] != '@'))
+    // Only the name's own first "@" marks it: "./@x" is the file "@x", so its "@"
+    // spelling is "@@x", never "@x".
+    if (normal && name[0] != '@')
         *normal = "@" + *normal;
     return true;
 }

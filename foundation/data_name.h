@@ -6,8 +6,8 @@
 // in a name would turn into a line of whatever file the name is written to) or is
 // longer than 255 characters. Empty and "." components are dropped.
 //
-// Every path into a search folder is made here: data_read_path for reading,
-// data_write_path for writing. No other file joins a name to the user folder.
+// Every file in a search folder is opened here, by the door's read and write steps
+// (data_door.h). No other file joins a name to the user folder.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -36,50 +36,30 @@ bool data_file_name_accept(const char* name, const char* from);
 // 200 bytes, never inside a multibyte character.
 std::string data_name_shown(const char* name);
 
-// Reading: the path of a data name ("@a/b"; a name without "@" is taken as its "@"
-// name, never as a path from the working folder) in the index-th search folder. False
-// when the name is refused, there is no such folder, or the path would be too long.
-bool data_read_path(const char* name, int folder, std::string& out);
-
-// True when path, found through data_read_path in the index-th search folder, lies
-// there with its links resolved; false with one line naming the link otherwise. A path
-// that names nothing is not inside.
-bool data_read_inside(const std::string& path, int folder);
-
-// What a write does with a link that stands at its target.
-enum class data_link {
-    follow,    // the player's own files: the file a link names is written, when it lies
-               // inside the user folder
-    replace,   // folders strangers filled: the link itself is replaced, never followed
-};
-
-// Writing: the path a data name ("@a/b", or "a/b" taken so) is written at, in the
-// first search folder (the user folder when there is one), with the folders on the way
-// made one by one, each only after the one above was found to lie, links resolved,
-// inside the user folder. A plain path that lies in the user folder goes through the
-// same checks; any other plain path (a file named on the command line, "/dev/null")
-// stands as it is. False, with one line, when the name is refused, a folder on the way
-// leads outside, or (with follow) a link at the target leads outside or to nothing.
-bool data_write_path(const char* name, data_link link, std::string& out);
-
-// The path of a data name in the first search folder, checked but with nothing made
-// or resolved: for a folder a write sweeps, or a target named before it is written.
+// The path of a data name in the user folder, checked but with nothing made or
+// opened: for a folder the start-up sweep walks. False when the name is refused or
+// there is no user folder.
 bool data_user_path(const char* name, std::string& out);
 
-// False, with one line, when some search folder holds relative (a data name already
-// through the door) as something whose resolved path lies outside that search folder:
-// a link planted as a track folder must not be read through either.
+// False, with one line, when the user folder holds relative (a data name already
+// through the door) as a link: a link planted as a track folder must not be read
+// through. The program's own folders are trusted.
 bool data_name_stays_inside(const char* relative, const char* from);
 
-// The first search folder itself, without its trailing "/": for a sweep of the files
-// a killed write left there. False when there is none.
+// The user folder itself, without its trailing "/": for a sweep of the files a killed
+// write left there. False, with the line below, when there is none.
 bool data_user_folder_path(std::string& out);
 
-// True when path (a plain path) is one in the first search folder's text.
+// True when path (a plain path) is one in the user folder's text.
 bool data_in_user_folder(const char* path);
 
-// True when the first search folder exists for writes at all.
+// True when there is a user folder to write in at all. The program's own folder never
+// stands in for it.
 bool data_user_folder_known();
+
+// Once per run: the line that says nothing is written or swept for want of a user
+// folder.
+void data_say_no_user_folder();
 
 // The path with every link resolved (what os_real_path gives), empty when it names
 // nothing.

@@ -1,7 +1,8 @@
 // Turns a name and an open mode into an opened container file: absolute paths of the
 // program's own as they stand (read: the file, else "<file>.gz"); data names, with
 // "@" or without, over the search folders in order and then over the file index.
-// Writes go where the data-name door puts them (data_name.h).
+// The door's steps (data_door.h) open every file in a search folder.
+#include "foundation/data_door.h"
 #include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
@@ -23,7 +24,6 @@
 namespace {
 
 constexpr size_t kVariantPathMax = 1023;
-constexpr size_t kMakeFoldersPathMax = 1023;
 constexpr uint32_t kNoLimit = 0x7fffffff;
 
 bool is_write_mode(const char* mode)
@@ -45,9 +45,8 @@ void reset_handle(vfs_file* f)
     f->read_pointer = f->output;
 }
 
-// Only a regular file is data: Linux opens folders for reading, a device such as
-// "/dev/zero" never ends, and a FIFO would wait for a writer (O_NONBLOCK keeps the
-// open itself from waiting, and is dropped once the file is known to be regular).
+// A path of the program's own, outside the search folders: only a regular file is
+// data, and a FIFO never makes the open wait (as in the read step).
 FILE* open_for_reading(const char* path, const char* mode)
 {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -73,35 +72,42 @@ bool begin_gzip(vfs_file* f)
     return false;
 }
 
-bool open_plain_write(vfs_file* f, const char* path, const char* mode)
+// A data name is written to a fresh file of ours that at once takes the name's place,
+// so the handle writes nothing that stood there before. A path the player named
+// outside the user folder stands as it is.
+bool open_plain_write(vfs_file* f, const char* name, const char* mode)
 {
-    if (strlen(path) <= kMakeFoldersPathMax)
-        os_make_parent_folders(path);
-    f->file = open_with_backup(path, mode);
+    if (name[0] == '/' && !data_in_user_folder(name)) {
+        if (strlen(name) <= kMakeFoldersPathMax)
+            os_make_parent_folders(name);
+        f->file = open_with_backup(name, mode);
+        return f->file != nullptr;
+    }
+    data_place place;
+    std::string temp;
+    if (data_place_open(name, place) && (f->file = data_place_temp(place, temp)) &&
+        !data_place_rename(place, temp)) {
+        fclose(f->file);
+        f->file = nullptr;
+        data_place_unlink(place, temp);
+    }
+    data_place_close(place);
     return f->file != nullptr;
 }
 
-// The file, else "<file>.gz". A file found in a search folder (folder >= 0) is read
-// only when it lies there with its links resolved.
-bool open_plain_read(vfs_file* f, const char* path, const char* mode, int folder)
+// The file, else "<file>.gz": in a search folder (folder >= 0) through the read step,
+// the ".gz" spelling with the same checks; else a path of the program's own.
+bool open_plain_read(vfs_file* f, const std::string& name, const char* mode, int folder)
 {
-    if ((f->file = open_for_reading(path, mode))) {
-        if (folder < 0 || data_read_inside(path, folder))
-            return true;
-        fclose(f->file);
-        f->file = nullptr;
+    if (name.size() + 3 > kVariantPathMax)
         return false;
-    }
-    std::string variant = std::string(path) + ".gz";
-    if (variant.size() > kVariantPathMax)
+    auto open = [&](const std::string& n) {
+        return folder >= 0 ? data_read_open(n, folder, mode) : open_for_reading(n.c_str(), mode);
+    };
+    if ((f->file = open(name)))
+        return true;
+    if (!(f->file = open(name + ".gz")))
         return false;
-    if (!(f->file = open_for_reading(variant.c_str(), mode)))
-        return false;
-    if (folder >= 0 && !data_read_inside(variant, folder)) {
-        fclose(f->file);
-        f->file = nullptr;
-        return false;
-    }
     return begin_gzip(f);
 }
 
@@ -128,7 +134,11 @@ std::vector<std::pair<int, bool>> index_candidates(const char* name)
 
 bool open_index_entry(vfs_file* f, const file_index_entry* entry, bool packed)
 {
-    FILE* file = open_for_reading(entry->container_path, "rb");
+    // A loose file (its priority is its search folder's index) goes through the read
+    // step as a name looked up there would.
+    const bool loose = entry->priority < search_folder_count();
+    FILE* file = loose ? data_read_open(entry->relative_name, entry->priority, "rb")
+                       : open_for_reading(entry->container_path, "rb");
     if (!file)
         return false;
     if (fseek(file, entry->offset, SEEK_SET) != 0) {
@@ -158,25 +168,52 @@ bool open_from_index(vfs_file* f, const char* name)
 int vfs_open_into(vfs_file* f, const char* name, const char* mode)
 {
     reset_handle(f);
-    if (is_write_mode(mode)) {
-        std::string path;
-        return data_write_path(name, data_link::follow, path) && open_plain_write(f, path.c_str(), mode) ? 1 : 0;
-    }
-    if (name[0] == '/')
+    if (is_write_mode(mode))
+        return open_plain_write(f, name, mode) ? 1 : 0;
+    if (name[0] == '/' && !data_in_user_folder(name))
         return open_plain_read(f, name, mode, -1) ? 1 : 0;
 
     // A data name (with "@" or without) only leads down from the search folders; its
-    // callers tell where a refused name came from.
-    std::string normal;
-    if (data_name_check(name[0] == '@' ? name + 1 : name, &normal))
+    // callers tell where a refused name came from. A path in the user folder is read
+    // as the name it spells there.
+    std::string relative;
+    if (name[0] == '/') {
+        if (data_name_check(name + strlen(user_data_folder()), &relative))
+            return 0;
+        const bool ok = open_plain_read(f, relative, mode, 0);
+        if (!ok)
+            reset_handle(f);
+        return ok ? 1 : 0;
+    }
+    if (!data_relative(name, relative))
         return 0;
-    std::string candidate;
     for (int i = 0; data_search_dir(i); ++i) {
-        if (data_read_path(normal.c_str(), i, candidate) && open_plain_read(f, candidate.c_str(), mode, i))
+        if (open_plain_read(f, relative, mode, i))
             return 1;
         reset_handle(f);
     }
-    return open_from_index(f, normal.c_str()) ? 1 : 0;
+    return open_from_index(f, relative.c_str()) ? 1 : 0;
+}
+
+int vfs_open_own(vfs_file** out, const char* name)
+{
+    *out = nullptr;
+    std::string relative;
+    if (!user_data_folder() || !data_relative(name, relative))
+        return 0;
+    bool refused = false;
+    FILE* file = data_read_open(relative, 0, "rb", &refused);
+    if (file && !(*out = vfs_adopt(file)))
+        fclose(file);
+    if (*out)
+        return 1;
+    // Something stands there: a link the step would not follow is for a write to
+    // replace; anything else is the player's to mend.
+    struct stat st;
+    const std::string path = user_data_folder() + relative;
+    if (lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
+        return 0;
+    return -1;
 }
 
 int vfs_adopt_into(vfs_file* f, FILE* file)
@@ -188,9 +225,11 @@ int vfs_adopt_into(vfs_file* f, FILE* file)
 
 int vfs_replace(const char* source, const char* target)
 {
-    std::string from, to;
-    if (!data_write_path(source, data_link::replace, from) || !data_write_path(target, data_link::replace, to))
-        return 0;
-    // rename(2) replaces the target atomically: if anything fails, the old file stays.
-    return rename(from.c_str(), to.c_str()) == 0 ? 1 : 0;
+    data_place from, to;
+    bool ok = data_place_open(source, from) && data_place_open(target, to);
+    // renameat replaces the target in one step: if anything fails, the old file stays.
+    ok = ok && renameat(from.folder, from.leaf.c_str(), to.folder, to.leaf.c_str()) == 0;
+    data_place_close(from);
+    data_place_close(to);
+    return ok ? 1 : 0;
 }

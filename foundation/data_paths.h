@@ -6,11 +6,15 @@
 
 struct vfs_file;
 
-// The index-th search folder (ending in one "/"), or null past the end.
-const char* data_search_dir(int index);
 int vfs_open_into(vfs_file* f, const char* name, const char* mode);
 int vfs_adopt_into(vfs_file* f, FILE* file);
+// source's file replaces target's, both data names written as the door writes; 0
+// when either is refused or source is missing.
 int vfs_replace(const char* source, const char* target);
+// The user folder's own copy of a data name, through the door's read step: 1 with
+// *out open; 0 when none is there to read (a link the step does not follow counts as
+// none, since a write replaces it); -1 when a file stands there that cannot be read.
+int vfs_open_own(vfs_file** out, const char* name);
 void open_user_folder();
 int startup_check_data();
 void tune_process();

@@ -6,6 +6,14 @@
 // Longest path built from a search folder and a data name (a 512-byte buffer).
 constexpr size_t kDataPathMax = 511;
 
+// The longest path whose folders are made for a write to a path the player named.
+constexpr size_t kMakeFoldersPathMax = 1023;
+
+// The index-th search folder (ending in one "/"), or null past the end. Folder 0 is
+// the user folder when there is one (user_data_folder()); the others are the
+// program's own.
+const char* data_search_dir(int index);
+
 // Number of search folders (building them on first use).
 int search_folder_count();
 // The user data folder text, or null when this machine gives none. It is folder 0

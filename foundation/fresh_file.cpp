@@ -1,7 +1,7 @@
 #include "foundation/fresh_file.h"
 
+#include "foundation/data_door.h"
 #include "foundation/data_name.h"
-#include "foundation/data_paths.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
@@ -20,10 +20,6 @@
 
 namespace {
 
-// Names tried before giving up: a folder would have to hold this many of our
-// unguessable names already.
-constexpr int kNameTries = 64;
-constexpr size_t kMakeFoldersPathMax = 1023;
 constexpr size_t kNameDigits = 12;
 // Names a sweep reads: as many as the file index lists in one folder, so a folder it
 // would skip costs a save no more than the listing.
@@ -31,49 +27,36 @@ constexpr int kSweepNames = 100000;
 
 }  // namespace
 
-// A name nobody could have planted in advance: the process, a count and the clock,
-// mixed so that consecutive names share no visible pattern.
 std::string fresh_file_name(const std::string& target)
 {
-    static uint64_t count = 0;
-    uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                 (uint64_t(os_process_id()) << 40) ^ (++count * 0x9e3779b97f4a7c15ull);
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ull;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebull;
-    x ^= x >> 31;
-    char tail[24];
-    snprintf(tail, sizeof tail, ".tmp-%012llx", static_cast<unsigned long long>(x & 0xffffffffffffull));
-    return target + tail;
+    const size_t slash = target.rfind('/');
+    const size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    return target.substr(0, leaf) + data_temp_leaf(target.substr(leaf));
 }
 
 namespace {
 
-// A new file under a fresh name beside target; only EEXIST (the name is taken, by a
-// file or by a link) makes another name worth trying.
-FILE* create_beside(const std::string& target, std::string& name)
+// Flushes, checks, syncs and closes the stream; the temporary goes when that fails.
+bool seal_stream(fresh_file* w, bool wrote, const data_place& place)
 {
-    for (int k = 0; k < kNameTries; ++k) {
-        name = fresh_file_name(target);
-        if (FILE* file = os_create_new_file(name.c_str()))
-            return file;
-        if (errno != EEXIST)
-            break;
-    }
-    name.clear();
-    return nullptr;
+    vfs_file* f = w->f;
+    w->f = nullptr;
+    if (!f)
+        return false;
+    const bool ok = file_finish(f, wrote, true) == 1;
+    if (!ok)
+        data_place_unlink(place, w->temp_leaf);
+    return ok;
 }
 
-// A write into the user folder stays there, however the name or the links on its way
-// were made; a link at the target is replaced, never followed.
-bool resolve(const char* name, std::string& out)
+// The open folder the handle holds, handed over to a place that closes it.
+data_place take_place(fresh_file* w)
 {
-    if (!name || !*name || !data_write_path(name, data_link::replace, out))
-        return false;
-    if (name[0] == '/' && out.size() <= kMakeFoldersPathMax)
-        os_make_parent_folders(out.c_str());
-    return true;
+    data_place place;
+    place.folder = w->folder;
+    place.leaf = w->leaf;
+    w->folder = -1;
+    return place;
 }
 
 // Some name, ".tmp-" and exactly the digits fresh_file_name writes.
@@ -89,16 +72,16 @@ bool is_leftover(const char* name)
     return true;
 }
 
-// A folder of its own in folder, not "." or "..", and never a link to one: the
-// entry's type as the listing gives it, else as lstat sees the entry itself.
-bool is_folder(const std::string& folder, const dirent& entry)
+// A folder of its own in the open folder, not "." or "..", and never a link to one:
+// the entry's type as the listing gives it, else as the entry itself is.
+bool is_folder(int folder, const dirent& entry)
 {
     if (strcmp(entry.d_name, ".") == 0 || strcmp(entry.d_name, "..") == 0)
         return false;
     if (entry.d_type != DT_UNKNOWN)
         return entry.d_type == DT_DIR;
     struct stat st;
-    return lstat((folder + "/" + entry.d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -107,43 +90,59 @@ int fresh_file_open(const char* name, fresh_file* w)
 {
     w->f = nullptr;
     w->temp.clear();
-    if (!resolve(name, w->target))
+    w->folder = -1;
+    data_place place;
+    if (!data_place_open(name, place))
         return 0;
-    FILE* file = create_beside(w->target, w->temp);
-    if (!file)
-        return 0;
-    w->f = vfs_adopt(file);
+    FILE* file = data_place_temp(place, w->temp_leaf);
+    w->f = file ? vfs_adopt(file) : nullptr;
     if (!w->f) {
-        fclose(file);
-        remove(w->temp.c_str());
+        if (file)
+            fclose(file);
+        data_place_unlink(place, w->temp_leaf);
+        data_place_close(place);
         return 0;
     }
+    w->target = place.target;
+    w->leaf = place.leaf;
+    w->temp = place.target.substr(0, place.target.size() - place.leaf.size()) + w->temp_leaf;
+    w->folder = place.folder;
     return 1;
 }
 
 int fresh_file_seal(fresh_file* w, bool wrote)
 {
-    vfs_file* f = w->f;
-    w->f = nullptr;
-    if (!f)
-        return 0;
-    const bool ok = file_finish(f, wrote, true) == 1;
-    if (!ok)
-        remove(w->temp.c_str());
+    data_place place = take_place(w);
+    const bool ok = seal_stream(w, wrote, place);
+    data_place_close(place);
     return ok ? 1 : 0;
 }
 
 int fresh_file_place(const std::string& temp, const std::string& target)
 {
-    if (rename(temp.c_str(), target.c_str()) == 0)
-        return 1;
-    remove(temp.c_str());
-    return 0;
+    const size_t slash = temp.rfind('/');
+    const std::string temp_leaf = temp.substr(slash == std::string::npos ? 0 : slash + 1);
+    data_place place;
+    bool ok = data_place_open(target.c_str(), place) &&
+              temp.size() - temp_leaf.size() == place.target.size() - place.leaf.size() &&
+              temp.compare(0, temp.size() - temp_leaf.size(), place.target, 0, temp.size() - temp_leaf.size()) == 0;
+    ok = ok && data_place_rename(place, temp_leaf);
+    if (!ok && place.folder >= 0)
+        data_place_unlink(place, temp_leaf);
+    else if (!ok)
+        remove(temp.c_str());
+    data_place_close(place);
+    return ok ? 1 : 0;
 }
 
 int fresh_file_close(fresh_file* w, bool wrote)
 {
-    return fresh_file_seal(w, wrote) && fresh_file_place(w->temp, w->target) ? 1 : 0;
+    data_place place = take_place(w);
+    bool ok = seal_stream(w, wrote, place) && data_place_rename(place, w->temp_leaf);
+    if (!ok)
+        data_place_unlink(place, w->temp_leaf);
+    data_place_close(place);
+    return ok ? 1 : 0;
 }
 
 int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context)
@@ -162,15 +161,20 @@ int fresh_file_sweep(const std::string& folder)
 
 int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
 {
-    // Only a folder that lies, links resolved, inside the user folder is swept: a track
-    // folder planted as a link must not cost files elsewhere.
-    const std::string probe_name = folder + "/x";
-    std::string probe;
-    if (!data_in_user_folder(probe_name.c_str()) || !data_write_path(probe_name.c_str(), data_link::replace, probe))
+    // Only a folder the write step reaches in the user folder, through no link, is
+    // swept: a track folder planted as a link must not cost files elsewhere.
+    const std::string probe = folder + "/x";
+    data_place place;
+    if (!data_in_user_folder(probe.c_str()) || !data_place_open(probe.c_str(), place, true))
         return 0;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
+    const int listed = dup(place.folder);
+    DIR* dir = listed >= 0 ? fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            close(listed);
+        data_place_close(place);
         return 0;
+    }
     std::vector<std::string> leftovers;
     int names = 0;
     while (dirent* entry = readdir(dir)) {
@@ -178,16 +182,18 @@ int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
             break;
         if (is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
             leftovers.emplace_back(entry->d_name);
-        else if (walk && is_folder(folder, *entry))
+        else if (walk && is_folder(place.folder, *entry))
             walk->folders.push_back(folder + "/" + entry->d_name);
     }
     closedir(dir);
     if (walk)
         walk->names += names;
     int removed = 0;
-    // Each name is one entry of this folder that passed the data-name door.
+    // Each name is one entry of this open folder that passed the data-name door; a link
+    // is removed itself.
     for (const std::string& name : leftovers)
-        removed += unlink((folder + "/" + name).c_str()) == 0 ? 1 : 0;
+        removed += unlinkat(place.folder, name.c_str(), 0) == 0 ? 1 : 0;
+    data_place_close(place);
     return removed;
 }
 
@@ -196,28 +202,42 @@ vfs_file* fresh_file_create(const char* name)
     fresh_file w;
     if (!fresh_file_open(name, &w))
         return nullptr;
-    if (rename(w.temp.c_str(), w.target.c_str()) != 0) {
-        vfs_close(w.f);
-        remove(w.temp.c_str());
-        return nullptr;
+    data_place place = take_place(&w);
+    vfs_file* f = w.f;
+    if (!data_place_rename(place, w.temp_leaf)) {
+        vfs_close(f);
+        data_place_unlink(place, w.temp_leaf);
+        f = nullptr;
     }
-    return w.f;
+    data_place_close(place);
+    return f;
 }
 
 // A rename that refuses to replace; where the file system has no such rename, a hard
 // link, which never replaces either, and the temporary's name removed after it.
 int fresh_file_place_new(const std::string& temp, const std::string& target)
 {
-    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-        return 1;
-    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-        if (link(temp.c_str(), target.c_str()) == 0) {
-            unlink(temp.c_str());
-            return 1;
+    const size_t slash = temp.rfind('/');
+    const std::string temp_leaf = temp.substr(slash == std::string::npos ? 0 : slash + 1);
+    data_place place;
+    if (!data_place_open(target.c_str(), place)) {
+        remove(temp.c_str());
+        return -1;
+    }
+    int placed = -1;
+    if (renameat2(place.folder, temp_leaf.c_str(), place.folder, place.leaf.c_str(), RENAME_NOREPLACE) == 0) {
+        placed = 1;
+    } else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+        // A file system without the no-replace rename: a hard link never replaces either.
+        if (linkat(place.folder, temp_leaf.c_str(), place.folder, place.leaf.c_str(), 0) == 0) {
+            unlinkat(place.folder, temp_leaf.c_str(), 0);
+            placed = 1;
         }
     }
-    if (errno == EEXIST)
-        return 0;
-    remove(temp.c_str());
-    return -1;
+    if (placed != 1 && errno == EEXIST)
+        placed = 0;
+    if (placed == -1)
+        data_place_unlink(place, temp_leaf);
+    data_place_close(place);
+    return placed;
 }

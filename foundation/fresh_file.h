@@ -8,8 +8,8 @@
 // are the ones we wrote. On any failure the temporary is removed and the target stays
 // as it was.
 //
-// The user's own files outside such folders ("@config", "@results.txt") go through
-// whole_file.h instead, which keeps a link the player made.
+// The door's write step (data_door.h) walks to the target's folder without passing a
+// link and holds it open from the temporary's creation to its rename.
 #pragma once
 #include <string>
 #include <vector>
@@ -20,18 +20,21 @@ struct fresh_file {
     vfs_file* f = nullptr;
     std::string target;   // the name that ends up with the bytes
     std::string temp;     // the new file being written
+    int folder = -1;      // the target's folder, open until the file is sealed or placed
+    std::string leaf, temp_leaf;   // the target's and the temporary's names in it
 };
 
 // name: a data path ("@tracks/t/edinfo" lands in the first search folder) or a plain
-// path; missing folders on the way are made. A name in the first search folder passes
-// the data-name door and is written only where its folder, links resolved, lies inside
-// that search folder (data_name.h). 1 with w->f open on the new temporary.
+// path; missing folders on the way are made. A name in the user folder passes the
+// door's write step, which follows no link on the way. 1 with w->f open on the new
+// temporary.
 int fresh_file_open(const char* name, fresh_file* w);
 // wrote: every write succeeded. Flushes, checks, syncs and closes the temporary, which
 // stays under its own name for a later fresh_file_place. 1 on success; 0 with the
 // temporary removed.
 int fresh_file_seal(fresh_file* w, bool wrote);
-// The sealed temporary replaces target; 0 with the temporary removed.
+// The sealed temporary replaces target, its neighbour: the folder is walked to again
+// as the write step walks; 0 with the temporary removed.
 int fresh_file_place(const std::string& temp, const std::string& target);
 // fresh_file_seal, then fresh_file_place.
 int fresh_file_close(fresh_file* w, bool wrote);
@@ -39,7 +42,8 @@ int fresh_file_close(fresh_file* w, bool wrote);
 int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
 
 // target + ".tmp-" + 12 lower-case hex digits, a name nobody could have guessed in
-// advance: every temporary and kept-aside file beside target is named so.
+// advance: every temporary and kept-aside file beside target is named so. The
+// target's last component is cut so the name fits the file system's 255 bytes.
 std::string fresh_file_name(const std::string& target);
 
 // Removes from folder every entry named as fresh_file_name names (some name, ".tmp-"

@@ -1,6 +1,6 @@
 #include "foundation/running_lock.h"
 
-#include "foundation/data_name.h"
+#include "foundation/data_door.h"
 #include "foundation/front_door.h"
 
 #include <cerrno>
@@ -26,17 +26,25 @@ void say(const std::string& line)
 // The lock file of the current user folder open in lock_fd; false with one line.
 bool open_lock()
 {
-    std::string folder;
-    if (!data_user_folder_path(folder))
+    data_place place;
+    if (!data_place_open("@running.lock", place)) {
+        say("Leftovers of stopped writes are kept: no lock file can be had");
         return false;
-    const std::string path = folder + "/running.lock";
-    if (lock_fd >= 0 && path == lock_path)
+    }
+    const std::string path = place.target;
+    if (lock_fd >= 0 && path == lock_path) {
+        data_place_close(place);
         return true;
+    }
     if (lock_fd >= 0)
         close(lock_fd);
     lock_path.clear();
-    // O_NONBLOCK: a pipe planted at the name must not hold the start.
-    lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    // Opened in the folder the door walked to, never through a link; O_NONBLOCK: a
+    // pipe planted at the name must not hold the start.
+    lock_fd = openat(place.folder, place.leaf.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    const int error = errno;
+    data_place_close(place);
+    errno = error;
     struct stat st;
     if (lock_fd >= 0 && (fstat(lock_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         close(lock_fd);

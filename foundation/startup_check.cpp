@@ -1,5 +1,6 @@
 // The start-up data check: make the user data folder, offer the log its file name,
 // and find a base archive whose first 1 MiB has the digest the program was built with.
+#include "foundation/data_door.h"
 #include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
@@ -8,21 +9,22 @@
 #include "platform/qorl_log.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
 
-constexpr size_t kOfferMax = 1023;
-constexpr size_t kFolderTextMax = 1023;
 constexpr size_t kDigestedBytes = 1048576;
 constexpr size_t kReadChunk = 256;
 
 char base_digest[41] = "";
 
-bool archive_matches(const std::string& path)
+// A base archive is read as every data file is, so a pipe of its name ends the check
+// instead of waiting for a writer.
+bool archive_matches(int folder)
 {
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = data_read_open("zzzz.saf", folder, "rb");
     if (!file)
         return false;
     ripemd160_ctx ctx;
@@ -41,6 +43,27 @@ bool archive_matches(const std::string& path)
     return ripemd160_matches_hex(base_digest, ctx.digest) == 1;
 }
 
+// The log's file is made by the write step, like every file in the user folder: a
+// link or a pipe standing at "lastlog.txt" is replaced, never written through.
+void offer_log_file()
+{
+    if (getenv("QORL_LOGFILE") || !user_data_folder()) {
+        qorl_log_use_file(nullptr, nullptr);
+        return;
+    }
+    data_place place;
+    std::string temp;
+    FILE* file = nullptr;
+    if (data_place_open("@lastlog.txt", place) && (file = data_place_temp(place, temp)) &&
+        !data_place_rename(place, temp)) {
+        fclose(file);
+        file = nullptr;
+        data_place_unlink(place, temp);
+    }
+    data_place_close(place);
+    qorl_log_use_file(file, place.target.c_str());
+}
+
 }  // namespace
 
 void set_base_archive_digest(const char* hex40)
@@ -55,19 +78,9 @@ void set_base_archive_digest(const char* hex40)
 int startup_check_data()
 {
     // Nothing may reach the log before the offer: the first message decides its file.
-    std::string path;
-    if (data_read_path("@lastlog.txt", 0, path)) {
-        if (path.size() <= kFolderTextMax)
-            os_make_parent_folders(path.c_str());
-        // A cut offer would name another file, which the log would then truncate.
-        std::string offer = "QORL_LOGFILE=" + path;
-        if (offer.size() <= kOfferMax)
-            qorl_log("%s", offer.c_str());
-    }
-
-    for (int i = 0; data_search_dir(i); ++i) {
-        if (data_read_path("@zzzz.saf", i, path) && archive_matches(path))
+    offer_log_file();
+    for (int i = 0; data_search_dir(i); ++i)
+        if (archive_matches(i))
             return 1;
-    }
     return 0;
 }

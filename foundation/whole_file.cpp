@@ -1,5 +1,6 @@
 #include "foundation/whole_file.h"
 
+#include "foundation/data_door.h"
 #include "foundation/data_name.h"
 #include "foundation/fresh_file.h"
 #include "foundation/os_paths.h"
@@ -10,16 +11,40 @@
 int whole_file_open(const char* name, whole_file* w)
 {
     w->f = nullptr;
-    // A link's file is replaced beside itself, so the link goes on naming the new bytes;
-    // the door refuses a link that leads out of the user folder.
-    if (!data_write_path(name, data_link::follow, w->target))
+    w->folder = -1;
+    w->temp.clear();
+    if (!name || !*name)
         return 0;
-    // "/dev/null" or a pipe stays what it is: written in place, with the same checks.
-    // The temporary is named as every writer's is, so the start-up sweep finds what a
-    // killed write left.
-    w->temp = os_is_device_or_pipe(w->target.c_str()) ? w->target : fresh_file_name(w->target);
-    w->f = vfs_open(w->temp.c_str(), "wb");
-    return w->f ? 1 : 0;
+    w->target = name;
+    // A path the player named outside the user folder stands as given: "/dev/null" or a
+    // pipe is written in place, and a link goes on naming the bytes.
+    if (name[0] == '/' && !data_in_user_folder(name)) {
+        std::string linked;
+        if (os_link_target(name, linked))
+            w->target = linked;
+        if (os_is_device_or_pipe(w->target.c_str())) {
+            w->temp = w->target;
+            w->f = vfs_open(w->temp.c_str(), "wb");
+            return w->f ? 1 : 0;
+        }
+    }
+    data_place place;
+    if (!data_place_open(w->target.c_str(), place))
+        return 0;
+    FILE* file = data_place_temp(place, w->temp_leaf);
+    w->f = file ? vfs_adopt(file) : nullptr;
+    if (!w->f) {
+        if (file)
+            fclose(file);
+        data_place_unlink(place, w->temp_leaf);
+        data_place_close(place);
+        return 0;
+    }
+    w->target = place.target;
+    w->leaf = place.leaf;
+    w->temp = place.target.substr(0, place.target.size() - place.leaf.size()) + w->temp_leaf;
+    w->folder = place.folder;
+    return 1;
 }
 
 namespace {
@@ -66,13 +91,16 @@ int whole_file_close(whole_file* w, bool wrote)
     if (!f)
         return 0;
     // A device or pipe written in place has no disk copy to wait for and nothing to rename.
-    const bool in_place = w->temp == w->target;
-    bool ok = file_finish(f, wrote, !in_place) == 1;
-    if (in_place)
-        return ok ? 1 : 0;
-    ok = ok && rename(w->temp.c_str(), w->target.c_str()) == 0;
+    if (w->folder < 0)
+        return file_finish(f, wrote, false);
+    data_place place;
+    place.folder = w->folder;
+    place.leaf = w->leaf;
+    w->folder = -1;
+    const bool ok = file_finish(f, wrote, true) == 1 && data_place_rename(place, w->temp_leaf);
     if (!ok)
-        remove(w->temp.c_str());
+        data_place_unlink(place, w->temp_leaf);
+    data_place_close(place);
     return ok ? 1 : 0;
 }
 

@@ -2,8 +2,10 @@
 // the text goes to a temporary file beside the target (under a fresh name of its own,
 // fresh_file.h, so two running copies never mix their bytes and the start-up sweep
 // finds what a killed write left), every write, the flush to disk and the
-// close are checked, and only then the temporary file replaces the target. A target
-// that is a link to a file keeps its link: the file it names is replaced.
+// close are checked, and only then the temporary file replaces the target. In the
+// user folder whatever stands at the target (a link, a pipe) is replaced and a link on
+// the way refuses the write (data_door.h); a path the player named elsewhere stands as
+// given: a link there keeps naming the new bytes, a device or pipe is written in place.
 #pragma once
 #include <string>
 
@@ -12,7 +14,8 @@ struct vfs_file;
 // name: a data path ("@config" is written in the user folder) or a plain path.
 // writer returns 1 when it wrote everything. 1 on success; on any failure the
 // temporary file is removed, the old file is untouched and 0 is returned. A device or
-// pipe ("/dev/null") is written in place instead, with the same checks.
+// pipe the player named outside the user folder ("/dev/null") is written in place
+// instead, with the same checks.
 int whole_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
 
 // The same in two steps, for a file written over a while (a recording).
@@ -20,6 +23,8 @@ struct whole_file {
     vfs_file* f = nullptr;
     std::string target;   // the file that ends up with the bytes
     std::string temp;     // the file written; the target itself for a device or pipe
+    int folder = -1;      // the target's folder, open, while the file is written
+    std::string leaf, temp_leaf;   // the target's and the temporary's names in it
 };
 // Opens the file to write; 0 when it does not open.
 int whole_file_open(const char* name, whole_file* w);

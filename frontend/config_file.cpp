@@ -243,36 +243,29 @@ int write_config(vfs_file* f, void*)
     return ok ? 1 : 0;
 }
 
-std::string user_config_path()
-{
-    std::string path;
-    return data_read_path("@config", 0, path) ? path : std::string();
-}
-
 }  // namespace
 
 int config_read()
 {
-    // The user folder's file first; one that is there but cannot be read is noted, so
-    // that shutdown leaves it for the user to mend instead of writing defaults over it.
-    const std::string own = user_config_path();
-    vfs_file* f = own.empty() ? nullptr : vfs_open(own.c_str(), "rb");
-    if (!f && !own.empty() && os_path_exists(own.c_str())) {
+    // The user folder's file first, through the read step as its write goes through the
+    // write step; one that is there but cannot be read is noted, so that shutdown leaves
+    // it for the user to mend instead of writing defaults over it.
+    vfs_file* f = nullptr;
+    const int own = vfs_open_own(&f, "@config");
+    if (own < 0) {
         unreadable = true;
-        qorl_log("Can't read '%s': it is kept as it is\n", own.c_str());
+        qorl_log("Can't read '@config' in the user folder: it is kept as it is\n");
         return 0;
     }
-    const char* name = own.c_str();
-    if (!f) {
-        name = "@config";
+    const char* name = "@config";
+    if (!f)
         f = vfs_open(name, "rb");
-    }
     if (!f)
         return 0;
     setting_lines_read(f, name, apply_config_line);
-    if (ferror(f->file)) {
+    if (ferror(f->file) && own == 1) {
         unreadable = true;
-        qorl_log("Can't read '%s': it is kept as it is\n", own.c_str());
+        qorl_log("Can't read '@config' in the user folder: it is kept as it is\n");
     }
     vfs_close(f);
     return 1;

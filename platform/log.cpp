@@ -1,6 +1,7 @@
 // The shared log file. It opens lazily: the first message decides. A first message
 // "QORL_LOGFILE=<path>" offers a file name (QORL_LOGFILE in the environment wins);
 // any other first message with QORL_LOGFILE unset leaves the log off for the run.
+// A caller may instead hand over a file it opened itself (qorl_log_use_file).
 // Each written line is "[h:mm:ss.cc] " + the message, flushed at once, until the file
 // reaches qorl_log_cap_bytes.
 #include "platform/qorl_log.h"
@@ -70,7 +71,18 @@ bool is_offer(const std::string& message)
     return message.compare(0, offer_length, offer_prefix) == 0;
 }
 
-void open_log(const std::string& first_message)
+void opened(FILE* stream, const std::string& name)
+{
+    log_stream = stream;
+    log_bytes = 0;
+    if (log_stream && fseek(log_stream, 0, SEEK_END) == 0)
+        log_bytes = std::max(ftell(log_stream), 0L);
+    write_line("Logfile \"" + name + "\" opened\n");
+    write_line("QORL 0.31\n");
+}
+
+// The environment's file, else the one offered by path (null for none).
+void open_log(const char* offered)
 {
     const char* env_path = getenv("QORL_LOGFILE");
     const char* env_flags = getenv("QORL_LOGFILE_FLAGS");
@@ -79,8 +91,8 @@ void open_log(const std::string& first_message)
     std::string path;
     if (env_path)
         path = env_path;
-    else if (is_offer(first_message))
-        path = first_message.substr(offer_length);
+    else if (offered)
+        path = offered;
     else
         return;
 
@@ -93,13 +105,7 @@ void open_log(const std::string& first_message)
     }
     if (env_flags)
         mode = env_flags;
-
-    log_stream = fopen(path.c_str(), mode.c_str());
-    log_bytes = 0;
-    if (log_stream && fseek(log_stream, 0, SEEK_END) == 0)
-        log_bytes = std::max(ftell(log_stream), 0L);
-    write_line("Logfile \"" + path + "\" opened\n");
-    write_line("QORL 0.31\n");
+    opened(fopen(path.c_str(), mode.c_str()), path);
 }
 
 }  // namespace
@@ -121,9 +127,24 @@ void qorl_log(const char* format, ...)
     va_end(args);
 
     if (!log_opened)
-        open_log(message);
+        open_log(is_offer(message) ? message.c_str() + offer_length : nullptr);
     // A file-name offer is never itself a line of the log.
     if (is_offer(message))
         return;
     write_line(message);
+}
+
+void qorl_log_use_file(FILE* file, const char* name)
+{
+    std::lock_guard lock(log_mutex);
+    if (log_opened || getenv("QORL_LOGFILE")) {
+        if (file)
+            fclose(file);
+        if (!log_opened)
+            open_log(nullptr);
+        return;
+    }
+    log_opened = true;
+    if (file)
+        opened(file, name ? name : "");
 }

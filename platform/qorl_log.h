@@ -2,9 +2,16 @@
 // the clock, sleep and the fatal message box.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 // printf-style; a null format closes the log for good.
 void qorl_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// In place of a first message's offer: the log writes file, which a caller opened
+// itself (the data folders keep their files off links), and owns it from now on; name
+// is the one its first line shows. QORL_LOGFILE in the environment wins (file is then
+// closed unused), and so does a log already opened or left off.
+void qorl_log_use_file(FILE* file, const char* name);
 
 // The most bytes the log file may hold. Anyone who can send the player text (a server's
 // chat, a track script) reaches the log, so it must not be able to fill the disk: a

@@ -4,11 +4,16 @@
 #include <filesystem>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <csignal>
 #include <sys/stat.h>
 
 #include "fixtures.h"
+#include "foundation/data_door.h"
 #include "foundation/data_name.h"
+#include "foundation/fresh_file.h"
 #include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
@@ -248,56 +253,292 @@ TEST(WorkingSet, TuningLogsOnlyWhatReallyHappened)
 
 }  // namespace
 
-// The door's write step: the player's own files (setups, key cameras, demos, config)
-// are written through a link only when it leads to a file inside the user folder, and
-// never through a folder on the way that leads out, a sibling folder whose name begins
-// with the user folder's included.
-TEST(DataDoor, WritesFollowNoLinkOutOfTheUserFolder)
+namespace {
+
+// The writers of the player's files, each as its caller names its file: the whole-file
+// writer (setups, key cameras, config, screenshots), a data name opened for writing
+// (the recorded demo) and the fresh-file writer (standings). 1 when written.
+struct writer {
+    const char* what;
+    const char* name;   // below the user folder
+    int (*write)(const char* name);
+};
+
+int put_new(vfs_file* f, void*)
+{
+    return vfs_puts(f, "new") >= 0 ? 1 : 0;
+}
+
+int write_whole(const char* name)
+{
+    return whole_file_write(name, put_new, nullptr);
+}
+
+int write_fresh(const char* name)
+{
+    return fresh_file_write(name, put_new, nullptr);
+}
+
+int write_opened(const char* name)
+{
+    vfs_file* f = vfs_open(name, "wb");
+    const bool ok = f && vfs_puts(f, "new") >= 0;
+    return vfs_close(f) == 0 && ok ? 1 : 0;
+}
+
+const writer kWriters[] = {
+    {"a setup", "setups/fast", write_whole},
+    {"a key camera", "keycam/cam1", write_whole},
+    {"the recorded demo", "demos/default.bvdemo", write_opened},
+    {"the config", "config", write_whole},
+    {"the standings", "series/champ.standings", write_fresh},
+    {"a screenshot", "screenshot001.png", write_whole},
+};
+
+// The folder a writer's file lies in below the user folder, "" for one at the top.
+std::string folder_of(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    return slash == std::string::npos ? std::string() : name.substr(0, slash);
+}
+
+// True when body ends within the time in a child process of its own (which is then
+// killed), so that a write that blocks fails the test instead of hanging it; *code is
+// the child's exit code then.
+bool ends_within(double seconds, const std::function<void()>& body, int* code = nullptr)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    for (int k = 0; k < int(seconds * 100); ++k) {
+        if (waitpid(child, &status, WNOHANG) == child) {
+            if (code)
+                *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return true;
+        }
+        usleep(10000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return false;
+}
+
+}  // namespace
+
+// The door's write step: below the user folder a write never passes through a link. A
+// link at the target is replaced, never followed, wherever it leads (inside the user
+// folder to the player's own track ground, outside, to a sibling folder named like the
+// user folder, to nothing); a link on the way refuses the write with one line naming
+// it, even when it leads to a folder inside.
+TEST(DataDoor, WritesReplaceALinkAtTheTargetAndRefuseOneOnTheWay)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
         const std::string own = user / "Brovanta/";
-        const std::string sibling = user / "Brovanta2/";
+        const std::string ground = own + "tracks/mytrack/terrain.hf";
         const std::string outside = user / "outside/";
-        for (const std::string& folder : {own + "setups", own + "demos", own + "kept", sibling, outside})
-            bvtest::make_dirs(folder);
+        const std::string sibling = user / "Brovanta2/";
+        write_file(ground, "GROUND");
         write_file(outside + "precious", "PRECIOUS");
         write_file(sibling + "config", "SIBLING");
-        write_file(own + "kept/fast", "old");
-        symlink((outside + "precious").c_str(), (own + "setups/fast").c_str());
-        symlink(outside.c_str(), (own + "keycam").c_str());
-        symlink((outside + "precious").c_str(), (own + "demos/default.bvdemo").c_str());
-        symlink((sibling + "config").c_str(), (own + "config").c_str());
-        symlink((outside + "none").c_str(), (own + "setups/dangling").c_str());
-        symlink((own + "kept/fast").c_str(), (own + "setups/inside").c_str());
         LogFile log;
-        auto whole = [](const char* name) {
-            return whole_file_write(name, [](vfs_file* f, void*) { return vfs_puts(f, "new") >= 0 ? 1 : 0; }, nullptr);
-        };
-        p.check(whole("@setups/fast") == 0, "a setup written through a link to a file outside");
-        p.check(whole("@keycam/start") == 0, "a key camera written through a linked folder");
-        p.check(vfs_open("@demos/default.bvdemo", "wb") == nullptr, "a demo opened through a link");
+        for (const writer& w : kWriters) {
+            const std::string target = own + w.name;
+            const std::string what = std::string(w.what) + ": ";
+            const std::string folder = folder_of(w.name);
+            if (!folder.empty())
+                bvtest::make_dirs(own + folder);
+            const std::string linked[] = {ground, outside + "precious", sibling + "config", outside + "none"};
+            for (const std::string& to : linked) {
+                std::filesystem::remove(target);
+                symlink(to.c_str(), target.c_str());
+                p.check(w.write(("@" + std::string(w.name)).c_str()) == 1, what + "a link at the target refused " + to);
+                p.check(!std::filesystem::is_symlink(target), what + "the link to " + to + " kept");
+                p.same(read_file(target), "new", what + "the new file");
+            }
+            p.same(read_file(ground), "GROUND", what + "the track ground");
+            p.same(read_file(outside + "precious"), "PRECIOUS", what + "the outside file");
+            p.same(read_file(sibling + "config"), "SIBLING", what + "the sibling's file");
+            p.check(!bvtest::file_exists(outside + "none"), what + "a file made where a dangling link led");
+            if (folder.empty())
+                continue;   // nothing stands on the way to a file at the top
+            // The file's folder a link to the track's folder, then to one outside.
+            std::filesystem::remove_all(own + folder);
+            for (const std::string& to : {own + "tracks/mytrack", outside}) {
+                std::filesystem::remove(own + folder);
+                symlink(to.c_str(), (own + folder).c_str());
+                p.check(w.write(("@" + std::string(w.name)).c_str()) == 0, what + "written through a linked folder");
+                p.check(log.text().find("Write to " + target + " refused: a link stands on the way at " + own + folder) !=
+                            std::string::npos, what + "no line naming the link:\n" + log.text());
+            }
+            std::filesystem::remove(own + folder);
+            p.same(read_file(ground), "GROUND", what + "the track ground through the folder");
+            p.check(!bvtest::file_exists(own + "tracks/mytrack/" + (std::string(w.name).substr(folder.size() + 1))) &&
+                        !bvtest::file_exists(outside + std::string(w.name).substr(folder.size() + 1)),
+                    what + "a file made through the linked folder");
+        }
+        symlink(outside.c_str(), (own + "keycam").c_str());
         p.check(vfs_replace("@keycam/start", "@keycam/end") == 0, "a rename through a linked folder");
-        p.check(whole("@config") == 0, "config written into a sibling folder named like the user folder");
-        p.check(whole("@setups/dangling") == 0, "a write through a link to nothing");
-        p.same(read_file(outside + "precious"), "PRECIOUS", "the outside file");
-        p.same(read_file(sibling + "config"), "SIBLING", "the sibling's file");
-        p.check(!bvtest::file_exists(outside + "start") && !bvtest::file_exists(outside + "none"),
-                "a file made outside");
-        const std::string text = log.text();
-        for (const char* link : {"setups/fast", "keycam/start", "demos/default.bvdemo", "config"})
-            p.check(text.find("Write to " + own + link + " refused") != std::string::npos,
-                    std::string("no line naming ") + link + ":\n" + text);
+        p.check(!bvtest::file_exists(outside + "start") && !bvtest::file_exists(outside + "end"), "a file made outside");
+    });
+}
 
-        // A link that stays inside is followed and stays a link.
-        p.check(whole("@setups/inside") == 1, "a setup written through a link inside");
-        p.same(read_file(own + "kept/fast"), "new", "the file the inside link names");
-        p.check(std::filesystem::is_symlink(own + "setups/inside"), "the inside link kept");
+// A pipe (or device) at a writer's target is replaced by the new file: nothing opens it,
+// so no write waits for a reader. A folder there refuses the write with one line.
+TEST(DataDoor, APipeAtTheTargetIsReplacedAndAFolderRefused)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string own = user / "Brovanta/";
+        LogFile log;
+        for (const writer& w : kWriters) {
+            const std::string target = own + w.name;
+            const std::string what = std::string(w.what) + ": ";
+            bvtest::make_dirs(own + folder_of(w.name));
+            mkfifo(target.c_str(), 0600);
+            const std::string name = "@" + std::string(w.name);
+            p.check(ends_within(2.0, [&] { _exit(w.write(name.c_str()) == 1 ? 0 : 1); }), what + "the write waited");
+            const bool replaced = std::filesystem::is_regular_file(std::filesystem::symlink_status(target));
+            p.check(replaced, what + "the pipe still stands");
+            p.same(replaced ? read_file(target) : "(a pipe)", "new", what + "the file in the pipe's place");
+            std::filesystem::remove(target);
+            bvtest::make_dirs(target);
+            p.check(w.write(name.c_str()) == 0, what + "written over a folder");
+            p.check(log.text().find("Write to " + target + " refused: a folder stands there") != std::string::npos,
+                    what + "no line for the folder");
+            std::filesystem::remove(target);
+        }
+    });
+}
+
+// A folder swapped for a link between the walk's steps: the write lands in the folder
+// the walk holds open, or is refused, and nothing is written where the link leads.
+TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        static std::string own, outside, swap_at;
+        own = user / "Brovanta/";
+        outside = user / "outside";
+        bvtest::make_dirs(outside);
+        bvtest::make_dirs(own + "setups");
+        const auto swap = [](const std::string& path) {
+            if (path != swap_at)
+                return;
+            swap_at.clear();
+            std::filesystem::rename(own + "setups", own + "setups.old");
+            symlink(outside.c_str(), (own + "setups").c_str());
+        };
+        data_place_test_hook(swap);
+        // Just before the walk opens the folder: the link is met, and refused.
+        swap_at = own + "setups";
+        p.check(write_whole("@setups/fast") == 0, "written through the folder swapped before its open");
+        p.check(swap_at.empty(), "the seam before the open was not reached");
+        std::filesystem::remove(own + "setups");
+        std::filesystem::rename(own + "setups.old", own + "setups");
+        // Once the folder is open, before the temporary is made: it lands in the folder.
+        swap_at = own + "setups/";
+        p.check(write_whole("@setups/fast") == 1, "the write into the folder held open failed");
+        p.check(swap_at.empty(), "the seam before the temporary was not reached");
+        p.same(read_file(own + "setups.old/fast"), "new", "the file in the folder the walk held");
+        data_place_test_hook(nullptr);
+        p.check(std::filesystem::is_empty(outside), "a file written where the link leads");
+    });
+}
+
+// The longest names the door takes are written under every writer: the temporary's
+// name is cut to the file system's 255 bytes and still ends as a leftover's does, so
+// the sweep finds what a killed write left.
+TEST(DataDoor, TheLongestNamesAreWrittenAndTheirTemporariesFit)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string own = user / "Brovanta/";
+        for (const writer& w : kWriters) {
+            const std::string folder = folder_of(w.name);
+            const std::string prefix = folder.empty() ? "" : folder + "/";
+            const std::string name = prefix + std::string(kDataNameMax - 1 - prefix.size(), 'n');
+            p.check(w.write(("@" + name).c_str()) == 1, std::string(w.what) + ": the longest name not written");
+            p.same(read_file(own + name), "new", std::string(w.what) + ": the longest name's file");
+        }
+        // Both sides of the cut: a last component of 237 bytes is kept whole.
+        for (const size_t length : {size_t(1), size_t(237), size_t(238), size_t(254)}) {
+            const std::string leaf = std::string(length, 'c');
+            const std::string temp = fresh_file_name(own + leaf);
+            const std::string temp_leaf = temp.substr(own.size());
+            const size_t kept = std::min<size_t>(length, 237);
+            p.check(temp.compare(0, own.size(), own) == 0 && temp_leaf.size() == kept + 17 &&
+                        temp_leaf.compare(0, kept + 5, leaf.substr(0, kept) + ".tmp-") == 0,
+                    "the temporary of a " + std::to_string(length) + "-byte name: " + temp_leaf);
+            write_file(temp, "half");
+        }
+        p.check(fresh_file_sweep(own.substr(0, own.size() - 1)) == 4, "the long leftovers not swept");
+    });
+}
+
+// With no user folder the program's own folder never stands in for it: nothing is
+// written or swept there, and one line says why.
+TEST(DataDoor, WithoutAUserFolderNothingIsWrittenOrSwept)
+{
+    in_fresh_process([] {
+        Problems p;
+        TempDir game, logs;
+        unsetenv("XDG_DATA_HOME");
+        unsetenv("HOME");
+        setenv("BV_HOME", game.path().c_str(), 1);
+        setenv("QORL_LOGFILE", (logs / "log.txt").c_str(), 1);
+        write_file(game / "config.tmp-0123456789ab", "a leftover");
+        for (const writer& w : kWriters)
+            p.check(w.write(("@" + std::string(w.name)).c_str()) == 0, std::string(w.what) + " written");
+        std::string root;
+        p.check(!data_user_folder_path(root), "a user folder found");
+        p.check(fresh_file_sweep(game.path()) == 0, "the program's folder swept");
+        p.check(bvtest::file_exists(game / "config.tmp-0123456789ab"), "the leftover removed");
+        p.check(!bvtest::file_exists(game / "config") && !bvtest::file_exists(game / "setups"),
+                "a file written in the program's folder");
+        const std::string log = read_file(logs / "log.txt");
+        p.check(log.find("No user folder: neither XDG_DATA_HOME nor HOME names one, so nothing is written or swept") !=
+                    std::string::npos, "no line saying why:\n" + log);
+        return p.text;
+    });
+}
+
+// The log's file, the config and the base archive are opened by the door as every data
+// file is: a link at "lastlog.txt" is replaced, a config link leading outside is
+// neither read nor written through, and a pipe named like the base archive ends the
+// check instead of waiting.
+TEST(DataDoor, TheLogConfigAndBaseArchiveGoThroughTheDoor)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
+        unsetenv("QORL_LOGFILE");
+        const std::string own = user / "Brovanta/";
+        write_file(user / "outside/log.txt", "OUTSIDE LOG");
+        write_file(user / "outside/config", "OUTSIDE CONFIG");
+        bvtest::make_dirs(own);
+        symlink((user / "outside/log.txt").c_str(), (own + "lastlog.txt").c_str());
+        symlink((user / "outside/config").c_str(), (own + "config").c_str());
+        mkfifo((game / "zzzz.saf").c_str(), 0600);
+        set_base_archive_digest(std::string(40, '0').c_str());
+        int matched = -1;
+        p.check(ends_within(2.0, [] { _exit(startup_check_data()); }, &matched), "the check waited on a pipe");
+        p.check(matched == 0, "a pipe taken for the base archive");
+        p.same(read_file(user / "outside/log.txt"), "OUTSIDE LOG", "the file the log's link named");
+        p.check(!std::filesystem::is_symlink(own + "lastlog.txt") &&
+                    read_file(own + "lastlog.txt").find("Logfile \"" + own + "lastlog.txt\" opened") != std::string::npos,
+                "the log is not a new file in the user folder");
+
+        vfs_file* f = nullptr;
+        p.check(vfs_open_own(&f, "@config") == 0 && !f, "the config read through a link leading outside");
+        p.check(write_whole("@config") == 1, "the config not written in the link's place");
+        p.same(read_file(user / "outside/config"), "OUTSIDE CONFIG", "the outside file");
+        p.check(vfs_open_own(&f, "@config") == 1 && read_all(f) == "new", "the config written is not the one read");
+        bvtest::make_dirs(own + "setups/config");
+        p.check(vfs_open_own(&f, "@setups/config") == -1, "a folder at a player's file taken as missing");
     });
 }
 
 // The door's read step and its names: a name without "@" is looked up among the data
-// folders, never against the working folder; a link out of a search folder is not read
-// through; "//" and a trailing "/" are dropped like "."; a control character (DEL
+// folders, never against the working folder; the program's own folder is trusted, links
+// and all; "//" and a trailing "/" are dropped like "."; a control character (DEL
 // included) or a name past 255 characters is refused.
 TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
 {
@@ -313,7 +554,7 @@ TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
         p.same(read_named("statues/hay.png"), "DATA", "a name without \"@\"");
         p.same(read_named("@statues//hay.png"), "DATA", "a name with \"//\"");
         p.same(read_named("@statues/hay.png/"), "DATA", "a name with a trailing \"/\"");
-        p.same(read_named("@linked.txt"), "(none)", "a link out of the game folder");
+        p.same(read_named("@linked.txt"), "OUTSIDE", "a link out of the game folder");
         p.same(read_named("@inside.txt"), "REAL", "a link inside the game folder");
 
         std::string normal;
@@ -339,5 +580,68 @@ TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
         p.check(file_index_find((name + "x").c_str()) < 0, "a 256-character name listed");
         p.check(file_index_find(deep.c_str()) >= 0, "a 255-character name below a folder not listed");
         p.check(file_index_find((deep + "x").c_str()) < 0, "a 256-character name below a folder listed");
+    });
+}
+
+// In the user folder a read follows a link only to a file of the same download: a
+// track's link to the player's screenshot is not read, plain or as its ".gz" spelling,
+// nor through the file index, while a link within the track (or within "setups") is.
+TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string own = user / "Brovanta/";
+        write_file(own + "screenshot001.png", "PLAYER'S PICTURE");
+        write_file(own + "screenshot002.png.gz", gzip_bytes("PLAYER'S PACKED PICTURE"));
+        write_file(own + "tracks/dl/real.png", "TRACK PICTURE");
+        write_file(own + "tracks/dl/sub/deep.png", "DEEP");
+        write_file(own + "setups/real", "SETUP");
+        write_file(user / "outside.png", "OUTSIDE");
+        symlink((own + "screenshot001.png").c_str(), (own + "tracks/dl/shot.png").c_str());
+        symlink("../../screenshot002.png.gz", (own + "tracks/dl/packed.png.gz").c_str());
+        symlink((user / "outside.png").c_str(), (own + "tracks/dl/out.png").c_str());
+        symlink("real.png", (own + "tracks/dl/alias.png").c_str());
+        symlink("sub", (own + "tracks/dl/folder").c_str());
+        symlink("real", (own + "setups/alias").c_str());
+        symlink((own + "tracks/dl").c_str(), (own + "tracks/copy").c_str());
+        LogFile log;
+        file_index_list();
+        const struct { const char* name; const char* want; } cases[] = {
+            {"@tracks/dl/shot.png", "(none)"},
+            {"@tracks/dl/packed.png", "(none)"},
+            {"@tracks/dl/out.png", "(none)"},
+            {"@tracks/copy/real.png", "(none)"},
+            {"@tracks/dl/alias.png", "TRACK PICTURE"},
+            {"@tracks/dl/folder/deep.png", "DEEP"},
+            {"@setups/alias", "SETUP"},
+        };
+        for (const auto& c : cases)
+            p.same(read_named(c.name), c.want, c.name);
+        const std::string text = log.text();
+        p.check(text.find("Read of " + own + "tracks/dl/shot.png refused: a link there leads out of its download") !=
+                    std::string::npos, "no line naming the link:\n" + text);
+        p.check(text.find("Read of " + own + "tracks/dl/out.png refused: it leads outside its data folder") !=
+                    std::string::npos, "no line naming the link out:\n" + text);
+    });
+}
+
+// Exactly one leading "@" marks a data name: "@@x", "@./@x" and "./@x" all name the
+// file "@x", and a second "@" never reaches past a name rule to "x".
+TEST(DataDoor, OneLeadingAtMarksADataName)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
+        write_file(game / "@x", "AT X");
+        write_file(game / "x", "PLAIN X");
+        write_file(game / "tracks/other/secret.raw", "SECRET");
+        write_file(user / "Brovanta/tracks/other/secret.raw", "SECRET");
+        file_index_list();
+        for (const char* name : {"@@x", "@./@x", "./@x", "@.//@x"})
+            p.same(read_named(name), "AT X", name);
+        for (const char* name : {"@@tracks/other/secret.raw", "@./@tracks/other/secret.raw", "./@tracks/other/secret.raw"})
+            p.same(read_named(name), "(none)", name);
+        std::string normal;
+        p.check(data_file_accept("./@x", "Test", &normal) && normal == "@@x", "the \"@\" spelling of ./@x: " + normal);
+        p.check(data_file_accept("@./@x", "Test", &normal) && normal == "@@x", "the \"@\" spelling of @./@x: " + normal);
+        p.check(write_whole("@@y") == 1 && read_file(user / "Brovanta/@y") == "new" &&
+                    !bvtest::file_exists(user / "Brovanta/y"), "\"@@y\" written as another file than \"@y\"");
     });
 }

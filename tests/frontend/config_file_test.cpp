@@ -10,6 +10,8 @@
 #include "race/program/bindings.h"
 #include "race/program/settings_values.h"
 
+#include <filesystem>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
@@ -450,6 +452,28 @@ TEST(ConfigFile, AConfigThatCannotBeReadIsKept)
         p.check(config_write() == 0, "not written");
         p.check(bvtest::file_exists(f.config() + "/inside"), "the folder stays");
         p.check(entries_in(f.user / "Brovanta") == 1, "nothing beside it");
+    });
+}
+
+// A config that is a link is neither read nor written through, wherever it leads: the
+// read leaves it as the write does, and the write puts a file of its own in its place,
+// which the next start reads. The file the link named keeps its bytes.
+TEST(ConfigFile, AConfigLinkIsNeitherReadNorWrittenThrough)
+{
+    in_fresh_settings([](Problems& p, const folders& f) {
+        write_file(f.user / "outside/config", "fov=130\n");
+        bvtest::make_dirs(f.user / "Brovanta");
+        symlink((f.user / "outside/config").c_str(), f.config().c_str());
+        const float before = fov_slider.value;
+        config_read();
+        p.check(fov_slider.value == before, "the config read through a link leading outside");
+        fov_slider.value = 95;
+        p.check(config_write() == 1, "the config not written in the link's place");
+        p.check(!std::filesystem::is_symlink(f.config()), "the link kept");
+        p.same(read_file(f.user / "outside/config"), "fov=130\n", "the file the link named");
+        fov_slider.value = before;
+        config_read();
+        p.check(fov_slider.value == 95, "the written config not read back");
     });
 }
 

@@ -2,6 +2,7 @@
 // uploads while offline, and the track's own commands on the loaded sample track.
 #include "console_fixture.h"
 #include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
 #include "foundation/vfs.h"
 #include "frontend/menu.h"
@@ -103,7 +104,9 @@ TEST(ConsoleFiles, SetupsWrittenAndRead)
         p.check(stability_slider.value == 60, "nothing read from outside");
         // A failed write keeps the old file.
         bvtest::make_dirs(f.user / "Brovanta/setups/in_the_way");
-        p.same(run("/writesetup in_the_way"), "Error writing setup", "a folder in the way");
+        p.same(run("/writesetup in_the_way"),
+               "Write to " + (f.user / "Brovanta/setups/in_the_way") + " refused: a folder stands there|Error writing setup",
+               "a folder in the way");
     });
 }
 
@@ -117,7 +120,10 @@ TEST(ConsoleFiles, FrameTimesAndUploadsOffline)
         loop.frame_times = {0.5f, 0.015625f};
         // A folder in the way: the error, and the log kept.
         bvtest::make_dirs(f.user / "Brovanta/frametimes.txt");
-        p.same(run("/saveframetimes"), "Error opening \"frametimes.txt\" for writing", "a failed save");
+        p.same(run("/saveframetimes"),
+               "Write to " + (f.user / "Brovanta/frametimes.txt") +
+                   " refused: a folder stands there|Error opening \"frametimes.txt\" for writing",
+               "a failed save");
         p.check(loop.frame_times.size() == 2, "the log kept after a failure");
         std::filesystem::remove(f.user / "Brovanta/frametimes.txt");
         p.same(run("/saveframetimes"), "Frame times saved to \"frametimes.txt\"", "saved");
@@ -179,7 +185,9 @@ TEST_F(ConsoleTrack, TheSampleTracksOwnCommands)
         const std::string path = std::string(data_search_dir(0)) + "tracks/sample.trackinfo";
         std::filesystem::remove(path);
         std::filesystem::create_directories(path);
-        p.same(run("/savetrackinfo"), "Error opening \"tracks/sample.trackinfo\" for writing", "a failed write");
+        p.same(run("/savetrackinfo"),
+               "Write to " + path + " refused: a folder stands there|Error opening \"tracks/sample.trackinfo\" for writing",
+               "a failed write");
         std::filesystem::remove(path);
 
         // "toggledecals": the flag, the decals rebuilt and every detail level redrawn.

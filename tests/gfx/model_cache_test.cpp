@@ -5,6 +5,7 @@
 #include "model_fixtures.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
 #include "support/archive_bytes.h"
 #include "support/fresh_process.h"
 

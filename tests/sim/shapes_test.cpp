@@ -4,6 +4,7 @@
 #include "sim/stock_shapes.h"
 
 #include "foundation/data_paths.h"
+#include "foundation/data_paths_internal.h"
 #include "foundation/memory.h"
 #include "foundation/ripemd160.h"
 #include "terrain/track_list.h"

@@ -38,6 +38,8 @@
 #include <iterator>
 #include <string>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -429,9 +431,13 @@ int main(int argc, char** argv)
         return 2;
     }
     out_folder = fs::absolute(argv[2]).string();
-    // The terrain writer writes into the first data folder: make that the output.
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("HOME");
+    // The terrain writer writes into the user folder only: make that the output, reached
+    // through a link of a scratch data home.
+    const fs::path home = fs::temp_directory_path() / ("make_tracks-" + std::to_string(getpid()));
+    fs::remove_all(home);
+    fs::create_directories(home);
+    fs::create_directory_symlink(out_folder, home / "Brovanta");
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
     setenv("BV_HOME", out_folder.c_str(), 1);
     fs::remove_all(fs::path(out_folder) / "tracks/sample");
     fs::remove_all(fs::path(out_folder) / "tracks/flat");
@@ -445,5 +451,6 @@ int main(int argc, char** argv)
     ok = write_sample_lines(argv[1]) && ok;
     ok = write_sample_script(argv[1]) && ok;
     ok = write_objects(std::string(argv[1]) + "/flat/objects.txt", "tracks/flat") && ok;
+    fs::remove_all(home);
     return ok ? 0 : 1;
 }

@@ -132,10 +132,11 @@ TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
     }
 }
 
-// A results.txt that is a link to a file elsewhere in the user folder, or a recording
-// that is a link to a file anywhere, stays a link: the file it names takes the new
-// bytes, with no temporary file left beside either.
-TEST(FullDisk, ResultsAndRecordingThroughALinkUpdateTheLinkedFile)
+// A results.txt that is a link to a file elsewhere in the user folder is replaced by
+// the new file, and the file it named keeps its bytes; a recording the player named on
+// the command line as a link to a file anywhere stays a link, and the file it names
+// takes the new bytes. No temporary file is left beside either.
+TEST(FullDisk, ResultsReplaceALinkAndARecordingWritesThroughOne)
 {
     TempDir root;
     bvtest::in_fresh_process([&] {
@@ -150,8 +151,9 @@ TEST(FullDisk, ResultsAndRecordingThroughALinkUpdateTheLinkedFile)
         symlink((kept + "/race.raw").c_str(), (root / "race.raw").c_str());
         final_order.count = 0;
         p.check(results_file_write() == 1, "results.txt written");
-        p.check(std::filesystem::is_symlink(user + "/results.txt"), "results.txt is still a link");
-        p.same(bvtest::read_file(kept + "/results.txt").substr(0, 5), "Time=", "the linked file holds the results");
+        p.check(!std::filesystem::is_symlink(user + "/results.txt"), "results.txt is still a link");
+        p.same(bvtest::read_file(user + "/results.txt").substr(0, 5), "Time=", "the new results");
+        p.same(bvtest::read_file(kept + "/results.txt"), "the last race\r\n", "the linked file");
 
         const std::string path = root / "race.raw";
         audio_request request;

@@ -1,0 +1,61 @@
+// The door's two steps, which open the files themselves, so that what is checked is
+// what is read or written. Only foundation's openers use them; everyone else reaches
+// them through vfs_open, whole_file.h and fresh_file.h.
+//
+// The read step opens a name in one search folder and checks the file it opened. In
+// the user folder, which strangers' downloads reach, a link is followed only when it
+// leads to a file of the same download (a folder or archive in "tracks", or a folder of
+// the game's own such as "setups"); the program's own folders are trusted, links
+// included. Only a regular file is data, and a pipe never makes the open wait.
+//
+// The write step walks from the user folder's open folder one component at a time and
+// never follows a link: a link on the way refuses the write, a missing folder is made.
+// The bytes go to a fresh temporary in the target's folder, which is renamed over the
+// target within that same open folder, so whatever stood at the target (a link, a pipe,
+// a device) is replaced, never opened. The user folder itself may be reached through
+// links. A plain path outside the user folder (one the player named on the command
+// line) stands as it is given.
+#pragma once
+#include <cstdio>
+#include <string>
+
+// The read step: relative (a name through the door, its one "@" already taken off) in
+// the index-th search folder, opened with mode. Null when nothing readable is there;
+// *refused (when given) then tells whether something stands there that the step would
+// not read (a link leading elsewhere, a pipe, a folder), which has had its line when
+// it was a link.
+FILE* data_read_open(const std::string& relative, int folder, const char* mode, bool* refused = nullptr);
+
+// The name below the search folder of a data name: exactly one leading "@" is taken
+// off, and the rest passes the name check; false when it is refused.
+bool data_relative(const char* name, std::string& relative);
+
+// Where a write lands: the target's folder, open, and the target's name in it.
+struct data_place {
+    int folder = -1;           // -1 when there is none
+    std::string leaf;          // the target's last component
+    std::string target;        // the whole path, for lines and for placing by path
+    bool own = false;          // false for a plain path the player named
+};
+
+// The write step's walk: opens the folder the data name (or plain path) is written in,
+// making what is missing. False, with one line naming the cause unless quiet, when the
+// name is refused, there is no user folder, a link or a file stands on the way, a
+// folder cannot be made, or a folder stands at the target itself.
+bool data_place_open(const char* name, data_place& place, bool quiet = false);
+// A fresh temporary beside the target, created so it can only be a new file of ours
+// (its name in temp_leaf, fresh_file_name's pattern); null when none could be made.
+FILE* data_place_temp(const data_place& place, std::string& temp_leaf);
+// The temporary replaces the target, within the same open folder.
+bool data_place_rename(const data_place& place, const std::string& temp_leaf);
+void data_place_unlink(const data_place& place, const std::string& temp_leaf);
+void data_place_close(data_place& place);
+
+// The temporary's name for a target's last component: the component (cut so the whole
+// is at most 254 bytes, within a file system's 255 and a name the door takes), ".tmp-"
+// and 12 lower-case hex digits.
+std::string data_temp_leaf(const std::string& leaf);
+
+// Test seam: called with a folder's path just before the walk opens it and with the
+// target's folder just before the temporary is made there; null for none.
+void data_place_test_hook(void (*hook)(const std::string& path));

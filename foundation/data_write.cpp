@@ -1,0 +1,229 @@
+// The door's write step (data_door.h): from the user folder's open folder down, one
+// component at a time, never through a link.
+#include "foundation/data_door.h"
+
+#include "foundation/data_name.h"
+#include "foundation/data_paths_internal.h"
+#include "foundation/front_door.h"
+#include "foundation/os_paths.h"
+#include "foundation/text_util.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Names tried before giving up: a folder would have to hold this many of our
+// unguessable names already.
+constexpr int kNameTries = 64;
+// The longest temporary's name: within the 255 bytes a file system gives a name, and
+// one the sweep's name check (kDataNameMax, counted with an "@") still takes.
+constexpr size_t kTempNameMax = kDataNameMax - 1;
+constexpr size_t kTempTail = 17;   // ".tmp-" and 12 digits
+
+void (*test_hook)(const std::string& path) = nullptr;
+
+void refuse(const std::string& target, const std::string& why, bool quiet)
+{
+    if (quiet)
+        return;
+    char line[1400];
+    format_string(line, sizeof line, "Write to %s refused: %s", data_name_shown(target.c_str()).c_str(),
+                  data_name_shown(why.c_str()).c_str());
+    console_print(line);
+}
+
+std::string system_reason(const char* what, const std::string& path, int error)
+{
+    return std::string(what) + " " + path + ": " + strerror(error);
+}
+
+// A player's own path: its folder opened as named, links and all, made when missing.
+bool open_given(const char* name, data_place& place, bool quiet)
+{
+    const std::string path = name;
+    const size_t slash = path.rfind('/');
+    place.leaf = path.substr(slash + 1);
+    place.target = path;
+    if (place.leaf.empty() || place.leaf == "." || place.leaf == "..") {
+        refuse(path, "it names a folder", quiet);
+        return false;
+    }
+    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    if (path.size() <= kMakeFoldersPathMax)
+        os_make_parent_folders(path.c_str());
+    place.folder = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (place.folder < 0) {
+        refuse(path, system_reason("can't open the folder", folder, errno), quiet);
+        return false;
+    }
+    return true;
+}
+
+// The user folder, open; made when missing. Links to it are fine: the player chose it.
+int open_user_folder_fd(const char* base, const std::string& target, bool quiet)
+{
+    int fd = open(base, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        os_make_parent_folders(base);
+        fd = open(base, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (fd < 0)
+        refuse(target, system_reason("can't open the user folder", base, errno), quiet);
+    return fd;
+}
+
+// One folder below fd, never a link; made when missing. -1 with why set.
+int step_down(int fd, const std::string& component, const std::string& shown, std::string& why)
+{
+    if (test_hook)
+        test_hook(shown);
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int next = openat(fd, component.c_str(), flags);
+    if (next < 0 && errno == ENOENT) {
+        if (mkdirat(fd, component.c_str(), 0777) != 0 && errno != EEXIST) {
+            why = system_reason("can't make the folder", shown, errno);
+            return -1;
+        }
+        next = openat(fd, component.c_str(), flags);
+    }
+    if (next >= 0)
+        return next;
+    const int error = errno;
+    struct stat st;
+    if (fstatat(fd, component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        why = "a link stands on the way at " + shown;
+    else if (error == ENOTDIR)
+        why = shown + " is not a folder";
+    else
+        why = system_reason("can't open the folder", shown, error);
+    return -1;
+}
+
+}  // namespace
+
+std::string data_temp_leaf(const std::string& leaf)
+{
+    // The process, a count and the clock, mixed so that consecutive names share no
+    // visible pattern: a name nobody could have planted in advance.
+    static uint64_t count = 0;
+    uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (uint64_t(os_process_id()) << 40) ^ (++count * 0x9e3779b97f4a7c15ull);
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ull;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebull;
+    x ^= x >> 31;
+    char tail[24];
+    snprintf(tail, sizeof tail, ".tmp-%012llx", static_cast<unsigned long long>(x & 0xffffffffffffull));
+    return leaf.substr(0, kTempNameMax - kTempTail) + tail;
+}
+
+bool data_place_open(const char* name, data_place& place, bool quiet)
+{
+    data_place_close(place);
+    place = data_place{};
+    if (!name || !*name)
+        return false;
+    const char* base = user_data_folder();
+    if (name[0] == '/' && !data_in_user_folder(name))
+        return open_given(name, place, quiet);
+
+    // Exactly one leading "@" marks a data name; the rest is the name.
+    const char* raw = name[0] == '/' ? name + strlen(base) : name[0] == '@' ? name + 1 : name;
+    std::string relative;
+    if (!data_name_accept(raw, "Write", &relative))
+        return false;
+    if (!base) {
+        data_say_no_user_folder();
+        return false;
+    }
+    place.own = true;
+    place.target = std::string(base) + relative;
+    if (place.target.size() > kDataPathMax) {
+        refuse(place.target.substr(0, 300) + "...", "the path would be longer than 511 characters", quiet);
+        return false;
+    }
+    int fd = open_user_folder_fd(base, place.target, quiet);
+    std::string shown = base;
+    size_t from = 0;
+    for (size_t slash; fd >= 0 && (slash = relative.find('/', from)) != std::string::npos; from = slash + 1) {
+        const std::string component = relative.substr(from, slash - from);
+        shown += component;
+        std::string why;
+        const int next = step_down(fd, component, shown, why);
+        close(fd);
+        fd = next;
+        if (fd < 0)
+            refuse(place.target, why, quiet);
+        shown += '/';
+    }
+    if (fd < 0)
+        return false;
+    place.leaf = relative.substr(from);
+    struct stat st;
+    if (fstatat(fd, place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+        refuse(place.target, "a folder stands there", quiet);
+        close(fd);
+        return false;
+    }
+    place.folder = fd;
+    return true;
+}
+
+FILE* data_place_temp(const data_place& place, std::string& temp_leaf)
+{
+    temp_leaf.clear();
+    if (place.folder < 0)
+        return nullptr;
+    if (test_hook)
+        test_hook(place.target.substr(0, place.target.size() - place.leaf.size()));
+    for (int k = 0; k < kNameTries; ++k) {
+        const std::string name = data_temp_leaf(place.leaf);
+        const int fd = openat(place.folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            // Only a taken name (by a file or a link) makes another name worth trying.
+            if (errno != EEXIST)
+                break;
+            continue;
+        }
+        if (FILE* file = fdopen(fd, "wb")) {
+            temp_leaf = name;
+            return file;
+        }
+        close(fd);
+        unlinkat(place.folder, name.c_str(), 0);
+        break;
+    }
+    return nullptr;
+}
+
+bool data_place_rename(const data_place& place, const std::string& temp_leaf)
+{
+    return place.folder >= 0 && !temp_leaf.empty() &&
+           renameat(place.folder, temp_leaf.c_str(), place.folder, place.leaf.c_str()) == 0;
+}
+
+void data_place_unlink(const data_place& place, const std::string& temp_leaf)
+{
+    if (place.folder >= 0 && !temp_leaf.empty())
+        unlinkat(place.folder, temp_leaf.c_str(), 0);
+}
+
+void data_place_close(data_place& place)
+{
+    if (place.folder >= 0)
+        close(place.folder);
+    place.folder = -1;
+}
+
+void data_place_test_hook(void (*hook)(const std::string& path))
+{
+    test_hook = hook;
+}
