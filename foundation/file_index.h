@@ -23,6 +23,11 @@ int file_index_describe(int i, char* buffer, int size);
 // search folder) for a loose file; 0 when there is no entry i.
 size_t file_index_download_length(int i);
 void vfs_shutdown();
+// Builds the index, when it is not built yet, removing from the folders the game writes
+// in the user folder the leftovers of killed writes (fresh_file.h) as the listing meets
+// them, within its bounds and charged to the download that holds them. Returns how many
+// went. A later build, after vfs_shutdown, sweeps nothing.
+int file_index_build_sweeping();
 
 // Called once per listed folder and once per archive while the index is built.
 void file_index_set_spinner(void (*spinner)());

@@ -2,6 +2,7 @@
 
 #include "foundation/data_name.h"
 #include "foundation/data_paths.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
@@ -75,8 +76,9 @@ bool resolve(const char* name, std::string& out)
     return true;
 }
 
-// Some name, ".tmp-" and exactly the digits fresh_file_name writes.
-bool is_leftover(const char* name)
+}  // namespace
+
+bool fresh_file_is_leftover(const char* name)
 {
     const size_t length = strlen(name);
     constexpr size_t kTail = 5 + kNameDigits;   // ".tmp-" and the digits
@@ -87,20 +89,6 @@ bool is_leftover(const char* name)
             return false;
     return true;
 }
-
-// A folder of its own in folder, not "." or "..", and never a link to one: the
-// entry's type as the listing gives it, else as lstat sees the entry itself.
-bool is_folder(const std::string& folder, const dirent& entry)
-{
-    if (strcmp(entry.d_name, ".") == 0 || strcmp(entry.d_name, "..") == 0)
-        return false;
-    if (entry.d_type != DT_UNKNOWN)
-        return entry.d_type == DT_DIR;
-    struct stat st;
-    return lstat((folder + "/" + entry.d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-}  // namespace
 
 int fresh_file_open(const char* name, fresh_file* w)
 {
@@ -156,11 +144,6 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
 
 int fresh_file_sweep(const std::string& folder)
 {
-    return fresh_file_sweep(folder, nullptr);
-}
-
-int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
-{
     // Only a folder that lies, links resolved, inside the user folder is swept: a track
     // folder planted as a link must not cost files elsewhere.
     const std::string probe_name = folder + "/x";
@@ -170,23 +153,22 @@ int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return 0;
+    ++file_index_work.folders_read;
     std::vector<std::string> leftovers;
     int names = 0;
     while (dirent* entry = readdir(dir)) {
         if (++names > kSweepNames)
             break;
-        if (is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
+        if (fresh_file_is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
             leftovers.emplace_back(entry->d_name);
-        else if (walk && is_folder(folder, *entry))
-            walk->folders.push_back(folder + "/" + entry->d_name);
     }
     closedir(dir);
-    if (walk)
-        walk->names += names;
+    file_index_work.names_read += names;
     int removed = 0;
     // Each name is one entry of this folder that passed the data-name door.
     for (const std::string& name : leftovers)
         removed += unlink((folder + "/" + name).c_str()) == 0 ? 1 : 0;
+    file_index_work.swept += removed;
     return removed;
 }
 
