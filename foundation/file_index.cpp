@@ -171,6 +171,22 @@ size_t file_index_download_length(int i)
     return folder + download_length(e->relative_name);
 }
 
+bool file_index_program_own(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    if (!e)
+        return false;
+    if (e->priority < search_folder_count())
+        return search_folder_trusted(e->priority);
+    const char* user = user_data_folder();
+    return !user || strncmp(e->container_path, user, strlen(user)) != 0;
+}
+
+long long file_index_download_age(const std::string& path)
+{
+    return download_age(path);
+}
+
 int file_index_describe(int i, char* buffer, int size)
 {
     const file_index_entry* e = file_index_get(i);

@@ -2,6 +2,7 @@
 // "terrain.hf" or "terrain.hf.gz" is a track; its title is the first line of its
 // optional "desc" file, else the folder name ("tracks/oval").
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "terrain/terrain_state.h"
