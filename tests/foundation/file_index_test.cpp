@@ -498,4 +498,36 @@ TEST(IndexBuild, TheGamesOwnFoldersAreCutAtTheirBound)
         });
 }
 
+// A folder named like "tracks" is no part of it: "tracksx" is one download of the top
+// (10 names, past a bound of 8 here, so it is left out whole), while the same folders in
+// "tracks" are downloads each; its download length is the folder's.
+TEST(IndexBuild, AFolderNamedLikeTracksIsOneDownloadOfItsOwn)
+{
+    for (const char* folder : {"tracksx", "tracks"})
+        in_fresh_folders([folder](Problems& p, const TempDir& user, const TempDir&) {
+            const std::string top = user / "Brovanta";
+            const std::string base = top + "/" + folder;
+            for (const char* t : {"/a/", "/b/"})
+                for (int i = 0; i < 4; ++i)
+                    write_file(base + t + std::to_string(i), "");
+            write_file(top + "/zz/terrain.hf", "");
+            file_index_listing_bounds = {100, 16, 100, 100, 8};
+            LogFile console;
+            file_index_list();
+            const bool tracks = strcmp(folder, "tracks") == 0;
+            p.check((file_index_find((std::string(folder) + "/b/3").c_str()) >= 0) == tracks, std::string(folder) + " listed");
+            p.same(bvtest::listing_lines(console.text()),
+                   tracks ? "" : "Listing skipped " + base + ": too many entries in one download\n", folder);
+            const int zz = file_index_find("zz/terrain.hf");
+            p.check(file_index_download_length(zz) == (top + "/zz").size(), "the download of zz");
+            vfs_shutdown();
+            file_index_listing_bounds = {100, 16, 100, 100, 20};
+            use_folders(user.path(), (user / "game").c_str());
+            file_index_list();
+            const int b = file_index_find((std::string(folder) + "/b/3").c_str());
+            p.check(file_index_download_length(b) == (tracks ? base + "/b" : base).size(),
+                    std::string(folder) + ": download length " + std::to_string(file_index_download_length(b)));
+        });
+}
+
 }  // namespace
