@@ -443,8 +443,7 @@ void list_folder(listing& l, const std::string& dir, int depth, bool sweep)
             // listed but never swept.
             const bool real = sweep && !link;
             if (top) {
-                const bool is_tracks = in_tracks(name.c_str()) && name.size() == 6;
-                if (is_tracks)
+                if (in_tracks(name.c_str()))
                     list_folder(l, path, 1, real);
                 else
                     list_download(l, path, 1, name, l.budget.trusted || one_of(kOwnFolders, name),
