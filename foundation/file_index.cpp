@@ -20,6 +20,7 @@ listing_bounds file_index_listing_bounds = kListingBounds;
 namespace {
 
 bool built = false;
+bool sweep_at_build = false;
 growable_array entries{};
 char** unique_names = nullptr;
 void (*spinner_hook)() = nullptr;
@@ -63,8 +64,13 @@ void build_index()
     const int folders = search_folder_count();
     // Each search folder's archives spend what its loose files left.
     std::vector<listing_budget> budgets(size_t(std::max(folders, 0)), listing_budget(file_index_listing_bounds));
-    for (int i = 0; i < folders; ++i)
-        list_folder_into(&entries, data_search_dir(i), i, budgets[size_t(i)]);
+    for (int i = 0; i < folders; ++i) {
+        listing_budget& b = budgets[size_t(i)];
+        b.trusted = search_folder_trusted(i);
+        b.sweep = sweep_at_build && !b.trusted;
+        list_folder_into(&entries, data_search_dir(i), i, b);
+    }
+    sweep_at_build = false;
     sort_entries();
 
     qorl_log("Listing archives\n");
@@ -76,7 +82,9 @@ void build_index()
         if (is_archive_name(e.relative_name))
             list_archive_into(&entries, e, archive_priority++, budgets[size_t(e.priority)]);
     }
-    // A folder download whose archive passed what its loose files left goes whole.
+    // A folder download whose archive passed what its loose files left goes whole, and
+    // so does one holding a track folder named like another's but for letter case.
+    leave_out_case_twins(&entries, budgets);
     drop_left_out_downloads(&entries, budgets);
     sort_entries();
 
@@ -106,6 +114,16 @@ int file_index_compare_names(const char* a, const char* b)
 void file_index_set_spinner(void (*spinner)())
 {
     spinner_hook = spinner;
+}
+
+int file_index_build_sweeping()
+{
+    if (built)
+        return 0;
+    const long before = file_index_work.swept;
+    sweep_at_build = true;
+    build_index();
+    return int(file_index_work.swept - before);
 }
 
 char** file_index_list()
@@ -151,6 +169,22 @@ size_t file_index_download_length(int i)
         return strlen(e->container_path);   // an archive entry: the archive
     const size_t folder = strlen(e->container_path) - strlen(e->relative_name);
     return folder + download_length(e->relative_name);
+}
+
+bool file_index_program_own(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    if (!e)
+        return false;
+    if (e->priority < search_folder_count())
+        return search_folder_trusted(e->priority);
+    const char* user = user_data_folder();
+    return !user || strncmp(e->container_path, user, strlen(user)) != 0;
+}
+
+long long file_index_download_age(const std::string& path)
+{
+    return download_age(path);
 }
 
 int file_index_describe(int i, char* buffer, int size)

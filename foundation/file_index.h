@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct file_index_entry {
     char* owned_text;        // the one allocation the entry owns
@@ -22,7 +23,17 @@ int file_index_describe(int i, char* buffer, int size);
 // in: the archive for an archive entry, the folder directly in "tracks" (or in the
 // search folder) for a loose file; 0 when there is no entry i.
 size_t file_index_download_length(int i);
+// Whether entry i came from the program's own folders (a search folder other than the
+// user folder, or an archive in one), which strangers do not fill.
+bool file_index_program_own(int i);
+// When the download at path came (a larger number is newer): see download_age.
+long long file_index_download_age(const std::string& path);
 void vfs_shutdown();
+// Builds the index, when it is not built yet, removing from the folders the game writes
+// in the user folder the leftovers of killed writes (fresh_file.h) as the listing meets
+// them, within its bounds and charged to the download that holds them. Returns how many
+// went. A later build, after vfs_shutdown, sweeps nothing.
+int file_index_build_sweeping();
 
 // Called once per listed folder and once per archive while the index is built.
 void file_index_set_spinner(void (*spinner)());

@@ -22,16 +22,19 @@ int file_index_compare_names(const char* a, const char* b);
 // and the names read from a skipped folder count too (reading them is the cost).
 //
 // A download is what a player unpacks or drops in as one piece: a folder or archive
-// directly in "tracks", or an archive anywhere else. What one download holds (its
-// names in all its folders, the entries of the archives in it, the folders it has
-// skipped) is charged to that download alone, never to the totals, so that no number
+// directly in "tracks", an archive anywhere else, or a folder directly in the search
+// folder other than "tracks". What one download holds (its names in all its folders,
+// the entries of the archives in it, the folders it has skipped, the leftovers swept
+// from it) is charged to that download alone, never to the totals, so that no number
 // of downloads can spend what the player's other tracks need. A download past its
 // bound is left out whole (a track half listed would only fail to load), with one
 // line, and the listing goes on with the next. The loose files directly in "tracks"
-// are charged together, as one download of their own. The game's own folders (every
-// other folder directly in the search folder: "demos", "setups" and the rest) spend
-// the totals, and each of them is cut past download_names names, with one line that
-// says how many were left out.
+// are charged together, as one download of their own. The game's own folders
+// ("demos", "setups" and the rest) are downloads that are cut rather than left out:
+// past download_names names kept, or folder_names names read, the rest goes, with one
+// line that says how many. The top of the search folder past folder_names names is
+// cut too, with one line, and its "tracks" is listed all the same. "tracks" holds at
+// most track_folders downloads: past that the newest are left out, with one line.
 struct listing_bounds {
     int folder_names;   // names in one folder
     int depth;          // folders nested under the search folder
@@ -40,6 +43,7 @@ struct listing_bounds {
                         // before that download is left out
     int download_names; // names read under one download, archive entries included;
                         // names kept under one of the game's own folders
+    int track_folders = 20000;   // downloads directly in "tracks"
 };
 // An installation with every track ever published holds some tens of thousands of
 // files a few folders deep, and its largest folder, "tracks", some thousands; the
@@ -51,10 +55,29 @@ struct listing_bounds {
 // is room for any honest download, and for the demos or setups a player keeps. One
 // download at that bound, naming as many tracks, adds 0.06 s and 2 MB to the start
 // (index and track list); 0.9 s and 40 MB when every name is near the longest a line
-// holds. Many downloads cost the sum of what each costs.
-inline constexpr listing_bounds kListingBounds{100000, 16, 250000, 100, 10000};
+// holds. Many downloads cost the sum of what each costs. 20,000 downloads in "tracks"
+// is several times every track ever published, and opening them costs about a second.
+inline constexpr listing_bounds kListingBounds{100000, 16, 250000, 100, 10000, 20000};
 // The bounds the file index lists with; tests lower them to reach them with few files.
 extern listing_bounds file_index_listing_bounds;
+
+// The work the listing and the sweeps of foundation have done in this process, for
+// tests that tell one walk of the user folder from two.
+struct listing_work {
+    long folders_read = 0;   // folders opened and read
+    long names_read = 0;
+    long swept = 0;          // leftovers removed
+};
+extern listing_work file_index_work;
+
+// Which search folders the player and strangers fill: the user folder, when there is
+// one. Every other search folder is the program's own, trusted with its links.
+bool search_folder_trusted(int index);
+
+// When the download at path came: its birth time where the file system keeps one,
+// else the last change of its inode, which unpacking sets and no archive carries; in
+// nanoseconds, so that a larger number is newer. 0 when path names nothing.
+long long download_age(const std::string& path);
 
 // What one search folder's listing may still read, carried from its loose files on to
 // its archives.
@@ -64,6 +87,8 @@ struct listing_budget {
     int names_left;
     int skips_left;
     bool stopped = false;   // the totals are spent: only downloads are still listed
+    bool sweep = false;     // leftovers of killed writes are removed as they are met
+    bool trusted = false;   // the program's own folder: links are followed anywhere
     // What each download folder read whole has left, by its relative name.
     std::map<std::string, int> downloads_left;
     // The downloads left out whole, by relative name: their entries are dropped.
@@ -99,6 +124,12 @@ void list_folder_into(growable_array* entries, const char* folder, int priority,
 // this priority, spending the budget of the download it lies in.
 void list_archive_into(growable_array* entries, const file_index_entry& archive, int priority,
                        listing_budget& budget);
+
+// Leaves out, with one line each, every download that holds a track folder ("tracks/x")
+// whose name differs only by letter case from one of another download: the program's
+// own downloads and then the oldest keep the name. Within one download case is
+// ignored. The entries are dropped by drop_left_out_downloads.
+void leave_out_case_twins(const growable_array* entries, std::vector<listing_budget>& budgets);
 
 // Drops every entry of the downloads left out (loose files and archive entries alike);
 // budgets are the search folders' in order, and a loose entry's priority is its

@@ -1,16 +1,24 @@
 // The recursive listing of a search folder. Names are taken in byte order so the
-// index is the same on every file system. Links are followed, and listed, only when
-// they lead inside the search folder (a file link too: a downloaded "desc" linked to
-// a file elsewhere would show that file), and a folder already on the current path is
-// skipped, so a link back up the tree cannot recurse for ever. Links that fan out could
-// still list the same folders exponentially often, so the names and the depth are
-// bounded too. One bad folder is skipped on its own so that it cannot hide the folders
-// beside it, and one download spends bounds of its own so that it cannot hide the
-// others. A name the data-name door refuses (a line break in it, say) is left out with
-// its files, since such a name would end up in the settings or a menu.
+// index is the same on every file system. In the user folder a link, to a folder or a
+// file, is followed and listed only when it leads inside the download it stands in (a
+// downloaded "desc" linked to a file elsewhere would show that file, and a folder
+// linked into another download would be charged to the wrong one); the program's own
+// folders are trusted with their links, since an installation may be a farm of them.
+// A folder already on the current path is skipped, so a link back up the tree cannot
+// recurse for ever. Links that fan out could still list the same folders
+// exponentially often, so the names and the depth are bounded too. One bad folder is
+// skipped on its own so that it cannot hide the folders beside it, and one download
+// spends bounds of its own so that it cannot hide the others. A name the data-name
+// door refuses (a line break in it, say) is left out with its files, since such a
+// name would end up in the settings or a menu.
+//
+// The start's build also sweeps: in the folders the game writes, reached without a
+// link, what killed writes left is removed as the listing reads the folder, so the
+// user folder is walked once and the sweep spends what the listing does.
 #include "foundation/data_name.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
+#include "foundation/fresh_file.h"
 #include "foundation/growable_array.h"
 #include "foundation/memory.h"
 #include "platform/qorl_log.h"
@@ -23,7 +31,11 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+listing_work file_index_work;
 
 namespace {
 
@@ -33,6 +45,20 @@ struct folder_id {
     bool operator==(const folder_id&) const = default;
 };
 
+// What one download, or one of the game's own folders, may still spend.
+struct download {
+    std::string path;         // its folder, as listed
+    int names_left = 0;       // names read
+    int skips_left = 0;
+    int keep_left = INT_MAX;  // names kept: a game folder's bound
+    bool own = false;         // a game folder: cut past its bound, never left out
+    bool passed = false;      // past a bound: nothing more of it is listed
+    const char* why = "too many entries";
+    int cut = 0;              // names a game folder left out
+    bool link_told = false;
+    std::string real;         // its folder with links resolved, once a link needs it
+};
+
 struct listing {
     growable_array* entries;
     size_t top_length;        // characters of the search folder text, trailing "/" included
@@ -40,13 +66,21 @@ struct listing {
     std::vector<folder_id> open_folders;
     std::string top_real;     // the search folder with its links resolved
     listing_budget& budget;
-    int* download_left = nullptr;   // of the download being listed, if any
-    int download_skips_left = 0;    // of that download
-    const char* download_why = nullptr;   // why it passed its bound
-    int* own_left = nullptr;        // names one of the game's own folders may still keep
-    int own_cut = 0;                // names it left out
+    download* dl = nullptr;   // the download being listed, if any
     int names_refused = 0;
 };
+
+// The folders the game itself writes into, directly in the user folder, whose
+// leftovers the start sweeps; and the game's own folders, cut rather than left out.
+constexpr const char* kWrittenFolders[] = {"demos", "setups", "keycam", "series"};
+constexpr const char* kOwnFolders[] = {"demos", "setups", "keycam", "series", "outgoing"};
+
+template <size_t n>
+bool one_of(const char* const (&names)[n], const std::string& name)
+{
+    return std::any_of(std::begin(names), std::end(names),
+                       [&name](const char* own) { return strcasecmp(own, name.c_str()) == 0; });
+}
 
 const char* shown(const std::string& dir)
 {
@@ -58,29 +92,28 @@ void stop(listing& l, const std::string& dir, const char* why)
     listing_stop(l.budget, shown(dir), why);
 }
 
-bool download_passed(const listing& l)
-{
-    return l.download_left && *l.download_left < 0;
-}
-
-// A skip inside a download is charged to that download: too many leave it out whole.
+// A skip inside a download is charged to that download: too many leave it out whole,
+// or end a game folder there.
 void skip(listing& l, const std::string& dir, const char* why)
 {
-    if (!l.download_left) {
+    if (!l.dl) {
         listing_skip(l.budget, shown(dir), why);
-    } else if (--l.download_skips_left < 0) {
-        *l.download_left = -1;
-        l.download_why = "too many folders skipped";
+    } else if (--l.dl->skips_left < 0) {
+        l.dl->passed = true;
+        l.dl->why = "too many folders skipped";
     } else {
         qorl_log("Listing skipped %s: %s\n", shown(dir), why);
     }
 }
 
-// Outside downloads the listing ends once the totals are spent; a download is
-// charged to itself, and so are the loose files of "tracks".
-bool listing_ended(const listing& l, bool tracks)
+// A download past its bound reads nothing more; a game folder keeps what it read.
+bool listing_ended(listing& l)
 {
-    return download_passed(l) || (l.budget.stopped && !l.download_left && !tracks);
+    if (!l.dl || !l.dl->passed)
+        return false;
+    if (l.dl->own)
+        ++l.dl->cut;
+    return true;
 }
 
 // Lines for the first few refused names only: one folder can hold many of them.
@@ -108,19 +141,28 @@ bool name_refused(listing& l, const std::string& dir, const std::string& name)
     return true;
 }
 
-// A link, to a folder or a file, is followed only when it leads inside the search
-// folder; one that leads out is told in one line.
-bool may_enter(listing& l, const std::string& dir, const std::string& name, const std::string& path)
+// Whether a link found in the user folder leads where it may: inside its download, as
+// the door's read step takes it. Outside every download (at the top, and the loose
+// names in "tracks") a link is its own download and leads to something else's bytes,
+// so it is not followed. A download tells its first link leading out in one line; the
+// top tells each (a few at most).
+bool link_allowed(listing& l, const std::string& dir, const std::string& name, const std::string& path)
 {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
+    const std::string real = data_resolved(path);
+    if (!l.dl) {
+        tell_refused(l, dir, name, data_lies_inside(real, l.top_real) ? "a link leading out of its download"
+                                                                     : "a link leading out of the search folder");
         return false;
-    if (!S_ISLNK(st.st_mode))
+    }
+    if (l.dl->real.empty())
+        l.dl->real = data_resolved(l.dl->path);
+    if (!l.dl->real.empty() && data_lies_inside(real, l.dl->real))
         return true;
-    const bool ok = data_lies_inside(data_resolved(path), l.top_real);
-    if (!ok)
-        tell_refused(l, dir, name, "a link leading out of the search folder");
-    return ok;
+    if (!l.dl->link_told)
+        qorl_log("Listing skipped %s/%s: a link leading out of its download\n", shown(dir),
+                 data_name_shown(name.c_str()).c_str());
+    l.dl->link_told = true;
+    return false;
 }
 
 // A loose file straight in "tracks": a regular file, or a link to one, that is no
@@ -139,25 +181,40 @@ bool loose_track_file(DIR* dir, const dirent* entry)
 
 enum class names_read { whole, too_many, download_passed, total_passed };
 
+// How one folder is read: what its names are charged to, and whether its leftovers go.
+struct folder_read {
+    int* loose_left = nullptr;   // "tracks": what its loose files have left
+    int limit;                   // names read at most (the folder's bound)
+    bool sweep = false;
+    folder_id id{};              // the folder as found: swept only if it is still that one
+};
+
 // The folder's names in byte order. Reading ends at the first name past the folder's
 // bound, its download's or the listing's total, so an oversized folder costs no more
-// than that. "tracks" holds downloads, each charged to itself, so its names are read
-// whole: its loose files past their bound are read on to find the folders among them
-// but no longer kept, and the caller leaves them all out.
-names_read sorted_names(listing& l, const char* folder, std::vector<std::string>& names, int* loose_left)
+// than that. "tracks" holds downloads, each charged to itself: its loose files past
+// their bound are read on to find the folders among them but no longer kept, and the
+// caller leaves them all out. A folder read whole and swept loses its leftovers here,
+// removed from the folder read and never through a link; the rest are listed.
+names_read sorted_names(listing& l, const char* folder, std::vector<std::string>& names, folder_read& how)
 {
     DIR* dir = opendir(folder);
     if (!dir)
         return names_read::whole;
+    ++file_index_work.folders_read;
+    struct stat st;
+    if (how.sweep && (fstat(dirfd(dir), &st) != 0 || !(folder_id{st.st_dev, st.st_ino} == how.id)))
+        how.sweep = false;
+    std::vector<std::string> leftovers;
     names_read result = names_read::whole;
     while (dirent* entry = readdir(dir)) {
         if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0)
             continue;
-        if (loose_left) {
-            if (loose_track_file(dir, entry) && --*loose_left < 0)
+        ++file_index_work.names_read;
+        if (how.loose_left) {
+            if (loose_track_file(dir, entry) && --*how.loose_left < 0)
                 continue;
-        } else if (l.download_left) {
-            if (--*l.download_left < 0) {
+        } else if (l.dl) {
+            if (--l.dl->names_left < 0) {
                 result = names_read::download_passed;
                 break;
             }
@@ -165,15 +222,26 @@ names_read sorted_names(listing& l, const char* folder, std::vector<std::string>
             result = names_read::total_passed;
             break;
         }
-        if (!loose_left && names.size() == size_t(l.budget.bounds.folder_names)) {
+        if (names.size() + leftovers.size() == size_t(how.limit)) {
             result = names_read::too_many;
             break;
         }
-        names.emplace_back(entry->d_name);
+        if (how.sweep && entry->d_type != DT_DIR && fresh_file_is_leftover(entry->d_name) &&
+            !data_name_check(entry->d_name, nullptr))
+            leftovers.emplace_back(entry->d_name);
+        else
+            names.emplace_back(entry->d_name);
+    }
+    for (std::string& name : leftovers) {
+        // Each name is one entry of this folder that passed the data-name door; a link
+        // is removed itself, never what it names.
+        if (result == names_read::whole && unlinkat(dirfd(dir), name.c_str(), 0) == 0)
+            ++file_index_work.swept;
+        else
+            names.push_back(std::move(name));
     }
     closedir(dir);
-    if (result == names_read::whole)
-        std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end());
     return result;
 }
 
@@ -200,59 +268,99 @@ void drop_entries(growable_array* entries, int first)
     entries->count = first;
 }
 
-void list_folder(listing& l, const std::string& dir, int depth);
+void list_folder(listing& l, const std::string& dir, int depth, bool sweep);
 
 // Lists a download folder whole or not at all, and keeps what it has left for the
-// archives in it.
-void list_download(listing& l, const std::string& dir, int depth, const std::string& relative)
+// archives in it. A game folder is listed up to its bound instead, and says how many
+// names past it were left out.
+void list_download(listing& l, const std::string& dir, int depth, const std::string& relative, bool own,
+                   bool sweep)
 {
-    int& left = l.budget.downloads_left[relative];
-    left = l.budget.bounds.download_names;
+    const listing_bounds& b = l.budget.bounds;
+    download d;
+    d.path = dir;
+    d.names_left = own ? b.folder_names : b.download_names;
+    d.skips_left = b.skipped;
+    if (own) {
+        d.own = true;
+        d.keep_left = b.download_names;
+    }
+    download* outer = l.dl;
+    l.dl = &d;
     const int first = l.entries->count;
-    l.download_left = &left;
-    l.download_skips_left = l.budget.bounds.skipped;
-    l.download_why = "too many entries";
-    list_folder(l, dir, depth);
-    l.download_left = nullptr;
-    if (left >= 0)
+    list_folder(l, dir, depth, sweep);
+    l.dl = outer;
+    if (own) {
+        if (d.cut > 0 || d.passed)
+            qorl_log("Listing shortened %s: names past %d left out: %d\n", shown(dir), b.download_names, d.cut);
         return;
+    }
+    if (!d.passed) {
+        l.budget.downloads_left[relative] = d.names_left;
+        return;
+    }
     drop_entries(l.entries, first);
-    l.budget.downloads_left.erase(relative);
     l.budget.left_out.insert(relative);
-    qorl_log("Listing skipped %s: %s in one download\n", shown(dir), l.download_why);
+    qorl_log("Listing skipped %s: %s in one download\n", shown(dir), d.why);
 }
 
-// Lists one of the game's own folders up to its bound, and says how many names past
-// it were left out.
-void list_own_folder(listing& l, const std::string& dir, int depth)
+// An entry of a folder, its links resolved: false when it names nothing, or a link
+// that may not be followed.
+bool entry_stat(listing& l, const std::string& dir, const std::string& name, const std::string& path,
+                struct stat& st, bool& link)
 {
-    int left = l.budget.bounds.download_names;
-    l.own_left = &left;
-    l.own_cut = 0;
-    list_folder(l, dir, depth);
-    l.own_left = nullptr;
-    if (l.own_cut > 0)
-        qorl_log("Listing shortened %s: names past %d left out: %d\n", shown(dir), l.budget.bounds.download_names,
-                 l.own_cut);
+    if (lstat(path.c_str(), &st) != 0)
+        return false;
+    link = S_ISLNK(st.st_mode);
+    if (!link)
+        return true;
+    if (!l.budget.trusted && !link_allowed(l, dir, name, path))
+        return false;
+    return stat(path.c_str(), &st) == 0;
+}
+
+struct tracks_entry {
+    std::string name;
+    long long age;
+};
+
+// The downloads in "tracks" past its bound, the newest first, are left out with one
+// line; the names kept stay in byte order.
+void cut_newest_downloads(listing& l, const std::string& dir, std::vector<std::string>& names)
+{
+    const size_t bound = size_t(std::max(l.budget.bounds.track_folders, 0));
+    if (names.size() <= bound)
+        return;
+    std::vector<tracks_entry> downloads;
+    for (const std::string& name : names) {
+        const std::string path = dir + "/" + name;
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && is_archive_name(name.c_str()))))
+            downloads.push_back({name, download_age(path)});
+    }
+    if (downloads.size() <= bound)
+        return;
+    std::sort(downloads.begin(), downloads.end(), [](const tracks_entry& a, const tracks_entry& b) {
+        return a.age != b.age ? a.age < b.age : a.name < b.name;
+    });
+    std::vector<std::string> newest;
+    for (size_t i = bound; i < downloads.size(); ++i)
+        newest.push_back(downloads[i].name);
+    std::sort(newest.begin(), newest.end());
+    std::vector<std::string> kept;
+    std::set_difference(names.begin(), names.end(), newest.begin(), newest.end(), std::back_inserter(kept));
+    names.swap(kept);
+    qorl_log("Listing shortened %s: the newest downloads past %zu left out: %zu\n", dir.c_str(), bound,
+             newest.size());
 }
 
 // dir has no trailing "/" ("" stands for the root); depth counts the folders above it.
-void list_folder(listing& l, const std::string& dir, int depth)
+// sweep: the folder is one the game writes, reached from the user folder without a link.
+void list_folder(listing& l, const std::string& dir, int depth, bool sweep)
 {
-    bool tracks = false;
-    if (!l.download_left && depth > 0) {
-        const std::string relative = dir.substr(l.top_length);
-        tracks = strcasecmp(relative.c_str(), "tracks") == 0;
-        if (!tracks && in_tracks(relative.c_str()) && download_length(relative.c_str()) == relative.size()) {
-            list_download(l, dir, depth, relative);
-            return;
-        }
-        if (!tracks && !l.own_left && depth == 1) {
-            list_own_folder(l, dir, depth);
-            return;
-        }
-    }
-    if (listing_ended(l, tracks))
+    const bool top = depth == 0;
+    const bool tracks = depth == 1 && !l.dl && in_tracks(dir.c_str() + l.top_length);
+    if (listing_ended(l))
         return;
     if (depth > l.budget.bounds.depth) {
         skip(l, dir, "folders nested too deep");
@@ -269,43 +377,85 @@ void list_folder(listing& l, const std::string& dir, int depth)
 
     std::vector<std::string> names;
     int loose_left = l.budget.bounds.download_names;
-    switch (sorted_names(l, dir_name, names, tracks ? &loose_left : nullptr)) {
+    folder_read how{tracks ? &loose_left : nullptr, tracks ? l.budget.bounds.names : l.budget.bounds.folder_names,
+                    sweep, id};
+    const bool own = l.dl && l.dl->own;
+    bool cut = false, partial = false;
+    switch (sorted_names(l, dir_name, names, how)) {
     case names_read::whole:
         break;
     case names_read::too_many:
-        skip(l, dir, "too many entries");
-        return;
+        // The top, "tracks" and a game folder are cut there; any other folder is skipped.
+        if (!top && !tracks && !own) {
+            skip(l, dir, "too many entries");
+            return;
+        }
+        cut = true;
+        break;
     case names_read::download_passed:
-        return;
+        // A game folder keeps what it read; it reads no further folder.
+        l.dl->passed = true;
+        if (!own)
+            return;
+        ++l.dl->cut;
+        break;
     case names_read::total_passed:
         stop(l, dir, "too many entries in all");
-        return;
+        if (!top)
+            return;
+        partial = true;
+        break;
     }
+    if (cut && own)
+        ++l.dl->cut;
+    else if (cut)
+        qorl_log("Listing shortened %s: names past %zu left out\n", dir_name, names.size());
+    // The player's tracks are listed whatever else the top holds.
+    if (top && (cut || partial) &&
+        std::none_of(names.begin(), names.end(), [](const std::string& n) { return strcasecmp(n.c_str(), "tracks") == 0; })) {
+        struct stat t;
+        if (stat((dir + "/tracks").c_str(), &t) == 0 && S_ISDIR(t.st_mode))
+            names.insert(std::lower_bound(names.begin(), names.end(), std::string("tracks")), "tracks");
+    }
+    if (tracks)
+        cut_newest_downloads(l, dir, names);
     const bool loose_passed = loose_left < 0;
     if (loose_passed)
         qorl_log("Listing skipped the loose files in %s: too many entries in one download\n", dir_name);
     l.open_folders.push_back(id);
     for (const std::string& name : names) {
-        if (listing_ended(l, tracks))
+        if (own) {
+            if (l.dl->keep_left <= 0) {
+                ++l.dl->cut;
+                continue;
+            }
+            --l.dl->keep_left;
+        } else if (l.dl && l.dl->passed) {
             break;
-        if (l.own_left && *l.own_left <= 0) {
-            ++l.own_cut;
-            continue;
         }
-        if (l.own_left)
-            --*l.own_left;
         if (name_refused(l, dir, name))
             continue;
         std::string path = dir + "/" + name;
-        if (stat(path.c_str(), &st) != 0)
+        bool link = false;
+        if (!entry_stat(l, dir, name, path, st, link))
             continue;
         if (S_ISDIR(st.st_mode)) {
-            if (may_enter(l, dir, name, path))
-                list_folder(l, path, depth + 1);
+            // The folders a sweep enters are real ones: a folder found as a link is
+            // listed but never swept.
+            const bool real = sweep && !link;
+            if (top) {
+                if (in_tracks(name.c_str()))
+                    list_folder(l, path, 1, real);
+                else
+                    list_download(l, path, 1, name, l.budget.trusted || one_of(kOwnFolders, name),
+                                  real && one_of(kWrittenFolders, name));
+            } else if (tracks) {
+                list_download(l, path, depth + 1, path.substr(l.top_length), false, real);
+            } else {
+                list_folder(l, path, depth + 1, real);
+            }
         } else if (S_ISREG(st.st_mode)) {
-            if (loose_passed && !is_archive_name(name.c_str()))
-                continue;
-            if (!may_enter(l, dir, name, path))
+            if (tracks && loose_passed && !is_archive_name(name.c_str()))
                 continue;
             // Pipes and devices are not data: opening one could block the index build.
             if (!add_loose_file(l, path, st.st_size))
@@ -326,5 +476,5 @@ void list_folder_into(growable_array* entries, const char* folder, int priority,
     l.top_real = data_resolved(top.empty() ? "/" : top);
     if (l.top_real.empty())
         l.top_real = top;
-    list_folder(l, top, 0);
+    list_folder(l, top, 0, budget.sweep);
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/data_door.h"
 #include "foundation/data_name.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/os_paths.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
@@ -59,8 +60,9 @@ data_place take_place(fresh_file* w)
     return place;
 }
 
-// Some name, ".tmp-" and exactly the digits fresh_file_name writes.
-bool is_leftover(const char* name)
+}  // namespace
+
+bool fresh_file_is_leftover(const char* name)
 {
     const size_t length = strlen(name);
     constexpr size_t kTail = 5 + kNameDigits;   // ".tmp-" and the digits
@@ -71,20 +73,6 @@ bool is_leftover(const char* name)
             return false;
     return true;
 }
-
-// A folder of its own in the open folder, not "." or "..", and never a link to one:
-// the entry's type as the listing gives it, else as the entry itself is.
-bool is_folder(int folder, const dirent& entry)
-{
-    if (strcmp(entry.d_name, ".") == 0 || strcmp(entry.d_name, "..") == 0)
-        return false;
-    if (entry.d_type != DT_UNKNOWN)
-        return entry.d_type == DT_DIR;
-    struct stat st;
-    return fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
-
-}  // namespace
 
 int fresh_file_open(const char* name, fresh_file* w)
 {
@@ -156,11 +144,6 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
 
 int fresh_file_sweep(const std::string& folder)
 {
-    return fresh_file_sweep(folder, nullptr);
-}
-
-int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
-{
     // Only a folder the write step reaches in the user folder, through no link, is
     // swept: a track folder planted as a link must not cost files elsewhere.
     const std::string probe = folder + "/x";
@@ -175,25 +158,24 @@ int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk)
         data_place_close(place);
         return 0;
     }
+    ++file_index_work.folders_read;
     std::vector<std::string> leftovers;
     int names = 0;
     while (dirent* entry = readdir(dir)) {
         if (++names > kSweepNames)
             break;
-        if (is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
+        if (fresh_file_is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
             leftovers.emplace_back(entry->d_name);
-        else if (walk && is_folder(place.folder, *entry))
-            walk->folders.push_back(folder + "/" + entry->d_name);
     }
     closedir(dir);
-    if (walk)
-        walk->names += names;
+    file_index_work.names_read += names;
     int removed = 0;
     // Each name is one entry of this open folder that passed the data-name door; a link
     // is removed itself.
     for (const std::string& name : leftovers)
         removed += unlinkat(place.folder, name.c_str(), 0) == 0 ? 1 : 0;
     data_place_close(place);
+    file_index_work.swept += removed;
     return removed;
 }
 

@@ -12,7 +12,6 @@
 // link and holds it open from the temporary's creation to its rename.
 #pragma once
 #include <string>
-#include <vector>
 
 struct vfs_file;
 
@@ -52,13 +51,9 @@ std::string fresh_file_name(const std::string& target);
 // 100,000 names. Returns how many went.
 int fresh_file_sweep(const std::string& folder);
 
-// What a sweep met beside the leftovers, for a walk down a tree: the folders it holds
-// as folders of their own (never a link to one) and the names it read.
-struct fresh_file_walk {
-    std::vector<std::string> folders;   // full paths
-    int names = 0;
-};
-int fresh_file_sweep(const std::string& folder, fresh_file_walk* walk);
+// Whether name is one fresh_file_name makes: some name, ".tmp-" and exactly 12
+// lower-case hex digits.
+bool fresh_file_is_leftover(const char* name);
 
 // For a recording that stands at its name while it grows: a new file is made under a
 // fresh name and at once renamed over the target, so the handle writes that file and

@@ -1,6 +1,7 @@
 // What a search folder's listing may spend: the totals, shared by its loose files
 // outside downloads, and each download's own bound, shared by its loose files and the
 // archives in it.
+#include "foundation/data_paths_internal.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
@@ -10,6 +11,9 @@
 #include <algorithm>
 #include <cstring>
 #include <strings.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 void listing_stop(listing_budget& budget, const char* where, const char* why)
 {
@@ -128,4 +132,18 @@ void drop_left_out_downloads(growable_array* entries, const std::vector<listing_
             all[kept++] = e;
     }
     entries->count = kept;
+}
+
+bool search_folder_trusted(int index)
+{
+    return index != 0 || !user_data_folder();
+}
+
+long long download_age(const std::string& path)
+{
+    struct statx sx;
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_CTIME, &sx) != 0)
+        return 0;
+    const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_ctime;
+    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
 }

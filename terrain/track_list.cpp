@@ -20,6 +20,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 track_entry* track_list = nullptr;
@@ -60,7 +61,9 @@ std::string read_title(const std::string& folder)
 // download can name as many tracks as it has names (10,000, the listing's download
 // bound), so the list holds several such downloads beside the largest installation.
 // Full, the list costs the start some 0.3 s and 15 MB.
-constexpr size_t kMaxTracks = 50000;
+}  // namespace
+size_t track_list_max_tracks = 50000;
+namespace {
 
 bool title_before(const track_entry& a, const track_entry& b)
 {
@@ -78,7 +81,9 @@ bool title_before(const track_entry& a, const track_entry& b)
 struct found_track {
     std::string folder;
     std::string download;   // where it came from: an archive, or a folder in "tracks"
+    bool own;               // the program's own, never left out
 };
+
 
 // The track folders in index order, each once.
 std::vector<found_track> all_track_folders()
@@ -96,34 +101,46 @@ std::vector<found_track> all_track_folders()
         const int entry = file_index_find(*names);
         const file_index_entry* e = file_index_get(entry);
         std::string download = e ? std::string(e->container_path, file_index_download_length(entry)) : folder;
-        found.push_back({std::move(folder), std::move(download)});
+        const bool own = !e || file_index_program_own(entry);
+        found.push_back({std::move(folder), std::move(download), own});
     }
     return found;
 }
 
-// The track folders in index order, at most kMaxTracks of them. Past that the
-// downloads naming the most tracks are left out first, whole, each with one line, so
-// that the installed tracks and a player's own track folder stay listed.
+struct download_count {
+    size_t tracks;
+    long long age;
+    std::string download;
+};
+
+// The track folders in index order, at most track_list_max_tracks of them. Past that
+// the downloads naming the most tracks are left out first, whole, each with one line;
+// of downloads naming as many, the newest first (then the last in name order), so that
+// a fresh flood of one-track folders goes before the tracks the player has had. The
+// program's own tracks are never left out.
 std::vector<std::string> track_folders()
 {
     std::vector<found_track> found = all_track_folders();
     std::set<std::string> left_out;
-    if (found.size() > kMaxTracks) {
+    const size_t bound = track_list_max_tracks;
+    if (found.size() > bound) {
         std::map<std::string, size_t> per_download;
         for (const found_track& t : found)
-            ++per_download[t.download];
-        std::vector<std::pair<size_t, std::string>> largest;
+            if (!t.own)
+                ++per_download[t.download];
+        std::vector<download_count> order;
         for (const auto& [download, count] : per_download)
-            largest.emplace_back(count, download);
-        // The most tracks first; of downloads naming as many, the last in name order.
-        std::sort(largest.begin(), largest.end(), std::greater<>());
+            order.push_back({count, file_index_download_age(download), download});
+        std::sort(order.begin(), order.end(), [](const download_count& a, const download_count& b) {
+            return std::tie(a.tracks, a.age, a.download) > std::tie(b.tracks, b.age, b.download);
+        });
         size_t listed = found.size();
-        for (const auto& [count, download] : largest) {
-            if (listed <= kMaxTracks)
+        for (const download_count& d : order) {
+            if (listed <= bound)
                 break;
-            qorl_log("Track list full at %zu tracks: %s left out, %zu tracks\n", kMaxTracks, download.c_str(), count);
-            left_out.insert(download);
-            listed -= count;
+            qorl_log("Track list full at %zu tracks: %s left out, %zu tracks\n", bound, d.download.c_str(), d.tracks);
+            left_out.insert(d.download);
+            listed -= d.tracks;
         }
     }
     std::vector<std::string> folders;

@@ -2,6 +2,8 @@
 // "terrain.hf" or "terrain.hf.gz" is a track; its title is the first line of its
 // optional "desc" file, else the folder name ("tracks/oval").
 #pragma once
+#include <cstddef>
+#include <cstddef>
 #include <cstdint>
 
 #include "terrain/terrain_state.h"
@@ -15,9 +17,12 @@ extern track_entry* track_list;
 extern int32_t track_count;
 
 // Rebuilds the list from the file index, sorted by title ignoring letter case (equal
-// titles keep index order); past 50,000 tracks the downloads naming the most tracks
-// are left out first, whole, each with one line. 1 when a track was found.
+// titles keep index order); past track_list_max_tracks the downloads naming the most
+// tracks (then the newest) are left out first, whole, each with one line, and never
+// the program's own. 1 when a track was found.
 int scan_tracks();
+// The tracks listed at most: 50,000; tests lower it to reach it with few tracks.
+extern size_t track_list_max_tracks;
 // The title of a listed folder (exact comparison), null when not listed.
 const char* track_list_title(const char* folder);
 void free_track_list();

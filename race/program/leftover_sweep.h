@@ -3,9 +3,10 @@
 // largest grid killed in its commit leaves some 134 MB of them. The start removes them.
 #pragma once
 
-// Sweeps the folders the game writes in the user folder: the folder itself (config,
-// results, frame times, screenshots), "setups", "keycam", "demos", "series", "tracks"
-// and the folders below "tracks" (track folders, a pack's folders) down to 16 folders
-// under the user folder and 250,000 names in all, as far as the start's listing reads. A folder that is a link is never entered; only the leftovers
-// themselves are removed. Returns how many went.
+// Builds the file index, whose listing of the user folder removes the leftovers it
+// meets in the folders the game writes: the folder itself (config, results, frame
+// times, screenshots), "setups", "keycam", "demos", "series", "tracks" and the folders
+// below "tracks", as deep and as far as the listing reads and charged to the download
+// that holds them. A folder reached through a link is never swept; only the leftovers
+// themselves are removed. Returns how many went; 0 when the index was built already.
 int leftover_sweep_user_folder();

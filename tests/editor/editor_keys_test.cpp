@@ -14,6 +14,7 @@
 #include "support/fresh_process.h"
 #include "support/console_capture.h"
 #include "support/test_support.h"
+#include "foundation/file_index.h"
 #include "foundation/fresh_file.h"
 #include "foundation/growable_array.h"
 #include "terrain/billboards.h"
@@ -486,6 +487,8 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
                     const bool ended = status() == "Saved!" || (failing != 0 && folder_files(folder) == *old_files);
                     const std::string what =
                         kind + " failing " + std::to_string(failing) + " stop " + std::to_string(stop);
+                    // The next start: a fresh index, whose listing sweeps.
+                    vfs_shutdown();
                     leftover_sweep_user_folder();
                     const auto now = folder_files(folder);
                     for (const auto& [name, held] : now)

@@ -163,111 +163,133 @@ TEST(IndexBuild, EmptyThenRebuiltAfterShutdownWithNothingLeft)
     });
 }
 
-TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheSearchFolderAreFollowed)
+// In the user folder a link is followed only where it leads inside the download it
+// stands in (at the top: inside the search folder), and cycles end; the program's own
+// folder is trusted with its links, so an installation made of links lists whole.
+TEST(IndexBuild, SymlinkCyclesEndAndOnlyLinksInsideTheirDownloadAreFollowed)
 {
     in_fresh_folders([](Problems& p, const TempDir& elsewhere, const TempDir& game) {
-        write_file(game / "a/b/y.txt", "y");
-        write_file(game / "shared/s.txt", "s");
-        write_file(elsewhere / "outside.txt", "o");
-        symlink(game.path().c_str(), (game / "loop").c_str());
-        symlink((game / "a").c_str(), (game / "a/b/up").c_str());
-        // Reached twice, never from inside itself: both are listed.
-        symlink((game / "shared").c_str(), (game / "d1").c_str());
-        symlink("../shared", (game / "a/d2").c_str());
+        const std::string user = elsewhere / "Brovanta";
+        const TempDir outside;
+        write_file(user + "/a/b/y.txt", "y");
+        write_file(user + "/shared/s.txt", "s");
+        write_file(outside / "outside.txt", "o");
+        symlink(user.c_str(), (user + "/loop").c_str());
+        symlink((user + "/a").c_str(), (user + "/a/b/up").c_str());
+        // At the top a link is a download of its own, whose bytes are another's; inside
+        // "a" one leading to another download would charge that one's files to "a".
+        symlink((user + "/shared").c_str(), (user + "/d1").c_str());
+        symlink("../shared", (user + "/a/d2").c_str());
+        symlink("b/y.txt", (user + "/a/same.txt").c_str());
         // Folders outside the search folder are not entered: not even the whole disc.
-        symlink(elsewhere.path().c_str(), (game / "out").c_str());
-        symlink("/", (game / "root").c_str());
-        // A linked file is listed only when it lies inside too.
-        symlink((elsewhere / "outside.txt").c_str(), (game / "file.txt").c_str());
-        symlink("a/b/y.txt", (game / "inside.txt").c_str());
+        symlink(outside.path().c_str(), (user + "/out").c_str());
+        symlink("/", (user + "/root").c_str());
+        symlink((outside / "outside.txt").c_str(), (user + "/file.txt").c_str());
+        symlink("a/b/y.txt", (user + "/inside.txt").c_str());
+        // The program's folder: a farm of links to files and folders elsewhere.
+        symlink(outside.path().c_str(), (game / "farm").c_str());
+        symlink((outside / "outside.txt").c_str(), (game / "far.txt").c_str());
         LogFile console;
         file_index_list();
         p.check(file_index_find("a/b/y.txt") >= 0, "a/b/y.txt");
         p.check(file_index_find("loop/a/b/y.txt") == -1 && file_index_find("a/b/up/b/y.txt") == -1,
                 "listed through a cycle");
-        p.check(file_index_find("d1/s.txt") >= 0 && file_index_find("a/d2/s.txt") >= 0, "linked folders inside");
+        p.check(file_index_find("d1/s.txt") == -1, "a linked folder at the top");
+        p.check(file_index_find("a/d2/s.txt") == -1, "a link into another download");
+        p.same(read_named("@a/same.txt"), "y", "a linked file inside its download");
         p.check(file_index_find("out/outside.txt") == -1, "a linked folder outside");
         p.check(file_index_find("root/etc/passwd") == -1, "the root folder");
         p.check(file_index_find("file.txt") == -1, "a linked file outside");
-        p.same(read_named("@inside.txt"), "y", "a linked file inside");
+        p.check(file_index_find("inside.txt") == -1, "a linked file at the top");
+        p.check(file_index_find("farm/outside.txt") >= 0 && file_index_find("far.txt") >= 0,
+                "the links of the program's folder");
         const std::string out = ": a link leading out of the search folder\n";
+        const std::string own = ": a link leading out of its download\n";
+        const std::string at = "Listing skipped " + user;
         p.same(bvtest::listing_lines(console.text()),
-               "Listing skipped " + game / "file.txt" + out + "Listing skipped " + game / "out" + out +
-                   "Listing skipped " + game / "root" + out,
+               at + "/a/d2" + own + at + "/d1" + own + at + "/file.txt" + out + at + "/inside.txt" + own + at + "/loop" +
+                   own + at + "/out" + out + at + "/root" + out,
                "one line for each link leading out");
     });
 }
 
 // Links that fan out (each folder linking twice to the next) once listed 2^23 paths.
 // Each folder past the depth bound is skipped with its own line, and skipping a
-// hundred stops the listing.
-TEST(IndexBuild, ListingSkipsFoldersPastTheDepthAndStopsAfterAHundred)
+// hundred leaves the download out whole.
+TEST(IndexBuild, ListingSkipsFoldersPastTheDepthAndLeavesTheDownloadOutAfterAHundred)
 {
-    in_fresh_folders([](Problems& p, const TempDir&, const TempDir& game) {
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string top = user / "Brovanta";
         for (int i = 0; i < 23; ++i) {
-            bvtest::make_dirs(game / ("fan/d" + std::to_string(i)));
+            bvtest::make_dirs(top + "/fan/d" + std::to_string(i));
             for (const char* link : {"a", "b"})
                 symlink(("../d" + std::to_string(i + 1)).c_str(),
-                        (game / ("fan/d" + std::to_string(i) + "/" + link)).c_str());
+                        (top + "/fan/d" + std::to_string(i) + "/" + link).c_str());
         }
-        bvtest::make_dirs(game / "fan/d23");
-        const bvtest::ChildCost cost = bvtest::run_measured([&game] {
+        bvtest::make_dirs(top + "/fan/d23");
+        write_file(top + "/tracks/t/terrain.hf", "");
+        const bvtest::ChildCost cost = bvtest::run_measured([&top] {
             LogFile console;
             file_index_list();
             const std::string lines = bvtest::listing_lines(console.text());
-            std::string deepest = game / "fan/d0";
+            std::string deepest = top + "/fan/d0";
             for (int i = 0; i < 15; ++i)
                 deepest += "/a";
             const std::string first = "Listing skipped " + deepest + ": folders nested too deep\n";
+            const std::string last = "Listing skipped " + top + "/fan: too many folders skipped in one download\n";
             int skipped = 0;
             for (size_t at = lines.find("Listing skipped"); at != std::string::npos; at = lines.find("Listing skipped", at + 1))
                 ++skipped;
-            const size_t last = lines.rfind("Listing s");
-            return lines.starts_with(first) && skipped == kListingBounds.skipped &&
-                           lines.find(": too many folders skipped\n", last) != std::string::npos &&
-                           lines.compare(last, 16, "Listing stopped ") == 0
+            return lines.starts_with(first) && skipped == kListingBounds.skipped + 1 && lines.ends_with(last) &&
+                           file_index_find("fan/d0/a/a") == -1 && file_index_find("tracks/t/terrain.hf") >= 0
                        ? 1
                        : 0;
         });
         fprintf(stderr, "%s\n", bvtest::describe("23-folder fan-out of links", cost).c_str());
-        p.check(cost.finished && cost.result == 1, "a hundred folders skipped past the depth, then a stop");
+        p.check(cost.finished && cost.result == 1, "a hundred folders skipped past the depth, then the download left out");
         p.check(cost.seconds < 2 && cost.grown_kib < 200 * 1024, bvtest::describe("fan-out", cost));
     });
 }
 
-// The totals of a listing, with bounds lowered so that few files reach them: two
-// folders past the names bound of 5 are skipped, each read no further than its sixth
-// name (19 names in all: 4 at the top, 3 in a, 6 in each big folder); one name fewer
-// in all, or one skip fewer, stops the listing there and z.txt is not listed.
-TEST(IndexBuild, ListingTotalsCountTheNamesReadFromSkippedFolders)
+// Every folder at the top of the user folder is charged on its own, with bounds lowered
+// here so that few files reach them (12 names in a folder, 8 in a download): "big1"
+// and "big2" (10 names each) are left out whole, each with one line, the game's own
+// "demos" (two folders of 10 names) is cut after 8 names, and "a", "z.txt" and the
+// track stay. The top itself at its bound is listed whole; one name past it, it is cut
+// with one line and its "tracks" is listed all the same.
+TEST(IndexBuild, EachTopFolderIsChargedOnItsOwnAndTheTopKeepsTracks)
 {
-    const struct {
-        listing_bounds bounds;
-        const char* lines;   // "%s" is the game folder
-        bool z_listed;
-    } cases[] = {
-        {{5, 16, 19, 2, 100}, "Listing skipped %s/big1: too many entries\nListing skipped %s/big2: too many entries\n", true},
-        {{5, 16, 18, 2, 100},
-         "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many entries in all\n", false},
-        {{5, 16, 19, 1, 100},
-         "Listing skipped %s/big1: too many entries\nListing stopped in %s/big2: too many folders skipped\n", false},
-    };
-    for (const auto& c : cases)
-        in_fresh_folders([&c](Problems& p, const TempDir&, const TempDir& game) {
-            for (const char* file : {"a/1", "a/2", "a/3", "z.txt"})
-                write_file(game / file, "");
-            for (int i = 0; i < 50; ++i)
-                for (const char* big : {"big1/", "big2/"})
-                    write_file(game / (big + std::to_string(i)), "");
-            file_index_listing_bounds = c.bounds;
+    for (int past : {0, 1})
+        in_fresh_folders([past](Problems& p, const TempDir& user, const TempDir&) {
+            const std::string top = user / "Brovanta";
+            for (const char* file : {"a/1", "a/2", "a/3", "z.txt", "tracks/t/terrain.hf"})
+                write_file(top + "/" + file, "");
+            for (int i = 0; i < 10; ++i)
+                for (const char* big : {"/big1/", "/big2/", "/demos/s0/", "/demos/s1/"})
+                    write_file(top + big + std::to_string(i), "");
+            for (int i = 0; i < 6 + past; ++i)   // six folders and files above: 12 names
+                write_file(top + "/f" + std::to_string(i), "");
+            file_index_listing_bounds = {12, 16, 100, 2, 8};
             LogFile console;
             file_index_list();
-            char lines[1000];
-            snprintf(lines, sizeof lines, c.lines, game.path().c_str(), game.path().c_str());
-            const std::string name = "bounds " + std::to_string(c.bounds.names) + "/" + std::to_string(c.bounds.skipped);
-            p.same(bvtest::listing_lines(console.text()), lines, name);
-            p.check(file_index_find("a/3") >= 0 && file_index_find("big1/0") == -1, name + ": a listed, big1 not");
-            p.check((file_index_find("z.txt") >= 0) == c.z_listed, name + ": z.txt");
+            const std::string lines = bvtest::listing_lines(console.text());
+            const std::string name = past ? "past the top's bound" : "at the top's bound";
+            p.check(file_index_find("tracks/t/terrain.hf") >= 0, name + ": the track");
+            if (past) {
+                p.check(lines.find("Listing shortened " + top + ": names past 12 left out\n") != std::string::npos,
+                        name + ": lines\n" + lines);
+                return;
+            }
+            p.same(lines,
+                   "Listing skipped " + top + "/big1: too many entries in one download\n" + "Listing skipped " + top +
+                       "/big2: too many entries in one download\n" + "Listing shortened " + top +
+                       "/demos: names past 8 left out: 4\n",
+                   name + ": lines");
+            p.check(file_index_find("a/3") >= 0 && file_index_find("z.txt") >= 0 && file_index_find("big1/0") == -1,
+                    name + ": a and z.txt listed, big1 not");
+            p.check(file_index_find("demos/s0/6") >= 0 && file_index_find("demos/s0/7") == -1 &&
+                        file_index_find("demos/s1/0") == -1,
+                    name + ": demos cut after 8 names");
         });
 }
 
@@ -474,6 +496,38 @@ TEST(IndexBuild, TheGamesOwnFoldersAreCutAtTheirBound)
                     "the demos up to the bound");
             p.check(file_index_find("demos/d10000.bvdemo") == -1, "the demo past it");
             p.check(file_index_find("tracks/zz/terrain.hf") >= 0, "the track");
+        });
+}
+
+// A folder named like "tracks" is no part of it: "tracksx" is one download of the top
+// (10 names, past a bound of 8 here, so it is left out whole), while the same folders in
+// "tracks" are downloads each; its download length is the folder's.
+TEST(IndexBuild, AFolderNamedLikeTracksIsOneDownloadOfItsOwn)
+{
+    for (const char* folder : {"tracksx", "tracks"})
+        in_fresh_folders([folder](Problems& p, const TempDir& user, const TempDir&) {
+            const std::string top = user / "Brovanta";
+            const std::string base = top + "/" + folder;
+            for (const char* t : {"/a/", "/b/"})
+                for (int i = 0; i < 4; ++i)
+                    write_file(base + t + std::to_string(i), "");
+            write_file(top + "/zz/terrain.hf", "");
+            file_index_listing_bounds = {100, 16, 100, 100, 8};
+            LogFile console;
+            file_index_list();
+            const bool tracks = strcmp(folder, "tracks") == 0;
+            p.check((file_index_find((std::string(folder) + "/b/3").c_str()) >= 0) == tracks, std::string(folder) + " listed");
+            p.same(bvtest::listing_lines(console.text()),
+                   tracks ? "" : "Listing skipped " + base + ": too many entries in one download\n", folder);
+            const int zz = file_index_find("zz/terrain.hf");
+            p.check(file_index_download_length(zz) == (top + "/zz").size(), "the download of zz");
+            vfs_shutdown();
+            file_index_listing_bounds = {100, 16, 100, 100, 20};
+            use_folders(user.path(), (user / "game").c_str());
+            file_index_list();
+            const int b = file_index_find((std::string(folder) + "/b/3").c_str());
+            p.check(file_index_download_length(b) == (tracks ? base + "/b" : base).size(),
+                    std::string(folder) + ": download length " + std::to_string(file_index_download_length(b)));
         });
 }
 

@@ -1,9 +1,11 @@
 // The program as a user starts it: finding (or not finding) its data, writing its
 // log into the user data folder, and "--open-home".
 #include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/fresh_file.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
+#include "race/program/leftover_sweep.h"
 #include "race/program/program_window.h"
 #include "race/program/startup_lists.h"
 #include "support/fresh_process.h"
@@ -430,4 +432,59 @@ TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
     log = start("after the first copy ended");
     EXPECT_EQ(left(), 0) << "after the first copy ended";
     EXPECT_EQ(log.find("Another copy"), std::string::npos) << log;
+}
+
+// The start's sweep is a step of its one listing of the user folder, with bounds
+// lowered here (18 names in a download, 20 in a folder). A download of empty folders
+// down to the deepest level listed loses its leftover there, and reading it costs one
+// read of each folder: no second walk. A download past its bound is left out, and
+// costs the folders it read before its bound was passed. A game folder that is a link
+// ("keycam" here) is never swept, nor is a folder past the names a folder may hold. A
+// later build of the index sweeps nothing.
+TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        TempDir home;
+        const std::string user = home / "xdg/Brovanta";
+        const std::string leftover = "/terrain.hf.tmp-0123456789ab";
+        // "tracks" at depth 1, "deep" at 2, its chain down to 16.
+        std::string chain = user + "/tracks/deep";
+        for (int depth = 3; depth <= 16; ++depth)
+            chain += "/c";
+        bvtest::make_dirs(chain);
+        bvtest::write_file(chain + leftover, "");
+        std::string wide = user + "/tracks/wide";
+        for (int i = 0; i < 19; ++i)   // one more name than a download holds
+            bvtest::make_dirs(wide + "/" + std::to_string(i));
+        bvtest::write_file(user + "/kc/cam" + leftover.substr(11), "");
+        p.check(symlink((user + "/kc").c_str(), (user + "/keycam").c_str()) == 0, "no link");
+        bvtest::make_dirs(user + "/setups");
+        for (int i = 0; i < 20; ++i)
+            bvtest::write_file(user + "/setups/s" + std::to_string(i), "");
+        bvtest::write_file(user + "/setups/fast.tmp-0123456789ab", "");
+        bvtest::write_file(user + "/config.tmp-0123456789ab", "");
+        bvtest::make_dirs(home / "game");
+        bvtest::use_folders(home / "xdg", home / "game");
+        file_index_listing_bounds = {20, 16, 100, 100, 18};
+        const long before = file_index_work.folders_read;
+        const int swept = leftover_sweep_user_folder();
+        const long read = file_index_work.folders_read - before;
+        p.check(swept == 2 && !bvtest::file_exists(chain + leftover) &&
+                    !bvtest::file_exists(user + "/config.tmp-0123456789ab"),
+                "leftovers swept: " + std::to_string(swept));
+        // The top, tracks, deep and its 14 folders, wide (whose 19th name passes its
+        // bound, so none of its folders is read), kc (keycam, a link at the top, is not
+        // entered), setups; and the game folder.
+        p.check(read == 1 + 1 + 15 + 1 + 1 + 1 + 1, "folders read: " + std::to_string(read));
+        p.check(bvtest::file_exists(user + "/kc/cam" + leftover.substr(11)), "a linked game folder swept");
+        p.check(bvtest::file_exists(user + "/setups/fast.tmp-0123456789ab"), "a folder past its names swept");
+        p.check(file_index_find("tracks/wide/0") == -1, "the download past its bound listed");
+        vfs_shutdown();
+        bvtest::write_file(user + "/config.tmp-0123456789ab", "");
+        bvtest::use_folders(home / "xdg", home / "game");
+        file_index_list();
+        p.check(bvtest::file_exists(user + "/config.tmp-0123456789ab"), "a later build swept");
+        return p.text;
+    });
 }
