@@ -28,23 +28,8 @@ int whole_file_open(const char* name, whole_file* w)
             return w->f ? 1 : 0;
         }
     }
-    data_place place;
-    if (!data_place_open(w->target.c_str(), place))
-        return 0;
-    FILE* file = data_place_temp(place, w->temp_leaf);
-    w->f = file ? vfs_adopt(file) : nullptr;
-    if (!w->f) {
-        if (file)
-            fclose(file);
-        data_place_unlink(place, w->temp_leaf);
-        data_place_close(place);
-        return 0;
-    }
-    w->target = place.target;
-    w->leaf = place.leaf;
-    w->temp = place.target.substr(0, place.target.size() - place.leaf.size()) + w->temp_leaf;
-    w->folder = place.folder;
-    return 1;
+    const std::string target = w->target;
+    return fresh_file_open(target.c_str(), w);
 }
 
 namespace {
@@ -86,22 +71,13 @@ int file_finish(vfs_file* f, bool wrote, bool to_disk)
 
 int whole_file_close(whole_file* w, bool wrote)
 {
-    vfs_file* f = w->f;
-    w->f = nullptr;
-    if (!f)
-        return 0;
     // A device or pipe written in place has no disk copy to wait for and nothing to rename.
-    if (w->folder < 0)
-        return file_finish(f, wrote, false);
-    data_place place;
-    place.folder = w->folder;
-    place.leaf = w->leaf;
-    w->folder = -1;
-    const bool ok = file_finish(f, wrote, true) == 1 && data_place_rename(place, w->temp_leaf);
-    if (!ok)
-        data_place_unlink(place, w->temp_leaf);
-    data_place_close(place);
-    return ok ? 1 : 0;
+    if (w->folder < 0) {
+        vfs_file* f = w->f;
+        w->f = nullptr;
+        return f ? file_finish(f, wrote, false) : 0;
+    }
+    return fresh_file_close(w, wrote);
 }
 
 int whole_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context)

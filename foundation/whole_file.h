@@ -7,6 +7,8 @@
 // the way refuses the write (data_door.h); a path the player named elsewhere stands as
 // given: a link there keeps naming the new bytes, a device or pipe is written in place.
 #pragma once
+#include "foundation/fresh_file.h"
+
 #include <string>
 
 struct vfs_file;
@@ -18,14 +20,10 @@ struct vfs_file;
 // instead, with the same checks.
 int whole_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
 
-// The same in two steps, for a file written over a while (a recording).
-struct whole_file {
-    vfs_file* f = nullptr;
-    std::string target;   // the file that ends up with the bytes
-    std::string temp;     // the file written; the target itself for a device or pipe
-    int folder = -1;      // the target's folder, open, while the file is written
-    std::string leaf, temp_leaf;   // the target's and the temporary's names in it
-};
+// The same in two steps, for a file written over a while (a recording): a fresh file,
+// or for a device or pipe written in place one whose temp is the target itself and
+// whose folder is -1.
+using whole_file = fresh_file;
 // Opens the file to write; 0 when it does not open.
 int whole_file_open(const char* name, whole_file* w);
 // wrote: every write succeeded. Flushes, checks, closes and puts the file in place, as
