@@ -29,6 +29,9 @@ bool file_exists(const std::string& path);
 // writer in another process may have made the file and not yet written all of it.
 std::string read_file_once(const std::string& path, const std::string& want, double seconds = 30);
 void make_dirs(const std::string& path);
+// Bytes this process has read from files so far, as the kernel counts them: a cost the
+// machine's load does not change.
+long long bytes_read();
 
 // A program run on the built data with a fresh user folder under home whose config asks
 // for a window of the given size.

@@ -63,18 +63,6 @@ std::vector<uint16_t> ramp()
     return s;
 }
 
-// Bytes this process has read from files so far.
-long long bytes_read()
-{
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    long long value = 0;
-    while (io >> key >> value)
-        if (key == "rchar:")
-            return value;
-    return -1;
-}
-
 }  // namespace
 
 TEST(TerrainFiles, HeightsInlineOrFromPngWithTheirDigest)
@@ -274,9 +262,9 @@ TEST(TerrainFiles, ALoadReadsTheShadowsOnce)
         glrec::install();
         auto t = std::make_unique<terrain_state>();
         ConsoleCapture console;
-        const long long before = bytes_read();
+        const long long before = bvtest::bytes_read();
         const int loaded = terrain_load(t.get(), "tracks/once");
-        const long long read = bytes_read() - before;
+        const long long read = bvtest::bytes_read() - before;
         std::fprintf(stderr, "load %d read %lld bytes; shadows %zu, tile map %zu\n", loaded, read, map.size(),
                      tilemap.size());
         if (!loaded) {

@@ -310,21 +310,12 @@ TEST(Billboards, PastTheTracksBoundAreRefusedWithTheRestOfTheFileInOneLine)
     // is kept, at most kRefusedTailMax bytes. Counted in the bytes read from files, which
     // the machine's load does not change: the full file, that part and a buffer at most,
     // where reading every line would take 40 MB.
-    const auto bytes_read = [] {
-        std::ifstream io("/proc/self/io");
-        std::string key;
-        long long value = 0;
-        while (io >> key >> value)
-            if (key == "rchar:")
-                return value;
-        return -1ll;
-    };
     auto read_bytes = [&](int n) {
         bvtest::write_file(path, lines(n));
         billboards_reset();
-        const long long before = bytes_read();
+        const long long before = bvtest::bytes_read();
         billboards_read(path.c_str());
-        const long long read = bytes_read() - before;
+        const long long read = bvtest::bytes_read() - before;
         EXPECT_EQ(billboard_count(), std::min(n, int(kMaxBillboards))) << n;
         return read;
     };
