@@ -374,7 +374,7 @@ struct loaded {
 // A file system without hard links, as FAT or a share without Unix extensions.
 int refused_with = EPERM;
 
-int refuse_links(const char*, const char*)
+int refuse_links(int, const char*, int, const char*)
 {
     errno = refused_with;
     return -1;
