@@ -204,7 +204,7 @@ void save_set_begin()
     set.active = true;
     set.failed = false;
     set.files = 0;
-    set.pending.clear();
+    close_pending();
 }
 
 int save_set_active()
