@@ -37,10 +37,7 @@ void sweep_leftovers(const char* folder)
 {
     if (!folder || !*folder)
         return;
-    std::string path = terrain_write_path(folder, "");
-    if (path.empty())
-        return;
-    fresh_file_sweep(path);
+    fresh_file_sweep("@" + std::string(folder));
 }
 
 bool valid_statue(int s)

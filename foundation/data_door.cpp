@@ -126,17 +126,6 @@ FILE* data_read_open(const std::string& relative, int folder, const char* mode, 
     return file;
 }
 
-bool data_user_path(const char* name, std::string& out)
-{
-    const char* base = user_data_folder();
-    std::string normal;
-    if (!base) {
-        data_say_no_user_folder();
-        return false;
-    }
-    return name && data_name_accept(name[0] == '@' ? name + 1 : name, "Write", &normal) && join(out, base, normal);
-}
-
 bool data_user_folder_path(std::string& out)
 {
     const char* base = user_data_folder();

@@ -36,11 +36,6 @@ bool data_file_name_accept(const char* name, const char* from);
 // 200 bytes, never inside a multibyte character.
 std::string data_name_shown(const char* name);
 
-// The path of a data name in the user folder, checked but with nothing made or
-// opened: for a folder the start-up sweep walks. False when the name is refused or
-// there is no user folder.
-bool data_user_path(const char* name, std::string& out);
-
 // False, with one line, when the user folder holds relative (a data name already
 // through the door) as a link: a link planted as a track folder must not be read
 // through. The program's own folders are trusted.

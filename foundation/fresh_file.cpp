@@ -106,6 +106,27 @@ int fresh_file_seal(fresh_file* w, bool wrote)
     return ok ? 1 : 0;
 }
 
+int fresh_file_seal_held(fresh_file* w, bool wrote)
+{
+    data_place place = take_place(w);
+    if (!seal_stream(w, wrote, place)) {
+        data_place_close(place);
+        return 0;
+    }
+    w->folder = place.folder;
+    return 1;
+}
+
+bool fresh_file_folder_stands(const char* name, int folder)
+{
+    data_place place;
+    struct stat now, held;
+    const bool same = data_place_open(name, place) && fstat(place.folder, &now) == 0 &&
+                      fstat(folder, &held) == 0 && now.st_dev == held.st_dev && now.st_ino == held.st_ino;
+    data_place_close(place);
+    return same;
+}
+
 int fresh_file_place(const std::string& temp, const std::string& target)
 {
     const size_t slash = temp.rfind('/');
@@ -148,7 +169,7 @@ int fresh_file_sweep(const std::string& folder)
     // swept: a track folder planted as a link must not cost files elsewhere.
     const std::string probe = folder + "/x";
     data_place place;
-    if (!data_in_user_folder(probe.c_str()) || !data_place_open(probe.c_str(), place, true))
+    if ((folder[0] != '@' && !data_in_user_folder(probe.c_str())) || !data_place_open(probe.c_str(), place, true))
         return 0;
     const int listed = dup(place.folder);
     DIR* dir = listed >= 0 ? fdopendir(listed) : nullptr;

@@ -20,6 +20,7 @@ struct fresh_file {
     std::string target;   // the name that ends up with the bytes
     std::string temp;     // the new file being written
     int folder = -1;      // the target's folder, open until the file is sealed or placed
+                          // (or handed on by fresh_file_seal_held)
     std::string leaf, temp_leaf;   // the target's and the temporary's names in it
 };
 
@@ -32,6 +33,12 @@ int fresh_file_open(const char* name, fresh_file* w);
 // stays under its own name for a later fresh_file_place. 1 on success; 0 with the
 // temporary removed.
 int fresh_file_seal(fresh_file* w, bool wrote);
+// fresh_file_seal, with the target's folder kept open in w->folder for whoever places
+// the file within it, and closes it; 0 with the temporary removed and nothing held.
+int fresh_file_seal_held(fresh_file* w, bool wrote);
+// Whether the write step's walk to name's folder (with its line when it is refused)
+// still reaches folder, an open folder taken from an earlier walk.
+bool fresh_file_folder_stands(const char* name, int folder);
 // The sealed temporary replaces target, its neighbour: the folder is walked to again
 // as the write step walks; 0 with the temporary removed.
 int fresh_file_place(const std::string& temp, const std::string& target);
@@ -45,10 +52,11 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
 // target's last component is cut so the name fits the file system's 255 bytes.
 std::string fresh_file_name(const std::string& target);
 
-// Removes from folder every entry named as fresh_file_name names (some name, ".tmp-"
-// and exactly 12 lower-case hex digits), which only a write that was killed before
-// it ended leaves behind; a link is removed itself, never what it names. Reads at most
-// 100,000 names. Returns how many went.
+// Removes from folder (a data name such as "@tracks/t", or a path in the user folder)
+// every entry named as fresh_file_name names (some name, ".tmp-" and exactly 12
+// lower-case hex digits), which only a write that was killed before it ended leaves
+// behind; a link is removed itself, never what it names. Only a folder the write step
+// reaches is swept. Reads at most 100,000 names. Returns how many went.
 int fresh_file_sweep(const std::string& folder);
 
 // Whether name is one fresh_file_name makes: some name, ".tmp-" and exactly 12

@@ -4,7 +4,6 @@
 #include "foundation/front_door.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
 #include <fcntl.h>
@@ -13,9 +12,15 @@
 
 namespace {
 
+// A sealed temporary and the file it replaces, both names in the target's folder, which
+// the set holds open from the writer's walk to the end of the commit: every step on the
+// disk happens within that folder, never by a path that could lead elsewhere by then.
 struct pending_file {
-    std::string temp;
-    std::string target;
+    std::string name;        // the target's data name, walked again before the commit
+    std::string shown;       // the target's path, for lines only
+    int folder = -1;
+    std::string leaf;        // the target's name in the folder
+    std::string temp_leaf;   // the temporary's
 };
 
 struct save_set_state {
@@ -28,16 +33,22 @@ struct save_set_state {
 int fail_file = 0;
 int fail_stage = 0;
 int stop_after = -1;   // steps before a simulated crash; -1 = off
+void (*commit_hook)() = nullptr;
 
 // Whatever has the name, a link to nothing included: it is kept aside by a hard link
 // to the entry itself (or a copy of a regular file or a link, never followed).
-bool present(const std::string& path)
+bool present(const pending_file& p)
 {
     struct stat st;
-    return lstat(path.c_str(), &st) == 0;
+    return fstatat(p.folder, p.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-int (*link_call)(const char* from, const char* to) = nullptr;   // test seam; null: linkat
+int system_link(int from_folder, const char* from, int to_folder, const char* to)
+{
+    return linkat(from_folder, from, to_folder, to, 0);
+}
+
+int (*link_call)(int, const char*, int, const char*) = system_link;   // test seam
 bool said_no_links = false;
 
 // What link() says where the file system has no hard links (FAT and exFAT, shares
@@ -61,11 +72,11 @@ bool write_all(int fd, const char* bytes, size_t n)
     return true;
 }
 
-// The bytes of the regular file at from into the new file at to, pushed to disk before
-// it is closed; nothing at from is followed or left open.
-bool copy_bytes(const std::string& from, int to)
+// The bytes of the regular file from in folder into the new file to, pushed to disk
+// before it is closed; nothing at from is followed or left open.
+bool copy_bytes(int folder, const std::string& from, int to)
 {
-    const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int in = openat(folder, from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0)
         return false;
     struct stat st;
@@ -85,52 +96,53 @@ bool copy_bytes(const std::string& from, int to)
     return ok && fsync(to) == 0;
 }
 
-// Where hard links are refused: a copy of the entry at from under the fresh name
-// aside, made as a new file of ours (a link is copied as a link). The old file itself
-// stays at its name until its new one is renamed over it, so the name is never empty.
-bool copy_aside(const std::string& from, const std::string& aside)
+// Where hard links are refused: a copy of the entry from (in from_folder) under the
+// fresh name aside (in to_folder), made as a new file of ours (a link is copied as a
+// link). The old file itself stays at its name until its new one is renamed over it,
+// so the name is never empty.
+bool copy_aside(int from_folder, const std::string& from, int to_folder, const std::string& aside)
 {
     struct stat st;
-    if (lstat(from.c_str(), &st) != 0)
+    if (fstatat(from_folder, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     if (S_ISLNK(st.st_mode)) {
         std::string to(size_t(st.st_size) + 1, '\0');
-        const ssize_t n = readlink(from.c_str(), to.data(), to.size());
+        const ssize_t n = readlinkat(from_folder, from.c_str(), to.data(), to.size());
         if (n < 0 || size_t(n) >= to.size())
             return false;
         to.resize(size_t(n));
-        return symlink(to.c_str(), aside.c_str()) == 0;
+        return symlinkat(to.c_str(), to_folder, aside.c_str()) == 0;
     }
     if (!S_ISREG(st.st_mode)) {
         errno = EINVAL;
         return false;
     }
-    const int out = open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int out = openat(to_folder, aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (out < 0)
         return false;
-    const bool copied = copy_bytes(from, out);
+    const bool copied = copy_bytes(from_folder, from, out);
     if (close(out) == 0 && copied)
         return true;
-    remove(aside.c_str());
+    unlinkat(to_folder, aside.c_str(), 0);
     errno = EIO;
     return false;
 }
 
-// A second name for the entry at from under a fresh name of our own beside target.
-// link() makes the new name for the entry itself (a link stays a link, nothing is
-// followed) and never replaces what stands at the new name. Where the file system
-// refuses hard links the entry is copied aside instead; the log says so once.
-bool keep_aside(const std::string& from, const std::string& target, std::string& aside)
+// A second name for the entry from (in from's folder) under a fresh name of our own
+// beside p's target. link() makes the new name for the entry itself (a link stays a
+// link, nothing is followed) and never replaces what stands at the new name. Where the
+// file system refuses hard links the entry is copied aside instead; the log says so
+// once.
+bool keep_aside(const pending_file& from_file, const std::string& from, const pending_file& p, std::string& aside)
 {
     bool copy = false;
     for (int tries = 0; tries < 64; ++tries) {
-        aside = fresh_file_name(target);
+        aside = fresh_file_name(p.leaf);
         int made = -1;
         if (copy)
-            made = copy_aside(from, aside) ? 0 : -1;
+            made = copy_aside(from_file.folder, from, p.folder, aside) ? 0 : -1;
         else
-            made = link_call ? link_call(from.c_str(), aside.c_str())
-                             : linkat(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), 0);
+            made = link_call(from_file.folder, from.c_str(), p.folder, aside.c_str());
         if (made == 0)
             return true;
         if (!copy && links_refused(errno)) {
@@ -138,9 +150,8 @@ bool keep_aside(const std::string& from, const std::string& target, std::string&
             --tries;
             if (!said_no_links) {
                 said_no_links = true;
-                const size_t slash = target.find_last_of('/');
                 const std::string line = "No hard links in '" +
-                                         target.substr(0, slash == std::string::npos ? 0 : slash) +
+                                         p.shown.substr(0, p.shown.size() - p.leaf.size() - 1) +
                                          "': a save keeps a copy of each old file aside";
                 console_print(line.c_str());
             }
@@ -153,11 +164,19 @@ bool keep_aside(const std::string& from, const std::string& target, std::string&
     return false;
 }
 
+void close_pending()
+{
+    for (pending_file& p : set.pending)
+        if (p.folder >= 0)
+            close(p.folder);
+    set.pending.clear();
+}
+
 // What a stop leaves: the temporaries and kept files stay where they are, as after a
 // kill, for the next save to sweep away.
 int save_set_crash()
 {
-    set.pending.clear();
+    close_pending();
     set.active = false;
     return 0;
 }
@@ -167,7 +186,7 @@ int save_set_crash()
 size_t earlier_same_target(size_t k)
 {
     for (size_t j = k; j-- > 0;)
-        if (set.pending[j].target == set.pending[k].target)
+        if (set.pending[j].name == set.pending[k].name)
             return j;
     return k;
 }
@@ -185,7 +204,7 @@ void save_set_begin()
     set.active = true;
     set.failed = false;
     set.files = 0;
-    set.pending.clear();
+    close_pending();
 }
 
 int save_set_active()
@@ -199,9 +218,10 @@ int save_set_file_starts()
     return fail_file != 0 && set.files == fail_file ? fail_stage : -1;
 }
 
-void save_set_add(const std::string& temp, const std::string& target)
+void save_set_add(const std::string& name, fresh_file* w)
 {
-    set.pending.push_back({temp, target});
+    set.pending.push_back({name, w->target, w->folder, w->leaf, w->temp_leaf});
+    w->folder = -1;
 }
 
 void save_set_fail()
@@ -212,8 +232,8 @@ void save_set_fail()
 void save_set_abandon()
 {
     for (const pending_file& p : set.pending)
-        remove(p.temp.c_str());
-    set.pending.clear();
+        unlinkat(p.folder, p.temp_leaf.c_str(), 0);
+    close_pending();
     set.active = false;
 }
 
@@ -223,6 +243,19 @@ int save_set_commit()
         save_set_abandon();
         return 0;
     }
+    if (commit_hook)
+        commit_hook();
+    // Each folder the writers walked to must still stand at its name, reached through
+    // no link: a folder swapped since (for a link, or for another folder) takes
+    // nothing. The renames then happen within the folders held open, so what was
+    // checked is where they land.
+    for (const pending_file& p : set.pending)
+        if (!fresh_file_folder_stands(p.name.c_str(), p.folder)) {
+            const std::string line = "Can't open '" + p.leaf + "'";
+            console_print(line.c_str());
+            save_set_abandon();
+            return 0;
+        }
     // The old files stay under second names of their own until every new one is in
     // place, and each new one arrives by a rename over its target: at every moment
     // each name holds a whole file, the old or the new, whenever the game stops. A
@@ -243,13 +276,13 @@ int save_set_commit()
     for (size_t k = 0; k < set.pending.size() && ok; ++k) {
         if (crashed(steps))
             return save_set_crash();
-        const std::string& target = set.pending[k].target;
+        const pending_file& p = set.pending[k];
         const size_t before = earlier_same_target(k);
         bool kept = true;
         if (before != k)
-            kept = keep_aside(set.pending[before].temp, target, aside[k]);
-        else if (present(target))
-            kept = keep_aside(target, target, aside[k]);
+            kept = keep_aside(set.pending[before], set.pending[before].temp_leaf, p, aside[k]);
+        else if (present(p))
+            kept = keep_aside(p, p.leaf, p, aside[k]);
         if (!kept) {
             ok = false;
             failed_at = k;
@@ -261,7 +294,7 @@ int save_set_commit()
             return save_set_crash();
         const pending_file& p = set.pending[placed];
         const bool forced = fail_file != 0 && fail_stage == 2 && int(placed) + 1 == fail_file;
-        if (forced || rename(p.temp.c_str(), p.target.c_str()) != 0) {
+        if (forced || renameat(p.folder, p.temp_leaf.c_str(), p.folder, p.leaf.c_str()) != 0) {
             ok = false;
             failed_at = placed;
         } else {
@@ -269,9 +302,7 @@ int save_set_commit()
         }
     }
     if (!ok) {
-        const std::string& target = set.pending[failed_at].target;
-        const size_t slash = target.find_last_of('/');
-        const std::string line = "Can't open '" + target.substr(slash == std::string::npos ? 0 : slash + 1) + "'";
+        const std::string line = "Can't open '" + set.pending[failed_at].leaf + "'";
         console_print(line.c_str());
     }
     // Back to the old files when a rename failed: each kept file over its target in
@@ -280,18 +311,19 @@ int save_set_commit()
         if (crashed(steps))
             return save_set_crash();
         // A kept file that cannot go back stays under its own name rather than be lost.
+        const pending_file& p = set.pending[k];
         if (!aside[k].empty())
-            rename(aside[k].c_str(), set.pending[k].target.c_str());
+            renameat(p.folder, aside[k].c_str(), p.folder, p.leaf.c_str());
         else
-            remove(set.pending[k].target.c_str());
+            unlinkat(p.folder, p.leaf.c_str(), 0);
         aside[k].clear();
     }
-    for (const std::string& name : aside) {
-        if (name.empty())
+    for (size_t k = 0; k < aside.size(); ++k) {
+        if (aside[k].empty())
             continue;
         if (crashed(steps))
             return save_set_crash();
-        remove(name.c_str());
+        unlinkat(set.pending[k].folder, aside[k].c_str(), 0);
     }
     save_set_abandon();
     return ok ? 1 : 0;
@@ -308,7 +340,12 @@ void save_set_test_stop(int steps)
     stop_after = steps;
 }
 
-void save_set_test_link(int (*link_fn)(const char* from, const char* to))
+void save_set_test_link(int (*link_fn)(int from_folder, const char* from, int to_folder, const char* to))
 {
-    link_call = link_fn;
+    link_call = link_fn ? link_fn : system_link;
+}
+
+void save_set_test_commit(void (*hook)())
+{
+    commit_hook = hook;
 }

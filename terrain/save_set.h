@@ -11,16 +11,22 @@
 // replaced, and the old file stays at its name until its new one is renamed over it:
 // there too every name holds its old or its new file at every stop. Whatever a stop
 // leaves under the second names is a leftover, and the next start removes it.
+// Every step happens within the target's folder as its writer's walk opened it (never
+// by a path), and the commit first walks to each folder again: one swapped for a link
+// or for another folder since then fails the save, and nothing is placed.
 #pragma once
 #include <string>
+
+struct fresh_file;
 
 void save_set_begin();
 int save_set_active();
 // A writer's file: returns the stage (0 open, 1 write, 2 rename) at which the test
 // switch makes it fail, or -1.
 int save_set_file_starts();
-// A complete temporary and the file it replaces; the files go in in this order.
-void save_set_add(const std::string& temp, const std::string& target);
+// A writer's sealed temporary (fresh_file_seal_held), its folder still open, for the
+// target's data name; the set takes the folder over. The files go in in this order.
+void save_set_add(const std::string& name, fresh_file* w);
 // A writer failed: the set will replace nothing.
 void save_set_fail();
 // 1 when every file was written and renamed into place; 0 otherwise, with every
@@ -35,6 +41,10 @@ void save_set_test_fail(int k, int stage);
 // file aside, renaming one in or back, removing a kept one), leaving everything as a
 // killed game would; -1 = off.
 void save_set_test_stop(int steps);
-// Test seam: the call that gives an entry a second name, with link()'s arguments and
-// result (errno set on failure); null puts back the system's own.
-void save_set_test_link(int (*link_fn)(const char* from, const char* to));
+// Test seam: the call that gives an entry a second name, with linkat()'s arguments
+// (names within open folders) and result (errno set on failure); null puts back the
+// system's own.
+void save_set_test_link(int (*link_fn)(int from_folder, const char* from, int to_folder, const char* to));
+// Test seam: called as a commit begins, after every writer has walked to its folder;
+// null for none.
+void save_set_test_commit(void (*hook)());

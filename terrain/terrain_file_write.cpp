@@ -1,14 +1,12 @@
 // Writing a track file so that a failure never leaves a half-written one in place and
 // nothing planted in the folder is ever written through: the bytes go to a new file
 // under a fresh name beside the target (fresh_file.h), which replaces the old file
-// only once it is complete. Everything happens in the first search folder (the user
-// data folder when there is one), where data-path writes go: writing a temporary
-// through the data path could land in a later folder than the rename looks in.
+// only once it is complete. Everything happens in the user folder, where the door's
+// write step walks, and within the target's folder as that walk opened it.
 #include "terrain/terrain_files.h"
 
 #include "terrain/save_set.h"
 
-#include "foundation/data_name.h"
 #include "foundation/fresh_file.h"
 #include "foundation/text_util.h"
 #include "foundation/vfs.h"
@@ -17,18 +15,17 @@
 #include <cstdio>
 #include <string>
 
-std::string terrain_write_path(const char* folder, const char* name)
+std::string terrain_write_name(const char* folder, const char* name)
 {
-    std::string path;
-    if (!folder || !name || !data_user_path((std::string(folder) + "/" + name).c_str(), path))
+    if (!folder || !name)
         return {};
-    return path;
+    return "@" + std::string(folder) + "/" + name;
 }
 
 int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_file* f, void* context),
                        void* context)
 {
-    const std::string target = terrain_write_path(folder, name);
+    const std::string target = terrain_write_name(folder, name);
     bool ok = false;
     const bool in_set = save_set_active();
     const int test_fail = in_set ? save_set_file_starts() : -1;
@@ -36,9 +33,9 @@ int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_f
     if (!target.empty() && test_fail != 0 && fresh_file_open(target.c_str(), &w)) {
         const bool wrote = writer(w.f, context) == 1 && test_fail != 1;
         if (in_set) {
-            ok = fresh_file_seal(&w, wrote) == 1;
+            ok = fresh_file_seal_held(&w, wrote) == 1;
             if (ok)
-                save_set_add(w.temp, w.target);   // the set renames it with the others
+                save_set_add(target, &w);   // the set renames it with the others
         } else {
             ok = fresh_file_close(&w, wrote) == 1;
         }

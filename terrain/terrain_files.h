@@ -78,6 +78,6 @@ void terrain_shading_at(const terrain_state* terrain, int32_t i, int32_t j, cons
 // stays, the partial one goes, and "Can't open 'name'" goes to the console.
 int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_file* f, void* context),
                        void* context);
-// Where a save writes "@" + folder + "/" + name: a plain path in the first search
-// folder ("" when there is none).
-std::string terrain_write_path(const char* folder, const char* name);
+// The data name a save writes folder's file name under: "@" + folder + "/" + name, for
+// the door's write step to check ("" when either is missing).
+std::string terrain_write_name(const char* folder, const char* name);

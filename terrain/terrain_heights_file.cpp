@@ -248,8 +248,8 @@ int terrain_write_heights(terrain_state* t, const char* folder)
     // header with the new samples inline, which never reads the image; the new image
     // goes in under it, then the header alone. At every moment, a failure's putting
     // back included, the next load gives the old heights or the new ones.
-    const std::string png = terrain_write_path(folder, "terrain.png");
-    const std::string hf = terrain_write_path(folder, "terrain.hf");
+    const std::string png = terrain_write_name(folder, "terrain.png");
+    const std::string hf = terrain_write_name(folder, "terrain.hf");
     const bool in_set = save_set_active();
     if (!in_set)
         save_set_begin();
@@ -258,13 +258,17 @@ int terrain_write_heights(terrain_state* t, const char* folder)
     bool bridge_ok = !hf.empty() && bridge_fail != 0 && fresh_file_open(hf.c_str(), &bridge_file);
     if (bridge_ok) {
         const bool wrote = write_inline(bridge_file.f, t, file_low, file_high, samples.data()) && bridge_fail != 1;
-        bridge_ok = fresh_file_seal(&bridge_file, wrote) == 1;
+        bridge_ok = fresh_file_seal_held(&bridge_file, wrote) == 1;
+        if (bridge_ok)
+            save_set_add(hf, &bridge_file);
     }
     const int png_fail = in_set && bridge_ok ? save_set_file_starts() : -1;
     bool png_ok = bridge_ok && !png.empty() && png_fail != 0 && fresh_file_open(png.c_str(), &png_file);
     if (png_ok) {
         const bool wrote = png_write_gray16_to(png_file.f, samples.data(), t->size, t->size) == 1 && png_fail != 1;
-        png_ok = fresh_file_seal(&png_file, wrote) == 1;
+        png_ok = fresh_file_seal_held(&png_file, wrote) == 1;
+        if (png_ok)
+            save_set_add(png, &png_file);
     }
     bool hf_ok = false;
     const int hf_fail = in_set && png_ok ? save_set_file_starts() : -1;
@@ -272,17 +276,12 @@ int terrain_write_heights(terrain_state* t, const char* folder)
         const bool wrote =
             vfs_printf(hf_file.f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0 &&
             hf_fail != 1;
-        hf_ok = fresh_file_seal(&hf_file, wrote) == 1;
+        hf_ok = fresh_file_seal_held(&hf_file, wrote) == 1;
+        if (hf_ok)
+            save_set_add(hf, &hf_file);
     }
-    if (hf_ok) {
-        save_set_add(bridge_file.temp, hf);
-        save_set_add(png_file.temp, png);
-        save_set_add(hf_file.temp, hf);
-    } else {
-        if (bridge_ok)
-            remove(bridge_file.temp.c_str());
-        if (png_ok)
-            remove(png_file.temp.c_str());
+    // A failure fails the set, whose commit then removes the temporaries already in it.
+    if (!hf_ok) {
         say("Can't open '%.950s'", png_ok || !bridge_ok ? "terrain.hf" : "terrain.png");
         save_set_fail();
     }

@@ -374,7 +374,7 @@ struct loaded {
 // A file system without hard links, as FAT or a share without Unix extensions.
 int refused_with = EPERM;
 
-int refuse_links(const char*, const char*)
+int refuse_links(int, const char*, int, const char*)
 {
     errno = refused_with;
     return -1;
@@ -628,6 +628,74 @@ TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
         p.check(lstat((folder + "/edinfo.new").c_str(), &st) == 0 && S_ISFIFO(st.st_mode), "edinfo.new untouched");
         const auto names = std::distance(std::filesystem::directory_iterator(folder), {});
         p.check(names == std::ptrdiff_t(std::size(saved) * 3), "no temporary left: " + std::to_string(names));
+        return p.text;
+    });
+}
+
+namespace {
+
+// The open files of the process: a save hands back every folder it held.
+long open_fds()
+{
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
+
+// What the commit's seam swaps: the track folder moved to `moved`, a link to `link_to`
+// in its place.
+std::string swap_folder, swap_moved, swap_link_to;
+
+void swap_track_folder()
+{
+    std::filesystem::rename(swap_folder, swap_moved);
+    symlink(swap_link_to.c_str(), swap_folder.c_str());
+}
+
+}  // namespace
+
+// Between the writers' walks and the commit's renames the track folder is swapped for a
+// link, the real folder moved out of the user folder (the link leading to it) or kept
+// inside (the link leading to an empty folder outside): the save is refused or lands in
+// the real folder inside, the folder outside holds what it held at the swap, and no
+// folder stays open.
+TEST(EditorSave, ATrackFolderSwappedForALinkBeforeTheCommitSendsNothingOutside)
+{
+    in_track_folder([](bvtest::TempDir& root) {
+        bvtest::Problems p;
+        key_fixture f;
+        swap_folder = root / "user/Brovanta/tracks/t";
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "the old track saved");
+        const auto saved = folder_files(swap_folder);
+        create_statue(20, 1, 20, 0.5f, nullptr, "b.png", nullptr);
+        const std::string away = root / "away", inside = root / "user/Brovanta/tracks/t.real";
+        bvtest::make_dirs(root / "outside");
+        struct swap_case {
+            const char* what;
+            std::string moved, link_to, outside;
+        };
+        for (const swap_case& c : {swap_case{"moved outside", away, away, away},
+                                   swap_case{"kept inside", inside, root / "outside", root / "outside"}}) {
+            const auto outside_before = c.outside == away ? saved : folder_files(c.outside);
+            swap_moved = c.moved;
+            swap_link_to = c.link_to;
+            const long fds = open_fds();
+            const ConsoleCapture log;
+            save_set_test_commit(swap_track_folder);
+            f.terrain.change_flags = 7;
+            key_fixture::press('s');
+            save_set_test_commit(nullptr);
+            const std::string what = std::string(c.what) + ": ";
+            p.check(open_fds() == fds, what + "folders left open: " + std::to_string(open_fds() - fds));
+            p.check(folder_files(c.outside) == outside_before, what + "the folder outside changed");
+            p.check(status() == "Save failed!" || (c.moved == inside && folder_files(inside) != saved),
+                    what + "saved, but not into the real folder: " + status());
+            p.check(status() != "Save failed!" ||
+                        log.text().find("a link stands on the way at " + swap_folder + "\n") != std::string::npos,
+                    what + "no line naming the link:\n" + log.text());
+            p.check(std::filesystem::is_symlink(swap_folder), what + "the seam was not reached");
+            std::filesystem::remove(swap_folder);
+            std::filesystem::rename(c.moved, swap_folder);
+        }
         return p.text;
     });
 }
