@@ -139,6 +139,40 @@ TEST(Startup, TheProgramsFolderHoldsTheGameAndEachListShowsItsEntriesOnce)
     EXPECT_NE(bvtest::read_file(home / "xdg/Brovanta/config").find("\ntrack=tracks/sample\n"), std::string::npos);
 }
 
+// An installation made of links to the built game (a distribution linking its data
+// folders beside the program, or a package store whose launcher names the folder in
+// BV_HOME, the program itself a link there) is the program's own folder and trusted:
+// it starts, lists its tracks and rides the sample.
+TEST(Startup, AProgramFolderMadeOfLinksStartsAndRidesTheSample)
+{
+    namespace fs = std::filesystem;
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    for (const bool program_linked : {false, true}) {
+        TempDir home;
+        const std::string farm = home / "install";
+        fs::create_directories(farm);
+        const std::string game = BV_BUILD_DIR "/game";
+        for (const char* name : {"zzzz.saf", "tracks.saf", "demos"})
+            fs::create_symlink(game + "/" + name, farm + "/" + name);
+        auto env = bvtest::program_env(home);
+        if (program_linked) {
+            fs::create_symlink(game + "/brovanta", farm + "/brovanta");
+            env.push_back({"BV_HOME", farm});
+        } else {
+            fs::copy_file(game + "/brovanta", farm + "/brovanta");
+        }
+        bvtest::write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=400\nyres=300\n");
+        const auto run = bvtest::run_and_close_window({farm + "/brovanta", "--track", "tracks/sample", "--practice"}, env);
+        const std::string log = bvtest::program_log(home);
+        const std::string which = program_linked ? "the program linked: " : "the program copied: ";
+        EXPECT_EQ(run.result.status, 0) << which << run.result.err;
+        EXPECT_FALSE(bvtest::has(log, "a link leading out")) << which << bvtest::listing_lines(log);
+        EXPECT_FALSE(bvtest::has(log, "No tracks found")) << which;
+        EXPECT_TRUE(bvtest::has(log, "Welcome to Brovanta Valley MX")) << which << log.substr(0, 600);
+    }
+}
+
 TEST(Startup, ArchiveInUserFolderIsFoundToo)
 {
     bvtest::XvfbServer server;
