@@ -12,6 +12,7 @@
 #include "race/program/shutdown.h"
 #include "race/program/startup.h"
 #include "race/program/startup_lists.h"
+#include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -523,6 +525,30 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
         bvtest::use_folders(home / "xdg", home / "game");
         file_index_list();
         p.check(bvtest::file_exists(user + "/config.tmp-0123456789ab"), "a later build swept");
+        return p.text;
+    });
+}
+
+// Folders whose data names pass 255 characters, 30 in each of three downloads a few
+// levels down (a pack in "tracks", the demos, a folder at the top): the start's one
+// listing leaves them out with a few lines in all, not a line for each.
+TEST(Startup, OverlongNamesCostTheLogAFewLines)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        TempDir home;
+        const std::string user = home / "xdg/Brovanta";
+        const std::string deep = "/d/d/d/" + std::string(200, 'a') + "/";
+        for (const char* download : {"/tracks/pack", "/demos", "/0pack"})
+            for (int i = 0; i < 30; ++i)
+                bvtest::make_dirs(user + download + deep + std::string(60, 'n') + std::to_string(i));
+        bvtest::make_dirs(home / "game");
+        bvtest::use_folders(home / "xdg", home / "game");
+        ConsoleCapture console;
+        leftover_sweep_user_folder();
+        const std::string lines = bvtest::listing_lines(console.text());
+        const auto count = std::count(lines.begin(), lines.end(), '\n');
+        p.check(count >= 1 && count <= 10, std::to_string(count) + " lines:\n" + lines);
         return p.text;
     });
 }
