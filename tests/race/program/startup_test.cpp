@@ -5,9 +5,14 @@
 #include "foundation/fresh_file.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
+#include "frontend/front_end.h"
 #include "race/program/leftover_sweep.h"
+#include "race/program/main_loop.h"
 #include "race/program/program_window.h"
+#include "race/program/shutdown.h"
+#include "race/program/startup.h"
 #include "race/program/startup_lists.h"
+#include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
 #include "support/xvfb_server.h"
@@ -17,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -133,6 +139,40 @@ TEST(Startup, TheProgramsFolderHoldsTheGameAndEachListShowsItsEntriesOnce)
     for (const auto& [entry, times] : shown)
         EXPECT_EQ(times, 1) << entry;
     EXPECT_NE(bvtest::read_file(home / "xdg/Brovanta/config").find("\ntrack=tracks/sample\n"), std::string::npos);
+}
+
+// An installation made of links to the built game (a distribution linking its data
+// folders beside the program, or a package store whose launcher names the folder in
+// BV_HOME, the program itself a link there) is the program's own folder and trusted:
+// it starts, lists its tracks and rides the sample.
+TEST(Startup, AProgramFolderMadeOfLinksStartsAndRidesTheSample)
+{
+    namespace fs = std::filesystem;
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    for (const bool program_linked : {false, true}) {
+        TempDir home;
+        const std::string farm = home / "install";
+        fs::create_directories(farm);
+        const std::string game = BV_BUILD_DIR "/game";
+        for (const char* name : {"zzzz.saf", "tracks.saf", "demos"})
+            fs::create_symlink(game + "/" + name, farm + "/" + name);
+        auto env = bvtest::program_env(home);
+        if (program_linked) {
+            fs::create_symlink(game + "/brovanta", farm + "/brovanta");
+            env.push_back({"BV_HOME", farm});
+        } else {
+            fs::copy_file(game + "/brovanta", farm + "/brovanta");
+        }
+        bvtest::write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=400\nyres=300\n");
+        const auto run = bvtest::run_and_close_window({farm + "/brovanta", "--track", "tracks/sample", "--practice"}, env);
+        const std::string log = bvtest::program_log(home);
+        const std::string which = program_linked ? "the program linked: " : "the program copied: ";
+        EXPECT_EQ(run.result.status, 0) << which << run.result.err;
+        EXPECT_FALSE(bvtest::has(log, "a link leading out")) << which << bvtest::listing_lines(log);
+        EXPECT_FALSE(bvtest::has(log, "No tracks found")) << which;
+        EXPECT_TRUE(bvtest::has(log, "Welcome to Brovanta Valley MX")) << which << log.substr(0, 600);
+    }
 }
 
 TEST(Startup, ArchiveInUserFolderIsFoundToo)
@@ -487,4 +527,97 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
         p.check(bvtest::file_exists(user + "/config.tmp-0123456789ab"), "a later build swept");
         return p.text;
     });
+}
+
+// Folders whose data names pass 255 characters, 30 in each of three downloads a few
+// levels down (a pack in "tracks", the demos, a folder at the top): the start's one
+// listing leaves them out with a few lines in all, not a line for each.
+TEST(Startup, OverlongNamesCostTheLogAFewLines)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        TempDir home;
+        const std::string user = home / "xdg/Brovanta";
+        const std::string deep = "/d/d/d/" + std::string(200, 'a') + "/";
+        for (const char* download : {"/tracks/pack", "/demos", "/0pack"})
+            for (int i = 0; i < 30; ++i)
+                bvtest::make_dirs(user + download + deep + std::string(60, 'n') + std::to_string(i));
+        bvtest::make_dirs(home / "game");
+        bvtest::use_folders(home / "xdg", home / "game");
+        ConsoleCapture console;
+        leftover_sweep_user_folder();
+        const std::string lines = bvtest::listing_lines(console.text());
+        const auto count = std::count(lines.begin(), lines.end(), '\n');
+        p.check(count >= 1 && count <= 10, std::to_string(count) + " lines:\n" + lines);
+        return p.text;
+    });
+}
+
+namespace {
+
+int frames_seen = 0;
+bool setup_listed = false;
+
+// A few frames behind the menu, a screenshot, then the program's own exit.
+void screenshot_and_quit()
+{
+    if (++frames_seen == 5) {
+        setup_listed = file_index_find("setups/fast") >= 0;
+        take_screenshot();
+        loop.quit = 1;
+    }
+}
+
+}  // namespace
+
+// Each flood that once spent the listing's totals outside "tracks", beside the player's
+// track, setup and picture, through the program's start and exit, with bounds lowered
+// (40 names in a folder, 100 in all, 3 skips, 30 names in a download): the track and
+// the setup, later in name order, stay listed, so the config written at exit keeps the
+// track, and a screenshot taken then leaves the player's picture as it was.
+TEST(Startup, NoFloodOutsideTracksCostsThePlayersTrackOrPicture)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    const struct {
+        const char* folder;
+        bool past_depth;   // five folders one level past the depth, else three nested folders of 35 names
+    } floods[] = {{"demos", false}, {"demos/pack", true}, {"0pack/x", true}};
+    for (const auto& f : floods) {
+        TempDir home;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            const std::string user = home / "xdg/Brovanta";
+            std::string chain = user + "/" + f.folder;
+            for (int depth = 3; f.past_depth && depth <= kListingBounds.depth; ++depth)
+                chain += "/c";
+            for (int i = 0; i < 5 && f.past_depth; ++i)
+                bvtest::make_dirs(chain + "/" + std::to_string(i));
+            for (const char* nest : {"/a", "/a/b", "/a/b/c"})
+                for (int i = 0; i < 35 && !f.past_depth; ++i)
+                    bvtest::write_file(chain + nest + "/" + std::to_string(i), "");
+            bvtest::write_file(user + "/tracks/mytrack/terrain.hf", "x");
+            bvtest::write_file(user + "/setups/fast", "");
+            bvtest::write_file(user + "/screenshot001.png", "PICTURE");
+            bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
+            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
+            setenv("HOME", home.path().c_str(), 1);
+            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
+            unsetenv("QORL_OPTIONS");
+            shutdown_pause_seconds = 0;
+            file_index_listing_bounds = {40, 16, 100, 3, 30};
+            loop_io.frame_observer = screenshot_and_quit;
+            front_end_install();
+            const char* argv[] = {"brovanta", nullptr};
+            p.check(brovanta_main(1, const_cast<char**>(argv)) == 0, std::string(f.folder) + ": the run failed");
+            const std::string listed = bvtest::listing_lines(bvtest::read_file(user + "/lastlog.txt"));
+            p.check(bvtest::has(bvtest::read_file(user + "/config"), "\ntrack=tracks/mytrack\n"),
+                    std::string(f.folder) + ": the config's track\n" + listed);
+            p.check(setup_listed, std::string(f.folder) + ": the setup listed");
+            p.same(bvtest::read_file(user + "/screenshot001.png"), "PICTURE", std::string(f.folder) + ": the picture");
+            p.check(bvtest::read_file(user + "/screenshot002.png").rfind("\x89PNG", 0) == 0,
+                    std::string(f.folder) + ": no screenshot taken");
+            return p.text;
+        });
+    }
 }
