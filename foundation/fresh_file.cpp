@@ -22,9 +22,6 @@
 namespace {
 
 constexpr size_t kNameDigits = 12;
-// Names a sweep reads: as many as the file index lists in one folder, so a folder it
-// would skip costs a save no more than the listing.
-constexpr int kSweepNames = 100000;
 
 }  // namespace
 
@@ -183,7 +180,9 @@ int fresh_file_sweep(const std::string& folder)
     std::vector<std::string> leftovers;
     int names = 0;
     while (dirent* entry = readdir(dir)) {
-        if (++names > kSweepNames)
+        // As many names as the file index lists in one folder, so a folder it would
+        // skip costs a save no more than the listing.
+        if (++names > file_index_listing_bounds.folder_names)
             break;
         if (fresh_file_is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
             leftovers.emplace_back(entry->d_name);

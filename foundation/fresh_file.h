@@ -69,7 +69,8 @@ bool fresh_file_is_leftover(const char* name);
 vfs_file* fresh_file_create(const char* name);
 
 // For a numbered file (a screenshot), which must never take the place of one that
-// stands on disk, whatever the index says: the sealed temporary takes target only when
-// nothing (no file, no link) stands there. 1 placed; 0 when target is taken, the
-// temporary kept for another name; -1 with the temporary removed.
+// stands on disk, whatever the index says: the sealed temporary (fresh_file_open's,
+// beside target) takes target only when nothing (no file, no link) stands there. 1
+// placed; 0 when target is taken, the temporary kept for another name; -1 with the
+// temporary removed.
 int fresh_file_place_new(const std::string& temp, const std::string& target);

@@ -52,9 +52,8 @@ int32_t save_shot(int32_t number, const std::vector<uint8_t>& pixels, int32_t w,
         return -1;
     if (!fresh_file_seal(&file, png_write_rgb_to(file.f, pixels.data(), w, h) == 1))
         return -1;
-    const std::string folder = file.target.substr(0, file.target.size() - shot_name(number).size());
     for (int32_t k = 0; k <= kShotTries; ++k) {
-        const int placed = fresh_file_place_new(file.temp, folder + shot_name(number + k));
+        const int placed = fresh_file_place_new(file.temp, "@" + shot_name(number + k));
         if (placed != 0)
             return placed == 1 ? number + k : -1;
     }

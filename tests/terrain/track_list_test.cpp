@@ -542,10 +542,11 @@ TEST(TrackList, TrackFoldersDifferingOnlyByCaseAreTwoDownloads)
     });
 }
 
-// Each flood that once spent the listing's totals outside "tracks", beside the player's
-// track and screenshot, with bounds lowered (40 names in a folder, 100 in all, 3 skips,
-// 30 names in a download): the track is listed, and so stays the config's track, and
-// the screenshot stays listed, so its number is not taken again, with its bytes.
+// A game folder or the top past its names, beside the player's track and screenshot,
+// with bounds lowered (40 names in a folder, 100 in all, 3 skips, 30 names in a
+// download): the track is listed, and so stays the config's track, and the screenshot
+// keeps its bytes. The floods of other folders are ridden through the program's start
+// (Startup.NoFloodOutsideTracksCostsThePlayersTrackOrPicture).
 TEST(TrackList, NoFloodOutsideTracksHidesThePlayersTrack)
 {
     const struct {
@@ -553,30 +554,6 @@ TEST(TrackList, NoFloodOutsideTracksHidesThePlayersTrack)
         std::function<void(const std::string& user)> make;
         bool screenshot_listed;
     } floods[] = {
-        {"demos: three nested folders of 35 names",
-         [](const std::string& user) {
-             for (const char* nest : {"/demos/a", "/demos/a/b", "/demos/a/b/c"})
-                 empty_files(user + nest, 35);
-         },
-         true},
-        {"demos/pack: five folders past the depth",
-         [](const std::string& user) {
-             std::string chain = user + "/demos/pack";
-             for (int depth = 3; depth <= kListingBounds.depth; ++depth)
-                 chain += "/c";
-             for (int i = 0; i < 5; ++i)
-                 bvtest::make_dirs(chain + "/" + std::to_string(i));
-         },
-         true},
-        {"0pack/x: five folders past the depth",
-         [](const std::string& user) {
-             std::string chain = user + "/0pack/x";
-             for (int depth = 3; depth <= kListingBounds.depth; ++depth)
-                 chain += "/c";
-             for (int i = 0; i < 5; ++i)
-                 bvtest::make_dirs(chain + "/" + std::to_string(i));
-         },
-         true},
         {"setups: 120 names", [](const std::string& user) { empty_files(user + "/setups", 120); }, true},
         {"the top: 120 names", [](const std::string& user) { empty_files(user, 120); }, false},
     };
