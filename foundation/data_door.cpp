@@ -126,19 +126,6 @@ FILE* data_read_open(const std::string& relative, int folder, const char* mode, 
     return file;
 }
 
-bool data_user_folder_path(std::string& out)
-{
-    const char* base = user_data_folder();
-    if (!base) {
-        data_say_no_user_folder();
-        return false;
-    }
-    out = base;
-    while (out.size() > 1 && out.back() == '/')
-        out.pop_back();
-    return true;
-}
-
 void data_say_no_user_folder()
 {
     static bool said = false;

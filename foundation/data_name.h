@@ -41,9 +41,6 @@ std::string data_name_shown(const char* name);
 // through. The program's own folders are trusted.
 bool data_name_stays_inside(const char* relative, const char* from);
 
-// The user folder itself, without its trailing "/": for a sweep of the files a killed
-// write left there. False, with the line below, when there is none.
-bool data_user_folder_path(std::string& out);
 
 // True when path (a plain path) is one in the user folder's text.
 bool data_in_user_folder(const char* path);

@@ -1,5 +1,5 @@
 // What a reader of the file index charges a bound of its own to: the download each
-// entry came in, and whether it came with the program itself.
+// entry came in (file_index_program_own says whether it came with the program).
 #pragma once
 #include <string>
 
@@ -9,6 +9,3 @@
 // entry i.
 std::string file_index_download(int i);
 
-// True when entry i is one of the program's own: a loose file in the program's folder,
-// or an entry of an archive that lies there.
-bool file_index_from_program(int i);

@@ -103,23 +103,6 @@ bool os_flush_to_disk(FILE* file)
     return fsync(fileno(file)) == 0;
 }
 
-FILE* os_create_new_file(const char* path)
-{
-    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    FILE* file = fdopen(fd, "wb");
-    if (!file)
-        close(fd);
-    return file;
-}
-
-bool os_path_exists(const char* path)
-{
-    struct stat info;
-    return stat(path, &info) == 0;
-}
-
 bool os_is_device_or_pipe(const char* path)
 {
     struct stat info;

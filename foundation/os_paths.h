@@ -31,14 +31,9 @@ bool os_raise_priority();
 int os_process_id();
 // Pushes a flushed file's bytes to the disk; false when the system reports an error.
 bool os_flush_to_disk(FILE* file);
-// True when something (a file or a folder) has this path.
-bool os_path_exists(const char* path);
 // True when the path names something that is neither a file nor a folder (a device,
 // a pipe, a socket): a write must go to it in place, never to a file renamed over it.
 bool os_is_device_or_pipe(const char* path);
-// Creates path as a new empty file open for writing; refuses (errno EEXIST, ELOOP)
-// when anything at all, a dangling link included, already has the name.
-FILE* os_create_new_file(const char* path);
 // A file named on the command line as the working folder sees it: a relative path
 // becomes absolute, since a relative name given to the data paths is a data name.
 // Absolute paths and "@" data paths stand as they are.

@@ -247,7 +247,7 @@ void series_read_all()
             continue;
         const int entry = file_index_find(*names);
         series s;
-        if (file_index_from_program(entry)) {
+        if (file_index_program_own(entry)) {
             series_budget one{kSeriesMaxFileBytes, kSeriesMaxEvents};
             if (read_within(&s, *names, one) && !array_push(&series_table, &s))
                 series_free(&s);

@@ -489,8 +489,7 @@ TEST(DataDoor, WithoutAUserFolderNothingIsWrittenOrSwept)
         write_file(game / "config.tmp-0123456789ab", "a leftover");
         for (const writer& w : kWriters)
             p.check(w.write(("@" + std::string(w.name)).c_str()) == 0, std::string(w.what) + " written");
-        std::string root;
-        p.check(!data_user_folder_path(root), "a user folder found");
+        p.check(!data_user_folder_known(), "a user folder found");
         p.check(fresh_file_sweep(game.path()) == 0, "the program's folder swept");
         p.check(bvtest::file_exists(game / "config.tmp-0123456789ab"), "the leftover removed");
         p.check(!bvtest::file_exists(game / "config") && !bvtest::file_exists(game / "setups"),
