@@ -144,7 +144,7 @@ TEST(Startup, TheProgramsFolderHoldsTheGameAndEachListShowsItsEntriesOnce)
 // An installation made of links to the built game (a distribution linking its data
 // folders beside the program, or a package store whose launcher names the folder in
 // BV_HOME, the program itself a link there) is the program's own folder and trusted:
-// it starts, lists its tracks and rides the sample.
+// it starts, lists its tracks and rides the sample behind the menu.
 TEST(Startup, AProgramFolderMadeOfLinksStartsAndRidesTheSample)
 {
     namespace fs = std::filesystem;
@@ -165,7 +165,7 @@ TEST(Startup, AProgramFolderMadeOfLinksStartsAndRidesTheSample)
             fs::copy_file(game + "/brovanta", farm + "/brovanta");
         }
         bvtest::write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=400\nyres=300\n");
-        const auto run = bvtest::run_and_close_window({farm + "/brovanta", "--track", "tracks/sample", "--practice"}, env);
+        const auto run = bvtest::run_and_close_window({farm + "/brovanta", "--track", "tracks/sample"}, env);
         const std::string log = bvtest::program_log(home);
         const std::string which = program_linked ? "the program linked: " : "the program copied: ";
         EXPECT_EQ(run.result.status, 0) << which << run.result.err;
