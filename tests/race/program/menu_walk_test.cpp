@@ -511,6 +511,44 @@ void plan_pad_and_pointer()
     add("the window closed", [] { close_window(); }, [] { return true; });
 }
 
+// The first race as a rider starts it: New Race with the defaults, the throttle held
+// from two seconds after Start until after the gate has dropped, and let go four
+// seconds later. The bike must be well away from the gate by then.
+int32_t local_slot()
+{
+    for (int32_t k = 0; k < kRiderSlots; ++k)
+        if (race_rider_exists(k) && race.kinds[k] == rider_kind_local)
+            return k;
+    return -1;
+}
+
+void plan_held_start()
+{
+    focus_first();
+    key_to_screen(XK_Return, screen_new_race);
+    key_to_item(XK_Down, 1);
+    add("Start closes the menus", [] { tap(XK_Return); }, [] { return menu_screen < 0 && local_slot() >= 0; });
+    add("two seconds at the gate", [] { walk.tick_mark = current_tick; },
+        [] { return current_tick >= walk.tick_mark + 2 * 128; }, 120);
+    add("x held before the drop", [] {
+        body_position(local_slot(), walk.body_mark);
+        walk.input.key(walk.display, XK_x, true);
+    }, [] { return current_tick < race.gate_drop_tick; }, 2);
+    add("the gate drops with x held", [] {}, [] { return current_tick > race.gate_drop_tick; }, 30 * 20);
+    add("four seconds after the drop", [] {}, [] { return current_tick >= race.gate_drop_tick + 4 * 128; }, 200);
+    add("x released", [] { walk.input.key(walk.display, XK_x, false); }, [] { return true; });
+    check("the rider is more than 40 ft from the gate", [] {
+        float now[3];
+        body_position(local_slot(), now);
+        const float d = distance(now, walk.body_mark);
+        walk.problems.check(d > 40, "four seconds after the drop the rider is " + std::to_string(d) +
+                                        " ft from where the throttle was pressed, in gear " +
+                                        std::to_string(rider_slots[local_slot()].gear));
+        return true;
+    });
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
 // Windowed at 800 x 600, to the screen's full-screen mode and back to "Windowed": the
 // size the player had comes back and stays saved. Choosing "Windowed" while still full
 // screen once copied the screen's size into "xres" and "yres" at the next frame.
@@ -706,6 +744,19 @@ TEST(MenuWalk, ConnectsToTheTestServerAndLeaves)
         walk.each_frame = nullptr;
         server = nullptr;
         return problems;
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, TheThrottleHeldBeforeTheDropGetsAwayWithTheGate)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::in_fresh_process([&] {
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
+        return walk_once(home, plan_held_start, 5, argv, {});
     });
     walk_done();
 }
