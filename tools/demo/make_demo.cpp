@@ -1,7 +1,9 @@
 // The bundled demo: five automatic riders race the sample track with the race's own
 // code, headless (no window, no sound), recorded for 45 s of race after the gate drop.
 //   make_demo <base data folder> <output .bvdemo>
-// The seed is fixed, so the same sources give the same bytes.
+// The seed is fixed, so the same sources give the same bytes; it is one whose race
+// has nobody down for the whole recording, so that the first race a player watches
+// does not open with a fall.
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/race_state.h"
@@ -25,7 +27,7 @@ namespace {
 constexpr int kRiders = 5;
 constexpr int kRecordedSeconds = 45;
 constexpr int kLaps = 3;
-constexpr int64_t kSeed = 11;
+constexpr int64_t kSeed = 5;
 constexpr int kRoostDensity = 1000;
 
 int fail(const char* what, const std::string& home)
