@@ -275,6 +275,9 @@ void hud_draw(int32_t slot)
 {
     const float w = projection_half_width, h = projection_half_height;
     gl_use_shader(shader_unlit);
+    // The world's last pass (the lens flare) leaves additive blending: the dial and the
+    // boards would add to the view behind them instead of covering it.
+    bvglBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     const bool rider = slot >= 0 && slot < kRaceSlots && results_riders.occupied(slot);
     if (rider) {
         if (suspension_graph.on)

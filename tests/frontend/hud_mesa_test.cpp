@@ -3,6 +3,7 @@
 // suspension graph across the batch's flushes, the banner and the ticker. Pictures
 // go to "<build>/frontend_frames/".
 #include "frontend/hud.h"
+#include "frontend/menu.h"
 #include "frontend/settings.h"
 #include "frontend/title_screen.h"
 #include "frontend_env.h"
@@ -26,9 +27,11 @@
 #include "terrain/track_list.h"
 #include "text_record.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <set>
 
 namespace fronttest {
 namespace {
@@ -577,6 +580,94 @@ TEST_F(HudOnMesa, LapBoxGreenWhiteThenChequered)
                 save_frame("hud_ticker_chequered_" + std::to_string(size[0]), f.w, f.h, f.rgb());
         }
         timing_gates.firstlap_length = timing_gates.normallap_length = 0;
+    }
+}
+
+// The HUD's boards and the menu rows in a 640 x 480 window, the windowed mode's own
+// size: the menu's 4:3 area is then the whole window, so the lower gate rows of New
+// Race lie over the pitboard and the tachometer and its first rows over the map, where
+// the layout of both puts them. At 1280 x 720 the 4:3 area leaves the corners free
+// beside the gate rows. The boards are found in the drawn pixels, the rows from their
+// recorded rectangles.
+TEST_F(HudOnMesa, BoardsAndNewRaceRowsAt640x480)
+{
+    struct Box {
+        int x0, y0, x1, y1;   // pixels, the last row and column excluded
+    };
+    // The extent of what the HUD drew inside a corner region (all else is the grey).
+    auto drawn = [](const Frame& f, const Box& region) {
+        Box b{f.w, f.h, -1, -1};
+        for (int y = region.y0; y < region.y1; ++y)
+            for (int x = region.x0; x < region.x1; ++x)
+                if (!near(f.at(x, y), kBackground, 0)) {
+                    b.x0 = std::min(b.x0, x), b.y0 = std::min(b.y0, y);
+                    b.x1 = std::max(b.x1, x + 1), b.y1 = std::max(b.y1, y + 1);
+                }
+        return b;
+    };
+    auto overlapping = [](const Box& b) {
+        std::set<int> items;
+        const ui_rect* rects[64];
+        const int n = menu_item_rects(screen_new_race, rects, 64);
+        for (int i = 0; i < n; ++i)
+            if (rects[i]->x0 >= 0 && rects[i]->x0 < b.x1 && b.x0 < rects[i]->x1 && rects[i]->y0 < b.y1 &&
+                b.y0 < rects[i]->y1)
+                items.insert(i);
+        return items;
+    };
+    auto range = [](int first, int last) {
+        std::set<int> s;
+        for (int i = first; i <= last; ++i)
+            s.insert(i);
+        return s;
+    };
+    settings_reset_static();
+    for (const auto& size : kSizes) {
+        open(size[0], size[1]);
+        if (!window)
+            return;
+        plain_map();
+        track_terrain.world_size = 1000;
+        hud_riders[0].position[0] = hud_riders[0].position[2] = 500;
+        const Frame f = draw(0);
+        const int W = f.w, H = f.h;
+        const std::string where = std::to_string(W) + "x" + std::to_string(H);
+        const Box pitboard = drawn(f, {0, H / 2, W / 2, H});
+        const Box tach = drawn(f, {W / 2, H / 2, W, H});
+        const Box map = drawn(f, {W / 2, 0, W, H / 2});
+        for (const Box& b : {pitboard, tach, map})
+            ASSERT_TRUE(b.x0 < b.x1 && b.y0 < b.y1) << where;
+        if (W == 640) {
+            // The board 0.6227 of the half-height wide, the dial and the map each
+            // 0.4668 of it: 149, 112 and 112 of the 240 pixels. The board's picture
+            // stands 4 of its 256 texels in from either side of its quad.
+            EXPECT_NEAR(pitboard.x0, 2, 1) << where;
+            EXPECT_NEAR(pitboard.x1, 147, 1) << where;
+            EXPECT_NEAR(pitboard.y0, 359, 1) << where;
+            EXPECT_NEAR(pitboard.y1, 461, 1) << where;
+            EXPECT_NEAR(tach.x0, 528, 1) << where;
+            EXPECT_NEAR(tach.y0, 368, 1) << where;
+            EXPECT_EQ(tach.x1, 640) << where;
+            EXPECT_EQ(tach.y1, 480) << where;
+            EXPECT_NEAR(map.x0, 528, 1) << where;
+            EXPECT_EQ(map.y0, 0) << where;
+            EXPECT_NEAR(map.y1, 112, 1) << where;
+        }
+        draw_over_grey([] {
+            menu_screen = screen_new_race;
+            menu_item = 0;
+            menu_draw();
+        });
+        menu_screen = -1;
+        if (W == 640) {
+            EXPECT_EQ(overlapping(pitboard), range(21, 26)) << "Gate 15 to Gate 20";
+            EXPECT_EQ(overlapping(tach), range(41, 46)) << "Gate 35 to Gate 40";
+            EXPECT_EQ(overlapping(map), range(2, 5)) << "Track to Minutes";
+        } else {
+            EXPECT_EQ(overlapping(pitboard), std::set<int>{}) << where;
+            EXPECT_EQ(overlapping(tach), std::set<int>{}) << where;
+            EXPECT_EQ(overlapping(map), range(2, 5)) << where;
+        }
     }
 }
 

@@ -20,6 +20,7 @@
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/program/bindings.h"
+#include "race/program/command_line.h"
 #include "race/program/detail_presets.h"
 #include "race/program/main_loop.h"
 #include "race/program/program_window.h"
@@ -46,6 +47,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -549,14 +551,212 @@ void plan_held_start()
     add("the window closed", [] { close_window(); }, [] { return true; });
 }
 
-// Windowed at 800 x 600, to the screen's full-screen mode and back to "Windowed": the
-// size the player had comes back and stays saved. Choosing "Windowed" while still full
-// screen once copied the screen's size into "xres" and "yres" at the next frame.
 bool window_is(int32_t w, int32_t h)
 {
     return window_width == w && window_height == h;
 }
 
+// The High Detail preset on a 1920 x 1080 desktop, the frame-rate line and spy mode on:
+// the HUD over the rider's eye and the chase camera, with the menu open over them and
+// while riding, and none over the trackside view that spy mode keeps (the HUD belongs to
+// the views of a rider). The dial's face and the board keep their pictures' own colours:
+// after the world's lens flare they were once added to the view behind them.
+const char* const kHighDetailConfig =
+    "video_mode=Default Fullscreen\nserver_name=\nground_detail=90.000000\nground_texture_detail=10.000000\n"
+    "ground_texture_dim_new=4096x4096\nground_mipmaps=Yes\ntexture_compress=No\nrender_texture=Shaders/Direct\n"
+    "use_shader=Yes\nroost_density=1000.000000\nterrain_resync_rate=8.000000\nlens_flare=Yes\nreflections=Yes\n"
+    "model_detail=75.000000\nmodel_texture_detail=10.000000\n";
+
+struct Shot {
+    uint8_t* pixels = nullptr;
+    int w = 0, h = 0;
+    ~Shot() { mem_free(pixels); }
+    // The mean colour of a box of window pixels, y from the top.
+    std::array<double, 3> mean(double x0, double y0, double x1, double y1) const
+    {
+        std::array<double, 3> sum{};
+        int n = 0;
+        for (int y = std::max(int(y0), 0); y < std::min(int(y1), h); ++y)
+            for (int x = std::max(int(x0), 0); x < std::min(int(x1), w); ++x, ++n)
+                for (size_t c = 0; c < 3; ++c)
+                    sum[c] += pixels[(size_t(y) * size_t(w) + size_t(x)) * 3 + c];
+        for (double& v : sum)
+            v /= std::max(n, 1);
+        return sum;
+    }
+};
+
+// The HUD's places in window pixels: the dial's radius and the board's side.
+double dial_radius() { return 0.23340251 * window_height / 2; }
+double board_side() { return 0.6227179 * window_height / 2; }
+
+std::array<double, 3> dial_face(const Shot& s)
+{
+    const double r = dial_radius(), cx = window_width - r, cy = window_height - r;
+    return s.mean(cx - 0.05 * r, cy - 0.5 * r, cx + 0.05 * r, cy - 0.42 * r);   // between the gear and the 8
+}
+
+std::array<double, 3> board(const Shot& s)
+{
+    const double p = board_side();
+    return s.mean(0.08 * p, window_height - 0.6 * p, 0.3 * p, window_height - 0.4 * p);   // left of the texts
+}
+
+std::string show(const std::array<double, 3>& c)
+{
+    return std::to_string(int(c[0])) + "," + std::to_string(int(c[1])) + "," + std::to_string(int(c[2]));
+}
+
+bool close_to(const std::array<double, 3>& got, const std::array<double, 3>& want, double tolerance)
+{
+    for (size_t c = 0; c < 3; ++c)
+        if (std::fabs(got[c] - want[c]) > tolerance)
+            return false;
+    return true;
+}
+
+// A screenshot of the shown frame, then `check` on it.
+void shot(const std::string& what, std::function<void(const Shot&)> check)
+{
+    auto file = std::make_shared<std::string>();
+    add(what, [file] {
+        char name[32];
+        snprintf(name, sizeof name, "/screenshot%03d.png", ++walk.screenshots);
+        *file = walk.user + name;
+        loop.screenshot_pending = 1;
+    }, [file, check] {
+        if (!bvtest::file_exists(*file))
+            return false;
+        Shot s;
+        if (!image_load_rgb(file->c_str(), &s.pixels, &s.w, &s.h) || s.w != window_width || s.h != window_height)
+            return false;
+        check(s);
+        return true;
+    }, 10);
+}
+
+// The pictures' own colours: the face (18, 18, 23), the board (237, 237, 230); under the
+// menu's backdrop half of them and half of its grey (51).
+void hud_pictures_shown(const std::string& where, bool menu)
+{
+    shot("the dial and the board as drawn " + where, [where, menu](const Shot& s) {
+        auto seen = [menu](std::array<double, 3> c) {
+            if (menu)
+                for (double& v : c)
+                    v = 0.5 * v + 25.5;
+            return c;
+        };
+        const auto face = dial_face(s), plate = board(s);
+        walk.problems.check(close_to(face, seen({18, 18, 23}), 12), where + ": the dial's face is " + show(face));
+        walk.problems.check(close_to(plate, seen({237, 237, 230}), 10), where + ": the board is " + show(plate));
+    });
+}
+
+// With the race standing behind the menu: the frame with the HUD and the same frame
+// without it differ over the board, the dial and the map.
+void hud_over_the_view(const std::string& where)
+{
+    auto shown = std::make_shared<std::array<std::array<double, 3>, 3>>();
+    auto boxes = [](const Shot& s) {
+        const double r = dial_radius(), p = board_side(), m = 2 * r, W = window_width, H = window_height;
+        return std::array<std::array<double, 3>, 3>{s.mean(0.1 * p, H - 0.7 * p, 0.9 * p, H - 0.2 * p),
+                                                     s.mean(W - 1.6 * r, H - 1.6 * r, W - 0.4 * r, H - 0.4 * r),
+                                                     s.mean(W - 0.8 * m, 0.2 * m, W - 0.2 * m, 0.8 * m)};
+    };
+    shot("the HUD shown " + where, [shown, boxes](const Shot& s) { *shown = boxes(s); });
+    add("the HUD hidden", [] { command_line_options.hidden_hud = true; }, [] { return true; });
+    shot("the HUD hidden " + where, [shown, boxes, where](const Shot& s) {
+        const auto hidden = boxes(s);
+        const char* const names[3] = {"board", "dial", "map"};
+        for (size_t k = 0; k < 3; ++k)
+            walk.problems.check(!close_to((*shown)[k], hidden[k], 8),
+                                where + ": the " + names[k] + " is not drawn (" + show((*shown)[k]) + ")");
+    });
+    add("the HUD back", [] { command_line_options.hidden_hud = false; }, [] { return true; });
+}
+
+bool text_begins(const char* start)
+{
+    return std::any_of(texts_drawn.begin(), texts_drawn.end(),
+                       [start](const std::string& t) { return t.rfind(start, 0) == 0; });
+}
+
+// For `frames` frames in a row: the frame-rate line, and the pitboard's lap and position
+// line when `pitboard` (none when not).
+void pitboard_each_frame(const std::string& where, bool pitboard, int frames)
+{
+    auto seen = std::make_shared<int>(0);
+    add("the pitboard " + std::string(pitboard ? "" : "not ") + "drawn " + where, [seen] {
+        texts_recorded(true);
+        *seen = -1;   // the first frame's texts are the frame's before recording
+    }, [seen, where, pitboard, frames] {
+        if (++*seen == 0)
+            return false;
+        if (!text_begins("FPS - ") || text_begins("L1 P") != pitboard) {
+            walk.problems.check(false, where + ": frame " + std::to_string(*seen) + " has" + (pitboard ? " no" : "") +
+                                           " pitboard, frame-rate line " + (text_begins("FPS - ") ? "drawn" : "missing"));
+            return true;
+        }
+        return *seen >= frames;
+    }, frames + 2);
+    add("texts no longer recorded", [] { texts_recorded(false); }, [] { return true; });
+}
+
+void key_to_view(KeySym key, int32_t view)
+{
+    add("key " + std::string(XKeysymToString(key)) + " to view " + std::to_string(view), [key] { tap(key); },
+        [view] { return loop.view_mode == view; });
+}
+
+void menu_over(const std::string& where)
+{
+    add("Esc opens the menu over the race " + where, [] { tap(XK_Escape); },
+        [] { return menu_screen == screen_main_menu; });
+    pitboard_each_frame(where + " under the menu", true, 5);
+    hud_pictures_shown(where + " under the menu", true);
+    hud_over_the_view(where + " under the menu");
+    add("Esc closes it", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+}
+
+void plan_high_detail_desktop()
+{
+    focus_first();
+    check("High Detail in use on the 1920 x 1080 desktop, the ground textures 4096 x 4096", [] {
+        return detail_preset_matches(3) && window_is(1920, 1080) && track_terrain.detail_texture_size == 4096;
+    });
+    add("/togglefps and /togglespy", [] {
+        console_execute("/togglefps");
+        console_execute("/togglespy");
+    }, [] { return plain_values.draw_fps == 1 && plain_values.spy == 1; });
+    key_to_screen(XK_Return, screen_new_race);
+    key_to_item(XK_Down, 1);
+    add("Start closes the menus", [] { tap(XK_Return); }, [] { return menu_screen < 0 && local_slot() >= 0; });
+    check("the rider's eye", [] { return loop.view_mode == view_rider; });
+    pitboard_each_frame("over the rider's eye", true, 10);
+    hud_pictures_shown("over the rider's eye", false);
+    menu_over("in the rider's eye");
+    key_to_view(XK_Tab, view_chase);
+    pitboard_each_frame("over the chase camera", true, 10);
+    hud_pictures_shown("over the chase camera", false);
+    menu_over("in the chase camera");
+    add("the gate drops", [] {}, [] { return current_tick > race.gate_drop_tick; }, 600);
+    add("x held", [] { walk.input.key(walk.display, XK_x, true); }, [] { return true; });
+    pitboard_each_frame("while riding", true, 40);
+    add("x released", [] { walk.input.key(walk.display, XK_x, false); }, [] { return true; });
+    key_to_view(XK_Tab, view_trackside);
+    pitboard_each_frame("over the trackside view that spy mode keeps", false, 10);
+    add("Esc opens the menu over the trackside view", [] { tap(XK_Escape); },
+        [] { return menu_screen == screen_main_menu; });
+    pitboard_each_frame("over the trackside view under the menu", false, 5);
+    add("Esc closes it", [] { tap(XK_Escape); }, [] { return menu_screen < 0; });
+    key_to_view(XK_Tab, view_rider);
+    pitboard_each_frame("over the rider's eye again", true, 5);
+    add("the window closed", [] { close_window(); }, [] { return true; });
+}
+
+// Windowed at 800 x 600, to the screen's full-screen mode and back to "Windowed": the
+// size the player had comes back and stays saved. Choosing "Windowed" while still full
+// screen once copied the screen's size into "xres" and "yres" at the next frame.
 bool windowed_size_kept()
 {
     return plain_values.xres == 800 && plain_values.yres == 600;
@@ -794,6 +994,20 @@ TEST(MenuWalk, APadAxisIsBoundAndRiddenAndThePointerPicksItems)
             problems += "\"@config\" keeps the throttle on the pad's axis 5\n";
         pad = nullptr;
         return problems;
+    });
+    walk_done();
+}
+
+TEST(MenuWalk, HighDetailOnTheDesktopDrawsTheHudOverTheRidersViews)
+{
+    bvtest::XvfbServer server("1920x1080x24");
+    BV_REQUIRE_XVFB(server);
+    bvtest::TempDir temp;
+    const std::string home = walk_home(temp);
+    bvtest::write_file(home + "/xdg/Brovanta/config", kHighDetailConfig);
+    bvtest::in_fresh_process([&] {
+        const char* argv[] = {"brovanta", "--track", "tracks/sample", nullptr};
+        return walk_once(home, plan_high_detail_desktop, 3, argv, {"draw_fps=1", "spy=1"});
     });
     walk_done();
 }
