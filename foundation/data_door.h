@@ -44,18 +44,16 @@ struct data_place {
 // folder cannot be made, or a folder stands at the target itself.
 bool data_place_open(const char* name, data_place& place, bool quiet = false);
 // A fresh temporary beside the target, created so it can only be a new file of ours
-// (its name in temp_leaf, fresh_file_name's pattern); null when none could be made.
+// (its name in temp_leaf, bearing the game's mark, temp_mark.h) and held while it is
+// open; null when none could be made.
 FILE* data_place_temp(const data_place& place, std::string& temp_leaf);
 // The temporary replaces the target, within the same open folder.
 bool data_place_rename(const data_place& place, const std::string& temp_leaf);
 void data_place_unlink(const data_place& place, const std::string& temp_leaf);
 void data_place_close(data_place& place);
 
-// The temporary's name for a target's last component: the component (cut so the whole
-// is at most 254 bytes, within a file system's 255 and a name the door takes), ".tmp-"
-// and 12 lower-case hex digits.
-std::string data_temp_leaf(const std::string& leaf);
-
 // Test seam: called with a folder's path just before the walk opens it and with the
-// target's folder just before the temporary is made there; null for none.
+// target's folder just before the temporary is made there; with a file's path between
+// the read step's look at it and its open; with a folder's path just before the
+// listing opens it. Null for none.
 void data_place_test_hook(void (*hook)(const std::string& path));

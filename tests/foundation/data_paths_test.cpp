@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include "fixtures.h"
@@ -14,6 +15,7 @@
 #include "foundation/fresh_file.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
+#include "foundation/download.h"
 #include "foundation/file_index.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
@@ -584,7 +586,9 @@ TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
 
 // In the user folder a read follows a link only to a file of the same download: a
 // track's link to the player's screenshot is not read, plain or as its ".gz" spelling,
-// nor through the file index, while a link within the track (or within "setups") is.
+// nor through the file index, and neither it nor a file outside is even opened, while
+// a link within the track (or within "setups") is read. Without openat2 the walk
+// follows no link at all.
 TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
@@ -602,6 +606,18 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
         symlink("sub", (own + "tracks/dl/folder").c_str());
         symlink("real", (own + "setups/alias").c_str());
         symlink((own + "tracks/dl").c_str(), (own + "tracks/copy").c_str());
+        // What the links lead out to is never opened: the read is refused on the way.
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        for (const std::string& target : {own + "screenshot001.png", own + "screenshot002.png.gz", user / "outside.png"})
+            inotify_add_watch(watch, target.c_str(), IN_OPEN);
+        const auto opens_seen = [watch] {
+            alignas(inotify_event) char events[4096];
+            int n = 0;
+            for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+                for (char* e = events; e < events + got; e += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(e)->len)
+                    ++n;
+            return n;
+        };
         LogFile log;
         file_index_list();
         const struct { const char* name; const char* want; } cases[] = {
@@ -618,8 +634,18 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
         const std::string text = log.text();
         p.check(text.find("Read of " + own + "tracks/dl/shot.png refused: a link there leads out of its download") !=
                     std::string::npos, "no line naming the link:\n" + text);
-        p.check(text.find("Read of " + own + "tracks/dl/out.png refused: it leads outside its data folder") !=
+        p.check(text.find("Read of " + own + "tracks/dl/out.png refused: a link there leads out of its download") !=
                     std::string::npos, "no line naming the link out:\n" + text);
+        p.check(opens_seen() == 0, "a link's target outside its download opened: " + std::to_string(opens_seen()));
+        // Where the kernel has no openat2, no link is followed at all.
+        download_test_without_openat2(true);
+        p.same(read_named("@tracks/dl/alias.png"), "(none)", "a link within its download, by the walk");
+        p.same(read_named("@tracks/dl/real.png"), "TRACK PICTURE", "a file, by the walk");
+        p.same(read_named("@tracks/dl/shot.png"), "(none)", "a link out of its download, by the walk");
+        download_test_without_openat2(false);
+        p.check(opens_seen() == 0, "opened by the walk: " + std::to_string(opens_seen()));
+        p.check(log.text().find("Read of " + own + "tracks/dl/alias.png refused: a link there is not followed") !=
+                    std::string::npos, "no line for a link the walk does not follow");
     });
 }
 
@@ -642,5 +668,22 @@ TEST(DataDoor, OneLeadingAtMarksADataName)
         p.check(data_file_accept("@./@x", "Test", &normal) && normal == "@@x", "the \"@\" spelling of @./@x: " + normal);
         p.check(write_whole("@@y") == 1 && read_file(user / "Brovanta/@y") == "new" &&
                     !bvtest::file_exists(user / "Brovanta/y"), "\"@@y\" written as another file than \"@y\"");
+        // After its one "@" a name is checked and opened as it stands, by the same rule:
+        // what the check takes the door reads, as the name it gives, and what the check
+        // refuses the door refuses.
+        write_file(game / "@./x", "AT DOT X");
+        write_file(game / "@/x", "AT FOLDER X");
+        write_file(game / "@../x", "AT DOTS X");
+        const struct { const char* name; const char* want; } twice[] = {
+            {"@@./x", "AT DOT X"}, {"@@/x", "AT FOLDER X"}, {"@@../x", "AT DOTS X"}, {"@@", "(none)"}, {"./@", "(none)"},
+            {"@@x/../y", "(none)"}, {"@/@x", "(none)"}};
+        for (const auto& c : twice) {
+            const bool taken = data_name_check(c.name, &normal) == nullptr;
+            const std::string read = read_named(c.name);
+            p.same(read, c.want, c.name);
+            p.same(taken ? read_named(normal.c_str()) : "(refused)", taken ? read : "(refused)",
+                   std::string(c.name) + ": what the check's spelling " + normal + " reads");
+            p.check(taken || read == "(none)", std::string(c.name) + ": refused by the check, read by the door");
+        }
     });
 }
