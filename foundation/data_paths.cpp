@@ -204,6 +204,16 @@ int vfs_open_into(vfs_file* f, const char* name, const char* mode)
     return open_from_index(f, relative.c_str()) ? 1 : 0;
 }
 
+int vfs_open_entry_into(vfs_file* f, int i)
+{
+    reset_handle(f);
+    const file_index_entry* entry = file_index_get(i);
+    if (entry && open_index_entry(f, entry, false))
+        return 1;
+    reset_handle(f);
+    return 0;
+}
+
 int vfs_open_own(vfs_file** out, const char* name)
 {
     *out = nullptr;

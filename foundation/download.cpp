@@ -54,7 +54,12 @@ int open_walking(int dir, const std::string& rest, int flags)
         const bool last = at >= rest.size();
         const int next = openat(fd, component.c_str(),
                                 (last ? flags : O_PATH | O_DIRECTORY) | O_NOFOLLOW | O_CLOEXEC);
-        const int error = errno;
+        int error = errno;
+        struct stat st;
+        // A link met where a folder is asked for says ENOTDIR: it is told as the link.
+        if (next < 0 && error == ENOTDIR && fstatat(fd, component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode))
+            error = ELOOP;
         close(fd);
         errno = error;
         fd = next;

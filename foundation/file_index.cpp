@@ -180,6 +180,13 @@ const file_index_entry* file_index_get(int i)
     return &all_entries()[i];
 }
 
+int file_index_next_of_name(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    const file_index_entry* next = file_index_get(i + 1);
+    return e && next && file_index_compare_names(e->relative_name, next->relative_name) == 0 ? i + 1 : -1;
+}
+
 size_t file_index_download_length(int i)
 {
     const file_index_entry* e = file_index_get(i);
