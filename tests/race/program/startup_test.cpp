@@ -3,6 +3,7 @@
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/fresh_file.h"
+#include "foundation/memory.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
 #include "frontend/front_end.h"
@@ -12,6 +13,8 @@
 #include "race/program/shutdown.h"
 #include "race/program/startup.h"
 #include "race/program/startup_lists.h"
+#include "race/series.h"
+#include "support/archive_bytes.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
@@ -19,10 +22,13 @@
 #include "terrain/save_set.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_state.h"
+#include "terrain/track_list.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -630,6 +636,178 @@ TEST(Startup, NoFloodOutsideTracksCostsThePlayersTrackOrPicture)
             p.same(bvtest::read_file(user + "/screenshot001.png"), "PICTURE", std::string(f.folder) + ": the picture");
             p.check(bvtest::read_file(user + "/screenshot002.png").rfind("\x89PNG", 0) == 0,
                     std::string(f.folder) + ": no screenshot taken");
+            return p.text;
+        });
+    }
+}
+
+namespace {
+
+// What the start saw of the player's track, a few frames behind the menu.
+struct seen_at_start {
+    std::string titles;            // "folder=title;" of the listed tracks in "tracks/" but the bundled
+    std::string script, decals;    // what the player's track's names read
+    std::string series;            // the titles of the series listed
+    long names_read = 0;
+    bool shared = false;           // another process could share the running lock
+} seen;
+
+void look_and_quit()
+{
+    if (++frames_seen != 5)
+        return;
+    seen.titles.clear();
+    for (int32_t i = 0; i < track_count; ++i)
+        if (strcmp(track_list[i].folder, "tracks/sample") != 0 && strcmp(track_list[i].folder, "tracks/flat") != 0)
+            seen.titles += std::string(track_list[i].folder) + "=" + track_list[i].title + ";";
+    const auto read = [](const char* name) {
+        char* text = file_to_string(name);
+        const std::string got = text ? text : "(none)";
+        mem_free(text);
+        return got;
+    };
+    seen.script = read("@tracks/mytrack/nofrills.js");
+    seen.decals = read("@tracks/mytrack/decals");
+    seen.series.clear();
+    for (int32_t i = 0; i < series_count(); ++i)
+        seen.series += std::string(series_at(i)->title) + ";";
+    seen.names_read = file_index_work.names_read;
+    const int other = open((std::string(getenv("XDG_DATA_HOME")) + "/Brovanta/running.lock").c_str(), O_RDONLY | O_CLOEXEC);
+    seen.shared = other >= 0 && flock(other, LOCK_SH | LOCK_NB) == 0;
+    if (other >= 0)
+        close(other);
+    loop.quit = 1;
+}
+
+// n empty track folders "<prefix><i>" in tracks, each made after the one before.
+void track_folders(const std::string& user, const std::string& prefix, int n)
+{
+    for (int i = 0; i < n; ++i)
+        bvtest::write_file(user + "/tracks/" + prefix + std::to_string(i) + "/terrain.hf", "x");
+}
+
+}  // namespace
+
+// Beside the player's plain track "tracks/mytrack" (title "Mine"), through the
+// program's start and exit: a zip unpacked at the top as "Tracks/" or "TRACKS/", a
+// download "tracks/MyTrack" that came first, archives naming the player's track's
+// files, floods in "tracks" that the list's cut once counted (links, names the listing
+// refuses, more names than the listing once read there) and a series pack in
+// "series". None supplies, replaces or hides the player's track or the bundled
+// championship; each left out says so in one line; config keeps the player's track.
+// The cut's bound (lowered to 8 downloads in "tracks") is tried on both sides.
+TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    const std::string mine = "tracks/mytrack=Mine;";
+    const std::string bundled = "Brovanta Valley Championship;";
+    const struct {
+        const char* name;
+        std::function<void(const std::string& user)> before;   // made before the player's track
+        std::string titles;
+        std::string series;
+        const char* line;            // a line the start says, "" for none
+        long names_at_least = 0;     // names read
+    } rows[] = {
+        {"a top folder spelt Tracks",
+         [](const std::string& user) {
+             for (const char* top : {"/Tracks", "/TRACKS"}) {
+                 bvtest::write_file(user + top + "/mytrack/nofrills.js", "THEIR SCRIPT");
+                 bvtest::write_file(user + top + "/mytrack/decals", "THEIR DECALS");
+             }
+             bvtest::write_file(user + "/Series/valley.series", "Theirs 0 Novice 0");
+         },
+         mine, bundled, "/Tracks: its name differs only by letter case from the game's folder \"tracks\""},
+        {"a case twin that came first",
+         [](const std::string& user) {
+             bvtest::write_file(user + "/tracks/MyTrack/terrain.hf", "x");
+             bvtest::write_file(user + "/tracks/MyTrack/desc", "Theirs");
+             bvtest::write_file(user + "/tracks/MyTrack/nofrills.js", "THEIR SCRIPT");
+             bvtest::write_file(user + "/tracks/MyTrack/decals", "THEIR DECALS");
+         },
+         mine + "tracks/MyTrack=Theirs;", bundled, ""},
+        {"archives naming the player's track's files",
+         [](const std::string& user) {
+             const std::string pack = bvtest::saf_bytes({{"tracks/mytrack/nofrills.js", "THEIR SCRIPT"},
+                                                         {"Tracks/mytrack/decals", "THEIR DECALS"},
+                                                         {"tracks/theirs/terrain.hf", "x"}});
+             bvtest::write_file(user + "/pack.saf", pack);
+             bvtest::write_file(user + "/tracks/aaa.saf", pack);
+         },
+         mine + "tracks/theirs=tracks/theirs;", bundled,
+         "pack.saf: 2 entries left out: they lie in tracks/mytrack, a track the user folder holds as a folder"},
+        {"links in tracks",
+         [](const std::string& user) {
+             for (int i = 0; i < 12; ++i)
+                 symlink("../..", (user + "/tracks/link" + std::to_string(i)).c_str());
+         },
+         mine, bundled, ""},
+        {"names the listing refuses",
+         [](const std::string& user) { track_folders(user, "bad\x01", 12); }, mine, bundled, ""},
+        {"downloads at the bound",
+         [](const std::string& user) { track_folders(user, "f", 7); },
+         mine + "tracks/f0=tracks/f0;tracks/f1=tracks/f1;tracks/f2=tracks/f2;tracks/f3=tracks/f3;tracks/f4=tracks/f4;"
+         "tracks/f5=tracks/f5;tracks/f6=tracks/f6;",
+         bundled, ""},
+        {"downloads past the bound",
+         [](const std::string& user) { track_folders(user, "f", 8); },
+         "tracks/f0=tracks/f0;tracks/f1=tracks/f1;tracks/f2=tracks/f2;tracks/f3=tracks/f3;tracks/f4=tracks/f4;"
+         "tracks/f5=tracks/f5;tracks/f6=tracks/f6;tracks/f7=tracks/f7;",
+         bundled, "/tracks: the newest downloads past 8 left out: 1, the newest mytrack\n"},
+        {"more names in tracks than the listing once read",
+         [](const std::string& user) {
+             for (int i = 0; i < 150; ++i)
+                 symlink("x", (user + "/tracks/n" + std::to_string(i)).c_str());
+         },
+         mine, bundled, "", 151},
+        {"a series pack in series",
+         [](const std::string& user) {
+             bvtest::write_file(user + "/series/valley.series", "Theirs 0 Novice 0");
+             bvtest::write_file(user + "/series/cup.series", "Cup 0 Novice 0");
+         },
+         mine, "Cup;" + bundled,
+         "Series series/valley.series from @U@/series left out: the game's own of that name is read"},
+    };
+    for (const auto& row : rows) {
+        TempDir home;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            const std::string user = home / "xdg/Brovanta";
+            bvtest::make_dirs(user + "/tracks");
+            row.before(user);
+            bvtest::write_file(user + "/tracks/mytrack/terrain.hf", "x");
+            bvtest::write_file(user + "/tracks/mytrack/desc", "Mine");
+            bvtest::write_file(user + "/series/valley.series_standings", "3 1 2 4 5 6 7 8 9 \n");
+            bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
+            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
+            setenv("HOME", home.path().c_str(), 1);
+            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
+            unsetenv("QORL_OPTIONS");
+            shutdown_pause_seconds = 0;
+            file_index_listing_bounds.track_folders = 8;
+            file_index_listing_bounds.names = 100;
+            loop_io.frame_observer = look_and_quit;
+            front_end_install();
+            const char* argv[] = {"brovanta", nullptr};
+            const std::string what = std::string(row.name) + ": ";
+            ConsoleCapture console;
+            p.check(brovanta_main(1, const_cast<char**>(argv)) == 0, what + "the run failed");
+            const std::string log = console.text();
+            p.same(seen.titles, row.titles, what + "the tracks listed");
+            p.same(seen.script, "(none)", what + "the player's track's script");
+            p.same(seen.decals, "(none)", what + "the player's track's decals");
+            p.same(seen.series, row.series, what + "the series listed");
+            p.check(seen.shared, what + "the running copy keeps the lock to itself");
+            std::string line = row.line;
+            if (const size_t at = line.find("@U@"); at != std::string::npos)
+                line.replace(at, 3, user);
+            p.check(bvtest::has(log, line), what + "no line " + line + "\n" + bvtest::listing_lines(log));
+            p.check(seen.names_read >= row.names_at_least && !bvtest::has(log, "/tracks: names past"),
+                    what + "tracks cut in the order its names were read: " + std::to_string(seen.names_read));
+            const bool kept = row.titles.find(mine) != std::string::npos;
+            p.check(bvtest::has(bvtest::read_file(user + "/config"), "\ntrack=tracks/mytrack\n") == kept,
+                    what + "the config's track");
             return p.text;
         });
     }
