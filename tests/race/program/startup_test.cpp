@@ -1,5 +1,7 @@
 // The program as a user starts it: finding (or not finding) its data, writing its
 // log into the user data folder, and "--open-home".
+#include "editor/editor_commands.h"
+#include "editor/editor_state.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/fresh_file.h"
@@ -23,6 +25,7 @@
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_state.h"
 #include "terrain/track_list.h"
+#include "view/view_install.h"
 
 #include <gtest/gtest.h>
 
@@ -808,6 +811,75 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             const bool kept = row.titles.find(mine) != std::string::npos;
             p.check(bvtest::has(bvtest::read_file(user + "/config"), "\ntrack=tracks/mytrack\n") == kept,
                     what + "the config's track");
+            return p.text;
+        });
+    }
+}
+
+namespace {
+
+struct editor_seen {
+    std::string status;
+    bool planted_kept = false, own_kept = false, own_written = false;
+    std::string planted;
+} in_editor;
+
+// In the editor on the sample, with a write of this copy's own in flight in the track
+// folder: one save, then the program's own exit.
+void save_and_quit()
+{
+    if (++frames_seen != 5)
+        return;
+    whole_file w;
+    const bool open = whole_file_open("@tracks/sample/lastlap.bvdemo", &w) == 1 && vfs_puts(w.f, "half") >= 0 &&
+                      vfs_flush(w.f) == 0;
+    editor_save();
+    in_editor.status = editor_state.status_text ? editor_state.status_text : "";
+    in_editor.planted_kept = bvtest::file_exists(in_editor.planted);
+    in_editor.own_kept = open && bvtest::file_exists(w.temp);
+    in_editor.own_written = open && whole_file_close(&w, true) == 1;
+    loop.quit = 1;
+}
+
+}  // namespace
+
+// The editor's save sweeps the track's folder only while no other copy of the game
+// runs, and never a write of this copy's own still under way: with another copy
+// holding the running lock, the leftover-named file of its write in flight stays;
+// alone, a killed write's leftover goes. Either way this copy's own recording in the
+// track folder, in flight across the save, is kept and placed.
+TEST(Startup, TheEditorsSaveSweepsNoWriteInFlight)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    for (const bool other_copy : {true, false}) {
+        TempDir home;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            const std::string user = home / "xdg/Brovanta";
+            in_editor.planted = user + "/tracks/sample/decals.tmp-0123456789ab";
+            bvtest::write_file(in_editor.planted, "another copy's write in flight");
+            bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/sample\n");
+            const int other = open((user + "/running.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (other_copy)
+                p.check(flock(other, LOCK_SH) == 0, "the other copy's lock");
+            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
+            setenv("HOME", home.path().c_str(), 1);
+            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
+            unsetenv("QORL_OPTIONS");
+            shutdown_pause_seconds = 0;
+            loop_io.frame_observer = save_and_quit;
+            view_install();
+            front_end_install();
+            editor_install();
+            const char* argv[] = {"brovanta", "--editor", "--track", "tracks/sample", nullptr};
+            const std::string what = other_copy ? "another copy running: " : "alone: ";
+            p.check(brovanta_main(4, const_cast<char**>(argv)) == 0, what + "the run failed");
+            p.same(in_editor.status, "Saved!", what + "the save");
+            p.check(in_editor.planted_kept == other_copy, what + (other_copy ? "its write in flight swept" : "a leftover kept"));
+            p.check(in_editor.own_kept, what + "this copy's own write in flight swept");
+            p.check(in_editor.own_written && bvtest::read_file(user + "/tracks/sample/lastlap.bvdemo") == "half",
+                    what + "this copy's own recording lost");
             return p.text;
         });
     }
