@@ -474,6 +474,17 @@ TEST(DataDoor, TheLongestNamesAreWrittenAndTheirTemporariesFit)
             write_file(temp, "half");
         }
         p.check(fresh_file_sweep(own.substr(0, own.size() - 1)) == 4, "the long leftovers not swept");
+        // A name of two-byte letters is cut between letters, never inside one: 119
+        // Cyrillic letters (238 bytes) keep 118, and 118 keep them all.
+        for (const int letters : {118, 119}) {
+            std::string leaf;
+            for (int i = 0; i < letters; ++i)
+                leaf += "\xd0\xb6";
+            const std::string temp_leaf = fresh_file_name(own + leaf).substr(own.size());
+            p.check(temp_leaf.compare(0, 236, leaf, 0, 236) == 0 && temp_leaf.size() == 236 + 17 &&
+                        temp_leaf.compare(236, 5, ".tmp-") == 0,
+                    std::to_string(letters) + " two-byte letters: the temporary's name " + data_name_shown(temp_leaf.c_str()));
+        }
     });
 }
 
