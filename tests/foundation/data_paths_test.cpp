@@ -163,6 +163,45 @@ TEST(Backups, EachSaveKeepsTheOldBytesUnderTheFirstFreeNumber)
     EXPECT_FALSE(bvtest::file_exists(dir / "folder.~1~"));
 }
 
+// A data name's backups are made by the write step, in the folder it walked to: three
+// saves of "@config" leave ".~1~" to ".~3~" beside it, each the file before that save;
+// a link standing at the next backup's name is passed by, never written through; a
+// backup that cannot be made (its name past 255 bytes) leaves the file as it was and
+// opens nothing.
+TEST(Backups, ADataNamesBackupsAreMadeInTheFolderWalkedTo)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string own = user / "Brovanta/";
+        const auto save = [](const std::string& name, const std::string& text) {
+            vfs_file* f = vfs_open(name.c_str(), "~wb");
+            if (!f)
+                return false;
+            vfs_puts(f, text.c_str());
+            return vfs_close(f) == 0;
+        };
+        write_file(own + "config", "v0");
+        for (int v = 1; v <= 3; ++v)
+            p.check(save("@config", "v" + std::to_string(v)), "save " + std::to_string(v));
+        p.same(read_file(own + "config"), "v3", "the file");
+        for (int d = 1; d <= 3; ++d)
+            p.same(read_file(own + "config.~" + std::to_string(d) + "~"), "v" + std::to_string(d - 1),
+                   "backup " + std::to_string(d));
+        write_file(user / "outside", "OUTSIDE");
+        p.check(symlink((user / "outside").c_str(), (own + "config.~4~").c_str()) == 0, "link planted");
+        p.check(save("@config", "v4"), "save past a link");
+        p.same(read_file(user / "outside"), "OUTSIDE", "the file the link names");
+        p.same(read_file(own + "config.~5~"), "v3", "the backup past the link");
+        const std::string longest = std::string(252, 'n');
+        write_file(own + longest, "OLD");
+        p.check(!save("@" + longest, "NEW"), "opened with no backup made");
+        p.same(read_file(own + longest), "OLD", "the file after a failed backup");
+        int left = 0;
+        for (const auto& e : std::filesystem::directory_iterator(own))
+            left += e.path().filename().string().rfind(longest, 0) == 0 && e.path().filename() != longest;
+        p.check(left == 0, "left beside it: " + std::to_string(left));
+    });
+}
+
 TEST(Replace, AMissingSourceKeepsTheTarget)
 {
     TempDir dir;
