@@ -1,11 +1,14 @@
 // Search folders and data paths, each scenario in a fresh process with its own
 // XDG_DATA_HOME, HOME and BV_HOME.
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <filesystem>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 
@@ -735,5 +738,36 @@ TEST(DataDoor, OneLeadingAtMarksADataName)
                    std::string(c.name) + ": what the check's spelling " + normal + " reads");
             p.check(taken || read == "(none)", std::string(c.name) + ": refused by the check, read by the door");
         }
+    });
+}
+
+// A copy whose start could not have the running lock (another copy held it alone for
+// its sweep for longer than the start waits) asks again before its first temporary:
+// while the other still holds it the write is refused with one line and leaves
+// nothing, so the other's sweep cannot take it; once the other lets it go the write
+// is made, and this copy's shared hold keeps any other copy from sweeping meanwhile.
+TEST(RunningLock, ACopyThatCouldNotLockAsksAgainBeforeItsFirstTemporary)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string lock = user / "Brovanta/running.lock";
+        write_file(lock, "");
+        const int sweeping = open(lock.c_str(), O_RDWR | O_CLOEXEC);
+        p.check(flock(sweeping, LOCK_EX) == 0, "the sweeping copy's lock");
+        LogFile log;
+        startup_check_data();
+        p.check(write_whole("@setups/fast") == 0, "written while another copy sweeps");
+        p.check(!bvtest::file_exists(user / "Brovanta/setups") || std::filesystem::is_empty(user / "Brovanta/setups"),
+                "a temporary left for the sweep");
+        p.check(log.text().find("Write refused: another copy of the game holds the running lock to sweep the user folder") !=
+                    std::string::npos, "no line:\n" + log.text());
+        std::thread done([sweeping] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            flock(sweeping, LOCK_UN);
+        });
+        p.check(write_whole("@setups/fast") == 1, "not written once the other copy's sweep ended");
+        done.join();
+        p.same(read_file(user / "Brovanta/setups/fast"), "new", "the setup");
+        p.check(flock(sweeping, LOCK_EX | LOCK_NB) != 0, "another copy could sweep while this one runs");
+        close(sweeping);
     });
 }
