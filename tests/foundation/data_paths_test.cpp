@@ -20,6 +20,7 @@
 #include "foundation/data_paths_internal.h"
 #include "foundation/download.h"
 #include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
 #include "foundation/text_util.h"
@@ -463,6 +464,7 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
         static std::string own, outside, swap_at;
         own = user / "Brovanta/";
+        bvtest::make_dirs(own + "tracks");
         outside = user / "outside";
         bvtest::make_dirs(outside);
         bvtest::make_dirs(own + "setups");
@@ -485,8 +487,43 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
         p.check(write_whole("@setups/fast") == 1, "the write into the folder held open failed");
         p.check(swap_at.empty(), "the seam before the temporary was not reached");
         p.same(read_file(own + "setups.old/fast"), "new", "the file in the folder the walk held");
-        data_place_test_hook(nullptr);
         p.check(std::filesystem::is_empty(outside), "a file written where the link leads");
+        // A read: another file put at the name between the look at it and its open is
+        // not the file checked, and is not read.
+        std::filesystem::remove(own + "setups");
+        std::filesystem::rename(own + "setups.old", own + "setups");
+        write_file(own + "setups/mine", "MINE");
+        write_file(outside + "/theirs", "THEIRS");
+        swap_at = own + "setups/mine";
+        static const auto put_theirs = [] {
+            link((outside + "/theirs").c_str(), (own + "setups/new").c_str());
+            std::filesystem::rename(own + "setups/new", own + "setups/mine");
+        };
+        data_place_test_hook([](const std::string& path) {
+            if (path == swap_at) {
+                swap_at.clear();
+                put_theirs();
+            }
+        });
+        p.same(read_named("@setups/mine"), "(none)", "a file put at the name after its look");
+        p.check(swap_at.empty(), "the seam between the look and the open was not reached");
+        // The start's listing: a folder it found real and would sweep, swapped for a link
+        // before it is opened, is not entered, and nothing where the link leads is swept.
+        write_file(outside + "/far/x.tmp-0123456789ab", "FAR");
+        write_file(own + "tracks/t/terrain.hf", "");
+        swap_at = own + "tracks/t";
+        data_place_test_hook([](const std::string& path) {
+            if (path == swap_at) {
+                swap_at.clear();
+                std::filesystem::rename(own + "tracks/t", own + "tracks/t.old");
+                symlink((outside + "/far").c_str(), (own + "tracks/t").c_str());
+            }
+        });
+        file_index_build_sweeping();
+        data_place_test_hook(nullptr);
+        p.check(swap_at.empty(), "the seam before the listing's open was not reached");
+        p.same(read_file(outside + "/far/x.tmp-0123456789ab"), "FAR", "swept where the link leads");
+        p.check(file_index_find("tracks/t/x.tmp-0123456789ab") < 0, "listed where the link leads");
     });
 }
 
@@ -516,6 +553,17 @@ TEST(DataDoor, TheLongestNamesAreWrittenAndTheirTemporariesFit)
             write_file(temp, "half");
         }
         p.check(fresh_file_sweep(own.substr(0, own.size() - 1)) == 4, "the long leftovers not swept");
+        // A save's sweep reads as many names as the listing reads in a folder (3 here).
+        file_index_listing_bounds.folder_names = 3;
+        for (const int names : {3, 30}) {
+            for (int i = 0; i < names; ++i)
+                write_file(own + "keycam/k" + std::to_string(i) + "-" + std::to_string(names), "");
+            const long before = file_index_work.names_read;
+            fresh_file_sweep("@keycam");
+            p.check(file_index_work.names_read - before <= 4,
+                    std::to_string(names) + " names: the sweep read " + std::to_string(file_index_work.names_read - before));
+        }
+        file_index_listing_bounds = kListingBounds;
         // A name of two-byte letters is cut between letters, never inside one: 119
         // Cyrillic letters (238 bytes) keep 118, and 118 keep them all.
         for (const int letters : {118, 119}) {

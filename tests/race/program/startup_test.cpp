@@ -501,8 +501,9 @@ TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
 // down to the deepest level listed loses its leftover there, and reading it costs one
 // read of each folder: no second walk. A download past its bound is left out, and
 // costs the folders it read before its bound was passed. A game folder that is a link
-// ("keycam" here) is never swept, nor is a folder past the names a folder may hold. A
-// later build of the index sweeps nothing.
+// ("keycam" here) is never swept, nor is a folder past the names a folder may hold,
+// its leftovers counted among them (one at the bound is). A later build of the index
+// sweeps nothing.
 TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
 {
     bvtest::in_fresh_process([] {
@@ -521,10 +522,15 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
             bvtest::make_dirs(wide + "/" + std::to_string(i));
         bvtest::write_file(user + "/kc/cam" + leftover.substr(11), "");
         p.check(symlink((user + "/kc").c_str(), (user + "/keycam").c_str()) == 0, "no link");
-        bvtest::make_dirs(user + "/setups");
-        for (int i = 0; i < 20; ++i)
+        // Leftovers count among a folder's names: "setups" holds one more than its 20,
+        // "series" exactly 20, two leftovers in each.
+        for (int i = 0; i < 19; ++i)
             bvtest::write_file(user + "/setups/s" + std::to_string(i), "");
-        bvtest::write_file(user + "/setups/fast.tmp-0123456789ab", "");
+        for (int i = 0; i < 18; ++i)
+            bvtest::write_file(user + "/series/s" + std::to_string(i), "");
+        for (const char* folder : {"/setups", "/series"})
+            for (const char* name : {"/fast.tmp-0123456789ab", "/slow.tmp-0123456789ab"})
+                bvtest::write_file(user + folder + name, "");
         bvtest::write_file(user + "/config.tmp-0123456789ab", "");
         bvtest::make_dirs(home / "game");
         bvtest::use_folders(home / "xdg", home / "game");
@@ -532,21 +538,41 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
         const long before = file_index_work.folders_read;
         const int swept = leftover_sweep_user_folder();
         const long read = file_index_work.folders_read - before;
-        p.check(swept == 2 && !bvtest::file_exists(chain + leftover) &&
+        p.check(swept == 4 && !bvtest::file_exists(chain + leftover) &&
                     !bvtest::file_exists(user + "/config.tmp-0123456789ab"),
                 "leftovers swept: " + std::to_string(swept));
         // The top, tracks, deep and its 14 folders, wide (whose 19th name passes its
         // bound, so none of its folders is read), kc (keycam, a link at the top, is not
-        // entered), setups; and the game folder.
-        p.check(read == 1 + 1 + 15 + 1 + 1 + 1 + 1, "folders read: " + std::to_string(read));
+        // entered), setups, series; and the game folder.
+        p.check(read == 1 + 1 + 15 + 1 + 1 + 1 + 1 + 1, "folders read: " + std::to_string(read));
         p.check(bvtest::file_exists(user + "/kc/cam" + leftover.substr(11)), "a linked game folder swept");
-        p.check(bvtest::file_exists(user + "/setups/fast.tmp-0123456789ab"), "a folder past its names swept");
+        p.check(bvtest::file_exists(user + "/setups/fast.tmp-0123456789ab") &&
+                    bvtest::file_exists(user + "/setups/slow.tmp-0123456789ab"),
+                "a folder past its names swept");
+        p.check(!bvtest::file_exists(user + "/series/fast.tmp-0123456789ab"), "a folder at its names not swept");
         p.check(file_index_find("tracks/wide/0") == -1, "the download past its bound listed");
         vfs_shutdown();
         bvtest::write_file(user + "/config.tmp-0123456789ab", "");
         bvtest::use_folders(home / "xdg", home / "game");
         file_index_list();
         p.check(bvtest::file_exists(user + "/config.tmp-0123456789ab"), "a later build swept");
+        // The top's bound counts its leftovers too: 18 names and 2 leftovers are swept,
+        // 19 and 2 are past it, cut and not swept.
+        for (const int names : {18, 19}) {
+            vfs_shutdown();
+            TempDir other;
+            const std::string top = other / "xdg/Brovanta";
+            for (int i = 0; i < names; ++i)
+                bvtest::write_file(top + "/n" + std::to_string(i), "");
+            for (const char* name : {"/a.tmp-0123456789ab", "/b.tmp-0123456789ab"})
+                bvtest::write_file(top + name, "");
+            bvtest::use_folders(other / "xdg", home / "game");
+            const long names_before = file_index_work.names_read;
+            const int gone = leftover_sweep_user_folder();
+            p.check(gone == (names == 18 ? 2 : 0), std::to_string(names) + " names at the top: swept " + std::to_string(gone));
+            p.check(file_index_work.names_read - names_before <= names + 3,
+                    "names read: " + std::to_string(file_index_work.names_read - names_before));
+        }
         return p.text;
     });
 }
