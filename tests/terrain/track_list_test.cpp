@@ -447,6 +447,7 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
         int flood;
         const char* listed;   // besides the bundled tracks and tracks/mytrack
         const char* lines;    // "%s" is tracks
+        bool game_pack = false;   // a loose pack of two tracks in the program's folder
     } cases[] = {
         {"the pack leaves exactly the bound", true, 3, "f0;f1;f2;",
          "Track list full at 6 tracks: %s/pack left out, 3 tracks\n"},
@@ -462,6 +463,10 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
          "Track list full at 6 tracks: %s/f5 left out, 1 tracks\n"
          "Track list full at 6 tracks: %s/f4 left out, 1 tracks\n"
          "Track list full at 6 tracks: %s/f3 left out, 1 tracks\n"},
+        {"beside a loose pack of the program's", false, 3, "f0;",
+         "Track list full at 6 tracks: %s/f2 left out, 1 tracks\n"
+         "Track list full at 6 tracks: %s/f1 left out, 1 tracks\n",
+         true},
     };
     for (const auto& c : cases)
         bvtest::in_fresh_process([&c] {
@@ -470,6 +475,9 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
             bvtest::use_built_data(root);   // two bundled tracks in one archive
             const std::string tracks = root / "user/Brovanta/tracks";
             one_track(tracks, "mytrack");
+            if (c.game_pack)
+                for (const char* t : {"a", "b"})
+                    one_track(root / "game/tracks", std::string("pack/") + t);
             if (c.pack)
                 for (const char* t : {"a", "b", "c"})
                     one_track(tracks, std::string("pack/") + t);
@@ -486,6 +494,8 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
             p.same(listed, c.listed, std::string(c.name) + ": the flood listed");
             p.check(track_list_title("tracks/sample") && track_list_title("tracks/mytrack") && track_count == 6,
                     std::string(c.name) + ": the bundled tracks and the player's, " + std::to_string(track_count));
+            p.check(!c.game_pack || (track_list_title("tracks/pack/a") && track_list_title("tracks/pack/b")),
+                    std::string(c.name) + ": the program's pack left out");
             std::string lines = c.lines;
             for (size_t at; (at = lines.find("%s")) != std::string::npos;)
                 lines.replace(at, 2, tracks);

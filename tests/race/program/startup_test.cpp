@@ -721,10 +721,12 @@ void track_folders(const std::string& user, const std::string& prefix, int n)
 // program's start and exit: a zip unpacked at the top as "Tracks/" or "TRACKS/", a
 // download "tracks/MyTrack" that came first, archives naming the player's track's
 // files, floods in "tracks" that the list's cut once counted (links, names the listing
-// refuses, more names than the listing once read there) and a series pack in
-// "series". None supplies, replaces or hides the player's track or the bundled
-// championship; each left out says so in one line; config keeps the player's track.
-// The cut's bound (lowered to 8 downloads in "tracks") is tried on both sides.
+// refuses, more names than the listing once read there), a series pack in "series"
+// and championships spread over many top folders. None supplies, replaces or hides
+// the player's track or the bundled championship; each left out says so in one line;
+// config keeps the player's track. The cut's bound (lowered to 8 downloads in
+// "tracks") and the series' bound in all (lowered to 9 events) are tried on both
+// sides.
 TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
 {
     bvtest::XvfbServer server;
@@ -738,6 +740,7 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
         std::string series;
         const char* line;            // a line the start says, "" for none
         long names_at_least = 0;     // names read
+        int32_t series_events = kSeriesMaxEventsFromDownloads;   // what all downloads may bring
     } rows[] = {
         {"a top folder spelt Tracks",
          [](const std::string& user) {
@@ -797,6 +800,16 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
          },
          mine, "Cup;" + bundled,
          "Series series/valley.series from @U@/series left out: the game's own of that name is read"},
+        {"championships in many top folders",
+         [](const std::string& user) {
+             std::string event = "e tracks/sample 0 1";
+             for (int i = 0; i < 80; ++i)
+                 event += " 1";
+             for (int k = 0; k < 4; ++k)
+                 bvtest::write_file(user + "/p" + std::to_string(k) + "/a.series",
+                                    "P" + std::to_string(k) + " 0 Novice 3 " + event + " " + event + " " + event + "\n");
+         },
+         mine, "P0;P1;P2;" + bundled, "Series p3/a.series refused: series from downloads past their events in all", 0, 9},
     };
     for (const auto& row : rows) {
         TempDir home;
@@ -816,6 +829,7 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             shutdown_pause_seconds = 0;
             file_index_listing_bounds.track_folders = 8;
             file_index_listing_bounds.names = 100;
+            series_from_downloads.events = row.series_events;
             loop_io.frame_observer = look_and_quit;
             front_end_install();
             const char* argv[] = {"brovanta", nullptr};
