@@ -8,12 +8,9 @@
 #include "foundation/data_paths_internal.h"
 #include "foundation/download.h"
 #include "foundation/front_door.h"
-#include "foundation/os_paths.h"
 #include "foundation/text_util.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -195,21 +192,6 @@ bool data_in_user_folder(const char* path)
 {
     const char* base = user_data_folder();
     return base && path && strncmp(path, base, strlen(base)) == 0;
-}
-
-std::string data_resolved(const std::string& path)
-{
-    std::string out;
-    return os_real_path(path.c_str(), out) ? out : std::string();
-}
-
-bool data_lies_inside(const std::string& real, const std::string& top)
-{
-    if (real.empty() || top.empty())
-        return false;
-    if (top == "/")
-        return true;
-    return real.compare(0, top.size(), top) == 0 && (real.size() == top.size() || real[top.size()] == '/');
 }
 
 bool data_user_folder_known()

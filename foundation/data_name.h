@@ -59,9 +59,3 @@ bool data_user_folder_known();
 // folder.
 void data_say_no_user_folder();
 
-// The path with every link resolved (what os_real_path gives), empty when it names
-// nothing.
-std::string data_resolved(const std::string& path);
-// True when real (a resolved path) is top (a resolved folder) or lies below it: "/"
-// bounds a component, so "/a/b2" does not lie inside "/a/b".
-bool data_lies_inside(const std::string& real, const std::string& top);

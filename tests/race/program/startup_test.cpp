@@ -438,10 +438,11 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
 }
 
 // A second copy starting while a first one runs: the first copy holds the lock (here
-// the test, through an open file of its own) and a write in flight in the user folder
-// and in a track folder, which the second start leaves alone, with one line. Once the
-// first copy has ended, the next start removes them. A link planted at the lock's name
-// is never followed: the start keeps the leftovers and the file it names stays as it is.
+// the test, through an open file of its own), its log and a write in flight in the
+// user folder and in a track folder, which the second start leaves alone, placing no
+// log of its own and saying so on standard error. Once the first copy has ended, the
+// next start removes them. A link planted at the lock's name is never followed: the
+// start keeps the leftovers and the file it names stays as it is.
 TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
 {
     TempDir home;
@@ -604,6 +605,17 @@ TEST(Startup, OverlongNamesCostTheLogAFewLines)
 namespace {
 
 int frames_seen = 0;
+
+// This process's folders for a start run in it: the user folder below home, the built
+// game as the program's folder.
+void start_in_process(const TempDir& home)
+{
+    setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
+    unsetenv("QORL_OPTIONS");
+    shutdown_pause_seconds = 0;
+}
 bool setup_listed = false;
 
 // A few frames behind the menu, a screenshot, then the program's own exit.
@@ -648,11 +660,7 @@ TEST(Startup, NoFloodOutsideTracksCostsThePlayersTrackOrPicture)
             bvtest::write_file(user + "/setups/fast", "");
             bvtest::write_file(user + "/screenshot001.png", "PICTURE");
             bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
-            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-            setenv("HOME", home.path().c_str(), 1);
-            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
-            unsetenv("QORL_OPTIONS");
-            shutdown_pause_seconds = 0;
+            start_in_process(home);
             file_index_listing_bounds = {40, 16, 100, 3, 30};
             loop_io.frame_observer = screenshot_and_quit;
             front_end_install();
@@ -822,11 +830,7 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             bvtest::write_file(user + "/tracks/mytrack/desc", "Mine");
             bvtest::write_file(user + "/series/valley.series_standings", "3 1 2 4 5 6 7 8 9 \n");
             bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
-            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-            setenv("HOME", home.path().c_str(), 1);
-            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
-            unsetenv("QORL_OPTIONS");
-            shutdown_pause_seconds = 0;
+            start_in_process(home);
             file_index_listing_bounds.track_folders = 8;
             file_index_listing_bounds.names = 100;
             series_from_downloads.events = row.series_events;
@@ -903,11 +907,7 @@ TEST(Startup, TheEditorsSaveSweepsNoWriteInFlight)
             const int other = open((user + "/running.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
             if (other_copy)
                 p.check(flock(other, LOCK_SH) == 0, "the other copy's lock");
-            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-            setenv("HOME", home.path().c_str(), 1);
-            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
-            unsetenv("QORL_OPTIONS");
-            shutdown_pause_seconds = 0;
+            start_in_process(home);
             loop_io.frame_observer = save_and_quit;
             view_install();
             front_end_install();
