@@ -2,11 +2,13 @@
 // what is read or written. Only foundation's openers use them; everyone else reaches
 // them through vfs_open, whole_file.h and fresh_file.h.
 //
-// The read step opens a name in one search folder and checks the file it opened. In
-// the user folder, which strangers' downloads reach, a link is followed only when it
-// leads to a file of the same download (a folder or archive in "tracks", or a folder of
-// the game's own such as "setups"); the program's own folders are trusted, links
-// included. Only a regular file is data, and a pipe never makes the open wait.
+// The read step opens a name in one search folder. In the user folder, which
+// strangers' downloads reach, it opens beneath the folder of the name's download
+// (download.h), so a link is followed only while it stays inside that download and
+// what a link leading out names is never opened; the program's own folders are
+// trusted, links included. What stands at the name is looked at before it is opened,
+// so only a regular file is opened (never a device, a pipe or a terminal), and the
+// file opened is checked to be that one by what the descriptor holds.
 //
 // The write step walks from the user folder's open folder one component at a time and
 // never follows a link: a link on the way refuses the write, a missing folder is made.

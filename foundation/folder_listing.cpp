@@ -34,7 +34,6 @@
 #include <tuple>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 #include <dirent.h>
