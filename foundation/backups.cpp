@@ -1,10 +1,17 @@
 // Numbered backups: before a "~" mode overwrites a file, the old bytes are copied to
-// "<path>.~N~" with the first free N, so no save ever destroys the previous one.
+// "<name>.~N~" with the first free N, so no save ever destroys the previous one. The
+// backup is made in the folder the write walked to, under a fresh name that never
+// replaces anything standing there (a file, a link, a folder).
 #include "foundation/data_paths_internal.h"
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -12,42 +19,55 @@ constexpr size_t kBackupPathMax = 1000;
 constexpr int kMaxBackups = 9999;
 constexpr size_t kCopyBlock = 65536;
 
-bool copy_stream(FILE* from, FILE* to)
+bool copy_fd(int from, int to)
 {
     std::vector<unsigned char> block(kCopyBlock);
     for (;;) {
-        size_t got = fread(block.data(), 1, block.size(), from);
-        if (got > 0 && fwrite(block.data(), 1, got, to) != got)
-            return false;
-        if (got < block.size())
-            return !ferror(from);
-    }
-}
-
-// Copies path to its first free backup name; false leaves no half-made backup behind.
-bool make_backup(const char* path, FILE* existing)
-{
-    std::string name;
-    for (int d = 1; d <= kMaxBackups; ++d) {
-        name = std::string(path) + ".~" + std::to_string(d) + "~";
-        // "x" (O_EXCL): an existing backup is never overwritten, even one we cannot read.
-        FILE* backup = fopen(name.c_str(), "wbx");
-        if (!backup) {
-            if (errno == EEXIST)
+        const ssize_t got = read(from, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t n = write(to, block.data() + put, size_t(got - put));
+            if (n < 0 && errno == EINTR)
                 continue;
-            return false;
+            if (n <= 0)
+                return false;
+            put += n;
         }
-        bool copied = copy_stream(existing, backup);
-        if (fclose(backup) != 0)
-            copied = false;
-        if (!copied)
-            remove(name.c_str());
-        return copied;
     }
-    return false;
 }
 
 }  // namespace
+
+bool backup_in_folder(int folder, const std::string& leaf)
+{
+    // The file itself, never through a link, and never a pipe: what is kept is the
+    // plain file that stands there, and a link or a pipe is replaced with nothing kept.
+    const int existing = openat(folder, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (existing < 0)
+        return errno == ENOENT || errno == ELOOP;
+    struct stat st;
+    bool made = fstat(existing, &st) == 0 && !S_ISREG(st.st_mode);
+    for (int d = 1; d <= kMaxBackups && !made; ++d) {
+        const std::string name = leaf + ".~" + std::to_string(d) + "~";
+        const int backup = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (backup < 0) {
+            if (errno == EEXIST)
+                continue;
+            break;
+        }
+        made = copy_fd(existing, backup);
+        if (close(backup) != 0)
+            made = false;
+        if (!made)
+            unlinkat(folder, name.c_str(), 0);   // no half-made backup is left behind
+        break;
+    }
+    close(existing);
+    return made;
+}
 
 FILE* open_with_backup(const char* path, const char* mode)
 {
@@ -55,11 +75,11 @@ FILE* open_with_backup(const char* path, const char* mode)
         return fopen(path, mode);
     if (strlen(path) > kBackupPathMax)
         return nullptr;
-    const char* plain_mode = mode + 1;
-    FILE* existing = fopen(path, "rb");
-    if (!existing)
-        return fopen(path, plain_mode);
-    bool backed_up = make_backup(path, existing);
-    fclose(existing);
-    return backed_up ? fopen(path, plain_mode) : nullptr;
+    const char* slash = strrchr(path, '/');
+    const std::string folder_path = !slash ? "." : slash == path ? "/" : std::string(path, slash);
+    const int folder = open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool backed_up = folder >= 0 && backup_in_folder(folder, slash ? slash + 1 : path);
+    if (folder >= 0)
+        close(folder);
+    return backed_up ? fopen(path, mode + 1) : nullptr;
 }

@@ -1,17 +1,16 @@
 // Where a data name lands on disk, and the door's read step (data_door.h): the one
 // place that joins names to the search folders and opens what they name for reading.
+// In the user folder a name is opened beneath the folder of its download (download.h),
+// so a link leading out is refused while the name is resolved, never opened.
 #include "foundation/data_door.h"
 #include "foundation/data_name.h"
 
 #include "foundation/data_paths_internal.h"
-#include "foundation/file_index_internal.h"
+#include "foundation/download.h"
 #include "foundation/front_door.h"
-#include "foundation/os_paths.h"
 #include "foundation/text_util.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -19,22 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A search folder's resolved path, kept while the folder text stays the same: every
-// read checks against it.
-const std::string& resolved_folder(int index)
-{
-    static std::string texts[4], real[4];
-    static const std::string none;
-    const char* folder = data_search_dir(index);
-    if (!folder || index < 0 || index >= 4)
-        return none;
-    if (real[index].empty() || texts[index] != folder) {
-        texts[index] = folder;
-        real[index] = data_resolved(folder);
-    }
-    return real[index];
-}
 
 void say_refused(const char* what, const std::string& path, const char* why)
 {
@@ -60,37 +43,101 @@ bool is_user_folder(int folder)
     return folder == 0 && user_data_folder() != nullptr;
 }
 
-// The file an open descriptor holds, every link resolved: what was opened, not what a
-// path names now.
-std::string opened_file(int fd)
+// What a name in the user folder is opened beneath: its download's folder, and the
+// rest of the name in it. A name that is a download itself (a loose file at the top
+// or directly in "tracks", an archive there) is opened in its folder with no link
+// followed at all. -1 with errno set when the folder cannot be had.
+struct beneath {
+    int folder = -1;
+    std::string rest;
+    bool no_links = false;
+};
+
+beneath open_download_of(const std::string& relative)
 {
-    char link[40], real[PATH_MAX];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t n = readlink(link, real, sizeof real - 1);
-    return n > 0 ? std::string(real, size_t(n)) : std::string();
+    beneath b;
+    const int top = open(user_data_folder(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0)
+        return b;
+    const size_t download = download_length(relative.c_str());
+    size_t folder_length = download;
+    if (download == relative.size()) {
+        const size_t slash = relative.rfind('/');
+        folder_length = slash == std::string::npos ? 0 : slash;
+        b.no_links = true;
+    }
+    b.folder = download_open_folder(top, relative.substr(0, folder_length));
+    const int error = errno;
+    close(top);
+    errno = error;
+    b.rest = relative.substr(folder_length == 0 ? 0 : folder_length + 1);
+    return b;
 }
 
-// Why the file opened for relative in the user folder is not read, or null: it must
-// be the file the name spells, or lie in the same download.
-const char* user_folder_refusal(int fd, const std::string& relative)
+// The name opened as asked, in one search folder: in the user folder beneath its
+// download, elsewhere as the path stands.
+int open_as(const std::string& path, const beneath* b, int flags)
 {
-    const std::string& top = resolved_folder(0);
-    const std::string real = opened_file(fd);
-    const std::string top_slash = top == "/" ? top : top + "/";
-    if (real == top_slash + relative)
-        return nullptr;
-    if (!data_lies_inside(real, top))
-        return "it leads outside its data folder";
-    if (data_lies_inside(real, top_slash + relative.substr(0, download_length(relative.c_str()))))
-        return nullptr;
-    return "a link there leads out of its download";
+    if (!b)
+        return open(path.c_str(), flags | O_CLOEXEC);
+    if (b->no_links)
+        return openat(b->folder, b->rest.c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+    return download_open_beneath(b->folder, b->rest, flags);
+}
+
+// Why a failed open in the user folder is a refusal, or null when nothing is there.
+const char* refusal(int error, bool no_links)
+{
+    if (error == EXDEV || (error == ELOOP && no_links))
+        return "a link there leads out of its download";
+    if (error == ELOOP)
+        return "a link there is not followed: this system cannot tell where it leads";
+    if (error == ENOTDIR)
+        return "";
+    return nullptr;
+}
+
+// The file at path, opened for reading only when it is a regular file: what stands
+// there is looked at first without opening it (a link leading out, a device, a pipe
+// or an automount is never opened), and then the file opened is checked to be the
+// one looked at, by what the descriptor holds. -1 with *why set when something stands
+// there that is not read ("" for no line).
+int open_regular(const std::string& path, const beneath* b, const char** why)
+{
+    *why = nullptr;
+    const int look = open_as(path, b, O_PATH);
+    if (look < 0) {
+        *why = b ? refusal(errno, b->no_links) : nullptr;
+        return -1;
+    }
+    struct stat seen, opened;
+    const bool regular = fstat(look, &seen) == 0 && S_ISREG(seen.st_mode);
+    close(look);
+    if (!regular) {
+        *why = "";
+        return -1;
+    }
+    data_test_hook_call(path);
+    const int fd = open_as(path, b, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *why = b ? refusal(errno, b->no_links) : nullptr;
+        return -1;
+    }
+    // Another file put at the name since it was looked at is not the one checked.
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev ||
+        opened.st_ino != seen.st_ino) {
+        close(fd);
+        *why = "it changed while it was opened";
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
 
 bool data_relative(const char* name, std::string& relative)
 {
-    return name && !data_name_check(name[0] == '@' ? name + 1 : name, &relative);
+    return !data_name_relative(name, &relative);
 }
 
 FILE* data_read_open(const std::string& relative, int folder, const char* mode, bool* refused)
@@ -101,23 +148,29 @@ FILE* data_read_open(const std::string& relative, int folder, const char* mode, 
     std::string path;
     if (!base || !join(path, base, relative))
         return nullptr;
-    // Only a regular file is data: Linux opens folders for reading, a device such as
-    // "/dev/zero" never ends, and a FIFO would wait for a writer (O_NONBLOCK keeps the
-    // open itself from waiting, and is dropped once the file is known to be regular).
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    struct stat st;
-    const int flags = fcntl(fd, F_GETFL);
+    // The program's own folders are trusted, links and all; in the user folder the
+    // name is opened beneath its download, which a link may not leave.
+    beneath b;
+    const bool user = is_user_folder(folder);
+    if (user) {
+        b = open_download_of(relative);
+        if (b.folder < 0) {
+            const char* why = refusal(errno, true);
+            if (why && *why)
+                say_refused("Read of", path, why);
+            if (refused)
+                *refused = why != nullptr;
+            return nullptr;
+        }
+    }
     const char* why = nullptr;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0)
-        why = "";
-    else if (is_user_folder(folder))
-        why = user_folder_refusal(fd, relative);
-    FILE* file = nullptr;
-    if (!why && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
-        file = fdopen(fd, mode);
-    if (!file)
+    const int fd = open_regular(path, user ? &b : nullptr, &why);
+    if (b.folder >= 0)
+        close(b.folder);
+    // Once the file is known to be regular, reads wait for its bytes as usual.
+    const int flags = fd >= 0 ? fcntl(fd, F_GETFL) : -1;
+    FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, mode) : nullptr;
+    if (!file && fd >= 0)
         close(fd);
     if (why && *why)
         say_refused("Read of", path, why);
@@ -141,21 +194,6 @@ bool data_in_user_folder(const char* path)
     return base && path && strncmp(path, base, strlen(base)) == 0;
 }
 
-std::string data_resolved(const std::string& path)
-{
-    std::string out;
-    return os_real_path(path.c_str(), out) ? out : std::string();
-}
-
-bool data_lies_inside(const std::string& real, const std::string& top)
-{
-    if (real.empty() || top.empty())
-        return false;
-    if (top == "/")
-        return true;
-    return real.compare(0, top.size(), top) == 0 && (real.size() == top.size() || real[top.size()] == '/');
-}
-
 bool data_user_folder_known()
 {
     return user_data_folder() != nullptr;
@@ -164,13 +202,19 @@ bool data_user_folder_known()
 bool data_name_stays_inside(const char* relative, const char* from)
 {
     // Only the user folder binds: the program's own folders are trusted, links and all.
-    std::string path;
-    struct stat st;
     const char* base = user_data_folder();
-    if (!base || !join(path, base, relative) || lstat(path.c_str(), &st) != 0)
+    std::string path;
+    if (!base || !join(path, base, relative))
         return true;
-    const std::string& top = resolved_folder(0);
-    if (data_resolved(path) == (top == "/" ? top : top + "/") + relative)
+    const int top = open(base, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0)
+        return true;
+    const int fd = download_open_folder(top, relative);
+    const int error = errno;
+    close(top);
+    if (fd >= 0)
+        close(fd);
+    if (fd >= 0 || error != ELOOP)
         return true;
     say_refused(from, path, "a link there leads out of its download");
     return false;

@@ -2,11 +2,13 @@
 // what is read or written. Only foundation's openers use them; everyone else reaches
 // them through vfs_open, whole_file.h and fresh_file.h.
 //
-// The read step opens a name in one search folder and checks the file it opened. In
-// the user folder, which strangers' downloads reach, a link is followed only when it
-// leads to a file of the same download (a folder or archive in "tracks", or a folder of
-// the game's own such as "setups"); the program's own folders are trusted, links
-// included. Only a regular file is data, and a pipe never makes the open wait.
+// The read step opens a name in one search folder. In the user folder, which
+// strangers' downloads reach, it opens beneath the folder of the name's download
+// (download.h), so a link is followed only while it stays inside that download and
+// what a link leading out names is never opened; the program's own folders are
+// trusted, links included. What stands at the name is looked at before it is opened,
+// so only a regular file is opened (never a device, a pipe or a terminal), and the
+// file opened is checked to be that one by what the descriptor holds.
 //
 // The write step walks from the user folder's open folder one component at a time and
 // never follows a link: a link on the way refuses the write, a missing folder is made.
@@ -44,18 +46,16 @@ struct data_place {
 // folder cannot be made, or a folder stands at the target itself.
 bool data_place_open(const char* name, data_place& place, bool quiet = false);
 // A fresh temporary beside the target, created so it can only be a new file of ours
-// (its name in temp_leaf, fresh_file_name's pattern); null when none could be made.
+// (its name in temp_leaf, bearing the game's mark, temp_mark.h) and held while it is
+// open; null when none could be made.
 FILE* data_place_temp(const data_place& place, std::string& temp_leaf);
 // The temporary replaces the target, within the same open folder.
 bool data_place_rename(const data_place& place, const std::string& temp_leaf);
 void data_place_unlink(const data_place& place, const std::string& temp_leaf);
 void data_place_close(data_place& place);
 
-// The temporary's name for a target's last component: the component (cut so the whole
-// is at most 254 bytes, within a file system's 255 and a name the door takes), ".tmp-"
-// and 12 lower-case hex digits.
-std::string data_temp_leaf(const std::string& leaf);
-
 // Test seam: called with a folder's path just before the walk opens it and with the
-// target's folder just before the temporary is made there; null for none.
+// target's folder just before the temporary is made there; with a file's path between
+// the read step's look at it and its open; with a folder's path just before the
+// listing opens it. Null for none.
 void data_place_test_hook(void (*hook)(const std::string& path));

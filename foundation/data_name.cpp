@@ -1,6 +1,7 @@
 #include "foundation/data_name.h"
 
 #include "foundation/front_door.h"
+#include "foundation/temp_mark.h"
 #include "foundation/text_util.h"
 
 #include <cstring>
@@ -14,19 +15,19 @@ bool control_character(unsigned char c)
 
 }  // namespace
 
-const char* data_name_check(const char* name, std::string* normal)
+const char* data_name_relative(const char* name, std::string* relative)
 {
     if (!name)
         return "no name";
-    const bool data_path = name[0] == '@';
-    const char* p = data_path ? name + 1 : name;
+    // Exactly one leading "@" marks a data name; any "@" after it is a character of the
+    // name like any other, for the check and the door alike.
+    const char* p = name[0] == '@' ? name + 1 : name;
     // Counted as its "@" spelling, which names the same file.
     if (strlen(p) + 1 > kDataNameMax)
         return "it is longer than 255 characters";
     if (*p == '/')
         return "it begins with \"/\"";
-    std::string out = data_path ? "@" : "";
-    const size_t start = out.size();
+    std::string out;
     for (;;) {
         const char* end = p;
         while (*end && *end != '/') {
@@ -34,23 +35,34 @@ const char* data_name_check(const char* name, std::string* normal)
                 return "it holds a control character";
             ++end;
         }
-        const size_t length = size_t(end - p);
-        if (length == 2 && p[0] == '.' && p[1] == '.')
+        const std::string component(p, end);
+        if (component == "..")
             return "it holds a \"..\" component";
-        if (length > 0 && !(length == 1 && p[0] == '.')) {
-            if (out.size() > start)
+        if (temp_mark_is(component.c_str()))
+            return "it is named as the game's temporaries are";
+        if (!component.empty() && component != ".") {
+            if (!out.empty())
                 out += '/';
-            out.append(p, length);
+            out += component;
         }
         if (!*end)
             break;
         p = end + 1;
     }
-    if (out.size() == start)
+    if (out.empty())
         return "it names no file";
-    if (normal)
-        *normal = std::move(out);
+    if (relative)
+        *relative = std::move(out);
     return nullptr;
+}
+
+const char* data_name_check(const char* name, std::string* normal)
+{
+    std::string relative;
+    const char* why = data_name_relative(name, &relative);
+    if (!why && normal)
+        *normal = (name[0] == '@' ? "@" : "") + relative;
+    return why;
 }
 
 std::string data_name_shown(const char* name)
@@ -87,9 +99,10 @@ bool data_file_accept(const char* name, const char* from, std::string* normal)
 
 bool data_file_name_accept(const char* name, const char* from)
 {
-    if (!data_name_accept(name, from, nullptr))
+    if (!name || !*name || !data_name_accept(name, from, nullptr))
         return false;
-    if (!strchr(name, '/'))
+    // A "\\" is a folder where the player's other systems read the name.
+    if (!strchr(name, '/') && !strchr(name, '\\'))
         return true;
     char line[600];
     format_string(line, sizeof line, "%.200s: name \"%s\" refused: it names a file in another folder", from,

@@ -3,8 +3,10 @@
 // or demo name, a track named by config, a demo or a server) is never a path as it
 // stands: it may only lead down from the folder it is looked up in. It is refused when
 // it holds a ".." component, begins with "/", holds a control character (a line break
-// in a name would turn into a line of whatever file the name is written to) or is
-// longer than 255 characters. Empty and "." components are dropped.
+// in a name would turn into a line of whatever file the name is written to), has a
+// component bearing the game's mark for its temporaries (temp_mark.h) or is longer
+// than 255 characters. Empty and "." components are dropped. Exactly one leading "@"
+// marks a data name; an "@" after it is a character like any other.
 //
 // Every file in a search folder is opened here, by the door's read and write steps
 // (data_door.h). No other file joins a name to the user folder.
@@ -20,6 +22,9 @@ inline constexpr size_t kDataNameMax = 255;
 // and empty component dropped, so "@a/./b", "@a//b" and "@a/b" are the same file. A
 // leading "@" (a data path) is kept and the rest checked. Else why the name is refused.
 const char* data_name_check(const char* name, std::string* normal);
+// The same check; *relative (when given) is the name below the search folder: the one
+// leading "@" taken off, the rest in its one spelling. The door opens what this names.
+const char* data_name_relative(const char* name, std::string* relative);
 
 // data_name_check, with one console line naming where a refused name came from.
 bool data_name_accept(const char* name, const char* from, std::string* normal);
@@ -28,8 +33,9 @@ bool data_name_accept(const char* name, const char* from, std::string* normal);
 // *normal is always its "@" spelling, since a name without "@" is the same file.
 bool data_file_accept(const char* name, const char* from, std::string* normal);
 
-// data_name_accept for the name of one file directly in a folder of the game's own
-// ("setups", "keycam", "demos"): a name with a "/" in it is refused too.
+// The one test of a name for one file directly in a folder of the game's own
+// ("setups", "keycam", "demos"), for every caller: data_name_accept, and a name with a
+// "/" or a "\\" in it is refused too. False without a line for no name.
 bool data_file_name_accept(const char* name, const char* from);
 
 // The name fit for one line of a message: control characters shown as "?", cut at
@@ -53,9 +59,3 @@ bool data_user_folder_known();
 // folder.
 void data_say_no_user_folder();
 
-// The path with every link resolved (what os_real_path gives), empty when it names
-// nothing.
-std::string data_resolved(const std::string& path);
-// True when real (a resolved path) is top (a resolved folder) or lies below it: "/"
-// bounds a component, so "/a/b2" does not lie inside "/a/b".
-bool data_lies_inside(const std::string& real, const std::string& top);

@@ -83,10 +83,12 @@ bool open_plain_write(vfs_file* f, const char* name, const char* mode)
         f->file = open_with_backup(name, mode);
         return f->file != nullptr;
     }
+    // A "~" mode keeps the old file first, in the folder walked to: when that fails
+    // nothing is opened and the file stays as it was.
     data_place place;
     std::string temp;
     if (data_place_open(name, place) && (f->file = data_place_temp(place, temp)) &&
-        !data_place_rename(place, temp)) {
+        ((mode[0] == '~' && !backup_in_folder(place.folder, place.leaf)) || !data_place_rename(place, temp))) {
         fclose(f->file);
         f->file = nullptr;
         data_place_unlink(place, temp);
@@ -135,10 +137,17 @@ std::vector<std::pair<int, bool>> index_candidates(const char* name)
 bool open_index_entry(vfs_file* f, const file_index_entry* entry, bool packed)
 {
     // A loose file (its priority is its search folder's index) goes through the read
-    // step as a name looked up there would.
+    // step as a name looked up there would, and so does an archive in the user folder,
+    // as the name it has there.
     const bool loose = entry->priority < search_folder_count();
-    FILE* file = loose ? data_read_open(entry->relative_name, entry->priority, "rb")
-                       : open_for_reading(entry->container_path, "rb");
+    const char* user = user_data_folder();
+    FILE* file = nullptr;
+    if (loose)
+        file = data_read_open(entry->relative_name, entry->priority, "rb");
+    else if (data_in_user_folder(entry->container_path))
+        file = data_read_open(entry->container_path + strlen(user), 0, "rb");
+    else
+        file = open_for_reading(entry->container_path, "rb");
     if (!file)
         return false;
     if (fseek(file, entry->offset, SEEK_SET) != 0) {
@@ -193,6 +202,16 @@ int vfs_open_into(vfs_file* f, const char* name, const char* mode)
         reset_handle(f);
     }
     return open_from_index(f, relative.c_str()) ? 1 : 0;
+}
+
+int vfs_open_entry_into(vfs_file* f, int i)
+{
+    reset_handle(f);
+    const file_index_entry* entry = file_index_get(i);
+    if (entry && open_index_entry(f, entry, false))
+        return 1;
+    reset_handle(f);
+    return 0;
 }
 
 int vfs_open_own(vfs_file** out, const char* name)

@@ -8,6 +8,9 @@ struct vfs_file;
 
 int vfs_open_into(vfs_file* f, const char* name, const char* mode);
 int vfs_adopt_into(vfs_file* f, FILE* file);
+// Index entry i itself, whatever lies before it under its name (a loose file opens
+// through the door's read step as its name there would): 1 with f open.
+int vfs_open_entry_into(vfs_file* f, int i);
 // source's file replaces target's, both data names written as the door writes; 0
 // when either is refused or source is missing.
 int vfs_replace(const char* source, const char* target);

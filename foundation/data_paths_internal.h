@@ -3,6 +3,11 @@
 #include <cstdio>
 #include <string>
 
+// Calls the door's test seam (data_place_test_hook) with path, when one is set: the
+// read step and the listing call it between looking at what stands at a name and
+// opening it.
+void data_test_hook_call(const std::string& path);
+
 // Longest path built from a search folder and a data name (a 512-byte buffer).
 constexpr size_t kDataPathMax = 511;
 
@@ -30,3 +35,7 @@ char* copy_collapsing_slashes(const char* text, size_t length, bool backslashes)
 // fopen, honouring a leading "~" in mode: an existing file is first copied to the
 // first free "<path>.~N~" (N = 1..9999). Null when the backup cannot be made.
 FILE* open_with_backup(const char* path, const char* mode);
+// The backup a "~" mode asks for, in the open folder a write walked to: the plain file
+// at leaf copied to the first free "<leaf>.~N~" (N = 1..9999), made as a new file that
+// replaces nothing. True when it was made, or when no plain file stands at leaf.
+bool backup_in_folder(int folder, const std::string& leaf);

@@ -6,11 +6,11 @@
 #include "foundation/data_paths_internal.h"
 #include "foundation/front_door.h"
 #include "foundation/os_paths.h"
+#include "foundation/running_lock.h"
+#include "foundation/temp_mark.h"
 #include "foundation/text_util.h"
 
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <cstring>
 
 #include <fcntl.h>
@@ -22,10 +22,6 @@ namespace {
 // Names tried before giving up: a folder would have to hold this many of our
 // unguessable names already.
 constexpr int kNameTries = 64;
-// The longest temporary's name: within the 255 bytes a file system gives a name, and
-// one the sweep's name check (kDataNameMax, counted with an "@") still takes.
-constexpr size_t kTempNameMax = kDataNameMax - 1;
-constexpr size_t kTempTail = 17;   // ".tmp-" and 12 digits
 
 void (*test_hook)(const std::string& path) = nullptr;
 
@@ -108,23 +104,6 @@ int step_down(int fd, const std::string& component, const std::string& shown, st
 
 }  // namespace
 
-std::string data_temp_leaf(const std::string& leaf)
-{
-    // The process, a count and the clock, mixed so that consecutive names share no
-    // visible pattern: a name nobody could have planted in advance.
-    static uint64_t count = 0;
-    uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                 (uint64_t(os_process_id()) << 40) ^ (++count * 0x9e3779b97f4a7c15ull);
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ull;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebull;
-    x ^= x >> 31;
-    char tail[24];
-    snprintf(tail, sizeof tail, ".tmp-%012llx", static_cast<unsigned long long>(x & 0xffffffffffffull));
-    return leaf.substr(0, kTempNameMax - kTempTail) + tail;
-}
-
 bool data_place_open(const char* name, data_place& place, bool quiet)
 {
     data_place_close(place);
@@ -184,8 +163,12 @@ FILE* data_place_temp(const data_place& place, std::string& temp_leaf)
         return nullptr;
     if (test_hook)
         test_hook(place.target.substr(0, place.target.size() - place.leaf.size()));
+    // A copy that could not get the running lock asks again: without it, another
+    // copy's sweep could take this temporary for a leftover.
+    if (place.own && !running_lock_for_writing())
+        return nullptr;
     for (int k = 0; k < kNameTries; ++k) {
-        const std::string name = data_temp_leaf(place.leaf);
+        const std::string name = temp_mark_leaf(place.leaf);
         const int fd = openat(place.folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             // Only a taken name (by a file or a link) makes another name worth trying.
@@ -193,6 +176,7 @@ FILE* data_place_temp(const data_place& place, std::string& temp_leaf)
                 break;
             continue;
         }
+        temp_mark_hold(fd);
         if (FILE* file = fdopen(fd, "wb")) {
             temp_leaf = name;
             return file;
@@ -226,4 +210,10 @@ void data_place_close(data_place& place)
 void data_place_test_hook(void (*hook)(const std::string& path))
 {
     test_hook = hook;
+}
+
+void data_test_hook_call(const std::string& path)
+{
+    if (test_hook)
+        test_hook(path);
 }

@@ -4,6 +4,7 @@
 #include "foundation/file_index.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
+#include "foundation/download.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
 #include "foundation/memory.h"
@@ -13,6 +14,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <strings.h>
 #include <vector>
 
 listing_bounds file_index_listing_bounds = kListingBounds;
@@ -82,10 +85,10 @@ void build_index()
         if (is_archive_name(e.relative_name))
             list_archive_into(&entries, e, archive_priority++, budgets[size_t(e.priority)]);
     }
-    // A folder download whose archive passed what its loose files left goes whole, and
-    // so does one holding a track folder named like another's but for letter case.
-    leave_out_case_twins(&entries, budgets);
+    // A folder download whose archive passed what its loose files left goes whole; an
+    // archive's entries in a track the user folder holds as a folder go.
     drop_left_out_downloads(&entries, budgets);
+    leave_out_foreign_track_entries(&entries, budgets);
     sort_entries();
 
     qorl_log("Creating file list\n");
@@ -101,7 +104,9 @@ void file_index_spin()
         spinner_hook();
 }
 
-int file_index_compare_names(const char* a, const char* b)
+namespace {
+
+int compare_ignoring_case(const char* a, const char* b)
 {
     for (;; ++a, ++b) {
         int ca = tolower(static_cast<unsigned char>(*a));
@@ -109,6 +114,21 @@ int file_index_compare_names(const char* a, const char* b)
         if (ca != cb || ca == 0)
             return ca - cb;
     }
+}
+
+}  // namespace
+
+int file_index_compare_names(const char* a, const char* b)
+{
+    // The name of a track's folder is matched as it is spelt (two folders that differ
+    // only by case are two tracks), the rest without case. Every name in "tracks"
+    // begins so in some case, so they stand together in the order whatever comes
+    // after: ordered by the component after "tracks/" as spelt, then the rest.
+    if (strncasecmp(a, "tracks/", 7) != 0 || strncasecmp(b, "tracks/", 7) != 0)
+        return compare_ignoring_case(a, b);
+    const size_t la = strcspn(a + 7, "/"), lb = strcspn(b + 7, "/");
+    const int folder = std::string_view(a + 7, la).compare(std::string_view(b + 7, lb));
+    return folder != 0 ? folder : compare_ignoring_case(a + 7 + la, b + 7 + lb);
 }
 
 void file_index_set_spinner(void (*spinner)())
@@ -158,6 +178,13 @@ const file_index_entry* file_index_get(int i)
     if (!built || i < 0 || i >= entries.count)
         return nullptr;
     return &all_entries()[i];
+}
+
+int file_index_next_of_name(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    const file_index_entry* next = file_index_get(i + 1);
+    return e && next && file_index_compare_names(e->relative_name, next->relative_name) == 0 ? i + 1 : -1;
 }
 
 size_t file_index_download_length(int i)

@@ -18,6 +18,9 @@ char** file_index_list();
 int file_index_find(const char* name);
 int file_exists(const char* name);
 const file_index_entry* file_index_get(int i);
+// The entry after i under the same name (the next one file_index_find would have
+// given, had i not been there), -1 when there is none.
+int file_index_next_of_name(int i);
 int file_index_describe(int i, char* buffer, int size);
 // How many leading characters of entry i's container path name the download it came
 // in: the archive for an archive entry, the folder directly in "tracks" (or in the

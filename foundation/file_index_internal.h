@@ -1,6 +1,7 @@
 // The builders of the file index, shared by its own files only.
 #pragma once
 #include <cstddef>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -21,9 +22,9 @@ int file_index_compare_names(const char* a, const char* b);
 // again, from costing without end. Names count each time a link leads to them again,
 // and the names read from a skipped folder count too (reading them is the cost).
 //
-// A download is what a player unpacks or drops in as one piece: a folder or archive
-// directly in "tracks", an archive anywhere else, or a folder directly in the search
-// folder other than "tracks". What one download holds (its names in all its folders,
+// A download (download.h) is what a player unpacks or drops in as one piece: a folder
+// or archive directly in "tracks", an archive anywhere else, or a folder directly in
+// the search folder other than "tracks". What one download holds (its names in all its folders,
 // the entries of the archives in it, the folders it has skipped, the leftovers swept
 // from it) is charged to that download alone, never to the totals, so that no number
 // of downloads can spend what the player's other tracks need. A download past its
@@ -34,7 +35,11 @@ int file_index_compare_names(const char* a, const char* b);
 // past download_names names kept, or folder_names names read, the rest goes, with one
 // line that says how many. The top of the search folder past folder_names names is
 // cut too, with one line, and its "tracks" is listed all the same. "tracks" holds at
-// most track_folders downloads: past that the newest are left out, with one line.
+// most track_folders downloads: past that the newest are left out, with one line that
+// names the newest of them. Every name of "tracks" is read, so that cut sees every
+// download there, and only what would be listed is counted. A folder at the top named
+// like a game folder but for letter case ("Tracks") is no game folder and is not
+// listed, with one line.
 struct listing_bounds {
     int folder_names;   // names in one folder
     int depth;          // folders nested under the search folder
@@ -74,11 +79,6 @@ extern listing_work file_index_work;
 // one. Every other search folder is the program's own, trusted with its links.
 bool search_folder_trusted(int index);
 
-// When the download at path came: its birth time where the file system keeps one,
-// else the last change of its inode, which unpacking sets and no archive carries; in
-// nanoseconds, so that a larger number is newer. 0 when path names nothing.
-long long download_age(const std::string& path);
-
 // What one search folder's listing may still read, carried from its loose files on to
 // its archives.
 struct listing_budget {
@@ -103,13 +103,9 @@ void listing_stop(listing_budget& budget, const char* where, const char* why);
 // Leaves one folder or archive out, with one line naming it; too many of those stop
 // the listing.
 void listing_skip(listing_budget& budget, const char* where, const char* why);
-// The length of the download that a relative name lies in ("tracks/x" of
-// "tracks/x/terrain.hf", "models" of "models/a.jm"); the whole length when the name is
-// a download itself.
-size_t download_length(const char* relative_name);
 // Whether a name ends in ".saf" (any letter case): an archive the index opens.
 bool is_archive_name(const char* name);
-// Whether a relative name lies in "tracks" (any letter case), or is "tracks" itself.
+// Whether a relative name below a search folder lies in "tracks", or is "tracks" itself.
 bool in_tracks(const char* relative_name);
 // The download folder in "tracks" that a relative name lies inside, as its relative
 // name; empty when it lies in none.
@@ -125,19 +121,18 @@ void list_folder_into(growable_array* entries, const char* folder, int priority,
 void list_archive_into(growable_array* entries, const file_index_entry& archive, int priority,
                        listing_budget& budget);
 
-// Leaves out, with one line each, every download that holds a track folder ("tracks/x")
-// whose name differs only by letter case from one of another download: the program's
-// own downloads and then the oldest keep the name. Within one download case is
-// ignored. The entries are dropped by drop_left_out_downloads.
-void leave_out_case_twins(const growable_array* entries, std::vector<listing_budget>& budgets);
+// Drops every entry of an archive in the user folder that lies in a track folder the
+// user folder holds as a folder ("tracks/x", the archive not in it), with one line for
+// each archive.
+void leave_out_foreign_track_entries(growable_array* entries, const std::vector<listing_budget>& budgets);
 
 // Drops every entry of the downloads left out (loose files and archive entries alike);
 // budgets are the search folders' in order, and a loose entry's priority is its
 // search folder's index.
 void drop_left_out_downloads(growable_array* entries, const std::vector<listing_budget>& budgets);
 
-// Appends the entries of the ".saf" archive at container_path (which the entries then
-// share); a malformed archive adds nothing, and neither does one naming more than
-// max_entries. The entries read (max_entries + 1 when there were too many), counted
-// also when they could not be kept.
-int read_archive_into(growable_array* entries, char* container_path, int priority, int max_entries);
+// Appends the entries of the ".saf" archive open in file (closed here), whose path
+// container_path the entries then share; a malformed archive adds nothing, and neither
+// does one naming more than max_entries. The entries read (max_entries + 1 when there
+// were too many), counted also when they could not be kept.
+int read_archive_into(growable_array* entries, FILE* file, char* container_path, int priority, int max_entries);

@@ -4,6 +4,8 @@
 #include "foundation/data_name.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/os_paths.h"
+#include "foundation/running_lock.h"
+#include "foundation/temp_mark.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
 
@@ -19,17 +21,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr size_t kNameDigits = 12;
-
-}  // namespace
-
 std::string fresh_file_name(const std::string& target)
 {
     const size_t slash = target.rfind('/');
     const size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-    return target.substr(0, leaf) + data_temp_leaf(target.substr(leaf));
+    return target.substr(0, leaf) + temp_mark_leaf(target.substr(leaf));
 }
 
 namespace {
@@ -58,18 +54,6 @@ data_place take_place(fresh_file* w)
 }
 
 }  // namespace
-
-bool fresh_file_is_leftover(const char* name)
-{
-    const size_t length = strlen(name);
-    constexpr size_t kTail = 5 + kNameDigits;   // ".tmp-" and the digits
-    if (length <= kTail || memcmp(name + length - kTail, ".tmp-", 5) != 0)
-        return false;
-    for (size_t k = length - kNameDigits; k < length; ++k)
-        if (!((name[k] >= '0' && name[k] <= '9') || (name[k] >= 'a' && name[k] <= 'f')))
-            return false;
-    return true;
-}
 
 int fresh_file_open(const char* name, fresh_file* w)
 {
@@ -135,8 +119,8 @@ int fresh_file_place(const std::string& temp, const std::string& target)
     ok = ok && data_place_rename(place, temp_leaf);
     if (!ok && place.folder >= 0)
         data_place_unlink(place, temp_leaf);
-    else if (!ok)
-        remove(temp.c_str());
+    else if (!ok && !data_in_user_folder(temp.c_str()))
+        remove(temp.c_str());   // in the user folder, a refused walk leaves it to the sweep
     data_place_close(place);
     return ok ? 1 : 0;
 }
@@ -163,17 +147,23 @@ int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context)
 int fresh_file_sweep(const std::string& folder)
 {
     // Only a folder the write step reaches in the user folder, through no link, is
-    // swept: a track folder planted as a link must not cost files elsewhere.
+    // swept: a track folder planted as a link must not cost files elsewhere. And only
+    // while no other copy runs, whose writes in flight bear the same mark.
     const std::string probe = folder + "/x";
     data_place place;
     if ((folder[0] != '@' && !data_in_user_folder(probe.c_str())) || !data_place_open(probe.c_str(), place, true))
         return 0;
+    if (!running_lock_sweep_begin()) {
+        data_place_close(place);
+        return 0;
+    }
     const int listed = dup(place.folder);
     DIR* dir = listed >= 0 ? fdopendir(listed) : nullptr;
     if (!dir) {
         if (listed >= 0)
             close(listed);
         data_place_close(place);
+        running_lock_share();
         return 0;
     }
     ++file_index_work.folders_read;
@@ -184,17 +174,18 @@ int fresh_file_sweep(const std::string& folder)
         // skip costs a save no more than the listing.
         if (++names > file_index_listing_bounds.folder_names)
             break;
-        if (fresh_file_is_leftover(entry->d_name) && !data_name_check(entry->d_name, nullptr))
+        if (temp_mark_is(entry->d_name))
             leftovers.emplace_back(entry->d_name);
     }
     closedir(dir);
     file_index_work.names_read += names;
     int removed = 0;
-    // Each name is one entry of this open folder that passed the data-name door; a link
-    // is removed itself.
+    // Each name is one entry of this open folder; a write of this copy's own still under
+    // way holds its temporary and is passed by.
     for (const std::string& name : leftovers)
-        removed += unlinkat(place.folder, name.c_str(), 0) == 0 ? 1 : 0;
+        removed += temp_mark_sweep(place.folder, name.c_str()) ? 1 : 0;
     data_place_close(place);
+    running_lock_share();
     file_index_work.swept += removed;
     return removed;
 }
@@ -223,7 +214,8 @@ int fresh_file_place_new(const std::string& temp, const std::string& target)
     const std::string temp_leaf = temp.substr(slash == std::string::npos ? 0 : slash + 1);
     data_place place;
     if (!data_place_open(target.c_str(), place)) {
-        remove(temp.c_str());
+        if (!data_in_user_folder(temp.c_str()))
+            remove(temp.c_str());   // in the user folder, a refused walk leaves it to the sweep
         return -1;
     }
     int placed = -1;

@@ -47,21 +47,18 @@ int fresh_file_close(fresh_file* w, bool wrote);
 // The three steps around writer, which returns 1 when it wrote everything.
 int fresh_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context);
 
-// target + ".tmp-" + 12 lower-case hex digits, a name nobody could have guessed in
-// advance: every temporary and kept-aside file beside target is named so. The
-// target's last component is cut so the name fits the file system's 255 bytes.
+// target with its last component given the game's mark (temp_mark_leaf), a name
+// nobody could have guessed in advance: every temporary and kept-aside file beside
+// target is named so.
 std::string fresh_file_name(const std::string& target);
 
 // Removes from folder (a data name such as "@tracks/t", or a path in the user folder)
-// every entry named as fresh_file_name names (some name, ".tmp-" and exactly 12
-// lower-case hex digits), which only a write that was killed before it ended leaves
-// behind; a link is removed itself, never what it names. Only a folder the write step
-// reaches is swept. Reads at most 100,000 names. Returns how many went.
+// every entry bearing the game's mark (temp_mark.h) that no write still holds, which
+// only a write that was killed before it ended leaves behind; a link is removed
+// itself, never what it names. Only a folder the write step reaches is swept, and only
+// while no other copy of the game runs (running_lock.h). Reads at most as many names
+// as the listing reads in one folder. Returns how many went.
 int fresh_file_sweep(const std::string& folder);
-
-// Whether name is one fresh_file_name makes: some name, ".tmp-" and exactly 12
-// lower-case hex digits.
-bool fresh_file_is_leftover(const char* name);
 
 // For a recording that stands at its name while it grows: a new file is made under a
 // fresh name and at once renamed over the target, so the handle writes that file and

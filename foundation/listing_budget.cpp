@@ -1,7 +1,9 @@
 // What a search folder's listing may spend: the totals, shared by its loose files
 // outside downloads, and each download's own bound, shared by its loose files and the
 // archives in it.
+#include "foundation/data_door.h"
 #include "foundation/data_paths_internal.h"
+#include "foundation/download.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/growable_array.h"
@@ -12,8 +14,6 @@
 #include <cstring>
 #include <strings.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 
 void listing_stop(listing_budget& budget, const char* where, const char* why)
 {
@@ -42,14 +42,6 @@ std::string container_path_prefix(const file_index_entry& e)
 
 }  // namespace
 
-size_t download_length(const char* relative_name)
-{
-    const char* slash = strchr(relative_name, '/');
-    if (slash && slash - relative_name == 6 && strncasecmp(relative_name, "tracks", 6) == 0)
-        slash = strchr(slash + 1, '/');
-    return slash ? size_t(slash - relative_name) : strlen(relative_name);
-}
-
 bool is_archive_name(const char* name)
 {
     const size_t n = strlen(name);
@@ -58,7 +50,7 @@ bool is_archive_name(const char* name)
 
 bool in_tracks(const char* relative_name)
 {
-    return strncasecmp(relative_name, "tracks", 6) == 0 && (relative_name[6] == '/' || relative_name[6] == 0);
+    return strncmp(relative_name, "tracks", 6) == 0 && (relative_name[6] == '/' || relative_name[6] == 0);
 }
 
 std::string tracks_download_of(const char* relative_name)
@@ -94,7 +86,10 @@ void list_archive_into(growable_array* entries, const file_index_entry& archive,
     }
     budget.archive_downloads[priority] = download;
     const int allowed = std::max(0, *left);
-    const int read = read_archive_into(entries, container, priority, allowed);
+    // Opened by the read step, as the name it is in its search folder: in the user
+    // folder beneath its download.
+    FILE* file = data_read_open(name, archive.priority, "rb");
+    const int read = file ? read_archive_into(entries, file, container, priority, allowed) : 0;
     *left -= read;
     if (read <= allowed)
         return;
@@ -137,13 +132,4 @@ void drop_left_out_downloads(growable_array* entries, const std::vector<listing_
 bool search_folder_trusted(int index)
 {
     return index != 0 || !user_data_folder();
-}
-
-long long download_age(const std::string& path)
-{
-    struct statx sx;
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_CTIME, &sx) != 0)
-        return 0;
-    const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_ctime;
-    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
 }

@@ -103,12 +103,9 @@ void drop_entries(growable_array* entries, int first)
 
 }  // namespace
 
-int read_archive_into(growable_array* entries, char* container_path, int priority, int max_entries)
+int read_archive_into(growable_array* entries, FILE* file, char* container_path, int priority, int max_entries)
 {
     file_index_spin();
-    FILE* file = fopen(container_path, "rb");
-    if (!file)
-        return 0;
     const int first = entries->count;
     int64_t header_length = 0;
     int64_t data_length = 0;

@@ -1,11 +1,12 @@
-// The start-up data check: make the user data folder, offer the log its file name,
-// and find a base archive whose first 1 MiB has the digest the program was built with.
+// The start-up data check: ask for the running lock, offer the log its file, and find
+// a base archive whose first 1 MiB has the digest the program was built with.
 #include "foundation/data_door.h"
 #include "foundation/data_name.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
+#include "foundation/running_lock.h"
 #include "platform/qorl_log.h"
 
 #include <cstdio>
@@ -44,10 +45,11 @@ bool archive_matches(int folder)
 }
 
 // The log's file is made by the write step, like every file in the user folder: a
-// link or a pipe standing at "lastlog.txt" is replaced, never written through.
-void offer_log_file()
+// link or a pipe standing at "lastlog.txt" is replaced, never written through. A copy
+// started while another runs keeps no log file: the running copy's stays its own.
+void offer_log_file(bool may)
 {
-    if (getenv("QORL_LOGFILE") || !user_data_folder()) {
+    if (getenv("QORL_LOGFILE") || !user_data_folder() || !may) {
         qorl_log_use_file(nullptr, nullptr);
         return;
     }
@@ -77,8 +79,10 @@ void set_base_archive_digest(const char* hex40)
 
 int startup_check_data()
 {
-    // Nothing may reach the log before the offer: the first message decides its file.
-    offer_log_file();
+    // Nothing may reach the log before the offer: the first message decides its file,
+    // and the running lock decides whether this copy may place one.
+    offer_log_file(running_lock_take());
+    running_lock_tell();
     for (int i = 0; data_search_dir(i); ++i)
         if (archive_matches(i))
             return 1;

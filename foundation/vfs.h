@@ -24,6 +24,8 @@ struct vfs_file {
 };
 
 vfs_file* vfs_open(const char* name, const char* mode);
+// File index entry i for reading, not what its name finds first (data_paths.h).
+vfs_file* vfs_open_entry(int i);
 // 0, or EOF when the last buffered bytes could not be written.
 // A handle on a file already open for writing; the handle owns it from now on.
 vfs_file* vfs_adopt(FILE* file);

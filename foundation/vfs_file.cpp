@@ -22,6 +22,19 @@ vfs_file* vfs_open(const char* name, const char* mode)
     return f;
 }
 
+vfs_file* vfs_open_entry(int i)
+{
+    auto* f = static_cast<vfs_file*>(mem_alloc(sizeof(vfs_file)));
+    if (!f)
+        return nullptr;
+    f->gzip = 0;
+    if (!vfs_open_entry_into(f, i)) {
+        mem_free(f);
+        return nullptr;
+    }
+    return f;
+}
+
 vfs_file* vfs_adopt(FILE* file)
 {
     auto* f = file ? static_cast<vfs_file*>(mem_alloc(sizeof(vfs_file))) : nullptr;

@@ -32,8 +32,7 @@ camera_key* keys()
 // with a "\\" (a sub-folder where the player's other systems read it so) are refused.
 bool keycam_name_ok(const std::string& name)
 {
-    return !name.empty() && name.find('\\') == std::string::npos && data_file_name_accept(name.c_str(), "Key camera") &&
-           data_name_accept(("keycam/" + name).c_str(), "Key camera", nullptr);
+    return data_file_name_accept(name.c_str(), "Key camera");
 }
 
 int write_keys(vfs_file* f, void*)

@@ -122,7 +122,7 @@ void copy_cut(char* out, size_t capacity, const char* text)
 
 bool setup_name_ok(const char* name)
 {
-    return name && name[0] && !strchr(name, '\\') && strcmp(name, ".") != 0 && data_file_name_accept(name, "Setup");
+    return data_file_name_accept(name, "Setup");
 }
 
 int write_setup_file(vfs_file* f, void*)

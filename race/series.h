@@ -27,6 +27,17 @@ inline constexpr uint32_t kSeriesMaxFileBytes = 4 << 20;
 inline constexpr int32_t kSeriesMaxFiles = 200;
 inline constexpr int32_t kSeriesMaxEventsInAll = 10000;
 inline constexpr uint32_t kSeriesMaxBytesInAll = 8 << 20;
+// All downloads together bring as much as two at those bounds (52 MB of records, some
+// 16 MiB of text and a second of scanning at most), however many there are; the
+// program's own series come beside that.
+inline constexpr int32_t kSeriesMaxEventsFromDownloads = 20000;
+inline constexpr uint32_t kSeriesMaxBytesFromDownloads = 16 << 20;
+struct series_budget_in_all {
+    uint32_t bytes;
+    int32_t events;
+};
+// What all downloads together may bring at a start; tests lower it.
+extern series_budget_in_all series_from_downloads;
 
 struct series_event {
     const char* name;                       // interned

@@ -42,10 +42,13 @@ namespace {
 
 constexpr int kTextWidth = 1023;
 
-// What is left to read: of one file, or of the start-up's reading in all.
+// What is left to read: of one file, of one download, or of all downloads; and what a
+// refusal says when the bound that ends a series is the one in all.
 struct series_budget {
     uint32_t bytes;
     int32_t events;
+    const char* bytes_line = "series files past 8 MiB in all";
+    const char* events_line = "series events past 10000 in all";
 };
 
 // A quoted text or one word.
@@ -102,7 +105,8 @@ const char* read_event(vfs_file* f, series_event* e)
     return nullptr;
 }
 
-// Null when the series is read, else why not.
+// Null when the series is read, else why not ("" when it holds more events than are
+// left).
 const char* read_body(vfs_file* f, series* s, const char* file_name, int32_t events_left)
 {
     char text[kTextWidth + 1];
@@ -127,7 +131,7 @@ const char* read_body(vfs_file* f, series* s, const char* file_name, int32_t eve
     if (vfs_scanf(f, "%d", &events) != 1 || events < 0 || events > kSeriesMaxEvents)
         return "event count missing or outside 0..1000";
     if (events > events_left)
-        return "series events past 10000 in all";
+        return "";
     if (events > 0) {
         s->events = static_cast<series_event*>(mem_alloc(size_t(events) * sizeof(series_event)));
         if (!s->events)
@@ -188,13 +192,14 @@ void series_free(series* s)
 namespace {
 
 // series_read within what is left; the bytes scanned and the events kept come off it.
-int read_within(series* s, const char* file_name, series_budget& left)
+// entry: the index entry to read, or -1 for what the name finds.
+int read_within(series* s, const char* file_name, series_budget& left, int entry = -1)
 {
     memset(s, 0, sizeof *s);
     // The standings file is kept beside the series: both names must stay inside.
     if (!data_name_accept(file_name, "Series", nullptr))
         return 0;
-    vfs_file* f = vfs_open((std::string("@") + file_name).c_str(), "rb");
+    vfs_file* f = entry >= 0 ? vfs_open_entry(entry) : vfs_open((std::string("@") + file_name).c_str(), "rb");
     if (!f)
         return 0;
     const uint32_t start = f->position;
@@ -204,8 +209,10 @@ int read_within(series* s, const char* file_name, series_budget& left)
     const char* why = read_body(f, s, file_name, left.events);
     const uint32_t scanned = f->position - start - (f->pushed_back >= 0 ? 1 : 0);
     vfs_close(f);
+    if (why && !*why)
+        why = left.events_line;
     if (scanned > cap)
-        why = cap == kSeriesMaxFileBytes ? "longer than 4194304 bytes" : "series files past 8 MiB in all";
+        why = cap == kSeriesMaxFileBytes ? "longer than 4194304 bytes" : left.bytes_line;
     left.bytes -= std::min(scanned, left.bytes);
     if (why) {
         char line[1200];
@@ -223,7 +230,30 @@ int read_within(series* s, const char* file_name, series_budget& left)
     return 1;
 }
 
+// A download's series read within both its own bound and what all downloads have left.
+int read_charged(series* s, const char* file_name, series_budget& own, series_budget& all)
+{
+    const bool all_binds = all.bytes < own.bytes || all.events < own.events;
+    series_budget both{std::min(own.bytes, all.bytes), std::min(own.events, all.events),
+                       all_binds ? all.bytes_line : own.bytes_line, all_binds ? all.events_line : own.events_line};
+    const series_budget before = both;
+    const int read = read_within(s, file_name, both);
+    for (series_budget* b : {&own, &all}) {
+        b->bytes -= std::min(before.bytes - both.bytes, b->bytes);
+        b->events -= std::min(before.events - both.events, b->events);
+    }
+    return read;
+}
+
+void keep(series& s)
+{
+    if (!array_push(&series_table, &s))
+        series_free(&s);
+}
+
 }  // namespace
+
+series_budget_in_all series_from_downloads = {kSeriesMaxBytesFromDownloads, kSeriesMaxEventsFromDownloads};
 
 int series_read(series* s, const char* file_name)
 {
@@ -235,22 +265,36 @@ void series_read_all()
 {
     series_free_all();
     array_init(&series_table, sizeof(series));
-    // Each download may bring kSeriesMaxFiles, and as many bytes and events as the
-    // totals allow, so that none hides another's or the player's; the program's own
+    // Each download may bring kSeriesMaxFiles, and as many bytes and events as its own
+    // bounds and what all downloads together have left allow, so that none hides
+    // another's or the player's and many cost no more than a few. The program's own
     // championships are read whatever the downloads spent, each within the bounds of
-    // one file.
+    // one file, and never in the place of a download's file of the same name: that
+    // one is left out, and the standings are read against the championship they were
+    // written for.
     std::map<std::string, int32_t> files_from;
     std::map<std::string, series_budget> left_of;
+    series_budget all{series_from_downloads.bytes, series_from_downloads.events, "series from downloads past their bytes in all",
+                      "series from downloads past their events in all"};
     char** names = file_index_list();
     for (; names && *names; ++names) {
         if (!str_ends_with(*names, ".series"))
             continue;
         const int entry = file_index_find(*names);
+        int own = entry;
+        while (own >= 0 && !file_index_program_own(own))
+            own = file_index_next_of_name(own);
         series s;
-        if (file_index_program_own(entry)) {
+        if (own >= 0) {
+            if (own != entry) {
+                char line[1200];
+                format_string(line, sizeof line, "Series %.500s from %.500s left out: the game's own of that name is read\n",
+                              *names, file_index_download(entry).c_str());
+                console_print(line);
+            }
             series_budget one{kSeriesMaxFileBytes, kSeriesMaxEvents};
-            if (read_within(&s, *names, one) && !array_push(&series_table, &s))
-                series_free(&s);
+            if (read_within(&s, *names, one, own))
+                keep(s);
             continue;
         }
         const std::string download = file_index_download(entry);
@@ -267,8 +311,8 @@ void series_read_all()
         }
         series_budget& left = left_of.try_emplace(download, series_budget{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll})
                                   .first->second;
-        if (read_within(&s, *names, left) && !array_push(&series_table, &s))
-            series_free(&s);
+        if (read_charged(&s, *names, left, all))
+            keep(s);
     }
 }
 

@@ -122,8 +122,7 @@ bool name_acceptable(const char* name)
 {
     if (!*name)
         return true;   // no name: the recording stays "default.bvdemo"
-    return strlen(name) < size_t(kDemoNameSize) && !strchr(name, '\\') && strcmp(name, ".") != 0 &&
-           data_file_name_accept(name, "Demo");
+    return strlen(name) < size_t(kDemoNameSize) && data_file_name_accept(name, "Demo");
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // Search folders and data paths, each scenario in a fresh process with its own
 // XDG_DATA_HOME, HOME and BV_HOME.
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <filesystem>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include "fixtures.h"
@@ -14,7 +18,9 @@
 #include "foundation/fresh_file.h"
 #include "foundation/data_paths.h"
 #include "foundation/data_paths_internal.h"
+#include "foundation/download.h"
 #include "foundation/file_index.h"
+#include "foundation/file_index_internal.h"
 #include "foundation/os_paths.h"
 #include "foundation/ripemd160.h"
 #include "foundation/text_util.h"
@@ -159,6 +165,45 @@ TEST(Backups, EachSaveKeepsTheOldBytesUnderTheFirstFreeNumber)
     bvtest::make_dirs(dir / "folder");  // exists, but its bytes cannot be copied
     EXPECT_EQ(vfs_open((dir / "folder").c_str(), "~wb"), nullptr);
     EXPECT_FALSE(bvtest::file_exists(dir / "folder.~1~"));
+}
+
+// A data name's backups are made by the write step, in the folder it walked to: three
+// saves of "@config" leave ".~1~" to ".~3~" beside it, each the file before that save;
+// a link standing at the next backup's name is passed by, never written through; a
+// backup that cannot be made (its name past 255 bytes) leaves the file as it was and
+// opens nothing.
+TEST(Backups, ADataNamesBackupsAreMadeInTheFolderWalkedTo)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string own = user / "Brovanta/";
+        const auto save = [](const std::string& name, const std::string& text) {
+            vfs_file* f = vfs_open(name.c_str(), "~wb");
+            if (!f)
+                return false;
+            vfs_puts(f, text.c_str());
+            return vfs_close(f) == 0;
+        };
+        write_file(own + "config", "v0");
+        for (int v = 1; v <= 3; ++v)
+            p.check(save("@config", "v" + std::to_string(v)), "save " + std::to_string(v));
+        p.same(read_file(own + "config"), "v3", "the file");
+        for (int d = 1; d <= 3; ++d)
+            p.same(read_file(own + "config.~" + std::to_string(d) + "~"), "v" + std::to_string(d - 1),
+                   "backup " + std::to_string(d));
+        write_file(user / "outside", "OUTSIDE");
+        p.check(symlink((user / "outside").c_str(), (own + "config.~4~").c_str()) == 0, "link planted");
+        p.check(save("@config", "v4"), "save past a link");
+        p.same(read_file(user / "outside"), "OUTSIDE", "the file the link names");
+        p.same(read_file(own + "config.~5~"), "v3", "the backup past the link");
+        const std::string longest = std::string(252, 'n');
+        write_file(own + longest, "OLD");
+        p.check(!save("@" + longest, "NEW"), "opened with no backup made");
+        p.same(read_file(own + longest), "OLD", "the file after a failed backup");
+        int left = 0;
+        for (const auto& e : std::filesystem::directory_iterator(own))
+            left += e.path().filename().string().rfind(longest, 0) == 0 && e.path().filename() != longest;
+        p.check(left == 0, "left beside it: " + std::to_string(left));
+    });
 }
 
 TEST(Replace, AMissingSourceKeepsTheTarget)
@@ -419,6 +464,7 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
         static std::string own, outside, swap_at;
         own = user / "Brovanta/";
+        bvtest::make_dirs(own + "tracks");
         outside = user / "outside";
         bvtest::make_dirs(outside);
         bvtest::make_dirs(own + "setups");
@@ -441,8 +487,43 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
         p.check(write_whole("@setups/fast") == 1, "the write into the folder held open failed");
         p.check(swap_at.empty(), "the seam before the temporary was not reached");
         p.same(read_file(own + "setups.old/fast"), "new", "the file in the folder the walk held");
-        data_place_test_hook(nullptr);
         p.check(std::filesystem::is_empty(outside), "a file written where the link leads");
+        // A read: another file put at the name between the look at it and its open is
+        // not the file checked, and is not read.
+        std::filesystem::remove(own + "setups");
+        std::filesystem::rename(own + "setups.old", own + "setups");
+        write_file(own + "setups/mine", "MINE");
+        write_file(outside + "/theirs", "THEIRS");
+        swap_at = own + "setups/mine";
+        static const auto put_theirs = [] {
+            link((outside + "/theirs").c_str(), (own + "setups/new").c_str());
+            std::filesystem::rename(own + "setups/new", own + "setups/mine");
+        };
+        data_place_test_hook([](const std::string& path) {
+            if (path == swap_at) {
+                swap_at.clear();
+                put_theirs();
+            }
+        });
+        p.same(read_named("@setups/mine"), "(none)", "a file put at the name after its look");
+        p.check(swap_at.empty(), "the seam between the look and the open was not reached");
+        // The start's listing: a folder it found real and would sweep, swapped for a link
+        // before it is opened, is not entered, and nothing where the link leads is swept.
+        write_file(outside + "/far/x.tmp-0123456789ab", "FAR");
+        write_file(own + "tracks/t/terrain.hf", "");
+        swap_at = own + "tracks/t";
+        data_place_test_hook([](const std::string& path) {
+            if (path == swap_at) {
+                swap_at.clear();
+                std::filesystem::rename(own + "tracks/t", own + "tracks/t.old");
+                symlink((outside + "/far").c_str(), (own + "tracks/t").c_str());
+            }
+        });
+        file_index_build_sweeping();
+        data_place_test_hook(nullptr);
+        p.check(swap_at.empty(), "the seam before the listing's open was not reached");
+        p.same(read_file(outside + "/far/x.tmp-0123456789ab"), "FAR", "swept where the link leads");
+        p.check(file_index_find("tracks/t/x.tmp-0123456789ab") < 0, "listed where the link leads");
     });
 }
 
@@ -472,6 +553,28 @@ TEST(DataDoor, TheLongestNamesAreWrittenAndTheirTemporariesFit)
             write_file(temp, "half");
         }
         p.check(fresh_file_sweep(own.substr(0, own.size() - 1)) == 4, "the long leftovers not swept");
+        // A save's sweep reads as many names as the listing reads in a folder (3 here).
+        file_index_listing_bounds.folder_names = 3;
+        for (const int names : {3, 30}) {
+            for (int i = 0; i < names; ++i)
+                write_file(own + "keycam/k" + std::to_string(i) + "-" + std::to_string(names), "");
+            const long before = file_index_work.names_read;
+            fresh_file_sweep("@keycam");
+            p.check(file_index_work.names_read - before <= 4,
+                    std::to_string(names) + " names: the sweep read " + std::to_string(file_index_work.names_read - before));
+        }
+        file_index_listing_bounds = kListingBounds;
+        // A name of two-byte letters is cut between letters, never inside one: 119
+        // Cyrillic letters (238 bytes) keep 118, and 118 keep them all.
+        for (const int letters : {118, 119}) {
+            std::string leaf;
+            for (int i = 0; i < letters; ++i)
+                leaf += "\xd0\xb6";
+            const std::string temp_leaf = fresh_file_name(own + leaf).substr(own.size());
+            p.check(temp_leaf.compare(0, 236, leaf, 0, 236) == 0 && temp_leaf.size() == 236 + 17 &&
+                        temp_leaf.compare(236, 5, ".tmp-") == 0,
+                    std::to_string(letters) + " two-byte letters: the temporary's name " + data_name_shown(temp_leaf.c_str()));
+        }
     });
 }
 
@@ -584,7 +687,9 @@ TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
 
 // In the user folder a read follows a link only to a file of the same download: a
 // track's link to the player's screenshot is not read, plain or as its ".gz" spelling,
-// nor through the file index, while a link within the track (or within "setups") is.
+// nor through the file index, and neither it nor a file outside is even opened, while
+// a link within the track (or within "setups") is read. Without openat2 the walk
+// follows no link at all.
 TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
@@ -602,6 +707,18 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
         symlink("sub", (own + "tracks/dl/folder").c_str());
         symlink("real", (own + "setups/alias").c_str());
         symlink((own + "tracks/dl").c_str(), (own + "tracks/copy").c_str());
+        // What the links lead out to is never opened: the read is refused on the way.
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        for (const std::string& target : {own + "screenshot001.png", own + "screenshot002.png.gz", user / "outside.png"})
+            inotify_add_watch(watch, target.c_str(), IN_OPEN);
+        const auto opens_seen = [watch] {
+            alignas(inotify_event) char events[4096];
+            int n = 0;
+            for (ssize_t got; (got = read(watch, events, sizeof events)) > 0;)
+                for (char* e = events; e < events + got; e += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(e)->len)
+                    ++n;
+            return n;
+        };
         LogFile log;
         file_index_list();
         const struct { const char* name; const char* want; } cases[] = {
@@ -618,8 +735,20 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
         const std::string text = log.text();
         p.check(text.find("Read of " + own + "tracks/dl/shot.png refused: a link there leads out of its download") !=
                     std::string::npos, "no line naming the link:\n" + text);
-        p.check(text.find("Read of " + own + "tracks/dl/out.png refused: it leads outside its data folder") !=
+        p.check(text.find("Read of " + own + "tracks/dl/out.png refused: a link there leads out of its download") !=
                     std::string::npos, "no line naming the link out:\n" + text);
+        int opened = opens_seen();
+        p.check(opened == 0, "a link's target outside its download opened: " + std::to_string(opened));
+        // Where the kernel has no openat2, no link is followed at all.
+        download_test_without_openat2(true);
+        p.same(read_named("@tracks/dl/alias.png"), "(none)", "a link within its download, by the walk");
+        p.same(read_named("@tracks/dl/real.png"), "TRACK PICTURE", "a file, by the walk");
+        p.same(read_named("@tracks/dl/shot.png"), "(none)", "a link out of its download, by the walk");
+        download_test_without_openat2(false);
+        opened = opens_seen();
+        p.check(opened == 0, "opened by the walk: " + std::to_string(opened));
+        p.check(log.text().find("Read of " + own + "tracks/dl/alias.png refused: a link there is not followed") !=
+                    std::string::npos, "no line for a link the walk does not follow");
     });
 }
 
@@ -642,5 +771,53 @@ TEST(DataDoor, OneLeadingAtMarksADataName)
         p.check(data_file_accept("@./@x", "Test", &normal) && normal == "@@x", "the \"@\" spelling of @./@x: " + normal);
         p.check(write_whole("@@y") == 1 && read_file(user / "Brovanta/@y") == "new" &&
                     !bvtest::file_exists(user / "Brovanta/y"), "\"@@y\" written as another file than \"@y\"");
+        // After its one "@" a name is checked and opened as it stands, by the same rule:
+        // what the check takes the door reads, as the name it gives, and what the check
+        // refuses the door refuses.
+        write_file(game / "@./x", "AT DOT X");
+        write_file(game / "@/x", "AT FOLDER X");
+        write_file(game / "@../x", "AT DOTS X");
+        const struct { const char* name; const char* want; } twice[] = {
+            {"@@./x", "AT DOT X"}, {"@@/x", "AT FOLDER X"}, {"@@../x", "AT DOTS X"}, {"@@", "(none)"}, {"./@", "(none)"},
+            {"@@x/../y", "(none)"}, {"@/@x", "(none)"}};
+        for (const auto& c : twice) {
+            const bool taken = data_name_check(c.name, &normal) == nullptr;
+            const std::string read = read_named(c.name);
+            p.same(read, c.want, c.name);
+            p.same(taken ? read_named(normal.c_str()) : "(refused)", taken ? read : "(refused)",
+                   std::string(c.name) + ": what the check's spelling " + normal + " reads");
+            p.check(taken || read == "(none)", std::string(c.name) + ": refused by the check, read by the door");
+        }
+    });
+}
+
+// A copy whose start could not have the running lock (another copy held it alone for
+// its sweep for longer than the start waits) asks again before its first temporary:
+// while the other still holds it the write is refused with one line and leaves
+// nothing, so the other's sweep cannot take it; once the other lets it go the write
+// is made, and this copy's shared hold keeps any other copy from sweeping meanwhile.
+TEST(RunningLock, ACopyThatCouldNotLockAsksAgainBeforeItsFirstTemporary)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string lock = user / "Brovanta/running.lock";
+        write_file(lock, "");
+        const int sweeping = open(lock.c_str(), O_RDWR | O_CLOEXEC);
+        p.check(flock(sweeping, LOCK_EX) == 0, "the sweeping copy's lock");
+        LogFile log;
+        startup_check_data();
+        p.check(write_whole("@setups/fast") == 0, "written while another copy sweeps");
+        p.check(!bvtest::file_exists(user / "Brovanta/setups") || std::filesystem::is_empty(user / "Brovanta/setups"),
+                "a temporary left for the sweep");
+        p.check(log.text().find("Write refused: another copy of the game holds the running lock to sweep the user folder") !=
+                    std::string::npos, "no line:\n" + log.text());
+        std::thread done([sweeping] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            flock(sweeping, LOCK_UN);
+        });
+        p.check(write_whole("@setups/fast") == 1, "not written once the other copy's sweep ended");
+        done.join();
+        p.same(read_file(user / "Brovanta/setups/fast"), "new", "the setup");
+        p.check(flock(sweeping, LOCK_EX | LOCK_NB) != 0, "another copy could sweep while this one runs");
+        close(sweeping);
     });
 }

@@ -100,6 +100,11 @@ TEST(ConsoleFiles, SetupsWrittenAndRead)
         p.same(run("/readsetup ../outside"), "Error reading setup", "a name leaving the folder");
         p.same(run("/writesetup ../outside"), "Error writing setup", "writing outside");
         p.same(run("/writesetup"), "Error writing setup", "no name");
+        // A name shaped as the game's temporaries are, which the next start would sweep.
+        p.same(run("/writesetup race.tmp-00000000cafe"),
+               "Setup: name \"race.tmp-00000000cafe\" refused: it is named as the game's temporaries are|Error writing setup",
+               "a name of the game's mark");
+        p.check(!bvtest::file_exists(f.user / "Brovanta/setups/race.tmp-00000000cafe"), "a name of the game's mark written");
         p.same(read_file(f.user / "Brovanta/outside"), "stability=5\n", "the outside file untouched");
         p.check(stability_slider.value == 60, "nothing read from outside");
         // A failed write keeps the old file.

@@ -258,12 +258,15 @@ TEST(ConsoleKeyFiles, WrittenAndReadBack)
             p.same(said(), "Error reading camera keys", line);
         }
         p.check(camera_keys.count == 3, "a refused read keeps the keys");
-        for (const char* line : {"/writekeys", "/writekeys ../escape", "/writekeys sub/keys", "/writekeys sub\\keys"}) {
+        // A name shaped as the game's temporaries are, which the next start would sweep.
+        for (const char* line : {"/writekeys", "/writekeys ../escape", "/writekeys sub/keys", "/writekeys sub\\keys",
+                                 "/writekeys cam.tmp-00000000cafe"}) {
             message_log_clear();
             console_execute(line);
             p.same(said(), "Error saving camera keys", line);
         }
         p.check(!bvtest::file_exists(f.user / "Brovanta/escape"), "nothing written outside keycam");
+        p.check(!bvtest::file_exists(f.user / "Brovanta/keycam/cam.tmp-00000000cafe"), "a name of the game's mark written");
         p.check(!bvtest::file_exists(f.user / "Brovanta/keycam/sub") && !bvtest::file_exists(f.user / "Brovanta/keycam/sub\\keys"),
                 "no sub-folder made in keycam, no name with a backslash written");
         // A failed write keeps the old file whole.

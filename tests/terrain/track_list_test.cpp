@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 
 #include <fcntl.h>
@@ -446,6 +447,7 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
         int flood;
         const char* listed;   // besides the bundled tracks and tracks/mytrack
         const char* lines;    // "%s" is tracks
+        bool game_pack = false;   // a loose pack of two tracks in the program's folder
     } cases[] = {
         {"the pack leaves exactly the bound", true, 3, "f0;f1;f2;",
          "Track list full at 6 tracks: %s/pack left out, 3 tracks\n"},
@@ -456,11 +458,15 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
          "Track list full at 6 tracks: %s/f4 left out, 1 tracks\n"
          "Track list full at 6 tracks: %s/f3 left out, 1 tracks\n"},
         {"a flood past the downloads tracks holds", false, 9, "f0;f1;f2;",
-         "Listing shortened %s: the newest downloads past 8 left out: 2\n"
+         "Listing shortened %s: the newest downloads past 8 left out: 2, the newest f8, f7\n"
          "Track list full at 6 tracks: %s/f6 left out, 1 tracks\n"
          "Track list full at 6 tracks: %s/f5 left out, 1 tracks\n"
          "Track list full at 6 tracks: %s/f4 left out, 1 tracks\n"
          "Track list full at 6 tracks: %s/f3 left out, 1 tracks\n"},
+        {"beside a loose pack of the program's", false, 3, "f0;",
+         "Track list full at 6 tracks: %s/f2 left out, 1 tracks\n"
+         "Track list full at 6 tracks: %s/f1 left out, 1 tracks\n",
+         true},
     };
     for (const auto& c : cases)
         bvtest::in_fresh_process([&c] {
@@ -469,6 +475,9 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
             bvtest::use_built_data(root);   // two bundled tracks in one archive
             const std::string tracks = root / "user/Brovanta/tracks";
             one_track(tracks, "mytrack");
+            if (c.game_pack)
+                for (const char* t : {"a", "b"})
+                    one_track(root / "game/tracks", std::string("pack/") + t);
             if (c.pack)
                 for (const char* t : {"a", "b", "c"})
                     one_track(tracks, std::string("pack/") + t);
@@ -485,6 +494,8 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
             p.same(listed, c.listed, std::string(c.name) + ": the flood listed");
             p.check(track_list_title("tracks/sample") && track_list_title("tracks/mytrack") && track_count == 6,
                     std::string(c.name) + ": the bundled tracks and the player's, " + std::to_string(track_count));
+            p.check(!c.game_pack || (track_list_title("tracks/pack/a") && track_list_title("tracks/pack/b")),
+                    std::string(c.name) + ": the program's pack left out");
             std::string lines = c.lines;
             for (size_t at; (at = lines.find("%s")) != std::string::npos;)
                 lines.replace(at, 2, tracks);
@@ -498,45 +509,49 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
         });
 }
 
-// Track folders whose names differ only by letter case are two downloads: a download
-// "MyTrack" made after the player's "mytrack", and a "SAMPLE" beside the bundled
-// sample, are each left out whole with one line. The player's track keeps its own
-// files only, and the bundled track its archive's.
-TEST(TrackList, TrackFoldersDifferingOnlyByCaseAreTwoDownloads)
+// Track folders whose names differ only by letter case are two tracks, whichever came
+// first: a download "MyTrack" unpacked before the player's "mytrack", and a "SAMPLE"
+// beside the bundled sample, are each listed under their own spelling and read only
+// their own files. Within one track folder case is still ignored.
+TEST(TrackList, TrackFoldersDifferingOnlyByCaseAreTwoTracks)
 {
     bvtest::in_fresh_process([] {
         bvtest::Problems p;
         bvtest::TempDir root;
         bvtest::use_built_data(root);
         const std::string tracks = root / "user/Brovanta/tracks";
-        bvtest::write_file(tracks + "/mytrack/terrain.hf", "mine");
-        bvtest::write_file(tracks + "/mytrack/desc", "Mine");
         bvtest::write_file(tracks + "/MyTrack/terrain.hf", "theirs");
         bvtest::write_file(tracks + "/MyTrack/desc", "Theirs");
         bvtest::write_file(tracks + "/MyTrack/nofrills.js", "theirs");
+        bvtest::write_file(tracks + "/mytrack/terrain.hf", "mine");
+        bvtest::write_file(tracks + "/mytrack/desc", "Mine");
         bvtest::write_file(tracks + "/SAMPLE/terrain.hf", "theirs");
         bvtest::write_file(tracks + "/SAMPLE/decals", "theirs");
-        // Within one download case is still ignored.
         bvtest::write_file(tracks + "/pack/Inner/terrain.hf", "x");
         bvtest::write_file(tracks + "/pack/inner/desc", "Inner");
         ConsoleCapture console;
         scan_tracks();
-        p.same(track_list_title("tracks/mytrack") ? track_list_title("tracks/mytrack") : "", "Mine", "the player's track");
-        p.check(!track_list_title("tracks/MyTrack") && !track_list_title("tracks/SAMPLE"), "a twin listed");
+        const auto title = [](const char* folder) {
+            return track_list_title(folder) ? std::string(track_list_title(folder)) : std::string("(none)");
+        };
+        p.same(title("tracks/mytrack"), "Mine", "the player's track");
+        p.same(title("tracks/MyTrack"), "Theirs", "the download's track");
+        p.same(title("tracks/SAMPLE"), "tracks/SAMPLE", "the download beside the bundled track");
         p.check(file_index_find("tracks/mytrack/nofrills.js") == -1, "the download's script on the player's track");
-        capped_bytes ground = vfs_read_file_capped("@tracks/mytrack/terrain.hf", 100);
-        p.same(ground.data ? std::string(ground.data) : "", "mine", "the player's ground");
-        mem_free(ground.data);
+        p.check(file_index_find("tracks/MyTrack/NOFRILLS.JS") >= 0, "the download's script, any case below its folder");
+        for (const auto& [name, want] : std::map<std::string, std::string>{
+                 {"@tracks/mytrack/terrain.hf", "mine"}, {"@tracks/MyTrack/terrain.hf", "theirs"},
+                 {"@tracks/mytrack/Terrain.HF", "mine"}}) {
+            capped_bytes ground = vfs_read_file_capped(name.c_str(), 100);
+            p.same(ground.data ? std::string(ground.data) : "", want, name);
+            mem_free(ground.data);
+        }
         const file_index_entry* sample = file_index_get(file_index_find("tracks/sample/terrain.hf"));
         p.check(sample && std::string(sample->container_path).ends_with("/game/tracks.saf"), "the bundled ground");
-        p.check(file_index_find("tracks/sample/decals") == -1 || file_index_get(file_index_find("tracks/sample/decals"))->priority > 1,
-                "the download's decals on the bundled track");
-        p.same(track_list_title("tracks/pack/Inner") ? track_list_title("tracks/pack/Inner") : "", "Inner",
-               "a pack's folder spelt two ways");
-        const std::string lines = bvtest::listing_lines(console.text());
-        for (const std::string twin : {"MyTrack", "SAMPLE"})
-            p.check(lines.find("Listing skipped " + tracks + "/" + twin + ": its track folder " + twin) != std::string::npos,
-                    twin + ": lines\n" + lines);
+        const int decals = file_index_find("tracks/sample/decals");
+        p.check(decals == -1 || file_index_get(decals)->priority > 1, "the download's decals on the bundled track");
+        p.same(title("tracks/pack/Inner"), "Inner", "a pack's folder spelt two ways");
+        p.same(bvtest::listing_lines(console.text()), "", "lines");
         free_track_list();
         return p.text;
     });

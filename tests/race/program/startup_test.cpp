@@ -1,8 +1,11 @@
 // The program as a user starts it: finding (or not finding) its data, writing its
 // log into the user data folder, and "--open-home".
+#include "editor/editor_commands.h"
+#include "editor/editor_state.h"
 #include "foundation/file_index.h"
 #include "foundation/file_index_internal.h"
 #include "foundation/fresh_file.h"
+#include "foundation/memory.h"
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
 #include "frontend/front_end.h"
@@ -12,6 +15,8 @@
 #include "race/program/shutdown.h"
 #include "race/program/startup.h"
 #include "race/program/startup_lists.h"
+#include "race/series.h"
+#include "support/archive_bytes.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
@@ -19,10 +24,14 @@
 #include "terrain/save_set.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_state.h"
+#include "terrain/track_list.h"
+#include "view/view_install.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -337,18 +346,25 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
         for (const char* folder : {"setups", "keycam", "series", "demos", "tracks/pack/deep"})
             bvtest::make_dirs(user + "/" + folder);
         bvtest::use_folders(home / "xdg", home / "game");
+        // Each write is killed half-way: its file closed as the process's end closes it.
+        std::vector<vfs_file*> killed;
         for (const char* name :
              {"@config", "@results.txt", "@frametimes.txt", "@screenshot001.png", "@setups/fast", "@keycam/cam"}) {
             whole_file w;
             p.check(whole_file_open(name, &w) == 1 && vfs_puts(w.f, "half") >= 0 && vfs_flush(w.f) == 0,
                     std::string("a whole-file write of ") + name + " begun");
+            killed.push_back(w.f);
         }
         for (const char* name : {"@series/cup.series_standings", "@tracks/t/fastlap.bvdemo", "@tracks/t.trackinfo",
                                  "@demos/default.bvdemo", "@tracks/pack/deep/fastlap.bvdemo"}) {
             fresh_file w;
             p.check(fresh_file_open(name, &w) == 1 && vfs_puts(w.f, "half") >= 0 && vfs_flush(w.f) == 0,
                     std::string("a fresh-file write of ") + name + " begun");
+            killed.push_back(w.f);
         }
+        for (vfs_file* f : killed)
+            if (f)
+                fclose(f->file);
         terrain_state t{};
         terrain_init(&t);
         terrain_alloc(&t, 2, 8.0f, 0.0f, 10.0f);
@@ -422,10 +438,11 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
 }
 
 // A second copy starting while a first one runs: the first copy holds the lock (here
-// the test, through an open file of its own) and a write in flight in the user folder
-// and in a track folder, which the second start leaves alone, with one line. Once the
-// first copy has ended, the next start removes them. A link planted at the lock's name
-// is never followed: the start keeps the leftovers and the file it names stays as it is.
+// the test, through an open file of its own), its log and a write in flight in the
+// user folder and in a track folder, which the second start leaves alone, placing no
+// log of its own and saying so on standard error. Once the first copy has ended, the
+// next start removes them. A link planted at the lock's name is never followed: the
+// start keeps the leftovers and the file it names stays as it is.
 TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
 {
     TempDir home;
@@ -439,9 +456,11 @@ TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
     ASSERT_EQ(symlink(outside.c_str(), (user + "/running.lock").c_str()), 0);
     auto env = bvtest::program_env(home);
     env.push_back({"DISPLAY", "", true});
+    std::string err;
     const auto start = [&](const std::string& when) {
         const auto r = bvtest::run_process({program, "--bogus"}, env);
         EXPECT_EQ(r.status, 1) << when << ": the start ended on its command line: " << r.err;
+        err = r.err;
         return bvtest::read_file(user + "/lastlog.txt");
     };
     const auto left = [&] {
@@ -462,11 +481,15 @@ TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
     const int first = open((user + "/running.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_GE(first, 0);
     ASSERT_EQ(flock(first, LOCK_SH), 0);
+    // The running copy's log stays its own: the second places none over it.
+    bvtest::write_file(user + "/lastlog.txt", "THE FIRST COPY'S LOG");
     log = start("a second copy");
     EXPECT_EQ(left(), 2) << "while the first copy runs";
-    const std::string line = "Another copy of the game is running: leftovers of stopped writes are kept\n";
-    EXPECT_NE(log.find(line), std::string::npos) << log;
-    EXPECT_EQ(log.find(line), log.rfind(line)) << log;
+    EXPECT_EQ(log, "THE FIRST COPY'S LOG");
+    const std::string line =
+        "Another copy of the game is running: this copy keeps no log file, and leftovers of stopped writes are kept\n";
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(err.find(line), err.rfind(line)) << err;
     close(first);
 
     log = start("after the first copy ended");
@@ -479,8 +502,9 @@ TEST(Startup, ASecondCopysStartLeavesTheFirstCopysWritesInFlight)
 // down to the deepest level listed loses its leftover there, and reading it costs one
 // read of each folder: no second walk. A download past its bound is left out, and
 // costs the folders it read before its bound was passed. A game folder that is a link
-// ("keycam" here) is never swept, nor is a folder past the names a folder may hold. A
-// later build of the index sweeps nothing.
+// ("keycam" here) is never swept, nor is a folder past the names a folder may hold,
+// its leftovers counted among them (one at the bound is). A later build of the index
+// sweeps nothing.
 TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
 {
     bvtest::in_fresh_process([] {
@@ -499,10 +523,15 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
             bvtest::make_dirs(wide + "/" + std::to_string(i));
         bvtest::write_file(user + "/kc/cam" + leftover.substr(11), "");
         p.check(symlink((user + "/kc").c_str(), (user + "/keycam").c_str()) == 0, "no link");
-        bvtest::make_dirs(user + "/setups");
-        for (int i = 0; i < 20; ++i)
+        // Leftovers count among a folder's names: "setups" holds one more than its 20,
+        // "series" exactly 20, two leftovers in each.
+        for (int i = 0; i < 19; ++i)
             bvtest::write_file(user + "/setups/s" + std::to_string(i), "");
-        bvtest::write_file(user + "/setups/fast.tmp-0123456789ab", "");
+        for (int i = 0; i < 18; ++i)
+            bvtest::write_file(user + "/series/s" + std::to_string(i), "");
+        for (const char* folder : {"/setups", "/series"})
+            for (const char* name : {"/fast.tmp-0123456789ab", "/slow.tmp-0123456789ab"})
+                bvtest::write_file(user + folder + name, "");
         bvtest::write_file(user + "/config.tmp-0123456789ab", "");
         bvtest::make_dirs(home / "game");
         bvtest::use_folders(home / "xdg", home / "game");
@@ -510,21 +539,41 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
         const long before = file_index_work.folders_read;
         const int swept = leftover_sweep_user_folder();
         const long read = file_index_work.folders_read - before;
-        p.check(swept == 2 && !bvtest::file_exists(chain + leftover) &&
+        p.check(swept == 4 && !bvtest::file_exists(chain + leftover) &&
                     !bvtest::file_exists(user + "/config.tmp-0123456789ab"),
                 "leftovers swept: " + std::to_string(swept));
         // The top, tracks, deep and its 14 folders, wide (whose 19th name passes its
         // bound, so none of its folders is read), kc (keycam, a link at the top, is not
-        // entered), setups; and the game folder.
-        p.check(read == 1 + 1 + 15 + 1 + 1 + 1 + 1, "folders read: " + std::to_string(read));
+        // entered), setups, series; and the game folder.
+        p.check(read == 1 + 1 + 15 + 1 + 1 + 1 + 1 + 1, "folders read: " + std::to_string(read));
         p.check(bvtest::file_exists(user + "/kc/cam" + leftover.substr(11)), "a linked game folder swept");
-        p.check(bvtest::file_exists(user + "/setups/fast.tmp-0123456789ab"), "a folder past its names swept");
+        p.check(bvtest::file_exists(user + "/setups/fast.tmp-0123456789ab") &&
+                    bvtest::file_exists(user + "/setups/slow.tmp-0123456789ab"),
+                "a folder past its names swept");
+        p.check(!bvtest::file_exists(user + "/series/fast.tmp-0123456789ab"), "a folder at its names not swept");
         p.check(file_index_find("tracks/wide/0") == -1, "the download past its bound listed");
         vfs_shutdown();
         bvtest::write_file(user + "/config.tmp-0123456789ab", "");
         bvtest::use_folders(home / "xdg", home / "game");
         file_index_list();
         p.check(bvtest::file_exists(user + "/config.tmp-0123456789ab"), "a later build swept");
+        // The top's bound counts its leftovers too: 18 names and 2 leftovers are swept,
+        // 19 and 2 are past it, cut and not swept.
+        for (const int names : {18, 19}) {
+            vfs_shutdown();
+            TempDir other;
+            const std::string top = other / "xdg/Brovanta";
+            for (int i = 0; i < names; ++i)
+                bvtest::write_file(top + "/n" + std::to_string(i), "");
+            for (const char* name : {"/a.tmp-0123456789ab", "/b.tmp-0123456789ab"})
+                bvtest::write_file(top + name, "");
+            bvtest::use_folders(other / "xdg", home / "game");
+            const long names_before = file_index_work.names_read;
+            const int gone = leftover_sweep_user_folder();
+            p.check(gone == (names == 18 ? 2 : 0), std::to_string(names) + " names at the top: swept " + std::to_string(gone));
+            p.check(file_index_work.names_read - names_before <= names + 3,
+                    "names read: " + std::to_string(file_index_work.names_read - names_before));
+        }
         return p.text;
     });
 }
@@ -556,6 +605,17 @@ TEST(Startup, OverlongNamesCostTheLogAFewLines)
 namespace {
 
 int frames_seen = 0;
+
+// This process's folders for a start run in it: the user folder below home, the built
+// game as the program's folder.
+void start_in_process(const TempDir& home)
+{
+    setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
+    unsetenv("QORL_OPTIONS");
+    shutdown_pause_seconds = 0;
+}
 bool setup_listed = false;
 
 // A few frames behind the menu, a screenshot, then the program's own exit.
@@ -600,11 +660,7 @@ TEST(Startup, NoFloodOutsideTracksCostsThePlayersTrackOrPicture)
             bvtest::write_file(user + "/setups/fast", "");
             bvtest::write_file(user + "/screenshot001.png", "PICTURE");
             bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
-            setenv("XDG_DATA_HOME", (home / "xdg").c_str(), 1);
-            setenv("HOME", home.path().c_str(), 1);
-            setenv("BV_HOME", BV_BUILD_DIR "/game", 1);
-            unsetenv("QORL_OPTIONS");
-            shutdown_pause_seconds = 0;
+            start_in_process(home);
             file_index_listing_bounds = {40, 16, 100, 3, 30};
             loop_io.frame_observer = screenshot_and_quit;
             front_end_install();
@@ -617,6 +673,253 @@ TEST(Startup, NoFloodOutsideTracksCostsThePlayersTrackOrPicture)
             p.same(bvtest::read_file(user + "/screenshot001.png"), "PICTURE", std::string(f.folder) + ": the picture");
             p.check(bvtest::read_file(user + "/screenshot002.png").rfind("\x89PNG", 0) == 0,
                     std::string(f.folder) + ": no screenshot taken");
+            return p.text;
+        });
+    }
+}
+
+namespace {
+
+// What the start saw of the player's track, a few frames behind the menu.
+struct seen_at_start {
+    std::string titles;            // "folder=title;" of the listed tracks in "tracks/" but the bundled
+    std::string script, decals;    // what the player's track's names read
+    std::string series;            // the titles of the series listed
+    long names_read = 0;
+    bool shared = false;           // another process could share the running lock
+} seen;
+
+void look_and_quit()
+{
+    if (++frames_seen != 5)
+        return;
+    seen.titles.clear();
+    for (int32_t i = 0; i < track_count; ++i)
+        if (strcmp(track_list[i].folder, "tracks/sample") != 0 && strcmp(track_list[i].folder, "tracks/flat") != 0)
+            seen.titles += std::string(track_list[i].folder) + "=" + track_list[i].title + ";";
+    const auto read = [](const char* name) {
+        char* text = file_to_string(name);
+        const std::string got = text ? text : "(none)";
+        mem_free(text);
+        return got;
+    };
+    seen.script = read("@tracks/mytrack/nofrills.js");
+    seen.decals = read("@tracks/mytrack/decals");
+    seen.series.clear();
+    for (int32_t i = 0; i < series_count(); ++i)
+        seen.series += std::string(series_at(i)->title) + ";";
+    seen.names_read = file_index_work.names_read;
+    const int other = open((std::string(getenv("XDG_DATA_HOME")) + "/Brovanta/running.lock").c_str(), O_RDONLY | O_CLOEXEC);
+    seen.shared = other >= 0 && flock(other, LOCK_SH | LOCK_NB) == 0;
+    if (other >= 0)
+        close(other);
+    loop.quit = 1;
+}
+
+// n empty track folders "<prefix><i>" in tracks, each made after the one before.
+void track_folders(const std::string& user, const std::string& prefix, int n)
+{
+    for (int i = 0; i < n; ++i)
+        bvtest::write_file(user + "/tracks/" + prefix + std::to_string(i) + "/terrain.hf", "x");
+}
+
+}  // namespace
+
+// Beside the player's plain track "tracks/mytrack" (title "Mine"), through the
+// program's start and exit: a zip unpacked at the top as "Tracks/" or "TRACKS/", a
+// download "tracks/MyTrack" that came first, archives naming the player's track's
+// files, floods in "tracks" that the list's cut once counted (links, names the listing
+// refuses, more names than the listing once read there), a series pack in "series"
+// and championships spread over many top folders. None supplies, replaces or hides
+// the player's track or the bundled championship; each left out says so in one line;
+// config keeps the player's track. The cut's bound (lowered to 8 downloads in
+// "tracks") and the series' bound in all (lowered to 9 events) are tried on both
+// sides.
+TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    const std::string mine = "tracks/mytrack=Mine;";
+    const std::string bundled = "Brovanta Valley Championship;";
+    const struct {
+        const char* name;
+        std::function<void(const std::string& user)> before;   // made before the player's track
+        std::string titles;
+        std::string series;
+        const char* line;            // a line the start says, "" for none
+        long names_at_least = 0;     // names read
+        int32_t series_events = kSeriesMaxEventsFromDownloads;   // what all downloads may bring
+    } rows[] = {
+        {"a top folder spelt Tracks",
+         [](const std::string& user) {
+             for (const char* top : {"/Tracks", "/TRACKS"}) {
+                 bvtest::write_file(user + top + "/mytrack/nofrills.js", "THEIR SCRIPT");
+                 bvtest::write_file(user + top + "/mytrack/decals", "THEIR DECALS");
+             }
+             bvtest::write_file(user + "/Series/valley.series", "Theirs 0 Novice 0");
+         },
+         mine, bundled, "/Tracks: its name differs only by letter case from the game's folder \"tracks\""},
+        {"a case twin that came first",
+         [](const std::string& user) {
+             bvtest::write_file(user + "/tracks/MyTrack/terrain.hf", "x");
+             bvtest::write_file(user + "/tracks/MyTrack/desc", "Theirs");
+             bvtest::write_file(user + "/tracks/MyTrack/nofrills.js", "THEIR SCRIPT");
+             bvtest::write_file(user + "/tracks/MyTrack/decals", "THEIR DECALS");
+         },
+         mine + "tracks/MyTrack=Theirs;", bundled, ""},
+        {"archives naming the player's track's files",
+         [](const std::string& user) {
+             const std::string pack = bvtest::saf_bytes({{"tracks/mytrack/nofrills.js", "THEIR SCRIPT"},
+                                                         {"Tracks/mytrack/decals", "THEIR DECALS"},
+                                                         {"tracks/theirs/terrain.hf", "x"}});
+             bvtest::write_file(user + "/pack.saf", pack);
+             bvtest::write_file(user + "/tracks/aaa.saf", pack);
+         },
+         mine + "tracks/theirs=tracks/theirs;", bundled,
+         "pack.saf: 2 entries left out: they lie in tracks/mytrack, a track the user folder holds as a folder"},
+        {"links in tracks",
+         [](const std::string& user) {
+             for (int i = 0; i < 12; ++i)
+                 symlink("../..", (user + "/tracks/link" + std::to_string(i)).c_str());
+         },
+         mine, bundled, ""},
+        {"names the listing refuses",
+         [](const std::string& user) { track_folders(user, "bad\x01", 12); }, mine, bundled, ""},
+        {"downloads at the bound",
+         [](const std::string& user) { track_folders(user, "f", 7); },
+         mine + "tracks/f0=tracks/f0;tracks/f1=tracks/f1;tracks/f2=tracks/f2;tracks/f3=tracks/f3;tracks/f4=tracks/f4;"
+         "tracks/f5=tracks/f5;tracks/f6=tracks/f6;",
+         bundled, ""},
+        {"downloads past the bound",
+         [](const std::string& user) { track_folders(user, "f", 8); },
+         "tracks/f0=tracks/f0;tracks/f1=tracks/f1;tracks/f2=tracks/f2;tracks/f3=tracks/f3;tracks/f4=tracks/f4;"
+         "tracks/f5=tracks/f5;tracks/f6=tracks/f6;tracks/f7=tracks/f7;",
+         bundled, "/tracks: the newest downloads past 8 left out: 1, the newest mytrack\n"},
+        {"more names in tracks than the listing once read",
+         [](const std::string& user) {
+             for (int i = 0; i < 150; ++i)
+                 symlink("x", (user + "/tracks/n" + std::to_string(i)).c_str());
+         },
+         mine, bundled, "", 151},
+        {"a series pack in series",
+         [](const std::string& user) {
+             bvtest::write_file(user + "/series/valley.series", "Theirs 0 Novice 0");
+             bvtest::write_file(user + "/series/cup.series", "Cup 0 Novice 0");
+         },
+         mine, "Cup;" + bundled,
+         "Series series/valley.series from @U@/series left out: the game's own of that name is read"},
+        {"championships in many top folders",
+         [](const std::string& user) {
+             std::string event = "e tracks/sample 0 1";
+             for (int i = 0; i < 80; ++i)
+                 event += " 1";
+             for (int k = 0; k < 4; ++k)
+                 bvtest::write_file(user + "/p" + std::to_string(k) + "/a.series",
+                                    "P" + std::to_string(k) + " 0 Novice 3 " + event + " " + event + " " + event + "\n");
+         },
+         mine, "P0;P1;P2;" + bundled, "Series p3/a.series refused: series from downloads past their events in all", 0, 9},
+    };
+    for (const auto& row : rows) {
+        TempDir home;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            const std::string user = home / "xdg/Brovanta";
+            bvtest::make_dirs(user + "/tracks");
+            row.before(user);
+            bvtest::write_file(user + "/tracks/mytrack/terrain.hf", "x");
+            bvtest::write_file(user + "/tracks/mytrack/desc", "Mine");
+            bvtest::write_file(user + "/series/valley.series_standings", "3 1 2 4 5 6 7 8 9 \n");
+            bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
+            start_in_process(home);
+            file_index_listing_bounds.track_folders = 8;
+            file_index_listing_bounds.names = 100;
+            series_from_downloads.events = row.series_events;
+            loop_io.frame_observer = look_and_quit;
+            front_end_install();
+            const char* argv[] = {"brovanta", nullptr};
+            const std::string what = std::string(row.name) + ": ";
+            ConsoleCapture console;
+            p.check(brovanta_main(1, const_cast<char**>(argv)) == 0, what + "the run failed");
+            const std::string log = console.text();
+            p.same(seen.titles, row.titles, what + "the tracks listed");
+            p.same(seen.script, "(none)", what + "the player's track's script");
+            p.same(seen.decals, "(none)", what + "the player's track's decals");
+            p.same(seen.series, row.series, what + "the series listed");
+            p.check(seen.shared, what + "the running copy keeps the lock to itself");
+            std::string line = row.line;
+            if (const size_t at = line.find("@U@"); at != std::string::npos)
+                line.replace(at, 3, user);
+            p.check(bvtest::has(log, line), what + "no line " + line + "\n" + bvtest::listing_lines(log));
+            p.check(seen.names_read >= row.names_at_least && !bvtest::has(log, "/tracks: names past"),
+                    what + "tracks cut in the order its names were read: " + std::to_string(seen.names_read));
+            const bool kept = row.titles.find(mine) != std::string::npos;
+            p.check(bvtest::has(bvtest::read_file(user + "/config"), "\ntrack=tracks/mytrack\n") == kept,
+                    what + "the config's track");
+            return p.text;
+        });
+    }
+}
+
+namespace {
+
+struct editor_seen {
+    std::string status;
+    bool planted_kept = false, own_kept = false, own_written = false;
+    std::string planted;
+} in_editor;
+
+// In the editor on the sample, with a write of this copy's own in flight in the track
+// folder: one save, then the program's own exit.
+void save_and_quit()
+{
+    if (++frames_seen != 5)
+        return;
+    whole_file w;
+    const bool open = whole_file_open("@tracks/sample/lastlap.bvdemo", &w) == 1 && vfs_puts(w.f, "half") >= 0 &&
+                      vfs_flush(w.f) == 0;
+    editor_save();
+    in_editor.status = editor_state.status_text ? editor_state.status_text : "";
+    in_editor.planted_kept = bvtest::file_exists(in_editor.planted);
+    in_editor.own_kept = open && bvtest::file_exists(w.temp);
+    in_editor.own_written = open && whole_file_close(&w, true) == 1;
+    loop.quit = 1;
+}
+
+}  // namespace
+
+// The editor's save sweeps the track's folder only while no other copy of the game
+// runs, and never a write of this copy's own still under way: with another copy
+// holding the running lock, the leftover-named file of its write in flight stays;
+// alone, a killed write's leftover goes. Either way this copy's own recording in the
+// track folder, in flight across the save, is kept and placed.
+TEST(Startup, TheEditorsSaveSweepsNoWriteInFlight)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    for (const bool other_copy : {true, false}) {
+        TempDir home;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            const std::string user = home / "xdg/Brovanta";
+            in_editor.planted = user + "/tracks/sample/decals.tmp-0123456789ab";
+            bvtest::write_file(in_editor.planted, "another copy's write in flight");
+            bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/sample\n");
+            const int other = open((user + "/running.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (other_copy)
+                p.check(flock(other, LOCK_SH) == 0, "the other copy's lock");
+            start_in_process(home);
+            loop_io.frame_observer = save_and_quit;
+            view_install();
+            front_end_install();
+            editor_install();
+            const char* argv[] = {"brovanta", "--editor", "--track", "tracks/sample", nullptr};
+            const std::string what = other_copy ? "another copy running: " : "alone: ";
+            p.check(brovanta_main(4, const_cast<char**>(argv)) == 0, what + "the run failed");
+            p.same(in_editor.status, "Saved!", what + "the save");
+            p.check(in_editor.planted_kept == other_copy, what + (other_copy ? "its write in flight swept" : "a leftover kept"));
+            p.check(in_editor.own_kept, what + "this copy's own write in flight swept");
+            p.check(in_editor.own_written && bvtest::read_file(user + "/tracks/sample/lastlap.bvdemo") == "half",
+                    what + "this copy's own recording lost");
             return p.text;
         });
     }
