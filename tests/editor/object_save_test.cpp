@@ -5,6 +5,8 @@
 #include "editor_test_folder.h"
 #include "flat_track_fixture.h"
 #include "saved_objects_text.h"
+#include "support/archive_bytes.h"
+#include "terrain/refused_tail.h"
 
 #include <gtest/gtest.h>
 
@@ -65,43 +67,150 @@ TEST(ObjectSave, EditsOfEveryObjectToolReadBackAfterASave)
     unsetenv("BV_SAVED_TRACK_ROOT");
 }
 
-// A track past the bounds a load holds it to (decals over more than 8192 decal cells,
-// more billboards and statues than a track may have) loads cut, with one line each;
-// saved unchanged, every file keeps every line: the kept ones as the editor writes
-// them, the refused ones after them as they stood.
-TEST(ObjectSave, ASaveWritesBackWhatTheLoadRefused)
+namespace {
+
+std::string lines(int n, const char* format)
+{
+    std::string text;
+    char line[200];
+    for (int i = 0; i < n; ++i) {
+        snprintf(line, sizeof line, format, double(i % 97) + 0.5);
+        text += line;
+    }
+    return text;
+}
+
+// text padded with blank lines (its last line's end included) to exactly size bytes.
+std::string padded(std::string text, size_t size)
+{
+    text.resize(size, '\n');
+    return text;
+}
+
+const char* const kCovering = "[%f 2.000000] 0.300000 1000.000000 1.000000 @decals/start_line.png\n";
+const char* const kBillboard = "[%f 1.000000 3.000000] 2.000000 1.000000 a\n";
+const char* const kStatue = "[%f 0.000000 5.000000] 0.000000 null null null\n";
+
+// The three object files of one case, and what each holds after the save.
+struct object_files {
+    std::string decals, billboards, statues;
+};
+
+}  // namespace
+
+// What a load leaves out (lines past a bound, a decal whose texture does not load or
+// whose numbers are not finite, a line that does not parse and the rest after it)
+// goes back into the file at a save, as it stood, after the kept lines; a plain file
+// and a compressed one alike. Up to 4 MiB of it: a file whose load left out more is
+// kept as it was, and the status names it, never "Saved!" (its edit is not on disk).
+TEST(ObjectSave, ASaveWritesBackWhatTheLoadLeftOutOrNamesTheFileItKept)
 {
     bvtest::in_fresh_process([] {
         bvtest::Problems p;
         bvtest::TempDir root;
         const std::string folder = root / "user/Brovanta/tracks/flat";
-        auto lines = [](int n, const char* format) {
-            std::string text;
-            char line[200];
-            for (int i = 0; i < n; ++i) {
-                snprintf(line, sizeof line, format, double(i % 97) + 0.5);
-                text += line;
-            }
-            return text;
-        };
-        // Each decal covers all 64 cells: 128 reach the bound, the rest are refused.
-        const std::string decals = lines(kMaxDecalCells / 64 + 3, "[%f 2.000000] 0.300000 1000.000000 1.000000 "
-                                                                  "@decals/start_line.png\n");
-        const std::string billboards = lines(kMaxBillboards + 2, "[%f 1.000000 3.000000] 2.000000 1.000000 a\n");
-        const std::string statues = lines(int(kMaxStatues) + 2, "[%f 0.000000 5.000000] 0.000000 null null null\n");
-        flat_track f(root.path(), decals, true);
-        bvtest::write_file(folder + "/billboards", billboards);
-        bvtest::write_file(folder + "/statues", statues);
+        flat_track f(root.path(), "", true);
+        // The start-gate statues come before the track's own.
         f.load_objects();
-        p.check(track_terrain.decals.count == kMaxDecalCells / 64, "the decals loaded cut");
-        p.check(billboard_count() == kMaxBillboards && statue_count() == kMaxStatues, "billboards and statues cut");
-        for (const char* refused : {"Decals file", "Billboards file", "Statues file"})
-            p.check(bvtest::console_log_text().find(refused) != std::string::npos, std::string("a line: ") + refused);
-        editor_save();
-        p.same(edtest::status(), "Saved!", "saved");
-        p.check(bvtest::read_file(folder + "/decals") == decals, "the decals file keeps every line");
-        p.check(bvtest::read_file(folder + "/billboards") == billboards, "the billboards file keeps every line");
-        p.check(bvtest::read_file(folder + "/statues") == statues, "the statues file keeps every line");
+        const int track_statues = int(kMaxStatues) - first_track_statue;
+        const int track_billboards = int(kMaxBillboards) - first_track_billboard;
+
+        const std::string mud = "[10 10] 0 4 1 packs/mud.png\n";
+        const std::string endless = "[1e999 10] 0 4 1 @decals/start_line.png\n";
+        const std::string long_mud = "[10 10] 0 4 1 packs/" + std::string(1000, 'm') + ".png\n";
+        // Each covering decal takes all 64 cells: 128 reach the bound.
+        const std::string covering_a = lines(5, kCovering), covering_b = lines(kMaxDecalCells / 64 - 5, kCovering);
+        const std::string covering_rest = lines(3, kCovering);
+        std::string mud_past_bound = lines(1, kCovering);
+        while (mud_past_bound.size() <= kRefusedTailMax + long_mud.size())
+            mud_past_bound += long_mud;
+        const std::string short_statues = lines(track_statues, "[%.1f 0 5] 0 null null null\n");
+        const std::string refused_statues = lines(track_statues / 4, kStatue);
+        const std::string billboards_full = lines(track_billboards, kBillboard);
+        const std::string billboards_over = padded(lines(2, kBillboard), kRefusedTailMax + 1);
+        std::string moved_statue = lines(track_statues, kStatue);
+        moved_statue.replace(0, 9, "[1.500000");   // the first statue one foot on
+
+        struct save_case {
+            const char* what;
+            object_files given;      // the decals as "decals.gz" when packed
+            bool packed;
+            object_files saved;      // empty: as given
+            const char* status;
+        } const cases[] = {
+            {"past the bounds, with decals that do not load",
+             {covering_a + mud + endless + covering_b + covering_rest, billboards_full + lines(2, kBillboard),
+              lines(int(kMaxStatues) + 2, kStatue)},
+             false,
+             {covering_a + covering_b + mud + endless + covering_rest, "", ""},
+             "Saved!"},
+            {"lines that do not parse",
+             {lines(2, kCovering) + mud + lines(1, kCovering) + "junk\n" + lines(1, kCovering),
+              lines(3, kBillboard) + "[1 2] broken\n" + lines(2, kBillboard),
+              lines(2, kStatue) + "not a statue\n" + lines(1, kStatue)},
+             true,
+             {lines(2, kCovering) + lines(1, kCovering) + mud + "junk\n" + lines(1, kCovering), "", ""},
+             "Saved!"},
+            {"exactly 4 MiB left out, and a billboard moved in a file with more",
+             {lines(1, kCovering), billboards_full + billboards_over,
+              short_statues + padded(refused_statues, kRefusedTailMax)},
+             false,
+             {"", "", moved_statue + padded(refused_statues, kRefusedTailMax)},
+             "Saved, but billboards kept as they were: what the load left out is over 4 MiB"},
+            {"4 MiB and a byte left out, and decals that do not load past 4 MiB",
+             {mud_past_bound, lines(2, kBillboard), short_statues + padded(refused_statues, kRefusedTailMax + 1)},
+             false,
+             {"", "", ""},
+             "Saved, but statues and decals kept as they were: what the load left out is over 4 MiB"},
+        };
+        for (const save_case& c : cases) {
+            const object_files& given = c.given;
+            std::remove((folder + "/decals").c_str());
+            std::remove((folder + "/decals.gz").c_str());
+            if (c.packed)
+                bvtest::write_file(folder + "/decals.gz", bvtest::gzip_bytes(given.decals));
+            else
+                bvtest::write_file(folder + "/decals", given.decals);
+            bvtest::write_file(folder + "/billboards", given.billboards);
+            bvtest::write_file(folder + "/statues", given.statues);
+            statues_reset();
+            billboards_reset();
+            track_terrain.decals.count = 0;
+            terrain_read_decals(&track_terrain, "tracks/flat", track_loaders.texture_load);
+            f.load_objects();
+            // One edit in each table: a file kept as it was has lost it.
+            static_cast<decal*>(track_terrain.decals.items)[0].x += 1;
+            billboard_at(first_track_billboard)->x += 1;
+            statue_at(first_track_statue)->x += 1;
+            const bool edited = c.status != std::string("Saved!");
+            if (!edited) {
+                static_cast<decal*>(track_terrain.decals.items)[0].x -= 1;
+                billboard_at(first_track_billboard)->x -= 1;
+                statue_at(first_track_statue)->x -= 1;
+            }
+            track_terrain.change_flags = 7;
+            editor_save();
+            const std::string what = std::string(c.what) + ": ";
+            p.same(edtest::status(), c.status, what + "the status");
+            p.check(((track_terrain.change_flags & 2) != 0) == edited, what + "the change mark");
+            const struct {
+                const char* name;
+                const std::string &given, &saved;
+            } files[] = {{"decals", given.decals, c.saved.decals},
+                         {"billboards", given.billboards, c.saved.billboards},
+                         {"statues", given.statues, c.saved.statues}};
+            for (const auto& file : files) {
+                const std::string now = bvtest::read_file(folder + "/" + file.name);
+                const bool named = edtest::status().find(std::string(" ") + file.name) != std::string::npos;
+                p.check(named == (edited && now == file.given),
+                        what + file.name + (named ? " named in the status" : " not named") +
+                            (now == file.given ? ", kept as it was" : ", written"));
+                if (!file.saved.empty())
+                    p.check(now == file.saved, what + file.name + " holds the kept lines, then what was left out");
+                else if (!edited)
+                    p.check(now == file.given, what + file.name + " keeps every line");
+            }
+        }
         return p.text;
     });
 }
