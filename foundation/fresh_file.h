@@ -68,9 +68,13 @@ bool fresh_file_is_leftover(const char* name);
 // nothing that stood there before. Null when it cannot be made or placed.
 vfs_file* fresh_file_create(const char* name);
 
-// For a numbered file (a screenshot), which must never take the place of one that
-// stands on disk, whatever the index says: the sealed temporary (fresh_file_open's,
-// beside target) takes target only when nothing (no file, no link) stands there. 1
-// placed; 0 when target is taken, the temporary kept for another name; -1 with the
-// temporary removed.
+// For a numbered file (a screenshot), which must never take the place of anything that
+// stands on disk, whatever the index says: fresh_file_open_numbered makes the
+// temporary in name's folder whatever stands at name itself (a folder too), and the
+// sealed temporary takes target, its neighbour, only when nothing (no file, folder,
+// link or pipe) stands there. 1 placed; 0 when target is taken, the temporary kept for
+// another name; -1 with the temporary removed.
+int fresh_file_open_numbered(const char* name, fresh_file* w);
 int fresh_file_place_new(const std::string& temp, const std::string& target);
+// Test seam: false places as a file system without the no-replace rename does.
+void fresh_file_test_rename_noreplace(bool works);
