@@ -248,20 +248,41 @@ int fresh_file_sweep(const std::string& folder)
     return removed;
 }
 
-vfs_file* fresh_file_create(const char* name)
+vfs_file* fresh_file_take_name(fresh_file* w)
 {
-    fresh_file w;
-    if (!fresh_file_open(name, &w))
-        return nullptr;
-    data_place place = take_place(&w);
-    vfs_file* f = w.f;
-    if (!data_place_rename(place, w.temp_leaf)) {
+    data_place place = take_place(w);
+    vfs_file* f = w->f;
+    w->f = nullptr;
+    if (!data_place_rename(place, w->temp_leaf)) {
         vfs_close(f);
-        data_place_unlink(place, w.temp_leaf);
+        data_place_unlink(place, w->temp_leaf);
         f = nullptr;
     }
     data_place_close(place);
     return f;
+}
+
+vfs_file* fresh_file_create(const char* name)
+{
+    fresh_file w;
+    return fresh_file_open(name, &w) ? fresh_file_take_name(&w) : nullptr;
+}
+
+name_holds fresh_file_what_stands(const char* name)
+{
+    data_place place;
+    if (!open_beside(name, place))
+        return name_holds::unreachable;
+    struct stat st;
+    name_holds holds = name_holds::other;
+    if (fstatat(place.folder, place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        holds = errno == ENOENT ? name_holds::nothing : name_holds::unreachable;
+    else if (S_ISREG(st.st_mode))
+        holds = name_holds::file;
+    else if (S_ISDIR(st.st_mode))
+        holds = name_holds::folder;
+    data_place_close(place);
+    return holds;
 }
 
 // A rename that refuses to replace; where the file system has no such rename, a hard

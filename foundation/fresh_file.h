@@ -67,6 +67,16 @@ bool fresh_file_is_leftover(const char* name);
 // fresh name and at once renamed over the target, so the handle writes that file and
 // nothing that stood there before. Null when it cannot be made or placed.
 vfs_file* fresh_file_create(const char* name);
+// The same in two steps around what must happen before the name is taken: the open
+// temporary of fresh_file_open takes its target's name, and the handle goes on
+// writing it; null, with the temporary removed, when the rename fails.
+vfs_file* fresh_file_take_name(fresh_file* w);
+
+// What stands at a name (a data name, or a path in the user folder), seen as the write
+// step walks there, never through a link: unreachable when the walk is refused or
+// the name cannot be looked at.
+enum class name_holds { nothing, file, folder, other, unreachable };
+name_holds fresh_file_what_stands(const char* name);
 
 // For a numbered file (a screenshot), which must never take the place of anything that
 // stands on disk, whatever the index says: fresh_file_open_numbered makes the
