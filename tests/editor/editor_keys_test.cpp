@@ -584,9 +584,8 @@ TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
 // A downloaded track folder with a link at every name a save writes or once wrote
 // through (the files, the old fixed temporaries, the old set-aside names) and FIFOs at
 // two of them: the save and the scene export replace each file with a plain one of
-// their own and leave every file outside byte-identical and every other link as it was.
-// Where hard links are refused, each link is kept aside as a link while the save runs
-// (there links stand at those two names as well).
+// their own and leave every file outside byte-identical and every other link as it was,
+// where hard links are refused too.
 TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
 {
     in_track_folder([](bvtest::TempDir& root) {
@@ -597,50 +596,51 @@ TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
         const std::string outside = root / "outside";
         const decal blank{};
         array_push(&f.terrain.decals, &blank);
+        std::map<std::string, std::string> planted;   // link name -> outside file
         const char* saved[] = {"terrain.hf", "terrain.png", "shading.ppm", "shadingx2.ppm", "tilemap", "decals",
                                "timing_gates", "statues", "billboards", "edinfo", "track.pov"};
-        for (const bool links_refused : {false, true}) {
-            const std::string kind = links_refused ? "hard links refused: " : "";
-            for (const auto& e : std::filesystem::directory_iterator(folder))
-                std::filesystem::remove_all(e.path());
-            std::map<std::string, std::string> planted;   // link name -> outside file
-            for (const char* name : saved)
-                for (const char* tail : {"", ".new", ".old"}) {
-                    const std::string link = std::string(name) + tail;
-                    if (!links_refused && (link == "tilemap" || link == "edinfo.new"))
-                        continue;
-                    bvtest::write_file(outside + "/" + link, "outside " + link);
-                    planted[link] = outside + "/" + link;
-                    p.check(symlink(planted[link].c_str(), (folder + "/" + link).c_str()) == 0, "link " + link);
-                }
-            if (!links_refused)
-                p.check(mkfifo((folder + "/tilemap").c_str(), 0600) == 0 &&
-                            mkfifo((folder + "/edinfo.new").c_str(), 0600) == 0,
-                        "FIFOs made");
-            save_set_test_link(links_refused ? refuse_links : nullptr);
-            refused_with = EPERM;
-            key_fixture::press('s');
-            save_set_test_link(nullptr);
-            p.same(status(), "Saved!", kind + "saved");
-            key_fixture::press('p');
-            p.same(status(), "Pov!", kind + "exported");
-            for (const char* name : saved) {
-                struct stat st;
-                p.check(lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode),
-                        kind + "a plain file at " + name);
+        for (const char* name : saved)
+            for (const char* tail : {"", ".new", ".old"}) {
+                const std::string link = std::string(name) + tail;
+                if (link == "tilemap" || link == "edinfo.new")
+                    continue;
+                bvtest::write_file(outside + "/" + link, "outside " + link);
+                planted[link] = outside + "/" + link;
+                p.check(symlink(planted[link].c_str(), (folder + "/" + link).c_str()) == 0, "link " + link);
             }
-            for (const auto& [link, target] : planted) {
-                p.same(bvtest::read_file(target), "outside " + link, kind + "outside file behind " + link);
-                if (link.ends_with(".new") || link.ends_with(".old"))
-                    p.check(std::filesystem::is_symlink(folder + "/" + link), kind + link + " left as it was");
-            }
-            struct stat st;
-            p.check(links_refused || (lstat((folder + "/edinfo.new").c_str(), &st) == 0 && S_ISFIFO(st.st_mode)),
-                    "edinfo.new untouched");
-            const auto names = std::distance(std::filesystem::directory_iterator(folder), {});
-            p.check(names == std::ptrdiff_t(std::size(saved) * 3), kind + "no temporary left: " + std::to_string(names));
-        }
+        p.check(mkfifo((folder + "/tilemap").c_str(), 0600) == 0 && mkfifo((folder + "/edinfo.new").c_str(), 0600) == 0,
+                "FIFOs made");
+        key_fixture::press('s');
+        p.same(status(), "Saved!", "saved");
+        key_fixture::press('p');
+        p.same(status(), "Pov!", "exported");
         alarm(0);
+        for (const char* name : saved) {
+            struct stat st;
+            p.check(lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode),
+                    std::string("a plain file at ") + name);
+        }
+        for (const auto& [link, target] : planted) {
+            p.same(bvtest::read_file(target), "outside " + link, "outside file behind " + link);
+            if (link.ends_with(".new") || link.ends_with(".old"))
+                p.check(std::filesystem::is_symlink(folder + "/" + link), link + " left as it was");
+        }
+        struct stat st;
+        p.check(lstat((folder + "/edinfo.new").c_str(), &st) == 0 && S_ISFIFO(st.st_mode), "edinfo.new untouched");
+        const auto names = std::distance(std::filesystem::directory_iterator(folder), {});
+        p.check(names == std::ptrdiff_t(std::size(saved) * 3), "no temporary left: " + std::to_string(names));
+        // Where hard links are refused, a linked file is kept aside as a link, and
+        // replaced by a plain one.
+        std::filesystem::remove(folder + "/statues");
+        p.check(symlink(planted["statues"].c_str(), (folder + "/statues").c_str()) == 0, "statues linked again");
+        save_set_test_link(refuse_links);
+        refused_with = EPERM;
+        key_fixture::press('s');
+        save_set_test_link(nullptr);
+        struct stat plain;
+        p.same(status(), "Saved!", "saved where hard links are refused");
+        p.check(lstat((folder + "/statues").c_str(), &plain) == 0 && S_ISREG(plain.st_mode), "a plain file at statues");
+        p.same(bvtest::read_file(planted["statues"]), "outside statues", "the file the link named");
         return p.text;
     });
 }
