@@ -7,6 +7,7 @@
 #include "foundation/intern.h"
 #include "race/statue_grid.h"
 #include "terrain/billboards.h"
+#include "terrain/refused_tail.h"
 #include "terrain/save_set.h"
 #include "terrain/statues.h"
 #include "terrain/terrain_files.h"
@@ -245,10 +246,29 @@ void editor_save()
     ok = track_file_write("edinfo", edinfo_write) == 1 && ok;
     if (!ok)
         save_set_fail();
-    if (save_set_commit()) {
+    if (!save_set_commit()) {
+        editor_state.status_text = "Save failed!";
+        return;
+    }
+    // A file whose load left out more than a save writes back stays as it was: its
+    // edits are not on disk, and the status says so.
+    const char* kept[3];
+    int count = 0;
+    if (billboards_file_kept())
+        kept[count++] = "billboards";
+    if (statues_file_kept())
+        kept[count++] = "statues";
+    if (terrain_decals_kept(editor_state.terrain))
+        kept[count++] = "decals";
+    if (count == 0) {
         editor_state.terrain->change_flags &= ~2;
         editor_state.status_text = "Saved!";
-    } else {
-        editor_state.status_text = "Save failed!";
+        return;
     }
+    static std::string partly;
+    partly = "Saved, but ";
+    for (int k = 0; k < count; ++k)
+        partly += std::string(k == 0 ? "" : k + 1 == count ? " and " : ", ") + kept[k];
+    partly += " kept as they were: what the load left out is over " + std::to_string(kRefusedTailMax >> 20) + " MiB";
+    editor_state.status_text = partly.c_str();
 }

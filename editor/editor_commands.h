@@ -11,7 +11,9 @@ void statue_snap_to_gradient();
 void billboard_delete_at_pointer();
 // Gate g's entries in both lap lists: set 1 makes it a switch point, 0 clears it.
 void gate_switch_point(int set);
-// Writes every track file as one set; "Saved!" only when all of them are in place.
+// Writes every track file as one set; "Saved!" only when all of them are in place,
+// "Saved, but ... kept as they were: ..." naming the files a save had to leave as they
+// were.
 void editor_save();
 // An angle wrapped into [-pi, pi).
 float editor_wrap_angle(float angle);

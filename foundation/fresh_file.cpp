@@ -9,6 +9,7 @@
 #include "foundation/vfs.h"
 #include "foundation/whole_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -53,16 +54,32 @@ data_place take_place(fresh_file* w)
     return place;
 }
 
-}  // namespace
+bool no_replacing_rename = true;   // test seam: false acts as a file system without it
 
-int fresh_file_open(const char* name, fresh_file* w)
+// The write step's walk to name's folder, whatever stands at name itself: the walk goes
+// to a fresh name beside it, which nothing can stand at. place.leaf and place.target
+// are then name's own. False without a line (quiet) when the walk is refused.
+bool open_beside(const std::string& name, data_place& place)
 {
-    w->f = nullptr;
-    w->temp.clear();
-    w->folder = -1;
-    data_place place;
-    if (!data_place_open(name, place))
-        return 0;
+    if (!data_place_open(fresh_file_name(name).c_str(), place, true))
+        return false;
+    const size_t kept = place.leaf.size() > kTempMarkLength ? place.leaf.size() - kTempMarkLength : 0;
+    const std::string leaf = place.leaf.substr(0, kept);
+    const size_t before = name.size() - std::min(name.size(), leaf.size());
+    // A leaf cut to fit the temporary's name is not name's own.
+    if (leaf.empty() || name.compare(before, std::string::npos, leaf) != 0 ||
+        (before > 0 && name[before - 1] != '/' && name[before - 1] != '@')) {
+        data_place_close(place);
+        return false;
+    }
+    place.target = place.target.substr(0, place.target.size() - place.leaf.size()) + leaf;
+    place.leaf = leaf;
+    return true;
+}
+
+// A fresh temporary in the open folder of place, handed to w with it.
+int open_in_place(data_place& place, fresh_file* w)
+{
     FILE* file = data_place_temp(place, w->temp_leaf);
     w->f = file ? vfs_adopt(file) : nullptr;
     if (!w->f) {
@@ -77,6 +94,34 @@ int fresh_file_open(const char* name, fresh_file* w)
     w->temp = place.target.substr(0, place.target.size() - place.leaf.size()) + w->temp_leaf;
     w->folder = place.folder;
     return 1;
+}
+
+void reset_writer(fresh_file* w)
+{
+    w->f = nullptr;
+    w->temp.clear();
+    w->folder = -1;
+}
+
+}  // namespace
+
+int fresh_file_open(const char* name, fresh_file* w)
+{
+    reset_writer(w);
+    data_place place;
+    return data_place_open(name, place) ? open_in_place(place, w) : 0;
+}
+
+int fresh_file_open_numbered(const char* name, fresh_file* w)
+{
+    reset_writer(w);
+    data_place place;
+    if (open_beside(name, place))
+        return open_in_place(place, w);
+    // The walk itself is refused: the write step says why, naming the file.
+    if (data_place_open(name, place))
+        data_place_close(place);
+    return 0;
 }
 
 int fresh_file_seal(fresh_file* w, bool wrote)
@@ -190,48 +235,83 @@ int fresh_file_sweep(const std::string& folder)
     return removed;
 }
 
-vfs_file* fresh_file_create(const char* name)
+vfs_file* fresh_file_take_name(fresh_file* w)
 {
-    fresh_file w;
-    if (!fresh_file_open(name, &w))
-        return nullptr;
-    data_place place = take_place(&w);
-    vfs_file* f = w.f;
-    if (!data_place_rename(place, w.temp_leaf)) {
+    data_place place = take_place(w);
+    vfs_file* f = w->f;
+    w->f = nullptr;
+    if (!data_place_rename(place, w->temp_leaf)) {
         vfs_close(f);
-        data_place_unlink(place, w.temp_leaf);
+        data_place_unlink(place, w->temp_leaf);
         f = nullptr;
     }
     data_place_close(place);
     return f;
 }
 
+vfs_file* fresh_file_create(const char* name)
+{
+    fresh_file w;
+    return fresh_file_open(name, &w) ? fresh_file_take_name(&w) : nullptr;
+}
+
+name_holds fresh_file_what_stands(const char* name)
+{
+    data_place place;
+    if (!open_beside(name, place))
+        return name_holds::unreachable;
+    struct stat st;
+    name_holds holds = name_holds::other;
+    if (fstatat(place.folder, place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        holds = errno == ENOENT ? name_holds::nothing : name_holds::unreachable;
+    else if (S_ISREG(st.st_mode))
+        holds = name_holds::file;
+    else if (S_ISDIR(st.st_mode))
+        holds = name_holds::folder;
+    data_place_close(place);
+    return holds;
+}
+
 // A rename that refuses to replace; where the file system has no such rename, a hard
-// link, which never replaces either, and the temporary's name removed after it.
+// link, which never replaces either, and the temporary's name removed after it. Whatever
+// stands at the target, a folder included, takes the name.
 int fresh_file_place_new(const std::string& temp, const std::string& target)
 {
     const size_t slash = temp.rfind('/');
     const std::string temp_leaf = temp.substr(slash == std::string::npos ? 0 : slash + 1);
     data_place place;
-    if (!data_place_open(target.c_str(), place)) {
+    if (!open_beside(target, place) ||
+        temp.compare(0, temp.size() - temp_leaf.size(), place.target, 0, place.target.size() - place.leaf.size()) != 0) {
+        data_place_close(place);
         if (!data_in_user_folder(temp.c_str()))
             remove(temp.c_str());   // in the user folder, a refused walk leaves it to the sweep
         return -1;
     }
     int placed = -1;
-    if (renameat2(place.folder, temp_leaf.c_str(), place.folder, place.leaf.c_str(), RENAME_NOREPLACE) == 0) {
+    int error = EINVAL;
+    if (no_replacing_rename &&
+        renameat2(place.folder, temp_leaf.c_str(), place.folder, place.leaf.c_str(), RENAME_NOREPLACE) == 0)
         placed = 1;
-    } else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+    else if (no_replacing_rename)
+        error = errno;
+    if (placed != 1 && (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)) {
         // A file system without the no-replace rename: a hard link never replaces either.
         if (linkat(place.folder, temp_leaf.c_str(), place.folder, place.leaf.c_str(), 0) == 0) {
             unlinkat(place.folder, temp_leaf.c_str(), 0);
             placed = 1;
+        } else {
+            error = errno;
         }
     }
-    if (placed != 1 && errno == EEXIST)
+    if (placed != 1 && error == EEXIST)
         placed = 0;
     if (placed == -1)
         data_place_unlink(place, temp_leaf);
     data_place_close(place);
     return placed;
+}
+
+void fresh_file_test_rename_noreplace(bool works)
+{
+    no_replacing_rename = works;
 }

@@ -64,10 +64,24 @@ int fresh_file_sweep(const std::string& folder);
 // fresh name and at once renamed over the target, so the handle writes that file and
 // nothing that stood there before. Null when it cannot be made or placed.
 vfs_file* fresh_file_create(const char* name);
+// The same in two steps around what must happen before the name is taken: the open
+// temporary of fresh_file_open takes its target's name, and the handle goes on
+// writing it; null, with the temporary removed, when the rename fails.
+vfs_file* fresh_file_take_name(fresh_file* w);
 
-// For a numbered file (a screenshot), which must never take the place of one that
-// stands on disk, whatever the index says: the sealed temporary (fresh_file_open's,
-// beside target) takes target only when nothing (no file, no link) stands there. 1
-// placed; 0 when target is taken, the temporary kept for another name; -1 with the
-// temporary removed.
+// What stands at a name (a data name, or a path in the user folder), seen as the write
+// step walks there, never through a link: unreachable when the walk is refused or
+// the name cannot be looked at.
+enum class name_holds { nothing, file, folder, other, unreachable };
+name_holds fresh_file_what_stands(const char* name);
+
+// For a numbered file (a screenshot), which must never take the place of anything that
+// stands on disk, whatever the index says: fresh_file_open_numbered makes the
+// temporary in name's folder whatever stands at name itself (a folder too), and the
+// sealed temporary takes target, its neighbour, only when nothing (no file, folder,
+// link or pipe) stands there. 1 placed; 0 when target is taken, the temporary kept for
+// another name; -1 with the temporary removed.
+int fresh_file_open_numbered(const char* name, fresh_file* w);
 int fresh_file_place_new(const std::string& temp, const std::string& target);
+// Test seam: false places as a file system without the no-replace rename does.
+void fresh_file_test_rename_noreplace(bool works);

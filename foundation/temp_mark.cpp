@@ -17,7 +17,8 @@
 namespace {
 
 constexpr size_t kDigits = 12;
-constexpr size_t kTail = 5 + kDigits;   // ".tmp-" and the digits
+constexpr size_t kTail = kTempMarkLength;
+static_assert(kTail == 5 + kDigits, "the mark is \".tmp-\" and its digits");
 // Within the 255 bytes a file system gives a name, and one the name check still takes
 // counted with an "@".
 constexpr size_t kNameMax = kDataNameMax - 1;

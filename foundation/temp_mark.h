@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <string>
 
+// The length of the mark: ".tmp-" and its 12 digits.
+inline constexpr size_t kTempMarkLength = 17;
+
 // A fresh temporary's name for a file named leaf: leaf, cut at a character boundary so
 // the whole is at most 254 bytes (within a file system's 255 and a name the door
 // takes), then the mark with 12 unguessable digits.

@@ -3,7 +3,7 @@
 // h = height above the ground. "#rrggbb#name" colours the sprite (alpha 255).
 // Reading stops at the first line without all six values. The writer puts back
 // the billboards from the first track billboard on, the colour prefix only when
-// the colour is not white (alpha is not written).
+// the colour is not white (alpha is not written), and then what the load left out.
 #include "terrain/billboards.h"
 
 #include "foundation/front_door.h"
@@ -129,18 +129,22 @@ void billboards_read(const char* path)
     char name[1024];
     reading_path = path;
     reading_line = 0;
+    refused_tail_clear(&file_refused);
+    uint32_t line_start = 0;
     for (;;) {
-        const uint32_t line_start = refused_tail_mark(f);
+        line_start = refused_tail_mark(f);
         if (vfs_scanf(f, " [ %f %f %f ] %f %f %1023s ", &x, &h, &z, &size, &aspect, name) != 6)
             break;
         ++reading_line;
         if (billboards.count >= kMaxBillboards) {
             refuse();
-            refused_tail_take(&file_refused, f, path, line_start);
             break;
         }
-        create_billboard(x, h, z, size, aspect, name);
+        if (create_billboard(x, h, z, size, aspect, name) < 0)
+            refused_tail_drop(&file_refused, f, line_start);
     }
+    // The bound, a line that does not parse or the end: the rest goes back at a save.
+    refused_tail_take(&file_refused, f, path, line_start);
     reading_path = nullptr;
     vfs_close(f);
 }
@@ -162,6 +166,11 @@ int billboards_write_to(vfs_file* f)
             vfs_printf(f, "#%02x%02x%02x#%s\n", b->colour[0], b->colour[1], b->colour[2], name);
     }
     return refused_tail_put(&file_refused, f);
+}
+
+int billboards_file_kept()
+{
+    return file_refused.too_long ? 1 : 0;
 }
 
 int write_billboards()

@@ -52,5 +52,8 @@ void billboard_release(billboard* b);
 void billboards_read(const char* path);
 // "@" + track folder + "/billboards": 1 written, 0 when it does not open.
 int write_billboards();
+// 1 when write_billboards leaves the file as it was: what its load left out is more
+// than a save writes back.
+int billboards_file_kept();
 struct vfs_file;
 int billboards_write_to(vfs_file* f);

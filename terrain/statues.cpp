@@ -2,7 +2,7 @@
 //   [ x h z ] angle model texture shape      ("null" = none)
 // h = height above the ground. Reading stops at the first line without all seven
 // values. The writer puts back the statues from the first track statue on (the
-// start-gate statues of the timing gates come before it).
+// start-gate statues of the timing gates come before it), then what the load left out.
 #include "terrain/statues.h"
 
 #include "foundation/intern.h"
@@ -257,8 +257,10 @@ void statues_read(const char* path)
     char names[3][1024];
     reading_path = path;
     reading_line = 0;
+    refused_tail_clear(&file_refused);
+    uint32_t line_start = 0;
     for (;;) {
-        const uint32_t line_start = refused_tail_mark(f);
+        line_start = refused_tail_mark(f);
         if (vfs_scanf(f, " [ %f %f %f ] %f %1023s %1023s %1023s ", &x, &h, &z, &angle, names[0], names[1],
                       names[2]) != 7)
             break;
@@ -266,11 +268,11 @@ void statues_read(const char* path)
         for (int i = 0; i < 3; ++i)
             given[i] = strcmp(names[i], "null") == 0 ? nullptr : names[i];
         ++reading_line;
-        if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0) {
-            refused_tail_take(&file_refused, f, path, line_start);
+        if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0)
             break;
-        }
     }
+    // A bound, a line that does not parse or the end: the rest goes back at a save.
+    refused_tail_take(&file_refused, f, path, line_start);
     reading_path = nullptr;
     vfs_close(f);
 }
@@ -286,6 +288,11 @@ int statues_write_to(vfs_file* f)
                    name(s->texture_file), name(s->shape_file));
     }
     return refused_tail_put(&file_refused, f);
+}
+
+int statues_file_kept()
+{
+    return file_refused.too_long ? 1 : 0;
 }
 
 int write_statues()

@@ -98,5 +98,8 @@ uint32_t statue_companion_map(const char* texture_name, const char* model_name, 
 void statues_read(const char* path);
 // "@" + track folder + "/statues": 1 written, 0 when it does not open.
 int write_statues();
+// 1 when write_statues leaves the file as it was: what its load left out is more than
+// a save writes back.
+int statues_file_kept();
 struct vfs_file;
 int statues_write_to(vfs_file* f);

@@ -24,6 +24,9 @@ int terrain_load(terrain_state* terrain, const char* folder);
 // written. terrain_save_to names the folder and the light.
 int terrain_save(terrain_state* terrain);
 int terrain_save_to(terrain_state* terrain, const char* folder, const terrain_light* light);
+// 1 when a save leaves the decals file as it was: what its load left out is more than
+// a save writes back.
+int terrain_decals_kept(const terrain_state* terrain);
 // The folder of the last successful load ("" before any), which terrain_save uses.
 const char* terrain_folder();
 void terrain_remember_folder(const char* folder);

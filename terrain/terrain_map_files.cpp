@@ -146,14 +146,13 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
         int32_t line = 0;
         int64_t cells = 0;   // bucket cells the decals kept so far touch
         uint32_t line_start = 0;
-        // The refused lines are kept for the next save to write back.
+        // What the load leaves out is kept for the next save to write back.
+        refused_tail left_out;
         auto refuse = [&](const char* why) {
             char refusal[1200];
             format_string(refusal, sizeof refusal, "Decals file %.900s: line %d and later refused, %s", name.c_str(),
                           int(line), why);
             console_print(refusal);
-            t->decals_refused = new refused_tail;
-            refused_tail_take(t->decals_refused, f, name.c_str(), line_start);
         };
         for (;;) {
             line_start = refused_tail_mark(f);
@@ -165,9 +164,12 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
                 break;
             }
             progress_dots("Loading decals");
+            // A decal nowhere would only spoil the buckets.
             if (!std::isfinite(x) || !std::isfinite(z) || !std::isfinite(angle) || !std::isfinite(size) ||
-                !std::isfinite(aspect))
-                continue;   // a decal nowhere would only spoil the buckets
+                !std::isfinite(aspect)) {
+                refused_tail_drop(&left_out, f, line_start);
+                continue;
+            }
             decal d{};
             d.x = x;
             d.z = z;
@@ -182,13 +184,20 @@ int terrain_read_decals(terrain_state* t, const char* folder, uint32_t (*load)(c
                 break;
             }
             d.texture = load(texture);
-            if (!d.texture)
+            if (!d.texture) {
+                refused_tail_drop(&left_out, f, line_start);
                 continue;
+            }
             d.normal_map = decal_map(texture, "_tnorm", load);
             d.specular_map = decal_map(texture, "_tspec", load);
             if (array_push(&t->decals, &d))   // a failed growth skips the decal
                 cells += covered;
+            else
+                refused_tail_drop(&left_out, f, line_start);
         }
+        refused_tail_take(&left_out, f, name.c_str(), line_start);
+        if (left_out.cut)
+            t->decals_refused = new refused_tail(std::move(left_out));
         vfs_close(f);
         progress_done("Loading decals");
     }

@@ -122,6 +122,11 @@ void terrain_shading_at(const terrain_state* t, int32_t i, int32_t j, const terr
     }
 }
 
+int terrain_decals_kept(const terrain_state* t)
+{
+    return t->decals_refused && t->decals_refused->too_long ? 1 : 0;
+}
+
 int terrain_save(terrain_state* t)
 {
     const terrain_light light = terrain_track_light();

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -105,17 +106,47 @@ bool write_all(const void* data, size_t n)
     return false;
 }
 
-void rotate_backups(int32_t backups)
+void say_not_recorded(const std::string& name, const char* why)
+{
+    char line[200];
+    format_string(line, sizeof line, "Demo not recorded: %s %s; every demo is kept", name.c_str() + 1, why);
+    console_print(line);
+}
+
+// Moves each demo one name on ("default.bvdemo" to "default00.bvdemo", and so on) up
+// to the first free name, or, with every name a demo, over the oldest backup, which
+// goes. Nothing else is ever replaced: anything but a plain file at a backup name
+// before a free one (a folder, a link, a pipe) stops the rotation before anything
+// moves, with one line, as does a move that fails; the recording must not take the
+// place of the demo that could not move on, so false then: nothing is recorded.
+bool rotate_backups(int32_t backups)
 {
     const int32_t b = std::min(backups, kMaxBackups);
-    char from[64], to[64];
-    for (int32_t i = b - 2; i >= 0; --i) {
-        format_string(from, sizeof from, "@demos/default%02d.bvdemo", i);
-        format_string(to, sizeof to, "@demos/default%02d.bvdemo", i + 1);
-        vfs_replace(from, to);
+    // Nothing to move on: a missing demo, or something else that the recording replaces.
+    if (b <= 0 || fresh_file_what_stands(kDefaultDemo) != name_holds::file)
+        return true;
+    std::vector<std::string> names = {kDefaultDemo};
+    char name[64];
+    int32_t last = b;   // the name the last demo moved goes to
+    for (int32_t k = 1; k <= b; ++k) {
+        format_string(name, sizeof name, "@demos/default%02d.bvdemo", k - 1);
+        names.push_back(name);
+        const name_holds holds = fresh_file_what_stands(name);
+        if (holds == name_holds::nothing) {
+            last = k;
+            break;
+        }
+        if (holds != name_holds::file) {
+            say_not_recorded(names[k], "is not a plain file, so the backups cannot move on");
+            return false;
+        }
     }
-    if (b > 0)
-        vfs_replace(kDefaultDemo, "@demos/default00.bvdemo");
+    for (int32_t k = last - 1; k >= 0; --k)
+        if (!vfs_replace(names[k].c_str(), names[k + 1].c_str())) {
+            say_not_recorded(names[k], "could not move on");
+            return false;
+        }
+    return true;
 }
 
 bool name_acceptable(const char* name)
@@ -150,15 +181,25 @@ void demo_record_open()
     if (rec.file)
         demo_record_close();
     const bool in_track = race.time_trial_active && track_folder;
+    vfs_file* f = nullptr;
+    // A new file of ours takes the name's place, never written through whatever stood
+    // there (the track folder may have come from anyone).
     if (in_track) {
         rec.path = std::string("@") + track_folder + "/lastlap.bvdemo";
+        f = fresh_file_create(rec.path.c_str());
     } else {
-        rotate_backups(plain_values.demo_backups);
+        // The new file exists before any backup moves: when it cannot be made,
+        // nothing moves.
         rec.path = kDefaultDemo;
+        fresh_file w;
+        if (!fresh_file_open(kDefaultDemo, &w))
+            return;
+        if (!rotate_backups(plain_values.demo_backups)) {
+            fresh_file_seal(&w, false);
+            return;
+        }
+        f = fresh_file_take_name(&w);
     }
-    // The track folder may have come from anyone: the lap goes to a new file of ours
-    // that takes the name's place, never through whatever stood there.
-    vfs_file* f = in_track ? fresh_file_create(rec.path.c_str()) : vfs_open(rec.path.c_str(), "wb");
     if (!f)
         return;
     rec.file = f;

@@ -44,11 +44,12 @@ std::string shot_name(int32_t number)
 }
 
 // The picture goes to a fresh temporary and takes the first free name from number on,
-// never the place of a file that stands there. The number it took, or -1.
+// never the place of anything that stands there (a file, a folder, a link, a pipe).
+// The number it took, or -1.
 int32_t save_shot(int32_t number, const std::vector<uint8_t>& pixels, int32_t w, int32_t h)
 {
     fresh_file file;
-    if (!fresh_file_open(("@" + shot_name(number)).c_str(), &file))
+    if (!fresh_file_open_numbered(("@" + shot_name(number)).c_str(), &file))
         return -1;
     if (!fresh_file_seal(&file, png_write_rgb_to(file.f, pixels.data(), w, h) == 1))
         return -1;

@@ -584,7 +584,8 @@ TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
 // A downloaded track folder with a link at every name a save writes or once wrote
 // through (the files, the old fixed temporaries, the old set-aside names) and FIFOs at
 // two of them: the save and the scene export replace each file with a plain one of
-// their own and leave every file outside byte-identical and every other link as it was.
+// their own and leave every file outside byte-identical and every other link as it was,
+// where hard links are refused too.
 TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
 {
     in_track_folder([](bvtest::TempDir& root) {
@@ -628,6 +629,18 @@ TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
         p.check(lstat((folder + "/edinfo.new").c_str(), &st) == 0 && S_ISFIFO(st.st_mode), "edinfo.new untouched");
         const auto names = std::distance(std::filesystem::directory_iterator(folder), {});
         p.check(names == std::ptrdiff_t(std::size(saved) * 3), "no temporary left: " + std::to_string(names));
+        // Where hard links are refused, a linked file is kept aside as a link, and
+        // replaced by a plain one.
+        std::filesystem::remove(folder + "/statues");
+        p.check(symlink(planted["statues"].c_str(), (folder + "/statues").c_str()) == 0, "statues linked again");
+        save_set_test_link(refuse_links);
+        refused_with = EPERM;
+        key_fixture::press('s');
+        save_set_test_link(nullptr);
+        struct stat plain;
+        p.same(status(), "Saved!", "saved where hard links are refused");
+        p.check(lstat((folder + "/statues").c_str(), &plain) == 0 && S_ISREG(plain.st_mode), "a plain file at statues");
+        p.same(bvtest::read_file(planted["statues"]), "outside statues", "the file the link named");
         return p.text;
     });
 }

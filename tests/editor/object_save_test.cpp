@@ -5,6 +5,8 @@
 #include "editor_test_folder.h"
 #include "flat_track_fixture.h"
 #include "saved_objects_text.h"
+#include "support/archive_bytes.h"
+#include "terrain/refused_tail.h"
 
 #include <gtest/gtest.h>
 
@@ -65,43 +67,95 @@ TEST(ObjectSave, EditsOfEveryObjectToolReadBackAfterASave)
     unsetenv("BV_SAVED_TRACK_ROOT");
 }
 
-// A track past the bounds a load holds it to (decals over more than 8192 decal cells,
-// more billboards and statues than a track may have) loads cut, with one line each;
-// saved unchanged, every file keeps every line: the kept ones as the editor writes
-// them, the refused ones after them as they stood.
-TEST(ObjectSave, ASaveWritesBackWhatTheLoadRefused)
+namespace {
+
+std::string lines(int n, const char* format)
+{
+    std::string text;
+    char line[200];
+    for (int i = 0; i < n; ++i) {
+        snprintf(line, sizeof line, format, double(i % 97) + 0.5);
+        text += line;
+    }
+    return text;
+}
+
+}  // namespace
+
+// What a load leaves out (lines past a bound, a decal whose texture does not load or
+// whose numbers are not finite, a line that does not parse and the rest after it)
+// goes back into the file at a save, as it stood, after the kept lines, from a packed
+// file too. Up to 4 MiB of it: a file whose load left out more is kept as it was, and
+// the status names it (its edits are not on disk), never "Saved!".
+TEST(ObjectSave, ASaveWritesBackWhatTheLoadLeftOutOrNamesTheFileItKept)
 {
     bvtest::in_fresh_process([] {
         bvtest::Problems p;
         bvtest::TempDir root;
         const std::string folder = root / "user/Brovanta/tracks/flat";
-        auto lines = [](int n, const char* format) {
-            std::string text;
-            char line[200];
-            for (int i = 0; i < n; ++i) {
-                snprintf(line, sizeof line, format, double(i % 97) + 0.5);
-                text += line;
-            }
-            return text;
+        flat_track f(root.path(), "", true);
+        f.load_objects();   // the start-gate statues come before the track's own
+        const char* decal = "[%f 2.000000] 0.300000 1000.000000 1.000000 @decals/start_line.png\n";   // 64 cells
+        const char* board = "[%f 1.000000 3.000000] 2.000000 1.000000 a\n";
+        const char* statue = "[%f 0.000000 5.000000] 0.000000 null null null\n";
+        // The same lines as a save does not write them: a file written differs from them.
+        const char* short_decal = "[%.1f 2] 0.3 1000 1 @decals/start_line.png\n";
+        const char* short_board = "[%.1f 1 3] 2 1 a\n";
+        const std::string mud = "[10 10] 0 4 1 packs/mud.png\n", endless = "[1e999 10] 0 4 1 @decals/a.png\n";
+        const std::string full_boards = lines(int(kMaxBillboards) - first_track_billboard, board);
+        const int statues_kept = int(kMaxStatues) - first_track_statue;
+        const std::string short_statues = lines(statues_kept, "[%.1f 0 5] 0 null null null\n");
+        auto past = [](std::string text, size_t size) { return text.resize(size, '\n'), text; };
+        std::string mud_past_bound = lines(1, decal);
+        while (mud_past_bound.size() <= kRefusedTailMax + 100)
+            mud_past_bound += "[10 10] 0 4 1 packs/" + std::string(1000, 'm') + ".png\n";
+        const struct {
+            std::string given[3], saved[3];   // decals, billboards, statues; "" saved: as given
+            bool packed;
+            const char* status;
+        } cases[] = {
+            {{lines(5, decal) + mud + endless + lines(123, decal) + lines(3, decal), full_boards + lines(2, board),
+              lines(int(kMaxStatues) + 2, statue)},
+             {lines(5, decal) + lines(123, decal) + mud + endless + lines(3, decal)},
+             false, "Saved!"},
+            {{lines(2, decal) + mud + lines(1, decal) + "junk\n" + lines(1, decal),
+              lines(3, board) + "[1 2] broken\n" + lines(2, board), lines(2, statue) + "not a statue\n" + lines(1, statue)},
+             {lines(2, decal) + lines(1, decal) + mud + "junk\n" + lines(1, decal)},
+             true, "Saved!"},
+            {{lines(1, short_decal), full_boards + past(lines(2, board), kRefusedTailMax + 1),
+              short_statues + past(lines(9, statue), kRefusedTailMax)},
+             {lines(1, decal), "", lines(statues_kept, statue) + past(lines(9, statue), kRefusedTailMax)},
+             false, "Saved, but billboards kept as they were: what the load left out is over 4 MiB"},
+            {{mud_past_bound, lines(2, short_board), short_statues + past(lines(9, statue), kRefusedTailMax + 1)},
+             {"", lines(2, board), ""},
+             false, "Saved, but statues and decals kept as they were: what the load left out is over 4 MiB"},
         };
-        // Each decal covers all 64 cells: 128 reach the bound, the rest are refused.
-        const std::string decals = lines(kMaxDecalCells / 64 + 3, "[%f 2.000000] 0.300000 1000.000000 1.000000 "
-                                                                  "@decals/start_line.png\n");
-        const std::string billboards = lines(kMaxBillboards + 2, "[%f 1.000000 3.000000] 2.000000 1.000000 a\n");
-        const std::string statues = lines(int(kMaxStatues) + 2, "[%f 0.000000 5.000000] 0.000000 null null null\n");
-        flat_track f(root.path(), decals, true);
-        bvtest::write_file(folder + "/billboards", billboards);
-        bvtest::write_file(folder + "/statues", statues);
-        f.load_objects();
-        p.check(track_terrain.decals.count == kMaxDecalCells / 64, "the decals loaded cut");
-        p.check(billboard_count() == kMaxBillboards && statue_count() == kMaxStatues, "billboards and statues cut");
-        for (const char* refused : {"Decals file", "Billboards file", "Statues file"})
-            p.check(bvtest::console_log_text().find(refused) != std::string::npos, std::string("a line: ") + refused);
-        editor_save();
-        p.same(edtest::status(), "Saved!", "saved");
-        p.check(bvtest::read_file(folder + "/decals") == decals, "the decals file keeps every line");
-        p.check(bvtest::read_file(folder + "/billboards") == billboards, "the billboards file keeps every line");
-        p.check(bvtest::read_file(folder + "/statues") == statues, "the statues file keeps every line");
+        const char* names[3] = {"decals", "billboards", "statues"};
+        for (const auto& c : cases) {
+            std::remove((folder + "/decals").c_str());
+            std::remove((folder + "/decals.gz").c_str());
+            bvtest::write_file(folder + (c.packed ? "/decals.gz" : "/decals"),
+                               c.packed ? bvtest::gzip_bytes(c.given[0]) : c.given[0]);
+            bvtest::write_file(folder + "/billboards", c.given[1]);
+            bvtest::write_file(folder + "/statues", c.given[2]);
+            statues_reset();
+            billboards_reset();
+            track_terrain.decals.count = 0;
+            terrain_read_decals(&track_terrain, "tracks/flat", track_loaders.texture_load);
+            f.load_objects();
+            track_terrain.change_flags = 7;
+            editor_save();
+            const std::string status = edtest::status(), what = std::string(c.status) + ": ";
+            p.same(status, c.status, "the status");
+            p.check(((track_terrain.change_flags & 2) != 0) == (status != "Saved!"), what + "the change mark");
+            for (int k = 0; k < 3; ++k) {
+                const std::string now = bvtest::read_file(folder + "/" + names[k]);
+                p.check(now == (c.saved[k].empty() ? c.given[k] : c.saved[k]), what + names[k] + " as saved");
+                p.check((status.find(std::string(" ") + names[k]) != std::string::npos) ==
+                            (status != "Saved!" && now == c.given[k]),
+                        what + names[k] + " is named in the status when, and only when, it was kept");
+            }
+        }
         return p.text;
     });
 }

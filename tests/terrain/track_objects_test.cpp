@@ -86,12 +86,14 @@ TEST(Billboards, StandOnTheGroundAndAreWrittenBackFromTheFirstTrackBillboard)
     EXPECT_EQ(billboard_work.count, 8);
 
     // A white sprite of another alpha is written without a prefix; the sprite whose
-    // texture did not load keeps its name.
+    // texture did not load keeps its name; the line that ended the load and the rest
+    // follow as they stood.
     billboard_at(2)->colour[3] = 10;
     const std::string path = write_with(billboards_write_to, "billboards.out");
     EXPECT_EQ(bvtest::read_file(path), "[1.000000 2.000000 3.000000] 4.000000 0.500000 #ff8000#sign.png\n"
                                        "[4.000000 0.000000 5.000000] 6.000000 1.000000 tree.png\n"
-                                       "[7.000000 0.500000 8.000000] 2.000000 2.000000 lost.png\n");
+                                       "[7.000000 0.500000 8.000000] 2.000000 2.000000 lost.png\n"
+                                       "[1 2] 3 4 broken.png\n[9 9 9] 1 1 after.png\n");
     billboards_reset();
     billboards_read(path.c_str());
     EXPECT_EQ(billboard_count(), 3);
@@ -175,7 +177,7 @@ TEST(Statues, AreWrittenAndReadBackWithTheirNames)
     const std::string path = write_with(statues_write_to, "statues.out");
     const std::string text = bvtest::read_file(path);
     EXPECT_EQ(text, "[1.000000 0.500000 2.000000] 0.250000 @hay.jm @hay.png null\n"
-                    "[3.000000 0.000000 4.000000] 4.000000 @tree.jm null @tree.shp\n");
+                    "[3.000000 0.000000 4.000000] 4.000000 @tree.jm null @tree.shp\n[5 5] 1 a b c\n");
     statues_reset();
     statues_read(path.c_str());
     ASSERT_EQ(statue_count(), 2);

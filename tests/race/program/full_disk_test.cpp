@@ -9,6 +9,7 @@
 
 #include "foundation/file_index.h"
 #include "foundation/front_door.h"
+#include "foundation/fresh_file.h"
 #include "gfx/fake_gl.h"
 #include "race/program/audio_start.h"
 #include "race/program/main_loop.h"
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using bvtest::FileSizeLimit;
@@ -79,16 +81,24 @@ TEST(FullDisk, ScreenshotAndResultsAreWholeOrAbsentAndAFailureIsSaid)
 
 // The index may miss pictures that stand on disk (a listing cut short, or a copy that
 // saved since): a screenshot then takes the next name free on disk, never the place of
-// the player's picture or of a link, and past a thousand taken names in a row none.
+// the player's picture, of a link, a folder or a pipe, and past a thousand taken names
+// in a row none; on a file system without the no-replace rename as well.
 TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
 {
+    enum class stands { file, folder, pipe };
     const struct {
         int taken;              // screenshot001.png on, beside the index's view
+        stands at;              // what stands at 003 on
+        bool noreplace;         // the file system renames without replacing
+        int counter;            // the screenshot counter: 0 asks the index
         const char* said;
     } cases[] = {
-        {2, "Saved \"screenshot003.png\""},
-        {1000, "Saved \"screenshot1001.png\""},
-        {1001, "Can't save \"screenshot001.png\""},
+        {2, stands::file, true, 0, "Saved \"screenshot003.png\""},
+        {2, stands::file, false, 0, "Saved \"screenshot003.png\""},
+        {5, stands::pipe, false, 0, "Saved \"screenshot006.png\""},
+        {999, stands::folder, true, 3, "Saved \"screenshot1000.png\""},
+        {1000, stands::file, true, 0, "Saved \"screenshot1001.png\""},
+        {1001, stands::file, true, 0, "Can't save \"screenshot001.png\""},
     };
     for (const auto& c : cases) {
         TempDir root;
@@ -103,14 +113,20 @@ TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
             char name[64];
             for (int n = 3; n <= c.taken; ++n) {
                 snprintf(name, sizeof name, "/screenshot%03d.png", n);
-                bvtest::write_file(user + name, "");
+                if (c.at == stands::file)
+                    bvtest::write_file(user + name, "");
+                else if (c.at == stands::folder)
+                    bvtest::make_dirs(user + name);
+                else
+                    mkfifo((user + name).c_str(), 0600);
             }
+            fresh_file_test_rename_noreplace(c.noreplace);
             fakegl::install();
             printed.clear();
             front_door.console_print = [](const char* text) { printed.emplace_back(text); };
             window_width = 8;
             window_height = 6;
-            loop.screenshot_counter = 0;
+            loop.screenshot_counter = c.counter;
             take_screenshot();
             p.check(printed == std::vector<std::string>{c.said}, std::string("said ") + c.said + ", got " +
                                                                    (printed.empty() ? "nothing" : printed.back()));
