@@ -43,8 +43,8 @@ struct data_place {
 // The write step's walk: opens the folder the data name (or plain path) is written in,
 // making what is missing. False, with one line naming the cause unless quiet, when the
 // name is refused, there is no user folder, a link or a file stands on the way, a
-// folder cannot be made, or a folder stands at the target itself.
-bool data_place_open(const char* name, data_place& place, bool quiet = false);
+// folder cannot be made, or (unless any_target) a folder stands at the target itself.
+bool data_place_open(const char* name, data_place& place, bool quiet = false, bool any_target = false);
 // A fresh temporary beside the target, created so it can only be a new file of ours
 // (its name in temp_leaf, bearing the game's mark, temp_mark.h) and held while it is
 // open; null when none could be made.

@@ -104,7 +104,7 @@ int step_down(int fd, const std::string& component, const std::string& shown, st
 
 }  // namespace
 
-bool data_place_open(const char* name, data_place& place, bool quiet)
+bool data_place_open(const char* name, data_place& place, bool quiet, bool any_target)
 {
     data_place_close(place);
     place = data_place{};
@@ -147,7 +147,7 @@ bool data_place_open(const char* name, data_place& place, bool quiet)
         return false;
     place.leaf = relative.substr(from);
     struct stat st;
-    if (fstatat(fd, place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+    if (!any_target && fstatat(fd, place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
         refuse(place.target, "a folder stands there", quiet);
         close(fd);
         return false;

@@ -56,25 +56,11 @@ data_place take_place(fresh_file* w)
 
 bool no_replacing_rename = true;   // test seam: false acts as a file system without it
 
-// The write step's walk to name's folder, whatever stands at name itself: the walk goes
-// to a fresh name beside it, which nothing can stand at. place.leaf and place.target
-// are then name's own. False without a line (quiet) when the walk is refused.
+// The write step's walk to name's folder, whatever stands at name itself. False without
+// a line (quiet) when the walk is refused.
 bool open_beside(const std::string& name, data_place& place)
 {
-    if (!data_place_open(fresh_file_name(name).c_str(), place, true))
-        return false;
-    const size_t kept = place.leaf.size() > kTempMarkLength ? place.leaf.size() - kTempMarkLength : 0;
-    const std::string leaf = place.leaf.substr(0, kept);
-    const size_t before = name.size() - std::min(name.size(), leaf.size());
-    // A leaf cut to fit the temporary's name is not name's own.
-    if (leaf.empty() || name.compare(before, std::string::npos, leaf) != 0 ||
-        (before > 0 && name[before - 1] != '/' && name[before - 1] != '@')) {
-        data_place_close(place);
-        return false;
-    }
-    place.target = place.target.substr(0, place.target.size() - place.leaf.size()) + leaf;
-    place.leaf = leaf;
-    return true;
+    return data_place_open(name.c_str(), place, true, true);
 }
 
 // A fresh temporary in the open folder of place, handed to w with it.
