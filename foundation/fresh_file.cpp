@@ -245,15 +245,13 @@ name_holds fresh_file_what_stands(const char* name)
 {
     data_place place;
     if (!open_beside(name, place))
-        return name_holds::unreachable;
+        return name_holds::other;
     struct stat st;
     name_holds holds = name_holds::other;
     if (fstatat(place.folder, place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        holds = errno == ENOENT ? name_holds::nothing : name_holds::unreachable;
+        holds = errno == ENOENT ? name_holds::nothing : name_holds::other;
     else if (S_ISREG(st.st_mode))
         holds = name_holds::file;
-    else if (S_ISDIR(st.st_mode))
-        holds = name_holds::folder;
     data_place_close(place);
     return holds;
 }

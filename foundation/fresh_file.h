@@ -70,9 +70,9 @@ vfs_file* fresh_file_create(const char* name);
 vfs_file* fresh_file_take_name(fresh_file* w);
 
 // What stands at a name (a data name, or a path in the user folder), seen as the write
-// step walks there, never through a link: unreachable when the walk is refused or
-// the name cannot be looked at.
-enum class name_holds { nothing, file, folder, other, unreachable };
+// step walks there, never through a link: other also when the walk is refused or the
+// name cannot be looked at.
+enum class name_holds { nothing, file, other };
 name_holds fresh_file_what_stands(const char* name);
 
 // For a numbered file (a screenshot), which must never take the place of anything that
