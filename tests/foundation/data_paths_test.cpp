@@ -13,18 +13,22 @@
 #include <sys/stat.h>
 
 #include "fixtures.h"
-#include "foundation/data_door.h"
-#include "foundation/data_name.h"
-#include "foundation/fresh_file.h"
-#include "foundation/data_paths.h"
-#include "foundation/data_paths_internal.h"
-#include "foundation/download.h"
-#include "foundation/file_index.h"
-#include "foundation/file_index_internal.h"
+#include "foundation/door/data_read.h"
+#include "foundation/door/data_name.h"
+#include "foundation/door/fresh_file.h"
+#include "foundation/start/startup_check.h"
+#include "foundation/start/tune_process.h"
+#include "foundation/start/user_folder.h"
+#include "foundation/door/search_folders.h"
+#include "foundation/door/download.h"
+#include "foundation/index/file_index.h"
+#include "foundation/index/leftover_sweep.h"
+#include "foundation/door/door_faults.h"
+#include "foundation/door/temp_mark.h"
 #include "foundation/os_paths.h"
-#include "foundation/ripemd160.h"
-#include "foundation/text_util.h"
-#include "foundation/whole_file.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/text/text_util.h"
+#include "foundation/door/whole_file.h"
 
 namespace {
 
@@ -475,7 +479,7 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
             std::filesystem::rename(own + "setups", own + "setups.old");
             symlink(outside.c_str(), (own + "setups").c_str());
         };
-        data_place_test_hook(swap);
+        door_set_faults({.before_open = swap});
         // Just before the walk opens the folder: the link is met, and refused.
         swap_at = own + "setups";
         p.check(write_whole("@setups/fast") == 0, "written through the folder swapped before its open");
@@ -499,12 +503,12 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
             link((outside + "/theirs").c_str(), (own + "setups/new").c_str());
             std::filesystem::rename(own + "setups/new", own + "setups/mine");
         };
-        data_place_test_hook([](const std::string& path) {
+        door_set_faults({.before_open = [](const std::string& path) {
             if (path == swap_at) {
                 swap_at.clear();
                 put_theirs();
             }
-        });
+        }});
         p.same(read_named("@setups/mine"), "(none)", "a file put at the name after its look");
         p.check(swap_at.empty(), "the seam between the look and the open was not reached");
         // The start's listing: a folder it found real and would sweep, swapped for a link
@@ -512,15 +516,15 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
         write_file(outside + "/far/x.tmp-0123456789ab", "FAR");
         write_file(own + "tracks/t/terrain.hf", "");
         swap_at = own + "tracks/t";
-        data_place_test_hook([](const std::string& path) {
+        door_set_faults({.before_open = [](const std::string& path) {
             if (path == swap_at) {
                 swap_at.clear();
                 std::filesystem::rename(own + "tracks/t", own + "tracks/t.old");
                 symlink((outside + "/far").c_str(), (own + "tracks/t").c_str());
             }
-        });
-        file_index_build_sweeping();
-        data_place_test_hook(nullptr);
+        }});
+        file_index_build(kListingBounds, true);
+        door_set_faults({});
         p.check(swap_at.empty(), "the seam before the listing's open was not reached");
         p.same(read_file(outside + "/far/x.tmp-0123456789ab"), "FAR", "swept where the link leads");
         p.check(file_index_find("tracks/t/x.tmp-0123456789ab") < 0, "listed where the link leads");
@@ -544,7 +548,7 @@ TEST(DataDoor, TheLongestNamesAreWrittenAndTheirTemporariesFit)
         // Both sides of the cut: a last component of 237 bytes is kept whole.
         for (const size_t length : {size_t(1), size_t(237), size_t(238), size_t(254)}) {
             const std::string leaf = std::string(length, 'c');
-            const std::string temp = fresh_file_name(own + leaf);
+            const std::string temp = own + temp_mark_leaf(leaf);
             const std::string temp_leaf = temp.substr(own.size());
             const size_t kept = std::min<size_t>(length, 237);
             p.check(temp.compare(0, own.size(), own) == 0 && temp_leaf.size() == kept + 17 &&
@@ -552,25 +556,23 @@ TEST(DataDoor, TheLongestNamesAreWrittenAndTheirTemporariesFit)
                     "the temporary of a " + std::to_string(length) + "-byte name: " + temp_leaf);
             write_file(temp, "half");
         }
-        p.check(fresh_file_sweep(own.substr(0, own.size() - 1)) == 4, "the long leftovers not swept");
+        p.check(leftover_sweep_folder(own.substr(0, own.size() - 1)) == 4, "the long leftovers not swept");
         // A save's sweep reads as many names as the listing reads in a folder (3 here).
-        file_index_listing_bounds.folder_names = 3;
         for (const int names : {3, 30}) {
             for (int i = 0; i < names; ++i)
                 write_file(own + "keycam/k" + std::to_string(i) + "-" + std::to_string(names), "");
-            const long before = file_index_work.names_read;
-            fresh_file_sweep("@keycam");
-            p.check(file_index_work.names_read - before <= 4,
-                    std::to_string(names) + " names: the sweep read " + std::to_string(file_index_work.names_read - before));
+            const long before = file_index_work_done().names_read;
+            leftover_sweep_folder("@keycam", 3);
+            const long read = file_index_work_done().names_read - before;
+            p.check(read <= 4, std::to_string(names) + " names: the sweep read " + std::to_string(read));
         }
-        file_index_listing_bounds = kListingBounds;
         // A name of two-byte letters is cut between letters, never inside one: 119
         // Cyrillic letters (238 bytes) keep 118, and 118 keep them all.
         for (const int letters : {118, 119}) {
             std::string leaf;
             for (int i = 0; i < letters; ++i)
                 leaf += "\xd0\xb6";
-            const std::string temp_leaf = fresh_file_name(own + leaf).substr(own.size());
+            const std::string temp_leaf = temp_mark_leaf(leaf);
             p.check(temp_leaf.compare(0, 236, leaf, 0, 236) == 0 && temp_leaf.size() == 236 + 17 &&
                         temp_leaf.compare(236, 5, ".tmp-") == 0,
                     std::to_string(letters) + " two-byte letters: the temporary's name " + data_name_shown(temp_leaf.c_str()));
@@ -593,7 +595,7 @@ TEST(DataDoor, WithoutAUserFolderNothingIsWrittenOrSwept)
         for (const writer& w : kWriters)
             p.check(w.write(("@" + std::string(w.name)).c_str()) == 0, std::string(w.what) + " written");
         p.check(!data_user_folder_known(), "a user folder found");
-        p.check(fresh_file_sweep(game.path()) == 0, "the program's folder swept");
+        p.check(leftover_sweep_folder(game.path()) == 0, "the program's folder swept");
         p.check(bvtest::file_exists(game / "config.tmp-0123456789ab"), "the leftover removed");
         p.check(!bvtest::file_exists(game / "config") && !bvtest::file_exists(game / "setups"),
                 "a file written in the program's folder");
@@ -740,11 +742,11 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
         int opened = opens_seen();
         p.check(opened == 0, "a link's target outside its download opened: " + std::to_string(opened));
         // Where the kernel has no openat2, no link is followed at all.
-        download_test_without_openat2(true);
+        door_set_faults({.without_openat2 = true});
         p.same(read_named("@tracks/dl/alias.png"), "(none)", "a link within its download, by the walk");
         p.same(read_named("@tracks/dl/real.png"), "TRACK PICTURE", "a file, by the walk");
         p.same(read_named("@tracks/dl/shot.png"), "(none)", "a link out of its download, by the walk");
-        download_test_without_openat2(false);
+        door_set_faults({});
         opened = opens_seen();
         p.check(opened == 0, "opened by the walk: " + std::to_string(opened));
         p.check(log.text().find("Read of " + own + "tracks/dl/alias.png refused: a link there is not followed") !=

@@ -3,10 +3,11 @@
 #include <strings.h>
 
 #include "fixtures.h"
-#include "foundation/data_name.h"
-#include "foundation/file_index.h"
-#include "foundation/file_index_internal.h"
-#include "foundation/fresh_file.h"
+#include "foundation/door/data_name.h"
+#include "foundation/index/file_index.h"
+#include "foundation/index/index_downloads.h"
+#include "foundation/door/data_read.h"
+#include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
 #include "support/measured_child.h"
 
@@ -270,9 +271,10 @@ TEST(IndexBuild, EachTopFolderIsChargedOnItsOwnAndTheTopKeepsTracks)
                     write_file(top + big + std::to_string(i), "");
             for (int i = 0; i < 6 + past; ++i)   // six folders and files above: 12 names
                 write_file(top + "/f" + std::to_string(i), "");
-            file_index_listing_bounds = {12, 16, 100, 2, 8};
+            const listing_bounds bounds{.folder_names = 12, .depth = 16, .names = 100, .skipped = 2,
+                                        .download_names = 8, .track_folders = kListingBounds.track_folders};
             LogFile console;
-            file_index_list();
+            file_index_build(bounds, false);
             const std::string lines = bvtest::listing_lines(console.text());
             const std::string name = past ? "past the top's bound" : "at the top's bound";
             p.check(file_index_find("tracks/t/terrain.hf") >= 0, name + ": the track");
@@ -345,7 +347,7 @@ TEST(SafArchive, NamesThatClimbOutAreRefusedAndNothingOutsideIsTouched)
         p.check(symlink(outside.path().c_str(), (user / "Brovanta/tracks/linked").c_str()) == 0, "no link");
         p.check(write("@tracks/linked/statues") == 0, "a write through a linked track folder");
         p.check(write(user / "Brovanta/tracks/linked/sub/statues") == 0, "a plain write through the link");
-        p.check(!data_name_stays_inside("tracks/linked", "Track"), "a linked track folder is loaded");
+        p.check(!data_passes_no_link("tracks/linked", "Track"), "a linked track folder is loaded");
         p.same(read_file(outside / "statues"), "outside statues", "the outside file");
         p.check(!bvtest::file_exists(outside / "sub"), "a folder made through the link");
         // The honest track is written as before, its folder made in the user folder.
@@ -353,7 +355,7 @@ TEST(SafArchive, NamesThatClimbOutAreRefusedAndNothingOutsideIsTouched)
         p.same(read_file(user / "Brovanta/tracks/ok/statues"), "new", "the honest track's file");
         p.check(write("@tracks/./ok/./edinfo") == 1, "a write under a spelling with \".\"");
         p.same(read_file(user / "Brovanta/tracks/ok/edinfo"), "new", "the file of that spelling");
-        p.check(data_name_stays_inside("tracks/ok", "Track"), "the honest track folder");
+        p.check(data_passes_no_link("tracks/ok", "Track"), "the honest track folder");
     });
 }
 
@@ -384,9 +386,10 @@ TEST(IndexBuild, EachDownloadIsListedWholeWithinItsBoundOrLeftOut)
             for (int i = 0; i < 3 + past; ++i)
                 write_file(game / ("tracks/c/z/" + std::to_string(i)), "");
             write_file(game / "z.txt", "");
-            file_index_listing_bounds = {100, 16, 100, 100, 5};
+            const listing_bounds bounds{.folder_names = 100, .depth = 16, .names = 100, .skipped = 100,
+                                        .download_names = 5, .track_folders = kListingBounds.track_folders};
             LogFile console;
-            file_index_list();
+            file_index_build(bounds, false);
             const std::string g = game.path();
             p.same(bvtest::listing_lines(console.text()),
                    past ? "Listing skipped " + g + "/tracks/c: too many entries in one download\n"
@@ -421,9 +424,10 @@ TEST(IndexBuild, ArchiveEntriesAreChargedToTheirArchiveAlone)
             write_file(game / "b.saf", saf_bytes({}));
             write_file(game / "c.txt", "");
             write_file(game / "d.txt", "");
-            file_index_listing_bounds = {100, 16, 4, 100, 3 - past};
+            const listing_bounds bounds{.folder_names = 100, .depth = 16, .names = 4, .skipped = 100,
+                                        .download_names = 3 - past, .track_folders = kListingBounds.track_folders};
             LogFile console;
-            file_index_list();
+            file_index_build(bounds, false);
             p.same(bvtest::listing_lines(console.text()),
                    past ? "Listing skipped " + game / "a.saf" + ": too many entries in one download\n" : "", "lines");
             p.check((file_index_find("e3") >= 0) == !past && file_index_find("d.txt") >= 0, "entries");
@@ -451,9 +455,10 @@ TEST(IndexBuild, ADownloadSpendsOnlyItsOwnSkipsAndTheLooseFilesOfTracksTheirOwnB
                 write_file(tracks + "/loose" + std::to_string(i), "");
             write_file(tracks + "/x.saf", saf_bytes({{"tracks/x/terrain.hf", ""}}));
             write_file(tracks + "/zz/terrain.hf", "");
-            file_index_listing_bounds = {4, 3, 100, 2, 5};
+            const listing_bounds bounds{.folder_names = 4, .depth = 3, .names = 100, .skipped = 2,
+                                        .download_names = 5, .track_folders = kListingBounds.track_folders};
             LogFile console;
-            file_index_list();
+            file_index_build(bounds, false);
             std::string lines;
             for (const char* download : {"/aaa", "/bbb"})
                 for (int i = 0; i < 2; ++i)
@@ -513,9 +518,10 @@ TEST(IndexBuild, AFolderNamedLikeTracksIsOneDownloadOfItsOwn)
                 for (int i = 0; i < 4; ++i)
                     write_file(base + t + std::to_string(i), "");
             write_file(top + "/zz/terrain.hf", "");
-            file_index_listing_bounds = {100, 16, 100, 100, 8};
+            const listing_bounds bounds{.folder_names = 100, .depth = 16, .names = 100, .skipped = 100,
+                                        .download_names = 8, .track_folders = kListingBounds.track_folders};
             LogFile console;
-            file_index_list();
+            file_index_build(bounds, false);
             const bool tracks = strcmp(folder, "tracks") == 0;
             p.check((file_index_find((std::string(folder) + "/b/3").c_str()) >= 0) == tracks, std::string(folder) + " listed");
             p.same(bvtest::listing_lines(console.text()),
@@ -523,9 +529,10 @@ TEST(IndexBuild, AFolderNamedLikeTracksIsOneDownloadOfItsOwn)
             const int zz = file_index_find("zz/terrain.hf");
             p.check(file_index_download_length(zz) == (top + "/zz").size(), "the download of zz");
             vfs_shutdown();
-            file_index_listing_bounds = {100, 16, 100, 100, 20};
+            const listing_bounds wider{.folder_names = 100, .depth = 16, .names = 100, .skipped = 100,
+                                       .download_names = 20, .track_folders = kListingBounds.track_folders};
             use_folders(user.path(), (user / "game").c_str());
-            file_index_list();
+            file_index_build(wider, false);
             const int b = file_index_find((std::string(folder) + "/b/3").c_str());
             p.check(file_index_download_length(b) == (tracks ? base + "/b" : base).size(),
                     std::string(folder) + ": download length " + std::to_string(file_index_download_length(b)));

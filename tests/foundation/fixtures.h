@@ -17,8 +17,8 @@
 
 #include <unistd.h>
 
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "support/archive_bytes.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "fixtures.h"
-#include "foundation/data_name.h"
+#include "foundation/door/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "foundation/random.h"
+#include "foundation/numbers/random.h"
 
 namespace {
 

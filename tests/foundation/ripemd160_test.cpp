@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 
 namespace {
 

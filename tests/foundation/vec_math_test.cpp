@@ -1,5 +1,5 @@
 // Vector normalising and the short-way quaternion blend.
-#include "foundation/vec_math.h"
+#include "foundation/numbers/vec_math.h"
 
 #include <gtest/gtest.h>
 

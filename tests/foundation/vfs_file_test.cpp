@@ -7,11 +7,12 @@
 #include <set>
 
 #include "fixtures.h"
-#include "foundation/capped_read.h"
-#include "foundation/fresh_file.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/door/door_faults.h"
+#include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
 #include "foundation/os_paths.h"
-#include "foundation/whole_file.h"
+#include "foundation/door/whole_file.h"
 #include "support/file_size_limit.h"
 
 #include <dirent.h>
@@ -143,7 +144,8 @@ TEST(FreshFile, ReplacesWhatStandsAtTheNameAndNeverWritesThroughIt)
     EXPECT_EQ(names_in(track), now) << "no temporary left behind";
 
     // A recording stands at its name at once and writes the new file.
-    vfs_file* f = fresh_file_create((track + "/relinked").c_str());
+    fresh_file recording;
+    vfs_file* f = fresh_file_open((track + "/relinked").c_str(), &recording) ? fresh_file_take_name(&recording) : nullptr;
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(plain_file(track + "/relinked"));
     vfs_puts(f, "lap");
@@ -168,7 +170,7 @@ TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
     const std::pair<const char*, write_fn> writers[] = {{"fresh", fresh_file_write}, {"whole", whole_file_write}};
     // none with the file size limit below stands for a full disk.
     auto arm = [](vfs_file* f, void* what) {
-        file_finish_test_fault(f, *static_cast<finish_fault*>(what));
+        door_set_faults({.finish_stream = f, .finish = *static_cast<finish_fault*>(what)});
         return vfs_puts(f, "new bytes") >= 0 ? 1 : 0;
     };
     for (const auto& [label, write] : writers) {
@@ -182,7 +184,7 @@ TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
                     full.emplace(4);
                 EXPECT_EQ(write(plain.c_str(), arm, &kind), 0) << what;
             }
-            EXPECT_FALSE(file_finish_test_armed()) << what << ": the fault met its stream";
+            EXPECT_FALSE(door_faults_now().finish_stream) << what << ": the fault met its stream";
             EXPECT_EQ(read_file(plain), "old") << what;
         }
         finish_fault none = finish_fault::none;   // no limit set: nothing fails
@@ -191,12 +193,12 @@ TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
         // A fault set for another stream leaves this one alone.
         vfs_file* other = vfs_open((dir / "other").c_str(), "wb");
         ASSERT_NE(other, nullptr);
-        file_finish_test_fault(other, finish_fault::close);
+        door_set_faults({.finish_stream = other, .finish = finish_fault::close});
         EXPECT_EQ(write(plain.c_str(), [](vfs_file* f, void*) { return vfs_puts(f, "newer") >= 0 ? 1 : 0; },
                         nullptr),
                   1)
             << label;
-        EXPECT_TRUE(file_finish_test_armed()) << label;
+        EXPECT_TRUE(door_faults_now().finish_stream) << label;
         EXPECT_EQ(file_finish(other, true, false), 0) << label << ": the stream it was set for";
         EXPECT_EQ(read_file(plain), "newer") << label;
 
