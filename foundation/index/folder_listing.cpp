@@ -1,7 +1,7 @@
 // The recursive listing of a search folder, walked by open folders from the top down.
 // Names are taken in byte order so the index is the same on every file system. In the
 // user folder a link, to a folder or a file, is followed and listed only when it stays
-// inside the download it stands in (download.h: a downloaded "desc" linked to a file
+// inside the download it stands in (door/download.h: a downloaded "desc" linked to a file
 // elsewhere would show that file, and a folder linked into another download would be
 // charged to the wrong one), and what it leads to is looked at beneath the download,
 // never opened when it leads out; the program's own folders are trusted with their
@@ -17,7 +17,7 @@
 // The start's build also sweeps: in the folders the game writes, reached without a
 // link, what killed writes left is removed as the listing reads the folder, so the
 // user folder is walked once and the sweep spends what the listing does. A name that
-// bears the game's mark (temp_mark.h) is never listed.
+// bears the game's mark (door/temp_mark.h) is never listed.
 #include "foundation/index/folder_listing.h"
 
 #include "foundation/door/data_name.h"

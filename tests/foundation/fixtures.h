@@ -76,6 +76,13 @@ inline std::string random_bytes(size_t n, unsigned seed)
     return out;
 }
 
+// Writes data.txt.gz and opens data.txt, so the open goes through the ".gz" fallback.
+inline vfs_file* open_packed(const TempDir& dir, const std::string& bytes)
+{
+    write_file(dir / "data.txt.gz", bytes);
+    return vfs_open((dir / "data.txt").c_str(), "rb");
+}
+
 // Everything the handle still delivers, "(none)" for no handle; closes it.
 inline std::string read_all(vfs_file* f)
 {

@@ -2,7 +2,7 @@
 // folders are built once per process, so each scenario runs in a fresh process.
 #include <strings.h>
 
-#include "fixtures.h"
+#include "../fixtures.h"
 #include "foundation/door/data_name.h"
 #include "foundation/index/file_index.h"
 #include "foundation/index/index_downloads.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "fixtures.h"
+#include "../fixtures.h"
 
 namespace {
 

@@ -1,33 +1,18 @@
-// Search folders and data paths, each scenario in a fresh process with its own
-// XDG_DATA_HOME, HOME and BV_HOME.
-#include <chrono>
-#include <climits>
-#include <thread>
+// The door: the search folders, backups, the read and write steps against links, pipes
+// and swaps, the name check, the running lock; each scenario in a fresh process with its
+// own XDG_DATA_HOME, HOME and BV_HOME.
 #include <filesystem>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <csignal>
 #include <sys/file.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 
-#include "fixtures.h"
-#include "foundation/door/data_read.h"
+#include "../fixtures.h"
 #include "foundation/door/data_name.h"
-#include "foundation/door/fresh_file.h"
 #include "foundation/start/startup_check.h"
-#include "foundation/start/tune_process.h"
-#include "foundation/start/user_folder.h"
 #include "foundation/door/search_folders.h"
-#include "foundation/door/download.h"
-#include "foundation/index/file_index.h"
 #include "foundation/index/leftover_sweep.h"
 #include "foundation/door/door_faults.h"
 #include "foundation/door/temp_mark.h"
-#include "foundation/os_paths.h"
-#include "foundation/numbers/ripemd160.h"
-#include "foundation/text/text_util.h"
 #include "foundation/door/whole_file.h"
 
 namespace {
@@ -64,85 +49,6 @@ TEST(SearchFolders, UserFolderThenGameFolderNormalised)
             return p.text;
         });
     }
-}
-
-TEST(DataPaths, ReadsTakeTheBestCopyPlainOrPacked)
-{
-    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
-        write_file(user / "Brovanta/config", "user");
-        write_file(game / "config", "game");
-        write_file(user / "Brovanta/tracks/hill/desc", "user desc");
-        write_file(game / "tracks/hill/desc", "game desc");
-        write_file(game / "notes.txt.gz", gzip_bytes("loose packed"));
-        write_file(user / "Brovanta/dual.txt.gz", gzip_bytes("user packed"));
-        write_file(game / "aaaa.saf", saf_bytes({{"both.txt.gz", gzip_bytes("better packed")}}));
-        write_file(game / "zzzz.saf", saf_bytes({{"CONFIG", "archived"},
-                                                 {"dual.txt", "archived plain"},
-                                                 {"packed.txt.gz", gzip_bytes("archived packed")},
-                                                 {"both.txt", "worse plain"},
-                                                 {"tie.txt", "tie plain"},
-                                                 {"tie.txt.gz", gzip_bytes("tie packed")}}));
-        file_index_list();
-        p.same(read_named("@config"), "user", "with both loose copies");
-        p.same(read_all(vfs_open_in_folder("@tracks/hill", "desc", "rb")), "user desc", "a data folder's file");
-        p.same(read_all(vfs_open_in_folder((game / "tracks/hill").c_str(), "desc", "rb")), "game desc",
-               "a plain folder's file");
-        p.same(read_all(vfs_open_in_folder("tracks/hill", "desc", "rb")), "user desc",
-               "a relative folder is a data folder");
-        p.same(read_named("@notes.txt"), "loose packed", "loose .gz");
-        p.same(read_named("@dual.txt"), "user packed", "loose .gz before an archive entry");
-        p.same(read_named("@packed.txt"), "archived packed", "archived .gz");
-        p.same(read_named("@both.txt"), "better packed", ".gz of a better archive");
-        p.same(read_named("@tie.txt"), "tie plain", "plain wins a tie");
-        unlink((user / "Brovanta/config").c_str());
-        p.same(read_named("@config"), "game", "without the user copy");
-        // The index still lists both removed files; they must not hide the archive.
-        unlink((game / "config").c_str());
-        p.same(read_named("@Config"), "archived", "without any loose copy");
-    });
-}
-
-TEST(DataPaths, ArchiveEntriesAreWindowsIntoTheArchive)
-{
-    in_fresh_folders([](Problems& p, const TempDir&, const TempDir& game) {
-        std::string whole = gzip_bytes(random_bytes(30000, 5));
-        size_t half = whole.size() / 2;
-        write_file(game / "zzzz.saf", saf_bytes({{"ten.bin", "0123456789"}, {"after.bin", "ABCDEFGHIJ"},
-                                                 {"cut.bin.gz", whole.substr(0, half)}, {"rest.bin", whole.substr(half)}}));
-        file_index_list();
-        vfs_file* f = vfs_open("@ten.bin", "rb");
-        char buffer[100] = "(none)";
-        p.check(f && vfs_read(f, buffer, 100) == 10 && vfs_getc(f) == -1, "a read of 100 from a 10-byte entry");
-        p.check(f && vfs_seek(f, 10) == 0 && vfs_seek(f, 4) == 1 && vfs_gets(f, buffer, sizeof buffer), "seek");
-        p.same(buffer, "456789", "gets to the entry's end");
-        vfs_close(f);
-        p.check(read_named("@cut.bin").size() < 30000, "a cut gzip entry read on into the next entry");
-    });
-}
-
-TEST(DataPaths, WritesLandInFolderZeroAndOverlongPathsAreNotCut)
-{
-    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
-        // The game folder text is the longer, so a name too long for folder 0 fits nowhere;
-        // folder 0 is long enough that such a name is within the 255 characters a name
-        // may have.
-        const std::string deep = user / (std::string(150, 'u') + "/" + std::string(150, 'v'));
-        use_folders(deep, game / (std::string(150, 'g') + "/" + std::string(160, 'h')));
-        vfs_file* f = vfs_open_in_folder("@demos", "new.bvdemo", "w");
-        vfs_puts(f, "done");
-        vfs_close(f);
-        p.same(read_file(deep + "/Brovanta/demos/new.bvdemo"), "done", "written file");
-
-        std::string folder0 = data_search_dir(0);
-        std::string sub = std::string(100, 's') + "/";
-        std::string fits = sub;
-        fits += std::string(511 - folder0.size() - fits.size(), 'f');
-        p.check(vfs_open(("@" + fits + "g").c_str(), "wb") == nullptr, "a 512-character path opened");
-        p.check(!bvtest::file_exists(folder0 + fits), "the overlong path was cut and created");
-        f = vfs_open(("@" + fits).c_str(), "wb");
-        p.check(f != nullptr, "a 511-character path did not open");
-        vfs_close(f);
-    });
 }
 
 TEST(Backups, EachSaveKeepsTheOldBytesUnderTheFirstFreeNumber)
@@ -207,96 +113,6 @@ TEST(Backups, ADataNamesBackupsAreMadeInTheFolderWalkedTo)
         for (const auto& e : std::filesystem::directory_iterator(own))
             left += e.path().filename().string().rfind(longest, 0) == 0 && e.path().filename() != longest;
         p.check(left == 0, "left beside it: " + std::to_string(left));
-    });
-}
-
-TEST(Replace, AMissingSourceKeepsTheTarget)
-{
-    TempDir dir;
-    write_file(dir / "default.bvdemo", "recording");
-    write_file(dir / "best.bvdemo", "precious");
-    EXPECT_EQ(vfs_replace((dir / "missing.bvdemo").c_str(), (dir / "best.bvdemo").c_str()), 0);
-    EXPECT_EQ(read_file(dir / "best.bvdemo"), "precious");
-    EXPECT_EQ(vfs_replace((dir / "default.bvdemo").c_str(), (dir / "best.bvdemo").c_str()), 1);
-    EXPECT_EQ(read_file(dir / "best.bvdemo"), "recording");
-    EXPECT_FALSE(bvtest::file_exists(dir / "default.bvdemo"));
-}
-
-TEST(UserFolder, IsMadeAndHandedToXdgOpenWithoutAShell)
-{
-    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& bin) {
-        setenv("XDG_DATA_HOME", (user / "deep/my share").c_str(), 1);  // a shell would split it
-        write_file(bin / "xdg-open", "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
-        chmod((bin / "xdg-open").c_str(), 0755);
-        setenv("PATH", (bin.path() + ":/usr/bin:/bin").c_str(), 1);
-        open_user_folder();
-        std::string folder = user / "deep/my share/Brovanta";
-        struct stat st;
-        p.check(stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode), "the user folder was not made");
-        p.same(bvtest::read_file_once(bin / "xdg-open.args", "1|" + folder), "1|" + folder, "xdg-open's arguments");
-        setenv("PATH", user.path().c_str(), 1);
-        open_user_folder();  // no xdg-open anywhere: nothing happens
-    });
-}
-
-TEST(StartupCheck, OffersTheLogFirstAndChecksTheBaseArchivesFirstMebibyte)
-{
-    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
-        use_folders(user / "not/yet", game.path());
-        unsetenv("QORL_LOGFILE");
-        unsetenv("QORL_LOGFILE_FLAGS");
-        std::string archive = saf_bytes({{"base.bin", random_bytes(1200000, 9)}});
-        ripemd160_ctx ctx;
-        ripemd160_init(&ctx);
-        ripemd160_update(&ctx, archive.data(), 1048576);
-        ripemd160_final(&ctx);
-        char digest[41];
-        ripemd160_to_hex(ctx.digest, digest);
-        archive[1100000] = static_cast<char>(~archive[1100000]);  // past the checked part
-        write_file(game / "zzzz.saf", archive);
-
-        set_base_archive_digest(digest);
-        p.check(startup_check_data() == 1, "the right digest did not match");
-        std::string log_path = user / "not/yet/Brovanta/lastlog.txt";
-        p.check(read_file(log_path).find("Logfile \"" + log_path + "\" opened") != std::string::npos,
-                "the log did not open in the user folder");
-        digest[5] = digest[5] == '0' ? '1' : '0';
-        set_base_archive_digest(digest);
-        p.check(startup_check_data() == 0, "a wrong digest matched");
-    });
-}
-
-TEST(WorkingSet, RangeFollowsTheMachinesMemory)
-{
-    const uint64_t MiB = 1 << 20;
-    const struct { uint64_t total; int result; uint32_t min, max; } cases[] = {
-        {8192 * MiB, 1, 1073741824u, 2113929216u}, {1536 * MiB, 1, 1024 * MiB, 1504 * MiB},
-        {512 * MiB, 1, 503316480u, 503316480u},    {64 * MiB, 1, 32 * MiB, 32 * MiB},
-        {64 * MiB - 1, 0, 0, 0},
-    };
-    for (const auto& c : cases) {
-        uint32_t min = 0, max = 0;
-        EXPECT_EQ(working_set_range(c.total, &min, &max), c.result) << c.total;
-        EXPECT_TRUE(min == c.min && max == c.max) << c.total << ": " << min << " - " << max;
-    }
-}
-
-TEST(WorkingSet, TuningLogsOnlyWhatReallyHappened)
-{
-    in_fresh_folders([](Problems& p, const TempDir& dir, const TempDir&) {
-        setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1);
-        int nice_before = getpriority(PRIO_PROCESS, 0);
-        tune_process();
-        int nice_after = getpriority(PRIO_PROCESS, 0);
-        std::string log = read_file(dir / "log.txt");
-        uint32_t min = 0, max = 0;
-        working_set_range(os_total_memory(), &min, &max);
-        p.check(log.find("Setting working set range to " + std::to_string(min) + " - " + std::to_string(max)) !=
-                    std::string::npos, "no range line");
-        p.check(log.find("Working set successfully updated") == std::string::npos, "claims a working-set update");
-        bool claims_high = log.find("Priority successfully set to high\n") != std::string::npos;
-        p.check(claims_high != (log.find("Priority set failed\n") != std::string::npos), "one priority outcome");
-        p.check(claims_high == (nice_after <= -10 && nice_after <= nice_before), "the priority line is untrue");
     });
 }
 
@@ -822,4 +638,27 @@ TEST(RunningLock, ACopyThatCouldNotLockAsksAgainBeforeItsFirstTemporary)
         p.check(flock(sweeping, LOCK_EX | LOCK_NB) != 0, "another copy could sweep while this one runs");
         close(sweeping);
     });
+}
+
+// A name shown in a message is cut at 200 bytes, back to the start of a multibyte
+// character that would pass the cut: a character ending at byte 200 stays, one
+// ending at 201 goes whole. Control characters show as "?".
+TEST(DataNameShown, CutsAtTwoHundredBytesNeverInsideACharacter)
+{
+    const std::string a(200, 'a');
+    const struct {
+        std::string name, shown;
+    } cases[] = {
+        {a + "b", a},
+        {a.substr(0, 198) + "\xc3\xa9" "x", a.substr(0, 198) + "\xc3\xa9"},
+        {a.substr(0, 199) + "\xc3\xa9" "x", a.substr(0, 199)},
+        {a.substr(0, 197) + "\xe2\x82\xac", a.substr(0, 197) + "\xe2\x82\xac"},
+        {a.substr(0, 198) + "\xe2\x82\xac", a.substr(0, 198)},
+        {a.substr(0, 199) + "\xe2\x82\xac", a.substr(0, 199)},
+        {a.substr(0, 197) + "\xf0\x9f\x98\x80", a.substr(0, 197)},
+        {a.substr(0, 196) + "\xf0\x9f\x98\x80" "b", a.substr(0, 196) + "\xf0\x9f\x98\x80"},
+        {"tab\there", "tab?here"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(data_name_shown(c.name.c_str()), c.shown) << c.name.size() << " bytes";
 }
