@@ -1,6 +1,6 @@
 // The door's read step, which opens the files itself, so that what is checked is what
-// is read. Every read of a file in a search folder, and of a path of the program's own,
-// goes through here (vfs/vfs.h reaches it by name).
+// is read. Every data file read by name is opened here: through vfs_open (vfs/vfs.h),
+// the archives the index lists, the base archive the start checks.
 //
 // In the user folder, which strangers' downloads reach, a name is opened beneath the
 // folder of its download (download.h), so a link is followed only while it stays

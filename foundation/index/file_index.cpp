@@ -67,6 +67,7 @@ void build_index(const listing_bounds& bounds, bool sweep)
     for (int i = 0; i < folders; ++i) {
         listing_budget& b = budgets[size_t(i)];
         b.trusted = search_folder_trusted(i);
+        b.spin = spinner_hook;
         b.sweep = sweep && !b.trusted;
         list_folder_into(&entries, data_search_dir(i), i, b);
     }
@@ -93,12 +94,6 @@ void build_index(const listing_bounds& bounds, bool sweep)
 }
 
 }  // namespace
-
-void file_index_spin()
-{
-    if (spinner_hook)
-        spinner_hook();
-}
 
 namespace {
 

@@ -443,7 +443,8 @@ void list_folder(listing& l, const std::string& dir, int fd, int depth, bool swe
         skip(l, dir, "folders nested too deep");
         return;
     }
-    file_index_spin();
+    if (l.budget.spin)
+        l.budget.spin();
     const char* dir_name = shown(dir);
     struct stat st;
     if (fstat(fd, &st) != 0)

@@ -1,7 +1,7 @@
 // The recursive listing of a search folder into the index's entries, and the work it
 // counts (file_index_work_done).
 #pragma once
-#include "foundation/index/file_index.h"
+#include "foundation/index/index_entry.h"
 
 struct growable_array;
 struct listing_budget;

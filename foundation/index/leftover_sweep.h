@@ -4,7 +4,7 @@
 // removes them from the folders the game writes (file_index_build); a save removes
 // them from its own folder here.
 #pragma once
-#include "foundation/index/file_index.h"
+#include "foundation/index/index_entry.h"
 
 #include <string>
 

@@ -87,6 +87,8 @@ void list_archive_into(growable_array* entries, const file_index_entry& archive,
     // Opened by the read step, as the name it is in its search folder: in the user
     // folder beneath its download.
     FILE* file = data_read_open(name, archive.priority, "rb");
+    if (file && budget.spin)
+        budget.spin();
     const int read = file ? read_archive_into(entries, file, container, priority, allowed) : 0;
     *left -= read;
     if (read <= allowed)

@@ -1,8 +1,8 @@
-// What a search folder's listing may spend (index/file_index.h tells the bounds): the
+// What a search folder's listing may spend (index_entry.h tells the bounds): the
 // totals, shared by its loose files outside downloads, and each download's own bound,
 // shared by its loose files and the archives in it. Shared by the builders in index/.
 #pragma once
-#include "foundation/index/file_index.h"
+#include "foundation/index/index_entry.h"
 
 #include <map>
 #include <set>
@@ -21,6 +21,7 @@ struct listing_budget {
     bool stopped = false;   // the totals are spent: only downloads are still listed
     bool sweep = false;     // leftovers of killed writes are removed as they are met
     bool trusted = false;   // the program's own folder: links are followed anywhere
+    void (*spin)() = nullptr;   // called once per listed folder and once per archive
     // What each download folder read whole has left, by its relative name.
     std::map<std::string, int> downloads_left;
     // The downloads left out whole, by relative name: their entries are dropped.

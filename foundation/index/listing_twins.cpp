@@ -9,7 +9,6 @@
 
 #include "foundation/door/download.h"
 #include "foundation/growable_array.h"
-#include "foundation/index/file_index.h"
 #include "foundation/index/listing_budget.h"
 #include "foundation/memory.h"
 #include "platform/qorl_log.h"

@@ -4,7 +4,7 @@
 #include "foundation/door/search_folders.h"
 #include "foundation/front_door.h"
 #include "foundation/growable_array.h"
-#include "foundation/index/file_index.h"
+#include "foundation/index/index_entry.h"
 #include "foundation/memory.h"
 #include "foundation/text/text_util.h"
 
@@ -94,7 +94,6 @@ void drop_entries(growable_array* entries, int first)
 
 int read_archive_into(growable_array* entries, FILE* file, char* container_path, int priority, int max_entries)
 {
-    file_index_spin();
     const int first = entries->count;
     int64_t header_length = 0;
     int64_t data_length = 0;

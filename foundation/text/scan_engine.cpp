@@ -1,6 +1,7 @@
 #include <climits>
 
 #include "foundation/text/scan_engine.h"
+#include "foundation/text/scan_numbers.h"
 
 namespace {
 

@@ -1,121 +1,13 @@
 // The scanning engine behind vfs_scanf and scan_string: one walk of a format over a
-// byte source with a single character of look-ahead, so that a text and a file
-// handle give the same results for the same bytes.
+// byte source (scan_source.h), so that a text and a file handle give the same results
+// for the same bytes.
 #pragma once
-#include <cstdarg>
-#include <cstdint>
+#include "foundation/text/scan_source.h"
 
-struct scan_source {
-    int (*raw_getc)(void* context);  // next byte 0..255 or -1 at the end; advances *position
-    void* context;
-    int32_t* pushed_back;            // the look-ahead character, -1 for none
-    const uint32_t* position;        // raw bytes taken from the source so far
-};
+#include <cstdarg>
 
 // Count of assigned conversions, or -1 (see scan.h for the rules).
 int scan_run(const scan_source& source, const char* format, va_list args);
 
 // White space consumed, or -1 when the data ended; the first non-space stays pushed back.
 int scan_skip_spaces(const scan_source& source);
-
-// Locale-independent, like isspace in the "C" locale.
-inline bool scan_is_space(int c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-inline bool scan_is_decimal(int c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// The source plus its one pushed-back character.
-class scan_reader {
-public:
-    explicit scan_reader(const scan_source& source) : source_(source) {}
-
-    int get()
-    {
-        const int c = *source_.pushed_back;
-        if (c >= 0) {
-            *source_.pushed_back = -1;
-            return c;
-        }
-        return source_.raw_getc(source_.context);
-    }
-
-    void unget(int c)
-    {
-        if (c >= 0)
-            *source_.pushed_back = c;
-    }
-
-    // Consumes white space; the first other character is returned, taken, or -1.
-    int skip_spaces(int* skipped = nullptr)
-    {
-        int n = 0;
-        int c = get();
-        for (; c >= 0 && scan_is_space(c); c = get())
-            ++n;
-        if (skipped)
-            *skipped = n;
-        return c;
-    }
-
-private:
-    const scan_source& source_;
-};
-
-// The characters of one conversion, at most `width` of them. A character is only
-// read from the source while the width still allows taking it, so a field that stops
-// at its width leaves the next character unread rather than pushed back.
-class scan_field {
-public:
-    scan_field(scan_reader& in, int first, int width) : in_(in), c_(first), left_(width) {}
-
-    int peek()
-    {
-        if (c_ == unread) {
-            if (left_ == 0)
-                return -1;
-            c_ = in_.get();
-        }
-        return c_;
-    }
-
-    void take()
-    {
-        --left_;
-        c_ = unread;
-    }
-
-    // The character that stopped the field goes back to the source.
-    void finish()
-    {
-        if (c_ >= 0)
-            in_.unget(c_);
-        c_ = unread;
-    }
-
-private:
-    static constexpr int unread = -2;
-    scan_reader& in_;
-    int c_;
-    int left_;
-};
-
-// Optional sign and digits of the conversion's base ("i" takes it from a "0x" or "0"
-// prefix), accumulated with 32-bit wrap-around. False when no digit was found.
-bool scan_read_integer(scan_field& in, int conversion, uint32_t* out);
-
-// Optional sign, digits with at most one ".", optional exponent. False when the
-// mantissa has no digit.
-bool scan_read_float(scan_field& in, long double* out);
-
-// Mantissa times ten to the exponent, built from the powers 10^(2^k) up to 10^4096.
-long double scan_scale_decimal(long double mantissa, int32_t exponent);
-
-// Rounded to the destination's width; past its largest finite value the result is
-// infinity exactly where round-to-nearest puts it.
-float scan_to_float(long double v);
-double scan_to_double(long double v);

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <limits>
 
-#include "foundation/text/scan_engine.h"
+#include "foundation/text/scan_numbers.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <sys/inotify.h>
 
 #include "../fixtures.h"
+#include "foundation/index/file_index.h"
 #include "foundation/door/data_name.h"
 #include "foundation/start/startup_check.h"
 #include "foundation/door/search_folders.h"

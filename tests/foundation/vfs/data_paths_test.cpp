@@ -1,6 +1,7 @@
 // Data paths over the search folders and the index, each scenario in a fresh process
 // with its own XDG_DATA_HOME, HOME and BV_HOME.
 #include "../fixtures.h"
+#include "foundation/index/file_index.h"
 #include "foundation/door/search_folders.h"
 #include "foundation/index/leftover_sweep.h"
 
