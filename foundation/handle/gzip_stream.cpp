@@ -11,7 +11,7 @@
 // member is read. The header must lie in the first block of at most 16384 bytes.
 #include "foundation/handle/gzip_stream.h"
 #include "foundation/memory.h"
-#include "foundation/handle/vfs_file.h"
+#include "foundation/handle/vfs_fields.h"
 
 #include <algorithm>
 #include <cstring>
