@@ -3,7 +3,7 @@
 // and on the sample track of the base data. Prints one line per ground:
 //   bike step (<ground>): <N> us per bike-tick, <F>x real time
 // The base data is found through BV_HOME (default: the build's staging folder).
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "sim/bike_build.h"
 #include "sim/bike_contacts.h"
 #include "sim/bike_graphics.h"

@@ -8,7 +8,7 @@
 // so two runs with the same arguments can be compared. Single-threaded; pin it with
 // taskset -c 0 on a busy machine. The base data is found through BV_HOME (default:
 // the build's staging folder).
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/race_rules.h"

@@ -1,6 +1,6 @@
 # One static library per subsystem folder: every .cpp in the folder (and in its
 # sub-folders, the library's rooms) is a source, the folder's parent is the include
-# root ("foundation/vfs.h", "race/net/net_channel.h").
+# root ("foundation/vfs/vfs.h", "race/net/net_channel.h").
 function(bv_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

@@ -2,7 +2,7 @@
 
 #include "editor/editor_state.h"
 #include "editor/gradients.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "terrain/track_list.h"
 
 #include <cctype>

@@ -3,7 +3,7 @@
 #include "editor/edinfo.h"
 #include "editor/editor_state.h"
 #include "editor/gradients.h"
-#include "foundation/fresh_file.h"
+#include "foundation/index/leftover_sweep.h"
 #include "foundation/intern.h"
 #include "race/statue_grid.h"
 #include "terrain/billboards.h"
@@ -38,7 +38,7 @@ void sweep_leftovers(const char* folder)
 {
     if (!folder || !*folder)
         return;
-    fresh_file_sweep("@" + std::string(folder));
+    leftover_sweep_folder("@" + std::string(folder));
 }
 
 bool valid_statue(int s)

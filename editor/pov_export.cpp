@@ -1,7 +1,7 @@
 #include "editor/pov_export.h"
 
 #include "editor/editor_state.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "terrain/billboards.h"

@@ -7,6 +7,7 @@
 #include <sys/random.h>
 
 #include "foundation/memory.h"
+#include "foundation/numbers/mix64.h"
 
 namespace {
 
@@ -29,16 +30,6 @@ size_t used = 0;
 uint64_t key = 0;        // 0 until the first text
 intern_work work{};
 
-uint64_t mix(uint64_t x)
-{
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdull;
-    x ^= x >> 33;
-    x *= 0xc4ceb9fe1a85ec53ull;
-    x ^= x >> 33;
-    return x;
-}
-
 // From the system's random source; where that fails, the clock and where this
 // process's table and stack lie, which no download can know in advance.
 uint64_t draw_key()
@@ -59,7 +50,7 @@ uint64_t hash_of(const char* text)
     uint64_t h = 14695981039346656037ull ^ key;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
         h = (h ^ *p) * 1099511628211ull;
-    return mix(h ^ mix(key));
+    return mix64(h ^ mix64(key));
 }
 
 // The slot that holds text, or the empty slot where it belongs.

@@ -1,7 +1,7 @@
 #include "frontend/console_commands.h"
 
 #include "foundation/front_door.h"
-#include "foundation/scan.h"
+#include "foundation/text/scan.h"
 #include "frontend/console_commands_parts.h"
 #include "frontend/message_line.h"
 #include "frontend/position_log.h"

@@ -2,10 +2,10 @@
 // uploads to the server and the data-file index.
 #include "frontend/console_commands_parts.h"
 
-#include "foundation/file_index.h"
-#include "foundation/vfs.h"
-#include "foundation/fresh_file.h"
-#include "foundation/whole_file.h"
+#include "foundation/index/file_index.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/door/fresh_file.h"
+#include "foundation/door/whole_file.h"
 #include "frontend/menu.h"
 #include "frontend/settings.h"
 #include "frontend/setup_file.h"

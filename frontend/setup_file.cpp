@@ -1,9 +1,9 @@
 #include "frontend/setup_file.h"
 
-#include "foundation/data_name.h"
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
-#include "foundation/whole_file.h"
+#include "foundation/door/data_name.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/door/whole_file.h"
 #include "platform/qorl_log.h"
 #include "frontend/settings.h"
 #include "frontend/texture_choices.h"

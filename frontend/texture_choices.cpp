@@ -1,6 +1,6 @@
 #include "frontend/texture_choices.h"
 
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "foundation/intern.h"
 #include "frontend/settings.h"
 

@@ -2,7 +2,7 @@
 // list is built over the one track "tracks/fuzz" as the menu builds it.
 #include "support/fuzz_support.h"
 
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "terrain/track_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -3,7 +3,8 @@
 #include "support/fuzz_support.h"
 
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/vfs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,8 +2,8 @@
 // lists is opened and read as the program reads data files.
 #include "support/fuzz_support.h"
 
-#include "foundation/file_index.h"
-#include "foundation/vfs.h"
+#include "foundation/index/file_index.h"
+#include "foundation/vfs/vfs.h"
 
 #include <string>
 

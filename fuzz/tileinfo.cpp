@@ -3,7 +3,7 @@
 #include "support/fuzz_gl.h"
 #include "support/fuzz_support.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/texture_cache.h"
 #include "terrain/terrain_tiles_read.h"
 

@@ -17,9 +17,9 @@
 
 #include "foundation/growable_array.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 
 #include <algorithm>

@@ -12,7 +12,7 @@
 #include "gfx/texture_upload.h"
 
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 #include "foundation/front_door.h"
 
 #include <cstring>

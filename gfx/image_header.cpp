@@ -1,7 +1,7 @@
 #include "gfx/image_header.h"
 
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 
 void image_skip_comments(vfs_file* f)
 {

@@ -14,7 +14,7 @@
 #include "gfx/mip_chain.h"
 
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 
 #include <algorithm>
 #include <cstring>

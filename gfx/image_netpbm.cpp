@@ -13,8 +13,8 @@
 #include "gfx/mip_chain.h"
 
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 
 #include <algorithm>
 #include <cstring>

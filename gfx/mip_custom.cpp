@@ -4,7 +4,7 @@
 #include "gfx/mip_chain.h"
 
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 #include "foundation/front_door.h"
 
 #include <cstring>

@@ -6,10 +6,10 @@
 #include "gfx/model_parts.h"
 #include "gfx/model_scene.h"
 
-#include "foundation/data_name.h"
-#include "foundation/file_index.h"
+#include "foundation/door/data_name.h"
+#include "foundation/index/file_index.h"
 #include "foundation/growable_array.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 #include "foundation/front_door.h"
 
 #include <cctype>

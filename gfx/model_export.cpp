@@ -9,7 +9,7 @@
 //   }
 #include "gfx/model.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 
 namespace {
 

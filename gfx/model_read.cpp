@@ -13,9 +13,9 @@
 #include "gfx/model.h"
 #include "gfx/model_parts.h"
 
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 
 #include <cmath>

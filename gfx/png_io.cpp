@@ -1,6 +1,6 @@
 #include "gfx/png_io.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 
 #include <climits>
 

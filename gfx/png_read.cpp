@@ -10,7 +10,8 @@
 #include "gfx/png_text.h"
 
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/vfs.h"
 
 #include <bit>
 #include <csetjmp>

@@ -2,7 +2,7 @@
 
 #include "foundation/front_door.h"
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 
 #include <zlib.h>
 

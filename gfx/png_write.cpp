@@ -6,8 +6,8 @@
 #include "gfx/png_io.h"
 
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
-#include "foundation/whole_file.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/door/whole_file.h"
 
 #include <bit>
 #include <csetjmp>

@@ -10,13 +10,13 @@
 #include "gfx/images.h"
 #include "gfx/texture_settings.h"
 
-#include "foundation/data_name.h"
+#include "foundation/door/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 
 #include <cctype>

@@ -4,7 +4,7 @@
 #include "foundation/front_door.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 #include "sim/autopilot_drive.h"
 #include "sim/bike_build.h"
 #include "sim/bike_contacts.h"

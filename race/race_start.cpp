@@ -1,8 +1,8 @@
 #include "race/race_start.h"
 
-#include "foundation/data_paths.h"
-#include "foundation/file_index.h"
-#include "foundation/text_util.h"
+#include "foundation/start/tune_process.h"
+#include "foundation/index/file_index.h"
+#include "foundation/text/text_util.h"
 #include "foundation/front_door.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"

@@ -6,8 +6,8 @@
 //   then per finished rider again: an empty line, the positions passed, and the
 //   split of each position ("%8.3f" seconds after the drop, "%8d" -1 when missed),
 //   one lap to a line.
-#include "foundation/vfs.h"
-#include "foundation/whole_file.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/door/whole_file.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 #include "terrain/track_list.h"

@@ -36,8 +36,10 @@ struct series_budget_in_all {
     uint32_t bytes;
     int32_t events;
 };
-// What all downloads together may bring at a start; tests lower it.
-extern series_budget_in_all series_from_downloads;
+inline constexpr series_budget_in_all kSeriesFromDownloads{
+    .bytes = kSeriesMaxBytesFromDownloads,
+    .events = kSeriesMaxEventsFromDownloads,
+};
 
 struct series_event {
     const char* name;                       // interned
@@ -76,8 +78,9 @@ int series_read(series* s, const char* file_name);
 // Frees what a read series owns.
 void series_free(series* s);
 // Reads every data file ending ".series" into the table (start-up), within the bounds
-// in all; a file that would pass them is refused with one line.
-void series_read_all();
+// in all and, for all downloads together, from_downloads; a file that would pass them
+// is refused with one line.
+void series_read_all(const series_budget_in_all& from_downloads = kSeriesFromDownloads);
 void series_free_all();
 // The round rankings of every completed event.
 void series_standings(series* s);

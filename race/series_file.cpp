@@ -13,15 +13,15 @@
 // refused; bytes past the series are not read.
 #include "race/series.h"
 
-#include "foundation/capped_read.h"
-#include "foundation/data_name.h"
-#include "foundation/file_index.h"
-#include "foundation/index_downloads.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/door/data_name.h"
+#include "foundation/index/file_index.h"
+#include "foundation/index/index_downloads.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
@@ -253,15 +253,13 @@ void keep(series& s)
 
 }  // namespace
 
-series_budget_in_all series_from_downloads = {kSeriesMaxBytesFromDownloads, kSeriesMaxEventsFromDownloads};
-
 int series_read(series* s, const char* file_name)
 {
     series_budget one{kSeriesMaxFileBytes, kSeriesMaxEvents};
     return read_within(s, file_name, one);
 }
 
-void series_read_all()
+void series_read_all(const series_budget_in_all& from_downloads)
 {
     series_free_all();
     array_init(&series_table, sizeof(series));
@@ -274,7 +272,7 @@ void series_read_all()
     // written for.
     std::map<std::string, int32_t> files_from;
     std::map<std::string, series_budget> left_of;
-    series_budget all{series_from_downloads.bytes, series_from_downloads.events, "series from downloads past their bytes in all",
+    series_budget all{from_downloads.bytes, from_downloads.events, "series from downloads past their bytes in all",
                       "series from downloads past their events in all"};
     char** names = file_index_list();
     for (; names && *names; ++names) {

@@ -1,11 +1,11 @@
 // The round rankings of a series, and the recording of a finished event.
 #include "race/series.h"
 
-#include "foundation/data_name.h"
-#include "foundation/data_paths.h"
-#include "foundation/fresh_file.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/door/data_name.h"
+#include "foundation/door/search_folders.h"
+#include "foundation/door/fresh_file.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "race/race_results.h"
 #include "race/race_state.h"
 

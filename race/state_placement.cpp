@@ -10,7 +10,7 @@
 //   37-38  one 16-bit value                 f'
 #include "race/game_tick.h"
 
-#include "foundation/vec_math.h"
+#include "foundation/numbers/vec_math.h"
 #include "race/rider_history.h"
 
 #include <algorithm>

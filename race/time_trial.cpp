@@ -3,10 +3,10 @@
 // one, the recording of that lap may become the new ghost, and the ghost starts over.
 #include "race/game_tick.h"
 
-#include "foundation/data_name.h"
-#include "foundation/data_paths.h"
-#include "foundation/fresh_file.h"
-#include "foundation/vfs.h"
+#include "foundation/door/data_name.h"
+#include "foundation/door/search_folders.h"
+#include "foundation/door/fresh_file.h"
+#include "foundation/vfs/vfs.h"
 #include "race/bot_personas.h"
 #include "race/demo/demo.h"
 #include "race/race_hooks.h"

@@ -3,11 +3,12 @@
 // digest is made over the files that decide how the track rides.
 #include "race/track_load.h"
 
-#include "foundation/data_name.h"
+#include "foundation/door/data_name.h"
+#include "foundation/door/data_read.h"
 #include "foundation/memory.h"
-#include "foundation/random.h"
-#include "foundation/ripemd160.h"
-#include "foundation/vfs.h"
+#include "foundation/numbers/random.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "gfx/texture_settings.h"
@@ -205,7 +206,7 @@ int load_track(const char* folder, bool online)
 bool folder_usable(std::string& folder, const char* from)
 {
     std::string normal;
-    if (data_name_accept(folder.c_str(), from, &normal) && data_name_stays_inside(normal.c_str(), from)) {
+    if (data_name_accept(folder.c_str(), from, &normal) && data_passes_no_link(normal.c_str(), from)) {
         folder = normal;
         return true;
     }

@@ -5,7 +5,7 @@
 
 #include "duktape.h"
 #include "foundation/front_door.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 
 #include <chrono>
 #include <cmath>

@@ -2,9 +2,10 @@
 #include "script/script_host.h"
 #include "script/script_tables.h"
 
-#include "foundation/data_name.h"
+#include "foundation/door/data_name.h"
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"

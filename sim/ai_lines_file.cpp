@@ -11,10 +11,10 @@
 // Only the first 45 lines of a table are kept; later ones are read and dropped.
 #include "sim/ai_lines_file.h"
 
-#include "foundation/capped_read.h"
+#include "foundation/vfs/capped_read.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
 #include "terrain/terrain_files.h"

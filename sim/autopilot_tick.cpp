@@ -11,7 +11,7 @@
 #include "sim/bike_info.h"
 #include "sim/physics_world.h"
 #include "sim/rider_access.h"
-#include "foundation/random.h"
+#include "foundation/numbers/random.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include "sim/bike_build.h"
 #include "sim/bike_graphics.h"
 
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 #include "foundation/front_door.h"
 
 #include <cstdio>

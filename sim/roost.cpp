@@ -1,5 +1,5 @@
 // Dirt thrown from the tyres into the particle system.
-#include "foundation/random.h"
+#include "foundation/numbers/random.h"
 #include "sim/contact_math.h"
 #include "sim/race_clock.h"
 #include "sim/roost_sink.h"

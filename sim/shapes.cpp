@@ -10,14 +10,14 @@
 //
 // A shape is one block: the collision_shape header, the n spheres, then the name.
 #include "sim/shapes.h"
-#include "foundation/data_name.h"
+#include "foundation/door/data_name.h"
 
 #include "foundation/front_door.h"
 #include "foundation/growable_array.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "terrain/track_list.h"
 
 #include <cmath>

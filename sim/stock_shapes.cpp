@@ -2,8 +2,8 @@
 
 #include "sim/stock_shapes_digest.h"
 
-#include "foundation/ripemd160.h"
-#include "foundation/vfs.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/vfs/vfs.h"
 
 #include <cstring>
 

@@ -7,9 +7,9 @@
 #include "terrain/billboards.h"
 
 #include "foundation/front_door.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/texture_cache.h"
 #include "terrain/refused_tail.h"
 #include "terrain/statues.h"

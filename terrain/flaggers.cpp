@@ -4,8 +4,8 @@
 //   [ x h z ] size aspect g1 g2 g3 g4         nameA nameB       one per flagger
 #include "terrain/flaggers.h"
 
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"
 #include "terrain/timing_gates.h"

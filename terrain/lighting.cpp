@@ -14,9 +14,9 @@
 #include "gfx/shaders.h"
 #include "gfx/texture_cache.h"
 
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "platform/qorl_log.h"
 

@@ -1,7 +1,7 @@
 #include "terrain/refused_tail.h"
 
 #include "foundation/front_door.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 
 namespace {
 

@@ -1,6 +1,9 @@
 #include "terrain/save_set.h"
 
-#include "foundation/fresh_file.h"
+#include "foundation/door/data_place.h"
+#include "foundation/door/data_write.h"
+#include "foundation/door/fresh_file.h"
+#include "foundation/door/temp_mark.h"
 #include "foundation/front_door.h"
 
 #include <cerrno>
@@ -17,10 +20,7 @@ namespace {
 // disk happens within that folder, never by a path that could lead elsewhere by then.
 struct pending_file {
     std::string name;        // the target's data name, walked again before the commit
-    std::string shown;       // the target's path, for lines only
-    int folder = -1;
-    std::string leaf;        // the target's name in the folder
-    std::string temp_leaf;   // the temporary's
+    fresh_file file;         // the sealed temporary, its folder held
 };
 
 struct save_set_state {
@@ -30,25 +30,23 @@ struct save_set_state {
     std::vector<pending_file> pending;
 } set;
 
-int fail_file = 0;
-int fail_stage = 0;
-int stop_after = -1;   // steps before a simulated crash; -1 = off
-void (*commit_hook)() = nullptr;
+save_set_faults faults;
 
 // Whatever has the name, a link to nothing included: it is kept aside by a hard link
 // to the entry itself (or a copy of a regular file or a link, never followed).
 bool present(const pending_file& p)
 {
     struct stat st;
-    return fstatat(p.folder, p.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return fstatat(p.file.place.folder, p.file.place.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-int system_link(int from_folder, const char* from, int to_folder, const char* to)
+int link_call(int from_folder, const char* from, int to_folder, const char* to)
 {
+    if (faults.link)
+        return faults.link(from_folder, from, to_folder, to);
     return linkat(from_folder, from, to_folder, to, 0);
 }
 
-int (*link_call)(int, const char*, int, const char*) = system_link;   // test seam
 bool said_no_links = false;
 
 // What link() says where the file system has no hard links (FAT and exFAT, shares
@@ -136,13 +134,15 @@ bool copy_aside(int from_folder, const std::string& from, int to_folder, const s
 bool keep_aside(const pending_file& from_file, const std::string& from, const pending_file& p, std::string& aside)
 {
     bool copy = false;
+    const int folder = p.file.place.folder;
+    const int from_folder = from_file.file.place.folder;
     for (int tries = 0; tries < 64; ++tries) {
-        aside = fresh_file_name(p.leaf);
+        aside = temp_mark_leaf(p.file.place.leaf);
         int made = -1;
         if (copy)
-            made = copy_aside(from_file.folder, from, p.folder, aside) ? 0 : -1;
+            made = copy_aside(from_folder, from, folder, aside) ? 0 : -1;
         else
-            made = link_call(from_file.folder, from.c_str(), p.folder, aside.c_str());
+            made = link_call(from_folder, from.c_str(), folder, aside.c_str());
         if (made == 0)
             return true;
         if (!copy && links_refused(errno)) {
@@ -150,8 +150,9 @@ bool keep_aside(const pending_file& from_file, const std::string& from, const pe
             --tries;
             if (!said_no_links) {
                 said_no_links = true;
+                const std::string& shown = p.file.place.target;
                 const std::string line = "No hard links in '" +
-                                         p.shown.substr(0, p.shown.size() - p.leaf.size() - 1) +
+                                         shown.substr(0, shown.size() - p.file.place.leaf.size() - 1) +
                                          "': a save keeps a copy of each old file aside";
                 console_print(line.c_str());
             }
@@ -167,8 +168,7 @@ bool keep_aside(const pending_file& from_file, const std::string& from, const pe
 void close_pending()
 {
     for (pending_file& p : set.pending)
-        if (p.folder >= 0)
-            close(p.folder);
+        data_place_close(p.file.place);
     set.pending.clear();
 }
 
@@ -191,10 +191,16 @@ size_t earlier_same_target(size_t k)
     return k;
 }
 
+// Whether the faults make the current file fail at stage.
+bool faulty(int stage)
+{
+    return faults.fail_file != 0 && set.files == faults.fail_file && faults.fail_stage == stage;
+}
+
 // The test switch's crash: true once the given number of steps have been taken.
 bool crashed(int& steps)
 {
-    return stop_after >= 0 && steps++ >= stop_after;
+    return faults.stop_after >= 0 && steps++ >= faults.stop_after;
 }
 
 }  // namespace
@@ -212,16 +218,21 @@ int save_set_active()
     return set.active ? 1 : 0;
 }
 
-int save_set_file_starts()
+int save_set_open(const std::string& name, fresh_file* w)
 {
     set.files += 1;
-    return fail_file != 0 && set.files == fail_file ? fail_stage : -1;
+    if (faulty(0))
+        return 0;
+    return fresh_file_open(name.c_str(), w);
 }
 
-void save_set_add(const std::string& name, fresh_file* w)
+int save_set_add(const std::string& name, fresh_file* w, bool wrote)
 {
-    set.pending.push_back({name, w->target, w->folder, w->leaf, w->temp_leaf});
-    w->folder = -1;
+    if (!fresh_file_seal(w, wrote && !faulty(1)))
+        return 0;
+    set.pending.push_back({name, *w});
+    w->place.folder = -1;   // the set holds it now
+    return 1;
 }
 
 void save_set_fail()
@@ -232,7 +243,7 @@ void save_set_fail()
 void save_set_abandon()
 {
     for (const pending_file& p : set.pending)
-        unlinkat(p.folder, p.temp_leaf.c_str(), 0);
+        data_place_unlink(p.file.place, p.file.temp_leaf);
     close_pending();
     set.active = false;
 }
@@ -243,15 +254,15 @@ int save_set_commit()
         save_set_abandon();
         return 0;
     }
-    if (commit_hook)
-        commit_hook();
+    if (faults.at_commit)
+        faults.at_commit();
     // Each folder the writers walked to must still stand at its name, reached through
     // no link: a folder swapped since (for a link, or for another folder) takes
     // nothing. The renames then happen within the folders held open, so what was
     // checked is where they land.
     for (const pending_file& p : set.pending)
-        if (!fresh_file_folder_stands(p.name.c_str(), p.folder)) {
-            const std::string line = "Can't open '" + p.leaf + "'";
+        if (!data_place_stands(p.name.c_str(), p.file.place)) {
+            const std::string line = "Can't open '" + p.file.place.leaf + "'";
             console_print(line.c_str());
             save_set_abandon();
             return 0;
@@ -280,9 +291,9 @@ int save_set_commit()
         const size_t before = earlier_same_target(k);
         bool kept = true;
         if (before != k)
-            kept = keep_aside(set.pending[before], set.pending[before].temp_leaf, p, aside[k]);
+            kept = keep_aside(set.pending[before], set.pending[before].file.temp_leaf, p, aside[k]);
         else if (present(p))
-            kept = keep_aside(p, p.leaf, p, aside[k]);
+            kept = keep_aside(p, p.file.place.leaf, p, aside[k]);
         if (!kept) {
             ok = false;
             failed_at = k;
@@ -293,8 +304,8 @@ int save_set_commit()
         if (crashed(steps))
             return save_set_crash();
         const pending_file& p = set.pending[placed];
-        const bool forced = fail_file != 0 && fail_stage == 2 && int(placed) + 1 == fail_file;
-        if (forced || renameat(p.folder, p.temp_leaf.c_str(), p.folder, p.leaf.c_str()) != 0) {
+        const bool forced = faults.fail_file != 0 && faults.fail_stage == 2 && int(placed) + 1 == faults.fail_file;
+        if (forced || !data_place_rename(p.file.place, p.file.temp_leaf)) {
             ok = false;
             failed_at = placed;
         } else {
@@ -302,7 +313,7 @@ int save_set_commit()
         }
     }
     if (!ok) {
-        const std::string line = "Can't open '" + set.pending[failed_at].leaf + "'";
+        const std::string line = "Can't open '" + set.pending[failed_at].file.place.leaf + "'";
         console_print(line.c_str());
     }
     // Back to the old files when a rename failed: each kept file over its target in
@@ -311,11 +322,11 @@ int save_set_commit()
         if (crashed(steps))
             return save_set_crash();
         // A kept file that cannot go back stays under its own name rather than be lost.
-        const pending_file& p = set.pending[k];
+        const data_place& place = set.pending[k].file.place;
         if (!aside[k].empty())
-            renameat(p.folder, aside[k].c_str(), p.folder, p.leaf.c_str());
+            renameat(place.folder, aside[k].c_str(), place.folder, place.leaf.c_str());
         else
-            unlinkat(p.folder, p.leaf.c_str(), 0);
+            unlinkat(place.folder, place.leaf.c_str(), 0);
         aside[k].clear();
     }
     for (size_t k = 0; k < aside.size(); ++k) {
@@ -323,29 +334,13 @@ int save_set_commit()
             continue;
         if (crashed(steps))
             return save_set_crash();
-        unlinkat(set.pending[k].folder, aside[k].c_str(), 0);
+        data_place_unlink(set.pending[k].file.place, aside[k]);
     }
     save_set_abandon();
     return ok ? 1 : 0;
 }
 
-void save_set_test_fail(int k, int stage)
+void save_set_test_faults(const save_set_faults& set_faults)
 {
-    fail_file = k;
-    fail_stage = stage;
-}
-
-void save_set_test_stop(int steps)
-{
-    stop_after = steps;
-}
-
-void save_set_test_link(int (*link_fn)(int from_folder, const char* from, int to_folder, const char* to))
-{
-    link_call = link_fn ? link_fn : system_link;
-}
-
-void save_set_test_commit(void (*hook)())
-{
-    commit_hook = hook;
+    faults = set_faults;
 }

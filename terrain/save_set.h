@@ -21,12 +21,13 @@ struct fresh_file;
 
 void save_set_begin();
 int save_set_active();
-// A writer's file: returns the stage (0 open, 1 write, 2 rename) at which the test
-// switch makes it fail, or -1.
-int save_set_file_starts();
-// A writer's sealed temporary (fresh_file_seal_held), its folder still open, for the
-// target's data name; the set takes the folder over. The files go in in this order.
-void save_set_add(const std::string& name, fresh_file* w);
+// A writer's file in the open set: the fresh temporary (fresh_file.h) for the target's
+// data name. 1 with w->f open; 0 when it does not open.
+int save_set_open(const std::string& name, fresh_file* w);
+// wrote: every write to w succeeded. The temporary is sealed and the set takes it over,
+// its folder still open, to replace the target at the commit; the files go in in this
+// order. 0 when the seal fails (the temporary removed).
+int save_set_add(const std::string& name, fresh_file* w, bool wrote);
 // A writer failed: the set will replace nothing.
 void save_set_fail();
 // 1 when every file was written and renamed into place; 0 otherwise, with every
@@ -35,16 +36,20 @@ int save_set_commit();
 // Drops the set without replacing anything.
 void save_set_abandon();
 
-// Test switch: the k-th file (counting from 1) of every set fails at stage; 0 = off.
-void save_set_test_fail(int k, int stage);
-// Test switch: every commit stops after this many of its steps on the disk (keeping a
-// file aside, renaming one in or back, removing a kept one), leaving everything as a
-// killed game would; -1 = off.
-void save_set_test_stop(int steps);
-// Test seam: the call that gives an entry a second name, with linkat()'s arguments
-// (names within open folders) and result (errno set on failure); null puts back the
-// system's own.
-void save_set_test_link(int (*link_fn)(int from_folder, const char* from, int to_folder, const char* to));
-// Test seam: called as a commit begins, after every writer has walked to its folder;
-// null for none.
-void save_set_test_commit(void (*hook)());
+// What tests make a save meet, all set in one call; save_set_faults{} puts everything back.
+struct save_set_faults {
+    // The fail_file-th file (counting from 1) of every set fails at fail_stage: 0 its
+    // open, 1 its writing, 2 its rename at the commit; 0 = none.
+    int fail_file = 0;
+    int fail_stage = 0;
+    // Every commit stops after this many of its steps on the disk (keeping a file aside,
+    // renaming one in or back, removing a kept one), leaving everything as a killed game
+    // would; -1 = never.
+    int stop_after = -1;
+    // The call that gives an entry a second name, with linkat()'s arguments (names
+    // within open folders) and result (errno set on failure); null for the system's own.
+    int (*link)(int from_folder, const char* from, int to_folder, const char* to) = nullptr;
+    // Called as a commit begins, after every writer has walked to its folder.
+    void (*at_commit)() = nullptr;
+};
+void save_set_test_faults(const save_set_faults& faults);

@@ -1,7 +1,7 @@
 // Making the detail levels at load, and drawing into their textures through the
 // terrain's framebuffer.
 #include "foundation/front_door.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
 #include "gfx/shaders.h"

@@ -7,9 +7,9 @@
 
 #include "terrain/save_set.h"
 
-#include "foundation/fresh_file.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/door/fresh_file.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 
 #include <cstdio>
@@ -28,17 +28,12 @@ int terrain_write_file(const char* folder, const char* name, int (*writer)(vfs_f
     const std::string target = terrain_write_name(folder, name);
     bool ok = false;
     const bool in_set = save_set_active();
-    const int test_fail = in_set ? save_set_file_starts() : -1;
     fresh_file w;
-    if (!target.empty() && test_fail != 0 && fresh_file_open(target.c_str(), &w)) {
-        const bool wrote = writer(w.f, context) == 1 && test_fail != 1;
-        if (in_set) {
-            ok = fresh_file_seal_held(&w, wrote) == 1;
-            if (ok)
-                save_set_add(target, &w);   // the set renames it with the others
-        } else {
-            ok = fresh_file_close(&w, wrote) == 1;
-        }
+    if (!target.empty() && in_set) {
+        // The set renames it with the others.
+        ok = save_set_open(target, &w) && save_set_add(target, &w, writer(w.f, context) == 1);
+    } else if (!target.empty()) {
+        ok = fresh_file_open(target.c_str(), &w) && fresh_file_close(&w, writer(w.f, context) == 1);
     }
     if (!ok && in_set)
         save_set_fail();

@@ -10,13 +10,13 @@
 #include "terrain/terrain_files.h"
 #include "terrain/save_set.h"
 
-#include "foundation/capped_read.h"
-#include "foundation/fresh_file.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
-#include "foundation/ripemd160.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/image_chain.h"
 #include "gfx/images.h"
@@ -254,32 +254,16 @@ int terrain_write_heights(terrain_state* t, const char* folder)
     if (!in_set)
         save_set_begin();
     fresh_file bridge_file, png_file, hf_file;
-    const int bridge_fail = in_set ? save_set_file_starts() : -1;
-    bool bridge_ok = !hf.empty() && bridge_fail != 0 && fresh_file_open(hf.c_str(), &bridge_file);
-    if (bridge_ok) {
-        const bool wrote = write_inline(bridge_file.f, t, file_low, file_high, samples.data()) && bridge_fail != 1;
-        bridge_ok = fresh_file_seal_held(&bridge_file, wrote) == 1;
-        if (bridge_ok)
-            save_set_add(hf, &bridge_file);
-    }
-    const int png_fail = in_set && bridge_ok ? save_set_file_starts() : -1;
-    bool png_ok = bridge_ok && !png.empty() && png_fail != 0 && fresh_file_open(png.c_str(), &png_file);
-    if (png_ok) {
-        const bool wrote = png_write_gray16_to(png_file.f, samples.data(), t->size, t->size) == 1 && png_fail != 1;
-        png_ok = fresh_file_seal_held(&png_file, wrote) == 1;
-        if (png_ok)
-            save_set_add(png, &png_file);
-    }
-    bool hf_ok = false;
-    const int hf_fail = in_set && png_ok ? save_set_file_starts() : -1;
-    if (png_ok && hf_fail != 0 && fresh_file_open(hf.c_str(), &hf_file)) {
-        const bool wrote =
-            vfs_printf(hf_file.f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0 &&
-            hf_fail != 1;
-        hf_ok = fresh_file_seal_held(&hf_file, wrote) == 1;
-        if (hf_ok)
-            save_set_add(hf, &hf_file);
-    }
+    const bool bridge_ok =
+        !hf.empty() && save_set_open(hf, &bridge_file) &&
+        save_set_add(hf, &bridge_file, write_inline(bridge_file.f, t, file_low, file_high, samples.data()));
+    const bool png_ok =
+        bridge_ok && !png.empty() && save_set_open(png, &png_file) &&
+        save_set_add(png, &png_file, png_write_gray16_to(png_file.f, samples.data(), t->size, t->size) == 1);
+    const bool hf_ok =
+        png_ok && save_set_open(hf, &hf_file) &&
+        save_set_add(hf, &hf_file,
+                     vfs_printf(hf_file.f, "%d %f %f %f\n", t->n, double(t->cell), double(file_low), double(file_high)) > 0);
     // A failure fails the set, whose commit then removes the temporaries already in it.
     if (!hf_ok) {
         say("Can't open '%.950s'", png_ok || !bridge_ok ? "terrain.hf" : "terrain.png");

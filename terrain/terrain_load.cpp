@@ -1,9 +1,9 @@
 // Loading a track folder's terrain: heights and shadows, the level-of-detail pyramid,
 // tiles and their atlas, the tile map, the detail levels and the decals, with the GL
 // objects that draw them. A failure frees whatever was made.
-#include "foundation/ripemd160.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/shaders.h"
 #include "gfx/texture_cache.h"

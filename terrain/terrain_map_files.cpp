@@ -8,9 +8,9 @@
 #include "terrain/terrain_files.h"
 
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/images.h"
 #include "gfx/texture_settings.h"

@@ -8,7 +8,7 @@
 //                aspect and the decal texture's file name.
 #include "terrain/terrain_files.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/texture_cache.h"
 #include "terrain/lighting.h"
 #include "terrain/refused_tail.h"

@@ -9,9 +9,9 @@
 // a double-quoted stretch keeps its separators and loses the quotes.
 #include "terrain/terrain_tiles_read.h"
 
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "terrain/tile_materials.h"
 

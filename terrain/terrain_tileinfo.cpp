@@ -11,9 +11,9 @@
 // the value is the rest after blanks and tabs, cut at the first CR or LF.
 #include "terrain/terrain_tiles_read.h"
 
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "terrain/tile_materials.h"
 

@@ -13,9 +13,9 @@
 // start gate does not cost the track its checkpoints.
 #include "terrain/timing_gates.h"
 
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"

@@ -3,11 +3,13 @@
 // first NUL, LF, CR or the end (at most 255 of them), untrimmed.
 #include "terrain/track_list.h"
 
-#include "foundation/capped_read.h"
-#include "foundation/file_index.h"
+#include "foundation/door/download.h"
+#include "foundation/index/file_index.h"
+#include "foundation/index/index_downloads.h"
+#include "foundation/vfs/capped_read.h"
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
@@ -62,7 +64,6 @@ std::string read_title(const std::string& folder)
 // bound), so the list holds several such downloads beside the largest installation.
 // Full, the list costs the start some 0.3 s and 15 MB.
 }  // namespace
-size_t track_list_max_tracks = 50000;
 namespace {
 
 bool title_before(const track_entry& a, const track_entry& b)
@@ -113,16 +114,16 @@ struct download_count {
     std::string download;
 };
 
-// The track folders in index order, at most track_list_max_tracks of them. Past that
+// The track folders in index order, at most max_tracks of them. Past that
 // the downloads naming the most tracks are left out first, whole, each with one line;
 // of downloads naming as many, the newest first (then the last in name order), so that
 // a fresh flood of one-track folders goes before the tracks the player has had. The
 // program's own tracks are never left out.
-std::vector<std::string> track_folders()
+std::vector<std::string> track_folders(size_t max_tracks)
 {
     std::vector<found_track> found = all_track_folders();
     std::set<std::string> left_out;
-    const size_t bound = track_list_max_tracks;
+    const size_t bound = max_tracks;
     if (found.size() > bound) {
         std::map<std::string, size_t> per_download;
         for (const found_track& t : found)
@@ -130,7 +131,7 @@ std::vector<std::string> track_folders()
                 ++per_download[t.download];
         std::vector<download_count> order;
         for (const auto& [download, count] : per_download)
-            order.push_back({count, file_index_download_age(download), download});
+            order.push_back({count, download_age(download), download});
         std::sort(order.begin(), order.end(), [](const download_count& a, const download_count& b) {
             return std::tie(a.tracks, a.age, a.download) > std::tie(b.tracks, b.age, b.download);
         });
@@ -163,10 +164,10 @@ void free_track_list()
     track_count = 0;
 }
 
-int scan_tracks()
+int scan_tracks(size_t max_tracks)
 {
     free_track_list();
-    const std::vector<std::string> folders = track_folders();
+    const std::vector<std::string> folders = track_folders(max_tracks);
     if (folders.empty())
         return 0;
     track_list = static_cast<track_entry*>(xmalloc(folders.size() * sizeof(track_entry)));

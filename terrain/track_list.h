@@ -3,7 +3,6 @@
 // optional "desc" file, else the folder name ("tracks/oval").
 #pragma once
 #include <cstddef>
-#include <cstddef>
 #include <cstdint>
 
 #include "terrain/terrain_state.h"
@@ -17,12 +16,11 @@ extern track_entry* track_list;
 extern int32_t track_count;
 
 // Rebuilds the list from the file index, sorted by title ignoring letter case (equal
-// titles keep index order); past track_list_max_tracks the downloads naming the most
-// tracks (then the newest) are left out first, whole, each with one line, and never
-// the program's own. 1 when a track was found.
-int scan_tracks();
-// The tracks listed at most: 50,000; tests lower it to reach it with few tracks.
-extern size_t track_list_max_tracks;
+// titles keep index order); past max_tracks the downloads naming the most tracks (then
+// the newest) are left out first, whole, each with one line, and never the program's
+// own. 1 when a track was found.
+inline constexpr size_t kTrackListMax = 50000;
+int scan_tracks(size_t max_tracks = kTrackListMax);
 // The title of a listed folder (exact comparison), null when not listed.
 const char* track_list_title(const char* folder);
 void free_track_list();

@@ -6,8 +6,8 @@
 // Other lines are ignored.
 #include "terrain/trackside_cameras.h"
 
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/texture_settings.h"
 #include "platform/qorl_log.h"
 #include "terrain/terrain_queries.h"

@@ -5,7 +5,7 @@
 // byte order of the names, then a line "-\n", then the files' bytes back to back.
 //
 //   saf_pack <folder> <archive.saf> <digest-header.h>
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 
 #include <algorithm>
 #include <cstdio>

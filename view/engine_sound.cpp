@@ -2,8 +2,8 @@
 // the pipe resonance.
 #include "view/engine_sound.h"
 
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "platform/qorl_audio.h"
 #include "race/program/audio_start.h"
 #include "race/rider_visibility.h"

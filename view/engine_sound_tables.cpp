@@ -2,13 +2,13 @@
 // two built-in ones, and the cache of sample files they read.
 #include "view/engine_sound.h"
 
-#include "foundation/capped_read.h"
-#include "foundation/data_name.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/door/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 
 #include <cmath>

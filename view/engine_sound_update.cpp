@@ -1,7 +1,7 @@
 // The per-frame engine sound: each rider's engine synthesised from its revs and load
 // since the last frame into its looping voice, and every voice (engines and script
 // sounds) given its rate, volume and pan as heard from the last camera.
-#include "foundation/vec_math.h"
+#include "foundation/numbers/vec_math.h"
 #include "platform/qorl_audio.h"
 #include "race/program/audio_start.h"
 #include "race/race_state.h"

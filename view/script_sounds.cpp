@@ -3,7 +3,7 @@
 #include "foundation/front_door.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "platform/qorl_audio.h"
 #include "race/program/audio_start.h"
 

@@ -6,9 +6,9 @@
 #include "race/demo/demo_reader.h"
 
 #include "foundation/intern.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "race/race_riders.h"
 #include "race/race_state.h"

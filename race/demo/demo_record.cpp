@@ -4,12 +4,11 @@
 #include "race/demo/demo.h"
 #include "race/program/settings_values.h"
 
-#include "foundation/data_name.h"
-#include "foundation/data_paths.h"
-#include "foundation/fresh_file.h"
+#include "foundation/door/data_name.h"
+#include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
-#include "foundation/vfs.h"
+#include "foundation/text/text_util.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "race/race_state.h"
 #include "race/rider_history.h"
@@ -123,7 +122,7 @@ bool rotate_backups(int32_t backups)
 {
     const int32_t b = std::min(backups, kMaxBackups);
     // Nothing to move on: a missing demo, or something else that the recording replaces.
-    if (b <= 0 || fresh_file_what_stands(kDefaultDemo) != name_holds::file)
+    if (b <= 0 || data_place_what_stands(kDefaultDemo) != name_holds::file)
         return true;
     std::vector<std::string> names = {kDefaultDemo};
     char name[64];
@@ -131,7 +130,7 @@ bool rotate_backups(int32_t backups)
     for (int32_t k = 1; k <= b; ++k) {
         format_string(name, sizeof name, "@demos/default%02d.bvdemo", k - 1);
         names.push_back(name);
-        const name_holds holds = fresh_file_what_stands(name);
+        const name_holds holds = data_place_what_stands(name);
         if (holds == name_holds::nothing) {
             last = k;
             break;
@@ -186,7 +185,8 @@ void demo_record_open()
     // there (the track folder may have come from anyone).
     if (in_track) {
         rec.path = std::string("@") + track_folder + "/lastlap.bvdemo";
-        f = fresh_file_create(rec.path.c_str());
+        fresh_file w;
+        f = fresh_file_open(rec.path.c_str(), &w) ? fresh_file_take_name(&w) : nullptr;
     } else {
         // The new file exists before any backup moves: when it cannot be made,
         // nothing moves.
@@ -195,7 +195,7 @@ void demo_record_open()
         if (!fresh_file_open(kDefaultDemo, &w))
             return;
         if (!rotate_backups(plain_values.demo_backups)) {
-            fresh_file_seal(&w, false);
+            fresh_file_drop(&w);
             return;
         }
         f = fresh_file_take_name(&w);

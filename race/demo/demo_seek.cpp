@@ -2,7 +2,7 @@
 #include "race/demo/demo.h"
 #include "race/demo/demo_reader.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "race/program/command_line.h"
 #include "race/race_hooks.h"
 #include "race/race_riders.h"

@@ -1,5 +1,5 @@
 // The server's text commands, tried in order; anything else is ignored.
-#include "foundation/scan.h"
+#include "foundation/text/scan.h"
 #include "foundation/front_door.h"
 #include "race/net/net_client.h"
 #include "race/net/net_messages.h"

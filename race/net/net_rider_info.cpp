@@ -1,7 +1,7 @@
 #include "race/net/net_rider_info.h"
 
 #include "foundation/intern.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 
 #include <cstring>
 #include <string>

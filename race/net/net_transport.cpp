@@ -1,7 +1,7 @@
 // The socket layer on POSIX. The only file of the game that includes socket headers.
 #include "race/net/net_transport.h"
 
-#include "foundation/scan.h"
+#include "foundation/text/scan.h"
 
 #include <cerrno>
 #include <cstdio>

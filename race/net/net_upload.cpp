@@ -1,6 +1,6 @@
 #include "race/net/net_upload.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "race/net/net_channel.h"
 #include "race/net/net_connection.h"

@@ -1,6 +1,6 @@
 #include "race/net/wire_client.h"
 
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "race/net/wire_bytes.h"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 // Start-up's audio step and its counterpart at shutdown.
 #include "race/program/audio_start.h"
 
-#include "foundation/vfs.h"
-#include "foundation/whole_file.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/door/whole_file.h"
 #include "platform/qorl_audio.h"
 #include "platform/qorl_log.h"
 #include "race/program/startup.h"

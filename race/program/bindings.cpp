@@ -1,8 +1,8 @@
 #include "race/program/bindings.h"
 
 #include "foundation/intern.h"
-#include "foundation/scan.h"
-#include "foundation/text_util.h"
+#include "foundation/text/scan.h"
+#include "foundation/text/text_util.h"
 #include "platform/qorl_events.h"
 #include "platform/qorl_input.h"
 #include "platform/qorl_log.h"

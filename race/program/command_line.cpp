@@ -1,6 +1,6 @@
 #include "race/program/command_line.h"
 
-#include "foundation/scan.h"
+#include "foundation/text/scan.h"
 
 #include <algorithm>
 #include <cctype>

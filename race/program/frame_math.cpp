@@ -1,6 +1,6 @@
 #include "race/program/frame_math.h"
 
-#include "foundation/scan.h"
+#include "foundation/text/scan.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // back as 8-bit RGB.
 #include "race/program/main_loop.h"
 
-#include "foundation/file_index.h"
-#include "foundation/fresh_file.h"
+#include "foundation/index/file_index.h"
+#include "foundation/door/fresh_file.h"
 #include "foundation/front_door.h"
 #include "gfx/gl_layer.h"
 #include "gfx/images.h"
@@ -49,16 +49,16 @@ std::string shot_name(int32_t number)
 int32_t save_shot(int32_t number, const std::vector<uint8_t>& pixels, int32_t w, int32_t h)
 {
     fresh_file file;
-    if (!fresh_file_open_numbered(("@" + shot_name(number)).c_str(), &file))
+    if (!fresh_file_open(("@" + shot_name(number)).c_str(), &file, true))
         return -1;
     if (!fresh_file_seal(&file, png_write_rgb_to(file.f, pixels.data(), w, h) == 1))
         return -1;
     for (int32_t k = 0; k <= kShotTries; ++k) {
-        const int placed = fresh_file_place_new(file.temp, "@" + shot_name(number + k));
+        const int placed = fresh_file_place_new(&file, shot_name(number + k));
         if (placed != 0)
             return placed == 1 ? number + k : -1;
     }
-    remove(file.temp.c_str());
+    fresh_file_drop(&file);
     return -1;
 }
 

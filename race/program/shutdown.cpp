@@ -1,7 +1,7 @@
 #include "race/program/shutdown.h"
 
-#include "foundation/data_paths.h"
-#include "foundation/file_index.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/index/file_index.h"
 #include "foundation/front_door.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"

@@ -1,12 +1,13 @@
 #include "race/program/startup.h"
 
-#include "foundation/data_paths.h"
-#include "foundation/file_index.h"
+#include "foundation/start/startup_check.h"
+#include "foundation/start/user_folder.h"
+#include "foundation/index/file_index.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
 #include "foundation/front_door.h"
 #include "foundation/os_paths.h"
-#include "foundation/running_lock.h"
+#include "foundation/door/running_lock.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_startup.h"
 #include "gfx/gl_state.h"
@@ -20,7 +21,6 @@
 #include "race/program/bindings.h"
 #include "race/program/command_line.h"
 #include "race/program/hud_pictures.h"
-#include "race/program/leftover_sweep.h"
 #include "race/net/net_client.h"
 #include "race/program/out_of_memory_stop.h"
 #include "race/race_hooks.h"
@@ -204,7 +204,7 @@ void input_prepare(qorl_window* window)
 qorl_window* program_window = nullptr;
 
 
-int brovanta_main(int argc, char** argv)
+int brovanta_main(int argc, char** argv, const start_bounds& bounds)
 {
     runtime_setup();
     install_out_of_memory_stop();
@@ -227,7 +227,7 @@ int brovanta_main(int argc, char** argv)
     // Before anything is read or written: what killed writes left goes, unless another
     // copy of the game runs, whose writes in flight look just like those leftovers.
     if (running_lock_alone())
-        leftover_sweep_user_folder();
+        file_index_build(bounds.listing, true);
     running_lock_share();
     history_clear_all();
     net_client_install();
@@ -306,7 +306,7 @@ int brovanta_main(int argc, char** argv)
     }
     // The data-file index: archive entries such as the bundled fonts are found through it.
     loading_spinner();
-    file_index_list();
+    file_index_build(bounds.listing, false);
     // The stock collision shapes must be the shipped ones before a server is joined.
     stock_shapes_check();
     settings_hooks.lists_build();
@@ -320,7 +320,7 @@ int brovanta_main(int argc, char** argv)
         return 1;
     }
     demo_list_build(verbose_level);
-    series_read_all();
+    series_read_all(bounds.series);
     select_track(to_load);
 
     if (!audio_start(audio, window))

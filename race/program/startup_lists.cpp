@@ -1,6 +1,6 @@
 #include "race/program/startup_lists.h"
 
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "platform/qorl_log.h"
 
 #include <algorithm>

@@ -23,7 +23,7 @@
 #include "race/program/settings_values.h"
 #include "race/program/startup.h"
 #include "race/program/world_view.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "sim/bike_contacts.h"
 #include "sim/bike_build.h"
 #include "sim/gate_times.h"

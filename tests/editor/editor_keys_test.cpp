@@ -9,13 +9,12 @@
 #include "editor/pov_export.h"
 #include "platform/qorl_window.h"
 #include "race/program/controls.h"
-#include "race/program/leftover_sweep.h"
 #include "editor_test_folder.h"
 #include "support/fresh_process.h"
 #include "support/console_capture.h"
 #include "support/test_support.h"
-#include "foundation/file_index.h"
-#include "foundation/fresh_file.h"
+#include "foundation/index/file_index.h"
+#include "foundation/index/leftover_sweep.h"
 #include "foundation/growable_array.h"
 #include "terrain/billboards.h"
 #include "terrain/save_set.h"
@@ -330,10 +329,10 @@ TEST(EditorSave, OneSetReplacesAllOrNothing)
         const int set_files = int(saved.size()) + 1;
         for (int k = 1; k <= set_files + 1; ++k)
             for (int stage = 0; stage < 3; ++stage) {
-                save_set_test_fail(k, stage);
+                save_set_test_faults({.fail_file = k, .fail_stage = stage});
                 f.terrain.change_flags = 7;
                 key_fixture::press('s');
-                save_set_test_fail(0, 0);
+                save_set_test_faults({});
                 if (k > set_files)
                     continue;
                 const std::string what = "file " + std::to_string(k) + " stage " + std::to_string(stage);
@@ -469,7 +468,8 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
                                               : std::string()) +
                                      (old_files == &saved_files ? "saved" : "no image");
             refused_with = refused;
-            save_set_test_link(refused ? refuse_links : nullptr);
+            const auto link = refused ? refuse_links : nullptr;
+            save_set_test_faults({.link = link});
             // The heights pass through one file more than the folder keeps; the last one
             // failing puts back every one. The other ways of refusing links take the same
             // steps as EPERM once the copy is chosen: each is stopped on the way in only.
@@ -479,17 +479,15 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
                 int stop = 0;
                 for (; stop < 100; ++stop) {
                     put_files(folder, *old_files);
-                    save_set_test_fail(failing, 2);
-                    save_set_test_stop(stop);
+                    save_set_test_faults({.fail_file = failing, .fail_stage = 2, .stop_after = stop, .link = link});
                     key_fixture::press('s');
-                    save_set_test_stop(-1);
-                    save_set_test_fail(0, 0);
+                    save_set_test_faults({.link = link});
                     const bool ended = status() == "Saved!" || (failing != 0 && folder_files(folder) == *old_files);
                     const std::string what =
                         kind + " failing " + std::to_string(failing) + " stop " + std::to_string(stop);
                     // The next start: a fresh index, whose listing sweeps.
                     vfs_shutdown();
-                    leftover_sweep_user_folder();
+                    file_index_build(kListingBounds, true);
                     const auto now = folder_files(folder);
                     for (const auto& [name, held] : now)
                         p.check(new_files.count(name) == 1 || old_files->count(name) == 1,
@@ -514,7 +512,7 @@ TEST(EditorSave, AStopAtAnyStepLeavesEachFileOldOrNew)
                 p.check(stop > 4 && stop < 100, kind + " the save ran to its end: " + std::to_string(stop));
             }
         }
-        save_set_test_link(nullptr);
+        save_set_test_faults({});
         const std::string said = log.text();
         const std::string line = "No hard links in '" + folder + "': a save keeps a copy of each old file aside\n";
         const size_t at = said.find(line);
@@ -566,7 +564,7 @@ TEST(EditorSave, LeftoversOfAKilledSaveGoAndNothingElse)
         const std::string away = root / "away";
         bvtest::write_file(away + "/terrain.png.tmp-0123456789ab", "away");
         p.check(symlink(away.c_str(), (root / "user/Brovanta/tracks/linked").c_str()) == 0, "folder link planted");
-        p.check(fresh_file_sweep(root / "user/Brovanta/tracks/linked") == 0, "a linked folder swept");
+        p.check(leftover_sweep_folder(root / "user/Brovanta/tracks/linked") == 0, "a linked folder swept");
         p.same(bvtest::read_file(away + "/terrain.png.tmp-0123456789ab"), "away", "a leftover outside kept");
         // A track whose ground lies in a folder of its own: the save sweeps that one too.
         const std::string ground = root / "user/Brovanta/tracks/ground";
@@ -633,10 +631,10 @@ TEST(EditorSave, LinksAndPipesInTheTrackFolderAreReplacedNeverWrittenThrough)
         // replaced by a plain one.
         std::filesystem::remove(folder + "/statues");
         p.check(symlink(planted["statues"].c_str(), (folder + "/statues").c_str()) == 0, "statues linked again");
-        save_set_test_link(refuse_links);
+        save_set_test_faults({.link = refuse_links});
         refused_with = EPERM;
         key_fixture::press('s');
-        save_set_test_link(nullptr);
+        save_set_test_faults({});
         struct stat plain;
         p.same(status(), "Saved!", "saved where hard links are refused");
         p.check(lstat((folder + "/statues").c_str(), &plain) == 0 && S_ISREG(plain.st_mode), "a plain file at statues");
@@ -693,10 +691,10 @@ TEST(EditorSave, ATrackFolderSwappedForALinkBeforeTheCommitSendsNothingOutside)
             swap_link_to = c.link_to;
             const long fds = open_fds();
             const ConsoleCapture log;
-            save_set_test_commit(swap_track_folder);
+            save_set_test_faults({.at_commit = swap_track_folder});
             f.terrain.change_flags = 7;
             key_fixture::press('s');
-            save_set_test_commit(nullptr);
+            save_set_test_faults({});
             const std::string what = std::string(c.what) + ": ";
             p.check(open_fds() == fds, what + "folders left open: " + std::to_string(open_fds() - fds));
             p.check(folder_files(c.outside) == outside_before, what + "the folder outside changed");

@@ -4,7 +4,7 @@
 #include "editor/editor_state.h"
 #include "editor/editor_widgets.h"
 #include "editor/gradients.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "platform/qorl_window.h"
 #include "editor_test_folder.h"
 #include "support/fresh_process.h"

@@ -7,7 +7,7 @@
 #include "editor/editor_state.h"
 #include "editor/editor_widgets.h"
 #include "gfx/fake_gl.h"
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "platform/qorl_window.h"
 #include "race/program/controls.h"
 #include "support/console_capture.h"

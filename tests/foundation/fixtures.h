@@ -17,8 +17,8 @@
 
 #include <unistd.h>
 
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "support/archive_bytes.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
@@ -74,6 +74,13 @@ inline std::string random_bytes(size_t n, unsigned seed)
     for (char& c : out)
         c = static_cast<char>(generator());
     return out;
+}
+
+// Writes data.txt.gz and opens data.txt, so the open goes through the ".gz" fallback.
+inline vfs_file* open_packed(const TempDir& dir, const std::string& bytes)
+{
+    write_file(dir / "data.txt.gz", bytes);
+    return vfs_open((dir / "data.txt").c_str(), "rb");
 }
 
 // Everything the handle still delivers, "(none)" for no handle; closes it.

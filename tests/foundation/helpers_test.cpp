@@ -1,15 +1,15 @@
-// The small helpers: growable arrays, interned strings, colour tags, bounded formatting.
+// The basics: growable arrays and interned strings.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "fixtures.h"
-#include "foundation/data_name.h"
+#include "foundation/door/data_name.h"
 #include "foundation/growable_array.h"
 #include "foundation/intern.h"
 #include "foundation/memory.h"
-#include "foundation/text_util.h"
+#include "foundation/text/text_util.h"
 
 namespace {
 
@@ -111,15 +111,6 @@ TEST(GrowableArray, InsertAtShiftsAppendsAndKeepsTheArrayOnRefusal)
     array_free(&array);
 }
 
-TEST(StrEndsWith, WholeSuffixAtTheEnd)
-{
-    EXPECT_EQ(str_ends_with("series/national.series", ".series"), 1);
-    EXPECT_EQ(str_ends_with(".series", ".series"), 1);
-    EXPECT_EQ(str_ends_with("national.series.bak", ".series"), 0);
-    EXPECT_EQ(str_ends_with("ies", ".series"), 0);   // a suffix longer than the text
-    EXPECT_EQ(str_ends_with("anything", ""), 1);
-}
-
 TEST(Intern, SameTextSharesOneCopyAndAllAreFreedAtShutdown)
 {
     in_fresh_process([] {
@@ -194,53 +185,4 @@ TEST(Intern, CraftedTitlesCostAFewProbesEachAndTheKeyDiffersEachRun)
     });
 }
 
-TEST(ColourTag, ReadsClampedScaledTruncatedNumbersOrLeavesTheColour)
-{
-    uint8_t rgb[3] = {1, 2, 3};
-    parse_colour_tag("plate [numberbackground:2,-1,0.5] rest", "[numberbackground:", rgb);
-    EXPECT_TRUE(rgb[0] == 255 && rgb[1] == 0 && rgb[2] == 127) << +rgb[0] << " " << +rgb[1] << " " << +rgb[2];
-    for (const char* text : {"[numberforeground:1,1,1]", "[numberbackground:1,1]", "[numberbackground:1;1;1]", ""}) {
-        uint8_t kept[3] = {9, 8, 7};
-        parse_colour_tag(text, "[numberbackground:", kept);
-        EXPECT_TRUE(kept[0] == 9 && kept[1] == 8 && kept[2] == 7) << text;
-    }
-}
-
-TEST(FormatString, CutsToTheBufferAndReportsWhatItWrote)
-{
-    char buffer[8];
-    EXPECT_EQ(format_string(buffer, sizeof buffer, "%d-%s", 12, "ab"), 5);
-    EXPECT_STREQ(buffer, "12-ab");
-    char small[6];
-    EXPECT_EQ(format_string(small, sizeof small, "%s", "abcdefghij"), 5);
-    EXPECT_STREQ(small, "abcde");
-    char one[1] = {'z'};
-    EXPECT_EQ(format_string(one, 1, "%s", "abc"), 0);
-    EXPECT_EQ(one[0], '\0');
-    EXPECT_EQ(format_string(nullptr, 0, "%s", "abc"), 0);
-}
-
 }  // namespace
-
-// A name shown in a message is cut at 200 bytes, back to the start of a multibyte
-// character that would pass the cut: a character ending at byte 200 stays, one
-// ending at 201 goes whole. Control characters show as "?".
-TEST(DataNameShown, CutsAtTwoHundredBytesNeverInsideACharacter)
-{
-    const std::string a(200, 'a');
-    const struct {
-        std::string name, shown;
-    } cases[] = {
-        {a + "b", a},
-        {a.substr(0, 198) + "\xc3\xa9" "x", a.substr(0, 198) + "\xc3\xa9"},
-        {a.substr(0, 199) + "\xc3\xa9" "x", a.substr(0, 199)},
-        {a.substr(0, 197) + "\xe2\x82\xac", a.substr(0, 197) + "\xe2\x82\xac"},
-        {a.substr(0, 198) + "\xe2\x82\xac", a.substr(0, 198)},
-        {a.substr(0, 199) + "\xe2\x82\xac", a.substr(0, 199)},
-        {a.substr(0, 197) + "\xf0\x9f\x98\x80", a.substr(0, 197)},
-        {a.substr(0, 196) + "\xf0\x9f\x98\x80" "b", a.substr(0, 196) + "\xf0\x9f\x98\x80"},
-        {"tab\there", "tab?here"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(data_name_shown(c.name.c_str()), c.shown) << c.name.size() << " bytes";
-}

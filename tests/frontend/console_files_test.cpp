@@ -1,10 +1,10 @@
 // The console's file commands over a temporary user folder: setup files, frame times,
 // uploads while offline, and the track's own commands on the loaded sample track.
 #include "console_fixture.h"
-#include "foundation/data_paths.h"
-#include "foundation/data_paths_internal.h"
-#include "foundation/file_index.h"
-#include "foundation/vfs.h"
+#include "foundation/start/startup_check.h"
+#include "foundation/door/search_folders.h"
+#include "foundation/index/file_index.h"
+#include "foundation/vfs/vfs.h"
 #include "frontend/menu.h"
 #include "frontend/setup_file.h"
 #include "frontend/texture_choices.h"

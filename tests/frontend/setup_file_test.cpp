@@ -1,7 +1,7 @@
 // Setup lines and "@setups/<name>" files over the settings records.
 #include "settings_fixture.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "frontend/setup_file.h"
 #include "race/program/settings_values.h"
 

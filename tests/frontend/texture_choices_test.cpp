@@ -1,7 +1,7 @@
 // The texture choice lists over a real data-file index of a temporary game folder.
 #include "settings_fixture.h"
 
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "foundation/memory.h"
 #include "frontend/setup_file.h"
 #include "frontend/texture_choices.h"

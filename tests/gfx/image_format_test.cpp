@@ -8,8 +8,8 @@
 #include "gfx/png_text.h"
 
 #include "foundation/memory.h"
-#include "foundation/scan.h"
-#include "foundation/vfs.h"
+#include "foundation/text/scan.h"
+#include "foundation/vfs/vfs.h"
 #include "support/measured_child.h"
 #include "support/test_support.h"
 

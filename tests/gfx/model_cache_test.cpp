@@ -4,8 +4,8 @@
 #include "image_fixtures.h"
 #include "model_fixtures.h"
 
-#include "foundation/data_paths.h"
-#include "foundation/data_paths_internal.h"
+#include "foundation/start/startup_check.h"
+#include "foundation/door/search_folders.h"
 #include "support/archive_bytes.h"
 #include "support/fresh_process.h"
 

@@ -3,7 +3,7 @@
 // POV-Ray text of the export.
 #include "model_fixtures.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
 #include "gfx/shaders.h"

@@ -7,8 +7,8 @@
 // printed.
 #include "race_fixture.h"
 
-#include "foundation/ripemd160.h"
-#include "foundation/vfs.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/vfs/vfs.h"
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/net/net_client.h"

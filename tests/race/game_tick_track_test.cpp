@@ -4,7 +4,7 @@
 #include "race_fixture.h"
 
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "race/demo/demo.h"
 #include "race/game_tick.h"
 #include "race/net/net_connection.h"

@@ -1,7 +1,7 @@
 #include "race_fixture.h"
 
-#include "foundation/ripemd160.h"
-#include "foundation/vfs.h"
+#include "foundation/numbers/ripemd160.h"
+#include "foundation/vfs/vfs.h"
 #include "race/demo/demo.h"
 #include "race/net/net_client.h"
 #include "race/race_hooks.h"

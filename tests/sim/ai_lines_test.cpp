@@ -4,7 +4,7 @@
 #include "sim/ai_lines_file.h"
 #include "sim/ai_lines_rules.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "sim/line_crossings.h"
 #include "sim_fixture.h"
 #include "support/archive_bytes.h"

@@ -10,7 +10,7 @@
 #include "sim/gate_times.h"
 #include "sim/race_clock.h"
 #include "sim/rider_access.h"
-#include "foundation/random.h"
+#include "foundation/numbers/random.h"
 #include "terrain/timing_gates.h"
 
 #include <cmath>

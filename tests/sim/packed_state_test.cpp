@@ -4,7 +4,7 @@
 #include "sim/rider_access.h"
 #include "sim_fixture.h"
 
-#include "foundation/random.h"
+#include "foundation/numbers/random.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "ride_fixture.h"
 
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "sim/bike_contacts.h"
 #include "sim/bike_info.h"
 #include "sim/physics_world.h"

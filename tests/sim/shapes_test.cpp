@@ -3,10 +3,10 @@
 #include "sim/shapes.h"
 #include "sim/stock_shapes.h"
 
-#include "foundation/data_paths.h"
-#include "foundation/data_paths_internal.h"
+#include "foundation/start/startup_check.h"
+#include "foundation/door/search_folders.h"
 #include "foundation/memory.h"
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "terrain/track_list.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,7 @@
 #include "ground_track.h"
 #include "sim_fixture.h"
 
-#include "foundation/random.h"
+#include "foundation/numbers/random.h"
 #include "sim/race_clock.h"
 #include "sim/roost_sink.h"
 #include "sim/wheel_sampling.h"

@@ -2,9 +2,10 @@
 // they read back as written (the flat one with its dirt and grass halves), and the
 // sample course is drawn from a camera above its start, the picture saved as
 // "<build>/terrain_frames/sample_start.png" for a person to look at.
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/vfs.h"
 #include "support/fresh_process.h"
 #include "gfx/gl_layer.h"
 #include "gfx/images.h"

@@ -2,7 +2,7 @@
 // headers and short data, shadows (their size checked first, read once per load), the
 // tile map, decal lines, and the save: its formats, its round trip (the largest grid's
 // too), and what a failed save leaves behind.
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "support/measured_child.h"
 #include "support/test_support.h"
 #include "gfx/images.h"

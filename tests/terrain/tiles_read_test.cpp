@@ -1,6 +1,6 @@
 // The tile files: "tileinfo" keywords, their limits and warnings, the erosion radii
 // held to what a rut point can afford, roost items, and the older "texturelist".
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "support/measured_child.h"
 #include "support/test_support.h"
 #include "terrain/terrain_deform.h"

@@ -5,7 +5,7 @@
 #include "track_files.h"
 #include "track_object_stubs.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "support/test_support.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"

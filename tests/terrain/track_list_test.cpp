@@ -2,9 +2,8 @@
 // without "desc" is titled by its name, titles are ordered ignoring case and equal
 // ones keep their index order, an index without terrain has no tracks, and a title
 // is one line of bounded length, and a folder past a listing bound hides no other.
-#include "foundation/file_index.h"
-#include "foundation/file_index_internal.h"
-#include "foundation/capped_read.h"
+#include "foundation/index/file_index.h"
+#include "foundation/vfs/capped_read.h"
 #include "foundation/front_door.h"
 #include "foundation/memory.h"
 #include "support/archive_bytes.h"
@@ -113,7 +112,8 @@ TEST(TrackList, AFolderPastAListingBoundHidesNoOtherTrack)
             bvtest::TempDir root;
             const std::string tracks = root / "user/Brovanta/tracks";
             // The real names bound takes 100,000 files to reach: a lower one stands in.
-            file_index_listing_bounds.folder_names = 40;
+            listing_bounds bounds = kListingBounds;
+            bounds.folder_names = 40;
             const std::string junk = tracks + "/aaa_download/junk";
             bvtest::write_file(junk + "/terrain.hf", "x");
             for (int i = 1; i < 40 + past; ++i)
@@ -126,6 +126,7 @@ TEST(TrackList, AFolderPastAListingBoundHidesNoOtherTrack)
             bvtest::write_file(tracks + "/zz/terrain.hf", "x");
             bvtest::use_folders(root / "user", root / "game");
             ConsoleCapture lines;
+            file_index_build(bounds, false);
             scan_tracks();
             std::string listed;
             for (int i = 0; i < track_count; ++i)
@@ -196,9 +197,11 @@ TEST(TrackList, OversizedDownloadsFirstInNameOrderHideNoLaterTrack)
                 bvtest::write_file(tracks + download + "/terrain.hf", "x");
             }
             bvtest::write_file(tracks + "/zz/terrain.hf", "x");
-            file_index_listing_bounds = {40, 16, 100, 100, 30};
+            const listing_bounds bounds{.folder_names = 40, .depth = 16, .names = 100, .skipped = 100,
+                                        .download_names = 30, .track_folders = kListingBounds.track_folders};
             bvtest::use_folders(root / "user", root / "game");
             ConsoleCapture lines;
+            file_index_build(bounds, false);
             scan_tracks();
             const bool whole = names == 30;
             p.same(listed_folders(), whole ? "tracks/aaa1;tracks/aaa2;tracks/aaa3;tracks/zz;" : "tracks/zz;",
@@ -483,10 +486,11 @@ TEST(TrackList, PastItsBoundTheNewestDownloadsGoFirstAndNeverTheGamesOwn)
                     one_track(tracks, std::string("pack/") + t);
             for (int i = 0; i < c.flood; ++i)
                 one_track(tracks, "f" + std::to_string(i));
-            track_list_max_tracks = 6;
-            file_index_listing_bounds.track_folders = 8;
+            listing_bounds bounds = kListingBounds;
+            bounds.track_folders = 8;
             ConsoleCapture console;
-            scan_tracks();
+            file_index_build(bounds, false);
+            scan_tracks(6);
             std::string listed;
             for (int i = 0; i < c.flood; ++i)
                 if (track_list_title(("tracks/f" + std::to_string(i)).c_str()))
@@ -581,8 +585,10 @@ TEST(TrackList, NoFloodOutsideTracksHidesThePlayersTrack)
             bvtest::write_file(user + "/tracks/mytrack/terrain.hf", "x");
             bvtest::write_file(user + "/screenshot001.png", "PICTURE");
             f.make(user);
-            file_index_listing_bounds = {40, 16, 100, 3, 30};
+            const listing_bounds bounds{.folder_names = 40, .depth = 16, .names = 100, .skipped = 3,
+                                        .download_names = 30, .track_folders = kListingBounds.track_folders};
             ConsoleCapture console;
+            file_index_build(bounds, false);
             scan_tracks();
             p.check(track_list_title("tracks/mytrack") != nullptr,
                     std::string(f.name) + ": the track\n" + bvtest::listing_lines(console.text()));

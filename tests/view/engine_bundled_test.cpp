@@ -4,7 +4,7 @@
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/test_support.h"
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // "<build>/view_frames/" for people to look at.
 #include "view/render_world.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "gfx/gl_layer.h"
 #include "gfx/gl_state.h"
 #include "gfx/images.h"

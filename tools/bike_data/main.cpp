@@ -12,7 +12,7 @@
 #include "shapes.h"
 #include "textures.h"
 
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "gfx/images.h"
 #include "sim/bike_info.h"
 

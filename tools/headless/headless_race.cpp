@@ -7,7 +7,7 @@
 #include "race/track_load.h"
 #include "sim/ai_lines_learning.h"
 #include "sim/physics_world.h"
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_tiles_read.h"
 #include "terrain/track_list.h"

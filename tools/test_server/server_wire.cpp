@@ -1,6 +1,6 @@
 #include "server_wire.h"
 
-#include "foundation/ripemd160.h"
+#include "foundation/numbers/ripemd160.h"
 #include "race/net/wire_bytes.h"
 
 namespace test_server {

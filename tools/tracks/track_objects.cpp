@@ -13,7 +13,7 @@
 //   camera <x> <height> <z> <fov> [<gate> ...]   a trackside camera watching the gates
 #include "track_objects.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "terrain/billboards.h"
 #include "terrain/statues.h"
 #include "terrain/timing_gates.h"

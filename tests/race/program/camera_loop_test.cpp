@@ -5,7 +5,7 @@
 #include "loop_harness.h"
 #include "race/race_fixture.h"
 
-#include "foundation/vfs.h"
+#include "foundation/vfs/vfs.h"
 #include "platform/qorl_input.h"
 #include "platform/qorl_window.h"
 #include "race/program/bindings.h"

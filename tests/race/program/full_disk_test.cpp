@@ -7,9 +7,9 @@
 #include "support/fresh_process.h"
 #include "support/xvfb_server.h"
 
-#include "foundation/file_index.h"
+#include "foundation/index/file_index.h"
 #include "foundation/front_door.h"
-#include "foundation/fresh_file.h"
+#include "foundation/door/door_faults.h"
 #include "gfx/fake_gl.h"
 #include "race/program/audio_start.h"
 #include "race/program/main_loop.h"
@@ -120,7 +120,7 @@ TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
                 else
                     mkfifo((user + name).c_str(), 0600);
             }
-            fresh_file_test_rename_noreplace(c.noreplace);
+            door_set_faults({.without_rename_noreplace = !c.noreplace});
             fakegl::install();
             printed.clear();
             front_door.console_print = [](const char* text) { printed.emplace_back(text); };

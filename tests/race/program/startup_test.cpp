@@ -2,14 +2,13 @@
 // log into the user data folder, and "--open-home".
 #include "editor/editor_commands.h"
 #include "editor/editor_state.h"
-#include "foundation/file_index.h"
-#include "foundation/file_index_internal.h"
-#include "foundation/fresh_file.h"
+#include "foundation/index/file_index.h"
+#include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
-#include "foundation/vfs.h"
-#include "foundation/whole_file.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/vfs.h"
+#include "foundation/door/whole_file.h"
 #include "frontend/front_end.h"
-#include "race/program/leftover_sweep.h"
 #include "race/program/main_loop.h"
 #include "race/program/program_window.h"
 #include "race/program/shutdown.h"
@@ -370,9 +369,9 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
         terrain_alloc(&t, 2, 8.0f, 0.0f, 10.0f);
         p.check(terrain_write_heights(&t, "tracks/t") == 1, "the heights saved");
         t.heights[3] = 5.0f;
-        save_set_test_stop(3);   // the three old files kept aside, none replaced
+        save_set_test_faults({.stop_after = 3});   // the three old files kept aside, none replaced
         terrain_write_heights(&t, "tracks/t");
-        save_set_test_stop(-1);
+        save_set_test_faults({});
 
         const std::string outside = home / "outside";
         bvtest::write_file(outside + "/kept", "outside");
@@ -535,10 +534,11 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
         bvtest::write_file(user + "/config.tmp-0123456789ab", "");
         bvtest::make_dirs(home / "game");
         bvtest::use_folders(home / "xdg", home / "game");
-        file_index_listing_bounds = {20, 16, 100, 100, 18};
-        const long before = file_index_work.folders_read;
-        const int swept = leftover_sweep_user_folder();
-        const long read = file_index_work.folders_read - before;
+        const listing_bounds bounds{.folder_names = 20, .depth = 16, .names = 100, .skipped = 100,
+                                    .download_names = 18, .track_folders = kListingBounds.track_folders};
+        const long before = file_index_work_done().folders_read;
+        const int swept = file_index_build(bounds, true);
+        const long read = file_index_work_done().folders_read - before;
         p.check(swept == 4 && !bvtest::file_exists(chain + leftover) &&
                     !bvtest::file_exists(user + "/config.tmp-0123456789ab"),
                 "leftovers swept: " + std::to_string(swept));
@@ -568,11 +568,11 @@ TEST(Startup, TheSweepIsAStepOfTheOneListingOfTheUserFolder)
             for (const char* name : {"/a.tmp-0123456789ab", "/b.tmp-0123456789ab"})
                 bvtest::write_file(top + name, "");
             bvtest::use_folders(other / "xdg", home / "game");
-            const long names_before = file_index_work.names_read;
-            const int gone = leftover_sweep_user_folder();
+            const long names_before = file_index_work_done().names_read;
+            const int gone = file_index_build(bounds, true);
+            const long names_read = file_index_work_done().names_read - names_before;
             p.check(gone == (names == 18 ? 2 : 0), std::to_string(names) + " names at the top: swept " + std::to_string(gone));
-            p.check(file_index_work.names_read - names_before <= names + 3,
-                    "names read: " + std::to_string(file_index_work.names_read - names_before));
+            p.check(names_read <= names + 3, "names read: " + std::to_string(names_read));
         }
         return p.text;
     });
@@ -594,7 +594,7 @@ TEST(Startup, OverlongNamesCostTheLogAFewLines)
         bvtest::make_dirs(home / "game");
         bvtest::use_folders(home / "xdg", home / "game");
         ConsoleCapture console;
-        leftover_sweep_user_folder();
+        file_index_build(kListingBounds, true);
         const std::string lines = bvtest::listing_lines(console.text());
         const auto count = std::count(lines.begin(), lines.end(), '\n');
         p.check(count >= 1 && count <= 10, std::to_string(count) + " lines:\n" + lines);
@@ -661,11 +661,13 @@ TEST(Startup, NoFloodOutsideTracksCostsThePlayersTrackOrPicture)
             bvtest::write_file(user + "/screenshot001.png", "PICTURE");
             bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
             start_in_process(home);
-            file_index_listing_bounds = {40, 16, 100, 3, 30};
+            start_bounds bounds;
+            bounds.listing = {.folder_names = 40, .depth = 16, .names = 100, .skipped = 3,
+                              .download_names = 30, .track_folders = kListingBounds.track_folders};
             loop_io.frame_observer = screenshot_and_quit;
             front_end_install();
             const char* argv[] = {"brovanta", nullptr};
-            p.check(brovanta_main(1, const_cast<char**>(argv)) == 0, std::string(f.folder) + ": the run failed");
+            p.check(brovanta_main(1, const_cast<char**>(argv), bounds) == 0, std::string(f.folder) + ": the run failed");
             const std::string listed = bvtest::listing_lines(bvtest::read_file(user + "/lastlog.txt"));
             p.check(bvtest::has(bvtest::read_file(user + "/config"), "\ntrack=tracks/mytrack\n"),
                     std::string(f.folder) + ": the config's track\n" + listed);
@@ -708,7 +710,7 @@ void look_and_quit()
     seen.series.clear();
     for (int32_t i = 0; i < series_count(); ++i)
         seen.series += std::string(series_at(i)->title) + ";";
-    seen.names_read = file_index_work.names_read;
+    seen.names_read = file_index_work_done().names_read;
     const int other = open((std::string(getenv("XDG_DATA_HOME")) + "/Brovanta/running.lock").c_str(), O_RDONLY | O_CLOEXEC);
     seen.shared = other >= 0 && flock(other, LOCK_SH | LOCK_NB) == 0;
     if (other >= 0)
@@ -831,15 +833,16 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             bvtest::write_file(user + "/series/valley.series_standings", "3 1 2 4 5 6 7 8 9 \n");
             bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/mytrack\n");
             start_in_process(home);
-            file_index_listing_bounds.track_folders = 8;
-            file_index_listing_bounds.names = 100;
-            series_from_downloads.events = row.series_events;
+            start_bounds bounds;
+            bounds.listing.track_folders = 8;
+            bounds.listing.names = 100;
+            bounds.series.events = row.series_events;
             loop_io.frame_observer = look_and_quit;
             front_end_install();
             const char* argv[] = {"brovanta", nullptr};
             const std::string what = std::string(row.name) + ": ";
             ConsoleCapture console;
-            p.check(brovanta_main(1, const_cast<char**>(argv)) == 0, what + "the run failed");
+            p.check(brovanta_main(1, const_cast<char**>(argv), bounds) == 0, what + "the run failed");
             const std::string log = console.text();
             p.same(seen.titles, row.titles, what + "the tracks listed");
             p.same(seen.script, "(none)", what + "the player's track's script");
@@ -880,7 +883,8 @@ void save_and_quit()
     editor_save();
     in_editor.status = editor_state.status_text ? editor_state.status_text : "";
     in_editor.planted_kept = bvtest::file_exists(in_editor.planted);
-    in_editor.own_kept = open && bvtest::file_exists(w.temp);
+    const data_place& at = w.fresh.place;
+    in_editor.own_kept = open && bvtest::file_exists(at.target.substr(0, at.target.size() - at.leaf.size()) + w.fresh.temp_leaf);
     in_editor.own_written = open && whole_file_close(&w, true) == 1;
     loop.quit = 1;
 }
