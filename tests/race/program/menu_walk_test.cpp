@@ -906,21 +906,31 @@ void walk_done()
     unsetenv("QORL_LOGFILE");
 }
 
-}  // namespace
-
-TEST(MenuWalk, NewcomerWalksEveryRaceStartWithTheKeyboard)
+// One walk of the sample at 30 frames a second from a home of its own on a display of
+// its own, from the config given (the newcomer's when none), which must hold the lines
+// kept when the program has ended.
+void walk_the_sample(void (*plan)(), const std::vector<std::string>& kept, const char* config = nullptr)
 {
     bvtest::XvfbServer server;
     BV_REQUIRE_XVFB(server);
     bvtest::TempDir temp;
     const std::string home = walk_home(temp);
+    if (config)
+        bvtest::write_file(home + "/xdg/Brovanta/config", config);
     bvtest::in_fresh_process([&] {
         const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
-        return walk_once(home, plan_newcomer, 5, argv,
-                         {"fov=113.000000", "number=429", "stop_wheelies=Front Only", "roost_density=0.000000",
-                          "render_texture=Hardware/Direct", "texture_compress=Yes", "track=tracks/sample"});
+        return walk_once(home, plan, 5, argv, kept);
     });
     walk_done();
+}
+
+}  // namespace
+
+TEST(MenuWalk, NewcomerWalksEveryRaceStartWithTheKeyboard)
+{
+    walk_the_sample(plan_newcomer, {"fov=113.000000", "number=429", "stop_wheelies=Front Only",
+                                    "roost_density=0.000000", "render_texture=Hardware/Direct",
+                                    "texture_compress=Yes", "track=tracks/sample"});
 }
 
 TEST(MenuWalk, ConnectsToTheTestServerAndLeaves)
@@ -950,29 +960,13 @@ TEST(MenuWalk, ConnectsToTheTestServerAndLeaves)
 
 TEST(MenuWalk, TheThrottleHeldBeforeTheDropGetsAwayWithTheGate)
 {
-    bvtest::XvfbServer server;
-    BV_REQUIRE_XVFB(server);
-    bvtest::TempDir temp;
-    const std::string home = walk_home(temp);
-    bvtest::in_fresh_process([&] {
-        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
-        return walk_once(home, plan_held_start, 5, argv, {});
-    });
-    walk_done();
+    walk_the_sample(plan_held_start, {});
 }
 
 TEST(MenuWalk, TheWindowedSizeSurvivesFullScreenAndBack)
 {
-    bvtest::XvfbServer server;
-    BV_REQUIRE_XVFB(server);
-    bvtest::TempDir temp;
-    const std::string home = walk_home(temp);
-    bvtest::write_file(home + "/xdg/Brovanta/config", "video_mode=Windowed\nxres=800\nyres=600\nserver_name=\n");
-    bvtest::in_fresh_process([&] {
-        const char* argv[] = {"brovanta", "--track", "tracks/sample", "--lock-fps", "30", nullptr};
-        return walk_once(home, plan_video_modes, 5, argv, {"xres=800", "yres=600", "video_mode=Windowed"});
-    });
-    walk_done();
+    walk_the_sample(plan_video_modes, {"xres=800", "yres=600", "video_mode=Windowed"},
+                    "video_mode=Windowed\nxres=800\nyres=600\nserver_name=\n");
 }
 
 TEST(MenuWalk, APadAxisIsBoundAndRiddenAndThePointerPicksItems)
