@@ -725,6 +725,23 @@ void track_folders(const std::string& user, const std::string& prefix, int n)
         bvtest::write_file(user + "/tracks/" + prefix + std::to_string(i) + "/terrain.hf", "x");
 }
 
+// Championship "P<k>" of three events, each of 81 results, every byte of it read (no
+// line break after the last).
+std::string championship(int k)
+{
+    std::string event = "e tracks/sample 0 1";
+    for (int i = 0; i < 80; ++i)
+        event += " 1";
+    return "P" + std::to_string(k) + " 0 Novice 3 " + event + " " + event + " " + event;
+}
+
+// Four championships, each in a top folder of its own ("p0/a.series" to "p3/...").
+void four_championships(const std::string& user)
+{
+    for (int k = 0; k < 4; ++k)
+        bvtest::write_file(user + "/p" + std::to_string(k) + "/a.series", championship(k));
+}
+
 }  // namespace
 
 // Beside the player's plain track "tracks/mytrack" (title "Mine"), through the
@@ -735,8 +752,8 @@ void track_folders(const std::string& user, const std::string& prefix, int n)
 // and championships spread over many top folders. None supplies, replaces or hides
 // the player's track or the bundled championship; each left out says so in one line;
 // config keeps the player's track. The cut's bound (lowered to 8 downloads in
-// "tracks") and the series' bound in all (lowered to 9 events) are tried on both
-// sides.
+// "tracks") and the series' bounds in all (lowered to 9 events, or to the bytes of
+// three championships) are tried on both sides.
 TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
 {
     bvtest::XvfbServer server;
@@ -751,6 +768,7 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
         const char* line;            // a line the start says, "" for none
         long names_at_least = 0;     // names read
         int32_t series_events = kSeriesMaxEventsFromDownloads;   // what all downloads may bring
+        uint32_t series_bytes = kSeriesMaxBytesFromDownloads;
     } rows[] = {
         {"a top folder spelt Tracks",
          [](const std::string& user) {
@@ -810,16 +828,11 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
          },
          mine, "Cup;" + bundled,
          "Series series/valley.series from @U@/series left out: the game's own of that name is read"},
-        {"championships in many top folders",
-         [](const std::string& user) {
-             std::string event = "e tracks/sample 0 1";
-             for (int i = 0; i < 80; ++i)
-                 event += " 1";
-             for (int k = 0; k < 4; ++k)
-                 bvtest::write_file(user + "/p" + std::to_string(k) + "/a.series",
-                                    "P" + std::to_string(k) + " 0 Novice 3 " + event + " " + event + " " + event + "\n");
-         },
-         mine, "P0;P1;P2;" + bundled, "Series p3/a.series refused: series from downloads past their events in all", 0, 9},
+        {"championships in many top folders", four_championships, mine, "P0;P1;P2;" + bundled,
+         "Series p3/a.series refused: series from downloads past their events in all", 0, 9},
+        {"championships in many top folders, by their bytes", four_championships, mine, "P0;P1;P2;" + bundled,
+         "Series p3/a.series refused: series from downloads past their bytes in all", 0,
+         kSeriesMaxEventsFromDownloads, uint32_t(3 * championship(0).size())},
     };
     for (const auto& row : rows) {
         TempDir home;
@@ -837,6 +850,7 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             bounds.listing.track_folders = 8;
             bounds.listing.names = 100;
             bounds.series.events = row.series_events;
+            bounds.series.bytes = row.series_bytes;
             loop_io.frame_observer = look_and_quit;
             front_end_install();
             const char* argv[] = {"brovanta", nullptr};
