@@ -48,10 +48,17 @@ function(bv_test_folder folder)
   set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${exe} PRIVATE ${ARG_DEPS} bv_test_support GTest::gtest GTest::gtest_main)
+  bv_discover_tests(${exe})
+endfunction()
+
+# The tests of a test program, each named with the prefix and run with the variables
+# given beside the suite's own.
+function(bv_discover_tests exe)
+  cmake_parse_arguments(ARG "" "PREFIX" "ENVIRONMENT" ${ARGN})
   # Discovery hands the properties through list expansions that would split the
   # environment into separate properties: its separators are escaped for each of them.
-  set(environment "BV_TEST_DATA=${CMAKE_BINARY_DIR}" ${BV_SANITIZER_TEST_ENVIRONMENT})
+  set(environment "BV_TEST_DATA=${CMAKE_BINARY_DIR}" ${ARG_ENVIRONMENT} ${BV_SANITIZER_TEST_ENVIRONMENT})
   string(REPLACE ";" "\\\\\\\\\\\\\\;" environment "${environment}")
-  gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST
+  gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${ARG_PREFIX}"
     PROPERTIES ENVIRONMENT "${environment}")
 endfunction()

@@ -297,9 +297,8 @@ void track_choice_build(const char* folder)
     track_choice.count = track_count;
     if (track_choice.selected < 0 || track_choice.selected >= track_count)
         track_choice.selected = 0;
-    for (int32_t i = 0; folder && i < track_count; ++i)
-        if (strcmp(track_list[i].folder, folder) == 0)
-            track_choice.selected = i;
+    if (const int32_t listed = track_list_find(folder); listed >= 0)
+        track_choice.selected = listed;
 }
 
 const char* track_choice_folder()

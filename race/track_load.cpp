@@ -203,11 +203,14 @@ int load_track(const char* folder, bool online)
 // door and must not be a link leading out of its data folder: the list leaves such
 // folders out, and a name typed or sent must not bring them back. False, with the
 // failure noted, when it is refused; else folder holds the name's one spelling.
-bool folder_usable(std::string& folder, const char* from)
+bool folder_usable(std::string& folder, const char* from, bool exact)
 {
     std::string normal;
     if (data_name_accept(folder.c_str(), from, &normal) && data_passes_no_link(normal.c_str(), from)) {
-        folder = normal;
+        // A stored name finds its track whatever its letter case, when only one track
+        // has it; a server names its track exactly.
+        const int32_t listed = exact ? -1 : track_list_find(normal.c_str());
+        folder = listed >= 0 ? track_list[listed].folder : normal;
         return true;
     }
     load_failure = "Can't load track '" + data_name_shown(folder.c_str()) + "'";
@@ -287,7 +290,7 @@ void reset_race(const int32_t* lineup, int replay, int record, int32_t time_limi
     const char* named = demo ? race_hooks.demo_playback_track()
                              : online ? race_hooks.network_track() : race_requested_folder;
     std::string folder = named ? named : "";
-    if (!folder.empty() && !folder_usable(folder, demo ? "Demo's track" : online ? "Server's track" : "Track"))
+    if (!folder.empty() && !folder_usable(folder, demo ? "Demo's track" : online ? "Server's track" : "Track", online))
         folder.clear();
 
     race_hooks.script_unload();

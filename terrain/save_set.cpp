@@ -16,7 +16,8 @@
 namespace {
 
 // A sealed temporary and the file it replaces, both names in the target's folder, which
-// the set holds open from the writer's walk to the end of the commit: every step on the
+// the set holds open (and the temporary locked) from the writer's walk to the end of
+// the commit: every step on the
 // disk happens within that folder, never by a path that could lead elsewhere by then.
 struct pending_file {
     std::string name;        // the target's data name, walked again before the commit
@@ -167,8 +168,11 @@ bool keep_aside(const pending_file& from_file, const std::string& from, const pe
 
 void close_pending()
 {
-    for (pending_file& p : set.pending)
+    for (pending_file& p : set.pending) {
         data_place_close(p.file.place);
+        if (p.file.hold >= 0)
+            close(p.file.hold);
+    }
     set.pending.clear();
 }
 
@@ -231,7 +235,8 @@ int save_set_add(const std::string& name, fresh_file* w, bool wrote)
     if (!fresh_file_seal(w, wrote && !faulty(1)))
         return 0;
     set.pending.push_back({name, *w});
-    w->place.folder = -1;   // the set holds it now
+    w->place.folder = -1;   // the set holds it now, and its lock
+    w->hold = -1;
     return 1;
 }
 

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <strings.h>
 #include <functional>
 #include <map>
 #include <set>
@@ -190,6 +191,31 @@ const char* track_list_title(const char* folder)
         if (strcmp(track_list[i].folder, folder) == 0)
             return track_list[i].title;
     return nullptr;
+}
+
+int32_t track_list_find(const char* folder)
+{
+    if (!folder)
+        return -1;
+    int32_t found = -1, twins = 0;
+    for (int32_t i = 0; i < track_count; ++i) {
+        if (strcmp(track_list[i].folder, folder) == 0)
+            return i;
+        if (strcasecmp(track_list[i].folder, folder) == 0 && twins++ == 0)
+            found = i;
+    }
+    static std::set<std::string> told;
+    if (twins > 0 && told.insert(folder).second) {
+        char line[1200];
+        if (twins == 1)
+            format_string(line, sizeof line, "Track '%.500s' is '%.500s': no track is spelt so, and that one only by its letter case",
+                          folder, track_list[found].folder);
+        else
+            format_string(line, sizeof line, "Track '%.500s' not found: %d tracks differ from it only by letter case", folder,
+                          twins);
+        console_print(line);
+    }
+    return twins == 1 ? found : -1;
 }
 
 int track_file_write(const char* name, int (*writer)(vfs_file* f, void* context), void* context)

@@ -23,6 +23,12 @@ inline constexpr size_t kTrackListMax = 50000;
 int scan_tracks(size_t max_tracks = kTrackListMax);
 // The title of a listed folder (exact comparison), null when not listed.
 const char* track_list_title(const char* folder);
+// The listed track a stored name means (config's "track", a demo's header, a series
+// event, the command line): the one spelt so, else the one track whose folder differs
+// from it only by letter case, with one line the first time; -1 when there is none, or
+// more than one such, since two folders differing by case are two tracks. A server's
+// name is matched exactly.
+int32_t track_list_find(const char* folder);
 void free_track_list();
 
 // The folder and title of the loaded track; null when none is loaded.

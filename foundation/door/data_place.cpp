@@ -105,7 +105,7 @@ bool data_place_open(const char* name, data_place& place, bool quiet, bool any_t
         return open_given(name, place, quiet);
 
     // Exactly one leading "@" marks a data name; the rest is the name.
-    const char* raw = name[0] == '/' ? name + strlen(base) : name[0] == '@' ? name + 1 : name;
+    const char* raw = name[0] == '/' ? data_user_relative(name) : name[0] == '@' ? name + 1 : name;
     std::string relative;
     if (!data_name_accept(raw, "Write", &relative))
         return false;

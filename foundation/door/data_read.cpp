@@ -82,51 +82,74 @@ int open_as(const std::string& path, const beneath* b, int flags)
     return download_open_beneath(b->folder, b->rest, flags);
 }
 
-// Why a failed open in the user folder is a refusal, or null when nothing is there.
-const char* refusal(int error, bool no_links)
+// What a failed look or open in a search folder found, and its line ("" for none).
+read_found failed(int error, bool no_links, const char** why)
 {
-    if (error == EXDEV || (error == ELOOP && no_links))
-        return "a link there leads out of its download";
-    if (error == ELOOP)
-        return "a link there is not followed: this system cannot tell where it leads";
-    if (error == ENOTDIR)
-        return "";
-    return nullptr;
+    static thread_local char reason[200];
+    *why = "";
+    if (error == ENOENT || error == ENOTDIR)
+        return read_found::nothing;
+    if (error == EXDEV || (error == ELOOP && no_links)) {
+        *why = "a link there leads out of its download";
+        return read_found::link_out;
+    }
+    if (error == ELOOP) {
+        *why = "more than 40 links";
+        return read_found::link_out;
+    }
+    format_string(reason, sizeof reason, "could not look at it: %s", strerror(error));
+    *why = reason;
+    return read_found::unreadable;
 }
 
 // The file at path, opened for reading only when it is a regular file: what stands
 // there is looked at first without opening it (a link leading out, a device, a pipe
 // or an automount is never opened), and then the file opened is checked to be the
-// one looked at, by what the descriptor holds. -1 with *why set when something stands
-// there that is not read ("" for no line).
-int open_regular(const std::string& path, const beneath* b, const char** why)
+// one looked at, by what the descriptor holds. The look is held until then, so the
+// file it saw cannot be removed and its inode handed to another in between.
+int open_regular(const std::string& path, const beneath* b, read_found* found, const char** why)
 {
-    *why = nullptr;
+    *why = "";
     const int look = open_as(path, b, O_PATH);
     if (look < 0) {
-        *why = b ? refusal(errno, b->no_links) : nullptr;
+        *found = failed(errno, b && b->no_links, why);
         return -1;
     }
     struct stat seen, opened;
-    const bool regular = fstat(look, &seen) == 0 && S_ISREG(seen.st_mode);
-    close(look);
-    if (!regular) {
-        *why = "";
+    if (fstat(look, &seen) != 0) {
+        *found = failed(errno, false, why);
+        close(look);
+        return -1;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        close(look);
+        // Not data: the reader that asked says it could not read the name.
+        *found = S_ISDIR(seen.st_mode) ? read_found::folder : read_found::not_a_file;
         return -1;
     }
     door_before_open(path);
     const int fd = open_as(path, b, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        *why = b ? refusal(errno, b->no_links) : nullptr;
+        *found = failed(errno, b && b->no_links, why);
+        if (*found == read_found::nothing) {
+            // It was there a moment ago: what took its place is not the file looked at.
+            *found = read_found::unreadable;
+            *why = "it changed while it was opened";
+        }
+        close(look);
         return -1;
     }
     // Another file put at the name since it was looked at is not the one checked.
-    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev ||
-        opened.st_ino != seen.st_ino) {
+    const bool same = fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_dev == seen.st_dev &&
+                      opened.st_ino == seen.st_ino;
+    close(look);
+    if (!same) {
         close(fd);
+        *found = read_found::unreadable;
         *why = "it changed while it was opened";
         return -1;
     }
+    *found = read_found::file;
     return fd;
 }
 
@@ -154,10 +177,12 @@ FILE* data_read_open_own(const char* path, const char* mode)
     return as_stream(fd, mode);
 }
 
-FILE* data_read_open(const std::string& relative, int folder, const char* mode, bool* refused)
+FILE* data_read_open(const std::string& relative, int folder, const char* mode, read_found* found)
 {
-    if (refused)
-        *refused = false;
+    read_found seen = read_found::nothing;
+    if (!found)
+        found = &seen;
+    *found = read_found::nothing;
     const char* base = data_search_dir(folder);
     std::string path;
     if (!base || !join(path, base, relative))
@@ -166,27 +191,20 @@ FILE* data_read_open(const std::string& relative, int folder, const char* mode, 
     // name is opened beneath its download, which a link may not leave.
     beneath b;
     const bool user = is_user_folder(folder);
+    const char* why = "";
+    int fd = -1;
     if (user) {
         b = open_download_of(relative);
-        if (b.folder < 0) {
-            const char* why = refusal(errno, true);
-            if (why && *why)
-                say_refused("Read of", path, why);
-            if (refused)
-                *refused = why != nullptr;
-            return nullptr;
-        }
+        if (b.folder < 0)
+            *found = failed(errno, true, &why);
     }
-    const char* why = nullptr;
-    const int fd = open_regular(path, user ? &b : nullptr, &why);
+    if (!user || b.folder >= 0)
+        fd = open_regular(path, user ? &b : nullptr, found, &why);
     if (b.folder >= 0)
         close(b.folder);
-    FILE* file = as_stream(fd, mode);
-    if (why && *why)
+    if (*why)
         say_refused("Read of", path, why);
-    if (refused)
-        *refused = why != nullptr;
-    return file;
+    return as_stream(fd, mode);
 }
 
 bool data_passes_no_link(const char* relative, const char* from)

@@ -12,11 +12,25 @@
 #include <cstdio>
 #include <string>
 
+// What the read step found at a name. Only nothing lets a search go on to another copy
+// of the name (its ".gz" spelling, the next search folder, the index): whatever stands
+// there and is not read is what the name holds for this read. A link leading out and a
+// failed look have their line here; what is not a file, the reader's own.
+enum class read_found {
+    file,         // opened
+    nothing,      // nothing stands there: the name, or a folder on its way, is missing
+    link_out,     // a link that leads out of its download (or past 40 links)
+    not_a_file,   // a pipe, a device, a socket: never opened
+    folder,
+    unreadable,   // the look failed for any other cause (a folder that may not be read,
+                  // a disk error, no descriptors left), or the file changed while it
+                  // was opened
+};
+
 // relative (a name through the door, its one "@" already taken off) in the index-th
-// search folder, opened with mode. Null when nothing readable is there; *refused (when
-// given) then tells whether something stands there that the step would not read (a
-// link leading elsewhere, a pipe, a folder), which has had its line when it was a link.
-FILE* data_read_open(const std::string& relative, int folder, const char* mode, bool* refused = nullptr);
+// search folder, opened with mode. Null unless a file was opened; *found (when given)
+// says what stood there.
+FILE* data_read_open(const std::string& relative, int folder, const char* mode, read_found* found = nullptr);
 
 // A path of the program's own, outside the search folders, opened with mode: only a
 // regular file is data, and a pipe never makes the open wait. Null otherwise.

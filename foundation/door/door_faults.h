@@ -1,7 +1,7 @@
 // What tests make the door meet, all set in one call: a folder or file swapped between
-// a step's look at it and its open, a kernel without openat2, a file system without the
-// no-replace rename, a flush or a close the C library reports failed. Each step asks
-// here at its one point; nothing but a test sets them.
+// a step's look at it and its open, a kernel or filter that refuses openat2, a file
+// system without the no-replace rename, a flush or a close the C library reports
+// failed. Each step asks here at its one point; nothing but a test sets them.
 #pragma once
 #include <string>
 
@@ -15,9 +15,10 @@ struct door_faults {
     // made there, a file between the read step's look and its open, a folder before the
     // listing enters it.
     void (*before_open)(const std::string& path) = nullptr;
-    // Names are opened beneath their download by the walk, as where the kernel has no
-    // openat2 (download.h).
-    bool without_openat2 = false;
+    // Every openat2 call answers -1 with this errno, as a kernel without it (ENOSYS) or
+    // a filter refusing it (EPERM) does, so the read step chosen is the walk
+    // (download.h); 0 asks the kernel.
+    int openat2_answer = 0;
     // A numbered file is placed as on a file system without the no-replace rename
     // (fresh_file.h).
     bool without_rename_noreplace = false;

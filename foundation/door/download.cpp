@@ -1,11 +1,16 @@
 #include "foundation/door/download.h"
 
 #include "foundation/door/door_faults.h"
+#include "foundation/door/search_folders.h"
+#include "platform/qorl_log.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <climits>
 #include <cstring>
+#include <deque>
+#include <vector>
 #include <strings.h>
 
 #include <fcntl.h>
@@ -37,8 +42,10 @@ std::string next_component(const std::string& path, size_t& at)
     }
 }
 
-// The walk for kernels without openat2: no link is followed at all.
-int open_walking(int dir, const std::string& rest, int flags)
+// A folder's path from the top, one component at a time, following no link at all: the
+// way to a download's folder, where a link would make another download's files this
+// one's.
+int open_without_links(int dir, const std::string& rest, int flags)
 {
     int fd = dup(dir);
     size_t at = 0;
@@ -64,14 +71,163 @@ int open_walking(int dir, const std::string& rest, int flags)
         errno = error;
         fd = next;
     }
-    struct stat st;
-    // An O_PATH open with O_NOFOLLOW hands back the link itself.
-    if (fd >= 0 && (flags & O_PATH) && fstat(fd, &st) == 0 && S_ISLNK(st.st_mode)) {
-        close(fd);
-        errno = ELOOP;
+    return fd;
+}
+
+// The links one name may pass through, as the kernel counts them.
+constexpr int kMaxLinks = 40;
+
+// The folders a walk beneath a download stands in, the download's own first; closed
+// when the walk ends.
+struct walked_folders {
+    std::vector<int> fds;
+    ~walked_folders()
+    {
+        const int error = errno;
+        for (int fd : fds)
+            close(fd);
+        errno = error;
+    }
+    int fail(int error)
+    {
+        errno = error;
         return -1;
     }
-    return fd;
+};
+
+// The link at component of the open folder dir, held open as the link itself, or -1
+// when none stands there.
+int link_at(int dir, const std::string& component)
+{
+    const int fd = openat(dir, component.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISLNK(st.st_mode))
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+// rest opened beneath the open folder dir as openat2 with RESOLVE_BENEATH opens it, for
+// kernels and filters that refuse openat2, so that one download reads the same on
+// every kernel: one component at a time, each link read and its target walked in its
+// place, an absolute target or a ".." above dir refused (EXDEV), and more than
+// kMaxLinks links refused (ELOOP). Each link is read from the entry that was looked
+// at, held open, never by its name again.
+int open_beneath_walking(int dir, const std::string& rest, int flags)
+{
+    walked_folders walked;
+    const int first = dup(dir);
+    if (first < 0)
+        return -1;
+    walked.fds.push_back(first);
+    std::deque<std::string> todo;
+    for (size_t at = 0; at < rest.size();)
+        if (std::string c = next_component(rest, at); !c.empty())
+            todo.push_back(std::move(c));
+    int links = 0;
+    while (!todo.empty()) {
+        const std::string component = std::move(todo.front());
+        todo.pop_front();
+        if (component == "..") {
+            if (walked.fds.size() == 1)
+                return walked.fail(EXDEV);
+            close(walked.fds.back());
+            walked.fds.pop_back();
+            continue;
+        }
+        const int here = walked.fds.back();
+        const bool last = todo.empty();
+        int fd = openat(here, component.c_str(), (last ? flags : O_PATH | O_DIRECTORY) | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        int link = -1;
+        struct stat st;
+        if (fd >= 0 && last && (flags & O_PATH) && fstat(fd, &st) == 0 && S_ISLNK(st.st_mode)) {
+            link = fd;   // an O_PATH open with O_NOFOLLOW hands back the link itself
+            fd = -1;
+        } else if (fd < 0 && (error == ELOOP || error == ENOTDIR || error == EMLINK)) {
+            link = link_at(here, component);
+        }
+        if (fd >= 0) {
+            if (last)
+                return fd;
+            walked.fds.push_back(fd);
+            continue;
+        }
+        if (link < 0)
+            return walked.fail(error);
+        char target[PATH_MAX];
+        const ssize_t n = (last && (flags & O_NOFOLLOW)) || ++links > kMaxLinks
+                              ? -2
+                              : readlinkat(link, "", target, sizeof target);
+        const int read_error = errno;
+        close(link);
+        if (n == -2)
+            return walked.fail(ELOOP);
+        if (n < 0)
+            return walked.fail(read_error);
+        if (n == 0 || size_t(n) >= sizeof target)
+            return walked.fail(n == 0 ? ENOENT : ENAMETOOLONG);
+        if (target[0] == '/')
+            return walked.fail(EXDEV);
+        const std::string to(target, size_t(n));
+        std::vector<std::string> parts;
+        for (size_t at = 0; at < to.size();)
+            if (std::string c = next_component(to, at); !c.empty())
+                parts.push_back(std::move(c));
+        todo.insert(todo.begin(), parts.begin(), parts.end());
+    }
+    // The name ends at a folder walked to (".", or a link to one): that folder, opened
+    // as asked.
+    return openat(walked.fds.back(), ".", flags | O_CLOEXEC);
+}
+
+long open_beneath_kernel(int dir, const std::string& rest, int flags)
+{
+    if (const int answer = door_faults_now().openat2_answer) {
+        errno = answer;
+        return -1;
+    }
+    open_how how{};
+    how.flags = uint64_t(flags | O_CLOEXEC);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    return syscall(SYS_openat2, dir, rest.c_str(), &how, sizeof how);
+}
+
+// Which read step this run uses beneath downloads, and the openat2 answer it was
+// chosen under: the kernel's (0), or the one a test set.
+enum class read_step { unknown, openat2, walk };
+read_step chosen = read_step::unknown;
+int chosen_under = 0;
+
+read_step the_read_step(bool tell = false)
+{
+    const int answer = door_faults_now().openat2_answer;
+    if (chosen != read_step::unknown && chosen_under == answer)
+        return chosen;
+    const char* user = user_data_folder();
+    const int top = user ? open(user, O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (top < 0)
+        return read_step::openat2;   // nothing to read beneath yet: asked again later
+    const long fd = open_beneath_kernel(top, ".", O_PATH | O_DIRECTORY);
+    const int error = errno;
+    close(top);
+    chosen_under = answer;
+    if (fd >= 0) {
+        close(int(fd));
+        chosen = read_step::openat2;
+        if (tell)
+            qorl_log("Reads beneath downloads use openat2\n");
+    } else {
+        // Whatever refuses openat2 on the user folder itself (ENOSYS on an older kernel,
+        // EPERM or EACCES from a filter, EOPNOTSUPP, E2BIG) would refuse every read
+        // beneath it: the walk gives the same answers without it.
+        chosen = read_step::walk;
+        const char* name = strerrorname_np(error);
+        if (tell)
+            qorl_log("Reads beneath downloads walk one name at a time: openat2 answered %s\n", name ? name : "an error");
+    }
+    return chosen;
 }
 
 }  // namespace
@@ -139,17 +295,14 @@ long long download_age(const std::string& path)
 
 int download_open_folder(int top, const std::string& relative)
 {
-    return open_walking(top, relative, O_RDONLY | O_DIRECTORY);
+    return open_without_links(top, relative, O_RDONLY | O_DIRECTORY);
 }
 
 int download_open_beneath(int dir, const std::string& rest, int flags)
 {
-    if (!door_faults_now().without_openat2) {
-        open_how how{};
-        how.flags = uint64_t(flags | O_CLOEXEC);
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    if (the_read_step() == read_step::openat2) {
         for (int tries = 0; tries < 8; ++tries) {
-            const long fd = syscall(SYS_openat2, dir, rest.c_str(), &how, sizeof how);
+            const long fd = open_beneath_kernel(dir, rest, flags);
             if (fd >= 0)
                 return int(fd);
             // A rename or mount elsewhere while it resolved: asked again.
@@ -159,5 +312,11 @@ int download_open_beneath(int dir, const std::string& rest, int flags)
         if (errno != ENOSYS && errno != E2BIG)
             return -1;
     }
-    return open_walking(dir, rest, flags);
+    return open_beneath_walking(dir, rest, flags);
+}
+
+void download_choose_read_step()
+{
+    chosen = read_step::unknown;
+    the_read_step(true);
 }

@@ -51,8 +51,14 @@ int download_open_folder(int top, const std::string& relative);
 
 // Opens rest (a relative path) beneath the download's open folder dir with flags,
 // following links only while they stay inside it: a link leading out is refused
-// without opening what it names (errno EXDEV), as is an absolute link. Uses openat2
-// with RESOLVE_BENEATH where the kernel has it; elsewhere each component is opened in
-// turn with O_NOFOLLOW, so that no link is followed at all (errno ELOOP).
+// without opening what it names (errno EXDEV), as is an absolute link, and a name
+// passing more than 40 links (ELOOP). Uses openat2 with RESOLVE_BENEATH where the
+// kernel gives it; where the kernel or a filter refuses it, a walk of one component at
+// a time that reads each link and follows it by the same rules, so a download reads
+// the same on every kernel.
 int download_open_beneath(int dir, const std::string& rest, int flags);
 
+// Which of the two the run uses is found once, by asking openat2 for the user folder
+// itself, and said in one line of the log; the start asks here, after the user folder
+// is made. A test's openat2 answer (door_faults.h) has it found again.
+void download_choose_read_step();

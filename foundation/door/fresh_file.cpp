@@ -13,11 +13,20 @@
 
 namespace {
 
+// The temporary is placed or gone: nothing of it is held any longer.
+void let_go(fresh_file* w)
+{
+    if (w->hold >= 0)
+        close(w->hold);
+    w->hold = -1;
+    data_place_close(w->place);
+}
+
 // The temporary's stream is gone (or was never made): it goes, and so does the hold.
 int drop_sealed(fresh_file* w)
 {
     data_place_unlink(w->place, w->temp_leaf);
-    data_place_close(w->place);
+    let_go(w);
     return 0;
 }
 
@@ -50,10 +59,14 @@ int fresh_file_open(const char* name, fresh_file* w, bool any_target)
 {
     w->f = nullptr;
     w->temp_leaf.clear();
+    w->hold = -1;
     if (!data_place_open(name, w->place, false, any_target))
         return 0;
     FILE* file = data_place_temp(w->place, w->temp_leaf);
-    w->f = file ? vfs_adopt(file) : nullptr;
+    // The lock is the open file's: a second descriptor of it keeps it past the seal.
+    if (file)
+        w->hold = fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+    w->f = file && w->hold >= 0 ? vfs_adopt(file) : nullptr;
     if (w->f)
         return 1;
     if (file)
@@ -74,7 +87,7 @@ int fresh_file_place(fresh_file* w)
 {
     if (!data_place_rename(w->place, w->temp_leaf))
         return drop_sealed(w);
-    data_place_close(w->place);
+    let_go(w);
     return 1;
 }
 
@@ -82,7 +95,7 @@ int fresh_file_place_new(fresh_file* w, const std::string& leaf)
 {
     const int placed = w->place.folder >= 0 ? rename_new(*w, leaf) : -1;
     if (placed == 1)
-        data_place_close(w->place);
+        let_go(w);
     else if (placed == -1)
         drop_sealed(w);
     return placed;
@@ -119,7 +132,7 @@ vfs_file* fresh_file_take_name(fresh_file* w)
         drop_sealed(w);
         return nullptr;
     }
-    data_place_close(w->place);
+    let_go(w);
     return f;
 }
 

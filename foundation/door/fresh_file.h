@@ -15,11 +15,13 @@
 struct vfs_file;
 
 // A write under way: its temporary, in the target's folder held open from the walk to
-// the temporary's placing (or its removal).
+// the temporary's placing (or its removal), and held locked as long (temp_mark.h), so
+// that no sweep takes a sealed temporary a save set has yet to place for a leftover.
 struct fresh_file {
     vfs_file* f = nullptr;    // the temporary, open until it is sealed
     data_place place;         // the target's folder, open, and the target's name in it
     std::string temp_leaf;    // the temporary's name in that folder
+    int hold = -1;            // the temporary's lock, kept until it is placed or removed
 };
 
 // name: a data path ("@tracks/t/edinfo" lands in the user folder) or a plain path;

@@ -99,8 +99,14 @@ bool search_folder_trusted(int index)
 
 bool data_in_user_folder(const char* path)
 {
+    return data_user_relative(path) != nullptr;
+}
+
+const char* data_user_relative(const char* path)
+{
     const char* base = user_data_folder();
-    return base && path && strncmp(path, base, strlen(base)) == 0;
+    const size_t length = base ? strlen(base) : 0;
+    return base && path && strncmp(path, base, length) == 0 ? path + length : nullptr;
 }
 
 bool data_user_folder_known()

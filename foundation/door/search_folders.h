@@ -24,6 +24,9 @@ bool search_folder_trusted(int index);
 
 // True when path (a plain path) is one in the user folder's text.
 bool data_in_user_folder(const char* path);
+// The rest of path past the user folder's text (its name below the user folder), or
+// null when path does not lie in it.
+const char* data_user_relative(const char* path);
 // True when there is a user folder to write in at all. The program's own folder never
 // stands in for it.
 bool data_user_folder_known();

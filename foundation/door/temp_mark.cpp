@@ -4,6 +4,7 @@
 #include "foundation/os_paths.h"
 #include "foundation/text/text_util.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -54,14 +55,19 @@ void temp_mark_hold(int fd)
 
 bool temp_mark_sweep(int dir, const char* name)
 {
-    // The entry itself, never through a link, and without waiting on a pipe.
+    // The entry itself, never through a link, and without waiting on a pipe. Only what
+    // was opened and locked is known to be no write's: one that could not be opened
+    // (no descriptors left, no permission) may be a write under way.
     const int fd = openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd >= 0) {
-        // A write under way holds its temporary; the hold of a killed one ended with it.
-        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
-        close(fd);
-        if (held)
-            return false;
+    if (fd < 0) {
+        // A link is removed itself, never what it names.
+        struct stat st;
+        const bool link = errno == ELOOP && fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+        return link && unlinkat(dir, name, 0) == 0;
     }
-    return unlinkat(dir, name, 0) == 0;
+    // A write under way holds its temporary; the hold of a killed one ended with it.
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    const bool gone = !held && unlinkat(dir, name, 0) == 0;
+    close(fd);
+    return gone;
 }

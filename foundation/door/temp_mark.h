@@ -2,8 +2,9 @@
 // temporary and kept-aside file the game makes is named "<name>.tmp-" and 12 lower-case
 // hex digits; the name check (data_name.h) refuses every name of that shape, so no
 // name a player or a download gives the game can take the mark, and only the game's
-// own files bear it. While a write of the game's is under way its temporary is held
-// locked, so a sweep, of this copy or another, passes it by.
+// own files bear it. From its making until it is placed or removed, a write's
+// temporary is held locked (fresh_file.h, data_write.h), sealed or not, so a sweep, of
+// this copy or another, passes it by.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -25,7 +26,7 @@ bool temp_mark_is(const char* name);
 // open: a sweep leaves it alone meanwhile.
 void temp_mark_hold(int fd);
 
-// Removes the entry name of the open folder dir, a name bearing the mark, unless a
-// write still holds it; a link is removed itself, never what it names. True when it
-// went.
+// Removes the entry name of the open folder dir, a name bearing the mark, only when
+// it could be opened and no write holds it, or when it is a link (removed itself,
+// never what it names). True when it went.
 bool temp_mark_sweep(int dir, const char* name);

@@ -35,6 +35,5 @@ bool file_index_program_own(int i)
         return false;
     if (e->priority < search_folder_count())
         return search_folder_trusted(e->priority);
-    const char* user = user_data_folder();
-    return !user || strncmp(e->container_path, user, strlen(user)) != 0;
+    return !data_in_user_folder(e->container_path);
 }

@@ -3,6 +3,7 @@
 #include "foundation/door/data_place.h"
 #include "foundation/door/data_read.h"
 #include "foundation/door/data_write.h"
+#include "foundation/door/download.h"
 #include "foundation/door/running_lock.h"
 #include "foundation/door/search_folders.h"
 #include "foundation/numbers/ripemd160.h"
@@ -82,6 +83,7 @@ int startup_check_data()
     // and the running lock decides whether this copy may place one.
     offer_log_file(running_lock_take());
     running_lock_tell();
+    download_choose_read_step();
     for (int i = 0; data_search_dir(i); ++i)
         if (archive_matches(i))
             return 1;

@@ -17,7 +17,6 @@
 #include <utility>
 #include <vector>
 
-#include <sys/stat.h>
 
 namespace {
 
@@ -64,17 +63,23 @@ bool open_plain_write(vfs_file* f, const char* name, const char* mode)
 }
 
 // The file, else "<file>.gz": in a search folder (folder >= 0) through the read step,
-// the ".gz" spelling with the same checks; else a path of the program's own.
-bool open_plain_read(vfs_file* f, const std::string& name, const char* mode, int folder)
+// the ".gz" spelling with the same checks; else a path of the program's own. *found
+// says what the name held: only nothing there lets a search go on to another copy.
+bool open_plain_read(vfs_file* f, const std::string& name, const char* mode, int folder, read_found* found)
 {
+    *found = read_found::nothing;
     if (name.size() + 3 > kVariantPathMax)
         return false;
     auto open = [&](const std::string& n) {
-        return folder >= 0 ? data_read_open(n, folder, mode) : data_read_open_own(n.c_str(), mode);
+        if (folder >= 0)
+            return data_read_open(n, folder, mode, found);
+        FILE* file = data_read_open_own(n.c_str(), mode);
+        *found = file ? read_found::file : read_found::nothing;
+        return file;
     };
     if ((f->file = open(name)))
         return true;
-    if (!(f->file = open(name + ".gz")))
+    if (*found != read_found::nothing || !(f->file = open(name + ".gz")))
         return false;
     return begin_gzip(f);
 }
@@ -100,24 +105,27 @@ std::vector<std::pair<int, bool>> index_candidates(const char* name)
     return found;
 }
 
-bool open_index_entry(vfs_file* f, const file_index_entry* entry, bool packed)
+bool open_index_entry(vfs_file* f, const file_index_entry* entry, bool packed, read_found* found)
 {
     // A loose file (its priority is its search folder's index) goes through the read
     // step as a name looked up there would, and so does an archive in the user folder,
     // as the name it has there.
     const bool loose = entry->priority < search_folder_count();
-    const char* user = user_data_folder();
     FILE* file = nullptr;
-    if (loose)
-        file = data_read_open(entry->relative_name, entry->priority, "rb");
-    else if (data_in_user_folder(entry->container_path))
-        file = data_read_open(entry->container_path + strlen(user), 0, "rb");
-    else
+    *found = read_found::nothing;
+    if (loose) {
+        file = data_read_open(entry->relative_name, entry->priority, "rb", found);
+    } else if (const char* relative = data_user_relative(entry->container_path)) {
+        file = data_read_open(relative, 0, "rb", found);
+    } else {
         file = data_read_open_own(entry->container_path, "rb");
+        *found = file ? read_found::file : read_found::nothing;
+    }
     if (!file)
         return false;
     if (fseek(file, entry->offset, SEEK_SET) != 0) {
         fclose(file);
+        *found = read_found::unreadable;
         return false;
     }
     f->file = file;
@@ -127,13 +135,16 @@ bool open_index_entry(vfs_file* f, const file_index_entry* entry, bool packed)
 }
 
 // The index fallback. A loose file removed since the index was built no longer hides
-// the entries behind it.
+// the entries behind it; one that stands there but is not read hides them still.
 bool open_from_index(vfs_file* f, const char* name)
 {
     for (const auto& [index, packed] : index_candidates(name)) {
-        if (open_index_entry(f, file_index_get(index), packed))
+        read_found found;
+        if (open_index_entry(f, file_index_get(index), packed, &found))
             return true;
         vfs_reset(f);
+        if (found != read_found::nothing)
+            return false;
     }
     return false;
 }
@@ -177,17 +188,18 @@ int vfs_open_into(vfs_file* f, const char* name, const char* mode)
     vfs_reset(f);
     if (is_write_mode(mode))
         return open_plain_write(f, name, mode) ? 1 : 0;
+    read_found found;
     if (name[0] == '/' && !data_in_user_folder(name))
-        return open_plain_read(f, name, mode, -1) ? 1 : 0;
+        return open_plain_read(f, name, mode, -1, &found) ? 1 : 0;
 
     // A data name (with "@" or without) only leads down from the search folders; its
     // callers tell where a refused name came from. A path in the user folder is read
     // as the name it spells there.
     std::string relative;
     if (name[0] == '/') {
-        if (data_name_check(name + strlen(user_data_folder()), &relative))
+        if (data_name_check(data_user_relative(name), &relative))
             return 0;
-        const bool ok = open_plain_read(f, relative, mode, 0);
+        const bool ok = open_plain_read(f, relative, mode, 0, &found);
         if (!ok)
             vfs_reset(f);
         return ok ? 1 : 0;
@@ -195,9 +207,13 @@ int vfs_open_into(vfs_file* f, const char* name, const char* mode)
     if (data_name_relative(name, &relative))
         return 0;
     for (int i = 0; data_search_dir(i); ++i) {
-        if (open_plain_read(f, relative, mode, i))
+        if (open_plain_read(f, relative, mode, i, &found))
             return 1;
         vfs_reset(f);
+        // What stands at the name and is not read is what the name holds: no other
+        // copy is read in its place.
+        if (found != read_found::nothing)
+            return 0;
     }
     return open_from_index(f, relative.c_str()) ? 1 : 0;
 }
@@ -206,7 +222,8 @@ int vfs_open_entry_into(vfs_file* f, int i)
 {
     vfs_reset(f);
     const file_index_entry* entry = file_index_get(i);
-    if (entry && open_index_entry(f, entry, false))
+    read_found found;
+    if (entry && open_index_entry(f, entry, false, &found))
         return 1;
     vfs_reset(f);
     return 0;
@@ -218,19 +235,15 @@ int vfs_open_own(vfs_file** out, const char* name)
     std::string relative;
     if (!user_data_folder() || data_name_relative(name, &relative))
         return 0;
-    bool refused = false;
-    FILE* file = data_read_open(relative, 0, "rb", &refused);
+    read_found found;
+    FILE* file = data_read_open(relative, 0, "rb", &found);
     if (file && !(*out = vfs_adopt(file)))
         fclose(file);
     if (*out)
         return 1;
-    // Something stands there: a link the step would not follow is for a write to
-    // replace; anything else is the player's to mend.
-    struct stat st;
-    const std::string path = user_data_folder() + relative;
-    if (lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
-        return 0;
-    return -1;
+    // A link the step does not follow, or a pipe, is for a write to replace; a folder
+    // or a look that failed is the player's to mend.
+    return found == read_found::folder || found == read_found::unreadable || found == read_found::file ? -1 : 0;
 }
 
 int vfs_replace(const char* source, const char* target)

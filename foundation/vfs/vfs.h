@@ -1,6 +1,7 @@
 // Opening a file handle by name. Names beginning with "@" are data paths, looked up
 // over the search folders in order (door/search_folders.h), each through the door's
-// read step, and then in the file index (index/file_index.h); a name without "@" is a
+// read step, and then in the file index (index/file_index.h), until one copy opens or
+// something stands at the name that is not read (door/data_read.h); a name without "@" is a
 // data name too, unless it is an absolute path of the program's own, which stands as it
 // is (read: the file, else "<file>.gz"). A write mode writes a data name through the
 // door's write step: a fresh file of ours at once takes the name's place. What an open
@@ -20,8 +21,9 @@ int vfs_open_entry_into(vfs_file* f, int i);
 // path, a plain folder a plain path.
 vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* mode);
 // The user folder's own copy of a data name, through the door's read step: 1 with
-// *out open; 0 when none is there to read (a link the step does not follow counts as
-// none, since a write replaces it); -1 when a file stands there that cannot be read.
+// *out open; 0 when nothing is there, or what is there a write replaces (a link the
+// step does not follow, a pipe); -1 when a folder stands there or the look failed
+// (the read step's line says why), which the caller keeps as it is.
 int vfs_open_own(vfs_file** out, const char* name);
 // source's file replaces target's, both data names written as the door writes; 0
 // when either is refused or source is missing.

@@ -163,13 +163,9 @@ qorl_window* open_window(const command_line& options)
 // The track list entry of the folder to load, else of the "track" setting.
 void select_track(const std::string& to_load)
 {
-    selected_track = -1;
-    for (int32_t i = 0; i < track_count && selected_track < 0; ++i)
-        if (!to_load.empty() && to_load == track_list[i].folder)
-            selected_track = i;
-    for (int32_t i = 0; i < track_count && selected_track < 0; ++i)
-        if (game_settings.track && strcmp(game_settings.track, track_list[i].folder) == 0)
-            selected_track = i;
+    selected_track = to_load.empty() ? -1 : track_list_find(to_load.c_str());
+    if (selected_track < 0)
+        selected_track = track_list_find(game_settings.track);
 }
 
 void input_prepare(qorl_window* window)

@@ -3,12 +3,20 @@
 // own XDG_DATA_HOME, HOME and BV_HOME.
 #include <filesystem>
 
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/inotify.h>
 
 #include "../fixtures.h"
 #include "foundation/index/file_index.h"
 #include "foundation/door/data_name.h"
+#include "foundation/door/download.h"
 #include "foundation/start/startup_check.h"
 #include "foundation/door/search_folders.h"
 #include "foundation/index/leftover_sweep.h"
@@ -296,7 +304,7 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
             std::filesystem::rename(own + "setups", own + "setups.old");
             symlink(outside.c_str(), (own + "setups").c_str());
         };
-        door_set_faults({.before_open = swap});
+        door_set_faults(under_kernel({.before_open = swap}));
         // Just before the walk opens the folder: the link is met, and refused.
         swap_at = own + "setups";
         p.check(write_whole("@setups/fast") == 0, "written through the folder swapped before its open");
@@ -320,28 +328,45 @@ TEST(DataDoor, AFolderSwappedForALinkMidWriteSendsNothingOutside)
             link((outside + "/theirs").c_str(), (own + "setups/new").c_str());
             std::filesystem::rename(own + "setups/new", own + "setups/mine");
         };
-        door_set_faults({.before_open = [](const std::string& path) {
+        door_set_faults(under_kernel({.before_open = [](const std::string& path) {
             if (path == swap_at) {
                 swap_at.clear();
                 put_theirs();
             }
-        }});
+        }}));
         p.same(read_named("@setups/mine"), "(none)", "a file put at the name after its look");
         p.check(swap_at.empty(), "the seam between the look and the open was not reached");
+        // Removed and made again between the look and the open: the file system may hand
+        // the freed inode to the new file at once, unless the look still holds it.
+        door_set_faults(under_kernel({.before_open = [](const std::string& path) {
+            if (path == swap_at) {
+                swap_at.clear();
+                unlink(path.c_str());
+                write_file(path, "THEIRS");
+            }
+        }}));
+        int read_as_checked = 0;
+        for (int i = 0; i < 50; ++i) {
+            write_file(own + "setups/again", "MINE");
+            swap_at = own + "setups/again";
+            read_as_checked += read_named("@setups/again") != "(none)" ? 1 : 0;
+        }
+        p.check(read_as_checked == 0, "files made again after their look read: " + std::to_string(read_as_checked) +
+                                          " of 50");
         // The start's listing: a folder it found real and would sweep, swapped for a link
         // before it is opened, is not entered, and nothing where the link leads is swept.
         write_file(outside + "/far/x.tmp-0123456789ab", "FAR");
         write_file(own + "tracks/t/terrain.hf", "");
         swap_at = own + "tracks/t";
-        door_set_faults({.before_open = [](const std::string& path) {
+        door_set_faults(under_kernel({.before_open = [](const std::string& path) {
             if (path == swap_at) {
                 swap_at.clear();
                 std::filesystem::rename(own + "tracks/t", own + "tracks/t.old");
                 symlink((outside + "/far").c_str(), (own + "tracks/t").c_str());
             }
-        }});
+        }}));
         file_index_build(kListingBounds, true);
-        door_set_faults({});
+        door_set_faults(under_kernel({}));
         p.check(swap_at.empty(), "the seam before the listing's open was not reached");
         p.same(read_file(outside + "/far/x.tmp-0123456789ab"), "FAR", "swept where the link leads");
         p.check(file_index_find("tracks/t/x.tmp-0123456789ab") < 0, "listed where the link leads");
@@ -507,8 +532,9 @@ TEST(DataDoor, NamesAreLookedUpAmongTheDataFoldersOnly)
 // In the user folder a read follows a link only to a file of the same download: a
 // track's link to the player's screenshot is not read, plain or as its ".gz" spelling,
 // nor through the file index, and neither it nor a file outside is even opened, while
-// a link within the track (or within "setups") is read. Without openat2 the walk
-// follows no link at all.
+// a link within the track (or within "setups"), through ".." and down again, or along
+// a chain of 40 links, is read; the 41st link is one too many. Whichever read step the
+// kernel leaves (openat2, or the walk where it is refused), the answers are the same.
 TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
 {
     in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
@@ -524,8 +550,14 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
         symlink((user / "outside.png").c_str(), (own + "tracks/dl/out.png").c_str());
         symlink("real.png", (own + "tracks/dl/alias.png").c_str());
         symlink("sub", (own + "tracks/dl/folder").c_str());
+        symlink("../real.png", (own + "tracks/dl/sub/up.png").c_str());
+        symlink("../folder/../sub/./deep.png", (own + "tracks/dl/sub/round.png").c_str());
         symlink("real", (own + "setups/alias").c_str());
         symlink((own + "tracks/dl").c_str(), (own + "tracks/copy").c_str());
+        // chain0 -> chain1 -> ... -> chain40 -> real.png: 41 links from chain0.
+        for (int i = 0; i <= 40; ++i)
+            symlink(i == 40 ? "real.png" : ("chain" + std::to_string(i + 1)).c_str(),
+                    (own + "tracks/dl/chain" + std::to_string(i)).c_str());
         // What the links lead out to is never opened: the read is refused on the way.
         const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         for (const std::string& target : {own + "screenshot001.png", own + "screenshot002.png.gz", user / "outside.png"})
@@ -547,27 +579,92 @@ TEST(DataDoor, AUserFolderLinkIsReadOnlyWithinItsDownload)
             {"@tracks/copy/real.png", "(none)"},
             {"@tracks/dl/alias.png", "TRACK PICTURE"},
             {"@tracks/dl/folder/deep.png", "DEEP"},
+            {"@tracks/dl/sub/up.png", "TRACK PICTURE"},
+            {"@tracks/dl/folder/round.png", "DEEP"},
+            {"@tracks/dl/chain1", "TRACK PICTURE"},
+            {"@tracks/dl/chain0", "(none)"},
             {"@setups/alias", "SETUP"},
         };
         for (const auto& c : cases)
             p.same(read_named(c.name), c.want, c.name);
         const std::string text = log.text();
-        p.check(text.find("Read of " + own + "tracks/dl/shot.png refused: a link there leads out of its download") !=
-                    std::string::npos, "no line naming the link:\n" + text);
-        p.check(text.find("Read of " + own + "tracks/dl/out.png refused: a link there leads out of its download") !=
-                    std::string::npos, "no line naming the link out:\n" + text);
-        int opened = opens_seen();
+        for (const auto& [name, why] : {std::pair{"shot.png", "a link there leads out of its download"},
+                                        std::pair{"out.png", "a link there leads out of its download"},
+                                        std::pair{"chain0", "more than 40 links"}})
+            p.check(text.find("Read of " + own + "tracks/dl/" + name + " refused: " + why) != std::string::npos,
+                    std::string("no line for ") + name + ":\n" + text);
+        const int opened = opens_seen();
         p.check(opened == 0, "a link's target outside its download opened: " + std::to_string(opened));
-        // Where the kernel has no openat2, no link is followed at all.
-        door_set_faults({.without_openat2 = true});
-        p.same(read_named("@tracks/dl/alias.png"), "(none)", "a link within its download, by the walk");
-        p.same(read_named("@tracks/dl/real.png"), "TRACK PICTURE", "a file, by the walk");
-        p.same(read_named("@tracks/dl/shot.png"), "(none)", "a link out of its download, by the walk");
+    });
+}
+
+// A filter that answers every openat2 call with error, as sandboxes and older
+// container runtimes answer the calls they do not know.
+bool refuse_openat2(int error)
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (unsigned(error) & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Where a filter refuses openat2, the start finds it once on the user folder, says so,
+// and reads beneath downloads by the walk: the player's own copy is read, not the
+// program's, and a link within its download is followed. A look that fails for any
+// cause but absence (here what this process may not read, as a user namespace's
+// stranger to the files) refuses the name with one line: no other copy of it is read,
+// its owner keeps it as it is, and the sweep leaves a leftover it could not open.
+TEST(DataDoor, ARefusedOpenat2IsWalkedAndAFailedLookIsNoAbsence)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
+        const std::string own = user / "Brovanta/";
+        write_file(own + "setups/fast", "PLAYER'S");
+        write_file(game / "setups/fast", "PROGRAM'S");
+        write_file(own + "tracks/dl/real.png", "TRACK PICTURE");
+        symlink("real.png", (own + "tracks/dl/alias.png").c_str());
+        LogFile log;
         door_set_faults({});
-        opened = opens_seen();
-        p.check(opened == 0, "opened by the walk: " + std::to_string(opened));
-        p.check(log.text().find("Read of " + own + "tracks/dl/alias.png refused: a link there is not followed") !=
-                    std::string::npos, "no line for a link the walk does not follow");
+        p.check(refuse_openat2(EPERM), "the filter not installed");
+        download_choose_read_step();
+        p.same(read_named("@setups/fast"), "PLAYER'S", "under the filter, the player's copy");
+        p.same(read_named("@tracks/dl/alias.png"), "TRACK PICTURE", "under the filter, a link within its download");
+        p.check(log.text().find("Reads beneath downloads walk one name at a time: openat2 answered EPERM\n") !=
+                    std::string::npos, "no line for the read step:\n" + log.text());
+    });
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir& game) {
+        const std::string own = user / "Brovanta/";
+        write_file(own + "setups/fast", "PLAYER'S");
+        write_file(own + "series/cup.series_standings", "1 2 \n");
+        write_file(own + "demos/x.bvdemo.tmp-0123456789ab", "A WRITE IN FLIGHT");
+        write_file(game / "setups/fast", "PROGRAM'S");
+        write_file(game / "series/cup.series_standings", "2 1 \n");
+        LogFile log;
+        for (const std::string& open_to_all : {user.path(), own, own + "demos", game.path(), log.dir.path()})
+            chmod(open_to_all.c_str(), 0777);
+        for (const std::string& closed : {own + "setups/fast", own + "series", own + "demos/x.bvdemo.tmp-0123456789ab"})
+            chmod(closed.c_str(), 0);
+        p.check(unshare(CLONE_NEWUSER) == 0, "no user namespace");
+        for (const char* name : {"@setups/fast", "@series/cup.series_standings"}) {
+            p.same(read_named(name), "(none)", std::string(name) + ", which may not be read");
+            vfs_file* f = nullptr;
+            p.check(vfs_open_own(&f, name) == -1, std::string(name) + " taken for none by its owner");
+        }
+        vfs_file* none = nullptr;
+        p.check(vfs_open_own(&none, "@setups/none") == 0, "a name with nothing there");
+        p.check(leftover_sweep_folder("@demos", 100) == 0 && bvtest::file_exists(own + "demos/x.bvdemo.tmp-0123456789ab"),
+                "a leftover that could not be opened swept");
+        const std::string text = log.text();
+        for (const std::string& line : {"Read of " + own + "setups/fast refused: could not look at it: Permission denied\n",
+                                        "Read of " + own + "series/cup.series_standings refused: could not look at it: "
+                                                           "Permission denied\n"})
+            p.check(text.find(line) != std::string::npos, "no line " + line + text);
     });
 }
 

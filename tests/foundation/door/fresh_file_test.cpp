@@ -1,10 +1,12 @@
 // Writes into a folder strangers filled, and the checked end of every write.
 #include "../fixtures.h"
 #include "foundation/door/door_faults.h"
+#include "foundation/door/temp_mark.h"
 #include "foundation/door/whole_file.h"
 #include "support/file_size_limit.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 
 namespace {
 
@@ -80,6 +82,19 @@ TEST(FreshFile, ReplacesWhatStandsAtTheNameAndNeverWritesThroughIt)
     EXPECT_EQ(read_file(outside / "kept"), "outside bytes");
     EXPECT_EQ(names_in(track), now);
 
+    // A sealed temporary waits for its placing (a save set seals every file before it
+    // places any): a sweep meanwhile passes it by.
+    fresh_file sealed;
+    ASSERT_EQ(fresh_file_open((track + "/plain").c_str(), &sealed), 1);
+    vfs_puts(sealed.f, "sealed");
+    ASSERT_EQ(fresh_file_seal(&sealed, true), 1);
+    const int folder = open(track.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_FALSE(temp_mark_sweep(folder, sealed.temp_leaf.c_str())) << "a sealed temporary swept";
+    close(folder);
+    EXPECT_EQ(fresh_file_place(&sealed), 1);
+    EXPECT_EQ(read_file(track + "/plain"), "sealed");
+    EXPECT_EQ(names_in(track), now);
+
     alarm(0);
 }
 
@@ -96,7 +111,7 @@ TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
     const std::pair<const char*, write_fn> writers[] = {{"fresh", fresh_file_write}, {"whole", whole_file_write}};
     // none with the file size limit below stands for a full disk.
     auto arm = [](vfs_file* f, void* what) {
-        door_set_faults({.finish_stream = f, .finish = *static_cast<finish_fault*>(what)});
+        door_set_faults(under_kernel({.finish_stream = f, .finish = *static_cast<finish_fault*>(what)}));
         return vfs_puts(f, "new bytes") >= 0 ? 1 : 0;
     };
     for (const auto& [label, write] : writers) {
@@ -119,7 +134,7 @@ TEST(SafeWriteEnds, AFailedFlushCloseOrRenameFailsTheWrite)
         // A fault set for another stream leaves this one alone.
         vfs_file* other = vfs_open((dir / "other").c_str(), "wb");
         ASSERT_NE(other, nullptr);
-        door_set_faults({.finish_stream = other, .finish = finish_fault::close});
+        door_set_faults(under_kernel({.finish_stream = other, .finish = finish_fault::close}));
         EXPECT_EQ(write(plain.c_str(), [](vfs_file* f, void*) { return vfs_puts(f, "newer") >= 0 ? 1 : 0; },
                         nullptr),
                   1)

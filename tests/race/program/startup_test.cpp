@@ -15,6 +15,8 @@
 #include "race/program/startup.h"
 #include "race/program/startup_lists.h"
 #include "race/series.h"
+#include "race/track_load.h"
+#include "frontend/settings.h"
 #include "support/archive_bytes.h"
 #include "support/console_capture.h"
 #include "support/fresh_process.h"
@@ -345,14 +347,17 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
         for (const char* folder : {"setups", "keycam", "series", "demos", "tracks/pack/deep"})
             bvtest::make_dirs(user + "/" + folder);
         bvtest::use_folders(home / "xdg", home / "game");
-        // Each write is killed half-way: its file closed as the process's end closes it.
+        // Each write is killed half-way: its file and its lock closed as the process's
+        // end closes them.
         std::vector<vfs_file*> killed;
+        std::vector<int> holds;
         for (const char* name :
              {"@config", "@results.txt", "@frametimes.txt", "@screenshot001.png", "@setups/fast", "@keycam/cam"}) {
             whole_file w;
             p.check(whole_file_open(name, &w) == 1 && vfs_puts(w.f, "half") >= 0 && vfs_flush(w.f) == 0,
                     std::string("a whole-file write of ") + name + " begun");
             killed.push_back(w.f);
+            holds.push_back(w.fresh.hold);
         }
         for (const char* name : {"@series/cup.series_standings", "@tracks/t/fastlap.bvdemo", "@tracks/t.trackinfo",
                                  "@demos/default.bvdemo", "@tracks/pack/deep/fastlap.bvdemo"}) {
@@ -360,10 +365,13 @@ TEST(Startup, LeftoversOfKilledWritesGoAtTheNextStartAndNothingElse)
             p.check(fresh_file_open(name, &w) == 1 && vfs_puts(w.f, "half") >= 0 && vfs_flush(w.f) == 0,
                     std::string("a fresh-file write of ") + name + " begun");
             killed.push_back(w.f);
+            holds.push_back(w.hold);
         }
         for (vfs_file* f : killed)
             if (f)
                 fclose(f->file);
+        for (int fd : holds)
+            close(fd);
         terrain_state t{};
         terrain_init(&t);
         terrain_alloc(&t, 2, 8.0f, 0.0f, 10.0f);
@@ -872,6 +880,56 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             const bool kept = row.titles.find(mine) != std::string::npos;
             p.check(bvtest::has(bvtest::read_file(user + "/config"), "\ntrack=tracks/mytrack\n") == kept,
                     what + "the config's track");
+            return p.text;
+        });
+    }
+}
+
+namespace {
+
+std::string load_seen, choice_seen;
+
+void note_track_and_quit()
+{
+    if (++frames_seen != 3)
+        return;
+    load_seen = track_load_failure();
+    choice_seen = track_choice_folder() ? track_choice_folder() : "(none)";
+    loop.quit = 1;
+}
+
+}  // namespace
+
+// A track that the command line and the config name by another letter case than its
+// folder's is found when it is the one track so spelt but for case, with one line;
+// where two folders differ only by case (two tracks) neither is taken for it.
+TEST(Startup, AStoredTrackNameFindsItsOneTrackWhateverItsLetterCase)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    for (const bool twins : {false, true}) {
+        TempDir home;
+        bvtest::in_fresh_process([&] {
+            bvtest::Problems p;
+            const std::string user = home / "xdg/Brovanta";
+            // Not a ground that loads: the load's line names the folder it tried.
+            for (const char* folder : {"mytrack", "MYTRACK"})
+                if (folder[0] == 'm' || twins)
+                    bvtest::write_file(user + "/tracks/" + folder + "/terrain.hf", "x");
+            bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/MyTrack\n");
+            start_in_process(home);
+            loop_io.frame_observer = note_track_and_quit;
+            front_end_install();
+            const char* argv[] = {"brovanta", "--track", "tracks/MyTrack", nullptr};
+            const std::string what = twins ? "two folders but for case: " : "one folder but for case: ";
+            ConsoleCapture console;
+            p.check(brovanta_main(3, const_cast<char**>(argv)) == 0, what + "the run failed");
+            p.same(load_seen, twins ? "Can't load track 'tracks/MyTrack'" : "Can't load track 'tracks/mytrack'",
+                   what + "the load");
+            p.check((choice_seen == "tracks/mytrack") != twins, what + "the track chosen: " + choice_seen);
+            const std::string line = twins ? "Track 'tracks/MyTrack' not found: 2 tracks differ from it only by letter case"
+                                           : "Track 'tracks/MyTrack' is 'tracks/mytrack'";
+            p.check(bvtest::has(console.text(), line), what + "no line " + line);
             return p.text;
         });
     }
