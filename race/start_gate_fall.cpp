@@ -1,8 +1,8 @@
 // The start gate: each start slot's gate piece stands raised until the drop (plus
-// the display delay), then falls forward under a growing speed; a rider leaning on it
-// holds it up for the first half second at most, so that a bike pushed against the
-// gate with the throttle held is never kept behind it for good. Online, a rider who
-// rolls 3 ft before the drop is held 15 s past it.
+// the display delay), then falls under a growing speed whoever is against it, so that
+// a bike pushed on it with the throttle held leaves with the gate: a lean that held
+// the piece up kept that rider standing behind it while the field rode away. Online,
+// a rider who rolls 3 ft before the drop is held 15 s past it.
 #include "race/game_tick.h"
 
 #include "foundation/front_door.h"
@@ -25,7 +25,6 @@ namespace {
 constexpr float kRaisedAngle = 3 * std::numbers::pi_v<float> / 16;   // 33.75 degrees
 constexpr float kFallAcceleration = 32;                               // per second
 constexpr float kFallSpeedCap = 8;
-constexpr int32_t kLeanHoldTicks = 64;                                // half a second past the drop
 
 // A coordinate read from the track's files, made safe to turn into grid cells.
 float on_ground(float v)
@@ -69,13 +68,9 @@ void start_gate_fall()
             continue;
         statue* s = statue_at(index);
         if (current_tick > G) {
-            if (s->touched_tick == current_tick && current_tick <= G + kLeanHoldTicks) {
-                speed = 0;
-            } else {
-                const float faster = speed + float(kFallAcceleration * tick_length);
-                speed = std::min(faster, kFallSpeedCap);
-                value = std::max(0.0f, value - faster * float(tick_length));
-            }
+            const float faster = speed + float(kFallAcceleration * tick_length);
+            speed = std::min(faster, kFallSpeedCap);
+            value = std::max(0.0f, value - faster * float(tick_length));
         }
         orient_piece(s, value);
     }

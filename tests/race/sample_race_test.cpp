@@ -4,7 +4,7 @@
 // the dropped start gate when it comes round again, nobody crashes off the jumps
 // lap after lap), and nobody strays far from the racing lines. A rider who misses a
 // turn at full throttle stays on the ground, and every default gate slot's rider is
-// held behind a raised gate piece until the drop.
+// held behind a raised gate piece until the drop and leaves with the gate.
 #include "race_fixture.h"
 #include "line_stretches.h"
 
@@ -259,52 +259,68 @@ TEST(SampleCourse, FullThrottleOffTheCourseStaysOnTheGround)
 
 // Each default gate slot's rider alone on the sample track, holding full throttle in
 // first gear from the start: a raised gate piece stands just ahead of it, and it is
-// still behind that piece when the gate drops.
-TEST(SampleStart, EveryDefaultSlotIsHeldBehindARaisedGatePieceUntilTheDrop)
+// still behind that piece when the gate drops. Then it leaves with the gate: it is 10 ft
+// past the piece no later than 0.1 s after the same rider whose throttle went down at
+// the drop (a lean on the piece once held it up half a second, and that rider with it).
+TEST(SampleStart, EveryDefaultSlotIsHeldBehindARaisedGatePieceUntilTheDropAndLeavesWithIt)
 {
     bvtest::in_fresh_process([] {
         bvtest::Problems p;
         bvtest::TempDir root;
         start(root);
         race_requested_folder = "tracks/sample";
-        race_opts.seed = 5;
+        constexpr int32_t kLeaveMargin = 12;   // ticks: 0.1 s
         for (int slot = 17; slot <= 22; ++slot) {
-            int32_t lineup[160] = {};
-            lineup[slot] = 1;
-            reset_race(lineup, 0, 0, 0, 3, 0);
             const std::string name = "gate " + std::to_string(slot + 1);
-            const timing_gates_state& g = timing_gates;
-            rider_slot* r = &rider_slots[slot];
-            if (!r->bodies[body_frame] || slot >= g.start_slot_count || g.start_slot_statue[slot] < 0) {
-                p.check(false, name + ": no rider or no gate piece");
-                continue;
-            }
-            const statue* piece = statue_at(g.start_slot_statue[slot]);
-            const float yaw = g.start_slot_yaw[slot], ahead_x = -std::sin(yaw), ahead_z = -std::cos(yaw);
-            auto along = [&](const dReal* at) {
-                return float(at[0] - piece->x) * ahead_x + float(at[2] - piece->z) * ahead_z;
+            // The ticks after the drop until the front wheel is 10 ft past the piece
+            // (0 when it never is in 2 s), with the throttle from the start or the drop.
+            auto ride = [&](bool from_the_start) {
+                race_opts.seed = 5;
+                int32_t lineup[160] = {};
+                lineup[slot] = 1;
+                reset_race(lineup, 0, 0, 0, 3, 0);
+                const timing_gates_state& g = timing_gates;
+                rider_slot* r = &rider_slots[slot];
+                if (!r->bodies[body_frame] || slot >= g.start_slot_count || g.start_slot_statue[slot] < 0) {
+                    p.check(false, name + ": no rider or no gate piece");
+                    return 0;
+                }
+                const statue* piece = statue_at(g.start_slot_statue[slot]);
+                const float yaw = g.start_slot_yaw[slot], ahead_x = -std::sin(yaw), ahead_z = -std::cos(yaw);
+                auto along = [&](const dReal* at) {
+                    return float(at[0] - piece->x) * ahead_x + float(at[2] - piece->z) * ahead_z;
+                };
+                auto across = [&](const dReal* at) {
+                    return float(at[0] - piece->x) * -ahead_z + float(at[2] - piece->z) * ahead_x;
+                };
+                const dReal* frame = dBodyGetPosition(r->bodies[body_frame]);
+                const dReal* front = dBodyGetPosition(r->bodies[body_front_wheel]);
+                p.check(along(frame) < -1 && along(frame) > -10 && std::fabs(across(frame)) < 1,
+                        name + ": the piece is not just ahead (" + std::to_string(along(frame)) + " ft along, " +
+                            std::to_string(across(frame)) + " across)");
+                const int32_t drop = race.gate_drop_tick;
+                float furthest = -100;
+                bool raised = true;
+                while (current_tick <= drop + 256 && along(front) <= 10) {
+                    rider_set_throttle(r, from_the_start || current_tick >= drop ? 1.0f : 0.0f);
+                    rider_set_clutch(r, 1);
+                    rider_set_gear(r, 0);
+                    game_tick();
+                    if (current_tick < drop) {
+                        raised = raised && race.start_gate_state[slot][0] == 1;
+                        furthest = std::max(furthest, along(front));
+                    }
+                }
+                p.check(raised, name + ": the piece fell before the drop");
+                p.check(furthest < 0, name + ": the front wheel came " + std::to_string(furthest) +
+                                          " ft past the piece before the drop");
+                return along(front) > 10 ? current_tick - drop : 0;
             };
-            auto across = [&](const dReal* at) {
-                return float(at[0] - piece->x) * -ahead_z + float(at[2] - piece->z) * ahead_x;
-            };
-            const dReal* frame = dBodyGetPosition(r->bodies[body_frame]);
-            const dReal* front = dBodyGetPosition(r->bodies[body_front_wheel]);
-            p.check(along(frame) < -1 && along(frame) > -10 && std::fabs(across(frame)) < 1,
-                    name + ": the piece is not just ahead (" + std::to_string(along(frame)) + " ft along, " +
-                        std::to_string(across(frame)) + " across)");
-            float furthest = -100;
-            bool raised = true;
-            while (current_tick < race.gate_drop_tick) {
-                rider_set_throttle(r, 1);
-                rider_set_clutch(r, 1);
-                rider_set_gear(r, 0);
-                game_tick();
-                raised = raised && race.start_gate_state[slot][0] == 1;
-                furthest = std::max(furthest, along(front));
-            }
-            p.check(raised, name + ": the piece fell before the drop");
-            p.check(furthest < 0, name + ": the front wheel came " + std::to_string(furthest) +
-                                      " ft past the piece before the drop");
+            const int32_t held = ride(true), at_the_drop = ride(false);
+            p.check(at_the_drop > 0, name + ": the throttle from the drop is not 10 ft past the piece in 2 s");
+            p.check(held > 0 && held <= at_the_drop + kLeaveMargin,
+                    name + ": the throttle held before the drop is 10 ft past the piece " + std::to_string(held) +
+                        " ticks after the drop, from the drop " + std::to_string(at_the_drop));
         }
         return p.text;
     });

@@ -1,7 +1,8 @@
 // The sample track's own script in a headless two-lap race: it greets, adds its
 // marshal, sign and start light, waves and lowers the flag, turns the light green and
 // sounds the horn at the drop, spins the sign, and calls the last lap once, when the
-// leader really starts it.
+// leader really starts it. A copy of the sample under another name in the user folder,
+// the way a player starts a track of their own, runs the same script clean.
 #include "script_fixture.h"
 
 #include "race/game_tick.h"
@@ -29,6 +30,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -139,6 +141,62 @@ TEST(ScriptSample, ATwoLapRaceOnTheSampleTrackWithItsScript)
                 "\"Last lap!\" printed " + std::to_string(scripttest::count_of(text, "Last lap!\n")) + " times by tick " +
                     std::to_string(race.tick));
         p.check(text.find("javascript error") == std::string::npos && !script_current->stopped, "script errors: " + text);
+        script_unload();
+        script_sounds_free();
+        audio_device = nullptr;
+        qorl_audio_close(audio);
+        return p.text;
+    });
+}
+
+// A script may name no other track's folder: one that named the sample's outright was
+// refused each of its files in a copy, with a "javascript error" line for each.
+TEST(ScriptSample, ACopyUnderAnotherNameRunsTheScriptCleanWithItsObjectsAndHorn)
+{
+    bvtest::in_fresh_process([] {
+        Problems p;
+        bvtest::TempDir root;
+        scripttest::start(root);
+        script_limit = kDefaultScriptLimits;
+        script_limit.load_budget_ms = scripttest::kGenerousBudgetMs;
+        script_limit.call_budget_ms = scripttest::kGenerousBudgetMs;
+        qorl_audio* audio = qorl_audio_open_readback(nullptr, 44100, 441);
+        audio_device = audio;
+        bvtest::make_dirs(racetest::user_folder(root) + "/tracks");
+        std::filesystem::copy(BV_BUILD_DIR "/base_staging/tracks/sample",
+                              racetest::user_folder(root) + "/tracks/my_valley",
+                              std::filesystem::copy_options::recursive);
+        scan_tracks();
+        ConsoleCapture lines;
+        race_requested_folder = "tracks/my_valley";
+        race_opts.seed = 3;
+        int32_t lineup[160] = {2};
+        reset_race(lineup, 0, 0, 0, 2, 0);
+        p.check(track_folder && std::strcmp(track_folder, "tracks/my_valley") == 0, "the copy is not the track loaded");
+        if (!script_current)
+            return p.text + "the copy's script did not load";
+        const int32_t statues_added = script_added.statue_end - script_added.statue_first;
+        const int32_t billboards_added = script_added.billboard_end - script_added.billboard_first;
+        p.check(statues_added == 2 && billboards_added == 1,
+                "the script added " + std::to_string(statues_added) + " statues and " +
+                    std::to_string(billboards_added) + " billboards");
+        if (p.text.empty()) {
+            const statue* marshal = statue_at(script_added.statue_first);
+            const statue* sign = statue_at(script_added.statue_first + 1);
+            p.check(marshal->mesh && marshal->texture && sign->mesh && sign->texture,
+                    "the marshal or the sign came without its model or its skin");
+            p.check(billboard_at(script_added.billboard_first)->texture != 0, "the light came without its picture");
+        }
+        p.same(scripttest::js("horn"), "0", "the horn's sound");
+        for (int i = 0; i < 8; ++i)
+            one_tick();
+        // The script's error lines alone: the track load's own progress lines come between.
+        const std::string text = lines.text();
+        std::string errors;
+        for (size_t at = text.find("javascript error"); at != std::string::npos;
+             at = text.find("javascript error", at + 1))
+            errors += text.substr(at, text.find('\n', at) - at + 1);
+        p.check(errors.empty() && !script_current->stopped, "script errors:\n" + errors);
         script_unload();
         script_sounds_free();
         audio_device = nullptr;

@@ -2,8 +2,8 @@
 // program always writes the same bytes.
 //
 //   make_models <folder>                 the base data's models
-//   make_models --sample-track <folder>  the sample track's own models, written after
-//                                        the track generator has made its folder
+//   make_models --sample-track <folder>  the models of the sample track's script, into
+//                                        the track archive's folder
 #include "models.h"
 
 #include <cstdio>

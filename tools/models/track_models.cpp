@@ -1,5 +1,6 @@
-// The sample track's own models, which its script places: the start marshal with his
-// flag and a sponsor's sign that turns on its post. They live in the track's folder.
+// The models the sample track's script places: the start marshal with his flag and a
+// sponsor's sign that turns on its post. They are shared data, outside every track's
+// folder, so that a copy of the sample under another name finds them as well.
 #include "models.h"
 
 namespace gen {
@@ -14,7 +15,7 @@ enum marshal_bone { body, arm, flag, marshal_bones };
 model marshal()
 {
     model m;
-    m.name = "tracks/sample/marshal.jm";
+    m.name = "models/marshal.jm";
     m.bone_count = marshal_bones;
     m.skeleton = "marshal";
     part p = lit(12, 0.6, 0.6, 0.6);
@@ -35,7 +36,7 @@ model marshal()
 model sign()
 {
     model m;
-    m.name = "tracks/sample/sign.jm";
+    m.name = "models/sponsor_sign.jm";
     part post = lit(24, 0.6, 0.6, 0.6);
     add_box(post, {-0.2, 0, -0.2}, {0.2, 5.2, 0.2}, swatch::metal);
     part board = lit(40, 1, 1, 1);

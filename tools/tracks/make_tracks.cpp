@@ -403,7 +403,8 @@ bool write_flat()
 }
 
 // The sample's own script, from <data>/sample/nofrills.js with the positions it needs
-// written in front (after the objects, whose start slots it reads), and its files.
+// written in front (after the objects, whose start slots it reads), and its files:
+// shared data, which a copy of the track under another name finds too.
 bool write_sample_script(const std::string& data)
 {
     course c;
@@ -416,10 +417,10 @@ bool write_sample_script(const std::string& data)
     const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bool ok = write_bytes("tracks/sample/nofrills.js",
                           sample_script_positions(c, sample_centreline(c, c.cell)) + script);
-    ok = write_picture("tracks/sample/marshal.png", marshal_picture()) && ok;
-    ok = write_picture("tracks/sample/sign.png", sponsor_picture()) && ok;
-    ok = write_picture("tracks/sample/lamp.png", lamp_picture()) && ok;
-    return write_bytes("tracks/sample/horn.raw", horn_bytes()) && ok;
+    ok = write_picture("statues/marshal.png", marshal_picture()) && ok;
+    ok = write_picture("statues/sponsor.png", sponsor_picture()) && ok;
+    ok = write_picture("billboards/lamp.png", lamp_picture()) && ok;
+    return write_bytes("sounds/horn.raw", horn_bytes()) && ok;
 }
 
 }  // namespace

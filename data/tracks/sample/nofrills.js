@@ -6,8 +6,12 @@
 // start light beside him turns from red to green at the drop, a sponsor's sign spins
 // outside the first turn, and an air horn sounds at the drop and when the leader
 // starts the last lap.
+//
+// Its models, pictures and sound are shared game data, named without a track folder:
+// a script may name its own track folder's files too, but cannot learn which folder it
+// runs from, and only shared names still hold in a copy of this track under another
+// name (the way to start a track of one's own).
 
-var folder = '@tracks/sample/';
 bv.message('Welcome to Brovanta Valley MX');
 
 // --- The marshal and his flag -------------------------------------------------------
@@ -49,23 +53,24 @@ var marshal_sequence = bv.cache_pose_sequence({
 
 // He faces back down the start straight, towards the riders.
 var marshal = bv.add_statue(beside_gate_x, 0, beside_gate_z, start_gate_heading + Math.PI,
-	folder + 'marshal.jm', folder + 'marshal.png', '');
+	'@models/marshal.jm', '@statues/marshal.png', '');
 
 // --- The start light ----------------------------------------------------------------
 // Just past the marshal, away from the gate, high enough for the riders to see.
 var light_x = beside_gate_x - 0.15 * (start_gate_x - beside_gate_x);
 var light_z = beside_gate_z - 0.15 * (start_gate_z - beside_gate_z);
-var light = bv.add_billboard(light_x, 7, light_z, 2.5, 1, folder + 'lamp.png');
+var light = bv.add_billboard(light_x, 7, light_z, 2.5, 1, '@billboards/lamp.png');
 bv.color_billboard(light, 1, 0.1, 0.05, 1);
 
 // --- The sponsor's sign -------------------------------------------------------------
-var sign = bv.add_statue(first_turn_x, 0, first_turn_z, 0, folder + 'sign.jm', folder + 'sign.png', '');
+var sign = bv.add_statue(first_turn_x, 0, first_turn_z, 0, '@models/sponsor_sign.jm',
+	'@statues/sponsor.png', '');
 var sign_y = bv.get_elevation(first_turn_x, first_turn_z);
 var sign_turn = [1, 0, 0, 0, 1, 0, 0, 0, 1];
 var seconds_per_turn = 4;
 
 // --- The air horn, at the gate -------------------------------------------------------
-var horn = bv.add_sound(folder + 'horn.raw');
+var horn = bv.add_sound('@sounds/horn.raw');
 bv.set_sound_pos(horn, start_gate_x, bv.get_elevation(start_gate_x, start_gate_z) + 6, start_gate_z);
 bv.set_sound_freq(horn, 22050);
 bv.set_sound_vol(horn, 1);
