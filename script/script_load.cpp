@@ -3,6 +3,7 @@
 #include "script/script_tables.h"
 
 #include "foundation/door/data_name.h"
+#include "foundation/door/download.h"
 #include "foundation/memory.h"
 #include "foundation/vfs/capped_read.h"
 #include "foundation/vfs/vfs.h"
@@ -66,12 +67,13 @@ bool path_ok(const char* name)
     const char* rest = normal.c_str() + 1;
     if (!data_kind(rest))
         return false;
-    if (strncasecmp(rest, "tracks/", 7) != 0)
+    // Within "tracks" only the loaded track's own download, spelt as the door spells it:
+    // a case twin's script never names the player's track.
+    const download_name d = download_of(rest);
+    if (d.spelt_to == 0)
         return true;
-    if (!track_folder)
-        return false;
-    const size_t folder = std::strlen(track_folder);
-    return strncasecmp(rest, track_folder, folder) == 0 && rest[folder] == '/' && !std::strchr(rest + folder + 1, '/');
+    return track_folder && d.kind == download_kind::track && std::string_view(rest, d.key) == track_folder &&
+           !std::strchr(rest + d.key + 1, '/');
 }
 
 } // namespace

@@ -56,9 +56,9 @@ beneath open_download_of(const std::string& relative)
     const int top = open(user_data_folder(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (top < 0)
         return b;
-    const size_t download = download_length(relative.c_str());
-    size_t folder_length = download;
-    if (download == relative.size()) {
+    const download_name d = download_of(relative.c_str());
+    size_t folder_length = d.key;
+    if (d.kind == download_kind::top_file || d.kind == download_kind::tracks_file) {
         const size_t slash = relative.rfind('/');
         folder_length = slash == std::string::npos ? 0 : slash;
         b.no_links = true;
@@ -193,6 +193,10 @@ FILE* data_read_open(const std::string& relative, int folder, const char* mode, 
     const bool user = is_user_folder(folder);
     const char* why = "";
     int fd = -1;
+    // A top folder named like one of the game's but for case is no data of the user
+    // folder: the listing leaves it out, and no read finds a name in it.
+    if (user && download_case_twin(relative.substr(0, relative.find('/'))) && relative.find('/') != std::string::npos)
+        return nullptr;
     if (user) {
         b = open_download_of(relative);
         if (b.folder < 0)

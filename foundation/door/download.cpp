@@ -232,12 +232,49 @@ read_step the_read_step(bool tell = false)
 
 }  // namespace
 
-size_t download_length(const char* relative)
+download_name download_of(const char* name)
 {
-    const char* slash = strchr(relative, '/');
-    if (slash && slash - relative == 6 && strncmp(relative, "tracks", 6) == 0)
-        slash = strchr(slash + 1, '/');
-    return slash ? size_t(slash - relative) : strlen(relative);
+    // The loose files of the top, and of "tracks", are charged together: the key is
+    // the folder they lie in.
+    download_name d{download_kind::top_file, 0, 0, 0, name};
+    const char* slash = strchr(name, '/');
+    if (!slash)
+        return d;
+    if (slash - name != 6 || strncasecmp(name, "tracks", 6) != 0) {
+        d.kind = download_kind::top_folder;
+        d.key = size_t(slash - name);
+        return d;
+    }
+    const char* inner = strchr(slash + 1, '/');
+    d.spelt_from = 7;
+    d.spelt_to = inner ? size_t(inner - name) : strlen(name);
+    if (inner && inner > slash + 1) {
+        d.kind = download_kind::track;
+        d.key = d.spelt_to;
+    } else {
+        d.kind = download_kind::tracks_file;
+        d.key = 6;
+    }
+    return d;
+}
+
+std::string download_name::track() const
+{
+    if (kind != download_kind::track)
+        return {};
+    return "tracks/" + std::string(name + spelt_from, spelt_to - spelt_from);
+}
+
+bool download_is_archive(const char* name)
+{
+    const size_t n = strlen(name);
+    return n > 4 && strcasecmp(name + n - 4, ".saf") == 0;
+}
+
+std::string download_of_entries(const char* archive_name)
+{
+    const download_name d = download_of(archive_name);
+    return d.kind == download_kind::track ? std::string(archive_name, d.key) : std::string(archive_name);
 }
 
 bool download_is_tracks_folder(const std::string& name)
@@ -263,20 +300,6 @@ const char* download_case_twin(const std::string& name)
         if (strcasecmp(name.c_str(), own) == 0 && name != own)
             return own;
     return nullptr;
-}
-
-size_t download_track_prefix(const char* name)
-{
-    if (strncasecmp(name, "tracks/", 7) != 0)
-        return 0;
-    const char* slash = strchr(name + 7, '/');
-    return slash && slash > name + 7 ? size_t(slash - name) + 1 : 0;
-}
-
-std::string download_track_folder(const char* name)
-{
-    const size_t prefix = download_track_prefix(name);
-    return prefix ? "tracks/" + std::string(name + 7, prefix - 8) : std::string();
 }
 
 long long download_age_at(int dir, const char* name)

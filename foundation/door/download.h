@@ -1,25 +1,54 @@
 // What a download is, said here alone. Strangers fill the user folder one download at
-// a time, each unpacked or dropped in as one piece: a folder or a ".saf" archive
-// directly in "tracks", a folder directly in the user folder other than "tracks", or an
-// archive anywhere else. The loose files directly in "tracks", and those at the top, are each
-// a download of their own. A track is one download: a track folder in "tracks" is
-// spelt exactly ("tracks/MyTrack" and "tracks/mytrack" are two), and names below it
-// match without case within it. The door reads beneath a name's download and never
-// leaves it, the listing charges each cost to its download, and the index, the
-// track list and the series ask here which download a name came in.
+// a time, each unpacked or dropped in as one piece: a folder directly in "tracks" (a
+// track, with whatever lies in it, archives too), a folder directly in the user folder
+// other than "tracks", or an archive anywhere else, whose entries are its own. The loose
+// files directly in "tracks", and those at the top, are each read as a download of its
+// own (no link followed) and charged together, as their folder's loose files.
+// A track is one download: a track folder in "tracks" is spelt exactly
+// ("tracks/MyTrack" and "tracks/mytrack" are two), and names below it match without
+// case within it. The door reads beneath a name's download and never leaves it, the
+// listing charges each cost to its download, and the index, the track list, the series
+// and the track script ask here which download a name came in.
 #pragma once
 #include <cstddef>
 #include <string>
 
-// The length of the download a relative name below the user folder lies in:
-// "tracks/x" of "tracks/x/terrain.hf", "models" of "models/a.jm"; the whole name when
-// it is a download itself or a loose file directly in "tracks" or at the top.
-size_t download_length(const char* relative);
+// What a data name is in the partition, computed here alone: which download it came
+// in, and how its parts compare. name is relative to a search folder, or an archive's
+// entry name. The index orders names by it (index/file_index.h), the listing charges
+// by it, the twin pass keeps each track to one download by it, and the track list, the
+// series and the track script's name check ask it which download a name came in.
+enum class download_kind {
+    top_file,      // a loose file at the top ("config", "pack.saf")
+    top_folder,    // below a folder at the top other than "tracks" ("models/a.jm"): that folder's
+    tracks_file,   // a loose file directly in "tracks" ("tracks/x.saf", "tracks/x.trackinfo")
+    track,         // below a track folder ("tracks/x/terrain.hf"), an archive there too: the track's
+};
+
+struct download_name {
+    download_kind kind;
+    // The download it is charged to: the name's first key characters, as spelt
+    // ("tracks/x", "models"); the loose files of the top ("") and of "tracks"
+    // ("tracks") are charged together, each folder's as one. Read, such a file is
+    // opened in its folder and through no link, as a download of its own.
+    size_t key;
+    // The one part compared as spelt, [spelt_from, spelt_to): the name directly in
+    // "tracks" ("x" of "tracks/x/terrain.hf" or of "tracks/x.trackinfo"), so that two
+    // track folders differing only by case are two tracks. Every other part, "tracks"
+    // itself included, compares without case. Both 0 when there is none.
+    size_t spelt_from;
+    size_t spelt_to;
+    // The track the name lies in, spelt as the door spells it ("tracks/" and the track
+    // folder's own name), for kind track; empty otherwise.
+    std::string track() const;
+    const char* name;
+};
+download_name download_of(const char* name);
 
 // Whether a name at the top of the user folder is its tracks folder: "tracks" exactly.
 bool download_is_tracks_folder(const std::string& name);
 // Whether a folder at the top is one of the game's own ("demos", "setups", "keycam",
-// "series", "outgoing"), cut past its bound rather than left out.
+// "series", "outgoing"): the player's, cut past its bound rather than left out.
 bool download_is_game_folder(const std::string& name);
 // Of those, the folders the game writes in, whose leftovers the start sweeps.
 bool download_is_written_folder(const std::string& name);
@@ -28,13 +57,12 @@ bool download_is_written_folder(const std::string& name);
 // folder, and the index, which ignores case, would take its files for the game's.
 const char* download_case_twin(const std::string& name);
 
-// The track folder a data name lies below, as the index matches it: "tracks/x" of
-// "tracks/x/decals" or "Tracks/x/decals" (the first component in any case, the folder
-// exactly as spelt); empty when the name lies below none.
-std::string download_track_folder(const char* name);
-// The length of the "tracks/x/" that name begins with (download_track_folder plus its
-// "/"), 0 when it lies below no track folder.
-size_t download_track_prefix(const char* name);
+// Whether a name is an archive the index opens: it ends in ".saf", any letter case.
+bool download_is_archive(const char* name);
+// The download an archive's entries come in, by the archive's name: the track folder
+// it lies in, else the archive itself (one unpacked or dropped in anywhere else is a
+// download of its own).
+std::string download_of_entries(const char* archive_name);
 
 // When the download at name in the open folder dir came: its birth time where the
 // file system keeps one, else the last change of its inode, which unpacking sets and

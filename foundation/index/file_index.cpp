@@ -2,6 +2,7 @@
 // header order), so lookups are deterministic.
 #include "foundation/index/file_index.h"
 
+#include "foundation/door/download.h"
 #include "foundation/door/search_folders.h"
 #include "foundation/growable_array.h"
 #include "foundation/index/folder_listing.h"
@@ -79,7 +80,7 @@ void build_index(const listing_bounds& bounds, bool sweep)
     int archive_priority = folders;
     for (int i = 0; i < loose; ++i) {
         const file_index_entry& e = all_entries()[i];
-        if (is_archive_name(e.relative_name))
+        if (download_is_archive(e.relative_name))
             list_archive_into(&entries, e, archive_priority++, budgets[size_t(e.priority)]);
     }
     // A folder download whose archive passed what its loose files left goes whole; an
@@ -112,13 +113,14 @@ int compare_ignoring_case(const char* a, const char* b)
 int file_index_compare_names(const char* a, const char* b)
 {
     // Every name in "tracks" begins so in some case, so they stand together in the
-    // order whatever comes after: ordered by the component after "tracks/" as spelt,
-    // then the rest without case.
-    if (strncasecmp(a, "tracks/", 7) != 0 || strncasecmp(b, "tracks/", 7) != 0)
+    // order whatever comes after: ordered by the part after "tracks/" as spelt, then
+    // the rest without case.
+    const download_name x = download_of(a), y = download_of(b);
+    if (x.spelt_to == 0 || y.spelt_to == 0)
         return compare_ignoring_case(a, b);
-    const size_t la = strcspn(a + 7, "/"), lb = strcspn(b + 7, "/");
-    const int folder = std::string_view(a + 7, la).compare(std::string_view(b + 7, lb));
-    return folder != 0 ? folder : compare_ignoring_case(a + 7 + la, b + 7 + lb);
+    const int spelt = std::string_view(a + x.spelt_from, x.spelt_to - x.spelt_from)
+                          .compare(std::string_view(b + y.spelt_from, y.spelt_to - y.spelt_from));
+    return spelt != 0 ? spelt : compare_ignoring_case(a + x.spelt_to, b + y.spelt_to);
 }
 
 void file_index_set_spinner(void (*spinner)())

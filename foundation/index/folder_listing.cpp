@@ -293,7 +293,7 @@ void tracks_names(listing& l, int fd, const std::string& dir, std::vector<std::s
             continue;
         }
         const bool refused = name_refused_quietly(l, dir, name);
-        const bool download = !refused && (type == DT_DIR || (type == DT_REG && is_archive_name(name)));
+        const bool download = !refused && (type == DT_DIR || (type == DT_REG && download_is_archive(name)));
         if (!download) {
             // A loose file is listed within its download's bound; a link or a refused
             // name has its line, and past the lines it costs nothing more.

@@ -4,15 +4,17 @@
 #include <cstddef>
 #include <string>
 
-// The path text of the download index entry i came in: its archive, its folder in
-// "tracks", or its folder at the top of its search folder. The loose files directly in
-// a search folder are charged together, to that folder's text. Empty when there is no
-// entry i.
+// The path text of the download (door/download.h) index entry i came in: for a loose
+// file its track folder, its folder at the top of its search folder, or the file itself
+// (at the top or directly in "tracks"); for an archive's entry the track folder the
+// archive lies in, else the archive. Empty when there is no entry i.
 std::string file_index_download(int i);
-// How many leading characters of entry i's container path name the download it came
-// in: the archive for an archive entry, the folder directly in "tracks" (or in the
-// search folder) for a loose file; 0 when there is no entry i.
+// How many leading characters of entry i's container path name that download; 0 when
+// there is no entry i.
 size_t file_index_download_length(int i);
 // Whether entry i came from the program's own folders (a search folder other than the
 // user folder, or an archive in one), which strangers do not fill.
 bool file_index_program_own(int i);
+// Whether entry i is a loose file of the player's own in one of the game's folders of
+// the user folder ("series", "setups" and the rest): the player's, not a download's.
+bool file_index_players_own(int i);

@@ -37,28 +37,12 @@ std::string container_path_prefix(const file_index_entry& e)
     return path.substr(0, path.size() - strlen(e.relative_name));
 }
 
-// Whether a relative name below a search folder lies in "tracks", or is "tracks" itself.
-bool in_tracks(const char* relative_name)
-{
-    return strncmp(relative_name, "tracks", 6) == 0 && (relative_name[6] == '/' || relative_name[6] == 0);
-}
-
 }  // namespace
 
-bool is_archive_name(const char* name)
+std::string track_download_of(const char* relative_name)
 {
-    const size_t n = strlen(name);
-    return n > 4 && strcasecmp(name + n - 4, ".saf") == 0;
-}
-
-std::string tracks_download_of(const char* relative_name)
-{
-    if (!in_tracks(relative_name) || relative_name[6] == 0)
-        return {};
-    const size_t download = download_length(relative_name);
-    if (download == strlen(relative_name))
-        return {};
-    return std::string(relative_name, download);
+    const download_name d = download_of(relative_name);
+    return d.kind == download_kind::track ? std::string(relative_name, d.key) : std::string();
 }
 
 void list_archive_into(growable_array* entries, const file_index_entry& archive, int priority,
@@ -68,14 +52,12 @@ void list_archive_into(growable_array* entries, const file_index_entry& archive,
     char* const container = archive.container_path;
     const std::string name = archive.relative_name;
     const std::string folder = container_path_prefix(archive);
-    // An archive inside a download folder spends what that folder left; any other is a
+    // An archive inside a track folder spends what that folder left; any other is a
     // download of its own.
-    std::string download = tracks_download_of(name.c_str());
+    const std::string download = download_of_entries(name.c_str());
     int own = budget.bounds.download_names;
     int* left = &own;
-    if (download.empty()) {
-        download = name;
-    } else {
+    if (download != name) {
         if (budget.left_out.count(download))
             return;
         auto found = budget.downloads_left.find(download);
@@ -110,7 +92,7 @@ void drop_left_out_downloads(growable_array* entries, const std::vector<listing_
         file_index_entry& e = all[i];
         bool dropped = false;
         if (e.priority >= 0 && size_t(e.priority) < budgets.size()) {
-            const std::string download = tracks_download_of(e.relative_name);
+            const std::string download = track_download_of(e.relative_name);
             dropped = !download.empty() && budgets[size_t(e.priority)].left_out.count(download);
         } else {
             for (const listing_budget& b : budgets) {

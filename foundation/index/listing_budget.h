@@ -36,11 +36,9 @@ void listing_stop(listing_budget& budget, const char* where, const char* why);
 // Leaves one folder or archive out, with one line naming it; too many of those stop
 // the listing.
 void listing_skip(listing_budget& budget, const char* where, const char* why);
-// Whether a name ends in ".saf" (any letter case): an archive the index opens.
-bool is_archive_name(const char* name);
-// The download folder in "tracks" that a relative name lies inside, as its relative
-// name; empty when it lies in none.
-std::string tracks_download_of(const char* relative_name);
+// The track folder that a relative name lies inside (door/download.h), as its relative
+// name spelt as it is; empty when it lies in none.
+std::string track_download_of(const char* relative_name);
 
 // Appends the entries of the loose ".saf" archive (which the entries then share) with
 // this priority, spending the budget of the download it lies in.

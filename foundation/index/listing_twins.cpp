@@ -1,10 +1,13 @@
-// The index matches names without regard to letter case but for a track's folder, so
-// an archive's entry "tracks/mytrack/nofrills.js" (or "Tracks/mytrack/decals") would
-// serve the player's "tracks/mytrack": its script would run on the player's ground, and the next editor
-// save would write its decals into the player's folder. Such entries are left out,
-// with one line for each archive. The program's own data still lies beneath a track
-// of the same name in the user folder, so a bundled track the player has edited keeps
-// the pictures it came with.
+// A track is one download (door/download.h), a bundled one too. The index matches
+// names without regard to letter case but for a track's folder, so an archive's entry
+// "tracks/flat/nofrills.js" (or "Tracks/flat/decals") would serve whichever track
+// "tracks/flat" is: its script would run on that ground, and the next editor save
+// would write its decals into the player's folder. So each track keeps the entries of
+// one download and leaves out every other's, with one line for each archive: a track
+// of the game's own keeps the program's entries and the player's folder of its name
+// (the player's edits, with the pictures it came with beneath them); else a track the
+// user folder holds as a folder keeps that folder, archives in it too; else the first
+// archive that brings it keeps it.
 #include "foundation/index/listing_twins.h"
 
 #include "foundation/door/download.h"
@@ -13,55 +16,94 @@
 #include "foundation/memory.h"
 #include "platform/qorl_log.h"
 
+#include <climits>
 #include <map>
-#include <set>
 #include <string>
 
 namespace {
 
-// The search folder and download an archive entry came in; false for a loose entry.
-bool archive_of(const file_index_entry& e, const std::vector<listing_budget>& budgets, size_t& folder,
-                std::string& download)
+// Where an entry came from: its search folder and the download in it.
+struct source {
+    size_t folder = 0;
+    std::string download;
+    bool archive = false;
+    bool trusted = false;
+};
+
+source source_of(const file_index_entry& e, const std::vector<listing_budget>& budgets)
 {
-    if (e.priority >= 0 && size_t(e.priority) < budgets.size())
-        return false;
-    for (folder = 0; folder < budgets.size(); ++folder) {
-        auto found = budgets[folder].archive_downloads.find(e.priority);
-        if (found != budgets[folder].archive_downloads.end()) {
-            download = found->second;
-            return true;
+    source s;
+    if (e.priority >= 0 && size_t(e.priority) < budgets.size()) {
+        s.folder = size_t(e.priority);
+        s.download = std::string(e.relative_name, download_of(e.relative_name).key);
+    } else {
+        s.archive = true;
+        for (s.folder = 0; s.folder < budgets.size(); ++s.folder) {
+            auto found = budgets[s.folder].archive_downloads.find(e.priority);
+            if (found != budgets[s.folder].archive_downloads.end()) {
+                s.download = found->second;
+                break;
+            }
         }
     }
-    return false;
+    s.trusted = s.folder < budgets.size() && budgets[s.folder].trusted;
+    return s;
 }
+
+// Who brings a track: the program, the user folder as a folder, and the first of the
+// strangers' archives (the lowest priority number) with the path of that archive.
+struct bringers {
+    bool program = false;
+    bool held = false;
+    int first_archive = INT_MAX;
+    const char* first_path = nullptr;
+};
 
 }  // namespace
 
 void leave_out_foreign_track_entries(growable_array* entries, const std::vector<listing_budget>& budgets)
 {
     auto* all = static_cast<file_index_entry*>(entries->items);
-    // The track folders each strangers' search folder holds as folders.
-    std::vector<std::set<std::string>> held(budgets.size());
+    std::map<std::string, bringers> tracks;
     for (int i = 0; i < entries->count; ++i) {
         const file_index_entry& e = all[i];
-        if (e.priority >= 0 && size_t(e.priority) < budgets.size() && !budgets[size_t(e.priority)].trusted) {
-            const std::string folder = download_track_folder(e.relative_name);
-            if (!folder.empty())
-                held[size_t(e.priority)].insert(folder);
+        const std::string track = download_of(e.relative_name).track();
+        if (track.empty())
+            continue;
+        const source s = source_of(e, budgets);
+        bringers& b = tracks[track];
+        if (s.trusted)
+            b.program = true;
+        else if (!s.archive)
+            b.held = true;
+        else if (e.priority < b.first_archive) {
+            b.first_archive = e.priority;
+            b.first_path = e.container_path;
         }
     }
-    std::map<std::string, std::pair<int, std::string>> told;   // by archive: entries left out, a track
+    struct told_line {
+        int count = 0;
+        std::string track, why;
+    };
+    std::map<std::string, told_line> told;   // by archive
     int kept = 0;
     for (int i = 0; i < entries->count; ++i) {
         file_index_entry& e = all[i];
-        size_t folder = 0;
-        std::string download;
-        if (archive_of(e, budgets, folder, download) && !budgets[folder].trusted) {
-            const std::string track = download_track_folder(e.relative_name);
-            if (!track.empty() && track != download && held[folder].count(track)) {
-                auto& t = told[e.container_path];
-                if (t.first++ == 0)
-                    t.second = track;
+        const std::string track = download_of(e.relative_name).track();
+        if (!track.empty()) {
+            const source s = source_of(e, budgets);
+            const bringers& b = tracks[track];
+            // Only a stranger's archive, outside the track's own folder, is ever left out.
+            const bool foreign = s.archive && !s.trusted && s.download != track &&
+                                 (b.program || b.held || e.priority != b.first_archive);
+            if (foreign) {
+                told_line& t = told[e.container_path];
+                if (t.count++ == 0) {
+                    t.track = track;
+                    t.why = b.program ? "a track of the game's own"
+                            : b.held  ? "a track the user folder holds as a folder"
+                                      : std::string("a track that ") + b.first_path + " brings";
+                }
                 mem_free(e.owned_text);
                 continue;
             }
@@ -70,6 +112,6 @@ void leave_out_foreign_track_entries(growable_array* entries, const std::vector<
     }
     entries->count = kept;
     for (const auto& [archive, t] : told)
-        qorl_log("Archive %s: %d entries left out: they lie in %s, a track the user folder holds as a folder\n",
-                 archive.c_str(), t.first, t.second.c_str());
+        qorl_log("Archive %s: %d entries left out: they lie in %s, %s\n", archive.c_str(), t.count, t.track.c_str(),
+                 t.why.c_str());
 }

@@ -533,6 +533,13 @@ TEST(TrackList, TrackFoldersDifferingOnlyByCaseAreTwoTracks)
         bvtest::write_file(tracks + "/SAMPLE/decals", "theirs");
         bvtest::write_file(tracks + "/pack/Inner/terrain.hf", "x");
         bvtest::write_file(tracks + "/pack/inner/desc", "Inner");
+        // Twins whose grounds stand next to each other in the index: the player's
+        // "other" holds its ground alone, the download "otheR" a title beside it.
+        bvtest::write_file(tracks + "/other/terrain.hf", "mine");
+        bvtest::write_file(tracks + "/otheR/terrain.hf", "theirs");
+        bvtest::write_file(tracks + "/otheR/desc", "Theirs too");
+        // A folder named as the game's temporaries are is no track, in an archive too.
+        bvtest::write_file(tracks + "/temps.saf", bvtest::saf_bytes({{"tracks/x.tmp-0123456789ab/terrain.hf", "x"}}));
         ConsoleCapture console;
         scan_tracks();
         const auto title = [](const char* folder) {
@@ -555,6 +562,8 @@ TEST(TrackList, TrackFoldersDifferingOnlyByCaseAreTwoTracks)
         const int decals = file_index_find("tracks/sample/decals");
         p.check(decals == -1 || file_index_get(decals)->priority > 1, "the download's decals on the bundled track");
         p.same(title("tracks/pack/Inner"), "Inner", "a pack's folder spelt two ways");
+        p.same(title("tracks/other") + ";" + title("tracks/otheR"), "tracks/other;Theirs too", "twins side by side");
+        p.same(title("tracks/x.tmp-0123456789ab"), "(none)", "a temporary's folder in an archive");
         p.same(bvtest::listing_lines(console.text()), "", "lines");
         free_track_list();
         return p.text;

@@ -505,6 +505,31 @@ TEST(IndexBuild, TheGamesOwnFoldersAreCutAtTheirBound)
         });
 }
 
+// "tracks" holds its 20,000 downloads as shipped: at the bound no line, one past it the
+// newest is left out with one line naming it.
+TEST(IndexBuild, TracksHoldsTwentyThousandDownloadsAndLeavesOutTheNewestPast)
+{
+    in_fresh_folders([](Problems& p, const TempDir& user, const TempDir&) {
+        const std::string tracks = user / "Brovanta/tracks";
+        bvtest::make_dirs(tracks);
+        const int bound = kListingBounds.track_folders;
+        for (int i = 0; i < bound; ++i)
+            mkdir((tracks + "/f" + std::to_string(i)).c_str(), 0755);
+        LogFile console;   // the process's one log
+        for (const bool past : {false, true}) {
+            if (past)
+                mkdir((tracks + "/newest").c_str(), 0755);
+            file_index_build(kListingBounds, false);
+            const std::string lines = bvtest::listing_lines(console.text());
+            p.same(lines, past ? "Listing shortened " + tracks + ": the newest downloads past 20000 left out: 1, the newest newest\n"
+                               : "",
+                   past ? "one past the bound" : "at the bound");
+            vfs_shutdown();
+            use_folders(user.path(), (user / "game").c_str());
+        }
+    });
+}
+
 // A folder named like "tracks" is no part of it: "tracksx" is one download of the top
 // (10 names, past a bound of 8 here, so it is left out whole), while the same folders in
 // "tracks" are downloads each; its download length is the folder's.

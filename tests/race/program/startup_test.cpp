@@ -694,6 +694,7 @@ namespace {
 struct seen_at_start {
     std::string titles;            // "folder=title;" of the listed tracks in "tracks/" but the bundled
     std::string script, decals;    // what the player's track's names read
+    std::string bundled;           // what the bundled tracks/flat's script and decals read
     std::string series;            // the titles of the series listed
     long names_read = 0;
     bool shared = false;           // another process could share the running lock
@@ -715,6 +716,7 @@ void look_and_quit()
     };
     seen.script = read("@tracks/mytrack/nofrills.js");
     seen.decals = read("@tracks/mytrack/decals");
+    seen.bundled = read("@tracks/flat/nofrills.js") + ";" + read("@tracks/flat/decals");
     seen.series.clear();
     for (int32_t i = 0; i < series_count(); ++i)
         seen.series += std::string(series_at(i)->title) + ";";
@@ -805,6 +807,14 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
          },
          mine + "tracks/theirs=tracks/theirs;", bundled,
          "pack.saf: 2 entries left out: they lie in tracks/mytrack, a track the user folder holds as a folder"},
+        {"archives naming the bundled track's files",
+         [](const std::string& user) {
+             const std::string pack = bvtest::saf_bytes({{"tracks/flat/nofrills.js", "INJECTED SCRIPT"},
+                                                         {"Tracks/flat/decals", "THEIR DECALS"}});
+             bvtest::write_file(user + "/pack.saf", pack);
+             bvtest::write_file(user + "/tracks/evil.saf", pack);
+         },
+         mine, bundled, "tracks/evil.saf: 2 entries left out: they lie in tracks/flat, a track of the game's own"},
         {"links in tracks",
          [](const std::string& user) {
              for (int i = 0; i < 12; ++i)
@@ -869,6 +879,7 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             p.same(seen.titles, row.titles, what + "the tracks listed");
             p.same(seen.script, "(none)", what + "the player's track's script");
             p.same(seen.decals, "(none)", what + "the player's track's decals");
+            p.same(seen.bundled, "(none);(none)", what + "the bundled track's script and decals");
             p.same(seen.series, row.series, what + "the series listed");
             p.check(seen.shared, what + "the running copy keeps the lock to itself");
             std::string line = row.line;
@@ -979,6 +990,12 @@ TEST(Startup, TheEditorsSaveSweepsNoWriteInFlight)
             const std::string user = home / "xdg/Brovanta";
             in_editor.planted = user + "/tracks/sample/decals.tmp-0123456789ab";
             bvtest::write_file(in_editor.planted, "another copy's write in flight");
+            // A stranger's archive naming the bundled track's decals: none of them is saved
+            // into the player's copy of the track.
+            std::string theirs;
+            for (int i = 0; i < 3; ++i)
+                theirs += "[123.25 45" + std::to_string(i) + ".75] 0.5 4.0 0.5 @decals/start_line.png\n";
+            bvtest::write_file(user + "/pack.saf", bvtest::saf_bytes({{"tracks/sample/decals", theirs}}));
             bvtest::write_file(user + "/config", "video_mode=Windowed\nxres=320\nyres=240\ntrack=tracks/sample\n");
             const int other = open((user + "/running.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
             if (other_copy)
@@ -992,6 +1009,8 @@ TEST(Startup, TheEditorsSaveSweepsNoWriteInFlight)
             const std::string what = other_copy ? "another copy running: " : "alone: ";
             p.check(brovanta_main(4, const_cast<char**>(argv)) == 0, what + "the run failed");
             p.same(in_editor.status, "Saved!", what + "the save");
+            p.check(!bvtest::has(bvtest::read_file(user + "/tracks/sample/decals"), "123.25"),
+                    what + "an archive's decals saved into the bundled track");
             p.check(in_editor.planted_kept == other_copy, what + (other_copy ? "its write in flight swept" : "a leftover kept"));
             p.check(in_editor.own_kept, what + "this copy's own write in flight swept");
             p.check(in_editor.own_written && bvtest::read_file(user + "/tracks/sample/lastlap.bvdemo") == "half",
