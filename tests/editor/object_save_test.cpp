@@ -3,6 +3,7 @@
 // read back by another, equal as the files print them.
 #include "editor/editor_commands.h"
 #include "editor_test_folder.h"
+#include "foundation/memory.h"
 #include "flat_track_fixture.h"
 #include "saved_objects_text.h"
 #include "support/archive_bytes.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -109,6 +111,15 @@ TEST(ObjectSave, ASaveWritesBackWhatTheLoadLeftOutOrNamesTheFileItKept)
         std::string mud_past_bound = lines(1, decal);
         while (mud_past_bound.size() <= kRefusedTailMax + 100)
             mud_past_bound += "[10 10] 0 4 1 packs/" + std::string(1000, 'm') + ".png\n";
+        // Decal lines whose texture does not load, size bytes of them in all.
+        auto mud_of = [](size_t size) {
+            const std::string line = "[10 10] 0 4 1 packs/" + std::string(1000, 'm') + ".png\n";
+            std::string text;
+            while (text.size() + line.size() <= size)
+                text += line;
+            return text.resize(size, '\n'), text;
+        };
+        const char* short_statue = "[%.1f 0 5] 0 null null null\n";
         const struct {
             std::string given[3], saved[3];   // decals, billboards, statues; "" saved: as given
             bool packed;
@@ -129,6 +140,12 @@ TEST(ObjectSave, ASaveWritesBackWhatTheLoadLeftOutOrNamesTheFileItKept)
             {{mud_past_bound, lines(2, short_board), short_statues + past(lines(9, statue), kRefusedTailMax + 1)},
              {"", lines(2, board), ""},
              false, "Saved, but statues and decals kept as they were: what the load left out is over 4 MiB"},
+            {{mud_of(kRefusedTailMax) + lines(1, decal), lines(2, short_board), lines(1, short_statue)},
+             {lines(1, decal) + mud_of(kRefusedTailMax), lines(2, board), lines(1, statue)},
+             false, "Saved!"},
+            {{mud_of(kRefusedTailMax + 1) + lines(1, decal), lines(2, short_board), lines(1, short_statue)},
+             {"", lines(2, board), lines(1, statue)},
+             false, "Saved, but decals kept as they were: what the load left out is over 4 MiB"},
         };
         const char* names[3] = {"decals", "billboards", "statues"};
         for (const auto& c : cases) {
@@ -156,6 +173,45 @@ TEST(ObjectSave, ASaveWritesBackWhatTheLoadLeftOutOrNamesTheFileItKept)
                         what + names[k] + " is named in the status when, and only when, it was kept");
             }
         }
+        return p.text;
+    });
+}
+
+// A billboard the load could not hold because memory ran out is left out as a line
+// that does not load is, and the next save writes it back after the ones held.
+TEST(ObjectSave, ABillboardRefusedForWantOfMemoryComesBackAtTheNextSave)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::Problems p;
+        bvtest::TempDir root;
+        const std::string folder = root / "user/Brovanta/tracks/flat";
+        flat_track f(root.path(), "", true);
+        constexpr int kBoards = 8;
+        const char* short_board = "[%.1f 1 3] 2 1 a\n";   // as a save does not write it
+        const std::string given = lines(kBoards, short_board);
+        bvtest::write_file(folder + "/billboards", given);
+        f.load_objects();
+        // The billboards read again with every growth of a block refused: those that
+        // fit the blocks the reset made are held, the rest refused.
+        billboards_reset();
+        for (int k = 0; k < 3; ++k)
+            create_billboard(0, 0, 0, 1, 1, nullptr);
+        first_track_billboard = billboard_count();
+        const mem_system_allocator starved{[](size_t size) { return malloc(size); },
+                                           [](void*, size_t) -> void* { return nullptr; }, [](void* b) { free(b); }};
+        mem_set_system_allocator(&starved);
+        billboards_read("@tracks/flat/billboards");
+        mem_set_system_allocator(nullptr);
+        const int held = billboard_count() - first_track_billboard;
+        p.check(held > 0 && held < kBoards, std::to_string(held) + " of " + std::to_string(kBoards) + " held");
+        track_terrain.change_flags = 7;
+        editor_save();
+        p.same(edtest::status(), "Saved!", "the status");
+        const std::string saved = bvtest::read_file(folder + "/billboards");
+        const std::string written = lines(held, "[%f 1.000000 3.000000] 2.000000 1.000000 a\n");
+        p.same(saved.substr(0, written.size()), written, "the billboards held, as a save writes them");
+        p.same(saved.substr(std::min(written.size(), saved.size())),
+               given.substr(size_t(held) * lines(1, short_board).size()), "after them the ones refused, as given");
         return p.text;
     });
 }

@@ -4,7 +4,7 @@
 // with rising gate times and no NaN, and the results are written. The same seed
 // gives the same race to the bit, after a reload and in another process; the
 // recorded demo plays back to the recorded states. The speed against real time is
-// printed.
+// printed. A short race of five riders keeps a fixed state hash.
 #include "race_fixture.h"
 
 #include "foundation/numbers/ripemd160.h"
@@ -355,6 +355,53 @@ TEST(GameTickRace, EightBotsRaceALapRecordItAndReplayItTheSameWay)
     printf("%s\n", read_text(shared_file(getpid(), "figures")).c_str());
     for (const char* name : {"hash_first", "hash_second", "figures"})
         std::remove(shared_file(getpid(), name).c_str());
+}
+
+// The automatic riders' race, pinned: the benchmark's race (seed 11, erosion off, three
+// laps) of five riders on the sample track, every tick's packed states of the first
+// four seconds after the drop hashed in slot order as bench/race_bench hashes them.
+// Any change to the bike step, the riders or the rules changes every race, and this
+// hash with it.
+constexpr int kPinnedRiders = 5;
+constexpr int kPinnedSeconds = 4;
+constexpr char kPinnedRace[] = "15b61351562265046ba4f50f26c4e8e2703a3dbb";
+
+TEST(GameTickRace, AShortRaceOfAutomaticRidersKeepsItsStateHash)
+{
+    bvtest::in_fresh_process([] {
+        bvtest::TempDir root;
+        racetest::start_racing(root);
+        race_requested_folder = "tracks/sample";
+        race_opts.seed = kSeed;
+        race_opts.erode = -1;
+        int32_t lineup[160] = {};
+        for (int k = 0; k < kPinnedRiders; ++k)
+            lineup[k] = 2;
+        reset_race(lineup, 0, 0, 0, 3, 0);
+        if (!track_terrain.heights)
+            return std::string("tracks/sample did not load\n");
+        while (current_tick <= race.gate_drop_tick)
+            game_tick();
+        ripemd160_ctx hash;
+        ripemd160_init(&hash);
+        for (int t = 0; t < kPinnedSeconds * 128; ++t) {
+            game_tick();
+            for (int k = 0; k < kRiderSlots; ++k)
+                if (const rider_slot* r = occupied(k)) {
+                    packed_rider_state s;
+                    bike_pack_state(r, &track_terrain, &s);
+                    ripemd160_update(&hash, s.bytes, sizeof s.bytes);
+                }
+        }
+        ripemd160_final(&hash);
+        const std::string got = racetest::hex(hash.digest);
+        if (got == kPinnedRace)
+            return std::string();
+        return "The automatic riders' race changed: its state hash is " + got + ", not " + kPinnedRace +
+               ". Every race with automatic riders now runs differently. If that is meant, set kPinnedRace in "
+               "tests/race/game_tick_race_test.cpp to " + got + " (bench/race_bench " + std::to_string(kPinnedRiders) + " " +
+               std::to_string(kPinnedSeconds) + " prints the same hash) and say in the commit that races changed.\n";
+    });
 }
 
 }  // namespace

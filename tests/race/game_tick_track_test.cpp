@@ -132,6 +132,20 @@ TEST(StartGate, RaisedUntilTheDropThenFallsWhoeverLeansOnItAndRestsAfterTenSecon
         current_tick = G + 1281;
         start_gate_fall();
         p.check(value == 0.5f, "nothing changes 10 s after the drop");
+
+        // Watching online, the riders are shown 127 ticks late: the gate stands that
+        // much longer, or they would ride out through it.
+        race.watch_only = 127;
+        current_tick = G + 126;
+        start_gate_fall();
+        p.check(value == 1 && speed == 0, "watching, a piece is raised again before the drop plus the watch delay");
+        current_tick = G + 127;
+        start_gate_fall();
+        p.check(value == 1 && speed == 0, "watching, a piece stands until the drop plus the watch delay");
+        current_tick = G + 128;
+        start_gate_fall();
+        p.check(value < 1, "watching, a piece falls in the tick after the drop plus the watch delay");
+        race.watch_only = 0;
         return p.text;
     });
 }

@@ -89,6 +89,7 @@ TEST(Backups, EachSaveKeepsTheOldBytesUnderTheFirstFreeNumber)
 // A data name's backups are made by the write step, in the folder it walked to: three
 // saves of "@config" leave ".~1~" to ".~3~" beside it, each the file before that save;
 // a link standing at the next backup's name is passed by, never written through; a
+// link standing at the file is replaced with nothing kept of what it names; a
 // backup that cannot be made (its name past 255 bytes) leaves the file as it was and
 // opens nothing.
 TEST(Backups, ADataNamesBackupsAreMadeInTheFolderWalkedTo)
@@ -114,6 +115,15 @@ TEST(Backups, ADataNamesBackupsAreMadeInTheFolderWalkedTo)
         p.check(save("@config", "v4"), "save past a link");
         p.same(read_file(user / "outside"), "OUTSIDE", "the file the link names");
         p.same(read_file(own + "config.~5~"), "v3", "the backup past the link");
+        // A link at the file itself is replaced, and what it names is neither written
+        // nor copied into a backup.
+        std::filesystem::remove(own + "config");
+        p.check(symlink((user / "outside").c_str(), (own + "config").c_str()) == 0, "link at the file planted");
+        p.check(save("@config", "v5"), "save over a link");
+        p.check(!std::filesystem::is_symlink(own + "config"), "the link at the file kept");
+        p.same(read_file(own + "config"), "v5", "the file that replaced the link");
+        p.same(read_file(user / "outside"), "OUTSIDE", "the file the replaced link named");
+        p.check(!bvtest::file_exists(own + "config.~6~"), "a backup made of what the link named");
         const std::string longest = std::string(252, 'n');
         write_file(own + longest, "OLD");
         p.check(!save("@" + longest, "NEW"), "opened with no backup made");
