@@ -3,6 +3,7 @@
 #include "race/program/main_loop.h"
 
 #include "foundation/index/file_index.h"
+#include "foundation/index/index_entry.h"
 #include "foundation/door/fresh_file.h"
 #include "foundation/front_door.h"
 #include "gfx/gl_layer.h"
@@ -32,9 +33,16 @@ void bvgl_read_pixels_rgb(int32_t x, int32_t y, int32_t w, int32_t h, uint8_t* r
 
 namespace {
 
-// Numbers tried past the first: the index may be missing any number of pictures that
-// stand on disk (a listing cut short), but not more than a thousand in a row.
-constexpr int32_t kShotTries = 1000;
+// Names tried from the first on. What stands at them may be anything a stranger left
+// there (links to nothing, empty folders), none of it in the index. The listing takes
+// the top of the user folder whole only while it holds at most folder_names names
+// (past that it is cut, with a line), so one name more than that always reaches a free
+// one in such a folder. A try is one refused rename: all of them cost a fraction of a
+// second, once, since the counter then moves past them.
+constexpr int32_t kShotTries = kListingBounds.folder_names + 1;
+
+// save_shot's answer when every name tried was taken.
+constexpr int32_t kAllTaken = -2;
 
 std::string shot_name(int32_t number)
 {
@@ -45,7 +53,7 @@ std::string shot_name(int32_t number)
 
 // The picture goes to a fresh temporary and takes the first free name from number on,
 // never the place of anything that stands there (a file, a folder, a link, a pipe).
-// The number it took, or -1.
+// The number it took, -1 when it could not be written, or kAllTaken.
 int32_t save_shot(int32_t number, const std::vector<uint8_t>& pixels, int32_t w, int32_t h)
 {
     fresh_file file;
@@ -53,13 +61,13 @@ int32_t save_shot(int32_t number, const std::vector<uint8_t>& pixels, int32_t w,
         return -1;
     if (!fresh_file_seal(&file, png_write_rgb_to(file.f, pixels.data(), w, h) == 1))
         return -1;
-    for (int32_t k = 0; k <= kShotTries; ++k) {
+    for (int32_t k = 0; k < kShotTries; ++k) {
         const int placed = fresh_file_place_new(&file, shot_name(number + k));
         if (placed != 0)
             return placed == 1 ? number + k : -1;
     }
     fresh_file_drop(&file);
-    return -1;
+    return kAllTaken;
 }
 
 }  // namespace
@@ -84,6 +92,8 @@ void take_screenshot()
     const int32_t saved = save_shot(number, pixels, w, h);
     if (saved >= 0)
         loop.screenshot_counter = saved + 1;
-    const std::string text = saved >= 0 ? "Saved \"" + shot_name(saved) + "\"" : "Can't save \"" + shot_name(number) + "\"";
+    std::string text = saved >= 0 ? "Saved \"" + shot_name(saved) + "\"" : "Can't save \"" + shot_name(number) + "\"";
+    if (saved == kAllTaken)
+        text += ": every name from it to \"" + shot_name(number + kShotTries - 1) + "\" is taken";
     console_print(text.c_str());
 }

@@ -80,25 +80,31 @@ TEST(FullDisk, ScreenshotAndResultsAreWholeOrAbsentAndAFailureIsSaid)
 }
 
 // The index may miss pictures that stand on disk (a listing cut short, or a copy that
-// saved since): a screenshot then takes the next name free on disk, never the place of
-// the player's picture, of a link, a folder or a pipe, and past a thousand taken names
-// in a row none; on a file system without the no-replace rename as well.
+// saved since), and a stranger's links to nothing or empty folders it never lists: a
+// screenshot then takes the next name free on disk, never the place of the player's
+// picture, of a link, a folder or a pipe, past a hundred thousand taken names in a row
+// still, past one more none, with the line that says why; on a file system without the
+// no-replace rename as well.
 TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
 {
-    enum class stands { file, folder, pipe };
+    enum class stands { file, folder, pipe, link };
     const struct {
         int taken;              // screenshot001.png on, beside the index's view
         stands at;              // what stands at 003 on
         bool noreplace;         // the file system renames without replacing
         int counter;            // the screenshot counter: 0 asks the index
         const char* said;
+        int again;              // the counter for a second press; -1 as the first left it
+        const char* then;       // what the second press says
     } cases[] = {
-        {2, stands::file, true, 0, "Saved \"screenshot003.png\""},
-        {2, stands::file, false, 0, "Saved \"screenshot003.png\""},
-        {5, stands::pipe, false, 0, "Saved \"screenshot006.png\""},
-        {999, stands::folder, true, 3, "Saved \"screenshot1000.png\""},
-        {1000, stands::file, true, 0, "Saved \"screenshot1001.png\""},
-        {1001, stands::file, true, 0, "Can't save \"screenshot001.png\""},
+        {2, stands::file, true, 0, "Saved \"screenshot003.png\"", -1, "Saved \"screenshot004.png\""},
+        {2, stands::file, false, 0, "Saved \"screenshot003.png\"", -1, "Saved \"screenshot004.png\""},
+        {5, stands::pipe, false, 0, "Saved \"screenshot006.png\"", -1, "Saved \"screenshot007.png\""},
+        {999, stands::folder, true, 3, "Saved \"screenshot1000.png\"", -1, "Saved \"screenshot1001.png\""},
+        {2002, stands::link, true, 0, "Saved \"screenshot2003.png\"", -1, "Saved \"screenshot2004.png\""},
+        {1003, stands::folder, true, 0, "Saved \"screenshot1004.png\"", -1, "Saved \"screenshot1005.png\""},
+        {100000, stands::link, true, 0, "Saved \"screenshot100001.png\"", 1,
+         "Can't save \"screenshot001.png\": every name from it to \"screenshot100001.png\" is taken"},
     };
     for (const auto& c : cases) {
         TempDir root;
@@ -117,8 +123,10 @@ TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
                     bvtest::write_file(user + name, "");
                 else if (c.at == stands::folder)
                     bvtest::make_dirs(user + name);
-                else
+                else if (c.at == stands::pipe)
                     mkfifo((user + name).c_str(), 0600);
+                else
+                    symlink((root / "elsewhere").c_str(), (user + name).c_str());
             }
             door_set_faults({.without_rename_noreplace = !c.noreplace});
             fakegl::install();
@@ -130,19 +138,19 @@ TEST(FullDisk, AScreenshotTakesANameFreeOnDiskWhateverTheIndexSays)
             take_screenshot();
             p.check(printed == std::vector<std::string>{c.said}, std::string("said ") + c.said + ", got " +
                                                                    (printed.empty() ? "nothing" : printed.back()));
+            snprintf(name, sizeof name, "/screenshot%03d.png", c.taken + 1);
+            p.same(bvtest::read_file(user + name).substr(0, 4), "\x89PNG", std::string("a picture at ") + name);
+            if (c.again >= 0)
+                loop.screenshot_counter = c.again;
+            printed.clear();
+            take_screenshot();
+            p.check(printed == std::vector<std::string>{c.then}, std::string("then ") + c.then + ", got " +
+                                                                   (printed.empty() ? "nothing" : printed.back()));
             p.same(bvtest::read_file(user + "/screenshot001.png"), "the player's picture", "the player's picture");
             p.check(std::filesystem::is_symlink(user + "/screenshot002.png") && !std::filesystem::exists(root / "elsewhere"),
                     "the link stays a link to nothing");
-            const size_t saved = c.taken <= 1000 ? 1 : 0;
-            p.check(names_in(user).size() == size_t(std::max(c.taken, 2)) + saved, "one picture more, no temporary");
-            if (saved) {
-                snprintf(name, sizeof name, "/screenshot%03d.png", c.taken + 1);
-                p.same(bvtest::read_file(user + name).substr(0, 4), "\x89PNG", std::string("a picture at ") + name);
-                printed.clear();
-                take_screenshot();
-                snprintf(name, sizeof name, "Saved \"screenshot%03d.png\"", c.taken + 2);
-                p.check(printed == std::vector<std::string>{name}, std::string("then ") + name);
-            }
+            const size_t saved = std::string(c.then).rfind("Saved", 0) == 0 ? 2 : 1;
+            p.check(names_in(user).size() == size_t(c.taken) + saved, "a picture more for each saved, no temporary");
             return p.text;
         });
     }
