@@ -286,20 +286,18 @@ TEST(TerrainFiles, ALoadReadsTheShadowsOnce)
 
     const bvtest::ChildCost huge = bvtest::run_measured([&] {
         glrec::install();
-        const std::pair<const char*, uint32_t> files[] = {{"tilemap", kTileMapMax},         {"texturelist", kTextureListMax},
-                                                          {"tileinfo", kTileInfoMax},       {"terrain.png", kGray16PictureMax},
-                                                          {"terrain.hf", kHeightsFileMax}};
+        const std::pair<const char*, uint32_t> files[] = {{"tilemap", kTileMapMax}, {"texturelist", kTextureListMax},
+            {"tileinfo", kTileInfoMax}, {"terrain.png", kGray16PictureMax}, {"terrain.hf", kHeightsFileMax}};
         int refused = 0;
         for (const auto& [file, bound] : files) {
-            const std::string name = std::string("tracks/once/") + file;
+            const std::string name = std::string("tracks/once/") + file, line = " refused: longer than ";
             put(name, "");
             auto t = std::make_unique<terrain_state>();
             ConsoleCapture console;
             const long long before = bvtest::bytes_read();
-            if (truncate(path(name).c_str(), off_t(3) << 30) != 0 || terrain_load(t.get(), "tracks/once") ||
+            if (truncate(path(name).c_str(), off_t(3) << 30) || terrain_load(t.get(), "tracks/once") ||
                 size_t(bvtest::bytes_read() - before) > map.size() + tilemap.size() + 65536 ||
-                console.text().find(": " + name + " refused: longer than " + std::to_string(bound) + " bytes\n") ==
-                    std::string::npos)
+                console.text().find(": " + name + line + std::to_string(bound) + " bytes\n") == std::string::npos)
                 break;
             ++refused;
         }
