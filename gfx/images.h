@@ -32,7 +32,16 @@ int image_read_png(const char* name, uint8_t** pixels, int* w, int* h, int* chan
 int image_load_rgb(const char* name, uint8_t** pixels, int* w, int* h);
 int image_load_rgba(const char* name, uint8_t** pixels, int* w, int* h);
 
-// Any PNG as host-order 16-bit grey; 8-bit samples v become v x 257.
+// The longest picture png_read_gray16 takes. Its largest picture (8193 x 8193, see
+// image_chain.h) at the widest texel libpng hands it, 16-bit RGBA, stored without
+// compression takes 8193 rows of 1 + 8193 x 8 bytes, just over 512 MiB; deflate's
+// stored blocks and the chunk framing add well under 1%, and the rest leaves room for
+// text chunks.
+inline constexpr uint32_t kGray16PictureMax = uint32_t(576) << 20;
+
+// Any PNG as host-order 16-bit grey; 8-bit samples v become v x 257. -1 for a file
+// longer than kGray16PictureMax, refused unread (or a gzip one once inflated past it)
+// with a line.
 int png_read_gray16(const char* name, uint16_t** samples, int* w, int* h);
 
 // 16-bit grey, rows top first (terrain heights).

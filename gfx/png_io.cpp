@@ -25,13 +25,16 @@ void png_io_flush(png_structp png)
         png_error(png, "write failed");
 }
 
+int png_io_signature_ok(vfs_file* f)
+{
+    png_byte signature[8];
+    return vfs_read(f, signature, 8) == 8 && png_sig_cmp(signature, 0, 8) == 0 ? 1 : 0;
+}
+
 vfs_file* png_io_open_checked(const char* name)
 {
     vfs_file* f = vfs_open(name, "rb");
-    if (!f)
-        return nullptr;
-    png_byte signature[8];
-    if (vfs_read(f, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+    if (f && !png_io_signature_ok(f)) {
         vfs_close(f);
         return nullptr;
     }

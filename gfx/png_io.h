@@ -13,3 +13,5 @@ void png_io_flush(png_structp png);
 
 // Opens name and checks the 8-byte PNG signature; null (file closed) when it is not one.
 vfs_file* png_io_open_checked(const char* name);
+// Reads the 8-byte signature from f: 1 when it is a PNG's.
+int png_io_signature_ok(vfs_file* f);

@@ -11,6 +11,7 @@
 
 #include "foundation/memory.h"
 #include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
 
 #include <bit>
@@ -159,14 +160,17 @@ int image_read_png(const char* name, uint8_t** pixels, int* w, int* h, int* chan
 
 int png_read_gray16(const char* name, uint16_t** samples, int* w, int* h)
 {
-    vfs_file* f = png_io_open_checked(name);
-    if (!f)
-        return 0;
+    static const char* const reader = "Terrain heights";
+    vfs_file* f = nullptr;
+    const int opened = vfs_open_bounded(&f, name, kGray16PictureMax, reader);
+    if (opened != 1)
+        return opened;
     png_read_result r{};
-    const int ok = run_libpng(f, name, true, &r);
+    const int ok = png_io_signature_ok(f) && run_libpng(f, name, true, &r);
+    const bool passed = !ok && vfs_bound_passed(f, name, kGray16PictureMax, reader);
     vfs_close(f);
     if (!ok)
-        return 0;
+        return passed ? -1 : 0;
     mem_free(r.text.text);
     auto* out = reinterpret_cast<uint16_t*>(r.pixels);
     if (r.channels == 1) {

@@ -8,7 +8,10 @@
 #include "foundation/memory.h"
 #include "foundation/numbers/random.h"
 #include "foundation/numbers/ripemd160.h"
+#include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
+#include "gfx/images.h"
 #include "gfx/model.h"
 #include "gfx/texture_cache.h"
 #include "gfx/texture_settings.h"
@@ -32,6 +35,7 @@
 #include "terrain/statues.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_queries.h"
+#include "terrain/terrain_tiles_read.h"
 #include "terrain/timing_gates.h"
 #include "terrain/track_list.h"
 #include "terrain/trackside_cameras.h"
@@ -53,17 +57,26 @@ std::string in_folder(const char* folder, const char* name)
     return std::string("@") + folder + "/" + name;
 }
 
+// The digest's first six files are read no further than their own readers take them
+// (the script is read whole as one text): a file past its reader's bound is refused,
+// and with it the track, before any reader sees it.
+constexpr uint32_t kTrackHashBounds[] = {kHeightsFileMax, kGray16PictureMax, kTextureListMax,
+                                         kTileMapMax,     kTileInfoMax,      kFileToStringMax};
+
 // Feeds a whole file to the digest; a missing file adds nothing. A failed read ends
-// the file as its end does.
-void digest_file(ripemd160_ctx* ctx, const std::string& path)
+// the file as its end does. 0, with a line, when the file is past the bound; else 1.
+int digest_file(ripemd160_ctx* ctx, const std::string& path, uint32_t bound = kVfsNoLimit)
 {
-    vfs_file* f = vfs_open(path.c_str(), "rb");
-    if (!f)
-        return;
+    vfs_file* f = nullptr;
+    const int opened = vfs_open_bounded(&f, path.c_str(), bound, "Track hash");
+    if (opened != 1)
+        return opened == 0 ? 1 : 0;
     uint8_t buffer[1024];
     for (int n; (n = vfs_read(f, buffer, sizeof buffer)) > 0;)
         ripemd160_update(ctx, buffer, size_t(n));
+    const bool passed = vfs_bound_passed(f, path.c_str(), bound, "Track hash");
     vfs_close(f);
+    return passed ? 0 : 1;
 }
 
 void memory_line(const char* format)
@@ -117,7 +130,17 @@ void remember_lines()
 // Why the last load stopped; empty after one that went through.
 std::string load_failure;
 
-// Steps 13 to 27 of a full load. 0 when the terrain does not load.
+// No track stays loaded. The refusing reader's own line names the file; it scrolls
+// away, this stays.
+int refuse_track(const char* folder)
+{
+    set_track_names(nullptr, nullptr);
+    load_failure = std::string("Can't load track '") + folder + "'";
+    return 0;
+}
+
+// Steps 13 to 27 of a full load. 0 when a file of the digest is past its bound or the
+// terrain does not load.
 int load_track(const char* folder, bool online)
 {
     ripemd160_ctx digest;
@@ -126,20 +149,19 @@ int load_track(const char* folder, bool online)
     statues_reset();
     flaggers_reset();
     progress_log_reset("Scanning");
+    int within = 1;
     for (int i = 0; i < 6; ++i)
-        digest_file(&digest, in_folder(folder, kTrackHashFiles[i]));
+        within &= digest_file(&digest, in_folder(folder, kTrackHashFiles[i]), kTrackHashBounds[i]);
     progress_done("Scanning");
+    if (!within)
+        return refuse_track(folder);
     if (verbose_level)
         qorl_log("Loading '%s'\n", ("@" + std::string(folder)).c_str());
 
     lighting_read(in_folder(folder, "lighting").c_str());
     const int32_t erosion = track_terrain.erosion_amount;
-    if (!track_terrain_loader(folder)) {
-        set_track_names(nullptr, nullptr);
-        // The loader's own line names the file; it scrolls away, this stays.
-        load_failure = std::string("Can't load track '") + folder + "'";
-        return 0;
-    }
+    if (!track_terrain_loader(folder))
+        return refuse_track(folder);
     load_failure.clear();
     track_terrain.erosion_amount = erosion;
     memory_line("%lu bytes texture memory used after hf creation\n");

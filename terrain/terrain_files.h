@@ -33,10 +33,19 @@ void terrain_remember_folder(const char* folder);
 // The sun, its colour and the ambient light of the track's lighting file.
 terrain_light terrain_track_light();
 
+// The longest "terrain.hf" the heights reader takes: a header ("%d %f %f %f", the
+// three floats at most 47 characters each as a save writes them, so under 160 bytes)
+// in 1 KiB, then ':' and the samples of the largest grid inline. A save writes no more.
+inline constexpr uint32_t kHeightsFileMax =
+    1024 + 1 + 2 * ((1u << (kTerrainMaxExponent + 1)) + 1) * ((1u << (kTerrainMaxExponent + 1)) + 1);
+// The longest "tilemap": the largest grid's map, 2^n x 2^n bytes; nothing after it is read.
+inline constexpr uint32_t kTileMapMax = 1u << (2 * kTerrainMaxExponent);
+
 struct terrain_shadow_map;
 // "terrain.hf" and its samples (inline or "terrain.png") into an initialised record:
 // allocates the grid, fills the heights and their copy, and leaves the RIPEMD-160
-// digest of the samples in digest. 0 on failure, with a console line. Shadows taken
+// digest of the samples in digest. 0 on failure, with a console line (a file past
+// kHeightsFileMax, or a picture past kGray16PictureMax, refused unread). Shadows taken
 // for a grid of the side the header declares become the grid's own (the map is left
 // empty); other shadows stay in the map.
 int terrain_read_heights(terrain_state* terrain, const char* folder, uint8_t digest[20],
@@ -66,7 +75,8 @@ struct terrain_shadow_map {
 int terrain_shadows_take(const char* folder, int32_t side, terrain_shadow_map* map);
 int terrain_shadows_put(terrain_state* terrain, terrain_shadow_map* map);
 void terrain_shadows_drop(terrain_shadow_map* map);
-// "tilemap", each byte clamped to the last tile. 0 when missing or short.
+// "tilemap", each byte clamped to the last tile. 0 when missing, short or past
+// kTileMapMax.
 int terrain_read_tilemap(terrain_state* terrain, const char* folder);
 // "decals": appends every readable line's decal, with its maps, and buckets them.
 // Needs the decal lists; 0 only when they are missing.

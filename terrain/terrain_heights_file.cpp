@@ -11,6 +11,7 @@
 #include "terrain/save_set.h"
 
 #include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
 #include "foundation/numbers/ripemd160.h"
@@ -75,15 +76,9 @@ void use_inline(terrain_state* t, const capped_bytes& bytes, ripemd160_ctx* dige
     }
 }
 
-bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
+// The picture's samples over the grid; frees them.
+void use_png(terrain_state* t, uint16_t* samples, int w, int h, ripemd160_ctx* digest)
 {
-    uint16_t* samples = nullptr;
-    int w = 0, h = 0;
-    if (!png_read_gray16(name.c_str(), &samples, &w, &h) || !samples || w <= 0 || h <= 0) {
-        if (samples)
-            mem_free(samples);
-        return false;
-    }
     const int32_t N = t->size;
     const size_t row_points = size_t(N);
     const size_t inside = size_t(std::min(N, w));
@@ -110,7 +105,6 @@ bool read_png(terrain_state* t, const std::string& name, ripemd160_ctx* digest)
         ripemd160_update(digest, bytes.data(), bytes.size());
     }
     mem_free(samples);
-    return true;
 }
 
 // "%f" as the header writes it, read back as the loader reads it: what the next
@@ -148,8 +142,8 @@ bool write_inline(vfs_file* f, const terrain_state* t, float low, float high, co
 
 int32_t terrain_heights_side(const char* folder)
 {
-    vfs_file* f = vfs_open((std::string("@") + folder + "/terrain.hf").c_str(), "rb");
-    if (!f)
+    vfs_file* f = nullptr;
+    if (vfs_open_bounded(&f, (std::string("@") + folder + "/terrain.hf").c_str(), kHeightsFileMax, nullptr) != 1)
         return 0;
     int32_t n = 0;
     float cell = 0, low = 0, high = 0;
@@ -161,9 +155,11 @@ int32_t terrain_heights_side(const char* folder)
 int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_out[20], terrain_shadow_map* shadows)
 {
     const std::string base = std::string("@") + folder + "/";
-    vfs_file* f = vfs_open((base + "terrain.hf").c_str(), "rb");
-    if (!f) {
-        say("Can't open '%.950s'", (base + "terrain.hf").c_str());
+    vfs_file* f = nullptr;
+    const int opened = vfs_open_bounded(&f, (base + "terrain.hf").c_str(), kHeightsFileMax, "Terrain heights");
+    if (opened != 1) {
+        if (opened == 0)
+            say("Can't open '%.950s'", (base + "terrain.hf").c_str());
         return 0;
     }
     int32_t n = 0;
@@ -185,6 +181,18 @@ int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_ou
         }
     }
     vfs_close(f);
+    // The picture is read before the grid is made, so one refused costs none of it.
+    uint16_t* picture = nullptr;
+    int w = 0, h = 0;
+    if (!samples.data) {
+        const int read = png_read_gray16((base + "terrain.png").c_str(), &picture, &w, &h);
+        if (read < 0)
+            return 0;   // its own line says why
+        if (read == 0 || w <= 0 || h <= 0) {
+            mem_free(picture);
+            picture = nullptr;
+        }
+    }
     // Shadows read for this grid become its own, so they are never held twice.
     uint8_t* shadow = nullptr;
     if (shadows && shadows->shadow && shadows->side == (int32_t{1} << (n + 1)) + 1) {
@@ -194,6 +202,7 @@ int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_ou
     }
     if (!terrain_alloc(t, n, cell, low, high, shadow)) {
         mem_free(samples.data);
+        mem_free(picture);
         bad_header();
         return 0;
     }
@@ -203,7 +212,9 @@ int terrain_read_heights(terrain_state* t, const char* folder, uint8_t digest_ou
     if (samples.data) {
         use_inline(t, samples, &digest);
         mem_free(samples.data);
-    } else if (!read_png(t, base + "terrain.png", &digest)) {
+    } else if (picture) {
+        use_png(t, picture, w, h, &digest);
+    } else {
         // The ground stays flat at the minimum, as the grid was made.
         say("Can't open '%.950s'", (base + "terrain.png").c_str());
     }

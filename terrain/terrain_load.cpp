@@ -3,6 +3,7 @@
 // objects that draw them. A failure frees whatever was made.
 #include "foundation/numbers/ripemd160.h"
 #include "foundation/text/text_util.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/shaders.h"
@@ -45,24 +46,35 @@ void memory_line(const char* format)
     }
 }
 
-// tileinfo, else texturelist; 0 when neither gives a tile.
+// tileinfo, else texturelist; 0 when neither gives a tile, or the one read is past
+// its bound.
 int read_tiles(terrain_state* t, const char* folder, std::vector<std::string>* names)
 {
     const std::string base = std::string("@") + folder + "/";
+    bool info = true;
     const char* kind = "tileinfo";
-    vfs_file* f = vfs_open((base + "tileinfo").c_str(), "rb");
-    if (f) {
-        terrain_read_tileinfo(t, f, texture_load, names, (base + "tileinfo").c_str());
-    } else {
+    uint32_t bound = kTileInfoMax;
+    vfs_file* f = nullptr;
+    int opened = vfs_open_bounded(&f, (base + kind).c_str(), bound, "Terrain tiles");
+    if (opened == 0) {
+        info = false;
         kind = "texturelist";
-        f = vfs_open((base + "texturelist").c_str(), "rb");
-        if (!f) {
-            say("Can't open '%.950s'", base + "texturelist");
-            return 0;
-        }
-        terrain_read_texturelist(t, f, texture_load, names);
+        bound = kTextureListMax;
+        opened = vfs_open_bounded(&f, (base + kind).c_str(), bound, "Terrain tiles");
+        if (opened == 0)
+            say("Can't open '%.950s'", base + kind);
     }
+    if (opened != 1)
+        return 0;
+    const std::string name = base + kind;
+    if (info)
+        terrain_read_tileinfo(t, f, texture_load, names, name.c_str());
+    else
+        terrain_read_texturelist(t, f, texture_load, names);
+    const bool passed = vfs_bound_passed(f, name.c_str(), bound, "Terrain tiles");
     vfs_close(f);
+    if (passed)
+        return 0;
     // Without a tile every tile number would be -1 (stored as 255).
     if (t->tile_count <= 0) {
         say("No tiles in %s", kind);

@@ -10,6 +10,7 @@
 #include "foundation/memory.h"
 #include "foundation/text/scan.h"
 #include "foundation/text/text_util.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/images.h"
@@ -107,9 +108,12 @@ int terrain_read_shadows(terrain_state* t, const char* folder)
 int terrain_read_tilemap(terrain_state* t, const char* folder)
 {
     const std::string name = path_in(folder, "tilemap");
-    vfs_file* f = vfs_open(name.c_str(), "rb");
-    if (!f) {
-        say("Can't open '%.950s'", name);
+    vfs_file* f = nullptr;
+    // Past the largest grid's map the file is no tile map, though this grid's part reads.
+    const int opened = vfs_open_bounded(&f, name.c_str(), kTileMapMax, "Terrain tile map");
+    if (opened != 1) {
+        if (opened == 0)
+            say("Can't open '%.950s'", name);
         return 0;
     }
     const int side = 1 << t->n;

@@ -13,6 +13,15 @@ struct vfs_file;
 // in the program; tests pass their own).
 using terrain_texture_loader = uint32_t (*)(const char* name);
 
+// The longest "tileinfo" the load takes. A tile uses at most 51 keyword lines (its
+// name, texture, slip function and addtile, 8 friction, 8 roll_resist and 8 erode_limit
+// points, 4 roost types and the 19 erode values); 64 lines of the longest a line is
+// read, 1 KiB, for each of 256 tiles is 16 MiB.
+inline constexpr uint32_t kTileInfoMax = uint32_t(kTerrainMaxTiles) * 64 * 1024;
+// The longest "texturelist": a line of at most 1 KiB for each of 256 tiles is 256 KiB;
+// four times that leaves room for the blank lines it passes over.
+inline constexpr uint32_t kTextureListMax = uint32_t(kTerrainMaxTiles) * 4 * 1024;
+
 // Reads "tileinfo" lines until the file ends or 256 tiles are stored; warnings go
 // to the console, naming file_name where a value was changed. Returns the tile count.
 int terrain_read_tileinfo(terrain_state* terrain, vfs_file* f, terrain_texture_loader load,

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdarg>
 
+#include <sys/stat.h>
+
 void vfs_reset(vfs_file* f)
 {
     f->file = nullptr;
@@ -40,6 +42,16 @@ int vfs_close(vfs_file* f)
         result = fclose(f->file);
     mem_free(f);
     return result;
+}
+
+int64_t vfs_known_left(vfs_file* f)
+{
+    struct stat st;
+    if (f->gzip || fstat(fileno(f->file), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    // A window ends at its size limit, a loose file at its end, whichever comes first.
+    const int64_t end = std::min<int64_t>(f->size_limit, int64_t(st.st_size) - int64_t(f->base_offset));
+    return std::max<int64_t>(end - int64_t(f->position), 0) + (f->pushed_back >= 0 ? 1 : 0);
 }
 
 int vfs_raw_getc(vfs_file* f)

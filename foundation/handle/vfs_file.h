@@ -8,6 +8,7 @@
 #include "foundation/handle/vfs_fields.h"
 
 #include <cstddef>
+#include <cstdint>
 
 // Empties f: no container, base offset 0, no size limit, nothing read or pushed back.
 void vfs_reset(vfs_file* f);
@@ -26,6 +27,12 @@ size_t vfs_write(vfs_file* f, const void* data, size_t n);
 int vfs_printf(vfs_file* f, const char* format, ...) __attribute__((format(printf, 2, 3)));
 int vfs_flush(vfs_file* f);
 int vfs_seek(vfs_file* f, uint32_t offset);
+
+// The bytes f has yet to deliver, when the handle knows them without reading: a plain
+// file by its length, a window inside an archive by its size. -1 for a gzip handle,
+// whose inflated length is known only by inflating it, and for a file fstat cannot
+// measure.
+int64_t vfs_known_left(vfs_file* f);
 
 // The next raw byte of the data (no pushed-back character), -1 at the end; counts
 // the byte in the position. The scanning engine reads through this.

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint32_t kFirstBlock = 65536;
-constexpr uint32_t kMaxText = 16777216;
 
 }  // namespace
 
@@ -68,8 +67,14 @@ void vfs_cap_rest(vfs_file* f, uint32_t cap)
 
 char* file_to_string(const char* name)
 {
-    // A full buffer would leave no room for the terminator: the text stays below it.
-    capped_bytes text = vfs_read_file_capped(name, kMaxText - 1);
+    vfs_file* f = vfs_open(name, "rb");
+    if (!f)
+        return nullptr;
+    // A full 16 MiB buffer would leave no room for the terminator: the text stays below it.
+    capped_bytes text{nullptr, 0, 1};
+    if (vfs_known_left(f) <= int64_t(kFileToStringMax))
+        text = vfs_read_rest_capped(f, kFileToStringMax);
+    vfs_close(f);
     if (text.too_long) {
         qorl_log("File %s too long for file_to_string\n", name);
         mem_free(text.data);

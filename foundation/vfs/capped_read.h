@@ -24,7 +24,11 @@ capped_bytes vfs_read_file_capped(const char* name, uint32_t cap);
 // From here on f delivers at most cap more bytes, for readers that scan a stream.
 void vfs_cap_rest(vfs_file* f, uint32_t cap);
 
+// The longest text file_to_string returns: one byte short of 16 MiB.
+inline constexpr uint32_t kFileToStringMax = 16777215;
+
 // The whole data file as one terminated heap text (mem_free it), for the readers that
-// parse from memory; null when it does not open or holds 16 MiB or more ("too long",
-// with a log line).
+// parse from memory; null when it does not open or is longer than kFileToStringMax
+// ("too long", with a log line): unread when the handle knows its length, else once
+// the byte past it has come.
 char* file_to_string(const char* name);

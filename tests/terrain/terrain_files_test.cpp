@@ -9,6 +9,7 @@
 #include "gl_recorder.h"
 #include "terrain/decals.h"
 #include "terrain/terrain_files.h"
+#include "terrain/terrain_tiles_read.h"
 #include "terrain_fixture.h"
 #include "track_files.h"
 
@@ -241,6 +242,8 @@ TEST(TerrainFiles, ShadowsAreInvertedAndTileNumbersClamped)
 
 // A load reads the shadows once, before the grid is made, and stores them after: the
 // bytes it reads are the megabyte of the map once, beside a few of heights and tiles.
+// A file past its reader's bound (sparse, 3 GiB, as a download of a few bytes unpacks)
+// stops the load unread, in one line naming it: made so one by one from the last read.
 TEST(TerrainFiles, ALoadReadsTheShadowsOnce)
 {
     remove_folder("tracks/once");
@@ -280,6 +283,28 @@ TEST(TerrainFiles, ALoadReadsTheShadowsOnce)
     });
     EXPECT_TRUE(cost.finished);
     EXPECT_EQ(cost.result, 1) << "2: the load failed, 3: shadows not stored, 4: the shadows read more than once";
+
+    const bvtest::ChildCost huge = bvtest::run_measured([&] {
+        glrec::install();
+        const std::pair<const char*, uint32_t> files[] = {{"tilemap", kTileMapMax}, {"texturelist", kTextureListMax},
+            {"tileinfo", kTileInfoMax}, {"terrain.png", kGray16PictureMax}, {"terrain.hf", kHeightsFileMax}};
+        int refused = 0;
+        for (const auto& [file, bound] : files) {
+            const std::string name = std::string("tracks/once/") + file, line = " refused: longer than ";
+            put(name, "");
+            auto t = std::make_unique<terrain_state>();
+            ConsoleCapture console;
+            const long long before = bvtest::bytes_read();
+            if (truncate(path(name).c_str(), off_t(3) << 30) || terrain_load(t.get(), "tracks/once") ||
+                size_t(bvtest::bytes_read() - before) > map.size() + tilemap.size() + 65536 ||
+                console.text().find(": " + name + line + std::to_string(bound) + " bytes\n") == std::string::npos)
+                break;
+            ++refused;
+        }
+        return refused;
+    });
+    EXPECT_TRUE(huge.finished);
+    EXPECT_EQ(huge.result, 5) << "refused unread, of tilemap, texturelist, tileinfo, terrain.png and terrain.hf";
 }
 
 TEST(TerrainFiles, DecalLinesWithTheirMapsUntilTheFirstBadLine)

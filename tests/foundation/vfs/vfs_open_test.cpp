@@ -1,7 +1,8 @@
 // Opening by name: opens that must fail (folders, "~" read modes, devices, FIFOs), reads
-// with a cap, file_to_string at its limit.
+// with a cap, a reader's bound, file_to_string at its limit.
 #include "../fixtures.h"
 #include "foundation/vfs/capped_read.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/memory.h"
 
 namespace {
@@ -66,6 +67,30 @@ TEST(CappedRead, KeepsTheCapAndSaysWhenMoreFollowed)
     EXPECT_EQ(vfs_read(f, buffer, sizeof buffer), 10);
     EXPECT_EQ(vfs_getc(f), -1);
     vfs_close(f);
+}
+
+// A reader's bound of 4 bytes, both sides of its edge: a plain file past it is refused
+// before a byte is read, a gzip member once it has inflated one byte past it.
+TEST(CappedRead, AReadersBoundRefusesAFilePastItInOneLine)
+{
+    in_fresh_process([] {
+        Problems p;
+        TempDir dir;
+        setenv("QORL_LOGFILE", (dir / "log.txt").c_str(), 1);
+        for (const std::string name : {"plain4", "plain5", "gzip4", "gzip5"}) {
+            const std::string bytes(name.back() - '0', 'x'), path = dir / name;
+            write_file(name[0] == 'g' ? path + ".gz" : path, name[0] == 'g' ? gzip_bytes(bytes) : bytes);
+            vfs_file* f = nullptr;
+            p.check(vfs_open_bounded(&f, path.c_str(), 4, "Reader") == (name == "plain5" ? -1 : 1), name + " open");
+            char buffer[16];
+            p.check(!f || (vfs_read(f, buffer, sizeof buffer) == int(bytes.size()) &&
+                           vfs_bound_passed(f, path.c_str(), 4, "Reader") == (name == "gzip5")), name + " read");
+            vfs_close(f);
+            const std::string line = "Reader: " + path + " refused: longer than 4 bytes\n";
+            p.check((read_file(dir / "log.txt").find(line) != std::string::npos) == (bytes.size() > 4), name + " line");
+        }
+        return p.text;
+    });
 }
 
 TEST(FileToString, SixteenMebibytesIsOneByteTooMany)

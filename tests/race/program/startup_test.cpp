@@ -2,6 +2,7 @@
 // log into the user data folder, and "--open-home".
 #include "editor/editor_commands.h"
 #include "editor/editor_state.h"
+#include "foundation/front_door.h"
 #include "foundation/index/file_index.h"
 #include "foundation/door/fresh_file.h"
 #include "foundation/memory.h"
@@ -9,6 +10,7 @@
 #include "foundation/vfs/vfs.h"
 #include "foundation/door/whole_file.h"
 #include "frontend/front_end.h"
+#include "gfx/images.h"
 #include "race/program/main_loop.h"
 #include "race/program/program_window.h"
 #include "race/program/shutdown.h"
@@ -25,6 +27,7 @@
 #include "terrain/save_set.h"
 #include "terrain/terrain_files.h"
 #include "terrain/terrain_state.h"
+#include "terrain/terrain_tiles_read.h"
 #include "terrain/track_list.h"
 #include "view/view_install.h"
 
@@ -1018,4 +1021,50 @@ TEST(Startup, TheEditorsSaveSweepsNoWriteInFlight)
             return p.text;
         });
     }
+}
+
+// The six files a track's digest reads, as a download of a few bytes unpacks them
+// (sparse, 3 GiB each), started with "--track": each is refused in one line naming its
+// reader's bound, nothing is read while scanning, and no track loads.
+TEST(Startup, TheFilesOfATrackPastTheirReadersBoundsAreRefusedUnread)
+{
+    bvtest::XvfbServer server;
+    BV_REQUIRE_XVFB(server);
+    TempDir home;
+    bvtest::in_fresh_process([&] {
+        bvtest::Problems p;
+        const uint32_t bounds[] = {kHeightsFileMax, kGray16PictureMax, kTextureListMax,
+                                   kTileMapMax,     kTileInfoMax,      kFileToStringMax};
+        std::string lines;
+        for (int i = 0; i < 6; ++i) {
+            const std::string name = std::string("tracks/huge/") + kTrackHashFiles[i];
+            bvtest::write_file(home / "xdg/Brovanta/" + name, "");
+            p.check(truncate((home / "xdg/Brovanta/" + name).c_str(), off_t(3) << 30) == 0, name + " not made");
+            lines += "Track hash: " + name + " refused: longer than " + std::to_string(bounds[i]) + " bytes\n";
+        }
+        bvtest::write_file(home / "xdg/Brovanta/config", "video_mode=Windowed\nxres=320\nyres=240\n");
+        start_in_process(home);
+        loop_io.frame_observer = [] { loop.quit = ++frames_seen == 5 ? 1 : loop.quit; };
+        front_end_install();
+        static front_door_table shown;
+        static long long scanned = 0;   // bytes read between the start and the end of "Scanning"
+        shown = front_door;
+        front_door.progress_log_reset = [](const char* m) {
+            shown.progress_log_reset(m), scanned -= strcmp(m, "Scanning") ? 0 : bvtest::bytes_read();
+        };
+        front_door.progress_done = [](const char* m) {
+            scanned += strcmp(m, "Scanning") ? 0 : bvtest::bytes_read(), shown.progress_done(m);
+        };
+        const char* argv[] = {"brovanta", "--track", "tracks/huge", nullptr};
+        ConsoleCapture console;
+        p.check(brovanta_main(3, const_cast<char**>(argv)) == 0, "the run failed");
+        std::istringstream log(console.text());
+        std::string refused;
+        for (std::string line; std::getline(log, line);)
+            refused += line.find(" refused: longer than ") != std::string::npos ? line + "\n" : "";
+        p.same(refused, lines, "the refusals");
+        p.check(scanned < 65536, std::to_string(scanned) + " bytes read while scanning");
+        p.same(track_load_failure(), "Can't load track 'tracks/huge'", "the load");
+        return p.text;
+    });
 }
