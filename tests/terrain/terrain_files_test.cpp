@@ -419,7 +419,9 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
         // costs its cell (a binary search, about 1.5 times as long in the larger cells),
         // and sixteen times as much in the larger cells when it walks the list. Rounds of
         // both run in turn and the best of each counts, so both meet the machine's same
-        // moments; the bound of 4 leaves twice the room on either side.
+        // moments. Under a loaded machine the larger cells lose their cache first (up to
+        // five times the cost seen at load 30), so the bound is 8: twice the room below
+        // the walk's sixteen.
         auto insertion_cost = [](int32_t n, int rebuilds) {
             TestTerrain t(3, 1.0f);
             EXPECT_EQ(terrain_decals_alloc(t.get()), 1);
@@ -439,7 +441,7 @@ TEST(TerrainFiles, DecalsPastTheTracksBoundsAreRefusedInOneLine)
             more = std::min(more, insertion_cost(kMaxDecals, 1));
         }
         fprintf(stderr, "a decal into 64 cells of 8192 decals %.1f ns, of 512 %.1f ns\n", more * 1e9, fewer * 1e9);
-        EXPECT_LT(more, 4 * fewer) << "a decal into 64 cells of 8192 decals took " << more * 1e9 << " ns, of 512 "
+        EXPECT_LT(more, 8 * fewer) << "a decal into 64 cells of 8192 decals took " << more * 1e9 << " ns, of 512 "
                                    << fewer * 1e9 << " ns";
     }
 
