@@ -613,6 +613,10 @@ TEST(SeriesFiles, EachDownloadBringsAtMost200AndTheBundledSeriesIsAlwaysRead)
          "Series a/s200.series refused: more than 200 series files from @U@/a.saf, the rest of them not read\n", 202},
         {[&](const std::string& user) { series_pack(user, "", "demos/", 201, small); },
          "Series demos/s200.series refused: more than 200 series files from @U@/demos, the rest of them not read\n", 202},
+        // The player's folder is no download, yet it holds what one may: 200 with "mine".
+        {[&](const std::string& user) { series_pack(user, "", "series/", 199, small); }, "", 201},
+        {[&](const std::string& user) { series_pack(user, "", "series/", 200, small); },
+         "Series series/s199.series refused: more than 200 series files from @U@/series, the rest of them not read\n", 201},
         {[&](const std::string& user) { series_pack(user, "a.saf", "a/", 3, widest); },
          "Series a/s002.series refused: series files past 8 MiB in all\n", 4},
         {[&](const std::string& user) {
