@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -666,11 +667,11 @@ TEST(SeriesFiles, EachDownloadBringsAtMost200AndTheBundledSeriesIsAlwaysRead)
             p.check(series_count() == read, std::to_string(series_count()) + " series read, want " + std::to_string(read));
             bool bundled = false, mine = false;
             for (int32_t i = 0; i < series_count(); ++i) {
-                const series* s = series_at(i);
-                mine = mine || std::string(s->title) == "Mine";
-                if (std::string(s->title) == "Brovanta Valley Championship")
-                    bundled = s->completed == 1 && s->events[0].places[1] == 0 &&
-                              std::string(s->standings_path) == "@series/valley.series_standings";
+                const std::string title = series_at(i)->title;
+                mine = mine || title == "Mine";
+                if (title == "Brovanta Valley Championship")
+                    bundled = series_at(i)->completed == 1 && series_at(i)->events[0].places[1] == 0 &&
+                              strcmp(series_at(i)->standings_path, "@series/valley.series_standings") == 0;
             }
             p.check(bundled, "the bundled championship with the player's standings, in their own file");
             p.check(mine, "the player's series");

@@ -687,7 +687,6 @@ struct seen_at_start {
     std::string titles;            // "folder=title;" of the listed tracks in "tracks/" but the bundled
     std::string script, decals;    // what the player's track's names read
     std::string series;            // the titles of the series listed
-    std::string standings;         // the bundled championship's standings file and rounds
     long names_read = 0;
     bool shared = false;           // another process could share the running lock
 } seen;
@@ -709,12 +708,8 @@ void look_and_quit()
     seen.script = read("@tracks/mytrack/nofrills.js");
     seen.decals = read("@tracks/mytrack/decals");
     seen.series.clear();
-    seen.standings.clear();
-    for (int32_t i = 0; i < series_count(); ++i) {
+    for (int32_t i = 0; i < series_count(); ++i)
         seen.series += std::string(series_at(i)->title) + ";";
-        if (strcmp(series_at(i)->title, "Brovanta Valley Championship") == 0)
-            seen.standings = std::string(series_at(i)->standings_path) + " " + std::to_string(series_at(i)->completed);
-    }
     seen.names_read = file_index_work_done().names_read;
     const int other = open((std::string(getenv("XDG_DATA_HOME")) + "/Brovanta/running.lock").c_str(), O_RDONLY | O_CLOEXEC);
     seen.shared = other >= 0 && flock(other, LOCK_SH | LOCK_NB) == 0;
@@ -753,11 +748,9 @@ void four_championships(const std::string& user)
 // program's start and exit: a zip unpacked at the top as "Tracks/" or "TRACKS/", a
 // download "tracks/MyTrack" that came first, archives naming the player's track's
 // files, floods in "tracks" that the list's cut once counted (links, names the listing
-// refuses, more names than the listing once read there), a series pack in "series",
-// files spelling the bundled championship's name in another case, and championships
-// spread over many top folders beside the player's own. None supplies, replaces or
-// hides the player's track, the player's series or the bundled championship, whose
-// standings stay in the file of its own name; each left out says so in one line;
+// refuses, more names than the listing once read there), a series pack in "series"
+// and championships spread over many top folders. None supplies, replaces or hides
+// the player's track or the bundled championship; each left out says so in one line;
 // config keeps the player's track. The cut's bound (lowered to 8 downloads in
 // "tracks") and the series' bounds in all (lowered to 9 events, or to the bytes of
 // three championships) are tried on both sides.
@@ -840,26 +833,6 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
         {"championships in many top folders, by their bytes", four_championships, mine, "P0;P1;P2;" + bundled,
          "Series p3/a.series refused: series from downloads past their bytes in all", 0,
          kSeriesMaxEventsFromDownloads, uint32_t(3 * championship(0).size())},
-        {"a series file spelt valley.SERIES",
-         [](const std::string& user) { bvtest::write_file(user + "/series/valley.SERIES", "Theirs 0 Novice 0"); },
-         mine, bundled, "Series series/valley.SERIES from @U@/series left out: the game's own of that name is read"},
-        {"an archive in tracks holding valley.SERIES",
-         [](const std::string& user) {
-             bvtest::write_file(user + "/tracks/evil.saf", bvtest::saf_bytes({{"series/valley.SERIES", "Theirs 0 Novice 0"}}));
-         },
-         mine, bundled,
-         "Series series/valley.SERIES from @U@/tracks/evil.saf left out: the game's own of that name is read"},
-        {"a pack spelling the championship VALLEY",
-         [](const std::string& user) {
-             bvtest::write_file(user + "/pack.saf", bvtest::saf_bytes({{"series/VALLEY.series", "Theirs 0 Novice 0"}}));
-         },
-         mine, bundled, "Series series/VALLEY.series from @U@/pack.saf left out: the game's own of that name is read"},
-        {"the player's series beside downloads past their events",
-         [](const std::string& user) {
-             four_championships(user);
-             bvtest::write_file(user + "/series/mine.series", "Mine" + championship(0).substr(2));
-         },
-         mine, "P0;P1;P2;Mine;" + bundled, "Series p3/a.series refused: series from downloads past their events in all", 0, 9},
     };
     for (const auto& row : rows) {
         TempDir home;
@@ -889,7 +862,6 @@ TEST(Startup, NoOtherDownloadSuppliesReplacesOrHidesThePlayersTrack)
             p.same(seen.script, "(none)", what + "the player's track's script");
             p.same(seen.decals, "(none)", what + "the player's track's decals");
             p.same(seen.series, row.series, what + "the series listed");
-            p.same(seen.standings, "@series/valley.series_standings 1", what + "the bundled championship's standings");
             p.check(seen.shared, what + "the running copy keeps the lock to itself");
             std::string line = row.line;
             if (const size_t at = line.find("@U@"); at != std::string::npos)
