@@ -55,6 +55,7 @@ struct series_event {
 struct series {
     const char* title;                      // interned
     char* standings_path;                   // owned
+    bool standings_kept;                    // the file there could not be read: not written
     int32_t event_count;
     int32_t completed;
     series_event* events;                   // owned, event_count records
@@ -89,7 +90,8 @@ void series_standings(series* s);
 // the standings recomputed, the active event cleared, the standings file rewritten.
 void series_record_round();
 // Rewrites the standings file through a temporary beside it; the old file stays
-// whole when that fails. 1 when written.
+// whole when that fails. 1 when written; a file read at start-up that could not be read
+// is not written, with one line.
 int series_write_standings(const series* s);
 
 // A page of a choose-from-list screen: 20 rows (null after the last entry), the page

@@ -34,6 +34,8 @@
 #include <map>
 #include <string>
 
+#include <strings.h>
+
 growable_array series_table = {};
 int32_t series_active_index = -1;
 int32_t series_active_event = -1;
@@ -160,11 +162,16 @@ bool parse_places(const char* line, int32_t riders, int32_t* places)
     return true;
 }
 
+// The standings are the player's own file in the user folder, never a download's of
+// that name. One that stands there but cannot be read is kept as it is: writing the
+// standings from memory would lose the rounds it holds.
 void read_standings(series* s)
 {
     s->completed = 0;
-    vfs_file* f = vfs_open(s->standings_path, "rb");
-    if (!f)
+    vfs_file* f = nullptr;
+    const int opened = vfs_open_own(&f, s->standings_path);
+    s->standings_kept = opened < 0;
+    if (opened != 1)
         return;
     const int32_t riders = s->opponent_count + 1;
     char line[4096];
@@ -187,6 +194,7 @@ void series_free(series* s)
     s->standings_path = nullptr;
     s->events = nullptr;
     s->event_count = s->completed = 0;
+    s->standings_kept = false;
 }
 
 namespace {
@@ -231,18 +239,45 @@ int read_within(series* s, const char* file_name, series_budget& left, int entry
 }
 
 // A download's series read within both its own bound and what all downloads have left.
-int read_charged(series* s, const char* file_name, series_budget& own, series_budget& all)
+int read_charged(series* s, const char* file_name, series_budget& own, series_budget& all, int entry)
 {
     const bool all_binds = all.bytes < own.bytes || all.events < own.events;
     series_budget both{std::min(own.bytes, all.bytes), std::min(own.events, all.events),
                        all_binds ? all.bytes_line : own.bytes_line, all_binds ? all.events_line : own.events_line};
     const series_budget before = both;
-    const int read = read_within(s, file_name, both);
+    const int read = read_within(s, file_name, both, entry);
     for (series_budget* b : {&own, &all}) {
         b->bytes -= std::min(before.bytes - both.bytes, b->bytes);
         b->events -= std::min(before.events - both.events, b->events);
     }
     return read;
+}
+
+// Whether a name of the index ends ".series" in any case: each of its group is looked at.
+bool names_a_series(const char* name)
+{
+    const size_t n = strlen(name);
+    return n >= 7 && strcasecmp(name + n - 7, ".series") == 0;
+}
+
+// Whether entry i is spelt as a series file: ".series" exactly, as the reader has always
+// taken it.
+bool spelt_as_series(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    return e && str_ends_with(e->relative_name, ".series");
+}
+
+// Whether entry i is the player's own: a loose file below the user folder's "series", one
+// of the game's own folders (door/download.h) and the download it is charged to. An
+// archive there is a download of its own, and its entries are charged to it; the loose
+// file's container is its folder's text, then its name below "series".
+bool players_own(int i)
+{
+    const file_index_entry* e = file_index_get(i);
+    if (!e || file_index_program_own(i) || strncmp(e->relative_name, "series/", 7) != 0)
+        return false;
+    return file_index_download(i) + (e->relative_name + 6) == e->container_path;
 }
 
 void keep(series& s)
@@ -265,51 +300,82 @@ void series_read_all(const series_budget_in_all& from_downloads)
     array_init(&series_table, sizeof(series));
     // Each download may bring kSeriesMaxFiles, and as many bytes and events as its own
     // bounds and what all downloads together have left allow, so that none hides
-    // another's or the player's and many cost no more than a few. The program's own
-    // championships are read whatever the downloads spent, each within the bounds of
-    // one file, and never in the place of a download's file of the same name: that
-    // one is left out, and the standings are read against the championship they were
-    // written for.
+    // another's or the player's and many cost no more than a few. The player's own
+    // folder "series" is no download: what it holds is read whatever the downloads
+    // spent, and the bounds of one download keep it from costing without end. The
+    // program's own championships are read whatever the downloads spent, each within
+    // the bounds of one file, under their own spelling, and never in the place of
+    // another file of the same name in any case: that one is left out, and the
+    // standings are read against the championship they were written for.
+    //
+    // The index keeps one name for files that differ only by case, so each of its
+    // groups is walked: the spelling of its first entry says nothing about the others.
     std::map<std::string, int32_t> files_from;
     std::map<std::string, series_budget> left_of;
     series_budget all{from_downloads.bytes, from_downloads.events, "series from downloads past their bytes in all",
                       "series from downloads past their events in all"};
+    // Whether another series file may come from entry i's download: the 200th is the
+    // last, the 201st is refused with one line and the rest are passed in silence.
+    const auto counted = [&files_from](int i, const std::string& download) {
+        const int32_t files = ++files_from[download];
+        if (files == kSeriesMaxFiles + 1) {
+            char line[1200];
+            format_string(line, sizeof line,
+                          "Series %.500s refused: more than 200 series files from %.500s, the rest of them not read\n",
+                          file_index_get(i)->relative_name, download.c_str());
+            console_print(line);
+        }
+        return files <= kSeriesMaxFiles;
+    };
     char** names = file_index_list();
     for (; names && *names; ++names) {
-        if (!str_ends_with(*names, ".series"))
+        if (!names_a_series(*names))
             continue;
-        const int entry = file_index_find(*names);
-        int own = entry;
-        while (own >= 0 && !file_index_program_own(own))
-            own = file_index_next_of_name(own);
-        series s;
-        if (own >= 0) {
-            if (own != entry) {
-                char line[1200];
-                format_string(line, sizeof line, "Series %.500s from %.500s left out: the game's own of that name is read\n",
-                              *names, file_index_download(entry).c_str());
-                console_print(line);
+        const int first = file_index_find(*names);
+        int read = -1;   // the entry read: the program's own, else the player's, else the first
+        for (int i = first; i >= 0; i = file_index_next_of_name(i))
+            if (spelt_as_series(i) && file_index_program_own(i)) {
+                read = i;
+                break;
             }
+        const bool game_own = read >= 0;
+        for (int i = first; i >= 0 && !game_own; i = file_index_next_of_name(i))
+            if (spelt_as_series(i) && (read < 0 || (players_own(i) && !players_own(read))))
+                read = i;
+        // Every other file of the name, in any spelling, is left out with one line, but
+        // for a file not spelt as a series beside none of the game's own: that is no
+        // series file at all.
+        for (int i = first; i >= 0; i = file_index_next_of_name(i)) {
+            if (i == read || file_index_program_own(i) || (!game_own && !spelt_as_series(i)))
+                continue;
+            const std::string download = file_index_download(i);
+            if (!counted(i, download))
+                continue;
+            char line[1600];
+            if (game_own)
+                format_string(line, sizeof line, "Series %.500s from %.500s left out: the game's own of that name is read\n",
+                              file_index_get(i)->relative_name, download.c_str());
+            else
+                format_string(line, sizeof line, "Series %.500s from %.500s left out: the one from %.500s is read\n",
+                              file_index_get(i)->relative_name, download.c_str(), file_index_download(read).c_str());
+            console_print(line);
+        }
+        if (read < 0)
+            continue;
+        const char* name = file_index_get(read)->relative_name;
+        series s;
+        if (game_own) {
             series_budget one{kSeriesMaxFileBytes, kSeriesMaxEvents};
-            if (read_within(&s, *names, one, own))
+            if (read_within(&s, name, one, read))
                 keep(s);
             continue;
         }
-        const std::string download = file_index_download(entry);
-        const int32_t files = ++files_from[download];
-        if (files > kSeriesMaxFiles) {
-            if (files == kSeriesMaxFiles + 1) {
-                char line[1200];
-                format_string(line, sizeof line,
-                              "Series %.500s refused: more than 200 series files from %.500s, the rest of them not read\n",
-                              *names, download.c_str());
-                console_print(line);
-            }
+        const std::string download = file_index_download(read);
+        if (!counted(read, download))
             continue;
-        }
         series_budget& left = left_of.try_emplace(download, series_budget{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll})
                                   .first->second;
-        if (read_charged(&s, *names, left, all))
+        if (players_own(read) ? read_within(&s, name, left, read) : read_charged(&s, name, left, all, read))
             keep(s);
     }
 }

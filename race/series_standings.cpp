@@ -4,6 +4,7 @@
 #include "foundation/door/data_name.h"
 #include "foundation/door/search_folders.h"
 #include "foundation/door/fresh_file.h"
+#include "foundation/front_door.h"
 #include "foundation/text/text_util.h"
 #include "foundation/vfs/vfs.h"
 #include "race/race_results.h"
@@ -131,5 +132,12 @@ int series_write_standings(const series* s)
     // new file in the user folder that replaces the old one whole (fresh_file.h).
     if (!s->standings_path || s->standings_path[0] != '@' || !data_user_folder_known())
         return 0;
+    if (s->standings_kept) {
+        char line[400];
+        format_string(line, sizeof line, "Series standings %s not written: the file there could not be read\n",
+                      data_name_shown(s->standings_path + 1).c_str());
+        console_print(line);
+        return 0;
+    }
     return fresh_file_write(s->standings_path, write_places, const_cast<series*>(s));
 }

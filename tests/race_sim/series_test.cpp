@@ -18,7 +18,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -420,6 +422,26 @@ TEST_F(Series, AFailedRewriteKeepsTheOldStandings)
     EXPECT_EQ(series_write_standings(&listed()), 1);
     EXPECT_EQ(bvtest::read_file(user_file("keep.series_standings")), "2 1 \n2 1 \n");
     unlink(user_file("keep.series_standings").c_str());
+
+    // Standings that stand there but cannot be read (a folder, a pipe) are kept as they
+    // are: the next event recorded and Reset Points say so instead of writing.
+    const std::string kept = user_file("kept.series_standings");
+    for (const bool pipe : {false, true}) {
+        ASSERT_EQ(pipe ? mkfifo(kept.c_str(), 0644) : mkdir(kept.c_str(), 0755), 0);
+        ASSERT_EQ(read("kept.series", series_text("Cup 1 Expert 7", {Event{}, Event{}})), 1);
+        EXPECT_EQ(s.completed, 0);
+        activate();
+        const simtest::LogCapture said;
+        series_record_round();
+        EXPECT_EQ(listed().completed, 1);
+        listed().completed = 0;
+        EXPECT_EQ(series_write_standings(&listed()), 0);
+        struct stat st {};
+        EXPECT_TRUE(lstat(kept.c_str(), &st) == 0 && (pipe ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode))) << pipe;
+        const std::string line = "Series standings kept.series_standings not written: the file there could not be read\n";
+        EXPECT_NE(said.text().find(line + line), std::string::npos) << said.text();
+        remove(kept.c_str());
+    }
     unlink(user_file("results.txt").c_str());
 }
 
@@ -552,45 +574,86 @@ TEST(SeriesFiles, StartUpReadsWithinItsBoundsInAll)
     }
 }
 
+// n series files "<folder>s000.series" on, each `text`: loose below the user folder, or
+// the entries of the archive `archive` there.
+void series_pack(const std::string& user, const std::string& archive, const std::string& folder, int n,
+                 const std::string& text)
+{
+    std::vector<std::pair<std::string, std::string>> entries;
+    char name[32];
+    for (int i = 0; i < n; ++i) {
+        snprintf(name, sizeof name, "s%03d.series", i);
+        if (!archive.empty())
+            entries.emplace_back(folder + name, text);
+        else
+            bvtest::write_file(user + "/" + folder + name, text);
+    }
+    if (!archive.empty())
+        bvtest::write_file(user + "/" + archive, bvtest::saf_bytes(entries));
+}
+
 // One download of more series than the bound (an archive of "a/s000.series" on, or a
-// loose pack in "demos") is cut at 200 with one line; the player's series and the
-// bundled championship, with the player's standings in it, are still read. A download
-// that spends the bytes its series may take spends no one else's.
+// loose pack in "demos") is cut at 200 with one line, and all downloads together at
+// their bounds as shipped: two of 10,000 events or 8 MiB are read whole, and the third's
+// series refused. The player's series and the bundled championship, with the player's
+// standings in it, are still read whatever the downloads hold or spell: another file of
+// its name in any case is left out. A download that spends the bytes its series may take
+// spends no one else's.
 TEST(SeriesFiles, EachDownloadBringsAtMost200AndTheBundledSeriesIsAlwaysRead)
 {
+    const std::string small = sized("S 0 Novice 0", 12);
+    const std::string widest = sized("S 0 Novice 0", kSeriesMaxFileBytes);
+    const std::string thousand = series_text("S 0 Novice", std::vector<Event>(kSeriesMaxEvents));
     const struct {
-        bool archive;
-        int files;
-        uint32_t bytes;        // of each file
-        const char* refused;   // the first file left out, null when none is
-        const char* why;
+        std::function<void(const std::string& user)> make;
+        const char* refused;   // the lines said, @U@ for the user folder
         int32_t read;
     } cases[] = {
-        {true, 200, 12, nullptr, nullptr, 202},
-        {true, 201, 12, "a/s200.series", "more than 200 series files from @A@, the rest of them not read", 202},
-        {false, 201, 12, "demos/s200.series", "more than 200 series files from @A@, the rest of them not read", 202},
-        {true, 3, kSeriesMaxFileBytes, "a/s002.series", "series files past 8 MiB in all", 4},
+        {[&](const std::string& user) { series_pack(user, "a.saf", "a/", 200, small); }, "", 202},
+        {[&](const std::string& user) { series_pack(user, "a.saf", "a/", 201, small); },
+         "Series a/s200.series refused: more than 200 series files from @U@/a.saf, the rest of them not read\n", 202},
+        {[&](const std::string& user) { series_pack(user, "", "demos/", 201, small); },
+         "Series demos/s200.series refused: more than 200 series files from @U@/demos, the rest of them not read\n", 202},
+        // The player's folder is no download, yet it holds what one may: 200 with "mine".
+        {[&](const std::string& user) { series_pack(user, "", "series/", 199, small); }, "", 201},
+        {[&](const std::string& user) { series_pack(user, "", "series/", 200, small); },
+         "Series series/s199.series refused: more than 200 series files from @U@/series, the rest of them not read\n", 201},
+        {[&](const std::string& user) { series_pack(user, "a.saf", "a/", 3, widest); },
+         "Series a/s002.series refused: series files past 8 MiB in all\n", 4},
+        {[&](const std::string& user) {
+             series_pack(user, "", "a0/", 10, thousand);
+             series_pack(user, "", "a1/", 10, thousand);
+             series_pack(user, "", "a2/", 1, series_text("S 0 Novice", {Event{}}));
+         },
+         "Series a2/s000.series refused: series from downloads past their events in all\n", 22},
+        {[&](const std::string& user) {
+             for (const char* folder : {"a0/", "a1/", "a2/"})
+                 series_pack(user, "", folder, 2, widest);
+         },
+         "Series a2/s000.series refused: series from downloads past their bytes in all\n"
+         "Series a2/s001.series refused: series from downloads past their bytes in all\n",
+         6},
+        {[](const std::string& user) { bvtest::write_file(user + "/series/valley.SERIES", "Theirs 0 Novice 0"); },
+         "Series series/valley.SERIES from @U@/series left out: the game's own of that name is read\n", 2},
+        {[](const std::string& user) {
+             bvtest::write_file(user + "/tracks/evil.saf", bvtest::saf_bytes({{"series/valley.SERIES", "Theirs 0 Novice 0"}}));
+         },
+         "Series series/valley.SERIES from @U@/tracks/evil.saf left out: the game's own of that name is read\n", 2},
+        {[](const std::string& user) {
+             bvtest::write_file(user + "/pack.saf", bvtest::saf_bytes({{"series/VALLEY.series", "Theirs 0 Novice 0"}}));
+         },
+         "Series series/VALLEY.series from @U@/pack.saf left out: the game's own of that name is read\n", 2},
     };
     for (const auto& c : cases) {
         bvtest::TempDir root;
         const std::string user = root / "user/Brovanta";
         bvtest::use_built_data(root);
-        std::vector<std::pair<std::string, std::string>> entries;
-        char name[32];
-        for (int i = 0; i < c.files; ++i) {
-            snprintf(name, sizeof name, "s%03d.series", i);
-            if (c.archive)
-                entries.emplace_back(std::string("a/") + name, sized("S 0 Novice 0", c.bytes));
-            else
-                bvtest::write_file(user + "/demos/" + name, sized("S 0 Novice 0", c.bytes));
-        }
-        if (c.archive)
-            bvtest::write_file(user + "/a.saf", bvtest::saf_bytes(entries));
-        bvtest::write_file(user + "/series/mine.series", "Mine 0 Novice 0");
+        c.make(user);
+        bvtest::write_file(user + "/series/mine.series", series_text("Mine 0 Novice", {Event{}}));
         bvtest::write_file(user + "/series/valley.series_standings", "3 1 2 4 5 6 7 8 9 \n");
-        std::string line = c.refused ? std::string("Series ") + c.refused + " refused: " + c.why + "\n" : "";
-        if (const size_t at = line.find("@A@"); at != std::string::npos)
-            line.replace(at, 3, user + (c.archive ? "/a.saf" : "/demos"));
+        std::string lines = c.refused;
+        for (size_t at; (at = lines.find("@U@")) != std::string::npos;)
+            lines.replace(at, 3, user);
         const int32_t read = c.read;
         bvtest::in_fresh_process([&] {
             bvtest::Problems p;
@@ -600,16 +663,17 @@ TEST(SeriesFiles, EachDownloadBringsAtMost200AndTheBundledSeriesIsAlwaysRead)
             std::string refused;
             for (size_t at = said.text().find("Series "); at != std::string::npos; at = said.text().find("Series ", at + 1))
                 refused += said.text().substr(at, said.text().find('\n', at) + 1 - at);
-            p.same(refused, line, "what was said");
+            p.same(refused, lines, "what was said");
             p.check(series_count() == read, std::to_string(series_count()) + " series read, want " + std::to_string(read));
             bool bundled = false, mine = false;
             for (int32_t i = 0; i < series_count(); ++i) {
                 const std::string title = series_at(i)->title;
                 mine = mine || title == "Mine";
                 if (title == "Brovanta Valley Championship")
-                    bundled = series_at(i)->completed == 1 && series_at(i)->events[0].places[1] == 0;
+                    bundled = series_at(i)->completed == 1 && series_at(i)->events[0].places[1] == 0 &&
+                              strcmp(series_at(i)->standings_path, "@series/valley.series_standings") == 0;
             }
-            p.check(bundled, "the bundled championship with the player's standings");
+            p.check(bundled, "the bundled championship with the player's standings, in their own file");
             p.check(mine, "the player's series");
             return p.text;
         });
