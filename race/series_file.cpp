@@ -69,14 +69,6 @@ bool read_ints(vfs_file* f, int32_t* out, int32_t n)
     return true;
 }
 
-int32_t track_index(const char* folder)
-{
-    for (int32_t i = 0; i < track_count; ++i)
-        if (strcmp(track_list[i].folder, folder) == 0)
-            return i;
-    return -1;
-}
-
 int32_t skill_of(const char* word)
 {
     if (strcmp(word, "Novice") == 0)
@@ -92,7 +84,7 @@ const char* read_event(vfs_file* f, series_event* e)
     char name[kTextWidth + 1], track[kTextWidth + 1];
     if (!read_text(f, name) || !read_text(f, track))
         return "an event is cut short";
-    e->track = track_index(track);
+    e->track = track_list_find(track);
     if (e->track < 0)
         return "an event's track is not installed";
     if (verbose_level)
@@ -268,18 +260,6 @@ bool spelt_as_series(int i)
     return e && str_ends_with(e->relative_name, ".series");
 }
 
-// Whether entry i is the player's own: a loose file below the user folder's "series", one
-// of the game's own folders (door/download.h) and the download it is charged to. An
-// archive there is a download of its own, and its entries are charged to it; the loose
-// file's container is its folder's text, then its name below "series".
-bool players_own(int i)
-{
-    const file_index_entry* e = file_index_get(i);
-    if (!e || file_index_program_own(i) || strncmp(e->relative_name, "series/", 7) != 0)
-        return false;
-    return file_index_download(i) + (e->relative_name + 6) == e->container_path;
-}
-
 void keep(series& s)
 {
     if (!array_push(&series_table, &s))
@@ -340,7 +320,7 @@ void series_read_all(const series_budget_in_all& from_downloads)
             }
         const bool game_own = read >= 0;
         for (int i = first; i >= 0 && !game_own; i = file_index_next_of_name(i))
-            if (spelt_as_series(i) && (read < 0 || (players_own(i) && !players_own(read))))
+            if (spelt_as_series(i) && (read < 0 || (file_index_players_own(i) && !file_index_players_own(read))))
                 read = i;
         // Every other file of the name, in any spelling, is left out with one line, but
         // for a file not spelt as a series beside none of the game's own: that is no
@@ -375,7 +355,7 @@ void series_read_all(const series_budget_in_all& from_downloads)
             continue;
         series_budget& left = left_of.try_emplace(download, series_budget{kSeriesMaxBytesInAll, kSeriesMaxEventsInAll})
                                   .first->second;
-        if (players_own(read) ? read_within(&s, name, left, read) : read_charged(&s, name, left, all, read))
+        if (file_index_players_own(read) ? read_within(&s, name, left, read) : read_charged(&s, name, left, all, read))
             keep(s);
     }
 }

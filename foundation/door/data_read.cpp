@@ -121,6 +121,13 @@ int open_regular(const std::string& path, const beneath* b, read_found* found, c
         close(look);
         return -1;
     }
+    // A name that is a download of its own is looked at with no link followed: the
+    // look hands back the link itself.
+    if (S_ISLNK(seen.st_mode)) {
+        close(look);
+        *found = failed(ELOOP, true, why);
+        return -1;
+    }
     if (!S_ISREG(seen.st_mode)) {
         close(look);
         // Not data: the reader that asked says it could not read the name.

@@ -241,9 +241,9 @@ int vfs_open_own(vfs_file** out, const char* name)
         fclose(file);
     if (*out)
         return 1;
-    // A link the step does not follow, or a pipe, is for a write to replace; a folder
-    // or a look that failed is the player's to mend.
-    return found == read_found::folder || found == read_found::unreadable || found == read_found::file ? -1 : 0;
+    // A link the step does not follow is for a write to replace; anything else that
+    // stands there, or a look that failed, is the player's to mend.
+    return found == read_found::nothing || found == read_found::link_out ? 0 : -1;
 }
 
 int vfs_replace(const char* source, const char* target)

@@ -21,9 +21,9 @@ int vfs_open_entry_into(vfs_file* f, int i);
 // path, a plain folder a plain path.
 vfs_file* vfs_open_in_folder(const char* folder, const char* name, const char* mode);
 // The user folder's own copy of a data name, through the door's read step: 1 with
-// *out open; 0 when nothing is there, or what is there a write replaces (a link the
-// step does not follow, a pipe); -1 when a folder stands there or the look failed
-// (the read step's line says why), which the caller keeps as it is.
+// *out open; 0 when nothing is there, or a link the step does not follow (a write
+// replaces it); -1 when anything else stands there (a folder, a pipe) or the look
+// failed (the read step's line says why), which the caller keeps as it is.
 int vfs_open_own(vfs_file** out, const char* name);
 // source's file replaces target's, both data names written as the door writes; 0
 // when either is refused or source is missing.
