@@ -480,6 +480,8 @@ TEST(ListPages, PagesAreClampedAndEndWithANull)
 // A data folder of two tiny tracks beside the built base archive: the series reader
 // checks its tracks against the real track list, and the bundled series reads from
 // the archive.
+// An event names its track as the track list holds it; by another letter case it is
+// the one track so spelt but for case.
 TEST(SeriesFiles, TracksComeFromTheTrackListAndTheBundledSeriesReads)
 {
     bvtest::TempDir root;
@@ -490,7 +492,7 @@ TEST(SeriesFiles, TracksComeFromTheTrackListAndTheBundledSeriesReads)
     bvtest::write_file(root / "game/zzzz.saf", bvtest::read_file(BV_BUILD_DIR "/game/zzzz.saf"));
     bvtest::write_file(root / "game/tracks.saf", bvtest::read_file(BV_BUILD_DIR "/game/tracks.saf"));
     bvtest::write_file(root / "user/Brovanta/two.series",
-                       series_text("Two 0 Novice", {Event{"A", "tracks/alpha"}, Event{"B", "tracks/beta"}}));
+                       series_text("Two 0 Novice", {Event{"A", "tracks/alpha"}, Event{"B", "tracks/Beta"}}));
     bvtest::write_file(root / "user/Brovanta/gone.series",
                        series_text("Gone 0 Novice", {Event{"A", "tracks/alpha"}, Event{"C", "tracks/gamma"}}));
     const std::string user = root / "user", game = root / "game";
@@ -503,7 +505,7 @@ TEST(SeriesFiles, TracksComeFromTheTrackListAndTheBundledSeriesReads)
         for (int32_t i = 0; i < series_count(); ++i) {
             const series* s = series_at(i);
             if (std::string(s->title) == "Two")
-                p.same(track_list[s->events[1].track].folder, "tracks/beta", "second track");
+                p.same(track_list[s->events[1].track].folder, "tracks/beta", "second track, named by another case");
             else {
                 p.same(s->title, "Brovanta Valley Championship", "bundled title");
                 p.check(s->event_count == 4 && s->opponent_count == 8 && s->skill == 1, "bundled counts");
