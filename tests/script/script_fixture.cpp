@@ -24,6 +24,13 @@ void start(const bvtest::TempDir& root)
     script_limit.heap_cap = size_t(4) << 20;
 }
 
+void game_limits_but_time()
+{
+    script_limit = kDefaultScriptLimits;
+    script_limit.load_budget_ms = kGenerousBudgetMs;
+    script_limit.call_budget_ms = kGenerousBudgetMs;
+}
+
 void write_track(const bvtest::TempDir& root, const std::string& name, const std::string& script)
 {
     const std::string folder = racetest::user_folder(root) + "/tracks/" + name;

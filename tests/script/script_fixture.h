@@ -16,6 +16,8 @@ inline constexpr int32_t kGenerousBudgetMs = 600000;
 // ground loader that keeps the tiles' grip, and the script's entry points installed,
 // with a small heap and time budgets that only an endless script meets.
 void start(const bvtest::TempDir& root);
+// The game's own limits on a script, but for its time budgets, which are generous.
+void game_limits_but_time();
 // "tracks/<name>" in the user folder: the flat track's ground and gates (laps
 // "0 1 2 3 0" then "1 100002 3 0"), three billboards, two statues (the second with a
 // shape), and the script given (none when empty).

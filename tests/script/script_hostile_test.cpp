@@ -276,11 +276,9 @@ TEST(ScriptHostile, ErrorsTheHostReadsNeitherAbortNorHang)
         Problems p;
         bvtest::TempDir root;
         scripttest::start(root);
-        script_limit = kDefaultScriptLimits;
         // The game's own budgets name themselves in the stop lines below; the calls
         // that must not stop run under generous ones.
-        script_limit.load_budget_ms = scripttest::kGenerousBudgetMs;
-        script_limit.call_budget_ms = scripttest::kGenerousBudgetMs;
+        scripttest::game_limits_but_time();
         scripttest::write_track(root, "getter", "Object.defineProperty(bv, 'tic_handler_', {get: function () { throw 1; }});");
         scripttest::write_track(root, "proxy", "bv = new Proxy(bv, {get: function () { throw new Error('no'); }});");
         scripttest::write_track(root, "endless_text",
@@ -382,11 +380,9 @@ TEST(ScriptHostile, MessagesAreCutAndHeldToARate)
         Problems p;
         bvtest::TempDir root;
         scripttest::start(root);
-        script_limit = kDefaultScriptLimits;
         // The rate is the matter here, not the time limits: a flood on a busy machine
         // under the sanitizers may take longer than the game's budgets.
-        script_limit.load_budget_ms = scripttest::kGenerousBudgetMs;
-        script_limit.call_budget_ms = scripttest::kGenerousBudgetMs;
+        scripttest::game_limits_but_time();
         // 255 characters are a whole message line, 256 are cut by one.
         scripttest::write_track(root, "talk", "var line = new Array(65536).join('x'), start = Date.now();"
                                               "bv.message(new Array(256).join('a')); bv.message(new Array(257).join('b'));"

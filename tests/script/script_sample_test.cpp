@@ -57,9 +57,7 @@ TEST(ScriptSample, ATwoLapRaceOnTheSampleTrackWithItsScript)
         // The game's own limits, but for time: those are wall-clock, and can stop this
         // well-behaved script while a busy machine keeps it waiting (most of all under
         // the sanitizers), after which its handlers do nothing and the race goes uncalled.
-        script_limit = kDefaultScriptLimits;
-        script_limit.load_budget_ms = scripttest::kGenerousBudgetMs;
-        script_limit.call_budget_ms = scripttest::kGenerousBudgetMs;
+        scripttest::game_limits_but_time();
         race_rules_install();   // the running order the script reads
         qorl_audio* audio = qorl_audio_open_readback(nullptr, 44100, 441);
         audio_device = audio;
@@ -157,9 +155,7 @@ TEST(ScriptSample, ACopyUnderAnotherNameRunsTheScriptCleanWithItsObjectsAndHorn)
         Problems p;
         bvtest::TempDir root;
         scripttest::start(root);
-        script_limit = kDefaultScriptLimits;
-        script_limit.load_budget_ms = scripttest::kGenerousBudgetMs;
-        script_limit.call_budget_ms = scripttest::kGenerousBudgetMs;
+        scripttest::game_limits_but_time();
         qorl_audio* audio = qorl_audio_open_readback(nullptr, 44100, 441);
         audio_device = audio;
         bvtest::make_dirs(racetest::user_folder(root) + "/tracks");
