@@ -27,6 +27,7 @@
 #include "sim/ai_lines_file.h"
 #include "sim/gate_times.h"
 #include "sim/race_clock.h"
+#include "sim/shapes.h"
 #include "terrain/billboards.h"
 #include "terrain/flaggers.h"
 #include "terrain/lighting.h"
@@ -43,6 +44,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -57,15 +59,17 @@ std::string in_folder(const char* folder, const char* name)
     return std::string("@") + folder + "/" + name;
 }
 
-// The digest's first six files are read no further than their own readers take them
-// (the script is read whole as one text): a file past its reader's bound is refused,
-// and with it the track, before any reader sees it.
-constexpr uint32_t kTrackHashBounds[] = {kHeightsFileMax, kGray16PictureMax, kTextureListMax,
-                                         kTileMapMax,     kTileInfoMax,      kFileToStringMax};
+// The digest's files are read no further than their own readers take them (the
+// script is read whole as one text): a file past its reader's bound is refused, and
+// with it the track, before any reader sees it; a statue's shape, once its statue has
+// read it, by the same bound.
+constexpr uint32_t kTrackHashBounds[] = {kHeightsFileMax, kGray16PictureMax, kTextureListMax,     kTileMapMax,
+                                         kTileInfoMax,    kFileToStringMax,  kTimingGatesFileMax, kStatuesFileMax};
+static_assert(std::size(kTrackHashBounds) == std::size(kTrackHashFiles));
 
 // Feeds a whole file to the digest; a missing file adds nothing. A failed read ends
 // the file as its end does. 0, with a line, when the file is past the bound; else 1.
-int digest_file(ripemd160_ctx* ctx, const std::string& path, uint32_t bound = kVfsNoLimit)
+int digest_file(ripemd160_ctx* ctx, const std::string& path, uint32_t bound)
 {
     vfs_file* f = nullptr;
     const int opened = vfs_open_bounded(&f, path.c_str(), bound, "Track hash");
@@ -77,6 +81,25 @@ int digest_file(ripemd160_ctx* ctx, const std::string& path, uint32_t bound = kV
     const bool passed = vfs_bound_passed(f, path.c_str(), bound, "Track hash");
     vfs_close(f);
     return passed ? 0 : 1;
+}
+
+// Each distinct shape file of the statues now placed, once, in statue order. 0 when
+// one is past its reader's bound.
+int digest_shapes(ripemd160_ctx* ctx)
+{
+    int within = 1;
+    std::vector<std::string> shapes_fed;
+    for (int32_t i = 0; i < statue_count(); ++i) {
+        const statue* s = statue_at(i);
+        if (!s->shape || !s->shape_file)
+            continue;
+        const std::string name = s->shape_file;
+        if (std::find(shapes_fed.begin(), shapes_fed.end(), name) != shapes_fed.end())
+            continue;
+        shapes_fed.push_back(name);
+        within &= digest_file(ctx, name, kShapeFileMax);
+    }
+    return within;
 }
 
 void memory_line(const char* format)
@@ -140,7 +163,8 @@ int refuse_track(const char* folder)
 }
 
 // Steps 13 to 27 of a full load. 0 when a file of the digest is past its bound or the
-// terrain does not load.
+// terrain does not load. The files ahead of the shapes are hashed before anything is
+// loaded, so that a track refused for one loads nothing.
 int load_track(const char* folder, bool online)
 {
     ripemd160_ctx digest;
@@ -150,7 +174,7 @@ int load_track(const char* folder, bool online)
     flaggers_reset();
     progress_log_reset("Scanning");
     int within = 1;
-    for (int i = 0; i < 6; ++i)
+    for (size_t i = 0; i < std::size(kTrackHashFiles); ++i)
         within &= digest_file(&digest, in_folder(folder, kTrackHashFiles[i]), kTrackHashBounds[i]);
     progress_done("Scanning");
     if (!within)
@@ -166,9 +190,7 @@ int load_track(const char* folder, bool online)
     track_terrain.erosion_amount = erosion;
     memory_line("%lu bytes texture memory used after hf creation\n");
 
-    const std::string gates = in_folder(folder, "timing_gates");
-    digest_file(&digest, gates);
-    timing_gates_read(gates.c_str());
+    timing_gates_read(in_folder(folder, "timing_gates").c_str());
 
     for (int32_t k = 0; k < kRoostParticles; ++k)
         race.particle_billboards[k] = create_billboard(0, 0, 0, 1, 1, nullptr);
@@ -185,11 +207,18 @@ int load_track(const char* folder, bool online)
     progress_done("Loading billboards");
     memory_line("%lu bytes texture memory used after billboard creation\n");
 
-    const std::string statue_file = in_folder(folder, "statues");
-    digest_file(&digest, statue_file);
     progress_log_reset("Loading statues");
-    statues_read(statue_file.c_str());
+    statues_read(in_folder(folder, "statues").c_str());
     progress_done("Loading statues");
+    // A shape its own reader refused is held by no statue, so it is not fed; one whose
+    // reader stopped short of the bound the file passes (a compressed one, whose length
+    // only reading tells) refuses the track.
+    if (!digest_shapes(&digest)) {
+        track_free();
+        return refuse_track(folder);
+    }
+    ripemd160_final(&digest);
+    memcpy(track_hash, digest.digest, sizeof track_hash);
 
     progress_log_reset("Loading map");
     memory_line("%lu bytes texture memory used after statue creation\n");
@@ -199,20 +228,6 @@ int load_track(const char* folder, bool online)
     race_hooks.statue_grid_build();
     if (race_opts.editor)
         race_hooks.editor_init();
-
-    std::vector<std::string> shapes_fed;
-    for (int32_t i = 0; i < statue_count(); ++i) {
-        const statue* s = statue_at(i);
-        if (!s->shape || !s->shape_file)
-            continue;
-        const std::string name = s->shape_file;
-        if (std::find(shapes_fed.begin(), shapes_fed.end(), name) != shapes_fed.end())
-            continue;
-        shapes_fed.push_back(name);
-        digest_file(&digest, name);
-    }
-    ripemd160_final(&digest);
-    memcpy(track_hash, digest.digest, sizeof track_hash);
 
     trackside_cameras_read(in_folder(folder, "cameras").c_str());
     erosion_queue_clear();

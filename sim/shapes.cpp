@@ -17,6 +17,7 @@
 #include "foundation/memory.h"
 #include "foundation/text/scan.h"
 #include "foundation/text/text_util.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
 #include "terrain/track_list.h"
 
@@ -57,17 +58,12 @@ void link_block(collision_shape* shape, int32_t count)
     shape->name = reinterpret_cast<char*>(shape->spheres + count);
 }
 
-collision_shape* read_shape(const char* name)
+collision_shape* read_spheres(vfs_file* f, const char* name)
 {
-    vfs_file* f = vfs_open(name, "rb");
-    if (!f)
-        return nullptr;
     int32_t count = 0;
     // A negative or absurd count would size the block wrongly: refuse it like a short file.
-    if (vfs_scanf(f, "%d", &count) != 1 || count < 0 || count > kShapeMaxSpheres) {
-        vfs_close(f);
+    if (vfs_scanf(f, "%d", &count) != 1 || count < 0 || count > kShapeMaxSpheres)
         return nullptr;
-    }
     const size_t name_length = strlen(name);
     auto* shape = static_cast<collision_shape*>(xmalloc(block_size(count, name_length)));
     link_block(shape, count);
@@ -82,7 +78,6 @@ collision_shape* read_shape(const char* name)
             vfs_scanf(f, "%f", &s.centre[2]) != 1 ||
             vfs_scanf(f, "%f %f %f %f", &s.radius, &s.friction, &s.spring, &s.damping) != 4) {
             mem_free(shape);
-            vfs_close(f);
             return nullptr;
         }
         if (const char* fault = sphere_fault(s)) {
@@ -90,7 +85,6 @@ collision_shape* read_shape(const char* name)
             format_string(line, sizeof line, "Shape file %.900s refused: sphere %d has %s", name, int(i), fault);
             console_print(line);
             mem_free(shape);
-            vfs_close(f);
             return nullptr;
         }
         const float reach = std::sqrt(s.centre[0] * s.centre[0] + s.centre[1] * s.centre[1] +
@@ -99,6 +93,20 @@ collision_shape* read_shape(const char* name)
             bound = reach;
     }
     shape->bound_radius = bound;
+    return shape;
+}
+
+collision_shape* read_shape(const char* name)
+{
+    vfs_file* f = nullptr;
+    if (vfs_open_bounded(&f, name, kShapeFileMax, "Shape") != 1)
+        return nullptr;
+    collision_shape* shape = read_spheres(f, name);
+    // Numbers read past the bound are no shape's, however they parsed.
+    if (vfs_bound_passed(f, name, kShapeFileMax, "Shape")) {
+        mem_free(shape);
+        shape = nullptr;
+    }
     vfs_close(f);
     return shape;
 }

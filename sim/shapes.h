@@ -6,6 +6,10 @@
 
 // A ".shp" file holding more spheres than this is refused like a short one.
 inline constexpr int kShapeMaxSpheres = 4096;
+// The longest ".shp" file read: a line of at most 1 KiB for the count and each sphere.
+// Seven numbers of at most 47 characters (a float as "%f" writes it) and their
+// separators take 336 bytes; the rest leaves room for the white space of a hand-made file.
+inline constexpr uint32_t kShapeFileMax = uint32_t(kShapeMaxSpheres + 1) * 1024;
 
 struct shape_sphere {
     float centre[3];    // body space in a cached shape; world space once placed
@@ -26,7 +30,8 @@ struct collision_shape {
 };
 
 // The cached shape of that exact file name, read and cached on a miss; null when the
-// file is missing, short, or announces a negative or absurd sphere count.
+// file is missing, short, or announces a negative or absurd sphere count, and when it
+// is longer than kShapeFileMax (refused with a line, unread when its length is known).
 collision_shape* shape_load(const char* name);
 // A private copy of the cached shape (freed with mem_free by its owner); null when
 // shape_load fails.

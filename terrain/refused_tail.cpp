@@ -1,6 +1,7 @@
 #include "terrain/refused_tail.h"
 
 #include "foundation/front_door.h"
+#include "foundation/vfs/capped_read.h"
 #include "foundation/vfs/vfs.h"
 
 namespace {
@@ -78,8 +79,13 @@ void refused_tail_take(refused_tail* tail, vfs_file* reading, const char* path, 
         vfs_file* f = vfs_seek(reading, first) ? reading : vfs_open(path, "rb");
         uint32_t at = f == reading ? first : 0;
         bool whole = f != nullptr;
+        // Read again, the file delivers no more than a reader's bound let the reading
+        // handle deliver; what reaches that end is cut short, not whole.
+        if (f && f != reading)
+            vfs_cap_rest(f, reading->size_limit);
         for (size_t k = 0; whole && k < ranges.size(); ++k)
             whole = read_on(f, at, ranges[k].first, false, tail) && read_on(f, at, ranges[k].second, true, tail);
+        whole = whole && !(f != reading && f->position >= f->size_limit);
         if (!whole)
             tail->too_long = true;   // past the bound, or what was left out could not be read again
         if (f && f != reading)

@@ -20,7 +20,7 @@ inline constexpr size_t kRefusedTailMax = size_t(4) << 20;
 
 struct refused_tail {
     bool cut = false;       // the load left something out
-    bool too_long = false;  // more than kRefusedTailMax, or it could not be read again
+    bool too_long = false;  // more than kRefusedTailMax, cut by its reader's bound, or not read again
     std::string bytes;      // what was left out, in the file's order, as it stood
     // While the file is read: the byte ranges of the single lines left out so far.
     std::vector<std::pair<uint32_t, uint32_t>> dropped;

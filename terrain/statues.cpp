@@ -10,6 +10,7 @@
 #include "foundation/text/scan.h"
 #include "foundation/text/text_util.h"
 #include "foundation/numbers/vec_math.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/model.h"
@@ -59,6 +60,13 @@ void refuse(const char* why)
     else
         format_string(line, sizeof line, "Statue refused: %s", why);
     console_print(line);
+}
+
+// A save leaves the file as it stands: none of it is written back from what was read.
+void keep_file_as_it_was()
+{
+    refused_tail_clear(&file_refused);
+    file_refused.cut = file_refused.too_long = true;
 }
 
 constexpr float kTwoPi = 6.28318530717958647692f;
@@ -250,8 +258,11 @@ void statues_reset()
 
 void statues_read(const char* path)
 {
-    vfs_file* f = vfs_open(path, "rb");
-    if (!f)
+    vfs_file* f = nullptr;
+    const int opened = vfs_open_bounded(&f, path, kStatuesFileMax, "Statues");
+    if (opened < 0)
+        keep_file_as_it_was();
+    if (opened != 1)
         return;
     float x, h, z, angle;
     char names[3][1024];
@@ -271,8 +282,12 @@ void statues_read(const char* path)
         if (create_statue(x, h, z, angle, given[0], given[1], given[2]) < 0)
             break;
     }
-    // A bound, a line that does not parse or the end: the rest goes back at a save.
-    refused_tail_take(&file_refused, f, path, line_start);
+    // A bound, a line that does not parse or the end: the rest goes back at a save. A
+    // file read past its bound goes back as it was.
+    if (vfs_bound_passed(f, path, kStatuesFileMax, "Statues"))
+        keep_file_as_it_was();
+    else
+        refused_tail_take(&file_refused, f, path, line_start);
     reading_path = nullptr;
     vfs_close(f);
 }

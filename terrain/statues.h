@@ -18,6 +18,11 @@ inline constexpr float kStatueScaledAngle = 3.25f;
 // rider that comes near its statue. Statues past either bound are refused.
 inline constexpr int32_t kMaxStatues = 16384;
 inline constexpr int64_t kMaxStatueSpheres = int64_t(1) << 20;
+// The longest "statues" file read: a line as a save writes it holds four numbers of
+// at most 47 characters (a float as "%f" writes it) and three names of at most 1023,
+// under 3.3 KiB; 4 KiB for each of kMaxStatues lines leaves room for the 4 MiB of
+// lines past them that a save writes back.
+inline constexpr uint32_t kStatuesFileMax = uint32_t(kMaxStatues) * 4096;
 
 struct statue {
     model* mesh;                    // null = none
@@ -94,7 +99,9 @@ void orient_on_terrain(float rotation[9], float x, float z, float heading);
 // The companion map of a statue texture (suffix "_norm" or "_spec"), 0 when none loads.
 uint32_t statue_companion_map(const char* texture_name, const char* model_name, const char* suffix);
 
-// Reads the "statues" lines of a data path (nothing when it is missing).
+// Reads the "statues" lines of a data path (nothing when it is missing). A file longer
+// than kStatuesFileMax is refused with a line, unread when its length is known, else
+// once reading passes the bound, where it stops; either way a save leaves it as it was.
 void statues_read(const char* path);
 // "@" + track folder + "/statues": 1 written, 0 when it does not open.
 int write_statues();

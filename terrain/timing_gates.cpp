@@ -15,6 +15,7 @@
 
 #include "foundation/text/scan.h"
 #include "foundation/text/text_util.h"
+#include "foundation/vfs/file_bound.h"
 #include "foundation/vfs/vfs.h"
 #include "foundation/front_door.h"
 #include "gfx/texture_settings.h"
@@ -36,9 +37,18 @@ constexpr const char* kDefaultTexture = "@startgate.ppm";
 constexpr const char* kDefaultShape = "@startgate.shp";
 constexpr float kPi = 3.14159265358979323846f;
 
-void report(const char* text)
+// True, with the refusal's line, when f has delivered more than the bound: what was
+// read of it is no file's.
+bool past_bound(const vfs_file* f, const char* path)
 {
-    qorl_log("%s", text);
+    return vfs_bound_passed(f, path, kTimingGatesFileMax, "Timing gates") != 0;
+}
+
+// A fault of the file read; one read past the bound is told as that instead.
+void report(const vfs_file* f, const char* path, const char* text)
+{
+    if (!past_bound(f, path))
+        qorl_log("%s", text);
 }
 
 const char* name_or_null(const char* name)
@@ -126,7 +136,7 @@ int32_t read_lap_list(vfs_file* f, int32_t* out, int32_t n, int32_t* counted)
     return length;
 }
 
-void read_file(vfs_file* f)
+void read_file(vfs_file* f, const char* path)
 {
     timing_gates_state& g = timing_gates;
     char word[1024];
@@ -136,11 +146,11 @@ void read_file(vfs_file* f)
         word[0] = 0;
     if (strcmp(word, "startinggate:") == 0) {
         if (!read_start_slots(f)) {
-            report("Error reading starting gate\n");
+            report(f, path, "Error reading starting gate\n");
             return;
         }
     } else if (strcmp(word, "checkpoints:") != 0) {
-        report("Error reading starting gate\n");
+        report(f, path, "Error reading starting gate\n");
         return;
     }
 
@@ -153,20 +163,22 @@ void read_file(vfs_file* f)
         ++n;
     }
     if (vfs_scanf(f, " %1023s", word) != 1 || strcmp(word, "firstlap:") != 0) {
-        report("Error reading checkpoints\n");
+        report(f, path, "Error reading checkpoints\n");
         return;
     }
     int32_t first_counted = 0, normal_counted = 0;
     const int32_t first = read_lap_list(f, g.lap_entries, n, &first_counted);
     if (vfs_scanf(f, " %1023s", word) != 1 || strcmp(word, "normallap:") != 0) {
-        report("Error reading firstlap\n");
+        report(f, path, "Error reading firstlap\n");
         return;
     }
     const int32_t normal = read_lap_list(f, g.lap_entries + first, n, &normal_counted);
     if (n <= 0 || first <= 2 || normal <= 2 || first_counted <= 2 || normal_counted <= 2) {
-        report("Timing gate error: lap length must be at least 3\n");
+        report(f, path, "Timing gate error: lap length must be at least 3\n");
         return;
     }
+    if (past_bound(f, path))
+        return;
     if (timing_gates_alloc_line_tables)
         timing_gates_alloc_line_tables(first_counted, normal_counted);
     g.checkpoint_count = n;
@@ -202,10 +214,10 @@ void timing_gates_read(const char* path)
     g.firstlap_length = g.normallap_length = 0;
     g.firstlap_counted = g.normallap_counted = 0;
     g.segment_count = 0;
-    vfs_file* f = vfs_open(path, "rb");
-    if (!f)
+    vfs_file* f = nullptr;
+    if (vfs_open_bounded(&f, path, kTimingGatesFileMax, "Timing gates") != 1)
         return;
-    read_file(f);
+    read_file(f, path);
     vfs_close(f);
 }
 

@@ -61,9 +61,18 @@ inline const int32_t* normallap_entries() { return timing_gates.lap_entries + ti
 extern int (*timing_gates_alloc_line_tables)(int32_t firstlap_counted, int32_t normallap_counted);
 extern void (*timing_gates_free_line_tables)();
 
+// The longest "timing_gates" its reader takes. A save writes at most 160 slot lines
+// as long as the reader reads a line (1 KiB), 1024 checkpoint lines of seven numbers
+// of at most 47 characters (a float as "%f" writes it) with their brackets, under 512
+// bytes each, and two lists of 1024 entries of at most six digits and a space: under
+// 700 KiB. Four times a round 1 MiB leaves room for the white space of a hand-made file.
+inline constexpr uint32_t kTimingGatesFileMax = uint32_t(4) << 20;
+
 // Clears the slots, checkpoints and lists, then reads the file at path (a data path,
 // "@" + track folder + "/timing_gates"). A missing file leaves everything empty
-// silently; a bad file logs why and keeps the slots read so far and no laps.
+// silently; a bad file logs why and keeps the slots read so far and no laps. A file
+// longer than kTimingGatesFileMax is refused with a line: unread when its length is
+// known, else as a bad file once reading passes the bound.
 void timing_gates_read(const char* path);
 // Writes "@" + track folder + "/timing_gates": 1 written, 0 when it does not open.
 int write_timing_gates();

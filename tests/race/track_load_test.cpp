@@ -14,6 +14,9 @@
 #include "sim/bike_build.h"
 #include "sim/rider_access.h"
 #include "sim/rider_slot.h"
+#include "sim/shapes.h"
+#include "support/archive_bytes.h"
+#include "support/console_capture.h"
 #include "support/fresh_process.h"
 #include "support/measured_child.h"
 #include "terrain/billboards.h"
@@ -27,6 +30,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 namespace {
 
@@ -145,7 +150,27 @@ TEST(TrackLoad, TheDigestFeedsEachStatueShapeOnceAndSkipsMissingFiles)
         p.same(racetest::hex(track_hash),
                racetest::openssl_rmd160(files + gate_shape + "first shape bytes" + "second shape bytes", root),
                "digest with shapes");
-
+        // With the shapes' own reader: one as long as it takes is fed whole; one byte more
+        // or 3 GiB is refused unread, and its statue goes without; compressed, its start
+        // read by its statue and the byte past the bound by the digest, the track is refused.
+        race_install_statue_shapes();
+        const off_t sizes[] = {off_t(kShapeFileMax), off_t(kShapeFileMax) + 1, off_t(3) << 30, off_t(kShapeFileMax) + 1};
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = "shapes/r" + std::to_string(i) + ".shp", shape = "1 0 0 0 1 1 1 1\n";
+            bvtest::write_file(user + "/tracks/hashed/statues", "[1 0 1] 0 null null @" + name + "\n");
+            bvtest::write_file(user + "/" + name + (i == 3 ? ".gz" : ""),
+                               i == 3 ? bvtest::gzip_bytes(shape + std::string(kShapeFileMax + 1 - shape.size(), '\0')) : shape);
+            ConsoleCapture console;
+            const long long before = bvtest::bytes_read();
+            p.check(i == 3 || truncate((user + "/" + name).c_str(), sizes[i]) == 0, name + " not made");
+            race.force_reload = 1;
+            reset_race(nullptr, 0, 0, 0, 1, 0);
+            const long long read = bvtest::bytes_read() - before;
+            const std::string line = (i == 3 ? "Track hash: " : "Shape: ") + name + " refused: longer than 4195328 bytes\n";
+            p.check((console.text().find(line) != std::string::npos) == (i > 0) && (read > kShapeFileMax) == (i == 0) &&
+                        (track_folder != nullptr) == (i < 3), name + (track_folder ? " loaded, " : " refused, ") +
+                        std::to_string(read) + " bytes read");
+        }
 
         std::remove((user + "/tracks/hashed/statues").c_str());
         race.force_reload = 1;

@@ -22,6 +22,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace {
 
 // The track's ground for the duration of a test.
@@ -236,6 +238,24 @@ TEST(Statues, PastTheTracksBoundsAreRefusedWithTheRestOfTheFileInOneLine)
     EXPECT_EQ(statue_spheres_placed, (int64_t(1) << 20) - 4096);
     EXPECT_GE(create_statue(2, 0, 2, 0, nullptr, nullptr, "@fence.shp"), 0);
     statue_shape_spheres = saved;
+
+    // A statues or timing gates file as long as its reader takes places its statue; one
+    // byte longer is refused unread in one line, and a save leaves the statues as they stood.
+    for (const uint32_t bound : {kStatuesFileMax, kTimingGatesFileMax})
+        for (const off_t size : {off_t(bound), off_t(bound) + 1}) {
+            const bool gates = bound == kTimingGatesFileMax, fits = size == bound;
+            const std::string file = trackfiles::root() + (gates ? "/timing_gates" : "/statues");
+            bvtest::write_file(file, gates ? "startinggate:\n[1 0 1] 0\ncheckpoints:\n" : "[1 0 1] 0 null null null\n");
+            statues_reset();
+            ConsoleCapture console;
+            const long long before = bvtest::bytes_read();
+            EXPECT_EQ(truncate(file.c_str(), size), 0);
+            (gates ? timing_gates_read : statues_read)(file.c_str());
+            const std::string line = (gates ? "Timing gates: " : "Statues: ") + file + " refused: longer than ";
+            EXPECT_EQ(statue_count() == 1 && console.text().find(line) == std::string::npos, fits) << size;
+            EXPECT_TRUE(fits || (bvtest::bytes_read() - before < 65536 && (gates || statues_file_kept()) &&
+                                 console.text() == line + std::to_string(bound) + " bytes\n")) << console.text();
+        }
 }
 
 // A track holds at most 65536 billboards, the particles and flaggers among them: the
