@@ -48,7 +48,12 @@ constexpr uint32_t kMaxTitle = 255;
 
 std::string read_title(const std::string& folder)
 {
-    const std::string name = "@" + folder + "/desc";
+    // The list comes from the index, and so does whether a title is there to read: a
+    // pack of thousands of tracks without one costs no look at the disk for each.
+    const std::string desc = folder + "/desc";
+    if (file_index_find(desc.c_str()) < 0 && file_index_find((desc + ".gz").c_str()) < 0)
+        return folder;
+    const std::string name = "@" + desc;
     capped_bytes text = vfs_read_file_capped(name.c_str(), kMaxTitle);
     if (!text.data)
         return folder;
