@@ -55,7 +55,9 @@ bool file_index_program_own(int i)
 bool file_index_players_own(int i)
 {
     const file_index_entry* e = file_index_get(i);
-    return e && e->owned_text == e->container_path && e->priority < search_folder_count() &&
-           !search_folder_trusted(e->priority) && download_of(e->relative_name).kind == download_kind::top_folder &&
-           download_is_game_folder(std::string(e->relative_name, download_of(e->relative_name).key));
+    if (!e || e->owned_text != e->container_path || e->priority >= search_folder_count() ||
+        search_folder_trusted(e->priority))
+        return false;
+    const download_name d = download_of(e->relative_name);
+    return d.kind == download_kind::top_folder && download_is_game_folder(std::string(e->relative_name, d.key));
 }

@@ -64,13 +64,16 @@ struct bringers {
 void leave_out_foreign_track_entries(growable_array* entries, const std::vector<listing_budget>& budgets)
 {
     auto* all = static_cast<file_index_entry*>(entries->items);
+    // Each entry's track, and where it came from, worked out once for both passes.
+    std::vector<std::pair<std::string, source>> of(size_t(entries->count));
     std::map<std::string, bringers> tracks;
     for (int i = 0; i < entries->count; ++i) {
         const file_index_entry& e = all[i];
-        const std::string track = download_of(e.relative_name).track();
+        auto& [track, s] = of[size_t(i)];
+        track = download_of(e.relative_name).track();
         if (track.empty())
             continue;
-        const source s = source_of(e, budgets);
+        s = source_of(e, budgets);
         bringers& b = tracks[track];
         if (s.trusted)
             b.program = true;
@@ -89,9 +92,8 @@ void leave_out_foreign_track_entries(growable_array* entries, const std::vector<
     int kept = 0;
     for (int i = 0; i < entries->count; ++i) {
         file_index_entry& e = all[i];
-        const std::string track = download_of(e.relative_name).track();
+        const auto& [track, s] = of[size_t(i)];
         if (!track.empty()) {
-            const source s = source_of(e, budgets);
             const bringers& b = tracks[track];
             // Only a stranger's archive, outside the track's own folder, is ever left out.
             const bool foreign = s.archive && !s.trusted && s.download != track &&
